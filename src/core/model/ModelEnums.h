@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+#include <optional>
+
+namespace zelvane {
+
+// Enumerations of the model whose cases carry a text raw value. Each one
+// specialises EnumCases with the list of its cases in declaration order and
+// offers rawValue(); fromRawValue<E>() then matches a text exactly.
+template <class E>
+struct EnumCases;
+
+template <class E>
+std::optional<E> fromRawValue(QStringView raw)
+{
+    for (E value : EnumCases<E>::all) {
+        if (rawValue(value) == raw) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace zelvane

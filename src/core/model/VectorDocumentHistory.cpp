@@ -1,0 +1,41 @@
+#include "model/VectorDocumentHistory.h"
+
+namespace zelvane {
+
+void VectorDocumentHistory::record(const VectorDocument& before)
+{
+    m_undoStack.append(before);
+    const qsizetype depth = std::max(m_maxDepth, 0);
+    if (m_undoStack.size() > depth) {
+        m_undoStack.remove(0, m_undoStack.size() - depth);
+    }
+    m_redoStack.clear();
+}
+
+std::optional<VectorDocument> VectorDocumentHistory::undo(const VectorDocument& current)
+{
+    if (m_undoStack.isEmpty()) {
+        return std::nullopt;
+    }
+    VectorDocument previous = m_undoStack.takeLast();
+    m_redoStack.append(current);
+    return previous;
+}
+
+std::optional<VectorDocument> VectorDocumentHistory::redo(const VectorDocument& current)
+{
+    if (m_redoStack.isEmpty()) {
+        return std::nullopt;
+    }
+    VectorDocument next = m_redoStack.takeLast();
+    m_undoStack.append(current);
+    return next;
+}
+
+void VectorDocumentHistory::clear()
+{
+    m_undoStack.clear();
+    m_redoStack.clear();
+}
+
+}  // namespace zelvane

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "model/VectorDocument.h"
+
+#include <QList>
+#include <optional>
+
+namespace zelvane {
+
+// Undo and redo over whole-document snapshots. Snapshots share their storage
+// with the live document until it changes, so recording does not deep-copy.
+class VectorDocumentHistory {
+public:
+    explicit VectorDocumentHistory(int maxDepth) : m_maxDepth(maxDepth) {}
+
+    // Keeps the newest maxDepth snapshots and forgets everything undone.
+    void record(const VectorDocument& before);
+    std::optional<VectorDocument> undo(const VectorDocument& current);
+    std::optional<VectorDocument> redo(const VectorDocument& current);
+    void clear();
+
+    bool canUndo() const { return !m_undoStack.isEmpty(); }
+    bool canRedo() const { return !m_redoStack.isEmpty(); }
+    const QList<VectorDocument>& undoStack() const { return m_undoStack; }
+    const QList<VectorDocument>& redoStack() const { return m_redoStack; }
+    int maxDepth() const { return m_maxDepth; }
+
+private:
+    QList<VectorDocument> m_undoStack;
+    QList<VectorDocument> m_redoStack;
+    int m_maxDepth;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,119 @@
+#include "model/VectorElement.h"
+
+#include <QTextBoundaryFinder>
+#include <cmath>
+
+namespace zelvane {
+
+QString kindName(const VectorElementKind& kind)
+{
+    static const char* const names[] = {"text", "signature", "path", "shape", "stamp"};
+    return QString::fromLatin1(names[kind.index()]);
+}
+
+namespace {
+
+// The first `count` user-perceived characters of a text.
+QString leadingCharacters(const QString& text, int count)
+{
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    int seen = 0;
+    while (seen < count) {
+        if (finder.toNextBoundary() < 0) {
+            return text;
+        }
+        ++seen;
+    }
+    const qsizetype end = finder.position();
+    return end < 0 ? text : text.left(end);
+}
+
+// Strictly greater; a comparison with a value that is not a number is false.
+bool exceeds(double difference, double limit)
+{
+    return std::fabs(difference) > limit;
+}
+
+}  // namespace
+
+bool VectorElement::isPDFText() const
+{
+    const TextPayload* payload = text();
+    return payload && payload->isPDFExtracted;
+}
+
+QString VectorElement::typeSymbol() const
+{
+    switch (kind.index()) {
+    case 0: return isPDFText() ? QStringLiteral("doc.text.magnifyingglass") : QStringLiteral("textformat");
+    case 1: return QStringLiteral("signature");
+    case 2: return QStringLiteral("scribble.variable");
+    case 3: return symbol(std::get<ShapePayload>(kind).shapeType);
+    default: return QStringLiteral("seal.fill");
+    }
+}
+
+QString VectorElement::typeBadge() const
+{
+    switch (kind.index()) {
+    case 0: return isPDFText() ? QStringLiteral("PDF TXT") : QStringLiteral("TEXTE");
+    case 1: return QStringLiteral("SIGN");
+    case 2: return QStringLiteral("PATH");
+    case 3: return label(std::get<ShapePayload>(kind).shapeType).toUpper();
+    default: return QStringLiteral("TAMPON");
+    }
+}
+
+QString VectorElement::displayTitle() const
+{
+    if (const auto* stamp = std::get_if<StampPayload>(&kind)) {
+        return stamp->title;
+    }
+    if (const auto* signature = std::get_if<SignaturePayload>(&kind)) {
+        return QStringLiteral("Signature \u2014 ") + signature->signerName;
+    }
+    if (const TextPayload* payload = text()) {
+        const QString trimmed = payload->text.trimmed();
+        return trimmed.isEmpty() ? name : leadingCharacters(trimmed, 36);
+    }
+    return name;
+}
+
+bool VectorElement::hasModifiedPDFText() const
+{
+    const TextPayload* payload = text();
+    if (!payload || !payload->isPDFExtracted) {
+        return false;
+    }
+    if (payload->originalPDFText &&
+        payload->originalPDFText->normalized(QString::NormalizationForm_D) !=
+            payload->text.normalized(QString::NormalizationForm_D)) {
+        return true;
+    }
+    if (const auto& rect = payload->originalPDFRect) {
+        if (exceeds(rect->x - frame.x, 0.75) || exceeds(rect->y - frame.y, 0.75)) {
+            return true;
+        }
+    }
+    if (payload->originalFontSize && exceeds(*payload->originalFontSize - payload->fontSize, 0.25)) {
+        return true;
+    }
+    if (payload->originalIsBold && *payload->originalIsBold != payload->isBold) {
+        return true;
+    }
+    if (payload->originalIsItalic && *payload->originalIsItalic != payload->isItalic) {
+        return true;
+    }
+    if (!style.fillColorHex) {
+        return false;
+    }
+    const QString reference = payload->originalTextColorHex.value_or(QStringLiteral("#111317"));
+    return reference.toUpper() != style.fillColorHex->toUpper();
+}
+
+VectorPoint VectorElement::denormalize(const VectorPoint& p) const
+{
+    return {frame.x + frame.width * p.x, frame.y + frame.height * p.y};
+}
+
+}  // namespace zelvane

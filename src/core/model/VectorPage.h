@@ -1,0 +1,58 @@
+#pragma once
+
+#include "model/VectorElement.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <optional>
+
+namespace zelvane {
+
+// A rectangle painted over the PDF backdrop before the elements are drawn.
+struct MaskRect {
+    VectorRect rect;
+    QString colorHex;
+    bool operator==(const MaskRect&) const = default;
+};
+
+struct PageSizeMM {
+    qint64 width = 0;
+    qint64 height = 0;
+    bool operator==(const PageSizeMM&) const = default;
+};
+
+struct VectorPage {
+    QUuid id;
+    QString title;
+    double width = 64;
+    double height = 64;
+    // Also the colour of the redaction masks.
+    QString backgroundColorHex;
+    // Bytes of a whole PDF file whose page pdfPageIndex is this page's
+    // backdrop. Implicitly shared between copies of the page.
+    std::optional<QByteArray> pdfPageData;
+    qint64 pdfPageIndex = 0;
+    // Parts of the backdrop blanked out with the background colour.
+    QList<VectorRect> redactedPDFRects;
+    // Drawing order: the last one lies on top.
+    QList<VectorElement> elements;
+
+    // The initialiser: keeps each side at least 64 (a side that is not a
+    // number becomes 64) and everything else as given.
+    static VectorPage make(QUuid id, QString title, double width, double height, QString backgroundColorHex,
+                           std::optional<QByteArray> pdfPageData = std::nullopt, qint64 pdfPageIndex = 0,
+                           QList<VectorRect> redactedPDFRects = {}, QList<VectorElement> elements = {});
+
+    PageSizeMM sizeMM() const;
+    // "595×842 pt (210×297 mm)".
+    QString dimensionsLabel() const;
+    // Redactions first, then the printed place of every changed or hidden
+    // PDF text, each grown a little so no antialiased edge shows through.
+    QList<MaskRect> activeMaskRects() const;
+
+    bool operator==(const VectorPage&) const = default;
+};
+
+}  // namespace zelvane
