@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run bench clean
 
 all: build
 
@@ -21,6 +21,9 @@ test: build
 
 run: build
 	@$(BUILD_DIR)/src/app/zelvane $(ARGS)
+
+bench: configure
+	@cmake --build $(BUILD_DIR) --target bench
 
 clean:
 	@rm -rf $(BUILD_DIR)

@@ -246,6 +246,13 @@ public:
         }
     }
 
+    // A field added after documents were first written: always written.
+    template <class T>
+    void withDefault(const char* key, const T& value, const T&)
+    {
+        (*this)(key, value);
+    }
+
     QJsonObject result() const { return m_object; }
 
 private:
@@ -285,6 +292,19 @@ public:
             }
             field = Coder<T>::decode(*it, childPath(m_path, name));
         }
+    }
+
+    // A field added after documents were first written: missing or null
+    // reads as its default, so older coded values stay readable.
+    template <class T>
+    void withDefault(const char* key, T& field, const T& fallback)
+    {
+        const auto it = m_object.constFind(QLatin1String(key));
+        if (it == m_object.constEnd() || it->isNull()) {
+            field = fallback;
+            return;
+        }
+        (*this)(key, field);
     }
 
 private:
@@ -473,6 +493,7 @@ struct Fields<VectorPage> {
         v("backgroundColorHex", p.backgroundColorHex);
         v("pdfPageData", p.pdfPageData);
         v("pdfPageIndex", p.pdfPageIndex);
+        v.withDefault("pdfRotation", p.pdfRotation, qint64(0));
         v("redactedPDFRects", p.redactedPDFRects);
         v("elements", p.elements);
     }

@@ -1,6 +1,7 @@
 #include "model/VectorElement.h"
 
-#include <QTextBoundaryFinder>
+#include "Graphemes.h"
+
 #include <cmath>
 
 namespace zelvane {
@@ -12,21 +13,6 @@ QString kindName(const VectorElementKind& kind)
 }
 
 namespace {
-
-// The first `count` user-perceived characters of a text.
-QString leadingCharacters(const QString& text, int count)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int seen = 0;
-    while (seen < count) {
-        if (finder.toNextBoundary() < 0) {
-            return text;
-        }
-        ++seen;
-    }
-    const qsizetype end = finder.position();
-    return end < 0 ? text : text.left(end);
-}
 
 // Strictly greater; a comparison with a value that is not a number is false.
 bool exceeds(double difference, double limit)
@@ -74,7 +60,7 @@ QString VectorElement::displayTitle() const
     }
     if (const TextPayload* payload = text()) {
         const QString trimmed = payload->text.trimmed();
-        return trimmed.isEmpty() ? name : leadingCharacters(trimmed, 36);
+        return trimmed.isEmpty() ? name : leadingGraphemes(trimmed, 36);
     }
     return name;
 }

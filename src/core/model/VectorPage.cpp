@@ -25,6 +25,26 @@ VectorRect grown(const VectorRect& r)
 
 }  // namespace
 
+qint64 normalizedQuarterTurn(qint64 degrees)
+{
+    const qint64 turns = ((degrees % 360) + 360) % 360;
+    return ((turns + 45) / 90 % 4) * 90;
+}
+
+QTransform VectorPage::backdropTransform() const
+{
+    switch (normalizedQuarterTurn(pdfRotation)) {
+    case 90:  // the unturned page was `width` high
+        return QTransform(0, 1, -1, 0, width, 0);
+    case 180:
+        return QTransform(-1, 0, 0, -1, width, height);
+    case 270:  // the unturned page was `height` wide
+        return QTransform(0, -1, 1, 0, 0, height);
+    default:
+        return QTransform();
+    }
+}
+
 VectorPage VectorPage::make(QUuid id, QString title, double width, double height, QString backgroundColorHex,
                             std::optional<QByteArray> pdfPageData, qint64 pdfPageIndex,
                             QList<VectorRect> redactedPDFRects, QList<VectorElement> elements)

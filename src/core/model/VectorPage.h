@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QTransform>
 #include <QUuid>
 #include <optional>
 
@@ -23,6 +24,10 @@ struct PageSizeMM {
     bool operator==(const PageSizeMM&) const = default;
 };
 
+// A whole number of degrees brought to 0, 90, 180 or 270 (the nearest
+// quarter turn, counted clockwise).
+qint64 normalizedQuarterTurn(qint64 degrees);
+
 struct VectorPage {
     QUuid id;
     QString title;
@@ -34,6 +39,11 @@ struct VectorPage {
     // backdrop. Implicitly shared between copies of the page.
     std::optional<QByteArray> pdfPageData;
     qint64 pdfPageIndex = 0;
+    // Clockwise quarter turns of the PDF backdrop, in degrees (0, 90, 180 or
+    // 270), gained when the page was rotated. Width and height are already
+    // those of the turned page; documents written before pages could turn
+    // read as 0.
+    qint64 pdfRotation = 0;
     // Parts of the backdrop blanked out with the background colour.
     QList<VectorRect> redactedPDFRects;
     // Drawing order: the last one lies on top.
@@ -44,6 +54,10 @@ struct VectorPage {
     static VectorPage make(QUuid id, QString title, double width, double height, QString backgroundColorHex,
                            std::optional<QByteArray> pdfPageData = std::nullopt, qint64 pdfPageIndex = 0,
                            QList<VectorRect> redactedPDFRects = {}, QList<VectorElement> elements = {});
+
+    // Maps the unturned page (the backdrop's media box scaled to the page's
+    // sides before any turn) onto the page as it stands.
+    QTransform backdropTransform() const;
 
     PageSizeMM sizeMM() const;
     // "595×842 pt (210×297 mm)".

@@ -1,0 +1,415 @@
+#include "pdf/PDFDocument.h"
+
+// GLib uses "signals" as a name, which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <poppler.h>
+#pragma pop_macro("signals")
+
+#include <cairo.h>
+
+// Use qpdf's std::shared_ptr interfaces only.
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/Constants.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+// How the pieces fit: qpdf reads the file and tells each page's boxes and
+// rotation, then writes a copy in which every page is unrotated and cropped to
+// its media box. Poppler only ever sees that copy, so what it draws is always
+// the whole unrotated media box with its top left corner at the origin, and
+// placing any rectangle of user space onto an image is a plain affine map.
+
+namespace zelvane {
+
+namespace {
+
+struct PageGeometry {
+    QRectF mediaBox;
+    QRectF cropBox;
+    int rotation = 0;
+};
+
+// What PDF readers use for a page whose media box is missing or unusable.
+const QRectF kLetterBox(0, 0, 612, 792);
+
+std::optional<QRectF> rectangleFrom(QPDFObjectHandle object)
+{
+    if (!object.isRectangle())
+        return std::nullopt;
+    const QPDFObjectHandle::Rectangle r = object.getArrayAsRectangle();
+    // The corners may be given in any order.
+    const double left = std::min(r.llx, r.urx);
+    const double right = std::max(r.llx, r.urx);
+    const double bottom = std::min(r.lly, r.ury);
+    const double top = std::max(r.lly, r.ury);
+    if (!std::isfinite(left) || !std::isfinite(right) || !std::isfinite(bottom) || !std::isfinite(top))
+        return std::nullopt;
+    return QRectF(left, bottom, right - left, top - bottom);
+}
+
+// /Rotate in whole quarter turns; anything that is not a multiple of 90 is
+// invalid and ignored.
+int normalisedRotation(QPDFObjectHandle object)
+{
+    if (!object.isNumber())
+        return 0;
+    const double value = object.getNumericValue();
+    if (!std::isfinite(value) || std::abs(value) > 1e9)
+        return 0;
+    const long long degrees = std::llround(value);
+    if (degrees % 90 != 0 || double(degrees) != value)
+        return 0;
+    return int(((degrees % 360) + 360) % 360);
+}
+
+PageGeometry geometryOf(QPDFPageObjectHelper& page)
+{
+    PageGeometry geometry;
+    const std::optional<QRectF> media = rectangleFrom(page.getMediaBox(false));
+    geometry.mediaBox = media && media->width() > 0 && media->height() > 0 ? *media : kLetterBox;
+
+    // A crop box only ever narrows the media box.
+    geometry.cropBox = geometry.mediaBox;
+    if (const std::optional<QRectF> crop = rectangleFrom(page.getCropBox(false, false))) {
+        const QRectF clipped = crop->intersected(geometry.mediaBox);
+        if (clipped.width() > 0 && clipped.height() > 0)
+            geometry.cropBox = clipped;
+    }
+
+    geometry.rotation = normalisedRotation(page.getAttribute("/Rotate", false));
+    return geometry;
+}
+
+QPDFObjectHandle arrayFrom(const QRectF& box)
+{
+    return QPDFObjectHandle::newArray(
+        QPDFObjectHandle::Rectangle(box.x(), box.y(), box.x() + box.width(), box.y() + box.height()));
+}
+
+// Owns the bytes handed to poppler for as long as poppler holds on to them.
+GBytes* newGBytes(QByteArray bytes)
+{
+    auto* owner = new QByteArray(std::move(bytes));
+    return g_bytes_new_with_free_func(owner->constData(), gsize(owner->size()),
+                                      [](gpointer data) { delete static_cast<QByteArray*>(data); }, owner);
+}
+
+struct PopplerOpenResult {
+    PopplerDocument* document = nullptr;
+    bool encrypted = false;
+};
+
+PopplerOpenResult openWithPoppler(const QByteArray& bytes)
+{
+    PopplerOpenResult result;
+    GBytes* gbytes = newGBytes(bytes);
+    GError* error = nullptr;
+    result.document = poppler_document_new_from_bytes(gbytes, nullptr, &error);
+    // The document keeps its own reference to the bytes.
+    g_bytes_unref(gbytes);
+    if (error) {
+        result.encrypted = error->domain == POPPLER_ERROR && error->code == POPPLER_ERROR_ENCRYPTED;
+        g_error_free(error);
+    }
+    if (result.encrypted && result.document) {
+        g_object_unref(result.document);
+        result.document = nullptr;
+    }
+    return result;
+}
+
+struct ReadResult {
+    std::vector<PageGeometry> pages;
+    QByteArray renderBytes;
+    bool passwordProtected = false;
+    bool ok = false;
+};
+
+ReadResult readWithQPDF(const QByteArray& bytes)
+{
+    ReadResult result;
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processMemoryFile("document", bytes.constData(), size_t(bytes.size()));
+
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        result.pages.reserve(pages.size());
+        for (QPDFPageObjectHelper& page : pages) {
+            // What is left of a page whose object was lost, say by a cut.
+            if (!page.getObjectHandle().isDictionary())
+                return result;
+            const PageGeometry geometry = geometryOf(page);
+            result.pages.push_back(geometry);
+            // Set on the page itself so nothing is inherited from the tree.
+            QPDFObjectHandle dictionary = page.getObjectHandle();
+            dictionary.replaceKey("/MediaBox", arrayFrom(geometry.mediaBox));
+            dictionary.replaceKey("/CropBox", arrayFrom(geometry.mediaBox));
+            dictionary.replaceKey("/Rotate", QPDFObjectHandle::newInteger(0));
+        }
+        if (result.pages.empty())
+            return result;
+
+        QPDFWriter writer(pdf);
+        writer.setOutputMemory();
+        writer.setPreserveEncryption(false);
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
+        writer.write();
+        const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+        result.renderBytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                                        qsizetype(buffer->getSize()));
+        result.ok = true;
+    } catch (const QPDFExc& exception) {
+        result.passwordProtected = exception.getErrorCode() == qpdf_e_password;
+    } catch (const std::exception&) {
+    } catch (...) {
+    }
+    return result;
+}
+
+bool isPDFWhitespace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Reads "<number> <generation> obj" backwards from the "obj" keyword at
+// `keyword`; an empty result when that is not an object header.
+QByteArray objectReferenceBefore(const QByteArray& bytes, qsizetype keyword)
+{
+    if (keyword > 0 && !isPDFWhitespace(bytes[keyword - 1]))
+        return QByteArray();
+    qsizetype i = keyword;
+    const auto skipWhitespace = [&] {
+        const qsizetype start = i;
+        while (i > 0 && isPDFWhitespace(bytes[i - 1]))
+            --i;
+        return i < start;
+    };
+    const auto readNumber = [&] {
+        const qsizetype end = i;
+        while (i > 0 && isDigit(bytes[i - 1]))
+            --i;
+        return bytes.mid(i, end - i);
+    };
+    skipWhitespace();
+    const QByteArray generation = readNumber();
+    if (generation.isEmpty() || !skipWhitespace())
+        return QByteArray();
+    const QByteArray number = readNumber();
+    if (number.isEmpty() || (i > 0 && !isPDFWhitespace(bytes[i - 1])))
+        return QByteArray();
+    return number + ' ' + generation + " R";
+}
+
+// A reference to the last object in the file that declares itself the
+// document catalog, or nothing.
+QByteArray lastCatalogReference(const QByteArray& bytes)
+{
+    for (qsizetype at = bytes.lastIndexOf("/Catalog"); at > 0; at = bytes.lastIndexOf("/Catalog", at - 1)) {
+        qsizetype i = at;
+        while (i > 0 && isPDFWhitespace(bytes[i - 1]))
+            --i;
+        if (i < 5 || bytes.mid(i - 5, 5) != "/Type")
+            continue;
+        for (qsizetype keyword = bytes.lastIndexOf("obj", i); keyword >= 0;
+             keyword = bytes.lastIndexOf("obj", keyword - 1)) {
+            if (keyword >= 3 && bytes.mid(keyword - 3, 3) == "end")
+                break;
+            const QByteArray reference = objectReferenceBefore(bytes, keyword);
+            if (!reference.isEmpty())
+                return reference;
+            if (keyword == 0)
+                break;
+        }
+    }
+    return QByteArray();
+}
+
+// A file cut short loses its trailer, and without one qpdf cannot find the
+// catalog even when every object before the cut is intact. Such files get a
+// trailer pointing at the catalog found by scanning the bytes.
+ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
+{
+    ReadResult result = readWithQPDF(bytes);
+    if (result.ok || result.passwordProtected)
+        return result;
+    const QByteArray catalog = lastCatalogReference(bytes);
+    if (catalog.isEmpty())
+        return result;
+    const ReadResult repaired = readWithQPDF(bytes + "\ntrailer\n<< /Root " + catalog + " >>\n");
+    return repaired.ok ? repaired : result;
+}
+
+}  // namespace
+
+struct PDFDocument::Private {
+    PopplerDocument* document = nullptr;
+    std::vector<PageGeometry> pages;
+
+    ~Private()
+    {
+        if (document)
+            g_object_unref(document);
+    }
+
+    const PageGeometry* page(int index) const
+    {
+        if (index < 0 || size_t(index) >= pages.size())
+            return nullptr;
+        return &pages[size_t(index)];
+    }
+};
+
+PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
+
+PDFDocument::~PDFDocument() = default;
+
+std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error)
+{
+    const auto fail = [error](OpenError reason) {
+        if (error)
+            *error = reason;
+        return std::unique_ptr<PDFDocument>();
+    };
+    if (error)
+        *error = OpenError::none;
+    if (bytes.isEmpty())
+        return fail(OpenError::damaged);
+
+    ReadResult read = readWithQPDFRepairingTrailer(bytes);
+    if (read.passwordProtected)
+        return fail(OpenError::passwordProtected);
+    if (!read.ok) {
+        // Files qpdf cannot make sense of are not drawn, since their boxes
+        // and rotation are unknown; poppler is only asked whether a
+        // password is what stands in the way.
+        const PopplerOpenResult probe = openWithPoppler(bytes);
+        if (probe.document)
+            g_object_unref(probe.document);
+        return fail(probe.encrypted ? OpenError::passwordProtected : OpenError::damaged);
+    }
+
+    const PopplerOpenResult opened = openWithPoppler(read.renderBytes);
+    if (!opened.document)
+        return fail(opened.encrypted ? OpenError::passwordProtected : OpenError::damaged);
+
+    auto data = std::make_unique<Private>();
+    data->document = opened.document;
+    data->pages = std::move(read.pages);
+    if (poppler_document_get_n_pages(data->document) != int(data->pages.size()))
+        return fail(OpenError::damaged);
+    for (int i = 0; i < int(data->pages.size()); ++i) {
+        PopplerPage* page = poppler_document_get_page(data->document, i);
+        if (!page)
+            return fail(OpenError::damaged);
+        g_object_unref(page);
+    }
+    return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+}
+
+int PDFDocument::pageCount() const
+{
+    return int(d->pages.size());
+}
+
+QRectF PDFDocument::mediaBox(int pageIndex) const
+{
+    const PageGeometry* page = d->page(pageIndex);
+    return page ? page->mediaBox : QRectF();
+}
+
+QRectF PDFDocument::cropBox(int pageIndex) const
+{
+    const PageGeometry* page = d->page(pageIndex);
+    return page ? page->cropBox : QRectF();
+}
+
+int PDFDocument::rotation(int pageIndex) const
+{
+    const PageGeometry* page = d->page(pageIndex);
+    return page ? page->rotation : 0;
+}
+
+QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    if (!geometry || pixelSize.isEmpty())
+        return QImage();
+    if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
+        return QImage();
+    if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width())
+        || !std::isfinite(box.height()) || box.width() <= 0 || box.height() <= 0)
+        return QImage();
+
+    // Poppler writes straight into the image's pixels: cairo's ARGB32 and
+    // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
+    // words.
+    QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return QImage();
+    image.fill(Qt::transparent);
+
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        image.bits(), CAIRO_FORMAT_ARGB32, image.width(), image.height(), int(image.bytesPerLine()));
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return QImage();
+    }
+    cairo_t* cr = cairo_create(surface);
+
+    // Poppler's origin is the media box's top left corner with y down; a
+    // user space point (x, y) lands at (x - mediaLeft, mediaTop - y). Map
+    // that so the box's top left corner goes to (0, 0) and the box fills
+    // the image.
+    const QRectF& media = geometry->mediaBox;
+    const double mediaTop = media.y() + media.height();
+    const double boxTop = box.y() + box.height();
+    cairo_scale(cr, pixelSize.width() / box.width(), pixelSize.height() / box.height());
+    cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
+
+    bool drawn = false;
+    if (PopplerPage* page = poppler_document_get_page(d->document, pageIndex)) {
+        poppler_page_render(page, cr);
+        g_object_unref(page);
+        drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+    return drawn ? image : QImage();
+}
+
+QImage PDFDocument::renderPage(int pageIndex, double scale) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    if (!geometry || !std::isfinite(scale) || scale <= 0)
+        return QImage();
+    const double width = std::max(1.0, std::round(geometry->mediaBox.width() * scale));
+    const double height = std::max(1.0, std::round(geometry->mediaBox.height() * scale));
+    if (width * height > double(kMaxRenderPixels))
+        return QImage();
+    return renderBox(pageIndex, geometry->mediaBox, QSize(int(width), int(height)));
+}
+
+}  // namespace zelvane

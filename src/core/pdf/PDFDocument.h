@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+namespace zelvane {
+
+// The one road to PDF files: opens a PDF held in memory, tells its pages'
+// boxes and renders them. Boxes are in PDF user space (points, origin at the
+// bottom left, y up) and ignore the page's /Rotate; renders show the page
+// unrotated. Not thread-safe: use one instance per thread.
+class PDFDocument {
+public:
+    enum class OpenError { none, damaged, passwordProtected };
+
+    // Renders larger than this many pixels are refused.
+    static constexpr qint64 kMaxRenderPixels = 64LL * 1000 * 1000;
+
+    ~PDFDocument();
+    PDFDocument(const PDFDocument&) = delete;
+    PDFDocument& operator=(const PDFDocument&) = delete;
+
+    // Nothing when the bytes are not a PDF that can be read (damaged,
+    // truncated beyond repair, without pages, or locked by a password);
+    // `error` then says which.
+    static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr);
+
+    int pageCount() const;
+    // An empty rectangle for an index out of range.
+    QRectF mediaBox(int pageIndex) const;
+    QRectF cropBox(int pageIndex) const;
+    // The page's /Rotate, normalised to 0, 90, 180 or 270.
+    int rotation(int pageIndex) const;
+
+    // Draws the part `box` (PDF user space) of the unrotated page, stretched
+    // to fill an image of `pixelSize`. What the page does not paint stays
+    // transparent. A null image when the index is out of range, the size is
+    // empty or above kMaxRenderPixels, or drawing fails.
+    QImage renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const;
+    // The whole media box at `scale` pixels per point (sides rounded, at
+    // least 1), on a transparent background.
+    QImage renderPage(int pageIndex, double scale) const;
+
+private:
+    struct Private;
+    explicit PDFDocument(std::unique_ptr<Private> d);
+    std::unique_ptr<Private> d;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,402 @@
+#include "pdf/PDFDocument.h"
+
+#include "core/support/TestPDF.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QRandomGenerator>
+
+#include <cmath>
+#include <limits>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+std::unique_ptr<PDFDocument> openOrFail(const QByteArray& bytes)
+{
+    PDFDocument::OpenError error = PDFDocument::OpenError::damaged;
+    std::unique_ptr<PDFDocument> document = PDFDocument::open(bytes, &error);
+    EXPECT_EQ(error, PDFDocument::OpenError::none);
+    return document;
+}
+
+PDFDocument::OpenError openError(const QByteArray& bytes)
+{
+    PDFDocument::OpenError error = PDFDocument::OpenError::none;
+    EXPECT_EQ(PDFDocument::open(bytes, &error), nullptr);
+    return error;
+}
+
+void expectOpaque(const QImage& image, int x, int y, const QColor& color)
+{
+    const QRgb pixel = image.pixel(x, y);
+    EXPECT_EQ(qAlpha(pixel), 255) << "at " << x << "," << y;
+    EXPECT_EQ(qRed(pixel), color.red()) << "at " << x << "," << y;
+    EXPECT_EQ(qGreen(pixel), color.green()) << "at " << x << "," << y;
+    EXPECT_EQ(qBlue(pixel), color.blue()) << "at " << x << "," << y;
+}
+
+void expectTransparent(const QImage& image, int x, int y)
+{
+    EXPECT_EQ(image.pixel(x, y), 0u) << "at " << x << "," << y;
+}
+
+// A 200 x 100 page with a red rectangle near its top left corner: user
+// space x 10...50, y 60...90, which is pixels x 10...50, y 10...40 of an
+// unrotated render at one pixel per point.
+TestPDFPage pageWithRedCorner()
+{
+    TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 200, 100);
+    page.fills = {{QRectF(10, 60, 40, 30), kRed}};
+    return page;
+}
+
+}  // namespace
+
+TEST(PDFDocumentBoxesTest, PagesKeepTheirOwnBoxesAndTheCropBoxDefaultsToTheMediaBox)
+{
+    TestPDFPage a4;
+    a4.mediaBox = QRectF(0, 0, 595, 842);
+    TestPDFPage cropped;
+    cropped.mediaBox = QRectF(0, 0, 300, 400);
+    cropped.cropBox = QRectF(10, 20, 100, 50);
+    const auto document = openOrFail(makeTestPDF({a4, cropped}));
+    ASSERT_NE(document, nullptr);
+
+    EXPECT_EQ(document->pageCount(), 2);
+    EXPECT_EQ(document->mediaBox(0), QRectF(0, 0, 595, 842));
+    EXPECT_EQ(document->cropBox(0), QRectF(0, 0, 595, 842));
+    EXPECT_EQ(document->mediaBox(1), QRectF(0, 0, 300, 400));
+    EXPECT_EQ(document->cropBox(1), QRectF(10, 20, 100, 50));
+}
+
+TEST(PDFDocumentBoxesTest, BoxesAreInheritedFromThePageTree)
+{
+    TestPDFPage inheriting;
+    inheriting.mediaBox.reset();
+    TestPDFPage own;
+    own.mediaBox = QRectF(0, 0, 50, 60);
+    TestPDFTree tree;
+    tree.mediaBox = QRectF(0, 0, 612, 792);
+    tree.cropBox = QRectF(36, 36, 540, 720);
+    tree.nested = true;
+    const auto document = openOrFail(makeTestPDF({inheriting, own}, tree));
+    ASSERT_NE(document, nullptr);
+
+    EXPECT_EQ(document->mediaBox(0), QRectF(0, 0, 612, 792));
+    EXPECT_EQ(document->cropBox(0), QRectF(36, 36, 540, 720));
+    // The inherited crop box is clipped to the page's own smaller media box.
+    EXPECT_EQ(document->mediaBox(1), QRectF(0, 0, 50, 60));
+    EXPECT_EQ(document->cropBox(1), QRectF(36, 36, 14, 24));
+}
+
+TEST(PDFDocumentBoxesTest, BoxesAreNormalisedAndClipped)
+{
+    // Corners given top right first.
+    const QByteArray flipped = makeTestPDF({pageWithRedCorner()}).replace("[0 0 200 100]", "[200 100 0 0]");
+    const auto document = openOrFail(flipped);
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->mediaBox(0), QRectF(0, 0, 200, 100));
+
+    TestPDFPage overhanging;
+    overhanging.mediaBox = QRectF(0, 0, 200, 100);
+    overhanging.cropBox = QRectF(-50, 50, 100, 100);
+    TestPDFPage outside;
+    outside.mediaBox = QRectF(0, 0, 200, 100);
+    outside.cropBox = QRectF(500, 500, 10, 10);
+    const auto clipped = openOrFail(makeTestPDF({overhanging, outside}));
+    ASSERT_NE(clipped, nullptr);
+    EXPECT_EQ(clipped->cropBox(0), QRectF(0, 50, 50, 50));
+    // A crop box entirely off the page leaves the whole media box.
+    EXPECT_EQ(clipped->cropBox(1), QRectF(0, 0, 200, 100));
+}
+
+TEST(PDFDocumentBoxesTest, MissingMediaBoxFallsBackToLetter)
+{
+    TestPDFPage page;
+    page.mediaBox.reset();
+    const auto document = openOrFail(makeTestPDF({page}));
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->mediaBox(0), QRectF(0, 0, 612, 792));
+}
+
+TEST(PDFDocumentBoxesTest, RotationIsNormalisedToQuarterTurns)
+{
+    const std::vector<std::pair<std::optional<int>, int>> cases = {
+        {std::nullopt, 0}, {0, 0}, {90, 90}, {-90, 270}, {450, 90}, {180, 180}, {-180, 180},
+        {270, 270},        {360, 0}, {-720, 0}, {630, 270}, {45, 0},
+    };
+    std::vector<TestPDFPage> pages;
+    for (const auto& [written, expected] : cases) {
+        TestPDFPage page;
+        page.rotate = written;
+        pages.push_back(page);
+    }
+    const auto document = openOrFail(makeTestPDF(pages));
+    ASSERT_NE(document, nullptr);
+    ASSERT_EQ(document->pageCount(), int(cases.size()));
+    for (size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(document->rotation(int(i)), cases[i].second) << "written " << cases[i].first.value_or(0);
+}
+
+TEST(PDFDocumentBoxesTest, RotationIsInherited)
+{
+    TestPDFPage inheriting;
+    TestPDFPage own;
+    own.rotate = 180;
+    TestPDFTree tree;
+    tree.rotate = -90;
+    tree.nested = true;
+    const auto document = openOrFail(makeTestPDF({inheriting, own}, tree));
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->rotation(0), 270);
+    EXPECT_EQ(document->rotation(1), 180);
+}
+
+TEST(PDFDocumentBoxesTest, IndexOutOfRangeGivesEmptyAnswers)
+{
+    const auto document = openOrFail(makeTestPDF({pageWithRedCorner()}));
+    ASSERT_NE(document, nullptr);
+    for (int index : {-1, 1, 1000}) {
+        EXPECT_TRUE(document->mediaBox(index).isEmpty());
+        EXPECT_TRUE(document->cropBox(index).isEmpty());
+        EXPECT_EQ(document->rotation(index), 0);
+        EXPECT_TRUE(document->renderPage(index, 1).isNull());
+        EXPECT_TRUE(document->renderBox(index, QRectF(0, 0, 10, 10), QSize(10, 10)).isNull());
+    }
+}
+
+TEST(PDFDocumentRenderTest, PageRendersFromTheTopLeftOnTransparency)
+{
+    const auto document = openOrFail(makeTestPDF({pageWithRedCorner()}));
+    ASSERT_NE(document, nullptr);
+    const QImage image = document->renderPage(0, 1);
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(image.size(), QSize(200, 100));
+
+    expectOpaque(image, 11, 11, kRed);
+    expectOpaque(image, 30, 25, kRed);
+    expectOpaque(image, 48, 38, kRed);
+    expectTransparent(image, 5, 5);
+    expectTransparent(image, 30, 45);
+    expectTransparent(image, 30, 75);
+    expectTransparent(image, 150, 50);
+    expectTransparent(image, 199, 99);
+}
+
+TEST(PDFDocumentRenderTest, RotatedPageRendersUnrotated)
+{
+    for (int rotate : {90, 180, 270, -90}) {
+        TestPDFPage page = pageWithRedCorner();
+        page.rotate = rotate;
+        const auto document = openOrFail(makeTestPDF({page}));
+        ASSERT_NE(document, nullptr);
+        const QImage image = document->renderPage(0, 1);
+        EXPECT_EQ(image.size(), QSize(200, 100)) << rotate;
+        expectOpaque(image, 30, 25, kRed);
+        expectTransparent(image, 170, 75);
+    }
+}
+
+TEST(PDFDocumentRenderTest, RenderShowsTheWholeMediaBoxWhateverTheCropBox)
+{
+    TestPDFPage page = pageWithRedCorner();
+    page.cropBox = QRectF(100, 0, 100, 100);
+    const auto document = openOrFail(makeTestPDF({page}));
+    ASSERT_NE(document, nullptr);
+    const QImage image = document->renderPage(0, 1);
+    EXPECT_EQ(image.size(), QSize(200, 100));
+    expectOpaque(image, 30, 25, kRed);
+
+    // The crop box alone, on request.
+    const QImage crop = document->renderBox(0, document->cropBox(0), QSize(100, 100));
+    EXPECT_EQ(crop.size(), QSize(100, 100));
+    for (int x : {1, 50, 98})
+        expectTransparent(crop, x, 25);
+}
+
+TEST(PDFDocumentRenderTest, MediaBoxAwayFromTheOrigin)
+{
+    TestPDFPage page;
+    page.mediaBox = QRectF(100, 200, 200, 100);
+    page.fills = {{QRectF(110, 260, 20, 20), kBlue}};
+    const auto document = openOrFail(makeTestPDF({page}));
+    ASSERT_NE(document, nullptr);
+    const QImage image = document->renderPage(0, 1);
+    ASSERT_EQ(image.size(), QSize(200, 100));
+    // User space x 110...130, y 260...280 lies 10...30 from the left and
+    // 20...40 from the top of the page.
+    expectOpaque(image, 20, 30, kBlue);
+    expectTransparent(image, 20, 45);
+    expectTransparent(image, 35, 30);
+}
+
+TEST(PDFDocumentRenderTest, RenderPageScalesAndRoundsSides)
+{
+    const auto document = openOrFail(makeTestPDF({pageWithRedCorner()}));
+    ASSERT_NE(document, nullptr);
+    const QImage doubled = document->renderPage(0, 2);
+    EXPECT_EQ(doubled.size(), QSize(400, 200));
+    expectOpaque(doubled, 60, 50, kRed);
+    expectTransparent(doubled, 60, 90);
+
+    EXPECT_EQ(document->renderPage(0, 0.333).size(), QSize(67, 33));
+    EXPECT_EQ(document->renderPage(0, 0.0001).size(), QSize(1, 1));
+}
+
+TEST(PDFDocumentRenderTest, RenderBoxStretchesTheBoxOverTheImage)
+{
+    TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 200, 100);
+    page.fills = {{QRectF(0, 0, 100, 100), kRed}, {QRectF(100, 0, 100, 100), kBlue}};
+    const auto document = openOrFail(makeTestPDF({page}));
+    ASSERT_NE(document, nullptr);
+
+    // The middle of the page, 100 x 20 points, squeezed into 10 x 40 pixels:
+    // red on the left half, blue on the right.
+    const QImage image = document->renderBox(0, QRectF(50, 40, 100, 20), QSize(10, 40));
+    ASSERT_EQ(image.size(), QSize(10, 40));
+    for (int y : {0, 20, 39}) {
+        for (int x : {0, 2, 4})
+            expectOpaque(image, x, y, kRed);
+        for (int x : {5, 7, 9})
+            expectOpaque(image, x, y, kBlue);
+    }
+
+    // A box partly off the page: only the part on the page is painted.
+    const QImage overhang = document->renderBox(0, QRectF(150, 50, 100, 100), QSize(100, 100));
+    ASSERT_EQ(overhang.size(), QSize(100, 100));
+    expectTransparent(overhang, 25, 25);
+    expectTransparent(overhang, 75, 75);
+    expectOpaque(overhang, 25, 75, kBlue);
+}
+
+TEST(PDFDocumentRenderTest, RefusesEmptyAndOversizedRenders)
+{
+    const auto document = openOrFail(makeTestPDF({pageWithRedCorner()}));
+    ASSERT_NE(document, nullptr);
+    const QRectF media = document->mediaBox(0);
+    EXPECT_TRUE(document->renderBox(0, media, QSize(0, 10)).isNull());
+    EXPECT_TRUE(document->renderBox(0, media, QSize(10, -1)).isNull());
+    EXPECT_TRUE(document->renderBox(0, media, QSize(10000, 10000)).isNull());
+    EXPECT_TRUE(document->renderBox(0, QRectF(0, 0, 0, 10), QSize(10, 10)).isNull());
+    EXPECT_TRUE(document->renderPage(0, 100).isNull());
+    EXPECT_TRUE(document->renderPage(0, 0).isNull());
+    EXPECT_TRUE(document->renderPage(0, -1).isNull());
+    EXPECT_TRUE(document->renderPage(0, std::numeric_limits<double>::quiet_NaN()).isNull());
+    EXPECT_TRUE(document->renderPage(0, std::numeric_limits<double>::infinity()).isNull());
+    // Still usable afterwards.
+    EXPECT_FALSE(document->renderPage(0, 1).isNull());
+}
+
+TEST(PDFDocumentOpenTest, BytesThatAreNoPDFAreDamaged)
+{
+    EXPECT_EQ(openError(QByteArray()), PDFDocument::OpenError::damaged);
+    EXPECT_EQ(openError(QByteArray("%PDF-1.7\n")), PDFDocument::OpenError::damaged);
+    EXPECT_EQ(openError(QByteArray("hello, world")), PDFDocument::OpenError::damaged);
+    EXPECT_EQ(PDFDocument::open(QByteArray("still not a PDF")), nullptr);
+
+    QRandomGenerator random(20240611);
+    for (int round = 0; round < 20; ++round) {
+        QByteArray junk(int(random.bounded(1, 4096)), Qt::Uninitialized);
+        for (char& byte : junk)
+            byte = char(random.bounded(256));
+        if (round % 2)
+            junk.prepend("%PDF-1.4\n");
+        EXPECT_EQ(openError(junk), PDFDocument::OpenError::damaged) << "round " << round;
+    }
+}
+
+TEST(PDFDocumentOpenTest, TruncatedPDFs)
+{
+    // Objects: 1 catalog, 2 page tree, 3 and 5 pages, 4 and 6 their contents.
+    const QByteArray pdf = makeTestPDF({pageWithRedCorner(), pageWithRedCorner()});
+    ASSERT_GT(pdf.indexOf("6 0 obj"), 0);
+
+    EXPECT_EQ(openError(pdf.left(20)), PDFDocument::OpenError::damaged);
+    // Cut before the page tree, or with a page object lost: refused rather
+    // than shown with pages missing.
+    EXPECT_EQ(openError(pdf.left(pdf.indexOf("2 0 obj"))), PDFDocument::OpenError::damaged);
+    EXPECT_EQ(openError(pdf.left(pdf.indexOf("5 0 obj") + 20)), PDFDocument::OpenError::damaged);
+
+    // Only the end lost, the cross-reference table and trailer with it: the
+    // objects are found again.
+    for (const QByteArray& cut : {pdf.left(pdf.indexOf("xref")), pdf.left(pdf.indexOf("6 0 obj") + 30)}) {
+        const auto repaired = PDFDocument::open(cut);
+        ASSERT_NE(repaired, nullptr);
+        EXPECT_EQ(repaired->pageCount(), 2);
+        expectOpaque(repaired->renderPage(0, 1), 30, 25, kRed);
+    }
+
+    // Every cut opens or is refused cleanly.
+    for (qsizetype length = 0; length < pdf.size(); length += 5) {
+        const auto document = PDFDocument::open(pdf.left(length));
+        if (document) {
+            EXPECT_EQ(document->pageCount(), 2);
+            EXPECT_EQ(document->renderPage(1, 1).size(), QSize(200, 100));
+        }
+    }
+}
+
+TEST(PDFDocumentOpenTest, ScrambledBytesOpenOrAreRefusedCleanly)
+{
+    TestPDFPage page = pageWithRedCorner();
+    page.rotate = 90;
+    page.cropBox = QRectF(5, 5, 100, 50);
+    const QByteArray pdf = makeTestPDF({page, pageWithRedCorner()});
+    QRandomGenerator random(7);
+    for (int round = 0; round < 60; ++round) {
+        QByteArray scrambled = pdf;
+        for (int change = 0; change < 1 + round % 6; ++change)
+            scrambled[random.bounded(int(scrambled.size()))] = char(random.bounded(256));
+        PDFDocument::OpenError error = PDFDocument::OpenError::none;
+        const auto document = PDFDocument::open(scrambled, &error);
+        if (!document) {
+            EXPECT_EQ(error, PDFDocument::OpenError::damaged);
+            continue;
+        }
+        for (int i = 0; i < document->pageCount(); ++i) {
+            EXPECT_FALSE(document->mediaBox(i).isEmpty());
+            document->renderPage(i, 0.5);
+        }
+    }
+}
+
+TEST(PDFDocumentOpenTest, DocumentWithoutPagesIsDamaged)
+{
+    EXPECT_EQ(openError(makeTestPDF({})), PDFDocument::OpenError::damaged);
+}
+
+TEST(PDFDocumentOpenTest, UserPasswordLocksTheDocument)
+{
+    const QByteArray locked = encryptTestPDF(makeTestPDF({pageWithRedCorner()}), "user", "owner");
+    EXPECT_EQ(openError(locked), PDFDocument::OpenError::passwordProtected);
+}
+
+TEST(PDFDocumentOpenTest, OwnerPasswordAloneDoesNotLock)
+{
+    TestPDFPage page = pageWithRedCorner();
+    page.rotate = 90;
+    const QByteArray restricted = encryptTestPDF(makeTestPDF({page}), "", "owner");
+    const auto document = openOrFail(restricted);
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document->pageCount(), 1);
+    EXPECT_EQ(document->rotation(0), 90);
+    const QImage image = document->renderPage(0, 1);
+    EXPECT_EQ(image.size(), QSize(200, 100));
+    expectOpaque(image, 30, 25, kRed);
+}
+
+TEST(PDFDocumentOpenTest, ErrorIsOptional)
+{
+    EXPECT_EQ(PDFDocument::open(QByteArray("junk")), nullptr);
+    EXPECT_NE(PDFDocument::open(makeTestPDF({pageWithRedCorner()})), nullptr);
+}

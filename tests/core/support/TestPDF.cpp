@@ -1,0 +1,129 @@
+#include "TestPDF.h"
+
+// Use qpdf's std::shared_ptr interfaces only.
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <memory>
+#include <stdexcept>
+
+namespace zelvane::testing {
+
+namespace {
+
+QByteArray number(double value)
+{
+    // PDF numbers have no exponent form.
+    QByteArray text = QByteArray::number(value, 'f', 4);
+    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.')))
+        text.chop(1);
+    return text == "-0" ? QByteArray("0") : text;
+}
+
+QByteArray boxArray(const QRectF& box)
+{
+    return "[" + number(box.x()) + " " + number(box.y()) + " " + number(box.x() + box.width()) + " "
+           + number(box.y() + box.height()) + "]";
+}
+
+QByteArray inheritableAttributes(const std::optional<QRectF>& mediaBox, const std::optional<QRectF>& cropBox,
+                                 const std::optional<int>& rotate)
+{
+    QByteArray text;
+    if (mediaBox)
+        text += " /MediaBox " + boxArray(*mediaBox);
+    if (cropBox)
+        text += " /CropBox " + boxArray(*cropBox);
+    if (rotate)
+        text += " /Rotate " + QByteArray::number(*rotate);
+    return text;
+}
+
+QByteArray contentOf(const TestPDFPage& page)
+{
+    QByteArray content;
+    for (const TestPDFFill& fill : page.fills) {
+        content += number(fill.color.redF()) + " " + number(fill.color.greenF()) + " "
+                   + number(fill.color.blueF()) + " rg\n";
+        content += number(fill.rect.x()) + " " + number(fill.rect.y()) + " " + number(fill.rect.width()) + " "
+                   + number(fill.rect.height()) + " re f\n";
+    }
+    return content;
+}
+
+}  // namespace
+
+QByteArray makeTestPDF(const std::vector<TestPDFPage>& pages, const TestPDFTree& tree)
+{
+    // Objects: 1 catalog, 2 root of the page tree, 3 intermediate node (only
+    // when nested), then a page and its content stream for every page.
+    std::vector<QByteArray> objects;
+    const int root = 2;
+    const int intermediate = 3;
+    const int firstPage = tree.nested ? 4 : 3;
+    const int parent = tree.nested ? intermediate : root;
+    const auto pageObject = [&](size_t index) { return firstPage + int(index) * 2; };
+
+    QByteArray kids;
+    for (size_t i = 0; i < pages.size(); ++i)
+        kids += (i ? " " : "") + QByteArray::number(pageObject(i)) + " 0 R";
+    const QByteArray count = QByteArray::number(qsizetype(pages.size()));
+
+    objects.push_back("<< /Type /Catalog /Pages 2 0 R >>");
+    const QByteArray rootKids = tree.nested ? QByteArray("3 0 R") : kids;
+    objects.push_back("<< /Type /Pages /Kids [" + rootKids + "] /Count " + count
+                      + inheritableAttributes(tree.mediaBox, tree.cropBox, tree.rotate) + " >>");
+    if (tree.nested)
+        objects.push_back("<< /Type /Pages /Parent 2 0 R /Kids [" + kids + "] /Count " + count + " >>");
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const TestPDFPage& page = pages[i];
+        objects.push_back("<< /Type /Page /Parent " + QByteArray::number(parent) + " 0 R /Resources << >>"
+                          + inheritableAttributes(page.mediaBox, page.cropBox, page.rotate) + " /Contents "
+                          + QByteArray::number(pageObject(i) + 1) + " 0 R >>");
+        const QByteArray content = contentOf(page);
+        objects.push_back("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content
+                          + "\nendstream");
+    }
+
+    QByteArray pdf = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<qsizetype> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += QByteArray::number(qsizetype(i + 1)) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(qsizetype(objects.size() + 1)) + "\n";
+    pdf += "0000000000 65535 f \n";
+    for (qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(qsizetype(objects.size() + 1)) + " /Root 1 0 R >>\n";
+    pdf += "startxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword, const std::string& ownerPassword)
+{
+    QPDF source;
+    source.setSuppressWarnings(true);
+    source.processMemoryFile("test", pdf.constData(), size_t(pdf.size()));
+    QPDFWriter writer(source);
+    writer.setOutputMemory();
+    writer.setStaticID(true);
+    writer.setR6EncryptionParameters(userPassword.c_str(), ownerPassword.c_str(), true, false, false, false,
+                                     false, false, qpdf_r3p_none, true);
+    writer.write();
+    const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+}
+
+QByteArray makeFilledTestPDF(double width, double height, const QColor& color)
+{
+    TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, width, height);
+    page.fills = {{QRectF(0, 0, width, height), color}};
+    return makeTestPDF({page});
+}
+
+}  // namespace zelvane::testing

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QRectF>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelvane::testing {
+
+// A rectangle of user space (x, y at the bottom left, y up) filled with an
+// opaque colour.
+struct TestPDFFill {
+    QRectF rect;
+    QColor color;
+};
+
+struct TestPDFPage {
+    // Absent boxes and rotation are not written on the page, so it inherits
+    // them from the page tree (see TestPDFTree).
+    std::optional<QRectF> mediaBox = QRectF(0, 0, 200, 100);
+    std::optional<QRectF> cropBox;
+    // Written as given, so odd values such as -90 or 450 can be tried.
+    std::optional<int> rotate;
+    std::vector<TestPDFFill> fills;
+};
+
+// Attributes placed on the root of the page tree for pages to inherit.
+struct TestPDFTree {
+    std::optional<QRectF> mediaBox;
+    std::optional<QRectF> cropBox;
+    std::optional<int> rotate;
+    // Put the pages below an intermediate node, one level away from the root.
+    bool nested = false;
+};
+
+// A small uncompressed PDF with a correct cross-reference table. Boxes are
+// written with their corners as (x, y, x + width, y + height).
+QByteArray makeTestPDF(const std::vector<TestPDFPage>& pages, const TestPDFTree& tree = {});
+
+// The same PDF encrypted with AES-256. An empty user password makes a file
+// that opens without asking, restricted only by the owner password.
+QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword,
+                          const std::string& ownerPassword);
+
+// One page of `width` x `height` points filled entirely with `color`.
+QByteArray makeFilledTestPDF(double width, double height, const QColor& color = Qt::red);
+
+}  // namespace zelvane::testing
