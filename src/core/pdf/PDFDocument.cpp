@@ -412,4 +412,68 @@ QImage PDFDocument::renderPage(int pageIndex, double scale) const
     return renderBox(pageIndex, geometry->mediaBox, QSize(int(width), int(height)));
 }
 
+PDFPageText PDFDocument::pageText(int pageIndex) const
+{
+    PDFPageText result;
+    if (!d->page(pageIndex))
+        return result;
+    PopplerPage* page = poppler_document_get_page(d->document, pageIndex);
+    if (!page)
+        return result;
+
+    gchar* utf8 = poppler_page_get_text(page);
+    PopplerRectangle* rectangles = nullptr;
+    guint rectangleCount = 0;
+    const bool haveLayout = poppler_page_get_text_layout(page, &rectangles, &rectangleCount);
+    GList* attributes = poppler_page_get_text_attributes(page);
+
+    // Poppler counts characters (code points); the model counts UTF-16
+    // units. unitStart[i] is where character i begins.
+    const QString text = utf8 ? QString::fromUtf8(utf8) : QString();
+    std::vector<qsizetype> unitStart;
+    unitStart.reserve(size_t(text.size()) + 1);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        unitStart.push_back(i);
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+    }
+    const qsizetype characters = qsizetype(unitStart.size());
+    unitStart.push_back(text.size());
+
+    result.text = text;
+    result.characterRects.fill(QRectF(), text.size());
+    if (haveLayout) {
+        const qsizetype laidOut = std::min<qsizetype>(characters, qsizetype(rectangleCount));
+        for (qsizetype c = 0; c < laidOut; ++c) {
+            const PopplerRectangle& r = rectangles[c];
+            const QRectF rect(std::min(r.x1, r.x2), std::min(r.y1, r.y2), std::abs(r.x2 - r.x1),
+                              std::abs(r.y2 - r.y1));
+            if (text[unitStart[size_t(c)]] == QLatin1Char('\n'))
+                continue;
+            for (qsizetype u = unitStart[size_t(c)]; u < unitStart[size_t(c) + 1]; ++u)
+                result.characterRects[u] = rect;
+        }
+    }
+    for (GList* item = attributes; item; item = item->next) {
+        const auto* attribute = static_cast<const PopplerTextAttributes*>(item->data);
+        if (attribute->start_index < 0 || attribute->end_index < attribute->start_index
+            || attribute->start_index >= characters)
+            continue;
+        PDFTextRun run;
+        run.start = unitStart[size_t(attribute->start_index)];
+        run.end = unitStart[size_t(std::min<qsizetype>(attribute->end_index + 1, characters))];
+        run.fontName = QString::fromUtf8(attribute->font_name ? attribute->font_name : "");
+        run.fontSize = attribute->font_size;
+        run.color = QColor::fromRgb(qRound(attribute->color.red / 257.0), qRound(attribute->color.green / 257.0),
+                                    qRound(attribute->color.blue / 257.0));
+        result.runs.append(run);
+    }
+
+    poppler_page_free_text_attributes(attributes);
+    g_free(rectangles);
+    g_free(utf8);
+    g_object_unref(page);
+    return result;
+}
+
 }  // namespace zelvane

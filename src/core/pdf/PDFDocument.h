@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QColor>
+#include <QList>
 #include <QImage>
 #include <QRectF>
 #include <QSize>
@@ -8,6 +10,27 @@
 #include <memory>
 
 namespace zelvane {
+
+// A stretch of page text drawn with one font and colour; [start, end) in
+// UTF-16 units of the page text.
+struct PDFTextRun {
+    qsizetype start = 0;
+    qsizetype end = 0;
+    // As the file names it, subset prefix included ("ABCDEF+Calibri-Bold").
+    QString fontName;
+    double fontSize = 0;
+    QColor color;
+};
+
+// The text of a page as the reader lays it out: lines separated by line
+// feeds, a rectangle for every UTF-16 unit (null for units without one, such
+// as the line feeds poppler adds) in page space (points from the media box's
+// top left corner, y down, unrotated), and the font runs.
+struct PDFPageText {
+    QString text;
+    QList<QRectF> characterRects;
+    QList<PDFTextRun> runs;
+};
 
 // The one road to PDF files: opens a PDF held in memory, tells its pages'
 // boxes and renders them. Boxes are in PDF user space (points, origin at the
@@ -44,6 +67,9 @@ public:
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;
+
+    // Empty for a page without text or an index out of range.
+    PDFPageText pageText(int pageIndex) const;
 
 private:
     struct Private;

@@ -50,7 +50,30 @@ QByteArray contentOf(const TestPDFPage& page)
         content += number(fill.rect.x()) + " " + number(fill.rect.y()) + " " + number(fill.rect.width()) + " "
                    + number(fill.rect.height()) + " re f\n";
     }
+    for (size_t i = 0; i < page.texts.size(); ++i) {
+        const TestPDFText& text = page.texts[i];
+        QByteArray literal;
+        for (const char c : text.text) {
+            if (c == '(' || c == ')' || c == '\\')
+                literal += '\\';
+            literal += c;
+        }
+        content += number(text.color.redF()) + " " + number(text.color.greenF()) + " " + number(text.color.blueF())
+                   + " rg\nBT /F" + QByteArray::number(qsizetype(i)) + " " + number(text.size) + " Tf "
+                   + number(text.origin.x()) + " " + number(text.origin.y()) + " Td (" + literal + ") Tj ET\n";
+    }
     return content;
+}
+
+// Every text gets its own font resource, written in place.
+QByteArray resourcesOf(const TestPDFPage& page)
+{
+    QByteArray fonts;
+    for (size_t i = 0; i < page.texts.size(); ++i) {
+        fonts += " /F" + QByteArray::number(qsizetype(i)) + " << /Type /Font /Subtype /Type1 /BaseFont /"
+                 + page.texts[i].baseFont + " /Encoding /WinAnsiEncoding >>";
+    }
+    return fonts.isEmpty() ? QByteArray("<< >>") : "<< /Font <<" + fonts + " >> >>";
 }
 
 }  // namespace
@@ -79,7 +102,7 @@ QByteArray makeTestPDF(const std::vector<TestPDFPage>& pages, const TestPDFTree&
         objects.push_back("<< /Type /Pages /Parent 2 0 R /Kids [" + kids + "] /Count " + count + " >>");
     for (size_t i = 0; i < pages.size(); ++i) {
         const TestPDFPage& page = pages[i];
-        objects.push_back("<< /Type /Page /Parent " + QByteArray::number(parent) + " 0 R /Resources << >>"
+        objects.push_back("<< /Type /Page /Parent " + QByteArray::number(parent) + " 0 R /Resources " + resourcesOf(page)
                           + inheritableAttributes(page.mediaBox, page.cropBox, page.rotate) + " /Contents "
                           + QByteArray::number(pageObject(i) + 1) + " 0 R >>");
         const QByteArray content = contentOf(page);

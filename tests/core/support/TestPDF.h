@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QPointF>
 #include <QRectF>
 
 #include <optional>
@@ -17,6 +18,16 @@ struct TestPDFFill {
     QColor color;
 };
 
+// A line of text in a standard font (not embedded), its baseline starting at
+// `origin` in user space. The text is Latin-1 (WinAnsi).
+struct TestPDFText {
+    QPointF origin;
+    double size = 12;
+    QByteArray text;
+    QColor color = Qt::black;
+    QByteArray baseFont = "Helvetica";
+};
+
 struct TestPDFPage {
     // Absent boxes and rotation are not written on the page, so it inherits
     // them from the page tree (see TestPDFTree).
@@ -25,6 +36,8 @@ struct TestPDFPage {
     // Written as given, so odd values such as -90 or 450 can be tried.
     std::optional<int> rotate;
     std::vector<TestPDFFill> fills;
+    // Drawn after the fills.
+    std::vector<TestPDFText> texts;
 };
 
 // Attributes placed on the root of the page tree for pages to inherit.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <optional>
+
+namespace zelvane {
+
+class PDFDocument;
+
+// What is really printed under one text line, measured on the page's pixels.
+// Lengths and positions in points, origin at the page's top left, y down.
+struct RegionMetrics {
+    QString backgroundHex;
+    std::optional<QString> inkHex;
+    double inkX = 0;
+    double inkY = 0;
+    double inkWidth = 0;
+    double inkHeight = 0;
+    double baselineY = 0;
+    double capHeight = 0;
+    bool capHeightReliable = false;
+    bool looksBold = false;
+};
+
+// One page rendered on white at twice its point size, then measured line by
+// line: the paper and ink colours, the ink's rectangle, the baseline, the cap
+// height and whether the strokes look bold.
+class PDFPageBitmapAnalyzer {
+public:
+    static constexpr double kScale = 2.0;
+
+    // Nothing when the page cannot be rendered (out of range, a raster
+    // beyond the render limit, or a drawing failure).
+    static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
+                                                       double pageHeight);
+    // Over an already rendered page (any format; transparency shows white).
+    explicit PDFPageBitmapAnalyzer(const QImage& pageAtTwiceItsSize);
+
+    int pixelWidth() const { return m_image.width(); }
+    int pixelHeight() const { return m_image.height(); }
+
+    RegionMetrics analyzeTextRegion(const QRectF& selectionRect, const QString& text, double expectedFontSize) const;
+
+private:
+    QImage m_image;  // opaque RGB32, row 0 at the top of the page
+};
+
+}  // namespace zelvane

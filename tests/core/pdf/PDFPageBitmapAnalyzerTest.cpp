@@ -1,0 +1,137 @@
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFPageBitmapAnalyzer.h"
+#include "core/support/TestPDF.h"
+
+#include <gtest/gtest.h>
+#include <QPainter>
+
+using namespace zelvane;
+
+namespace {
+
+// A page of 200 x 100 points at twice its size, on the given paper.
+QImage paper(QColor color = Qt::white)
+{
+    QImage image(400, 200, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+// Draws "letters" as solid stems: vertical bars of the given pixel height
+// standing on a baseline row, each 3 pixels wide and 5 apart.
+void drawStems(QImage& image, int left, int baselineRow, int height, int count, QColor color)
+{
+    QPainter painter(&image);
+    for (int i = 0; i < count; ++i) {
+        painter.fillRect(QRect(left + i * 8, baselineRow - height + 1, 3, height), color);
+    }
+}
+
+}  // namespace
+
+TEST(PDFPageBitmapAnalyzerTest, BlankPaperGivesTheSelectionBack)
+{
+    const PDFPageBitmapAnalyzer analyzer(paper());
+    const RegionMetrics metrics = analyzer.analyzeTextRegion(QRectF(10, 20, 80, 10), "Hello", 10);
+    EXPECT_EQ(metrics.backgroundHex, QStringLiteral("#FFFFFF"));
+    EXPECT_FALSE(metrics.inkHex.has_value());
+    EXPECT_EQ(metrics.inkX, 10);
+    EXPECT_EQ(metrics.inkY, 20);
+    EXPECT_EQ(metrics.inkWidth, 80);
+    EXPECT_EQ(metrics.inkHeight, 10);
+    EXPECT_DOUBLE_EQ(metrics.baselineY, 28);
+    EXPECT_DOUBLE_EQ(metrics.capHeight, 6.5);
+    EXPECT_FALSE(metrics.capHeightReliable);
+    EXPECT_FALSE(metrics.looksBold);
+}
+
+TEST(PDFPageBitmapAnalyzerTest, MeasuresInkBaselineAndCapHeight)
+{
+    QImage image = paper();
+    // Stems 20 pixels (10 pt) tall standing on row 59 (baseline 30 pt).
+    drawStems(image, 40, 59, 20, 10, Qt::black);
+    const PDFPageBitmapAnalyzer analyzer(image);
+    const RegionMetrics metrics = analyzer.analyzeTextRegion(QRectF(15, 15, 80, 20), "HELLO 42", 10);
+    EXPECT_EQ(metrics.inkHex, QStringLiteral("#111317"));  // near-black ink is written as dark grey
+    EXPECT_DOUBLE_EQ(metrics.inkX, 20);
+    EXPECT_DOUBLE_EQ(metrics.inkY, 20);
+    EXPECT_DOUBLE_EQ(metrics.inkWidth, 37.5);
+    EXPECT_DOUBLE_EQ(metrics.inkHeight, 10);
+    EXPECT_DOUBLE_EQ(metrics.baselineY, 29.75);
+    EXPECT_DOUBLE_EQ(metrics.capHeight, 9.75);
+    EXPECT_TRUE(metrics.capHeightReliable);
+    // Lower-case text has no reliable cap height.
+    EXPECT_FALSE(analyzer.analyzeTextRegion(QRectF(15, 15, 80, 20), "hello", 10).capHeightReliable);
+}
+
+TEST(PDFPageBitmapAnalyzerTest, ColouredInkAndDarkPaper)
+{
+    QImage red = paper();
+    drawStems(red, 40, 59, 20, 6, QColor(255, 0, 0));
+    EXPECT_EQ(PDFPageBitmapAnalyzer(red).analyzeTextRegion(QRectF(15, 15, 80, 20), "Red", 10).inkHex,
+              QStringLiteral("#FF0000"));
+
+    QImage box = paper();
+    {
+        QPainter painter(&box);
+        painter.fillRect(QRect(0, 0, 400, 200), QColor(0x1E, 0x3A, 0x8A));
+    }
+    drawStems(box, 40, 59, 20, 4, Qt::white);
+    const RegionMetrics metrics = PDFPageBitmapAnalyzer(box).analyzeTextRegion(QRectF(15, 15, 80, 20), "Dark", 10);
+    EXPECT_EQ(metrics.backgroundHex, QStringLiteral("#1E3A8A"));
+    EXPECT_EQ(metrics.inkHex, QStringLiteral("#FFFFFF"));
+}
+
+TEST(PDFPageBitmapAnalyzerTest, ChoosesTheMiddleLineAndMergesDots)
+{
+    QImage image = paper();
+    // The bottom of the line above, the line itself and the top of the line below.
+    drawStems(image, 40, 33, 8, 10, Qt::black);   // rows 26..33, touches the window's top edge
+    drawStems(image, 40, 71, 20, 4, Qt::black);   // rows 52..71, the line
+    drawStems(image, 40, 95, 10, 10, Qt::black);  // rows 86..95, touches the bottom edge
+    // An i's dot two empty rows above a stem.
+    {
+        QPainter painter(&image);
+        painter.fillRect(QRect(72, 48, 3, 2), Qt::black);
+    }
+    const PDFPageBitmapAnalyzer analyzer(image);
+    const RegionMetrics metrics = analyzer.analyzeTextRegion(QRectF(15, 14, 80, 33), "Line", 10);
+    EXPECT_DOUBLE_EQ(metrics.inkY, 24);  // the dot's row 48, merged into the line
+    EXPECT_DOUBLE_EQ(metrics.baselineY, 35.75);
+}
+
+TEST(PDFPageBitmapAnalyzerTest, BoldStrokesAndMinimumSizes)
+{
+    QImage bold = paper();
+    {
+        QPainter painter(&bold);
+        for (int i = 0; i < 5; ++i) {
+            painter.fillRect(QRect(40 + i * 20, 40, 10, 20), Qt::black);  // runs half the ink height
+        }
+    }
+    EXPECT_TRUE(PDFPageBitmapAnalyzer(bold).analyzeTextRegion(QRectF(15, 15, 80, 20), "BOLD", 10).looksBold);
+
+    QImage small = paper();
+    drawStems(small, 40, 47, 8, 5, Qt::black);
+    const RegionMetrics metrics = PDFPageBitmapAnalyzer(small).analyzeTextRegion(QRectF(15, 15, 80, 15), "abc", 5);
+    EXPECT_DOUBLE_EQ(metrics.inkHeight, 6.0);
+    EXPECT_FALSE(metrics.looksBold);
+}
+
+TEST(PDFPageBitmapAnalyzerTest, RendersAPDFPageAtTwiceItsSize)
+{
+    const QByteArray pdf = zelvane::testing::makeFilledTestPDF(8, 6, QColor(200, 0, 0));
+    const auto document = PDFDocument::open(pdf);
+    ASSERT_TRUE(document);
+    const auto tiny = PDFPageBitmapAnalyzer::create(*document, 0, 8, 6);
+    ASSERT_TRUE(tiny);
+    EXPECT_EQ(tiny->pixelWidth(), 16);
+    EXPECT_EQ(tiny->pixelHeight(), 16);
+    const auto page = PDFPageBitmapAnalyzer::create(*document, 0, 64, 64);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->pixelWidth(), 128);
+    EXPECT_EQ(page->analyzeTextRegion(QRectF(10, 10, 20, 20), "x", 10).backgroundHex, QStringLiteral("#C80000"));
+    EXPECT_FALSE(PDFPageBitmapAnalyzer::create(*document, 3, 64, 64));
+    // A raster beyond the render limit is not made.
+    EXPECT_FALSE(PDFPageBitmapAnalyzer::create(*document, 0, 10000, 10000));
+}
