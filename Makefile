@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run bench clean
+.PHONY: all deps configure build test run bench fuzz clean
 
 all: build
 
@@ -25,5 +25,14 @@ run: build
 bench: configure
 	@cmake --build $(BUILD_DIR) --target bench
 
+# Fuzz targets need clang and libFuzzer; each runs for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@FUZZ=1 scripts/install-deps
+	@cmake -S fuzz -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build build-fuzz
+	@mkdir -p build-fuzz/corpus && build-fuzz/truetype_repair_seeds build-fuzz/corpus
+	@build-fuzz/truetype_repair_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 -timeout=10 build-fuzz/corpus
+
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) build-fuzz

@@ -1,0 +1,207 @@
+#include "fonts/FontLookup.h"
+
+#include "fonts/FontSubstitutions.h"
+#include "fonts/SfntReader.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QHash>
+#include <QFontInfo>
+#include <QImage>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
+
+#include <algorithm>
+
+namespace zelvane::fonts {
+
+bool hasFontSupport()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+QPaintDevice* pointDevice()
+{
+    thread_local QImage device = [] {
+        QImage image(1, 1, QImage::Format_ARGB32_Premultiplied);
+        // 72 dots per inch.
+        image.setDotsPerMeterX(2835);
+        image.setDotsPerMeterY(2835);
+        return image;
+    }();
+    return &device;
+}
+
+namespace {
+
+// The resolution Qt sizes fonts by when no paint device is given.
+int defaultFontDpi()
+{
+    static const int dpi = [] {
+        QFont probe;
+        probe.setPointSizeF(72);
+        const int pixels = QFontInfo(probe).pixelSize();
+        return pixels > 0 ? pixels : 96;
+    }();
+    return dpi;
+}
+
+}  // namespace
+
+QFont layoutFont(const QFont& font, double kern)
+{
+    QFont copy = font;
+    copy.setPointSizeF(std::max(font.pointSizeF(), 0.01) * 72.0 / defaultFontDpi());
+    copy.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+    return copy;
+}
+
+QFont makeFont(const QStringList& families, double size, bool bold, bool italic)
+{
+    QFont font;
+    font.setFamilies(families);
+    font.setPointSizeF(size > 0 ? size : 1);
+    font.setWeight(bold ? QFont::Bold : QFont::Normal);
+    font.setItalic(italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+QFont faceFont(const QString& family, const QString& styleName, double size)
+{
+    QFont font = makeFont({family}, size, false, false);
+    if (!styleName.isEmpty())
+        font.setStyleName(styleName);
+    return font;
+}
+
+QString withoutFoundry(const QString& family)
+{
+    const qsizetype bracket = family.indexOf(QLatin1String(" ["));
+    return bracket > 0 ? family.left(bracket) : family;
+}
+
+namespace {
+
+// Family names without blanks, punctuation or a foundry suffix, lower-cased.
+QString compactName(const QString& name)
+{
+    QString out;
+    for (const QChar c : withoutFoundry(name)) {
+        if (c.isLetterOrNumber())
+            out.append(c.toLower());
+    }
+    return out;
+}
+
+struct FaceIndex {
+    QMutex mutex;
+    QHash<QString, InstalledFace> facesByPostScriptName;
+    QSet<QString> indexedFamilies;
+};
+
+FaceIndex& faceIndex()
+{
+    static FaceIndex index;
+    return index;
+}
+
+}  // namespace
+
+std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptName)
+{
+    if (!hasFontSupport() || postScriptName.trimmed().isEmpty())
+        return std::nullopt;
+    const QString key = postScriptName.toLower();
+    const QString compact = compactName(postScriptName);
+    FaceIndex& index = faceIndex();
+    QMutexLocker locker(&index.mutex);
+    for (const QString& family : QFontDatabase::families()) {
+        const QString familyKey = compactName(family);
+        if (familyKey.isEmpty() || !compact.startsWith(familyKey) || index.indexedFamilies.contains(family))
+            continue;
+        index.indexedFamilies.insert(family);
+        for (const QString& style : QFontDatabase::styles(family)) {
+            const QString name = postScriptNameOf(QRawFont::fromFont(faceFont(family, style, 12)));
+            if (!name.isEmpty() && !index.facesByPostScriptName.contains(name.toLower()))
+                index.facesByPostScriptName.insert(name.toLower(), {family, style});
+        }
+    }
+    const auto found = index.facesByPostScriptName.constFind(key);
+    if (found == index.facesByPostScriptName.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+void forgetInstalledFaces()
+{
+    FaceIndex& index = faceIndex();
+    QMutexLocker locker(&index.mutex);
+    index.facesByPostScriptName.clear();
+    index.indexedFamilies.clear();
+}
+
+std::optional<QString> installedFamily(const QString& family)
+{
+    if (!hasFontSupport())
+        return std::nullopt;
+    const QStringList installed = QFontDatabase::families();
+    for (const QString& candidate : substituteFamilies(family)) {
+        const QString wanted = compactName(candidate);
+        if (wanted.isEmpty())
+            continue;
+        // Families installed by several foundries are listed as "Name [foundry]";
+        // the plain name lets Qt choose among them.
+        for (const QString& listed : installed) {
+            const QString name = withoutFoundry(listed);
+            if (name.compare(candidate, Qt::CaseInsensitive) == 0)
+                return name;
+        }
+    }
+    return std::nullopt;
+}
+
+bool familyHasFace(const QString& family, bool bold, bool italic)
+{
+    for (const QString& style : QFontDatabase::styles(family)) {
+        const bool styleBold = QFontDatabase::weight(family, style) >= QFont::DemiBold;
+        const bool styleItalic = QFontDatabase::italic(family, style);
+        if (styleBold == bold && styleItalic == italic)
+            return true;
+    }
+    return false;
+}
+
+QString postScriptNameOf(const QRawFont& font)
+{
+    if (!font.isValid())
+        return {};
+    const QByteArray table = font.fontTable("name");
+    const truetype::ByteSpan bytes(reinterpret_cast<const std::uint8_t*>(table.constData()),
+                                   std::size_t(table.size()));
+    return QString::fromStdString(truetype::nameTableString(bytes, 6));
+}
+
+QString postScriptNameOf(const QFont& font)
+{
+    if (!hasFontSupport())
+        return {};
+    return postScriptNameOf(QRawFont::fromFont(font));
+}
+
+bool hasCharacters(const QRawFont& face, const QString& text)
+{
+    if (!face.isValid() || text.isEmpty())
+        return false;
+    const QList<quint32> glyphs = face.glyphIndexesForString(text);
+    if (glyphs.isEmpty())
+        return false;
+    for (quint32 glyph : glyphs) {
+        if (glyph == 0)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace zelvane::fonts

@@ -1,0 +1,288 @@
+#include "fonts/PDFEmbeddedFontRegistry.h"
+
+#include "fonts/FontLookup.h"
+#include "fonts/FontSubstitutions.h"
+#include "fonts/PDFFontCollector.h"
+#include "fonts/WebFontTransport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QMutexLocker>
+#include <QRawFont>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <set>
+
+namespace zelvane {
+
+namespace {
+
+PDFEmbeddedFontRegistry::Configuration defaultConfiguration()
+{
+    QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (base.isEmpty())
+        base = QDir::tempPath();
+    PDFEmbeddedFontRegistry::Configuration configuration;
+    configuration.persistentCacheDir = QDir(base).filePath(QStringLiteral("Zelvane/Fonts"));
+    configuration.subsetTempDir = QDir(QDir::tempPath()).filePath(QStringLiteral("ZelvaneEmbeddedFonts"));
+    configuration.webFontTransport = std::make_shared<NetworkWebFontTransport>();
+    return configuration;
+}
+
+// File names keep the PostScript name, with "/" made harmless.
+QString fileBaseName(const QString& cleanPSName)
+{
+    QString name = cleanPSName;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name;
+}
+
+truetype::ByteSpan bytesOf(const QByteArray& data)
+{
+    return {reinterpret_cast<const std::uint8_t*>(data.constData()), std::size_t(data.size())};
+}
+
+// The letters and digits the completeness test asks a face for.
+const QString& completenessProbe()
+{
+    static const QString probe =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789éèêàùç");
+    return probe;
+}
+
+// The style under which Qt lists a registered program in its family.
+QString registeredStyleName(const QString& family, const QRawFont& raw)
+{
+    const QStringList styles = QFontDatabase::styles(family);
+    if (styles.contains(raw.styleName()))
+        return raw.styleName();
+    const bool italic = raw.style() != QFont::StyleNormal;
+    for (const QString& style : styles) {
+        if (QFontDatabase::weight(family, style) == raw.weight() && QFontDatabase::italic(family, style) == italic)
+            return style;
+    }
+    return raw.styleName();
+}
+
+}  // namespace
+
+PDFEmbeddedFontRegistry& PDFEmbeddedFontRegistry::shared()
+{
+    static PDFEmbeddedFontRegistry registry;
+    return registry;
+}
+
+PDFEmbeddedFontRegistry::PDFEmbeddedFontRegistry() : PDFEmbeddedFontRegistry(defaultConfiguration()) {}
+
+PDFEmbeddedFontRegistry::PDFEmbeddedFontRegistry(Configuration configuration)
+    : m_persistentCacheDir(configuration.persistentCacheDir),
+      m_subsetTempDir(configuration.subsetTempDir),
+      m_transport(std::move(configuration.webFontTransport)),
+      m_webFontHost(configuration.webFontHost)
+{
+    // Failures are ignored: writing into a missing folder fails quietly later.
+    QDir().mkpath(m_persistentCacheDir);
+    QDir().mkpath(m_subsetTempDir);
+}
+
+PDFEmbeddedFontRegistry::~PDFEmbeddedFontRegistry() = default;
+
+void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
+{
+    if (!fonts::hasFontSupport())
+        return;
+    const fonts::ExtractedPDFFonts entries = fonts::collectEmbeddedFonts(pdfData);
+    if (entries.empty())
+        return;
+
+    // First pass: families with no complete face anywhere yet.
+    std::set<QString> missing;
+    for (const auto& [key, entry] : entries) {
+        if (isCompleteSystemOrRegisteredFont(key) || loadFromLocalDiskCache(key))
+            continue;
+        const QString family = parsePostScriptFontName(key).family;
+        if (!family.isEmpty())
+            missing.insert(family);
+    }
+    if (!missing.empty())
+        fetchAndCacheGoogleFonts(QStringList(missing.begin(), missing.end()));
+
+    // Second pass: the embedded programs of the fonts still without a complete face.
+    for (const auto& [key, entry] : entries) {
+        if (isCompleteSystemOrRegisteredFont(key))
+            continue;
+        if (!entry.fontStreamData || entry.fontStreamData->size() < 33)
+            continue;
+        QByteArray bytes = stripSubsetPrefixFromTTF(*entry.fontStreamData);
+        truetype::CodeMap map;
+        for (const QString& text : entry.toUnicodeStrings) {
+            for (const auto& [unicode, code] : parseToUnicode(text))
+                map[unicode] = code;
+        }
+        if (!map.empty())
+            bytes = patchTrueTypeCmapIfNeeded(bytes, map, entry.subtype == QLatin1String("Type0"));
+        registerFontBinary(bytes, key, entry.fontStreamExt, false);
+    }
+}
+
+bool PDFEmbeddedFontRegistry::isCompleteSystemOrRegisteredFont(const QString& postScriptName)
+{
+    const QString key = postScriptName.toLower();
+    {
+        QMutexLocker locker(&m_lock);
+        if (m_completeFontsRegistered.contains(key))
+            return true;
+    }
+    const auto face = fonts::findFaceByPostScriptName(postScriptName);
+    if (!face)
+        return false;
+    const QRawFont raw = QRawFont::fromFont(fonts::faceFont(face->family, face->styleName, 12));
+    if (!raw.isValid())
+        return false;
+    qsizetype found = 0;
+    for (quint32 glyph : raw.glyphIndexesForString(completenessProbe())) {
+        if (glyph != 0)
+            ++found;
+    }
+    if (found < 60)
+        return false;
+    QMutexLocker locker(&m_lock);
+    m_completeFontsRegistered.insert(key);
+    if (!face->family.isEmpty())
+        m_registeredFamilies.insert(fonts::withoutFoundry(face->family));
+    return true;
+}
+
+bool PDFEmbeddedFontRegistry::loadFromLocalDiskCache(const QString& cleanPSName)
+{
+    const QString path = QDir(m_persistentCacheDir).filePath(fileBaseName(cleanPSName) + QStringLiteral(".ttf"));
+    QFile file(path);
+    if (file.size() > 64 && file.size() <= kMaxFontProgramBytes && file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        if (bytes.size() > 64)
+            return registerFontBinary(bytes, cleanPSName, QStringLiteral("ttf"), true, path);
+    }
+    // The office fonts that another vendor's software installs on macOS have
+    // no counterpart on Linux, where fontconfig already lists every installed
+    // face: nothing further is searched.
+    return false;
+}
+
+bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const QString& cleanPSName,
+                                                 const QString& ext, bool isComplete, const QString& existingPath)
+{
+    if (!fonts::hasFontSupport() || bytes.isEmpty() || bytes.size() > kMaxFontProgramBytes)
+        return false;
+    QRawFont raw;
+    raw.loadFromData(bytes, 12, QFont::PreferNoHinting);
+    if (!raw.isValid())
+        return false;
+
+    QString path = existingPath;
+    if (path.isEmpty()) {
+        const QString folder = isComplete ? m_persistentCacheDir : m_subsetTempDir;
+        path = QDir(folder).filePath(fileBaseName(cleanPSName) + QLatin1Char('.') + ext);
+        QSaveFile file(path);
+        if (!(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()))
+            path.clear();
+    }
+
+    int id = path.isEmpty() ? -1 : QFontDatabase::addApplicationFont(path);
+    if (id < 0)
+        id = QFontDatabase::addApplicationFontFromData(bytes);
+    const QString family = id >= 0 ? QFontDatabase::applicationFontFamilies(id).value(0) : raw.familyName();
+    RegisteredFace face;
+    face.family = family;
+    face.styleName = family.isEmpty() ? raw.styleName() : registeredStyleName(family, raw);
+    face.postScriptName = QString::fromStdString(truetype::postScriptName(bytesOf(bytes)));
+    fonts::forgetInstalledFaces();
+
+    QMutexLocker locker(&m_lock);
+    m_facesByKey.insert(cleanPSName.toLower(), face);
+    if (!face.postScriptName.isEmpty())
+        m_facesByKey.insert(face.postScriptName.toLower(), face);
+    if (!family.isEmpty()) {
+        const QString familyKey = family.toLower();
+        if (isComplete || !m_facesByKey.contains(familyKey))
+            m_facesByKey.insert(familyKey, face);
+        m_registeredFamilies.insert(family);
+    }
+    if (isComplete) {
+        m_completeFontsRegistered.insert(cleanPSName.toLower());
+        if (!face.postScriptName.isEmpty())
+            m_completeFontsRegistered.insert(face.postScriptName.toLower());
+    }
+    return true;
+}
+
+bool PDFEmbeddedFontRegistry::hasRegisteredFont(const std::optional<QString>& postScriptName,
+                                                const std::optional<QString>& familyName) const
+{
+    QMutexLocker locker(&m_lock);
+    if (postScriptName && !postScriptName->isEmpty() && m_facesByKey.contains(postScriptName->toLower()))
+        return true;
+    if (familyName && !familyName->isEmpty() && m_facesByKey.contains(familyName->toLower()))
+        return true;
+    return false;
+}
+
+QFont PDFEmbeddedFontRegistry::fontForFace(const RegisteredFace& face, double size) const
+{
+    return fonts::faceFont(face.family, face.styleName, size);
+}
+
+std::optional<QFont> PDFEmbeddedFontRegistry::makeFont(const std::optional<QString>& postScriptName,
+                                                       const std::optional<QString>& familyName, double size,
+                                                       bool isBold, bool isItalic) const
+{
+    std::optional<RegisteredFace> face;
+    {
+        QMutexLocker locker(&m_lock);
+        if (postScriptName && !postScriptName->isEmpty()) {
+            const auto found = m_facesByKey.constFind(postScriptName->toLower());
+            if (found != m_facesByKey.constEnd())
+                face = *found;
+        }
+        if (!face && familyName && !familyName->isEmpty()) {
+            const auto found = m_facesByKey.constFind(familyName->toLower());
+            if (found != m_facesByKey.constEnd())
+                face = *found;
+        }
+    }
+    if (!face || face->family.isEmpty() || !fonts::hasFontSupport())
+        return std::nullopt;
+    return withMatchingCascadeFallback(fontForFace(*face, size), size, isBold, isItalic);
+}
+
+QFont PDFEmbeddedFontRegistry::withMatchingCascadeFallback(const QFont& font, double size, bool isBold, bool isItalic)
+{
+    const QString fallbackFace = cascadeFallbackFaceName(fonts::postScriptNameOf(font), isBold, isItalic);
+    // "Georgia-BoldItalic" is the family Georgia; "AvenirNext-..." is Avenir Next.
+    const QString fallbackFamily = fallbackFace.startsWith(QLatin1String("Georgia")) ? QStringLiteral("Georgia")
+                                                                                      : QStringLiteral("Avenir Next");
+    QFont copy = font;
+    QStringList families = copy.families();
+    for (const QString& family : fonts::substituteFamilies(fallbackFamily)) {
+        if (!families.contains(family, Qt::CaseInsensitive))
+            families.append(family);
+    }
+    copy.setFamilies(families);
+    copy.setPointSizeF(size > 0 ? size : 1);
+    return copy;
+}
+
+QStringList PDFEmbeddedFontRegistry::registeredFamilyNames() const
+{
+    QStringList names;
+    {
+        QMutexLocker locker(&m_lock);
+        names = QStringList(m_registeredFamilies.begin(), m_registeredFamilies.end());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace zelvane

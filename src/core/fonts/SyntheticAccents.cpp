@@ -1,0 +1,253 @@
+#include "fonts/SyntheticAccents.h"
+
+#include "fonts/FontLookup.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QTextBoundaryFinder>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <memory>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+using Kind = SyntheticAccentKind;
+
+const QHash<QString, std::pair<QString, Kind>>& accentTable()
+{
+    static const QHash<QString, std::pair<QString, Kind>> table = [] {
+        struct Row {
+            const char16_t* letter;
+            const char16_t* base;
+            Kind kind;
+        };
+        static const Row rows[] = {
+            {u"É", u"E", Kind::acute},     {u"È", u"E", Kind::grave},     {u"Ê", u"E", Kind::circumflex},
+            {u"Ë", u"E", Kind::diaeresis}, {u"À", u"A", Kind::grave},     {u"Â", u"A", Kind::circumflex},
+            {u"Ä", u"A", Kind::diaeresis}, {u"Ù", u"U", Kind::grave},     {u"Û", u"U", Kind::circumflex},
+            {u"Ü", u"U", Kind::diaeresis}, {u"Î", u"I", Kind::circumflex}, {u"Ï", u"I", Kind::diaeresis},
+            {u"Ô", u"O", Kind::circumflex}, {u"Ö", u"O", Kind::diaeresis}, {u"Ç", u"C", Kind::cedilla},
+            {u"é", u"e", Kind::acute},     {u"è", u"e", Kind::grave},     {u"ê", u"e", Kind::circumflex},
+            {u"ë", u"e", Kind::diaeresis}, {u"à", u"a", Kind::grave},     {u"â", u"a", Kind::circumflex},
+            {u"ä", u"a", Kind::diaeresis}, {u"ù", u"u", Kind::grave},     {u"û", u"u", Kind::circumflex},
+            {u"ü", u"u", Kind::diaeresis}, {u"î", u"i", Kind::circumflex}, {u"ï", u"i", Kind::diaeresis},
+            {u"ô", u"o", Kind::circumflex}, {u"ö", u"o", Kind::diaeresis}, {u"ç", u"c", Kind::cedilla},
+        };
+        QHash<QString, std::pair<QString, Kind>> t;
+        for (const Row& row : rows)
+            t.insert(QString::fromUtf16(row.letter), {QString::fromUtf16(row.base), row.kind});
+        return t;
+    }();
+    return table;
+}
+
+QString firstCharacter(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    const qsizetype end = finder.toNextBoundary();
+    return end > 0 ? text.left(end) : text;
+}
+
+QStringList characters(const QString& text)
+{
+    QStringList out;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = finder.toNextBoundary(); end >= 0; end = finder.toNextBoundary()) {
+        if (end > start)
+            out.append(text.mid(start, end - start));
+        start = end;
+    }
+    return out;
+}
+
+struct PendingAccent {
+    qsizetype position;
+    qsizetype length;
+    Kind kind;
+    bool capital;
+};
+
+// One line of text laid out with design metrics, one unit a point.
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern)
+{
+    auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setUseDesignMetrics(true);
+    layout->setTextOption(option);
+    layout->beginLayout();
+    layout->createLine();
+    layout->endLayout();
+    return layout;
+}
+
+}  // namespace
+
+std::optional<std::pair<QString, SyntheticAccentKind>> syntheticAccentFor(const QString& letter)
+{
+    const auto found = accentTable().constFind(letter);
+    if (found == accentTable().constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& font, double kern)
+{
+    if (text.isEmpty() || !fonts::hasFontSupport())
+        return {text, {}};
+    const QRawFont face = QRawFont::fromFont(font);
+    auto has = [&face](const QString& x) { return fonts::hasCharacters(face, x); };
+    if (has(text))
+        return {text, {}};
+
+    auto anyOf = [&has](const char* letters) {
+        for (const char* c = letters; *c; ++c) {
+            if (has(QString(QLatin1Char(*c))))
+                return true;
+        }
+        return false;
+    };
+    const bool capitalsOnly = !anyOf("aeio") && anyOf("AEIO");
+
+    QString adapted;
+    QList<PendingAccent> pending;
+    for (const QString& c : characters(text)) {
+        QString emitted;
+        if (has(c)) {
+            emitted = c;
+        } else {
+            if (capitalsOnly) {
+                const QString u = firstCharacter(c.toUpper());
+                if (!u.isEmpty() && u != c) {
+                    if (has(u)) {
+                        emitted = u;
+                    } else if (const auto accent = syntheticAccentFor(u); accent && has(accent->first)) {
+                        pending.append({adapted.size(), accent->first.size(), accent->second, true});
+                        emitted = accent->first;
+                    }
+                }
+            }
+            if (emitted.isEmpty()) {
+                if (const auto accent = syntheticAccentFor(c)) {
+                    const QString base = capitalsOnly ? firstCharacter(accent->first.toUpper()) : accent->first;
+                    if (has(base)) {
+                        pending.append({adapted.size(), base.size(), accent->second, base.at(0).isUpper()});
+                        emitted = base;
+                    }
+                }
+            }
+            if (emitted.isEmpty())
+                emitted = c;
+        }
+        adapted += emitted;
+    }
+    if (pending.isEmpty())
+        return {adapted, {}};
+
+    const auto layout = layOutLine(adapted, font, kern);
+    const QTextLine line = layout->lineAt(0);
+    if (!line.isValid())
+        return {adapted, {}};
+    const QFontMetricsF metrics(fonts::layoutFont(font, 0));
+    const double capHeight = metrics.capHeight();
+    const double xHeight = metrics.xHeight();
+    const double lowerTop = xHeight > 2.0 ? xHeight : capHeight * 0.72;
+
+    AdaptedSubsetText result{adapted, {}};
+    for (const PendingAccent& accent : pending) {
+        const double x0 = line.cursorToX(int(accent.position));
+        const double x1 = line.cursorToX(int(accent.position + accent.length));
+        result.accents.append({(x0 + x1) * 0.5, accent.capital ? -capHeight : -lowerTop, 0.0, capHeight, accent.kind});
+    }
+    return result;
+}
+
+double alignedLineStart(double x, double width, TextAlignmentMode alignment, double boxWidth)
+{
+    switch (alignment) {
+    case TextAlignmentMode::left:
+        return x;
+    case TextAlignmentMode::right:
+        return x + std::max(boxWidth - width, 0.0);
+    case TextAlignmentMode::center:
+        return x + std::max((boxWidth - width) * 0.5, 0.0);
+    }
+    return x;
+}
+
+void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, const QFont& font, double kern,
+                  const QColor& color, TextAlignmentMode alignment, double boxWidth)
+{
+    if (text.isEmpty() || !fonts::hasFontSupport())
+        return;
+    const AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
+
+    // One point of font size is one user unit, whatever the device's resolution.
+    const auto layout = layOutLine(adapted.adapted, font, kern);
+    const QTextLine line = layout->lineAt(0);
+    if (!line.isValid())
+        return;
+    const double x = alignedLineStart(at.x(), line.horizontalAdvance(), alignment, boxWidth);
+    const double y = at.y();
+
+    painter.save();
+    painter.setPen(color);
+    layout->draw(&painter, QPointF(x, y - line.ascent()));
+    painter.restore();
+
+    if (adapted.accents.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const SyntheticAccentPlacement& accent : adapted.accents) {
+        const double h = accent.capHeight;
+        const double cx = x + accent.centerX;
+        const double top = y + accent.capTopY;
+        const double base = y;
+        const double w = std::max(h * 0.125, 1.1);
+        painter.setPen(QPen(color, w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        QPainterPath path;
+        switch (accent.kind) {
+        case Kind::acute:
+            path.moveTo(cx - 0.05 * h, top - 0.08 * h);
+            path.lineTo(cx + 0.12 * h, top - 0.23 * h);
+            break;
+        case Kind::grave:
+            path.moveTo(cx + 0.05 * h, top - 0.08 * h);
+            path.lineTo(cx - 0.12 * h, top - 0.23 * h);
+            break;
+        case Kind::circumflex:
+            path.moveTo(cx - 0.13 * h, top - 0.08 * h);
+            path.lineTo(cx, top - 0.22 * h);
+            path.lineTo(cx + 0.13 * h, top - 0.08 * h);
+            break;
+        case Kind::cedilla:
+            path.moveTo(cx, base);
+            path.lineTo(cx - 0.03 * h, base + 0.12 * h);
+            path.lineTo(cx + 0.06 * h, base + 0.2 * h);
+            break;
+        case Kind::diaeresis: {
+            const double r = 0.65 * w;
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            painter.drawEllipse(QRectF(cx - 0.11 * h - r, top - 0.16 * h - r, 2 * r, 2 * r));
+            painter.drawEllipse(QRectF(cx + 0.11 * h - r, top - 0.16 * h - r, 2 * r, 2 * r));
+            continue;
+        }
+        }
+        painter.drawPath(path);
+    }
+    painter.restore();
+}
+
+}  // namespace zelvane::PDFCodec

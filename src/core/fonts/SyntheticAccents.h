@@ -1,0 +1,61 @@
+#pragma once
+
+// Accented French letters that a subset font lacks: written as the base
+// letter in the font's own glyph with the accent drawn as a stroke or dots,
+// and lower-case letters written as capitals in a capitals-only subset.
+
+#include "model/TextPayload.h"
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+class QPainter;
+
+namespace zelvane::PDFCodec {
+
+enum class SyntheticAccentKind { acute, grave, circumflex, diaeresis, cedilla };
+
+// Where one drawn accent goes, relative to the start of the line's baseline
+// (y down: negative is up).
+struct SyntheticAccentPlacement {
+    double centerX = 0;    // horizontal centre of the base letter
+    double capTopY = 0;    // top of the base letter: -cap height or -lower-case height
+    double baselineY = 0;  // always 0
+    double capHeight = 0;  // the font's cap height; accent sizes scale with it
+    SyntheticAccentKind kind = SyntheticAccentKind::acute;
+
+    bool operator==(const SyntheticAccentPlacement&) const = default;
+};
+
+struct AdaptedSubsetText {
+    QString adapted;
+    QList<SyntheticAccentPlacement> accents;
+};
+
+// The base letter and accent of the 30 accented letters covered (É È Ê Ë À
+// Â Ä Ù Û Ü Î Ï Ô Ö Ç and their lower-case forms).
+std::optional<std::pair<QString, SyntheticAccentKind>> syntheticAccentFor(const QString& letter);
+
+// The text to draw with `font` (whose primary face is asked which
+// characters it has) and the accents to draw over it, laid out with `kern`
+// points after every character.
+AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& font, double kern);
+
+// Where a line of `width` starts inside a box of `boxWidth` from x: left keeps
+// x; right and centre move it right, never left of x.
+double alignedLineStart(double x, double width, TextAlignmentMode alignment, double boxWidth);
+
+// Draws one line whose baseline starts at `at` (page space, y down) in
+// `color`, aligned in a box of `boxWidth`, then its synthetic accents. The
+// font's point size is taken as the size in the painter's user units,
+// whatever the device's resolution.
+void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, const QFont& font, double kern,
+                  const QColor& color, TextAlignmentMode alignment, double boxWidth);
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,136 @@
+#include "fonts/TextFonts.h"
+
+#include "fonts/FontLookup.h"
+#include "fonts/FontSubstitutions.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
+
+#include <QFontInfo>
+#include <QTextLayout>
+
+#include <cmath>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+const QString kDefaultFamily = QStringLiteral("Helvetica Neue");
+
+// The families to ask for: the installed one first, then the rest of the
+// family's substitutes.
+QStringList familiesFrom(const QString& family, const QString& installed)
+{
+    QStringList families = fonts::substituteFamilies(family);
+    const qsizetype at = families.indexOf(installed);
+    if (at > 0)
+        families = families.mid(at);
+    else if (at < 0)
+        families.prepend(installed);
+    return families;
+}
+
+bool traitsStillMatch(const TextPayload& payload)
+{
+    return (!payload.originalIsBold || *payload.originalIsBold == payload.isBold)
+           && (!payload.originalIsItalic || *payload.originalIsItalic == payload.isItalic);
+}
+
+// The exact face of an installed PostScript name, or the face Qt gives for
+// the name when that face's PostScript name shares the first five letters.
+std::optional<QFont> systemFontByPostScriptName(const QString& name, double size)
+{
+    if (const auto face = fonts::findFaceByPostScriptName(name))
+        return fonts::faceFont(face->family, face->styleName, size);
+    const QFont created = fonts::makeFont({name}, size, false, false);
+    const QString createdName = fonts::postScriptNameOf(created).toLower();
+    if (createdName.isEmpty() || !createdName.startsWith(name.toLower().left(5)))
+        return std::nullopt;
+    const QFontInfo info(created);
+    return fonts::faceFont(info.family(), info.styleName(), size);
+}
+
+}  // namespace
+
+QFont resolveFont(const TextPayload& payload, double size)
+{
+    const double effective = std::isnan(size) ? 4.0 : std::max(size, 4.0);
+    const PDFEmbeddedFontRegistry& registry = PDFEmbeddedFontRegistry::shared();
+    const bool bold = payload.isBold;
+    const bool italic = payload.isItalic;
+
+    // Without a QGuiApplication Qt has no font database: the font is only described.
+    if (!fonts::hasFontSupport()) {
+        const QString family = payload.fontFamily.isEmpty() ? kDefaultFamily : payload.fontFamily;
+        return fonts::makeFont(fonts::substituteFamilies(family), effective, bold, italic);
+    }
+
+    const std::optional<QString>& postScriptName = payload.postScriptFontName;
+    if (postScriptName && !postScriptName->isEmpty() && traitsStillMatch(payload)) {
+        if (auto font = registry.makeFont(postScriptName, payload.fontFamily, effective, bold, italic))
+            return *font;
+        if (auto font = systemFontByPostScriptName(*postScriptName, effective))
+            return PDFEmbeddedFontRegistry::withMatchingCascadeFallback(*font, effective, bold, italic);
+    }
+
+    const QString family = payload.fontFamily.isEmpty() ? kDefaultFamily : payload.fontFamily;
+    if (!payload.fontFamily.isEmpty()) {
+        if (auto font = registry.makeFont(postScriptName, payload.fontFamily, effective, bold, italic))
+            return *font;
+    }
+
+    if (const auto installed = fonts::installedFamily(family)) {
+        const QStringList families = familiesFrom(family, *installed);
+        if ((bold || italic) && fonts::familyHasFace(*installed, bold, italic))
+            return fonts::makeFont(families, effective, bold, italic);
+        return fonts::makeFont(families, effective, false, false);
+    }
+
+    // The family is not installed: a Helvetica Neue face of the wanted weight and slant.
+    const auto fallback = fonts::installedFamily(kDefaultFamily);
+    return fonts::makeFont(fallback ? familiesFrom(kDefaultFamily, *fallback) : QStringList{kDefaultFamily},
+                           effective, bold, italic);
+}
+
+double measureSingleLineWidth(const QString& text, const QFont& font, double kern)
+{
+    if (text.isEmpty())
+        return 0;
+    if (!fonts::hasFontSupport())
+        return double(text.size()) * font.pointSizeF() * 0.55;
+    QTextLayout layout(text, fonts::layoutFont(font, kern));
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setUseDesignMetrics(true);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    // Laid out at the end with unlimited width: one line.
+    QTextLine line = layout.createLine();
+    layout.endLayout();
+    const double width = line.isValid() ? line.horizontalAdvance() : NAN;
+    if (!std::isfinite(width))
+        return double(text.size()) * font.pointSizeF() * 0.55;
+    return width;
+}
+
+double measureTextWidth(const TextPayload& payload)
+{
+    const QFont font = resolveFont(payload, payload.fontSize);
+    double widest = 12.0;
+    for (const QString& line : payload.text.split(QLatin1Char('\n'))) {
+        if (!line.isEmpty())
+            widest = std::max(widest, measureSingleLineWidth(line, font, payload.letterSpacing));
+    }
+    return widest;
+}
+
+void updateTextFrameForEditedContent(VectorElement& element)
+{
+    const TextPayload* payload = element.text();
+    if (!payload)
+        return;
+    element.frame.width = std::max(measureTextWidth(*payload) + 2.0, 14.0);
+    const qsizetype lines = payload->text.count(QLatin1Char('\n')) + 1;
+    if (lines >= 2)
+        element.frame.height = std::max(element.frame.height, payload->fontSize * double(lines) * 1.25);
+}
+
+}  // namespace zelvane::PDFCodec

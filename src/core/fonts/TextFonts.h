@@ -1,0 +1,38 @@
+#pragma once
+
+// The one road from a text payload to a font, and the measuring of text
+// elements. Fonts are QFonts whose point size is the size in page points;
+// fonts::layoutFont() gives the copy that lays text out in points. Without
+// a QGuiApplication there is no font database: fonts are then only
+// described and widths estimated (0.55 of the size per character).
+
+#include "model/TextPayload.h"
+#include "model/VectorElement.h"
+
+#include <QFont>
+#include <QString>
+
+namespace zelvane::PDFCodec {
+
+// The font for a payload at `size` points (at least 4; a size that is not a
+// number gives 4): the exact face of `postScriptFontName` while weight and
+// slant are as extracted (a registered PDF font, else an installed face of
+// that name), else the registered or installed family (or its free
+// substitute) with the wanted weight and slant, else a Helvetica Neue face.
+// Never fails.
+QFont resolveFont(const TextPayload& payload, double size);
+
+// The typographic width in points of one line, with `kern` points added
+// after every character. An empty text measures 0.
+double measureSingleLineWidth(const QString& text, const QFont& font, double kern);
+
+// The width of the payload's widest line (lines split at line feeds), at
+// least 12.
+double measureTextWidth(const TextPayload& payload);
+
+// Refits a text element's frame after its content changed: the width follows
+// the text (never below 14), the height grows for several lines and never
+// shrinks. Other elements are left alone.
+void updateTextFrameForEditedContent(VectorElement& element);
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,204 @@
+#include "TestFonts.h"
+
+#include "fonts/FontLookup.h"
+#include "fonts/SyntheticAccents.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+using PDFCodec::SyntheticAccentKind;
+
+namespace {
+
+class SyntheticAccentsTest : public FontTestBase {
+protected:
+    // A face of Liberation Sans that shows only `characters` (all when absent).
+    static QFont fontWith(const QString& family, std::optional<QString> characters, double size = 20,
+                          std::optional<std::uint16_t> xHeight = std::nullopt)
+    {
+        TestFontOptions options;
+        options.family = family;
+        options.postScriptName = QString(family).remove(' ');
+        options.characters = characters;
+        options.xHeight = xHeight;
+        const QString installed = installTestFont(makeTestFont(liberationSansRegular(), options));
+        EXPECT_EQ(installed, family);
+        return fonts::makeFont({family}, size, false, false);
+    }
+
+    static double capHeightOf(const QFont& font) { return QFontMetricsF(fonts::layoutFont(font, 0)).capHeight(); }
+    static double xHeightOf(const QFont& font) { return QFontMetricsF(fonts::layoutFont(font, 0)).xHeight(); }
+
+    // Bounds of the dark pixels of an image.
+    static QRect ink(const QImage& image)
+    {
+        QRect box;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 160)
+                    box |= QRect(x, y, 1, 1);
+        return box;
+    }
+};
+
+}  // namespace
+
+TEST_F(SyntheticAccentsTest, CoversTheFrenchLetters)
+{
+    EXPECT_EQ(PDFCodec::syntheticAccentFor(QStringLiteral("É")), std::make_pair(QString("E"), SyntheticAccentKind::acute));
+    EXPECT_EQ(PDFCodec::syntheticAccentFor(QStringLiteral("ç")), std::make_pair(QString("c"), SyntheticAccentKind::cedilla));
+    EXPECT_EQ(PDFCodec::syntheticAccentFor(QStringLiteral("Ï")),
+              std::make_pair(QString("I"), SyntheticAccentKind::diaeresis));
+    for (const QString& letter : {QStringLiteral("á"), QStringLiteral("ñ"), QStringLiteral("ÿ"), QStringLiteral("e")})
+        EXPECT_FALSE(PDFCodec::syntheticAccentFor(letter)) << letter.toStdString();
+}
+
+TEST_F(SyntheticAccentsTest, LeavesTextTheFontHasAlone)
+{
+    const QFont font = fontWith("Zelvane Accent Full", std::nullopt);
+    const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("Été"), font, 0);
+    EXPECT_EQ(adapted.adapted, QStringLiteral("Été"));
+    EXPECT_TRUE(adapted.accents.isEmpty());
+    EXPECT_EQ(PDFCodec::adaptStringForSubsetFont("", font, 0).adapted, "");
+}
+
+TEST_F(SyntheticAccentsTest, WritesTheBaseLetterAndPlacesTheAccent)
+{
+    const QFont font = fontWith("Zelvane Accent Ete", QStringLiteral("Ete"));
+    const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("Été"), font, 0);
+    EXPECT_EQ(adapted.adapted, "Ete");
+    // Both É and é are missing: two accents, on the capital and on the small e.
+    ASSERT_EQ(adapted.accents.size(), 2);
+    EXPECT_DOUBLE_EQ(adapted.accents[1].capTopY, -xHeightOf(font));
+    const auto& accent = adapted.accents[0];
+    EXPECT_EQ(accent.kind, SyntheticAccentKind::acute);
+    EXPECT_DOUBLE_EQ(accent.capTopY, -capHeightOf(font));
+    EXPECT_DOUBLE_EQ(accent.capHeight, capHeightOf(font));
+    EXPECT_EQ(accent.baselineY, 0);
+    // Centred on the E: Liberation Sans' E advances 1366 units of 2048.
+    EXPECT_NEAR(accent.centerX, 0.5 * 1366 * 20.0 / 2048, 0.05);
+
+    // A small letter's accent sits on the x-height; kerning moves the centres.
+    const auto small = PDFCodec::adaptStringForSubsetFont(QStringLiteral("tée"), font, 3);
+    EXPECT_EQ(small.adapted, "tee");
+    ASSERT_EQ(small.accents.size(), 1);
+    EXPECT_DOUBLE_EQ(small.accents[0].capTopY, -xHeightOf(font));
+    EXPECT_NEAR(small.accents[0].centerX, (569 + 0.5 * 1139) * 20.0 / 2048 + 3 + 1.5, 0.05);
+}
+
+TEST_F(SyntheticAccentsTest, WritesCapitalsInACapitalsOnlySubset)
+{
+    const QFont font = fontWith("Zelvane Accent Capitals", QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("été"), font, 0);
+    EXPECT_EQ(adapted.adapted, "ETE");
+    ASSERT_EQ(adapted.accents.size(), 2);
+    EXPECT_DOUBLE_EQ(adapted.accents[0].capTopY, -capHeightOf(font));
+    EXPECT_DOUBLE_EQ(adapted.accents[1].capTopY, -capHeightOf(font));
+    EXPECT_LT(adapted.accents[0].centerX, adapted.accents[1].centerX);
+    const auto plain = PDFCodec::adaptStringForSubsetFont("ab", font, 0);
+    EXPECT_EQ(plain.adapted, "AB");
+    EXPECT_TRUE(plain.accents.isEmpty());
+}
+
+TEST_F(SyntheticAccentsTest, UsesCapHeightWhenTheXHeightIsTiny)
+{
+    const QFont font = fontWith("Zelvane Accent Flat", QStringLiteral("Eet"), 20, 1);
+    ASSERT_LE(xHeightOf(font), 2.0);
+    const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("è"), font, 0);
+    EXPECT_EQ(adapted.adapted, "e");
+    ASSERT_EQ(adapted.accents.size(), 1);
+    EXPECT_EQ(adapted.accents[0].kind, SyntheticAccentKind::grave);
+    EXPECT_DOUBLE_EQ(adapted.accents[0].capTopY, -capHeightOf(font) * 0.72);
+}
+
+TEST_F(SyntheticAccentsTest, EmitsLettersOutsideTheTableUnchanged)
+{
+    const QFont font = fontWith("Zelvane Accent Nene", QStringLiteral("nE"));
+    const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("ñnÉ"), font, 0);
+    EXPECT_EQ(adapted.adapted, QStringLiteral("ñnE"));
+    ASSERT_EQ(adapted.accents.size(), 1);
+}
+
+TEST_F(SyntheticAccentsTest, NeverAlignsLeftOfTheStart)
+{
+    using PDFCodec::alignedLineStart;
+    EXPECT_EQ(alignedLineStart(10, 50, TextAlignmentMode::left, 100), 10);
+    EXPECT_EQ(alignedLineStart(10, 50, TextAlignmentMode::right, 100), 60);
+    EXPECT_EQ(alignedLineStart(10, 50, TextAlignmentMode::center, 100), 35);
+    EXPECT_EQ(alignedLineStart(10, 200, TextAlignmentMode::right, 100), 10);
+    EXPECT_EQ(alignedLineStart(10, 200, TextAlignmentMode::center, 100), 10);
+}
+
+TEST_F(SyntheticAccentsTest, DrawsTheLineAndItsAccents)
+{
+    const QFont font = fontWith("Zelvane Accent Draw", QStringLiteral("E"), 40);
+    const double capHeight = capHeightOf(font);
+    // A 300-dpi image drawn in points scaled to pixels: sizes stay in points.
+    QImage image(600, 300, QImage::Format_ARGB32_Premultiplied);
+    image.setDotsPerMeterX(11811);
+    image.setDotsPerMeterY(11811);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.scale(2, 2);
+        PDFCodec::drawTextLine(painter, QStringLiteral("É"), QPointF(20, 100), font, 0, Qt::black,
+                               TextAlignmentMode::left, 200);
+    }
+    const QRect box = ink(image);
+    ASSERT_FALSE(box.isEmpty());
+    // The E stands on the baseline; the accent rises above its cap height.
+    EXPECT_NEAR(box.bottom() / 2.0, 100, 1.5);
+    EXPECT_LT(box.top() / 2.0, 100 - capHeight - 0.1 * capHeight);
+    EXPECT_NEAR(box.left() / 2.0, 20, 6);
+
+    // A line wider than its box starts at x even when aligned right.
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PDFCodec::drawTextLine(painter, "EEEEE", QPointF(30, 100), font, 0, Qt::black, TextAlignmentMode::right, 10);
+    }
+    EXPECT_NEAR(ink(image).left(), 30, 6);
+    // A narrow line in a wide box moves right.
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PDFCodec::drawTextLine(painter, "E", QPointF(30, 100), font, 0, Qt::black, TextAlignmentMode::right, 300);
+    }
+    EXPECT_GT(ink(image).left(), 300);
+    // Nothing for an empty text.
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        PDFCodec::drawTextLine(painter, "", QPointF(30, 100), font, 0, Qt::black, TextAlignmentMode::left, 300);
+    }
+    EXPECT_TRUE(ink(image).isEmpty());
+}
+
+TEST_F(SyntheticAccentsTest, DrawsEveryKindOfAccent)
+{
+    const QFont font = fontWith("Zelvane Accent Kinds", QStringLiteral("EAUIOC"), 40);
+    for (const QString& letter : {QStringLiteral("É"), QStringLiteral("È"), QStringLiteral("Ê"), QStringLiteral("Ë"),
+                                  QStringLiteral("Ç")}) {
+        QImage plain(200, 200, QImage::Format_ARGB32_Premultiplied);
+        plain.fill(Qt::white);
+        QImage accented = plain;
+        {
+            QPainter painter(&plain);
+            PDFCodec::drawTextLine(painter, letter == "Ç" ? "C" : "E", QPointF(50, 120), font, 0, Qt::black,
+                                   TextAlignmentMode::left, 100);
+        }
+        {
+            QPainter painter(&accented);
+            PDFCodec::drawTextLine(painter, letter, QPointF(50, 120), font, 0, Qt::black, TextAlignmentMode::left, 100);
+        }
+        const QRect extra = ink(accented);
+        const QRect base = ink(plain);
+        if (letter == "Ç")
+            EXPECT_GT(extra.bottom(), base.bottom()) << letter.toStdString();
+        else
+            EXPECT_LT(extra.top(), base.top()) << letter.toStdString();
+    }
+}

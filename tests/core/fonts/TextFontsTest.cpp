@@ -1,0 +1,181 @@
+#include "TestFonts.h"
+
+#include "fonts/FontLookup.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
+#include "fonts/TextFonts.h"
+#include "model/ShapePayload.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QRawFont>
+
+#include <cmath>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+class TextFontsTest : public FontTestBase {
+protected:
+    static TextPayload payload(const QString& family, double size = 12)
+    {
+        TextPayload p;
+        p.text = "Hello";
+        p.fontFamily = family;
+        p.fontSize = size;
+        return p;
+    }
+
+    static QString face(const QFont& font) { return fonts::postScriptNameOf(font); }
+
+    static bool installed(const QString& family) { return fonts::installedFamily(family).has_value(); }
+};
+
+}  // namespace
+
+TEST_F(TextFontsTest, NeverGoesBelowFourPoints)
+{
+    EXPECT_DOUBLE_EQ(PDFCodec::resolveFont(payload("Arial"), 2).pointSizeF(), 4);
+    EXPECT_DOUBLE_EQ(PDFCodec::resolveFont(payload("Arial"), NAN).pointSizeF(), 4);
+    EXPECT_DOUBLE_EQ(PDFCodec::resolveFont(payload("Arial"), 17.5).pointSizeF(), 17.5);
+}
+
+TEST_F(TextFontsTest, ResolvesTheExactInstalledFace)
+{
+    TextPayload p = payload("Times New Roman");
+    p.postScriptFontName = "LiberationSerif-Italic";
+    p.isItalic = true;
+    p.originalIsItalic = true;
+    const QFont font = PDFCodec::resolveFont(p, 12);
+    EXPECT_EQ(face(font), "LiberationSerif-Italic");
+    // A serif face falls back on Georgia's substitutes for missing characters.
+    EXPECT_TRUE(font.families().contains("DejaVu Serif"));
+}
+
+TEST_F(TextFontsTest, FindsExactFacesAmongFoundries)
+{
+    if (fonts::installedFamily("Nimbus Sans") != QString("Nimbus Sans"))
+        GTEST_SKIP() << "fonts-urw-base35 is not installed";
+    TextPayload p = payload("Helvetica");
+    p.postScriptFontName = "NimbusSans-BoldItalic";
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "NimbusSans-BoldItalic");
+}
+
+TEST_F(TextFontsTest, LeavesTheExactFaceWhenWeightOrSlantChanged)
+{
+    TextPayload p = payload("Liberation Sans");
+    p.postScriptFontName = "LiberationSans";
+    p.isBold = true;
+    p.originalIsBold = false;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "LiberationSans-Bold");
+    p.isBold = false;
+    p.isItalic = true;
+    p.originalIsItalic = false;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "LiberationSans-Italic");
+    // Unchanged traits keep the exact face.
+    p.isItalic = false;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "LiberationSans");
+}
+
+TEST_F(TextFontsTest, SubstitutesFreeFamiliesForNonFreeOnes)
+{
+    TextPayload p = payload("Arial");
+    p.isBold = true;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "LiberationSans-Bold");
+    p = payload("Times New Roman");
+    p.isItalic = true;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "LiberationSerif-Italic");
+    EXPECT_EQ(face(PDFCodec::resolveFont(payload("Courier New"), 12)), "LiberationMono");
+}
+
+TEST_F(TextFontsTest, FallsBackOnHelveticaNeueFaces)
+{
+    TextPayload p = payload("Zelvane No Such Family");
+    p.isItalic = true;
+    const QFont font = PDFCodec::resolveFont(p, 12);
+    EXPECT_TRUE(font.italic());
+    EXPECT_FALSE(font.bold());
+    EXPECT_TRUE(QFontInfo(font).italic());
+    const auto helvetica = fonts::installedFamily("Helvetica Neue");
+    ASSERT_TRUE(helvetica);
+    EXPECT_EQ(font.families().first(), *helvetica);
+    // An empty family is Helvetica Neue too.
+    EXPECT_EQ(PDFCodec::resolveFont(payload(""), 12).families().first(), *helvetica);
+}
+
+TEST_F(TextFontsTest, UsesRegisteredPDFFonts)
+{
+    TestFontOptions options{"Zelvane Text Registered", "Regular", "ZelvaneTextRegistered-Regular", QString("abc")};
+    ASSERT_TRUE(PDFEmbeddedFontRegistry::shared().registerFontBinary(
+        makeTestFont(liberationSansRegular(), options), "ZelvaneTextRegistered-Regular", "ttf", false));
+    TextPayload p = payload("Zelvane Text Registered");
+    p.postScriptFontName = "ZelvaneTextRegistered-Regular";
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "ZelvaneTextRegistered-Regular");
+    // By family when the PostScript name is unknown or the weight changed.
+    p.postScriptFontName = "ZelvaneTextRegistered-Black";
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "ZelvaneTextRegistered-Regular");
+    p.postScriptFontName.reset();
+    p.isBold = true;
+    p.originalIsBold = false;
+    EXPECT_EQ(face(PDFCodec::resolveFont(p, 12)), "ZelvaneTextRegistered-Regular");
+}
+
+TEST_F(TextFontsTest, MeasuresTypographicWidths)
+{
+    const QFont font = PDFCodec::resolveFont(payload("Liberation Sans"), 20);
+    ASSERT_EQ(face(font), "LiberationSans");
+    // Liberation Sans: H 1479, e 1139, l 455, o 1139 units of 2048 (advances
+    // are kept in 1/64 units).
+    const double expected = (1479 + 1139 + 455 + 455 + 1139) * 20.0 / 2048;
+    EXPECT_NEAR(PDFCodec::measureSingleLineWidth("Hello", font, 0), expected, 0.06);
+    // Letter spacing is added after every character.
+    EXPECT_NEAR(PDFCodec::measureSingleLineWidth("Hello", font, 1.5), PDFCodec::measureSingleLineWidth("Hello", font, 0) + 5 * 1.5, 1e-6);
+    EXPECT_EQ(PDFCodec::measureSingleLineWidth("", font, 3), 0);
+    // Trailing blanks count.
+    EXPECT_GT(PDFCodec::measureSingleLineWidth("Hello  ", font, 0), expected + 5);
+}
+
+TEST_F(TextFontsTest, MeasuresTheWidestLine)
+{
+    TextPayload p = payload("Liberation Sans", 20);
+    p.text = "";
+    EXPECT_EQ(PDFCodec::measureTextWidth(p), 12.0);
+    p.text = "i";
+    EXPECT_EQ(PDFCodec::measureTextWidth(p), 12.0);
+    const QFont font = PDFCodec::resolveFont(p, 20);
+    p.text = "Hello\n\nHello world\n";
+    EXPECT_NEAR(PDFCodec::measureTextWidth(p), PDFCodec::measureSingleLineWidth("Hello world", font, 0), 1e-9);
+    p.letterSpacing = 2;
+    EXPECT_NEAR(PDFCodec::measureTextWidth(p), PDFCodec::measureSingleLineWidth("Hello world", font, 2), 1e-9);
+}
+
+TEST_F(TextFontsTest, RefitsTextFrames)
+{
+    VectorElement element;
+    TextPayload p = payload("Liberation Sans", 10);
+    p.text = "";
+    element.kind = p;
+    element.frame = VectorRect(5, 6, 300, 20);
+    PDFCodec::updateTextFrameForEditedContent(element);
+    EXPECT_EQ(element.frame.width, 14.0);
+    EXPECT_EQ(element.frame.height, 20.0);
+    EXPECT_EQ(element.frame.x, 5.0);
+    EXPECT_EQ(element.frame.y, 6.0);
+
+    p.text = "Hello world\nagain";
+    element.kind = p;
+    PDFCodec::updateTextFrameForEditedContent(element);
+    EXPECT_NEAR(element.frame.width, PDFCodec::measureTextWidth(p) + 2, 1e-9);
+    EXPECT_EQ(element.frame.height, 25.0);
+    element.frame.height = 40;
+    PDFCodec::updateTextFrameForEditedContent(element);
+    EXPECT_EQ(element.frame.height, 40.0);
+
+    // Other kinds are left alone.
+    VectorElement shape;
+    shape.kind = ShapePayload{};
+    shape.frame = VectorRect(1, 2, 3, 4);
+    PDFCodec::updateTextFrameForEditedContent(shape);
+    EXPECT_EQ(shape.frame, VectorRect(1, 2, 3, 4));
+}
