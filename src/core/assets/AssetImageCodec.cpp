@@ -1,5 +1,8 @@
 #include "assets/AssetImageCodec.h"
 
+#include "render/PageRenderer.h"
+#include "svg/SVGCodec.h"
+
 #include "pdf/PDFDocument.h"
 
 #include <QBuffer>
@@ -73,12 +76,34 @@ QImage decodeImage(const QByteArray& data)
     return image;
 }
 
-// SVG artwork. The SVG renderer, sized to the target like PDF pages, slots in
-// here; until it does, SVG bytes go to the image decoder like any other file,
-// which gives nothing unless an SVG image plugin happens to be installed.
-QImage renderSVG(const QByteArray& data)
+// SVG artwork: read with our own SVG reader and its first page drawn at twice
+// its size, whatever the target. Nothing (not even a null image) means the
+// bytes are not SVG we can read and go to the image decoder instead.
+std::optional<QImage> renderSVG(const QByteArray& data)
 {
-    return decodeImage(data);
+    // Artwork can hold artwork; a few levels are plenty.
+    thread_local int depth = 0;
+    if (depth >= 4)
+        return QImage();
+    struct Nesting {
+        Nesting() { ++depth; }
+        ~Nesting() { --depth; }
+    } nesting;
+
+    VectorDocument document;
+    try {
+        document = SVGCodec::importSVG(data, QStringLiteral("Asset"), std::nullopt);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    if (document.pages.isEmpty())
+        return std::nullopt;
+    const std::optional<QByteArray> png = PDFCodec::renderPagePNG(document.pages.front(), 2.0);
+    if (!png)
+        return std::nullopt;
+    QImage image;
+    image.loadFromData(*png, "PNG");
+    return image;
 }
 
 // Turns white and near-white paper transparent, fading the light greys in
@@ -239,8 +264,10 @@ QImage renderImage(const QByteArray& data, const std::optional<QString>& ext, in
             decided = true;
         }
     } else if (extensionIs(ext, QLatin1String("svg"))) {
-        bitmap = renderSVG(data);
-        decided = true;
+        if (std::optional<QImage> svg = renderSVG(data)) {
+            bitmap = std::move(*svg);
+            decided = true;
+        }
     }
 
     if (!decided)

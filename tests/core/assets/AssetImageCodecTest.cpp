@@ -295,14 +295,29 @@ TEST(AssetImageCodecRenderTest, HugeDeclaredImageIsRefusedQuickly)
     EXPECT_LT(timer.elapsed(), 2000);
 }
 
-TEST(AssetImageCodecRenderTest, SVGIsNotDrawnYet)
+TEST(AssetImageCodecRenderTest, SVGArtworkIsDrawnFromItsFirstPage)
 {
-    if (QImageReader::supportedImageFormats().contains("svg"))
-        GTEST_SKIP() << "an SVG image plugin is installed";
-    const QByteArray svg(R"(<svg xmlns="http://www.w3.org/2000/svg" width="10" height="10">)"
-                         R"(<rect width="10" height="10" fill="red"/></svg>)");
-    EXPECT_TRUE(AssetImageCodec::renderImage(svg, QString("svg"), 600, false).isNull());
-    EXPECT_DOUBLE_EQ(AssetImageCodec::aspectRatio(svg, QString("svg")), 2.4);
+    const QByteArray svg(R"(<svg xmlns="http://www.w3.org/2000/svg" width="200" height="100">)"
+                         R"(<rect x="0" y="0" width="100" height="100" fill="#FF0000"/></svg>)");
+    // Twice the page's size, whatever the target; the extension's case does not matter.
+    const QImage image = AssetImageCodec::renderImage(svg, QString("SVG"), 600, false);
+    ASSERT_EQ(image.size(), QSize(400, 200));
+    EXPECT_EQ(QColor(image.pixel(100, 100)), QColor(255, 0, 0));
+    EXPECT_EQ(QColor(image.pixel(300, 100)), QColor(255, 255, 255));
+    EXPECT_EQ(AssetImageCodec::renderImage(svg, QString("svg"), 10, false).size(), QSize(400, 200));
+
+    // Without an extension the bytes go to the image decoder, which cannot read them.
+    if (!QImageReader::supportedImageFormats().contains("svg")) {
+        EXPECT_TRUE(AssetImageCodec::renderImage(svg, kNoExtension, 600, false).isNull());
+    }
+    // Not readable as SVG: handed to the image decoder, which gives nothing.
+    EXPECT_TRUE(AssetImageCodec::renderImage(QByteArray("<not xml"), QString("svg"), 600, false).isNull());
+    EXPECT_DOUBLE_EQ(AssetImageCodec::aspectRatio(QByteArray("<not xml"), QString("svg")), 2.4);
+
+    // White paper removal applies to the drawn page.
+    const QImage cut = AssetImageCodec::renderImage(svg, QString("svg"), 600, true);
+    ASSERT_FALSE(cut.isNull());
+    EXPECT_LT(cut.width(), 400);
 }
 
 TEST(AssetImageCodecWhitePaperTest, PaperFadesByLightnessAndColourfulness)

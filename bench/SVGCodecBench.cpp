@@ -1,0 +1,214 @@
+// SVG export and import of a 200-page document with 50 elements per page
+// (texts, shapes, paths, signatures and stamps).
+//
+// References, measured in the same run on the same file:
+// - export: QXmlStreamWriter writing the same elements, attributes and texts
+//   (taken from the exported file beforehand), i.e. the cost of producing
+//   that much markup without reading a model;
+// - import: QXmlStreamReader merely tokenising the exported bytes and copying
+//   every attribute and text into a QString, i.e. the cost of parsing alone.
+
+#include "operations/VectorOperations.h"
+#include "svg/SVGCodec.h"
+
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace zelvane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kPages = 200;
+constexpr int kElementsPerPage = 50;
+constexpr int kRuns = 5;
+
+VectorElement shapeElement(int index)
+{
+    static constexpr VectorShapeType kTypes[] = {VectorShapeType::rectangle, VectorShapeType::roundedRectangle,
+                                                 VectorShapeType::ellipse,   VectorShapeType::line,
+                                                 VectorShapeType::arrow,     VectorShapeType::diamond};
+    VectorElement element;
+    element.id = QUuid::createUuid();
+    element.name = QStringLiteral("Shape %1").arg(index);
+    element.kind = ShapePayload::make(kTypes[index % 6], 6, false, index % 2 == 0);
+    element.frame = VectorRect(30 + index * 3.25, 400 + index * 1.5, 120.5, 60.25);
+    element.style = VectorStyle(QStringLiteral("#111317"), QStringLiteral("#FFB454"), 1.8, 0.9, index % 3 == 0);
+    element.rotationDegrees = index % 4 == 0 ? 12.5 : 0;
+    return element;
+}
+
+VectorElement pathElement(int index)
+{
+    PathPayload path;
+    VectorSubpath subpath;
+    for (int k = 0; k < 24; ++k) {
+        subpath.points.append({k / 23.0, 0.5 + 0.5 * std::sin(k * 0.7 + index)});
+    }
+    path.subpaths = {subpath};
+    path.smoothCurves = true;
+    VectorElement element;
+    element.id = QUuid::createUuid();
+    element.name = QStringLiteral("Pen %1").arg(index);
+    element.kind = path;
+    element.frame = VectorRect(60, 600 + index * 8, 300, 40);
+    element.style = VectorStyle::defaultInk();
+    return element;
+}
+
+VectorElement signatureElement(int index)
+{
+    QList<VectorStroke> strokes;
+    for (int s = 0; s < 2; ++s) {
+        VectorStroke stroke;
+        for (int k = 0; k < 30; ++k) {
+            stroke.append({300.0 + k * 6, 700.0 + s * 12 + 10 * std::sin(k * 0.5 + index)});
+        }
+        strokes.append(stroke);
+    }
+    return VectorOperations::makeFreehandSignatureElement(strokes, QStringLiteral("Signer %1").arg(index),
+                                                          QStringLiteral("#1E3A8A"));
+}
+
+VectorDocument makeDocument()
+{
+    QList<VectorPage> pages;
+    for (int p = 0; p < kPages; ++p) {
+        VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(p + 1), 595.28, 841.89,
+                                           QStringLiteral("#FFFFFF"));
+        for (int e = 0; e < kElementsPerPage; ++e) {
+            const int kind = e % 10;
+            if (kind < 5) {
+                page.elements.append(
+                    VectorOperations::makeTextElement(QStringLiteral("Line %1 of page %2 & more text").arg(e).arg(p),
+                                                      {40, 40 + 14.0 * e}, 11, QStringLiteral("#111317"), e % 7 == 0));
+            } else if (kind < 7) {
+                page.elements.append(shapeElement(e));
+            } else if (kind < 9) {
+                page.elements.append(pathElement(e));
+            } else if (e % 20 == 9) {
+                page.elements.append(signatureElement(e));
+            } else {
+                page.elements.append(VectorOperations::makeStampElement(VectorStampKind::approved, {400, 120}));
+            }
+        }
+        pages.append(page);
+    }
+    return VectorDocument::make(QUuid::createUuid(), QStringLiteral("Bench"), DocumentSourceFormat::native,
+                                std::nullopt, pages, 1);
+}
+
+// Median wall time of kRuns calls, in milliseconds.
+double medianMs(const std::function<void()>& work)
+{
+    std::vector<double> times;
+    for (int run = 0; run < kRuns; ++run) {
+        const auto start = Clock::now();
+        work();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// One piece of markup of the exported file, for the writer reference.
+struct MarkupEvent {
+    enum Type { start, end, text } type;
+    QString name;
+    QXmlStreamAttributes attributes;
+};
+
+std::vector<MarkupEvent> markupEvents(const QByteArray& svg)
+{
+    std::vector<MarkupEvent> events;
+    QXmlStreamReader reader(svg);
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            events.push_back({MarkupEvent::start, reader.qualifiedName().toString(), reader.attributes()});
+            break;
+        case QXmlStreamReader::EndElement: events.push_back({MarkupEvent::end, {}, {}}); break;
+        case QXmlStreamReader::Characters:
+            if (!reader.isWhitespace()) {
+                events.push_back({MarkupEvent::text, reader.text().toString(), {}});
+            }
+            break;
+        default: break;
+        }
+    }
+    return events;
+}
+
+}  // namespace
+
+int main()
+{
+    const VectorDocument document = makeDocument();
+    QString svg;
+    const double exportMs = medianMs([&] { svg = SVGCodec::exportSVG(document); });
+    const QByteArray bytes = svg.toUtf8();
+
+    VectorDocument imported;
+    const double importMs =
+        medianMs([&] { imported = SVGCodec::importSVG(bytes, QStringLiteral("Bench"), std::nullopt); });
+    qsizetype importedElements = 0;
+    for (const VectorPage& page : imported.pages) {
+        importedElements += page.elements.size();
+    }
+
+    const std::vector<MarkupEvent> events = markupEvents(bytes);
+    qsizetype writtenElements = 0;
+    const double writerMs = medianMs([&] {
+        QString out;
+        QXmlStreamWriter writer(&out);
+        writer.setAutoFormatting(true);
+        writer.writeStartDocument();
+        writtenElements = 0;
+        for (const MarkupEvent& event : events) {
+            switch (event.type) {
+            case MarkupEvent::start:
+                writer.writeStartElement(event.name);
+                writer.writeAttributes(event.attributes);
+                ++writtenElements;
+                break;
+            case MarkupEvent::end: writer.writeEndElement(); break;
+            case MarkupEvent::text: writer.writeCharacters(event.name); break;
+            }
+        }
+        writer.writeEndDocument();
+    });
+
+    qsizetype tokens = 0;
+    const double readerMs = medianMs([&] {
+        QXmlStreamReader reader(bytes);
+        reader.setNamespaceProcessing(false);
+        tokens = 0;
+        while (!reader.atEnd()) {
+            const QXmlStreamReader::TokenType type = reader.readNext();
+            if (type == QXmlStreamReader::StartElement) {
+                for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                    const QString value = attribute.value().toString();
+                    tokens += value.isEmpty() ? 0 : 1;
+                }
+            } else if (type == QXmlStreamReader::Characters) {
+                tokens += reader.text().toString().isEmpty() ? 0 : 1;
+            }
+        }
+    });
+
+    std::printf("SVG codec: %d pages x %d elements, %.1f MB of SVG (%lld XML elements)\n", kPages, kElementsPerPage,
+                bytes.size() / 1048576.0, static_cast<long long>(writtenElements));
+    std::printf("  export   %8.1f ms   reference QXmlStreamWriter (same markup)   %8.1f ms   ratio %.2f\n", exportMs,
+                writerMs, exportMs / writerMs);
+    std::printf("  import   %8.1f ms   reference QXmlStreamReader (tokenise only) %8.1f ms   ratio %.2f\n", importMs,
+                readerMs, importMs / readerMs);
+    std::printf("  imported %lld pages, %lld elements (%lld written)\n", static_cast<long long>(imported.pages.size()),
+                static_cast<long long>(importedElements), static_cast<long long>(document.totalElementsCount()));
+    return importedElements == document.totalElementsCount() ? 0 : 1;
+}

@@ -1,0 +1,145 @@
+#include "pdf/PDFFontAttributes.h"
+
+#include "fonts/FontLookup.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
+#include "model/RGBAColor.h"
+
+#include <QFontInfo>
+#include <array>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+bool containsAny(const QString& text, std::initializer_list<const char*> words)
+{
+    for (const char* word : words) {
+        if (text.contains(QLatin1String(word))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct FamilyAlias {
+    std::initializer_list<const char*> words;
+    const char* family;
+};
+
+const std::array<FamilyAlias, 10>& familyAliases()
+{
+    static const std::array<FamilyAlias, 10> aliases{{
+        {{"arial", "liberation sans", "liberationsans", "arimo"}, "Arial"},
+        {{"verdana", "dejavu sans", "dejavusans", "tahoma"}, "Verdana"},
+        {{"trebuchet"}, "Trebuchet MS"},
+        {{"calibri", "carlito", "candara", "segoe", "marianne", "ubuntu", "roboto", "open sans", "opensans",
+          "source sans", "sourcesans", "lato", "noto sans"},
+         "Helvetica Neue"},
+        {{"times", "liberation serif", "tinos", "nimbus roman"}, "Times New Roman"},
+        {{"georgia", "cambria", "merriweather"}, "Georgia"},
+        {{"courier", "consolas", "menlo", "mono"}, "Courier New"},
+        {{"avenir"}, "Avenir Next"},
+        {{"gill"}, "Gill Sans"},
+        {{"helvetica"}, "Helvetica Neue"},
+    }};
+    return aliases;
+}
+
+// The family a PDF font belongs to: the registered face's when the PDF's own
+// program was registered, else what its PostScript name says.
+QString familyOf(const QString& postScriptName)
+{
+    if (postScriptName.isEmpty()) {
+        return {};
+    }
+    if (fonts::hasFontSupport()) {
+        if (const auto font = PDFEmbeddedFontRegistry::shared().makeFont(postScriptName, std::nullopt, 12, false,
+                                                                          false)) {
+            return QFontInfo(*font).family();
+        }
+    }
+    return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
+}
+
+bool isLayoutSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+}  // namespace
+
+std::optional<QString> hexFromColor(const QColor& color)
+{
+    if (!color.isValid()) {
+        return std::nullopt;
+    }
+    const QColor rgb = color.toRgb();
+    return RGBAColor(rgb.redF(), rgb.greenF(), rgb.blueF(), 1).hexString();
+}
+
+ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, qsizetype start, qsizetype length,
+                                                      double fallbackHeight)
+{
+    ExtractedFontAttributes attributes;
+    const double fallbackSize = std::max(std::min(fallbackHeight * 0.74, 42.0), 7.0);
+    attributes.fontSize = fallbackSize;
+    start = std::clamp<qsizetype>(start, 0, page.text.size());
+    const qsizetype end = std::clamp<qsizetype>(start + std::max<qsizetype>(length, 0), start, page.text.size());
+    if (start == end) {
+        return attributes;
+    }
+    qsizetype index = start;
+    while (index < end && isLayoutSpace(page.text[index])) {
+        ++index;
+    }
+    if (index == end) {
+        index = start;
+    }
+    const PDFTextRun* run = nullptr;
+    for (const PDFTextRun& candidate : page.runs) {
+        if (candidate.start <= index && index < candidate.end) {
+            run = &candidate;
+            break;
+        }
+    }
+    if (!run) {
+        return attributes;
+    }
+    if (!run->fontName.isEmpty()) {
+        const QString psName = PDFEmbeddedFontRegistry::stripSubsetPrefix(run->fontName);
+        const QString family = PDFEmbeddedFontRegistry::stripSubsetPrefix(familyOf(run->fontName));
+        const QString lower = psName.toLower();
+        attributes.isBold = containsAny(lower, {"bold", "-bd", "semibold", "demi", "heavy", "black", "medium"});
+        attributes.isItalic = containsAny(lower, {"italic", "oblique", "-it"});
+        if (!psName.isEmpty()) {
+            attributes.postScriptName = psName;
+        }
+        attributes.familyName = normalizeFontFamilyName(family, psName);
+        attributes.sizeFromFont = run->fontSize >= 4.5 && run->fontSize <= 96.0;
+        attributes.fontSize = attributes.sizeFromFont ? run->fontSize : fallbackSize;
+    }
+    attributes.colorHex = hexFromColor(run->color);
+    return attributes;
+}
+
+QString normalizeFontFamilyName(const QString& family, const QString& postScript)
+{
+    const QString base = family.isEmpty() ? postScript : family;
+    if (PDFEmbeddedFontRegistry::shared().hasRegisteredFont(postScript, base)) {
+        return base;
+    }
+    if (!postScript.isEmpty() && fonts::hasFontSupport()) {
+        if (const auto face = fonts::findFaceByPostScriptName(postScript); face && !face->family.isEmpty()) {
+            return fonts::withoutFoundry(face->family);
+        }
+    }
+    const QString key = base.toLower();
+    for (const FamilyAlias& alias : familyAliases()) {
+        if (containsAny(key, alias.words)) {
+            return QLatin1String(alias.family);
+        }
+    }
+    return base.isEmpty() ? QStringLiteral("Helvetica Neue") : base;
+}
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,320 @@
+#include "pdf/PDFTextExtraction.h"
+
+#include "Graphemes.h"
+#include "fonts/FontLookup.h"
+#include "fonts/TextFonts.h"
+#include "pdf/PDFFontAttributes.h"
+
+#include <QFontMetricsF>
+#include <QTextBoundaryFinder>
+#include <cmath>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+bool isFiniteRect(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+struct Word {
+    TextRange range;
+    QRectF bounds;
+};
+
+// The words of a range (runs of letters and digits) that are laid out.
+QList<Word> wordsIn(const PDFPageText& text, const TextRange& range)
+{
+    QList<Word> words;
+    const QString slice = text.text.mid(range.location, range.length);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Word, slice);
+    qsizetype start = 0;
+    while (start < slice.size()) {
+        qsizetype next = finder.toNextBoundary();
+        if (next < 0) {
+            next = slice.size();
+        }
+        bool isWord = false;
+        for (qsizetype i = start; i < next && !isWord; ++i) {
+            isWord = slice[i].isLetterOrNumber();
+        }
+        if (isWord) {
+            const TextRange wordRange{range.location + start, next - start};
+            if (const auto bounds = selectionBounds(text, wordRange);
+                bounds && bounds->width() > 0.5 && bounds->height() > 1.0 && isFiniteRect(*bounds)) {
+                words.append({wordRange, *bounds});
+            }
+        }
+        start = next;
+    }
+    return words;
+}
+
+// The visual rows of one column: several only when the rows really differ.
+QList<TextRange> visualPieces(const PDFPageText& text, const TextRange& column)
+{
+    const QList<TextRange> lines = selectionsByLine(text, column);
+    if (lines.size() < 2) {
+        return {column};
+    }
+    const auto firstBounds = selectionBounds(text, lines.front());
+    if (!firstBounds) {
+        return {column};
+    }
+    const double threshold = std::max(firstBounds->height(), 8.0) * 0.55;
+    for (const TextRange& line : lines) {
+        const auto bounds = selectionBounds(text, line);
+        if (bounds && std::abs(bounds->center().y() - firstBounds->center().y()) > threshold) {
+            return lines;
+        }
+    }
+    return {column};
+}
+
+}  // namespace
+
+std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& range)
+{
+    std::optional<QRectF> bounds;
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (rect.isNull()) {
+            continue;
+        }
+        bounds = bounds ? bounds->united(rect) : rect;
+    }
+    return bounds;
+}
+
+QList<TextRange> selectionsByLine(const PDFPageText& text, const TextRange& range)
+{
+    QList<TextRange> lines;
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    qsizetype lineStart = -1;
+    qsizetype lineEnd = -1;  // after the line's last laid-out character
+    QRectF lineRect;
+    const auto closeLine = [&] {
+        if (lineStart >= 0) {
+            lines.append({lineStart, lineEnd - lineStart});
+        }
+        lineStart = -1;
+    };
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (text.text[i] == QLatin1Char('\n')) {
+            closeLine();
+            continue;
+        }
+        if (rect.isNull()) {
+            continue;
+        }
+        if (lineStart >= 0) {
+            const double tolerance = std::max(lineRect.height(), rect.height()) * 0.5;
+            if (std::abs(rect.center().y() - lineRect.center().y()) > tolerance) {
+                closeLine();
+            }
+        }
+        if (lineStart < 0) {
+            lineStart = i;
+            lineRect = rect;
+        }
+        lineEnd = i + 1;
+    }
+    closeLine();
+    return lines;
+}
+
+QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange& range)
+{
+    const QList<Word> words = wordsIn(text, range);
+    if (words.size() < 2) {
+        return {range};
+    }
+    QList<TextRange> result;
+    qsizetype columnStart = range.location;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        const Word& prev = words[i - 1];
+        const Word& cur = words[i];
+        const double h = std::max(std::min(prev.bounds.height(), cur.bounds.height()), 8.0);
+        const double gap = cur.bounds.left() - prev.bounds.right();
+        const double dy = std::abs(cur.bounds.center().y() - prev.bounds.center().y());
+        const qsizetype prevEnd = prev.range.end();
+        const QString between =
+            cur.range.location - prevEnd < 1 ? QString() : text.text.mid(prevEnd, cur.range.location - prevEnd);
+        bool split = false;
+        if (gap > std::max(1.65 * h, 18.0)) {
+            split = true;
+        } else if (between.contains(QLatin1Char('\t')) || between.contains(QLatin1String("   "))) {
+            split = gap > std::max(0.9 * h, 10.0);
+        } else {
+            split = dy > 0.65 * h;
+        }
+        if (split) {
+            if (columnStart < prevEnd) {
+                result.append({columnStart, prevEnd - columnStart});
+            }
+            columnStart = cur.range.location;
+        }
+    }
+    const qsizetype end = range.end();
+    if (columnStart < end) {
+        result.append({columnStart, end - columnStart});
+    } else if (result.isEmpty()) {
+        return {range};
+    }
+    return result;
+}
+
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const TextRange& range,
+                                                       const QRectF& mediaBox, double pageWidth,
+                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer)
+{
+    Q_UNUSED(pageWidth);
+    const QString text = page.text.mid(range.location, range.length).trimmed();
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    const auto bounds = selectionBounds(page, range);
+    if (!bounds || !isFiniteRect(*bounds) || !(bounds->width() > 1.5) || !(bounds->height() > 2.0)) {
+        return std::nullopt;
+    }
+    // Character rectangles are measured from the media box's top left; the
+    // page may be taller than the media box (at least 64 points).
+    const QRectF& b = *bounds;
+    const double selX = std::max(0.0, b.left());
+    const double selY = std::max(0.0, pageHeight - (mediaBox.height() - b.top()));
+    const double selW = std::max(b.width(), 1.0);
+    const double selH = std::max(b.height(), 1.0);
+
+    const ExtractedFontAttributes attrs = extractAttributedFontAndColor(page, range.location, range.length, b.height());
+    std::optional<RegionMetrics> metrics;
+    if (analyzer) {
+        metrics = analyzer->analyzeTextRegion(QRectF(selX, selY, selW, selH), text, attrs.fontSize);
+    }
+
+    const QString maskColor = metrics ? metrics->backgroundHex : QStringLiteral("#FFFFFF");
+    const QString textColor = metrics && metrics->inkHex ? *metrics->inkHex
+                                                         : attrs.colorHex.value_or(QStringLiteral("#111317"));
+    const QRectF ink = metrics ? QRectF(metrics->inkX, metrics->inkY, metrics->inkWidth, metrics->inkHeight)
+                               : QRectF(selX, selY, selW, selH);
+    const bool bold = attrs.isBold || (metrics && metrics->looksBold);
+    const bool italic = attrs.isItalic;
+    const VectorRect frame(selX, ink.y(), std::max(ink.x() + ink.width() - selX, b.width()),
+                           std::max(ink.height(), 1.0));
+
+    TextPayload probe;
+    probe.text = text;
+    probe.fontFamily = attrs.familyName;
+    probe.postScriptFontName = attrs.postScriptName;
+    probe.isBold = bold;
+    probe.isItalic = italic;
+
+    double size = attrs.fontSize;
+    if (!attrs.sizeFromFont && metrics && metrics->capHeightReliable) {
+        probe.fontSize = 100;
+        const double ratio = QFontMetricsF(resolveFont(probe, 100), fonts::pointDevice()).capHeight() / 100;
+        if (ratio > 0.35) {
+            size = std::max(std::min((metrics->capHeight - 0.35) / ratio, 72.0), 5.5);
+        }
+    }
+    probe.fontSize = size;
+    const QFont font = resolveFont(probe, size);
+    const QFontMetricsF fontMetrics(font, fonts::pointDevice());
+    const double capHeight = fontMetrics.capHeight();
+    const double ascent = fontMetrics.ascent();
+    const double selBaseline = selY + ascent;
+
+    double offset = 0;
+    if (metrics) {
+        const double baselineY = attrs.sizeFromFont && std::abs(selBaseline - metrics->baselineY) <= 1.2
+                                     ? selBaseline
+                                     : metrics->baselineY;
+        offset = std::min(baselineY - frame.y, frame.height + 1.5);
+        offset = std::max(offset, 0.88 * capHeight);
+    } else {
+        offset = attrs.sizeFromFont && capHeight <= ascent ? ascent : capHeight;
+    }
+
+    bool fontMatches = attrs.sizeFromFont;
+    if (attrs.postScriptName && !attrs.postScriptName->isEmpty()) {
+        fontMatches = fonts::postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
+    }
+    double spacing = 0;
+    const qsizetype characters = graphemeCount(text);
+    if (!fontMatches && characters >= 4 && metrics && metrics->inkWidth > 12.0) {
+        const double measured = measureSingleLineWidth(text, font, 0);
+        if (measured > 4.0) {
+            spacing = (std::max(metrics->inkWidth - 0.4, 4.0) - measured) / double(characters - 1);
+            if (std::abs(spacing) > 0.4) {
+                spacing = 0;
+            }
+        }
+    }
+
+    TextPayload fields;
+    fields.text = text;
+    fields.fontFamily = attrs.familyName;
+    fields.postScriptFontName = attrs.postScriptName;
+    fields.fontSize = size;
+    fields.isBold = bold;
+    fields.isItalic = italic;
+    fields.alignment = TextAlignmentMode::left;
+    fields.baselineOffset = offset;
+    fields.letterSpacing = spacing;
+    fields.isPDFExtracted = true;
+    fields.originalPDFText = text;
+    fields.originalPDFRect = frame;
+    fields.originalFontSize = size;
+    fields.originalIsBold = bold;
+    fields.originalIsItalic = italic;
+    fields.originalTextColorHex = textColor;
+    fields.maskColorHex = maskColor;
+
+    VectorElement element;
+    element.id = QUuid::createUuid();
+    element.name = leadingGraphemes(text, 32);
+    element.kind = TextPayload::make(fields);
+    element.frame = frame;
+    element.rotationDegrees = 0;
+    element.style = VectorStyle(std::nullopt, textColor, 0, 1.0, false);
+    element.visible = true;
+    element.locked = false;
+    return element;
+}
+
+QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,
+                                                 double pageWidth, double pageHeight,
+                                                 const PDFPageBitmapAnalyzer* analyzer)
+{
+    QList<VectorElement> elements;
+    const QString& text = page.text;
+    qsizetype location = 0;
+    while (location < text.size()) {
+        qsizetype lineEnd = text.indexOf(QLatin1Char('\n'), location);
+        lineEnd = lineEnd < 0 ? text.size() : lineEnd + 1;
+        const QString line = text.mid(location, lineEnd - location);
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty()) {
+            const qsizetype at = line.indexOf(trimmed);
+            const TextRange content = at < 0 ? TextRange{location, lineEnd - location}
+                                             : TextRange{location + at, trimmed.size()};
+            for (const TextRange& column : splitIntoColumnRanges(page, content)) {
+                if (!selectionBounds(page, column)) {
+                    continue;
+                }
+                for (const TextRange& piece : visualPieces(page, column)) {
+                    if (auto element =
+                            buildExtractedTextElement(page, piece, mediaBox, pageWidth, pageHeight, analyzer)) {
+                        elements.append(std::move(*element));
+                    }
+                }
+            }
+        }
+        location = lineEnd;
+    }
+    return elements;
+}
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/VectorElement.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFPageBitmapAnalyzer.h"
+
+#include <QList>
+#include <optional>
+
+namespace zelvane::PDFCodec {
+
+// A stretch of page text in UTF-16 units.
+struct TextRange {
+    qsizetype location = 0;
+    qsizetype length = 0;
+    qsizetype end() const { return location + length; }
+    bool operator==(const TextRange&) const = default;
+};
+
+// The page's text lines as editable text elements laid over the print, in
+// reading order. `analyzer` measures colours and positions on the page's
+// pixels when there is one.
+QList<VectorElement> extractEditableTextElements(const PDFPageText& text, const QRectF& mediaBox,
+                                                 double pageWidth, double pageHeight,
+                                                 const PDFPageBitmapAnalyzer* analyzer);
+
+// One line's range cut where its words leave a column gap (a wide gap, a tab
+// or three spaces before a narrower gap, or a change of row); never empty.
+QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange& range);
+
+// The rectangle covering the characters of `range` (page space, y down), or
+// nothing when none of them is laid out.
+std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& range);
+
+// `range` cut into the visual rows its characters sit on.
+QList<TextRange> selectionsByLine(const PDFPageText& text, const TextRange& range);
+
+// The element for one visual line, or nothing for blank or degenerate lines.
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& text, const TextRange& range,
+                                                       const QRectF& mediaBox, double pageWidth,
+                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer);
+
+}  // namespace zelvane::PDFCodec

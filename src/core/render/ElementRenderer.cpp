@@ -1,0 +1,331 @@
+#include "render/ElementRenderer.h"
+
+#include "assets/AssetImageCodec.h"
+#include "fonts/FontLookup.h"
+#include "fonts/SyntheticAccents.h"
+#include "fonts/TextFonts.h"
+#include "model/RGBAColor.h"
+#include "pdf/PDFDocument.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+const QColor kDefaultInk = QColor::fromRgbF(0.07f, 0.07f, 0.09f, 1.0f);
+
+std::optional<QColor> colorOf(const std::optional<QString>& hex)
+{
+    if (const auto color = RGBAColor::fromHex(hex)) {
+        return color->toQColor();
+    }
+    return std::nullopt;
+}
+
+// The platform's stroke defaults: flat caps, miter joins with limit 10, and
+// dashes measured in points (Qt measures them in pen widths).
+QPen strokePen(const QColor& color, double width, bool dashed, Qt::PenCapStyle cap = Qt::FlatCap,
+               Qt::PenJoinStyle join = Qt::MiterJoin)
+{
+    QPen pen(color, width, Qt::SolidLine, cap, join);
+    pen.setMiterLimit(10);
+    if (dashed && width > 0) {
+        pen.setDashPattern({6 / width, 4 / width});
+    }
+    return pen;
+}
+
+// The element's outline colour when it has one and a width above 0.
+std::optional<QColor> wantedStroke(const VectorStyle& style)
+{
+    const auto stroke = colorOf(style.strokeColorHex);
+    if (stroke && style.strokeWidth > 0) {
+        return stroke;
+    }
+    return std::nullopt;
+}
+
+double lineWidth(const VectorStyle& style)
+{
+    return std::isnan(style.strokeWidth) ? 0.5 : std::max(style.strokeWidth, 0.5);
+}
+
+QPointF mapped(const VectorRect& frame, const VectorPoint& p)
+{
+    return {frame.x + frame.width * p.x, frame.y + frame.height * p.y};
+}
+
+// A font named the way documents name it ("HelveticaNeue-Bold"), through the
+// same road as text elements.
+QFont namedFont(const QString& postScriptName, bool bold, double size)
+{
+    TextPayload payload;
+    payload.fontFamily = QStringLiteral("Helvetica Neue");
+    payload.postScriptFontName = postScriptName;
+    payload.fontSize = size;
+    payload.isBold = bold;
+    return resolveFont(payload, size);
+}
+
+void fillAndStroke(QPainter& painter, const QPainterPath& path, const std::optional<QColor>& fill,
+                   const std::optional<QColor>& stroke, double width, bool dashed)
+{
+    if (fill) {
+        painter.fillPath(path, *fill);
+    }
+    if (stroke) {
+        painter.strokePath(path, strokePen(*stroke, width, dashed));
+    }
+}
+
+void drawShape(const VectorElement& element, const ShapePayload& shape, QPainter& painter)
+{
+    const VectorRect& f = element.frame;
+    const QRectF rect = f.toQRectF();
+    const VectorStyle& style = element.style;
+    const auto fill = colorOf(style.fillColorHex);
+    const auto stroke = wantedStroke(style);
+    const double width = lineWidth(style);
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    switch (shape.shapeType) {
+    case VectorShapeType::rectangle:
+        path.addRect(rect);
+        break;
+    case VectorShapeType::roundedRectangle: {
+        const double radius = std::min(shape.cornerRadius, std::min(f.width, f.height) * 0.5);
+        path.addRoundedRect(rect, std::max(radius, 0.0), std::max(radius, 0.0));
+        break;
+    }
+    case VectorShapeType::ellipse:
+        path.addEllipse(rect);
+        break;
+    case VectorShapeType::diamond:
+        path.moveTo(f.x + f.width / 2, f.y);
+        path.lineTo(f.x + f.width, f.y + f.height / 2);
+        path.lineTo(f.x + f.width / 2, f.y + f.height);
+        path.lineTo(f.x, f.y + f.height / 2);
+        path.closeSubpath();
+        break;
+    case VectorShapeType::line:
+    case VectorShapeType::arrow: {
+        const QColor color = colorOf(style.strokeColorHex).value_or(colorOf(style.fillColorHex).value_or(kDefaultInk));
+        const QPointF bottomLeft(f.x, f.y + f.height);
+        const QPointF topRight(f.x + f.width, f.y);
+        painter.setPen(strokePen(color, width, style.dashed, Qt::RoundCap));
+        painter.drawLine(bottomLeft, topRight);
+        const double head = std::max(width * 4, 8.0);
+        if (shape.endArrow || shape.shapeType == VectorShapeType::arrow) {
+            drawArrowHead(painter, bottomLeft, topRight, color, head);
+        }
+        if (shape.startArrow) {
+            drawArrowHead(painter, topRight, bottomLeft, color, head);
+        }
+        return;
+    }
+    }
+    fillAndStroke(painter, path, fill, stroke, width, style.dashed);
+}
+
+void drawPath(const VectorElement& element, const PathPayload& payload, QPainter& painter)
+{
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    for (const VectorSubpath& subpath : payload.subpaths) {
+        if (subpath.points.isEmpty()) {
+            continue;
+        }
+        path.moveTo(mapped(element.frame, subpath.points.front()));
+        for (qsizetype i = 1; i < subpath.points.size(); ++i) {
+            path.lineTo(mapped(element.frame, subpath.points[i]));
+        }
+        if (subpath.isClosed) {
+            path.closeSubpath();
+        }
+    }
+    if (const auto fill = colorOf(element.style.fillColorHex)) {
+        painter.fillPath(path, *fill);
+    }
+    if (const auto stroke = wantedStroke(element.style)) {
+        painter.strokePath(path, strokePen(*stroke, lineWidth(element.style), element.style.dashed, Qt::RoundCap,
+                                           Qt::RoundJoin));
+    }
+}
+
+void drawText(const VectorElement& element, const TextPayload& payload, QPainter& painter)
+{
+    const QColor color =
+        colorOf(element.style.fillColorHex).value_or(colorOf(element.style.strokeColorHex).value_or(kDefaultInk));
+    const QFont font = resolveFont(payload, payload.fontSize);
+    const double capHeight = QFontMetricsF(font, fonts::pointDevice()).capHeight();
+    const double firstBaseline = element.frame.y + payload.baselineOffset.value_or(capHeight);
+    const QStringList lines = payload.text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].isEmpty()) {
+            continue;
+        }
+        const QPointF baseline(element.frame.x, firstBaseline + double(i) * payload.fontSize * 1.25);
+        drawTextLine(painter, lines[i], baseline, font, payload.letterSpacing, color, payload.alignment,
+                     element.frame.width);
+    }
+}
+
+void drawSignature(const VectorElement& element, const SignaturePayload& payload, QPainter& painter)
+{
+    const VectorRect& f = element.frame;
+    if (payload.assetData) {
+        drawExternalAsset(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
+                          painter);
+        return;
+    }
+    const QColor color = colorOf(element.style.strokeColorHex).value_or(QColor(0x1E, 0x3A, 0x8A));
+    const QPen pen = strokePen(color, lineWidth(element.style), element.style.dashed, Qt::RoundCap, Qt::RoundJoin);
+    for (const QList<VectorPoint>& stroke : payload.strokes) {
+        if (stroke.isEmpty()) {
+            continue;
+        }
+        QPainterPath path(mapped(f, stroke.front()));
+        for (qsizetype i = 1; i < stroke.size(); ++i) {
+            path.lineTo(mapped(f, stroke[i]));
+        }
+        painter.strokePath(path, pen);
+    }
+
+    QStringList parts;
+    for (const std::optional<QString>& part : {std::optional<QString>(payload.signerName), payload.caption,
+                                               payload.dateLabel}) {
+        if (part && !part->isEmpty()) {
+            parts.append(*part);
+        }
+    }
+    if (!parts.isEmpty()) {
+        drawTextLine(painter, parts.join(QStringLiteral(" \u00B7 ")), QPointF(f.x + 2, f.y + f.height - 2),
+                     namedFont(QStringLiteral("HelveticaNeue"), false, 8.5), 0, color, TextAlignmentMode::left,
+                     f.width - 4);
+    }
+}
+
+void drawStamp(const VectorElement& element, const StampPayload& payload, QPainter& painter)
+{
+    const VectorRect& f = element.frame;
+    if (payload.assetData) {
+        drawExternalAsset(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
+                          painter);
+        return;
+    }
+    const QColor color = colorOf(element.style.strokeColorHex)
+                             .value_or(colorOf(defaultColorHex(payload.stampKind)).value_or(kDefaultInk));
+    QColor tint = color;
+    tint.setAlphaF(0.1f);
+
+    QPainterPath outer;
+    outer.addRoundedRect(f.toQRectF(), 6, 6);
+    painter.fillPath(outer, tint);
+    painter.strokePath(outer, strokePen(color, 2.2, element.style.dashed));
+
+    const VectorRect inner = f.insetBy(3.5, 3.5);
+    if (f.width - 7 > 4 && f.height - 7 > 4) {
+        QPainterPath innerPath;
+        innerPath.addRoundedRect(inner.toQRectF(), 4, 4);
+        painter.strokePath(innerPath, strokePen(color, 0.9, element.style.dashed));
+    }
+
+    drawTextLine(painter, payload.title, QPointF(f.x, f.y + f.height * 0.52),
+                 namedFont(QStringLiteral("HelveticaNeue-Bold"), true, std::min(f.height * 0.3, 14.0)), 0, color,
+                 TextAlignmentMode::center, f.width);
+    if (!payload.subtitle.isEmpty()) {
+        drawTextLine(painter, payload.subtitle, QPointF(f.x, f.y + f.height * 0.8),
+                     namedFont(QStringLiteral("HelveticaNeue"), false, std::min(f.height * 0.18, 9.0)), 0, color,
+                     TextAlignmentMode::center, f.width);
+    }
+}
+
+// Pixels per point of the painter's device, for artwork that must be a raster.
+double deviceScale(const QPainter& painter)
+{
+    const QTransform& t = painter.deviceTransform();
+    const double scale = std::sqrt(std::abs(t.determinant()));
+    return std::isfinite(scale) && scale > 0 ? scale : 1.0;
+}
+
+}  // namespace
+
+void renderElement(const VectorElement& element, QPainter& painter)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(painter.opacity() * std::clamp(element.style.opacity, 0.0, 1.0));
+    if (std::abs(element.rotationDegrees) > 0.01) {
+        const QPointF center(element.frame.x + element.frame.width * 0.5, element.frame.y + element.frame.height * 0.5);
+        painter.translate(center);
+        painter.rotate(element.rotationDegrees);
+        painter.translate(-center);
+    }
+    std::visit(
+        [&](const auto& payload) {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, ShapePayload>) {
+                drawShape(element, payload, painter);
+            } else if constexpr (std::is_same_v<Payload, PathPayload>) {
+                drawPath(element, payload, painter);
+            } else if constexpr (std::is_same_v<Payload, TextPayload>) {
+                drawText(element, payload, painter);
+            } else if constexpr (std::is_same_v<Payload, SignaturePayload>) {
+                drawSignature(element, payload, painter);
+            } else {
+                drawStamp(element, payload, painter);
+            }
+        },
+        element.kind);
+    painter.restore();
+}
+
+void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size)
+{
+    const double theta = std::atan2(to.y() - from.y(), to.x() - from.x());
+    const double spread = M_PI / 6.5;
+    const QPointF p1(to.x() - size * std::cos(theta - spread), to.y() - size * std::sin(theta - spread));
+    const QPointF p2(to.x() - size * std::cos(theta + spread), to.y() - size * std::sin(theta + spread));
+    QPainterPath head(to);
+    head.lineTo(p1);
+    head.lineTo(p2);
+    head.closeSubpath();
+    head.setFillRule(Qt::WindingFill);
+    painter.fillPath(head, color);
+}
+
+void drawExternalAsset(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground,
+                       const QRectF& rect, QPainter& painter)
+{
+    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())) {
+        return;
+    }
+    if (!removeWhiteBackground && AssetImageCodec::isPDF(data, ext)) {
+        // PDF artwork is drawn from its own page at the device's resolution
+        // (four pixels per point on vector devices), so it stays sharp.
+        if (const auto document = PDFDocument::open(data); document && document->pageCount() > 0) {
+            const QRectF crop = document->cropBox(0);
+            const QRectF box = crop.width() > 1 ? crop : document->mediaBox(0);
+            const double scale = painter.device() && painter.device()->devType() == QInternal::Image
+                                     ? deviceScale(painter)
+                                     : 4.0;
+            const QSize pixels(std::max(1, int(std::ceil(rect.width() * scale))),
+                               std::max(1, int(std::ceil(rect.height() * scale))));
+            const QImage image = document->renderBox(0, box, pixels);
+            if (!image.isNull()) {
+                painter.drawImage(rect, image);
+                return;
+            }
+        }
+    }
+    const QImage image = AssetImageCodec::renderImage(data, ext, 1200, removeWhiteBackground);
+    if (!image.isNull()) {
+        painter.drawImage(rect, image);
+    }
+}
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "model/VectorElement.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QPointF>
+#include <QRectF>
+#include <optional>
+
+class QPainter;
+
+namespace zelvane::PDFCodec {
+
+// Draws one element in page space (points, y down) with the painter's current
+// transform: shapes, paths, text, signatures and stamps, with their style,
+// opacity and rotation. Hidden elements are the caller's business.
+void renderElement(const VectorElement& element, QPainter& painter);
+
+// A filled arrow head with its point at `to`, coming from `from`.
+void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size);
+
+// Signature or stamp artwork stretched into `rect`: the image, or the first
+// page of a PDF file.
+void drawExternalAsset(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground,
+                       const QRectF& rect, QPainter& painter);
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,127 @@
+#include "render/PageRenderer.h"
+
+#include "model/RGBAColor.h"
+#include "pdf/PDFDocument.h"
+#include "render/ElementRenderer.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <memory>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+// The last PDF opened on this thread: pages of one document share their
+// bytes, so exporting them opens the file once.
+std::shared_ptr<PDFDocument> openBackdrop(const QByteArray& data)
+{
+    thread_local QByteArray lastData;
+    thread_local std::shared_ptr<PDFDocument> lastDocument;
+    if (lastDocument && data.constData() == lastData.constData() && data.size() == lastData.size()) {
+        return lastDocument;
+    }
+    lastDocument = PDFDocument::open(data);
+    lastData = lastDocument ? data : QByteArray();
+    return lastDocument;
+}
+
+void drawBackdropRaster(const VectorPage& page, QPainter& painter)
+{
+    const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
+    const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
+    if (!document || index >= document->pageCount()) {
+        return;
+    }
+    const int pageIndex = int(index);
+    const QRectF box = document->mediaBox(pageIndex);
+    // The unturned page: the backdrop's media box stretched over the page's
+    // sides as they were before any quarter turn.
+    const bool sideways = normalizedQuarterTurn(page.pdfRotation) % 180 != 0;
+    const QRectF unturned(0, 0, sideways ? page.height : page.width, sideways ? page.width : page.height);
+
+    const QTransform toDevice = page.backdropTransform() * painter.deviceTransform();
+    const QRectF onDevice = toDevice.mapRect(unturned);
+    const QRectF visible = onDevice.intersected(QRectF(QPointF(0, 0), QSizeF(painter.device()->width(),
+                                                                            painter.device()->height())));
+    if (visible.isEmpty()) {
+        return;
+    }
+    // Device pixels along the unturned page's sides.
+    const double scaleX = std::hypot(toDevice.m11(), toDevice.m12());
+    const double scaleY = std::hypot(toDevice.m21(), toDevice.m22());
+    const QSize pixels(std::max(1, int(std::ceil(unturned.width() * scaleX))),
+                       std::max(1, int(std::ceil(unturned.height() * scaleY))));
+    const QImage image = document->renderBox(pageIndex, box, pixels);
+    if (image.isNull()) {
+        return;
+    }
+    painter.save();
+    painter.setTransform(page.backdropTransform(), true);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(unturned, image);
+    painter.restore();
+}
+
+}  // namespace
+
+void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
+{
+    painter.save();
+    const QColor background =
+        RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
+    if (backdrop == BackdropDrawing::raster) {
+        painter.fillRect(QRectF(0, 0, page.width, page.height), background);
+        if (page.pdfPageData) {
+            drawBackdropRaster(page, painter);
+        }
+    }
+    for (const MaskRect& mask : page.activeMaskRects()) {
+        const auto color = RGBAColor::fromHex(mask.colorHex);
+        painter.fillRect(mask.rect.toQRectF(), color ? color->toQColor() : background);
+    }
+    for (const VectorElement& element : page.elements) {
+        if (!element.visible) {
+            continue;
+        }
+        if (page.pdfPageData && element.isPDFText() && !element.hasModifiedPDFText()) {
+            continue;
+        }
+        renderElement(element, painter);
+    }
+    painter.restore();
+}
+
+std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale)
+{
+    const double width = std::round(page.width * scale);
+    const double height = std::round(page.height * scale);
+    if (!std::isfinite(width) || !std::isfinite(height) || width > 1e9 || height > 1e9) {
+        return std::nullopt;
+    }
+    const qint64 pixelWidth = std::max<qint64>(qint64(width), 16);
+    const qint64 pixelHeight = std::max<qint64>(qint64(height), 16);
+    if (pixelWidth * pixelHeight > kMaxPageImagePixels) {
+        return std::nullopt;
+    }
+    QImage image(int(pixelWidth), int(pixelHeight), QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        return std::nullopt;
+    }
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.scale(scale, scale);
+        renderPage(page, painter);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        return std::nullopt;
+    }
+    return png;
+}
+
+}  // namespace zelvane::PDFCodec

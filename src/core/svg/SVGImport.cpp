@@ -1,0 +1,180 @@
+#include "CodecError.h"
+#include "Localization.h"
+#include "svg/SVGCodec.h"
+#include "svg/SVGXMLParserDelegate.h"
+
+#include <QStringDecoder>
+#include <QXmlStreamReader>
+#include <cctype>
+#include <cstring>
+
+namespace zelvane::SVGCodec {
+
+namespace {
+
+// Elements nested deeper than this are skipped with all they hold, which
+// bounds the group stack whatever the file.
+constexpr int kMaxNestingDepth = 256;
+
+// How the bytes of a file reach the XML reader.
+enum class ByteRoute {
+    asIs,            // the reader honours the byte-order mark or the declaration itself
+    utf16BigEndian,  // UTF-16 without byte-order mark, high byte first
+    utf8OrLatin1,    // an 8-bit file that declares no encoding or declares UTF-8
+    mislabelled,     // an 8-bit file that declares UTF-16 or UTF-32
+    unsupported,     // the declaration names an encoding that cannot be decoded
+};
+
+bool startsWith(const QByteArray& data, const char* prefix, qsizetype length)
+{
+    return data.size() >= length && std::memcmp(data.constData(), prefix, size_t(length)) == 0;
+}
+
+std::optional<QByteArray> declaredEncoding(const QByteArray& data)
+{
+    if (!data.startsWith("<?xml")) {
+        return std::nullopt;
+    }
+    const qsizetype end = data.indexOf("?>");
+    if (end < 0) {
+        return std::nullopt;
+    }
+    const QByteArray declaration = data.left(end);
+    const qsizetype key = declaration.indexOf("encoding");
+    if (key < 0) {
+        return std::nullopt;
+    }
+    qsizetype i = key + 8;
+    auto skipBlanks = [&] {
+        while (i < declaration.size() && std::isspace(static_cast<unsigned char>(declaration[i]))) {
+            ++i;
+        }
+    };
+    skipBlanks();
+    if (i >= declaration.size() || declaration[i] != '=') {
+        return std::nullopt;
+    }
+    ++i;
+    skipBlanks();
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\'')) {
+        return std::nullopt;
+    }
+    const char quote = declaration[i];
+    const qsizetype close = declaration.indexOf(quote, i + 1);
+    if (close < 0) {
+        return std::nullopt;
+    }
+    return declaration.mid(i + 1, close - i - 1).trimmed();
+}
+
+bool isUnicodeName(const QByteArray& name, const char* family)
+{
+    QByteArray plain = name.toLower();
+    plain.replace("-", "").replace("_", "");
+    return plain.startsWith(family);
+}
+
+ByteRoute routeFor(const QByteArray& data)
+{
+    if (startsWith(data, "\xEF\xBB\xBF", 3) || startsWith(data, "\xFF\xFE", 2) || startsWith(data, "\xFE\xFF", 2) ||
+        startsWith(data, "<\0", 2)) {
+        return ByteRoute::asIs;
+    }
+    if (startsWith(data, "\0<", 2)) {
+        return ByteRoute::utf16BigEndian;
+    }
+    const std::optional<QByteArray> declared = declaredEncoding(data);
+    if (!declared || declared->isEmpty() || isUnicodeName(*declared, "utf8")) {
+        return ByteRoute::utf8OrLatin1;
+    }
+    // Its first bytes are plain ASCII, so it cannot be UTF-16 or UTF-32.
+    if (isUnicodeName(*declared, "utf") || isUnicodeName(*declared, "ucs")) {
+        return ByteRoute::mislabelled;
+    }
+    return QStringDecoder(declared->constData()).isValid() ? ByteRoute::asIs : ByteRoute::unsupported;
+}
+
+bool isValidUtf8(const QByteArray& data)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(data);
+    return !decoder.hasError();
+}
+
+SVGAttributeTable attributeTable(const QXmlStreamAttributes& attributes)
+{
+    SVGAttributeTable table;
+    table.reserve(attributes.size());
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        table.insert(attribute.qualifiedName().toString(), attribute.value().toString());
+    }
+    return table;
+}
+
+VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::optional<QUrl>& fileURL)
+{
+    reader.setNamespaceProcessing(false);
+    SVGXMLParserDelegate delegate(title);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            if (depth >= kMaxNestingDepth) {
+                reader.skipCurrentElement();
+                break;
+            }
+            ++depth;
+            delegate.startElement(reader.qualifiedName().toString(), attributeTable(reader.attributes()));
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            delegate.endElement(reader.qualifiedName().toString());
+            break;
+        case QXmlStreamReader::Characters:
+            if (!reader.isCDATA()) {
+                delegate.characters(reader.text());
+            }
+            break;
+        default: break;
+        }
+    }
+    // A parse error ends the reading; what was read until then is kept.
+    if (!delegate.sawSVGElement()) {
+        throw CodecError(QStringLiteral("SVGCodec"), 1,
+                         L("Ce fichier ne contient aucun élément SVG.", "This file holds no SVG element."));
+    }
+    return VectorDocument::make(QUuid::createUuid(), delegate.ownDocumentTitle().value_or(title),
+                                DocumentSourceFormat::svg, fileURL, delegate.buildPages(), 1);
+}
+
+}  // namespace
+
+VectorDocument importSVG(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)
+{
+    switch (routeFor(data)) {
+    case ByteRoute::unsupported:
+        throw CodecError(QStringLiteral("SVGCodec"), 1, L("Encodage SVG non reconnu.", "Unrecognized SVG encoding."));
+    case ByteRoute::utf16BigEndian: {
+        QXmlStreamReader reader(QByteArray("\xFE\xFF", 2) + data);
+        return read(reader, title, fileURL);
+    }
+    case ByteRoute::utf8OrLatin1:
+        if (!isValidUtf8(data)) {
+            return importSVG(QString::fromLatin1(data), title, fileURL);
+        }
+        break;
+    case ByteRoute::mislabelled:
+        return importSVG(isValidUtf8(data) ? QString::fromUtf8(data) : QString::fromLatin1(data), title, fileURL);
+    case ByteRoute::asIs: break;
+    }
+    QXmlStreamReader reader(data);
+    return read(reader, title, fileURL);
+}
+
+VectorDocument importSVG(const QString& text, const QString& title, const std::optional<QUrl>& fileURL)
+{
+    QXmlStreamReader reader(text);
+    return read(reader, title, fileURL);
+}
+
+}  // namespace zelvane::SVGCodec
