@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace zelvane {
+
+// What a headless mode prints and the status it ends with.
+struct HeadlessOutcome {
+    int status = 0;
+    QByteArray standardOutput;
+    QByteArray standardError;
+};
+
+namespace HeadlessRuntime {
+
+// Makes sure a QGuiApplication exists for fonts and painting, on the
+// "offscreen" platform unless QT_QPA_PLATFORM already names one, so that no
+// display is ever needed. Does nothing when an application object exists.
+void ensureGuiApplication();
+
+// Writes the outcome's texts to standard output and standard error and ends
+// the process with its status.
+[[noreturn]] void finish(const HeadlessOutcome& outcome);
+
+// An outcome of one line ("error: " + message) on standard error, status 1.
+HeadlessOutcome failure(const QString& message);
+
+}  // namespace HeadlessRuntime
+
+}  // namespace zelvane

@@ -1,0 +1,86 @@
+#include "InfoReport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <cmath>
+
+namespace zelvane::InfoReport {
+
+namespace {
+
+// Whole points, halves away from zero.
+qint64 wholePoints(double value)
+{
+    return qint64(std::round(value));
+}
+
+}  // namespace
+
+QByteArray render(const VectorDocument& document, const QString& form)
+{
+    if (form == QLatin1String("json")) {
+        return json(document);
+    }
+    if (form == QLatin1String("csv")) {
+        return csv(document).toUtf8();
+    }
+    return text(document).toUtf8();
+}
+
+QString text(const VectorDocument& document)
+{
+    // Concatenated rather than filled in with arg(): a title may hold "%1".
+    QString report = document.title + QStringLiteral(" (") + rawValue(document.sourceFormat) +
+                     QStringLiteral(") — ") + QString::number(document.pages.size()) + QStringLiteral(" pages · ") +
+                     QString::number(document.totalElementsCount()) + QStringLiteral(" éléments · ") +
+                     QString::number(document.pdfTextElementCount()) + QStringLiteral(" textes PDF\n");
+    for (qsizetype i = 0; i < document.pages.size(); ++i) {
+        const VectorPage& page = document.pages.at(i);
+        report += QStringLiteral("  Page ") + QString::number(i + 1) + QStringLiteral(": ") + page.title +
+                  QStringLiteral(" — ") + page.dimensionsLabel() + QStringLiteral(" — ") +
+                  QString::number(page.elements.size()) + QStringLiteral(" éléments\n");
+    }
+    return report;
+}
+
+QString csv(const VectorDocument& document)
+{
+    QString report = QStringLiteral("page,title,width_pt,height_pt,elements,pdf_stream\n");
+    for (qsizetype i = 0; i < document.pages.size(); ++i) {
+        const VectorPage& page = document.pages.at(i);
+        const QStringList fields{
+            QString::number(i + 1),
+            csvQuoted(page.title),
+            QString::number(wholePoints(page.width)),
+            QString::number(wholePoints(page.height)),
+            QString::number(page.elements.size()),
+            page.pdfPageData ? QStringLiteral("true") : QStringLiteral("false"),
+        };
+        report += fields.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return report;
+}
+
+QByteArray json(const VectorDocument& document)
+{
+    const QJsonObject report{
+        {QStringLiteral("title"), document.title},
+        {QStringLiteral("sourceFormat"), rawValue(document.sourceFormat)},
+        {QStringLiteral("pageCount"), qint64(document.pages.size())},
+        {QStringLiteral("totalElementsCount"), document.totalElementsCount()},
+        {QStringLiteral("pdfTextElementCount"), document.pdfTextElementCount()},
+        {QStringLiteral("signatureCount"), document.signatureCount()},
+    };
+    // The writer keeps an object's keys sorted and ends with a newline.
+    return QJsonDocument(report).toJson(QJsonDocument::Indented);
+}
+
+QString csvQuoted(const QString& field)
+{
+    QString quoted = field;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace zelvane::InfoReport
