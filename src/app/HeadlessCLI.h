@@ -9,7 +9,8 @@
 namespace zelvane {
 
 // The command-line modes that print or convert without any window: help,
-// file information and conversion. Each *AndExit entry ends the process
+// file information and conversion. Info and conversion work on an editing
+// controller of their own, made without services or persistence. Each *AndExit entry ends the process
 // (status 0 on success, 1 on failure); the run* functions do the same work
 // and hand back what would be printed.
 namespace HeadlessCLI {
@@ -30,6 +31,10 @@ HeadlessOutcome runConvert(const QStringList& arguments);
 std::optional<QString> value(const QString& flag, const QStringList& arguments);
 // The first argument that does not begin with "-".
 std::optional<QString> firstInput(const QStringList& arguments);
+
+// A path as the user wrote it: a leading "~" (or "~user") expanded, then
+// made absolute against the working directory and cleaned.
+QString resolvedPath(const QString& argument);
 
 }  // namespace HeadlessCLI
 

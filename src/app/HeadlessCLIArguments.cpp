@@ -1,5 +1,9 @@
 #include "HeadlessCLI.h"
 
+#include "remote/RemotePaths.h"
+
+#include <QDir>
+
 namespace zelvane::HeadlessCLI {
 
 std::optional<QString> value(const QString& flag, const QStringList& arguments)
@@ -19,6 +23,11 @@ std::optional<QString> firstInput(const QStringList& arguments)
         }
     }
     return std::nullopt;
+}
+
+QString resolvedPath(const QString& argument)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(expandTildeInPath(argument)));
 }
 
 }  // namespace zelvane::HeadlessCLI

@@ -1,27 +1,47 @@
-#include "CodecError.h"
 #include "HeadlessCLI.h"
-#include "HeadlessDocumentFiles.h"
 #include "HeadlessEdits.h"
+#include "VectorController.h"
+#include "operations/VectorOperations.h"
+
+#include <QUrl>
 
 namespace zelvane::HeadlessCLI {
 
 namespace {
 
-// The new document and the opened one both show their first page.
-constexpr qsizetype kCurrentPage = 0;
+// The edits below pass an empty label, so the status line stays as it was.
 
-void applyEdits(VectorDocument& document, const QStringList& arguments)
+void replaceText(VectorController& controller, const QStringList& arguments)
 {
-    const qsizetype replace = arguments.indexOf(QStringLiteral("--replace-text"));
-    if (replace >= 0 && replace + 2 < arguments.size()) {
-        HeadlessEdits::replaceText(document, arguments.at(replace + 1), arguments.at(replace + 2));
+    const qsizetype at = arguments.indexOf(QStringLiteral("--replace-text"));
+    if (at < 0 || at + 2 >= arguments.size()) {
+        return;
     }
+    const QString oldText = arguments.at(at + 1);
+    const QString newText = arguments.at(at + 2);
+    controller.perform(QString(), [&](VectorDocument& document) {
+        HeadlessEdits::replaceText(document, oldText, newText);
+    });
+}
+
+void sign(VectorController& controller, const QString& signerName)
+{
+    const VectorElement element = HeadlessEdits::signatureElement(controller.currentPage(), signerName);
+    const qsizetype pageIndex = controller.currentPageIndex();
+    controller.perform(QString(), [&](VectorDocument& document) {
+        VectorOperations::addElement(element, pageIndex, document);
+    });
+}
+
+void applyEdits(VectorController& controller, const QStringList& arguments)
+{
+    replaceText(controller, arguments);
     if (const std::optional<QString> signer = value(QStringLiteral("--sign"), arguments)) {
-        HeadlessEdits::addSignature(document, kCurrentPage, *signer);
+        sign(controller, *signer);
     }
     if (const std::optional<QString> stamp = value(QStringLiteral("--stamp"), arguments)) {
         if (const std::optional<VectorStampKind> kind = fromRawValue<VectorStampKind>(*stamp)) {
-            HeadlessEdits::addStamp(document, kCurrentPage, *kind);
+            controller.stampApprovalBadge(*kind);
         }
     }
 }
@@ -37,17 +57,18 @@ HeadlessOutcome runConvert(const QStringList& arguments)
     }
 
     HeadlessRuntime::ensureGuiApplication();
+    VectorController controller(false, false);
     try {
-        VectorDocument document = *input == QLatin1String("demo") ? HeadlessDocumentFiles::startDocument()
-                                                                  : HeadlessDocumentFiles::open(*input);
-        applyEdits(document, arguments);
-        const QString path = HeadlessDocumentFiles::resolvePath(*output);
-        HeadlessDocumentFiles::save(document, kCurrentPage, path);
+        if (*input != QLatin1String("demo")) {
+            controller.openFile(QUrl::fromLocalFile(resolvedPath(*input)));
+        }
+        applyEdits(controller, arguments);
+        const QString path = resolvedPath(*output);
+        // Without a format the save follows the extension.
+        controller.saveFile(QUrl::fromLocalFile(path));
         return {0, QByteArray("Saved to ") + path.toUtf8() + '\n', {}};
-    } catch (const CodecError& error) {
-        return HeadlessRuntime::failure(error.message());
     } catch (const std::exception& error) {
-        return HeadlessRuntime::failure(QString::fromUtf8(error.what()));
+        return HeadlessRuntime::failure(error);
     }
 }
 

@@ -1,7 +1,8 @@
-#include "CodecError.h"
 #include "HeadlessCLI.h"
-#include "HeadlessDocumentFiles.h"
 #include "InfoReport.h"
+#include "VectorController.h"
+
+#include <QUrl>
 
 namespace zelvane::HeadlessCLI {
 
@@ -11,17 +12,16 @@ HeadlessOutcome runInfo(const QStringList& arguments)
     const std::optional<QString> input = firstInput(arguments);
 
     HeadlessRuntime::ensureGuiApplication();
-    VectorDocument document = HeadlessDocumentFiles::startDocument();
+    // Without an input the report describes the new controller's document.
+    VectorController controller(false, false);
     if (input) {
         try {
-            document = HeadlessDocumentFiles::open(*input);
-        } catch (const CodecError& error) {
-            return HeadlessRuntime::failure(error.message());
+            controller.openFile(QUrl::fromLocalFile(resolvedPath(*input)));
         } catch (const std::exception& error) {
-            return HeadlessRuntime::failure(QString::fromUtf8(error.what()));
+            return HeadlessRuntime::failure(error);
         }
     }
-    return {0, InfoReport::render(document, form), {}};
+    return {0, InfoReport::render(controller.document(), form), {}};
 }
 
 void runInfoAndExit(const QStringList& arguments)

@@ -64,19 +64,10 @@ SignaturePreset signaturePreset(const QString& signerName)
     return preset;
 }
 
-void addSignature(VectorDocument& document, qsizetype pageIndex, const QString& signerName)
+VectorElement signatureElement(const VectorPage& page, const QString& signerName)
 {
-    const VectorPage& page = document.pages.at(pageIndex);
     const VectorPoint at(page.width * 0.68, page.height * 0.82);
-    VectorOperations::addElement(VectorOperations::makeSignatureElement(signaturePreset(signerName), at, true),
-                                 pageIndex, document);
-}
-
-void addStamp(VectorDocument& document, qsizetype pageIndex, VectorStampKind kind)
-{
-    const VectorPage& page = document.pages.at(pageIndex);
-    const VectorPoint at(page.width * 0.3, page.height * 0.82);
-    VectorOperations::addElement(VectorOperations::makeStampElement(kind, at), pageIndex, document);
+    return VectorOperations::makeSignatureElement(signaturePreset(signerName), at, true);
 }
 
 }  // namespace zelvane::HeadlessEdits

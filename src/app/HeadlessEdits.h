@@ -1,14 +1,14 @@
 #pragma once
 
 #include "model/Presets.h"
-#include "model/StampPayload.h"
 #include "model/VectorDocument.h"
 
 #include <QString>
 
 namespace zelvane {
 
-// The changes the conversion mode makes to a document before saving it.
+// The changes of the conversion mode that the editing controller has no
+// command for. The mode runs each of them as one controller edit.
 namespace HeadlessEdits {
 
 // Replaces the whole text of every text element whose text, trimmed of
@@ -22,13 +22,9 @@ qsizetype replaceText(VectorDocument& document, const QString& oldText, const QS
 // seeded by the number of characters of the name.
 SignaturePreset signaturePreset(const QString& signerName);
 
-// Adds a dated signature of `signerName` centred at 68 % of the width and
-// 82 % of the height of the page.
-void addSignature(VectorDocument& document, qsizetype pageIndex, const QString& signerName);
-
-// Adds a built-in stamp centred at 30 % of the width and 82 % of the height of
-// the page.
-void addStamp(VectorDocument& document, qsizetype pageIndex, VectorStampKind kind);
+// A dated signature of `signerName` centred at 68 % of the width and 82 % of
+// the height of `page`.
+VectorElement signatureElement(const VectorPage& page, const QString& signerName);
 
 }  // namespace HeadlessEdits
 

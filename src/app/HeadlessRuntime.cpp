@@ -1,5 +1,6 @@
 #include "HeadlessRuntime.h"
 
+#include "CodecError.h"
 #include "ProcessArguments.h"
 
 #include <QGuiApplication>
@@ -74,6 +75,13 @@ void finish(const HeadlessOutcome& outcome)
 HeadlessOutcome failure(const QString& message)
 {
     return {1, {}, QByteArray("error: ") + message.toUtf8() + '\n'};
+}
+
+HeadlessOutcome failure(const std::exception& error)
+{
+    if (const auto* codecError = dynamic_cast<const CodecError*>(&error))
+        return failure(codecError->message());
+    return failure(QString::fromUtf8(error.what()));
 }
 
 }  // namespace zelvane::HeadlessRuntime

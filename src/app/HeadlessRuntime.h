@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <exception>
 
 namespace zelvane {
 
@@ -25,6 +26,8 @@ void ensureGuiApplication();
 
 // An outcome of one line ("error: " + message) on standard error, status 1.
 HeadlessOutcome failure(const QString& message);
+// The same with the error's description: a CodecError's message, else what().
+HeadlessOutcome failure(const std::exception& error);
 
 }  // namespace HeadlessRuntime
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 using namespace zelvane;
 
 TEST(HeadlessCLIArgumentsTest, ValueIsTheArgumentAfterTheFirstFlag)
@@ -26,4 +28,16 @@ TEST(HeadlessCLIArgumentsTest, InputIsTheFirstArgumentNotBeginningWithADash)
     EXPECT_EQ(HeadlessCLI::firstInput({QStringLiteral("--format"), QStringLiteral("-x")}), std::nullopt);
     EXPECT_EQ(HeadlessCLI::firstInput({QStringLiteral("--format"), QStringLiteral("csv"), QStringLiteral("a.pdf")}),
               QStringLiteral("csv"));
+}
+
+TEST(HeadlessCLIArgumentsTest, PathsAreExpandedMadeAbsoluteAndCleaned)
+{
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("~")), QDir::homePath());
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("~/a/b.pdf")), QDir::homePath() + QStringLiteral("/a/b.pdf"));
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("x/../out.svg")), QDir::currentPath() + QStringLiteral("/out.svg"));
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("/tmp//a.png")), QStringLiteral("/tmp/a.png"));
+    // A tilde that is not leading, or names no user, is left as written.
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("/x/~nobody-here/a")), QStringLiteral("/x/~nobody-here/a"));
+    EXPECT_EQ(HeadlessCLI::resolvedPath(QStringLiteral("~nobody-here-zelvane/a")),
+              QDir::currentPath() + QStringLiteral("/~nobody-here-zelvane/a"));
 }

@@ -1,10 +1,13 @@
 #include "HeadlessCLI.h"
 #include "Localization.h"
+#include "core/support/TestPDF.h"
 #include "support/LanguageFixture.h"
+#include "svg/SVGCodec.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -18,6 +21,30 @@ const QByteArray kUsageError = "error: --convert requires <input> and --output <
 QStringList args(std::initializer_list<QString> list)
 {
     return QStringList(list);
+}
+
+QString writeFile(const QTemporaryDir& folder, const QString& name, const QByteArray& bytes)
+{
+    const QString path = folder.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    return path;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// One 300 x 200 page with the lines "Total" and "the total is due".
+QByteArray invoicePDF()
+{
+    zelvane::testing::TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 300, 200);
+    page.texts = {{QPointF(20, 150), 14, "Total"}, {QPointF(20, 120), 12, "the total is due"}};
+    return zelvane::testing::makeTestPDF({page});
 }
 
 }  // namespace
@@ -92,9 +119,32 @@ TEST(HeadlessCLIInfoTest, MissingFileIsOneErrorLine)
     const HeadlessOutcome outcome = HeadlessCLI::runInfo(args({QStringLiteral("/nonexistent/zelvane/x.pdf")}));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_TRUE(outcome.standardOutput.isEmpty());
-    EXPECT_EQ(outcome.standardError,
-              QByteArray("error: The file \xE2\x80\x9Cx.pdf\xE2\x80\x9D couldn\xE2\x80\x99t be opened because there is "
-                         "no such file.\n"));
+    EXPECT_EQ(outcome.standardError, QByteArray("error: Could not read \"x.pdf\": file not found.\n"));
+
+    ScopedLanguage french(AppLanguage::fr);
+    EXPECT_EQ(QString::fromUtf8(HeadlessCLI::runInfo(args({QStringLiteral("/nonexistent/zelvane/x.pdf")})).standardError),
+              QStringLiteral("error: Impossible de lire « x.pdf » : fichier introuvable.\n"));
+}
+
+TEST(HeadlessCLIInfoTest, OpensByContentOrExtension)
+{
+    ScopedLanguage english(AppLanguage::en);
+    QTemporaryDir folder;
+    // PDF content under an SVG name is read as a PDF.
+    const QString sniffed = writeFile(folder, QStringLiteral("drawing.svg"), invoicePDF());
+    EXPECT_EQ(QString::fromUtf8(HeadlessCLI::runInfo(args({sniffed})).standardOutput),
+              QStringLiteral("drawing (PDF) — 1 pages · 2 éléments · 2 textes PDF\n"
+                             "  Page 1: Page 1 — 300×200 pt (106×71 mm) — 2 éléments\n"));
+    // SVG content under a PDF name goes to the PDF reader and fails there.
+    const QString fake = writeFile(folder, QStringLiteral("fake.PDF"),
+                                   "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\"/>");
+    const HeadlessOutcome outcome = HeadlessCLI::runInfo(args({fake}));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.standardError, QByteArray("error: Invalid or empty PDF file.\n"));
+    // A folder is not a document.
+    EXPECT_EQ(HeadlessCLI::runInfo(args({folder.path()})).standardError,
+              QByteArray("error: \"") + QFileInfo(folder.path()).fileName().toUtf8() +
+                  "\" is a folder, not a file.\n");
 }
 
 TEST(HeadlessCLIConvertTest, MissingInputOrOutputIsAUsageError)
@@ -122,9 +172,7 @@ TEST(HeadlessCLIConvertTest, InputMustComeBeforeOutput)
     // out.pdf is taken as the input, which does not exist.
     const HeadlessOutcome outcome = HeadlessCLI::runConvert(args({QStringLiteral("--output"), output, QStringLiteral("demo")}));
     EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.standardError,
-              QByteArray("error: The file \xE2\x80\x9Cout.pdf\xE2\x80\x9D couldn\xE2\x80\x99t be opened because there "
-                         "is no such file.\n"));
+    EXPECT_EQ(outcome.standardError, QByteArray("error: Could not read \"out.pdf\": file not found.\n"));
     EXPECT_FALSE(QFile::exists(output));
 }
 
@@ -144,4 +192,51 @@ TEST(HeadlessCLIConvertTest, DemoIsSavedAndTheAbsolutePathPrinted)
     EXPECT_TRUE(svg.contains("<svg"));
     // The stamp kind in the wrong case was ignored.
     EXPECT_FALSE(svg.contains("data-role=\"stamp\""));
+}
+
+TEST(HeadlessCLIConvertTest, ReplacesSignsAndStampsThroughTheController)
+{
+    ScopedLanguage english(AppLanguage::en);
+    QTemporaryDir folder;
+    const QString input = writeFile(folder, QStringLiteral("invoice.pdf"), invoicePDF());
+    const QString output = folder.filePath(QStringLiteral("invoice.svg"));
+    const HeadlessOutcome outcome = HeadlessCLI::runConvert(
+        args({input, QStringLiteral("--output"), output, QStringLiteral("--stamp"), QStringLiteral("draft"),
+              QStringLiteral("--sign"), QStringLiteral("Ana"), QStringLiteral("--replace-text"), QStringLiteral("Total"),
+              QStringLiteral("Sum")}));
+    ASSERT_EQ(outcome.status, 0) << outcome.standardError.constData();
+    EXPECT_EQ(outcome.standardOutput, QByteArray("Saved to ") + output.toUtf8() + '\n');
+
+    const VectorDocument document = SVGCodec::importSVG(readFile(output), QStringLiteral("invoice"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    QStringList texts;
+    qsizetype signatureAt = -1;
+    qsizetype stampAt = -1;
+    const QList<VectorElement>& elements = document.pages[0].elements;
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        if (const TextPayload* text = elements[i].text())
+            texts.append(text->text);
+        if (std::holds_alternative<SignaturePayload>(elements[i].kind))
+            signatureAt = i;
+        if (std::holds_alternative<StampPayload>(elements[i].kind))
+            stampAt = i;
+    }
+    // The exact pass changed "Total" only; the signature came before the stamp.
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Sum"), QStringLiteral("the total is due")}));
+    ASSERT_GE(signatureAt, 0);
+    ASSERT_GT(stampAt, signatureAt);
+    const auto* stamp = std::get_if<StampPayload>(&elements[stampAt].kind);
+    EXPECT_EQ(stamp->stampKind, VectorStampKind::draft);
+}
+
+TEST(HeadlessCLIConvertTest, SaveFailuresAreTheControllersErrors)
+{
+    ScopedLanguage english(AppLanguage::en);
+    QTemporaryDir folder;
+    const QString plain = writeFile(folder, QStringLiteral("plain"), "a file, not a folder");
+    const HeadlessOutcome outcome = HeadlessCLI::runConvert(
+        args({QStringLiteral("demo"), QStringLiteral("--output"), plain + QStringLiteral("/out.svg")}));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.standardOutput.isEmpty());
+    EXPECT_EQ(outcome.standardError, QByteArray("error: Could not create the folder \"") + plain.toUtf8() + "\".\n");
 }

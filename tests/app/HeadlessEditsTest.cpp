@@ -98,11 +98,9 @@ TEST_F(HeadlessEditsTest, EmptyOldTextReplacesNothing)
 
 TEST_F(HeadlessEditsTest, SignatureIsCentredAt68And82PercentInBlueInk)
 {
-    VectorDocument document = documentWithTexts({{}, {}});
-    HeadlessEdits::addSignature(document, 0, QStringLiteral("J"));
-    ASSERT_EQ(document.pages[0].elements.size(), 1);
-    EXPECT_TRUE(document.pages[1].elements.isEmpty());
-    const VectorElement& signature = document.pages[0].elements[0];
+    const VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page"), 600, 800,
+                                             QStringLiteral("#FFFFFF"));
+    const VectorElement signature = HeadlessEdits::signatureElement(page, QStringLiteral("J"));
     const auto* payload = std::get_if<SignaturePayload>(&signature.kind);
     ASSERT_NE(payload, nullptr);
     EXPECT_EQ(payload->signerName, QStringLiteral("J"));
@@ -124,17 +122,4 @@ TEST_F(HeadlessEditsTest, SignaturePresetIsBuiltFromTheName)
     EXPECT_TRUE(preset.removeWhiteBackground);
     EXPECT_FALSE(preset.assetData.has_value());
     EXPECT_FALSE(preset.fileURL.has_value());
-}
-
-TEST_F(HeadlessEditsTest, StampIsCentredAt30And82Percent)
-{
-    VectorDocument document = documentWithTexts({{}});
-    HeadlessEdits::addStamp(document, 0, VectorStampKind::cross);
-    ASSERT_EQ(document.pages[0].elements.size(), 1);
-    const VectorElement& stamp = document.pages[0].elements[0];
-    const auto* payload = std::get_if<StampPayload>(&stamp.kind);
-    ASSERT_NE(payload, nullptr);
-    EXPECT_EQ(payload->stampKind, VectorStampKind::cross);
-    EXPECT_NEAR(stamp.frame.x + stamp.frame.width / 2, 600 * 0.3, 1e-9);
-    EXPECT_NEAR(stamp.frame.y + stamp.frame.height / 2, 800 * 0.82, 1e-9);
 }

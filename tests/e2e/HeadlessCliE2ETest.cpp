@@ -87,11 +87,10 @@ const QByteArray kFrenchHelp =
 
 const QByteArray kUsageError = "error: --convert requires <input> and --output <output.pdf|svg|png>\n";
 
-// "“name” couldn’t be opened because there is no such file." in English.
+// The controller's words for a file that is not there, in English.
 QByteArray noSuchFile(const char* name)
 {
-    return QByteArray("error: The file \xE2\x80\x9C") + name +
-           "\xE2\x80\x9D couldn\xE2\x80\x99t be opened because there is no such file.\n";
+    return QByteArray("error: Could not read \"") + name + "\": file not found.\n";
 }
 
 class HeadlessCliE2ETest : public ::testing::Test {
@@ -280,7 +279,8 @@ TEST_F(HeadlessCliE2ETest, InfoOnAMissingOrBadFileFails)
     const ProcessResult french =
         runZelvane({QStringLiteral("--info"), path(QStringLiteral("none.pdf"))}, QStringLiteral("fr"));
     EXPECT_EQ(french.exitCode, 1);
-    EXPECT_EQ(QString::fromUtf8(french.err), QStringLiteral("error: Le fichier « none.pdf » est introuvable.\n"));
+    EXPECT_EQ(QString::fromUtf8(french.err),
+              QStringLiteral("error: Impossible de lire « none.pdf » : fichier introuvable.\n"));
 
     const QString bad = write(QStringLiteral("bad.pdf"), "not a pdf at all");
     const ProcessResult invalid = runZelvane({QStringLiteral("--info"), bad});
@@ -496,13 +496,17 @@ TEST_F(HeadlessCliE2ETest, ConvertOpenAndSaveFailures)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, QByteArray("error: Invalid or empty PDF file.\n"));
 
-    write(QStringLiteral("plain"), "a file, not a folder");
+    const QString plain = write(QStringLiteral("plain"), "a file, not a folder");
     run = runZelvane({QStringLiteral("--convert"), QStringLiteral("demo"), QStringLiteral("--output"),
                       path(QStringLiteral("plain/out.svg"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_EQ(run.err, QByteArray("error: The file \xE2\x80\x9Cout.svg\xE2\x80\x9D couldn\xE2\x80\x99t be saved in "
-                                  "the folder \xE2\x80\x9Cplain\xE2\x80\x9D.\n"));
+    EXPECT_EQ(run.err, QByteArray("error: Could not create the folder \"") + plain.toUtf8() + "\".\n");
+    EXPECT_EQ(QString::fromUtf8(runZelvane({QStringLiteral("--convert"), QStringLiteral("demo"),
+                                            QStringLiteral("--output"), path(QStringLiteral("plain/out.svg"))},
+                                           QStringLiteral("fr"))
+                                    .err),
+              QStringLiteral("error: Impossible de créer le dossier « %1 ».\n").arg(plain));
 }
 
 // ---- modes that come with the window -----------------------------------------------

@@ -1,0 +1,250 @@
+#include "VectorController.h"
+
+#include "Localization.h"
+
+namespace zelvane {
+
+VectorController::VectorController(bool startServices, bool persistEnabled,
+                                   std::shared_ptr<ControllerEnvironment> environment, QObject* parent)
+    : QObject(parent),
+      m_environment(environment ? std::move(environment) : std::make_shared<ControllerEnvironment>()),
+      m_document(blankDocument(PageFormatPreset::a4Portrait)),
+      m_persistEnabled(persistEnabled),
+      m_servicesEnabled(startServices)
+{
+    if (m_persistEnabled)
+        loadSavedSignatures();
+    m_activeSignaturePresetID = m_signatures.isEmpty() ? QUuid::createUuid() : m_signatures.first().id;
+    reloadSignaturesAndStampsFromDisk();
+    m_statusMessage = L("Prêt · Ouvrir un document PDF ou SVG (Ctrl+O) ou dessiner sur la page A4",
+                        "Ready · Open a PDF or SVG document (Ctrl+O) or draw on the A4 page");
+}
+
+VectorController::~VectorController()
+{
+    stopRemoteServices();
+}
+
+// ---- State -------------------------------------------------------------------
+
+void VectorController::setDocument(const VectorDocument& document)
+{
+    storeDocument(document);
+}
+
+void VectorController::recordUndoSnapshot()
+{
+    m_history.record(m_document);
+    emit historyChanged();
+}
+
+void VectorController::setCurrentPageIndex(qsizetype index)
+{
+    if (m_currentPageIndex == index)
+        return;
+    m_currentPageIndex = index;
+    emit currentPageIndexChanged();
+}
+
+void VectorController::setSelection(const QSet<QUuid>& selection)
+{
+    if (m_selection == selection)
+        return;
+    m_selection = selection;
+    emit selectionChanged();
+}
+
+void VectorController::setActiveSignaturePresetID(const QUuid& id)
+{
+    if (m_activeSignaturePresetID == id)
+        return;
+    m_activeSignaturePresetID = id;
+    emit activeSignaturePresetIDChanged();
+}
+
+void VectorController::setActiveCustomStampPresetID(const std::optional<QUuid>& id)
+{
+    if (m_activeCustomStampPresetID == id)
+        return;
+    m_activeCustomStampPresetID = id;
+    emit activeCustomStampPresetIDChanged();
+}
+
+void VectorController::setActiveStampKind(VectorStampKind kind)
+{
+    if (m_activeStampKind == kind)
+        return;
+    m_activeStampKind = kind;
+    emit activeStampKindChanged();
+}
+
+void VectorController::setSearchQuery(const QString& query)
+{
+    if (m_searchQuery == query)
+        return;
+    m_searchQuery = query;
+    emit searchQueryChanged();
+}
+
+void VectorController::setStatusMessage(const QString& message)
+{
+    if (m_statusMessage == message)
+        return;
+    m_statusMessage = message;
+    emit statusMessageChanged();
+}
+
+void VectorController::setLastError(const std::optional<QString>& error)
+{
+    if (m_lastError == error)
+        return;
+    m_lastError = error;
+    emit lastErrorChanged();
+}
+
+void VectorController::reportFailure(const QString& prefix, const QString& message)
+{
+    setLastError(message);
+    setStatusMessage(prefix + message);
+}
+
+void VectorController::storeDocument(VectorDocument document)
+{
+    m_document = std::move(document);
+    const qsizetype before = m_currentPageIndex;
+    clampCurrentPageIndex();
+    emit documentChanged();
+    if (m_currentPageIndex != before)
+        emit currentPageIndexChanged();
+}
+
+void VectorController::clampCurrentPageIndex()
+{
+    const qsizetype count = m_document.pages.size();
+    if (m_currentPageIndex < 0 || m_currentPageIndex >= count)
+        m_currentPageIndex = std::max<qsizetype>(0, std::min(count - 1, m_currentPageIndex));
+}
+
+// ---- The edit path -------------------------------------------------------------
+
+void VectorController::perform(const QString& label, const std::function<void(VectorDocument&)>& mutate)
+{
+    const qsizetype indexBefore = m_currentPageIndex;
+    VectorDocument edited = m_document;
+    if (mutate) {
+        try {
+            mutate(edited);
+        } catch (...) {
+            m_currentPageIndex = indexBefore;
+            throw;
+        }
+    }
+    m_history.record(m_document);
+    emit historyChanged();
+    m_document = std::move(edited);
+    clampCurrentPageIndex();
+    emit documentChanged();
+    if (m_currentPageIndex != indexBefore)
+        emit currentPageIndexChanged();
+    setLastError(std::nullopt);
+    if (!label.isEmpty())
+        setStatusMessage(label);
+}
+
+void VectorController::undo()
+{
+    std::optional<VectorDocument> snapshot = m_history.undo(m_document);
+    if (!snapshot)
+        return;
+    emit historyChanged();
+    const qsizetype before = m_currentPageIndex;
+    m_document = std::move(*snapshot);
+    if (m_currentPageIndex >= m_document.pages.size())
+        m_currentPageIndex = m_document.pages.size() - 1;
+    emit documentChanged();
+    if (m_currentPageIndex != before)
+        emit currentPageIndexChanged();
+    setStatusMessage(L("Annulé", "Undone"));
+}
+
+void VectorController::redo()
+{
+    std::optional<VectorDocument> snapshot = m_history.redo(m_document);
+    if (!snapshot)
+        return;
+    emit historyChanged();
+    const qsizetype before = m_currentPageIndex;
+    m_document = std::move(*snapshot);
+    if (m_currentPageIndex >= m_document.pages.size())
+        m_currentPageIndex = m_document.pages.size() - 1;
+    emit documentChanged();
+    if (m_currentPageIndex != before)
+        emit currentPageIndexChanged();
+    setStatusMessage(L("Rétabli", "Redone"));
+}
+
+// ---- Views of the current page -------------------------------------------------
+
+bool VectorController::hasValidCurrentPage() const
+{
+    return m_currentPageIndex >= 0 && m_currentPageIndex < m_document.pages.size();
+}
+
+const VectorPage& VectorController::currentPage() const
+{
+    return hasValidCurrentPage() ? m_document.pages.at(m_currentPageIndex) : m_document.pages.first();
+}
+
+std::optional<VectorElement> VectorController::primarySelectedElement() const
+{
+    const QList<VectorElement>& elements = currentPage().elements;
+    for (auto it = elements.crbegin(); it != elements.crend(); ++it) {
+        if (m_selection.contains(it->id))
+            return *it;
+    }
+    return std::nullopt;
+}
+
+QList<VectorElement> VectorController::selectedElements() const
+{
+    QList<VectorElement> result;
+    for (const VectorElement& element : currentPage().elements) {
+        if (m_selection.contains(element.id))
+            result.append(element);
+    }
+    return result;
+}
+
+QList<VectorElement> VectorController::filteredElementsOnCurrentPage() const
+{
+    const QString query = m_searchQuery.trimmed().toLower();
+    const QList<VectorElement>& elements = currentPage().elements;
+    if (query.isEmpty())
+        return elements;
+    QList<VectorElement> result;
+    for (const VectorElement& element : elements) {
+        const TextPayload* text = element.text();
+        if (element.name.toLower().contains(query) || element.displayTitle().toLower().contains(query) ||
+            (text && text->text.toLower().contains(query)))
+            result.append(element);
+    }
+    return result;
+}
+
+// ---- Remote-control services -----------------------------------------------------
+
+void VectorController::attachRemoteServices(std::unique_ptr<RemoteControlServices> services)
+{
+    stopRemoteServices();
+    m_remoteServices = std::move(services);
+    if (m_remoteServices && m_servicesEnabled)
+        m_remoteServices->start();
+}
+
+void VectorController::stopRemoteServices()
+{
+    if (m_remoteServices)
+        m_remoteServices->stop();
+}
+
+}  // namespace zelvane

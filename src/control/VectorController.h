@@ -1,0 +1,260 @@
+#pragma once
+
+#include "ControllerEnvironment.h"
+#include "ExportFormat.h"
+#include "RemoteControlServices.h"
+#include "model/PageFormatPreset.h"
+#include "model/Presets.h"
+#include "model/VectorDocument.h"
+#include "model/VectorDocumentHistory.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QUuid>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace zelvane {
+
+// The single owner of the open document. Every discrete edit goes through
+// perform(), which keeps a whole-document undo step; the controller also
+// keeps the current page, the selection, the status line, the signature and
+// stamp libraries and the remote-control services. It lives on the main
+// thread; each field has a change signal for the views.
+class VectorController : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kHistoryDepth = 60;
+
+    // Builds an untitled one-page A4 document, reads the saved signatures
+    // (only when persistEnabled), rebuilds the libraries from their folders
+    // and shows the ready text. With startServices, the remote services are
+    // started as soon as they are attached. Without an environment, the
+    // default one (no panels, the desktop's file manager, the user settings).
+    VectorController(bool startServices, bool persistEnabled,
+                     std::shared_ptr<ControllerEnvironment> environment = nullptr, QObject* parent = nullptr);
+    ~VectorController() override;
+
+    VectorController(const VectorController&) = delete;
+    VectorController& operator=(const VectorController&) = delete;
+
+    // ---- State ---------------------------------------------------------------
+
+    const VectorDocument& document() const { return m_document; }
+    // Replaces the document outside the history and the status line (the
+    // self-test and the snapshot renderer hand documents over this way); a
+    // current page past the new last page moves to it.
+    void setDocument(const VectorDocument& document);
+
+    const VectorDocumentHistory& history() const { return m_history; }
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    // Records the document as it stands as one undo step, for a continuous
+    // gesture that then writes its changes with setDocument().
+    void recordUndoSnapshot();
+
+    // May be set out of range from outside for a moment; currentPage() then
+    // falls back to the first page and the next edit brings it back.
+    qsizetype currentPageIndex() const { return m_currentPageIndex; }
+    void setCurrentPageIndex(qsizetype index);
+
+    // Element ids; ids that are not on the current page are harmless.
+    const QSet<QUuid>& selection() const { return m_selection; }
+    void setSelection(const QSet<QUuid>& selection);
+
+    const QList<SignaturePreset>& signatures() const { return m_signatures; }
+    QUuid activeSignaturePresetID() const { return m_activeSignaturePresetID; }
+    void setActiveSignaturePresetID(const QUuid& id);
+
+    const QList<StampPreset>& customStamps() const { return m_customStamps; }
+    std::optional<QUuid> activeCustomStampPresetID() const { return m_activeCustomStampPresetID; }
+    void setActiveCustomStampPresetID(const std::optional<QUuid>& id);
+
+    VectorStampKind activeStampKind() const { return m_activeStampKind; }
+    void setActiveStampKind(VectorStampKind kind);
+
+    const QString& statusMessage() const { return m_statusMessage; }
+    // Shows a text in the status line without any edit (remote page turns).
+    void setStatusMessage(const QString& message);
+    // The last failure of an open, a save or an import, in the language of
+    // the moment it happened; cleared by the next edit, open, save or new
+    // document.
+    const std::optional<QString>& lastError() const { return m_lastError; }
+
+    const QString& searchQuery() const { return m_searchQuery; }
+    void setSearchQuery(const QString& query);
+
+    bool persistEnabled() const { return m_persistEnabled; }
+    bool servicesEnabled() const { return m_servicesEnabled; }
+    ControllerEnvironment& environment() const { return *m_environment; }
+
+    // ---- The edit path -------------------------------------------------------
+
+    // Records an undo step, applies `mutate` to a copy of the document and
+    // stores it, brings the current page back into range, clears lastError
+    // and, when the label is not empty, shows it in the status line. The
+    // mutation may set the current page; the document's revision moves only
+    // through the VectorOperations edits it makes.
+    void perform(const QString& label, const std::function<void(VectorDocument&)>& mutate);
+    void undo();
+    void redo();
+
+    // ---- Views of the current page -------------------------------------------
+
+    // The page at currentPageIndex, or the first page when it is out of range.
+    const VectorPage& currentPage() const;
+    bool hasValidCurrentPage() const;
+    // Of the selected elements on the current page, the one drawn on top.
+    std::optional<VectorElement> primarySelectedElement() const;
+    // The selected elements of the current page, in page order.
+    QList<VectorElement> selectedElements() const;
+    // The current page's elements whose name, title or text holds the search
+    // query (trimmed, any case); all of them for an empty query.
+    QList<VectorElement> filteredElementsOnCurrentPage() const;
+
+    // ---- Page and element commands -------------------------------------------
+    // Each is one undo step with its own status label. A command that does not
+    // apply (nothing selected, last page, a move out of range, a current page
+    // that does not exist) does nothing at all.
+
+    // Inserted after the current page (appended when it is out of range); the
+    // new page becomes current.
+    void addBlankPage(PageFormatPreset preset);
+    void deleteCurrentPage();
+    void duplicateCurrentPage();
+    void rotateCurrentPage(bool clockwise);
+    void moveCurrentPage(qsizetype offset);
+    void deleteSelectedElements();
+    void duplicateSelectedElements();
+    // Placements select the new element. Without a point or frame they use the
+    // default place on the current page.
+    void addTextBlock(const QString& text, const std::optional<VectorPoint>& at = std::nullopt);
+    void addShape(VectorShapeType type, const std::optional<VectorRect>& frame = std::nullopt);
+    // Without a kind: the chosen custom stamp when it is still in the
+    // library, else a built-in stamp of activeStampKind.
+    void stampApprovalBadge(const std::optional<VectorStampKind>& kind = std::nullopt,
+                            const std::optional<VectorPoint>& at = std::nullopt);
+    void stampActiveSignature(const std::optional<VectorPoint>& at = std::nullopt);
+    // The inspector's page fields: the title (no status text) and a preset size.
+    void setCurrentPageTitle(const QString& title);
+    void setCurrentPageFormat(PageFormatPreset preset);
+
+    // ---- Opening, saving, new documents --------------------------------------
+    // Failures throw CodecError (its message in the current language) after
+    // putting the message in lastError and the status line; the document, the
+    // history, the page and the selection are then as they were.
+
+    // A PDF (by the ".pdf" extension or the "%PDF-" signature) or SVG file.
+    // Only regular files up to ControllerFileIO::kMaxReadBytes are read.
+    void openFile(const QUrl& url);
+    void openFile(const QString& path);
+    // Without a format: ".pdf" gives PDF, ".png" PNG and anything else SVG,
+    // except that saving a PDF document over its own file writes PDF.
+    // PDF and SVG saves record the file and format in the document; PNG
+    // writes the current page at two pixels per point and changes nothing.
+    void saveFile(const QUrl& url, const std::optional<ExportFormat>& format = std::nullopt);
+    void saveFile(const QString& path, const std::optional<ExportFormat>& format = std::nullopt);
+    // One blank page of the preset's size; clears the history.
+    void createNewDocument(PageFormatPreset preset);
+
+    // ---- Signature and stamp libraries ---------------------------------------
+
+    // The XDG data folder followed by Zelvane/Signatures or Zelvane/Stamps;
+    // not created by asking.
+    static QUrl signaturesDirectoryURL();
+    static QUrl stampsDirectoryURL();
+    // The id of a folder entry, from "sig:" or "stamp:" and its file name.
+    static QUuid deterministicUUID(const QString& key);
+
+    // Rebuilds both libraries from their folders (saved signatures stay after
+    // the folder entries) and keeps the chosen entries valid.
+    void reloadSignaturesAndStampsFromDisk();
+    // The chosen signature, else the first one, else a generated stand-in.
+    SignaturePreset activeSignaturePreset() const;
+    // Adds a library entry from a signature element (its ink only) and, when
+    // persistEnabled, stores the saved signatures in the user settings.
+    void saveCustomSignature(const VectorElement& element);
+    // Asks the environment for files, then imports them as below.
+    void importSignatureFileInteractive();
+    void importStampFileInteractive();
+    // Copies the files into the library folder (same names, replacing), then
+    // rebuilds; the last one becomes the active signature, or is placed on
+    // the current page as a stamp.
+    void importSignatureFiles(const QStringList& paths);
+    void importStampFiles(const QStringList& paths);
+    // Creates the folder when missing and asks the file manager to show it.
+    void openSignaturesFolderInFileManager();
+    void openStampsFolderInFileManager();
+    // Places the preset's image on the current page, tilted by -4 degrees.
+    void stampCustomStamp(const StampPreset& preset, const std::optional<VectorPoint>& at = std::nullopt);
+
+    // ---- Remote-control services ---------------------------------------------
+
+    // Takes the OSC receiver and HTTP server; starts them at once when the
+    // controller was made with services on. A previous set is stopped first.
+    void attachRemoteServices(std::unique_ptr<RemoteControlServices> services);
+    RemoteControlServices* remoteServices() const { return m_remoteServices.get(); }
+    void stopRemoteServices();
+
+signals:
+    void documentChanged();
+    void historyChanged();
+    void currentPageIndexChanged();
+    void selectionChanged();
+    void signaturesChanged();
+    void activeSignaturePresetIDChanged();
+    void customStampsChanged();
+    void activeCustomStampPresetIDChanged();
+    void activeStampKindChanged();
+    void statusMessageChanged();
+    void lastErrorChanged();
+    void searchQueryChanged();
+
+private:
+    void setLastError(const std::optional<QString>& error);
+    void reportFailure(const QString& prefix, const QString& message);
+    void storeDocument(VectorDocument document);
+    void clampCurrentPageIndex();
+    static VectorDocument blankDocument(PageFormatPreset preset);
+    // Puts an opened or new document in place of the old one: no undo step,
+    // the history cleared, the first page current, nothing selected.
+    void replaceDocument(VectorDocument document);
+    void placeElement(const VectorElement& element, const QString& label);
+    VectorPoint defaultPoint(double widthFraction, double heightFraction) const;
+
+    void openFileAtPath(const QString& path);
+    void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
+    ExportFormat formatForSave(const QString& path, const std::optional<ExportFormat>& format) const;
+
+    void loadSavedSignatures();
+    void persistSavedSignatures();
+    void openLibraryFolder(const QString& folder);
+    // Copies the files into the folder; returns the last name and the first
+    // failure, if any.
+    std::pair<QString, std::optional<QString>> copyIntoLibrary(const QStringList& paths, const QString& folder);
+
+    std::shared_ptr<ControllerEnvironment> m_environment;
+    VectorDocument m_document;
+    VectorDocumentHistory m_history{kHistoryDepth};
+    qsizetype m_currentPageIndex = 0;
+    QSet<QUuid> m_selection;
+    QList<SignaturePreset> m_signatures;
+    QUuid m_activeSignaturePresetID;
+    QList<StampPreset> m_customStamps;
+    std::optional<QUuid> m_activeCustomStampPresetID;
+    VectorStampKind m_activeStampKind = VectorStampKind::approved;
+    QString m_statusMessage;
+    std::optional<QString> m_lastError;
+    QString m_searchQuery;
+    const bool m_persistEnabled;
+    const bool m_servicesEnabled;
+    std::unique_ptr<RemoteControlServices> m_remoteServices;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,219 @@
+// Opening, saving and new documents.
+
+#include "VectorController.h"
+
+#include "CodecError.h"
+#include "ControllerFileIO.h"
+#include "Localization.h"
+#include "pdf/PDFExport.h"
+#include "pdf/PDFImport.h"
+#include "render/PageRenderer.h"
+#include "svg/SVGCodec.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace zelvane {
+
+namespace {
+
+QString openFailurePrefix()
+{
+    return L("Ouverture impossible : ", "Open failed: ");
+}
+
+QString saveFailurePrefix()
+{
+    return L("Enregistrement impossible : ", "Save failed: ");
+}
+
+CodecError notLocalError(const QUrl& url)
+{
+    return CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::fileUnreadable),
+                     L("« %1 » n'est pas un fichier local.", "\"%1\" is not a local file.")
+                         .arg(url.toDisplayString()));
+}
+
+// Any other failure (memory, for instance) as the editor's own error.
+CodecError unexpectedFailure(const QString& fileName, const std::exception& error)
+{
+    return CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::unexpected),
+                      L("Échec inattendu avec « %1 » (%2).", "Unexpected failure with \"%1\" (%2).")
+                          .arg(fileName, QString::fromLocal8Bit(error.what())));
+}
+
+QString normalizedPath(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+}  // namespace
+
+VectorDocument VectorController::blankDocument(PageFormatPreset preset)
+{
+    const PageSize size = sizePoints(preset);
+    const VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page 1"), size.width, size.height,
+                                             QStringLiteral("#FFFFFF"));
+    return VectorDocument::make(QUuid::createUuid(), L("Sans titre", "Untitled"), DocumentSourceFormat::svg,
+                                std::nullopt, {page}, 1);
+}
+
+void VectorController::replaceDocument(VectorDocument document)
+{
+    const qsizetype indexBefore = m_currentPageIndex;
+    m_document = std::move(document);
+    m_currentPageIndex = 0;
+    emit documentChanged();
+    m_history.clear();
+    emit historyChanged();
+    if (indexBefore != 0)
+        emit currentPageIndexChanged();
+    setSelection({});
+    setLastError(std::nullopt);
+}
+
+// ---- Opening ---------------------------------------------------------------------
+
+void VectorController::openFile(const QUrl& url)
+{
+    if (!url.isLocalFile()) {
+        const CodecError error = notLocalError(url);
+        reportFailure(openFailurePrefix(), error.message());
+        throw error;
+    }
+    openFileAtPath(url.toLocalFile());
+}
+
+void VectorController::openFile(const QString& path)
+{
+    openFileAtPath(path);
+}
+
+void VectorController::openFileAtPath(const QString& path)
+{
+    const QFileInfo info(path);
+    VectorDocument opened;
+    try {
+        try {
+            const QByteArray data = ControllerFileIO::readRegularFile(path);
+            const QString title = info.completeBaseName();
+            const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+            // The extension or the signature chooses the reader; neither
+            // falls back on the other.
+            if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
+                opened = PDFCodec::importPDF(data, title, url);
+            else
+                opened = SVGCodec::importSVG(data, title, url);
+        } catch (const CodecError&) {
+            throw;
+        } catch (const std::exception& error) {
+            throw unexpectedFailure(ControllerFileIO::displayName(path), error);
+        }
+    } catch (const CodecError& error) {
+        reportFailure(openFailurePrefix(), error.message());
+        throw;
+    }
+
+    replaceDocument(std::move(opened));
+    const qsizetype pages = m_document.pages.size();
+    const QString pageWord = pages >= 2 ? QStringLiteral("pages") : QStringLiteral("page");
+    const QString counts = QString::number(pages) + QLatin1Char(' ') + pageWord + QStringLiteral(", ") +
+                           QString::number(m_document.totalElementsCount());
+    const QString name = info.fileName();
+    setStatusMessage(L(QStringLiteral("Ouvert : ") + name + QStringLiteral(" (") + counts + QStringLiteral(" éléments)"),
+                       QStringLiteral("Opened: ") + name + QStringLiteral(" (") + counts +
+                           QStringLiteral(" elements)")));
+}
+
+// ---- Saving ----------------------------------------------------------------------
+
+ExportFormat VectorController::formatForSave(const QString& path, const std::optional<ExportFormat>& format) const
+{
+    if (format)
+        return *format;
+    // A PDF document written back over its own file stays a PDF, whatever
+    // the file is called.
+    if (m_document.sourceFormat == DocumentSourceFormat::pdf && m_document.fileURL &&
+        m_document.fileURL->isLocalFile()) {
+        const QString ownPath = m_document.fileURL->toLocalFile();
+        if (ControllerFileIO::isSameFile(path, ownPath) || normalizedPath(path) == normalizedPath(ownPath))
+            return ExportFormat::pdf;
+    }
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == QLatin1String("pdf"))
+        return ExportFormat::pdf;
+    if (extension == QLatin1String("png"))
+        return ExportFormat::png;
+    return ExportFormat::svg;
+}
+
+void VectorController::saveFile(const QUrl& url, const std::optional<ExportFormat>& format)
+{
+    if (!url.isLocalFile()) {
+        const CodecError error = notLocalError(url);
+        reportFailure(saveFailurePrefix(), error.message());
+        throw error;
+    }
+    saveFileAtPath(url.toLocalFile(), format);
+}
+
+void VectorController::saveFile(const QString& path, const std::optional<ExportFormat>& format)
+{
+    saveFileAtPath(path, format);
+}
+
+void VectorController::saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format)
+{
+    const ExportFormat chosen = formatForSave(path, format);
+    try {
+        try {
+            ControllerFileIO::createParentFolder(path);
+            switch (chosen) {
+            case ExportFormat::pdf:
+                ControllerFileIO::writeFileAtomically(path, PDFCodec::exportPDF(m_document));
+                break;
+            case ExportFormat::svg:
+                ControllerFileIO::writeFileAtomically(path, SVGCodec::exportSVG(m_document).toUtf8());
+                break;
+            case ExportFormat::png: {
+                const std::optional<QByteArray> png = PDFCodec::renderPagePNG(currentPage(), 2.0);
+                if (!png)
+                    throw CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::pngRenderFailed),
+                                     L("Impossible de rendre l'image PNG.", "Failed to render PNG image."));
+                ControllerFileIO::writeFileAtomically(path, *png);
+                break;
+            }
+            }
+        } catch (const CodecError&) {
+            throw;
+        } catch (const std::exception& error) {
+            throw unexpectedFailure(ControllerFileIO::displayName(path), error);
+        }
+    } catch (const CodecError& error) {
+        reportFailure(saveFailurePrefix(), error.message());
+        throw;
+    }
+
+    if (chosen != ExportFormat::png) {
+        m_document.fileURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+        m_document.sourceFormat = chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg;
+        emit documentChanged();
+    }
+    setLastError(std::nullopt);
+    const QString name = QFileInfo(path).fileName();
+    const QString formatName = rawValue(chosen).toUpper();
+    setStatusMessage(L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
+                       QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
+}
+
+// ---- New documents -----------------------------------------------------------------
+
+void VectorController::createNewDocument(PageFormatPreset preset)
+{
+    replaceDocument(blankDocument(preset));
+    const QString name = rawValue(preset);
+    setStatusMessage(L(QStringLiteral("Nouveau document ") + name + QStringLiteral(" créé"),
+                       QStringLiteral("New ") + name + QStringLiteral(" document created")));
+}
+
+}  // namespace zelvane

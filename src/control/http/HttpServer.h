@@ -1,0 +1,91 @@
+#pragma once
+
+#include "http/HttpReply.h"
+#include "http/HttpRequest.h"
+#include "http/HttpRequestParser.h"
+
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class QObject;
+
+namespace zelvane {
+
+// The transport of the local HTTP API: a listening socket on 127.0.0.1 and a
+// thread that serves one connection at a time (the next ones wait in the
+// listen backlog). Each connection carries one request: it is read whole
+// (head, then exactly Content-Length bytes of body), requests a web page
+// could have sent are refused with 403, the rest is handed to the handler,
+// and the reply is written whole with "Connection: close" before the
+// connection is closed.
+//
+// The handler runs on the thread of `context` (the main thread for an
+// object living there) through a queued call, and the server waits for its
+// answer at most `answerTimeout`: past that the client gets 503
+// {"ok":false,"error":"timeout"}, and a request the handler has not started
+// yet is not run at all. Without a context the handler runs on the server's
+// own thread. An exception from the handler becomes a 500 reply.
+class HttpServer {
+public:
+    using Handler = std::function<HttpReply(const HttpRequest&)>;
+
+    struct Options {
+        // How long the server waits for the handler's answer.
+        std::chrono::milliseconds answerTimeout{8000};
+        // How long a client may take to send its whole request; an idle or
+        // slow client is then dropped (with 408 when it had sent something).
+        std::chrono::milliseconds readTimeout{10000};
+        // How long a client may take to read its whole reply.
+        std::chrono::milliseconds writeTimeout{10000};
+        HttpLimits limits;
+    };
+
+    // `context` must outlive the running server.
+    HttpServer(QObject* context, Handler handler);
+    HttpServer(QObject* context, Handler handler, Options options);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // Listens on 127.0.0.1 and `port` (0: the system chooses) with a backlog
+    // of 16. On a running server the new socket is bound first and the old
+    // one given up only once that worked; asking again for the port already
+    // bound keeps the server as it is. False with lastError() set when the
+    // socket could not be made, bound or put to listen: a running server then
+    // keeps serving on its old port.
+    bool start(quint16 port);
+    // Wakes the server thread wherever it waits (accept, read, the handler's
+    // answer, write), joins it and then closes the sockets. A connection being
+    // served is closed unanswered. Safe at any time and more than once.
+    void stop();
+
+    bool isRunning() const;
+    // The port bound by the last successful start (0 before any).
+    quint16 port() const { return m_port.load(); }
+    // Why the last start failed or the server thread ended; empty when neither.
+    QString lastError() const;
+
+    static constexpr int kListenBacklog = 16;
+
+private:
+    struct Shared;
+    struct Listener;
+    struct Exchange;
+    static void serve(const std::shared_ptr<Listener>& listener);
+    static void serveConnection(Listener& listener, int fd);
+    static std::optional<HttpReply> answer(Listener& listener, const HttpRequest& request);
+    void stopLocked();
+
+    const std::shared_ptr<Shared> m_shared;
+    std::atomic<quint16> m_port{0};
+    mutable std::mutex m_mutex;
+    std::shared_ptr<Listener> m_listener;
+    std::thread m_thread;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,331 @@
+#include "remote/ApiRoutes.h"
+
+#include "AppVersion.h"
+#include "CodecError.h"
+#include "ExportFormat.h"
+#include "Graphemes.h"
+#include "VectorController.h"
+#include "http/RequestArguments.h"
+#include "operations/VectorOperations.h"
+#include "osc/OSCAddresses.h"
+#include "remote/RemotePaths.h"
+#include "svg/SVGCodec.h"
+
+#include <QJsonArray>
+#include <QUrl>
+
+namespace zelvane {
+
+namespace {
+
+namespace Args = RequestArguments;
+
+QString uuidText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+QString typeLabel(const VectorElement& element)
+{
+    if (const auto* shape = std::get_if<ShapePayload>(&element.kind)) {
+        return label(shape->shapeType).toUpper();
+    }
+    return element.typeBadge();
+}
+
+QJsonObject elementObject(const VectorElement& element)
+{
+    QJsonObject object{
+        {"id", uuidText(element.id)},
+        {"name", element.name},
+        {"type", typeLabel(element)},
+        {"x", element.frame.x},
+        {"y", element.frame.y},
+        {"width", element.frame.width},
+        {"height", element.frame.height},
+        {"visible", element.visible},
+        {"locked", element.locked},
+    };
+    if (const TextPayload* text = element.text()) {
+        object.insert("text", text->text);
+        object.insert("isPDFExtracted", text->isPDFExtracted);
+        object.insert("modified", element.hasModifiedPDFText());
+    } else if (const auto* signature = std::get_if<SignaturePayload>(&element.kind)) {
+        object.insert("signerName", signature->signerName);
+        object.insert("dateLabel", signature->dateLabel.value_or(QString()));
+    }
+    return object;
+}
+
+HttpReply stateReply(const VectorController& controller, const ApiContext& context)
+{
+    const VectorDocument& document = controller.document();
+    return HttpReply::json({
+        {"app", "Zelvane"},
+        {"version", AppVersion::current().version},
+        {"title", document.title},
+        {"sourceFormat", rawValue(document.sourceFormat)},
+        {"pageCount", qint64(document.pages.size())},
+        {"currentPageIndex", qint64(controller.currentPageIndex()) + 1},
+        {"totalElementsCount", document.totalElementsCount()},
+        {"pdfTextElementCount", document.pdfTextElementCount()},
+        {"modifiedPDFTextCount", document.modifiedPDFTextCount()},
+        {"signatureCount", document.signatureCount()},
+        {"canUndo", controller.canUndo()},
+        {"canRedo", controller.canRedo()},
+        {"oscInPort", context.oscInPort},
+        {"apiPort", context.apiPort},
+        {"statusMessage", controller.statusMessage()},
+    });
+}
+
+HttpReply pagesReply(const VectorController& controller)
+{
+    QJsonArray pages;
+    const QList<VectorPage>& list = controller.document().pages;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const VectorPage& page = list[i];
+        QJsonArray elements;
+        for (const VectorElement& element : page.elements) {
+            elements.append(elementObject(element));
+        }
+        pages.append(QJsonObject{
+            {"page", qint64(i) + 1},
+            {"title", page.title},
+            {"width", page.width},
+            {"height", page.height},
+            {"hasPDFStream", page.pdfPageData.has_value()},
+            {"redactedRectCount", qint64(page.redactedPDFRects.size())},
+            {"elements", elements},
+        });
+    }
+    return HttpReply::json({{"pages", pages}});
+}
+
+HttpReply helpReply()
+{
+    const QStringList endpoints{
+        "GET /v1/state",
+        "GET /v1/pages",
+        "GET /v1/help",
+        "GET /v1/svg",
+        "GET /v1/snapshot.png?view=single|multipage|grid",
+        R"(POST /v1/open {"path":"/path/to/file.pdf"})",
+        R"(POST /v1/text {"page":1,"match":"Statut","text":"Statut : VALIDÉ"})",
+        R"(POST /v1/sign {"page":1,"signer":"Direction Technique","x":420,"y":695,"stamp":"approved"})",
+        R"(POST /v1/page {"format":"A4 Portrait","duplicate":false})",
+        R"(POST /v1/export {"outputPath":"/tmp/out.pdf","format":"pdf|svg|png"})",
+    };
+    return HttpReply::json({
+        {"app", "Zelvane"},
+        {"httpEndpoints", QJsonArray::fromStringList(endpoints)},
+        {"oscAddresses", QJsonArray::fromStringList(OSCAddresses::helpLines())},
+    });
+}
+
+HttpReply openRoute(VectorController& controller, const QJsonObject& args)
+{
+    const std::optional<QString> path = Args::string(args, "path");
+    if (!path || path->isEmpty()) {
+        return HttpReply::error("missing 'path'");
+    }
+    try {
+        controller.openFile(QUrl::fromLocalFile(expandTildeInPath(*path)));
+    } catch (const CodecError& error) {
+        return HttpReply::error(error.message());
+    }
+    const VectorDocument& document = controller.document();
+    return HttpReply::json({{"ok", true}, {"title", document.title}, {"pages", qint64(document.pages.size())}});
+}
+
+// The selected page, or the "invalid page" reply.
+std::optional<int> selectedPage(const VectorController& controller, const QJsonObject& args)
+{
+    return Args::pageIndex(args, int(std::clamp<qsizetype>(controller.currentPageIndex(), -1, INT_MAX)),
+                           int(std::min<qsizetype>(controller.document().pages.size(), INT_MAX)));
+}
+
+HttpReply textRoute(VectorController& controller, const QJsonObject& args)
+{
+    const std::optional<QString> text = Args::string(args, "text");
+    if (!text) {
+        return HttpReply::error("missing 'text'");
+    }
+    const std::optional<int> page = selectedPage(controller, args);
+    if (!page) {
+        return HttpReply::error(Args::kInvalidPage);
+    }
+    const std::optional<QString> match = Args::string(args, "match");
+    if (match && !match->isEmpty()) {
+        for (const VectorElement& element : controller.document().pages[*page].elements) {
+            const TextPayload* payload = element.text();
+            if (!payload || !payload->text.contains(*match, Qt::CaseInsensitive)) {
+                continue;
+            }
+            const QUuid id = element.id;
+            const QString replacement = *text;
+            controller.perform(QStringLiteral("HTTP · Texte modifié"), [&](VectorDocument& document) {
+                VectorOperations::updateElement(id, *page, document, [&](VectorElement& target) {
+                    if (TextPayload* edited = target.text()) {
+                        edited->text = replacement;
+                    }
+                });
+            });
+            return HttpReply::json({{"ok", true}, {"updatedElementID", uuidText(id)}});
+        }
+    }
+    const Args::Number x = Args::coordinate(args, "x");
+    const Args::Number y = Args::coordinate(args, "y");
+    const Args::Number fontSize = Args::checkedNumber(args, "fontSize", 0, 1000);
+    for (const Args::Number* number : {&x, &y, &fontSize}) {
+        if (number->refused()) {
+            return HttpReply::error(number->refusal->error);
+        }
+    }
+    const VectorElement element = VectorOperations::makeTextElement(
+        *text, {x.valueOr(72), y.valueOr(120)}, fontSize.valueOr(15), QStringLiteral("#111317"), false);
+    controller.perform(QStringLiteral("HTTP · Texte ajouté"), [&](VectorDocument& document) {
+        VectorOperations::addElement(element, *page, document);
+    });
+    return HttpReply::json({{"ok", true}, {"createdElementID", uuidText(element.id)}});
+}
+
+HttpReply signRoute(VectorController& controller, const QJsonObject& args)
+{
+    const std::optional<int> page = selectedPage(controller, args);
+    if (!page) {
+        return HttpReply::error(Args::kInvalidPage);
+    }
+    const VectorPage& target = controller.document().pages[*page];
+    const QString signer = Args::string(args, "signer").value_or(controller.activeSignaturePreset().signerName);
+    const Args::Number x = Args::coordinate(args, "x");
+    const Args::Number y = Args::coordinate(args, "y");
+    for (const Args::Number* number : {&x, &y}) {
+        if (number->refused()) {
+            return HttpReply::error(number->refusal->error);
+        }
+    }
+    const VectorPoint at{x.valueOr(target.width * 0.68), y.valueOr(target.height * 0.82)};
+
+    const SignaturePreset preset{QUuid::createUuid(),
+                                 signer.isEmpty() ? QStringLiteral("Signature") : signer,
+                                 signer,
+                                 QString(),
+                                 QStringLiteral("#1E3A8A"),
+                                 SignaturePreset::calligraphicStrokes(std::max<qint64>(1, graphemeCount(signer))),
+                                 std::nullopt,
+                                 std::nullopt,
+                                 true,
+                                 std::nullopt};
+    const VectorElement signature = VectorOperations::makeSignatureElement(preset, at, true);
+    std::optional<VectorElement> stamp;
+    if (const auto kindText = Args::string(args, "stamp")) {
+        if (const auto kind = fromRawValue<VectorStampKind>(*kindText)) {
+            stamp = VectorOperations::makeStampElement(*kind, {std::max(at.x - 210, 100.0), at.y});
+        }
+    }
+    controller.perform(QStringLiteral("HTTP · Signature ") + signer, [&](VectorDocument& document) {
+        VectorOperations::addElement(signature, *page, document);
+        if (stamp) {
+            VectorOperations::addElement(*stamp, *page, document);
+        }
+    });
+    return HttpReply::json({{"ok", true}, {"signatureID", uuidText(signature.id)}, {"page", *page + 1}});
+}
+
+HttpReply pageRoute(VectorController& controller, const QJsonObject& args)
+{
+    if (Args::boolean(args, "duplicate") == true) {
+        controller.duplicateCurrentPage();
+    } else {
+        const QString format = Args::string(args, "format").value_or(QStringLiteral("A4 Portrait"));
+        controller.addBlankPage(fromRawValue<PageFormatPreset>(format).value_or(PageFormatPreset::a4Portrait));
+    }
+    return HttpReply::json({{"ok", true},
+                            {"pageCount", qint64(controller.document().pages.size())},
+                            {"currentPage", qint64(controller.currentPageIndex()) + 1}});
+}
+
+HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
+{
+    const std::optional<QString> output = Args::string(args, "outputPath");
+    if (!output || output->isEmpty()) {
+        return HttpReply::error("missing 'outputPath'");
+    }
+    std::optional<ExportFormat> format;
+    if (const auto text = Args::string(args, "format")) {
+        format = fromRawValue<ExportFormat>(text->toLower());
+    }
+    const QUrl url = QUrl::fromLocalFile(expandTildeInPath(*output));
+    // A remote client may write documents, not replace other kinds of files.
+    if (const QString refusal = remoteExportRefusal(url.toLocalFile()); !refusal.isEmpty()) {
+        return HttpReply::error(refusal);
+    }
+    try {
+        controller.saveFile(url, format);
+    } catch (const CodecError& error) {
+        return HttpReply::error(error.message());
+    }
+    return HttpReply::json({{"ok", true}, {"outputPath", url.toLocalFile()}});
+}
+
+HttpReply svgReply(const VectorController& controller)
+{
+    return HttpReply::data(SVGCodec::exportSVG(controller.document()).toUtf8(), "image/svg+xml; charset=utf-8");
+}
+
+HttpReply snapshotReply(const VectorController& controller, const HttpRequest& request, const ApiContext& context)
+{
+    std::optional<QByteArray> png;
+    if (context.snapshot) {
+        png = context.snapshot(controller, request.query);
+    }
+    if (!png) {
+        return HttpReply::error("snapshot failed", 500);
+    }
+    return HttpReply::data(*png, "image/png");
+}
+
+}  // namespace
+
+HttpReply dispatchHTTPRequest(VectorController& controller, const HttpRequest& request, const ApiContext& context)
+{
+    const QString& method = request.method;
+    const QString& path = request.path;
+    if (method == QLatin1String("GET")) {
+        if (path == QLatin1String("/v1/state") || path == QLatin1String("/v1/status")) {
+            return stateReply(controller, context);
+        }
+        if (path == QLatin1String("/v1/pages")) {
+            return pagesReply(controller);
+        }
+        if (path == QLatin1String("/v1/help")) {
+            return helpReply();
+        }
+        if (path == QLatin1String("/v1/svg")) {
+            return svgReply(controller);
+        }
+        if (path == QLatin1String("/v1/snapshot.png")) {
+            return snapshotReply(controller, request, context);
+        }
+    } else if (method == QLatin1String("POST")) {
+        if (path == QLatin1String("/v1/open")) {
+            return openRoute(controller, request.args);
+        }
+        if (path == QLatin1String("/v1/text")) {
+            return textRoute(controller, request.args);
+        }
+        if (path == QLatin1String("/v1/sign")) {
+            return signRoute(controller, request.args);
+        }
+        if (path == QLatin1String("/v1/page")) {
+            return pageRoute(controller, request.args);
+        }
+        if (path == QLatin1String("/v1/export")) {
+            return exportRoute(controller, request.args);
+        }
+    }
+    return HttpReply::error(QStringLiteral("unknown endpoint ") + method + QLatin1Char(' ') + path);
+}
+
+}  // namespace zelvane

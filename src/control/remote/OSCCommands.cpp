@@ -1,0 +1,110 @@
+#include "remote/OSCCommands.h"
+
+#include "CodecError.h"
+#include "Graphemes.h"
+#include "VectorController.h"
+#include "operations/VectorOperations.h"
+#include "osc/OSCAddresses.h"
+#include "remote/RemotePaths.h"
+
+#include <QUrl>
+
+namespace zelvane {
+
+namespace {
+
+void signByName(VectorController& controller, const QString& name)
+{
+    if (!controller.hasValidCurrentPage()) {
+        return;
+    }
+    const SignaturePreset preset{QUuid::createUuid(),
+                                 name,
+                                 name,
+                                 QString(),
+                                 QStringLiteral("#1E3A8A"),
+                                 SignaturePreset::calligraphicStrokes(graphemeCount(name)),
+                                 std::nullopt,
+                                 std::nullopt,
+                                 true,
+                                 std::nullopt};
+    const VectorPage& page = controller.currentPage();
+    const VectorElement element =
+        VectorOperations::makeSignatureElement(preset, {page.width * 0.68, page.height * 0.82}, true);
+    const qsizetype pageIndex = controller.currentPageIndex();
+    controller.perform(QStringLiteral("OSC · Signature ") + name, [&](VectorDocument& document) {
+        VectorOperations::addElement(element, pageIndex, document);
+    });
+}
+
+}  // namespace
+
+void handleOSCMessage(VectorController& controller, const OSCCodec::Message& message)
+{
+    const std::optional<OSCAddresses::Command> command = OSCAddresses::commandFor(message.address);
+    if (!command) {
+        return;
+    }
+    const qsizetype pageCount = controller.document().pages.size();
+    switch (*command) {
+    case OSCAddresses::Command::page: {
+        const std::optional<qint64> number = OSCAddresses::pageNumber(message);
+        if (!number || pageCount < 1) {
+            return;
+        }
+        const int index = OSCAddresses::pageIndexForNumber(*number, int(std::min<qsizetype>(pageCount, INT_MAX)));
+        controller.setCurrentPageIndex(index);
+        controller.setStatusMessage(QStringLiteral("OSC · Page %1/%2").arg(index + 1).arg(pageCount));
+        return;
+    }
+    case OSCAddresses::Command::pageNext:
+        if (controller.currentPageIndex() + 1 < pageCount) {
+            controller.setCurrentPageIndex(controller.currentPageIndex() + 1);
+        }
+        return;
+    case OSCAddresses::Command::pagePrevious:
+        if (controller.currentPageIndex() >= 1) {
+            controller.setCurrentPageIndex(controller.currentPageIndex() - 1);
+        }
+        return;
+    case OSCAddresses::Command::sign:
+        if (const std::optional<QString> name = OSCAddresses::signerName(message)) {
+            signByName(controller, *name);
+        } else {
+            controller.stampActiveSignature();
+        }
+        return;
+    case OSCAddresses::Command::stamp:
+        controller.stampApprovalBadge(OSCAddresses::stampKind(message));
+        return;
+    case OSCAddresses::Command::open:
+        if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
+            try {
+                controller.openFile(QUrl::fromLocalFile(*path));
+            } catch (const CodecError&) {
+                // Dropped: OSC has no reply; the status line tells.
+            }
+        }
+        return;
+    case OSCAddresses::Command::exportFile:
+        if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
+            // A sender may write documents, not replace other kinds of files.
+            if (!remoteExportRefusal(*path).isEmpty()) {
+                return;
+            }
+            try {
+                controller.saveFile(QUrl::fromLocalFile(*path));
+            } catch (const CodecError&) {
+            }
+        }
+        return;
+    case OSCAddresses::Command::undo:
+        controller.undo();
+        return;
+    case OSCAddresses::Command::redo:
+        controller.redo();
+        return;
+    }
+}
+
+}  // namespace zelvane

@@ -1,0 +1,84 @@
+#include "remote/RemoteControl.h"
+
+#include "VectorController.h"
+#include "http/HttpServer.h"
+#include "osc/OSCUDPServer.h"
+#include "remote/OSCCommands.h"
+#include "remote/ServicePorts.h"
+
+namespace zelvane {
+
+RemoteControl::RemoteControl(VectorController& controller)
+    : m_controller(controller), m_httpPort(chooseHTTPPort())
+{
+}
+
+RemoteControl::~RemoteControl()
+{
+    stop();
+}
+
+void RemoteControl::start()
+{
+    startOSCServer();
+    startHTTPServer();
+}
+
+void RemoteControl::stop()
+{
+    if (m_osc) {
+        m_osc->stop();
+    }
+    if (m_http) {
+        m_http->stop();
+    }
+}
+
+bool RemoteControl::startOSCServer(std::optional<quint16> port)
+{
+    if (m_osc) {
+        m_osc->stop();
+    }
+    VectorController* controller = &m_controller;
+    auto server = std::make_unique<OSCUDPServer>(chooseOSCInPort(port), controller,
+                                                 [controller](const OSCCodec::Message& message) {
+                                                     handleOSCMessage(*controller, message);
+                                                 });
+    if (!server->start()) {
+        return false;
+    }
+    m_osc = std::move(server);
+    return true;
+}
+
+bool RemoteControl::startHTTPServer(std::optional<quint16> port)
+{
+    const quint16 chosen = chooseHTTPPort(port);
+    if (!m_http) {
+        VectorController* controller = &m_controller;
+        m_http = std::make_unique<HttpServer>(controller, [this, controller](const HttpRequest& request) {
+            ApiContext context;
+            context.oscInPort = oscInPort();
+            context.apiPort = httpPort();
+            context.snapshot = m_snapshot;
+            return dispatchHTTPRequest(*controller, request, context);
+        });
+    }
+    if (!m_http->start(chosen)) {
+        return false;
+    }
+    m_httpPort = m_http->port();
+    return true;
+}
+
+quint16 RemoteControl::oscInPort() const
+{
+    return m_osc ? m_osc->port() : kZelvaneDefaultOSCInPort;
+}
+
+quint16 RemoteControl::httpPort() const
+{
+    return m_httpPort;
+}
+
+}  // namespace zelvane

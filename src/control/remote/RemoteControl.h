@@ -1,0 +1,48 @@
+#pragma once
+
+#include "RemoteControlServices.h"
+#include "remote/ApiRoutes.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace zelvane {
+
+class HttpServer;
+class OSCUDPServer;
+class VectorController;
+
+// The controller's OSC receiver and HTTP API server, both handing their work
+// to the main thread. Ports: an explicit one, else ZELVANE_OSC_IN_PORT /
+// ZELVANE_API_PORT, else 9160 / 17960.
+class RemoteControl : public RemoteControlServices {
+public:
+    explicit RemoteControl(VectorController& controller);
+    ~RemoteControl() override;
+
+    void start() override;
+    void stop() override;
+
+    // (Re)starts the receiver; on failure the previous one stays stopped and
+    // is kept, and false is returned.
+    bool startOSCServer(std::optional<quint16> port = std::nullopt);
+    bool startHTTPServer(std::optional<quint16> port = std::nullopt);
+
+    // The OSC receiver's port, or 9160 without one.
+    quint16 oscInPort() const;
+    // The port the API listens on, or the one it would use.
+    quint16 httpPort() const;
+
+    // Renders the window for GET /v1/snapshot.png once the window exists.
+    void setSnapshotRenderer(decltype(ApiContext::snapshot) renderer) { m_snapshot = std::move(renderer); }
+
+private:
+    VectorController& m_controller;
+    std::unique_ptr<OSCUDPServer> m_osc;
+    std::unique_ptr<HttpServer> m_http;
+    quint16 m_httpPort;
+    decltype(ApiContext::snapshot) m_snapshot;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,473 @@
+#include "ControllerTestSupport.h"
+
+#include "ControllerFileIO.h"
+#include "core/support/TestPDF.h"
+#include "operations/VectorOperations.h"
+#include "svg/SVGCodec.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+QByteArray threePagePDF()
+{
+    std::vector<TestPDFPage> pages;
+    for (int i = 1; i <= 3; ++i) {
+        TestPDFPage page;
+        page.mediaBox = QRectF(0, 0, 300, 200);
+        page.texts.push_back({QPointF(20, 150), 14, "Report page " + QByteArray::number(i)});
+        page.texts.push_back({QPointF(20, 100), 12, "Status: draft"});
+        pages.push_back(page);
+    }
+    return makeTestPDF(pages);
+}
+
+QByteArray onePagePDF()
+{
+    TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 200, 100);
+    page.texts.push_back({QPointF(10, 50), 12, "Hello"});
+    return makeTestPDF({page});
+}
+
+const QByteArray kSVG = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
+                        "<rect x=\"10\" y=\"10\" width=\"50\" height=\"40\" fill=\"#ff0000\"/></svg>";
+
+}  // namespace
+
+class VectorControllerFilesTest : public ControllerTest {
+protected:
+    void SetUp() override
+    {
+        ControllerTest::SetUp();
+        if (IsSkipped())
+            return;
+        controller = makeController();
+    }
+
+    // Leaves a document with two pages, a text and an undo step behind, and
+    // returns it so a test can check that a failure kept it.
+    VectorDocument editSomething()
+    {
+        controller->addBlankPage(PageFormatPreset::letter);
+        controller->addTextBlock(QStringLiteral("Kept"));
+        return controller->document();
+    }
+
+    void expectUnchangedAfterFailure(const VectorDocument& before, const QSet<QUuid>& selection)
+    {
+        EXPECT_EQ(controller->document(), before);
+        EXPECT_TRUE(controller->canUndo());
+        EXPECT_EQ(controller->currentPageIndex(), 1);
+        EXPECT_EQ(controller->selection(), selection);
+    }
+
+    std::unique_ptr<VectorController> controller;
+};
+
+// ---- Opening -----------------------------------------------------------------------------
+
+TEST_F(VectorControllerFilesTest, OpeningAPDFReplacesTheDocumentAndClearsTheHistory)
+{
+    const QString path = scratchPath(QStringLiteral("report.pdf"));
+    writeFile(path, threePagePDF());
+    editSomething();
+    controller->openFile(path);
+
+    const VectorDocument& document = controller->document();
+    EXPECT_EQ(document.sourceFormat, DocumentSourceFormat::pdf);
+    ASSERT_EQ(document.pages.size(), 3);
+    EXPECT_EQ(document.title, QStringLiteral("report"));
+    ASSERT_TRUE(document.fileURL.has_value());
+    EXPECT_EQ(document.fileURL->toLocalFile(), QFileInfo(path).absoluteFilePath());
+    EXPECT_GT(document.pdfTextElementCount(), 0);
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Opened: report.pdf (3 pages, %1 elements)").arg(document.totalElementsCount()));
+    EXPECT_FALSE(controller->canUndo());
+    EXPECT_FALSE(controller->canRedo());
+    EXPECT_EQ(controller->currentPageIndex(), 0);
+    EXPECT_TRUE(controller->selection().isEmpty());
+    EXPECT_FALSE(controller->lastError().has_value());
+}
+
+TEST_F(VectorControllerFilesTest, OneOpenedPageIsSingular)
+{
+    const QString path = scratchPath(QStringLiteral("memo.pdf"));
+    writeFile(path, onePagePDF());
+    controller->openFile(QUrl::fromLocalFile(path));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Opened: memo.pdf (1 page, %1 elements)")
+                                               .arg(controller->document().totalElementsCount()));
+    Localization::setCurrent(AppLanguage::fr);
+    controller->openFile(path);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Ouvert : memo.pdf (1 page, %1 éléments)")
+                                               .arg(controller->document().totalElementsCount()));
+}
+
+TEST_F(VectorControllerFilesTest, TheSignatureOrTheExtensionChoosesThePDFReader)
+{
+    const QString upper = scratchPath(QStringLiteral("scan.PDF"));
+    writeFile(upper, onePagePDF());
+    controller->openFile(upper);
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::pdf);
+
+    const QString disguised = scratchPath(QStringLiteral("drawing.svg"));
+    writeFile(disguised, onePagePDF());
+    controller->openFile(disguised);
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::pdf);
+
+    // An SVG named .pdf goes to the PDF reader, which refuses it.
+    const QString misnamed = scratchPath(QStringLiteral("picture.pdf"));
+    writeFile(misnamed, kSVG);
+    try {
+        controller->openFile(misnamed);
+        ADD_FAILURE() << "an SVG file named .pdf opened";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.domain(), QStringLiteral("PDFCodec"));
+        EXPECT_EQ(error.code(), 1);
+    }
+}
+
+TEST_F(VectorControllerFilesTest, AShortFileGoesToTheSVGReader)
+{
+    const QString path = scratchPath(QStringLiteral("notes.txt"));
+    writeFile(path, "%PDF");
+    try {
+        controller->openFile(path);
+        ADD_FAILURE() << "a four-byte file opened";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.domain(), QStringLiteral("SVGCodec"));
+    }
+}
+
+TEST_F(VectorControllerFilesTest, OpeningAnSVGFile)
+{
+    const QString path = scratchPath(QStringLiteral("plan.svg"));
+    writeFile(path, kSVG);
+    controller->openFile(path);
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::svg);
+    EXPECT_EQ(controller->document().title, QStringLiteral("plan"));
+    EXPECT_TRUE(controller->statusMessage().startsWith(QStringLiteral("Opened: plan.svg (1 page, ")));
+}
+
+TEST_F(VectorControllerFilesTest, AFailedOpenKeepsEverythingAndSaysWhy)
+{
+    const VectorDocument before = editSomething();
+    const QSet<QUuid> selection = controller->selection();
+    const QString path = scratchPath(QStringLiteral("broken.pdf"));
+    writeFile(path, "%PDF-1.4 this is not really a PDF");
+    EXPECT_THROW(controller->openFile(path), CodecError);
+    expectUnchangedAfterFailure(before, selection);
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_EQ(*controller->lastError(), QStringLiteral("Invalid or empty PDF file."));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Open failed: Invalid or empty PDF file."));
+
+    Localization::setCurrent(AppLanguage::fr);
+    EXPECT_THROW(controller->openFile(scratchPath(QStringLiteral("absent.svg"))), CodecError);
+    expectUnchangedAfterFailure(before, selection);
+    EXPECT_EQ(*controller->lastError(), QStringLiteral("Impossible de lire « absent.svg » : fichier introuvable."));
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Ouverture impossible : Impossible de lire « absent.svg » : fichier introuvable."));
+}
+
+TEST_F(VectorControllerFilesTest, APipeIsRefusedWithoutWaiting)
+{
+    const QString path = scratchPath(QStringLiteral("pipe.pdf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const VectorDocument before = editSomething();
+    const QSet<QUuid> selection = controller->selection();
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        controller->openFile(path);
+        ADD_FAILURE() << "a pipe opened";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.domain(), QStringLiteral("Zelvane"));
+        EXPECT_EQ(error.code(), int(ControllerErrorCode::notRegularFile));
+        EXPECT_EQ(error.message(), QStringLiteral("\"pipe.pdf\" is not a regular file."));
+    }
+    EXPECT_LT(timer.elapsed(), 5000);
+    expectUnchangedAfterFailure(before, selection);
+    EXPECT_EQ(controller->lastError(), QStringLiteral("\"pipe.pdf\" is not a regular file."));
+}
+
+TEST_F(VectorControllerFilesTest, DevicesAndFoldersAreRefused)
+{
+    for (const QString& path : {QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"), scratchPath(QString())}) {
+        try {
+            controller->openFile(path);
+            ADD_FAILURE() << path.toStdString() << " opened";
+        } catch (const CodecError& error) {
+            EXPECT_EQ(error.code(), int(ControllerErrorCode::notRegularFile)) << path.toStdString();
+        }
+    }
+}
+
+TEST_F(VectorControllerFilesTest, AFileAboveTheSizeCapIsRefusedUnread)
+{
+    const QString path = scratchPath(QStringLiteral("huge.pdf"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.7\n");
+        // Sparse: takes no room on disk.
+        ASSERT_TRUE(file.resize(ControllerFileIO::kMaxReadBytes + 1));
+    }
+    try {
+        controller->openFile(path);
+        ADD_FAILURE() << "a file above the cap opened";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.code(), int(ControllerErrorCode::fileTooLarge));
+        EXPECT_EQ(error.message(), QStringLiteral("\"huge.pdf\" is too large: at most 512 MB."));
+    }
+    EXPECT_EQ(controller->document().pages.size(), 1);
+}
+
+TEST_F(VectorControllerFilesTest, ReadingStopsAtTheCap)
+{
+    const QString path = scratchPath(QStringLiteral("small.bin"));
+    writeFile(path, QByteArray(100, 'x'));
+    EXPECT_EQ(ControllerFileIO::readRegularFile(path, 100).size(), 100);
+    EXPECT_THROW(ControllerFileIO::readRegularFile(path, 99), CodecError);
+}
+
+TEST_F(VectorControllerFilesTest, OnlyLocalFilesOpen)
+{
+    EXPECT_THROW(controller->openFile(QUrl(QStringLiteral("https://example.com/a.pdf"))), CodecError);
+    EXPECT_TRUE(controller->lastError().has_value());
+}
+
+// ---- Saving ------------------------------------------------------------------------------------
+
+TEST_F(VectorControllerFilesTest, APDFSaveReadsBackAsTheSamePages)
+{
+    controller->addBlankPage(PageFormatPreset::a4Landscape);
+    controller->addTextBlock(QStringLiteral("Signed off"));
+    const qint64 revision = controller->document().revision;
+    const QString path = scratchPath(QStringLiteral("out/copy.pdf"));
+    controller->saveFile(path);
+
+    EXPECT_TRUE(ControllerFileIO::looksLikePDF(readFile(path)));
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::pdf);
+    ASSERT_TRUE(controller->document().fileURL.has_value());
+    EXPECT_EQ(controller->document().fileURL->toLocalFile(), QFileInfo(path).absoluteFilePath());
+    EXPECT_EQ(controller->document().revision, revision);
+    EXPECT_EQ(controller->history().undoStack().size(), 2);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: copy.pdf (PDF)"));
+
+    controller->openFile(path);
+    ASSERT_EQ(controller->document().pages.size(), 2);
+    EXPECT_NEAR(controller->document().pages[1].width, 841.89, 0.5);
+    EXPECT_NEAR(controller->document().pages[1].height, 595.28, 0.5);
+    bool found = false;
+    for (const VectorElement& element : controller->document().pages[1].elements) {
+        if (element.text() && element.text()->text.contains(QStringLiteral("Signed off")))
+            found = true;
+    }
+    EXPECT_TRUE(found);
+}
+
+TEST_F(VectorControllerFilesTest, AnSVGSaveReadsBackAsTheSameDocument)
+{
+    controller->addBlankPage(PageFormatPreset::stage16x9);
+    controller->addShape(VectorShapeType::ellipse);
+    controller->setCurrentPageIndex(0);
+    controller->addTextBlock(QStringLiteral("First page"));
+    const QString path = scratchPath(QStringLiteral("drawing.svg"));
+    controller->saveFile(QUrl::fromLocalFile(path));
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::svg);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: drawing.svg (SVG)"));
+    EXPECT_EQ(QString::fromUtf8(readFile(path)), SVGCodec::exportSVG(controller->document()));
+
+    const VectorDocument saved = controller->document();
+    controller->openFile(path);
+    ASSERT_EQ(controller->document().pages.size(), 2);
+    EXPECT_DOUBLE_EQ(controller->document().pages[1].width, 960);
+    ASSERT_EQ(controller->document().pages[0].elements.size(), 1);
+    EXPECT_EQ(controller->document().pages[0].elements[0].text()->text, QStringLiteral("First page"));
+    ASSERT_EQ(controller->document().pages[1].elements.size(), 1);
+    EXPECT_EQ(controller->document().pages[1].elements[0].id, saved.pages[1].elements[0].id);
+}
+
+TEST_F(VectorControllerFilesTest, APNGSaveIsTheCurrentPageAtTwicePointSize)
+{
+    controller->addBlankPage(PageFormatPreset::stage16x9);
+    const VectorDocument before = controller->document();
+    const QString path = scratchPath(QStringLiteral("shot.png"));
+    controller->saveFile(path);
+    const QImage image = QImage::fromData(readFile(path), "PNG");
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.width(), 1920);
+    EXPECT_EQ(image.height(), 1080);
+    EXPECT_EQ(controller->document(), before);
+    EXPECT_FALSE(controller->document().fileURL.has_value());
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: shot.png (PNG)"));
+}
+
+TEST_F(VectorControllerFilesTest, APageTooLargeForAnImageFailsToSaveAsPNG)
+{
+    VectorDocument huge = controller->document();
+    huge.pages[0].width = 20000;
+    huge.pages[0].height = 20000;
+    controller->setDocument(huge);
+    const QString path = scratchPath(QStringLiteral("huge.png"));
+    try {
+        controller->saveFile(path);
+        ADD_FAILURE() << "a 40000-pixel image was made";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.domain(), QStringLiteral("Zelvane"));
+        EXPECT_EQ(error.code(), 10);
+        EXPECT_EQ(error.message(), QStringLiteral("Failed to render PNG image."));
+    }
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_EQ(controller->lastError(), QStringLiteral("Failed to render PNG image."));
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Save failed: Failed to render PNG image."));
+    EXPECT_EQ(controller->document(), huge);
+}
+
+TEST_F(VectorControllerFilesTest, AnExplicitFormatWinsOverTheExtension)
+{
+    const QString path = scratchPath(QStringLiteral("out.svg"));
+    controller->saveFile(path, ExportFormat::pdf);
+    EXPECT_TRUE(ControllerFileIO::looksLikePDF(readFile(path)));
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::pdf);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: out.svg (PDF)"));
+}
+
+TEST_F(VectorControllerFilesTest, AnUnknownExtensionWritesSVG)
+{
+    const QString path = scratchPath(QStringLiteral("photo.JPG"));
+    controller->saveFile(path);
+    EXPECT_TRUE(readFile(path).contains("<svg"));
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::svg);
+}
+
+TEST_F(VectorControllerFilesTest, SavingAPDFDocumentOverItsOwnFileKeepsItAPDF)
+{
+    const QString path = scratchPath(QStringLiteral("contract"));
+    writeFile(path, onePagePDF());
+    controller->openFile(path);
+    controller->addTextBlock(QStringLiteral("Approved"));
+    controller->saveFile(*controller->document().fileURL);
+    EXPECT_TRUE(ControllerFileIO::looksLikePDF(readFile(path)));
+    EXPECT_EQ(controller->document().sourceFormat, DocumentSourceFormat::pdf);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: contract (PDF)"));
+
+    // The same holds for a file whose name says otherwise, reached by another path.
+    const QString odd = scratchPath(QStringLiteral("scan.svg"));
+    writeFile(odd, onePagePDF());
+    controller->openFile(odd);
+    controller->saveFile(QDir(scratchPath(QString())).filePath(QStringLiteral("./scan.svg")));
+    EXPECT_TRUE(ControllerFileIO::looksLikePDF(readFile(odd)));
+
+    // Elsewhere, the extension decides again.
+    const QString other = scratchPath(QStringLiteral("other"));
+    controller->saveFile(other);
+    EXPECT_TRUE(readFile(other).contains("<svg"));
+}
+
+TEST_F(VectorControllerFilesTest, SavingCreatesMissingFolders)
+{
+    const QString path = scratchPath(QStringLiteral("a/b/c/out.svg"));
+    controller->saveFile(path);
+    EXPECT_TRUE(QFileInfo(path).isFile());
+}
+
+TEST_F(VectorControllerFilesTest, AFailedSaveKeepsTheDocumentAndTheOldFile)
+{
+    const VectorDocument before = editSomething();
+    const QSet<QUuid> selection = controller->selection();
+
+    // The folder cannot be made: a file stands in its place.
+    const QString blocker = scratchPath(QStringLiteral("blocker"));
+    writeFile(blocker, "x");
+    try {
+        controller->saveFile(blocker + QStringLiteral("/out.pdf"));
+        ADD_FAILURE() << "saved below a file";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.code(), int(ControllerErrorCode::folderNotCreated));
+    }
+    expectUnchangedAfterFailure(before, selection);
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->statusMessage().startsWith(QStringLiteral("Save failed: Could not create the folder")));
+
+    // The target is a folder: nothing can be written there.
+    const QString folder = scratchPath(QStringLiteral("taken.svg"));
+    QDir().mkpath(folder);
+    try {
+        controller->saveFile(folder);
+        ADD_FAILURE() << "saved over a folder";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.code(), int(ControllerErrorCode::writeFailed));
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    expectUnchangedAfterFailure(before, selection);
+
+    // A later success clears the error.
+    controller->saveFile(scratchPath(QStringLiteral("fine.svg")));
+    EXPECT_FALSE(controller->lastError().has_value());
+}
+
+TEST_F(VectorControllerFilesTest, SaveFailuresAreReportedInFrench)
+{
+    Localization::setCurrent(AppLanguage::fr);
+    const QString folder = scratchPath(QStringLiteral("dossier.pdf"));
+    QDir().mkpath(folder);
+    EXPECT_THROW(controller->saveFile(folder), CodecError);
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->startsWith(QStringLiteral("Impossible d'écrire « dossier.pdf »")));
+    EXPECT_TRUE(controller->statusMessage().startsWith(QStringLiteral("Enregistrement impossible : ")));
+}
+
+TEST_F(VectorControllerFilesTest, AWriteGoesThroughATemporaryFile)
+{
+    const QString path = scratchPath(QStringLiteral("atomic.svg"));
+    writeFile(path, "old");
+    ControllerFileIO::writeFileAtomically(path, "new");
+    EXPECT_EQ(readFile(path), QByteArray("new"));
+    EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files), QStringList{QStringLiteral("atomic.svg")});
+}
+
+// ---- New documents -------------------------------------------------------------------------
+
+TEST_F(VectorControllerFilesTest, ANewStageDocument)
+{
+    editSomething();
+    controller->createNewDocument(PageFormatPreset::stage16x9);
+    const VectorDocument& document = controller->document();
+    ASSERT_EQ(document.pages.size(), 1);
+    EXPECT_DOUBLE_EQ(document.pages[0].width, 960);
+    EXPECT_DOUBLE_EQ(document.pages[0].height, 540);
+    EXPECT_EQ(document.pages[0].title, QStringLiteral("Page 1"));
+    EXPECT_EQ(document.title, QStringLiteral("Untitled"));
+    EXPECT_EQ(document.revision, 1);
+    EXPECT_EQ(document.sourceFormat, DocumentSourceFormat::svg);
+    EXPECT_FALSE(document.fileURL.has_value());
+    EXPECT_FALSE(controller->canUndo());
+    EXPECT_EQ(controller->currentPageIndex(), 0);
+    EXPECT_TRUE(controller->selection().isEmpty());
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("New 16:9 Régie document created"));
+
+    Localization::setCurrent(AppLanguage::fr);
+    controller->createNewDocument(PageFormatPreset::a4Landscape);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Nouveau document A4 Paysage créé"));
+    EXPECT_EQ(controller->document().title, QStringLiteral("Sans titre"));
+}
+
+TEST_F(VectorControllerFilesTest, ExportFormatsReadOnlyTheirExactNames)
+{
+    EXPECT_EQ(fromRawValue<ExportFormat>(u"pdf"), ExportFormat::pdf);
+    EXPECT_EQ(fromRawValue<ExportFormat>(u"svg"), ExportFormat::svg);
+    EXPECT_EQ(fromRawValue<ExportFormat>(u"png"), ExportFormat::png);
+    EXPECT_FALSE(fromRawValue<ExportFormat>(u"PNG").has_value());
+    EXPECT_FALSE(fromRawValue<ExportFormat>(u"jpeg").has_value());
+}

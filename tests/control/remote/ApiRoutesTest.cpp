@@ -1,0 +1,221 @@
+#include "control/ControllerTestSupport.h"
+#include "VectorController.h"
+#include "operations/VectorOperations.h"
+#include "remote/ApiRoutes.h"
+#include "remote/RemoteControl.h"
+#include "control/remote/RemoteTestSupport.h"
+#include "core/support/TestPDF.h"
+
+#include <gtest/gtest.h>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+using namespace zelvane;
+
+namespace {
+
+class ApiRoutesTest : public zelvane::testing::ControllerTest {
+protected:
+    void SetUp() override
+    {
+        ControllerTest::SetUp();
+        controller = makeController();
+        context.oscInPort = 9160;
+        context.apiPort = 17960;
+    }
+
+    HttpReply call(const QString& method, const QString& path, const QJsonObject& args = {},
+                   const QString& query = {})
+    {
+        HttpRequest request;
+        request.method = method;
+        request.path = path;
+        request.query = query;
+        request.args = args;
+        return dispatchHTTPRequest(*controller, request, context);
+    }
+
+    static QJsonObject json(const HttpReply& reply) { return QJsonDocument::fromJson(reply.body).object(); }
+
+    std::unique_ptr<VectorController> controller;
+    ApiContext context;
+};
+
+}  // namespace
+
+TEST_F(ApiRoutesTest, StatePagesHelpAndUnknownRoutes)
+{
+    const QJsonObject state = json(call("GET", "/v1/state"));
+    EXPECT_EQ(state.size(), 15);
+    EXPECT_EQ(state["app"].toString(), "Zelvane");
+    EXPECT_EQ(state["pageCount"].toInt(), 1);
+    EXPECT_EQ(state["currentPageIndex"].toInt(), 1);
+    EXPECT_EQ(state["oscInPort"].toInt(), 9160);
+    EXPECT_EQ(state["sourceFormat"].toString(), "SVG");
+    EXPECT_EQ(call("GET", "/v1/status").body, call("GET", "/v1/state").body);
+
+    controller->addShape(VectorShapeType::ellipse);
+    controller->addTextBlock("Bonjour");
+    const QJsonArray pages = json(call("GET", "/v1/pages", {}, "x=1"))["pages"].toArray();
+    ASSERT_EQ(pages.size(), 1);
+    const QJsonObject page = pages[0].toObject();
+    EXPECT_EQ(page["page"].toInt(), 1);
+    EXPECT_FALSE(page["hasPDFStream"].toBool());
+    const QJsonArray elements = page["elements"].toArray();
+    ASSERT_EQ(elements.size(), 2);
+    EXPECT_EQ(elements[0].toObject()["type"].toString(), "CIRCLE / ELLIPSE");
+    EXPECT_EQ(elements[0].toObject().size(), 9);
+    EXPECT_EQ(elements[1].toObject()["type"].toString(), "TEXTE");
+    EXPECT_EQ(elements[1].toObject()["text"].toString(), "Bonjour");
+    EXPECT_EQ(elements[1].toObject().size(), 12);
+
+    const QJsonObject help = json(call("GET", "/v1/help"));
+    EXPECT_EQ(help["httpEndpoints"].toArray().size(), 10);
+    EXPECT_EQ(help["oscAddresses"].toArray().size(), 9);
+    EXPECT_EQ(help["httpEndpoints"].toArray()[9].toString(),
+              R"(POST /v1/export {"outputPath":"/tmp/out.pdf","format":"pdf|svg|png"})");
+    // Pretty-printed, keys sorted, slashes plain.
+    EXPECT_TRUE(call("GET", "/v1/help").body.contains("\n    \"app\": \"Zelvane\",\n    \"httpEndpoints\""));
+    EXPECT_TRUE(call("GET", "/v1/help").body.contains("/v1/open"));
+
+    const HttpReply svg = call("GET", "/v1/svg");
+    EXPECT_EQ(svg.contentType, QByteArray("image/svg+xml; charset=utf-8"));
+    EXPECT_TRUE(svg.body.startsWith("<?xml") || svg.body.startsWith("<svg"));
+
+    for (const auto& [method, path] : {std::pair{"GET", "/v1/state/"}, std::pair{"GET", "/V1/STATE"},
+                                       std::pair{"HEAD", "/v1/state"}, std::pair{"POST", "/v1/state"},
+                                       std::pair{"GET", "/v1/open"}}) {
+        const HttpReply reply = call(method, path);
+        EXPECT_EQ(reply.status, 400);
+        EXPECT_EQ(json(reply)["error"].toString(), QStringLiteral("unknown endpoint %1 %2").arg(method, path));
+    }
+    // Without a window renderer the snapshot fails as a server error.
+    const HttpReply snapshot = call("GET", "/v1/snapshot.png", {}, "view=grid");
+    EXPECT_EQ(snapshot.status, 500);
+    EXPECT_EQ(json(snapshot)["error"].toString(), "snapshot failed");
+}
+
+TEST_F(ApiRoutesTest, TextRoute)
+{
+    const QJsonObject created = json(call("POST", "/v1/text", {{"text", ""}}));
+    ASSERT_TRUE(created["ok"].toBool());
+    const VectorElement& block = controller->document().pages[0].elements.back();
+    EXPECT_EQ(block.id.toString(QUuid::WithoutBraces).toUpper(), created["createdElementID"].toString());
+    EXPECT_EQ(block.frame.x, 72);
+    EXPECT_EQ(block.frame.y, 120);
+    EXPECT_EQ(block.text()->fontSize, 15);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("HTTP · Texte ajouté"));
+
+    controller->addTextBlock("Statut : brouillon", VectorPoint{10, 10});
+    controller->addTextBlock("Second statut", VectorPoint{10, 40});
+    const qsizetype count = controller->document().pages[0].elements.size();
+    const QJsonObject updated =
+        json(call("POST", "/v1/text", {{"match", "STATUT"}, {"text", "Statut : VALIDÉ"}, {"x", 500}}));
+    ASSERT_TRUE(updated.contains("updatedElementID"));
+    const auto& elements = controller->document().pages[0].elements;
+    EXPECT_EQ(elements.size(), count);
+    EXPECT_EQ(elements[count - 2].text()->text, QStringLiteral("Statut : VALIDÉ"));
+    EXPECT_EQ(elements[count - 2].frame.x, 10);
+    EXPECT_EQ(elements[count - 1].text()->text, QStringLiteral("Second statut"));
+    controller->undo();
+    EXPECT_EQ(controller->document().pages[0].elements[count - 2].text()->text, QStringLiteral("Statut : brouillon"));
+
+    for (const QJsonObject& bad : {QJsonObject{{"text", 5}}, QJsonObject{}}) {
+        EXPECT_EQ(json(call("POST", "/v1/text", bad))["error"].toString(), "missing 'text'");
+    }
+    for (const QJsonValue& page : {QJsonValue(0), QJsonValue(2), QJsonValue(1e19), QJsonValue(-1)}) {
+        const HttpReply reply = call("POST", "/v1/text", {{"text", "x"}, {"page", page}});
+        EXPECT_EQ(reply.status, 400);
+        EXPECT_EQ(json(reply)["error"].toString(), "invalid page");
+    }
+    // A page given as a string is the current page.
+    EXPECT_TRUE(json(call("POST", "/v1/text", {{"text", "x"}, {"page", "7"}}))["ok"].toBool());
+    // Coordinates out of range are refused, never drawn.
+    EXPECT_EQ(call("POST", "/v1/text", {{"text", "x"}, {"x", 1e300}}).status, 400);
+}
+
+TEST_F(ApiRoutesTest, SignPageAndOpenRoutes)
+{
+    const qint64 revision = controller->document().revision;
+    const QJsonObject signedReply = json(call("POST", "/v1/sign", {{"signer", "Ann"}, {"x", 250}, {"stamp", "draft"}}));
+    ASSERT_TRUE(signedReply["ok"].toBool());
+    EXPECT_EQ(signedReply["page"].toInt(), 1);
+    const auto& elements = controller->document().pages[0].elements;
+    ASSERT_EQ(elements.size(), 2);
+    EXPECT_EQ(std::get<SignaturePayload>(elements[0].kind).signerName, QStringLiteral("Ann"));
+    EXPECT_EQ(elements[1].frame.x, 100 - 88);  // the stamp centred on x 100, raised from 40
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("HTTP · Signature Ann"));
+    EXPECT_GT(controller->document().revision, revision);
+    controller->undo();
+    EXPECT_TRUE(controller->document().pages[0].elements.isEmpty());
+
+    json(call("POST", "/v1/sign", {{"signer", ""}, {"stamp", "Approved"}}));
+    ASSERT_EQ(controller->document().pages[0].elements.size(), 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("HTTP · Signature "));
+    EXPECT_EQ(json(call("POST", "/v1/sign", {{"page", 3}}))["error"].toString(), "invalid page");
+
+    QJsonObject page = json(call("POST", "/v1/page", {{"format", "a4 portrait"}}));
+    EXPECT_EQ(page["pageCount"].toInt(), 2);
+    page = json(call("POST", "/v1/page", {{"duplicate", true}, {"format", "A3 Paysage"}}));
+    EXPECT_EQ(page["pageCount"].toInt(), 3);
+    EXPECT_EQ(controller->document().pages[2].width, controller->document().pages[1].width);
+    page = json(call("POST", "/v1/page", {{"duplicate", "yes"}, {"format", "16:9 Régie"}}));
+    EXPECT_EQ(controller->document().pages.back().width, 960);
+
+    EXPECT_EQ(json(call("POST", "/v1/open", {{"demo", true}}))["error"].toString(), "missing 'path'");
+    const QString pdf = scratchPath("lines.pdf");
+    zelvane::testing::TestPDFPage sheet;
+    sheet.mediaBox = QRectF(0, 0, 612, 792);
+    sheet.texts = {{QPointF(72, 700), 12, "Statut : brouillon"}};
+    writeFile(pdf, zelvane::testing::makeTestPDF({sheet, sheet}));
+    const QJsonObject opened = json(call("POST", "/v1/open", {{"path", pdf}}));
+    EXPECT_EQ(opened["pages"].toInt(), 2);
+    EXPECT_EQ(opened["title"].toString(), controller->document().title);
+    const HttpReply failed = call("POST", "/v1/open", {{"path", scratchPath("missing.pdf")}});
+    EXPECT_EQ(failed.status, 400);
+    EXPECT_FALSE(json(failed)["error"].toString().isEmpty());
+    EXPECT_EQ(controller->document().pages.size(), 2);  // the open document is kept
+
+    // Editing an extracted line makes it a changed PDF text.
+    json(call("POST", "/v1/text", {{"page", 2}, {"match", "brouillon"}, {"text", "Statut : VALIDÉ"}}));
+    EXPECT_EQ(json(call("GET", "/v1/state"))["modifiedPDFTextCount"].toInt(), 1);
+}
+
+TEST_F(ApiRoutesTest, ExportRoute)
+{
+    EXPECT_EQ(json(call("POST", "/v1/export", {}))["error"].toString(), "missing 'outputPath'");
+    const QString png = scratchPath("page.out");
+    const QJsonObject exported = json(call("POST", "/v1/export", {{"outputPath", png}, {"format", "PNG"}}));
+    ASSERT_TRUE(exported["ok"].toBool()) << exported["error"].toString().toStdString();
+    EXPECT_EQ(exported["outputPath"].toString(), png);
+    EXPECT_TRUE(readFile(png).startsWith("\x89PNG"));
+
+    const QString svg = scratchPath("doc.svg");
+    ASSERT_TRUE(json(call("POST", "/v1/export", {{"outputPath", svg}, {"format", "jpeg"}}))["ok"].toBool());
+    EXPECT_TRUE(readFile(svg).contains("<svg"));
+
+    // A remote client does not get to replace files that are not documents.
+    const QString notes = scratchPath("notes.txt");
+    writeFile(notes, "keep me");
+    EXPECT_EQ(call("POST", "/v1/export", {{"outputPath", notes}, {"format", "pdf"}}).status, 400);
+    EXPECT_EQ(readFile(notes), QByteArray("keep me"));
+}
+
+TEST_F(ApiRoutesTest, RealServerOnLoopback)
+{
+    RemoteControl remote(*controller);
+    ASSERT_TRUE(remote.startHTTPServer(0));
+    const quint16 port = remote.httpPort();
+    ASSERT_NE(port, 0);
+    using namespace zelvane::remotetest;
+    const Reply state = whileProcessingEvents([port] { return parseReply(exchange(port, getRequest("/v1/state", port))); });
+    EXPECT_EQ(state.status, 200);
+    EXPECT_EQ(state.json()["apiPort"].toInt(), port);
+    const Reply added = whileProcessingEvents(
+        [port] { return parseReply(exchange(port, postRequest("/v1/text", R"({"text":"Hello"})", port))); });
+    EXPECT_EQ(added.status, 200);
+    EXPECT_TRUE(added.json().contains("createdElementID"));
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 1);
+    remote.stop();
+}

@@ -1,0 +1,103 @@
+#include "control/ControllerTestSupport.h"
+#include "VectorController.h"
+#include "osc/OSCUDPServer.h"
+#include "remote/OSCCommands.h"
+#include "remote/RemoteControl.h"
+#include "control/remote/RemoteTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace zelvane;
+using Value = OSCCodec::Value;
+
+namespace {
+
+class OSCCommandsTest : public zelvane::testing::ControllerTest {
+protected:
+    void SetUp() override
+    {
+        ControllerTest::SetUp();
+        controller = makeController();
+        controller->addBlankPage(PageFormatPreset::a4Portrait);
+        controller->addBlankPage(PageFormatPreset::a4Portrait);
+        controller->setCurrentPageIndex(0);
+    }
+
+    void send(const QString& address, QList<Value> arguments = {})
+    {
+        handleOSCMessage(*controller, {address, std::move(arguments)});
+    }
+
+    std::unique_ptr<VectorController> controller;
+};
+
+}  // namespace
+
+TEST_F(OSCCommandsTest, PagesAreChosenByNumberOrStep)
+{
+    send("/zelvane/page", {Value::int32(3)});
+    EXPECT_EQ(controller->currentPageIndex(), 2);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("OSC · Page 3/3"));
+    send("/zelvane/page", {Value::int32(-5)});
+    EXPECT_EQ(controller->currentPageIndex(), 0);
+    send("/zelvane/page", {Value::float32(2.7f)});
+    EXPECT_EQ(controller->currentPageIndex(), 1);
+    send("/zelvane/page", {Value::string("3.5")});
+    EXPECT_EQ(controller->currentPageIndex(), 1);
+    send("/zelvane/page", {Value::int32(99)});
+    EXPECT_EQ(controller->currentPageIndex(), 2);
+
+    const QString status = controller->statusMessage();
+    send("/ZELVANE/PAGE/NEXT");
+    EXPECT_EQ(controller->currentPageIndex(), 2);
+    EXPECT_EQ(controller->statusMessage(), status);
+    send("/zelvane/page/prev");
+    send("/zelvane/page/prev/");
+    EXPECT_EQ(controller->currentPageIndex(), 1);
+    EXPECT_FALSE(controller->canUndo() && controller->history().undoStack().size() > 2);
+}
+
+TEST_F(OSCCommandsTest, SignStampUndoRedo)
+{
+    send("/zelvane/sign", {Value::string("Jo Martin")});
+    ASSERT_EQ(controller->document().pages[0].elements.size(), 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("OSC · Signature Jo Martin"));
+    send("/zelvane/stamp", {Value::int32(3)});
+    send("/zelvane/stamp", {Value::string("confidential")});
+    const auto& elements = controller->document().pages[0].elements;
+    ASSERT_EQ(elements.size(), 3);
+    EXPECT_EQ(std::get<StampPayload>(elements[1].kind).stampKind, VectorStampKind::approved);
+    EXPECT_EQ(std::get<StampPayload>(elements[2].kind).stampKind, VectorStampKind::confidential);
+    send("/zelvane/undo");
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 2);
+    send("/zelvane/redo");
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 3);
+    send("/zelvane/sign", {Value::string("")});
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 4);
+    send("/zelvane/unknown", {Value::int32(1)});
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 4);
+}
+
+TEST_F(OSCCommandsTest, OpenAndExportFiles)
+{
+    const QString svg = scratchPath("out.svg");
+    send("/zelvane/export", {Value::string(svg)});
+    EXPECT_TRUE(readFile(svg).contains("<svg"));
+    send("/zelvane/export", {Value::string("")});
+    send("/zelvane/open", {Value::string(scratchPath("missing.pdf"))});
+    EXPECT_EQ(controller->document().pages.size(), 3);
+    send("/zelvane/open", {Value::string(svg)});
+    EXPECT_EQ(controller->document().pages.size(), 3);
+    EXPECT_FALSE(controller->canUndo());  // a newly opened document
+}
+
+TEST_F(OSCCommandsTest, DatagramsReachTheControllerOnTheMainThread)
+{
+    RemoteControl remote(*controller);
+    ASSERT_TRUE(remote.startOSCServer(0));
+    const quint16 port = remote.oscInPort();
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(OSCUDPServer::send({"/zelvane/page", {Value::int32(2)}}, "127.0.0.1", port));
+    EXPECT_TRUE(zelvane::remotetest::processEventsUntil([&] { return controller->currentPageIndex() == 1; }));
+    remote.stop();
+}
