@@ -33,6 +33,9 @@ fuzz:
 	@cmake --build build-fuzz
 	@mkdir -p build-fuzz/corpus && build-fuzz/truetype_repair_seeds build-fuzz/corpus
 	@build-fuzz/truetype_repair_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 -timeout=10 build-fuzz/corpus
+	@mkdir -p build-fuzz/corpus-osc build-fuzz/corpus-http && build-fuzz/remote_control_seeds build-fuzz/corpus-osc build-fuzz/corpus-http
+	@build-fuzz/osc_decoder_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=8192 -rss_limit_mb=2048 -timeout=10 build-fuzz/corpus-osc
+	@build-fuzz/http_request_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -rss_limit_mb=2048 -timeout=10 build-fuzz/corpus-http
 
 clean:
 	@rm -rf $(BUILD_DIR) build-fuzz

@@ -108,7 +108,7 @@ std::optional<double> doubleFromText(const QString& text)
 }
 
 // The shortest round-trip digits, written in fixed notation from 1e-4 up to
-// 2^24 and in exponential notation outside, as Swift prints a Float.
+// 2^24 and in exponential notation outside ("1e-05", "3.3554432e+07").
 QString floatText(float value)
 {
     if (std::isnan(value))

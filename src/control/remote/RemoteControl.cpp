@@ -36,16 +36,20 @@ void RemoteControl::stop()
 
 bool RemoteControl::startOSCServer(std::optional<quint16> port)
 {
-    if (m_osc) {
-        m_osc->stop();
-    }
+    // The new receiver is bound before the old one is given up, so a port
+    // that cannot be had leaves the running receiver as it was.
     VectorController* controller = &m_controller;
     auto server = std::make_unique<OSCUDPServer>(chooseOSCInPort(port), controller,
                                                  [controller](const OSCCodec::Message& message) {
                                                      handleOSCMessage(*controller, message);
                                                  });
     if (!server->start()) {
+        m_oscError = server->lastError();
         return false;
+    }
+    m_oscError.clear();
+    if (m_osc) {
+        m_osc->stop();
     }
     m_osc = std::move(server);
     return true;
@@ -73,7 +77,21 @@ bool RemoteControl::startHTTPServer(std::optional<quint16> port)
 
 quint16 RemoteControl::oscInPort() const
 {
-    return m_osc ? m_osc->port() : kZelvaneDefaultOSCInPort;
+    // A receiver whose loop ended is not reported as listening.
+    return m_osc && m_osc->isRunning() ? m_osc->port() : kZelvaneDefaultOSCInPort;
+}
+
+QString RemoteControl::oscError() const
+{
+    if (!m_oscError.isEmpty()) {
+        return m_oscError;
+    }
+    return m_osc ? m_osc->lastError() : QString();
+}
+
+QString RemoteControl::httpError() const
+{
+    return m_http ? m_http->lastError() : QString();
 }
 
 quint16 RemoteControl::httpPort() const

@@ -24,12 +24,15 @@ public:
     void start() override;
     void stop() override;
 
-    // (Re)starts the receiver; on failure the previous one stays stopped and
-    // is kept, and false is returned.
+    // (Re)start on a port: the new socket is bound first; when that fails,
+    // the running server keeps serving, false is returned and the error
+    // says why.
     bool startOSCServer(std::optional<quint16> port = std::nullopt);
     bool startHTTPServer(std::optional<quint16> port = std::nullopt);
+    QString oscError() const;
+    QString httpError() const;
 
-    // The OSC receiver's port, or 9160 without one.
+    // The running OSC receiver's port, or 9160 without one.
     quint16 oscInPort() const;
     // The port the API listens on, or the one it would use.
     quint16 httpPort() const;
@@ -42,6 +45,7 @@ private:
     std::unique_ptr<OSCUDPServer> m_osc;
     std::unique_ptr<HttpServer> m_http;
     quint16 m_httpPort;
+    QString m_oscError;
     decltype(ApiContext::snapshot) m_snapshot;
 };
 

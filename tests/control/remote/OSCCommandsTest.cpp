@@ -6,6 +6,10 @@
 #include "control/remote/RemoteTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace zelvane;
 using Value = OSCCodec::Value;
@@ -100,4 +104,31 @@ TEST_F(OSCCommandsTest, DatagramsReachTheControllerOnTheMainThread)
     ASSERT_TRUE(OSCUDPServer::send({"/zelvane/page", {Value::int32(2)}}, "127.0.0.1", port));
     EXPECT_TRUE(zelvane::remotetest::processEventsUntil([&] { return controller->currentPageIndex() == 1; }));
     remote.stop();
+}
+
+TEST_F(OSCCommandsTest, ARestartOnAPortInUseKeepsTheRunningReceiver)
+{
+    RemoteControl remote(*controller);
+    ASSERT_TRUE(remote.startOSCServer(0));
+    const quint16 port = remote.oscInPort();
+
+    // A port held by another program's socket (without address reuse).
+    const int other = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(other, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(::bind(other, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(other, reinterpret_cast<sockaddr*>(&address), &length);
+    const quint16 taken = ntohs(address.sin_port);
+
+    EXPECT_FALSE(remote.startOSCServer(taken));
+    EXPECT_FALSE(remote.oscError().isEmpty());
+    EXPECT_EQ(remote.oscInPort(), port);
+    ASSERT_TRUE(OSCUDPServer::send({"/zelvane/page/next", {}}, "127.0.0.1", port));
+    EXPECT_TRUE(zelvane::remotetest::processEventsUntil([&] { return controller->currentPageIndex() == 1; }));
+    ::close(other);
+    remote.stop();
+    EXPECT_EQ(remote.oscInPort(), 9160);
 }
