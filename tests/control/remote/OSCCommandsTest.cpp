@@ -6,6 +6,7 @@
 #include "control/remote/RemoteTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QtEndian>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,6 +17,8 @@ using Value = OSCCodec::Value;
 
 namespace {
 
+// Messages travel as real datagrams on loopback to a receiver that hands
+// them to the controller on the main thread, as the editor's does.
 class OSCCommandsTest : public zelvane::testing::ControllerTest {
 protected:
     void SetUp() override
@@ -25,14 +28,28 @@ protected:
         controller->addBlankPage(PageFormatPreset::a4Portrait);
         controller->addBlankPage(PageFormatPreset::a4Portrait);
         controller->setCurrentPageIndex(0);
+        receiver = std::make_unique<OSCUDPServer>(0, controller.get(), [this](const OSCCodec::Message& message) {
+            handleOSCMessage(*controller, message);
+            ++handled;
+        });
+        ASSERT_TRUE(receiver->start());
+    }
+    void TearDown() override
+    {
+        receiver.reset();
+        ControllerTest::TearDown();
     }
 
     void send(const QString& address, QList<Value> arguments = {})
     {
-        handleOSCMessage(*controller, {address, std::move(arguments)});
+        const int before = handled;
+        ASSERT_TRUE(OSCUDPServer::send({address, std::move(arguments)}, "127.0.0.1", receiver->port()));
+        ASSERT_TRUE(zelvane::remotetest::processEventsUntil([&] { return handled > before; }));
     }
 
     std::unique_ptr<VectorController> controller;
+    std::unique_ptr<OSCUDPServer> receiver;
+    int handled = 0;
 };
 
 }  // namespace
@@ -95,15 +112,26 @@ TEST_F(OSCCommandsTest, OpenAndExportFiles)
     EXPECT_FALSE(controller->canUndo());  // a newly opened document
 }
 
-TEST_F(OSCCommandsTest, DatagramsReachTheControllerOnTheMainThread)
+TEST_F(OSCCommandsTest, ABundleRunsItsMessagesInOrder)
 {
-    RemoteControl remote(*controller);
-    ASSERT_TRUE(remote.startOSCServer(0));
-    const quint16 port = remote.oscInPort();
-    ASSERT_NE(port, 0);
-    ASSERT_TRUE(OSCUDPServer::send({"/zelvane/page", {Value::int32(2)}}, "127.0.0.1", port));
-    EXPECT_TRUE(zelvane::remotetest::processEventsUntil([&] { return controller->currentPageIndex() == 1; }));
-    remote.stop();
+    QByteArray bundle("#bundle\0", 8);
+    bundle += QByteArray(8, '\0');  // time tag
+    const QByteArray next = OSCCodec::encode({"/zelvane/page/next", {}});
+    for (int i = 0; i < 2; ++i) {
+        const quint32 size = qToBigEndian(quint32(next.size()));
+        bundle += QByteArray(reinterpret_cast<const char*>(&size), 4) + next;
+    }
+    const int sender = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(receiver->port());
+    ASSERT_EQ(::sendto(sender, bundle.constData(), size_t(bundle.size()), 0, reinterpret_cast<sockaddr*>(&address),
+                       sizeof address),
+              bundle.size());
+    ::close(sender);
+    EXPECT_TRUE(zelvane::remotetest::processEventsUntil([&] { return handled == 2; }));
+    EXPECT_EQ(controller->currentPageIndex(), 2);
 }
 
 TEST_F(OSCCommandsTest, ARestartOnAPortInUseKeepsTheRunningReceiver)
