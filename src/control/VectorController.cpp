@@ -40,66 +40,42 @@ void VectorController::recordUndoSnapshot()
 
 void VectorController::setCurrentPageIndex(qsizetype index)
 {
-    if (m_currentPageIndex == index)
-        return;
-    m_currentPageIndex = index;
-    emit currentPageIndexChanged();
+    assignAndNotify(m_currentPageIndex, index, &VectorController::currentPageIndexChanged);
 }
 
 void VectorController::setSelection(const QSet<QUuid>& selection)
 {
-    if (m_selection == selection)
-        return;
-    m_selection = selection;
-    emit selectionChanged();
+    assignAndNotify(m_selection, selection, &VectorController::selectionChanged);
 }
 
 void VectorController::setActiveSignaturePresetID(const QUuid& id)
 {
-    if (m_activeSignaturePresetID == id)
-        return;
-    m_activeSignaturePresetID = id;
-    emit activeSignaturePresetIDChanged();
+    assignAndNotify(m_activeSignaturePresetID, id, &VectorController::activeSignaturePresetIDChanged);
 }
 
 void VectorController::setActiveCustomStampPresetID(const std::optional<QUuid>& id)
 {
-    if (m_activeCustomStampPresetID == id)
-        return;
-    m_activeCustomStampPresetID = id;
-    emit activeCustomStampPresetIDChanged();
+    assignAndNotify(m_activeCustomStampPresetID, id, &VectorController::activeCustomStampPresetIDChanged);
 }
 
 void VectorController::setActiveStampKind(VectorStampKind kind)
 {
-    if (m_activeStampKind == kind)
-        return;
-    m_activeStampKind = kind;
-    emit activeStampKindChanged();
+    assignAndNotify(m_activeStampKind, kind, &VectorController::activeStampKindChanged);
 }
 
 void VectorController::setSearchQuery(const QString& query)
 {
-    if (m_searchQuery == query)
-        return;
-    m_searchQuery = query;
-    emit searchQueryChanged();
+    assignAndNotify(m_searchQuery, query, &VectorController::searchQueryChanged);
 }
 
 void VectorController::setStatusMessage(const QString& message)
 {
-    if (m_statusMessage == message)
-        return;
-    m_statusMessage = message;
-    emit statusMessageChanged();
+    assignAndNotify(m_statusMessage, message, &VectorController::statusMessageChanged);
 }
 
 void VectorController::setLastError(const std::optional<QString>& error)
 {
-    if (m_lastError == error)
-        return;
-    m_lastError = error;
-    emit lastErrorChanged();
+    assignAndNotify(m_lastError, error, &VectorController::lastErrorChanged);
 }
 
 void VectorController::reportFailure(const QString& prefix, const QString& message)

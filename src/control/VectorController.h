@@ -217,6 +217,16 @@ signals:
     void searchQueryChanged();
 
 private:
+    // Stores `value` and emits `changed` when it differs from what was there.
+    template <class T, class U>
+    void assignAndNotify(T& field, const U& value, void (VectorController::*changed)())
+    {
+        if (field == value)
+            return;
+        field = value;
+        emit(this->*changed)();
+    }
+
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
     void storeDocument(VectorDocument document);
