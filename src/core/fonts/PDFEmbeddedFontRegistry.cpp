@@ -165,9 +165,8 @@ bool PDFEmbeddedFontRegistry::loadFromLocalDiskCache(const QString& cleanPSName)
         if (bytes.size() > 64)
             return registerFontBinary(bytes, cleanPSName, QStringLiteral("ttf"), true, path);
     }
-    // The office fonts that another vendor's software installs on macOS have
-    // no counterpart on Linux, where fontconfig already lists every installed
-    // face: nothing further is searched.
+    // Fontconfig already lists every installed face, office suites' fonts
+    // included: nothing further is searched.
     return false;
 }
 
