@@ -129,23 +129,16 @@ void VectorController::perform(const QString& label, const std::function<void(Ve
 
 void VectorController::undo()
 {
-    std::optional<VectorDocument> snapshot = m_history.undo(m_document);
-    if (!snapshot)
-        return;
-    emit historyChanged();
-    const qsizetype before = m_currentPageIndex;
-    m_document = std::move(*snapshot);
-    if (m_currentPageIndex >= m_document.pages.size())
-        m_currentPageIndex = m_document.pages.size() - 1;
-    emit documentChanged();
-    if (m_currentPageIndex != before)
-        emit currentPageIndexChanged();
-    setStatusMessage(L("Annulé", "Undone"));
+    restoreFromHistory(m_history.undo(m_document), L("Annulé", "Undone"));
 }
 
 void VectorController::redo()
 {
-    std::optional<VectorDocument> snapshot = m_history.redo(m_document);
+    restoreFromHistory(m_history.redo(m_document), L("Rétabli", "Redone"));
+}
+
+void VectorController::restoreFromHistory(std::optional<VectorDocument> snapshot, const QString& status)
+{
     if (!snapshot)
         return;
     emit historyChanged();
@@ -156,7 +149,7 @@ void VectorController::redo()
     emit documentChanged();
     if (m_currentPageIndex != before)
         emit currentPageIndexChanged();
-    setStatusMessage(L("Rétabli", "Redone"));
+    setStatusMessage(status);
 }
 
 // ---- Views of the current page -------------------------------------------------

@@ -217,6 +217,9 @@ signals:
     void searchQueryChanged();
 
 private:
+    // Makes an undone or redone document the current one.
+    void restoreFromHistory(std::optional<VectorDocument> snapshot, const QString& status);
+
     // Stores `value` and emits `changed` when it differs from what was there.
     template <class T, class U>
     void assignAndNotify(T& field, const U& value, void (VectorController::*changed)())

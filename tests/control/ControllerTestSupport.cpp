@@ -1,3 +1,4 @@
+#include "support/TestApplication.h"
 #include "ControllerTestSupport.h"
 
 #include <QBuffer>
@@ -23,16 +24,7 @@ const auto* const kGuiApplication = ::testing::AddGlobalTestEnvironment(new GuiA
 
 bool ensureControllerGuiApplication()
 {
-    if (QCoreApplication::instance())
-        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Kept for the rest of the process: Qt's font database lives with it.
-    static int argc = 1;
-    static char name[] = "zelvane_control_tests";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-    return true;
+    return ensureTestGuiApplication();
 }
 
 void ControllerTest::SetUp()

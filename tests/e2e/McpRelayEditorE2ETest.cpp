@@ -2,6 +2,7 @@
 // on a free loopback port: tool calls go through the real server and change
 // the real document.
 
+#include "support/TestApplication.h"
 #include "VectorController.h"
 #include "remote/RemoteControl.h"
 
@@ -21,13 +22,7 @@ namespace {
 
 void ensureApplication()
 {
-    if (QCoreApplication::instance()) {
-        return;
-    }
-    static int argc = 1;
-    static char name[] = "zelvane_mcp_editor_e2e_tests";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    zelvane::testing::ensureTestGuiApplication();
 }
 
 // Sends one JSON-RPC line and waits for one answer line, serving the

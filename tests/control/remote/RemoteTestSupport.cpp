@@ -1,3 +1,4 @@
+#include "support/TestApplication.h"
 #include "RemoteTestSupport.h"
 
 #include <QGuiApplication>
@@ -55,16 +56,7 @@ quint16 freePort(int type)
 
 void ensureApplication()
 {
-    if (QCoreApplication::instance())
-        return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // A GUI application, like the controller's tests make, kept for the
-    // rest of the process.
-    static int argc = 1;
-    static char name[] = "zelvane_control_tests";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
+    zelvane::testing::ensureTestGuiApplication();
 }
 
 bool processEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

@@ -1,3 +1,4 @@
+#include "support/TestApplication.h"
 #include "TestFonts.h"
 
 #include "fonts/CharacterMap.h"
@@ -48,16 +49,7 @@ std::uint32_t checksum(const QByteArray& table)
 
 bool ensureGuiApplication()
 {
-    if (QCoreApplication::instance())
-        return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Kept for the rest of the process: Qt's font database lives with it.
-    static int argc = 1;
-    static char name[] = "zelvane_core_tests";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);
-    return true;
+    return ensureTestGuiApplication();
 }
 
 QByteArray readBinaryFile(const QString& path)
