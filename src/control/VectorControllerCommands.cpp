@@ -146,17 +146,12 @@ void VectorController::addShape(VectorShapeType type, const std::optional<Vector
     const bool isStroke = type == VectorShapeType::line || type == VectorShapeType::arrow;
     const QString name = label(type);
 
-    VectorElement element;
-    element.id = QUuid::createUuid();
-    element.name = name;
-    element.kind = ShapePayload{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false,
-                                type == VectorShapeType::arrow};
-    element.frame = frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84));
-    element.rotationDegrees = 0;
-    element.style = isStroke ? VectorStyle(QStringLiteral("#D97706"), std::nullopt, 2.2, 1.0, false)
-                             : VectorStyle(QStringLiteral("#1E3A8A"), QStringLiteral("#DBEAFE"), 1.8, 1.0, false);
-    element.visible = true;
-    element.locked = false;
+    const VectorElement element = VectorElement::make(
+        name,
+        ShapePayload{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false, type == VectorShapeType::arrow},
+        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), 0,
+        isStroke ? VectorStyle(QStringLiteral("#D97706"), std::nullopt, 2.2, 1.0, false)
+                 : VectorStyle(QStringLiteral("#1E3A8A"), QStringLiteral("#DBEAFE"), 1.8, 1.0, false));
     placeElement(element, L(name + QStringLiteral(" ajouté"), name + QStringLiteral(" added")));
 }
 

@@ -226,12 +226,7 @@ void HttpServer::stopLocked()
             listener->pending->changed.notify_all();
         }
     }
-    if (thread.joinable()) {
-        if (thread.get_id() == std::this_thread::get_id())
-            thread.detach();  // the thread's own reference closes the socket when it returns
-        else
-            thread.join();
-    }
+    remote::joinUnlessCurrent(thread);
     // The listening socket closes with the last reference, after the join.
 }
 

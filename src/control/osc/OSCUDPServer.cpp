@@ -131,12 +131,7 @@ void OSCUDPServer::stop()
         return;
     loop->running = false;
     loop->wake.raise();
-    if (thread.joinable()) {
-        if (thread.get_id() == std::this_thread::get_id())
-            thread.detach();  // the loop's own reference closes the socket when it returns
-        else
-            thread.join();
-    }
+    remote::joinUnlessCurrent(thread);
     // The socket closes with the last reference to the loop, after the join.
 }
 

@@ -123,4 +123,14 @@ QString errorText(int error)
     return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
 }
 
+void joinUnlessCurrent(std::thread& thread)
+{
+    if (!thread.joinable())
+        return;
+    if (thread.get_id() == std::this_thread::get_id())
+        thread.detach();
+    else
+        thread.join();
+}
+
 }  // namespace zelvane::remote

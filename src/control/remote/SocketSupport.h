@@ -8,8 +8,13 @@
 #include <QString>
 #include <chrono>
 #include <optional>
+#include <thread>
 
 namespace zelvane::remote {
+
+// Joins a server's thread, or lets it go when the thread is stopping itself
+// (its own references then close its sockets when it returns).
+void joinUnlessCurrent(std::thread& thread);
 
 using Clock = std::chrono::steady_clock;
 

@@ -22,6 +22,21 @@ bool exceeds(double difference, double limit)
 
 }  // namespace
 
+VectorElement VectorElement::make(QString name, VectorElementKind kind, const VectorRect& frame,
+                                  double rotationDegrees, VectorStyle style)
+{
+    VectorElement element;
+    element.id = QUuid::createUuid();
+    element.name = std::move(name);
+    element.kind = std::move(kind);
+    element.frame = frame;
+    element.rotationDegrees = rotationDegrees;
+    element.style = std::move(style);
+    element.visible = true;
+    element.locked = false;
+    return element;
+}
+
 bool VectorElement::isPDFText() const
 {
     const TextPayload* payload = text();

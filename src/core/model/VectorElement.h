@@ -21,6 +21,10 @@ struct VectorElement {
     // Protects the element from moves and deletion.
     bool locked = false;
 
+    // A new element: a fresh random id, visible and unlocked.
+    static VectorElement make(QString name, VectorElementKind kind, const VectorRect& frame, double rotationDegrees,
+                              VectorStyle style);
+
     const TextPayload* text() const { return std::get_if<TextPayload>(&kind); }
     TextPayload* text() { return std::get_if<TextPayload>(&kind); }
     bool isPDFText() const;

@@ -9,25 +9,6 @@ namespace zelvane::VectorOperations {
 
 namespace {
 
-VectorElement newElement(QString name, VectorElementKind kind, const VectorRect& frame, double rotationDegrees,
-                         VectorStyle style)
-{
-    VectorElement element;
-    element.id = QUuid::createUuid();
-    element.name = std::move(name);
-    element.kind = std::move(kind);
-    element.frame = frame;
-    element.rotationDegrees = rotationDegrees;
-    element.style = std::move(style);
-    element.visible = true;
-    element.locked = false;
-    return element;
-}
-
-double roundHalfAway(double value)
-{
-    return std::round(value);
-}
 
 // A frame of the given size centred on `at`, its corner kept at least 12
 // from the page's top and left edges.
@@ -44,7 +25,7 @@ VectorElement makeStampElement(VectorStampKind kind, const VectorPoint& at)
     const QString color = defaultColorHex(kind);
     const VectorRect frame(std::max(at.x - 88, 12.0), std::max(at.y - 26, 12.0), 176, 52);
     QString name = payload.title;
-    return newElement(std::move(name), std::move(payload), frame, -4, VectorStyle(color, color, 2.2, 0.94, false));
+    return VectorElement::make(std::move(name), std::move(payload), frame, -4, VectorStyle(color, color, 2.2, 0.94, false));
 }
 
 VectorElement makeCustomStampElement(const StampPreset& preset, const VectorPoint& at, double rotationDegrees)
@@ -52,9 +33,9 @@ VectorElement makeCustomStampElement(const StampPreset& preset, const VectorPoin
     const double r = AssetImageCodec::aspectRatio(preset.assetData, preset.assetExtension);
     double width = 165, height = 140;
     if (r >= 1) {
-        height = std::max(roundHalfAway(165 / r), 44.0);
+        height = std::max(std::round(165 / r), 44.0);
     } else {
-        width = std::max(roundHalfAway(r * 140), 44.0);
+        width = std::max(std::round(r * 140), 44.0);
     }
     StampPayload payload;
     payload.stampKind = VectorStampKind::approved;
@@ -63,7 +44,7 @@ VectorElement makeCustomStampElement(const StampPreset& preset, const VectorPoin
     payload.assetData = preset.assetData;
     payload.assetExtension = preset.assetExtension;
     payload.removeWhiteBackground = preset.removeWhiteBackground;
-    return newElement(preset.title, std::move(payload), centredFrame(at, width, height), rotationDegrees,
+    return VectorElement::make(preset.title, std::move(payload), centredFrame(at, width, height), rotationDegrees,
                       VectorStyle(QStringLiteral("#1E3A8A"), std::nullopt, 0, 0.96, false));
 }
 
@@ -75,9 +56,9 @@ VectorElement makeSignatureElement(const SignaturePreset& preset, const VectorPo
         const double r = AssetImageCodec::aspectRatio(*preset.assetData, preset.assetExtension);
         if (r >= 1) {
             width = 185;
-            height = std::max(roundHalfAway(185 / r), 36.0);
+            height = std::max(std::round(185 / r), 36.0);
         } else {
-            width = std::max(roundHalfAway(r * 110), 42.0);
+            width = std::max(std::round(r * 110), 42.0);
             height = 110;
         }
     }
@@ -93,7 +74,7 @@ VectorElement makeSignatureElement(const SignaturePreset& preset, const VectorPo
     payload.assetData = preset.assetData;
     payload.assetExtension = preset.assetExtension;
     payload.removeWhiteBackground = preset.removeWhiteBackground;
-    return newElement(QStringLiteral("Signature ") + preset.signerName, std::move(payload),
+    return VectorElement::make(QStringLiteral("Signature ") + preset.signerName, std::move(payload),
                       centredFrame(at, width, height), 0,
                       VectorStyle(preset.colorHex, std::nullopt, 2.2, 1.0, false));
 }
@@ -117,7 +98,7 @@ VectorElement makeFreehandSignatureElement(const QList<VectorStroke>& pageStroke
     payload.strokes = normalized.strokes;
     payload.removeWhiteBackground = true;
     const QString name = signer.isEmpty() ? QStringLiteral("Signature") : QStringLiteral("Signature ") + signer;
-    return newElement(name, std::move(payload), frame, 0, VectorStyle(colorHex, std::nullopt, 2.2, 1.0, false));
+    return VectorElement::make(name, std::move(payload), frame, 0, VectorStyle(colorHex, std::nullopt, 2.2, 1.0, false));
 }
 
 VectorElement makeTextElement(const QString& text, const VectorPoint& at, double fontSize, const QString& colorHex,
@@ -141,7 +122,7 @@ VectorElement makeTextElement(const QString& text, const VectorPoint& at, double
     fields.letterSpacing = 0;
     fields.isPDFExtracted = false;
     fields.maskColorHex = QStringLiteral("#FFFFFF");
-    return newElement(L("Bloc de texte", "Text Block"), TextPayload::make(fields), VectorRect(at.x, at.y, width, height),
+    return VectorElement::make(L("Bloc de texte", "Text Block"), TextPayload::make(fields), VectorRect(at.x, at.y, width, height),
                       0, VectorStyle(std::nullopt, colorHex, 0, 1.0, false));
 }
 

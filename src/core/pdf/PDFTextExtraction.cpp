@@ -272,16 +272,8 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     fields.originalTextColorHex = textColor;
     fields.maskColorHex = maskColor;
 
-    VectorElement element;
-    element.id = QUuid::createUuid();
-    element.name = leadingGraphemes(text, 32);
-    element.kind = TextPayload::make(fields);
-    element.frame = frame;
-    element.rotationDegrees = 0;
-    element.style = VectorStyle(std::nullopt, textColor, 0, 1.0, false);
-    element.visible = true;
-    element.locked = false;
-    return element;
+    return VectorElement::make(leadingGraphemes(text, 32), TextPayload::make(fields), frame, 0,
+                               VectorStyle(std::nullopt, textColor, 0, 1.0, false));
 }
 
 QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,

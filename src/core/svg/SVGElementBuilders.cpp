@@ -35,13 +35,7 @@ PathPayload singleSubpath(QList<VectorPoint> points, bool closed)
 void SVGXMLParserDelegate::appendElement(QString name, VectorElementKind kind, const VectorRect& frame,
                                          const VectorStyle& style)
 {
-    VectorElement element;
-    element.id = QUuid::createUuid();
-    element.name = std::move(name);
-    element.kind = std::move(kind);
-    element.frame = frame;
-    element.style = style;
-    m_currentPage.elements.append(std::move(element));
+    m_currentPage.elements.append(VectorElement::make(std::move(name), std::move(kind), frame, 0, style));
 }
 
 bool SVGXMLParserDelegate::startOwnElement(const QString& tag, const SVGAttributeTable& attributes)
