@@ -54,6 +54,12 @@ public:
     OsselUpdater(const QString& appName, const QString& bundleID, const QString& githubRepo,
                  const std::optional<QString>& currentVersion, std::optional<int> currentBuild, bool startAutoCheck,
                  UpdaterEnvironment environment = {}, QObject* parent = nullptr);
+    OsselUpdater(const QString& appName, const QString& bundleID, const QString& githubRepo,
+                 const std::optional<QString>& currentVersion, std::optional<int> currentBuild, bool startAutoCheck,
+                 QObject* parent)
+        : OsselUpdater(appName, bundleID, githubRepo, currentVersion, currentBuild, startAutoCheck, {}, parent)
+    {
+    }
     ~OsselUpdater() override;
 
     const QString& appName() const { return m_appName; }

@@ -146,7 +146,13 @@ TEST(ReleaseFeedTest, ComparesVersionsThenBuilds)
 
 TEST(ReleaseFeedTest, ReleaseInfoRoundTripsAndLocalisesNotes)
 {
-    ReleaseInfo release{"2.0", 7, QUrl("https://e.org/z.zip"), "abc", "fr", std::nullopt, QUrl("https://e.org")};
+    ReleaseInfo release;
+    release.version = "2.0";
+    release.build = 7;
+    release.downloadURL = QUrl("https://e.org/z.zip");
+    release.sha256 = "abc";
+    release.notesFR = "fr";
+    release.htmlURL = QUrl("https://e.org");
     EXPECT_EQ(ReleaseInfo::fromJson(release.toJson()), release);
     EXPECT_FALSE(release.toJson().contains("notesEN"));
     EXPECT_FALSE(ReleaseInfo::fromJson(QJsonObject{{"version", "1"}}));
