@@ -163,7 +163,8 @@ TEST(ReleaseFeedTest, ReleaseInfoRoundTripsAndLocalisesNotes)
     EXPECT_EQ(release.localizedNotes(), "fr");
     release.notesEN = "en";
     EXPECT_EQ(release.localizedNotes(), "en");
-    release.notesFR = release.notesEN = std::nullopt;
+    release.notesFR.reset();
+    release.notesEN.reset();
     EXPECT_EQ(release.localizedNotes(), "Maintenance and feature update.");
     Localization::setCurrent(AppLanguage::fr);
     EXPECT_EQ(release.localizedNotes(), QString::fromUtf8("Mise à jour de maintenance et d'améliorations."));
