@@ -155,28 +155,28 @@ void OsselUpdater::checkForUpdates(bool silent)
                         this, [this](const FetchResult& fetched) {
                             if (fetched.error)
                                 finishCheck(*fetched.error);
-                            else if (fetched.status == 404)
-                                finishCheck(UpdateError{});
+                            else if (fetched.status == 404)  // no release published
+                                finishCheck(std::nullopt);
                             else
                                 finishCheck(ReleaseFeed::parseRelease(fetched.body, m_bundleID, m_appName));
                         });
 }
 
-void OsselUpdater::finishCheck(const UpdateResult<ReleaseInfo>& result)
+void OsselUpdater::finishCheck(const std::optional<UpdateResult<ReleaseInfo>>& result)
 {
     m_checkRunning = false;
     // A download started meanwhile owns the state.
     if (m_state.isBusy())
         return;
-    const bool silent = m_checkSilent;
-    if (result && ReleaseFeed::isNewer(result->version, result->build, m_currentVersion, m_currentBuild))
-        setState(State::updateAvailable(*result));
-    else if (silent)
+    if (result && result->ok() &&
+        ReleaseFeed::isNewer((*result)->version, (*result)->build, m_currentVersion, m_currentBuild))
+        setState(State::updateAvailable(result->value()));
+    else if (m_checkSilent)
         return;
-    else if (result || result.error().code == 0)  // nothing newer, or no release at all (404)
-        setState(State::upToDate(m_currentVersion));
+    else if (result && !result->ok())
+        setState(State::failed(result->error().message));
     else
-        setState(State::failed(result.error().message));
+        setState(State::upToDate(m_currentVersion));
 }
 
 void OsselUpdater::downloadAndInstall(const ReleaseInfo& release)

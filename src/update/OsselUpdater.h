@@ -94,12 +94,16 @@ signals:
     void stateChanged();
     void autoCheckOnLaunchChanged(bool on);
 
+protected:
+    // Publishes a new state (subclasses in tests stage one).
+    void setState(const State& state);
+
 private:
     QString key(const char* suffix) const { return m_bundleID + QLatin1Char('.') + QLatin1String(suffix); }
     std::unique_ptr<QSettings> settings() const;
     QNetworkAccessManager& network();
-    void setState(const State& state);
-    void finishCheck(const UpdateResult<ReleaseInfo>& result);
+    // The feed's release, or nothing when none is published.
+    void finishCheck(const std::optional<UpdateResult<ReleaseInfo>>& result);
     void failInstallation(const UpdateError& error);
     void installDownloaded(const QByteArray& archive, const ReleaseInfo& release, const QString& checksum,
                            const QString& destination);
