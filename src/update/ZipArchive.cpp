@@ -13,7 +13,6 @@ namespace {
 constexpr quint32 kEndOfDirectory = 0x06054b50;
 constexpr quint32 kDirectoryHeader = 0x02014b50;
 constexpr quint32 kLocalHeader = 0x04034b50;
-constexpr quint32 kUnixHost = 3;
 constexpr quint32 kTypeMask = 0170000;
 constexpr quint32 kSymlinkType = 0120000;
 constexpr quint32 kDirectoryType = 0040000;
@@ -148,7 +147,6 @@ UpdateResult<QList<ZipEntry>> readEntries(const QByteArray& archive)
     for (int i = 0; i < count; ++i) {
         if (!zip.has(at, 46) || zip.u32(at) != kDirectoryHeader)
             return UpdateError::unreadableArchive();
-        const quint16 madeBy = zip.u16(at + 4);
         const quint16 flags = zip.u16(at + 8);
         const quint16 method = zip.u16(at + 10);
         const quint32 compressedSize = zip.u32(at + 20);
@@ -165,7 +163,9 @@ UpdateResult<QList<ZipEntry>> readEntries(const QByteArray& archive)
         entry.name = (flags & 0x800) ? QString::fromUtf8(rawName) : QString::fromLatin1(rawName);
         if (flags & 0x1)
             return UpdateError::unsafeArchiveEntry(entry.name);
-        const quint32 mode = (madeBy >> 8) == kUnixHost ? attributes >> 16 : 0;
+        // Unix modes, read whatever system the archive says it was made on:
+        // unzip restores links for several of them.
+        const quint32 mode = attributes >> 16;
         entry.size = size;
         entry.directory = entry.name.endsWith(QLatin1Char('/')) || (mode & kTypeMask) == kDirectoryType;
         entry.symlink = (mode & kTypeMask) == kSymlinkType;
