@@ -1,0 +1,403 @@
+#include "sheets/UpdateSheet.h"
+
+#include "Localization.h"
+#include "update/OsselUpdater.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressBar>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace zelvane {
+
+namespace {
+
+using Kind = UpdateState::Kind;
+
+// The window's dark palette, until the shared theme is in this build.
+namespace Theme {
+QColor panel() { return QColor(0x16, 0x19, 0x1E); }
+QColor separator() { return QColor(0x0B, 0x0C, 0x0F); }
+QColor text() { return QColor(0xE6, 0xE8, 0xEC); }
+QColor textDim() { return QColor(0x8A, 0x91, 0x9E); }
+QColor accent() { return QColor(0xFF, 0xB4, 0x54); }
+QColor alive() { return QColor(0x9E, 0xCE, 0x6A); }
+QColor warning() { return QColor(0xF2, 0xD9, 0x6B); }
+QColor background() { return QColor(0x11, 0x13, 0x17); }
+QFont font(double size, QFont::Weight weight = QFont::Normal, bool monospaced = false)
+{
+    QFont result = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QGuiApplication::font();
+    result.setPixelSize(int(std::lround(size)));
+    result.setWeight(weight);
+    return result;
+}
+}  // namespace Theme
+
+// The freedesktop icon standing for a symbol name, drawn at a size.
+QPixmap symbolPixmap(const QString& name, int size)
+{
+    static const QHash<QString, QString> names{
+        {QStringLiteral("checkmark.seal.fill"), QStringLiteral("emblem-ok")},
+        {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
+        {QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh")},
+        {QStringLiteral("arrow.down.circle.fill"), QStringLiteral("software-update-available")},
+    };
+    return QIcon::fromTheme(names.value(name)).pixmap(size, size);
+}
+
+// A small indeterminate progress indicator.
+QWidget* spinner()
+{
+    auto* bar = new QProgressBar;
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedSize(16, 6);
+    return bar;
+}
+
+constexpr int kPadding = 20;
+constexpr int kNotesMinHeight = 70;
+constexpr int kNotesMaxHeight = 140;
+
+QLabel* label(const QString& text, double size, QFont::Weight weight, const QColor& color, bool wraps = false,
+              bool monospaced = false)
+{
+    auto* result = new QLabel(text);
+    result->setTextFormat(Qt::PlainText);
+    result->setFont(Theme::font(size, weight, monospaced));
+    QPalette palette = result->palette();
+    palette.setColor(QPalette::WindowText, color);
+    result->setPalette(palette);
+    result->setWordWrap(wraps);
+    if (wraps) {
+        QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+        policy.setHeightForWidth(true);
+        result->setSizePolicy(policy);
+    }
+    return result;
+}
+
+QLabel* symbol(const QString& name, int size, const QColor& color)
+{
+    auto* result = new QLabel;
+    Q_UNUSED(color);
+    result->setPixmap(symbolPixmap(name, size));
+    result->setFixedSize(size, size);
+    return result;
+}
+
+// A region with vertical padding around its content.
+QWidget* region(QLayout* content, int verticalPadding)
+{
+    auto* widget = new QWidget;
+    content->setContentsMargins(0, verticalPadding, 0, verticalPadding);
+    widget->setLayout(content);
+    return widget;
+}
+
+QHBoxLayout* row(int spacing, Qt::Alignment alignment = Qt::AlignVCenter)
+{
+    auto* layout = new QHBoxLayout;
+    layout->setSpacing(spacing);
+    layout->setAlignment(alignment);
+    return layout;
+}
+
+QVBoxLayout* column(int spacing)
+{
+    auto* layout = new QVBoxLayout;
+    layout->setSpacing(spacing);
+    layout->setContentsMargins(0, 0, 0, 0);
+    return layout;
+}
+
+QWidget* activityRegion(const QString& text, QFont::Weight weight, const QColor& color, int padding)
+{
+    auto* layout = row(10);
+    layout->addWidget(spinner());
+    layout->addWidget(label(text, 12, weight, color));
+    layout->addStretch();
+    return region(layout, padding);
+}
+
+// The release notes in a scroll area of 70 to 140 points, on a faint
+// rounded box.
+class NotesBox : public QWidget {
+public:
+    explicit NotesBox(const QString& notes)
+    {
+        auto* text = label(notes, 11.5, QFont::Normal, Theme::text(), true);
+        text->setObjectName(QStringLiteral("releaseNotes"));
+        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        m_scroll = new QScrollArea;
+        m_scroll->setObjectName(QStringLiteral("releaseNotesScroll"));
+        m_scroll->setFrameShape(QFrame::NoFrame);
+        m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_scroll->setWidgetResizable(true);
+        m_scroll->setWidget(text);
+        m_scroll->viewport()->setAutoFillBackground(false);
+        text->setAutoFillBackground(false);
+        const int innerWidth = UpdateSheet::kWidth - 2 * kPadding - 2 * 10;
+        const int wanted = text->heightForWidth(innerWidth - m_scroll->verticalScrollBar()->sizeHint().width());
+        m_scroll->setFixedHeight(std::clamp(wanted, kNotesMinHeight, kNotesMaxHeight));
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(10, 10, 10, 10);
+        layout->addWidget(m_scroll);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 10));
+        painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    }
+
+private:
+    QScrollArea* m_scroll;
+};
+
+// Empties a layout. The widgets go later: one of them may be the button
+// whose click changed the state.
+void clear(QLayout* layout)
+{
+    while (QLayoutItem* item = layout->takeAt(0)) {
+        if (QWidget* widget = item->widget()) {
+            widget->hide();
+            widget->setParent(nullptr);
+            widget->deleteLater();
+        }
+        delete item;
+    }
+}
+
+QPushButton* pushButton(const QString& title, const char* name, std::function<void()> action)
+{
+    // "&" is shown, not read as a keyboard mnemonic.
+    auto* button = new QPushButton(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    button->setObjectName(QLatin1String(name));
+    // Return is the sheet's own shortcut, never a button's.
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, button, [action = std::move(action)] { action(); });
+    return button;
+}
+
+}  // namespace
+
+UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWidget* parent)
+    : QWidget(parent), m_updater(updater), m_close(std::move(close))
+{
+    setFixedWidth(kWidth);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
+    layout->setSpacing(16);
+    setFocusPolicy(Qt::StrongFocus);
+
+    auto* header = row(12);
+    m_hero = new QLabel;
+    m_hero->setObjectName(QStringLiteral("hero"));
+    m_hero->setPixmap(QIcon::fromTheme(QStringLiteral("software-update-available")).pixmap(46, 46));
+    m_hero->setFixedSize(46, 46);
+    header->addWidget(m_hero);
+    auto* titles = column(3);
+    titles->addWidget(label(L("Mises à jour — Zelvane", "Software Update — Zelvane"), 15, QFont::DemiBold,
+                            Theme::text()));
+    titles->addWidget(label(L("Version installée : v", "Installed version: v") + m_updater.currentVersion() +
+                                QStringLiteral(" (build ") + QString::number(m_updater.currentBuild()) +
+                                QLatin1Char(')'),
+                            11.5, QFont::Normal, Theme::textDim(), false, true));
+    header->addLayout(titles);
+    header->addStretch();
+    layout->addLayout(header);
+
+    auto* separator = new QWidget;
+    separator->setFixedHeight(1);
+    separator->setAutoFillBackground(true);
+    QPalette separatorPalette = separator->palette();
+    separatorPalette.setColor(QPalette::Window, Theme::separator());
+    separator->setPalette(separatorPalette);
+    layout->addWidget(separator);
+
+    m_regionSlot = column(0);
+    layout->addLayout(m_regionSlot);
+    m_buttonRow = new QHBoxLayout;
+    layout->addLayout(m_buttonRow);
+
+    connect(&m_updater, &OsselUpdater::stateChanged, this, &UpdateSheet::rebuild);
+    rebuild();
+}
+
+void UpdateSheet::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), Theme::panel());
+}
+
+void UpdateSheet::keyPressEvent(QKeyEvent* event)
+{
+    // The buttons leave Return to the sheet.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        confirm();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void UpdateSheet::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    setFocus();
+}
+
+void UpdateSheet::rebuild()
+{
+    // The header graphic is active while a check runs.
+    m_hero->setProperty("active", m_updater.state().is(Kind::checking));
+    m_hero->setEnabled(m_updater.state().is(Kind::checking));
+    clear(m_regionSlot);
+    const bool hadFocus = hasFocus() || isAncestorOf(QApplication::focusWidget());
+    m_regionSlot->addWidget(makeStateRegion());
+    makeButtons();
+    // New parts of a visible sheet are shown now (not on a later turn), so
+    // that the height below counts them.
+    if (isVisible()) {
+        for (QLayout* part : {static_cast<QLayout*>(m_regionSlot), static_cast<QLayout*>(m_buttonRow)})
+            for (int i = 0; i < part->count(); ++i)
+                if (QWidget* widget = part->itemAt(i)->widget())
+                    widget->show();
+    }
+    if (hadFocus)
+        setFocus();
+    // The width is fixed, the height follows the content.
+    QLayout* sheetLayout = layout();
+    sheetLayout->activate();
+    setFixedHeight(sheetLayout->hasHeightForWidth() ? sheetLayout->totalHeightForWidth(kWidth)
+                                                    : sheetLayout->totalSizeHint().height());
+    if (window() != this)
+        window()->adjustSize();
+}
+
+QWidget* UpdateSheet::makeStateRegion()
+{
+    const UpdateState& state = m_updater.state();
+    switch (state.kind()) {
+    case Kind::idle:
+    case Kind::checking:
+        return activityRegion(L("Recherche de mises à jour en cours…", "Checking for updates…"), QFont::Normal,
+                              Theme::textDim(), 14);
+    case Kind::upToDate: {
+        auto* layout = row(10);
+        layout->addWidget(symbol(QStringLiteral("checkmark.seal.fill"), 18, Theme::alive()));
+        auto* texts = column(2);
+        texts->addWidget(label(L(QStringLiteral("Zelvane v") + state.text() + QStringLiteral(" est à jour."),
+                                 QStringLiteral("Zelvane v") + state.text() + QStringLiteral(" is up to date.")),
+                               12.5, QFont::DemiBold, Theme::text()));
+        texts->addWidget(label(L("Cette version est la dernière disponible.", "This is the latest available version."),
+                               11, QFont::Normal, Theme::textDim(), true));
+        layout->addLayout(texts, 1);
+        return region(layout, 10);
+    }
+    case Kind::updateAvailable: {
+        const ReleaseInfo& release = *state.release();
+        auto* layout = column(8);
+        auto* chipRow = row(0);
+        auto* chip = label(L("NOUVELLE VERSION v", "NEW VERSION v") + release.version, 10, QFont::DemiBold,
+                           Theme::background(), false, true);
+        chip->setObjectName(QStringLiteral("releaseChip"));
+        chip->setAutoFillBackground(true);
+        QPalette chipPalette = chip->palette();
+        chipPalette.setColor(QPalette::Window, Theme::accent());
+        chip->setPalette(chipPalette);
+        chip->setContentsMargins(5, 2, 5, 2);
+        chipRow->addWidget(chip);
+        chipRow->addStretch();
+        layout->addLayout(chipRow);
+        layout->addWidget(new NotesBox(release.localizedNotes()));
+        // A copy that is not a replaceable installation says so before the
+        // user tries.
+        if (const auto installation = m_updater.installationFolder(); !installation) {
+            auto* note = label(installation.error().message, 11, QFont::Normal, Theme::warning(), true);
+            note->setObjectName(QStringLiteral("installationNote"));
+            layout->addWidget(note);
+        }
+        return region(layout, 0);
+    }
+    case Kind::downloading: {
+        auto* layout = column(8);
+        layout->addWidget(label(L("Téléchargement de la mise à jour…", "Downloading update…"), 12, QFont::Medium,
+                                Theme::text()));
+        auto* bar = new QProgressBar;
+        bar->setRange(0, 1000);
+        bar->setValue(int(std::lround(std::clamp(state.progress(), 0.0, 1.0) * 1000)));
+        bar->setTextVisible(false);
+        bar->setFixedHeight(6);
+        QPalette palette = bar->palette();
+        palette.setColor(QPalette::Highlight, Theme::accent());
+        bar->setPalette(palette);
+        layout->addWidget(bar);
+        return region(layout, 10);
+    }
+    case Kind::installing:
+        return activityRegion(L("Vérification et installation…", "Verifying and installing…"), QFont::Medium,
+                              Theme::text(), 10);
+    case Kind::failed: {
+        auto* layout = row(10, Qt::AlignTop);
+        layout->addWidget(symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, Theme::warning()), 0,
+                          Qt::AlignTop);
+        auto* texts = column(3);
+        texts->addWidget(label(L("Impossible de vérifier ou d'installer la mise à jour",
+                                 "Could not check or install update"),
+                               12, QFont::DemiBold, Theme::text()));
+        auto* message = label(state.text(), 11, QFont::Normal, Theme::textDim(), true);
+        message->setObjectName(QStringLiteral("failureMessage"));
+        texts->addWidget(message);
+        layout->addLayout(texts, 1);
+        return region(layout, 6);
+    }
+    }
+    return new QWidget;
+}
+
+void UpdateSheet::makeButtons()
+{
+    clear(m_buttonRow);
+    auto* checkAgain = pushButton(L("Rechercher à nouveau", "Check Again"), "checkAgain",
+                                  [this] { m_updater.checkForUpdates(false); });
+    checkAgain->setIcon(QIcon(symbolPixmap(QStringLiteral("arrow.clockwise"), 14)));
+    m_buttonRow->addWidget(checkAgain);
+    m_buttonRow->addStretch();
+    if (m_updater.state().is(Kind::updateAvailable)) {
+        m_buttonRow->addWidget(pushButton(L("Plus tard", "Later"), "later", [this] { m_close(); }));
+        auto* install = pushButton(L("Mettre à jour et relancer", "Update & Relaunch"), "updateAndRelaunch",
+                                   [this] { confirm(); });
+        install->setIcon(QIcon(symbolPixmap(QStringLiteral("arrow.down.circle.fill"), 14)));
+        QPalette prominent = install->palette();
+        prominent.setColor(QPalette::Button, Theme::accent());
+        prominent.setColor(QPalette::ButtonText, Theme::background());
+        install->setPalette(prominent);
+        m_buttonRow->addWidget(install);
+    } else {
+        m_buttonRow->addWidget(pushButton(L("Fermer", "Close"), "close", [this] { m_close(); }));
+    }
+}
+
+void UpdateSheet::confirm()
+{
+    if (const auto release = m_updater.availableRelease())
+        m_updater.downloadAndInstall(*release);
+    else
+        m_close();
+}
+
+}  // namespace zelvane

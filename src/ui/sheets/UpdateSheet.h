@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QVBoxLayout;
+class QHBoxLayout;
+class QLabel;
+
+namespace zelvane {
+
+class OsselUpdater;
+
+// The update sheet: follows the updater's state (checking, up to date, a
+// newer release with its notes, download, installation, failure) and lets
+// the user check again, install the offered release or close. Return
+// installs while a release is offered and closes otherwise.
+class UpdateSheet : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kWidth = 440;
+
+    UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWidget* parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void rebuild();
+    QWidget* makeStateRegion();
+    void makeButtons();
+    void confirm();
+
+    OsselUpdater& m_updater;
+    std::function<void()> m_close;
+    QLabel* m_hero = nullptr;
+    QVBoxLayout* m_regionSlot = nullptr;
+    QHBoxLayout* m_buttonRow = nullptr;
+};
+
+}  // namespace zelvane
