@@ -177,6 +177,41 @@ public:
     void stampApprovalBadge(const std::optional<VectorStampKind>& kind = std::nullopt,
                             const std::optional<VectorPoint>& at = std::nullopt);
     void stampActiveSignature(const std::optional<VectorPoint>& at = std::nullopt);
+    // ---- Commands shared by the window, OSC, HTTP and the command line -------
+    // Each names its page by index and takes the caller's status label (OSC
+    // and HTTP show their own, the command line none). Each is one undo step
+    // that changes neither the current page nor the selection, and does
+    // nothing at all (returning none) for a page that does not exist.
+
+    // A signature preset made from a name and used once (it does not join
+    // the library): titled with the name, or "Signature" when it is empty,
+    // in the signature ink, with strokes seeded by the name's number of
+    // characters (at least 1).
+    static SignaturePreset namedSignaturePreset(const QString& signerName);
+    // Where a signature goes on a page when no point is given: 68 % of its
+    // width, 82 % of its height.
+    static VectorPoint defaultSignaturePoint(const VectorPage& page);
+    // Signs the page as `signerName` (dated, centred on `at` or the default
+    // point). With a stamp kind, that stamp is placed in the same undo step
+    // at (max(x - 210, 100), y). Returns the signature's id.
+    std::optional<QUuid> signAsName(const QString& signerName, qsizetype pageIndex, const QString& label,
+                                    const std::optional<VectorPoint>& at = std::nullopt,
+                                    const std::optional<VectorStampKind>& stamp = std::nullopt);
+    // A text block in the text colour, not bold, its frame's top left at `at`.
+    std::optional<QUuid> addText(const QString& text, qsizetype pageIndex, const VectorPoint& at, double fontSize,
+                                 const QString& label);
+    // Replaces the whole text of the first text element of the page whose
+    // text holds `match` in any letter case; its frame, font and style stay.
+    // None (nothing done) when no element matches or `match` is empty.
+    std::optional<QUuid> replaceMatchedText(qsizetype pageIndex, const QString& match, const QString& text,
+                                            const QString& label);
+    // Over every page, replaces the whole text of each text element whose
+    // trimmed text equals `oldText`; when none does, of each one that
+    // contains it in any letter case. Each changed frame is refitted to its
+    // new text. Returns how many changed; none changing (or an empty
+    // `oldText`) records nothing.
+    qsizetype replaceTextEverywhere(const QString& oldText, const QString& newText, const QString& label);
+
     // The inspector's page fields: the title (no status text) and a preset size.
     void setCurrentPageTitle(const QString& title);
     void setCurrentPageFormat(PageFormatPreset preset);
@@ -288,6 +323,7 @@ private:
     void recordSavedFile(const QUrl& url, DocumentSourceFormat format);
     void placeElement(const VectorElement& element, const QString& label);
     VectorPoint defaultPoint(double widthFraction, double heightFraction) const;
+    bool isPageIndex(qsizetype index) const { return index >= 0 && index < m_document.pages.size(); }
 
     void openFileAtPath(const QString& path);
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);

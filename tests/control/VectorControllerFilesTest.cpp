@@ -298,6 +298,16 @@ TEST_F(VectorControllerFilesTest, AnSVGSaveReadsBackAsTheSameDocument)
     EXPECT_EQ(controller->document().pages[1].elements[0].id, saved.pages[1].elements[0].id);
 }
 
+TEST_F(VectorControllerFilesTest, AnSVGWrittenThenOpenedIsNamedAfterItsFile)
+{
+    ASSERT_EQ(controller->document().title, QStringLiteral("Untitled"));
+    const QString path = scratchPath(QStringLiteral("Quarterly plan.svg"));
+    controller->saveFile(path);
+    controller->createNewDocument(PageFormatPreset::a4Portrait);
+    controller->openFile(path);
+    EXPECT_EQ(controller->document().title, QStringLiteral("Quarterly plan"));
+}
+
 TEST_F(VectorControllerFilesTest, APNGSaveIsTheCurrentPageAtTwicePointSize)
 {
     controller->addBlankPage(PageFormatPreset::stage16x9);

@@ -3,14 +3,14 @@
 #include "AppVersion.h"
 #include "CodecError.h"
 #include "ExportFormat.h"
-#include "Graphemes.h"
 #include "VectorController.h"
 #include "http/RequestArguments.h"
-#include "operations/VectorOperations.h"
 #include "osc/OSCAddresses.h"
 #include "remote/RemotePaths.h"
 #include "svg/SVGCodec.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QUrl>
 
@@ -156,38 +156,24 @@ HttpReply textRoute(VectorController& controller, const QJsonObject& args)
         return HttpReply::error(Args::kInvalidPage);
     }
     const std::optional<QString> match = Args::string(args, "match");
-    if (match && !match->isEmpty()) {
-        for (const VectorElement& element : controller.document().pages[*page].elements) {
-            const TextPayload* payload = element.text();
-            if (!payload || !payload->text.contains(*match, Qt::CaseInsensitive)) {
-                continue;
-            }
-            const QUuid id = element.id;
-            const QString replacement = *text;
-            controller.perform(QStringLiteral("HTTP · Texte modifié"), [&](VectorDocument& document) {
-                VectorOperations::updateElement(id, *page, document, [&](VectorElement& target) {
-                    if (TextPayload* edited = target.text()) {
-                        edited->text = replacement;
-                    }
-                });
-            });
-            return HttpReply::json({{"ok", true}, {"updatedElementID", uuidText(id)}});
-        }
+    if (match) {
+        if (const std::optional<QUuid> id =
+                controller.replaceMatchedText(*page, *match, *text, QStringLiteral("HTTP · Texte modifié")))
+            return HttpReply::json({{"ok", true}, {"updatedElementID", uuidText(*id)}});
     }
     const Args::Number x = Args::coordinate(args, "x");
     const Args::Number y = Args::coordinate(args, "y");
-    const Args::Number fontSize = Args::checkedNumber(args, "fontSize", 0, 1000);
+    // Any size the model can draw; only sizes that are not numbers, negative
+    // or beyond the coordinate range are refused.
+    const Args::Number fontSize = Args::checkedNumber(args, "fontSize", 0, Args::kMaxCoordinate);
     for (const Args::Number* number : {&x, &y, &fontSize}) {
         if (number->refused()) {
             return HttpReply::error(number->refusal->error);
         }
     }
-    const VectorElement element = VectorOperations::makeTextElement(
-        *text, {x.valueOr(72), y.valueOr(120)}, fontSize.valueOr(15), QStringLiteral("#111317"), false);
-    controller.perform(QStringLiteral("HTTP · Texte ajouté"), [&](VectorDocument& document) {
-        VectorOperations::addElement(element, *page, document);
-    });
-    return HttpReply::json({{"ok", true}, {"createdElementID", uuidText(element.id)}});
+    const std::optional<QUuid> id = controller.addText(*text, *page, {x.valueOr(72), y.valueOr(120)},
+                                                       fontSize.valueOr(15), QStringLiteral("HTTP · Texte ajouté"));
+    return HttpReply::json({{"ok", true}, {"createdElementID", uuidText(id.value_or(QUuid()))}});
 }
 
 HttpReply signRoute(VectorController& controller, const QJsonObject& args)
@@ -205,32 +191,15 @@ HttpReply signRoute(VectorController& controller, const QJsonObject& args)
             return HttpReply::error(number->refusal->error);
         }
     }
-    const VectorPoint at{x.valueOr(target.width * 0.68), y.valueOr(target.height * 0.82)};
-
-    const SignaturePreset preset{QUuid::createUuid(),
-                                 signer.isEmpty() ? QStringLiteral("Signature") : signer,
-                                 signer,
-                                 QString(),
-                                 QStringLiteral("#1E3A8A"),
-                                 SignaturePreset::calligraphicStrokes(std::max<qint64>(1, graphemeCount(signer))),
-                                 std::nullopt,
-                                 std::nullopt,
-                                 true,
-                                 std::nullopt};
-    const VectorElement signature = VectorOperations::makeSignatureElement(preset, at, true);
-    std::optional<VectorElement> stamp;
+    const VectorPoint fallback = VectorController::defaultSignaturePoint(target);
+    const VectorPoint at{x.valueOr(fallback.x), y.valueOr(fallback.y)};
+    std::optional<VectorStampKind> stamp;
     if (const auto kindText = Args::string(args, "stamp")) {
-        if (const auto kind = fromRawValue<VectorStampKind>(*kindText)) {
-            stamp = VectorOperations::makeStampElement(*kind, {std::max(at.x - 210, 100.0), at.y});
-        }
+        stamp = fromRawValue<VectorStampKind>(*kindText);
     }
-    controller.perform(QStringLiteral("HTTP · Signature ") + signer, [&](VectorDocument& document) {
-        VectorOperations::addElement(signature, *page, document);
-        if (stamp) {
-            VectorOperations::addElement(*stamp, *page, document);
-        }
-    });
-    return HttpReply::json({{"ok", true}, {"signatureID", uuidText(signature.id)}, {"page", *page + 1}});
+    const std::optional<QUuid> signature =
+        controller.signAsName(signer, *page, QStringLiteral("HTTP · Signature ") + signer, at, stamp);
+    return HttpReply::json({{"ok", true}, {"signatureID", uuidText(signature.value_or(QUuid()))}, {"page", *page + 1}});
 }
 
 HttpReply pageRoute(VectorController& controller, const QJsonObject& args)
@@ -256,7 +225,9 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
     if (const auto text = Args::string(args, "format")) {
         format = fromRawValue<ExportFormat>(text->toLower());
     }
-    const QUrl url = QUrl::fromLocalFile(expandTildeInPath(*output));
+    // The reply names the file written, so a relative path is made absolute
+    // (against the editor's working folder) first.
+    const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(expandTildeInPath(*output)).absoluteFilePath()));
     // A remote client may write documents, not replace other kinds of files.
     if (const QString refusal = remoteExportRefusal(url.toLocalFile()); !refusal.isEmpty()) {
         return HttpReply::error(refusal);

@@ -143,7 +143,7 @@ VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::o
         throw CodecError(QStringLiteral("SVGCodec"), 1,
                          L("Ce fichier ne contient aucun élément SVG.", "This file holds no SVG element."));
     }
-    return VectorDocument::make(QUuid::createUuid(), delegate.ownDocumentTitle().value_or(title),
+    return VectorDocument::make(QUuid::createUuid(), title,
                                 DocumentSourceFormat::svg, fileURL, delegate.buildPages(), 1);
 }
 

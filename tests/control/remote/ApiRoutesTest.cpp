@@ -7,7 +7,9 @@
 #include "core/support/TestPDF.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -217,5 +219,30 @@ TEST_F(ApiRoutesTest, ExportRoute)
     writeFile(notes, "keep me");
     EXPECT_EQ(call("POST", "/v1/export", {{"outputPath", notes}, {"format", "pdf"}}).status, 400);
     EXPECT_EQ(readFile(notes), QByteArray("keep me"));
+}
+
+TEST_F(ApiRoutesTest, ExportAnswersTheAbsolutePathOfARelativeOne)
+{
+    const QString previous = QDir::currentPath();
+    const QString folder = QFileInfo(scratchPath("x")).absolutePath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    const QJsonObject exported = json(call("POST", "/v1/export", {{"outputPath", "out/../relative.svg"}}));
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(exported["ok"].toBool()) << exported["error"].toString().toStdString();
+    const QString expected = QDir(folder).filePath("relative.svg");
+    EXPECT_EQ(exported["outputPath"].toString(), expected);
+    EXPECT_TRUE(readFile(expected).contains("<svg"));
+}
+
+TEST_F(ApiRoutesTest, OnlyUnsafeFontSizesAreRefused)
+{
+    const QJsonObject large = json(call("POST", "/v1/text", {{"text", "Big"}, {"fontSize", 4000}}));
+    ASSERT_TRUE(large["ok"].toBool()) << large["error"].toString().toStdString();
+    EXPECT_DOUBLE_EQ(controller->document().pages[0].elements.last().text()->fontSize, 4000);
+    for (const double unsafe : {-1.0, 2.0e6}) {
+        const QJsonObject refused = json(call("POST", "/v1/text", {{"text", "Bad"}, {"fontSize", unsafe}}));
+        EXPECT_EQ(refused["error"].toString(), "invalid 'fontSize'") << unsafe;
+    }
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 1);
 }
 
