@@ -5,9 +5,10 @@
 #include "CodecError.h"
 #include "ControllerFileIO.h"
 #include "Localization.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
+#include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "ControllerFileIO.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
-#include "svg/SVGCodec.h"
+#include "export/SVGExport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -7,7 +7,7 @@
 #include "http/RequestArguments.h"
 #include "osc/OSCAddresses.h"
 #include "remote/RemotePaths.h"
-#include "svg/SVGCodec.h"
+#include "export/SVGExport.h"
 
 #include <QDir>
 #include <QFileInfo>

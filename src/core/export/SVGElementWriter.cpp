@@ -1,7 +1,7 @@
-#include "svg/SVGElementWriter.h"
+#include "export/SVGElementWriter.h"
 
-#include "assets/AssetImageCodec.h"
 #include "model/VectorStyle.h"
+#include "render/ArtworkRenderer.h"
 #include "svg/SVGElementData.h"
 #include "svg/SVGValueText.h"
 
@@ -204,7 +204,7 @@ QStringList pathLines(const VectorElement& element, const PathPayload& path, con
 std::optional<QString> artworkLine(const Common& c, const QByteArray& data, const std::optional<QString>& extension,
                                    bool removeWhiteBackground, const QString& indent)
 {
-    const QImage image = AssetImageCodec::renderImage(data, extension, 800, removeWhiteBackground);
+    const QImage image = ArtworkRenderer::renderImage(data, extension, 800, removeWhiteBackground);
     if (image.isNull()) {
         return std::nullopt;
     }

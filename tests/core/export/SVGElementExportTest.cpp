@@ -3,8 +3,8 @@
 // the element's outermost tag (before ">" or "/>"), as the full-line checks
 // show, and withoutOwnData() takes them out again.
 
-#include "SVGTestSupport.h"
-#include "svg/SVGElementWriter.h"
+#include "core/svg/SVGTestSupport.h"
+#include "export/SVGElementWriter.h"
 
 #include <gtest/gtest.h>
 #include <cmath>

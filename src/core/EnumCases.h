@@ -6,9 +6,10 @@
 
 namespace zelvane {
 
-// Enumerations of the model whose cases carry a text raw value. Each one
-// specialises EnumCases with the list of its cases in declaration order and
-// offers rawValue(); fromRawValue<E>() then matches a text exactly.
+// Enumerations whose cases carry a text raw value (the model's, the language
+// choice, the export formats). Each one specialises EnumCases with the list
+// of its cases in declaration order and offers rawValue(); fromRawValue<E>()
+// then matches a text exactly.
 template <class E>
 struct EnumCases;
 

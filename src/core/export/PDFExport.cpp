@@ -1,4 +1,4 @@
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 
 #include "CodecError.h"
 #include "Localization.h"

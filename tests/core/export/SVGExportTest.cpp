@@ -4,7 +4,7 @@
 // the full line is checked once with them in place, and withoutOwnData()
 // shows that taking them out leaves the dialect's line byte for byte.
 
-#include "SVGTestSupport.h"
+#include "core/svg/SVGTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <QXmlStreamReader>

@@ -1,6 +1,8 @@
-#include "svg/SVGCodec.h"
+#include "export/SVGExport.h"
+
+#include "export/SVGElementWriter.h"
 #include "svg/SVGElementData.h"
-#include "svg/SVGElementWriter.h"
+#include "svg/SVGValueText.h"
 
 #include <algorithm>
 
