@@ -3,6 +3,7 @@
 #include "ControllerTestSupport.h"
 
 #include "operations/VectorOperations.h"
+#include "remote/ApiRoutes.h"
 
 #include <QSet>
 
@@ -242,7 +243,11 @@ TEST_F(VectorControllerGestureTest, AnEditDuringAGestureSurvivesIt)
     const quint64 gesture = controller->beginGesture();
     controller->updateGesture(gesture, [&](VectorDocument& document) { moveElement(document, id, 50); });
     // A remote command arrives mid-drag.
-    controller->addTextBlock(QStringLiteral("remote"), VectorPoint{100, 100});
+    HttpRequest request;
+    request.method = QStringLiteral("POST");
+    request.path = QStringLiteral("/v1/text");
+    request.args = QJsonObject{{"text", "remote"}};
+    EXPECT_EQ(dispatchHTTPRequest(*controller, request, ApiContext{}).status, 200);
     EXPECT_EQ(cancelled, QList<quint64>{gesture});
     EXPECT_EQ(controller->activeGesture(), 0u);
     // The next drag steps are refused, so the remote text stays.
