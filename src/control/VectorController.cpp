@@ -154,19 +154,22 @@ void VectorController::reportFailure(const QString& prefix, const QString& messa
     setStatusMessage(prefix + message);
 }
 
-void VectorController::storeDocument(VectorDocument document, bool replaced)
+void VectorController::storeDocument(VectorDocument document, PageIndexFix fix, bool replaced)
 {
     ++m_contentRevision;
     const DocumentChange change =
         trackDocumentChange(m_document, document, m_contentRevision, replaced, m_pageRevisions);
     m_document = std::move(document);
+    if (fix == PageIndexFix::intoRange)
+        clampCurrentPageIndex();
+    else if (fix == PageIndexFix::pastEnd && m_currentPageIndex >= m_document.pages.size())
+        m_currentPageIndex = m_document.pages.size() - 1;
     emit documentChanged(change);
 }
 
 void VectorController::storeAndClamp(VectorDocument document, qsizetype indexBefore)
 {
-    storeDocument(std::move(document));
-    clampCurrentPageIndex();
+    storeDocument(std::move(document), PageIndexFix::intoRange);
     if (m_currentPageIndex != indexBefore)
         emit currentPageIndexChanged();
 }
@@ -219,10 +222,7 @@ void VectorController::restoreFromHistory(std::optional<VectorDocument> snapshot
         return;
     emit historyChanged();
     const qsizetype before = m_currentPageIndex;
-    const qsizetype count = snapshot->pages.size();
-    storeDocument(std::move(*snapshot));
-    if (m_currentPageIndex >= count)
-        m_currentPageIndex = count - 1;
+    storeDocument(std::move(*snapshot), PageIndexFix::pastEnd);
     if (m_currentPageIndex != before)
         emit currentPageIndexChanged();
     setStatusMessage(status);

@@ -306,10 +306,14 @@ private:
 
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
+    // How the current page is brought back among the pages of a stored
+    // document, before documentChanged is emitted: not at all, only from
+    // past the last page, or from either side.
+    enum class PageIndexFix { none, pastEnd, intoRange };
     // The one place the document is stored: moves the content and page
-    // revisions and emits documentChanged. Callers bring the current page
-    // into range and emit currentPageIndexChanged themselves.
-    void storeDocument(VectorDocument document, bool replaced = false);
+    // revisions, fixes the current page and emits documentChanged. Callers
+    // emit currentPageIndexChanged themselves.
+    void storeDocument(VectorDocument document, PageIndexFix fix, bool replaced = false);
     // Cancels the running gesture, if any, before another store.
     void cancelRunningGesture();
     // Stores a document and brings the current page into range.

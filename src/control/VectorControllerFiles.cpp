@@ -64,7 +64,7 @@ void VectorController::replaceDocument(VectorDocument document)
     cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     m_currentPageIndex = 0;
-    storeDocument(std::move(document), true);
+    storeDocument(std::move(document), PageIndexFix::none, true);
     m_history.clear();
     emit historyChanged();
     if (indexBefore != 0)
@@ -217,7 +217,7 @@ void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat for
     VectorDocument saved = m_document;
     saved.fileURL = url;
     saved.sourceFormat = format;
-    storeDocument(std::move(saved));
+    storeDocument(std::move(saved), PageIndexFix::none);
 }
 
 // ---- New documents -----------------------------------------------------------------

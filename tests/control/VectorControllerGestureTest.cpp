@@ -152,6 +152,27 @@ TEST_F(VectorControllerGestureTest, DocumentChangedTellsWhichPagesChanged)
     EXPECT_FALSE(log.changes.last().pageChanged(first));
 }
 
+TEST_F(VectorControllerGestureTest, ListenersSeeTheCurrentPageAlreadyInRange)
+{
+    const auto controller = makeController();
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    ASSERT_EQ(controller->currentPageIndex(), 2);
+    QList<qsizetype> seen;
+    QObject::connect(controller.get(), &VectorController::documentChanged, [&](const DocumentChange&) {
+        seen.append(controller->currentPageIndex());
+        EXPECT_TRUE(controller->hasValidCurrentPage());
+    });
+    controller->perform(QStringLiteral("Trim"), [](VectorDocument& document) {
+        VectorOperations::deletePage(document, 2);
+        VectorOperations::deletePage(document, 1);
+    });
+    controller->undo();
+    controller->setCurrentPageIndex(2);
+    controller->undo();  // back to two pages
+    EXPECT_EQ(seen, (QList<qsizetype>{0, 0, 1}));
+}
+
 TEST_F(VectorControllerGestureTest, PagesSharingPDFBytesDoNotCompareThem)
 {
     const auto controller = makeController();
