@@ -62,6 +62,7 @@ void VectorController::replaceDocument(VectorDocument document)
 {
     const qsizetype indexBefore = m_currentPageIndex;
     m_document = std::move(document);
+    m_savedDocument = m_document;
     m_currentPageIndex = 0;
     emit documentChanged();
     m_history.clear();
@@ -197,6 +198,7 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
     if (chosen != ExportFormat::png) {
         m_document.fileURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
         m_document.sourceFormat = chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg;
+        m_savedDocument = m_document;
         emit documentChanged();
     }
     setLastError(std::nullopt);
@@ -204,6 +206,15 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
     const QString formatName = rawValue(chosen).toUpper();
     setStatusMessage(L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
                        QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
+}
+
+bool VectorController::hasUnsavedChanges() const
+{
+    // The revision counts edits, not content: an undo back to the saved
+    // state is no change.
+    VectorDocument saved = m_savedDocument;
+    saved.revision = m_document.revision;
+    return !(saved == m_document);
 }
 
 // ---- New documents -----------------------------------------------------------------

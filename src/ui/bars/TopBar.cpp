@@ -1,0 +1,12 @@
+#include "bars/TopBar.h"
+
+#include "window/PlaceholderView.h"
+
+namespace zelvane {
+
+TopBar::TopBar(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+{
+    fillWithPlaceholder(this, QStringLiteral("TopBar"));
+}
+
+}  // namespace zelvane
