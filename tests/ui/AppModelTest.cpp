@@ -1,22 +1,20 @@
+#include "CodecError.h"
+#include "Settings.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
-#include "support/LanguageFixture.h"
-#include "support/TestWidgetApplication.h"
+#include "UiTestSupport.h"
 #include "update/OsselUpdater.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include <QTest>
 
 using namespace zelvane;
 
 namespace {
 
-class AppModelTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(zelvane::testing::ensureTestWidgetApplication()); }
-    zelvane::testing::ScopedLanguage language{AppLanguage::en};
-};
+using AppModelTest = zelvane::testing::UiTest;
 
 }  // namespace
 
@@ -44,6 +42,45 @@ TEST_F(AppModelTest, StartsWithTheDocumentedState)
     EXPECT_EQ(model.updater().githubRepo(), QStringLiteral("tarnwick/Zelvane"));
 }
 
+TEST_F(AppModelTest, WithoutServicesOrPersistenceNothingRunsAndNothingIsWritten)
+{
+    {
+        auto settings = openUserSettings();
+        settings->setValue(QLatin1String(AppModel::kRecentPathsKey), QStringList{settingsFolder.path()});
+    }
+    const QByteArray before = [this] {
+        QFile file(settingsFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(before.isEmpty());
+
+    AppModel model(false, false);
+    EXPECT_TRUE(model.recentURLs().isEmpty());
+    EXPECT_EQ(model.remoteControl(), nullptr);
+    EXPECT_EQ(model.controller().remoteServices(), nullptr);
+    EXPECT_FALSE(model.hasKeyboardShortcutMonitor());
+    EXPECT_FALSE(model.updater().autoCheckAllowed());
+
+    model.recordRecentURL(QUrl::fromLocalFile(settingsFolder.path() + QStringLiteral("/a.pdf")));
+    EXPECT_EQ(model.recentURLs().size(), 1);
+    model.clearRecentURLs();
+    QFile file(settingsFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), before);
+}
+
+TEST_F(AppModelTest, TheTextFramesLaunchArgument)
+{
+    const QString flag = QStringLiteral("-showPDFTextBoxes");
+    const QString program = QStringLiteral("zelvane");
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program, flag, QStringLiteral("FALSE")}), false);
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program, flag, QStringLiteral("0")}), false);
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program, flag, QStringLiteral("no")}), true);
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program, flag}), std::nullopt);
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program, flag + QStringLiteral("=0")}), std::nullopt);
+    EXPECT_EQ(AppModel::showPDFTextBoxesArgument({program}), std::nullopt);
+}
+
 TEST_F(AppModelTest, HasOpenSheetCountsEveryFlagIncludingTheNewPageOne)
 {
     AppModel model(false, false);
@@ -59,4 +96,67 @@ TEST_F(AppModelTest, HasOpenSheetCountsEveryFlagIncludingTheNewPageOne)
         EXPECT_FALSE(model.hasOpenSheet());
     }
     EXPECT_EQ(changes.count(), 14);
+}
+
+TEST_F(AppModelTest, LanguageChangesTheLabelsAtOnceAndPersists)
+{
+    AppModel model(false, false);
+    QSignalSpy changes(&model, &AppModel::languageChanged);
+    model.setLanguage(AppLanguage::fr);
+    EXPECT_EQ(label(EditorTool::stamp), QStringLiteral("Tampon"));
+    EXPECT_EQ(Localization::current(), AppLanguage::fr);
+    model.setLanguage(AppLanguage::en);
+    EXPECT_EQ(label(EditorTool::stamp), QStringLiteral("Stamp"));
+    EXPECT_EQ(helpText(EditorTool::pen), QStringLiteral("Draw a smooth freehand vector path (P)"));
+    EXPECT_EQ(changes.count(), 2);
+}
+
+TEST_F(AppModelTest, EnumerationsKeepTheirOrderAndRawValues)
+{
+    QStringList tools;
+    for (EditorTool tool : EnumCases<EditorTool>::all)
+        tools.append(rawValue(tool));
+    EXPECT_EQ(tools.join(QLatin1Char(',')),
+              QStringLiteral("select,text,signature,pen,rectangle,ellipse,arrow,stamp"));
+    EXPECT_EQ(fromRawValue<EditorTool>(u"arrow"), EditorTool::arrow);
+    EXPECT_EQ(fromRawValue<EditorTool>(u"Arrow"), std::nullopt);
+    EXPECT_EQ(fromRawValue<CanvasDisplayMode>(u"multiPageGrid"), CanvasDisplayMode::multiPageGrid);
+    EXPECT_EQ(rawValue(CanvasDisplayMode::multiPageContinuous), QStringLiteral("multiPageContinuous"));
+}
+
+TEST_F(AppModelTest, ANewerFlashOutlivesTheOlderOnesTimer)
+{
+    AppModel model(false, false);
+    QSignalSpy changes(&model, &AppModel::flashMessageChanged);
+    model.flash(QStringLiteral("A"));
+    model.flash(QStringLiteral("B"));
+    QElapsedTimer sinceB;
+    sinceB.start();
+    // A's timer fires first and must leave B alone; B's then clears it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !model.flashMessage(); }, 10000));
+    EXPECT_GE(sinceB.elapsed(), AppModel::kFlashMilliseconds - 50);
+    ASSERT_EQ(changes.count(), 3);
+    EXPECT_EQ(model.flashMessage(), std::nullopt);
+}
+
+TEST_F(AppModelTest, AFailedOpenRaisesAFreshAlertAndKeepsTheDocument)
+{
+    AppModel model(false, false);
+    model.controller().addTextBlock(QStringLiteral("kept"));
+    const VectorDocument before = model.controller().document();
+    const QUrl missing = QUrl::fromLocalFile(settingsFolder.path() + QStringLiteral("/missing.pdf"));
+    model.open(missing);
+    ASSERT_TRUE(model.alert());
+    const QUuid first = model.alert()->id;
+    EXPECT_EQ(model.alert()->title, QStringLiteral("Could not open file"));
+    EXPECT_FALSE(model.alert()->message.isEmpty());
+    model.open(missing);
+    ASSERT_TRUE(model.alert());
+    EXPECT_NE(model.alert()->id, first);
+    EXPECT_EQ(model.controller().document(), before);
+    EXPECT_TRUE(model.recentURLs().isEmpty());
+    model.dismissAlert(first);
+    EXPECT_TRUE(model.alert());
+    model.dismissAlert(model.alert()->id);
+    EXPECT_FALSE(model.alert());
 }
