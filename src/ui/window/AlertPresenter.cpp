@@ -14,6 +14,16 @@ AlertPresenter::AlertPresenter(AppModel& model, QWidget* window, SheetPresenter&
     : QObject(window), m_model(model), m_window(window), m_sheets(sheets)
 {
     connect(&model, &AppModel::alertChanged, this, &AlertPresenter::present);
+    // An alert shown over a sheet that closes moves over what stays.
+    connect(&sheets, &SheetPresenter::sheetsChanged, this, [this] {
+        if (!m_box)
+            return;
+        const QWidget* parent = m_box->parentWidget();
+        if (parent == m_window || m_sheets.isOpenSheet(parent))
+            return;
+        closeBox();
+        present();
+    });
     present();
 }
 
@@ -56,8 +66,8 @@ void AlertPresenter::present()
         m_box = nullptr;
         m_model.dismissAlert(id);
     });
-    // A sheet that closes takes its alert along: show it again over the
-    // window rather than lose it.
+    // Should the box go with its parent all the same, show the alert again
+    // rather than lose it.
     connect(box, &QObject::destroyed, this, [this, id] {
         if (m_shownID == id && m_model.alert() && m_model.alert()->id == id) {
             m_shownID = QUuid();

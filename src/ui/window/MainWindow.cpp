@@ -57,6 +57,9 @@ void MainWindow::buildContent()
     m_content = new ContentView(m_model, this);
     m_content->setAnimated(m_animated);
     setCentralWidget(m_content);
+    // At once, not on the next turn: a rebuilt window is complete when the
+    // language change returns.
+    m_content->show();
     Q_UNUSED(old);  // setCentralWidget() deletes the previous content.
 }
 

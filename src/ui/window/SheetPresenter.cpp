@@ -41,6 +41,15 @@ QDialog* SheetPresenter::topmost() const
     return nullptr;
 }
 
+bool SheetPresenter::isOpenSheet(const QWidget* widget) const
+{
+    for (const QPointer<QDialog>& dialog : m_dialogs) {
+        if (widget && dialog.data() == widget)
+            return true;
+    }
+    return false;
+}
+
 void SheetPresenter::sync(qsizetype index)
 {
     const SheetEntry& entry = sheetEntries()[index];

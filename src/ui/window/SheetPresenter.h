@@ -25,6 +25,8 @@ public:
     QDialog* dialog(qsizetype index) const;
     // The sheet opened last among those still open; none without one.
     QDialog* topmost() const;
+    // True when the widget is the dialog of an open sheet.
+    bool isOpenSheet(const QWidget* widget) const;
     // Builds the open sheets' views again (after a language change).
     void rebuildOpenSheets();
 
