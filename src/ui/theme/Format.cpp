@@ -9,12 +9,14 @@ namespace zelvane::Format {
 QString percent(double ratio)
 {
     const QString suffix = QStringLiteral(" %");
-    const double scaled = std::round(ratio * 100.0);
-    if (!std::isfinite(scaled))
+    if (!std::isfinite(ratio))
         return QStringLiteral("—") + suffix;
     constexpr double lowest = double(std::numeric_limits<int>::min());
     constexpr double highest = double(std::numeric_limits<int>::max());
-    return QString::number(int(std::clamp(scaled, lowest, highest))) + suffix;
+    // Clamped before the conversion, which is undefined out of range; a
+    // product that overflows to infinity clamps the same way.
+    const double scaled = std::clamp(std::round(ratio * 100.0), lowest, highest);
+    return QString::number(int(scaled)) + suffix;
 }
 
 QString count(long long value, const QString& singular, const std::optional<QString>& plural)
