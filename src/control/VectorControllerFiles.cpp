@@ -60,11 +60,12 @@ VectorDocument VectorController::blankDocument(PageFormatPreset preset)
 
 void VectorController::replaceDocument(VectorDocument document)
 {
+    cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
-    m_document = std::move(document);
-    m_savedDocument = m_document;
     m_currentPageIndex = 0;
-    emit documentChanged();
+    // Known before anyone hears of the new document.
+    m_savedDocument = document;
+    storeDocument(std::move(document), true);
     m_history.clear();
     emit historyChanged();
     if (indexBefore != 0)
@@ -196,10 +197,8 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
     }
 
     if (chosen != ExportFormat::png) {
-        m_document.fileURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-        m_document.sourceFormat = chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg;
-        m_savedDocument = m_document;
-        emit documentChanged();
+        recordSavedFile(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()),
+                        chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg);
     }
     setLastError(std::nullopt);
     const QString name = QFileInfo(path).fileName();
@@ -215,6 +214,21 @@ bool VectorController::hasUnsavedChanges() const
     VectorDocument saved = m_savedDocument;
     saved.revision = m_document.revision;
     return !(saved == m_document);
+}
+
+void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat format)
+{
+    // A gesture running across a save keeps the file in its start document,
+    // so cancelling the gesture does not forget where the document lives.
+    if (m_gesture) {
+        m_gesture->startDocument.fileURL = url;
+        m_gesture->startDocument.sourceFormat = format;
+    }
+    VectorDocument saved = m_document;
+    saved.fileURL = url;
+    saved.sourceFormat = format;
+    m_savedDocument = saved;
+    storeDocument(std::move(saved));
 }
 
 // ---- New documents -----------------------------------------------------------------
