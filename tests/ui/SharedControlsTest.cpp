@@ -3,6 +3,7 @@
 #include "controls/FieldRow.h"
 #include "controls/IconButton.h"
 #include "controls/SectionHeader.h"
+#include "controls/SymbolIcon.h"
 #include "controls/TextButton.h"
 #include "controls/VectorHeroGraphic.h"
 #include "theme/Theme.h"
@@ -188,4 +189,30 @@ TEST_F(SharedControlsTest, HeroGraphicDrawsTheSheetsAtTheirPlaces)
     EXPECT_EQ(image.pixelColor(28, 72), Theme::alive());
     // Outside everything: transparent.
     EXPECT_EQ(image.pixelColor(2, 2).alpha(), 0);
+}
+
+TEST_F(SharedControlsTest, SymbolsComeFromTheThemeOrTheBundleElseAPlainGlyph)
+{
+    // A tool symbol that no icon theme names: the bundled drawing.
+    EXPECT_FALSE(SymbolIcon::icon(QStringLiteral("signature")).isNull());
+    // A common action: the icon theme's.
+    EXPECT_FALSE(SymbolIcon::icon(QStringLiteral("trash")).isNull());
+    EXPECT_TRUE(SymbolIcon::icon(QStringLiteral("no.such.symbol")).isNull());
+
+    for (const QString& symbol : {QStringLiteral("signature"), QStringLiteral("trash"), QStringLiteral("no.such")}) {
+        SCOPED_TRACE(symbol.toStdString());
+        const QImage image = SymbolIcon::tinted(symbol, 16, Theme::accent()).toImage();
+        ASSERT_EQ(image.size(), QSize(16, 16));
+        int inked = 0;
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() == 255) {
+                    ++inked;
+                    EXPECT_EQ(pixel.rgb(), Theme::accent().rgb());
+                }
+            }
+        }
+        EXPECT_GT(inked, 5);
+    }
 }

@@ -6,6 +6,7 @@ namespace zelvane {
 
 TopBar::TopBar(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
+    setFixedHeight(44);
     fillWithPlaceholder(this, QStringLiteral("TopBar"));
 }
 

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QHash>
 #include <QPainter>
+#include <QStandardPaths>
 
 namespace zelvane::SymbolIcon {
 
@@ -52,6 +53,29 @@ const QHash<QString, QString>& freedesktopNames()
     return names;
 }
 
+// Without a desktop (offscreen, a bare X server) Qt knows no icon folders
+// and no theme: look in the XDG data folders, and use Adwaita when no theme
+// is set or the theme lacks a symbol.
+void prepareIconTheme()
+{
+    static const bool prepared = [] {
+        QStringList paths = QIcon::themeSearchPaths();
+        const QStringList folders = QStandardPaths::locateAll(QStandardPaths::GenericDataLocation,
+                                                              QStringLiteral("icons"), QStandardPaths::LocateDirectory);
+        for (const QString& folder : folders) {
+            if (!paths.contains(folder))
+                paths.append(folder);
+        }
+        QIcon::setThemeSearchPaths(paths);
+        if (QIcon::themeName().isEmpty())
+            QIcon::setThemeName(QStringLiteral("Adwaita"));
+        if (QIcon::fallbackThemeName().isEmpty())
+            QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+        return true;
+    }();
+    Q_UNUSED(prepared);
+}
+
 QIcon themeIcon(const QString& name)
 {
     if (name.isEmpty())
@@ -67,8 +91,7 @@ QIcon themeIcon(const QString& name)
 
 QIcon icon(const QString& symbol)
 {
-    if (QIcon::fallbackThemeName().isEmpty())
-        QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    prepareIconTheme();
     QIcon found = themeIcon(symbol);
     if (found.isNull())
         found = themeIcon(freedesktopNames().value(symbol));
