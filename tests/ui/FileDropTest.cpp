@@ -16,22 +16,12 @@ using namespace zelvane;
 
 namespace {
 
-class FileDropTest : public zelvane::testing::UiTest {
+class FileDropTest : public zelvane::testing::WindowTest {
 protected:
     void SetUp() override
     {
-        UiTest::SetUp();
+        WindowTest::SetUp();
         ASSERT_TRUE(files.isValid());
-        model = std::make_unique<AppModel>(false, false);
-        window = std::make_unique<MainWindow>(*model);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        model.reset();
     }
 
     CanvasArea* canvas() const { return window->content()->canvasArea(); }
@@ -85,8 +75,6 @@ protected:
     }
 
     QTemporaryDir files;
-    std::unique_ptr<AppModel> model;
-    std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace

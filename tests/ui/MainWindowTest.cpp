@@ -21,32 +21,14 @@ using namespace zelvane;
 
 namespace {
 
-class MainWindowTest : public zelvane::testing::UiTest {
+class MainWindowTest : public zelvane::testing::WindowTest {
 protected:
-    void SetUp() override
-    {
-        UiTest::SetUp();
-        model = std::make_unique<AppModel>(false, false);
-        window = std::make_unique<MainWindow>(*model);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        model.reset();
-    }
-
     int canvasWidth() const { return window->content()->canvasArea()->width(); }
     void waitForPanels() const
     {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000));
         QApplication::processEvents();
     }
-
-    std::unique_ptr<AppModel> model;
-    std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace

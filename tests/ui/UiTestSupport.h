@@ -3,7 +3,11 @@
 #include "support/LanguageFixture.h"
 #include "support/TestWidgetApplication.h"
 
+#include "appmodel/AppModel.h"
+#include "window/MainWindow.h"
+
 #include <QSettings>
+#include <QTest>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -20,10 +24,37 @@ protected:
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
     }
 
-    QString settingsFile() const { return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zelvane"), QStringLiteral("Zelvane")).fileName(); }
+    QString settingsFile() const
+    {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zelvane"),
+                         QStringLiteral("Zelvane"))
+            .fileName();
+    }
 
     QTemporaryDir settingsFolder;
     ScopedLanguage language{AppLanguage::en};
+};
+
+// A shown main window on a model without services or persistence.
+class WindowTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        model = std::make_unique<AppModel>(false, false);
+        window = std::make_unique<MainWindow>(*model);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        model.reset();
+    }
+
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainWindow> window;
 };
 
 }  // namespace zelvane::testing
