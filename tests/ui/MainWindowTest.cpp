@@ -10,6 +10,7 @@
 #include "window/SheetPresenter.h"
 #include "window/SheetTable.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,7 +45,15 @@ TEST_F(MainWindowTest, TheCanvasGetsTheWidthThePanelsLeaveAndRegainsIt)
     EXPECT_EQ(canvasWidth(), window->width() - 542);
     model->setShowSidebar(false);
     EXPECT_TRUE(window->content()->isAnimating());
+    // It fades while it slides, and draws plainly again at rest.
+    QWidget* sidebar = window->content()->sidebarSlot()->panel();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        auto* fade = qobject_cast<QGraphicsOpacityEffect*>(sidebar->graphicsEffect());
+        return fade && fade->opacity() < 1.0;
+    }));
     waitForPanels();
+    EXPECT_EQ(sidebar->graphicsEffect(), nullptr);
+    EXPECT_FALSE(window->content()->sidebarSlot()->isVisible());
     EXPECT_EQ(canvasWidth(), window->width() - 317);
     model->setShowInspector(false);
     waitForPanels();

@@ -2,6 +2,7 @@
 
 #include "theme/Theme.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QPainter>
 #include <QVariantAnimation>
 
@@ -23,7 +24,11 @@ PanelSlot::PanelSlot(QWidget* panel, int panelWidth, Edge edge, bool shown, QWid
     m_animation->setEasingCurve(QEasingCurve::OutCubic);
     connect(m_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant& value) { setSlotWidth(value.toInt()); });
-    connect(m_animation, &QVariantAnimation::finished, this, [this] { setVisible(m_shown); });
+    connect(m_animation, &QVariantAnimation::finished, this, [this] {
+        // The fade is for the move only: a panel at rest draws directly.
+        m_panel->setGraphicsEffect(nullptr);
+        setVisible(m_shown);
+    });
     setSlotWidth(shown ? fullWidth() : 0);
     setVisible(shown);
 }
@@ -34,6 +39,7 @@ void PanelSlot::setShown(bool shown, bool animated)
         return;
     m_shown = shown;
     m_animation->stop();
+    m_panel->setGraphicsEffect(nullptr);
     const int target = shown ? fullWidth() : 0;
     if (!animated) {
         setSlotWidth(target);
@@ -55,6 +61,15 @@ void PanelSlot::setSlotWidth(int width)
 {
     setFixedWidth(width);
     placePanel();
+    if (isAnimating()) {
+        // The panel fades as it slides.
+        auto* fade = qobject_cast<QGraphicsOpacityEffect*>(m_panel->graphicsEffect());
+        if (!fade) {
+            fade = new QGraphicsOpacityEffect(m_panel);
+            m_panel->setGraphicsEffect(fade);
+        }
+        fade->setOpacity(double(width) / fullWidth());
+    }
 }
 
 void PanelSlot::resizeEvent(QResizeEvent* event)

@@ -8,7 +8,8 @@ namespace zelvane {
 
 // A side-panel slot of the window: a panel of a fixed width with a
 // one-point separator on its canvas side. Showing or hiding it animates the
-// slot's width, the panel sliding in from (or out to) the window's edge.
+// slot's width, the panel sliding in from (or out to) the window's edge
+// while it fades in (or out).
 class PanelSlot : public QWidget {
     Q_OBJECT
 
