@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "controls/CommitField.h"
+#include "theme/Theme.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -55,6 +56,15 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(CommitFieldTest, TheBorderTakesTheAccentWhileFocused)
+{
+    EXPECT_EQ(field->borderColor(), Theme::white(0.08));
+    focusField();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return field->borderColor() == Theme::withOpacity(Theme::accent(), 0.6); }));
+    leaveField();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return field->borderColor() == Theme::white(0.08); }));
+}
 
 TEST_F(CommitFieldTest, ReturnCommitsAndSubmitsEvenWhenUnchanged)
 {

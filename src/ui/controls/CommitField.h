@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QLineEdit>
 #include <functional>
+
+class QVariantAnimation;
 
 namespace zelvane {
 
@@ -26,11 +29,21 @@ public:
     void setOnCommit(Callback onCommit) { m_onCommit = std::move(onCommit); }
     void setOnSubmit(Callback onSubmit) { m_onSubmit = std::move(onSubmit); }
 
+    // The border colour now: faint at rest, accent while focused, eased
+    // between the two over 0.15 s.
+    QColor borderColor() const;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void animateFocus(bool focused);
+
+    QVariantAnimation* m_focusAnimation;
+    double m_focusProgress = 0;
     QString m_value;
     Callback m_onCommit;
     Callback m_onSubmit;
