@@ -191,3 +191,20 @@ TEST_F(OpenDocumentTest, AFailedSaveKeepsTheDocumentAndRaisesTheSaveAlert)
     EXPECT_EQ(model.alert()->title, QStringLiteral("Save Error"));
     EXPECT_EQ(model.controller().document(), edited);
 }
+
+TEST_F(OpenDocumentTest, SavingRecordsDocumentFilesButNotPictures)
+{
+    AppModel model(false, false);
+    EXPECT_TRUE(model.saveDocument(QUrl::fromLocalFile(files.filePath(QStringLiteral("page.png")))));
+    EXPECT_TRUE(model.recentURLs().isEmpty());
+    ASSERT_TRUE(QDir(files.path()).mkdir(QStringLiteral("sub")));
+    const QString svg = files.filePath(QStringLiteral("sub/../drawing.svg"));
+    EXPECT_TRUE(model.saveDocument(QUrl::fromLocalFile(svg), ExportFormat::svg));
+    ASSERT_EQ(model.recentURLs().size(), 1);
+    EXPECT_EQ(model.recentURLs().first().toLocalFile(), files.filePath(QStringLiteral("drawing.svg")));
+    EXPECT_FALSE(model.alert());
+
+    EXPECT_FALSE(model.saveDocument(QUrl::fromLocalFile(files.path())));
+    ASSERT_TRUE(model.alert());
+    EXPECT_EQ(model.alert()->title, QStringLiteral("Save Error"));
+}

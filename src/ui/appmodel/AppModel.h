@@ -161,6 +161,11 @@ public:
     // failed save (whose alert then waits in alert()).
     bool confirmReplacingDocument();
 
+    // Saves the document through the controller. A failure becomes the
+    // "Save Error" alert (false); a PDF or SVG written is recorded as a
+    // recent file. Flashing the success is the caller's.
+    bool saveDocument(const QUrl& url, const std::optional<ExportFormat>& format = std::nullopt);
+
     // Moves the view to a zoom and pan.
     void animateViewport(double zoom, const QSizeF& pan, double durationSeconds);
 

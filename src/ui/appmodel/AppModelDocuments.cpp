@@ -62,16 +62,8 @@ bool AppModel::saveBeforeReplacing()
 {
     const std::optional<QUrl> fileURL = m_controller->document().fileURL;
     if (fileURL && fileURL->isLocalFile()) {
-        try {
-            m_controller->saveFile(*fileURL);
-        } catch (const CodecError& error) {
-            setAlert(AlertItem::make(saveFailureTitle(), error.message()));
+        if (!saveDocument(*fileURL))
             return false;
-        } catch (const std::exception& error) {
-            setAlert(AlertItem::make(saveFailureTitle(), QString::fromLocal8Bit(error.what())));
-            return false;
-        }
-        recordRecentURL(*fileURL);
         const QString name = QFileInfo(fileURL->toLocalFile()).fileName();
         flash(L("Enregistré dans ", "Saved to ") + name);
         return true;
@@ -79,6 +71,25 @@ bool AppModel::saveBeforeReplacing()
     // Without a file of its own the document needs a place chosen by the
     // user; nothing is replaced when none is chosen.
     return m_saveAsHandler && m_saveAsHandler() && !m_controller->hasUnsavedChanges();
+}
+
+bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& format)
+{
+    try {
+        m_controller->saveFile(url, format);
+    } catch (const CodecError& error) {
+        setAlert(AlertItem::make(saveFailureTitle(), error.message()));
+        return false;
+    } catch (const std::exception& error) {
+        setAlert(AlertItem::make(saveFailureTitle(), QString::fromLocal8Bit(error.what())));
+        return false;
+    }
+    // The controller makes a PDF or SVG file the document's own; a PNG is
+    // only a picture of a page.
+    const std::optional<QUrl>& own = m_controller->document().fileURL;
+    if (own && own->isLocalFile() && QFileInfo(own->toLocalFile()) == QFileInfo(url.toLocalFile()))
+        recordRecentURL(url);
+    return true;
 }
 
 void AppModel::animateViewport(double zoom, const QSizeF& pan, double durationSeconds)

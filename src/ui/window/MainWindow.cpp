@@ -1,6 +1,5 @@
 #include "window/MainWindow.h"
 
-#include "CodecError.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "theme/Theme.h"
@@ -120,13 +119,8 @@ bool MainWindow::saveAs()
     if (path.isEmpty())
         return false;
     const ExportFormat format = filter == pdfFilter ? ExportFormat::pdf : ExportFormat::svg;
-    try {
-        m_model.controller().saveFile(path, format);
-    } catch (const CodecError& error) {
-        m_model.setAlert(AlertItem::make(L("Erreur d'enregistrement", "Save Error"), error.message()));
+    if (!m_model.saveDocument(QUrl::fromLocalFile(path), format))
         return false;
-    }
-    m_model.recordRecentURL(QUrl::fromLocalFile(path));
     m_model.flash(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
     return true;
 }
