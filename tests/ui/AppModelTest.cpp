@@ -3,6 +3,7 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "UiTestSupport.h"
+#include "remote/RemoteControl.h"
 #include "update/OsselUpdater.h"
 
 #include <QElapsedTimer>
@@ -159,4 +160,21 @@ TEST_F(AppModelTest, AFailedOpenRaisesAFreshAlertAndKeepsTheDocument)
     EXPECT_TRUE(model.alert());
     model.dismissAlert(model.alert()->id);
     EXPECT_FALSE(model.alert());
+}
+
+TEST_F(AppModelTest, WithServicesTheServersTheKeyMonitorAndTheAutomaticCheckAreOn)
+{
+    // Ports the system picks, so parallel runs never collide.
+    qputenv("ZELVANE_API_PORT", "0");
+    qputenv("ZELVANE_OSC_IN_PORT", "0");
+    {
+        AppModel model(true, false);
+        ASSERT_NE(model.remoteControl(), nullptr);
+        EXPECT_EQ(model.controller().remoteServices(), model.remoteControl());
+        EXPECT_NE(model.remoteControl()->httpPort(), 0);
+        EXPECT_TRUE(model.hasKeyboardShortcutMonitor());
+        EXPECT_TRUE(model.updater().autoCheckAllowed());
+    }
+    qunsetenv("ZELVANE_API_PORT");
+    qunsetenv("ZELVANE_OSC_IN_PORT");
 }

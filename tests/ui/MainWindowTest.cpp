@@ -12,6 +12,7 @@
 
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -90,6 +91,21 @@ TEST_F(MainWindowTest, ALanguageChangeRebuildsTheContentInTheNewLanguage)
     EXPECT_TRUE(before.isNull());
     EXPECT_TRUE(window->content()->isVisible());
     EXPECT_EQ(canvasWidth(), window->width() - 542);
+}
+
+TEST_F(MainWindowTest, ALanguageChangeRebuildsAnOpenSheet)
+{
+    model->setShowAbout(true);
+    QDialog* sheet = window->sheets().dialog(4);
+    ASSERT_NE(sheet, nullptr);
+    QPointer<QWidget> before = sheet->layout()->itemAt(0)->widget();
+    model->setLanguage(AppLanguage::fr);
+    EXPECT_EQ(window->sheets().dialog(4), sheet);
+    ASSERT_EQ(sheet->layout()->count(), 1);
+    EXPECT_NE(sheet->layout()->itemAt(0)->widget(), before.data());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(before.isNull());
+    EXPECT_TRUE(model->showAbout());
 }
 
 TEST_F(MainWindowTest, TheStatusBarShowsTheFlashOverTheStatusLine)
