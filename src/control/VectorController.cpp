@@ -9,6 +9,7 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
     : QObject(parent),
       m_environment(environment ? std::move(environment) : std::make_shared<ControllerEnvironment>()),
       m_document(blankDocument(PageFormatPreset::a4Portrait)),
+      m_savedDocument(m_document),
       m_persistEnabled(persistEnabled),
       m_servicesEnabled(startServices)
 {

@@ -233,6 +233,10 @@ public:
     void saveFile(const QString& path, const std::optional<ExportFormat>& format = std::nullopt);
     // One blank page of the preset's size; clears the history.
     void createNewDocument(PageFormatPreset preset);
+    // True when the document differs from what it was when it was opened,
+    // created or last saved as PDF or SVG (undoing back to it counts as no
+    // change).
+    bool hasUnsavedChanges() const;
 
     // ---- Signature and stamp libraries ---------------------------------------
 
@@ -342,6 +346,8 @@ private:
 
     std::shared_ptr<ControllerEnvironment> m_environment;
     VectorDocument m_document;
+    // The document as it was last opened, created or saved.
+    VectorDocument m_savedDocument;
     VectorDocumentHistory m_history{kHistoryDepth};
     qsizetype m_currentPageIndex = 0;
     QSet<QUuid> m_selection;

@@ -64,6 +64,8 @@ void VectorController::replaceDocument(VectorDocument document)
     cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     m_currentPageIndex = 0;
+    // Known before anyone hears of the new document.
+    m_savedDocument = document;
     storeDocument(std::move(document), PageIndexFix::none, true);
     m_history.clear();
     emit historyChanged();
@@ -206,6 +208,15 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
                        QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
 }
 
+bool VectorController::hasUnsavedChanges() const
+{
+    // The revision counts edits, not content: an undo back to the saved
+    // state is no change.
+    VectorDocument saved = m_savedDocument;
+    saved.revision = m_document.revision;
+    return !(saved == m_document);
+}
+
 void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat format)
 {
     // A gesture running across a save keeps the file in its start document,
@@ -217,6 +228,7 @@ void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat for
     VectorDocument saved = m_document;
     saved.fileURL = url;
     saved.sourceFormat = format;
+    m_savedDocument = saved;
     storeDocument(std::move(saved), PageIndexFix::none);
 }
 

@@ -481,3 +481,34 @@ TEST_F(VectorControllerFilesTest, ExportFormatsReadOnlyTheirExactNames)
     EXPECT_FALSE(fromRawValue<ExportFormat>(u"PNG").has_value());
     EXPECT_FALSE(fromRawValue<ExportFormat>(u"jpeg").has_value());
 }
+
+TEST_F(VectorControllerFilesTest, EditsAreUnsavedUntilSavedAndUndoingBackIsNoChange)
+{
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->addTextBlock(QStringLiteral("draft"));
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->undo();
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->redo();
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+
+    // A PNG export saves nothing of the document; SVG does.
+    controller->saveFile(scratchPath(QStringLiteral("page.png")));
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->saveFile(scratchPath(QStringLiteral("doc.svg")));
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->setCurrentPageIndex(0);
+    controller->setSelection({});
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->createNewDocument(PageFormatPreset::letter);
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+
+    // An opened file starts unchanged.
+    controller->addTextBlock(QStringLiteral("draft"));
+    writeFile(scratchPath(QStringLiteral("one.pdf")), onePagePDF());
+    controller->openFile(scratchPath(QStringLiteral("one.pdf")));
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+}
