@@ -258,7 +258,7 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
     }
     const QUrl url = QUrl::fromLocalFile(expandTildeInPath(*output));
     // A remote client may write documents, not replace other kinds of files.
-    if (const QString refusal = remoteExportRefusal(url.toLocalFile()); !refusal.isEmpty()) {
+    if (const QString refusal = remoteExportRefusal(url.toLocalFile(), format); !refusal.isEmpty()) {
         return HttpReply::error(refusal);
     }
     try {
