@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <mutex>
+#include <thread>
 
 namespace zelvane {
 namespace {
@@ -107,6 +108,29 @@ TEST_F(OSCUDPServerTest, HandsEachMessageToTheMainThreadInOrder)
               (QList<Message>{plain("/zelvane/page", {Value::int32(3)}), plain("/zelvane/page/next"), plain("/zelvane/undo")}));
     for (QThread* thread : received.threads)
         EXPECT_EQ(thread, QThread::currentThread());
+}
+
+TEST_F(OSCUDPServerTest, AFloodIsBoundedAndCounted)
+{
+    OSCUDPServer server(0, &context, received.handler());
+    ASSERT_TRUE(server.start());
+    // The main thread looks at no event while the datagrams arrive, as when
+    // it is busy; the receiver keeps a bounded queue and drops the rest.
+    // (The system may drop datagrams of its own too, which only adds to the
+    // ones that never arrive.)
+    constexpr int kSent = 3000;
+    const QByteArray sign = OSCCodec::encode(plain("/zelvane/sign", {Value::string(QStringLiteral("Flood"))}));
+    for (int i = 0; i < kSent; ++i)
+        ASSERT_TRUE(sendDatagram(server.port(), sign));
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (server.droppedMessages() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_GT(server.droppedMessages(), 0u);
+    ASSERT_TRUE(processEventsUntil([&] { return received.count() > 0; }));
+    for (int i = 0; i < 10; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_LE(received.count(), OSCMessageQueue::kCapacity + 64);  // what came in while draining
+    EXPECT_LE(received.count() + qsizetype(server.droppedMessages()), kSent);
 }
 
 TEST_F(OSCUDPServerTest, WithoutAContextTheHandlerRunsOnTheReceiveThread)
