@@ -314,7 +314,8 @@ TEST(SVGHostileFiles, AnElementWithTooManyAttributesIsRefusedAtOnce)
 TEST(SVGHostileFiles, AFileOverTheSizeLimitIsRefused)
 {
     const ScopedLanguage english(AppLanguage::en);
-    QByteArray huge = "<svg xmlns=\"http://www.w3.org/2000/svg\">";
-    huge += QByteArray(SVGCodec::kMaxSVGBytes, ' ') + "</svg>";
+    QByteArray huge;
+    huge.reserve(SVGCodec::kMaxSVGBytes + 64);
+    huge.append("<svg xmlns=\"http://www.w3.org/2000/svg\">").append(SVGCodec::kMaxSVGBytes, ' ').append("</svg>");
     EXPECT_TRUE(refusedAsTooLarge([&] { importBytes(huge); }));
 }
