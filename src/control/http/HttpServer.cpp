@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <deque>
 #include <list>
+#include <vector>
 
 namespace zelvane {
 
@@ -58,10 +60,10 @@ struct HttpServer::Exchange {
     }
 };
 
-// One accepted connection and the thread that serves it.
+// One accepted connection, served by one worker thread.
 struct HttpServer::Connection {
-    // Closed by its own thread, under the listener's mutex, so that the
-    // accept thread never shuts down a descriptor number used again.
+    // Closed by its worker, under the listener's mutex, so that the accept
+    // thread never shuts down a descriptor number used again.
     int fd = -1;
     Clock::time_point opened;
     // Still receiving its request; such a connection may be dropped to make
@@ -69,11 +71,11 @@ struct HttpServer::Connection {
     bool reading = true;
     bool finished = false;
     std::atomic<bool> evicted{false};
-    std::thread thread;
 };
 
-// One listening socket, the thread that accepts on it and the threads of
-// its connections.
+// One listening socket, the thread that accepts on it and the worker
+// threads that serve its connections. Workers stay for the listener's life
+// and wait for the next connection, so that none is started per request.
 struct HttpServer::Listener {
     std::shared_ptr<Shared> shared;
     UniqueFd socket;
@@ -83,6 +85,11 @@ struct HttpServer::Listener {
     std::mutex mutex;
     bool stopping = false;
     std::list<std::shared_ptr<Connection>> connections;
+    // Accepted connections no worker has taken yet.
+    std::deque<std::shared_ptr<Connection>> waiting;
+    std::condition_variable connectionWaiting;
+    std::vector<std::thread> workers;
+    qsizetype idleWorkers = 0;
     // One complete request at a time goes to the handler.
     bool handing = false;
     std::condition_variable handedOver;
@@ -309,38 +316,35 @@ void HttpServer::serve(const std::shared_ptr<Listener>& listener)
         listener->running = false;
         break;
     }
-    // Every connection thread sees the raised signal (or the accept error
-    // below) and ends; they are joined before the listener goes.
+    // Every worker sees the raised signal (or the stop below) and ends; they
+    // are joined before the listener goes.
     listener->wake.raise();
-    std::list<std::shared_ptr<Connection>> connections;
+    std::vector<std::thread> workers;
     {
         const std::lock_guard lock(listener->mutex);
         listener->stopping = true;
-        connections.swap(listener->connections);
+        workers.swap(listener->workers);
     }
     listener->handedOver.notify_all();
-    for (const std::shared_ptr<Connection>& connection : connections) {
-        if (connection->thread.joinable())
-            connection->thread.join();
+    listener->connectionWaiting.notify_all();
+    for (std::thread& worker : workers)
+        worker.join();
+    // Connections no worker took are closed unanswered.
+    const std::lock_guard lock(listener->mutex);
+    for (const std::shared_ptr<Connection>& connection : listener->connections) {
+        if (connection->fd >= 0)
+            ::close(connection->fd);
+        connection->fd = -1;
     }
+    listener->connections.clear();
+    listener->waiting.clear();
 }
 
 void HttpServer::admit(const std::shared_ptr<Listener>& listener, int fd)
 {
     UniqueFd accepted(fd);
-    std::list<std::shared_ptr<Connection>> ended;
     const std::unique_lock lock(listener->mutex);
-    // Threads that have ended are joined here, which takes no time.
-    for (auto it = listener->connections.begin(); it != listener->connections.end();) {
-        if ((*it)->finished) {
-            ended.push_back(std::move(*it));
-            it = listener->connections.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    for (const std::shared_ptr<Connection>& connection : ended)
-        connection->thread.join();
+    listener->connections.remove_if([](const std::shared_ptr<Connection>& connection) { return connection->finished; });
 
     qsizetype open = 0;
     std::shared_ptr<Connection> oldestReading;
@@ -366,30 +370,50 @@ void HttpServer::admit(const std::shared_ptr<Listener>& listener, int fd)
             return;
         }
         // The connection that has been reading the longest makes room; its
-        // thread wakes on the shut-down socket and ends unanswered.
+        // worker wakes on the shut-down socket and lets it go unanswered.
         oldestReading->evicted = true;
         ::shutdown(oldestReading->fd, SHUT_RDWR);
     }
 
-    auto connection = std::make_shared<Connection>();
-    connection->fd = accepted.get();
-    connection->opened = Clock::now();
-    try {
-        connection->thread = std::thread(&HttpServer::serveConnection, listener, connection);
-    } catch (const std::system_error&) {
-        return;  // no thread to serve it: the client is let go
+    // Each waiting connection needs a worker of its own.
+    if (qsizetype(listener->waiting.size()) + 1 > listener->idleWorkers &&
+        qsizetype(listener->workers.size()) < kMaxConnections + 1) {
+        try {
+            listener->workers.emplace_back(&HttpServer::work, listener);
+        } catch (const std::system_error&) {
+            if (listener->workers.empty())
+                return;  // no thread to serve it: the client is let go
+        }
     }
-    accepted.release();
-    listener->connections.push_back(std::move(connection));
+    auto connection = std::make_shared<Connection>();
+    connection->fd = accepted.release();
+    connection->opened = Clock::now();
+    listener->connections.push_back(connection);
+    listener->waiting.push_back(std::move(connection));
+    listener->connectionWaiting.notify_one();
 }
 
-void HttpServer::serveConnection(const std::shared_ptr<Listener>& listener, const std::shared_ptr<Connection>& connection)
+void HttpServer::work(const std::shared_ptr<Listener>& listener)
 {
-    serveRequest(*listener, *connection);
-    const std::lock_guard lock(listener->mutex);
-    ::close(connection->fd);
-    connection->fd = -1;
-    connection->finished = true;
+    ::pthread_setname_np(::pthread_self(), "zelvane-http-c");
+    for (;;) {
+        std::shared_ptr<Connection> connection;
+        {
+            std::unique_lock lock(listener->mutex);
+            ++listener->idleWorkers;
+            listener->connectionWaiting.wait(lock, [&] { return listener->stopping || !listener->waiting.empty(); });
+            --listener->idleWorkers;
+            if (listener->stopping)
+                return;
+            connection = std::move(listener->waiting.front());
+            listener->waiting.pop_front();
+        }
+        serveRequest(*listener, *connection);
+        const std::lock_guard lock(listener->mutex);
+        ::close(connection->fd);
+        connection->fd = -1;
+        connection->finished = true;
+    }
 }
 
 void HttpServer::serveRequest(Listener& listener, Connection& connection)

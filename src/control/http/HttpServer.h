@@ -17,9 +17,9 @@ class QObject;
 namespace zelvane {
 
 // The transport of the local HTTP API: a listening socket on 127.0.0.1, a
-// thread that accepts connections, and one thread per open connection (at
-// most kMaxConnections), so that a client that sends nothing or sends slowly
-// holds up no one else. Each connection carries one request: it is read whole
+// thread that accepts connections, and worker threads that serve one open
+// connection each (at most kMaxConnections connections), so that a client
+// that sends nothing or sends slowly holds up no one else. Each connection carries one request: it is read whole
 // (head within headTimeout, then exactly Content-Length bytes of body within
 // readTimeout), requests a web page could have sent are refused with 403, the
 // rest is handed to the handler, and the reply is written whole with
@@ -97,7 +97,7 @@ private:
     struct Connection;
     static void serve(const std::shared_ptr<Listener>& listener);
     static void admit(const std::shared_ptr<Listener>& listener, int fd);
-    static void serveConnection(const std::shared_ptr<Listener>& listener, const std::shared_ptr<Connection>& connection);
+    static void work(const std::shared_ptr<Listener>& listener);
     static void serveRequest(Listener& listener, Connection& connection);
     static std::optional<HttpReply> answer(Listener& listener, const HttpRequest& request,
                                            Clock::time_point deadline);

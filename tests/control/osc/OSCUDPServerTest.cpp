@@ -231,6 +231,9 @@ TEST_F(OSCUDPServerTest, AReceiveErrorThatEndsTheLoopClearsRunning)
     const int notASocket = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     ASSERT_GE(::dup2(notASocket, server.socketDescriptor()), 0);
     ::close(notASocket);
+    // A receiver already waiting in poll() still waits on the old socket,
+    // which stays bound until then: a datagram wakes it.
+    ASSERT_TRUE(OSCUDPServer::send(plain("/wake"), QStringLiteral("127.0.0.1"), server.port()));
     ASSERT_TRUE(processEventsUntil([&] { return !server.isRunning(); }));
     EXPECT_TRUE(server.lastError().startsWith(QStringLiteral("OSC receive failed"))) << server.lastError().toStdString();
     // A new start binds a fresh socket.
