@@ -2,6 +2,7 @@
 // names the limit; files within the limits open as before.
 
 #include "CodecError.h"
+#include "core/support/TestPDF.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFExport.h"
 #include "pdf/PDFImport.h"
@@ -33,23 +34,6 @@ QByteArray plainStream(const QByteArray& data, const QByteArray& extraKeys = {})
            "\nendstream";
 }
 
-// Objects numbered from 1, in order; object 1 must be the catalog.
-QByteArray pdfOf(const QList<QByteArray>& objects)
-{
-    QByteArray pdf = "%PDF-1.5\n";
-    QList<qsizetype> offsets;
-    for (qsizetype i = 0; i < objects.size(); ++i) {
-        offsets.append(pdf.size());
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (const qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    return pdf + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-           QByteArray::number(xref) + "\n%%EOF\n";
-}
-
 // `pageCount` pages that all draw the content stream (object 3) and the
 // resources given.
 QByteArray pagesSharing(int pageCount, const QByteArray& contentObject, const QByteArray& resources = "<< >>",
@@ -66,7 +50,7 @@ QByteArray pagesSharing(int pageCount, const QByteArray& contentObject, const QB
     for (int i = 0; i < pageCount; ++i)
         objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 3 0 R /Resources " +
                        resources + " >>");
-    return pdfOf(objects);
+    return makeRawTestPDF(objects);
 }
 
 QByteArray spaces(qint64 count)
