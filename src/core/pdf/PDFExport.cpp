@@ -235,6 +235,9 @@ QByteArray exportPDF(const VectorDocument& document)
         QPDFWriter writer(output);
         writer.setOutputMemory();
         writer.setCompressStreams(true);
+        // Streams that are compressed already are copied as they are: an
+        // image whose data inflates far past what it shows is never inflated.
+        writer.setDecodeLevel(qpdf_dl_none);
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
         const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
