@@ -11,7 +11,11 @@
 #include <QFileInfo>
 #include <QImage>
 
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/types.h>
 
 using namespace zelvane;
@@ -445,6 +449,102 @@ TEST_F(VectorControllerFilesTest, AWriteGoesThroughATemporaryFile)
     ControllerFileIO::writeFileAtomically(path, "new");
     EXPECT_EQ(readFile(path), QByteArray("new"));
     EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files), QStringList{QStringLiteral("atomic.svg")});
+}
+
+namespace {
+
+// A full disk of 64 KiB mounted for the test, when the test may mount one.
+class FullDisk {
+public:
+    explicit FullDisk(const QString& folder) : m_folder(folder)
+    {
+        if (::geteuid() != 0)
+            return;
+        m_mounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~FullDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    // Fills what is left with one file.
+    void fill() const
+    {
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// Lowers the largest file this process may write for the life of the object.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VectorControllerFilesTest, AFullDiskKeepsThePreviousFileAndFails)
+{
+    const QString folder = scratchPath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const FullDisk disk(folder);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString path = folder + QStringLiteral("/kept.svg");
+    writeFile(path, "previous");
+    disk.fill();
+    // A small document: the whole write fits in any buffer.
+    EXPECT_THROW(controller->saveFile(path), CodecError);
+    EXPECT_EQ(readFile(path), QByteArray("previous"));
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(QStringLiteral("not enough disk space")))
+        << controller->lastError()->toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("filler"), QStringLiteral("kept.svg")}));
+}
+
+TEST_F(VectorControllerFilesTest, AFailedWriteKeepsThePreviousFileAndFails)
+{
+    const QString path = scratchPath(QStringLiteral("kept.svg"));
+    writeFile(path, "previous");
+    {
+        const FileSizeLimit limit(64);
+        EXPECT_THROW(ControllerFileIO::writeFileAtomically(path, QByteArray(4096, 'n')), CodecError);
+        EXPECT_THROW(controller->saveFile(path), CodecError);
+    }
+    EXPECT_EQ(readFile(path), QByteArray("previous"));
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(QStringLiteral("not enough disk space")));
+    EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("kept.svg")});
+    // Without the limit the same save goes through.
+    controller->saveFile(path);
+    EXPECT_TRUE(readFile(path).contains("<svg"));
 }
 
 // ---- New documents -------------------------------------------------------------------------

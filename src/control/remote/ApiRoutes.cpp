@@ -229,7 +229,7 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
     // (against the editor's working folder) first.
     const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(expandTildeInPath(*output)).absoluteFilePath()));
     // A remote client may write documents, not replace other kinds of files.
-    if (const QString refusal = remoteExportRefusal(url.toLocalFile()); !refusal.isEmpty()) {
+    if (const QString refusal = remoteExportRefusal(url.toLocalFile(), format); !refusal.isEmpty()) {
         return HttpReply::error(refusal);
     }
     try {

@@ -59,7 +59,8 @@ void handleOSCMessage(VectorController& controller, const OSCCodec::Message& mes
     case OSCAddresses::Command::exportFile:
         if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
             // A sender may write documents, not replace other kinds of files.
-            if (!remoteExportRefusal(*path).isEmpty()) {
+            if (const QString refusal = remoteExportRefusal(*path); !refusal.isEmpty()) {
+                controller.setStatusMessage(QStringLiteral("OSC · ") + refusal);
                 return;
             }
             try {

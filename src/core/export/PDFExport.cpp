@@ -3,6 +3,7 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "model/RGBAColor.h"
+#include "pdf/PDFInputLimits.h"
 #include "render/PageRenderer.h"
 
 #include <QBuffer>
@@ -95,6 +96,7 @@ QByteArray drawOverlay(const VectorDocument& document)
 struct SourcePDF {
     std::unique_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
+    PDFWorkTally work;
 };
 
 // The original PDF page as a form XObject of the output, or nothing when its
@@ -119,6 +121,13 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     SourcePDF& source = found->second;
     const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
     if (index >= qint64(source.pages.size())) {
+        return std::nullopt;
+    }
+    try {
+        source.work.checkPage(source.pages[size_t(index)]);
+    } catch (const PDFWorkTally::Exceeded& exceeded) {
+        throw CodecError(QStringLiteral("PDFCodec"), 4, exceeded.message());
+    } catch (const std::exception&) {
         return std::nullopt;
     }
     try {
@@ -226,6 +235,9 @@ QByteArray exportPDF(const VectorDocument& document)
         QPDFWriter writer(output);
         writer.setOutputMemory();
         writer.setCompressStreams(true);
+        // Streams that are compressed already are copied as they are: an
+        // image whose data inflates far past what it shows is never inflated.
+        writer.setDecodeLevel(qpdf_dl_none);
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
         const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();

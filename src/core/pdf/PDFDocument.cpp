@@ -1,5 +1,7 @@
 #include "pdf/PDFDocument.h"
 
+#include "pdf/PDFInputLimits.h"
+
 // GLib uses "signals" as a name, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -136,6 +138,8 @@ struct ReadResult {
     std::vector<PageGeometry> pages;
     QByteArray renderBytes;
     bool passwordProtected = false;
+    // Why a page asks for too much work, when one does.
+    QString tooLarge;
     bool ok = false;
 };
 
@@ -149,10 +153,12 @@ ReadResult readWithQPDF(const QByteArray& bytes)
 
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         result.pages.reserve(pages.size());
+        PDFWorkTally work;
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
                 return result;
+            work.checkPage(page);
             const PageGeometry geometry = geometryOf(page);
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
@@ -174,6 +180,8 @@ ReadResult readWithQPDF(const QByteArray& bytes)
         result.renderBytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
                                         qsizetype(buffer->getSize()));
         result.ok = true;
+    } catch (const PDFWorkTally::Exceeded& exceeded) {
+        result.tooLarge = exceeded.message();
     } catch (const QPDFExc& exception) {
         result.passwordProtected = exception.getErrorCode() == qpdf_e_password;
     } catch (const std::exception&) {
@@ -251,7 +259,7 @@ QByteArray lastCatalogReference(const QByteArray& bytes)
 ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 {
     ReadResult result = readWithQPDF(bytes);
-    if (result.ok || result.passwordProtected)
+    if (result.ok || result.passwordProtected || !result.tooLarge.isEmpty())
         return result;
     const QByteArray catalog = lastCatalogReference(bytes);
     if (catalog.isEmpty())
@@ -284,7 +292,7 @@ PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
 
-std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error)
+std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText)
 {
     const auto fail = [error](OpenError reason) {
         if (error)
@@ -299,6 +307,11 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     ReadResult read = readWithQPDFRepairingTrailer(bytes);
     if (read.passwordProtected)
         return fail(OpenError::passwordProtected);
+    if (!read.tooLarge.isEmpty()) {
+        if (errorText)
+            *errorText = read.tooLarge;
+        return fail(OpenError::tooLarge);
+    }
     if (!read.ok) {
         // Files qpdf cannot make sense of are not drawn, since their boxes
         // and rotation are unknown; poppler is only asked whether a

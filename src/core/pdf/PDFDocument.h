@@ -38,7 +38,8 @@ struct PDFPageText {
 // unrotated. Not thread-safe: use one instance per thread.
 class PDFDocument {
 public:
-    enum class OpenError { none, damaged, passwordProtected };
+    // tooLarge: a page asks for more work than PDFWorkTally allows.
+    enum class OpenError { none, damaged, passwordProtected, tooLarge };
 
     // Renders larger than this many pixels are refused.
     static constexpr qint64 kMaxRenderPixels = 64LL * 1000 * 1000;
@@ -50,7 +51,8 @@ public:
     // Nothing when the bytes are not a PDF that can be read (damaged,
     // truncated beyond repair, without pages, or locked by a password);
     // `error` then says which.
-    static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr);
+    static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr,
+                                             QString* errorText = nullptr);
 
     int pageCount() const;
     // An empty rectangle for an index out of range.

@@ -16,8 +16,12 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     PDFEmbeddedFontRegistry::shared().registerFonts(data);
 
     PDFDocument::OpenError openError = PDFDocument::OpenError::none;
-    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError);
+    QString openErrorText;
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText);
     if (!pdf || pdf->pageCount() < 1) {
+        if (openError == PDFDocument::OpenError::tooLarge) {
+            throw CodecError(QStringLiteral("PDFCodec"), 4, openErrorText);
+        }
         if (openError == PDFDocument::OpenError::passwordProtected) {
             throw CodecError(QStringLiteral("PDFCodec"), 1,
                              L("Ce fichier PDF est protégé par un mot de passe : il ne peut pas être ouvert.",

@@ -338,6 +338,93 @@ TEST_F(HttpServerTest, ClientsAreServedOneAfterAnotherInAcceptOrder)
     EXPECT_EQ(order, (QStringList{QStringLiteral("/first"), QStringLiteral("/second")}));
 }
 
+TEST_F(HttpServerTest, IdleAndSlowClientsDoNotHoldUpOthers)
+{
+    // Limits far beyond the test's patience: only serving clients side by
+    // side lets the last one through.
+    HttpServer::Options options;
+    options.headTimeout = 120s;
+    options.readTimeout = 120s;
+    HttpServer server(&context, recorder(), options);
+    ASSERT_TRUE(server.start(0));
+    const quint16 port = server.port();
+    std::vector<std::unique_ptr<TestClient>> idle;
+    for (int i = 0; i < 40; ++i) {
+        idle.push_back(std::make_unique<TestClient>(port));
+        if (i % 2)
+            ASSERT_TRUE(idle.back()->send("GET /v1/st"));  // a slow sender
+    }
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(roundTrip(port, getRequest("/v1/state", port)).status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_EQ(server.connectionCounts().reading, 40);
+}
+
+TEST_F(HttpServerTest, AnIdleHeadIsDroppedAfterTheHeadTimeout)
+{
+    HttpServer::Options options = quick();
+    options.headTimeout = 300ms;
+    options.readTimeout = 120s;
+    HttpServer server(&context, recorder(), options);
+    ASSERT_TRUE(server.start(0));
+    TestClient idle(server.port());
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(idle.closedWithoutData(60s));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 60s);
+}
+
+TEST_F(HttpServerTest, OpenConnectionsAreBounded)
+{
+    // The handler holds the first request until released, so that every
+    // other connection keeps its whole request waiting for its turn.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    HttpServer::Options options;
+    options.headTimeout = 120s;
+    options.readTimeout = 120s;
+    options.answerTimeout = 120s;
+    HttpServer server(nullptr, [&](const HttpRequest&) {
+        released.wait();
+        return HttpReply();
+    }, options);
+    ASSERT_TRUE(server.start(0));
+    const quint16 port = server.port();
+    const auto countsReach = [&](int open, int reading) {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const HttpServer::ConnectionCounts counts = server.connectionCounts();
+            if (counts.open == open && counts.reading == reading)
+                return true;
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    };
+
+    // At the bound, a new client takes the place of the oldest idle one.
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < HttpServer::kMaxConnections; ++i)
+        clients.push_back(std::make_unique<TestClient>(port));
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, HttpServer::kMaxConnections));
+    TestClient newcomer(port);
+    EXPECT_TRUE(clients.front()->closedWithoutData());
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, HttpServer::kMaxConnections));
+
+    // Once every place holds a whole request, a new client is told at once.
+    clients.erase(clients.begin());
+    ASSERT_TRUE(newcomer.send(getRequest("/v1/state", port)));
+    for (const auto& client : clients)
+        ASSERT_TRUE(client->send(getRequest("/v1/state", port)));
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, 0));
+    const Reply refused = parseReply(TestClient(port).readAll());
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.json().value(QStringLiteral("error")).toString(), QStringLiteral("too many connections"));
+
+    release.set_value();
+    EXPECT_EQ(parseReply(newcomer.readAll()).status, 200);
+    for (const auto& client : clients)
+        EXPECT_EQ(parseReply(client->readAll()).status, 200);
+}
+
 TEST_F(HttpServerTest, StopWakesAServerReadingAnIdleClient)
 {
     HttpServer::Options options;

@@ -204,7 +204,7 @@ TEST_F(ApiRoutesTest, SignPageAndOpenRoutes)
 TEST_F(ApiRoutesTest, ExportRoute)
 {
     EXPECT_EQ(json(call("POST", "/v1/export", {}))["error"].toString(), "missing 'outputPath'");
-    const QString png = scratchPath("page.out");
+    const QString png = scratchPath("page.PNG");
     const QJsonObject exported = json(call("POST", "/v1/export", {{"outputPath", png}, {"format", "PNG"}}));
     ASSERT_TRUE(exported["ok"].toBool()) << exported["error"].toString().toStdString();
     EXPECT_EQ(exported["outputPath"].toString(), png);
@@ -219,6 +219,25 @@ TEST_F(ApiRoutesTest, ExportRoute)
     writeFile(notes, "keep me");
     EXPECT_EQ(call("POST", "/v1/export", {{"outputPath", notes}, {"format", "pdf"}}).status, 400);
     EXPECT_EQ(readFile(notes), QByteArray("keep me"));
+
+    // A new file too must be named after the format written, and the name
+    // checked must be the one written (a NUL would cut it short).
+    for (const auto& [path, format] : {std::pair{scratchPath("authorized_keys"), QString()},
+                                       std::pair{scratchPath("page.out"), QStringLiteral("png")},
+                                       std::pair{scratchPath("doc.svg"), QStringLiteral("pdf")},
+                                       std::pair{scratchPath("keys") + QChar(0) + ".pdf", QString()},
+                                       std::pair{scratchPath("a\nb.pdf"), QString()}}) {
+        QJsonObject args{{"outputPath", path}};
+        if (!format.isEmpty())
+            args["format"] = format;
+        const QJsonObject refused = json(call("POST", "/v1/export", args));
+        EXPECT_FALSE(refused["ok"].toBool()) << path.toStdString();
+        EXPECT_TRUE(refused["error"].toString().startsWith("refusing")) << refused["error"].toString().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("authorized_keys")));
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("keys")));
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("page.out")));
+    EXPECT_TRUE(readFile(svg).contains("<svg"));
 }
 
 TEST_F(ApiRoutesTest, ExportAnswersTheAbsolutePathOfARelativeOne)

@@ -6,6 +6,7 @@
 #include "control/remote/RemoteTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <QFileInfo>
 #include <QtEndian>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -110,6 +111,21 @@ TEST_F(OSCCommandsTest, OpenAndExportFiles)
     send("/zelvane/open", {Value::string(svg)});
     EXPECT_EQ(controller->document().pages.size(), 3);
     EXPECT_FALSE(controller->canUndo());  // a newly opened document
+}
+
+TEST_F(OSCCommandsTest, ExportsOnlyDocumentNamesWithoutControlCharacters)
+{
+    // A signer name may carry line feeds; the file it would go to must still
+    // be a document named as one.
+    send("/zelvane/sign", {Value::string("x\nssh-ed25519 AAAA key\n")});
+    const QString keys = scratchPath("authorized_keys");
+    send("/zelvane/export", {Value::string(keys)});
+    EXPECT_FALSE(QFileInfo::exists(keys));
+    EXPECT_TRUE(controller->statusMessage().contains("refusing")) << controller->statusMessage().toStdString();
+    send("/zelvane/export", {Value::string(scratchPath("a\tb.svg"))});
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("a\tb.svg")));
+    send("/zelvane/export", {Value::string(scratchPath("page.PDF"))});
+    EXPECT_TRUE(readFile(scratchPath("page.PDF")).startsWith("%PDF-"));
 }
 
 TEST_F(OSCCommandsTest, ABundleRunsItsMessagesInOrder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QColor>
 #include <QPointF>
 #include <QRectF>
@@ -60,5 +61,9 @@ QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword
 
 // One page of `width` x `height` points filled entirely with `color`.
 QByteArray makeFilledTestPDF(double width, double height, const QColor& color = Qt::red);
+
+// A PDF of the given object bodies, numbered from 1 in order, with a correct
+// cross-reference table; object 1 must be the catalog.
+QByteArray makeRawTestPDF(const QList<QByteArray>& objects);
 
 }  // namespace zelvane::testing
