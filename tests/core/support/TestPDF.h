@@ -61,4 +61,9 @@ QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword
 // One page of `width` x `height` points filled entirely with `color`.
 QByteArray makeFilledTestPDF(double width, double height, const QColor& color = Qt::red);
 
+// A manual of `pageCount` A4 pages full of text: headings, body lines in a
+// serif face, code lines, coloured notes on tinted boxes and two-column
+// passages. The same bytes for the same count.
+QByteArray makeManualTestPDF(int pageCount);
+
 }  // namespace zelvane::testing
