@@ -143,7 +143,11 @@ private:
 
 int defaultImportWorkers()
 {
-    return std::max(QThread::idealThreadCount(), 1);
+    // Each worker keeps a page raster (8 MB for an A4 page) and a poppler
+    // document of its own: beyond four, memory grows faster than the time
+    // falls, since making the elements stays on one thread.
+    constexpr int kMostWorkers = 4;
+    return std::clamp(QThread::idealThreadCount(), 1, kMostWorkers);
 }
 
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)

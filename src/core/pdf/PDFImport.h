@@ -17,7 +17,7 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 // included; at least one). The document is the same whatever their number.
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers);
-// The number of threads importPDF uses: one per processor.
+// The number of threads importPDF uses: one per processor, at most four.
 int defaultImportWorkers();
 
 }  // namespace zelvane::PDFCodec
