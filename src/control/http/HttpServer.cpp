@@ -397,9 +397,27 @@ std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpReques
             }
         }
     }
-    const std::lock_guard lock(listener.mutex);
-    listener.pending.reset();
+    {
+        const std::lock_guard lock(listener.mutex);
+        listener.pending.reset();
+    }
+    if (reply && reply->later)
+        reply = laterAnswer(listener, *reply->later);
     return reply;
+}
+
+std::optional<HttpReply> HttpServer::laterAnswer(Listener& listener, LaterReply& later)
+{
+    const Clock::time_point deadline = Clock::now() + later.limit();
+    for (;;) {
+        // Short waits, so that stopping the server is noticed soon.
+        if (std::optional<HttpReply> reply = later.waitFor(std::chrono::milliseconds(50)))
+            return reply;
+        if (listener.wake.isRaised())
+            return std::nullopt;
+        if (Clock::now() >= deadline)
+            return HttpReply::error(QStringLiteral("timeout"), 503);
+    }
 }
 
 }  // namespace zelvane

@@ -29,7 +29,8 @@ namespace zelvane {
 // answer at most `answerTimeout`: past that the client gets 503
 // {"ok":false,"error":"timeout"}, and a request the handler has not started
 // yet is not run at all. Without a context the handler runs on the server's
-// own thread. An exception from the handler becomes a 500 reply.
+// own thread. An exception from the handler becomes a 500 reply. A reply
+// with a LaterReply is answered when that is given, within its own limit.
 class HttpServer {
 public:
     using Handler = std::function<HttpReply(const HttpRequest&)>;
@@ -79,6 +80,7 @@ private:
     static void serve(const std::shared_ptr<Listener>& listener);
     static void serveConnection(Listener& listener, int fd);
     static std::optional<HttpReply> answer(Listener& listener, const HttpRequest& request);
+    static std::optional<HttpReply> laterAnswer(Listener& listener, LaterReply& later);
     void stopLocked();
 
     const std::shared_ptr<Shared> m_shared;
