@@ -345,6 +345,10 @@ void HttpServer::serveConnection(Listener& listener, int fd)
 std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpRequest& request)
 {
     const Shared& shared = *listener.shared;
+    if (shared.options.quickAnswer) {
+        if (std::optional<HttpReply> quick = shared.options.quickAnswer(request))
+            return quick;
+    }
     if (!shared.context)
         return callHandler(*shared.handler, request);
 

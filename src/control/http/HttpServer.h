@@ -44,6 +44,9 @@ public:
         // How long a client may take to read its whole reply.
         std::chrono::milliseconds writeTimeout{10000};
         HttpLimits limits;
+        // Asked first, on the server's own thread: a reply it gives is sent
+        // without waiting for the handler's thread.
+        std::function<std::optional<HttpReply>(const HttpRequest&)> quickAnswer;
     };
 
     // `context` must outlive the running server.

@@ -1,5 +1,7 @@
 #include "remote/ApiRoutes.h"
 
+#include "remote/StateReplyCache.h"
+
 #include "AppVersion.h"
 #include "CodecError.h"
 #include "ExportFormat.h"
@@ -61,7 +63,7 @@ HttpReply stateReply(const VectorController& controller, const ApiContext& conte
 {
     const VectorDocument& document = controller.document();
     const VectorController::DocumentCounts counts = controller.documentCounts();
-    return HttpReply::json({
+    HttpReply reply = HttpReply::json({
         {"app", "Zelvane"},
         {"version", AppVersion::current().version},
         {"title", document.title},
@@ -78,6 +80,9 @@ HttpReply stateReply(const VectorController& controller, const ApiContext& conte
         {"apiPort", context.apiPort},
         {"statusMessage", controller.statusMessage()},
     });
+    if (context.stateCache)
+        context.stateCache->store(reply);
+    return reply;
 }
 
 HttpReply pagesReply(const VectorController& controller)
