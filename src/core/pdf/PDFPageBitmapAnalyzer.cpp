@@ -237,8 +237,15 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     for (int py = minPY; py <= maxPY; ++py) {
         const QRgb* line = row(py);
         int count = 0;
+        // Runs of equal pixels (paper, mostly) are judged once.
+        QRgb last = line[minPX];
+        bool lastIsInk = distance(onPaper(last)) >= 22;
         for (int px = minPX; px <= maxPX; ++px) {
-            if (distance(onPaper(line[px])) >= 22) {
+            if (line[px] != last) {
+                last = line[px];
+                lastIsInk = distance(onPaper(last)) >= 22;
+            }
+            if (lastIsInk) {
                 ++count;
             }
         }
@@ -343,6 +350,9 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     std::vector<InkSample> inkSamples;
     for (int py = chosen.startPY; py <= chosen.endPY; ++py) {
         const QRgb* line = row(py);
+        QRgb last = line[minPX];
+        Pixel lastPixel = onPaper(last);
+        int lastDistance = distance(lastPixel);
         int run = 0;
         const auto closeRun = [&] {
             if (run >= 1) {
@@ -351,8 +361,13 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             run = 0;
         };
         for (int px = minPX; px <= maxPX; ++px) {
-            const Pixel p = onPaper(line[px]);
-            const int dist = distance(p);
+            if (line[px] != last) {
+                last = line[px];
+                lastPixel = onPaper(last);
+                lastDistance = distance(lastPixel);
+            }
+            const Pixel& p = lastPixel;
+            const int dist = lastDistance;
             if (dist < 22) {
                 closeRun();
                 continue;
