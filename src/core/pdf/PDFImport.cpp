@@ -21,6 +21,11 @@ namespace zelvane::PDFCodec {
 
 namespace {
 
+CodecError invalidPDFError()
+{
+    return CodecError(QStringLiteral("PDFCodec"), 1, L("Fichier PDF invalide ou vide.", "Invalid or empty PDF file."));
+}
+
 // One PDF page measured: its size, text and the print under its lines.
 struct MeasuredPage {
     bool present = false;  // false for a page without a box
@@ -112,9 +117,7 @@ private:
             result.done = true;
             result.failure = failure;
             if (!own && !failure) {
-                result.failure = std::make_exception_ptr(
-                    CodecError(QStringLiteral("PDFCodec"), 1,
-                               L("Fichier PDF invalide ou vide.", "Invalid or empty PDF file.")));
+                result.failure = std::make_exception_ptr(invalidPDFError());
             }
             if (!result.failure) {
                 try {
@@ -169,7 +172,7 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
                              L("Ce fichier PDF est protégé par un mot de passe : il ne peut pas être ouvert.",
                                "This PDF file is password-protected and cannot be opened."));
         }
-        throw CodecError(QStringLiteral("PDFCodec"), 1, L("Fichier PDF invalide ou vide.", "Invalid or empty PDF file."));
+        throw invalidPDFError();
     }
 
     // Measuring a page (drawing and reading its pixels) is most of the
