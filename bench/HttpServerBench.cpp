@@ -19,6 +19,7 @@
 #include "http/HttpServer.h"
 #include "operations/VectorOperations.h"
 #include "remote/ApiRoutes.h"
+#include "remote/StateReplyCache.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -241,8 +242,9 @@ int main(int argc, char** argv)
                 serverRate, referenceRate, serverRate / referenceRate);
 
     // The API itself, on a 200-page document of 50 text lines a page: GET
-    // /v1/state and POST /v1/text (which records an undo snapshot and edits
-    // a line through the controller), answered on the main thread.
+    // /v1/state (kept between changes for the server's own thread) and POST
+    // /v1/text (which records an undo snapshot and edits a line through the
+    // controller), answered on the main thread.
     QTemporaryDir libraries;  // the controller's signature and stamp folders
     qputenv("XDG_DATA_HOME", libraries.path().toUtf8());
     VectorController controller(false, false);
@@ -260,7 +262,15 @@ int main(int argc, char** argv)
         }
         controller.setDocument(document);
     }
-    HttpServer api(&context, [&](const HttpRequest& routed) { return dispatchHTTPRequest(controller, routed, {}); });
+    // Set up as the editor's remote control sets it up.
+    StateReplyCache stateCache(controller);
+    HttpServer::Options apiOptions;
+    apiOptions.quickAnswer = [&](const HttpRequest& routed) { return stateCache.lookup(routed); };
+    ApiContext apiContext;
+    apiContext.stateCache = &stateCache;
+    HttpServer api(
+        &context, [&](const HttpRequest& routed) { return dispatchHTTPRequest(controller, routed, apiContext); },
+        apiOptions);
     if (!api.start(0)) {
         std::fprintf(stderr, "cannot start the API server: %s\n", qPrintable(api.lastError()));
         return 1;

@@ -1,5 +1,7 @@
 #include "VectorController.h"
 
+#include <QThread>
+
 #include "Localization.h"
 
 namespace zelvane {
@@ -25,9 +27,24 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
 VectorController::~VectorController()
 {
     stopRemoteServices();
+    // What a background open delivers after this is dropped with the object.
+    for (QThread* thread : std::as_const(m_openThreads)) {
+        thread->wait();
+        delete thread;
+    }
 }
 
 // ---- State -------------------------------------------------------------------
+
+VectorController::DocumentCounts VectorController::documentCounts() const
+{
+    if (!m_countsCache || m_countsCache->first != m_contentRevision) {
+        m_countsCache = {m_contentRevision,
+                         {m_document.totalElementsCount(), m_document.pdfTextElementCount(),
+                          m_document.modifiedPDFTextCount(), m_document.signatureCount()}};
+    }
+    return m_countsCache->second;
+}
 
 void VectorController::setDocument(const VectorDocument& document)
 {

@@ -9,6 +9,8 @@
 #include "model/VectorDocument.h"
 #include "model/VectorDocumentHistory.h"
 
+#include "CodecError.h"
+
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -19,6 +21,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QThread;
 
 namespace zelvane {
 
@@ -61,6 +65,15 @@ public:
     // an index outside the pages. Stays put while the page is untouched,
     // even when other pages change or the page moves.
     quint64 pageRevision(qsizetype index) const;
+
+    // The document's element counts, counted once per content revision.
+    struct DocumentCounts {
+        qint64 elements = 0;
+        qint64 pdfTexts = 0;
+        qint64 modifiedPDFTexts = 0;
+        qint64 signatures = 0;
+    };
+    DocumentCounts documentCounts() const;
 
     const VectorDocumentHistory& history() const { return m_history; }
     bool canUndo() const { return m_history.canUndo(); }
@@ -225,6 +238,18 @@ public:
     // Only regular files up to ControllerFileIO::kMaxReadBytes are read.
     void openFile(const QUrl& url);
     void openFile(const QString& path);
+    // Opens like openFile, but reads and imports the file on a worker thread
+    // while the event loop keeps running; the document is put in place on the
+    // controller's thread when the import has ended, and edits made meanwhile
+    // apply to the document open until then. `done` then runs on the
+    // controller's thread with the failure, if any (also put in lastError and
+    // the status line, as openFile does). Of overlapping opens, one ending
+    // after a later-started one was put in place is dropped (`done` runs
+    // without a failure).
+    void openFileInBackground(const QString& path,
+                              std::function<void(const std::optional<CodecError>&)> done = {});
+    // An open started by openFileInBackground has not ended yet.
+    bool isOpening() const { return m_runningOpens > 0; }
     // Without a format: ".pdf" gives PDF, ".png" PNG and anything else SVG,
     // except that saving a PDF document over its own file writes PDF.
     // PDF and SVG saves record the file and format in the document; PNG
@@ -334,6 +359,10 @@ private:
     bool isPageIndex(qsizetype index) const { return index >= 0 && index < m_document.pages.size(); }
 
     void openFileAtPath(const QString& path);
+    // Reads and imports a file; any thread. Throws CodecError.
+    static VectorDocument readDocumentFile(const QString& path);
+    // Puts an opened document in place with its status message.
+    void putOpenedDocument(VectorDocument opened, const QString& fileName);
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
     ExportFormat formatForSave(const QString& path, const std::optional<ExportFormat>& format) const;
 
@@ -373,6 +402,12 @@ private:
     std::optional<Gesture> m_gesture;
     quint64 m_nextGestureID = 1;
     quint64 m_contentRevision = 1;
+    mutable std::optional<std::pair<quint64, DocumentCounts>> m_countsCache;
+    // Background opens still running, and the order of the last one put in place.
+    QList<QThread*> m_openThreads;
+    int m_runningOpens = 0;
+    quint64 m_openedSerial = 0;
+    quint64 m_nextOpenSerial = 1;
     // One per page of m_document, in the same order.
     QList<quint64> m_pageRevisions;
 };

@@ -1,6 +1,7 @@
 #include "ControllerTestSupport.h"
 
 #include "ControllerFileIO.h"
+#include "control/remote/RemoteTestSupport.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
 #include "export/SVGExport.h"
@@ -9,7 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QImage>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/mount.h>
@@ -181,6 +184,102 @@ TEST_F(VectorControllerFilesTest, AFailedOpenKeepsEverythingAndSaysWhy)
     EXPECT_EQ(*controller->lastError(), QStringLiteral("Impossible de lire « absent.svg » : fichier introuvable."));
     EXPECT_EQ(controller->statusMessage(),
               QStringLiteral("Ouverture impossible : Impossible de lire « absent.svg » : fichier introuvable."));
+}
+
+// ---- Opening in the background ---------------------------------------------------------
+
+namespace {
+
+// Runs the event loop until the background open reports; its failure, if any.
+std::optional<CodecError> waitForOpen(VectorController& controller, const QString& path)
+{
+    std::optional<std::optional<CodecError>> outcome;
+    QEventLoop loop;
+    controller.openFileInBackground(path, [&](const std::optional<CodecError>& failure) {
+        outcome = failure;
+        loop.quit();
+    });
+    EXPECT_TRUE(controller.isOpening());
+    QTimer::singleShot(std::chrono::minutes(2), &loop, &QEventLoop::quit);
+    if (!outcome)
+        loop.exec();
+    EXPECT_TRUE(outcome.has_value()) << "the open never ended";
+    return outcome.value_or(std::nullopt);
+}
+
+}  // namespace
+
+TEST_F(VectorControllerFilesTest, ABackgroundOpenKeepsTheEventLoopRunning)
+{
+    const QString path = scratchPath(QStringLiteral("manual.pdf"));
+    writeFile(path, makeManualTestPDF(30));
+    editSomething();
+
+    // A timer on this thread: the longest gap between its ticks is the
+    // longest the event loop stalled while the file opened.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        ++ticks;
+    });
+    timer.start();
+    last = clock.elapsed();
+    const std::optional<CodecError> failure = waitForOpen(*controller, path);
+    timer.stop();
+
+    EXPECT_FALSE(failure.has_value());
+    EXPECT_LT(longest, 100) << "the event loop stalled";
+    EXPECT_GT(ticks, 3);
+    const VectorDocument& document = controller->document();
+    ASSERT_EQ(document.pages.size(), 30);
+    EXPECT_EQ(document.title, QStringLiteral("manual"));
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Opened: manual.pdf (30 pages, %1 elements)").arg(document.totalElementsCount()));
+    EXPECT_FALSE(controller->canUndo());
+    EXPECT_FALSE(controller->isOpening());
+}
+
+TEST_F(VectorControllerFilesTest, ABackgroundOpenThatFailsKeepsTheDocument)
+{
+    const VectorDocument before = editSomething();
+    const std::optional<CodecError> failure = waitForOpen(*controller, scratchPath(QStringLiteral("absent.pdf")));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(controller->document(), before);
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(failure->message()));
+    EXPECT_TRUE(controller->canUndo());
+}
+
+TEST_F(VectorControllerFilesTest, OfOverlappingOpensTheOneStartedLastStays)
+{
+    const QString large = scratchPath(QStringLiteral("large.pdf"));
+    writeFile(large, makeManualTestPDF(12));
+    const QString small = scratchPath(QStringLiteral("small.pdf"));
+    writeFile(small, threePagePDF());
+    controller->openFileInBackground(large);
+    EXPECT_FALSE(waitForOpen(*controller, small).has_value());
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return !controller->isOpening(); }));
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+    EXPECT_EQ(controller->document().pages.size(), 3);
+}
+
+TEST_F(VectorControllerFilesTest, AControllerGoneDuringAnOpenWaitsForItQuietly)
+{
+    const QString path = scratchPath(QStringLiteral("manual.pdf"));
+    writeFile(path, makeManualTestPDF(8));
+    bool reported = false;
+    controller->openFileInBackground(path, [&](const std::optional<CodecError>&) { reported = true; });
+    controller.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(reported);
 }
 
 TEST_F(VectorControllerFilesTest, APipeIsRefusedWithoutWaiting)

@@ -497,6 +497,20 @@ void HttpServer::serveRequest(Listener& listener, Connection& connection)
 std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpRequest& request, Clock::time_point deadline)
 {
     const Shared& shared = *listener.shared;
+    if (shared.options.quickAnswer) {
+        if (std::optional<HttpReply> quick = shared.options.quickAnswer(request))
+            return quick;
+    }
+    std::optional<HttpReply> reply = handOver(listener, request, deadline);
+    // The wait for a later answer holds no place in the line to the handler.
+    if (reply && reply->later)
+        reply = laterAnswer(listener, *reply->later);
+    return reply;
+}
+
+std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequest& request, Clock::time_point deadline)
+{
+    const Shared& shared = *listener.shared;
     auto exchange = std::make_shared<Exchange>();
     {
         std::unique_lock lock(listener.mutex);
@@ -567,6 +581,20 @@ std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpReques
         }
     }
     return reply;
+}
+
+std::optional<HttpReply> HttpServer::laterAnswer(Listener& listener, LaterReply& later)
+{
+    const Clock::time_point deadline = Clock::now() + later.limit();
+    for (;;) {
+        // Short waits, so that stopping the server is noticed soon.
+        if (std::optional<HttpReply> reply = later.waitFor(std::chrono::milliseconds(50)))
+            return reply;
+        if (listener.wake.isRaised())
+            return std::nullopt;
+        if (Clock::now() >= deadline)
+            return HttpReply::error(QStringLiteral("timeout"), 503);
+    }
 }
 
 }  // namespace zelvane

@@ -38,6 +38,8 @@ namespace zelvane {
 // and a request the handler has not started yet is not run at all. Without a
 // context the handler runs on the connection's own thread. An exception
 // from the handler becomes a 500 reply.
+// A reply with a LaterReply is answered when that is given, within its own
+// limit, without holding up the requests behind it.
 class HttpServer {
 public:
     using Clock = std::chrono::steady_clock;
@@ -54,6 +56,9 @@ public:
         // How long a client may take to read its whole reply.
         std::chrono::milliseconds writeTimeout{10000};
         HttpLimits limits;
+        // Asked first, on the server's own thread: a reply it gives is sent
+        // without waiting for the handler's thread.
+        std::function<std::optional<HttpReply>(const HttpRequest&)> quickAnswer;
     };
 
     // `context` must outlive the running server.
@@ -101,6 +106,9 @@ private:
     static void serveRequest(Listener& listener, Connection& connection);
     static std::optional<HttpReply> answer(Listener& listener, const HttpRequest& request,
                                            Clock::time_point deadline);
+    static std::optional<HttpReply> handOver(Listener& listener, const HttpRequest& request,
+                                             Clock::time_point deadline);
+    static std::optional<HttpReply> laterAnswer(Listener& listener, LaterReply& later);
     void stopLocked();
 
     const std::shared_ptr<Shared> m_shared;

@@ -1,5 +1,7 @@
 #include "remote/ApiRoutes.h"
 
+#include "remote/StateReplyCache.h"
+
 #include "AppVersion.h"
 #include "CodecError.h"
 #include "ExportFormat.h"
@@ -60,23 +62,27 @@ QJsonObject elementObject(const VectorElement& element)
 HttpReply stateReply(const VectorController& controller, const ApiContext& context)
 {
     const VectorDocument& document = controller.document();
-    return HttpReply::json({
+    const VectorController::DocumentCounts counts = controller.documentCounts();
+    HttpReply reply = HttpReply::json({
         {"app", "Zelvane"},
         {"version", AppVersion::current().version},
         {"title", document.title},
         {"sourceFormat", rawValue(document.sourceFormat)},
         {"pageCount", qint64(document.pages.size())},
         {"currentPageIndex", qint64(controller.currentPageIndex()) + 1},
-        {"totalElementsCount", document.totalElementsCount()},
-        {"pdfTextElementCount", document.pdfTextElementCount()},
-        {"modifiedPDFTextCount", document.modifiedPDFTextCount()},
-        {"signatureCount", document.signatureCount()},
+        {"totalElementsCount", counts.elements},
+        {"pdfTextElementCount", counts.pdfTexts},
+        {"modifiedPDFTextCount", counts.modifiedPDFTexts},
+        {"signatureCount", counts.signatures},
         {"canUndo", controller.canUndo()},
         {"canRedo", controller.canRedo()},
         {"oscInPort", context.oscInPort},
         {"apiPort", context.apiPort},
         {"statusMessage", controller.statusMessage()},
     });
+    if (context.stateCache)
+        context.stateCache->store(reply);
+    return reply;
 }
 
 HttpReply pagesReply(const VectorController& controller)
@@ -123,19 +129,32 @@ HttpReply helpReply()
     });
 }
 
+// How long POST /v1/open may take before the client is told "timeout" (the
+// open still ends and is put in place).
+constexpr std::chrono::minutes kOpenAnswerLimit{5};
+
 HttpReply openRoute(VectorController& controller, const QJsonObject& args)
 {
     const std::optional<QString> path = Args::string(args, "path");
     if (!path || path->isEmpty()) {
         return HttpReply::error("missing 'path'");
     }
-    try {
-        controller.openFile(QUrl::fromLocalFile(expandTildeInPath(*path)));
-    } catch (const CodecError& error) {
-        return HttpReply::error(error.message());
-    }
-    const VectorDocument& document = controller.document();
-    return HttpReply::json({{"ok", true}, {"title", document.title}, {"pages", qint64(document.pages.size())}});
+    // The import runs off the main thread; the reply waits for its end,
+    // however long the file takes, within a limit of its own.
+    HttpReply reply;
+    reply.later = std::make_shared<LaterReply>(kOpenAnswerLimit);
+    controller.openFileInBackground(
+        QUrl::fromLocalFile(expandTildeInPath(*path)).toLocalFile(),
+        [later = reply.later, &controller](const std::optional<CodecError>& failure) {
+            if (failure) {
+                later->resolve(HttpReply::error(failure->message()));
+                return;
+            }
+            const VectorDocument& document = controller.document();
+            later->resolve(
+                HttpReply::json({{"ok", true}, {"title", document.title}, {"pages", qint64(document.pages.size())}}));
+        });
+    return reply;
 }
 
 // The selected page, or the "invalid page" reply.

@@ -49,11 +49,9 @@ void handleOSCMessage(VectorController& controller, const OSCCodec::Message& mes
         return;
     case OSCAddresses::Command::open:
         if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
-            try {
-                controller.openFile(QUrl::fromLocalFile(*path));
-            } catch (const CodecError&) {
-                // Dropped: OSC has no reply; the status line tells.
-            }
+            // Imported off the main thread; OSC has no reply: a failure
+            // shows in the status line.
+            controller.openFileInBackground(QUrl::fromLocalFile(*path).toLocalFile());
         }
         return;
     case OSCAddresses::Command::exportFile:

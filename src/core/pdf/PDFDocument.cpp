@@ -273,6 +273,8 @@ ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 struct PDFDocument::Private {
     PopplerDocument* document = nullptr;
     std::vector<PageGeometry> pages;
+    // The unrotated copy poppler reads, kept to open it again elsewhere.
+    QByteArray renderBytes;
 
     ~Private()
     {
@@ -329,6 +331,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     auto data = std::make_unique<Private>();
     data->document = opened.document;
     data->pages = std::move(read.pages);
+    data->renderBytes = read.renderBytes;
     if (poppler_document_get_n_pages(data->document) != int(data->pages.size()))
         return fail(OpenError::damaged);
     for (int i = 0; i < int(data->pages.size()); ++i) {
@@ -337,6 +340,18 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
             return fail(OpenError::damaged);
         g_object_unref(page);
     }
+    return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+}
+
+std::unique_ptr<PDFDocument> PDFDocument::reopen() const
+{
+    const PopplerOpenResult opened = openWithPoppler(d->renderBytes);
+    if (!opened.document)
+        return nullptr;
+    auto data = std::make_unique<Private>();
+    data->document = opened.document;
+    data->pages = d->pages;
+    data->renderBytes = d->renderBytes;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
@@ -365,28 +380,36 @@ int PDFDocument::rotation(int pageIndex) const
 
 QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const
 {
+    QImage image;
+    return renderBoxInto(pageIndex, box, pixelSize, image) ? image : QImage();
+}
+
+bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const
+{
     const PageGeometry* geometry = d->page(pageIndex);
     if (!geometry || pixelSize.isEmpty())
-        return QImage();
+        return false;
     if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
-        return QImage();
+        return false;
     if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width())
         || !std::isfinite(box.height()) || box.width() <= 0 || box.height() <= 0)
-        return QImage();
+        return false;
 
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
-    // words.
-    QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    // words. An image of the right size is drawn over again, so a page
+    // after page costs no fresh memory.
+    if (image.size() != pixelSize || image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return QImage();
+        return false;
     image.fill(Qt::transparent);
 
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
         image.bits(), CAIRO_FORMAT_ARGB32, image.width(), image.height(), int(image.bytesPerLine()));
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
-        return QImage();
+        return false;
     }
     cairo_t* cr = cairo_create(surface);
 
@@ -410,7 +433,7 @@ QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pix
     cairo_surface_flush(surface);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
-    return drawn ? image : QImage();
+    return drawn;
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const

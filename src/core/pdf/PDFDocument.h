@@ -54,6 +54,10 @@ public:
     static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr,
                                              QString* errorText = nullptr);
 
+    // Another instance over the same file, for use on another thread (it
+    // shares no poppler state with this one). Nothing if poppler fails.
+    std::unique_ptr<PDFDocument> reopen() const;
+
     int pageCount() const;
     // An empty rectangle for an index out of range.
     QRectF mediaBox(int pageIndex) const;
@@ -66,6 +70,10 @@ public:
     // transparent. A null image when the index is out of range, the size is
     // empty or above kMaxRenderPixels, or drawing fails.
     QImage renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const;
+    // The same into `image`, whose memory is reused when it already has
+    // that size and premultiplied ARGB32 format; false where renderBox gives
+    // a null image (the image's content is then unspecified).
+    bool renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const;
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;

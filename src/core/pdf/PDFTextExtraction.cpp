@@ -167,11 +167,20 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
     return result;
 }
 
-std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const TextRange& range,
-                                                       const QRectF& mediaBox, double pageWidth,
-                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer)
+namespace {
+
+// Where a visual line sits on the page; nothing for blank or degenerate lines.
+struct LinePlacement {
+    QString text;
+    // The characters' rectangle, measured from the media box's top left.
+    QRectF bounds;
+    // The same on the page (which may be taller than the media box).
+    double selX, selY, selW, selH;
+};
+
+std::optional<LinePlacement> placeLine(const PDFPageText& page, const TextRange& range, const QRectF& mediaBox,
+                                       double pageHeight)
 {
-    Q_UNUSED(pageWidth);
     const QString text = page.text.mid(range.location, range.length).trimmed();
     if (text.isEmpty()) {
         return std::nullopt;
@@ -183,16 +192,62 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     // Character rectangles are measured from the media box's top left; the
     // page may be taller than the media box (at least 64 points).
     const QRectF& b = *bounds;
-    const double selX = std::max(0.0, b.left());
-    const double selY = std::max(0.0, pageHeight - (mediaBox.height() - b.top()));
-    const double selW = std::max(b.width(), 1.0);
-    const double selH = std::max(b.height(), 1.0);
+    return LinePlacement{text,
+                         b,
+                         std::max(0.0, b.left()),
+                         std::max(0.0, pageHeight - (mediaBox.height() - b.top())),
+                         std::max(b.width(), 1.0),
+                         std::max(b.height(), 1.0)};
+}
+
+std::optional<MeasuredTextLine> measureTextLine(const PDFPageText& page, const TextRange& range,
+                                                const QRectF& mediaBox, double pageHeight,
+                                                const PDFPageBitmapAnalyzer* analyzer)
+{
+    const std::optional<LinePlacement> placed = placeLine(page, range, mediaBox, pageHeight);
+    if (!placed) {
+        return std::nullopt;
+    }
+    MeasuredTextLine line{range, std::nullopt};
+    if (analyzer) {
+        line.metrics = analyzer->analyzeTextRegion(
+            QRectF(placed->selX, placed->selY, placed->selW, placed->selH), placed->text,
+            printedFontSize(page, range.location, range.length, placed->bounds.height()));
+    }
+    return line;
+}
+
+}  // namespace
+
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const TextRange& range,
+                                                       const QRectF& mediaBox, double pageWidth,
+                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer)
+{
+    const std::optional<MeasuredTextLine> line = measureTextLine(page, range, mediaBox, pageHeight, analyzer);
+    if (!line) {
+        return std::nullopt;
+    }
+    return buildExtractedTextElement(page, *line, mediaBox, pageWidth, pageHeight);
+}
+
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const MeasuredTextLine& line,
+                                                       const QRectF& mediaBox, double pageWidth, double pageHeight)
+{
+    Q_UNUSED(pageWidth);
+    const TextRange& range = line.range;
+    const std::optional<LinePlacement> placed = placeLine(page, range, mediaBox, pageHeight);
+    if (!placed) {
+        return std::nullopt;
+    }
+    const QString& text = placed->text;
+    const QRectF& b = placed->bounds;
+    const double selX = placed->selX;
+    const double selY = placed->selY;
+    const double selW = placed->selW;
+    const double selH = placed->selH;
 
     const ExtractedFontAttributes attrs = extractAttributedFontAndColor(page, range.location, range.length, b.height());
-    std::optional<RegionMetrics> metrics;
-    if (analyzer) {
-        metrics = analyzer->analyzeTextRegion(QRectF(selX, selY, selW, selH), text, attrs.fontSize);
-    }
+    const std::optional<RegionMetrics>& metrics = line.metrics;
 
     const QString maskColor = metrics ? metrics->backgroundHex : QStringLiteral("#FFFFFF");
     const QString textColor = metrics && metrics->inkHex ? *metrics->inkHex
@@ -276,11 +331,10 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
                                VectorStyle(std::nullopt, textColor, 0, 1.0, false));
 }
 
-QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,
-                                                 double pageWidth, double pageHeight,
-                                                 const PDFPageBitmapAnalyzer* analyzer)
+QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& mediaBox, double pageHeight,
+                                         const PDFPageBitmapAnalyzer* analyzer)
 {
-    QList<VectorElement> elements;
+    QList<MeasuredTextLine> lines;
     const QString& text = page.text;
     qsizetype location = 0;
     while (location < text.size()) {
@@ -297,16 +351,35 @@ QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const 
                     continue;
                 }
                 for (const TextRange& piece : visualPieces(page, column)) {
-                    if (auto element =
-                            buildExtractedTextElement(page, piece, mediaBox, pageWidth, pageHeight, analyzer)) {
-                        elements.append(std::move(*element));
+                    if (auto measured = measureTextLine(page, piece, mediaBox, pageHeight, analyzer)) {
+                        lines.append(std::move(*measured));
                     }
                 }
             }
         }
         location = lineEnd;
     }
+    return lines;
+}
+
+QList<VectorElement> buildExtractedTextElements(const PDFPageText& page, const QList<MeasuredTextLine>& lines,
+                                                const QRectF& mediaBox, double pageWidth, double pageHeight)
+{
+    QList<VectorElement> elements;
+    for (const MeasuredTextLine& line : lines) {
+        if (auto element = buildExtractedTextElement(page, line, mediaBox, pageWidth, pageHeight)) {
+            elements.append(std::move(*element));
+        }
+    }
     return elements;
+}
+
+QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,
+                                                 double pageWidth, double pageHeight,
+                                                 const PDFPageBitmapAnalyzer* analyzer)
+{
+    return buildExtractedTextElements(page, measureTextLines(page, mediaBox, pageHeight, analyzer), mediaBox,
+                                      pageWidth, pageHeight);
 }
 
 }  // namespace zelvane::PDFCodec

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QObject>
 #include <QThread>
@@ -549,6 +550,41 @@ TEST_F(HttpServerTest, ListensOnLoopbackOnly)
     ::inet_pton(AF_INET, "127.0.0.2", &address.sin_addr);
     EXPECT_NE(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
+}
+
+TEST_F(HttpServerTest, ALaterReplyIsWaitedForPastTheAnswerTimeWithinItsOwnLimit)
+{
+    HttpServer::Options options = quick();
+    options.answerTimeout = 200ms;
+    std::shared_ptr<LaterReply> pending;
+    HttpServer server(
+        &context,
+        [&](const HttpRequest& request) {
+            HttpReply reply;
+            reply.later = std::make_shared<LaterReply>(request.path == QLatin1String("/never") ? 300ms : 60s);
+            pending = reply.later;
+            return reply;
+        },
+        options);
+    ASSERT_TRUE(server.start(0));
+
+    // Answered from the main thread well after the answer time.
+    auto client = std::async(std::launch::async, [&] { return exchange(server.port(), getRequest("/open", server.port())); });
+    ASSERT_TRUE(processEventsUntil([&] { return pending != nullptr; }));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    pending->resolve(HttpReply::json({{"ok", true}, {"pages", 30}}));
+    const Reply reply = parseReply(client.get());
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.json().value(QStringLiteral("pages")).toInt(), 30);
+
+    // One never given ends at its own limit.
+    pending.reset();
+    const Reply late = roundTrip(server.port(), getRequest("/never", server.port()));
+    EXPECT_EQ(late.statusLine, QByteArray("HTTP/1.1 503 Service Unavailable"));
+    EXPECT_EQ(late.json().value(QStringLiteral("error")), QJsonValue(QStringLiteral("timeout")));
 }
 
 }  // namespace

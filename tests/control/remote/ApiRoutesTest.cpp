@@ -62,6 +62,37 @@ protected:
 
 }  // namespace
 
+TEST_F(ApiRoutesTest, TheStateIsKeptBetweenChangesAndServedWithoutTheMainThread)
+{
+    const QJsonObject first = json(call("GET", "/v1/state"));
+    EXPECT_EQ(first["totalElementsCount"].toInt(), 0);
+
+    // The main thread looks at no events while these are answered.
+    const QByteArray request = "GET /v1/state HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(remote->httpPort()) +
+                               "\r\n\r\n";
+    const QByteArray kept = zelvane::remotetest::exchange(remote->httpPort(), request, std::chrono::seconds(5));
+    EXPECT_TRUE(kept.startsWith("HTTP/1.1 200 OK"));
+    EXPECT_TRUE(kept.contains("\"totalElementsCount\": 0"));
+
+    // Every change of what the state tells is seen by the next request.
+    controller->addTextBlock("Bonjour");
+    QJsonObject state = json(call("GET", "/v1/state"));
+    EXPECT_EQ(state["totalElementsCount"].toInt(), 1);
+    EXPECT_TRUE(state["canUndo"].toBool());
+    controller->undo();
+    state = json(call("GET", "/v1/state"));
+    EXPECT_EQ(state["totalElementsCount"].toInt(), 0);
+    EXPECT_TRUE(state["canRedo"].toBool());
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    controller->setCurrentPageIndex(0);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["currentPageIndex"].toInt(), 1);
+    controller->setCurrentPageIndex(1);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["currentPageIndex"].toInt(), 2);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["statusMessage"].toString(), controller->statusMessage());
+    ASSERT_TRUE(remote->startOSCServer(0));
+    EXPECT_EQ(json(call("GET", "/v1/state"))["oscInPort"].toInt(), remote->oscInPort());
+}
+
 TEST_F(ApiRoutesTest, StatePagesHelpAndUnknownRoutes)
 {
     const QJsonObject state = json(call("GET", "/v1/state"));

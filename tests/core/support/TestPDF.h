@@ -66,4 +66,9 @@ QByteArray makeFilledTestPDF(double width, double height, const QColor& color = 
 // cross-reference table; object 1 must be the catalog.
 QByteArray makeRawTestPDF(const QList<QByteArray>& objects);
 
+// A manual of `pageCount` A4 pages full of text: headings, body lines in a
+// serif face, code lines, coloured notes on tinted boxes and two-column
+// passages. The same bytes for the same count.
+QByteArray makeManualTestPDF(int pageCount);
+
 }  // namespace zelvane::testing
