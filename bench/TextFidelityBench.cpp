@@ -145,6 +145,20 @@ FileResult measure(const QString& path)
             editedImage.save(base + QStringLiteral("-edited.png"));
         }
         result.edited += compare(reference, editedImage, inside);
+        if (qEnvironmentVariableIsSet("ZELVANE_FIDELITY_LINES")) {
+            for (const VectorElement& element : edited.elements) {
+                const TextPayload* text = element.text();
+                if (!text || !text->originalPDFRect)
+                    continue;
+                const QRectF r = text->originalPDFRect->toQRectF();
+                std::vector<bool> line(inside.size(), false);
+                for (int y = std::max(0, int(r.top() * kScale)); y <= std::min(size.height() - 1, int(r.bottom() * kScale)); ++y) {
+                    for (int x = std::max(0, int(r.left() * kScale)); x <= std::min(size.width() - 1, int(r.right() * kScale)); ++x)
+                        line[size_t(y) * size_t(size.width()) + size_t(x)] = true;
+                }
+                std::printf("  %6.2f %%  %s\n", compare(reference, editedImage, line).percent(), qPrintable(text->text));
+            }
+        }
         result.floor += compare(reference, drawn(page, size), inside);
         ++result.pages;
     }

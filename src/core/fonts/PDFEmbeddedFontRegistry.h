@@ -85,6 +85,10 @@ public:
     // names, an Avenir Next face otherwise ("Georgia-Bold", "AvenirNext-Regular", ...).
     static QString cascadeFallbackFaceName(const QString& postScriptName, bool isBold, bool isItalic);
 
+    // The family the program registered under the PostScript name calls
+    // itself by ("Computer Modern" for CMR10), whatever name Qt knows it by.
+    std::optional<QString> designFamily(const QString& postScriptName) const;
+
     // Families made available through PDFs, sorted (case-sensitive).
     QStringList registeredFamilyNames() const;
 
@@ -124,9 +128,15 @@ private:
 
     // A registered program as Qt knows it.
     struct RegisteredFace {
+        // Qt's family for this program alone.
         QString family;
         QString styleName;
         QString postScriptName;
+        // The family the program names itself by.
+        QString designFamily;
+        int weight = QFont::Normal;
+        bool italic = false;
+        bool isComplete = false;
     };
 
     QFont fontForFace(const RegisteredFace& face, double size) const;

@@ -280,6 +280,64 @@ struct PDFDocument::Private {
     }
 };
 
+void separateWordsByGaps(PDFPageText& text)
+{
+    constexpr double kWordGap = 0.1;  // of the font size
+    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= unit && unit < run.end && run.fontSize > 0)
+                return run.fontSize;
+        }
+        return rect.height() * 0.8;
+    };
+    const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar(0xA0); };
+    QList<qsizetype> insertAt;
+    for (qsizetype i = 1; i < text.text.size() && i < text.characterRects.size(); ++i) {
+        const QChar before = text.text[i - 1];
+        const QChar after = text.text[i];
+        if (isBlank(before) || isBlank(after) || after.isLowSurrogate())
+            continue;
+        const QRectF& a = text.characterRects[i - 1];
+        const QRectF& b = text.characterRects[i];
+        if (a.isNull() || b.isNull())
+            continue;
+        // The same row: the two overlap by more than half the lower one.
+        const double overlap = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
+        if (overlap <= 0.5 * std::min(a.height(), b.height()))
+            continue;
+        if (b.left() - a.right() > kWordGap * sizeAt(i - 1, a))
+            insertAt.append(i);
+    }
+    if (insertAt.isEmpty())
+        return;
+    QString spaced;
+    QList<QRectF> rects;
+    spaced.reserve(text.text.size() + insertAt.size());
+    rects.reserve(text.text.size() + insertAt.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.text.size(); ++i) {
+        if (next < insertAt.size() && insertAt[next] == i) {
+            const QRectF& a = text.characterRects[i - 1];
+            const QRectF& b = text.characterRects[i];
+            spaced.append(QLatin1Char(' '));
+            rects.append(QRectF(a.right(), a.top(), b.left() - a.right(), a.height()));
+            ++next;
+        }
+        spaced.append(text.text[i]);
+        rects.append(i < text.characterRects.size() ? text.characterRects[i] : QRectF());
+    }
+    // A space joins the run of the character before it.
+    const auto shifted = [&](qsizetype unit) {
+        return unit + qsizetype(std::upper_bound(insertAt.begin(), insertAt.end(), unit) - insertAt.begin());
+    };
+    for (PDFTextRun& run : text.runs) {
+        run.start = shifted(run.start);
+        run.end = shifted(run.end);
+    }
+    text.text = spaced;
+    text.characterRects = rects;
+}
+
 PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
@@ -468,6 +526,8 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
                                     qRound(attribute->color.blue / 257.0));
         result.runs.append(run);
     }
+
+    separateWordsByGaps(result);
 
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);

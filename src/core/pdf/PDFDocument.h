@@ -32,6 +32,12 @@ struct PDFPageText {
     QList<PDFTextRun> runs;
 };
 
+// Puts a space between two consecutive characters of a row that the text
+// runs with no blank between them although a gap wider than a tenth of the
+// font size separates them (words or table cells set apart by position
+// only), so that words stay apart and column gaps show in the text.
+void separateWordsByGaps(PDFPageText& text);
+
 // The one road to PDF files: opens a PDF held in memory, tells its pages'
 // boxes and renders them. Boxes are in PDF user space (points, origin at the
 // bottom left, y up) and ignore the page's /Rotate; renders show the page

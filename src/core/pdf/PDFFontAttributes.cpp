@@ -4,7 +4,6 @@
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "model/RGBAColor.h"
 
-#include <QFontInfo>
 #include <array>
 
 namespace zelvane::PDFCodec {
@@ -52,11 +51,9 @@ QString familyOf(const QString& postScriptName)
     if (postScriptName.isEmpty()) {
         return {};
     }
-    if (fonts::hasFontSupport()) {
-        if (const auto font = PDFEmbeddedFontRegistry::shared().makeFont(postScriptName, std::nullopt, 12, false,
-                                                                          false)) {
-            return QFontInfo(*font).family();
-        }
+    if (const auto family =
+            PDFEmbeddedFontRegistry::shared().designFamily(PDFEmbeddedFontRegistry::stripSubsetPrefix(postScriptName))) {
+        return *family;
     }
     return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
 }

@@ -152,10 +152,19 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
             split = dy > 0.65 * h;
         }
         if (split) {
-            if (columnStart < prevEnd) {
-                result.append({columnStart, prevEnd - columnStart});
+            // Marks next to the words, such as "(" or "%", stay with them:
+            // the cut falls in the blanks between.
+            qsizetype cut = prevEnd;
+            while (cut < cur.range.location && !text.text[cut].isSpace()) {
+                ++cut;
             }
-            columnStart = cur.range.location;
+            if (columnStart < cut) {
+                result.append({columnStart, cut - columnStart});
+            }
+            while (cut < cur.range.location && text.text[cut].isSpace()) {
+                ++cut;
+            }
+            columnStart = cut;
         }
     }
     const qsizetype end = range.end();
