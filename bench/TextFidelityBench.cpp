@@ -12,6 +12,7 @@
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
+#include "fonts/TextFonts.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,7 +157,11 @@ FileResult measure(const QString& path)
                     for (int x = std::max(0, int(r.left() * kScale)); x <= std::min(size.width() - 1, int(r.right() * kScale)); ++x)
                         line[size_t(y) * size_t(size.width()) + size_t(x)] = true;
                 }
-                std::printf("  %6.2f %%  %s\n", compare(reference, editedImage, line).percent(), qPrintable(text->text));
+                std::printf("  %6.2f %%  %s  [%s %s %.2f%s%s ls %.3f font %s]\n", compare(reference, editedImage, line).percent(),
+                            qPrintable(text->text), qPrintable(text->fontFamily),
+                            qPrintable(text->postScriptFontName.value_or(QString())), text->fontSize,
+                            text->isBold ? " bold" : "", text->isItalic ? " italic" : "", text->letterSpacing,
+                            qPrintable(PDFCodec::resolveFont(*text, text->fontSize).toString()));
             }
         }
         result.floor += compare(reference, drawn(page, size), inside);

@@ -231,6 +231,8 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
     fonts::forgetInstalledFaces();
 
     QMutexLocker locker(&m_lock);
+    if (!family.isEmpty() && family != face.designFamily)
+        m_namesByFamily.insert(family, cleanPSName);
     m_facesByKey.insert(cleanPSName.toLower(), face);
     if (!face.postScriptName.isEmpty())
         m_facesByKey.insert(face.postScriptName.toLower(), face);
@@ -285,6 +287,17 @@ QFont PDFEmbeddedFontRegistry::fontForFace(const RegisteredFace& face, double si
     }
     font.setFamilies(families);
     return font;
+}
+
+QString PDFEmbeddedFontRegistry::postScriptNameOf(const QFont& font) const
+{
+    {
+        QMutexLocker locker(&m_lock);
+        const auto found = m_namesByFamily.constFind(font.families().value(0, font.family()));
+        if (found != m_namesByFamily.constEnd())
+            return *found;
+    }
+    return fonts::postScriptNameOf(font);
 }
 
 std::optional<QString> PDFEmbeddedFontRegistry::designFamily(const QString& postScriptName) const

@@ -89,6 +89,12 @@ public:
     // itself by ("Computer Modern" for CMR10), whatever name Qt knows it by.
     std::optional<QString> designFamily(const QString& postScriptName) const;
 
+    // The PostScript name of the font's primary face: the name a program
+    // was registered under when the font is one of the registry's (Qt
+    // cannot read it from Type 1 and CFF programs), else what the face's
+    // own 'name' table says. Empty when unknown.
+    QString postScriptNameOf(const QFont& font) const;
+
     // Families made available through PDFs, sorted (case-sensitive).
     QStringList registeredFamilyNames() const;
 
@@ -143,6 +149,8 @@ private:
 
     mutable QMutex m_lock;
     QHash<QString, RegisteredFace> m_facesByKey;
+    // Qt's family of each registered program to the name it was registered under.
+    QHash<QString, QString> m_namesByFamily;
     QSet<QString> m_completeFontsRegistered;
     QSet<QString> m_attemptedRemoteFamilies;
     QSet<QString> m_registeredFamilies;

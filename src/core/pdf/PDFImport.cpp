@@ -10,6 +10,27 @@
 
 namespace zelvane::PDFCodec {
 
+namespace {
+
+// The text's rectangles moved from the unturned page (`unturned` points,
+// y down) onto the page as a viewer shows it, turned clockwise by `rotation`.
+void turnText(PDFPageText& text, const QSizeF& unturned, int rotation)
+{
+    VectorPage turned;
+    const bool sideways = rotation % 180 != 0;
+    turned.width = sideways ? unturned.height() : unturned.width();
+    turned.height = sideways ? unturned.width() : unturned.height();
+    turned.pdfRotation = rotation;
+    const QTransform transform = turned.backdropTransform();
+    for (QRectF& rect : text.characterRects) {
+        if (!rect.isNull()) {
+            rect = transform.mapRect(rect);
+        }
+    }
+}
+
+}  // namespace
+
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)
 {
     // Fonts first, so the names met in the text already resolve to them.
@@ -32,17 +53,30 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         if (box.isEmpty()) {
             continue;
         }
-        const double width = atLeast(box.width(), 64);
-        const double height = atLeast(box.height(), 64);
+        // The page as a viewer shows it: a page with /Rotate keeps its PDF
+        // unturned underneath and turns it by pdfRotation.
+        const int rotation = pdf->rotation(i);
+        const bool sideways = rotation % 180 != 0;
+        const double unturnedWidth = atLeast(box.width(), 64);
+        const double unturnedHeight = atLeast(box.height(), 64);
+        const double width = sideways ? unturnedHeight : unturnedWidth;
+        const double height = sideways ? unturnedWidth : unturnedHeight;
         QList<VectorElement> elements;
-        const PDFPageText text = pdf->pageText(i);
+        PDFPageText text = pdf->pageText(i);
         if (!text.text.isEmpty()) {
+            QRectF textBox = box;
+            if (rotation != 0) {
+                turnText(text, QSizeF(unturnedWidth, unturnedHeight), rotation);
+                textBox = QRectF(0, 0, width, height);
+            }
             const std::optional<PDFPageBitmapAnalyzer> analyzer =
-                PDFPageBitmapAnalyzer::create(*pdf, i, width, height);
-            elements = extractEditableTextElements(text, box, width, height, analyzer ? &*analyzer : nullptr);
+                PDFPageBitmapAnalyzer::create(*pdf, i, width, height, rotation);
+            elements = extractEditableTextElements(text, textBox, width, height, analyzer ? &*analyzer : nullptr);
         }
-        pages.append(VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(i + 1), width, height,
-                                      QStringLiteral("#FFFFFF"), data, i, {}, elements));
+        VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(i + 1), width, height,
+                                           QStringLiteral("#FFFFFF"), data, i, {}, elements);
+        page.pdfRotation = rotation;
+        pages.append(std::move(page));
     }
     if (pages.isEmpty()) {
         const PageSize a4 = sizePoints(PageFormatPreset::a4Portrait);

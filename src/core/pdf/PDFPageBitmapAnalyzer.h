@@ -32,9 +32,11 @@ public:
     static constexpr double kScale = 2.0;
 
     // Nothing when the page cannot be rendered (out of range, a raster
-    // beyond the render limit, or a drawing failure).
+    // beyond the render limit, or a drawing failure). The sides are the
+    // page's as shown, after `rotation` (a clockwise quarter turn of the
+    // PDF page: 0, 90, 180 or 270 degrees).
     static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
-                                                       double pageHeight);
+                                                       double pageHeight, int rotation = 0);
     // Over an already rendered page (any format; transparency shows white).
     explicit PDFPageBitmapAnalyzer(const QImage& pageAtTwiceItsSize);
 

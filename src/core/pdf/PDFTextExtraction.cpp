@@ -2,6 +2,7 @@
 
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/TextFonts.h"
 #include "pdf/PDFFontAttributes.h"
 
@@ -248,7 +249,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
 
     bool fontMatches = attrs.sizeFromFont;
     if (attrs.postScriptName && !attrs.postScriptName->isEmpty()) {
-        fontMatches = fonts::postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
+        fontMatches = PDFEmbeddedFontRegistry::shared().postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
     }
     double spacing = 0;
     const qsizetype characters = graphemeCount(text);
