@@ -20,6 +20,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -41,6 +43,8 @@ struct PageGeometry {
     QRectF mediaBox;
     QRectF cropBox;
     int rotation = 0;
+    // The baseline share of each font of the page, by name without subset prefix.
+    std::map<std::string, double> baselineShares;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -92,6 +96,68 @@ PageGeometry geometryOf(QPDFPageObjectHelper& page)
 
     geometry.rotation = normalisedRotation(page.getAttribute("/Rotate", false));
     return geometry;
+}
+
+std::string withoutSubsetPrefix(const std::string& name)
+{
+    size_t i = 0;
+    while (i < name.size() && name[i] >= 'A' && name[i] <= 'Z')
+        ++i;
+    return i > 0 && i < name.size() && name[i] == '+' ? name.substr(i + 1) : name;
+}
+
+// The share of a text rectangle's height above the baseline for a font,
+// from its descriptor's ascent and descent as poppler reads them (0.95 and
+// -0.35 when absent or unusable); 0 without a descriptor.
+double baselineShareOf(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary()) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
+    }
+    if (!descriptor.isDictionary())
+        return 0;
+    double ascent = 0.95;
+    double descent = -0.35;
+    if (QPDFObjectHandle value = descriptor.getKey("/Ascent"); value.isNumber()) {
+        const double t = std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t < 3)
+            ascent = t;
+    }
+    if (QPDFObjectHandle value = descriptor.getKey("/Descent"); value.isNumber()) {
+        const double t = -std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t > -3)
+            descent = t;
+    }
+    return ascent / (ascent - descent);
+}
+
+void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares, int depth)
+{
+    if (!resources.isDictionary() || depth > 4)
+        return;
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (const std::string& key : fonts.getKeys()) {
+            QPDFObjectHandle font = fonts.getKey(key);
+            QPDFObjectHandle name = font.isDictionary() ? font.getKey("/BaseFont") : QPDFObjectHandle();
+            if (!name.isName())
+                continue;
+            const double share = baselineShareOf(font);
+            if (share > 0)
+                shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
+        }
+    }
+    QPDFObjectHandle objects = resources.getKey("/XObject");
+    if (objects.isDictionary()) {
+        for (const std::string& key : objects.getKeys()) {
+            QPDFObjectHandle object = objects.getKey(key);
+            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+                collectBaselineShares(object.getDict().getKey("/Resources"), shares, depth + 1);
+        }
+    }
 }
 
 QPDFObjectHandle arrayFrom(const QRectF& box)
@@ -153,7 +219,12 @@ ReadResult readWithQPDF(const QByteArray& bytes)
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
                 return result;
-            const PageGeometry geometry = geometryOf(page);
+            PageGeometry geometry = geometryOf(page);
+            try {
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, 0);
+            } catch (const std::exception&) {
+                // Baselines are then taken from the font drawn.
+            }
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
             QPDFObjectHandle dictionary = page.getObjectHandle();
@@ -524,6 +595,9 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
         run.fontSize = attribute->font_size;
         run.color = QColor::fromRgb(qRound(attribute->color.red / 257.0), qRound(attribute->color.green / 257.0),
                                     qRound(attribute->color.blue / 257.0));
+        const auto share = d->pages[size_t(pageIndex)].baselineShares.find(run.fontName.toStdString());
+        if (share != d->pages[size_t(pageIndex)].baselineShares.end())
+            run.baselineShare = share->second;
         result.runs.append(run);
     }
 

@@ -20,6 +20,10 @@ struct PDFTextRun {
     QString fontName;
     double fontSize = 0;
     QColor color;
+    // Where the baseline lies in the run's character rectangles, as a share
+    // of their height from the top (the font's ascent over its ascent plus
+    // descent, as the reader lays text out); 0 when unknown.
+    double baselineShare = 0;
 };
 
 // The text of a page as the reader lays it out: lines separated by line

@@ -73,6 +73,26 @@ QList<TextRange> visualPieces(const PDFPageText& text, const TextRange& column)
     return {column};
 }
 
+// The baseline of the range's first laid-out character (y down, in the
+// text's own space), known when its font run tells where baselines lie.
+std::optional<double> readerBaseline(const PDFPageText& text, const TextRange& range)
+{
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (rect.isNull() || text.text[i].isSpace()) {
+            continue;
+        }
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= i && i < run.end && run.baselineShare > 0) {
+                return rect.top() + run.baselineShare * rect.height();
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& range)
@@ -234,7 +254,11 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fontMetrics.capHeight();
     const double ascent = fontMetrics.ascent();
-    const double selBaseline = selY + ascent;
+    double selBaseline = selY + ascent;
+    // Where the reader put the baseline, when the PDF says how its font sits.
+    if (const auto baseline = readerBaseline(page, range)) {
+        selBaseline = pageHeight - (mediaBox.height() - *baseline);
+    }
 
     double offset = 0;
     if (metrics) {
