@@ -89,6 +89,24 @@ QByteArray renamed(const QByteArray& bytes, const QString& family)
     return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
 }
 
+// A subset lacks characters: the complete design stands behind it, the
+// installed face of the same PostScript name or a free substitute of its
+// family.
+QStringList complementFamilies(const QString& postScriptName, const QString& designFamily)
+{
+    QStringList families;
+    if (const auto installed = fonts::findFaceByPostScriptName(postScriptName))
+        families.append(fonts::withoutFoundry(installed->family));
+    if (!designFamily.isEmpty()) {
+        for (const QString& substitute : fonts::substituteFamilies(designFamily)) {
+            const auto present = fonts::installedFamily(substitute);
+            if (present && !families.contains(*present, Qt::CaseInsensitive))
+                families.append(*present);
+        }
+    }
+    return families;
+}
+
 }  // namespace
 
 PDFEmbeddedFontRegistry& PDFEmbeddedFontRegistry::shared()
@@ -227,7 +245,9 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
     face.weight = raw.weight();
     face.italic = raw.style() != QFont::StyleNormal;
     face.postScriptName = QString::fromStdString(truetype::postScriptName(bytesOf(bytes)));
-    face.isComplete = isComplete;
+    if (!isComplete)
+        face.complementFamilies = complementFamilies(face.postScriptName.isEmpty() ? cleanPSName : face.postScriptName,
+                                                     face.designFamily);
     fonts::forgetInstalledFaces();
 
     QMutexLocker locker(&m_lock);
@@ -268,24 +288,8 @@ QFont PDFEmbeddedFontRegistry::fontForFace(const RegisteredFace& face, double si
     // missing characters in the same style.
     font.setWeight(QFont::Weight(std::clamp(face.weight, 1, 1000)));
     font.setItalic(face.italic);
-    if (face.isComplete)
-        return font;
-    // A subset lacks characters: the complete design comes first behind it,
-    // the installed face of the same PostScript name or a free substitute of
-    // its family.
-    QStringList families = font.families();
-    const auto installed = face.postScriptName.isEmpty() ? std::nullopt
-                                                         : fonts::findFaceByPostScriptName(face.postScriptName);
-    if (installed)
-        families.append(fonts::withoutFoundry(installed->family));
-    if (!face.designFamily.isEmpty()) {
-        for (const QString& substitute : fonts::substituteFamilies(face.designFamily)) {
-            const auto present = fonts::installedFamily(substitute);
-            if (present && !families.contains(*present, Qt::CaseInsensitive))
-                families.append(*present);
-        }
-    }
-    font.setFamilies(families);
+    if (!face.complementFamilies.isEmpty())
+        font.setFamilies(font.families() + face.complementFamilies);
     return font;
 }
 

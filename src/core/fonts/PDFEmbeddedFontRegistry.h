@@ -142,7 +142,8 @@ private:
         QString designFamily;
         int weight = QFont::Normal;
         bool italic = false;
-        bool isComplete = false;
+        // Installed families that give the characters a subset lacks.
+        QStringList complementFamilies;
     };
 
     QFont fontForFace(const RegisteredFace& face, double size) const;
