@@ -157,8 +157,9 @@ FileResult measure(const QString& path)
                     for (int x = std::max(0, int(r.left() * kScale)); x <= std::min(size.width() - 1, int(r.right() * kScale)); ++x)
                         line[size_t(y) * size_t(size.width()) + size_t(x)] = true;
                 }
-                std::printf("  %6.2f %%  %s  [%s %s %.2f%s%s ls %.3f font %s]\n", compare(reference, editedImage, line).percent(),
-                            qPrintable(text->text), qPrintable(text->fontFamily),
+                std::printf("  %6.2f %%  %s  [y %.2f base %.2f] [%s %s %.2f%s%s ls %.3f font %s]\n", compare(reference, editedImage, line).percent(),
+                            qPrintable(text->text), element.frame.y, element.frame.y + text->baselineOffset.value_or(0),
+                            qPrintable(text->fontFamily),
                             qPrintable(text->postScriptFontName.value_or(QString())), text->fontSize,
                             text->isBold ? " bold" : "", text->isItalic ? " italic" : "", text->letterSpacing,
                             qPrintable(PDFCodec::resolveFont(*text, text->fontSize).toString()));
