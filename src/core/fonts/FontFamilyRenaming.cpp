@@ -97,16 +97,7 @@ Bytes sfntWithFamily(ByteSpan font, const std::string& family)
     }
     out.insert(out.end(), strings.begin(), strings.end());
 
-    Bytes work = unchanged;
-    while (work.size() % 4 != 0)
-        work.push_back(0);
-    const std::uint64_t newOffset = work.size();
-    if (newOffset + out.size() > 0xFFFFFFFFull)
-        return unchanged;
-    work.insert(work.end(), out.begin(), out.end());
-    writeU32(work, record->recordOffset + 8, std::uint32_t(newOffset));
-    writeU32(work, record->recordOffset + 12, std::uint32_t(out.size()));
-    return work;
+    return withTableAppended(font, *record, out).value_or(unchanged);
 }
 
 // --- Type 1: the /FamilyName string of the clear-text part ---
