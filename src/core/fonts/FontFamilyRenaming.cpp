@@ -289,11 +289,9 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
     auto dict = readDict(font, top->items[0].first, top->items[0].second);
     if (!dict)
         return unchanged;
-    for (const DictEntry& entry : *dict) {
-        // CID-keyed: the font DICTs hold offsets of their own.
-        if (entry.op == 1230)
-            return unchanged;
-    }
+    // A CID-keyed font's font DICTs point at their private DICTs: they are
+    // written anew at the end, their pointers shifted with the rest.
+    const bool cidKeyed = std::any_of(dict->begin(), dict->end(), [](const DictEntry& e) { return e.op == 1230; });
 
     std::vector<Bytes> stringItems;
     for (const auto& [begin, end] : strings->items)
@@ -308,7 +306,8 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
             entry.operands[0] = fiveByteInteger(familySID);
             hasFamily = true;
         }
-        const bool pointer = entry.op == 15 || entry.op == 16 || entry.op == 17 || entry.op == 1236 || entry.op == 1237;
+        const bool pointer = entry.op == 15 || entry.op == 16 || entry.op == 17 || entry.op == 1237
+                             || (entry.op == 1236 && !cidKeyed);
         if (pointer && entry.operands.size() == 1) {
             const auto value = integerOperand(entry.operands[0]);
             // charset 0...2 and encoding 0...1 name built-in tables.
@@ -330,6 +329,14 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
         if (!value)
             return unchanged;
         entry->operands[which] = fiveByteInteger(*value);
+    }
+    for (DictEntry& entry : *dict) {
+        if (entry.op == 1236 && cidKeyed && entry.operands.size() == 1) {
+            const auto value = integerOperand(entry.operands[0]);
+            if (!value)
+                return unchanged;
+            entry.operands[0] = fiveByteInteger(*value);
+        }
     }
     const auto encodeDict = [&] {
         Bytes out;
@@ -354,10 +361,51 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
     for (auto& [entry, which] : offsets)
         entry->operands[which] = fiveByteInteger(*integerOperand(entry->operands[which]) + delta);
 
+    Bytes fontDicts;
+    if (cidKeyed) {
+        DictEntry* fdArray = nullptr;
+        for (DictEntry& entry : *dict) {
+            if (entry.op == 1236 && entry.operands.size() == 1)
+                fdArray = &entry;
+        }
+        const auto at = fdArray ? integerOperand(fdArray->operands[0]) : std::nullopt;
+        const auto index = at && *at > 0 ? readIndex(font, std::uint64_t(*at)) : std::nullopt;
+        if (!index)
+            return unchanged;
+        std::vector<Bytes> items;
+        for (const auto& [begin, end] : index->items) {
+            auto fd = readDict(font, begin, end);
+            if (!fd)
+                return unchanged;
+            Bytes encoded;
+            for (DictEntry& entry : *fd) {
+                if (entry.op == 18 && entry.operands.size() == 2) {
+                    const auto offset = integerOperand(entry.operands[1]);
+                    if (!offset)
+                        return unchanged;
+                    entry.operands[1] = fiveByteInteger(*offset + delta);
+                }
+                for (const Bytes& operand : entry.operands)
+                    encoded.insert(encoded.end(), operand.begin(), operand.end());
+                if (entry.op >= 1200) {
+                    encoded.push_back(12);
+                    encoded.push_back(std::uint8_t(entry.op - 1200));
+                } else {
+                    encoded.push_back(std::uint8_t(entry.op));
+                }
+            }
+            items.push_back(std::move(encoded));
+        }
+        appendIndex(fontDicts, items);
+        fdArray->operands[0] =
+            fiveByteInteger(std::int64_t(head.size() + layout.size() + (font.size() - strings->end)));
+    }
+
     Bytes out = head;
     appendIndex(out, {encodeDict()});
     appendIndex(out, stringItems);
     out.insert(out.end(), font.begin() + std::ptrdiff_t(strings->end), font.end());
+    out.insert(out.end(), fontDicts.begin(), fontDicts.end());
     return out;
 }
 

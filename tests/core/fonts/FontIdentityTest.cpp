@@ -7,6 +7,7 @@
 #include "fonts/PDFFontCollector.h"
 
 #include <QFile>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -137,4 +138,66 @@ TEST(FontFamilyRenamingTest, ReadsBackAndLeavesOtherFormatsAlone)
     const std::string junk = "not a font at all";
     const truetype::ByteSpan junkBytes(reinterpret_cast<const std::uint8_t*>(junk.data()), junk.size());
     EXPECT_EQ(truetype::withFamilyName(junkBytes, "X"), truetype::Bytes(junk.begin(), junk.end()));
+}
+
+namespace {
+
+// The decoded font programs of a PDF's streams whose dictionary says `subtype`
+// ("/CIDFontType0C"); the fixtures' streams are Flate-compressed.
+QList<QByteArray> fontStreams(const QByteArray& pdf, const QByteArray& subtype)
+{
+    QList<QByteArray> programs;
+    for (qsizetype at = pdf.indexOf("/Subtype " + subtype); at >= 0; at = pdf.indexOf("/Subtype " + subtype, at + 1)) {
+        const qsizetype start = pdf.indexOf("stream", at);
+        const qsizetype end = pdf.indexOf("endstream", start);
+        if (start < 0 || end < 0)
+            break;
+        qsizetype data = start + 6;
+        while (pdf[data] == '\r' || pdf[data] == '\n')
+            ++data;
+        QByteArray framed("\x00\x10\x00\x00", 4);  // room for 1 MiB
+        framed += pdf.mid(data, end - data);
+        programs.append(qUncompress(framed));
+    }
+    return programs;
+}
+
+QRawFont loaded(const QByteArray& program)
+{
+    QRawFont font;
+    font.loadFromData(program, 12, QFont::PreferNoHinting);
+    return font;
+}
+
+}  // namespace
+
+TEST_F(FontIdentityTest, EveryEmbeddedFormatCanBeRenamed)
+{
+    // Type 1 (pdfTeX), bare CFF (Ghostscript, cairo) and cairo's CID-keyed CFF.
+    QList<QByteArray> programs;
+    for (const char* name : {"pdftex-paper.pdf", "groff-memo.pdf", "cairo-memo.pdf"}) {
+        for (const auto& [key, entry] : fonts::collectEmbeddedFonts(fixture(name)))
+            programs.append(*entry.fontStreamData);
+    }
+    const QList<QByteArray> cidKeyed = fontStreams(fixture("cairo-memo.pdf"), "/CIDFontType0C");
+    ASSERT_EQ(cidKeyed.size(), 3);
+    programs += cidKeyed;
+    for (const QByteArray& program : programs) {
+        const QRawFont before = loaded(program);
+        ASSERT_TRUE(before.isValid());
+        const truetype::ByteSpan bytes(reinterpret_cast<const std::uint8_t*>(program.constData()),
+                                       size_t(program.size()));
+        const truetype::Bytes renamed = truetype::withFamilyName(bytes, "Zelvane Renamed Program");
+        const QRawFont after =
+            loaded(QByteArray(reinterpret_cast<const char*>(renamed.data()), qsizetype(renamed.size())));
+        ASSERT_TRUE(after.isValid()) << qPrintable(before.familyName());
+        EXPECT_EQ(after.familyName(), QStringLiteral("Zelvane Renamed Program")) << qPrintable(before.familyName());
+        // The same glyphs with the same outlines and advances.
+        QList<quint32> glyphs;
+        for (quint32 glyph = 1; glyph < 12; ++glyph)
+            glyphs.append(glyph);
+        EXPECT_EQ(after.advancesForGlyphIndexes(glyphs), before.advancesForGlyphIndexes(glyphs));
+        for (quint32 glyph : glyphs)
+            EXPECT_EQ(after.pathForGlyph(glyph), before.pathForGlyph(glyph)) << glyph;
+    }
 }
