@@ -299,13 +299,16 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
     const std::int64_t familySID = kStandardStrings + std::int64_t(stringItems.size());
     stringItems.emplace_back(family.begin(), family.end());
 
-    bool hasFamily = false;
+    const bool hasFamily = std::any_of(dict->begin(), dict->end(), [](const DictEntry& e) {
+        return e.op == kFamilyNameOp && e.operands.size() == 1;
+    });
+    // Added before any pointer into the list is taken.
+    if (!hasFamily)
+        dict->insert(dict->begin(), DictEntry{kFamilyNameOp, {fiveByteInteger(familySID)}});
     std::vector<std::pair<DictEntry*, std::size_t>> offsets;  // operands that point into the font
     for (DictEntry& entry : *dict) {
-        if (entry.op == kFamilyNameOp && entry.operands.size() == 1) {
+        if (entry.op == kFamilyNameOp && entry.operands.size() == 1)
             entry.operands[0] = fiveByteInteger(familySID);
-            hasFamily = true;
-        }
         const bool pointer = entry.op == 15 || entry.op == 16 || entry.op == 17 || entry.op == 1237
                              || (entry.op == 1236 && !cidKeyed);
         if (pointer && entry.operands.size() == 1) {
@@ -320,8 +323,6 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
         if (entry.op == 18 && entry.operands.size() == 2)
             offsets.emplace_back(&entry, 1);
     }
-    if (!hasFamily)
-        dict->insert(dict->begin(), DictEntry{kFamilyNameOp, {fiveByteInteger(familySID)}});
     // Every pointer written with five bytes, so the DICT's size does not
     // depend on the values.
     for (auto& [entry, which] : offsets) {
