@@ -116,6 +116,28 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
     return layout;
 }
 
+// Type 1 and CFF programs carry no ligature rules, and a subset often holds
+// "ffi" only as the ligature glyph it printed, without a plain "f" or "i".
+// On pixels such a sequence is drawn with the program's own ligature glyph
+// rather than with letters of another font.
+QString withSubsetLigatures(const QString& text, const QFont& font)
+{
+    static const std::pair<const char*, char16_t> kLigatures[] = {
+        {"ffi", u'\uFB03'}, {"ffl", u'\uFB04'}, {"ff", u'\uFB00'}, {"fi", u'\uFB01'}, {"fl", u'\uFB02'}};
+    if (!text.contains(QLatin1Char('f')))
+        return text;
+    const QRawFont face = QRawFont::fromFont(font);
+    if (!face.isValid() || fonts::hasCharacters(face, QStringLiteral("fil")))
+        return text;
+    QString out = text;
+    for (const auto& [letters, ligature] : kLigatures) {
+        const QString sequence = QLatin1String(letters);
+        if (!fonts::hasCharacters(face, sequence) && fonts::hasCharacters(face, QString(QChar(ligature))))
+            out.replace(sequence, QString(QChar(ligature)));
+    }
+    return out;
+}
+
 }  // namespace
 
 std::optional<std::pair<QString, SyntheticAccentKind>> syntheticAccentFor(const QString& letter)
@@ -215,9 +237,11 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 {
     if (text.isEmpty() || !fonts::hasFontSupport())
         return;
-    const AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
+    AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
     const QPaintEngine* engine = painter.paintEngine();
     const bool toPDF = engine && engine->type() == QPaintEngine::Pdf;
+    if (!toPDF && adapted.accents.isEmpty())
+        adapted.adapted = withSubsetLigatures(adapted.adapted, font);
 
     // One point of font size is one user unit, whatever the device's resolution.
     const auto layout = layOutLine(adapted.adapted, font, kern, toPDF);

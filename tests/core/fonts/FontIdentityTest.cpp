@@ -5,8 +5,11 @@
 #include "fonts/FontLookup.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/PDFFontCollector.h"
+#include "fonts/SyntheticAccents.h"
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
 #include <QTemporaryDir>
@@ -200,4 +203,23 @@ TEST_F(FontIdentityTest, EveryEmbeddedFormatCanBeRenamed)
         for (quint32 glyph : glyphs)
             EXPECT_EQ(after.pathForGlyph(glyph), before.pathForGlyph(glyph)) << glyph;
     }
+}
+
+TEST_F(FontIdentityTest, ASubsetHoldingOnlyTheLigatureDrawsItsOwnGlyph)
+{
+    // pdfTeX's bold subset holds "ffi" only as the ligature it printed.
+    for (const auto& [name, entry] : fonts::collectEmbeddedFonts(fixture("pdftex-paper.pdf")))
+        ASSERT_TRUE(registry->registerFontBinary(*entry.fontStreamData, name, entry.fontStreamExt, false));
+    const QFont bold = *fontOf("CMBX10");
+    const QRawFont face = QRawFont::fromFont(bold);
+    ASSERT_FALSE(fonts::hasCharacters(face, QStringLiteral("f")));
+    ASSERT_TRUE(fonts::hasCharacters(face, QStringLiteral("o\uFB03ce")));
+    const auto drawn = [&](const QString& text) {
+        QImage image(200, 40, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PDFCodec::drawTextLine(painter, text, QPointF(10, 30), bold, 0, Qt::black, TextAlignmentMode::left, 180);
+        return image;
+    };
+    EXPECT_EQ(drawn(QStringLiteral("office")), drawn(QStringLiteral("o\uFB03ce")));
 }
