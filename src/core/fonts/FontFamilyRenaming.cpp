@@ -270,6 +270,22 @@ Bytes fiveByteInteger(std::int64_t value)
     return {29, std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)};
 }
 
+Bytes encodeDict(const std::vector<DictEntry>& dict)
+{
+    Bytes out;
+    for (const DictEntry& entry : dict) {
+        for (const Bytes& operand : entry.operands)
+            out.insert(out.end(), operand.begin(), operand.end());
+        if (entry.op >= 1200) {
+            out.push_back(12);
+            out.push_back(std::uint8_t(entry.op - 1200));
+        } else {
+            out.push_back(std::uint8_t(entry.op));
+        }
+    }
+    return out;
+}
+
 constexpr int kFamilyNameOp = 3;
 constexpr int kStandardStrings = 391;
 
@@ -339,23 +355,9 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
             entry.operands[0] = fiveByteInteger(*value);
         }
     }
-    const auto encodeDict = [&] {
-        Bytes out;
-        for (const DictEntry& entry : *dict) {
-            for (const Bytes& operand : entry.operands)
-                out.insert(out.end(), operand.begin(), operand.end());
-            if (entry.op >= 1200) {
-                out.push_back(12);
-                out.push_back(std::uint8_t(entry.op - 1200));
-            } else {
-                out.push_back(std::uint8_t(entry.op));
-            }
-        }
-        return out;
-    };
     Bytes head(font.begin(), font.begin() + std::ptrdiff_t(top->start));
     Bytes layout;
-    appendIndex(layout, {encodeDict()});
+    appendIndex(layout, {encodeDict(*dict)});
     appendIndex(layout, stringItems);
     const std::int64_t delta =
         std::int64_t(head.size() + layout.size()) - std::int64_t(strings->end);
@@ -378,7 +380,6 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
             auto fd = readDict(font, begin, end);
             if (!fd)
                 return unchanged;
-            Bytes encoded;
             for (DictEntry& entry : *fd) {
                 if (entry.op == 18 && entry.operands.size() == 2) {
                     const auto offset = integerOperand(entry.operands[1]);
@@ -386,16 +387,8 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
                         return unchanged;
                     entry.operands[1] = fiveByteInteger(*offset + delta);
                 }
-                for (const Bytes& operand : entry.operands)
-                    encoded.insert(encoded.end(), operand.begin(), operand.end());
-                if (entry.op >= 1200) {
-                    encoded.push_back(12);
-                    encoded.push_back(std::uint8_t(entry.op - 1200));
-                } else {
-                    encoded.push_back(std::uint8_t(entry.op));
-                }
             }
-            items.push_back(std::move(encoded));
+            items.push_back(encodeDict(*fd));
         }
         appendIndex(fontDicts, items);
         fdArray->operands[0] =
@@ -403,7 +396,7 @@ Bytes cffWithFamily(ByteSpan font, const std::string& family)
     }
 
     Bytes out = head;
-    appendIndex(out, {encodeDict()});
+    appendIndex(out, {encodeDict(*dict)});
     appendIndex(out, stringItems);
     out.insert(out.end(), font.begin() + std::ptrdiff_t(strings->end), font.end());
     out.insert(out.end(), fontDicts.begin(), fontDicts.end());
