@@ -22,6 +22,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -43,6 +45,8 @@ struct PageGeometry {
     QRectF mediaBox;
     QRectF cropBox;
     int rotation = 0;
+    // The baseline share of each font of the page, by name without subset prefix.
+    std::map<std::string, double> baselineShares;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -94,6 +98,68 @@ PageGeometry geometryOf(QPDFPageObjectHelper& page)
 
     geometry.rotation = normalisedRotation(page.getAttribute("/Rotate", false));
     return geometry;
+}
+
+std::string withoutSubsetPrefix(const std::string& name)
+{
+    size_t i = 0;
+    while (i < name.size() && name[i] >= 'A' && name[i] <= 'Z')
+        ++i;
+    return i > 0 && i < name.size() && name[i] == '+' ? name.substr(i + 1) : name;
+}
+
+// The share of a text rectangle's height above the baseline for a font,
+// from its descriptor's ascent and descent as poppler reads them (0.95 and
+// -0.35 when absent or unusable); 0 without a descriptor.
+double baselineShareOf(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary()) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
+    }
+    if (!descriptor.isDictionary())
+        return 0;
+    double ascent = 0.95;
+    double descent = -0.35;
+    if (QPDFObjectHandle value = descriptor.getKey("/Ascent"); value.isNumber()) {
+        const double t = std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t < 3)
+            ascent = t;
+    }
+    if (QPDFObjectHandle value = descriptor.getKey("/Descent"); value.isNumber()) {
+        const double t = -std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t > -3)
+            descent = t;
+    }
+    return ascent / (ascent - descent);
+}
+
+void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares, int depth)
+{
+    if (!resources.isDictionary() || depth > 4)
+        return;
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (const std::string& key : fonts.getKeys()) {
+            QPDFObjectHandle font = fonts.getKey(key);
+            QPDFObjectHandle name = font.isDictionary() ? font.getKey("/BaseFont") : QPDFObjectHandle();
+            if (!name.isName())
+                continue;
+            const double share = baselineShareOf(font);
+            if (share > 0)
+                shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
+        }
+    }
+    QPDFObjectHandle objects = resources.getKey("/XObject");
+    if (objects.isDictionary()) {
+        for (const std::string& key : objects.getKeys()) {
+            QPDFObjectHandle object = objects.getKey(key);
+            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+                collectBaselineShares(object.getDict().getKey("/Resources"), shares, depth + 1);
+        }
+    }
 }
 
 QPDFObjectHandle arrayFrom(const QRectF& box)
@@ -159,7 +225,12 @@ ReadResult readWithQPDF(const QByteArray& bytes)
             if (!page.getObjectHandle().isDictionary())
                 return result;
             work.checkPage(page);
-            const PageGeometry geometry = geometryOf(page);
+            PageGeometry geometry = geometryOf(page);
+            try {
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, 0);
+            } catch (const std::exception&) {
+                // Baselines are then taken from the font drawn.
+            }
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
             QPDFObjectHandle dictionary = page.getObjectHandle();
@@ -289,6 +360,64 @@ struct PDFDocument::Private {
         return &pages[size_t(index)];
     }
 };
+
+void separateWordsByGaps(PDFPageText& text)
+{
+    constexpr double kWordGap = 0.1;  // of the font size
+    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= unit && unit < run.end && run.fontSize > 0)
+                return run.fontSize;
+        }
+        return rect.height() * 0.8;
+    };
+    const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar(0xA0); };
+    QList<qsizetype> insertAt;
+    for (qsizetype i = 1; i < text.text.size() && i < text.characterRects.size(); ++i) {
+        const QChar before = text.text[i - 1];
+        const QChar after = text.text[i];
+        if (isBlank(before) || isBlank(after) || after.isLowSurrogate())
+            continue;
+        const QRectF& a = text.characterRects[i - 1];
+        const QRectF& b = text.characterRects[i];
+        if (a.isNull() || b.isNull())
+            continue;
+        // The same row: the two overlap by more than half the lower one.
+        const double overlap = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
+        if (overlap <= 0.5 * std::min(a.height(), b.height()))
+            continue;
+        if (b.left() - a.right() > kWordGap * sizeAt(i - 1, a))
+            insertAt.append(i);
+    }
+    if (insertAt.isEmpty())
+        return;
+    QString spaced;
+    QList<QRectF> rects;
+    spaced.reserve(text.text.size() + insertAt.size());
+    rects.reserve(text.text.size() + insertAt.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.text.size(); ++i) {
+        if (next < insertAt.size() && insertAt[next] == i) {
+            const QRectF& a = text.characterRects[i - 1];
+            const QRectF& b = text.characterRects[i];
+            spaced.append(QLatin1Char(' '));
+            rects.append(QRectF(a.right(), a.top(), b.left() - a.right(), a.height()));
+            ++next;
+        }
+        spaced.append(text.text[i]);
+        rects.append(i < text.characterRects.size() ? text.characterRects[i] : QRectF());
+    }
+    // A space joins the run of the character before it.
+    const auto shifted = [&](qsizetype unit) {
+        return unit + qsizetype(std::upper_bound(insertAt.begin(), insertAt.end(), unit) - insertAt.begin());
+    };
+    for (PDFTextRun& run : text.runs) {
+        run.start = shifted(run.start);
+        run.end = shifted(run.end);
+    }
+    text.text = spaced;
+    text.characterRects = rects;
+}
 
 PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
@@ -502,8 +631,13 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
         run.fontSize = attribute->font_size;
         run.color = QColor::fromRgb(qRound(attribute->color.red / 257.0), qRound(attribute->color.green / 257.0),
                                     qRound(attribute->color.blue / 257.0));
+        const auto share = d->pages[size_t(pageIndex)].baselineShares.find(run.fontName.toStdString());
+        if (share != d->pages[size_t(pageIndex)].baselineShares.end())
+            run.baselineShare = share->second;
         result.runs.append(run);
     }
+
+    separateWordsByGaps(result);
 
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);

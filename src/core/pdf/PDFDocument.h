@@ -20,6 +20,10 @@ struct PDFTextRun {
     QString fontName;
     double fontSize = 0;
     QColor color;
+    // Where the baseline lies in the run's character rectangles, as a share
+    // of their height from the top (the font's ascent over its ascent plus
+    // descent, as the reader lays text out); 0 when unknown.
+    double baselineShare = 0;
 };
 
 // The text of a page as the reader lays it out: lines separated by line
@@ -31,6 +35,12 @@ struct PDFPageText {
     QList<QRectF> characterRects;
     QList<PDFTextRun> runs;
 };
+
+// Puts a space between two consecutive characters of a row that the text
+// runs with no blank between them although a gap wider than a tenth of the
+// font size separates them (words or table cells set apart by position
+// only), so that words stay apart and column gaps show in the text.
+void separateWordsByGaps(PDFPageText& text);
 
 // The one road to PDF files: opens a PDF held in memory, tells its pages'
 // boxes and renders them. Boxes are in PDF user space (points, origin at the

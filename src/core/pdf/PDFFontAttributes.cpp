@@ -53,11 +53,9 @@ QString familyOf(const QString& postScriptName)
     if (postScriptName.isEmpty()) {
         return {};
     }
-    if (fonts::hasFontSupport()) {
-        if (const auto font = PDFEmbeddedFontRegistry::shared().makeFont(postScriptName, std::nullopt, 12, false,
-                                                                          false)) {
-            return QFontInfo(*font).family();
-        }
+    if (const auto family =
+            PDFEmbeddedFontRegistry::shared().designFamily(PDFEmbeddedFontRegistry::stripSubsetPrefix(postScriptName))) {
+        return *family;
     }
     return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
 }

@@ -26,17 +26,38 @@ CodecError invalidPDFError()
     return CodecError(QStringLiteral("PDFCodec"), 1, L("Fichier PDF invalide ou vide.", "Invalid or empty PDF file."));
 }
 
+// The text's rectangles moved from the unturned page (`unturned` points,
+// y down) onto the page as a viewer shows it, turned clockwise by `rotation`.
+void turnText(PDFPageText& text, const QSizeF& unturned, int rotation)
+{
+    VectorPage turned;
+    const bool sideways = rotation % 180 != 0;
+    turned.width = sideways ? unturned.height() : unturned.width();
+    turned.height = sideways ? unturned.width() : unturned.height();
+    turned.pdfRotation = rotation;
+    const QTransform transform = turned.backdropTransform();
+    for (QRectF& rect : text.characterRects) {
+        if (!rect.isNull()) {
+            rect = transform.mapRect(rect);
+        }
+    }
+}
+
 // One PDF page measured: its size, text and the print under its lines.
 struct MeasuredPage {
     bool present = false;  // false for a page without a box
     double width = 0;
     double height = 0;
+    int rotation = 0;
     QRectF mediaBox;
+    QRectF textBox;  // the box the text's rectangles are placed in
     PDFPageText text;
     QList<MeasuredTextLine> lines;
 };
 
-// `raster` is the caller's page buffer, reused from page to page.
+// `raster` is the caller's page buffer, reused from page to page. The page
+// is measured as a viewer shows it: a page with /Rotate keeps its PDF
+// unturned underneath and turns it by pdfRotation.
 MeasuredPage measurePage(const PDFDocument& pdf, int index, QImage& raster)
 {
     MeasuredPage page;
@@ -45,20 +66,29 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, QImage& raster)
         return page;
     }
     page.present = true;
-    page.width = atLeast(page.mediaBox.width(), 64);
-    page.height = atLeast(page.mediaBox.height(), 64);
+    page.rotation = pdf.rotation(index);
+    const bool sideways = page.rotation % 180 != 0;
+    const double unturnedWidth = atLeast(page.mediaBox.width(), 64);
+    const double unturnedHeight = atLeast(page.mediaBox.height(), 64);
+    page.width = sideways ? unturnedHeight : unturnedWidth;
+    page.height = sideways ? unturnedWidth : unturnedHeight;
+    page.textBox = page.mediaBox;
     page.text = pdf.pageText(index);
     if (!page.text.text.isEmpty()) {
+        if (page.rotation != 0) {
+            turnText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
+            page.textBox = QRectF(0, 0, page.width, page.height);
+        }
         const std::optional<PDFPageBitmapAnalyzer> analyzer =
-            PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster);
-        page.lines = measureTextLines(page.text, page.mediaBox, page.height, analyzer ? &*analyzer : nullptr);
+            PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
+        page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr);
     }
     return page;
 }
 
 QList<VectorElement> elementsOf(const MeasuredPage& page)
 {
-    return buildExtractedTextElements(page.text, page.lines, page.mediaBox, page.width, page.height);
+    return buildExtractedTextElements(page.text, page.lines, page.textBox, page.width, page.height);
 }
 
 // Pages measured by worker threads, each drawing with its own poppler
@@ -195,8 +225,10 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         if (!page.present) {
             continue;
         }
-        pages.append(VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(i + 1), page.width,
-                                      page.height, QStringLiteral("#FFFFFF"), data, i, {}, elementsOf(page)));
+        VectorPage made = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(i + 1), page.width,
+                                           page.height, QStringLiteral("#FFFFFF"), data, i, {}, elementsOf(page));
+        made.pdfRotation = page.rotation;
+        pages.append(std::move(made));
     }
     if (pages.isEmpty()) {
         const PageSize a4 = sizePoints(PageFormatPreset::a4Portrait);

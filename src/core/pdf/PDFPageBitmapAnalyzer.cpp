@@ -114,16 +114,26 @@ PDFPageBitmapAnalyzer::PDFPageBitmapAnalyzer(const QImage& page)
 }
 
 std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
-                                                                   double pageWidth, double pageHeight)
+                                                                   double pageWidth, double pageHeight, int rotation)
 {
     QImage raster;
-    return create(document, pageIndex, pageWidth, pageHeight, raster);
+    return create(document, pageIndex, pageWidth, pageHeight, raster, rotation);
 }
 
 std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
                                                                    double pageWidth, double pageHeight,
-                                                                   QImage& raster)
+                                                                   QImage& raster, int rotation)
 {
+    if (rotation % 360 != 0) {
+        const bool sideways = rotation % 180 != 0;
+        auto unturned = create(document, pageIndex, sideways ? pageHeight : pageWidth,
+                               sideways ? pageWidth : pageHeight, raster);
+        if (!unturned) {
+            return std::nullopt;
+        }
+        // Quarter turns move whole pixels.
+        return PDFPageBitmapAnalyzer(unturned->m_image.transformed(QTransform().rotate(rotation)));
+    }
     const double w = std::round(pageWidth * kScale);
     const double h = std::round(pageHeight * kScale);
     if (!std::isfinite(w) || !std::isfinite(h) || w * h > double(PDFDocument::kMaxRenderPixels)) {

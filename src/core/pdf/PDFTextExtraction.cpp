@@ -2,6 +2,7 @@
 
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/TextFonts.h"
 #include "pdf/PDFFontAttributes.h"
 
@@ -70,6 +71,26 @@ QList<TextRange> visualPieces(const PDFPageText& text, const TextRange& column)
         }
     }
     return {column};
+}
+
+// The baseline of the range's first laid-out character (y down, in the
+// text's own space), known when its font run tells where baselines lie.
+std::optional<double> readerBaseline(const PDFPageText& text, const TextRange& range)
+{
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (rect.isNull() || text.text[i].isSpace()) {
+            continue;
+        }
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= i && i < run.end && run.baselineShare > 0) {
+                return rect.top() + run.baselineShare * rect.height();
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -152,10 +173,19 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
             split = dy > 0.65 * h;
         }
         if (split) {
-            if (columnStart < prevEnd) {
-                result.append({columnStart, prevEnd - columnStart});
+            // Marks next to the words, such as "(" or "%", stay with them:
+            // the cut falls in the blanks between.
+            qsizetype cut = prevEnd;
+            while (cut < cur.range.location && !text.text[cut].isSpace()) {
+                ++cut;
             }
-            columnStart = cur.range.location;
+            if (columnStart < cut) {
+                result.append({columnStart, cut - columnStart});
+            }
+            while (cut < cur.range.location && text.text[cut].isSpace()) {
+                ++cut;
+            }
+            columnStart = cut;
         }
     }
     const qsizetype end = range.end();
@@ -279,7 +309,11 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fontMetrics.capHeight();
     const double ascent = fontMetrics.ascent();
-    const double selBaseline = selY + ascent;
+    double selBaseline = selY + ascent;
+    // Where the reader put the baseline, when the PDF says how its font sits.
+    if (const auto baseline = readerBaseline(page, range)) {
+        selBaseline = pageHeight - (mediaBox.height() - *baseline);
+    }
 
     double offset = 0;
     if (metrics) {
@@ -294,7 +328,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
 
     bool fontMatches = attrs.sizeFromFont;
     if (attrs.postScriptName && !attrs.postScriptName->isEmpty()) {
-        fontMatches = fonts::postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
+        fontMatches = PDFEmbeddedFontRegistry::shared().postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
     }
     double spacing = 0;
     const qsizetype characters = graphemeCount(text);
