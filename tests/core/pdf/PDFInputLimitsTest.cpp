@@ -4,7 +4,7 @@
 #include "CodecError.h"
 #include "core/support/TestPDF.h"
 #include "pdf/PDFDocument.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 #include "pdf/PDFInputLimits.h"
 #include "support/LanguageFixture.h"

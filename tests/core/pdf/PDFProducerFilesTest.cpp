@@ -5,7 +5,7 @@
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
 #include "pdf/PDFDocument.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
 
