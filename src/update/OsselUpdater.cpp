@@ -57,7 +57,8 @@ OsselUpdater::OsselUpdater(const QString& appName, const QString& bundleID, cons
       m_githubRepo(githubRepo),
       m_currentVersion(versionOrDefault(currentVersion)),
       m_currentBuild(buildOrDefault(currentBuild)),
-      m_environment(completed(std::move(environment)))
+      m_environment(completed(std::move(environment))),
+      m_startAutoCheck(startAutoCheck)
 {
     const auto stored = settings();
     const QString autoKey = key("autoCheckUpdates");

@@ -74,6 +74,9 @@ public:
 
     bool autoCheckOnLaunch() const { return m_autoCheckOnLaunch; }
     void setAutoCheckOnLaunch(bool on);
+    // True when this updater was allowed to check by itself after launch
+    // (the user's setting still decides whether it does).
+    bool autoCheckAllowed() const { return m_startAutoCheck; }
 
     // OSSEL_UPDATE_URL, else the stored "updateURL", else the address built
     // into the program, else the repository's latest GitHub release.
@@ -115,6 +118,7 @@ private:
     QString m_currentVersion;
     int m_currentBuild = 1;
     UpdaterEnvironment m_environment;
+    bool m_startAutoCheck = false;
     State m_state = State::idle();
     bool m_autoCheckOnLaunch = true;
     bool m_checkRunning = false;

@@ -20,9 +20,4 @@ void renderElement(const VectorElement& element, QPainter& painter);
 // A filled arrow head with its point at `to`, coming from `from`.
 void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size);
 
-// Signature or stamp artwork stretched into `rect`: the image, or the first
-// page of a PDF file.
-void drawExternalAsset(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground,
-                       const QRectF& rect, QPainter& painter);
-
 }  // namespace zelvane::PDFCodec

@@ -1,6 +1,13 @@
 #include "sheets/UpdateSheet.h"
 
 #include "Localization.h"
+#include "appmodel/AppModel.h"
+#include "controls/ActivitySpinner.h"
+#include "controls/Chip.h"
+#include "controls/SymbolIcon.h"
+#include "controls/TextButton.h"
+#include "controls/VectorHeroGraphic.h"
+#include "theme/Theme.h"
 #include "update/OsselUpdater.h"
 
 #include <QApplication>
@@ -9,9 +16,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
-#include <QFontDatabase>
-#include <QIcon>
-#include <QGuiApplication>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -22,47 +26,6 @@ namespace zelvane {
 namespace {
 
 using Kind = UpdateState::Kind;
-
-// The window's dark palette, until the shared theme is in this build.
-namespace Theme {
-QColor panel() { return QColor(0x16, 0x19, 0x1E); }
-QColor separator() { return QColor(0x0B, 0x0C, 0x0F); }
-QColor text() { return QColor(0xE6, 0xE8, 0xEC); }
-QColor textDim() { return QColor(0x8A, 0x91, 0x9E); }
-QColor accent() { return QColor(0xFF, 0xB4, 0x54); }
-QColor alive() { return QColor(0x9E, 0xCE, 0x6A); }
-QColor warning() { return QColor(0xF2, 0xD9, 0x6B); }
-QColor background() { return QColor(0x11, 0x13, 0x17); }
-QFont font(double size, QFont::Weight weight = QFont::Normal, bool monospaced = false)
-{
-    QFont result = monospaced ? QFontDatabase::systemFont(QFontDatabase::FixedFont) : QGuiApplication::font();
-    result.setPixelSize(int(std::lround(size)));
-    result.setWeight(weight);
-    return result;
-}
-}  // namespace Theme
-
-// The freedesktop icon standing for a symbol name, drawn at a size.
-QPixmap symbolPixmap(const QString& name, int size)
-{
-    static const QHash<QString, QString> names{
-        {QStringLiteral("checkmark.seal.fill"), QStringLiteral("emblem-ok")},
-        {QStringLiteral("exclamationmark.triangle.fill"), QStringLiteral("dialog-warning")},
-        {QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh")},
-        {QStringLiteral("arrow.down.circle.fill"), QStringLiteral("software-update-available")},
-    };
-    return QIcon::fromTheme(names.value(name)).pixmap(size, size);
-}
-
-// A small indeterminate progress indicator.
-QWidget* spinner()
-{
-    auto* bar = new QProgressBar;
-    bar->setRange(0, 0);
-    bar->setTextVisible(false);
-    bar->setFixedSize(16, 6);
-    return bar;
-}
 
 constexpr int kPadding = 20;
 constexpr int kNotesMinHeight = 70;
@@ -89,8 +52,7 @@ QLabel* label(const QString& text, double size, QFont::Weight weight, const QCol
 QLabel* symbol(const QString& name, int size, const QColor& color)
 {
     auto* result = new QLabel;
-    Q_UNUSED(color);
-    result->setPixmap(symbolPixmap(name, size));
+    result->setPixmap(SymbolIcon::tinted(name, size, color, result->devicePixelRatioF()));
     result->setFixedSize(size, size);
     return result;
 }
@@ -123,7 +85,7 @@ QVBoxLayout* column(int spacing)
 QWidget* activityRegion(const QString& text, QFont::Weight weight, const QColor& color, int padding)
 {
     auto* layout = row(10);
-    layout->addWidget(spinner());
+    layout->addWidget(new ActivitySpinner(16));
     layout->addWidget(label(text, 12, weight, color));
     layout->addStretch();
     return region(layout, padding);
@@ -162,7 +124,7 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(255, 255, 255, 10));
+        painter.setBrush(Theme::white(0.04));
         painter.drawRoundedRect(QRectF(rect()), 6, 6);
     }
 
@@ -186,8 +148,7 @@ void clear(QLayout* layout)
 
 QPushButton* pushButton(const QString& title, const char* name, std::function<void()> action)
 {
-    // "&" is shown, not read as a keyboard mnemonic.
-    auto* button = new QPushButton(QString(title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    auto* button = new QPushButton(title);
     button->setObjectName(QLatin1String(name));
     // Return is the sheet's own shortcut, never a button's.
     button->setAutoDefault(false);
@@ -196,6 +157,11 @@ QPushButton* pushButton(const QString& title, const char* name, std::function<vo
 }
 
 }  // namespace
+
+UpdateSheet::UpdateSheet(AppModel& model, QWidget* parent)
+    : UpdateSheet(model.updater(), [&model] { model.setShowUpdater(false); }, parent)
+{
+}
 
 UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWidget* parent)
     : QWidget(parent), m_updater(updater), m_close(std::move(close))
@@ -207,10 +173,7 @@ UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWi
     setFocusPolicy(Qt::StrongFocus);
 
     auto* header = row(12);
-    m_hero = new QLabel;
-    m_hero->setObjectName(QStringLiteral("hero"));
-    m_hero->setPixmap(QIcon::fromTheme(QStringLiteral("software-update-available")).pixmap(46, 46));
-    m_hero->setFixedSize(46, 46);
+    m_hero = new VectorHeroGraphic(46, false);
     header->addWidget(m_hero);
     auto* titles = column(3);
     titles->addWidget(label(L("Mises à jour — Zelvane", "Software Update — Zelvane"), 15, QFont::DemiBold,
@@ -262,9 +225,8 @@ void UpdateSheet::showEvent(QShowEvent* event)
 
 void UpdateSheet::rebuild()
 {
-    // The header graphic is active while a check runs.
-    m_hero->setProperty("active", m_updater.state().is(Kind::checking));
-    m_hero->setEnabled(m_updater.state().is(Kind::checking));
+    m_hero->setActive(m_updater.state().is(Kind::checking));
+    m_hero->update();
     clear(m_regionSlot);
     const bool hadFocus = hasFocus() || isAncestorOf(QApplication::focusWidget());
     m_regionSlot->addWidget(makeStateRegion());
@@ -312,15 +274,8 @@ QWidget* UpdateSheet::makeStateRegion()
         const ReleaseInfo& release = *state.release();
         auto* layout = column(8);
         auto* chipRow = row(0);
-        auto* chip = label(L("NOUVELLE VERSION v", "NEW VERSION v") + release.version, 10, QFont::DemiBold,
-                           Theme::background(), false, true);
-        chip->setObjectName(QStringLiteral("releaseChip"));
-        chip->setAutoFillBackground(true);
-        QPalette chipPalette = chip->palette();
-        chipPalette.setColor(QPalette::Window, Theme::accent());
-        chip->setPalette(chipPalette);
-        chip->setContentsMargins(5, 2, 5, 2);
-        chipRow->addWidget(chip);
+        chipRow->addWidget(
+            new Chip(L("NOUVELLE VERSION v", "NEW VERSION v") + release.version, Theme::accent(), true));
         chipRow->addStretch();
         layout->addLayout(chipRow);
         layout->addWidget(new NotesBox(release.localizedNotes()));
@@ -372,20 +327,19 @@ QWidget* UpdateSheet::makeStateRegion()
 void UpdateSheet::makeButtons()
 {
     clear(m_buttonRow);
-    auto* checkAgain = pushButton(L("Rechercher à nouveau", "Check Again"), "checkAgain",
-                                  [this] { m_updater.checkForUpdates(false); });
-    checkAgain->setIcon(QIcon(symbolPixmap(QStringLiteral("arrow.clockwise"), 14)));
+    auto* checkAgain = new TextButton(L("Rechercher à nouveau", "Check Again"),
+                                      [this] { m_updater.checkForUpdates(false); });
+    checkAgain->setObjectName(QStringLiteral("checkAgain"));
+    checkAgain->setSymbol(QStringLiteral("arrow.clockwise"));
+    checkAgain->setCompact(true);
     m_buttonRow->addWidget(checkAgain);
     m_buttonRow->addStretch();
     if (m_updater.state().is(Kind::updateAvailable)) {
         m_buttonRow->addWidget(pushButton(L("Plus tard", "Later"), "later", [this] { m_close(); }));
-        auto* install = pushButton(L("Mettre à jour et relancer", "Update & Relaunch"), "updateAndRelaunch",
-                                   [this] { confirm(); });
-        install->setIcon(QIcon(symbolPixmap(QStringLiteral("arrow.down.circle.fill"), 14)));
-        QPalette prominent = install->palette();
-        prominent.setColor(QPalette::Button, Theme::accent());
-        prominent.setColor(QPalette::ButtonText, Theme::background());
-        install->setPalette(prominent);
+        auto* install = new TextButton(L("Mettre à jour et relancer", "Update & Relaunch"), [this] { confirm(); });
+        install->setObjectName(QStringLiteral("updateAndRelaunch"));
+        install->setSymbol(QStringLiteral("arrow.down.circle.fill"));
+        install->setProminent(true);
         m_buttonRow->addWidget(install);
     } else {
         m_buttonRow->addWidget(pushButton(L("Fermer", "Close"), "close", [this] { m_close(); }));

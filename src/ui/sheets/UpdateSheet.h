@@ -5,11 +5,12 @@
 
 class QVBoxLayout;
 class QHBoxLayout;
-class QLabel;
 
 namespace zelvane {
 
+class AppModel;
 class OsselUpdater;
+class VectorHeroGraphic;
 
 // The update sheet: follows the updater's state (checking, up to date, a
 // newer release with its notes, download, installation, failure) and lets
@@ -21,6 +22,8 @@ class UpdateSheet : public QWidget {
 public:
     static constexpr int kWidth = 440;
 
+    // Closing lowers the model's showUpdater flag.
+    explicit UpdateSheet(AppModel& model, QWidget* parent = nullptr);
     UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWidget* parent = nullptr);
 
 protected:
@@ -36,7 +39,7 @@ private:
 
     OsselUpdater& m_updater;
     std::function<void()> m_close;
-    QLabel* m_hero = nullptr;
+    VectorHeroGraphic* m_hero = nullptr;
     QVBoxLayout* m_regionSlot = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
 };

@@ -1,0 +1,229 @@
+#include "controls/Chip.h"
+#include "controls/TextButton.h"
+#include "controls/VectorHeroGraphic.h"
+#include "sheets/UpdateSheet.h"
+#include "support/LanguageFixture.h"
+#include "support/TestWidgetApplication.h"
+#include "update/OsselUpdater.h"
+
+#include <QLabel>
+#include <QLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace zelvane {
+namespace {
+
+using Kind = UpdateState::Kind;
+
+// An updater whose state the test sets; it runs from a folder that is no
+// installation, so an installation it is asked for fails at once.
+class StagedUpdater : public OsselUpdater {
+public:
+    explicit StagedUpdater(const QString& settingsPath)
+        : OsselUpdater("Zelvane", "net.tarnwick.zelvane", "tarnwick/Zelvane", QString("1.0.0"), 12, false,
+                       environment(settingsPath))
+    {
+    }
+    using OsselUpdater::setState;
+
+private:
+    static UpdaterEnvironment environment(const QString& settingsPath)
+    {
+        UpdaterEnvironment environment;
+        environment.openSettings = [settingsPath] {
+            return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
+        };
+        environment.programPath = settingsPath;  // a plain file, no installation
+        return environment;
+    }
+};
+
+class UpdateSheetTest : public ::testing::Test {
+protected:
+    // Before the fixture's widgets are made.
+    static void SetUpTestSuite() { testing::ensureTestWidgetApplication(); }
+    void SetUp() override
+    {
+        // Checks started from the sheet are refused at once, offline.
+        qputenv("OSSEL_UPDATE_URL", "http://example.invalid/feed");
+    }
+    void TearDown() override { qunsetenv("OSSEL_UPDATE_URL"); }
+
+    testing::ScopedLanguage language{AppLanguage::en};
+    QTemporaryDir dir;
+    StagedUpdater updater{dir.filePath("settings.ini")};
+    int closes = 0;
+    UpdateSheet sheet{updater, [this] { ++closes; }};
+
+    void show()
+    {
+        sheet.show();
+        QApplication::processEvents();
+    }
+    QStringList texts() const
+    {
+        QStringList result;
+        for (const QLabel* label : sheet.findChildren<QLabel*>())
+            if (label->isVisibleTo(&sheet) && !label->text().isEmpty())
+                result.append(label->text());
+        return result;
+    }
+    QStringList buttons() const
+    {
+        QStringList result;
+        for (const QAbstractButton* button : sheet.findChildren<QAbstractButton*>())
+            if (button->isVisibleTo(&sheet))
+                result.append(button->text());
+        return result;
+    }
+    bool heroActive() const { return sheet.findChild<VectorHeroGraphic*>()->active(); }
+    void pressReturn()
+    {
+        QTest::keyClick(&sheet, Qt::Key_Return);
+        QApplication::processEvents();
+    }
+    static ReleaseInfo release(std::optional<QString> notes = std::nullopt)
+    {
+        ReleaseInfo release{"2.0.0", std::nullopt, QUrl("https://example.org/Zelvane-2.0.0.zip"),
+                            QString(64, QLatin1Char('a'))};
+        release.notesEN = notes;
+        return release;
+    }
+};
+
+TEST_F(UpdateSheetTest, IdleShowsTheCheckingSpinnerAndReturnCloses)
+{
+    show();
+    EXPECT_EQ(sheet.width(), 440);
+    EXPECT_TRUE(texts().contains("Software Update — Zelvane"));
+    EXPECT_TRUE(texts().contains("Installed version: v1.0.0 (build 12)"));
+    EXPECT_TRUE(texts().contains("Checking for updates…"));
+    EXPECT_FALSE(heroActive());
+    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Close"}));
+    pressReturn();
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(updater.state(), UpdateState::idle());
+}
+
+TEST_F(UpdateSheetTest, CheckingAnimatesTheHeader)
+{
+    updater.setState(UpdateState::checking());
+    show();
+    EXPECT_TRUE(heroActive());
+    EXPECT_TRUE(texts().contains("Checking for updates…"));
+    updater.setState(UpdateState::upToDate("1.0.0"));
+    EXPECT_FALSE(heroActive());
+}
+
+TEST_F(UpdateSheetTest, UpToDateNamesTheVersion)
+{
+    updater.setState(UpdateState::upToDate("1.0.0"));
+    show();
+    EXPECT_TRUE(texts().contains("Zelvane v1.0.0 is up to date."));
+    EXPECT_TRUE(texts().contains("This is the latest available version."));
+    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Close"}));
+}
+
+TEST_F(UpdateSheetTest, OffersTheReleaseWithItsNotes)
+{
+    updater.setState(UpdateState::updateAvailable(release("Faster export.\n<b>not bold</b>")));
+    show();
+    EXPECT_EQ(sheet.findChild<Chip*>()->text(), "NEW VERSION v2.0.0");
+    const auto* notes = sheet.findChild<QLabel*>("releaseNotes");
+    EXPECT_EQ(notes->text(), "Faster export.\n<b>not bold</b>");
+    EXPECT_EQ(notes->textFormat(), Qt::PlainText);
+    EXPECT_EQ(sheet.findChild<QScrollArea*>("releaseNotesScroll")->height(), 70);
+    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Later", "Update & Relaunch"}));
+    // This test program is no installation: the sheet says so beforehand.
+    EXPECT_TRUE(sheet.findChild<QLabel*>("installationNote")->text().contains("cannot be replaced"));
+
+    QTest::mouseClick(sheet.findChild<QPushButton*>("later"), Qt::LeftButton);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(updater.state().kind(), Kind::updateAvailable);
+}
+
+TEST_F(UpdateSheetTest, LongNotesScrollAndMissingNotesGetTheDefault)
+{
+    updater.setState(UpdateState::updateAvailable(release(QString("A line of notes.\n").repeated(60))));
+    show();
+    EXPECT_EQ(sheet.findChild<QScrollArea*>("releaseNotesScroll")->height(), 140);
+    updater.setState(UpdateState::updateAvailable(release()));
+    QApplication::processEvents();
+    EXPECT_EQ(sheet.findChild<QLabel*>("releaseNotes")->text(), "Maintenance and feature update.");
+}
+
+TEST_F(UpdateSheetTest, ReturnInstallsTheOfferedRelease)
+{
+    updater.setState(UpdateState::updateAvailable(release()));
+    show();
+    pressReturn();
+    EXPECT_EQ(closes, 0);
+    // The installation was started, and refused for this program.
+    EXPECT_EQ(updater.state().kind(), Kind::failed);
+    EXPECT_TRUE(updater.state().text().contains("cannot be replaced"));
+    EXPECT_EQ(sheet.findChild<QLabel*>("failureMessage")->text(), updater.state().text());
+    pressReturn();
+    EXPECT_EQ(closes, 1);
+}
+
+TEST_F(UpdateSheetTest, DownloadingFillsTheBar)
+{
+    updater.setState(UpdateState::downloading(0.1));
+    show();
+    EXPECT_TRUE(texts().contains("Downloading update…"));
+    EXPECT_EQ(sheet.findChild<QProgressBar*>()->value(), 100);
+    updater.setState(UpdateState::downloading(0.75));
+    QApplication::processEvents();
+    EXPECT_EQ(sheet.findChild<QProgressBar*>()->value(), 750);
+    EXPECT_FALSE(heroActive());
+    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Close"}));
+    // A check is refused while the download runs.
+    QTest::mouseClick(sheet.findChild<TextButton*>("checkAgain"), Qt::LeftButton);
+    EXPECT_EQ(updater.state(), UpdateState::downloading(0.75));
+}
+
+TEST_F(UpdateSheetTest, InstallingSaysSo)
+{
+    updater.setState(UpdateState::installing());
+    show();
+    EXPECT_TRUE(texts().contains("Verifying and installing…"));
+    EXPECT_FALSE(heroActive());
+}
+
+TEST_F(UpdateSheetTest, FailedShowsTheWholeMessageAndChecksAgain)
+{
+    const QString message = QString("The download failed because of a long reason. ").repeated(6).trimmed();
+    updater.setState(UpdateState::failed(message));
+    show();
+    EXPECT_TRUE(texts().contains("Could not check or install update"));
+    const auto* shown = sheet.findChild<QLabel*>("failureMessage");
+    EXPECT_EQ(shown->text(), message);
+    EXPECT_TRUE(shown->wordWrap());
+    EXPECT_GT(shown->height(), QFontMetrics(shown->font()).height() * 2);
+
+    QTest::mouseClick(sheet.findChild<TextButton*>("checkAgain"), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(updater.state().text().startsWith("Update address refused"));
+}
+
+TEST_F(UpdateSheetTest, FollowsTheLanguage)
+{
+    Localization::setCurrent(AppLanguage::fr);
+    StagedUpdater french(dir.filePath("fr.ini"));
+    french.setState(UpdateState::installing());
+    UpdateSheet frenchSheet(french, [] {});
+    QStringList shown;
+    for (const QLabel* label : frenchSheet.findChildren<QLabel*>())
+        shown.append(label->text());
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("Vérification et installation…")));
+    EXPECT_TRUE(shown.contains(QString::fromUtf8("Mises à jour — Zelvane")));
+}
+
+}  // namespace
+}  // namespace zelvane
