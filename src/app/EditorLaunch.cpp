@@ -4,8 +4,10 @@
 #include "LaunchFiles.h"
 #include "ProcessArguments.h"
 #include "QuitSignals.h"
+#include "Snapshot.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "remote/RemoteControl.h"
 #include "theme/Theme.h"
 #include "window/MainWindow.h"
 
@@ -30,7 +32,13 @@ int run(int& argc, char** argv)
     QuitSignals quitSignals;
 
     AppModel model(true, true);
+    if (RemoteControl* remote = model.remoteControl())
+        remote->setSnapshotRenderer(Snapshot::renderForRemoteControl);
     MainWindow window(model);
+    // A quit by signal closes the window without asking about unsaved
+    // changes: nobody may be there to answer.
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &model,
+                     [&model] { model.setUnsavedChangesQuestion({}); });
     QObject::connect(&window, &MainWindow::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
     window.show();
     // Once the window is up: the first file named on the command line.

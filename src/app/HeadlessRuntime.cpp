@@ -4,7 +4,10 @@
 #include "LibraryOutput.h"
 #include "ProcessArguments.h"
 
-#include <QGuiApplication>
+#include "theme/Theme.h"
+
+#include <QApplication>
+#include <QStyleFactory>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
@@ -81,7 +84,11 @@ void ensureGuiApplication()
     }
     argv.push_back(nullptr);
     argc = int(storage.size());
-    new QGuiApplication(argc, argv.data());
+    // Widgets need a full application: the snapshot modes lay out and draw
+    // the window, still on the offscreen platform.
+    new QApplication(argc, argv.data());
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(Theme::palette());
 }
 
 void finish(const HeadlessOutcome& outcome)

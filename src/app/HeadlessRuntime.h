@@ -15,7 +15,7 @@ struct HeadlessOutcome {
 
 namespace HeadlessRuntime {
 
-// Makes sure a QGuiApplication exists for fonts and painting, on the
+// Makes sure a QApplication exists for fonts, painting and widgets, on the
 // "offscreen" platform unless QT_QPA_PLATFORM already names one, so that no
 // display is ever needed. Does nothing when an application object exists.
 void ensureGuiApplication();

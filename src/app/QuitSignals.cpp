@@ -48,7 +48,9 @@ QuitSignals::QuitSignals(QObject* parent) : QObject(parent)
         return;
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::readSignal);
-    connect(this, &QuitSignals::quitRequested, this, [] { QCoreApplication::quit(); });
+    // Queued, so that whoever listens to quitRequested hears it before the
+    // windows start closing.
+    connect(this, &QuitSignals::quitRequested, this, [] { QCoreApplication::quit(); }, Qt::QueuedConnection);
 }
 
 QuitSignals::~QuitSignals()

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QImage>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -34,21 +35,31 @@ quint16 freeUdpPort()
     return socket.localPort();
 }
 
-// GET /v1/state, or an empty object while nothing answers.
-QJsonObject state(quint16 port)
+// The whole reply to one request (head and body), empty while nothing answers.
+QByteArray exchange(quint16 port, const QByteArray& method, const QByteArray& path, const QByteArray& body = {})
 {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     if (!socket.waitForConnected(2000))
         return {};
-    socket.write("GET /v1/state HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
-                 "\r\nConnection: close\r\n\r\n");
+    socket.write(method + " " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                 "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
     QByteArray reply;
-    while (socket.waitForReadyRead(5000))
+    while (socket.waitForReadyRead(15000))
         reply += socket.readAll();
-    reply += socket.readAll();
+    return reply + socket.readAll();
+}
+
+QByteArray bodyOf(const QByteArray& reply)
+{
     const qsizetype body = reply.indexOf("\r\n\r\n");
-    return body < 0 ? QJsonObject() : QJsonDocument::fromJson(reply.mid(body + 4)).object();
+    return body < 0 ? QByteArray() : reply.mid(body + 4);
+}
+
+// GET /v1/state, or an empty object while nothing answers.
+QJsonObject state(quint16 port)
+{
+    return QJsonDocument::fromJson(bodyOf(exchange(port, "GET", "/v1/state"))).object();
 }
 
 // Asks again until the state satisfies the test or the time is up.
@@ -127,6 +138,16 @@ TEST(EditorWindowE2ETest, OpensTheFileServesRemoteControlAndEndsOnSIGTERM)
         return false;
     });
     EXPECT_EQ(turned.value(QStringLiteral("currentPageIndex")).toInt(), 2);
+
+    // The snapshot route draws the window as it stands, at twice its size.
+    const QByteArray first = exchange(apiPort, "GET", "/v1/snapshot.png");
+    ASSERT_TRUE(first.startsWith("HTTP/1.1 200")) << first.left(200).constData();
+    const QImage image = QImage::fromData(bodyOf(first), "PNG");
+    EXPECT_EQ(image.size(), QSize(2760, 1640));
+    ASSERT_TRUE(exchange(apiPort, "POST", "/v1/page", "{}").startsWith("HTTP/1.1 200"));
+    const QByteArray second = exchange(apiPort, "GET", "/v1/snapshot.png?view=grid");
+    ASSERT_TRUE(second.startsWith("HTTP/1.1 200"));
+    EXPECT_NE(bodyOf(second), bodyOf(first));
 
     QElapsedTimer sinceTerm;
     sinceTerm.start();

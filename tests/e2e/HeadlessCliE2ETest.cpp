@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -551,21 +552,50 @@ TEST_F(HeadlessCliE2ETest, ConvertOpenAndSaveFailures)
 
 // ---- modes that come with the window -----------------------------------------------
 
-TEST_F(HeadlessCliE2ETest, SelfTestAndSnapshotAreNotAvailableYet)
+TEST_F(HeadlessCliE2ETest, SelfTestPassesEveryCheckAndWritesNoSettings)
 {
-    for (const QStringList& arguments :
-         {QStringList{QStringLiteral("--self-test")}, QStringList{QStringLiteral("--snapshot")},
-          QStringList{QStringLiteral("--snapshot"), path(QStringLiteral("s.png")), QStringLiteral("--view"),
-                      QStringLiteral("grid")}}) {
-        const ProcessResult run = runZelvane(arguments);
-        EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.out.isEmpty());
-        EXPECT_TRUE(run.err.startsWith("error: "));
-        EXPECT_EQ(run.err.count('\n'), 1);
-        EXPECT_TRUE(run.err.endsWith('\n'));
-    }
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("s.png"))));
+    const ProcessResult run = runZelvane({QStringLiteral("--self-test")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.constData();
+    EXPECT_TRUE(run.out.startsWith("=== Zelvane 0.2.2"));
+    EXPECT_EQ(run.out.count("\n  [OK] "), 17) << run.out.constData();
+    EXPECT_FALSE(run.out.contains("[FAIL]"));
+    EXPECT_TRUE(run.out.endsWith("=== ALL TESTS PASSED ===\n"));
     // --self-test comes before --info.
-    EXPECT_TRUE(runZelvane({QStringLiteral("--info"), QStringLiteral("--self-test")})
-                    .err.startsWith("error: --self-test"));
+    EXPECT_TRUE(runZelvane({QStringLiteral("--info"), QStringLiteral("--self-test")}).out.startsWith("=== Zelvane"));
+}
+
+TEST_F(HeadlessCliE2ETest, SnapshotsOfTheWindowAndEverySheet)
+{
+    const QList<std::pair<QString, QSize>> views{
+        {QStringLiteral("single"), QSize(1380, 820)},   {QStringLiteral("grid"), QSize(1380, 820)},
+        {QStringLiteral("plot"), QSize(1380, 820)},     {QStringLiteral("Grid"), QSize(1380, 820)},
+        {QStringLiteral("about"), QSize(650, 480)},     {QStringLiteral("help"), QSize(760, 520)},
+        {QStringLiteral("shortcuts"), QSize(860, 420)}, {QStringLiteral("settings"), QSize(500, 500)},
+        {QStringLiteral("osc"), QSize(720, 460)}};
+    for (const auto& [view, size] : views) {
+        const QString out = path(QStringLiteral("new/folder/") + view + QStringLiteral(".png"));
+        const ProcessResult run = runZelvane({QStringLiteral("--snapshot"), out, QStringLiteral("--view"), view});
+        ASSERT_EQ(run.exitCode, 0) << view.toStdString() << run.err.constData();
+        const QByteArray written = read(out);
+        EXPECT_EQ(run.out, "Snapshot written to " + out.toUtf8() + " (" + QByteArray::number(written.size()) + " bytes)\n");
+        const QImage image = QImage::fromData(written, "PNG");
+        EXPECT_EQ(image.size(), size * 2) << view.toStdString();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height() && colours.size() < 50; y += 7)
+            for (int x = 0; x < image.width() && colours.size() < 50; x += 7)
+                colours.insert(image.pixel(x, y));
+        EXPECT_GE(colours.size(), 8) << view.toStdString();
+    }
+}
+
+TEST_F(HeadlessCliE2ETest, SnapshotRefusesAFolderOrAPathUnderAFile)
+{
+    const QString file = write(QStringLiteral("plain.txt"), "text");
+    for (const QString& out : {folder.path(), file + QStringLiteral("/s.png")}) {
+        const ProcessResult run = runZelvane({QStringLiteral("--snapshot"), out});
+        EXPECT_EQ(run.exitCode, 1) << out.toStdString();
+        EXPECT_TRUE(run.err.startsWith("snapshot error: ")) << run.err.constData();
+        EXPECT_EQ(run.err.count('\n'), 1);
+    }
 }
