@@ -146,12 +146,12 @@ TEST_F(AppModelTest, AFailedOpenRaisesAFreshAlertAndKeepsTheDocument)
     model.controller().addTextBlock(QStringLiteral("kept"));
     const VectorDocument before = model.controller().document();
     const QUrl missing = QUrl::fromLocalFile(settingsFolder.path() + QStringLiteral("/missing.pdf"));
-    model.open(missing);
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, missing));
     ASSERT_TRUE(model.alert());
     const QUuid first = model.alert()->id;
     EXPECT_EQ(model.alert()->title, QStringLiteral("Could not open file"));
     EXPECT_FALSE(model.alert()->message.isEmpty());
-    model.open(missing);
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, missing));
     ASSERT_TRUE(model.alert());
     EXPECT_NE(model.alert()->id, first);
     EXPECT_EQ(model.controller().document(), before);

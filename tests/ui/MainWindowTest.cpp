@@ -263,6 +263,6 @@ TEST_F(MainWindowTest, TheWindowAsksWithItsOwnQuestionUntilItGoes)
     EXPECT_FALSE(window->close());
     window.reset();
     // Without the window nothing is asked any more.
-    model->open(QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.pdf")));
+    ASSERT_TRUE(zelvane::testing::openAndWait(*model, QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.pdf"))));
     EXPECT_TRUE(model->alert());
 }

@@ -56,7 +56,7 @@ TEST_F(OpenDocumentTest, ASuccessfulOpenClosesTheEditorResetsTheViewAndIsRemembe
     model.setZoomScale(3);
     model.setPanOffset(QSizeF(40, -12));
     const QString path = pdf(QStringLiteral("Plan.pdf"));
-    model.open(QUrl::fromLocalFile(path));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(path)));
     EXPECT_FALSE(model.alert());
     EXPECT_EQ(model.controller().document().title, QStringLiteral("Plan"));
     EXPECT_FALSE(model.editingTextElementID());
@@ -90,7 +90,7 @@ TEST_F(OpenDocumentTest, UnusableFilesRaiseTheOpenAlertAndKeepTheDocument)
             continue;
         SCOPED_TRACE(path.toStdString());
         model.setAlert(std::nullopt);
-        model.open(QUrl::fromLocalFile(path));
+        ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(path)));
         ASSERT_TRUE(model.alert());
         EXPECT_EQ(model.alert()->title, QStringLiteral("Could not open file"));
         EXPECT_EQ(model.controller().document(), before);
@@ -102,11 +102,11 @@ TEST_F(OpenDocumentTest, AnUnchangedDocumentIsReplacedWithoutAQuestion)
 {
     AppModel model(false, false);
     answerWith(model, UnsavedChangesAnswer::cancel);
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_TRUE(askedTitles.isEmpty());
     EXPECT_EQ(model.controller().document().title, QStringLiteral("a"));
     // Opened just now: still unchanged.
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("b.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("b.pdf")))));
     EXPECT_TRUE(askedTitles.isEmpty());
     EXPECT_EQ(model.controller().document().title, QStringLiteral("b"));
 }
@@ -117,7 +117,7 @@ TEST_F(OpenDocumentTest, CancelKeepsTheEditedDocumentAndItsHistory)
     model.controller().addTextBlock(QStringLiteral("draft"));
     const VectorDocument edited = model.controller().document();
     answerWith(model, UnsavedChangesAnswer::cancel);
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_EQ(askedTitles, QStringList{QStringLiteral("Untitled")});
     EXPECT_EQ(model.controller().document(), edited);
     EXPECT_TRUE(model.controller().canUndo());
@@ -129,7 +129,7 @@ TEST_F(OpenDocumentTest, DiscardReplacesTheEditedDocument)
     AppModel model(false, false);
     model.controller().addTextBlock(QStringLiteral("draft"));
     answerWith(model, UnsavedChangesAnswer::discard);
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_EQ(askedTitles.size(), 1);
     EXPECT_EQ(model.controller().document().title, QStringLiteral("a"));
     EXPECT_FALSE(model.controller().canUndo());
@@ -142,7 +142,7 @@ TEST_F(OpenDocumentTest, SaveWritesTheDocumentToItsFileFirst)
     model.controller().saveFile(svg);
     model.controller().addTextBlock(QStringLiteral("signed here"));
     answerWith(model, UnsavedChangesAnswer::save);
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_EQ(askedTitles.size(), 1);
     EXPECT_EQ(model.controller().document().title, QStringLiteral("a"));
     QFile written(svg);
@@ -160,7 +160,7 @@ TEST_F(OpenDocumentTest, SaveWithoutAFileUsesTheSavePanelAndStopsWhenItIsCancell
         ++panels;
         return false;
     });
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_EQ(panels, 1);
     EXPECT_EQ(model.controller().document().title, QStringLiteral("Untitled"));
 
@@ -168,7 +168,7 @@ TEST_F(OpenDocumentTest, SaveWithoutAFileUsesTheSavePanelAndStopsWhenItIsCancell
         model.controller().saveFile(files.filePath(QStringLiteral("kept.svg")));
         return true;
     });
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     EXPECT_EQ(model.controller().document().title, QStringLiteral("a"));
     EXPECT_TRUE(QFile::exists(files.filePath(QStringLiteral("kept.svg"))));
 }
@@ -186,7 +186,7 @@ TEST_F(OpenDocumentTest, AFailedSaveKeepsTheDocumentAndRaisesTheSaveAlert)
     ASSERT_TRUE(QDir().mkpath(svg + QStringLiteral("/x")));
     answerWith(model, UnsavedChangesAnswer::save);
     const VectorDocument edited = model.controller().document();
-    model.open(QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf"))));
+    ASSERT_TRUE(zelvane::testing::openAndWait(model, QUrl::fromLocalFile(pdf(QStringLiteral("a.pdf")))));
     ASSERT_TRUE(model.alert());
     EXPECT_EQ(model.alert()->title, QStringLiteral("Save Error"));
     EXPECT_EQ(model.controller().document(), edited);

@@ -13,6 +13,14 @@
 
 namespace zelvane::testing {
 
+// Opens through the model and waits until the open has ended.
+inline bool openAndWait(AppModel& model, const QUrl& url)
+{
+    bool ended = false;
+    model.open(url, [&ended] { ended = true; });
+    return QTest::qWaitFor([&ended] { return ended; }, 30000);
+}
+
 // A widget test in English, with its own settings folder so that tests
 // running side by side never share a settings file.
 class UiTest : public ::testing::Test {

@@ -18,6 +18,7 @@
 
 namespace zelvane {
 
+class CodecError;
 class OsselUpdater;
 class RemoteControl;
 class VectorController;
@@ -147,8 +148,10 @@ public:
     // Opens a file after asking about unsaved changes. Failures become the
     // "Could not open file" alert and leave everything as it was; success
     // closes the inline editor, records the file, resets the view and
-    // flashes it.
-    void open(const QUrl& url);
+    // flashes it. The file is read and imported off the main thread;
+    // `finished` runs once the open has ended (also when cancelled, failed or
+    // replaced by a newer open, which leaves the window to the newer one).
+    void open(const QUrl& url, std::function<void()> finished = {});
 
     // Replaces the question asked before an edited document is replaced.
     // Without one, nothing is asked and the document is replaced.
@@ -221,6 +224,7 @@ private:
     void applyLaunchArguments(const QStringList& arguments);
     void storeRecentPaths();
     bool saveBeforeReplacing();
+    void finishOpen(const QUrl& url, const std::optional<CodecError>& failure);
 
     const bool m_persistEnabled;
     const bool m_servicesEnabled;
@@ -254,6 +258,7 @@ private:
 
     UnsavedChangesQuestion m_unsavedChangesQuestion;
     std::function<bool()> m_saveAsHandler;
+    quint64 m_latestOpenSerial = 0;
 };
 
 }  // namespace zelvane

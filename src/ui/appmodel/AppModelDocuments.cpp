@@ -7,6 +7,7 @@
 #include "VectorController.h"
 
 #include <QFileInfo>
+#include <QPointer>
 
 namespace zelvane {
 
@@ -24,17 +25,42 @@ QString saveFailureTitle()
 
 }  // namespace
 
-void AppModel::open(const QUrl& url)
+void AppModel::open(const QUrl& url, std::function<void()> finished)
 {
-    if (!confirmReplacingDocument())
+    if (!confirmReplacingDocument()) {
+        if (finished)
+            finished();
         return;
-    try {
-        m_controller->openFile(url);
-    } catch (const CodecError& error) {
-        setAlert(AlertItem::make(openFailureTitle(), error.message()));
+    }
+    if (!url.isLocalFile()) {
+        // Refused at once by the controller, with its own message.
+        try {
+            m_controller->openFile(url);
+        } catch (const CodecError& error) {
+            setAlert(AlertItem::make(openFailureTitle(), error.message()));
+        }
+        if (finished)
+            finished();
         return;
-    } catch (const std::exception& error) {
-        setAlert(AlertItem::make(openFailureTitle(), QString::fromLocal8Bit(error.what())));
+    }
+    // The file is read and imported on a worker while the window keeps
+    // running. A newer open replaces a running one: only the latest one
+    // started here touches the window when it ends.
+    const quint64 serial = ++m_latestOpenSerial;
+    QPointer<AppModel> self(this);
+    m_controller->openFileInBackground(
+        url.toLocalFile(), [self, url, serial, finished = std::move(finished)](const std::optional<CodecError>& failure) {
+            if (self && serial == self->m_latestOpenSerial)
+                self->finishOpen(url, failure);
+            if (finished)
+                finished();
+        });
+}
+
+void AppModel::finishOpen(const QUrl& url, const std::optional<CodecError>& failure)
+{
+    if (failure) {
+        setAlert(AlertItem::make(openFailureTitle(), failure->message()));
         return;
     }
     setEditingTextElementID(std::nullopt);

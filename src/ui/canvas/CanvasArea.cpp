@@ -109,15 +109,17 @@ void CanvasArea::dropEvent(QDropEvent* event)
     }
     event->acceptProposedAction();
     // Opened once the drop is over, so an alert or a question does not run
-    // inside the drag.
+    // inside the drag; one after another, each when the previous has ended.
     QPointer<AppModel> model(&m_model);
-    QTimer::singleShot(0, &m_model, [model, files] {
-        for (const QUrl& url : files) {
-            if (!model)
-                return;
-            model->open(url);
-        }
-    });
+    QTimer::singleShot(0, &m_model, [model, files] { openInOrder(model, files); });
+}
+
+void CanvasArea::openInOrder(QPointer<AppModel> model, QList<QUrl> files)
+{
+    if (!model || files.isEmpty())
+        return;
+    const QUrl first = files.takeFirst();
+    model->open(first, [model, rest = std::move(files)] { openInOrder(model, rest); });
 }
 
 void CanvasArea::resizeEvent(QResizeEvent* event)

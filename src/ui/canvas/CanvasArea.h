@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 
@@ -36,6 +37,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
+    // Opens the files one after another, each once the previous has ended.
+    static void openInOrder(QPointer<AppModel> model, QList<QUrl> files);
 private:
     void setDropTargeted(bool targeted);
 
