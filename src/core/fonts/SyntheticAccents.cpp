@@ -76,7 +76,8 @@ struct PendingAccent {
     bool capital;
 };
 
-// One line of text laid out with design metrics, one unit a point.
+}  // namespace
+
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
@@ -89,8 +90,6 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
     layout->endLayout();
     return layout;
 }
-
-}  // namespace
 
 std::optional<std::pair<QString, SyntheticAccentKind>> syntheticAccentFor(const QString& letter)
 {
