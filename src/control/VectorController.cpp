@@ -15,6 +15,7 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
     if (m_persistEnabled)
         loadSavedSignatures();
     m_activeSignaturePresetID = m_signatures.isEmpty() ? QUuid::createUuid() : m_signatures.first().id;
+    m_pageRevisions = QList<quint64>(m_document.pages.size(), m_contentRevision);
     reloadSignaturesAndStampsFromDisk();
     m_statusMessage = L("Prêt · Ouvrir un document PDF ou SVG (Ctrl+O) ou dessiner sur la page A4",
                         "Ready · Open a PDF or SVG document (Ctrl+O) or draw on the A4 page");
@@ -29,13 +30,82 @@ VectorController::~VectorController()
 
 void VectorController::setDocument(const VectorDocument& document)
 {
-    storeDocument(document);
+    cancelRunningGesture();
+    storeAndClamp(document, m_currentPageIndex);
+}
+
+quint64 VectorController::pageRevision(qsizetype index) const
+{
+    return index >= 0 && index < m_pageRevisions.size() ? m_pageRevisions[index] : 0;
 }
 
 void VectorController::recordUndoSnapshot()
 {
     m_history.record(m_document);
     emit historyChanged();
+}
+
+// ---- Gestures ------------------------------------------------------------------
+
+quint64 VectorController::beginGesture(const QString& label)
+{
+    if (m_gesture)
+        commitGesture(m_gesture->id);
+    m_gesture = Gesture{m_nextGestureID++, label, m_document, m_history, false};
+    m_history.record(m_document);
+    emit historyChanged();
+    return m_gesture->id;
+}
+
+bool VectorController::updateGesture(quint64 gesture, const std::function<void(VectorDocument&)>& mutate)
+{
+    if (!m_gesture || m_gesture->id != gesture)
+        return false;
+    const qsizetype indexBefore = m_currentPageIndex;
+    VectorDocument edited = m_document;
+    if (mutate)
+        mutate(edited);
+    m_gesture->updated = true;
+    storeAndClamp(std::move(edited), indexBefore);
+    return true;
+}
+
+bool VectorController::commitGesture(quint64 gesture)
+{
+    if (!m_gesture || m_gesture->id != gesture)
+        return false;
+    const Gesture ended = std::move(*m_gesture);
+    m_gesture.reset();
+    if (!ended.updated) {
+        // Nothing moved: leave no empty undo step behind.
+        m_history = ended.startHistory;
+        emit historyChanged();
+        return true;
+    }
+    setLastError(std::nullopt);
+    if (!ended.label.isEmpty())
+        setStatusMessage(ended.label);
+    return true;
+}
+
+bool VectorController::cancelGesture(quint64 gesture)
+{
+    if (!m_gesture || m_gesture->id != gesture)
+        return false;
+    const Gesture ended = std::move(*m_gesture);
+    m_gesture.reset();
+    m_history = ended.startHistory;
+    emit historyChanged();
+    if (ended.updated)
+        storeAndClamp(ended.startDocument, m_currentPageIndex);
+    emit gestureCancelled(ended.id);
+    return true;
+}
+
+void VectorController::cancelRunningGesture()
+{
+    if (m_gesture)
+        cancelGesture(m_gesture->id);
 }
 
 void VectorController::setCurrentPageIndex(qsizetype index)
@@ -84,13 +154,20 @@ void VectorController::reportFailure(const QString& prefix, const QString& messa
     setStatusMessage(prefix + message);
 }
 
-void VectorController::storeDocument(VectorDocument document)
+void VectorController::storeDocument(VectorDocument document, bool replaced)
 {
+    ++m_contentRevision;
+    const DocumentChange change =
+        trackDocumentChange(m_document, document, m_contentRevision, replaced, m_pageRevisions);
     m_document = std::move(document);
-    const qsizetype before = m_currentPageIndex;
+    emit documentChanged(change);
+}
+
+void VectorController::storeAndClamp(VectorDocument document, qsizetype indexBefore)
+{
+    storeDocument(std::move(document));
     clampCurrentPageIndex();
-    emit documentChanged();
-    if (m_currentPageIndex != before)
+    if (m_currentPageIndex != indexBefore)
         emit currentPageIndexChanged();
 }
 
@@ -105,6 +182,7 @@ void VectorController::clampCurrentPageIndex()
 
 void VectorController::perform(const QString& label, const std::function<void(VectorDocument&)>& mutate)
 {
+    cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     VectorDocument edited = m_document;
     if (mutate) {
@@ -117,11 +195,7 @@ void VectorController::perform(const QString& label, const std::function<void(Ve
     }
     m_history.record(m_document);
     emit historyChanged();
-    m_document = std::move(edited);
-    clampCurrentPageIndex();
-    emit documentChanged();
-    if (m_currentPageIndex != indexBefore)
-        emit currentPageIndexChanged();
+    storeAndClamp(std::move(edited), indexBefore);
     setLastError(std::nullopt);
     if (!label.isEmpty())
         setStatusMessage(label);
@@ -129,11 +203,13 @@ void VectorController::perform(const QString& label, const std::function<void(Ve
 
 void VectorController::undo()
 {
+    cancelRunningGesture();
     restoreFromHistory(m_history.undo(m_document), L("Annulé", "Undone"));
 }
 
 void VectorController::redo()
 {
+    cancelRunningGesture();
     restoreFromHistory(m_history.redo(m_document), L("Rétabli", "Redone"));
 }
 
@@ -143,10 +219,10 @@ void VectorController::restoreFromHistory(std::optional<VectorDocument> snapshot
         return;
     emit historyChanged();
     const qsizetype before = m_currentPageIndex;
-    m_document = std::move(*snapshot);
-    if (m_currentPageIndex >= m_document.pages.size())
-        m_currentPageIndex = m_document.pages.size() - 1;
-    emit documentChanged();
+    const qsizetype count = snapshot->pages.size();
+    storeDocument(std::move(*snapshot));
+    if (m_currentPageIndex >= count)
+        m_currentPageIndex = count - 1;
     if (m_currentPageIndex != before)
         emit currentPageIndexChanged();
     setStatusMessage(status);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControllerEnvironment.h"
+#include "DocumentChange.h"
 #include "ExportFormat.h"
 #include "RemoteControlServices.h"
 #include "model/PageFormatPreset.h"
@@ -49,15 +50,50 @@ public:
     const VectorDocument& document() const { return m_document; }
     // Replaces the document outside the history and the status line (the
     // self-test and the snapshot renderer hand documents over this way); a
-    // current page past the new last page moves to it.
+    // current page past the new last page moves to it. Cancels a gesture.
     void setDocument(const VectorDocument& document);
+
+    // Grows by at least 1 with every store of the document (edits, undo,
+    // redo, open, new, save, gesture steps) and never goes back, unlike
+    // VectorDocument::revision which undo restores. Views key caches on it.
+    quint64 contentRevision() const { return m_contentRevision; }
+    // The content revision at which the page at `index` last changed; 0 for
+    // an index outside the pages. Stays put while the page is untouched,
+    // even when other pages change or the page moves.
+    quint64 pageRevision(qsizetype index) const;
 
     const VectorDocumentHistory& history() const { return m_history; }
     bool canUndo() const { return m_history.canUndo(); }
     bool canRedo() const { return m_history.canRedo(); }
-    // Records the document as it stands as one undo step, for a continuous
-    // gesture that then writes its changes with setDocument().
+    // Records the document as it stands as one undo step. Prefer a gesture
+    // (below), which a remote edit cannot overwrite.
     void recordUndoSnapshot();
+
+    // ---- Gestures ------------------------------------------------------------
+    // A continuous change (a drag, a slider) as one undo step. beginGesture
+    // records the step and returns the gesture's id; updateGesture writes
+    // without new steps; commitGesture ends it (a gesture with no update
+    // leaves no step); cancelGesture puts back the document and the history
+    // as they were before it. Any other store of the document while a gesture
+    // runs (an edit, undo, redo, open, new, setDocument, a remote command)
+    // first cancels the gesture, so that store is never overwritten by a
+    // later step; the owner then sees false from updateGesture and
+    // commitGesture, and gestureCancelled is emitted. Beginning a gesture
+    // while another runs commits the other first.
+
+    quint64 beginGesture(const QString& label = QString());
+    // Applies `mutate` to a copy of the current document and stores it.
+    // False (nothing done) when `gesture` is not the running gesture.
+    bool updateGesture(quint64 gesture, const std::function<void(VectorDocument&)>& mutate);
+    // Shows the label given to beginGesture (when not empty) and clears
+    // lastError. False when `gesture` is not the running gesture.
+    bool commitGesture(quint64 gesture);
+    bool cancelGesture(quint64 gesture);
+    // The running gesture's id, or 0.
+    quint64 activeGesture() const { return m_gesture ? m_gesture->id : 0; }
+    // The document as it was when the running gesture began (for gestures
+    // that recompute each step from the start); null without one.
+    const VectorDocument* gestureStartDocument() const { return m_gesture ? &m_gesture->startDocument : nullptr; }
 
     // May be set out of range from outside for a moment; currentPage() then
     // falls back to the first page and the next edit brings it back.
@@ -100,7 +136,7 @@ public:
     // stores it, brings the current page back into range, clears lastError
     // and, when the label is not empty, shows it in the status line. The
     // mutation may set the current page; the document's revision moves only
-    // through the VectorOperations edits it makes.
+    // through the VectorOperations edits it makes. Cancels a gesture first.
     void perform(const QString& label, const std::function<void(VectorDocument&)>& mutate);
     void undo();
     void redo();
@@ -203,7 +239,10 @@ public:
     void stopRemoteServices();
 
 signals:
-    void documentChanged();
+    // After every store of the document, with what changed.
+    void documentChanged(const zelvane::DocumentChange& change);
+    // A running gesture was cancelled (by its owner or by another store).
+    void gestureCancelled(quint64 gesture);
     void historyChanged();
     void currentPageIndexChanged();
     void selectionChanged();
@@ -232,12 +271,21 @@ private:
 
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
-    void storeDocument(VectorDocument document);
+    // The one place the document is stored: moves the content and page
+    // revisions and emits documentChanged. Callers bring the current page
+    // into range and emit currentPageIndexChanged themselves.
+    void storeDocument(VectorDocument document, bool replaced = false);
+    // Cancels the running gesture, if any, before another store.
+    void cancelRunningGesture();
+    // Stores a document and brings the current page into range.
+    void storeAndClamp(VectorDocument document, qsizetype indexBefore);
     void clampCurrentPageIndex();
     static VectorDocument blankDocument(PageFormatPreset preset);
     // Puts an opened or new document in place of the old one: no undo step,
     // the history cleared, the first page current, nothing selected.
     void replaceDocument(VectorDocument document);
+    // Notes where a save wrote the document (no undo step).
+    void recordSavedFile(const QUrl& url, DocumentSourceFormat format);
     void placeElement(const VectorElement& element, const QString& label);
     VectorPoint defaultPoint(double widthFraction, double heightFraction) const;
 
@@ -268,6 +316,19 @@ private:
     const bool m_persistEnabled;
     const bool m_servicesEnabled;
     std::unique_ptr<RemoteControlServices> m_remoteServices;
+
+    struct Gesture {
+        quint64 id = 0;
+        QString label;
+        VectorDocument startDocument;
+        VectorDocumentHistory startHistory;
+        bool updated = false;
+    };
+    std::optional<Gesture> m_gesture;
+    quint64 m_nextGestureID = 1;
+    quint64 m_contentRevision = 1;
+    // One per page of m_document, in the same order.
+    QList<quint64> m_pageRevisions;
 };
 
 }  // namespace zelvane

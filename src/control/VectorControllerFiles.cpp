@@ -60,10 +60,10 @@ VectorDocument VectorController::blankDocument(PageFormatPreset preset)
 
 void VectorController::replaceDocument(VectorDocument document)
 {
+    cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
-    m_document = std::move(document);
     m_currentPageIndex = 0;
-    emit documentChanged();
+    storeDocument(std::move(document), true);
     m_history.clear();
     emit historyChanged();
     if (indexBefore != 0)
@@ -195,15 +195,28 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
     }
 
     if (chosen != ExportFormat::png) {
-        m_document.fileURL = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-        m_document.sourceFormat = chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg;
-        emit documentChanged();
+        recordSavedFile(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()),
+                        chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg);
     }
     setLastError(std::nullopt);
     const QString name = QFileInfo(path).fileName();
     const QString formatName = rawValue(chosen).toUpper();
     setStatusMessage(L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
                        QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
+}
+
+void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat format)
+{
+    // A gesture running across a save keeps the file in its start document,
+    // so cancelling the gesture does not forget where the document lives.
+    if (m_gesture) {
+        m_gesture->startDocument.fileURL = url;
+        m_gesture->startDocument.sourceFormat = format;
+    }
+    VectorDocument saved = m_document;
+    saved.fileURL = url;
+    saved.sourceFormat = format;
+    storeDocument(std::move(saved));
 }
 
 // ---- New documents -----------------------------------------------------------------
