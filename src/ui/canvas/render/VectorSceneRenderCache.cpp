@@ -160,11 +160,12 @@ VectorSceneRenderCache& VectorSceneRenderCache::shared()
 
 // ---- Element outlines --------------------------------------------------------
 
-const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& page, qint64 contentRevision)
+const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& page, quint64 contentRevision)
 {
-    // The element list is compared as well as the revision: revisions repeat
-    // (undo, a file opened again) and lists held here compare in constant
-    // time while the document still shares them.
+    // The element list is compared as well: a list held here compares in
+    // constant time while the document still shares it, and it guards
+    // callers whose revisions can repeat (a document's own revision comes
+    // back with undo or a file opened again).
     if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements)
         return m_cachedGeometries;
     ElementGeometries built;

@@ -68,9 +68,10 @@ public:
     static VectorSceneRenderCache& shared();
 
     // The outlines of the page's elements by element id, rebuilt when the
-    // page, the content revision or the element list differs from the last
-    // call (only one page is held).
-    const ElementGeometries& geometries(const VectorPage& page, qint64 contentRevision);
+    // page, its content revision (the controller's pageRevision(), which
+    // never repeats) or its element list differs from the last call. Only
+    // one page is held.
+    const ElementGeometries& geometries(const VectorPage& page, quint64 contentRevision);
 
     enum class BackdropWait {
         // A raster at another resolution may stand in while the right one
@@ -128,7 +129,7 @@ private:
                  const QImage& image);
 
     std::optional<QUuid> m_cachedPageID;
-    qint64 m_cachedRevision = -1;
+    quint64 m_cachedRevision = 0;
     QList<VectorElement> m_cachedElements;
     ElementGeometries m_cachedGeometries;
 
