@@ -1,12 +1,8 @@
 #include "ElementDrawing.h"
 
 #include "PaneText.h"
-#include "fonts/FontLookup.h"
-#include "fonts/SyntheticAccents.h"
-#include "fonts/TextFonts.h"
 #include "model/RGBAColor.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -89,38 +85,30 @@ void drawAccents(QPainter& painter, const QList<PDFCodec::SyntheticAccentPlaceme
 }
 
 void drawText(QPainter& painter, const VectorElement& element, const TextPayload& payload, const QRectF& paneRect,
-              double s)
+              double s, TextLayoutCache& layouts)
 {
     const double opacity = element.style.opacity;
     const QColor color = canvasColor(element.style.fillColorHex, opacity)
                              .value_or(canvasColor(element.style.strokeColorHex, opacity)
                                            .value_or(withOpacity(0.07, 0.07, 0.09, opacity)));
     const double fontSize = std::isfinite(payload.fontSize) ? payload.fontSize : 5.0;
-    const QFont drawingFont = PDFCodec::resolveFont(payload, std::max(fontSize * s, 4.5));
-    const QFont metricFont = PDFCodec::resolveFont(payload, fontSize);
-    const double baselineOffset =
-        payload.baselineOffset.value_or(QFontMetricsF(metricFont, fonts::pointDevice()).capHeight());
+    const PaneTextBlock& block = layouts.block(payload, s);
+    const double baselineOffset = payload.baselineOffset.value_or(block.metricCapHeight);
     const double lineHeight = 1.25 * fontSize * s;
-    const double kern = std::isfinite(payload.letterSpacing) ? payload.letterSpacing : 0.0;
-
-    const QStringList lines = payload.text.split(QLatin1Char('\n'));
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
-            continue;
-        const PDFCodec::AdaptedSubsetText adapted = PDFCodec::adaptStringForSubsetFont(lines[i], metricFont, kern);
-        const PaneTextLine line(adapted.adapted, drawingFont, kern * s);
-        if (line.isEmpty())
+    for (size_t i = 0; i < block.lines.size(); ++i) {
+        const PaneTextBlock::Line& line = block.lines[i];
+        if (line.text.isEmpty())
             continue;
         const double baseline = paneRect.top() + baselineOffset * s + double(i) * lineHeight;
         double x = paneRect.left();
         if (payload.alignment == TextAlignmentMode::center)
-            x = paneRect.center().x() - line.width() * 0.5;
+            x = paneRect.center().x() - line.text.width() * 0.5;
         else if (payload.alignment == TextAlignmentMode::right)
-            x = paneRect.right() - line.width();
-        line.draw(painter, QPointF(x, baseline - line.ascent()), color);
+            x = paneRect.right() - line.text.width();
+        line.text.draw(painter, QPointF(x, baseline - line.text.ascent()), color);
         // From where the line starts, so centred and right-aligned lines
         // keep their accents over their letters.
-        drawAccents(painter, adapted.accents, x, baseline, s, fontSize, color);
+        drawAccents(painter, line.accents, x, baseline, s, fontSize, color);
     }
 }
 
@@ -141,7 +129,7 @@ bool drawArtwork(QPainter& painter, const std::optional<QByteArray>& data, const
 }
 
 void drawSignatureCaption(QPainter& painter, const VectorElement& element, const SignaturePayload& payload,
-                          const QRectF& paneRect, double s)
+                          const QRectF& paneRect, double s, TextLayoutCache& layouts)
 {
     QStringList parts;
     for (const std::optional<QString>& part :
@@ -153,15 +141,15 @@ void drawSignatureCaption(QPainter& painter, const VectorElement& element, const
         return;
     const QColor color = canvasColor(element.style.strokeColorHex, element.style.opacity)
                              .value_or(withOpacity(0x1E / 255.0, 0x3A / 255.0, 0x8A / 255.0, element.style.opacity));
-    const PaneTextLine line(parts.join(QStringLiteral(" \u00B7 ")),
-                            paneSystemFont(std::max(8.5 * s, 6.0), QFont::Medium));
+    const PaneTextLine& line =
+        layouts.line(parts.join(QStringLiteral(" \u00B7 ")), paneSystemFont(std::max(8.5 * s, 6.0), QFont::Medium));
     // Bottom-left corner of the line's box.
     const double bottom = paneRect.bottom() - 2 * s;
     line.draw(painter, QPointF(paneRect.left() + 2, bottom - line.ascent() - line.descent()), color);
 }
 
 void drawStampBadge(QPainter& painter, const VectorElement& element, const StampPayload& payload,
-                    const QRectF& paneRect, double s)
+                    const QRectF& paneRect, double s, TextLayoutCache& layouts)
 {
     const double opacity = element.style.opacity;
     QColor color = canvasColor(element.style.strokeColorHex, opacity)
@@ -183,11 +171,11 @@ void drawStampBadge(QPainter& painter, const VectorElement& element, const Stamp
     }
 
     const double frameHeight = element.frame.height;
-    const PaneTextLine title(payload.title,
-                             paneSystemFont(std::max(std::min(frameHeight * 0.28, 13.5) * s, 6.0), QFont::Bold));
+    const PaneTextLine& title = layouts.line(
+        payload.title, paneSystemFont(std::max(std::min(frameHeight * 0.28, 13.5) * s, 6.0), QFont::Bold));
     title.drawCentered(painter, QPointF(paneRect.center().x(), paneRect.top() + 0.38 * paneRect.height()), color);
     if (!payload.subtitle.isEmpty()) {
-        const PaneTextLine subtitle(
+        const PaneTextLine& subtitle = layouts.line(
             payload.subtitle, paneSystemFont(std::max(std::min(frameHeight * 0.17, 8.5) * s, 5.0), QFont::Medium));
         subtitle.drawCentered(painter, QPointF(paneRect.center().x(), paneRect.top() + 0.72 * paneRect.height()),
                               color);
@@ -240,15 +228,15 @@ void drawElementInLayer(QPainter& painter, const VectorElement& element, const P
         [&](const auto& payload) {
             using Payload = std::decay_t<decltype(payload)>;
             if constexpr (std::is_same_v<Payload, TextPayload>) {
-                drawText(painter, element, payload, paneRect, s);
+                drawText(painter, element, payload, paneRect, s, cache.textLayouts());
             } else if constexpr (std::is_same_v<Payload, SignaturePayload>) {
                 if (!drawArtwork(painter, payload.assetData, payload.assetExtension, payload.removeWhiteBackground,
                                  paneRect, style.opacity, cache))
-                    drawSignatureCaption(painter, element, payload, paneRect, s);
+                    drawSignatureCaption(painter, element, payload, paneRect, s, cache.textLayouts());
             } else if constexpr (std::is_same_v<Payload, StampPayload>) {
                 if (!drawArtwork(painter, payload.assetData, payload.assetExtension, payload.removeWhiteBackground,
                                  paneRect, style.opacity, cache))
-                    drawStampBadge(painter, element, payload, paneRect, s);
+                    drawStampBadge(painter, element, payload, paneRect, s, cache.textLayouts());
             }
         },
         element.kind);

@@ -75,6 +75,18 @@ void drawBackdrop(QPainter& painter, const QList<BackdropTile>& tiles, const QTr
     }
 }
 
+// The backdrop is opaque: when one raster holds the whole page, the page
+// colour underneath would never show.
+bool coversSheet(const QList<BackdropTile>& tiles, const VectorPage& page)
+{
+    for (const BackdropTile& tile : tiles) {
+        if (!tile.image.isNull() && !tile.image.hasAlphaChannel()
+            && tile.pageRect.contains(QRectF(0, 0, page.width, page.height).adjusted(0.5, 0.5, -0.5, -0.5)))
+            return true;
+    }
+    return false;
+}
+
 void drawPDFTextBox(QPainter& painter, const VectorElement& element, const QRectF& paneRect, bool selected)
 {
     const QColor color = element.hasModifiedPDFText() ? CanvasPalette::alive() : CanvasPalette::tcp();
@@ -113,7 +125,7 @@ void drawPreviews(QPainter& painter, const PageCanvasGeometry& geom, const Scene
 }
 
 void drawSelection(QPainter& painter, const VectorElement& element, const PageCanvasGeometry& geom,
-                   bool isRotating)
+                   bool isRotating, TextLayoutCache& layouts)
 {
     const QRectF rect = geom.pageToPane(element.frame);
     if (!isFinite(rect))
@@ -152,7 +164,8 @@ void drawSelection(QPainter& painter, const VectorElement& element, const PageCa
     painter.restore();
 
     if (isRotating || std::abs(degrees) > 0.2) {
-        const PaneTextLine label(QString::asprintf("%+.0f°", degrees), paneSystemFont(10, QFont::Bold, true));
+        const PaneTextLine& label =
+            layouts.line(QString::asprintf("%+.0f°", degrees), paneSystemFont(10, QFont::Bold, true));
         const QPointF handle = rotationHandlePoint(rect, degrees);
         label.drawCentered(painter, QPointF(handle.x(), handle.y() - 14), accent);
     }
@@ -208,13 +221,21 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
+    // The shadow is the sheet moved 4 points down with rounded corners; the
+    // opaque sheet hides all of it but the strip below its bottom edge, so
+    // only that strip is filled (large antialiased fills are costly).
     QPainterPath shadow;
-    shadow.addRoundedRect(sheet.translated(0, 4), 4, 4);
+    shadow.addRoundedRect(QRectF(sheet.left(), sheet.bottom() - 4, sheet.width(), 8), 4, 4);
     painter.fillPath(shadow, QColor::fromRgbF(0, 0, 0, 0.45f));
-    painter.fillRect(sheet, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
+    // Pixel-aligned, so the fill and the clip stay plain rectangles.
+    const QRect sheetPixels = sheet.toAlignedRect();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (!coversSheet(backdrop, page))
+        painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
+    painter.setRenderHint(QPainter::Antialiasing);
 
     painter.save();
-    painter.setClipRect(sheet, Qt::IntersectClip);
+    painter.setClipRect(sheetPixels, Qt::IntersectClip);
     drawBackdrop(painter, backdrop, tx);
     for (const MaskRect& mask : page.activeMaskRects()) {
         if (!mask.rect.intersects(visible))
@@ -255,7 +276,7 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
     if (!overlay.selection.isEmpty()) {
         for (const VectorElement& element : page.elements) {
             if (element.visible && overlay.selection.contains(element.id))
-                drawSelection(painter, element, geom, overlay.isRotatingElement);
+                drawSelection(painter, element, geom, overlay.isRotatingElement, cache.textLayouts());
         }
     }
     painter.restore();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImageLRU.h"
+#include "TextLayoutCache.h"
 #include "model/VectorPage.h"
 
 #include <QHash>
@@ -96,6 +97,12 @@ public:
     static std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> buildPageSpacePath(
         const VectorElement& element);
 
+    // Laid-out text of elements, badges and labels.
+    TextLayoutCache& textLayouts() { return m_textLayouts; }
+    // Fonts may have changed (another document was opened): text is laid
+    // out again.
+    void forgetFonts() { m_textLayouts.forgetFonts(); }
+
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
     // Waits until the worker has nothing left to do, then delivers what it
@@ -134,6 +141,7 @@ private:
     ElementGeometries m_cachedGeometries;
 
     ImageLRU m_images;
+    TextLayoutCache m_textLayouts;
     OpenedPDF m_mainDocument;
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;
