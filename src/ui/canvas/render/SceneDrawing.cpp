@@ -208,34 +208,25 @@ std::optional<VectorRect> rotatedBounds(const VectorRect& frame, double rotation
     return out;
 }
 
-void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
-                         const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
-                         const SceneOverlay& overlay, VectorSceneRenderCache& cache)
+namespace {
+
+// The sheet's own content: page colour, backdrop, masks, PDF text boxes and
+// elements, clipped to the sheet.
+void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
+                      const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
+                      const SceneOverlay& overlay, VectorSceneRenderCache& cache)
 {
-    const QRectF sheet = geom.sheetRect();
-    if (!isFinite(sheet))
-        return;
+    const QRect sheetPixels = geom.sheetRect().toAlignedRect();
     const QTransform tx = geom.pageToPaneTransform();
     const VectorRect visible = geom.visiblePageRect();
     const QColor pageColor = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
 
     painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    // The shadow is the sheet moved 4 points down with rounded corners; the
-    // opaque sheet hides all of it but the strip below its bottom edge, so
-    // only that strip is filled (large antialiased fills are costly).
-    QPainterPath shadow;
-    shadow.addRoundedRect(QRectF(sheet.left(), sheet.bottom() - 4, sheet.width(), 8), 4, 4);
-    painter.fillPath(shadow, QColor::fromRgbF(0, 0, 0, 0.45f));
     // Pixel-aligned, so the fill and the clip stay plain rectangles.
-    const QRect sheetPixels = sheet.toAlignedRect();
-    painter.setRenderHint(QPainter::Antialiasing, false);
     if (!coversSheet(backdrop, page))
         painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
-    painter.setRenderHint(QPainter::Antialiasing);
-
-    painter.save();
     painter.setClipRect(sheetPixels, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing);
     drawBackdrop(painter, backdrop, tx);
     for (const MaskRect& mask : page.activeMaskRects()) {
         if (!mask.rect.intersects(visible))
@@ -266,6 +257,78 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
         drawElementInLayer(painter, element, geom, tx, cached == cachedGeometries.constEnd() ? nullptr : &*cached,
                            cache);
     }
+    painter.restore();
+}
+
+}  // namespace
+
+void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
+                         const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
+                         const SceneOverlay& overlay, VectorSceneRenderCache& cache)
+{
+    const QRectF sheet = geom.sheetRect();
+    if (!isFinite(sheet))
+        return;
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The shadow is the sheet moved 4 points down with rounded corners; the
+    // opaque sheet hides all of it but the strip below its bottom edge, so
+    // only that strip is filled (large antialiased fills are costly).
+    QPainterPath shadow;
+    shadow.addRoundedRect(QRectF(sheet.left(), sheet.bottom() - 4, sheet.width(), 8), 4, 4);
+    painter.fillPath(shadow, QColor::fromRgbF(0, 0, 0, 0.45f));
+
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform world = painter.worldTransform();
+    const QRectF paneOnDevice(QPointF(0, 0), geom.paneSize * dpr);
+    const QRectF sheetOnDevice((sheet.x() + world.dx()) * dpr, (sheet.y() + world.dy()) * dpr, sheet.width() * dpr,
+                               sheet.height() * dpr);
+    const QRect held = sheetOnDevice.toAlignedRect().intersected(
+        paneOnDevice.translated(world.dx() * dpr, world.dy() * dpr).toAlignedRect());
+    if (world.type() > QTransform::TxTranslate || held.isEmpty() || qint64(held.width()) * held.height() > 64LL << 20) {
+        drawSheetContent(painter, page, geom, cachedGeometries, backdrop, overlay, cache);
+    } else {
+        const QPoint sheetPixel(int(std::floor(sheetOnDevice.x())), int(std::floor(sheetOnDevice.y())));
+        SheetLayerState state{page.id,
+                              page.elements,
+                              page.redactedPDFRects,
+                              page.backgroundColorHex,
+                              page.width,
+                              page.height,
+                              page.pdfPageData.has_value(),
+                              {},
+                              {},
+                              sheetOnDevice.size(),
+                              sheetOnDevice.topLeft() - QPointF(sheetPixel),
+                              held.translated(-sheetPixel),
+                              dpr,
+                              overlay.showPDFTextBoxes || overlay.textToolActive,
+                              overlay.selection};
+        for (const BackdropTile& tile : backdrop) {
+            state.tileImages.append(tile.image.cacheKey());
+            state.tileRects.append(tile.pageRect);
+        }
+        SheetLayer& layer = cache.sheetLayer();
+        if (!(layer.state == state) || layer.image.isNull()) {
+            if (layer.image.size() != held.size())
+                layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
+            layer.image.fill(Qt::transparent);
+            layer.image.setDevicePixelRatio(dpr);
+            QPainter layerPainter(&layer.image);
+            layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
+            drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache);
+            layerPainter.end();
+            layer.state = std::move(state);
+        }
+        painter.save();
+        painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+        painter.drawImage(held.topLeft(), layer.image);
+        painter.restore();
+    }
+
+    painter.save();
+    painter.setClipRect(sheet.toAlignedRect(), Qt::IntersectClip);
     drawPreviews(painter, geom, overlay);
     painter.restore();
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImageLRU.h"
+#include "SheetLayer.h"
 #include "TextLayoutCache.h"
 #include "model/VectorPage.h"
 
@@ -103,6 +104,9 @@ public:
     // out again.
     void forgetFonts() { m_textLayouts.forgetFonts(); }
 
+    // The last frame's sheet content, for the scene drawing.
+    SheetLayer& sheetLayer() { return m_sheetLayer; }
+
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
     // Waits until the worker has nothing left to do, then delivers what it
@@ -142,6 +146,7 @@ private:
 
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
+    SheetLayer m_sheetLayer;
     OpenedPDF m_mainDocument;
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;
