@@ -277,3 +277,48 @@ TEST_F(SceneDrawingTest, UnreadableFramesAndHugeCountsAreDrawnWithoutTrouble)
     const QImage image = draw(crowded, PageCanvasGeometry{QSizeF(400, 400), 2000, 2000, 1, {}, 28});
     EXPECT_GT(countNear(image, QColor(0x12, 0x34, 0x56), QRect(0, 0, 400, 400), 60), 100);
 }
+
+TEST_F(SceneDrawingTest, OutlinesStrokedTogetherKeepTheirOrderAndTurn)
+{
+    VectorPage page = blankPage();
+    const QString red = QStringLiteral("#FF0000");
+    VectorElement under = shape(VectorShapeType::line, VectorRect(10, 10, 180, 80), red, std::nullopt, 3);
+    VectorElement cover = shape(VectorShapeType::rectangle, VectorRect(80, 30, 40, 40), std::nullopt,
+                                QStringLiteral("#0000FF"));
+    VectorElement turned = shape(VectorShapeType::rectangle, VectorRect(140, 40, 40, 20), red, std::nullopt, 3);
+    turned.rotationDegrees = 90;
+    page.elements = {under, cover, turned};
+    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, {}, 0};
+    const QImage image = draw(page, geom);
+    // The line passes under the blue square's centre.
+    EXPECT_TRUE(colorNear(image.pixel(100, 50), Qt::blue));
+    EXPECT_GT(countNear(image, Qt::red, QRect(29, 80, 3, 3), 60), 0);
+    // Upright, the turned box's long sides run vertically through x 150 and 170.
+    EXPECT_GT(countNear(image, Qt::red, QRect(148, 49, 4, 3), 60), 0);
+    EXPECT_GT(countNear(image, Qt::red, QRect(168, 49, 4, 3), 60), 0);
+    EXPECT_EQ(countNear(image, Qt::red, QRect(155, 38, 10, 4), 120), 0);
+}
+
+TEST_F(SceneDrawingTest, TheKeptSheetIsDrawnAnewWhenWhatItShowsChanges)
+{
+    VectorPage page = blankPage();
+    page.elements = {shape(VectorShapeType::rectangle, VectorRect(50, 25, 100, 50), std::nullopt,
+                           QStringLiteral("#00AA00"))};
+    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, {}, 0};
+    EXPECT_TRUE(colorNear(draw(page, geom).pixel(100, 50), QColor(0, 0xAA, 0)));
+
+    // Same page, same revision given by a caller that does not count: the
+    // colour still changes.
+    page.elements[0].style.fillColorHex = QStringLiteral("#AA00AA");
+    QImage image = blankImage(QSize(200, 100), kPane);
+    {
+        QPainter painter(&image);
+        drawSinglePageScene(painter, page, geom, cache.geometries(page, revision), {}, {}, cache);
+    }
+    EXPECT_TRUE(colorNear(image.pixel(100, 50), QColor(0xAA, 0, 0xAA)));
+
+    // A pan by whole points moves the kept sheet.
+    const QImage panned = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, QSizeF(30, 0), 0});
+    EXPECT_TRUE(colorNear(panned.pixel(175, 50), QColor(0xAA, 0, 0xAA)));
+    EXPECT_TRUE(colorNear(panned.pixel(60, 50), Qt::white));
+}

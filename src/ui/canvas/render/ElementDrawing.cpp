@@ -192,6 +192,55 @@ std::optional<QColor> canvasColor(const std::optional<QString>& hex, double opac
     return withOpacity(color->r, color->g, color->b, opacity);
 }
 
+bool StrokeBatch::add(const VectorElement& element, const PageCanvasGeometry& geom, const QTransform& tx,
+                      const CachedElementGeometry* cached, QPainter& painter)
+{
+    const VectorStyle& style = element.style;
+    const bool outlineOnly = std::holds_alternative<PathPayload>(element.kind)
+                             || std::holds_alternative<ShapePayload>(element.kind);
+    if (!outlineOnly || !cached || !cached->path || cached->path->isEmpty() || style.dashed || style.opacity < 1
+        || !(style.strokeWidth > 0) || RGBAColor::fromHex(style.fillColorHex))
+        return false;
+    const auto stroke = canvasColor(style.strokeColorHex, 1);
+    if (!stroke)
+        return false;
+    const double s = geom.scale();
+    const double width = std::max(style.strokeWidth * s, 0.8);
+    if (!m_empty && (stroke->rgba() != m_color || width != m_width))
+        flush(painter);
+    m_color = stroke->rgba();
+    m_width = width;
+    m_empty = false;
+
+    QTransform toPane = tx;
+    const double degrees = element.rotationDegrees;
+    if (std::isfinite(degrees) && std::abs(degrees) > 0.01) {
+        const QPointF c = geom.pageToPane(element.frame).center();
+        toPane *= QTransform::fromTranslate(-c.x(), -c.y()) * QTransform().rotate(degrees)
+                  * QTransform::fromTranslate(c.x(), c.y());
+    }
+    m_outlines.addPath(toPane.map(*cached->path));
+    if (cached->arrowHeadPath)
+        m_heads.addPath(toPane.map(*cached->arrowHeadPath));
+    return true;
+}
+
+void StrokeBatch::flush(QPainter& painter)
+{
+    if (m_empty)
+        return;
+    const QColor color = QColor::fromRgba(m_color);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.strokePath(m_outlines, canvasPen(color, m_width, Qt::RoundCap, Qt::RoundJoin));
+    if (!m_heads.isEmpty())
+        painter.fillPath(m_heads, color);
+    painter.restore();
+    m_outlines.clear();
+    m_heads.clear();
+    m_empty = true;
+}
+
 void drawElementInLayer(QPainter& painter, const VectorElement& element, const PageCanvasGeometry& geom,
                         const QTransform& tx, const CachedElementGeometry* cached, VectorSceneRenderCache& cache)
 {

@@ -237,6 +237,7 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
         if (isFinite(paneRect))
             painter.fillRect(paneRect, QColor(fill.red(), fill.green(), fill.blue()));
     }
+    StrokeBatch batch;
     for (const VectorElement& element : page.elements) {
         if (!element.visible)
             continue;
@@ -245,6 +246,11 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
         const auto bounds = rotatedBounds(element.frame, element.rotationDegrees);
         if (!bounds || !bounds->intersects(visible))
             continue;
+        const auto found = cachedGeometries.constFind(element.id);
+        const CachedElementGeometry* cached = found == cachedGeometries.constEnd() ? nullptr : &*found;
+        if (batch.add(element, geom, tx, cached, painter))
+            continue;
+        batch.flush(painter);
         const TextPayload* text = element.text();
         if (text && text->isPDFExtracted) {
             const bool selected = overlay.selection.contains(element.id);
@@ -253,10 +259,9 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             if (page.pdfPageData && !element.hasModifiedPDFText())
                 continue;
         }
-        const auto cached = cachedGeometries.constFind(element.id);
-        drawElementInLayer(painter, element, geom, tx, cached == cachedGeometries.constEnd() ? nullptr : &*cached,
-                           cache);
+        drawElementInLayer(painter, element, geom, tx, cached, cache);
     }
+    batch.flush(painter);
     painter.restore();
 }
 
