@@ -2,6 +2,7 @@
 #include "canvas/render/CanvasPalette.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
+#include "core/fonts/TestFonts.h"
 #include "core/support/TestPDF.h"
 
 #include <QPainter>
@@ -321,4 +322,28 @@ TEST_F(SceneDrawingTest, TheKeptSheetIsDrawnAnewWhenWhatItShowsChanges)
     const QImage panned = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, QSizeF(30, 0), 0});
     EXPECT_TRUE(colorNear(panned.pixel(175, 50), QColor(0xAA, 0, 0xAA)));
     EXPECT_TRUE(colorNear(panned.pixel(60, 50), Qt::white));
+}
+
+TEST_F(SceneDrawingTest, DrawnAccentsFollowCentredText)
+{
+    if (liberationSansRegular().isEmpty())
+        GTEST_SKIP() << "Liberation Sans (fonts-liberation2) is not installed";
+    // A face with E but no É: the accent is drawn over the E.
+    TestFontOptions options;
+    options.family = QStringLiteral("Canvas Capitals");
+    options.postScriptName = QStringLiteral("CanvasCapitals");
+    options.characters = QStringLiteral("E ");
+    ASSERT_EQ(installTestFont(makeTestFont(liberationSansRegular(), options)), options.family);
+
+    VectorPage page = blankPage(200, 100);
+    VectorElement letter = text(QStringLiteral("É"), VectorRect(20, 30, 160, 60));
+    letter.text()->fontFamily = options.family;
+    letter.text()->fontSize = 40;
+    letter.text()->alignment = TextAlignmentMode::center;
+    page.elements = {letter};
+    const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, {}, 0});
+    // The letter stands around the frame's middle (x 100); the accent above
+    // its top (y 30 + 0) lies there too, not at the frame's left edge.
+    EXPECT_GT(countNear(image, Qt::black, QRect(85, 15, 30, 15), 100), 3);
+    EXPECT_EQ(countNear(image, Qt::black, QRect(15, 10, 40, 25), 100), 0);
 }
