@@ -2,6 +2,7 @@
 
 #include "assets/AssetImageCodec.h"
 #include "pdf/PDFDocument.h"
+#include "render/ElementRenderer.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -183,16 +184,6 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
 
 namespace {
 
-void addArrowHead(QPainterPath& path, const QPointF& from, const QPointF& to, double size)
-{
-    const double theta = std::atan2(to.y() - from.y(), to.x() - from.x());
-    const double spread = M_PI / 6.5;
-    path.moveTo(to);
-    path.lineTo(to.x() - size * std::cos(theta - spread), to.y() - size * std::sin(theta - spread));
-    path.lineTo(to.x() - size * std::cos(theta + spread), to.y() - size * std::sin(theta + spread));
-    path.closeSubpath();
-}
-
 bool isFinite(const VectorRect& r)
 {
     return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
@@ -271,9 +262,9 @@ std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> VectorSceneR
         QPainterPath heads;
         heads.setFillRule(Qt::WindingFill);
         if (shape->endArrow || shape->shapeType == VectorShapeType::arrow)
-            addArrowHead(heads, bottomLeft, topRight, size);
+            PDFCodec::addArrowHead(heads, bottomLeft, topRight, size);
         if (shape->startArrow)
-            addArrowHead(heads, topRight, bottomLeft, size);
+            PDFCodec::addArrowHead(heads, topRight, bottomLeft, size);
         if (heads.isEmpty())
             return {path, std::nullopt};
         return {path, heads};
