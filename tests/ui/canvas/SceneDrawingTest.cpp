@@ -185,6 +185,17 @@ TEST_F(SceneDrawingTest, MasksHideChangedPDFTextWhichIsDrawnAnew)
     QImage image = draw(page, geom);
     EXPECT_TRUE(colorNear(image.pixel(120, 60), Qt::black));
     EXPECT_EQ(countNear(image, Qt::blue, QRect(0, 0, 400, 200)), 0);
+    // Its dashed box shows when PDF text boxes are on.
+    SceneOverlay boxes;
+    boxes.showPDFTextBoxes = true;
+    image = draw(page, geom, boxes);
+    int tinted = 0;
+    for (int x = 36; x < 204; ++x) {
+        // Just above the print (pane y 40), 1 point out: a faint cyan dash.
+        for (int y = 36; y < 40; ++y)
+            tinted += qBlue(image.pixel(x, y)) - qRed(image.pixel(x, y)) > 12 ? 1 : 0;
+    }
+    EXPECT_GT(tinted, 20);
 
     // Moved down: a mask hides the print, the text is drawn at its new place.
     page.elements[0].frame = VectorRect(20, 60, 80, 20);
