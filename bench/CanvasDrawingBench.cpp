@@ -1,18 +1,20 @@
-// How long one frame of the single-page canvas takes: an A4 PDF page with
-// 200 elements painted offscreen at 1380 x 820, 100 % zoom, after the first
-// frame has filled the render cache. Then how many image bytes the cache
+// How long one frame of the single-page canvas widget takes: an A4 PDF page
+// with 200 elements painted offscreen at 1380 x 820, 100 % zoom, after the
+// first frame has filled the render cache. Then how many image bytes the cache
 // keeps after 300 different pages have been shown, against its bound.
 //
 // Reference: the core's renderPage() drawing the same page at the same scale
 // onto the same image, measured in the same run.
 
-#include "canvas/render/SceneDrawing.h"
+#include "VectorController.h"
+#include "appmodel/AppModel.h"
+#include "canvas/SinglePageCanvas.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "operations/VectorOperations.h"
 #include "render/PageRenderer.h"
 #include "sample/SyntheticDocument.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -97,20 +99,6 @@ VectorPage benchPage(const QByteArray& pdf)
     return page;
 }
 
-PageCanvasGeometry canvasGeometry(const VectorPage& page)
-{
-    return {QSizeF(kCanvas), page.width, page.height, 1, {}, 28};
-}
-
-void paintFrame(QImage& image, VectorSceneRenderCache& cache, const VectorPage& page, quint64 revision)
-{
-    const PageCanvasGeometry geom = canvasGeometry(page);
-    image.fill(QColor(0x11, 0x13, 0x17));
-    QPainter painter(&image);
-    const auto tiles = cache.backdropImages(page, geom.scale(), geom.visiblePageRect().toQRectF());
-    drawSinglePageScene(painter, page, geom, cache.geometries(page, revision), tiles, {}, cache);
-}
-
 double millisecondsOf(const std::function<void()>& work)
 {
     const auto start = Clock::now();
@@ -124,34 +112,48 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
+VectorDocument documentOf(QList<VectorPage> pages)
+{
+    return VectorDocument::make(QUuid::createUuid(), QStringLiteral("Bench"), DocumentSourceFormat::pdf, std::nullopt,
+                                std::move(pages), 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
 
     const QByteArray pdf = SyntheticDocument::generateSampleRawPDFData();
     const VectorPage page = benchPage(pdf);
+    AppModel model(false, false);
+    VectorController& controller = model.controller();
+    controller.setDocument(documentOf({page}));
     VectorSceneRenderCache cache;
+    SinglePageCanvas canvas(model, cache);
+    canvas.resize(kCanvas);
+    canvas.show();
     QImage image(kCanvas, QImage::Format_ARGB32_Premultiplied);
+    auto paint = [&] { canvas.render(&image); };
 
-    const double first = millisecondsOf([&] { paintFrame(image, cache, page, 1); });
+    const double first = millisecondsOf(paint);
     std::vector<double> frames;
     for (int i = 0; i < kFrames; ++i)
-        frames.push_back(millisecondsOf([&] { paintFrame(image, cache, page, 1); }));
+        frames.push_back(millisecondsOf(paint));
 
     // A drag: one element moves at every frame, so the page's content is
     // drawn anew each time.
-    VectorPage dragged = page;
+    VectorDocument dragged = controller.document();
     std::vector<double> dragFrames;
     for (int i = 0; i < kFrames / 2; ++i) {
-        dragged.elements[kElements / 2].frame.x += 1;
-        dragFrames.push_back(millisecondsOf([&] { paintFrame(image, cache, dragged, quint64(100 + i)); }));
+        dragged.pages[0].elements[kElements / 2].frame.x += 1;
+        controller.setDocument(dragged);
+        dragFrames.push_back(millisecondsOf(paint));
     }
 
-    const PageCanvasGeometry geom = canvasGeometry(page);
+    const PageCanvasGeometry geom = canvas.geometry();
     std::vector<double> reference;
     for (int i = 0; i < kReferenceFrames; ++i) {
         reference.push_back(millisecondsOf([&] {
@@ -163,26 +165,29 @@ int main(int argc, char** argv)
     }
     const double frame = median(frames);
     const double core = median(reference);
+    const double drag = median(dragFrames);
     std::printf("canvas frame, A4 PDF page + %d elements at %dx%d, 100 %% zoom: first %.2f ms, median %.2f ms "
                 "(target < 8 ms)\n",
                 kElements, kCanvas.width(), kCanvas.height(), first, frame);
     std::printf("  reference renderPage() of the same page at the same scale: median %.2f ms; canvas/reference = "
                 "%.3f\n",
                 core, frame / core);
-    const double drag = median(dragFrames);
     std::printf("  frame while an element is dragged (content drawn anew): median %.2f ms; drag/reference = %.3f\n",
                 drag, drag / core);
 
     // Many pages shown one after the other, each with its own PDF bytes (as
     // after opening many files): the cache stays within its bound.
-    VectorSceneRenderCache pages;
+    QList<VectorPage> many;
+    for (int i = 0; i < kPagesShown; ++i)
+        many.append(VectorPage::make(QUuid::createUuid(), QStringLiteral("Page %1").arg(i + 1), 595.28, 841.89,
+                                     QStringLiteral("#FFFFFF"), QByteArray(pdf.constData(), pdf.size()), i % 2));
+    controller.setDocument(documentOf(many));
     for (int i = 0; i < kPagesShown; ++i) {
-        VectorPage shown = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page"), 595.28, 841.89,
-                                            QStringLiteral("#FFFFFF"), QByteArray(pdf.constData(), pdf.size()), i % 2);
-        paintFrame(image, pages, shown, 1);
+        controller.setCurrentPageIndex(i);
+        paint();
     }
     std::printf("render cache after %d pages: %.1f MiB of images, bound %.1f MiB (%.0f %% of it)\n", kPagesShown,
-                pages.imageBytes() / 1048576.0, pages.imageBudgetBytes() / 1048576.0,
-                100.0 * pages.imageBytes() / pages.imageBudgetBytes());
-    return pages.imageBytes() <= pages.imageBudgetBytes() ? 0 : 1;
+                cache.imageBytes() / 1048576.0, cache.imageBudgetBytes() / 1048576.0,
+                100.0 * cache.imageBytes() / cache.imageBudgetBytes());
+    return cache.imageBytes() <= cache.imageBudgetBytes() ? 0 : 1;
 }

@@ -19,6 +19,7 @@
 #include "http/HttpServer.h"
 #include "operations/VectorOperations.h"
 #include "remote/ApiRoutes.h"
+#include "remote/StateReplyCache.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -241,8 +242,9 @@ int main(int argc, char** argv)
                 serverRate, referenceRate, serverRate / referenceRate);
 
     // The API itself, on a 200-page document of 50 text lines a page: GET
-    // /v1/state and POST /v1/text (which records an undo snapshot and edits
-    // a line through the controller), answered on the main thread.
+    // /v1/state (kept between changes for the server's own thread) and POST
+    // /v1/text (which records an undo snapshot and edits a line through the
+    // controller), answered on the main thread.
     QTemporaryDir libraries;  // the controller's signature and stamp folders
     qputenv("XDG_DATA_HOME", libraries.path().toUtf8());
     VectorController controller(false, false);
@@ -260,7 +262,15 @@ int main(int argc, char** argv)
         }
         controller.setDocument(document);
     }
-    HttpServer api(&context, [&](const HttpRequest& routed) { return dispatchHTTPRequest(controller, routed, {}); });
+    // Set up as the editor's remote control sets it up.
+    StateReplyCache stateCache(controller);
+    HttpServer::Options apiOptions;
+    apiOptions.quickAnswer = [&](const HttpRequest& routed) { return stateCache.lookup(routed); };
+    ApiContext apiContext;
+    apiContext.stateCache = &stateCache;
+    HttpServer api(
+        &context, [&](const HttpRequest& routed) { return dispatchHTTPRequest(controller, routed, apiContext); },
+        apiOptions);
     if (!api.start(0)) {
         std::fprintf(stderr, "cannot start the API server: %s\n", qPrintable(api.lastError()));
         return 1;
@@ -291,6 +301,61 @@ int main(int argc, char** argv)
                 median(stateRates), referenceRate, median(stateRates) / referenceRate);
     std::printf("  POST /v1/text (200 pages, edit by match)  %9.3f ms per request   reference bare loopback TCP %9.3f ms   ratio %.1f\n",
                 textMs, 1000.0 / referenceRate, textMs / (1000.0 / referenceRate));
+
+    // Idle clients hold no one up: with 50 connections open that send
+    // nothing, GET /v1/state is timed one request at a time (target: under
+    // 100 ms each), then 50 clients send GET /v1/state side by side.
+    constexpr int kIdle = 50;
+    constexpr int kClients = 50;
+    // The edits above changed what the state reports.
+    const qsizetype editedStateSize = whileServing([&] { return double(oneRequest(api.port(), stateRequest)); });
+    std::vector<int> idle;
+    for (int i = 0; i < kIdle; ++i)
+        idle.push_back(connectLoopback(api.port()));
+    std::vector<double> latencies;
+    whileServing([&] {
+        for (int i = 0; i < 200; ++i) {
+            const Clock::time_point start = Clock::now();
+            if (oneRequest(api.port(), stateRequest) != editedStateSize)
+                complete = false;
+            latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        }
+        return 0.0;
+    });
+    const double worstLatency = *std::max_element(latencies.begin(), latencies.end());
+    const auto concurrentRate = [&](quint16 port, const QByteArray& sent, qsizetype expected, int perClient) {
+        std::atomic<bool> allComplete{true};
+        const Clock::time_point start = Clock::now();
+        std::vector<std::thread> clients;
+        for (int c = 0; c < kClients; ++c) {
+            clients.emplace_back([&] {
+                for (int i = 0; i < perClient; ++i) {
+                    if (oneRequest(port, sent) != expected)
+                        allComplete = false;
+                }
+            });
+        }
+        for (std::thread& client : clients)
+            client.join();
+        complete = complete && allComplete.load();
+        return kClients * perClient / std::chrono::duration<double>(Clock::now() - start).count();
+    };
+    std::vector<double> concurrentRates, concurrentReferenceRates;
+    for (int run = 0; run < kRuns; ++run) {
+        concurrentRates.push_back(whileServing([&] { return concurrentRate(api.port(), stateRequest, editedStateSize, 20); }));
+        concurrentReferenceRates.push_back(
+            concurrentRate(reference.port(), request(reference.port()), replyBytes.size(), 20));
+    }
+    for (const int fd : idle)
+        ::close(fd);
+    const double referenceLatency = 1000.0 / referenceRate;
+    std::printf("  GET /v1/state with %d idle connections open: median %7.3f ms, worst %7.3f ms (target < 100 ms)   "
+                "reference bare loopback TCP %7.3f ms   ratio %.1f\n",
+                kIdle, median(latencies), worstLatency, referenceLatency, median(latencies) / referenceLatency);
+    std::printf("  GET /v1/state from %d concurrent clients      %9.0f req/s   reference bare loopback TCP %9.0f req/s   "
+                "ratio %.2f\n",
+                kClients, median(concurrentRates), median(concurrentReferenceRates),
+                median(concurrentRates) / median(concurrentReferenceRates));
     api.stop();
 
     if (!complete) {

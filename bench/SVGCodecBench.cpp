@@ -9,6 +9,7 @@
 //   every attribute and text into a QString, i.e. the cost of parsing alone.
 
 #include "operations/VectorOperations.h"
+#include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
 
 #include <QXmlStreamReader>

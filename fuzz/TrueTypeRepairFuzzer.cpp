@@ -1,9 +1,10 @@
-// Runs every TrueType repair on arbitrary bytes: none may crash, read out of
+// Runs every TrueType repair and the family renaming on arbitrary bytes: none may crash, read out of
 // bounds or take long, and the repairs' own output must read back.
 
 #include "FuzzInput.h"
 
 #include "fonts/CharacterMap.h"
+#include "fonts/FontFamilyRenaming.h"
 #include "fonts/SfntReader.h"
 #include "fonts/TrueTypeRepair.h"
 
@@ -30,6 +31,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!glyphs || !readCharacterMap(ByteSpan(patched), *glyphs))
             std::abort();
     }
+
+    // Renaming works on sfnt, CFF and Type 1 programs; an sfnt keeps a
+    // readable table directory.
+    const Bytes renamed = withFamilyName(input.font, "Zelvane Fuzz");
+    if (readTableDirectory(input.font) && !readTableDirectory(ByteSpan(renamed)))
+        std::abort();
 
     (void)buildFormat4CmapTable(toUnicode);
     (void)postScriptName(input.font);

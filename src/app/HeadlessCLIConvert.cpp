@@ -1,7 +1,5 @@
 #include "HeadlessCLI.h"
-#include "HeadlessEdits.h"
 #include "VectorController.h"
-#include "operations/VectorOperations.h"
 
 #include <QUrl>
 
@@ -19,18 +17,12 @@ void replaceText(VectorController& controller, const QStringList& arguments)
     }
     const QString oldText = arguments.at(at + 1);
     const QString newText = arguments.at(at + 2);
-    controller.perform(QString(), [&](VectorDocument& document) {
-        HeadlessEdits::replaceText(document, oldText, newText);
-    });
+    controller.replaceTextEverywhere(oldText, newText, QString());
 }
 
 void sign(VectorController& controller, const QString& signerName)
 {
-    const VectorElement element = HeadlessEdits::signatureElement(controller.currentPage(), signerName);
-    const qsizetype pageIndex = controller.currentPageIndex();
-    controller.perform(QString(), [&](VectorDocument& document) {
-        VectorOperations::addElement(element, pageIndex, document);
-    });
+    controller.signAsName(signerName, controller.currentPageIndex(), QString());
 }
 
 void applyEdits(VectorController& controller, const QStringList& arguments)

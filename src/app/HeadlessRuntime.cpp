@@ -1,12 +1,15 @@
 #include "HeadlessRuntime.h"
 
 #include "CodecError.h"
+#include "LibraryOutput.h"
 #include "ProcessArguments.h"
 
 #include <QGuiApplication>
 #include <QString>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,21 @@ void writeAll(const QByteArray& bytes, std::FILE* stream)
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     }
     std::fflush(stream);
+}
+
+void writeAll(const QByteArray& bytes, int fd)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        data += written;
+        left -= written;
+    }
 }
 
 QtMessageHandler defaultHandler = nullptr;
@@ -43,6 +61,7 @@ void ensureGuiApplication()
     if (!defaultHandler) {
         defaultHandler = qInstallMessageHandler(keepSeriousMessages);
     }
+    LibraryOutput::silenceLibraries();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -68,7 +87,7 @@ void ensureGuiApplication()
 void finish(const HeadlessOutcome& outcome)
 {
     writeAll(outcome.standardOutput, stdout);
-    writeAll(outcome.standardError, stderr);
+    writeAll(outcome.standardError, LibraryOutput::standardError());
     std::exit(outcome.status);
 }
 

@@ -9,10 +9,15 @@ namespace zelvane::InfoReport {
 
 namespace {
 
-// Whole points, halves away from zero.
-qint64 wholePoints(double value)
+// Whole points, halves away from zero. Only a value inside qint64's range
+// converts to one; a larger one (or one that is not finite) is written as
+// a decimal instead of going through an out-of-range conversion.
+QString wholePoints(double value)
 {
-    return qint64(std::round(value));
+    const double rounded = std::round(value);
+    if (rounded >= -0x1p63 && rounded < 0x1p63)
+        return QString::number(qint64(rounded));
+    return QString::number(rounded, 'f', 0);
 }
 
 }  // namespace
@@ -52,8 +57,8 @@ QString csv(const VectorDocument& document)
         const QStringList fields{
             QString::number(i + 1),
             csvQuoted(page.title),
-            QString::number(wholePoints(page.width)),
-            QString::number(wholePoints(page.height)),
+            wholePoints(page.width),
+            wholePoints(page.height),
             QString::number(page.elements.size()),
             page.pdfPageData ? QStringLiteral("true") : QStringLiteral("false"),
         };

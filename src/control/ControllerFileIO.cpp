@@ -1,12 +1,12 @@
 #include "ControllerFileIO.h"
 
 #include "CodecError.h"
+#include "DurableFile.h"
 #include "Localization.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,12 +42,18 @@ QString reasonForErrno(int error)
     }
 }
 
-QString reasonForFileError(QFileDevice::FileError error)
+QString reasonForWriteErrno(int error)
 {
     switch (error) {
-    case QFileDevice::PermissionsError: return L("accès refusé", "permission denied");
-    case QFileDevice::ResourceError: return L("espace disque insuffisant", "not enough disk space");
-    case QFileDevice::OpenError: return L("ouverture impossible", "cannot be opened");
+    case EACCES:
+    case EPERM:
+    case EROFS: return L("accès refusé", "permission denied");
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return L("espace disque insuffisant", "not enough disk space");
+    case EISDIR:
+    case ENOENT:
+    case ENOTDIR: return L("ouverture impossible", "cannot be opened");
     default: return L("erreur d'écriture", "write error");
     }
 }
@@ -66,10 +72,10 @@ QString reasonForFileError(QFileDevice::FileError error)
              .arg(displayName(path), limit));
 }
 
-[[noreturn]] void failWrite(const QString& path, QFileDevice::FileError error)
+[[noreturn]] void failWrite(const QString& path, int error)
 {
     fail(ControllerErrorCode::writeFailed, L("Impossible d'écrire « %1 » : %2.", "Could not write \"%1\": %2.")
-                                               .arg(displayName(path), reasonForFileError(error)));
+                                               .arg(displayName(path), reasonForWriteErrno(error)));
 }
 
 // An open descriptor, closed when it goes.
@@ -183,15 +189,8 @@ void createParentFolder(const QString& filePath)
 
 void writeFileAtomically(const QString& path, const QByteArray& data)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        failWrite(path, file.error());
-    if (file.write(data) != data.size()) {
-        const QFileDevice::FileError error = file.error();
-        file.cancelWriting();
-        failWrite(path, error);
-    }
-    if (!file.commit())
+    DurableFile file(path);
+    if (!file.open() || !file.write(data.constData(), data.size()) || !file.commit())
         failWrite(path, file.error());
 }
 
@@ -200,18 +199,13 @@ void copyFileAtomically(const QString& source, const QString& destination, qint6
     if (isSameFile(source, destination))
         return;
     const ReadDescriptor input(openRegularFile(source, maxBytes));
-    QSaveFile output(destination);
-    if (!output.open(QIODevice::WriteOnly))
+    DurableFile output(destination);
+    if (!output.open())
         failWrite(destination, output.error());
-    try {
-        readChunks(input.get(), source, maxBytes, [&](const char* bytes, qint64 count) {
-            if (output.write(bytes, count) != count)
-                failWrite(destination, output.error());
-        });
-    } catch (...) {
-        output.cancelWriting();
-        throw;
-    }
+    readChunks(input.get(), source, maxBytes, [&](const char* bytes, qint64 count) {
+        if (!output.write(bytes, count))
+            failWrite(destination, output.error());
+    });
     if (!output.commit())
         failWrite(destination, output.error());
 }

@@ -32,8 +32,10 @@ QByteArray readRegularFile(const QString& path, qint64 maxBytes = kMaxReadBytes)
 // existing folder is fine. Throws CodecError "Zelvane" 14.
 void createParentFolder(const QString& filePath);
 
-// Replaces the file with data in one step: a failed write leaves the old
-// file (or no file) behind, never a partial one. Throws CodecError "Zelvane" 15.
+// Replaces the file with data in one step, every write checked and the data
+// on the disk before the new file takes the old one's name: a failed write
+// (a full disk included) leaves the old file (or no file) behind, never a
+// partial or empty one. Throws CodecError "Zelvane" 15.
 void writeFileAtomically(const QString& path, const QByteArray& data);
 
 // Copies a regular file (refused as readRegularFile refuses) to destination

@@ -3,6 +3,7 @@
 #include "ControllerFileIO.h"
 #include "CodecError.h"
 #include "assets/AssetImageCodec.h"
+#include "model/VectorStyle.h"
 
 #include <QCollator>
 #include <QDir>
@@ -188,7 +189,7 @@ SignaturePreset signaturePresetFromFile(const LibraryFile& file)
     preset.title = file.baseName;
     preset.signerName = file.baseName;
     preset.caption = file.extension.toUpper();
-    preset.colorHex = QStringLiteral("#1E3A8A");
+    preset.colorHex = VectorStyle::inkColorHex();
     preset.assetData = file.data;
     preset.assetExtension = file.extension.toLower();
     preset.removeWhiteBackground = true;

@@ -1,5 +1,7 @@
 #include "VectorController.h"
 
+#include <QThread>
+
 #include "Localization.h"
 
 namespace zelvane {
@@ -9,6 +11,7 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
     : QObject(parent),
       m_environment(environment ? std::move(environment) : std::make_shared<ControllerEnvironment>()),
       m_document(blankDocument(PageFormatPreset::a4Portrait)),
+      m_savedDocument(m_document),
       m_persistEnabled(persistEnabled),
       m_servicesEnabled(startServices)
 {
@@ -24,9 +27,24 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
 VectorController::~VectorController()
 {
     stopRemoteServices();
+    // What a background open delivers after this is dropped with the object.
+    for (QThread* thread : std::as_const(m_openThreads)) {
+        thread->wait();
+        delete thread;
+    }
 }
 
 // ---- State -------------------------------------------------------------------
+
+VectorController::DocumentCounts VectorController::documentCounts() const
+{
+    if (!m_countsCache || m_countsCache->first != m_contentRevision) {
+        m_countsCache = {m_contentRevision,
+                         {m_document.totalElementsCount(), m_document.pdfTextElementCount(),
+                          m_document.modifiedPDFTextCount(), m_document.signatureCount()}};
+    }
+    return m_countsCache->second;
+}
 
 void VectorController::setDocument(const VectorDocument& document)
 {
@@ -154,19 +172,22 @@ void VectorController::reportFailure(const QString& prefix, const QString& messa
     setStatusMessage(prefix + message);
 }
 
-void VectorController::storeDocument(VectorDocument document, bool replaced)
+void VectorController::storeDocument(VectorDocument document, PageIndexFix fix, bool replaced)
 {
     ++m_contentRevision;
     const DocumentChange change =
         trackDocumentChange(m_document, document, m_contentRevision, replaced, m_pageRevisions);
     m_document = std::move(document);
+    if (fix == PageIndexFix::intoRange)
+        clampCurrentPageIndex();
+    else if (fix == PageIndexFix::pastEnd && m_currentPageIndex >= m_document.pages.size())
+        m_currentPageIndex = m_document.pages.size() - 1;
     emit documentChanged(change);
 }
 
 void VectorController::storeAndClamp(VectorDocument document, qsizetype indexBefore)
 {
-    storeDocument(std::move(document));
-    clampCurrentPageIndex();
+    storeDocument(std::move(document), PageIndexFix::intoRange);
     if (m_currentPageIndex != indexBefore)
         emit currentPageIndexChanged();
 }
@@ -219,10 +240,7 @@ void VectorController::restoreFromHistory(std::optional<VectorDocument> snapshot
         return;
     emit historyChanged();
     const qsizetype before = m_currentPageIndex;
-    const qsizetype count = snapshot->pages.size();
-    storeDocument(std::move(*snapshot));
-    if (m_currentPageIndex >= count)
-        m_currentPageIndex = count - 1;
+    storeDocument(std::move(*snapshot), PageIndexFix::pastEnd);
     if (m_currentPageIndex != before)
         emit currentPageIndexChanged();
     setStatusMessage(status);

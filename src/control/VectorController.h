@@ -9,6 +9,8 @@
 #include "model/VectorDocument.h"
 #include "model/VectorDocumentHistory.h"
 
+#include "CodecError.h"
+
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -19,6 +21,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QThread;
 
 namespace zelvane {
 
@@ -61,6 +65,15 @@ public:
     // an index outside the pages. Stays put while the page is untouched,
     // even when other pages change or the page moves.
     quint64 pageRevision(qsizetype index) const;
+
+    // The document's element counts, counted once per content revision.
+    struct DocumentCounts {
+        qint64 elements = 0;
+        qint64 pdfTexts = 0;
+        qint64 modifiedPDFTexts = 0;
+        qint64 signatures = 0;
+    };
+    DocumentCounts documentCounts() const;
 
     const VectorDocumentHistory& history() const { return m_history; }
     bool canUndo() const { return m_history.canUndo(); }
@@ -177,6 +190,41 @@ public:
     void stampApprovalBadge(const std::optional<VectorStampKind>& kind = std::nullopt,
                             const std::optional<VectorPoint>& at = std::nullopt);
     void stampActiveSignature(const std::optional<VectorPoint>& at = std::nullopt);
+    // ---- Commands shared by the window, OSC, HTTP and the command line -------
+    // Each names its page by index and takes the caller's status label (OSC
+    // and HTTP show their own, the command line none). Each is one undo step
+    // that changes neither the current page nor the selection, and does
+    // nothing at all (returning none) for a page that does not exist.
+
+    // A signature preset made from a name and used once (it does not join
+    // the library): titled with the name, or "Signature" when it is empty,
+    // in the signature ink, with strokes seeded by the name's number of
+    // characters (at least 1).
+    static SignaturePreset namedSignaturePreset(const QString& signerName);
+    // Where a signature goes on a page when no point is given: 68 % of its
+    // width, 82 % of its height.
+    static VectorPoint defaultSignaturePoint(const VectorPage& page);
+    // Signs the page as `signerName` (dated, centred on `at` or the default
+    // point). With a stamp kind, that stamp is placed in the same undo step
+    // at (max(x - 210, 100), y). Returns the signature's id.
+    std::optional<QUuid> signAsName(const QString& signerName, qsizetype pageIndex, const QString& label,
+                                    const std::optional<VectorPoint>& at = std::nullopt,
+                                    const std::optional<VectorStampKind>& stamp = std::nullopt);
+    // A text block in the text colour, not bold, its frame's top left at `at`.
+    std::optional<QUuid> addText(const QString& text, qsizetype pageIndex, const VectorPoint& at, double fontSize,
+                                 const QString& label);
+    // Replaces the whole text of the first text element of the page whose
+    // text holds `match` in any letter case; its frame, font and style stay.
+    // None (nothing done) when no element matches or `match` is empty.
+    std::optional<QUuid> replaceMatchedText(qsizetype pageIndex, const QString& match, const QString& text,
+                                            const QString& label);
+    // Over every page, replaces the whole text of each text element whose
+    // trimmed text equals `oldText`; when none does, of each one that
+    // contains it in any letter case. Each changed frame is refitted to its
+    // new text. Returns how many changed; none changing (or an empty
+    // `oldText`) records nothing.
+    qsizetype replaceTextEverywhere(const QString& oldText, const QString& newText, const QString& label);
+
     // The inspector's page fields: the title (no status text) and a preset size.
     void setCurrentPageTitle(const QString& title);
     void setCurrentPageFormat(PageFormatPreset preset);
@@ -190,6 +238,18 @@ public:
     // Only regular files up to ControllerFileIO::kMaxReadBytes are read.
     void openFile(const QUrl& url);
     void openFile(const QString& path);
+    // Opens like openFile, but reads and imports the file on a worker thread
+    // while the event loop keeps running; the document is put in place on the
+    // controller's thread when the import has ended, and edits made meanwhile
+    // apply to the document open until then. `done` then runs on the
+    // controller's thread with the failure, if any (also put in lastError and
+    // the status line, as openFile does). Of overlapping opens, one ending
+    // after a later-started one was put in place is dropped (`done` runs
+    // without a failure).
+    void openFileInBackground(const QString& path,
+                              std::function<void(const std::optional<CodecError>&)> done = {});
+    // An open started by openFileInBackground has not ended yet.
+    bool isOpening() const { return m_runningOpens > 0; }
     // Without a format: ".pdf" gives PDF, ".png" PNG and anything else SVG,
     // except that saving a PDF document over its own file writes PDF.
     // PDF and SVG saves record the file and format in the document; PNG
@@ -198,6 +258,10 @@ public:
     void saveFile(const QString& path, const std::optional<ExportFormat>& format = std::nullopt);
     // One blank page of the preset's size; clears the history.
     void createNewDocument(PageFormatPreset preset);
+    // True when the document differs from what it was when it was opened,
+    // created or last saved as PDF or SVG (undoing back to it counts as no
+    // change).
+    bool hasUnsavedChanges() const;
 
     // ---- Signature and stamp libraries ---------------------------------------
 
@@ -271,10 +335,14 @@ private:
 
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
+    // How the current page is brought back among the pages of a stored
+    // document, before documentChanged is emitted: not at all, only from
+    // past the last page, or from either side.
+    enum class PageIndexFix { none, pastEnd, intoRange };
     // The one place the document is stored: moves the content and page
-    // revisions and emits documentChanged. Callers bring the current page
-    // into range and emit currentPageIndexChanged themselves.
-    void storeDocument(VectorDocument document, bool replaced = false);
+    // revisions, fixes the current page and emits documentChanged. Callers
+    // emit currentPageIndexChanged themselves.
+    void storeDocument(VectorDocument document, PageIndexFix fix, bool replaced = false);
     // Cancels the running gesture, if any, before another store.
     void cancelRunningGesture();
     // Stores a document and brings the current page into range.
@@ -288,8 +356,13 @@ private:
     void recordSavedFile(const QUrl& url, DocumentSourceFormat format);
     void placeElement(const VectorElement& element, const QString& label);
     VectorPoint defaultPoint(double widthFraction, double heightFraction) const;
+    bool isPageIndex(qsizetype index) const { return index >= 0 && index < m_document.pages.size(); }
 
     void openFileAtPath(const QString& path);
+    // Reads and imports a file; any thread. Throws CodecError.
+    static VectorDocument readDocumentFile(const QString& path);
+    // Puts an opened document in place with its status message.
+    void putOpenedDocument(VectorDocument opened, const QString& fileName);
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
     ExportFormat formatForSave(const QString& path, const std::optional<ExportFormat>& format) const;
 
@@ -302,6 +375,8 @@ private:
 
     std::shared_ptr<ControllerEnvironment> m_environment;
     VectorDocument m_document;
+    // The document as it was last opened, created or saved.
+    VectorDocument m_savedDocument;
     VectorDocumentHistory m_history{kHistoryDepth};
     qsizetype m_currentPageIndex = 0;
     QSet<QUuid> m_selection;
@@ -327,6 +402,12 @@ private:
     std::optional<Gesture> m_gesture;
     quint64 m_nextGestureID = 1;
     quint64 m_contentRevision = 1;
+    mutable std::optional<std::pair<quint64, DocumentCounts>> m_countsCache;
+    // Background opens still running, and the order of the last one put in place.
+    QList<QThread*> m_openThreads;
+    int m_runningOpens = 0;
+    quint64 m_openedSerial = 0;
+    quint64 m_nextOpenSerial = 1;
     // One per page of m_document, in the same order.
     QList<quint64> m_pageRevisions;
 };

@@ -2,7 +2,9 @@
 
 #include "VectorController.h"
 
+#include "Graphemes.h"
 #include "Localization.h"
+#include "fonts/TextFonts.h"
 #include "operations/VectorOperations.h"
 
 namespace zelvane {
@@ -133,9 +135,9 @@ void VectorController::addTextBlock(const QString& text, const std::optional<Vec
     if (!hasValidCurrentPage())
         return;
     const VectorPoint point = at.value_or(defaultPoint(0.25, 0.35));
-    const VectorElement element =
-        VectorOperations::makeTextElement(text, point, 15, QStringLiteral("#111317"), false);
-    placeElement(element, L("Bloc de texte ajouté", "Text block added"));
+    if (const std::optional<QUuid> id =
+            addText(text, m_currentPageIndex, point, 15, L("Bloc de texte ajouté", "Text block added")))
+        setSelection({*id});
 }
 
 void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame)
@@ -180,12 +182,119 @@ void VectorController::stampActiveSignature(const std::optional<VectorPoint>& at
 {
     if (!hasValidCurrentPage())
         return;
-    const VectorPoint point = at.value_or(defaultPoint(0.68, 0.82));
+    const VectorPoint point = at.value_or(defaultSignaturePoint(currentPage()));
     const SignaturePreset preset = activeSignaturePreset();
     const VectorElement element =
         VectorOperations::makeSignatureElement(preset, point, !preset.assetData.has_value());
     placeElement(element, L(QStringLiteral("Signature apposée (") + preset.title + QStringLiteral(")"),
                             QStringLiteral("Signature placed (") + preset.title + QStringLiteral(")")));
+}
+
+// ---- Commands shared by every caller ----------------------------------------------
+
+SignaturePreset VectorController::namedSignaturePreset(const QString& signerName)
+{
+    SignaturePreset preset;
+    preset.id = QUuid::createUuid();
+    preset.title = signerName.isEmpty() ? QStringLiteral("Signature") : signerName;
+    preset.signerName = signerName;
+    preset.colorHex = VectorStyle::inkColorHex();
+    preset.strokes = SignaturePreset::calligraphicStrokes(std::max<qint64>(1, graphemeCount(signerName)));
+    preset.removeWhiteBackground = true;
+    return preset;
+}
+
+VectorPoint VectorController::defaultSignaturePoint(const VectorPage& page)
+{
+    return {page.width * 0.68, page.height * 0.82};
+}
+
+std::optional<QUuid> VectorController::signAsName(const QString& signerName, qsizetype pageIndex,
+                                                  const QString& label, const std::optional<VectorPoint>& at,
+                                                  const std::optional<VectorStampKind>& stamp)
+{
+    if (!isPageIndex(pageIndex))
+        return std::nullopt;
+    const VectorPoint point = at.value_or(defaultSignaturePoint(m_document.pages[pageIndex]));
+    const VectorElement signature =
+        VectorOperations::makeSignatureElement(namedSignaturePreset(signerName), point, true);
+    std::optional<VectorElement> stampElement;
+    if (stamp) {
+        // std::max picks 100 when x - 210 is not a number.
+        stampElement = VectorOperations::makeStampElement(*stamp, {std::max(point.x - 210, 100.0), point.y});
+    }
+    perform(label, [&](VectorDocument& document) {
+        VectorOperations::addElement(signature, pageIndex, document);
+        if (stampElement)
+            VectorOperations::addElement(*stampElement, pageIndex, document);
+    });
+    return signature.id;
+}
+
+std::optional<QUuid> VectorController::addText(const QString& text, qsizetype pageIndex, const VectorPoint& at,
+                                               double fontSize, const QString& label)
+{
+    if (!isPageIndex(pageIndex))
+        return std::nullopt;
+    const VectorElement element =
+        VectorOperations::makeTextElement(text, at, fontSize, QStringLiteral("#111317"), false);
+    perform(label, [&](VectorDocument& document) { VectorOperations::addElement(element, pageIndex, document); });
+    return element.id;
+}
+
+std::optional<QUuid> VectorController::replaceMatchedText(qsizetype pageIndex, const QString& match,
+                                                          const QString& text, const QString& label)
+{
+    if (!isPageIndex(pageIndex) || match.isEmpty())
+        return std::nullopt;
+    for (const VectorElement& element : m_document.pages[pageIndex].elements) {
+        const TextPayload* payload = element.text();
+        if (!payload || !payload->text.contains(match, Qt::CaseInsensitive))
+            continue;
+        const QUuid id = element.id;
+        perform(label, [&](VectorDocument& document) {
+            VectorOperations::updateElement(id, pageIndex, document, [&](VectorElement& target) {
+                if (TextPayload* edited = target.text())
+                    edited->text = text;
+            });
+        });
+        return id;
+    }
+    return std::nullopt;
+}
+
+qsizetype VectorController::replaceTextEverywhere(const QString& oldText, const QString& newText,
+                                                  const QString& label)
+{
+    if (oldText.isEmpty())
+        return 0;
+    using ElementAddress = std::pair<qsizetype, QUuid>;
+    const auto textElements = [this](const auto& matches) {
+        QList<ElementAddress> found;
+        for (qsizetype pageIndex = 0; pageIndex < m_document.pages.size(); ++pageIndex) {
+            for (const VectorElement& element : m_document.pages[pageIndex].elements) {
+                if (const TextPayload* text = element.text(); text && matches(text->text))
+                    found.append({pageIndex, element.id});
+            }
+        }
+        return found;
+    };
+    QList<ElementAddress> targets = textElements([&](const QString& text) { return text.trimmed() == oldText; });
+    if (targets.isEmpty())
+        targets = textElements([&](const QString& text) { return text.contains(oldText, Qt::CaseInsensitive); });
+    if (targets.isEmpty())
+        return 0;
+    perform(label, [&](VectorDocument& document) {
+        for (const auto& [pageIndex, id] : std::as_const(targets)) {
+            VectorOperations::updateElement(id, pageIndex, document, [&](VectorElement& element) {
+                if (TextPayload* text = element.text()) {
+                    text->text = newText;
+                    PDFCodec::updateTextFrameForEditedContent(element);
+                }
+            });
+        }
+    });
+    return targets.size();
 }
 
 }  // namespace zelvane

@@ -5,13 +5,18 @@
 #include "CodecError.h"
 #include "ControllerFileIO.h"
 #include "Localization.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
+#include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+
+#include <memory>
+#include <variant>
 
 namespace zelvane {
 
@@ -63,7 +68,9 @@ void VectorController::replaceDocument(VectorDocument document)
     cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     m_currentPageIndex = 0;
-    storeDocument(std::move(document), true);
+    // Known before anyone hears of the new document.
+    m_savedDocument = document;
+    storeDocument(std::move(document), PageIndexFix::none, true);
     m_history.clear();
     emit historyChanged();
     if (indexBefore != 0)
@@ -89,40 +96,87 @@ void VectorController::openFile(const QString& path)
     openFileAtPath(path);
 }
 
-void VectorController::openFileAtPath(const QString& path)
+VectorDocument VectorController::readDocumentFile(const QString& path)
 {
     const QFileInfo info(path);
+    try {
+        const QByteArray data = ControllerFileIO::readRegularFile(path);
+        const QString title = info.completeBaseName();
+        const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
+        // The extension or the signature chooses the reader; neither
+        // falls back on the other.
+        if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
+            return PDFCodec::importPDF(data, title, url);
+        return SVGCodec::importSVG(data, title, url);
+    } catch (const CodecError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw unexpectedFailure(ControllerFileIO::displayName(path), error);
+    }
+}
+
+void VectorController::openFileAtPath(const QString& path)
+{
     VectorDocument opened;
     try {
-        try {
-            const QByteArray data = ControllerFileIO::readRegularFile(path);
-            const QString title = info.completeBaseName();
-            const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
-            // The extension or the signature chooses the reader; neither
-            // falls back on the other.
-            if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
-                opened = PDFCodec::importPDF(data, title, url);
-            else
-                opened = SVGCodec::importSVG(data, title, url);
-        } catch (const CodecError&) {
-            throw;
-        } catch (const std::exception& error) {
-            throw unexpectedFailure(ControllerFileIO::displayName(path), error);
-        }
+        opened = readDocumentFile(path);
     } catch (const CodecError& error) {
         reportFailure(openFailurePrefix(), error.message());
         throw;
     }
+    putOpenedDocument(std::move(opened), QFileInfo(path).fileName());
+}
 
+void VectorController::putOpenedDocument(VectorDocument opened, const QString& fileName)
+{
     replaceDocument(std::move(opened));
     const qsizetype pages = m_document.pages.size();
     const QString pageWord = pages >= 2 ? QStringLiteral("pages") : QStringLiteral("page");
     const QString counts = QString::number(pages) + QLatin1Char(' ') + pageWord + QStringLiteral(", ") +
                            QString::number(m_document.totalElementsCount());
-    const QString name = info.fileName();
-    setStatusMessage(L(QStringLiteral("Ouvert : ") + name + QStringLiteral(" (") + counts + QStringLiteral(" éléments)"),
-                       QStringLiteral("Opened: ") + name + QStringLiteral(" (") + counts +
+    setStatusMessage(L(QStringLiteral("Ouvert : ") + fileName + QStringLiteral(" (") + counts +
+                           QStringLiteral(" éléments)"),
+                       QStringLiteral("Opened: ") + fileName + QStringLiteral(" (") + counts +
                            QStringLiteral(" elements)")));
+}
+
+void VectorController::openFileInBackground(const QString& path,
+                                            std::function<void(const std::optional<CodecError>&)> done)
+{
+    const quint64 serial = m_nextOpenSerial++;
+    // The import runs on its own thread: a web-font download it makes waits
+    // there, in that thread's own event loop, never in this one.
+    QThread* thread = QThread::create([this, path, serial, done = std::move(done)]() mutable {
+        auto outcome = std::make_shared<std::variant<VectorDocument, CodecError>>(VectorDocument());
+        try {
+            *outcome = readDocumentFile(path);
+        } catch (const CodecError& error) {
+            *outcome = error;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, path, serial, outcome, done = std::move(done)] {
+                --m_runningOpens;
+                std::optional<CodecError> failure;
+                if (const CodecError* error = std::get_if<CodecError>(outcome.get())) {
+                    failure = *error;
+                    reportFailure(openFailurePrefix(), error->message());
+                } else if (serial > m_openedSerial) {
+                    m_openedSerial = serial;
+                    putOpenedDocument(std::move(std::get<VectorDocument>(*outcome)), QFileInfo(path).fileName());
+                }
+                if (done)
+                    done(failure);
+            },
+            Qt::QueuedConnection);
+    });
+    ++m_runningOpens;
+    m_openThreads.append(thread);
+    connect(thread, &QThread::finished, this, [this, thread] {
+        m_openThreads.removeOne(thread);
+        thread->deleteLater();
+    });
+    thread->start();
 }
 
 // ---- Saving ----------------------------------------------------------------------
@@ -205,6 +259,15 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
                        QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
 }
 
+bool VectorController::hasUnsavedChanges() const
+{
+    // The revision counts edits, not content: an undo back to the saved
+    // state is no change.
+    VectorDocument saved = m_savedDocument;
+    saved.revision = m_document.revision;
+    return !(saved == m_document);
+}
+
 void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat format)
 {
     // A gesture running across a save keeps the file in its start document,
@@ -216,7 +279,8 @@ void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat for
     VectorDocument saved = m_document;
     saved.fileURL = url;
     saved.sourceFormat = format;
-    storeDocument(std::move(saved));
+    m_savedDocument = saved;
+    storeDocument(std::move(saved), PageIndexFix::none);
 }
 
 // ---- New documents -----------------------------------------------------------------

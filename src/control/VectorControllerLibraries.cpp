@@ -16,8 +16,6 @@ namespace zelvane {
 
 namespace {
 
-const QString kInkColorHex = QStringLiteral("#1E3A8A");
-
 QStringList importNameFilters()
 {
     return {L("PDF, images et SVG", "PDF, images and SVG") +
@@ -101,7 +99,7 @@ SignaturePreset VectorController::activeSignaturePreset() const
     SignaturePreset fallback;
     fallback.id = QUuid::createUuid();
     fallback.title = L("Signature", "Signature");
-    fallback.colorHex = kInkColorHex;
+    fallback.colorHex = VectorStyle::inkColorHex();
     fallback.strokes = SignaturePreset::calligraphicStrokes(1);
     fallback.removeWhiteBackground = true;
     return fallback;
@@ -134,7 +132,7 @@ void VectorController::saveCustomSignature(const VectorElement& element)
                                                            : payload->signerName;
     preset.signerName = payload->signerName;
     preset.caption = payload->caption.value_or(QString());
-    preset.colorHex = element.style.strokeColorHex.value_or(kInkColorHex);
+    preset.colorHex = element.style.strokeColorHex.value_or(VectorStyle::inkColorHex());
     preset.strokes = payload->strokes;
     preset.removeWhiteBackground = true;
 

@@ -5,7 +5,7 @@
 
 namespace zelvane {
 
-// The program's user settings (~/.config/Zelvane/Zelvane.conf, following
+// The program's user settings (~/.config/Zelvane/Zelvane.ini, following
 // XDG_CONFIG_HOME). Keys keep the program's reverse-domain names.
 std::unique_ptr<QSettings> openUserSettings();
 

@@ -10,18 +10,38 @@ namespace zelvane::mcp {
 
 std::optional<QByteArray> LineReader::nextLine()
 {
+    m_tooLong = false;
     for (;;) {
         const qsizetype newline = m_buffer.indexOf('\n', m_scanned);
         if (newline >= 0) {
             QByteArray line = m_buffer.left(newline);
             m_buffer.remove(0, newline + 1);
             m_scanned = 0;
+            if (m_discarding || line.size() > m_maxLineBytes + 1) {
+                m_discarding = false;
+                m_tooLong = true;
+                return QByteArray();
+            }
             if (line.endsWith('\r'))
                 line.chop(1);
+            if (line.size() > m_maxLineBytes) {
+                m_tooLong = true;
+                return QByteArray();
+            }
             return line;
+        }
+        if (m_buffer.size() > m_maxLineBytes + 1) {
+            // Over the limit before its end: the rest is read away.
+            m_discarding = true;
+            m_buffer.clear();
         }
         m_scanned = m_buffer.size();
         if (m_ended) {
+            if (m_discarding) {
+                m_discarding = false;
+                m_tooLong = true;
+                return QByteArray();
+            }
             if (m_buffer.isEmpty())
                 return std::nullopt;
             QByteArray line = std::move(m_buffer);

@@ -17,6 +17,7 @@ namespace zelvane::mcp {
 namespace {
 
 constexpr int parseErrorCode = -32700;
+constexpr int invalidRequestCode = -32600;
 constexpr int methodNotFoundCode = -32601;
 constexpr int invalidParamsCode = -32602;
 
@@ -89,8 +90,11 @@ void ZelvaneMCPServer::run(int inputFd, int outputFd) const
 {
     LineReader reader(inputFd);
     while (const std::optional<QByteArray> line = reader.nextLine()) {
-        // Bytes that are not UTF-8 read as U+FFFD, like any text line.
-        const std::optional<QString> reply = handle(QString::fromUtf8(*line));
+        // Bytes that are not UTF-8 read as U+FFFD, like any text line; a line
+        // over the limit is a parse error.
+        const std::optional<QString> reply =
+            reader.lastLineTooLong() ? encode(errorReply(QJsonValue::Null, errorObject(parseErrorCode, QStringLiteral("parse error"))))
+                                     : handle(QString::fromUtf8(*line));
         // A reader that went away loses the reply; the input is still read to
         // its end.
         if (reply)
@@ -115,8 +119,13 @@ std::optional<QString> ZelvaneMCPServer::handle(const QString& line) const
     if (message.isEmpty())
         return std::nullopt;
     const QJsonValue methodValue = message.value(QStringLiteral("method"));
-    if (!methodValue.isString())
+    if (!methodValue.isString()) {
+        // A request the client waits for is told it cannot be run.
+        if (message.contains(QStringLiteral("id")))
+            return encode(errorReply(message.value(QStringLiteral("id")),
+                                     errorObject(invalidRequestCode, QStringLiteral("invalid request"))));
         return std::nullopt;
+    }
     // A notification is never executed, whatever its method.
     if (!message.contains(QStringLiteral("id")))
         return std::nullopt;

@@ -5,6 +5,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QUuid>
 
 using namespace zelvane;
@@ -59,6 +60,19 @@ TEST(InfoReportTest, CsvRoundsSidesAndQuotesTitles)
               QStringLiteral("page,title,width_pt,height_pt,elements,pdf_stream\n"
                              "1,\"Page 1\",595,842,2,true\n"
                              "2,\"Plan \"\"B\"\", annexe\",101,64,1,false\n"));
+}
+
+TEST(InfoReportTest, CsvWritesSidesBeyondTheIntegerRangeAsDecimals)
+{
+    VectorDocument document = sampleDocument();
+    document.pages[0].width = 0x1p63;
+    document.pages[0].height = -1e20;
+    document.pages[1].width = 9223372036854774784.0;  // the largest double below 2^63
+    document.pages[1].height = 1e300;
+    const QStringList lines = InfoReport::csv(document).split(QLatin1Char('\n'));
+    EXPECT_EQ(lines[1], QStringLiteral("1,\"Page 1\",9223372036854775808,-100000000000000000000,2,true"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("2,\"Plan \"\"B\"\", annexe\",9223372036854774784,1000000000000000")));
+    EXPECT_FALSE(lines[2].contains(QLatin1Char('-')));
 }
 
 TEST(InfoReportTest, CsvQuotingDoublesInnerQuotes)

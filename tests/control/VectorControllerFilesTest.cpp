@@ -1,17 +1,24 @@
 #include "ControllerTestSupport.h"
 
 #include "ControllerFileIO.h"
+#include "control/remote/RemoteTestSupport.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
-#include "svg/SVGCodec.h"
+#include "export/SVGExport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QImage>
+#include <QTimer>
 
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/types.h>
 
 using namespace zelvane;
@@ -179,6 +186,102 @@ TEST_F(VectorControllerFilesTest, AFailedOpenKeepsEverythingAndSaysWhy)
               QStringLiteral("Ouverture impossible : Impossible de lire « absent.svg » : fichier introuvable."));
 }
 
+// ---- Opening in the background ---------------------------------------------------------
+
+namespace {
+
+// Runs the event loop until the background open reports; its failure, if any.
+std::optional<CodecError> waitForOpen(VectorController& controller, const QString& path)
+{
+    std::optional<std::optional<CodecError>> outcome;
+    QEventLoop loop;
+    controller.openFileInBackground(path, [&](const std::optional<CodecError>& failure) {
+        outcome = failure;
+        loop.quit();
+    });
+    EXPECT_TRUE(controller.isOpening());
+    QTimer::singleShot(std::chrono::minutes(2), &loop, &QEventLoop::quit);
+    if (!outcome)
+        loop.exec();
+    EXPECT_TRUE(outcome.has_value()) << "the open never ended";
+    return outcome.value_or(std::nullopt);
+}
+
+}  // namespace
+
+TEST_F(VectorControllerFilesTest, ABackgroundOpenKeepsTheEventLoopRunning)
+{
+    const QString path = scratchPath(QStringLiteral("manual.pdf"));
+    writeFile(path, makeManualTestPDF(30));
+    editSomething();
+
+    // A timer on this thread: the longest gap between its ticks is the
+    // longest the event loop stalled while the file opened.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    int ticks = 0;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+        ++ticks;
+    });
+    timer.start();
+    last = clock.elapsed();
+    const std::optional<CodecError> failure = waitForOpen(*controller, path);
+    timer.stop();
+
+    EXPECT_FALSE(failure.has_value());
+    EXPECT_LT(longest, 100) << "the event loop stalled";
+    EXPECT_GT(ticks, 3);
+    const VectorDocument& document = controller->document();
+    ASSERT_EQ(document.pages.size(), 30);
+    EXPECT_EQ(document.title, QStringLiteral("manual"));
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Opened: manual.pdf (30 pages, %1 elements)").arg(document.totalElementsCount()));
+    EXPECT_FALSE(controller->canUndo());
+    EXPECT_FALSE(controller->isOpening());
+}
+
+TEST_F(VectorControllerFilesTest, ABackgroundOpenThatFailsKeepsTheDocument)
+{
+    const VectorDocument before = editSomething();
+    const std::optional<CodecError> failure = waitForOpen(*controller, scratchPath(QStringLiteral("absent.pdf")));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(controller->document(), before);
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(failure->message()));
+    EXPECT_TRUE(controller->canUndo());
+}
+
+TEST_F(VectorControllerFilesTest, OfOverlappingOpensTheOneStartedLastStays)
+{
+    const QString large = scratchPath(QStringLiteral("large.pdf"));
+    writeFile(large, makeManualTestPDF(12));
+    const QString small = scratchPath(QStringLiteral("small.pdf"));
+    writeFile(small, threePagePDF());
+    controller->openFileInBackground(large);
+    EXPECT_FALSE(waitForOpen(*controller, small).has_value());
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return !controller->isOpening(); }));
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+    EXPECT_EQ(controller->document().pages.size(), 3);
+}
+
+TEST_F(VectorControllerFilesTest, AControllerGoneDuringAnOpenWaitsForItQuietly)
+{
+    const QString path = scratchPath(QStringLiteral("manual.pdf"));
+    writeFile(path, makeManualTestPDF(8));
+    bool reported = false;
+    controller->openFileInBackground(path, [&](const std::optional<CodecError>&) { reported = true; });
+    controller.reset();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(reported);
+}
+
 TEST_F(VectorControllerFilesTest, APipeIsRefusedWithoutWaiting)
 {
     const QString path = scratchPath(QStringLiteral("pipe.pdf"));
@@ -296,6 +399,16 @@ TEST_F(VectorControllerFilesTest, AnSVGSaveReadsBackAsTheSameDocument)
     EXPECT_EQ(controller->document().pages[0].elements[0].text()->text, QStringLiteral("First page"));
     ASSERT_EQ(controller->document().pages[1].elements.size(), 1);
     EXPECT_EQ(controller->document().pages[1].elements[0].id, saved.pages[1].elements[0].id);
+}
+
+TEST_F(VectorControllerFilesTest, AnSVGWrittenThenOpenedIsNamedAfterItsFile)
+{
+    ASSERT_EQ(controller->document().title, QStringLiteral("Untitled"));
+    const QString path = scratchPath(QStringLiteral("Quarterly plan.svg"));
+    controller->saveFile(path);
+    controller->createNewDocument(PageFormatPreset::a4Portrait);
+    controller->openFile(path);
+    EXPECT_EQ(controller->document().title, QStringLiteral("Quarterly plan"));
 }
 
 TEST_F(VectorControllerFilesTest, APNGSaveIsTheCurrentPageAtTwicePointSize)
@@ -437,6 +550,102 @@ TEST_F(VectorControllerFilesTest, AWriteGoesThroughATemporaryFile)
     EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files), QStringList{QStringLiteral("atomic.svg")});
 }
 
+namespace {
+
+// A full disk of 64 KiB mounted for the test, when the test may mount one.
+class FullDisk {
+public:
+    explicit FullDisk(const QString& folder) : m_folder(folder)
+    {
+        if (::geteuid() != 0)
+            return;
+        m_mounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~FullDisk()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    // Fills what is left with one file.
+    void fill() const
+    {
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(512, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+
+private:
+    QString m_folder;
+    bool m_mounted = false;
+};
+
+// Lowers the largest file this process may write for the life of the object.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VectorControllerFilesTest, AFullDiskKeepsThePreviousFileAndFails)
+{
+    const QString folder = scratchPath(QStringLiteral("disk"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const FullDisk disk(folder);
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small file system needs root";
+    const QString path = folder + QStringLiteral("/kept.svg");
+    writeFile(path, "previous");
+    disk.fill();
+    // A small document: the whole write fits in any buffer.
+    EXPECT_THROW(controller->saveFile(path), CodecError);
+    EXPECT_EQ(readFile(path), QByteArray("previous"));
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(QStringLiteral("not enough disk space")))
+        << controller->lastError()->toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{QStringLiteral("filler"), QStringLiteral("kept.svg")}));
+}
+
+TEST_F(VectorControllerFilesTest, AFailedWriteKeepsThePreviousFileAndFails)
+{
+    const QString path = scratchPath(QStringLiteral("kept.svg"));
+    writeFile(path, "previous");
+    {
+        const FileSizeLimit limit(64);
+        EXPECT_THROW(ControllerFileIO::writeFileAtomically(path, QByteArray(4096, 'n')), CodecError);
+        EXPECT_THROW(controller->saveFile(path), CodecError);
+    }
+    EXPECT_EQ(readFile(path), QByteArray("previous"));
+    ASSERT_TRUE(controller->lastError().has_value());
+    EXPECT_TRUE(controller->lastError()->contains(QStringLiteral("not enough disk space")));
+    EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("kept.svg")});
+    // Without the limit the same save goes through.
+    controller->saveFile(path);
+    EXPECT_TRUE(readFile(path).contains("<svg"));
+}
+
 // ---- New documents -------------------------------------------------------------------------
 
 TEST_F(VectorControllerFilesTest, ANewStageDocument)
@@ -470,4 +679,35 @@ TEST_F(VectorControllerFilesTest, ExportFormatsReadOnlyTheirExactNames)
     EXPECT_EQ(fromRawValue<ExportFormat>(u"png"), ExportFormat::png);
     EXPECT_FALSE(fromRawValue<ExportFormat>(u"PNG").has_value());
     EXPECT_FALSE(fromRawValue<ExportFormat>(u"jpeg").has_value());
+}
+
+TEST_F(VectorControllerFilesTest, EditsAreUnsavedUntilSavedAndUndoingBackIsNoChange)
+{
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->addTextBlock(QStringLiteral("draft"));
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->undo();
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->redo();
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+
+    // A PNG export saves nothing of the document; SVG does.
+    controller->saveFile(scratchPath(QStringLiteral("page.png")));
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->saveFile(scratchPath(QStringLiteral("doc.svg")));
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    controller->setCurrentPageIndex(0);
+    controller->setSelection({});
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->createNewDocument(PageFormatPreset::letter);
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+
+    // An opened file starts unchanged.
+    controller->addTextBlock(QStringLiteral("draft"));
+    writeFile(scratchPath(QStringLiteral("one.pdf")), onePagePDF());
+    controller->openFile(scratchPath(QStringLiteral("one.pdf")));
+    EXPECT_FALSE(controller->hasUnsavedChanges());
 }

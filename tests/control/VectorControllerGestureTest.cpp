@@ -3,6 +3,7 @@
 #include "ControllerTestSupport.h"
 
 #include "operations/VectorOperations.h"
+#include "remote/ApiRoutes.h"
 
 #include <QSet>
 
@@ -151,6 +152,27 @@ TEST_F(VectorControllerGestureTest, DocumentChangedTellsWhichPagesChanged)
     EXPECT_FALSE(log.changes.last().pageChanged(first));
 }
 
+TEST_F(VectorControllerGestureTest, ListenersSeeTheCurrentPageAlreadyInRange)
+{
+    const auto controller = makeController();
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    ASSERT_EQ(controller->currentPageIndex(), 2);
+    QList<qsizetype> seen;
+    QObject::connect(controller.get(), &VectorController::documentChanged, [&](const DocumentChange&) {
+        seen.append(controller->currentPageIndex());
+        EXPECT_TRUE(controller->hasValidCurrentPage());
+    });
+    controller->perform(QStringLiteral("Trim"), [](VectorDocument& document) {
+        VectorOperations::deletePage(document, 2);
+        VectorOperations::deletePage(document, 1);
+    });
+    controller->undo();
+    controller->setCurrentPageIndex(2);
+    controller->undo();  // back to two pages
+    EXPECT_EQ(seen, (QList<qsizetype>{0, 0, 1}));
+}
+
 TEST_F(VectorControllerGestureTest, PagesSharingPDFBytesDoNotCompareThem)
 {
     const auto controller = makeController();
@@ -242,7 +264,11 @@ TEST_F(VectorControllerGestureTest, AnEditDuringAGestureSurvivesIt)
     const quint64 gesture = controller->beginGesture();
     controller->updateGesture(gesture, [&](VectorDocument& document) { moveElement(document, id, 50); });
     // A remote command arrives mid-drag.
-    controller->addTextBlock(QStringLiteral("remote"), VectorPoint{100, 100});
+    HttpRequest request;
+    request.method = QStringLiteral("POST");
+    request.path = QStringLiteral("/v1/text");
+    request.args = QJsonObject{{"text", "remote"}};
+    EXPECT_EQ(dispatchHTTPRequest(*controller, request, ApiContext{}).status, 200);
     EXPECT_EQ(cancelled, QList<quint64>{gesture});
     EXPECT_EQ(controller->activeGesture(), 0u);
     // The next drag steps are refused, so the remote text stays.

@@ -312,3 +312,29 @@ TEST_F(VectorControllerStateTest, ServicesStartWhenAttachedOnlyIfAskedFor)
     }
     EXPECT_EQ(calls, QStringList{QStringLiteral("stop")});
 }
+
+TEST_F(VectorControllerStateTest, TheElementCountsFollowEveryStoreOfTheDocument)
+{
+    const auto controller = makeController();
+    const auto expectCounts = [&] {
+        const VectorDocument& document = controller->document();
+        const VectorController::DocumentCounts counts = controller->documentCounts();
+        EXPECT_EQ(counts.elements, document.totalElementsCount());
+        EXPECT_EQ(counts.pdfTexts, document.pdfTextElementCount());
+        EXPECT_EQ(counts.modifiedPDFTexts, document.modifiedPDFTextCount());
+        EXPECT_EQ(counts.signatures, document.signatureCount());
+    };
+    expectCounts();
+    controller->addTextBlock(QStringLiteral("One"));
+    controller->addTextBlock(QStringLiteral("Two"));
+    EXPECT_EQ(controller->documentCounts().elements, 2);
+    controller->undo();
+    EXPECT_EQ(controller->documentCounts().elements, 1);
+    controller->redo();
+    expectCounts();
+    VectorDocument replaced = controller->document();
+    replaced.pages[0].elements.clear();
+    controller->setDocument(replaced);
+    EXPECT_EQ(controller->documentCounts().elements, 0);
+    expectCounts();
+}

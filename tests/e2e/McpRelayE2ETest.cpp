@@ -325,13 +325,16 @@ TEST(McpRelayE2ETest, BadInputGetsTheProtocolErrorsAndTheRelayGoesOn)
     EXPECT_EQ(relay.exchange("{\"id\":1,\"method\":\"ping\",\"params\":" + QByteArray(500'000, '{')), parseErrorLine);
     EXPECT_TRUE(relay.running());
 
-    // Dropped without a word: blank lines, empty objects, no method, no id.
+    // Dropped without a word: blank lines, empty objects, no id.
     relay.send("");
     relay.send("   \t");
     relay.send("{}");
-    relay.send(R"({"id":1})");
-    relay.send(R"({"id":1,"method":7})");
     relay.send(R"({"jsonrpc":"2.0","method":"no/such/thing"})");
+    // A request without a string method is told so, as its client waits.
+    EXPECT_EQ(relay.exchange(R"({"id":1})"),
+              QByteArray(R"({"error":{"code":-32600,"message":"invalid request"},"id":1,"jsonrpc":"2.0"})"));
+    EXPECT_EQ(relay.exchange(R"({"id":1,"method":7})"),
+              QByteArray(R"({"error":{"code":-32600,"message":"invalid request"},"id":1,"jsonrpc":"2.0"})"));
 
     EXPECT_EQ(relay.exchange(R"({"jsonrpc":"2.0","id":2,"method":"Ping"})"),
               QByteArray(R"({"error":{"code":-32601,"message":"method not found: Ping"},"id":2,"jsonrpc":"2.0"})"));
@@ -350,7 +353,7 @@ TEST(McpRelayE2ETest, BadInputGetsTheProtocolErrorsAndTheRelayGoesOn)
     EXPECT_EQ(relay.readLine(), QByteArray(R"({"id":"last","jsonrpc":"2.0","result":{}})"));
     relay.finish();
     EXPECT_EQ(server.connectionCount(), 0);
-    EXPECT_EQ(relay.transcript().count('\n'), 13);
+    EXPECT_EQ(relay.transcript().count('\n'), 15);
 }
 
 TEST(McpRelayE2ETest, AnEditorThatIsNotListeningIsUnreachable)

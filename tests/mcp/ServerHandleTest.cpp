@@ -84,12 +84,28 @@ TEST_F(ServerHandleTest, DeepNestingIsAParseErrorNotACrash)
 TEST_F(ServerHandleTest, MessagesThatCannotBeAnsweredAreDropped)
 {
     for (const QString& line :
-         {QStringLiteral("{}"), QStringLiteral(R"({"jsonrpc":"2.0","method":"ping"})"), QStringLiteral(R"({"id":1})"),
-          QStringLiteral(R"({"id":1,"method":7})"), QStringLiteral(R"({"id":1,"method":null})"),
+         {QStringLiteral("{}"), QStringLiteral(R"({"jsonrpc":"2.0","method":"ping"})"),
+          QStringLiteral(R"({"jsonrpc":"2.0","method":7})"),
           QStringLiteral(R"({"jsonrpc":"2.0","method":"notifications/initialized"})"),
           QStringLiteral(R"({"method":"no/such/method"})")}) {
         EXPECT_FALSE(server.handle(line).has_value()) << line.toStdString();
     }
+}
+
+TEST_F(ServerHandleTest, ARequestWithoutAStringMethodIsAnInvalidRequest)
+{
+    for (const auto& [line, id] : {std::pair{QStringLiteral(R"({"id":1})"), QJsonValue(1)},
+                                   std::pair{QStringLiteral(R"({"id":"a","method":7})"), QJsonValue("a")},
+                                   std::pair{QStringLiteral(R"({"id":null,"method":null})"), QJsonValue()},
+                                   std::pair{QStringLiteral(R"({"id":2,"method":{"x":1}})"), QJsonValue(2)}}) {
+        const std::optional<QString> reply = server.handle(line);
+        ASSERT_TRUE(reply.has_value()) << line.toStdString();
+        const QJsonObject answer = QJsonDocument::fromJson(reply->toUtf8()).object();
+        EXPECT_EQ(answer.value(QStringLiteral("id")), id);
+        EXPECT_EQ(answer.value(QStringLiteral("error")).toObject(),
+                  (QJsonObject{{QStringLiteral("code"), -32600}, {QStringLiteral("message"), QStringLiteral("invalid request")}}));
+    }
+    EXPECT_TRUE(recorder.calls->isEmpty());
 }
 
 TEST_F(ServerHandleTest, ANotifiedToolCallIsNeverExecuted)

@@ -107,6 +107,42 @@ TEST(LineReaderTest, SplitsLinesAndKeepsAnUnfinishedLastOne)
     ::close(fds[0]);
 }
 
+TEST(ServerRunTest, ALineOverTheLimitIsAParseErrorAndTheRelayGoesOn)
+{
+    RecordingTransport recorder;
+    const ZelvaneMCPServer server(recorder.transport(), QString(), QStringLiteral("0.1.0"));
+    const QByteArray huge = "{\"id\":1,\"method\":\"ping\",\"pad\":\"" +
+                            QByteArray(LineReader::kMaxLineBytes, 'p') + "\"}\n";
+    const QByteArray output = runOver(server, huge + "{\"id\":2,\"method\":\"ping\"}\n" + huge);
+    EXPECT_EQ(output, QByteArray("{\"error\":{\"code\":-32700,\"message\":\"parse error\"},\"id\":null,\"jsonrpc\":\"2.0\"}\n"
+                                 "{\"id\":2,\"jsonrpc\":\"2.0\",\"result\":{}}\n"
+                                 "{\"error\":{\"code\":-32700,\"message\":\"parse error\"},\"id\":null,\"jsonrpc\":\"2.0\"}\n"));
+}
+
+TEST(LineReaderTest, LinesOverTheLimitAreReadAwayAndFlagged)
+{
+    int fds[2];
+    ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+    std::thread feeder([&] {
+        writeWhole(fds[1], "short\n" + QByteArray(300000, 'x') + "\nfit4\r\n12345\n" + QByteArray(100, 'y'));
+        ::close(fds[1]);
+    });
+    LineReader reader(fds[0], 4);
+    EXPECT_EQ(lineOf(reader), QByteArray());
+    EXPECT_TRUE(reader.lastLineTooLong());  // "short"
+    EXPECT_EQ(lineOf(reader), QByteArray());
+    EXPECT_TRUE(reader.lastLineTooLong());
+    EXPECT_EQ(lineOf(reader), QByteArray("fit4"));
+    EXPECT_FALSE(reader.lastLineTooLong());
+    EXPECT_EQ(lineOf(reader), QByteArray());
+    EXPECT_TRUE(reader.lastLineTooLong());  // "12345"
+    EXPECT_EQ(lineOf(reader), QByteArray());
+    EXPECT_TRUE(reader.lastLineTooLong());  // the unfinished last one
+    EXPECT_EQ(lineOf(reader), std::nullopt);
+    feeder.join();
+    ::close(fds[0]);
+}
+
 TEST(LineReaderTest, WritingToAClosedPipeFailsWithoutEndingTheProcess)
 {
     int fds[2];

@@ -76,4 +76,23 @@ QByteArray serializeReply(const HttpReply& reply)
     return out;
 }
 
+void LaterReply::resolve(HttpReply reply)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_reply)
+            return;
+        reply.later.reset();
+        m_reply = std::move(reply);
+    }
+    m_given.notify_all();
+}
+
+std::optional<HttpReply> LaterReply::waitFor(std::chrono::milliseconds wait)
+{
+    std::unique_lock lock(m_mutex);
+    m_given.wait_for(lock, wait, [this] { return m_reply.has_value(); });
+    return m_reply;
+}
+
 }  // namespace zelvane

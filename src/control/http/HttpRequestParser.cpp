@@ -180,6 +180,7 @@ HttpParse parseHttpRequest(QByteArrayView bytes, bool peerClosed, const HttpLimi
         if (peerClosed)
             return rejected(400, "incomplete request body");
         parse.outcome = HttpParse::Outcome::incomplete;
+        parse.headRead = true;
         parse.expectsContinue = request.header("expect").toLower() == "100-continue";
         return parse;
     }

@@ -31,6 +31,8 @@ struct HttpParse {
     // Incomplete only: the head is read and the client, having sent
     // "Expect: 100-continue", waits for "HTTP/1.1 100 Continue" before its body.
     bool expectsContinue = false;
+    // Incomplete only: the head is read whole and the body is still coming.
+    bool headRead = false;
     // Complete only: the bytes the request took (head, blank line and body).
     qsizetype requestSize = 0;
 };

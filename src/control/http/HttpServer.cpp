@@ -13,7 +13,11 @@
 #include <pthread.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <exception>
+#include <deque>
+#include <list>
+#include <vector>
 
 namespace zelvane {
 
@@ -56,7 +60,22 @@ struct HttpServer::Exchange {
     }
 };
 
-// One listening socket and the thread that serves it.
+// One accepted connection, served by one worker thread.
+struct HttpServer::Connection {
+    // Closed by its worker, under the listener's mutex, so that the accept
+    // thread never shuts down a descriptor number used again.
+    int fd = -1;
+    Clock::time_point opened;
+    // Still receiving its request; such a connection may be dropped to make
+    // room for a new one.
+    bool reading = true;
+    bool finished = false;
+    std::atomic<bool> evicted{false};
+};
+
+// One listening socket, the thread that accepts on it and the worker
+// threads that serve its connections. Workers stay for the listener's life
+// and wait for the next connection, so that none is started per request.
 struct HttpServer::Listener {
     std::shared_ptr<Shared> shared;
     UniqueFd socket;
@@ -65,6 +84,15 @@ struct HttpServer::Listener {
     std::atomic<bool> running{true};
     std::mutex mutex;
     bool stopping = false;
+    std::list<std::shared_ptr<Connection>> connections;
+    // Accepted connections no worker has taken yet.
+    std::deque<std::shared_ptr<Connection>> waiting;
+    std::condition_variable connectionWaiting;
+    std::vector<std::thread> workers;
+    qsizetype idleWorkers = 0;
+    // One complete request at a time goes to the handler.
+    bool handing = false;
+    std::condition_variable handedOver;
     std::shared_ptr<Exchange> pending;
 };
 
@@ -226,6 +254,7 @@ void HttpServer::stopLocked()
             listener->pending->changed.notify_all();
         }
     }
+    listener->handedOver.notify_all();
     remote::joinUnlessCurrent(thread);
     // The listening socket closes with the last reference, after the join.
 }
@@ -234,6 +263,22 @@ bool HttpServer::isRunning() const
 {
     const std::lock_guard lock(m_mutex);
     return m_listener && m_listener->running.load();
+}
+
+HttpServer::ConnectionCounts HttpServer::connectionCounts() const
+{
+    const std::lock_guard lock(m_mutex);
+    ConnectionCounts counts;
+    if (!m_listener)
+        return counts;
+    const std::lock_guard listenerLock(m_listener->mutex);
+    for (const std::shared_ptr<Connection>& connection : m_listener->connections) {
+        if (connection->finished || connection->evicted.load())
+            continue;
+        ++counts.open;
+        counts.reading += connection->reading ? 1 : 0;
+    }
+    return counts;
 }
 
 QString HttpServer::lastError() const
@@ -249,15 +294,14 @@ void HttpServer::serve(const std::shared_ptr<Listener>& listener)
     while (listener->running.load()) {
         const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
-            const UniqueFd connection(fd);
-            serveConnection(*listener, fd);
+            admit(listener, fd);
             continue;
         }
         int error = errno;
         if (error == EAGAIN || error == EWOULDBLOCK) {
             const WaitResult wait = waitFor(listenFd, POLLIN, listener->wake, std::nullopt);
             if (wait == WaitResult::woken)
-                return;
+                break;
             if (wait == WaitResult::ready)
                 continue;
             error = errno;  // poll() itself failed
@@ -265,30 +309,133 @@ void HttpServer::serve(const std::shared_ptr<Listener>& listener)
             // Out of descriptors the pending connection stays ready: pause
             // rather than spin.
             if (error != EINTR && listener->wake.waitRaised(std::chrono::milliseconds(50)))
-                return;
+                break;
             continue;
         }
         listener->shared->setError(QStringLiteral("HTTP accept failed: ") + errorText(error));
         listener->running = false;
-        return;
+        break;
+    }
+    // Every worker sees the raised signal (or the stop below) and ends; they
+    // are joined before the listener goes.
+    listener->wake.raise();
+    std::vector<std::thread> workers;
+    {
+        const std::lock_guard lock(listener->mutex);
+        listener->stopping = true;
+        workers.swap(listener->workers);
+    }
+    listener->handedOver.notify_all();
+    listener->connectionWaiting.notify_all();
+    for (std::thread& worker : workers)
+        worker.join();
+    // Connections no worker took are closed unanswered.
+    const std::lock_guard lock(listener->mutex);
+    for (const std::shared_ptr<Connection>& connection : listener->connections) {
+        if (connection->fd >= 0)
+            ::close(connection->fd);
+        connection->fd = -1;
+    }
+    listener->connections.clear();
+    listener->waiting.clear();
+}
+
+void HttpServer::admit(const std::shared_ptr<Listener>& listener, int fd)
+{
+    UniqueFd accepted(fd);
+    const std::unique_lock lock(listener->mutex);
+    listener->connections.remove_if([](const std::shared_ptr<Connection>& connection) { return connection->finished; });
+
+    qsizetype open = 0;
+    std::shared_ptr<Connection> oldestReading;
+    for (const std::shared_ptr<Connection>& connection : listener->connections) {
+        if (connection->evicted.load())
+            continue;
+        ++open;
+        if (connection->reading && (!oldestReading || connection->opened < oldestReading->opened))
+            oldestReading = connection;
+    }
+    if (open >= kMaxConnections) {
+        if (!oldestReading) {
+            // Every place holds a whole request: this client is told at once.
+            const QByteArray reply =
+                serializeReply(HttpReply::error(QStringLiteral("too many connections"), 503));
+            // What the client has sent already is read away so that closing
+            // does not reset the connection over the reply.
+            char chunk[16384];
+            for (int reads = 0; reads < 4 && ::recv(accepted.get(), chunk, sizeof chunk, MSG_DONTWAIT) > 0; ++reads) {
+            }
+            ::send(accepted.get(), reply.constData(), size_t(reply.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            ::shutdown(accepted.get(), SHUT_WR);
+            return;
+        }
+        // The connection that has been reading the longest makes room; its
+        // worker wakes on the shut-down socket and lets it go unanswered.
+        oldestReading->evicted = true;
+        ::shutdown(oldestReading->fd, SHUT_RDWR);
+    }
+
+    // Each waiting connection needs a worker of its own.
+    if (qsizetype(listener->waiting.size()) + 1 > listener->idleWorkers &&
+        qsizetype(listener->workers.size()) < kMaxConnections + 1) {
+        try {
+            listener->workers.emplace_back(&HttpServer::work, listener);
+        } catch (const std::system_error&) {
+            if (listener->workers.empty())
+                return;  // no thread to serve it: the client is let go
+        }
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->fd = accepted.release();
+    connection->opened = Clock::now();
+    listener->connections.push_back(connection);
+    listener->waiting.push_back(std::move(connection));
+    listener->connectionWaiting.notify_one();
+}
+
+void HttpServer::work(const std::shared_ptr<Listener>& listener)
+{
+    ::pthread_setname_np(::pthread_self(), "zelvane-http-c");
+    for (;;) {
+        std::shared_ptr<Connection> connection;
+        {
+            std::unique_lock lock(listener->mutex);
+            ++listener->idleWorkers;
+            listener->connectionWaiting.wait(lock, [&] { return listener->stopping || !listener->waiting.empty(); });
+            --listener->idleWorkers;
+            if (listener->stopping)
+                return;
+            connection = std::move(listener->waiting.front());
+            listener->waiting.pop_front();
+        }
+        serveRequest(*listener, *connection);
+        const std::lock_guard lock(listener->mutex);
+        ::close(connection->fd);
+        connection->fd = -1;
+        connection->finished = true;
     }
 }
 
-void HttpServer::serveConnection(Listener& listener, int fd)
+void HttpServer::serveRequest(Listener& listener, Connection& connection)
 {
+    const int fd = connection.fd;
     const Options& options = listener.shared->options;
-    const Clock::time_point readDeadline = Clock::now() + options.readTimeout;
+    const Clock::time_point headDeadline = connection.opened + std::min(options.headTimeout, options.readTimeout);
+    const Clock::time_point readDeadline = connection.opened + options.readTimeout;
     QByteArray received;
     bool peerClosed = false;
     bool continueSent = false;
     HttpParse parse;
     for (;;) {
         parse = parseHttpRequest(received, peerClosed, options.limits);
+        if (connection.evicted.load())
+            return;
         if (parse.outcome != HttpParse::Outcome::incomplete)
             break;
+        const Clock::time_point deadline = parse.headRead ? readDeadline : headDeadline;
         if (parse.expectsContinue && !continueSent) {
             continueSent = true;
-            if (sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n", listener.wake, readDeadline) != SendResult::sent)
+            if (sendAll(fd, "HTTP/1.1 100 Continue\r\n\r\n", listener.wake, deadline) != SendResult::sent)
                 return;
         }
         // Read first: the bytes are usually there already, and a poll()
@@ -307,7 +454,7 @@ void HttpServer::serveConnection(Listener& listener, int fd)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return;
-        const WaitResult wait = waitFor(fd, POLLIN, listener.wake, readDeadline);
+        const WaitResult wait = waitFor(fd, POLLIN, listener.wake, deadline);
         if (wait == WaitResult::timedOut) {
             // A client that sent nothing is simply let go.
             if (!received.isEmpty()) {
@@ -319,6 +466,11 @@ void HttpServer::serveConnection(Listener& listener, int fd)
         if (wait != WaitResult::ready)
             return;
     }
+    {
+        const std::lock_guard lock(listener.mutex);
+        connection.reading = false;
+    }
+    const Clock::time_point answerDeadline = Clock::now() + options.answerTimeout;
 
     std::optional<HttpReply> reply;
     switch (parse.outcome) {
@@ -331,7 +483,7 @@ void HttpServer::serveConnection(Listener& listener, int fd)
     case HttpParse::Outcome::complete:
         reply = refuseForeignRequest(parse.request, listener.port);
         if (!reply)
-            reply = answer(listener, parse.request);
+            reply = answer(listener, parse.request, answerDeadline);
         break;
     }
     if (!reply)
@@ -342,19 +494,51 @@ void HttpServer::serveConnection(Listener& listener, int fd)
         drainBeforeClose(fd, listener.wake);
 }
 
-std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpRequest& request)
+std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpRequest& request, Clock::time_point deadline)
 {
     const Shared& shared = *listener.shared;
+    if (shared.options.quickAnswer) {
+        if (std::optional<HttpReply> quick = shared.options.quickAnswer(request))
+            return quick;
+    }
+    std::optional<HttpReply> reply = handOver(listener, request, deadline);
+    // The wait for a later answer holds no place in the line to the handler.
+    if (reply && reply->later)
+        reply = laterAnswer(listener, *reply->later);
+    return reply;
+}
+
+std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequest& request, Clock::time_point deadline)
+{
+    const Shared& shared = *listener.shared;
+    auto exchange = std::make_shared<Exchange>();
+    {
+        std::unique_lock lock(listener.mutex);
+        const bool free = listener.handedOver.wait_until(
+            lock, deadline, [&] { return listener.stopping || !listener.handing; });
+        if (listener.stopping)
+            return std::nullopt;
+        if (!free)
+            return HttpReply::error(QStringLiteral("timeout"), 503);
+        listener.handing = true;
+        listener.pending = exchange;
+    }
+    // Whatever happens below, the next request may go.
+    struct Release {
+        Listener& listener;
+        ~Release()
+        {
+            {
+                const std::lock_guard lock(listener.mutex);
+                listener.handing = false;
+                listener.pending.reset();
+            }
+            listener.handedOver.notify_all();
+        }
+    } const release{listener};
     if (!shared.context)
         return callHandler(*shared.handler, request);
 
-    auto exchange = std::make_shared<Exchange>();
-    {
-        const std::lock_guard lock(listener.mutex);
-        if (listener.stopping)
-            return std::nullopt;
-        listener.pending = exchange;
-    }
     auto guard = std::make_shared<DropGuard>();
     guard->onDrop = [weak = std::weak_ptr<Exchange>(exchange)] {
         if (const std::shared_ptr<Exchange> dropped = weak.lock())
@@ -376,7 +560,6 @@ std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpReques
     if (!queued)
         exchange->finish(Exchange::State::dropped);
 
-    const Clock::time_point deadline = Clock::now() + shared.options.answerTimeout;
     std::optional<HttpReply> reply;
     {
         std::unique_lock lock(exchange->mutex);
@@ -397,9 +580,21 @@ std::optional<HttpReply> HttpServer::answer(Listener& listener, const HttpReques
             }
         }
     }
-    const std::lock_guard lock(listener.mutex);
-    listener.pending.reset();
     return reply;
+}
+
+std::optional<HttpReply> HttpServer::laterAnswer(Listener& listener, LaterReply& later)
+{
+    const Clock::time_point deadline = Clock::now() + later.limit();
+    for (;;) {
+        // Short waits, so that stopping the server is noticed soon.
+        if (std::optional<HttpReply> reply = later.waitFor(std::chrono::milliseconds(50)))
+            return reply;
+        if (listener.wake.isRaised())
+            return std::nullopt;
+        if (Clock::now() >= deadline)
+            return HttpReply::error(QStringLiteral("timeout"), 503);
+    }
 }
 
 }  // namespace zelvane

@@ -1,6 +1,6 @@
 #include "osc/OSCAddresses.h"
 
-#include "model/ModelEnums.h"
+#include "EnumCases.h"
 #include "remote/RemotePaths.h"
 
 #include <array>

@@ -2,8 +2,6 @@
 
 #include "remote/SocketSupport.h"
 
-#include <QMetaObject>
-#include <QObject>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -28,23 +26,6 @@ struct OSCUDPServer::Loop {
 
 namespace {
 
-OSCUDPServer::Handler queuedOn(QObject* context, OSCUDPServer::Handler handler)
-{
-    auto shared = std::make_shared<const OSCUDPServer::Handler>(std::move(handler));
-    return [context, shared](const OSCCodec::Message& message) {
-        QMetaObject::invokeMethod(
-            context,
-            [shared, message] {
-                // Nothing is answered over OSC: a failing command is dropped.
-                try {
-                    (*shared)(message);
-                } catch (...) {
-                }
-            },
-            Qt::QueuedConnection);
-    };
-}
-
 // Errors after which the socket cannot be read again.
 bool endsReceiving(int error)
 {
@@ -59,8 +40,20 @@ OSCUDPServer::OSCUDPServer(quint16 port, Handler handler)
 }
 
 OSCUDPServer::OSCUDPServer(quint16 port, QObject* context, Handler handler)
-    : OSCUDPServer(port, queuedOn(context, std::move(handler)))
+    : OSCUDPServer(port, OSCMessageQueue::create(context, std::move(handler)))
 {
+}
+
+OSCUDPServer::OSCUDPServer(quint16 port, std::shared_ptr<OSCMessageQueue> queue)
+    : m_port(port),
+      m_queue(queue),
+      m_deliver(std::make_shared<const Handler>([queue](const OSCCodec::Message& message) { queue->push(message); }))
+{
+}
+
+quint64 OSCUDPServer::droppedMessages() const
+{
+    return m_queue ? m_queue->droppedCount() : 0;
 }
 
 OSCUDPServer::~OSCUDPServer()

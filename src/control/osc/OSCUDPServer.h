@@ -1,6 +1,7 @@
 #pragma once
 
 #include "osc/OSCCodec.h"
+#include "osc/OSCMessageQueue.h"
 
 #include <QString>
 #include <atomic>
@@ -28,8 +29,9 @@ public:
     // `handler` is called on the receive thread, once per message, in order.
     OSCUDPServer(quint16 port, Handler handler);
     // `handler` is called on the thread of `context` (the main thread for an
-    // object living there) through one queued call per message, in the order
-    // the messages were decoded; calls still queued when `context` is
+    // object living there), in the order the messages were decoded, through
+    // a bounded queue (OSCMessageQueue: a flood is dropped and counted, opens
+    // and exports do not pile up); calls still queued when `context` is
     // destroyed are dropped. `context` must outlive the running receiver.
     OSCUDPServer(quint16 port, QObject* context, Handler handler);
     ~OSCUDPServer();
@@ -53,6 +55,9 @@ public:
     QString lastError() const;
     // The bound socket while running, else -1.
     int socketDescriptor() const;
+    // Messages dropped by the queue to the context's thread (none without a
+    // context).
+    quint64 droppedMessages() const;
 
     // Sends one message as one datagram from a new socket to a dotted IPv4
     // address; false when the address does not convert or the send fails.
@@ -65,8 +70,10 @@ public:
 private:
     struct Loop;
     static void receive(const std::shared_ptr<Loop>& loop);
+    OSCUDPServer(quint16 port, std::shared_ptr<OSCMessageQueue> queue);
 
     std::atomic<quint16> m_port;
+    const std::shared_ptr<OSCMessageQueue> m_queue;
     const std::shared_ptr<const Handler> m_deliver;
     mutable std::mutex m_mutex;
     std::shared_ptr<Loop> m_loop;

@@ -1,16 +1,18 @@
 #include "remote/ApiRoutes.h"
 
+#include "remote/StateReplyCache.h"
+
 #include "AppVersion.h"
 #include "CodecError.h"
 #include "ExportFormat.h"
-#include "Graphemes.h"
 #include "VectorController.h"
 #include "http/RequestArguments.h"
-#include "operations/VectorOperations.h"
 #include "osc/OSCAddresses.h"
 #include "remote/RemotePaths.h"
-#include "svg/SVGCodec.h"
+#include "export/SVGExport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QUrl>
 
@@ -60,23 +62,27 @@ QJsonObject elementObject(const VectorElement& element)
 HttpReply stateReply(const VectorController& controller, const ApiContext& context)
 {
     const VectorDocument& document = controller.document();
-    return HttpReply::json({
+    const VectorController::DocumentCounts counts = controller.documentCounts();
+    HttpReply reply = HttpReply::json({
         {"app", "Zelvane"},
         {"version", AppVersion::current().version},
         {"title", document.title},
         {"sourceFormat", rawValue(document.sourceFormat)},
         {"pageCount", qint64(document.pages.size())},
         {"currentPageIndex", qint64(controller.currentPageIndex()) + 1},
-        {"totalElementsCount", document.totalElementsCount()},
-        {"pdfTextElementCount", document.pdfTextElementCount()},
-        {"modifiedPDFTextCount", document.modifiedPDFTextCount()},
-        {"signatureCount", document.signatureCount()},
+        {"totalElementsCount", counts.elements},
+        {"pdfTextElementCount", counts.pdfTexts},
+        {"modifiedPDFTextCount", counts.modifiedPDFTexts},
+        {"signatureCount", counts.signatures},
         {"canUndo", controller.canUndo()},
         {"canRedo", controller.canRedo()},
         {"oscInPort", context.oscInPort},
         {"apiPort", context.apiPort},
         {"statusMessage", controller.statusMessage()},
     });
+    if (context.stateCache)
+        context.stateCache->store(reply);
+    return reply;
 }
 
 HttpReply pagesReply(const VectorController& controller)
@@ -123,19 +129,32 @@ HttpReply helpReply()
     });
 }
 
+// How long POST /v1/open may take before the client is told "timeout" (the
+// open still ends and is put in place).
+constexpr std::chrono::minutes kOpenAnswerLimit{5};
+
 HttpReply openRoute(VectorController& controller, const QJsonObject& args)
 {
     const std::optional<QString> path = Args::string(args, "path");
     if (!path || path->isEmpty()) {
         return HttpReply::error("missing 'path'");
     }
-    try {
-        controller.openFile(QUrl::fromLocalFile(expandTildeInPath(*path)));
-    } catch (const CodecError& error) {
-        return HttpReply::error(error.message());
-    }
-    const VectorDocument& document = controller.document();
-    return HttpReply::json({{"ok", true}, {"title", document.title}, {"pages", qint64(document.pages.size())}});
+    // The import runs off the main thread; the reply waits for its end,
+    // however long the file takes, within a limit of its own.
+    HttpReply reply;
+    reply.later = std::make_shared<LaterReply>(kOpenAnswerLimit);
+    controller.openFileInBackground(
+        QUrl::fromLocalFile(expandTildeInPath(*path)).toLocalFile(),
+        [later = reply.later, &controller](const std::optional<CodecError>& failure) {
+            if (failure) {
+                later->resolve(HttpReply::error(failure->message()));
+                return;
+            }
+            const VectorDocument& document = controller.document();
+            later->resolve(
+                HttpReply::json({{"ok", true}, {"title", document.title}, {"pages", qint64(document.pages.size())}}));
+        });
+    return reply;
 }
 
 // The selected page, or the "invalid page" reply.
@@ -156,38 +175,24 @@ HttpReply textRoute(VectorController& controller, const QJsonObject& args)
         return HttpReply::error(Args::kInvalidPage);
     }
     const std::optional<QString> match = Args::string(args, "match");
-    if (match && !match->isEmpty()) {
-        for (const VectorElement& element : controller.document().pages[*page].elements) {
-            const TextPayload* payload = element.text();
-            if (!payload || !payload->text.contains(*match, Qt::CaseInsensitive)) {
-                continue;
-            }
-            const QUuid id = element.id;
-            const QString replacement = *text;
-            controller.perform(QStringLiteral("HTTP · Texte modifié"), [&](VectorDocument& document) {
-                VectorOperations::updateElement(id, *page, document, [&](VectorElement& target) {
-                    if (TextPayload* edited = target.text()) {
-                        edited->text = replacement;
-                    }
-                });
-            });
-            return HttpReply::json({{"ok", true}, {"updatedElementID", uuidText(id)}});
-        }
+    if (match) {
+        if (const std::optional<QUuid> id =
+                controller.replaceMatchedText(*page, *match, *text, QStringLiteral("HTTP · Texte modifié")))
+            return HttpReply::json({{"ok", true}, {"updatedElementID", uuidText(*id)}});
     }
     const Args::Number x = Args::coordinate(args, "x");
     const Args::Number y = Args::coordinate(args, "y");
-    const Args::Number fontSize = Args::checkedNumber(args, "fontSize", 0, 1000);
+    // Any size the model can draw; only sizes that are not numbers, negative
+    // or beyond the coordinate range are refused.
+    const Args::Number fontSize = Args::checkedNumber(args, "fontSize", 0, Args::kMaxCoordinate);
     for (const Args::Number* number : {&x, &y, &fontSize}) {
         if (number->refused()) {
             return HttpReply::error(number->refusal->error);
         }
     }
-    const VectorElement element = VectorOperations::makeTextElement(
-        *text, {x.valueOr(72), y.valueOr(120)}, fontSize.valueOr(15), QStringLiteral("#111317"), false);
-    controller.perform(QStringLiteral("HTTP · Texte ajouté"), [&](VectorDocument& document) {
-        VectorOperations::addElement(element, *page, document);
-    });
-    return HttpReply::json({{"ok", true}, {"createdElementID", uuidText(element.id)}});
+    const std::optional<QUuid> id = controller.addText(*text, *page, {x.valueOr(72), y.valueOr(120)},
+                                                       fontSize.valueOr(15), QStringLiteral("HTTP · Texte ajouté"));
+    return HttpReply::json({{"ok", true}, {"createdElementID", uuidText(id.value_or(QUuid()))}});
 }
 
 HttpReply signRoute(VectorController& controller, const QJsonObject& args)
@@ -205,32 +210,15 @@ HttpReply signRoute(VectorController& controller, const QJsonObject& args)
             return HttpReply::error(number->refusal->error);
         }
     }
-    const VectorPoint at{x.valueOr(target.width * 0.68), y.valueOr(target.height * 0.82)};
-
-    const SignaturePreset preset{QUuid::createUuid(),
-                                 signer.isEmpty() ? QStringLiteral("Signature") : signer,
-                                 signer,
-                                 QString(),
-                                 QStringLiteral("#1E3A8A"),
-                                 SignaturePreset::calligraphicStrokes(std::max<qint64>(1, graphemeCount(signer))),
-                                 std::nullopt,
-                                 std::nullopt,
-                                 true,
-                                 std::nullopt};
-    const VectorElement signature = VectorOperations::makeSignatureElement(preset, at, true);
-    std::optional<VectorElement> stamp;
+    const VectorPoint fallback = VectorController::defaultSignaturePoint(target);
+    const VectorPoint at{x.valueOr(fallback.x), y.valueOr(fallback.y)};
+    std::optional<VectorStampKind> stamp;
     if (const auto kindText = Args::string(args, "stamp")) {
-        if (const auto kind = fromRawValue<VectorStampKind>(*kindText)) {
-            stamp = VectorOperations::makeStampElement(*kind, {std::max(at.x - 210, 100.0), at.y});
-        }
+        stamp = fromRawValue<VectorStampKind>(*kindText);
     }
-    controller.perform(QStringLiteral("HTTP · Signature ") + signer, [&](VectorDocument& document) {
-        VectorOperations::addElement(signature, *page, document);
-        if (stamp) {
-            VectorOperations::addElement(*stamp, *page, document);
-        }
-    });
-    return HttpReply::json({{"ok", true}, {"signatureID", uuidText(signature.id)}, {"page", *page + 1}});
+    const std::optional<QUuid> signature =
+        controller.signAsName(signer, *page, QStringLiteral("HTTP · Signature ") + signer, at, stamp);
+    return HttpReply::json({{"ok", true}, {"signatureID", uuidText(signature.value_or(QUuid()))}, {"page", *page + 1}});
 }
 
 HttpReply pageRoute(VectorController& controller, const QJsonObject& args)
@@ -256,9 +244,11 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
     if (const auto text = Args::string(args, "format")) {
         format = fromRawValue<ExportFormat>(text->toLower());
     }
-    const QUrl url = QUrl::fromLocalFile(expandTildeInPath(*output));
+    // The reply names the file written, so a relative path is made absolute
+    // (against the editor's working folder) first.
+    const QUrl url = QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(expandTildeInPath(*output)).absoluteFilePath()));
     // A remote client may write documents, not replace other kinds of files.
-    if (const QString refusal = remoteExportRefusal(url.toLocalFile()); !refusal.isEmpty()) {
+    if (const QString refusal = remoteExportRefusal(url.toLocalFile(), format); !refusal.isEmpty()) {
         return HttpReply::error(refusal);
     }
     try {

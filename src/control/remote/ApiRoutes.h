@@ -9,6 +9,7 @@
 
 namespace zelvane {
 
+class StateReplyCache;
 class VectorController;
 
 // What the routes need besides the controller.
@@ -18,6 +19,8 @@ struct ApiContext {
     // The window rendered to PNG for the current document; nothing when it
     // cannot be rendered (or no renderer is installed).
     std::function<std::optional<QByteArray>(const VectorController&, const QString& query)> snapshot;
+    // Keeps the state reply for the server's own thread, when there is one.
+    StateReplyCache* stateCache = nullptr;
 };
 
 // The routes of the local JSON API under /v1: state, pages, help, svg,

@@ -1,43 +1,13 @@
 #include "remote/OSCCommands.h"
 
 #include "CodecError.h"
-#include "Graphemes.h"
 #include "VectorController.h"
-#include "operations/VectorOperations.h"
 #include "osc/OSCAddresses.h"
 #include "remote/RemotePaths.h"
 
 #include <QUrl>
 
 namespace zelvane {
-
-namespace {
-
-void signByName(VectorController& controller, const QString& name)
-{
-    if (!controller.hasValidCurrentPage()) {
-        return;
-    }
-    const SignaturePreset preset{QUuid::createUuid(),
-                                 name,
-                                 name,
-                                 QString(),
-                                 QStringLiteral("#1E3A8A"),
-                                 SignaturePreset::calligraphicStrokes(graphemeCount(name)),
-                                 std::nullopt,
-                                 std::nullopt,
-                                 true,
-                                 std::nullopt};
-    const VectorPage& page = controller.currentPage();
-    const VectorElement element =
-        VectorOperations::makeSignatureElement(preset, {page.width * 0.68, page.height * 0.82}, true);
-    const qsizetype pageIndex = controller.currentPageIndex();
-    controller.perform(QStringLiteral("OSC · Signature ") + name, [&](VectorDocument& document) {
-        VectorOperations::addElement(element, pageIndex, document);
-    });
-}
-
-}  // namespace
 
 void handleOSCMessage(VectorController& controller, const OSCCodec::Message& message)
 {
@@ -69,7 +39,7 @@ void handleOSCMessage(VectorController& controller, const OSCCodec::Message& mes
         return;
     case OSCAddresses::Command::sign:
         if (const std::optional<QString> name = OSCAddresses::signerName(message)) {
-            signByName(controller, *name);
+            controller.signAsName(*name, controller.currentPageIndex(), QStringLiteral("OSC · Signature ") + *name);
         } else {
             controller.stampActiveSignature();
         }
@@ -79,17 +49,16 @@ void handleOSCMessage(VectorController& controller, const OSCCodec::Message& mes
         return;
     case OSCAddresses::Command::open:
         if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
-            try {
-                controller.openFile(QUrl::fromLocalFile(*path));
-            } catch (const CodecError&) {
-                // Dropped: OSC has no reply; the status line tells.
-            }
+            // Imported off the main thread; OSC has no reply: a failure
+            // shows in the status line.
+            controller.openFileInBackground(QUrl::fromLocalFile(*path).toLocalFile());
         }
         return;
     case OSCAddresses::Command::exportFile:
         if (const std::optional<QString> path = OSCAddresses::filePath(message)) {
             // A sender may write documents, not replace other kinds of files.
-            if (!remoteExportRefusal(*path).isEmpty()) {
+            if (const QString refusal = remoteExportRefusal(*path); !refusal.isEmpty()) {
+                controller.setStatusMessage(QStringLiteral("OSC · ") + refusal);
                 return;
             }
             try {

@@ -2,6 +2,7 @@
 
 #include "VectorController.h"
 #include "http/HttpServer.h"
+#include "remote/StateReplyCache.h"
 #include "osc/OSCUDPServer.h"
 #include "remote/OSCCommands.h"
 #include "remote/ServicePorts.h"
@@ -9,7 +10,9 @@
 namespace zelvane {
 
 RemoteControl::RemoteControl(VectorController& controller)
-    : m_controller(controller), m_httpPort(chooseHTTPPort())
+    : m_controller(controller),
+      m_stateCache(std::make_unique<StateReplyCache>(controller)),
+      m_httpPort(chooseHTTPPort())
 {
 }
 
@@ -32,6 +35,7 @@ void RemoteControl::stop()
     if (m_http) {
         m_http->stop();
     }
+    m_stateCache->invalidate();
 }
 
 bool RemoteControl::startOSCServer(std::optional<quint16> port)
@@ -52,6 +56,7 @@ bool RemoteControl::startOSCServer(std::optional<quint16> port)
         m_osc->stop();
     }
     m_osc = std::move(server);
+    m_stateCache->invalidate();
     return true;
 }
 
@@ -60,18 +65,27 @@ bool RemoteControl::startHTTPServer(std::optional<quint16> port)
     const quint16 chosen = chooseHTTPPort(port);
     if (!m_http) {
         VectorController* controller = &m_controller;
-        m_http = std::make_unique<HttpServer>(controller, [this, controller](const HttpRequest& request) {
-            ApiContext context;
-            context.oscInPort = oscInPort();
-            context.apiPort = httpPort();
-            context.snapshot = m_snapshot;
-            return dispatchHTTPRequest(*controller, request, context);
-        });
+        HttpServer::Options options;
+        options.quickAnswer = [cache = m_stateCache.get()](const HttpRequest& request) {
+            return cache->lookup(request);
+        };
+        m_http = std::make_unique<HttpServer>(
+            controller,
+            [this, controller](const HttpRequest& request) {
+                ApiContext context;
+                context.oscInPort = oscInPort();
+                context.apiPort = httpPort();
+                context.snapshot = m_snapshot;
+                context.stateCache = m_stateCache.get();
+                return dispatchHTTPRequest(*controller, request, context);
+            },
+            options);
     }
     if (!m_http->start(chosen)) {
         return false;
     }
     m_httpPort = m_http->port();
+    m_stateCache->invalidate();  // the state tells the ports
     return true;
 }
 

@@ -11,6 +11,7 @@ namespace zelvane {
 
 class HttpServer;
 class OSCUDPServer;
+class StateReplyCache;
 class VectorController;
 
 // The controller's OSC receiver and HTTP API server, both handing their work
@@ -42,6 +43,7 @@ public:
 
 private:
     VectorController& m_controller;
+    const std::unique_ptr<StateReplyCache> m_stateCache;
     std::unique_ptr<OSCUDPServer> m_osc;
     std::unique_ptr<HttpServer> m_http;
     quint16 m_httpPort;

@@ -44,18 +44,28 @@ QString expandTildeInPath(const QString& path)
     return home == QStringLiteral("/") ? path.mid(slash) : home + path.mid(slash);
 }
 
-QString remoteExportRefusal(const QString& path)
+QString remoteExportRefusal(const QString& path, std::optional<ExportFormat> format)
 {
+    // A NUL would cut the name the system sees short of the one checked here.
+    for (const QChar character : path) {
+        if (character.category() == QChar::Other_Control)
+            return QStringLiteral("refusing to write a path holding control characters");
+    }
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (format) {
+        if (extension != rawValue(*format))
+            return QStringLiteral("refusing to write %1: a %2 export must end in .%3")
+                .arg(path, rawValue(*format).toUpper(), rawValue(*format));
+    } else if (extension != QStringLiteral("pdf") && extension != QStringLiteral("svg") &&
+               extension != QStringLiteral("png")) {
+        return QStringLiteral("refusing to write %1: only .pdf, .svg and .png files are written").arg(path);
+    }
     const QByteArray encoded = QFile::encodeName(path);
     struct stat status {};
     if (::lstat(encoded.constData(), &status) != 0)
         return {};  // nothing there yet (or not reachable: the write reports that)
     if (!S_ISREG(status.st_mode))
         return QStringLiteral("refusing to replace %1: not a regular file").arg(path);
-    const QString extension = QFileInfo(path).suffix().toLower();
-    if (extension != QStringLiteral("pdf") && extension != QStringLiteral("svg") &&
-        extension != QStringLiteral("png"))
-        return QStringLiteral("refusing to replace %1: only .pdf, .svg and .png files are replaced").arg(path);
     return {};
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ExportFormat.h"
+
 #include <QString>
+#include <optional>
 
 namespace zelvane {
 
@@ -10,10 +13,12 @@ namespace zelvane {
 QString expandTildeInPath(const QString& path);
 
 // Why a file written on behalf of a remote client (OSC or HTTP export) must
-// not go to `path`, or an empty text when it may. An existing entry is
-// replaced only when it is a regular file (a symbolic link, a folder or a
-// device is refused) whose extension is pdf, svg or png in any letter case;
-// a path where nothing exists yet is allowed.
-QString remoteExportRefusal(const QString& path);
+// not go to `path`, or an empty text when it may. The name must end in the
+// extension of the format written, in any letter case: ".pdf", ".svg" or
+// ".png" for `format`, or any of the three when the extension chooses the
+// format. A path holding a control character (NUL included) is refused, and
+// so is an existing entry that is not a regular file (a symbolic link, a
+// folder, a device).
+QString remoteExportRefusal(const QString& path, std::optional<ExportFormat> format = std::nullopt);
 
 }  // namespace zelvane

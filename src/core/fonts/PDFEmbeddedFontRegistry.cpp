@@ -1,10 +1,12 @@
 #include "fonts/PDFEmbeddedFontRegistry.h"
 
+#include "fonts/FontFamilyRenaming.h"
 #include "fonts/FontLookup.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/PDFFontCollector.h"
 #include "fonts/WebFontTransport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
@@ -65,6 +67,44 @@ QString registeredStyleName(const QString& family, const QRawFont& raw)
             return style;
     }
     return raw.styleName();
+}
+
+// The family a program is registered under: its own, made unique by the
+// program's bytes, so that programs sharing a family and style never stand
+// in for each other and never hide an installed family of that name.
+QString uniqueFamilyName(const QByteArray& bytes, const QString& cleanPSName)
+{
+    QString name;
+    for (const QChar c : cleanPSName.left(40)) {
+        if (c.unicode() < 128 && c.isLetterOrNumber())
+            name.append(c);
+    }
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().left(12);
+    return QStringLiteral("Zelvane %1 %2").arg(name, QString::fromLatin1(digest));
+}
+
+QByteArray renamed(const QByteArray& bytes, const QString& family)
+{
+    const truetype::Bytes out = truetype::withFamilyName(bytesOf(bytes), family.toStdString());
+    return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
+}
+
+// A subset lacks characters: the complete design stands behind it, the
+// installed face of the same PostScript name or a free substitute of its
+// family.
+QStringList complementFamilies(const QString& postScriptName, const QString& designFamily)
+{
+    QStringList families;
+    if (const auto installed = fonts::findFaceByPostScriptName(postScriptName))
+        families.append(fonts::withoutFoundry(installed->family));
+    if (!designFamily.isEmpty()) {
+        for (const QString& substitute : fonts::substituteFamilies(designFamily)) {
+            const auto present = fonts::installedFamily(substitute);
+            if (present && !families.contains(*present, Qt::CaseInsensitive))
+                families.append(*present);
+        }
+    }
+    return families;
 }
 
 }  // namespace
@@ -189,25 +229,38 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
             path.clear();
     }
 
-    int id = path.isEmpty() ? -1 : QFontDatabase::addApplicationFont(path);
+    // Qt is handed the program under a family of its own; the file keeps
+    // the program as the PDF had it.
+    const QString unique = uniqueFamilyName(bytes, cleanPSName);
+    int id = QFontDatabase::addApplicationFontFromData(renamed(bytes, unique));
+    if (id < 0 && !path.isEmpty())
+        id = QFontDatabase::addApplicationFont(path);
     if (id < 0)
         id = QFontDatabase::addApplicationFontFromData(bytes);
     const QString family = id >= 0 ? QFontDatabase::applicationFontFamilies(id).value(0) : raw.familyName();
     RegisteredFace face;
     face.family = family;
     face.styleName = family.isEmpty() ? raw.styleName() : registeredStyleName(family, raw);
+    face.designFamily = raw.familyName();
+    face.weight = raw.weight();
+    face.italic = raw.style() != QFont::StyleNormal;
     face.postScriptName = QString::fromStdString(truetype::postScriptName(bytesOf(bytes)));
+    if (!isComplete)
+        face.complementFamilies = complementFamilies(face.postScriptName.isEmpty() ? cleanPSName : face.postScriptName,
+                                                     face.designFamily);
     fonts::forgetInstalledFaces();
 
     QMutexLocker locker(&m_lock);
+    if (!family.isEmpty() && family != face.designFamily)
+        m_namesByFamily.insert(family, cleanPSName);
     m_facesByKey.insert(cleanPSName.toLower(), face);
     if (!face.postScriptName.isEmpty())
         m_facesByKey.insert(face.postScriptName.toLower(), face);
-    if (!family.isEmpty()) {
-        const QString familyKey = family.toLower();
+    if (!face.designFamily.isEmpty()) {
+        const QString familyKey = face.designFamily.toLower();
         if (isComplete || !m_facesByKey.contains(familyKey))
             m_facesByKey.insert(familyKey, face);
-        m_registeredFamilies.insert(family);
+        m_registeredFamilies.insert(face.designFamily);
     }
     if (isComplete) {
         m_completeFontsRegistered.insert(cleanPSName.toLower());
@@ -230,7 +283,34 @@ bool PDFEmbeddedFontRegistry::hasRegisteredFont(const std::optional<QString>& po
 
 QFont PDFEmbeddedFontRegistry::fontForFace(const RegisteredFace& face, double size) const
 {
-    return fonts::faceFont(face.family, face.styleName, size);
+    QFont font = fonts::faceFont(face.family, face.styleName, size);
+    // The face's own weight and slant, so that the families behind it give
+    // missing characters in the same style.
+    font.setWeight(QFont::Weight(std::clamp(face.weight, 1, 1000)));
+    font.setItalic(face.italic);
+    if (!face.complementFamilies.isEmpty())
+        font.setFamilies(font.families() + face.complementFamilies);
+    return font;
+}
+
+QString PDFEmbeddedFontRegistry::postScriptNameOf(const QFont& font) const
+{
+    {
+        QMutexLocker locker(&m_lock);
+        const auto found = m_namesByFamily.constFind(font.families().value(0, font.family()));
+        if (found != m_namesByFamily.constEnd())
+            return *found;
+    }
+    return fonts::postScriptNameOf(font);
+}
+
+std::optional<QString> PDFEmbeddedFontRegistry::designFamily(const QString& postScriptName) const
+{
+    QMutexLocker locker(&m_lock);
+    const auto found = m_facesByKey.constFind(postScriptName.toLower());
+    if (found == m_facesByKey.constEnd() || found->designFamily.isEmpty())
+        return std::nullopt;
+    return found->designFamily;
 }
 
 std::optional<QFont> PDFEmbeddedFontRegistry::makeFont(const std::optional<QString>& postScriptName,

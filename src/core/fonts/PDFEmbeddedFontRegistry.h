@@ -85,6 +85,16 @@ public:
     // names, an Avenir Next face otherwise ("Georgia-Bold", "AvenirNext-Regular", ...).
     static QString cascadeFallbackFaceName(const QString& postScriptName, bool isBold, bool isItalic);
 
+    // The family the program registered under the PostScript name calls
+    // itself by ("Computer Modern" for CMR10), whatever name Qt knows it by.
+    std::optional<QString> designFamily(const QString& postScriptName) const;
+
+    // The PostScript name of the font's primary face: the name a program
+    // was registered under when the font is one of the registry's (Qt
+    // cannot read it from Type 1 and CFF programs), else what the face's
+    // own 'name' table says. Empty when unknown.
+    QString postScriptNameOf(const QFont& font) const;
+
     // Families made available through PDFs, sorted (case-sensitive).
     QStringList registeredFamilyNames() const;
 
@@ -124,15 +134,24 @@ private:
 
     // A registered program as Qt knows it.
     struct RegisteredFace {
+        // Qt's family for this program alone.
         QString family;
         QString styleName;
         QString postScriptName;
+        // The family the program names itself by.
+        QString designFamily;
+        int weight = QFont::Normal;
+        bool italic = false;
+        // Installed families that give the characters a subset lacks.
+        QStringList complementFamilies;
     };
 
     QFont fontForFace(const RegisteredFace& face, double size) const;
 
     mutable QMutex m_lock;
     QHash<QString, RegisteredFace> m_facesByKey;
+    // Qt's family of each registered program to the name it was registered under.
+    QHash<QString, QString> m_namesByFamily;
     QSet<QString> m_completeFontsRegistered;
     QSet<QString> m_attemptedRemoteFamilies;
     QSet<QString> m_registeredFamilies;

@@ -64,6 +64,20 @@ void appendU32(Bytes& out, std::uint32_t value)
     out.push_back(std::uint8_t(value));
 }
 
+std::optional<Bytes> withTableAppended(ByteSpan font, const TableRecord& record, const Bytes& table)
+{
+    Bytes work(font.begin(), font.end());
+    while (work.size() % 4 != 0)
+        work.push_back(0);
+    const std::uint64_t newOffset = work.size();
+    if (newOffset + table.size() > 0xFFFFFFFFull)
+        return std::nullopt;
+    work.insert(work.end(), table.begin(), table.end());
+    writeU32(work, record.recordOffset + 8, std::uint32_t(newOffset));
+    writeU32(work, record.recordOffset + 12, std::uint32_t(table.size()));
+    return work;
+}
+
 std::optional<std::vector<TableRecord>> readTableDirectory(ByteSpan font)
 {
     const auto count = readU16(font, 4);

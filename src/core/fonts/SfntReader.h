@@ -57,6 +57,11 @@ std::optional<TableRecord> findTable(ByteSpan font, std::uint32_t tag);
 // The bytes of the first table with the tag, when it lies wholly inside the font.
 std::optional<ByteSpan> tableData(ByteSpan font, std::uint32_t tag);
 
+// The font with `table` appended (4-byte aligned) and `record` pointed at
+// it; the old table's bytes stay where they were. Nothing when the result
+// would outgrow 32-bit offsets.
+std::optional<Bytes> withTableAppended(ByteSpan font, const TableRecord& record, const Bytes& table);
+
 // Number of glyphs from the 'maxp' table.
 std::optional<std::uint16_t> glyphCount(ByteSpan font);
 

@@ -8,6 +8,9 @@
 #include <QPainterPath>
 #include <QRawFont>
 #include <QTextBoundaryFinder>
+#include <QGlyphRun>
+#include <QPaintEngine>
+#include <QRawFont>
 #include <QTextLayout>
 
 #include <algorithm>
@@ -78,18 +81,66 @@ struct PendingAccent {
 
 }  // namespace
 
-std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern)
+// Without ligatures the text is shaped in pieces cut after every "f" and
+// between "s" and "t", the letters ligatures join, so that each character
+// keeps a glyph of its own (a PDF reader would read a ligature glyph back as
+// its ligature character, "oﬀice" for "office").
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setUseDesignMetrics(true);
     layout->setTextOption(option);
+    if (withoutLigatures) {
+        QList<QTextLayout::FormatRange> pieces;
+        qsizetype start = 0;
+        for (qsizetype i = 1; i <= text.size(); ++i) {
+            const bool cut = i == text.size() || text[i - 1].toLower() == QLatin1Char('f')
+                             || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t'));
+            if (!cut)
+                continue;
+            QTextLayout::FormatRange piece;
+            piece.start = int(start);
+            piece.length = int(i - start);
+            // Alternating marks make neighbouring pieces differ, so they are shaped apart.
+            piece.format.setProperty(QTextFormat::UserProperty, int(pieces.size() % 2));
+            pieces.append(piece);
+            start = i;
+        }
+        layout->setFormats(pieces);
+    }
     layout->beginLayout();
     layout->createLine();
     layout->endLayout();
     return layout;
 }
+
+namespace {
+
+// Type 1 and CFF programs carry no ligature rules, and a subset often holds
+// "ffi" only as the ligature glyph it printed, without a plain "f" or "i".
+// On pixels such a sequence is drawn with the program's own ligature glyph
+// rather than with letters of another font.
+QString withSubsetLigatures(const QString& text, const QFont& font)
+{
+    static const std::pair<const char*, char16_t> kLigatures[] = {
+        {"ffi", u'\uFB03'}, {"ffl", u'\uFB04'}, {"ff", u'\uFB00'}, {"fi", u'\uFB01'}, {"fl", u'\uFB02'}};
+    if (!text.contains(QLatin1Char('f')))
+        return text;
+    const QRawFont face = QRawFont::fromFont(font);
+    if (!face.isValid() || fonts::hasCharacters(face, QStringLiteral("fil")))
+        return text;
+    QString out = text;
+    for (const auto& [letters, ligature] : kLigatures) {
+        const QString sequence = QLatin1String(letters);
+        if (!fonts::hasCharacters(face, sequence) && fonts::hasCharacters(face, QString(QChar(ligature))))
+            out.replace(sequence, QString(QChar(ligature)));
+    }
+    return out;
+}
+
+}  // namespace
 
 std::optional<std::pair<QString, SyntheticAccentKind>> syntheticAccentFor(const QString& letter)
 {
@@ -188,10 +239,14 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 {
     if (text.isEmpty() || !fonts::hasFontSupport())
         return;
-    const AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
+    AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
+    const QPaintEngine* engine = painter.paintEngine();
+    const bool toPDF = engine && engine->type() == QPaintEngine::Pdf;
+    if (!toPDF && adapted.accents.isEmpty())
+        adapted.adapted = withSubsetLigatures(adapted.adapted, font);
 
     // One point of font size is one user unit, whatever the device's resolution.
-    const auto layout = layOutLine(adapted.adapted, font, kern);
+    const auto layout = layOutLine(adapted.adapted, font, kern, toPDF);
     const QTextLine line = layout->lineAt(0);
     if (!line.isValid())
         return;
@@ -199,8 +254,28 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     const double y = at.y();
 
     painter.save();
-    painter.setPen(color);
-    layout->draw(&painter, QPointF(x, y - line.ascent()));
+    if (toPDF) {
+        // Text stays text in PDF output, so it can be searched and copied.
+        painter.setPen(color);
+        layout->draw(&painter, QPointF(x, y - line.ascent()));
+    } else {
+        // On pixels the glyphs are filled as outlines: coverage then follows
+        // the shapes as a PDF renderer's does, where the glyph cache would
+        // darken and snap them.
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        const QPointF origin(x, y - line.ascent());
+        for (const QGlyphRun& run : layout->glyphRuns()) {
+            const QRawFont raw = run.rawFont();
+            const QList<quint32> glyphs = run.glyphIndexes();
+            const QList<QPointF> positions = run.positions();
+            QPainterPath path;
+            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+                path.addPath(raw.pathForGlyph(glyphs[i]).translated(origin + positions[i]));
+            painter.drawPath(path);
+        }
+    }
     painter.restore();
 
     if (adapted.accents.isEmpty())

@@ -410,16 +410,7 @@ Bytes patchTrueTypeCmapIfNeeded(ByteSpan data, const CodeMap& toUnicode, bool is
     if (table.empty())
         return unchanged;
 
-    Bytes work = unchanged;
-    while (work.size() % 4 != 0)
-        work.push_back(0);
-    const std::uint64_t newOffset = work.size();
-    if (newOffset + table.size() > 0xFFFFFFFFull)
-        return unchanged;
-    work.insert(work.end(), table.begin(), table.end());
-    writeU32(work, cmap->recordOffset + 8, std::uint32_t(newOffset));
-    writeU32(work, cmap->recordOffset + 12, std::uint32_t(table.size()));
-    return work;
+    return withTableAppended(data, *cmap, table).value_or(unchanged);
 }
 
 }  // namespace zelvane::truetype

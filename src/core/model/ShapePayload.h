@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/ModelEnums.h"
+#include "EnumCases.h"
 
 #include <QString>
 #include <array>

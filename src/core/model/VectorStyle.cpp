@@ -16,9 +16,14 @@ VectorStyle::VectorStyle(std::optional<QString> stroke, std::optional<QString> f
 {
 }
 
+QString VectorStyle::inkColorHex()
+{
+    return QStringLiteral("#1E3A8A");
+}
+
 const VectorStyle& VectorStyle::defaultInk()
 {
-    static const VectorStyle style(QStringLiteral("#1E3A8A"), std::nullopt, 2.0, 1.0, false);
+    static const VectorStyle style(inkColorHex(), std::nullopt, 2.0, 1.0, false);
     return style;
 }
 

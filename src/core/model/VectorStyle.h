@@ -20,6 +20,8 @@ struct VectorStyle {
     VectorStyle(std::optional<QString> strokeColorHex, std::optional<QString> fillColorHex,
                 double strokeWidth, double opacity, bool dashed);
 
+    // The blue ink of signatures: "#1E3A8A".
+    static QString inkColorHex();
     static const VectorStyle& defaultInk();
     static const VectorStyle& defaultShape();
     static const VectorStyle& defaultText();

@@ -45,7 +45,7 @@ VectorElement makeCustomStampElement(const StampPreset& preset, const VectorPoin
     payload.assetExtension = preset.assetExtension;
     payload.removeWhiteBackground = preset.removeWhiteBackground;
     return VectorElement::make(preset.title, std::move(payload), centredFrame(at, width, height), rotationDegrees,
-                      VectorStyle(QStringLiteral("#1E3A8A"), std::nullopt, 0, 0.96, false));
+                      VectorStyle(VectorStyle::inkColorHex(), std::nullopt, 0, 0.96, false));
 }
 
 VectorElement makeSignatureElement(const SignaturePreset& preset, const VectorPoint& at, bool includeDate)

@@ -1,5 +1,7 @@
 #include "pdf/PDFDocument.h"
 
+#include "pdf/PDFInputLimits.h"
+
 // GLib uses "signals" as a name, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -20,6 +22,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <map>
+#include <string>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -41,6 +45,8 @@ struct PageGeometry {
     QRectF mediaBox;
     QRectF cropBox;
     int rotation = 0;
+    // The baseline share of each font of the page, by name without subset prefix.
+    std::map<std::string, double> baselineShares;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -94,6 +100,68 @@ PageGeometry geometryOf(QPDFPageObjectHelper& page)
     return geometry;
 }
 
+std::string withoutSubsetPrefix(const std::string& name)
+{
+    size_t i = 0;
+    while (i < name.size() && name[i] >= 'A' && name[i] <= 'Z')
+        ++i;
+    return i > 0 && i < name.size() && name[i] == '+' ? name.substr(i + 1) : name;
+}
+
+// The share of a text rectangle's height above the baseline for a font,
+// from its descriptor's ascent and descent as poppler reads them (0.95 and
+// -0.35 when absent or unusable); 0 without a descriptor.
+double baselineShareOf(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary()) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
+    }
+    if (!descriptor.isDictionary())
+        return 0;
+    double ascent = 0.95;
+    double descent = -0.35;
+    if (QPDFObjectHandle value = descriptor.getKey("/Ascent"); value.isNumber()) {
+        const double t = std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t < 3)
+            ascent = t;
+    }
+    if (QPDFObjectHandle value = descriptor.getKey("/Descent"); value.isNumber()) {
+        const double t = -std::abs(0.001 * value.getNumericValue());
+        if (t != 0 && t > -3)
+            descent = t;
+    }
+    return ascent / (ascent - descent);
+}
+
+void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares, int depth)
+{
+    if (!resources.isDictionary() || depth > 4)
+        return;
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (const std::string& key : fonts.getKeys()) {
+            QPDFObjectHandle font = fonts.getKey(key);
+            QPDFObjectHandle name = font.isDictionary() ? font.getKey("/BaseFont") : QPDFObjectHandle();
+            if (!name.isName())
+                continue;
+            const double share = baselineShareOf(font);
+            if (share > 0)
+                shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
+        }
+    }
+    QPDFObjectHandle objects = resources.getKey("/XObject");
+    if (objects.isDictionary()) {
+        for (const std::string& key : objects.getKeys()) {
+            QPDFObjectHandle object = objects.getKey(key);
+            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+                collectBaselineShares(object.getDict().getKey("/Resources"), shares, depth + 1);
+        }
+    }
+}
+
 QPDFObjectHandle arrayFrom(const QRectF& box)
 {
     return QPDFObjectHandle::newArray(
@@ -136,6 +204,8 @@ struct ReadResult {
     std::vector<PageGeometry> pages;
     QByteArray renderBytes;
     bool passwordProtected = false;
+    // Why a page asks for too much work, when one does.
+    QString tooLarge;
     bool ok = false;
 };
 
@@ -149,11 +219,18 @@ ReadResult readWithQPDF(const QByteArray& bytes)
 
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         result.pages.reserve(pages.size());
+        PDFWorkTally work;
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
                 return result;
-            const PageGeometry geometry = geometryOf(page);
+            work.checkPage(page);
+            PageGeometry geometry = geometryOf(page);
+            try {
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, 0);
+            } catch (const std::exception&) {
+                // Baselines are then taken from the font drawn.
+            }
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
             QPDFObjectHandle dictionary = page.getObjectHandle();
@@ -174,6 +251,8 @@ ReadResult readWithQPDF(const QByteArray& bytes)
         result.renderBytes = QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
                                         qsizetype(buffer->getSize()));
         result.ok = true;
+    } catch (const PDFWorkTally::Exceeded& exceeded) {
+        result.tooLarge = exceeded.message();
     } catch (const QPDFExc& exception) {
         result.passwordProtected = exception.getErrorCode() == qpdf_e_password;
     } catch (const std::exception&) {
@@ -251,7 +330,7 @@ QByteArray lastCatalogReference(const QByteArray& bytes)
 ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 {
     ReadResult result = readWithQPDF(bytes);
-    if (result.ok || result.passwordProtected)
+    if (result.ok || result.passwordProtected || !result.tooLarge.isEmpty())
         return result;
     const QByteArray catalog = lastCatalogReference(bytes);
     if (catalog.isEmpty())
@@ -265,6 +344,8 @@ ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 struct PDFDocument::Private {
     PopplerDocument* document = nullptr;
     std::vector<PageGeometry> pages;
+    // The unrotated copy poppler reads, kept to open it again elsewhere.
+    QByteArray renderBytes;
 
     ~Private()
     {
@@ -280,11 +361,69 @@ struct PDFDocument::Private {
     }
 };
 
+void separateWordsByGaps(PDFPageText& text)
+{
+    constexpr double kWordGap = 0.1;  // of the font size
+    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= unit && unit < run.end && run.fontSize > 0)
+                return run.fontSize;
+        }
+        return rect.height() * 0.8;
+    };
+    const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar(0xA0); };
+    QList<qsizetype> insertAt;
+    for (qsizetype i = 1; i < text.text.size() && i < text.characterRects.size(); ++i) {
+        const QChar before = text.text[i - 1];
+        const QChar after = text.text[i];
+        if (isBlank(before) || isBlank(after) || after.isLowSurrogate())
+            continue;
+        const QRectF& a = text.characterRects[i - 1];
+        const QRectF& b = text.characterRects[i];
+        if (a.isNull() || b.isNull())
+            continue;
+        // The same row: the two overlap by more than half the lower one.
+        const double overlap = std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top());
+        if (overlap <= 0.5 * std::min(a.height(), b.height()))
+            continue;
+        if (b.left() - a.right() > kWordGap * sizeAt(i - 1, a))
+            insertAt.append(i);
+    }
+    if (insertAt.isEmpty())
+        return;
+    QString spaced;
+    QList<QRectF> rects;
+    spaced.reserve(text.text.size() + insertAt.size());
+    rects.reserve(text.text.size() + insertAt.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < text.text.size(); ++i) {
+        if (next < insertAt.size() && insertAt[next] == i) {
+            const QRectF& a = text.characterRects[i - 1];
+            const QRectF& b = text.characterRects[i];
+            spaced.append(QLatin1Char(' '));
+            rects.append(QRectF(a.right(), a.top(), b.left() - a.right(), a.height()));
+            ++next;
+        }
+        spaced.append(text.text[i]);
+        rects.append(i < text.characterRects.size() ? text.characterRects[i] : QRectF());
+    }
+    // A space joins the run of the character before it.
+    const auto shifted = [&](qsizetype unit) {
+        return unit + qsizetype(std::upper_bound(insertAt.begin(), insertAt.end(), unit) - insertAt.begin());
+    };
+    for (PDFTextRun& run : text.runs) {
+        run.start = shifted(run.start);
+        run.end = shifted(run.end);
+    }
+    text.text = spaced;
+    text.characterRects = rects;
+}
+
 PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
 
-std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error)
+std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText)
 {
     const auto fail = [error](OpenError reason) {
         if (error)
@@ -299,6 +438,11 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     ReadResult read = readWithQPDFRepairingTrailer(bytes);
     if (read.passwordProtected)
         return fail(OpenError::passwordProtected);
+    if (!read.tooLarge.isEmpty()) {
+        if (errorText)
+            *errorText = read.tooLarge;
+        return fail(OpenError::tooLarge);
+    }
     if (!read.ok) {
         // Files qpdf cannot make sense of are not drawn, since their boxes
         // and rotation are unknown; poppler is only asked whether a
@@ -316,6 +460,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     auto data = std::make_unique<Private>();
     data->document = opened.document;
     data->pages = std::move(read.pages);
+    data->renderBytes = read.renderBytes;
     if (poppler_document_get_n_pages(data->document) != int(data->pages.size()))
         return fail(OpenError::damaged);
     for (int i = 0; i < int(data->pages.size()); ++i) {
@@ -324,6 +469,18 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
             return fail(OpenError::damaged);
         g_object_unref(page);
     }
+    return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+}
+
+std::unique_ptr<PDFDocument> PDFDocument::reopen() const
+{
+    const PopplerOpenResult opened = openWithPoppler(d->renderBytes);
+    if (!opened.document)
+        return nullptr;
+    auto data = std::make_unique<Private>();
+    data->document = opened.document;
+    data->pages = d->pages;
+    data->renderBytes = d->renderBytes;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
@@ -352,28 +509,36 @@ int PDFDocument::rotation(int pageIndex) const
 
 QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const
 {
+    QImage image;
+    return renderBoxInto(pageIndex, box, pixelSize, image) ? image : QImage();
+}
+
+bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const
+{
     const PageGeometry* geometry = d->page(pageIndex);
     if (!geometry || pixelSize.isEmpty())
-        return QImage();
+        return false;
     if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
-        return QImage();
+        return false;
     if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width())
         || !std::isfinite(box.height()) || box.width() <= 0 || box.height() <= 0)
-        return QImage();
+        return false;
 
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
-    // words.
-    QImage image(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    // words. An image of the right size is drawn over again, so a page
+    // after page costs no fresh memory.
+    if (image.size() != pixelSize || image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
-        return QImage();
+        return false;
     image.fill(Qt::transparent);
 
     cairo_surface_t* surface = cairo_image_surface_create_for_data(
         image.bits(), CAIRO_FORMAT_ARGB32, image.width(), image.height(), int(image.bytesPerLine()));
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
-        return QImage();
+        return false;
     }
     cairo_t* cr = cairo_create(surface);
 
@@ -397,7 +562,7 @@ QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pix
     cairo_surface_flush(surface);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
-    return drawn ? image : QImage();
+    return drawn;
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const
@@ -466,8 +631,13 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
         run.fontSize = attribute->font_size;
         run.color = QColor::fromRgb(qRound(attribute->color.red / 257.0), qRound(attribute->color.green / 257.0),
                                     qRound(attribute->color.blue / 257.0));
+        const auto share = d->pages[size_t(pageIndex)].baselineShares.find(run.fontName.toStdString());
+        if (share != d->pages[size_t(pageIndex)].baselineShares.end())
+            run.baselineShare = share->second;
         result.runs.append(run);
     }
+
+    separateWordsByGaps(result);
 
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);

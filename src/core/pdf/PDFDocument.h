@@ -20,6 +20,10 @@ struct PDFTextRun {
     QString fontName;
     double fontSize = 0;
     QColor color;
+    // Where the baseline lies in the run's character rectangles, as a share
+    // of their height from the top (the font's ascent over its ascent plus
+    // descent, as the reader lays text out); 0 when unknown.
+    double baselineShare = 0;
 };
 
 // The text of a page as the reader lays it out: lines separated by line
@@ -32,13 +36,20 @@ struct PDFPageText {
     QList<PDFTextRun> runs;
 };
 
+// Puts a space between two consecutive characters of a row that the text
+// runs with no blank between them although a gap wider than a tenth of the
+// font size separates them (words or table cells set apart by position
+// only), so that words stay apart and column gaps show in the text.
+void separateWordsByGaps(PDFPageText& text);
+
 // The one road to PDF files: opens a PDF held in memory, tells its pages'
 // boxes and renders them. Boxes are in PDF user space (points, origin at the
 // bottom left, y up) and ignore the page's /Rotate; renders show the page
 // unrotated. Not thread-safe: use one instance per thread.
 class PDFDocument {
 public:
-    enum class OpenError { none, damaged, passwordProtected };
+    // tooLarge: a page asks for more work than PDFWorkTally allows.
+    enum class OpenError { none, damaged, passwordProtected, tooLarge };
 
     // Renders larger than this many pixels are refused.
     static constexpr qint64 kMaxRenderPixels = 64LL * 1000 * 1000;
@@ -50,7 +61,12 @@ public:
     // Nothing when the bytes are not a PDF that can be read (damaged,
     // truncated beyond repair, without pages, or locked by a password);
     // `error` then says which.
-    static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr);
+    static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr,
+                                             QString* errorText = nullptr);
+
+    // Another instance over the same file, for use on another thread (it
+    // shares no poppler state with this one). Nothing if poppler fails.
+    std::unique_ptr<PDFDocument> reopen() const;
 
     int pageCount() const;
     // An empty rectangle for an index out of range.
@@ -64,6 +80,10 @@ public:
     // transparent. A null image when the index is out of range, the size is
     // empty or above kMaxRenderPixels, or drawing fails.
     QImage renderBox(int pageIndex, const QRectF& box, const QSize& pixelSize) const;
+    // The same into `image`, whose memory is reused when it already has
+    // that size and premultiplied ARGB32 format; false where renderBox gives
+    // a null image (the image's content is then unspecified).
+    bool renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const;
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;

@@ -5,6 +5,7 @@
 #include "model/RGBAColor.h"
 
 #include <QFontInfo>
+#include <algorithm>
 #include <array>
 
 namespace zelvane::PDFCodec {
@@ -52,11 +53,9 @@ QString familyOf(const QString& postScriptName)
     if (postScriptName.isEmpty()) {
         return {};
     }
-    if (fonts::hasFontSupport()) {
-        if (const auto font = PDFEmbeddedFontRegistry::shared().makeFont(postScriptName, std::nullopt, 12, false,
-                                                                          false)) {
-            return QFontInfo(*font).family();
-        }
+    if (const auto family =
+            PDFEmbeddedFontRegistry::shared().designFamily(PDFEmbeddedFontRegistry::stripSubsetPrefix(postScriptName))) {
+        return *family;
     }
     return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
 }
@@ -77,16 +76,16 @@ std::optional<QString> hexFromColor(const QColor& color)
     return RGBAColor(rgb.redF(), rgb.greenF(), rgb.blueF(), 1).hexString();
 }
 
-ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, qsizetype start, qsizetype length,
-                                                      double fallbackHeight)
+namespace {
+
+// The run at the first character of [start, start + length) that is not a
+// space, tab or line break (the first character when all are).
+const PDFTextRun* runAtFirstPrintedCharacter(const PDFPageText& page, qsizetype start, qsizetype length)
 {
-    ExtractedFontAttributes attributes;
-    const double fallbackSize = std::max(std::min(fallbackHeight * 0.74, 42.0), 7.0);
-    attributes.fontSize = fallbackSize;
     start = std::clamp<qsizetype>(start, 0, page.text.size());
     const qsizetype end = std::clamp<qsizetype>(start + std::max<qsizetype>(length, 0), start, page.text.size());
     if (start == end) {
-        return attributes;
+        return nullptr;
     }
     qsizetype index = start;
     while (index < end && isLayoutSpace(page.text[index])) {
@@ -95,13 +94,41 @@ ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, q
     if (index == end) {
         index = start;
     }
-    const PDFTextRun* run = nullptr;
     for (const PDFTextRun& candidate : page.runs) {
         if (candidate.start <= index && index < candidate.end) {
-            run = &candidate;
-            break;
+            return &candidate;
         }
     }
+    return nullptr;
+}
+
+double fallbackFontSize(double lineHeight)
+{
+    return std::max(std::min(lineHeight * 0.74, 42.0), 7.0);
+}
+
+bool isUsableFontSize(double size)
+{
+    return size >= 4.5 && size <= 96.0;
+}
+
+}  // namespace
+
+double printedFontSize(const PDFPageText& page, qsizetype start, qsizetype length, double fallbackHeight)
+{
+    const PDFTextRun* run = runAtFirstPrintedCharacter(page, start, length);
+    if (run && !run->fontName.isEmpty() && isUsableFontSize(run->fontSize)) {
+        return run->fontSize;
+    }
+    return fallbackFontSize(fallbackHeight);
+}
+
+ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, qsizetype start, qsizetype length,
+                                                      double fallbackHeight)
+{
+    ExtractedFontAttributes attributes;
+    attributes.fontSize = fallbackFontSize(fallbackHeight);
+    const PDFTextRun* run = runAtFirstPrintedCharacter(page, start, length);
     if (!run) {
         return attributes;
     }
@@ -115,8 +142,8 @@ ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, q
             attributes.postScriptName = psName;
         }
         attributes.familyName = normalizeFontFamilyName(family, psName);
-        attributes.sizeFromFont = run->fontSize >= 4.5 && run->fontSize <= 96.0;
-        attributes.fontSize = attributes.sizeFromFont ? run->fontSize : fallbackSize;
+        attributes.sizeFromFont = isUsableFontSize(run->fontSize);
+        attributes.fontSize = printedFontSize(page, start, length, fallbackHeight);
     }
     attributes.colorHex = hexFromColor(run->color);
     return attributes;

@@ -28,6 +28,10 @@ struct ExtractedFontAttributes {
 ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, qsizetype start, qsizetype length,
                                                       double fallbackHeight);
 
+// The size extractAttributedFontAndColor gives, found without the font
+// database (so on any thread).
+double printedFontSize(const PDFPageText& page, qsizetype start, qsizetype length, double fallbackHeight);
+
 // "#RRGGBB" of an sRGB colour; nothing for an invalid one.
 std::optional<QString> hexFromColor(const QColor& color);
 

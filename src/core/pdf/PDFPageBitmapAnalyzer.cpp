@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -61,10 +62,51 @@ qsizetype percentile(qsizetype n, int p)
     return std::min<qsizetype>(n * p / 100, n - 1);
 }
 
+// What white paper adds to each colour channel of a premultiplied pixel of
+// alpha a drawn over it, rounded as Qt's raster engine rounds "source over".
+struct WhiteUnder {
+    std::array<int, 256> add{};
+    constexpr WhiteUnder()
+    {
+        for (unsigned a = 0; a < 256; ++a) {
+            const unsigned t = 255u * (255u - a);
+            add[a] = int((t + ((t >> 8) & 0xffu) + 0x80u) >> 8);
+        }
+    }
+};
+constexpr WhiteUnder kWhiteUnder;
+constexpr std::array<int, 256> kNothingUnder{};
+
+// The value of rank k (from 0) in a list of values 0-255 counted by value.
+int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
+{
+    qsizetype seen = 0;
+    for (int value = 0; value < 256; ++value) {
+        seen += counts[size_t(value)];
+        if (seen > k) {
+            return value;
+        }
+    }
+    return 255;
+}
+
+// The k-th element (from 0) of a list, as a full sort would place it.
+int nthValue(std::vector<int>& values, size_t k)
+{
+    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
+    return values[k];
+}
+
 }  // namespace
 
 PDFPageBitmapAnalyzer::PDFPageBitmapAnalyzer(const QImage& page)
 {
+    if (page.format() == QImage::Format_ARGB32_Premultiplied || page.format() == QImage::Format_RGB32) {
+        // Read as they are: white under the transparent parts is added as
+        // the pixels are read.
+        m_image = page;
+        return;
+    }
     m_image = QImage(page.size(), QImage::Format_RGB32);
     m_image.fill(Qt::white);
     QPainter painter(&m_image);
@@ -72,8 +114,26 @@ PDFPageBitmapAnalyzer::PDFPageBitmapAnalyzer(const QImage& page)
 }
 
 std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
-                                                                   double pageWidth, double pageHeight)
+                                                                   double pageWidth, double pageHeight, int rotation)
 {
+    QImage raster;
+    return create(document, pageIndex, pageWidth, pageHeight, raster, rotation);
+}
+
+std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
+                                                                   double pageWidth, double pageHeight,
+                                                                   QImage& raster, int rotation)
+{
+    if (rotation % 360 != 0) {
+        const bool sideways = rotation % 180 != 0;
+        auto unturned = create(document, pageIndex, sideways ? pageHeight : pageWidth,
+                               sideways ? pageWidth : pageHeight, raster);
+        if (!unturned) {
+            return std::nullopt;
+        }
+        // Quarter turns move whole pixels.
+        return PDFPageBitmapAnalyzer(unturned->m_image.transformed(QTransform().rotate(rotation)));
+    }
     const double w = std::round(pageWidth * kScale);
     const double h = std::round(pageHeight * kScale);
     if (!std::isfinite(w) || !std::isfinite(h) || w * h > double(PDFDocument::kMaxRenderPixels)) {
@@ -86,11 +146,10 @@ std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocu
     }
     const QRectF box(media.x(), media.y(), std::max(media.width(), 1.0), std::max(media.height(), 1.0));
     // The box is drawn to fill the whole bitmap, its top at row 0.
-    const QImage rendered = document.renderBox(pageIndex, box, size);
-    if (rendered.isNull()) {
+    if (!document.renderBoxInto(pageIndex, box, size, raster)) {
         return std::nullopt;
     }
-    return PDFPageBitmapAnalyzer(rendered);
+    return PDFPageBitmapAnalyzer(raster);
 }
 
 RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const QString& text,
@@ -112,10 +171,17 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     const int minPY = std::max(0, clampTo(std::floor(2 * y), INT_MIN / 2, pixelH - 1));
     const int maxPY = std::max(minPY, clampTo(std::ceil(2 * (y + h)), INT_MIN / 2, pixelH - 1));
 
-    const auto pixel = [this](int px, int py) {
-        const QRgb value = reinterpret_cast<const QRgb*>(m_image.constScanLine(py))[px];
-        return Pixel{qRed(value), qGreen(value), qBlue(value)};
+    // Pixels as they show on white paper.
+    const std::array<int, 256>& under =
+        m_image.format() == QImage::Format_ARGB32_Premultiplied ? kWhiteUnder.add : kNothingUnder;
+    const auto row = [this](int py) { return reinterpret_cast<const QRgb*>(m_image.constScanLine(py)); };
+    const auto onPaper = [&under](QRgb value) {
+        // Capped for pixels that are not validly premultiplied.
+        const int add = under[size_t(qAlpha(value))];
+        return Pixel{std::min(qRed(value) + add, 255), std::min(qGreen(value) + add, 255),
+                     std::min(qBlue(value) + add, 255)};
     };
+    const auto pixel = [&](int px, int py) { return onPaper(row(py)[px]); };
 
     // 2-3. The paper colour: a grid of samples sorted by brightness.
     struct Sample {
@@ -132,11 +198,27 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     }
     Pixel background{255, 255, 255};
     if (!samples.empty()) {
-        std::stable_sort(samples.begin(), samples.end(), [](const Sample& a, const Sample& b) { return a.luma < b.luma; });
+        // The samples in a stable sort by brightness, found by counting.
+        std::array<int, 256> counts{};
+        for (const Sample& sample : samples) {
+            ++counts[size_t(sample.luma)];
+        }
         const qsizetype n = qsizetype(samples.size());
-        const int medianLuma = samples[size_t(n / 2)].luma;
-        const Sample& chosen = samples[size_t(percentile(n, medianLuma >= 110 ? 78 : 22))];
-        background = {chosen.r, chosen.g, chosen.b};
+        const int medianLuma = valueOfRank(counts, n / 2);
+        const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
+        const int chosenLuma = valueOfRank(counts, rank);
+        qsizetype darker = 0;
+        for (int value = 0; value < chosenLuma; ++value) {
+            darker += counts[size_t(value)];
+        }
+        // Among equally bright samples the sort keeps their order.
+        qsizetype skip = rank - darker;
+        for (const Sample& sample : samples) {
+            if (sample.luma == chosenLuma && skip-- == 0) {
+                background = {sample.r, sample.g, sample.b};
+                break;
+            }
+        }
     }
     const auto distance = [&background](const Pixel& p) {
         return std::max({std::abs(p.r - background.r), std::abs(p.g - background.g), std::abs(p.b - background.b)});
@@ -163,9 +245,17 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     std::vector<int> rowInk(size_t(rows), 0);
     int maxRowInk = 0;
     for (int py = minPY; py <= maxPY; ++py) {
+        const QRgb* line = row(py);
         int count = 0;
+        // Runs of equal pixels (paper, mostly) are judged once.
+        QRgb last = line[minPX];
+        bool lastIsInk = distance(onPaper(last)) >= 22;
         for (int px = minPX; px <= maxPX; ++px) {
-            if (distance(pixel(px, py)) >= 22) {
+            if (line[px] != last) {
+                last = line[px];
+                lastIsInk = distance(onPaper(last)) >= 22;
+            }
+            if (lastIsInk) {
                 ++count;
             }
         }
@@ -269,6 +359,10 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     };
     std::vector<InkSample> inkSamples;
     for (int py = chosen.startPY; py <= chosen.endPY; ++py) {
+        const QRgb* line = row(py);
+        QRgb last = line[minPX];
+        Pixel lastPixel = onPaper(last);
+        int lastDistance = distance(lastPixel);
         int run = 0;
         const auto closeRun = [&] {
             if (run >= 1) {
@@ -277,8 +371,13 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             run = 0;
         };
         for (int px = minPX; px <= maxPX; ++px) {
-            const Pixel p = pixel(px, py);
-            const int dist = distance(p);
+            if (line[px] != last) {
+                last = line[px];
+                lastPixel = onPaper(last);
+                lastDistance = distance(lastPixel);
+            }
+            const Pixel& p = lastPixel;
+            const int dist = lastDistance;
             if (dist < 22) {
                 closeRun();
                 continue;
@@ -311,14 +410,32 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
 
     // 12. Ink colour: the average of the strongest quarter.
     if (!inkSamples.empty()) {
-        std::stable_sort(inkSamples.begin(), inkSamples.end(),
-                         [](const InkSample& a, const InkSample& b) { return a.dist > b.dist; });
+        // The first k of a stable sort, strongest first: every sample
+        // stronger than the k-th, then the earliest of those as strong.
         const size_t k = std::max<size_t>(inkSamples.size() / 4, 1);
+        std::array<int, 256> counts{};
+        for (const InkSample& sample : inkSamples) {
+            ++counts[size_t(sample.dist)];
+        }
+        int cutoff = 255;
+        size_t stronger = 0;
+        while (stronger + size_t(counts[size_t(cutoff)]) < k) {
+            stronger += size_t(counts[size_t(cutoff)]);
+            --cutoff;
+        }
+        size_t tied = k - stronger;
         qint64 sumR = 0, sumG = 0, sumB = 0;
-        for (size_t i = 0; i < k; ++i) {
-            sumR += inkSamples[i].r;
-            sumG += inkSamples[i].g;
-            sumB += inkSamples[i].b;
+        for (const InkSample& sample : inkSamples) {
+            bool taken = sample.dist > cutoff;
+            if (!taken && sample.dist == cutoff && tied > 0) {
+                taken = true;
+                --tied;
+            }
+            if (taken) {
+                sumR += sample.r;
+                sumG += sample.g;
+                sumB += sample.b;
+            }
         }
         const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
         result.inkHex = avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
@@ -345,17 +462,15 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
 
     // 14-15. Metrics.
     int baselinePY = inkMaxY;
+    const size_t stems = bottoms.size();
     if (!bottoms.empty()) {
-        std::sort(bottoms.begin(), bottoms.end());
-        baselinePY = bottoms[size_t(percentile(qsizetype(bottoms.size()), hasDescender(text) ? 55 : 85))];
+        baselinePY = nthValue(bottoms, size_t(percentile(qsizetype(bottoms.size()), hasDescender(text) ? 55 : 85)));
     }
     int capTopPY = inkMinY;
     if (!tops.empty()) {
-        std::sort(tops.begin(), tops.end());
-        capTopPY = tops[size_t(percentile(qsizetype(tops.size()), 12))];
+        capTopPY = nthValue(tops, size_t(percentile(qsizetype(tops.size()), 12)));
     }
-    std::sort(runs.begin(), runs.end());
-    const int medianRun = runs.empty() ? 0 : runs[runs.size() / 2];
+    const int medianRun = runs.empty() ? 0 : nthValue(runs, runs.size() / 2);
     result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
     result.inkX = inkMinX / 2.0;
     result.inkY = inkMinY / 2.0;
@@ -363,7 +478,7 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     result.inkHeight = std::max(inkRows / 2.0, 6.0);
     result.baselineY = (baselinePY + 0.5) * 0.5;
     result.capHeight = std::max((baselinePY - capTopPY + 0.5) * 0.5, 4.0);
-    result.capHeightReliable = hasCapitalOrDigit(text) && bottoms.size() > 3;
+    result.capHeightReliable = hasCapitalOrDigit(text) && stems > 3;
     return result;
 }
 

@@ -32,10 +32,17 @@ public:
     static constexpr double kScale = 2.0;
 
     // Nothing when the page cannot be rendered (out of range, a raster
-    // beyond the render limit, or a drawing failure).
+    // beyond the render limit, or a drawing failure). The sides are the
+    // page's as shown, after `rotation` (a clockwise quarter turn of the
+    // PDF page: 0, 90, 180 or 270 degrees).
     static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
-                                                       double pageHeight);
+                                                       double pageHeight, int rotation = 0);
+    // The same, drawing the page into `raster`, which is reused from page to
+    // page when it has the right size and nothing else shares it.
+    static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
+                                                       double pageHeight, QImage& raster, int rotation = 0);
     // Over an already rendered page (any format; transparency shows white).
+    // Premultiplied ARGB32 and RGB32 images are read in place, not copied.
     explicit PDFPageBitmapAnalyzer(const QImage& pageAtTwiceItsSize);
 
     int pixelWidth() const { return m_image.width(); }
@@ -44,7 +51,9 @@ public:
     RegionMetrics analyzeTextRegion(const QRectF& selectionRect, const QString& text, double expectedFontSize) const;
 
 private:
-    QImage m_image;  // opaque RGB32, row 0 at the top of the page
+    // RGB32, or premultiplied ARGB32 read as drawn over white; row 0 at the
+    // top of the page.
+    QImage m_image;
 };
 
 }  // namespace zelvane

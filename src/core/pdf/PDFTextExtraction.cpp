@@ -2,6 +2,7 @@
 
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/TextFonts.h"
 #include "pdf/PDFFontAttributes.h"
 
@@ -70,6 +71,26 @@ QList<TextRange> visualPieces(const PDFPageText& text, const TextRange& column)
         }
     }
     return {column};
+}
+
+// The baseline of the range's first laid-out character (y down, in the
+// text's own space), known when its font run tells where baselines lie.
+std::optional<double> readerBaseline(const PDFPageText& text, const TextRange& range)
+{
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (rect.isNull() || text.text[i].isSpace()) {
+            continue;
+        }
+        for (const PDFTextRun& run : text.runs) {
+            if (run.start <= i && i < run.end && run.baselineShare > 0) {
+                return rect.top() + run.baselineShare * rect.height();
+            }
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -152,10 +173,19 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
             split = dy > 0.65 * h;
         }
         if (split) {
-            if (columnStart < prevEnd) {
-                result.append({columnStart, prevEnd - columnStart});
+            // Marks next to the words, such as "(" or "%", stay with them:
+            // the cut falls in the blanks between.
+            qsizetype cut = prevEnd;
+            while (cut < cur.range.location && !text.text[cut].isSpace()) {
+                ++cut;
             }
-            columnStart = cur.range.location;
+            if (columnStart < cut) {
+                result.append({columnStart, cut - columnStart});
+            }
+            while (cut < cur.range.location && text.text[cut].isSpace()) {
+                ++cut;
+            }
+            columnStart = cut;
         }
     }
     const qsizetype end = range.end();
@@ -167,11 +197,20 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
     return result;
 }
 
-std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const TextRange& range,
-                                                       const QRectF& mediaBox, double pageWidth,
-                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer)
+namespace {
+
+// Where a visual line sits on the page; nothing for blank or degenerate lines.
+struct LinePlacement {
+    QString text;
+    // The characters' rectangle, measured from the media box's top left.
+    QRectF bounds;
+    // The same on the page (which may be taller than the media box).
+    double selX, selY, selW, selH;
+};
+
+std::optional<LinePlacement> placeLine(const PDFPageText& page, const TextRange& range, const QRectF& mediaBox,
+                                       double pageHeight)
 {
-    Q_UNUSED(pageWidth);
     const QString text = page.text.mid(range.location, range.length).trimmed();
     if (text.isEmpty()) {
         return std::nullopt;
@@ -183,16 +222,62 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     // Character rectangles are measured from the media box's top left; the
     // page may be taller than the media box (at least 64 points).
     const QRectF& b = *bounds;
-    const double selX = std::max(0.0, b.left());
-    const double selY = std::max(0.0, pageHeight - (mediaBox.height() - b.top()));
-    const double selW = std::max(b.width(), 1.0);
-    const double selH = std::max(b.height(), 1.0);
+    return LinePlacement{text,
+                         b,
+                         std::max(0.0, b.left()),
+                         std::max(0.0, pageHeight - (mediaBox.height() - b.top())),
+                         std::max(b.width(), 1.0),
+                         std::max(b.height(), 1.0)};
+}
+
+std::optional<MeasuredTextLine> measureTextLine(const PDFPageText& page, const TextRange& range,
+                                                const QRectF& mediaBox, double pageHeight,
+                                                const PDFPageBitmapAnalyzer* analyzer)
+{
+    const std::optional<LinePlacement> placed = placeLine(page, range, mediaBox, pageHeight);
+    if (!placed) {
+        return std::nullopt;
+    }
+    MeasuredTextLine line{range, std::nullopt};
+    if (analyzer) {
+        line.metrics = analyzer->analyzeTextRegion(
+            QRectF(placed->selX, placed->selY, placed->selW, placed->selH), placed->text,
+            printedFontSize(page, range.location, range.length, placed->bounds.height()));
+    }
+    return line;
+}
+
+}  // namespace
+
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const TextRange& range,
+                                                       const QRectF& mediaBox, double pageWidth,
+                                                       double pageHeight, const PDFPageBitmapAnalyzer* analyzer)
+{
+    const std::optional<MeasuredTextLine> line = measureTextLine(page, range, mediaBox, pageHeight, analyzer);
+    if (!line) {
+        return std::nullopt;
+    }
+    return buildExtractedTextElement(page, *line, mediaBox, pageWidth, pageHeight);
+}
+
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, const MeasuredTextLine& line,
+                                                       const QRectF& mediaBox, double pageWidth, double pageHeight)
+{
+    Q_UNUSED(pageWidth);
+    const TextRange& range = line.range;
+    const std::optional<LinePlacement> placed = placeLine(page, range, mediaBox, pageHeight);
+    if (!placed) {
+        return std::nullopt;
+    }
+    const QString& text = placed->text;
+    const QRectF& b = placed->bounds;
+    const double selX = placed->selX;
+    const double selY = placed->selY;
+    const double selW = placed->selW;
+    const double selH = placed->selH;
 
     const ExtractedFontAttributes attrs = extractAttributedFontAndColor(page, range.location, range.length, b.height());
-    std::optional<RegionMetrics> metrics;
-    if (analyzer) {
-        metrics = analyzer->analyzeTextRegion(QRectF(selX, selY, selW, selH), text, attrs.fontSize);
-    }
+    const std::optional<RegionMetrics>& metrics = line.metrics;
 
     const QString maskColor = metrics ? metrics->backgroundHex : QStringLiteral("#FFFFFF");
     const QString textColor = metrics && metrics->inkHex ? *metrics->inkHex
@@ -224,7 +309,11 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fontMetrics.capHeight();
     const double ascent = fontMetrics.ascent();
-    const double selBaseline = selY + ascent;
+    double selBaseline = selY + ascent;
+    // Where the reader put the baseline, when the PDF says how its font sits.
+    if (const auto baseline = readerBaseline(page, range)) {
+        selBaseline = pageHeight - (mediaBox.height() - *baseline);
+    }
 
     double offset = 0;
     if (metrics) {
@@ -239,7 +328,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
 
     bool fontMatches = attrs.sizeFromFont;
     if (attrs.postScriptName && !attrs.postScriptName->isEmpty()) {
-        fontMatches = fonts::postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
+        fontMatches = PDFEmbeddedFontRegistry::shared().postScriptNameOf(font).toLower().startsWith(attrs.postScriptName->toLower().left(5));
     }
     double spacing = 0;
     const qsizetype characters = graphemeCount(text);
@@ -276,11 +365,10 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
                                VectorStyle(std::nullopt, textColor, 0, 1.0, false));
 }
 
-QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,
-                                                 double pageWidth, double pageHeight,
-                                                 const PDFPageBitmapAnalyzer* analyzer)
+QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& mediaBox, double pageHeight,
+                                         const PDFPageBitmapAnalyzer* analyzer)
 {
-    QList<VectorElement> elements;
+    QList<MeasuredTextLine> lines;
     const QString& text = page.text;
     qsizetype location = 0;
     while (location < text.size()) {
@@ -297,16 +385,35 @@ QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const 
                     continue;
                 }
                 for (const TextRange& piece : visualPieces(page, column)) {
-                    if (auto element =
-                            buildExtractedTextElement(page, piece, mediaBox, pageWidth, pageHeight, analyzer)) {
-                        elements.append(std::move(*element));
+                    if (auto measured = measureTextLine(page, piece, mediaBox, pageHeight, analyzer)) {
+                        lines.append(std::move(*measured));
                     }
                 }
             }
         }
         location = lineEnd;
     }
+    return lines;
+}
+
+QList<VectorElement> buildExtractedTextElements(const PDFPageText& page, const QList<MeasuredTextLine>& lines,
+                                                const QRectF& mediaBox, double pageWidth, double pageHeight)
+{
+    QList<VectorElement> elements;
+    for (const MeasuredTextLine& line : lines) {
+        if (auto element = buildExtractedTextElement(page, line, mediaBox, pageWidth, pageHeight)) {
+            elements.append(std::move(*element));
+        }
+    }
     return elements;
+}
+
+QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const QRectF& mediaBox,
+                                                 double pageWidth, double pageHeight,
+                                                 const PDFPageBitmapAnalyzer* analyzer)
+{
+    return buildExtractedTextElements(page, measureTextLines(page, mediaBox, pageHeight, analyzer), mediaBox,
+                                      pageWidth, pageHeight);
 }
 
 }  // namespace zelvane::PDFCodec

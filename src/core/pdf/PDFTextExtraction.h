@@ -19,10 +19,27 @@ struct TextRange {
 
 // The page's text lines as editable text elements laid over the print, in
 // reading order. `analyzer` measures colours and positions on the page's
-// pixels when there is one.
+// pixels when there is one. The same as buildExtractedTextElements over
+// measureTextLines.
 QList<VectorElement> extractEditableTextElements(const PDFPageText& text, const QRectF& mediaBox,
                                                  double pageWidth, double pageHeight,
                                                  const PDFPageBitmapAnalyzer* analyzer);
+
+// One visual line of page text and what its print measures.
+struct MeasuredTextLine {
+    TextRange range;
+    std::optional<RegionMetrics> metrics;
+};
+
+// The first half of the extraction: the page's visual lines in reading order
+// with their print measured. Uses no font, so it runs on any thread.
+QList<MeasuredTextLine> measureTextLines(const PDFPageText& text, const QRectF& mediaBox, double pageHeight,
+                                         const PDFPageBitmapAnalyzer* analyzer);
+// The second half: the elements of the measured lines. Qt's font engines
+// keep per-thread state that the fonts chosen here depend on, so a document's
+// pages go through this in order on one thread.
+QList<VectorElement> buildExtractedTextElements(const PDFPageText& text, const QList<MeasuredTextLine>& lines,
+                                                const QRectF& mediaBox, double pageWidth, double pageHeight);
 
 // One line's range cut where its words leave a column gap (a wide gap, a tab
 // or three spaces before a narrower gap, or a change of row); never empty.
@@ -39,5 +56,7 @@ QList<TextRange> selectionsByLine(const PDFPageText& text, const TextRange& rang
 std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& text, const TextRange& range,
                                                        const QRectF& mediaBox, double pageWidth,
                                                        double pageHeight, const PDFPageBitmapAnalyzer* analyzer);
+std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& text, const MeasuredTextLine& line,
+                                                       const QRectF& mediaBox, double pageWidth, double pageHeight);
 
 }  // namespace zelvane::PDFCodec

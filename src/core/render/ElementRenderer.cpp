@@ -1,11 +1,10 @@
 #include "render/ElementRenderer.h"
 
-#include "assets/AssetImageCodec.h"
 #include "fonts/FontLookup.h"
 #include "fonts/SyntheticAccents.h"
 #include "fonts/TextFonts.h"
 #include "model/RGBAColor.h"
-#include "pdf/PDFDocument.h"
+#include "render/ArtworkRenderer.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -178,7 +177,7 @@ void drawSignature(const VectorElement& element, const SignaturePayload& payload
 {
     const VectorRect& f = element.frame;
     if (payload.assetData) {
-        drawExternalAsset(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
+        ArtworkRenderer::draw(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
                           painter);
         return;
     }
@@ -213,7 +212,7 @@ void drawStamp(const VectorElement& element, const StampPayload& payload, QPaint
 {
     const VectorRect& f = element.frame;
     if (payload.assetData) {
-        drawExternalAsset(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
+        ArtworkRenderer::draw(*payload.assetData, payload.assetExtension, payload.removeWhiteBackground, f.toQRectF(),
                           painter);
         return;
     }
@@ -242,14 +241,6 @@ void drawStamp(const VectorElement& element, const StampPayload& payload, QPaint
                      namedFont(QStringLiteral("HelveticaNeue"), false, std::min(f.height * 0.18, 9.0)), 0, color,
                      TextAlignmentMode::center, f.width);
     }
-}
-
-// Pixels per point of the painter's device, for artwork that must be a raster.
-double deviceScale(const QPainter& painter)
-{
-    const QTransform& t = painter.deviceTransform();
-    const double scale = std::sqrt(std::abs(t.determinant()));
-    return std::isfinite(scale) && scale > 0 ? scale : 1.0;
 }
 
 }  // namespace
@@ -300,36 +291,6 @@ void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, co
     head.setFillRule(Qt::WindingFill);
     addArrowHead(head, from, to, size);
     painter.fillPath(head, color);
-}
-
-void drawExternalAsset(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground,
-                       const QRectF& rect, QPainter& painter)
-{
-    if (!rect.isValid() || !std::isfinite(rect.width()) || !std::isfinite(rect.height())) {
-        return;
-    }
-    if (!removeWhiteBackground && AssetImageCodec::isPDF(data, ext)) {
-        // PDF artwork is drawn from its own page at the device's resolution
-        // (four pixels per point on vector devices), so it stays sharp.
-        if (const auto document = PDFDocument::open(data); document && document->pageCount() > 0) {
-            const QRectF crop = document->cropBox(0);
-            const QRectF box = crop.width() > 1 ? crop : document->mediaBox(0);
-            const double scale = painter.device() && painter.device()->devType() == QInternal::Image
-                                     ? deviceScale(painter)
-                                     : 4.0;
-            const QSize pixels(std::max(1, int(std::ceil(rect.width() * scale))),
-                               std::max(1, int(std::ceil(rect.height() * scale))));
-            const QImage image = document->renderBox(0, box, pixels);
-            if (!image.isNull()) {
-                painter.drawImage(rect, image);
-                return;
-            }
-        }
-    }
-    const QImage image = AssetImageCodec::renderImage(data, ext, 1200, removeWhiteBackground);
-    if (!image.isNull()) {
-        painter.drawImage(rect, image);
-    }
 }
 
 }  // namespace zelvane::PDFCodec

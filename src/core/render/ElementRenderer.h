@@ -25,9 +25,4 @@ void addArrowHead(QPainterPath& path, const QPointF& from, const QPointF& to, do
 // A filled arrow head with its point at `to`, coming from `from`.
 void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size);
 
-// Signature or stamp artwork stretched into `rect`: the image, or the first
-// page of a PDF file.
-void drawExternalAsset(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground,
-                       const QRectF& rect, QPainter& painter);
-
 }  // namespace zelvane::PDFCodec

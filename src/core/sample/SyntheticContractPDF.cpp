@@ -1,6 +1,6 @@
 #include "Localization.h"
 #include "operations/VectorOperations.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "sample/SampleElements.h"
 #include "sample/SyntheticDocument.h"
 

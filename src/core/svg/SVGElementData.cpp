@@ -472,9 +472,4 @@ std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes)
     return page;
 }
 
-std::optional<QString> readOwnDocumentTitle(const SVGAttributeTable& attributes)
-{
-    return AttributeReader(attributes).text("data-document-title");
-}
-
 }  // namespace zelvane::SVGCodec

@@ -14,7 +14,8 @@ namespace zelvane {
 // needs (numbers to two decimals, no ids, names, hidden elements or PDF text
 // details); the attributes below carry the rest, each value exactly.
 //
-// Root <svg>:             data-document-title
+// Root <svg>:             data-document-title (for other readers: the
+//                         program names an opened document after its file)
 // Page-background <rect>: data-page-id, data-page-title, data-page-size ("w h")
 // Every element, on its outermost tag (a hidden one also gets display="none"):
 //   data-id, data-frame ("x y w h") always; data-name, data-rotation,
@@ -64,7 +65,6 @@ struct OwnPageData {
 };
 // The page identity carried by a page-background rectangle, when it has one.
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes);
-std::optional<QString> readOwnDocumentTitle(const SVGAttributeTable& attributes);
 
 // Point lists as "M x,y x,y ... [Z]" per list, numbers exact.
 QString formatSubpaths(const QList<VectorSubpath>& subpaths);

@@ -1,6 +1,7 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "svg/SVGCodec.h"
+#include "svg/SVGInputLimits.h"
 #include "svg/SVGXMLParserDelegate.h"
 
 #include <QStringDecoder>
@@ -143,7 +144,7 @@ VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::o
         throw CodecError(QStringLiteral("SVGCodec"), 1,
                          L("Ce fichier ne contient aucun élément SVG.", "This file holds no SVG element."));
     }
-    return VectorDocument::make(QUuid::createUuid(), delegate.ownDocumentTitle().value_or(title),
+    return VectorDocument::make(QUuid::createUuid(), title,
                                 DocumentSourceFormat::svg, fileURL, delegate.buildPages(), 1);
 }
 
@@ -151,6 +152,7 @@ VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::o
 
 VectorDocument importSVG(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)
 {
+    checkInputLimits(data);
     switch (routeFor(data)) {
     case ByteRoute::unsupported:
         throw CodecError(QStringLiteral("SVGCodec"), 1, L("Encodage SVG non reconnu.", "Unrecognized SVG encoding."));
@@ -173,6 +175,7 @@ VectorDocument importSVG(const QByteArray& data, const QString& title, const std
 
 VectorDocument importSVG(const QString& text, const QString& title, const std::optional<QUrl>& fileURL)
 {
+    checkInputLimits(text);
     QXmlStreamReader reader(text);
     return read(reader, title, fileURL);
 }

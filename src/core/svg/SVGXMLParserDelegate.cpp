@@ -157,9 +157,6 @@ void SVGXMLParserDelegate::startRoot(const SVGAttributeTable& attributes)
     m_currentPage.width = m_svgWidth;
     m_currentPage.height = m_svgHeight;
     m_currentPageSizeIsOwn = false;
-    if (!m_ownDocumentTitle) {
-        m_ownDocumentTitle = SVGCodec::readOwnDocumentTitle(attributes);
-    }
 }
 
 void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)

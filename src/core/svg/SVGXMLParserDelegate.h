@@ -53,8 +53,6 @@ public:
     const QString& defaultTitle() const { return m_defaultTitle; }
     // Whether an <svg> element (with any prefix) was seen.
     bool sawSVGElement() const { return m_sawSVGElement; }
-    // The title kept by a file that the program wrote.
-    const std::optional<QString>& ownDocumentTitle() const { return m_ownDocumentTitle; }
 
 private:
     // An own text element whose content is being collected line by line.
@@ -99,7 +97,6 @@ private:
     QString m_activeTextAccumulator;
     std::optional<OwnText> m_ownText;
     bool m_sawSVGElement = false;
-    std::optional<QString> m_ownDocumentTitle;
 };
 
 }  // namespace zelvane

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QObject>
 #include <QThread>
@@ -338,6 +339,93 @@ TEST_F(HttpServerTest, ClientsAreServedOneAfterAnotherInAcceptOrder)
     EXPECT_EQ(order, (QStringList{QStringLiteral("/first"), QStringLiteral("/second")}));
 }
 
+TEST_F(HttpServerTest, IdleAndSlowClientsDoNotHoldUpOthers)
+{
+    // Limits far beyond the test's patience: only serving clients side by
+    // side lets the last one through.
+    HttpServer::Options options;
+    options.headTimeout = 120s;
+    options.readTimeout = 120s;
+    HttpServer server(&context, recorder(), options);
+    ASSERT_TRUE(server.start(0));
+    const quint16 port = server.port();
+    std::vector<std::unique_ptr<TestClient>> idle;
+    for (int i = 0; i < 40; ++i) {
+        idle.push_back(std::make_unique<TestClient>(port));
+        if (i % 2)
+            ASSERT_TRUE(idle.back()->send("GET /v1/st"));  // a slow sender
+    }
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(roundTrip(port, getRequest("/v1/state", port)).status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 5s);
+    EXPECT_EQ(server.connectionCounts().reading, 40);
+}
+
+TEST_F(HttpServerTest, AnIdleHeadIsDroppedAfterTheHeadTimeout)
+{
+    HttpServer::Options options = quick();
+    options.headTimeout = 300ms;
+    options.readTimeout = 120s;
+    HttpServer server(&context, recorder(), options);
+    ASSERT_TRUE(server.start(0));
+    TestClient idle(server.port());
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(idle.closedWithoutData(60s));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 60s);
+}
+
+TEST_F(HttpServerTest, OpenConnectionsAreBounded)
+{
+    // The handler holds the first request until released, so that every
+    // other connection keeps its whole request waiting for its turn.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    HttpServer::Options options;
+    options.headTimeout = 120s;
+    options.readTimeout = 120s;
+    options.answerTimeout = 120s;
+    HttpServer server(nullptr, [&](const HttpRequest&) {
+        released.wait();
+        return HttpReply();
+    }, options);
+    ASSERT_TRUE(server.start(0));
+    const quint16 port = server.port();
+    const auto countsReach = [&](int open, int reading) {
+        const auto deadline = std::chrono::steady_clock::now() + kPatience;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const HttpServer::ConnectionCounts counts = server.connectionCounts();
+            if (counts.open == open && counts.reading == reading)
+                return true;
+            std::this_thread::sleep_for(2ms);
+        }
+        return false;
+    };
+
+    // At the bound, a new client takes the place of the oldest idle one.
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int i = 0; i < HttpServer::kMaxConnections; ++i)
+        clients.push_back(std::make_unique<TestClient>(port));
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, HttpServer::kMaxConnections));
+    TestClient newcomer(port);
+    EXPECT_TRUE(clients.front()->closedWithoutData());
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, HttpServer::kMaxConnections));
+
+    // Once every place holds a whole request, a new client is told at once.
+    clients.erase(clients.begin());
+    ASSERT_TRUE(newcomer.send(getRequest("/v1/state", port)));
+    for (const auto& client : clients)
+        ASSERT_TRUE(client->send(getRequest("/v1/state", port)));
+    ASSERT_TRUE(countsReach(HttpServer::kMaxConnections, 0));
+    const Reply refused = parseReply(TestClient(port).readAll());
+    EXPECT_EQ(refused.status, 503);
+    EXPECT_EQ(refused.json().value(QStringLiteral("error")).toString(), QStringLiteral("too many connections"));
+
+    release.set_value();
+    EXPECT_EQ(parseReply(newcomer.readAll()).status, 200);
+    for (const auto& client : clients)
+        EXPECT_EQ(parseReply(client->readAll()).status, 200);
+}
+
 TEST_F(HttpServerTest, StopWakesAServerReadingAnIdleClient)
 {
     HttpServer::Options options;
@@ -462,6 +550,41 @@ TEST_F(HttpServerTest, ListensOnLoopbackOnly)
     ::inet_pton(AF_INET, "127.0.0.2", &address.sin_addr);
     EXPECT_NE(::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
+}
+
+TEST_F(HttpServerTest, ALaterReplyIsWaitedForPastTheAnswerTimeWithinItsOwnLimit)
+{
+    HttpServer::Options options = quick();
+    options.answerTimeout = 200ms;
+    std::shared_ptr<LaterReply> pending;
+    HttpServer server(
+        &context,
+        [&](const HttpRequest& request) {
+            HttpReply reply;
+            reply.later = std::make_shared<LaterReply>(request.path == QLatin1String("/never") ? 300ms : 60s);
+            pending = reply.later;
+            return reply;
+        },
+        options);
+    ASSERT_TRUE(server.start(0));
+
+    // Answered from the main thread well after the answer time.
+    auto client = std::async(std::launch::async, [&] { return exchange(server.port(), getRequest("/open", server.port())); });
+    ASSERT_TRUE(processEventsUntil([&] { return pending != nullptr; }));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    pending->resolve(HttpReply::json({{"ok", true}, {"pages", 30}}));
+    const Reply reply = parseReply(client.get());
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.json().value(QStringLiteral("pages")).toInt(), 30);
+
+    // One never given ends at its own limit.
+    pending.reset();
+    const Reply late = roundTrip(server.port(), getRequest("/never", server.port()));
+    EXPECT_EQ(late.statusLine, QByteArray("HTTP/1.1 503 Service Unavailable"));
+    EXPECT_EQ(late.json().value(QStringLiteral("error")), QJsonValue(QStringLiteral("timeout")));
 }
 
 }  // namespace

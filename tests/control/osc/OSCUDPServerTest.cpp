@@ -11,10 +11,12 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <mutex>
+#include <thread>
 
 namespace zelvane {
 namespace {
@@ -107,6 +109,35 @@ TEST_F(OSCUDPServerTest, HandsEachMessageToTheMainThreadInOrder)
               (QList<Message>{plain("/zelvane/page", {Value::int32(3)}), plain("/zelvane/page/next"), plain("/zelvane/undo")}));
     for (QThread* thread : received.threads)
         EXPECT_EQ(thread, QThread::currentThread());
+}
+
+TEST_F(OSCUDPServerTest, AFloodIsBoundedAndCounted)
+{
+    OSCUDPServer server(0, &context, received.handler());
+    ASSERT_TRUE(server.start());
+    // The main thread looks at no event while the datagrams arrive, as when
+    // it is busy; the receiver keeps a bounded queue and drops the rest.
+    // (The system may drop datagrams of its own too, which only adds to the
+    // ones that never arrive.)
+    constexpr int kSent = 3000;
+    const QByteArray sign = OSCCodec::encode(plain("/zelvane/sign", {Value::string(QStringLiteral("Flood"))}));
+    for (int i = 0; i < kSent; ++i)
+        ASSERT_TRUE(sendDatagram(server.port(), sign));
+    // Wait until the receiver has taken every datagram the system kept.
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    const auto waiting = [&] {
+        int next = 0;
+        return ::ioctl(server.socketDescriptor(), FIONREAD, &next) == 0 && next > 0;
+    };
+    while ((server.droppedMessages() == 0 || waiting()) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
+    EXPECT_GT(server.droppedMessages(), 0u);
+    ASSERT_TRUE(processEventsUntil([&] { return received.count() > 0; }));
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
+    // The last datagram taken may have been decoded after the wait ended.
+    EXPECT_LE(received.count(), OSCMessageQueue::kCapacity + 1);
+    EXPECT_LE(received.count() + qsizetype(server.droppedMessages()), kSent);
 }
 
 TEST_F(OSCUDPServerTest, WithoutAContextTheHandlerRunsOnTheReceiveThread)
@@ -207,6 +238,9 @@ TEST_F(OSCUDPServerTest, AReceiveErrorThatEndsTheLoopClearsRunning)
     const int notASocket = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     ASSERT_GE(::dup2(notASocket, server.socketDescriptor()), 0);
     ::close(notASocket);
+    // A receiver already waiting in poll() still waits on the old socket,
+    // which stays bound until then: a datagram wakes it.
+    ASSERT_TRUE(OSCUDPServer::send(plain("/wake"), QStringLiteral("127.0.0.1"), server.port()));
     ASSERT_TRUE(processEventsUntil([&] { return !server.isRunning(); }));
     EXPECT_TRUE(server.lastError().startsWith(QStringLiteral("OSC receive failed"))) << server.lastError().toStdString();
     // A new start binds a fresh socket.

@@ -7,7 +7,9 @@
 #include "core/support/TestPDF.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -59,6 +61,37 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(ApiRoutesTest, TheStateIsKeptBetweenChangesAndServedWithoutTheMainThread)
+{
+    const QJsonObject first = json(call("GET", "/v1/state"));
+    EXPECT_EQ(first["totalElementsCount"].toInt(), 0);
+
+    // The main thread looks at no events while these are answered.
+    const QByteArray request = "GET /v1/state HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(remote->httpPort()) +
+                               "\r\n\r\n";
+    const QByteArray kept = zelvane::remotetest::exchange(remote->httpPort(), request, std::chrono::seconds(5));
+    EXPECT_TRUE(kept.startsWith("HTTP/1.1 200 OK"));
+    EXPECT_TRUE(kept.contains("\"totalElementsCount\": 0"));
+
+    // Every change of what the state tells is seen by the next request.
+    controller->addTextBlock("Bonjour");
+    QJsonObject state = json(call("GET", "/v1/state"));
+    EXPECT_EQ(state["totalElementsCount"].toInt(), 1);
+    EXPECT_TRUE(state["canUndo"].toBool());
+    controller->undo();
+    state = json(call("GET", "/v1/state"));
+    EXPECT_EQ(state["totalElementsCount"].toInt(), 0);
+    EXPECT_TRUE(state["canRedo"].toBool());
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    controller->setCurrentPageIndex(0);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["currentPageIndex"].toInt(), 1);
+    controller->setCurrentPageIndex(1);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["currentPageIndex"].toInt(), 2);
+    EXPECT_EQ(json(call("GET", "/v1/state"))["statusMessage"].toString(), controller->statusMessage());
+    ASSERT_TRUE(remote->startOSCServer(0));
+    EXPECT_EQ(json(call("GET", "/v1/state"))["oscInPort"].toInt(), remote->oscInPort());
+}
 
 TEST_F(ApiRoutesTest, StatePagesHelpAndUnknownRoutes)
 {
@@ -202,7 +235,7 @@ TEST_F(ApiRoutesTest, SignPageAndOpenRoutes)
 TEST_F(ApiRoutesTest, ExportRoute)
 {
     EXPECT_EQ(json(call("POST", "/v1/export", {}))["error"].toString(), "missing 'outputPath'");
-    const QString png = scratchPath("page.out");
+    const QString png = scratchPath("page.PNG");
     const QJsonObject exported = json(call("POST", "/v1/export", {{"outputPath", png}, {"format", "PNG"}}));
     ASSERT_TRUE(exported["ok"].toBool()) << exported["error"].toString().toStdString();
     EXPECT_EQ(exported["outputPath"].toString(), png);
@@ -217,5 +250,49 @@ TEST_F(ApiRoutesTest, ExportRoute)
     writeFile(notes, "keep me");
     EXPECT_EQ(call("POST", "/v1/export", {{"outputPath", notes}, {"format", "pdf"}}).status, 400);
     EXPECT_EQ(readFile(notes), QByteArray("keep me"));
+
+    // A new file too must be named after the format written, and the name
+    // checked must be the one written (a NUL would cut it short).
+    for (const auto& [path, format] : {std::pair{scratchPath("authorized_keys"), QString()},
+                                       std::pair{scratchPath("page.out"), QStringLiteral("png")},
+                                       std::pair{scratchPath("doc.svg"), QStringLiteral("pdf")},
+                                       std::pair{scratchPath("keys") + QChar(0) + ".pdf", QString()},
+                                       std::pair{scratchPath("a\nb.pdf"), QString()}}) {
+        QJsonObject args{{"outputPath", path}};
+        if (!format.isEmpty())
+            args["format"] = format;
+        const QJsonObject refused = json(call("POST", "/v1/export", args));
+        EXPECT_FALSE(refused["ok"].toBool()) << path.toStdString();
+        EXPECT_TRUE(refused["error"].toString().startsWith("refusing")) << refused["error"].toString().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("authorized_keys")));
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("keys")));
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("page.out")));
+    EXPECT_TRUE(readFile(svg).contains("<svg"));
+}
+
+TEST_F(ApiRoutesTest, ExportAnswersTheAbsolutePathOfARelativeOne)
+{
+    const QString previous = QDir::currentPath();
+    const QString folder = QFileInfo(scratchPath("x")).absolutePath();
+    ASSERT_TRUE(QDir::setCurrent(folder));
+    const QJsonObject exported = json(call("POST", "/v1/export", {{"outputPath", "out/../relative.svg"}}));
+    QDir::setCurrent(previous);
+    ASSERT_TRUE(exported["ok"].toBool()) << exported["error"].toString().toStdString();
+    const QString expected = QDir(folder).filePath("relative.svg");
+    EXPECT_EQ(exported["outputPath"].toString(), expected);
+    EXPECT_TRUE(readFile(expected).contains("<svg"));
+}
+
+TEST_F(ApiRoutesTest, OnlyUnsafeFontSizesAreRefused)
+{
+    const QJsonObject large = json(call("POST", "/v1/text", {{"text", "Big"}, {"fontSize", 4000}}));
+    ASSERT_TRUE(large["ok"].toBool()) << large["error"].toString().toStdString();
+    EXPECT_DOUBLE_EQ(controller->document().pages[0].elements.last().text()->fontSize, 4000);
+    for (const double unsafe : {-1.0, 2.0e6}) {
+        const QJsonObject refused = json(call("POST", "/v1/text", {{"text", "Bad"}, {"fontSize", unsafe}}));
+        EXPECT_EQ(refused["error"].toString(), "invalid 'fontSize'") << unsafe;
+    }
+    EXPECT_EQ(controller->document().pages[0].elements.size(), 1);
 }
 

@@ -5,7 +5,10 @@
 #include "remote/RemoteControl.h"
 #include "control/remote/RemoteTestSupport.h"
 
+#include "core/support/TestPDF.h"
+
 #include <gtest/gtest.h>
+#include <QFileInfo>
 #include <QtEndian>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -105,11 +108,49 @@ TEST_F(OSCCommandsTest, OpenAndExportFiles)
     send("/zelvane/export", {Value::string(svg)});
     EXPECT_TRUE(readFile(svg).contains("<svg"));
     send("/zelvane/export", {Value::string("")});
+    // Opens end after the message is handled: the import runs on a worker.
+    const auto opened = [&] { return zelvane::remotetest::processEventsUntil([&] { return !controller->isOpening(); }); };
     send("/zelvane/open", {Value::string(scratchPath("missing.pdf"))});
+    ASSERT_TRUE(opened());
     EXPECT_EQ(controller->document().pages.size(), 3);
+    EXPECT_TRUE(controller->lastError().has_value());
     send("/zelvane/open", {Value::string(svg)});
+    ASSERT_TRUE(opened());
     EXPECT_EQ(controller->document().pages.size(), 3);
     EXPECT_FALSE(controller->canUndo());  // a newly opened document
+}
+
+TEST_F(OSCCommandsTest, ExportsOnlyDocumentNamesWithoutControlCharacters)
+{
+    // A signer name may carry line feeds; the file it would go to must still
+    // be a document named as one.
+    send("/zelvane/sign", {Value::string("x\nssh-ed25519 AAAA key\n")});
+    const QString keys = scratchPath("authorized_keys");
+    send("/zelvane/export", {Value::string(keys)});
+    EXPECT_FALSE(QFileInfo::exists(keys));
+    EXPECT_TRUE(controller->statusMessage().contains("refusing")) << controller->statusMessage().toStdString();
+    send("/zelvane/export", {Value::string(scratchPath("a\tb.svg"))});
+    EXPECT_FALSE(QFileInfo::exists(scratchPath("a\tb.svg")));
+    send("/zelvane/export", {Value::string(scratchPath("page.PDF"))});
+    EXPECT_TRUE(readFile(scratchPath("page.PDF")).startsWith("%PDF-"));
+}
+
+TEST_F(OSCCommandsTest, AnEditSentDuringAnOpenAppliesToTheDocumentOpenUntilThen)
+{
+    const QString pdf = scratchPath("manual.pdf");
+    writeFile(pdf, zelvane::testing::makeManualTestPDF(30));
+    send("/zelvane/open", {Value::string(pdf)});
+    ASSERT_TRUE(controller->isOpening());
+    const qsizetype before = controller->document().pages[0].elements.size();
+    send("/zelvane/stamp", {Value::string("approved")});
+    ASSERT_TRUE(controller->isOpening()) << "the open ended before the edit came: make the file larger";
+    EXPECT_EQ(controller->document().pages[0].elements.size(), before + 1);
+    EXPECT_EQ(controller->document().pages.size(), 3);
+
+    ASSERT_TRUE(zelvane::remotetest::processEventsUntil([&] { return !controller->isOpening(); }));
+    EXPECT_EQ(controller->document().pages.size(), 30);
+    EXPECT_EQ(controller->document().title, QStringLiteral("manual"));
+    EXPECT_FALSE(controller->lastError().has_value());
 }
 
 TEST_F(OSCCommandsTest, ABundleRunsItsMessagesInOrder)

@@ -30,9 +30,19 @@ TEST(RemotePathsTest, ReplacesOnlyRegularDocumentFiles)
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         return file.fileName();
     };
-    // Nothing there yet: any name may be written.
+    // Nothing there yet: only document names may be written.
     EXPECT_TRUE(remoteExportRefusal(folder.filePath(QStringLiteral("new.pdf"))).isEmpty());
-    EXPECT_TRUE(remoteExportRefusal(folder.filePath(QStringLiteral("new.txt"))).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("new.txt"))).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("new"))).isEmpty());
+    // The name must match the format written.
+    EXPECT_TRUE(remoteExportRefusal(folder.filePath(QStringLiteral("new.PNG")), ExportFormat::png).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("new.svg")), ExportFormat::pdf).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("new.pdf")), ExportFormat::png).isEmpty());
+    // Control characters, NUL first of all, are refused wherever they stand.
+    EXPECT_FALSE(remoteExportRefusal(QStringLiteral("/etc/passwd") + QChar(0) + QStringLiteral(".pdf")).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("a\nb.pdf"))).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("a\x7f.pdf"))).isEmpty());
+    EXPECT_FALSE(remoteExportRefusal(folder.filePath(QStringLiteral("a\u0085.pdf"))).isEmpty());
     // Existing documents may be replaced, in any letter case.
     EXPECT_TRUE(remoteExportRefusal(make(QStringLiteral("old.pdf"))).isEmpty());
     EXPECT_TRUE(remoteExportRefusal(make(QStringLiteral("old.SVG"))).isEmpty());

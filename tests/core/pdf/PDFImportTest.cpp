@@ -119,8 +119,11 @@ TEST_F(PDFImportTest, PagesKeepTheWholeFileAsBackdrop)
     }
     EXPECT_EQ(document.pages[0].width, 64);
     EXPECT_EQ(document.pages[0].height, 64);
-    EXPECT_EQ(document.pages[1].width, 612);  // unrotated media box
-    EXPECT_EQ(document.pages[1].height, 792);
+    // Turned as a viewer shows it, the PDF page unturned underneath.
+    EXPECT_EQ(document.pages[1].width, 792);
+    EXPECT_EQ(document.pages[1].height, 612);
+    EXPECT_EQ(document.pages[1].pdfRotation, 90);
+    EXPECT_EQ(document.pages[0].pdfRotation, 0);
     EXPECT_EQ(document.pages[2].width, 300);
 }
 

@@ -3,7 +3,7 @@
 #include "CodecError.h"
 #include "operations/VectorOperations.h"
 #include "pdf/PDFDocument.h"
-#include "pdf/PDFExport.h"
+#include "export/PDFExport.h"
 #include "render/PageRenderer.h"
 
 #include <gtest/gtest.h>

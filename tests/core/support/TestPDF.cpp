@@ -149,4 +149,71 @@ QByteArray makeFilledTestPDF(double width, double height, const QColor& color)
     return makeTestPDF({page});
 }
 
+QByteArray makeRawTestPDF(const QList<QByteArray>& objects)
+{
+    QByteArray pdf = "%PDF-1.5\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets.append(pdf.size());
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    return pdf + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF\n";
+}
+
+QByteArray makeManualTestPDF(int pageCount)
+{
+    static const char* const words[] = {"the",     "page",   "document", "signature", "export",  "layer",
+                                        "vector",  "stamp",  "opens",    "text",      "margin",  "column",
+                                        "printed", "editor", "shape",    "arrow",     "contract", "with",
+                                        "and",     "of",     "rotated",  "backdrop",  "PDF",     "Linux"};
+    quint32 seed = 20;
+    const auto nextWord = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return QByteArray(words[(seed >> 16) % (sizeof(words) / sizeof(words[0]))]);
+    };
+    const auto sentence = [&](int count) {
+        QByteArray line;
+        for (int i = 0; i < count; ++i)
+            line += (i ? " " : "") + nextWord();
+        return line;
+    };
+
+    std::vector<TestPDFPage> pages;
+    for (int p = 0; p < pageCount; ++p) {
+        TestPDFPage page;
+        page.mediaBox = QRectF(0, 0, 595, 842);
+        double y = 790;
+        page.texts.push_back({QPointF(56, y), 16, "Chapter " + QByteArray::number(p + 1) + " " + sentence(3),
+                              Qt::black, "Helvetica-Bold"});
+        y -= 30;
+        for (int line = 0; y > 60; ++line) {
+            switch (line % 12) {
+            case 5:
+                page.texts.push_back({QPointF(72, y), 9, "  $ zelvane --" + sentence(2) + " file.pdf",
+                                      QColor(0x20, 0x20, 0x20), "Courier"});
+                break;
+            case 8:
+                page.fills.push_back({QRectF(50, y - 4, 495, 15), QColor(0xFF, 0xF4, 0xD6)});
+                page.texts.push_back({QPointF(56, y), 10, "Note: " + sentence(9), QColor(0xA0, 0x30, 0x10),
+                                      "Helvetica-Oblique"});
+                break;
+            case 10:
+                page.texts.push_back({QPointF(56, y), 10, sentence(5), Qt::black, "Times-Roman"});
+                page.texts.push_back({QPointF(320, y), 10, sentence(5), Qt::black, "Times-Roman"});
+                break;
+            default:
+                page.texts.push_back({QPointF(56, y), 10.5, sentence(13), Qt::black, "Times-Roman"});
+            }
+            y -= 14;
+        }
+        pages.push_back(std::move(page));
+    }
+    return makeTestPDF(pages);
+}
+
 }  // namespace zelvane::testing

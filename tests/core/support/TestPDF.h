@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QColor>
 #include <QPointF>
 #include <QRectF>
@@ -60,5 +61,14 @@ QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword
 
 // One page of `width` x `height` points filled entirely with `color`.
 QByteArray makeFilledTestPDF(double width, double height, const QColor& color = Qt::red);
+
+// A PDF of the given object bodies, numbered from 1 in order, with a correct
+// cross-reference table; object 1 must be the catalog.
+QByteArray makeRawTestPDF(const QList<QByteArray>& objects);
+
+// A manual of `pageCount` A4 pages full of text: headings, body lines in a
+// serif face, code lines, coloured notes on tinted boxes and two-column
+// passages. The same bytes for the same count.
+QByteArray makeManualTestPDF(int pageCount);
 
 }  // namespace zelvane::testing

@@ -3,11 +3,13 @@
 
 #include "CodecError.h"
 #include "SVGTestSupport.h"
+#include "svg/SVGInputLimits.h"
 #include "support/LanguageFixture.h"
 
 #include <gtest/gtest.h>
 #include <QElapsedTimer>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace zelvane;
@@ -255,4 +257,65 @@ TEST(SVGHostileFiles, MalformedColourTextsStillMakeWellFormedFiles)
     ASSERT_EQ(back.pages[0].elements.size(), 1);
     EXPECT_EQ(back.pages[0].elements[0].style, style);
     EXPECT_EQ(back.pages[0].backgroundColorHex, "\"bad\"");
+}
+
+namespace {
+
+QByteArray svgWithAttributes(qsizetype count)
+{
+    QByteArray attributes;
+    for (qsizetype i = 0; i < count; ++i)
+        attributes += " a" + QByteArray::number(i) + "=\"1\"";
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100\" height=\"100\"><rect x=\"1\" y=\"1\" width=\"5\" "
+           "height=\"5\"" +
+           attributes + "/></svg>";
+}
+
+::testing::AssertionResult refusedAsTooLarge(const std::function<void()>& import)
+{
+    try {
+        import();
+        return ::testing::AssertionFailure() << "imported";
+    } catch (const CodecError& error) {
+        if (error.domain() != QLatin1String("SVGCodec") || error.code() != 2 ||
+            !error.message().contains(QStringLiteral("too large to open")))
+            return ::testing::AssertionFailure() << "another error: " << error.what();
+        return ::testing::AssertionSuccess();
+    }
+}
+
+}  // namespace
+
+TEST(SVGHostileFiles, AnElementWithTooManyAttributesIsRefusedAtOnce)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const QByteArray hostile = svgWithAttributes(100000);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_TRUE(refusedAsTooLarge([&] { importBytes(hostile); }));
+    EXPECT_TRUE(refusedAsTooLarge([&] { SVGCodec::importSVG(QString::fromUtf8(hostile), "Bad", std::nullopt); }));
+    // The same in UTF-16, whose bytes the reader decodes itself.
+    const QString text = QString::fromUtf8(hostile);
+    QByteArray wide("\xFF\xFE", 2);
+    wide += QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    EXPECT_TRUE(refusedAsTooLarge([&] { importBytes(wide); }));
+    EXPECT_LT(timer.elapsed(), 5000);  // linear: a few milliseconds
+
+    // Up to the limit the file reads, and what merely looks like attributes
+    // outside a start tag does not count.
+    EXPECT_EQ(importBytes(svgWithAttributes(SVGCodec::kMaxAttributesPerElement - 4)).pages.size(), 1);
+    QByteArray lookalikes = "<svg xmlns=\"http://www.w3.org/2000/svg\"><!--";
+    lookalikes += QByteArray(" a=1").repeated(5000) + "--><text x=\"1\" y=\"2\">" +
+                  QByteArray("b=2 ").repeated(5000) + "</text><rect title=\"" + QByteArray("=").repeated(5000) +
+                  "\"/></svg>";
+    EXPECT_EQ(importBytes(lookalikes).pages.size(), 1);
+}
+
+TEST(SVGHostileFiles, AFileOverTheSizeLimitIsRefused)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    QByteArray huge;
+    huge.reserve(SVGCodec::kMaxSVGBytes + 64);
+    huge.append("<svg xmlns=\"http://www.w3.org/2000/svg\">").append(SVGCodec::kMaxSVGBytes, ' ').append("</svg>");
+    EXPECT_TRUE(refusedAsTooLarge([&] { importBytes(huge); }));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VectorDocument.h"
+#include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
 
 #include <QBuffer>

@@ -1,5 +1,5 @@
 #include "CanvasTestSupport.h"
-#include "canvas/render/CanvasPalette.h"
+#include "theme/Theme.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "core/fonts/TestFonts.h"
@@ -141,25 +141,25 @@ TEST_F(SceneDrawingTest, SelectionHandlesTurnWithTheElementAndLockedOnesHaveNoKn
 
     const QRectF paneRect = geom.pageToPane(box.frame);
     for (const QPointF& corner : rotatedCornerHandles(paneRect, 30))
-        EXPECT_TRUE(colorNear(image.pixel(corner.toPoint()), CanvasPalette::background(), 30));
+        EXPECT_TRUE(colorNear(image.pixel(corner.toPoint()), Theme::background(), 30));
     const QPointF knob = rotationHandlePoint(paneRect, 30);
-    EXPECT_TRUE(colorNear(image.pixel(knob.toPoint()), CanvasPalette::accent()));
+    EXPECT_TRUE(colorNear(image.pixel(knob.toPoint()), Theme::accent()));
     // The angle label sits above the knob.
-    EXPECT_GT(countNear(image, CanvasPalette::accent(), QRect(int(knob.x()) - 20, int(knob.y()) - 22, 40, 14)), 5);
+    EXPECT_GT(countNear(image, Theme::accent(), QRect(int(knob.x()) - 20, int(knob.y()) - 22, 40, 14)), 5);
 
     page.elements[0].locked = true;
     page.elements[0].rotationDegrees = 0.1;
     image = draw(page, geom, overlay);
     const QPointF straightKnob = rotationHandlePoint(paneRect, 0.1);
-    EXPECT_FALSE(colorNear(image.pixel(straightKnob.toPoint()), CanvasPalette::accent()));
-    EXPECT_TRUE(colorNear(image.pixel(paneRect.topLeft().toPoint()), CanvasPalette::background(), 30));
-    EXPECT_EQ(countNear(image, CanvasPalette::accent(),
+    EXPECT_FALSE(colorNear(image.pixel(straightKnob.toPoint()), Theme::accent()));
+    EXPECT_TRUE(colorNear(image.pixel(paneRect.topLeft().toPoint()), Theme::background(), 30));
+    EXPECT_EQ(countNear(image, Theme::accent(),
                         QRect(int(straightKnob.x()) - 20, int(straightKnob.y()) - 22, 40, 14)), 0);
 
     // Hidden elements get no frame.
     page.elements[0].visible = false;
     image = draw(page, geom, overlay);
-    EXPECT_FALSE(colorNear(image.pixel(paneRect.topLeft().toPoint()), CanvasPalette::background(), 30));
+    EXPECT_FALSE(colorNear(image.pixel(paneRect.topLeft().toPoint()), Theme::background(), 30));
 }
 
 TEST_F(SceneDrawingTest, MasksHideChangedPDFTextWhichIsDrawnAnew)

@@ -1,6 +1,6 @@
 #include "SceneDrawing.h"
 
-#include "CanvasPalette.h"
+#include "theme/Theme.h"
 #include "ElementDrawing.h"
 #include "PaneText.h"
 #include "model/RGBAColor.h"
@@ -89,7 +89,7 @@ bool coversSheet(const QList<BackdropTile>& tiles, const VectorPage& page)
 
 void drawPDFTextBox(QPainter& painter, const VectorElement& element, const QRectF& paneRect, bool selected)
 {
-    const QColor color = element.hasModifiedPDFText() ? CanvasPalette::alive() : CanvasPalette::tcp();
+    const QColor color = element.hasModifiedPDFText() ? Theme::alive() : Theme::tcp();
     const double width = selected ? 1.3 : 0.8;
     QPainterPath box;
     box.addRoundedRect(paneRect.adjusted(-1, -1, 1, 1), 2, 2);
@@ -104,7 +104,7 @@ void drawPreviews(QPainter& painter, const PageCanvasGeometry& geom, const Scene
         for (qsizetype i = 1; i < overlay.freehandPoints.size(); ++i)
             stroke.lineTo(geom.pageToPane(overlay.freehandPoints[i]));
         const QColor color =
-            overlay.signatureToolActive ? QColor::fromRgbF(0.12f, 0.23f, 0.54f) : CanvasPalette::accent();
+            overlay.signatureToolActive ? QColor::fromRgbF(0.12f, 0.23f, 0.54f) : Theme::accent();
         QPen pen = scenePen(color, std::max(2.2 * geom.zoomScale, 0.1));
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
@@ -120,7 +120,7 @@ void drawPreviews(QPainter& painter, const PageCanvasGeometry& geom, const Scene
         rect.height = std::max(std::abs(b.y - a.y), 1.0);
         QPainterPath outline;
         outline.addRect(geom.pageToPane(rect));
-        painter.strokePath(outline, scenePen(CanvasPalette::accent(), 1.5, {4, 3}));
+        painter.strokePath(outline, scenePen(Theme::accent(), 1.5, {4, 3}));
     }
 }
 
@@ -131,8 +131,8 @@ void drawSelection(QPainter& painter, const VectorElement& element, const PageCa
     if (!isFinite(rect))
         return;
     const double degrees = std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0.0;
-    const QColor accent = CanvasPalette::accent();
-    const QColor background = CanvasPalette::background();
+    const QColor accent = Theme::accent();
+    const QColor background = Theme::background();
 
     painter.save();
     if (std::abs(degrees) > 0.01) {

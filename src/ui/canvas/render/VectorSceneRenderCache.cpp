@@ -1,6 +1,6 @@
 #include "VectorSceneRenderCache.h"
 
-#include "assets/AssetImageCodec.h"
+#include "render/ArtworkRenderer.h"
 #include "pdf/PDFDocument.h"
 #include "render/ElementRenderer.h"
 
@@ -288,7 +288,7 @@ QImage VectorSceneRenderCache::assetImage(const QByteArray& data, const std::opt
     if (const ImageLRUEntry* entry = m_images.find(key))
         return entry->image;
     ImageLRUEntry entry;
-    entry.image = AssetImageCodec::renderImage(data, ext, kAssetTargetDimension, removeWhiteBackground);
+    entry.image = ArtworkRenderer::renderImage(data, ext, kAssetTargetDimension, removeWhiteBackground);
     entry.pinned = data;
     const QImage image = entry.image;
     m_images.insert(key, std::move(entry));

@@ -1,0 +1,213 @@
+// Time to import a PDF (every page measured, every text line made an element)
+// against poppler's own tools doing comparable work on the same file in the
+// same run: `pdftoppm -r 144` writing PPM images (the pages drawn at the
+// import's raster size) plus `pdftotext -bbox-layout` (the text with its
+// boxes). Measured on every processor, then again with the process held to
+// a single processor (the reference tools inherit the restriction).
+//
+// Files: the PDFs given on the command line, else a generated 40-page manual
+// and, when groff and ps2pdf are installed, a 40-page groff/Ghostscript man
+// page written for the run.
+
+#include "core/support/TestPDF.h"
+#include "pdf/PDFImport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <sched.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace zelvane;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kRuns = 3;
+
+double bestSeconds(const std::function<bool()>& run)
+{
+    double best = 1e9;
+    for (int i = 0; i < kRuns; ++i) {
+        const auto start = Clock::now();
+        if (!run())
+            return -1;
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    return best;
+}
+
+bool runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A man page of about `sections` pages: headings, paragraphs, option lists
+// and examples, in the words of the generated manual.
+QByteArray manPageSource(int sections)
+{
+    static const char* const words[] = {"file", "page", "option", "export", "vector", "signature", "the", "a",
+                                        "with", "document", "text", "opens", "writes", "layer", "of", "shell"};
+    quint32 seed = 87;
+    const auto sentence = [&](int count) {
+        QByteArray text;
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += (i ? " " : "") + QByteArray(words[(seed >> 16) % (sizeof(words) / sizeof(words[0]))]);
+        }
+        return text;
+    };
+    QByteArray roff = ".TH ZELVANE-BENCH 1 \"2026\" \"bench\" \"Benchmark manual\"\n";
+    for (int s = 0; s < sections; ++s) {
+        roff += ".SH SECTION " + QByteArray::number(s + 1) + "\n";
+        for (int p = 0; p < 5; ++p)
+            roff += ".PP\n" + sentence(70) + "\n";
+        for (int o = 0; o < 6; ++o)
+            roff += ".TP\n.B \\-\\-" + sentence(1) + "\n" + sentence(25) + "\n";
+        roff += ".nf\n.ft CR\n  $ " + sentence(6) + "\n  $ " + sentence(5) + "\n.ft R\n.fi\n";
+    }
+    return roff;
+}
+
+std::optional<QString> groffManual(const QTemporaryDir& folder)
+{
+    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+    const QString ps2pdf = QStandardPaths::findExecutable(QStringLiteral("ps2pdf"));
+    if (groff.isEmpty() || ps2pdf.isEmpty())
+        return std::nullopt;
+    QProcess typeset;
+    typeset.setStandardOutputFile(folder.filePath(QStringLiteral("manual.ps")));
+    typeset.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")});
+    typeset.write(manPageSource(48));
+    typeset.closeWriteChannel();
+    if (!typeset.waitForFinished(-1) || typeset.exitCode() != 0)
+        return std::nullopt;
+    const QString pdf = folder.filePath(QStringLiteral("groff-manual.pdf"));
+    if (!runTool(ps2pdf, {folder.filePath(QStringLiteral("manual.ps")), pdf}))
+        return std::nullopt;
+    return pdf;
+}
+
+struct Figures {
+    double import = -1;
+    double reference = -1;
+    int pages = 0;
+};
+
+Figures measure(const QString& path, const QByteArray& data, const QTemporaryDir& scratch)
+{
+    Figures figures;
+    figures.import = bestSeconds([&] {
+        try {
+            figures.pages = int(PDFCodec::importPDF(data, QStringLiteral("bench"), std::nullopt).pages.size());
+            return true;
+        } catch (...) {
+            return false;
+        }
+    });
+    figures.reference = bestSeconds([&] {
+        return runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("144"), path,
+                                                    scratch.filePath(QStringLiteral("page"))})
+            && runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox-layout"), path,
+                                                     scratch.filePath(QStringLiteral("text.html"))});
+    });
+    return figures;
+}
+
+void print(const char* label, const Figures& figures)
+{
+    std::printf("  %-16s import %8.1f ms (%5.2f ms/page)   reference pdftoppm+pdftotext %8.1f ms   ratio %.2f\n",
+                label, figures.import * 1000, figures.import * 1000 / std::max(figures.pages, 1),
+                figures.reference * 1000, figures.import / figures.reference);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("ZELVANE_DISABLE_WEB_FONTS", "1");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir scratch;
+    // The font cache the import may write to stays out of the user's.
+    qputenv("XDG_CACHE_HOME", scratch.filePath(QStringLiteral("cache")).toLocal8Bit());
+    QGuiApplication app(argc, argv);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
+        std::fprintf(stderr, "pdftoppm and pdftotext (poppler-utils) are needed for the reference\n");
+        return 1;
+    }
+
+    QStringList files;
+    for (const QString& argument : app.arguments().mid(1))
+        files.append(argument);
+    if (files.isEmpty()) {
+        const QString manual = scratch.filePath(QStringLiteral("generated-manual.pdf"));
+        QFile out(manual);
+        if (out.open(QIODevice::WriteOnly) && out.write(testing::makeManualTestPDF(40)) > 0) {
+            out.close();
+            files.append(manual);
+        }
+        if (const auto groff = groffManual(scratch))
+            files.append(*groff);
+        else
+            std::printf("(groff or ps2pdf missing: the groff manual is left out)\n");
+    }
+
+    cpu_set_t all;
+    sched_getaffinity(0, sizeof all, &all);
+    int firstProcessor = 0;
+    while (firstProcessor < CPU_SETSIZE && !CPU_ISSET(firstProcessor, &all))
+        ++firstProcessor;
+
+    std::printf("PDF import, best of %d runs\n", kRuns);
+    bool failed = false;
+    for (const QString& path : files) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(path));
+            failed = true;
+            continue;
+        }
+        const QByteArray data = file.readAll();
+        // One import first, so that fonts are loaded and caches warm in both.
+        try {
+            PDFCodec::importPDF(data, QStringLiteral("bench"), std::nullopt);
+        } catch (...) {
+            std::fprintf(stderr, "cannot import %s\n", qPrintable(path));
+            failed = true;
+            continue;
+        }
+        sched_setaffinity(0, sizeof all, &all);
+        const Figures everywhere = measure(path, data, scratch);
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(firstProcessor, &one);
+        sched_setaffinity(0, sizeof one, &one);
+        const Figures single = measure(path, data, scratch);
+        sched_setaffinity(0, sizeof all, &all);
+
+        std::printf("%s (%d pages)\n", qPrintable(QFileInfo(path).fileName()), everywhere.pages);
+        print(qPrintable(QStringLiteral("%1 processors").arg(CPU_COUNT(&all))), everywhere);
+        print("1 processor", single);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak memory of the benchmark process %.1f MB\n", double(usage.ru_maxrss) / 1024);
+    return failed ? 1 : 0;
+}

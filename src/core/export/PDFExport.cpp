@@ -1,0 +1,252 @@
+#include "export/PDFExport.h"
+
+#include "CodecError.h"
+#include "Localization.h"
+#include "model/RGBAColor.h"
+#include "pdf/PDFInputLimits.h"
+#include "render/PageRenderer.h"
+
+#include <QBuffer>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <map>
+#include <memory>
+
+// How a page is written: Qt's PDF writer draws the masks and elements as
+// vectors; qpdf then puts underneath, on each page, the background colour
+// and the original PDF page as a form XObject, and sets the exact media box.
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+[[noreturn]] void failConsumer()
+{
+    throw CodecError(QStringLiteral("PDFCodec"), 2,
+                     L("Impossible d'initialiser le flux PDF.", "Failed to initialize PDF consumer."));
+}
+
+[[noreturn]] void failContext()
+{
+    throw CodecError(QStringLiteral("PDFCodec"), 3,
+                     L("Impossible de créer le contexte graphique PDF.", "Failed to create PDF graphics context."));
+}
+
+QByteArray number(double value)
+{
+    return QByteArray::number(value, 'f', 6);
+}
+
+QByteArray matrix(const QTransform& t)
+{
+    return number(t.m11()) + ' ' + number(t.m12()) + ' ' + number(t.m21()) + ' ' + number(t.m22()) + ' ' +
+           number(t.dx()) + ' ' + number(t.dy()) + " cm";
+}
+
+// Masks and elements of every page, drawn by Qt.
+QByteArray drawOverlay(const VectorDocument& document)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly)) {
+        failConsumer();
+    }
+    QPdfWriter writer(&buffer);
+    writer.setResolution(72);
+    writer.setTitle(document.title);
+    writer.setCreator(pdfCreator());
+    const auto layoutFor = [](const VectorPage& page) {
+        return QPageLayout(QPageSize(QSizeF(page.width, page.height), QPageSize::Point, QString(),
+                                     QPageSize::ExactMatch),
+                           QPageLayout::Portrait, QMarginsF());
+    };
+    if (!document.pages.isEmpty()) {
+        writer.setPageLayout(layoutFor(document.pages.front()));
+    }
+    QPainter painter;
+    if (!painter.begin(&writer)) {
+        failContext();
+    }
+    for (qsizetype i = 0; i < document.pages.size(); ++i) {
+        const VectorPage& page = document.pages[i];
+        if (i > 0) {
+            writer.setPageLayout(layoutFor(page));
+            if (!writer.newPage()) {
+                failContext();
+            }
+        }
+        renderPage(page, painter, BackdropDrawing::leaveOut);
+    }
+    painter.end();
+    buffer.close();
+    return bytes;
+}
+
+struct SourcePDF {
+    std::unique_ptr<QPDF> pdf;
+    std::vector<QPDFPageObjectHelper> pages;
+    PDFWorkTally work;
+};
+
+// The original PDF page as a form XObject of the output, or nothing when its
+// bytes cannot be read.
+std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*, SourcePDF>& sources,
+                                             const VectorPage& page, QRectF* mediaBox)
+{
+    const QByteArray& data = *page.pdfPageData;
+    auto found = sources.find(data.constData());
+    if (found == sources.end()) {
+        SourcePDF source;
+        try {
+            source.pdf = std::make_unique<QPDF>();
+            source.pdf->setSuppressWarnings(true);
+            source.pdf->processMemoryFile("backdrop", data.constData(), size_t(data.size()));
+            source.pages = QPDFPageDocumentHelper(*source.pdf).getAllPages();
+        } catch (const std::exception&) {
+            source.pages.clear();
+        }
+        found = sources.emplace(data.constData(), std::move(source)).first;
+    }
+    SourcePDF& source = found->second;
+    const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
+    if (index >= qint64(source.pages.size())) {
+        return std::nullopt;
+    }
+    try {
+        source.work.checkPage(source.pages[size_t(index)]);
+    } catch (const PDFWorkTally::Exceeded& exceeded) {
+        throw CodecError(QStringLiteral("PDFCodec"), 4, exceeded.message());
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    try {
+        QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
+        const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
+        *mediaBox = QRectF(std::min(box.llx, box.urx), std::min(box.lly, box.ury), std::abs(box.urx - box.llx),
+                           std::abs(box.ury - box.lly));
+        // The unrotated page, clipped to its media box.
+        QPDFObjectHandle form = sourcePage.getFormXObjectForPage(false);
+        form.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                                     mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
+        form.removeKey("/Matrix");
+        return output.copyForeignObject(form);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+// Maps the backdrop's user space onto the output page (PDF space, y up).
+QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
+{
+    const bool sideways = normalizedQuarterTurn(page.pdfRotation) % 180 != 0;
+    const double unturnedWidth = sideways ? page.height : page.width;
+    const double unturnedHeight = sideways ? page.width : page.height;
+    const double sx = unturnedWidth / std::max(mediaBox.width(), 1.0);
+    const double sy = unturnedHeight / std::max(mediaBox.height(), 1.0);
+    // User space (y up) -> unturned page space (y down) -> page space -> PDF.
+    const QTransform toUnturned(sx, 0, 0, -sy, -mediaBox.x() * sx, unturnedHeight + mediaBox.y() * sy);
+    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
+    return toUnturned * page.backdropTransform() * toPDF;
+}
+
+QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
+{
+    const RGBAColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1));
+    QByteArray content = "q " + number(background.r) + ' ' + number(background.g) + ' ' + number(background.b) +
+                         " rg 0 0 " + number(page.width) + ' ' + number(page.height) + " re f Q\n";
+    if (mediaBox) {
+        content += "q " + matrix(backdropMatrix(page, *mediaBox)) + ' ' + backdropName.toLatin1() + " Do Q\n";
+    }
+    return content;
+}
+
+}  // namespace
+
+QString pdfCreator()
+{
+    return QStringLiteral("Zelvane \u2014 Tarnwick");
+}
+
+QByteArray exportPDF(const VectorDocument& document)
+{
+    const QByteArray overlay = drawOverlay(document);
+    try {
+        QPDF output;
+        output.setSuppressWarnings(true);
+        output.processMemoryFile("overlay", overlay.constData(), size_t(overlay.size()));
+        QPDFPageDocumentHelper pageTree(output);
+        std::vector<QPDFPageObjectHelper> pages = pageTree.getAllPages();
+        if (document.pages.isEmpty()) {
+            // Qt always writes a page; a document without pages has none.
+            for (QPDFPageObjectHelper& page : pages) {
+                pageTree.removePage(page);
+            }
+            pages.clear();
+        }
+        if (pages.size() != size_t(document.pages.size())) {
+            failContext();
+        }
+        std::map<const char*, SourcePDF> sources;
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const VectorPage& page = document.pages[qsizetype(i)];
+            QPDFPageObjectHelper& out = pages[i];
+
+            // Qt writes whole-point page sizes and flips its drawing about
+            // that height: shift it onto the exact page.
+            const QPDFObjectHandle::Rectangle written = out.getMediaBox(false).getArrayAsRectangle();
+            const double shift = page.height - std::abs(written.ury - written.lly);
+            out.getObjectHandle().replaceKey(
+                "/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, page.width, page.height)));
+            out.getObjectHandle().removeKey("/CropBox");
+
+            std::optional<QRectF> mediaBox;
+            QString name;
+            if (page.pdfPageData) {
+                QRectF box;
+                if (const auto form = backdropForm(output, sources, page, &box)) {
+                    QPDFObjectHandle resources = out.getAttribute("/Resources", true);
+                    if (!resources.isDictionary()) {
+                        resources = QPDFObjectHandle::newDictionary();
+                        out.getObjectHandle().replaceKey("/Resources", resources);
+                    }
+                    if (!resources.getKey("/XObject").isDictionary()) {
+                        resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+                    }
+                    name = QStringLiteral("/ZelvaneBackdrop");
+                    resources.getKey("/XObject").replaceKey(name.toStdString(), *form);
+                    mediaBox = box;
+                }
+            }
+            const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
+            out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
+            out.addPageContents(QPDFObjectHandle::newStream(&output, std::string("\nQ\n")), false);
+        }
+        QPDFWriter writer(output);
+        writer.setOutputMemory();
+        writer.setCompressStreams(true);
+        // Streams that are compressed already are copied as they are: an
+        // image whose data inflates far past what it shows is never inflated.
+        writer.setDecodeLevel(qpdf_dl_none);
+        writer.setObjectStreamMode(qpdf_o_generate);
+        writer.write();
+        const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+        return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+    } catch (const CodecError&) {
+        throw;
+    } catch (const std::exception&) {
+        failContext();
+    }
+}
+
+}  // namespace zelvane::PDFCodec

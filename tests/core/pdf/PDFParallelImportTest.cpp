@@ -1,0 +1,144 @@
+#include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+#include "pdf/PDFPageBitmapAnalyzer.h"
+#include "sample/SyntheticDocument.h"
+
+#include <gtest/gtest.h>
+#include <QPainter>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+// The document with every identifier cleared: what stays is what the import
+// found in the file.
+VectorDocument withoutIdentifiers(VectorDocument document)
+{
+    document.id = QUuid();
+    for (VectorPage& page : document.pages) {
+        page.id = QUuid();
+        for (VectorElement& element : page.elements)
+            element.id = QUuid();
+    }
+    return document;
+}
+
+void expectSameImportOnAnyNumberOfThreads(const QByteArray& data)
+{
+    const VectorDocument sequential =
+        withoutIdentifiers(PDFCodec::importPDF(data, QStringLiteral("T"), std::nullopt, 1));
+    for (const int workers : {3, 8}) {
+        const VectorDocument parallel =
+            withoutIdentifiers(PDFCodec::importPDF(data, QStringLiteral("T"), std::nullopt, workers));
+        ASSERT_EQ(parallel.pages.size(), sequential.pages.size()) << workers << " workers";
+        for (qsizetype i = 0; i < sequential.pages.size(); ++i)
+            EXPECT_EQ(parallel.pages[i], sequential.pages[i]) << "page " << i + 1 << ", " << workers << " workers";
+        EXPECT_EQ(parallel, sequential);
+    }
+}
+
+class PDFParallelImportTest : public test::FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFParallelImportTest, AManualImportsTheSameOnEveryNumberOfThreads)
+{
+    const QByteArray data = test::makeManualTestPDF(5);
+    const VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("T"), std::nullopt, 4);
+    ASSERT_EQ(document.pages.size(), 5);
+    for (const VectorPage& page : document.pages)
+        EXPECT_GT(page.elements.size(), 40);
+    expectSameImportOnAnyNumberOfThreads(data);
+}
+
+TEST_F(PDFParallelImportTest, OddPagesAndTheSampleImportTheSameOnEveryNumberOfThreads)
+{
+    test::TestPDFPage empty;
+    test::TestPDFPage turned;
+    turned.mediaBox = QRectF(0, 0, 612, 792);
+    turned.rotate = 90;
+    turned.texts = {{QPointF(72, 700), 12, "Turned page", QColor(0, 0x60, 0)}};
+    test::TestPDFPage shifted;
+    shifted.mediaBox = QRectF(100, 200, 300, 400);
+    shifted.fills = {{QRectF(100, 200, 300, 400), QColor(0x1E, 0x3A, 0x8A)}};
+    shifted.texts = {{QPointF(120, 500), 14, "White on blue", Qt::white, "Helvetica-Bold"}};
+    test::TestPDFPage tiny;
+    tiny.mediaBox = QRectF(0, 0, 50, 30);
+    tiny.texts = {{QPointF(2, 10), 8, "Tiny"}};
+    expectSameImportOnAnyNumberOfThreads(test::makeTestPDF({empty, turned, shifted, tiny, turned}));
+    expectSameImportOnAnyNumberOfThreads(SyntheticDocument::generateSampleRawPDFData());
+}
+
+TEST(PDFPageBitmapAnalyzerReadingTest, PremultipliedPixelsReadAsPaintedOnWhite)
+{
+    // Every alpha with every channel value it allows, one pixel each.
+    QImage page(256, 256, QImage::Format_ARGB32_Premultiplied);
+    for (int a = 0; a < 256; ++a) {
+        for (int c = 0; c < 256; ++c) {
+            const int v = std::min(c, a);
+            reinterpret_cast<QRgb*>(page.scanLine(a))[c] = qRgba(v, std::min(255 - c, a), v / 2, a);
+        }
+    }
+    QImage painted(page.size(), QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    QPainter(&painted).drawImage(0, 0, page);
+
+    const PDFPageBitmapAnalyzer inPlace(page);
+    const PDFPageBitmapAnalyzer onWhite(painted);
+    // A region of no size is one pixel, whose colour is the paper's.
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 256; ++x) {
+            const QRgb expected = painted.pixel(x, y);
+            ASSERT_EQ(inPlace.analyzeTextRegion(QRectF(x / 2.0, y / 2.0, 0, 0), QString(), 9).backgroundHex,
+                      QString::asprintf("#%02X%02X%02X", qRed(expected), qGreen(expected), qBlue(expected)))
+                << "alpha " << y << ", column " << x;
+        }
+    }
+    // Regions of every size and place measure alike.
+    for (int y = 0; y < 128; y += 9) {
+        for (int x = 0; x < 128; x += 13) {
+            const QRectF region(x, y, 4 + x / 3.0, 3 + y / 5.0);
+            const RegionMetrics a = inPlace.analyzeTextRegion(region, QStringLiteral("Ag"), 9);
+            const RegionMetrics b = onWhite.analyzeTextRegion(region, QStringLiteral("Ag"), 9);
+            ASSERT_EQ(a.backgroundHex, b.backgroundHex) << x << "," << y;
+            ASSERT_EQ(a.inkHex, b.inkHex) << x << "," << y;
+            ASSERT_EQ(QRectF(a.inkX, a.inkY, a.inkWidth, a.inkHeight), QRectF(b.inkX, b.inkY, b.inkWidth, b.inkHeight));
+            ASSERT_EQ(a.baselineY, b.baselineY);
+            ASSERT_EQ(a.capHeight, b.capHeight);
+            ASSERT_EQ(a.looksBold, b.looksBold);
+        }
+    }
+}
+
+TEST(PDFPageBitmapAnalyzerReadingTest, OnePageBufferServesPageAfterPage)
+{
+    if (!test::ensureGuiApplication())
+        GTEST_SKIP() << "another kind of application object exists";
+    const QByteArray data = test::makeManualTestPDF(3);
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data);
+    ASSERT_TRUE(pdf);
+    QImage raster;
+    const uchar* memory = nullptr;
+    for (int page = 0; page < 3; ++page) {
+        const auto reused = PDFPageBitmapAnalyzer::create(*pdf, page, 595, 842, raster);
+        const auto fresh = PDFPageBitmapAnalyzer::create(*pdf, page, 595, 842);
+        ASSERT_TRUE(reused && fresh);
+        if (memory) {
+            EXPECT_EQ(raster.constBits(), memory);
+        }
+        memory = raster.constBits();
+        const QRectF heading(56, 40, 300, 20);
+        const RegionMetrics a = reused->analyzeTextRegion(heading, QStringLiteral("Chapter"), 16);
+        const RegionMetrics b = fresh->analyzeTextRegion(heading, QStringLiteral("Chapter"), 16);
+        EXPECT_EQ(a.inkHex, b.inkHex);
+        EXPECT_EQ(a.baselineY, b.baselineY);
+        EXPECT_EQ(a.inkWidth, b.inkWidth);
+    }
+    // A page another reader still holds is never drawn over.
+    const QImage held = raster;
+    ASSERT_TRUE(PDFPageBitmapAnalyzer::create(*pdf, 0, 595, 842, raster));
+    EXPECT_NE(raster.constBits(), held.constBits());
+}

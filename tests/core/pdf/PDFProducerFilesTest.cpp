@@ -1,0 +1,192 @@
+// PDFs of other producers (groff with Ghostscript, pdfTeX, cairo), made by
+// scripts/make-test-pdfs and kept under tests/data/pdf.
+
+#include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
+#include "operations/VectorOperations.h"
+#include "pdf/PDFDocument.h"
+#include "export/PDFExport.h"
+#include "pdf/PDFImport.h"
+#include "render/PageRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+class PDFProducerFilesTest : public test::FontTestBase {
+protected:
+    static QByteArray fixture(const char* name)
+    {
+        return test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name));
+    }
+
+    static VectorDocument imported(const char* name)
+    {
+        return PDFCodec::importPDF(fixture(name), QString::fromLatin1(name), std::nullopt);
+    }
+
+    static const VectorElement* elementStartingWith(const VectorPage& page, const QString& start)
+    {
+        for (const VectorElement& element : page.elements) {
+            if (element.text() && element.text()->text.startsWith(start))
+                return &element;
+        }
+        return nullptr;
+    }
+
+    static bool hasLigatureCharacter(const QString& text)
+    {
+        for (const QChar c : text) {
+            if (c.unicode() >= 0xFB00 && c.unicode() <= 0xFB06)
+                return true;
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(PDFProducerFilesTest, ARotatedPageImportsTurnedWithItsTextWhereAViewerShowsIt)
+{
+    const VectorDocument document = imported("groff-landscape.pdf");
+    ASSERT_EQ(document.pages.size(), 1);
+    const VectorPage& page = document.pages.front();
+    EXPECT_EQ(page.pdfRotation, 90);
+    EXPECT_EQ(page.width, 842);
+    EXPECT_EQ(page.height, 595);
+    EXPECT_EQ(page.dimensionsLabel(), QStringLiteral("842\u00D7595 pt (297\u00D7210 mm)"));
+
+    // pdftotext -bbox puts the first word, "A", at x 102...110.7, y 77.8...88.6.
+    const VectorElement* line = elementStartingWith(page, QStringLiteral("A landscape page set by groff"));
+    ASSERT_TRUE(line);
+    EXPECT_NEAR(line->frame.x, 102, 1.0);
+    EXPECT_GT(line->frame.y, 77);
+    EXPECT_LT(line->frame.y + line->frame.height, 89.5);
+    EXPECT_GT(line->frame.width, 400);  // one line across the long side, not a column of letters
+
+    // Exported and drawn as shown.
+    const auto exported = PDFDocument::open(PDFCodec::exportPDF(document));
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(exported->mediaBox(0).size(), QSizeF(842, 595));
+    EXPECT_EQ(exported->rotation(0), 0);
+    const PDFPageText text = exported->pageText(0);
+    const qsizetype at = text.text.indexOf(QStringLiteral("landscape"));
+    ASSERT_GE(at, 0);
+    EXPECT_NEAR(text.characterRects[at].left(), 114, 1.0);
+    EXPECT_NEAR(text.characterRects[at].center().y(), 83.2, 2.0);
+
+    const auto png = PDFCodec::renderPagePNG(page, 1.0);
+    ASSERT_TRUE(png);
+    EXPECT_EQ(QImage::fromData(*png).size(), QSize(842, 595));
+}
+
+TEST_F(PDFProducerFilesTest, UpsideDownAndQuarterTurnedPagesMapTheirText)
+{
+    for (const int rotate : {90, 180, 270}) {
+        test::TestPDFPage page;
+        page.mediaBox = QRectF(0, 0, 400, 200);
+        page.rotate = rotate;
+        page.texts = {{{40, 150}, 12, "Turned words"}};
+        const VectorDocument document =
+            PDFCodec::importPDF(test::makeTestPDF({page}), QStringLiteral("T"), std::nullopt);
+        const VectorPage& imported = document.pages.front();
+        EXPECT_EQ(imported.pdfRotation, rotate);
+        const bool sideways = rotate != 180;
+        EXPECT_EQ(imported.width, sideways ? 200 : 400);
+        EXPECT_EQ(imported.height, sideways ? 400 : 200);
+        // The text's rectangle is where the turned backdrop draws it.
+        const QRectF unturned(40, 200 - 150 - 10, 70, 12);
+        const QRectF expected = imported.backdropTransform().mapRect(unturned);
+        QRectF found;
+        for (const VectorElement& element : imported.elements)
+            found = found.united(element.frame.toQRectF());
+        ASSERT_FALSE(found.isEmpty()) << rotate;
+        EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(found)) << rotate;
+    }
+}
+
+TEST_F(PDFProducerFilesTest, ExportedTextExtractsWithoutLigatureCharacters)
+{
+    VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Page 1"), 400, 200,
+                                       QStringLiteral("#FFFFFF"));
+    const QString typed = QStringLiteral("office affluent waffle first");
+    for (const char* family : {"DejaVu Sans", "DejaVu Serif", "Liberation Sans"}) {
+        VectorElement element = VectorOperations::makeTextElement(typed, {20, 20}, 14, QStringLiteral("#111317"), false);
+        element.text()->fontFamily = QString::fromLatin1(family);
+        page.elements = {element};
+        const VectorDocument document =
+            VectorDocument::make(QUuid::createUuid(), QStringLiteral("T"), DocumentSourceFormat::pdf, std::nullopt,
+                                 {page}, 1);
+        const auto exported = PDFDocument::open(PDFCodec::exportPDF(document));
+        ASSERT_TRUE(exported);
+        const QString text = exported->pageText(0).text;
+        EXPECT_FALSE(hasLigatureCharacter(text)) << family << ": " << qPrintable(text);
+        EXPECT_TRUE(text.simplified().contains(typed)) << family << ": " << qPrintable(text);
+    }
+}
+
+TEST_F(PDFProducerFilesTest, EditedLinesOfEveryProducerUseTheirOwnPrograms)
+{
+    for (const char* name : {"pdftex-paper.pdf", "groff-memo.pdf", "cairo-memo.pdf"}) {
+        const VectorDocument document = imported(name);
+        ASSERT_FALSE(document.pages.isEmpty()) << name;
+        EXPECT_GT(document.pages.front().elements.size(), 4) << name;
+    }
+    const VectorPage page = imported("pdftex-paper.pdf").pages.front();
+    const VectorElement* typewriter = elementStartingWith(page, QStringLiteral("int main"));
+    const VectorElement* roman = elementStartingWith(page, QStringLiteral("Numbers"));
+    ASSERT_TRUE(typewriter && roman);
+    EXPECT_EQ(typewriter->text()->postScriptFontName, QStringLiteral("CMTT10"));
+    EXPECT_EQ(roman->text()->postScriptFontName, QStringLiteral("CMR10"));
+    EXPECT_EQ(roman->text()->fontFamily, QStringLiteral("Computer Modern"));
+    // The programs' own widths: no spacing is added to fit the print.
+    EXPECT_EQ(roman->text()->letterSpacing, 0);
+}
+
+TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
+{
+    // Table cells of the groff memo: single words the editor sets exactly as
+    // Ghostscript's subsets print them, on the baseline the reader reports.
+    const VectorPage page = imported("groff-memo.pdf").pages.front();
+    constexpr double scale = 2.0;
+    const QSize size(qRound(page.width * scale), qRound(page.height * scale));
+    const auto draw = [&](const VectorPage& drawn) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.scale(scale, scale);
+        PDFCodec::renderPage(drawn, painter);
+        return image;
+    };
+    const QImage printed = draw(page);
+    for (const QString& cell : {QStringLiteral("Item"), QStringLiteral("Price"), QStringLiteral("3.50"),
+                                QStringLiteral("Staples")}) {
+        VectorPage edited = page;
+        QRectF area;
+        for (VectorElement& element : edited.elements) {
+            TextPayload* text = element.text();
+            if (text && text->text == cell) {
+                text->originalPDFText = cell + QStringLiteral("\u2060");  // changed, same text
+                area = text->originalPDFRect->toQRectF();
+            }
+        }
+        ASSERT_FALSE(area.isEmpty()) << qPrintable(cell);
+        const QImage after = draw(edited);
+        const QRect pixels(QPoint(int(area.left() * scale), int(area.top() * scale)),
+                           QPoint(int(area.right() * scale), int(area.bottom() * scale)));
+        int strong = 0;
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                if (std::abs(qGray(printed.pixel(x, y)) - qGray(after.pixel(x, y))) > 127)
+                    ++strong;
+            }
+        }
+        EXPECT_LT(double(strong) / double(pixels.width() * pixels.height()), 0.03) << qPrintable(cell);
+    }
+}

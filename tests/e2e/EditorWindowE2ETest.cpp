@@ -1,0 +1,157 @@
+// The real editor with its window offscreen: it opens the file named on the
+// command line, answers the HTTP API and OSC while the window is open, and
+// ends cleanly on SIGTERM.
+
+#include "core/support/TestPDF.h"
+#include "support/TestApplication.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+namespace {
+
+quint16 freeTcpPort()
+{
+    QTcpServer server;
+    EXPECT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    return server.serverPort();
+}
+
+quint16 freeUdpPort()
+{
+    QUdpSocket socket;
+    EXPECT_TRUE(socket.bind(QHostAddress::Any, 0));
+    return socket.localPort();
+}
+
+// GET /v1/state, or an empty object while nothing answers.
+QJsonObject state(quint16 port)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(2000))
+        return {};
+    socket.write("GET /v1/state HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                 "\r\nConnection: close\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    reply += socket.readAll();
+    const qsizetype body = reply.indexOf("\r\n\r\n");
+    return body < 0 ? QJsonObject() : QJsonDocument::fromJson(reply.mid(body + 4)).object();
+}
+
+// Asks again until the state satisfies the test or the time is up.
+template <class Test>
+QJsonObject waitForState(quint16 port, Test test, int milliseconds = 30000)
+{
+    const QDeadlineTimer deadline(milliseconds);
+    QJsonObject last;
+    while (!deadline.hasExpired()) {
+        last = state(port);
+        if (!last.isEmpty() && test(last))
+            return last;
+        QThread::msleep(50);
+    }
+    return last;
+}
+
+QByteArray oscMessage(const QByteArray& address)
+{
+    auto padded = [](QByteArray text) {
+        text.append('\0');
+        while (text.size() % 4 != 0)
+            text.append('\0');
+        return text;
+    };
+    return padded(address) + padded(",");
+}
+
+}  // namespace
+
+TEST(EditorWindowE2ETest, OpensTheFileServesRemoteControlAndEndsOnSIGTERM)
+{
+    // The sockets below wait on the thread's event dispatcher.
+    ASSERT_TRUE(zelvane::testing::ensureTestGuiApplication());
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString plan = home.filePath(QStringLiteral("plan.pdf"));
+    {
+        QFile file(plan);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(zelvane::testing::makeTestPDF({{}, {}}));
+    }
+    const quint16 apiPort = freeTcpPort();
+    const quint16 oscPort = freeUdpPort();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
+    environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(oscPort));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    QProcess editor;
+    editor.setProcessEnvironment(environment);
+    editor.start(QStringLiteral(ZELVANE_BINARY), {QStringLiteral("--lang"), QStringLiteral("en"), plan});
+    ASSERT_TRUE(editor.waitForStarted(10000));
+
+    const QJsonObject opened = waitForState(apiPort, [](const QJsonObject& s) {
+        return s.value(QStringLiteral("title")).toString() == QLatin1String("plan");
+    });
+    ASSERT_EQ(opened.value(QStringLiteral("title")).toString(), QStringLiteral("plan"))
+        << editor.readAllStandardError().constData();
+    EXPECT_EQ(opened.value(QStringLiteral("sourceFormat")).toString(), QStringLiteral("PDF"));
+    EXPECT_EQ(opened.value(QStringLiteral("pageCount")).toInt(), 2);
+    EXPECT_EQ(opened.value(QStringLiteral("currentPageIndex")).toInt(), 1);
+    EXPECT_EQ(opened.value(QStringLiteral("oscInPort")).toInt(), oscPort);
+    EXPECT_TRUE(opened.value(QStringLiteral("statusMessage")).toString().startsWith(QStringLiteral("Opened: ")));
+
+    QUdpSocket osc;
+    const QByteArray next = oscMessage("/zelvane/page/next");
+    const QJsonObject turned = waitForState(apiPort, [&](const QJsonObject& s) {
+        if (s.value(QStringLiteral("currentPageIndex")).toInt() == 2)
+            return true;
+        // Sent again until seen: a datagram may be dropped under load.
+        osc.writeDatagram(next, QHostAddress::LocalHost, oscPort);
+        return false;
+    });
+    EXPECT_EQ(turned.value(QStringLiteral("currentPageIndex")).toInt(), 2);
+
+    QElapsedTimer sinceTerm;
+    sinceTerm.start();
+    editor.terminate();
+    ASSERT_TRUE(editor.waitForFinished(10000));
+    EXPECT_LT(sinceTerm.elapsed(), 3000);
+    EXPECT_EQ(editor.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(editor.exitCode(), 0) << editor.readAllStandardError().constData();
+
+    // Both servers let go of their ports.
+    QTcpServer api;
+    EXPECT_TRUE(api.listen(QHostAddress::LocalHost, apiPort));
+    QUdpSocket oscAgain;
+    EXPECT_TRUE(oscAgain.bind(QHostAddress::Any, oscPort));
+}
+
+TEST(EditorWindowE2ETest, HeadlessModesNeedNoDisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        environment.remove(QString::fromLatin1(name));
+    QProcess help;
+    help.setProcessEnvironment(environment);
+    help.start(QStringLiteral(ZELVANE_BINARY), {QStringLiteral("--help")});
+    ASSERT_TRUE(help.waitForFinished(30000));
+    EXPECT_EQ(help.exitCode(), 0);
+    EXPECT_TRUE(help.readAllStandardOutput().startsWith("Zelvane "));
+}

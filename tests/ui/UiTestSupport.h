@@ -1,0 +1,60 @@
+#pragma once
+
+#include "support/LanguageFixture.h"
+#include "support/TestWidgetApplication.h"
+
+#include "appmodel/AppModel.h"
+#include "window/MainWindow.h"
+
+#include <QSettings>
+#include <QTest>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace zelvane::testing {
+
+// A widget test in English, with its own settings folder so that tests
+// running side by side never share a settings file.
+class UiTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(ensureTestWidgetApplication());
+        ASSERT_TRUE(settingsFolder.isValid());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+    }
+
+    QString settingsFile() const
+    {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Zelvane"),
+                         QStringLiteral("Zelvane"))
+            .fileName();
+    }
+
+    QTemporaryDir settingsFolder;
+    ScopedLanguage language{AppLanguage::en};
+};
+
+// A shown main window on a model without services or persistence.
+class WindowTest : public UiTest {
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        model = std::make_unique<AppModel>(false, false);
+        window = std::make_unique<MainWindow>(*model);
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        model.reset();
+    }
+
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace zelvane::testing
