@@ -79,13 +79,13 @@ struct PendingAccent {
     bool capital;
 };
 
-// One line of text laid out with design metrics, one unit a point. Without
-// ligatures the text is shaped in pieces cut after every "f" and between
-// "s" and "t", the letters ligatures join, so that each character keeps a
-// glyph of its own (a PDF reader would read a ligature glyph back as its
-// ligature character, "oﬀice" for "office").
-std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern,
-                                        bool withoutLigatures = false)
+}  // namespace
+
+// Without ligatures the text is shaped in pieces cut after every "f" and
+// between "s" and "t", the letters ligatures join, so that each character
+// keeps a glyph of its own (a PDF reader would read a ligature glyph back as
+// its ligature character, "oﬀice" for "office").
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
     QTextOption option;
@@ -115,6 +115,8 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
     layout->endLayout();
     return layout;
 }
+
+namespace {
 
 // Type 1 and CFF programs carry no ligature rules, and a subset often holds
 // "ffi" only as the ligature glyph it printed, without a plain "f" or "i".

@@ -12,10 +12,12 @@
 #include <QPointF>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <utility>
 
 class QPainter;
+class QTextLayout;
 
 namespace zelvane::PDFCodec {
 
@@ -37,6 +39,13 @@ struct AdaptedSubsetText {
     QString adapted;
     QList<SyntheticAccentPlacement> accents;
 };
+
+// One line of text laid out with design metrics and `kern` points after
+// every character; one unit of the layout is one point of the font's size,
+// and QTextLayout::draw keeps that size in the painter's user units. Without
+// ligatures every character keeps a glyph of its own (for PDF output).
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern,
+                                        bool withoutLigatures = false);
 
 // The base letter and accent of the 30 accented letters covered (É È Ê Ë À
 // Â Ä Ù Û Ü Î Ï Ô Ö Ç and their lower-case forms).

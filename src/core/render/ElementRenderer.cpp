@@ -275,17 +275,21 @@ void renderElement(const VectorElement& element, QPainter& painter)
     painter.restore();
 }
 
-void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size)
+void addArrowHead(QPainterPath& path, const QPointF& from, const QPointF& to, double size)
 {
     const double theta = std::atan2(to.y() - from.y(), to.x() - from.x());
     const double spread = M_PI / 6.5;
-    const QPointF p1(to.x() - size * std::cos(theta - spread), to.y() - size * std::sin(theta - spread));
-    const QPointF p2(to.x() - size * std::cos(theta + spread), to.y() - size * std::sin(theta + spread));
-    QPainterPath head(to);
-    head.lineTo(p1);
-    head.lineTo(p2);
-    head.closeSubpath();
+    path.moveTo(to);
+    path.lineTo(to.x() - size * std::cos(theta - spread), to.y() - size * std::sin(theta - spread));
+    path.lineTo(to.x() - size * std::cos(theta + spread), to.y() - size * std::sin(theta + spread));
+    path.closeSubpath();
+}
+
+void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size)
+{
+    QPainterPath head;
     head.setFillRule(Qt::WindingFill);
+    addArrowHead(head, from, to, size);
     painter.fillPath(head, color);
 }
 

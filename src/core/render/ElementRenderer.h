@@ -9,6 +9,7 @@
 #include <optional>
 
 class QPainter;
+class QPainterPath;
 
 namespace zelvane::PDFCodec {
 
@@ -16,6 +17,10 @@ namespace zelvane::PDFCodec {
 // transform: shapes, paths, text, signatures and stamps, with their style,
 // opacity and rotation. Hidden elements are the caller's business.
 void renderElement(const VectorElement& element, QPainter& painter);
+
+// The closed triangle of an arrow head with its point at `to`, coming from
+// `from`: barbs `size` long, 27.7 degrees (pi / 6.5) off the shaft.
+void addArrowHead(QPainterPath& path, const QPointF& from, const QPointF& to, double size);
 
 // A filled arrow head with its point at `to`, coming from `from`.
 void drawArrowHead(QPainter& painter, const QPointF& from, const QPointF& to, const QColor& color, double size);

@@ -1,13 +1,46 @@
 #include "canvas/CanvasViewportView.h"
 
-#include "window/PlaceholderView.h"
+#include "appmodel/AppModel.h"
+#include "canvas/SinglePageCanvas.h"
+#include "theme/Theme.h"
+
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
 
 namespace zelvane {
 
-CanvasViewportView::CanvasViewportView(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+CanvasViewportView::CanvasViewportView(AppModel& model, QWidget* parent)
+    : QWidget(parent),
+      m_model(model),
+      m_stack(new QStackedWidget(this)),
+      m_singlePage(new SinglePageCanvas(model, m_stack)),
+      m_pageCards(new QScrollArea(m_stack))
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    fillWithPlaceholder(this, QStringLiteral("CanvasViewportView"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_stack);
+
+    auto* cards = static_cast<QScrollArea*>(m_pageCards);
+    cards->setFrameShape(QFrame::NoFrame);
+    cards->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    cards->setWidgetResizable(true);
+    QPalette palette = cards->palette();
+    palette.setColor(QPalette::Window, Theme::background());
+    cards->setPalette(palette);
+    cards->setAutoFillBackground(true);
+
+    m_stack->addWidget(m_singlePage);
+    m_stack->addWidget(m_pageCards);
+    connect(&m_model, &AppModel::displayModeChanged, this, &CanvasViewportView::showDisplayMode);
+    showDisplayMode();
+}
+
+void CanvasViewportView::showDisplayMode()
+{
+    m_stack->setCurrentWidget(m_model.displayMode() == CanvasDisplayMode::singlePage ? static_cast<QWidget*>(m_singlePage)
+                                                                                     : m_pageCards);
 }
 
 }  // namespace zelvane

@@ -1,0 +1,353 @@
+#include "SceneDrawing.h"
+
+#include "theme/Theme.h"
+#include "ElementDrawing.h"
+#include "PaneText.h"
+#include "model/RGBAColor.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <cmath>
+
+namespace zelvane {
+
+namespace {
+
+QPointF rotatedAbout(const QPointF& p, const QPointF& c, double degrees)
+{
+    if (std::abs(degrees) <= 0.01)
+        return p;
+    const double theta = degrees * M_PI / 180;
+    const double dx = p.x() - c.x();
+    const double dy = p.y() - c.y();
+    return {c.x() + std::cos(theta) * dx - std::sin(theta) * dy, c.y() + std::sin(theta) * dx + std::cos(theta) * dy};
+}
+
+QPen scenePen(const QColor& color, double width, const QList<qreal>& dashInPoints = {})
+{
+    QPen pen(color, width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    pen.setMiterLimit(10);
+    if (!dashInPoints.isEmpty()) {
+        QList<qreal> pattern;
+        for (const qreal length : dashInPoints)
+            pattern.append(length / width);
+        pen.setDashPattern(pattern);
+    }
+    return pen;
+}
+
+QColor withAlpha(QColor color, double alpha)
+{
+    color.setAlphaF(float(alpha));
+    return color;
+}
+
+bool isFinite(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// Draws the backdrop rasters over the sheet. A raster made for exactly the
+// device pixels it covers is copied pixel for pixel; others are scaled.
+void drawBackdrop(QPainter& painter, const QList<BackdropTile>& tiles, const QTransform& tx)
+{
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform world = painter.worldTransform();
+    const bool plainWorld = world.type() <= QTransform::TxTranslate;
+    for (const BackdropTile& tile : tiles) {
+        const QRectF target = tx.mapRect(tile.pageRect);
+        if (!isFinite(target) || tile.image.isNull())
+            continue;
+        const QRectF onDevice(QPointF((target.x() + world.dx()) * dpr, (target.y() + world.dy()) * dpr),
+                              target.size() * dpr);
+        if (plainWorld && std::abs(onDevice.width() - tile.image.width()) < 1
+            && std::abs(onDevice.height() - tile.image.height()) < 1) {
+            painter.save();
+            painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+            painter.drawImage(QPointF(std::round(onDevice.x()), std::round(onDevice.y())), tile.image);
+            painter.restore();
+        } else {
+            painter.save();
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(target, tile.image);
+            painter.restore();
+        }
+    }
+}
+
+// The backdrop is opaque: when one raster holds the whole page, the page
+// colour underneath would never show.
+bool coversSheet(const QList<BackdropTile>& tiles, const VectorPage& page)
+{
+    for (const BackdropTile& tile : tiles) {
+        if (!tile.image.isNull() && !tile.image.hasAlphaChannel()
+            && tile.pageRect.contains(QRectF(0, 0, page.width, page.height).adjusted(0.5, 0.5, -0.5, -0.5)))
+            return true;
+    }
+    return false;
+}
+
+void drawPDFTextBox(QPainter& painter, const VectorElement& element, const QRectF& paneRect, bool selected)
+{
+    const QColor color = element.hasModifiedPDFText() ? Theme::alive() : Theme::tcp();
+    const double width = selected ? 1.3 : 0.8;
+    QPainterPath box;
+    box.addRoundedRect(paneRect.adjusted(-1, -1, 1, 1), 2, 2);
+    painter.strokePath(box, scenePen(withAlpha(color, selected ? 0.85 : 0.4), width, {3, 2}));
+}
+
+void drawPreviews(QPainter& painter, const PageCanvasGeometry& geom, const SceneOverlay& overlay)
+{
+    if (overlay.freehandPoints.size() >= 2) {
+        QPainterPath stroke;
+        stroke.moveTo(geom.pageToPane(overlay.freehandPoints.front()));
+        for (qsizetype i = 1; i < overlay.freehandPoints.size(); ++i)
+            stroke.lineTo(geom.pageToPane(overlay.freehandPoints[i]));
+        const QColor color =
+            overlay.signatureToolActive ? QColor::fromRgbF(0.12f, 0.23f, 0.54f) : Theme::accent();
+        QPen pen = scenePen(color, std::max(2.2 * geom.zoomScale, 0.1));
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter.strokePath(stroke, pen);
+    }
+    if (overlay.shapeDragStart && overlay.shapeDragCurrent) {
+        const VectorPoint& a = *overlay.shapeDragStart;
+        const VectorPoint& b = *overlay.shapeDragCurrent;
+        VectorRect rect;
+        rect.x = std::min(a.x, b.x);
+        rect.y = std::min(a.y, b.y);
+        rect.width = std::max(std::abs(b.x - a.x), 1.0);
+        rect.height = std::max(std::abs(b.y - a.y), 1.0);
+        QPainterPath outline;
+        outline.addRect(geom.pageToPane(rect));
+        painter.strokePath(outline, scenePen(Theme::accent(), 1.5, {4, 3}));
+    }
+}
+
+void drawSelection(QPainter& painter, const VectorElement& element, const PageCanvasGeometry& geom,
+                   bool isRotating, TextLayoutCache& layouts)
+{
+    const QRectF rect = geom.pageToPane(element.frame);
+    if (!isFinite(rect))
+        return;
+    const double degrees = std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0.0;
+    const QColor accent = Theme::accent();
+    const QColor background = Theme::background();
+
+    painter.save();
+    if (std::abs(degrees) > 0.01) {
+        painter.translate(rect.center());
+        painter.rotate(degrees);
+        painter.translate(-rect.center());
+    }
+    QPainterPath frame;
+    frame.addRect(rect);
+    painter.strokePath(frame, scenePen(accent, 1.5));
+    for (const QPointF& corner : {rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()}) {
+        QPainterPath handle;
+        handle.addRoundedRect(QRectF(corner.x() - 4, corner.y() - 4, 8, 8), 2, 2);
+        painter.fillPath(handle, background);
+        painter.strokePath(handle, scenePen(accent, 1.5));
+    }
+    if (!element.locked) {
+        const QPointF top(rect.center().x(), rect.top());
+        const QPointF knob(top.x(), top.y() - 22);
+        QPainterPath stalk;
+        stalk.moveTo(top);
+        stalk.lineTo(knob);
+        painter.strokePath(stalk, scenePen(accent, 1.4));
+        QPainterPath circle;
+        circle.addEllipse(knob, 5.5, 5.5);
+        painter.fillPath(circle, accent);
+        painter.strokePath(circle, scenePen(background, 1.5));
+    }
+    painter.restore();
+
+    if (isRotating || std::abs(degrees) > 0.2) {
+        const PaneTextLine& label =
+            layouts.line(QString::asprintf("%+.0f°", degrees), paneSystemFont(10, QFont::Bold, true));
+        const QPointF handle = rotationHandlePoint(rect, degrees);
+        label.drawCentered(painter, QPointF(handle.x(), handle.y() - 14), accent);
+    }
+}
+
+}  // namespace
+
+QPointF rotationHandlePoint(const QRectF& paneRect, double rotationDegrees)
+{
+    const QPointF handle(paneRect.center().x(), paneRect.top() - 22);
+    return rotatedAbout(handle, paneRect.center(), rotationDegrees);
+}
+
+QList<QPointF> rotatedCornerHandles(const QRectF& paneRect, double rotationDegrees)
+{
+    QList<QPointF> corners;
+    for (const QPointF& corner :
+         {paneRect.topLeft(), paneRect.topRight(), paneRect.bottomRight(), paneRect.bottomLeft()})
+        corners.append(rotatedAbout(corner, paneRect.center(), rotationDegrees));
+    return corners;
+}
+
+std::optional<VectorRect> rotatedBounds(const VectorRect& frame, double rotationDegrees)
+{
+    const QRectF rect = frame.toQRectF().normalized();
+    if (!isFinite(rect))
+        return std::nullopt;
+    QRectF bounds = rect;
+    if (std::isfinite(rotationDegrees) && std::abs(rotationDegrees) > 0.01) {
+        QPolygonF corners;
+        for (const QPointF& corner : {rect.topLeft(), rect.topRight(), rect.bottomRight(), rect.bottomLeft()})
+            corners.append(rotatedAbout(corner, rect.center(), rotationDegrees));
+        bounds = corners.boundingRect();
+    }
+    VectorRect out;
+    out.x = bounds.x();
+    out.y = bounds.y();
+    out.width = bounds.width();
+    out.height = bounds.height();
+    return out;
+}
+
+namespace {
+
+// The sheet's own content: page colour, backdrop, masks, PDF text boxes and
+// elements, clipped to the sheet.
+void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
+                      const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
+                      const SceneOverlay& overlay, VectorSceneRenderCache& cache)
+{
+    const QRect sheetPixels = geom.sheetRect().toAlignedRect();
+    const QTransform tx = geom.pageToPaneTransform();
+    const VectorRect visible = geom.visiblePageRect();
+    const QColor pageColor = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
+
+    painter.save();
+    // Pixel-aligned, so the fill and the clip stay plain rectangles.
+    if (!coversSheet(backdrop, page))
+        painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
+    painter.setClipRect(sheetPixels, Qt::IntersectClip);
+    painter.setRenderHint(QPainter::Antialiasing);
+    drawBackdrop(painter, backdrop, tx);
+    for (const MaskRect& mask : page.activeMaskRects()) {
+        if (!mask.rect.intersects(visible))
+            continue;
+        const auto color = RGBAColor::fromHex(mask.colorHex);
+        const QColor fill = color ? QColor::fromRgbF(float(color->r), float(color->g), float(color->b)) : pageColor;
+        const QRectF paneRect = geom.pageToPane(mask.rect);
+        if (isFinite(paneRect))
+            painter.fillRect(paneRect, QColor(fill.red(), fill.green(), fill.blue()));
+    }
+    StrokeBatch batch;
+    for (const VectorElement& element : page.elements) {
+        if (!element.visible)
+            continue;
+        // Culled by the area the turned element covers, so a long turned
+        // element crossing the view is not lost.
+        const auto bounds = rotatedBounds(element.frame, element.rotationDegrees);
+        if (!bounds || !bounds->intersects(visible))
+            continue;
+        const auto found = cachedGeometries.constFind(element.id);
+        const CachedElementGeometry* cached = found == cachedGeometries.constEnd() ? nullptr : &*found;
+        if (batch.add(element, geom, tx, cached, painter))
+            continue;
+        batch.flush(painter);
+        const TextPayload* text = element.text();
+        if (text && text->isPDFExtracted) {
+            const bool selected = overlay.selection.contains(element.id);
+            if (overlay.showPDFTextBoxes || overlay.textToolActive || selected)
+                drawPDFTextBox(painter, element, geom.pageToPane(element.frame), selected);
+            if (page.pdfPageData && !element.hasModifiedPDFText())
+                continue;
+        }
+        drawElementInLayer(painter, element, geom, tx, cached, cache);
+    }
+    batch.flush(painter);
+    painter.restore();
+}
+
+}  // namespace
+
+void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
+                         const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
+                         const SceneOverlay& overlay, VectorSceneRenderCache& cache)
+{
+    const QRectF sheet = geom.sheetRect();
+    if (!isFinite(sheet))
+        return;
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    // The shadow is the sheet moved 4 points down with rounded corners; the
+    // opaque sheet hides all of it but the strip below its bottom edge, so
+    // only that strip is filled (large antialiased fills are costly).
+    QPainterPath shadow;
+    shadow.addRoundedRect(QRectF(sheet.left(), sheet.bottom() - 4, sheet.width(), 8), 4, 4);
+    painter.fillPath(shadow, QColor::fromRgbF(0, 0, 0, 0.45f));
+
+    const double dpr = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QTransform world = painter.worldTransform();
+    const QRectF paneOnDevice(QPointF(0, 0), geom.paneSize * dpr);
+    const QRectF sheetOnDevice((sheet.x() + world.dx()) * dpr, (sheet.y() + world.dy()) * dpr, sheet.width() * dpr,
+                               sheet.height() * dpr);
+    const QRect held = sheetOnDevice.toAlignedRect().intersected(
+        paneOnDevice.translated(world.dx() * dpr, world.dy() * dpr).toAlignedRect());
+    if (world.type() > QTransform::TxTranslate || held.isEmpty() || qint64(held.width()) * held.height() > 64LL << 20) {
+        drawSheetContent(painter, page, geom, cachedGeometries, backdrop, overlay, cache);
+    } else {
+        const QPoint sheetPixel(int(std::floor(sheetOnDevice.x())), int(std::floor(sheetOnDevice.y())));
+        SheetLayerState state{page.id,
+                              page.elements,
+                              page.redactedPDFRects,
+                              page.backgroundColorHex,
+                              page.width,
+                              page.height,
+                              page.pdfPageData.has_value(),
+                              {},
+                              {},
+                              sheetOnDevice.size(),
+                              sheetOnDevice.topLeft() - QPointF(sheetPixel),
+                              held.translated(-sheetPixel),
+                              dpr,
+                              overlay.showPDFTextBoxes || overlay.textToolActive,
+                              overlay.selection};
+        for (const BackdropTile& tile : backdrop) {
+            state.tileImages.append(tile.image.cacheKey());
+            state.tileRects.append(tile.pageRect);
+        }
+        SheetLayer& layer = cache.sheetLayer();
+        if (!(layer.state == state) || layer.image.isNull()) {
+            if (layer.image.size() != held.size())
+                layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
+            layer.image.fill(Qt::transparent);
+            layer.image.setDevicePixelRatio(dpr);
+            QPainter layerPainter(&layer.image);
+            layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
+            drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache);
+            layerPainter.end();
+            layer.state = std::move(state);
+        }
+        painter.save();
+        painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+        painter.drawImage(held.topLeft(), layer.image);
+        painter.restore();
+    }
+
+    painter.save();
+    painter.setClipRect(sheet.toAlignedRect(), Qt::IntersectClip);
+    drawPreviews(painter, geom, overlay);
+    painter.restore();
+
+    QPainterPath outline;
+    outline.addRect(sheet);
+    painter.strokePath(outline, scenePen(withAlpha(Qt::white, 0.22), 1));
+
+    if (!overlay.selection.isEmpty()) {
+        for (const VectorElement& element : page.elements) {
+            if (element.visible && overlay.selection.contains(element.id))
+                drawSelection(painter, element, geom, overlay.isRotatingElement, cache.textLayouts());
+        }
+    }
+    painter.restore();
+}
+
+}  // namespace zelvane

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "model/VectorPage.h"
+
+#include <QImage>
+#include <QList>
+#include <QPointF>
+#include <QRect>
+#include <QSet>
+#include <QSizeF>
+#include <QUuid>
+
+namespace zelvane {
+
+// Everything the sheet's drawn content depends on. The lists held here
+// compare in constant time while the document still shares them.
+struct SheetLayerState {
+    QUuid pageID;
+    QList<VectorElement> elements;
+    QList<VectorRect> redactions;
+    QString backgroundColorHex;
+    double pageWidth = 0;
+    double pageHeight = 0;
+    bool hasPDF = false;
+    QList<qint64> tileImages;
+    QList<QRectF> tileRects;
+    QSizeF sheetSize;
+    // Where the sheet starts within a device pixel, and the part of the
+    // sheet held (device pixels from the sheet's first pixel).
+    QPointF subpixelOrigin;
+    QRect heldPart;
+    double devicePixelRatio = 1;
+    bool boxes = false;
+    QSet<QUuid> selection;
+
+    bool operator==(const SheetLayerState&) const = default;
+};
+
+// The sheet's content rendered once and copied to the screen while nothing
+// it depends on changes: repaints for the selection handles, the HUD or a
+// pan by whole pixels then cost one copy.
+struct SheetLayer {
+    SheetLayerState state;
+    QImage image;
+};
+
+}  // namespace zelvane

@@ -1,0 +1,489 @@
+#include "VectorSceneRenderCache.h"
+
+#include "render/ArtworkRenderer.h"
+#include "pdf/PDFDocument.h"
+#include "render/ElementRenderer.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QtEndian>
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace zelvane {
+
+// What a backdrop is made from: the PDF bytes (named by address and kept
+// alive by every entry made from them), the page of that PDF, the page's
+// quarter turn and its sides.
+struct VectorSceneRenderCache::BackdropSource {
+    QByteArray pdf;
+    qint64 pageIndex = 0;
+    qint64 turn = 0;
+    double width = 0;
+    double height = 0;
+
+    QByteArray key() const
+    {
+        QByteArray key("pdf:");
+        appendRaw(key, quintptr(pdf.constData()));
+        appendRaw(key, qint64(pdf.size()));
+        appendRaw(key, pageIndex);
+        appendRaw(key, turn);
+        appendRaw(key, width);
+        appendRaw(key, height);
+        return key;
+    }
+
+    template <class T>
+    static void appendRaw(QByteArray& out, const T& value)
+    {
+        out.append(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+};
+
+namespace {
+
+using BackdropSource = VectorSceneRenderCache::BackdropSource;
+
+QByteArray tileKey(const QByteArray& sourceKey, const QSize& fullPixels, const QRect& pixelRect)
+{
+    QByteArray key = sourceKey;
+    for (const int v : {fullPixels.width(), fullPixels.height(), pixelRect.x(), pixelRect.y(), pixelRect.width(),
+                        pixelRect.height()})
+        BackdropSource::appendRaw(key, v);
+    return key;
+}
+
+QByteArray failureKey(const QByteArray& sourceKey)
+{
+    return sourceKey + QByteArrayLiteral("!unreadable");
+}
+
+std::shared_ptr<PDFDocument> openThroughSlot(VectorSceneRenderCache::OpenedPDF& slot, const QByteArray& data)
+{
+    if (slot.document && data.constData() == slot.data.constData() && data.size() == slot.data.size())
+        return slot.document;
+    slot.document = PDFDocument::open(data);
+    slot.data = slot.document ? data : QByteArray();
+    return slot.document;
+}
+
+enum class RenderOutcome { image, unreadable, failed };
+
+// Renders the part `pixelRect` of the page's backdrop laid over a page of
+// `fullPixels`, on opaque white, in the page's own orientation.
+std::pair<RenderOutcome, QImage> renderBackdropPixels(VectorSceneRenderCache::OpenedPDF& slot,
+                                                      const BackdropSource& source, const QSize& fullPixels,
+                                                      const QRect& pixelRect)
+{
+    const std::shared_ptr<PDFDocument> document = openThroughSlot(slot, source.pdf);
+    const qint64 index = std::max<qint64>(source.pageIndex, 0);
+    if (!document || index >= document->pageCount())
+        return {RenderOutcome::unreadable, QImage()};
+    const int pageIndex = int(index);
+
+    VectorPage turned;
+    turned.width = source.width;
+    turned.height = source.height;
+    turned.pdfRotation = source.turn;
+    const bool sideways = normalizedQuarterTurn(source.turn) % 180 != 0;
+    const double unturnedW = sideways ? source.height : source.width;
+    const double unturnedH = sideways ? source.width : source.height;
+
+    // The wanted part in page points, then on the unturned page, then in
+    // the PDF's user space (y up from the media box's bottom).
+    const double sx = source.width / fullPixels.width();
+    const double sy = source.height / fullPixels.height();
+    const QRectF onPage(pixelRect.x() * sx, pixelRect.y() * sy, pixelRect.width() * sx, pixelRect.height() * sy);
+    const QRectF unturned = turned.backdropTransform().inverted().mapRect(onPage);
+    const QRectF media = document->mediaBox(pageIndex);
+    const double ux = media.width() / std::max(unturnedW, 1e-9);
+    const double uy = media.height() / std::max(unturnedH, 1e-9);
+    const QRectF box(media.x() + unturned.x() * ux, media.y() + media.height() - unturned.bottom() * uy,
+                     unturned.width() * ux, unturned.height() * uy);
+    const QSize pixels = sideways ? pixelRect.size().transposed() : pixelRect.size();
+
+    const QImage drawn = document->renderBox(pageIndex, box, pixels);
+    if (drawn.isNull())
+        return {RenderOutcome::failed, QImage()};
+    QImage paper(drawn.size(), QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    {
+        QPainter painter(&paper);
+        painter.drawImage(0, 0, drawn);
+    }
+    const qint64 turn = normalizedQuarterTurn(source.turn);
+    if (turn != 0)
+        paper = paper.transformed(QTransform().rotate(double(turn)));
+    return {RenderOutcome::image, paper};
+}
+
+BackdropTile tileOf(const ImageLRUEntry& entry, const BackdropSource& source)
+{
+    const double sx = source.width / entry.fullPixels.width();
+    const double sy = source.height / entry.fullPixels.height();
+    const QRect& r = entry.pixelRect;
+    return {entry.image, QRectF(r.x() * sx, r.y() * sy, r.width() * sx, r.height() * sy)};
+}
+
+// Whole pixels for a side of `points` at `pixelsPerPoint`, at least 1;
+// nothing when the product is not a usable number.
+std::optional<int> pixelSide(double points, double pixelsPerPoint)
+{
+    const double pixels = std::round(points * pixelsPerPoint);
+    if (!std::isfinite(pixels) || pixels > 1e9)
+        return std::nullopt;
+    return std::max(1, int(pixels));
+}
+
+}  // namespace
+
+VectorSceneRenderCache::VectorSceneRenderCache(qint64 imageBudgetBytes, QObject* parent)
+    : QObject(parent), m_images(imageBudgetBytes)
+{
+    m_worker.setMaxThreadCount(1);
+}
+
+VectorSceneRenderCache::~VectorSceneRenderCache()
+{
+    // Queued jobs see that they are stale and end at once; the worker's
+    // document then goes with the cache, on this thread.
+    ++m_latestJob;
+    m_worker.waitForDone();
+}
+
+VectorSceneRenderCache& VectorSceneRenderCache::shared()
+{
+    static VectorSceneRenderCache cache;
+    return cache;
+}
+
+// ---- Element outlines --------------------------------------------------------
+
+const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& page, quint64 contentRevision)
+{
+    // The element list is compared as well: a list held here compares in
+    // constant time while the document still shares it, and it guards
+    // callers whose revisions can repeat (a document's own revision comes
+    // back with undo or a file opened again).
+    if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements)
+        return m_cachedGeometries;
+    ElementGeometries built;
+    built.reserve(page.elements.size());
+    for (const VectorElement& element : page.elements) {
+        auto [path, heads] = buildPageSpacePath(element);
+        built.insert(element.id, CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)});
+    }
+    m_cachedPageID = page.id;
+    m_cachedRevision = contentRevision;
+    m_cachedElements = page.elements;
+    m_cachedGeometries = std::move(built);
+    return m_cachedGeometries;
+}
+
+namespace {
+
+bool isFinite(const VectorRect& r)
+{
+    return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.width) && std::isfinite(r.height);
+}
+
+// Polylines through points relative to the frame; points that are not
+// numbers are left out.
+void addPolyline(QPainterPath& path, const VectorRect& f, const QList<VectorPoint>& points, bool closed)
+{
+    bool started = false;
+    for (const VectorPoint& p : points) {
+        const QPointF q(f.x + f.width * p.x, f.y + f.height * p.y);
+        if (!std::isfinite(q.x()) || !std::isfinite(q.y()))
+            continue;
+        if (started) {
+            path.lineTo(q);
+        } else {
+            path.moveTo(q);
+            started = true;
+        }
+    }
+    if (started && closed)
+        path.closeSubpath();
+}
+
+}  // namespace
+
+std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> VectorSceneRenderCache::buildPageSpacePath(
+    const VectorElement& element)
+{
+    const VectorRect& f = element.frame;
+    if (!isFinite(f))
+        return {};
+    QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
+    if (const auto* signature = std::get_if<SignaturePayload>(&element.kind)) {
+        for (const QList<VectorPoint>& stroke : signature->strokes)
+            addPolyline(path, f, stroke, false);
+        return {path, std::nullopt};
+    }
+    if (const auto* payload = std::get_if<PathPayload>(&element.kind)) {
+        for (const VectorSubpath& subpath : payload->subpaths)
+            addPolyline(path, f, subpath.points, subpath.isClosed);
+        return {path, std::nullopt};
+    }
+    const auto* shape = std::get_if<ShapePayload>(&element.kind);
+    if (!shape)
+        return {};
+    const QRectF rect = f.toQRectF();
+    switch (shape->shapeType) {
+    case VectorShapeType::rectangle:
+        path.addRect(rect);
+        break;
+    case VectorShapeType::roundedRectangle: {
+        const double radius = std::max(std::min(std::min(f.width, f.height) * 0.5, shape->cornerRadius), 0.0);
+        path.addRoundedRect(rect, radius, radius);
+        break;
+    }
+    case VectorShapeType::ellipse:
+        path.addEllipse(rect);
+        break;
+    case VectorShapeType::diamond:
+        path.moveTo(f.x + f.width * 0.5, f.y);
+        path.lineTo(f.x + f.width, f.y + f.height * 0.5);
+        path.lineTo(f.x + f.width * 0.5, f.y + f.height);
+        path.lineTo(f.x, f.y + f.height * 0.5);
+        path.closeSubpath();
+        break;
+    case VectorShapeType::line:
+    case VectorShapeType::arrow: {
+        const QPointF bottomLeft(f.x, f.y + f.height);
+        const QPointF topRight(f.x + f.width, f.y);
+        path.moveTo(bottomLeft);
+        path.lineTo(topRight);
+        const double size = std::max(element.style.strokeWidth * 4, 8.0);
+        QPainterPath heads;
+        heads.setFillRule(Qt::WindingFill);
+        if (shape->endArrow || shape->shapeType == VectorShapeType::arrow)
+            PDFCodec::addArrowHead(heads, bottomLeft, topRight, size);
+        if (shape->startArrow)
+            PDFCodec::addArrowHead(heads, topRight, bottomLeft, size);
+        if (heads.isEmpty())
+            return {path, std::nullopt};
+        return {path, heads};
+    }
+    }
+    return {path, std::nullopt};
+}
+
+// ---- Artwork -------------------------------------------------------------------
+
+QImage VectorSceneRenderCache::assetImage(const QByteArray& data, const std::optional<QString>& ext,
+                                         bool removeWhiteBackground)
+{
+    if (data.isEmpty())
+        return QImage();
+    QByteArray key("asset:");
+    BackdropSource::appendRaw(key, quintptr(data.constData()));
+    BackdropSource::appendRaw(key, qint64(data.size()));
+    key.append(removeWhiteBackground ? '1' : '0');
+    key.append(ext.value_or(QString()).toUtf8());
+    if (const ImageLRUEntry* entry = m_images.find(key))
+        return entry->image;
+    ImageLRUEntry entry;
+    entry.image = ArtworkRenderer::renderImage(data, ext, kAssetTargetDimension, removeWhiteBackground);
+    entry.pinned = data;
+    const QImage image = entry.image;
+    m_images.insert(key, std::move(entry));
+    return image;
+}
+
+// ---- Backdrops -----------------------------------------------------------------
+
+QList<BackdropTile> VectorSceneRenderCache::backdropImages(const VectorPage& page, double pixelsPerPoint,
+                                                           const QRectF& visiblePageRect, BackdropWait wait)
+{
+    if (!page.pdfPageData || page.pdfPageData->isEmpty())
+        return {};
+    if (!std::isfinite(pixelsPerPoint) || pixelsPerPoint <= 0 || !std::isfinite(page.width)
+        || !std::isfinite(page.height) || page.width <= 0 || page.height <= 0)
+        return {};
+    const BackdropSource source{*page.pdfPageData, page.pdfPageIndex, normalizedQuarterTurn(page.pdfRotation),
+                                page.width, page.height};
+    if (hasFailed(source))
+        return {};
+    const auto fullW = pixelSide(page.width, pixelsPerPoint);
+    const auto fullH = pixelSide(page.height, pixelsPerPoint);
+    if (!fullW || !fullH)
+        return {};
+    const QSize full(*fullW, *fullH);
+    const int longSide = std::max(full.width(), full.height());
+
+    // The whole page, at the wanted resolution or, when that is too large,
+    // at the overview's.
+    QSize whole = full;
+    if (longSide > kMaxBackdropSide) {
+        const double k = double(kOverviewBackdropSide) / longSide;
+        whole = QSize(std::max(1, int(std::round(full.width() * k))), std::max(1, int(std::round(full.height() * k))));
+    }
+    const QRect wholeRect(QPoint(0, 0), whole);
+    QList<BackdropTile> tiles;
+    if (auto exact = findBackdrop(source, whole, wholeRect)) {
+        tiles.append(*exact);
+    } else if (wait == BackdropWait::allowStale) {
+        if (auto nearest = nearestBackdrop(source, whole)) {
+            tiles.append(*nearest);
+            schedule(source, whole, wholeRect);
+        }
+    }
+    if (tiles.isEmpty()) {
+        if (auto rendered = renderNow(source, whole, wholeRect))
+            tiles.append(*rendered);
+        else
+            return {};
+    }
+    if (whole == full)
+        return tiles;
+
+    // Zoomed far in: the visible part at full resolution, with a margin so
+    // that small pans need nothing new.
+    const double px = full.width() / page.width;
+    const double py = full.height() / page.height;
+    const QRect fullRect(QPoint(0, 0), full);
+    const QRect seen = QRectF(visiblePageRect.x() * px, visiblePageRect.y() * py, visiblePageRect.width() * px,
+                              visiblePageRect.height() * py)
+                           .toAlignedRect()
+                           .intersected(fullRect);
+    if (seen.isEmpty())
+        return tiles;
+    const QRect wanted = seen.adjusted(-256, -256, 256, 256).intersected(fullRect);
+    const QByteArray group = source.key();
+    std::optional<QRect> covering;
+    QList<BackdropTile> partial;
+    m_images.forEach([&](const ImageLRUEntry& entry) {
+        if (entry.image.isNull() || entry.group != group || entry.fullPixels != full
+            || !entry.pixelRect.intersects(seen))
+            return;
+        if (entry.pixelRect.contains(seen))
+            covering = entry.pixelRect;
+        else if (partial.size() < 3)
+            partial.append(tileOf(entry, source));
+    });
+    if (covering) {
+        tiles.append(*findBackdrop(source, full, *covering));
+        return tiles;
+    }
+    if (wait == BackdropWait::exact) {
+        if (auto rendered = renderNow(source, full, wanted))
+            tiles.append(*rendered);
+        return tiles;
+    }
+    tiles.append(partial);
+    schedule(source, full, wanted);
+    return tiles;
+}
+
+std::optional<BackdropTile> VectorSceneRenderCache::findBackdrop(const BackdropSource& source,
+                                                                 const QSize& fullPixels, const QRect& pixelRect) const
+{
+    const ImageLRUEntry* entry = const_cast<ImageLRU&>(m_images).find(tileKey(source.key(), fullPixels, pixelRect));
+    if (!entry || entry->image.isNull())
+        return std::nullopt;
+    return tileOf(*entry, source);
+}
+
+std::optional<BackdropTile> VectorSceneRenderCache::nearestBackdrop(const BackdropSource& source,
+                                                                    const QSize& fullPixels) const
+{
+    const QByteArray group = source.key();
+    const ImageLRUEntry* best = nullptr;
+    double bestDistance = 0;
+    m_images.forEach([&](const ImageLRUEntry& entry) {
+        if (entry.image.isNull() || entry.group != group || entry.pixelRect != QRect(QPoint(0, 0), entry.fullPixels))
+            return;
+        const double distance = std::abs(std::log(double(entry.fullPixels.width()) / fullPixels.width()));
+        if (!best || distance < bestDistance) {
+            best = &entry;
+            bestDistance = distance;
+        }
+    });
+    if (!best)
+        return std::nullopt;
+    return tileOf(*best, source);
+}
+
+bool VectorSceneRenderCache::hasFailed(const BackdropSource& source) const
+{
+    return m_images.peek(failureKey(source.key())) != nullptr;
+}
+
+std::optional<BackdropTile> VectorSceneRenderCache::renderNow(const BackdropSource& source, const QSize& fullPixels,
+                                                              const QRect& pixelRect)
+{
+    const auto [outcome, image] = renderBackdropPixels(m_mainDocument, source, fullPixels, pixelRect);
+    if (outcome == RenderOutcome::unreadable) {
+        // Not a PDF, or no such page: remembered so it is not parsed again
+        // every frame.
+        ImageLRUEntry failure;
+        failure.pinned = source.pdf;
+        m_images.insert(failureKey(source.key()), std::move(failure));
+        return std::nullopt;
+    }
+    if (outcome == RenderOutcome::failed)
+        return std::nullopt;
+    store(source, fullPixels, pixelRect, image);
+    const double sx = source.width / fullPixels.width();
+    const double sy = source.height / fullPixels.height();
+    return BackdropTile{image, QRectF(pixelRect.x() * sx, pixelRect.y() * sy, pixelRect.width() * sx,
+                                      pixelRect.height() * sy)};
+}
+
+void VectorSceneRenderCache::store(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect,
+                                   const QImage& image)
+{
+    ImageLRUEntry entry;
+    entry.image = image;
+    entry.pinned = source.pdf;
+    entry.group = source.key();
+    entry.fullPixels = fullPixels;
+    entry.pixelRect = pixelRect;
+    const QByteArray key = tileKey(entry.group, fullPixels, pixelRect);
+    m_images.insert(key, std::move(entry));
+}
+
+void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect)
+{
+    const QByteArray key = tileKey(source.key(), fullPixels, pixelRect);
+    if (key == m_pendingKey)
+        return;
+    m_pendingKey = key;
+    const quint64 generation = ++m_latestJob;
+    m_worker.start([this, generation, source, fullPixels, pixelRect] {
+        if (generation != m_latestJob.load())
+            return;
+        const auto [outcome, image] = renderBackdropPixels(m_workerDocument, source, fullPixels, pixelRect);
+        QMetaObject::invokeMethod(
+            this, [this, generation, source, fullPixels, pixelRect, image = image] {
+                deliver(generation, source, fullPixels, pixelRect, image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void VectorSceneRenderCache::deliver(quint64 generation, const BackdropSource& source, const QSize& fullPixels,
+                                     const QRect& pixelRect, const QImage& image)
+{
+    // A newer request overtook this one while it was drawn.
+    if (generation != m_latestJob.load())
+        return;
+    m_pendingKey.clear();
+    if (image.isNull())
+        return;
+    store(source, fullPixels, pixelRect, image);
+    emit backdropReady();
+}
+
+void VectorSceneRenderCache::waitForBackdropWorker()
+{
+    m_worker.waitForDone();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+}  // namespace zelvane

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "ImageLRU.h"
+#include "SheetLayer.h"
+#include "TextLayoutCache.h"
+#include "model/VectorPage.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPainterPath>
+#include <QRectF>
+#include <QThreadPool>
+#include <QUuid>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+namespace zelvane {
+
+class PDFDocument;
+
+// One element's outline in page points, built once per page content and
+// only transformed when drawn.
+struct CachedElementGeometry {
+    QUuid id;
+    // The element's frame when the entry was built.
+    VectorRect frame;
+    // Signatures, paths and shapes; text and stamps have none.
+    std::optional<QPainterPath> path;
+    // The filled heads of line and arrow shapes.
+    std::optional<QPainterPath> arrowHeadPath;
+};
+
+using ElementGeometries = QHash<QUuid, CachedElementGeometry>;
+
+// An opaque raster of a page's PDF backdrop, in the page's own orientation
+// (quarter turns already applied), covering `pageRect` in page points.
+struct BackdropTile {
+    QImage image;
+    QRectF pageRect;
+};
+
+// The costly intermediate results of drawing, kept across frames on the
+// main thread: the outlines of one page's elements, PDF backdrops rendered
+// at the size the screen needs, and decoded signature and stamp artwork.
+// Images live in one least-recently-used store bounded in bytes; their keys
+// hold on to the bytes they were made from, so a key can never stand for
+// other content. Backdrops at a new zoom are rendered on a worker thread
+// (with its own PDF document) while the nearest older raster is drawn
+// scaled; results that a newer request has overtaken are dropped.
+class VectorSceneRenderCache : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qint64 kDefaultImageBudgetBytes = 192LL * 1024 * 1024;
+    // A whole-page backdrop is rendered while its longer side stays within
+    // this many pixels; past it the whole page is kept at a lower resolution
+    // and only the visible part is rendered sharp.
+    static constexpr int kMaxBackdropSide = 4096;
+    static constexpr int kOverviewBackdropSide = 2048;
+    // Artwork is decoded to at most this many pixels on its longer side.
+    static constexpr int kAssetTargetDimension = 720;
+
+    explicit VectorSceneRenderCache(qint64 imageBudgetBytes = kDefaultImageBudgetBytes, QObject* parent = nullptr);
+    ~VectorSceneRenderCache() override;
+
+    // The process-wide cache of the window's views.
+    static VectorSceneRenderCache& shared();
+
+    // The outlines of the page's elements by element id, rebuilt when the
+    // page, its content revision (the controller's pageRevision(), which
+    // never repeats) or its element list differs from the last call. Only
+    // one page is held.
+    const ElementGeometries& geometries(const VectorPage& page, quint64 contentRevision);
+
+    enum class BackdropWait {
+        // A raster at another resolution may stand in while the right one
+        // is rendered on the worker (backdropReady() says when).
+        allowStale,
+        // Render what is missing now (snapshots and tests).
+        exact,
+    };
+    // The rasters to draw for the page's backdrop, in order, each over the
+    // previous: the whole page, then sharper visible parts when zoomed far
+    // in. `pixelsPerPoint` is the device pixels per page point wanted and
+    // `visiblePageRect` the page area on screen. Empty for a page without
+    // PDF data or whose PDF or page cannot be read.
+    QList<BackdropTile> backdropImages(const VectorPage& page, double pixelsPerPoint, const QRectF& visiblePageRect,
+                                       BackdropWait wait = BackdropWait::allowStale);
+
+    // The decoded artwork of a signature or stamp; a null image when the
+    // bytes cannot be decoded.
+    QImage assetImage(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground);
+
+    // An element's outline and arrow heads in page points.
+    static std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> buildPageSpacePath(
+        const VectorElement& element);
+
+    // Laid-out text of elements, badges and labels.
+    TextLayoutCache& textLayouts() { return m_textLayouts; }
+    // Fonts may have changed (another document was opened): text is laid
+    // out again.
+    void forgetFonts() { m_textLayouts.forgetFonts(); }
+
+    // The last frame's sheet content, for the scene drawing.
+    SheetLayer& sheetLayer() { return m_sheetLayer; }
+
+    qint64 imageBytes() const { return m_images.bytes(); }
+    qint64 imageBudgetBytes() const { return m_images.budget(); }
+    // Waits until the worker has nothing left to do, then delivers what it
+    // made (for tests and benchmarks).
+    void waitForBackdropWorker();
+
+    // What a backdrop raster is made from (defined with the cache).
+    struct BackdropSource;
+    // The PDF last opened by one thread of the cache, kept for its next
+    // page. Each thread has its own: PDF documents are not thread-safe.
+    struct OpenedPDF {
+        QByteArray data;
+        std::shared_ptr<PDFDocument> document;
+    };
+
+signals:
+    // A backdrop rendered on the worker has been stored: views redraw.
+    void backdropReady();
+
+private:
+
+    std::optional<BackdropTile> findBackdrop(const BackdropSource& source, const QSize& fullPixels,
+                                             const QRect& pixelRect) const;
+    std::optional<BackdropTile> nearestBackdrop(const BackdropSource& source, const QSize& fullPixels) const;
+    bool hasFailed(const BackdropSource& source) const;
+    std::optional<BackdropTile> renderNow(const BackdropSource& source, const QSize& fullPixels,
+                                          const QRect& pixelRect);
+    void schedule(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect);
+    void store(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect, const QImage& image);
+    void deliver(quint64 generation, const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect,
+                 const QImage& image);
+
+    std::optional<QUuid> m_cachedPageID;
+    quint64 m_cachedRevision = 0;
+    QList<VectorElement> m_cachedElements;
+    ElementGeometries m_cachedGeometries;
+
+    ImageLRU m_images;
+    TextLayoutCache m_textLayouts;
+    SheetLayer m_sheetLayer;
+    OpenedPDF m_mainDocument;
+    // Used only by the worker's jobs, which run one at a time.
+    OpenedPDF m_workerDocument;
+    QThreadPool m_worker;
+    std::atomic<quint64> m_latestJob{0};
+    QByteArray m_pendingKey;
+};
+
+}  // namespace zelvane
