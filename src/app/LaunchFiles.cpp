@@ -5,8 +5,6 @@
 
 namespace zelvane::LaunchFiles {
 
-namespace {
-
 QString expandTilde(const QString& path)
 {
     if (path == QLatin1String("~"))
@@ -15,8 +13,6 @@ QString expandTilde(const QString& path)
         return QDir::homePath() + path.mid(1);
     return path;
 }
-
-}  // namespace
 
 std::optional<QUrl> firstExistingFile(const QStringList& arguments)
 {

@@ -2,6 +2,7 @@
 
 #include "DurableFile.h"
 #include "HeadlessRuntime.h"
+#include "LaunchFiles.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/CanvasDisplayMode.h"
@@ -215,20 +216,11 @@ std::optional<QByteArray> renderView(AppModel& model, const QString& view)
     return renderOffscreenPNG(model, window);
 }
 
-QString expandTilde(const QString& path)
-{
-    if (path == QLatin1String("~"))
-        return QDir::homePath();
-    if (path.startsWith(QLatin1String("~/")))
-        return QDir::homePath() + path.mid(1);
-    return path;
-}
-
 }  // namespace
 
 HeadlessOutcome writeSnapshot(const QByteArray& png, const QString& outputPath)
 {
-    const QString path = QDir::cleanPath(QFileInfo(expandTilde(outputPath)).absoluteFilePath());
+    const QString path = QDir::cleanPath(QFileInfo(LaunchFiles::expandTilde(outputPath)).absoluteFilePath());
     const QString folder = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(folder))
         return {1, {}, "snapshot error: cannot create the folder " + folder.toUtf8() + "\n"};
