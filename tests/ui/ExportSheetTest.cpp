@@ -10,6 +10,10 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QDir>
+#include <QTimer>
 #include <QGuiApplication>
 #include <QTest>
 
@@ -49,6 +53,26 @@ protected:
         QAbstractButton* button = part(name);
         ASSERT_NE(button, nullptr);
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    // Answers the next file dialog with a path, or cancels it without one.
+    static void answerFileDialog(const std::optional<QString>& path)
+    {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            if (path) {
+                dialog->selectFile(*path);
+                QMetaObject::invokeMethod(dialog, "accept");
+            } else {
+                dialog->reject();
+            }
+        });
+        poll->start();
     }
     QStringList chipTexts() const
     {
@@ -126,4 +150,39 @@ TEST_F(ExportSheetTest, CopySVGPutsTheWholeDocumentOnTheClipboardAndCloses)
     EXPECT_EQ(copied, SVGCodec::exportSVG(controller.document()));
     EXPECT_FALSE(model->showExportSheet());
     EXPECT_EQ(model->flashMessage(), QStringLiteral("SVG code copied to clipboard"));
+}
+
+TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
+{
+    model->setExportFormat(ExportFormat::png);
+    ASSERT_NE(openSheet(), nullptr);
+    const QString path = settingsFolder.filePath(QStringLiteral("out.png"));
+    answerFileDialog(path);
+    QTest::keyClick(sheet(), Qt::Key_Return);
+    EXPECT_TRUE(QFileInfo(path).size() > 0);
+    EXPECT_FALSE(model->showExportSheet());
+    EXPECT_EQ(model->flashMessage(), QStringLiteral("Saved: out.png"));
+    // Only PDF and SVG count as recent files.
+    EXPECT_TRUE(model->recentURLs().isEmpty());
+}
+
+TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
+{
+    ASSERT_NE(openSheet(), nullptr);
+    answerFileDialog(std::nullopt);
+    click("save");
+    EXPECT_TRUE(model->showExportSheet());
+    EXPECT_FALSE(model->alert().has_value());
+
+    // A file where the folder should be: the save fails.
+    QFile plain(settingsFolder.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    answerFileDialog(settingsFolder.filePath(QStringLiteral("plain/out.pdf")));
+    click("save");
+    EXPECT_TRUE(model->showExportSheet());
+    ASSERT_TRUE(model->alert().has_value());
+    EXPECT_EQ(model->alert()->title, QStringLiteral("Save Error"));
+    EXPECT_FALSE(model->flashMessage().has_value());
+    EXPECT_NE(window->sheets().dialog(0), nullptr);
 }
