@@ -3,6 +3,7 @@
 #include "controls/SymbolIcon.h"
 #include "theme/Theme.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -11,6 +12,21 @@ namespace zelvane {
 QString keyText(const QKeySequence& keys)
 {
     return keys.toString(QKeySequence::NativeText);
+}
+
+QPixmap barSymbol(const QString& symbol, int size, const QColor& color, qreal devicePixelRatio)
+{
+    static QHash<QString, QPixmap> cache;
+    const QString key = symbol + QLatin1Char('|') + QString::number(size) + QLatin1Char('|') +
+                        QString::number(color.rgba(), 16) + QLatin1Char('|') + QString::number(devicePixelRatio);
+    auto found = cache.constFind(key);
+    if (found != cache.constEnd())
+        return *found;
+    const QPixmap pixmap = SymbolIcon::tinted(symbol, size, color, devicePixelRatio);
+    // A handful of symbols in a few colours: the cache stays small.
+    if (cache.size() < 512)
+        cache.insert(key, pixmap);
+    return pixmap;
 }
 
 BarDivider::BarDivider(int height, QWidget* parent) : QWidget(parent), m_height(height)
@@ -143,7 +159,7 @@ void SymbolButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     const QColor color = isEnabled() ? m_color : Theme::textFaint();
-    const QPixmap pixmap = SymbolIcon::tinted(m_symbol, m_size, color, devicePixelRatioF());
+    const QPixmap pixmap = barSymbol(m_symbol, m_size, color, devicePixelRatioF());
     const QSizeF size = pixmap.deviceIndependentSize();
     painter.drawPixmap(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2), pixmap);
 }

@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QKeySequence>
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -12,6 +13,10 @@ namespace zelvane {
 
 // A key sequence as the platform writes it in menus ("Ctrl+Shift+Z").
 QString keyText(const QKeySequence& keys);
+
+// SymbolIcon::tinted, kept once made: the bars repaint often (a zoom
+// animation repaints the percentage every frame).
+QPixmap barSymbol(const QString& symbol, int size, const QColor& color, qreal devicePixelRatio);
 
 // A thin vertical line between groups of a bar.
 class BarDivider : public QWidget {

@@ -105,7 +105,7 @@ protected:
         else if (underMouse())
             fillRounded(painter, QRectF(rect()), 4, Theme::white(0.06));
         const QColor color = isActive ? Theme::background() : Theme::text();
-        const QPixmap symbol = SymbolIcon::tinted(m_symbol, kSymbol, color, devicePixelRatioF());
+        const QPixmap symbol = barSymbol(m_symbol, kSymbol, color, devicePixelRatioF());
         if (!showsLabel()) {
             painter.drawPixmap(QPointF((width() - kSymbol) / 2.0, (height() - kSymbol) / 2.0), symbol);
             return;
@@ -217,7 +217,7 @@ protected:
         if (active)
             fillRounded(painter, QRectF(rect()), 4, Theme::accent());
         const QPixmap symbol =
-            SymbolIcon::tinted(m_symbol, 12, active ? Theme::background() : Theme::textDim(), devicePixelRatioF());
+            barSymbol(m_symbol, 12, active ? Theme::background() : Theme::textDim(), devicePixelRatioF());
         painter.drawPixmap(QPointF((width() - 12) / 2.0, (height() - 12) / 2.0), symbol);
     }
 
@@ -375,10 +375,10 @@ TopBar::TopBar(AppModel& model, QWidget* parent) : QWidget(parent), m_model(mode
     connect(&model, &AppModel::showInspectorChanged, this, refreshToggles);
     connect(&model, &AppModel::showPDFTextBoxesChanged, this, refreshToggles);
     refreshToggles();
-    // The strip, the modes and the percentage draw from the model.
-    for (auto changed : {&AppModel::displayModeChanged, &AppModel::zoomScaleChanged,
-                         &AppModel::panOffsetChanged})
-        connect(&model, changed, this, [this] { update(); });
+    // The modes and the percentage draw from the model.
+    connect(&model, &AppModel::displayModeChanged, m_modePicker, [this] { m_modePicker->update(); });
+    for (auto changed : {&AppModel::zoomScaleChanged, &AppModel::panOffsetChanged})
+        connect(&model, changed, m_zoomPercent, [this] { m_zoomPercent->update(); });
     connect(&controller, &VectorController::historyChanged, this, &TopBar::refreshHistory);
     refreshHistory();
     connect(&controller, &VectorController::searchQueryChanged, this, &TopBar::refreshSearch);
@@ -426,6 +426,7 @@ QWidget* TopBar::makeDisplayModePicker()
     }};
     auto* picker = new Tray;
     picker->setObjectName(QStringLiteral("displayModePicker"));
+    m_modePicker = picker;
     for (const Mode& mode : modes) {
         auto* button = new ModeButton(m_model, mode.mode, QLatin1String(mode.symbol));
         const QString key = keys(Qt::CTRL | mode.key);
@@ -449,6 +450,7 @@ QWidget* TopBar::makeZoomControls()
                                    [this] { zoomBy(kZoomOutFactor); });
     zoomOut->setObjectName(QStringLiteral("zoomOut"));
     auto* percent = new ZoomPercentButton(m_model);
+    m_zoomPercent = percent;
     percent->setToolTip(L("Réinitialiser la vue à 100 % (Z)", "Reset view to 100% (Z)"));
     connect(percent, &QAbstractButton::clicked, this, &TopBar::resetView);
     auto* zoomIn = new IconButton(QStringLiteral("plus.magnifyingglass"),
@@ -516,7 +518,7 @@ QWidget* TopBar::makeSearchField()
     layout->addWidget(m_searchClear);
 
     auto paintGlass = [this, glass] {
-        glass->setPixmap(SymbolIcon::tinted(QStringLiteral("magnifyingglass"), 11,
+        glass->setPixmap(barSymbol(QStringLiteral("magnifyingglass"), 11,
                                             m_searchEdit->hasFocus() ? Theme::accent() : Theme::textDim(),
                                             glass->devicePixelRatioF()));
         m_searchField->update();

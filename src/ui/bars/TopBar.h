@@ -61,6 +61,8 @@ private:
     IconButton* m_stampButton = nullptr;
     IconButton* m_textFrames = nullptr;
     QMenu* m_stampMenu = nullptr;
+    QWidget* m_modePicker = nullptr;
+    QWidget* m_zoomPercent = nullptr;
     QWidget* m_searchField = nullptr;
     QLineEdit* m_searchEdit = nullptr;
     SymbolButton* m_searchClear = nullptr;
