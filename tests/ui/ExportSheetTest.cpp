@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "ControllerEnvironment.h"
 #include "controls/Chip.h"
 #include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
@@ -10,7 +11,6 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QDir>
 #include <QTimer>
@@ -21,8 +21,21 @@ using namespace zelvane;
 
 namespace {
 
+class FakeEnvironment : public ControllerEnvironment {
+public:
+    std::optional<QString> chooseSaveFile(const SaveFileRequest& request) override
+    {
+        requests.append(request);
+        return answer ? std::optional<QString>(pathWithSuffix(*answer, request.suffix)) : std::nullopt;
+    }
+    std::optional<QString> answer;
+    QList<SaveFileRequest> requests;
+};
+
 class ExportSheetTest : public zelvane::testing::WindowTest {
 protected:
+    std::shared_ptr<FakeEnvironment> fake;
+
     // The export sheet's dialog once it is open.
     QDialog* openSheet() const
     {
@@ -54,25 +67,13 @@ protected:
         ASSERT_NE(button, nullptr);
         QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
     }
-    // Answers the next file dialog with a path, or cancels it without one.
-    static void answerFileDialog(const std::optional<QString>& path)
+    // Answers the save panel with `path` (none: cancelled) and notes the question.
+    void answerSavePanel(const std::optional<QString>& path)
     {
-        auto* poll = new QTimer;
-        poll->setInterval(10);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, path] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            if (!dialog)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            if (path) {
-                dialog->selectFile(*path);
-                QMetaObject::invokeMethod(dialog, "accept");
-            } else {
-                dialog->reject();
-            }
-        });
-        poll->start();
+        auto environment = std::make_shared<FakeEnvironment>();
+        environment->answer = path;
+        fake = environment;
+        model->controller().setEnvironment(environment);
     }
     QStringList chipTexts() const
     {
@@ -156,10 +157,12 @@ TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
 {
     model->setExportFormat(ExportFormat::png);
     ASSERT_NE(openSheet(), nullptr);
-    const QString path = settingsFolder.filePath(QStringLiteral("out.png"));
-    answerFileDialog(path);
+    const QString path = settingsFolder.filePath(QStringLiteral("out"));
+    answerSavePanel(path);
     QTest::keyClick(sheet(), Qt::Key_Return);
-    EXPECT_TRUE(QFileInfo(path).size() > 0);
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests.first().suffix, QStringLiteral("png"));
+    EXPECT_GT(QFileInfo(path + QStringLiteral(".png")).size(), 0);
     EXPECT_FALSE(model->showExportSheet());
     EXPECT_EQ(model->flashMessage(), QStringLiteral("Saved: out.png"));
     // Only PDF and SVG count as recent files.
@@ -169,8 +172,9 @@ TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
 TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
 {
     ASSERT_NE(openSheet(), nullptr);
-    answerFileDialog(std::nullopt);
+    answerSavePanel(std::nullopt);
     click("save");
+    EXPECT_EQ(fake->requests.size(), 1);
     EXPECT_TRUE(model->showExportSheet());
     EXPECT_FALSE(model->alert().has_value());
 
@@ -178,10 +182,10 @@ TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
     QFile plain(settingsFolder.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
-    answerFileDialog(settingsFolder.filePath(QStringLiteral("plain/out.pdf")));
+    answerSavePanel(settingsFolder.filePath(QStringLiteral("plain/out.pdf")));
     click("save");
     EXPECT_TRUE(model->showExportSheet());
-    ASSERT_TRUE(model->alert().has_value());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return model->alert().has_value(); }, 3000));
     EXPECT_EQ(model->alert()->title, QStringLiteral("Save Error"));
     EXPECT_FALSE(model->flashMessage().has_value());
     EXPECT_NE(window->sheets().dialog(0), nullptr);

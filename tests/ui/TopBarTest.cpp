@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "ControllerEnvironment.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "bars/TopBar.h"
@@ -16,6 +17,22 @@
 using namespace zelvane;
 
 namespace {
+
+// Notes the panels asked for and cancels them.
+class CancellingEnvironment : public ControllerEnvironment {
+public:
+    std::optional<QStringList> chooseFiles(const FileChoiceRequest& request) override
+    {
+        titles.append(request.title);
+        return std::nullopt;
+    }
+    std::optional<QString> chooseSaveFile(const SaveFileRequest& request) override
+    {
+        titles.append(request.title);
+        return std::nullopt;
+    }
+    QStringList titles;
+};
 
 class TopBarTest : public zelvane::testing::WindowTest {
 protected:
@@ -83,6 +100,17 @@ TEST_F(TopBarTest, UndoAndRedoFollowTheHistory)
     // A disabled button does nothing when clicked.
     click("redo");
     EXPECT_EQ(controller.document().pages.size(), 2);
+}
+
+TEST_F(TopBarTest, OpenAndSaveAskThroughThePanels)
+{
+    auto environment = std::make_shared<CancellingEnvironment>();
+    model->controller().setEnvironment(environment);
+    click("open");
+    click("save");
+    EXPECT_EQ(environment->titles,
+              QStringList({QStringLiteral("Open SVG or PDF Document"), QStringLiteral("Save Document (SVG)")}));
+    EXPECT_FALSE(model->alert().has_value());
 }
 
 TEST_F(TopBarTest, AddPageInsertsAfterTheCurrentPageAsOneUndoStep)
@@ -160,21 +188,16 @@ TEST_F(TopBarTest, TheStampMenuListsTheKindsAndTheLibraryAsItIsWhenOpened)
 
 TEST_F(TopBarTest, ZoomStepsStopAtTheirBounds)
 {
-    double expected = 1;
-    for (int i = 0; i < 8; ++i) {
-        expected *= 1.25;
-        clickZoomAndSettle("zoomIn", expected);
-    }
+    // 477 % is seven steps in from 100 %.
+    model->animateViewport(std::pow(1.25, 7), QSizeF(0, 0), 0);
+    clickZoomAndSettle("zoomIn", std::pow(1.25, 8));
     EXPECT_EQ(Format::percent(model->zoomScale()), QStringLiteral("596 %"));
     clickZoomAndSettle("zoomIn", 6.0);
     clickZoomAndSettle("zoomIn", 6.0);
 
-    model->animateViewport(1, QSizeF(0, 0), 0);
-    expected = 1;
-    for (int i = 0; i < 6; ++i) {
-        expected *= 0.8;
-        clickZoomAndSettle("zoomOut", expected);
-    }
+    // 26 % is six steps out.
+    model->animateViewport(std::pow(0.8, 6), QSizeF(0, 0), 0);
+    EXPECT_EQ(Format::percent(model->zoomScale()), QStringLiteral("26 %"));
     clickZoomAndSettle("zoomOut", 0.25);
     clickZoomAndSettle("zoomOut", 0.25);
     clickZoomAndSettle("zoomIn", 0.3125);
@@ -190,6 +213,14 @@ TEST_F(TopBarTest, TheZoomStepKeepsThePanAndTheResetFlashes)
     click("zoomPercent");
     ASSERT_TRUE(QTest::qWaitFor([&] { return model->zoomScale() == 1 && model->panOffset() == QSizeF(0, 0); }, 3000));
     EXPECT_EQ(model->flashMessage(), QStringLiteral("View reset (100%)"));
+}
+
+TEST_F(TopBarTest, FitWithoutASelectionShowsTheWholePage)
+{
+    model->animateViewport(2.5, QSizeF(40, 40), 0);
+    click("fit");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->zoomScale() == 1 && model->panOffset() == QSizeF(0, 0); }, 3000));
+    EXPECT_EQ(model->flashMessage(), QStringLiteral("Fitted full page"));
 }
 
 TEST_F(TopBarTest, EscapeInTheSearchFieldClearsTheQueryAndTheFocus)
@@ -264,6 +295,8 @@ TEST_F(TopBarTest, TooltipsNameTheLinuxKeys)
     EXPECT_EQ(button("redo")->toolTip(), QStringLiteral("Redo operation (Ctrl+Shift+Z)"));
     EXPECT_EQ(button("sidebarToggle")->toolTip(), QStringLiteral("Show or hide pages and layers sidebar (Ctrl+Alt+S)"));
     EXPECT_EQ(button("mode.multiPageGrid")->toolTip(), QStringLiteral("Grid view (Ctrl+3)"));
+    EXPECT_EQ(button("fit")->toolTip(), QStringLiteral("Fit page or frame selection (Shift+Z / F)"));
+    EXPECT_EQ(button("zoomPercent")->toolTip(), QStringLiteral("Reset view to 100% (Z)"));
     for (QWidget* child : bar()->findChildren<QWidget*>()) {
         for (const QChar glyph : {QChar(0x2318), QChar(0x21E7), QChar(0x2325), QChar(0x232B)})
             EXPECT_FALSE(child->toolTip().contains(glyph)) << child->objectName().toStdString();

@@ -9,9 +9,14 @@
 
 namespace zelvane {
 
-QString keyText(const QKeySequence& keys)
+QString singleKeysText(SingleKeyAction action)
 {
-    return keys.toString(QKeySequence::NativeText);
+    QStringList keys;
+    for (const SingleKeyShortcut& shortcut : singleKeyShortcuts()) {
+        if (shortcut.action == action)
+            keys.append(shortcutText(shortcut));
+    }
+    return keys.join(QStringLiteral(" / "));
 }
 
 QPixmap barSymbol(const QString& symbol, int size, const QColor& color, qreal devicePixelRatio)

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "appmodel/CommandShortcuts.h"
+
 #include <QAbstractButton>
 #include <QColor>
 #include <QFont>
-#include <QKeySequence>
 #include <QPixmap>
 #include <QWidget>
 #include <functional>
@@ -11,8 +12,9 @@
 
 namespace zelvane {
 
-// A key sequence as the platform writes it in menus ("Ctrl+Shift+Z").
-QString keyText(const QKeySequence& keys);
+// The keys of the single-key shortcuts that do `action`, as written in
+// tooltips: "Shift+Z / F".
+QString singleKeysText(SingleKeyAction action);
 
 // SymbolIcon::tinted, kept once made: the bars repaint often (a zoom
 // animation repaints the percentage every frame).

@@ -61,12 +61,16 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
 
     m_previous = new SymbolButton(QStringLiteral("chevron.left"), 10, Theme::text(), [this] { previousPage(); });
     m_previous->setObjectName(QStringLiteral("previousPage"));
-    m_previous->setToolTip(L("Page précédente ([)", "Previous page ([)"));
+    const QString previousKeys = singleKeysText(SingleKeyAction::previousPage);
+    m_previous->setToolTip(L(QStringLiteral("Page précédente (") + previousKeys + QLatin1Char(')'),
+                             QStringLiteral("Previous page (") + previousKeys + QLatin1Char(')')));
     m_page = monoLabel(10.5, QFont::DemiBold, Theme::text());
     m_page->setObjectName(QStringLiteral("pageText"));
     m_next = new SymbolButton(QStringLiteral("chevron.right"), 10, Theme::text(), [this] { nextPage(); });
     m_next->setObjectName(QStringLiteral("nextPage"));
-    m_next->setToolTip(L("Page suivante (])", "Next page (])"));
+    const QString nextKeys = singleKeysText(SingleKeyAction::nextPage);
+    m_next->setToolTip(L(QStringLiteral("Page suivante (") + nextKeys + QLatin1Char(')'),
+                         QStringLiteral("Next page (") + nextKeys + QLatin1Char(')')));
 
     m_summary = monoLabel(10.5, QFont::Normal, Theme::textFaint());
     m_summary->setObjectName(QStringLiteral("summaryText"));
@@ -77,9 +81,9 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
     auto* userGuide = new PlainTextButton(L("? aide", "? help"), help, Theme::textFaint(),
                                           [this] { m_model.setShowHelp(true); });
     userGuide->setObjectName(QStringLiteral("userGuide"));
-    userGuide->setToolTip(L("Guide d'utilisation (", "User Guide (") + keyText(QKeySequence::HelpContents) +
+    userGuide->setToolTip(L("Guide d'utilisation (", "User Guide (") + shortcutText(EditorCommand::help) +
                           QLatin1Char(')'));
-    const QString shortcutsKey = keyText(QKeySequence(Qt::CTRL | Qt::Key_Slash));
+    const QString shortcutsKey = shortcutText(EditorCommand::keyboardShortcuts);
     auto* shortcuts = new PlainTextButton(shortcutsKey + L(" raccourcis", " shortcuts"), help, Theme::textFaint(),
                                           [this] { m_model.setShowShortcuts(true); });
     shortcuts->setObjectName(QStringLiteral("shortcuts"));

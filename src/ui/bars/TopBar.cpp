@@ -34,9 +34,9 @@ QString withKeys(const char* french, const char* english, const QString& keys)
     return L(QString::fromUtf8(french) + suffix, QString::fromUtf8(english) + suffix);
 }
 
-QString keys(QKeyCombination combination)
+QString keys(EditorCommand command)
 {
-    return keyText(QKeySequence(combination));
+    return shortcutText(command);
 }
 
 void fillRounded(QPainter& painter, const QRectF& rect, double radius, const QColor& color)
@@ -297,24 +297,24 @@ TopBar::TopBar(AppModel& model, QWidget* parent) : QWidget(parent), m_model(mode
 
     m_sidebarToggle = icon("sidebarToggle", QStringLiteral("sidebar.left"),
                            withKeys("Afficher ou masquer la barre latérale des pages et calques",
-                                    "Show or hide pages and layers sidebar", keys(Qt::CTRL | Qt::ALT | Qt::Key_S)),
+                                    "Show or hide pages and layers sidebar", keys(EditorCommand::toggleSidebar)),
                            [this] { m_model.setShowSidebar(!m_model.showSidebar()); });
     auto* open = icon("open", QStringLiteral("folder"),
                       withKeys("Ouvrir un document SVG ou PDF", "Open an SVG or PDF document",
-                               keys(Qt::CTRL | Qt::Key_O)),
-                      [this] { openDocument(); });
+                               keys(EditorCommand::openDocument)),
+                      [this] { m_model.openDocumentPanel(); });
     auto* save = icon("save", QStringLiteral("square.and.arrow.down"),
-                      withKeys("Enregistrer le document", "Save document", keys(Qt::CTRL | Qt::Key_S)),
-                      [this] { saveDocument(); });
+                      withKeys("Enregistrer le document", "Save document", keys(EditorCommand::saveDocument)),
+                      [this] { m_model.saveDocumentDirectOrPanel(); });
     auto* exportButton = icon("export", QStringLiteral("arrow.up.doc"),
                               withKeys("Exporter en PDF multipage, SVG ou PNG", "Export to multi-page PDF, SVG, or PNG",
-                                       keys(Qt::CTRL | Qt::Key_E)),
+                                       keys(EditorCommand::saveAsOrExport)),
                               [this] { m_model.setShowExportSheet(true); });
     m_undo = icon("undo", QStringLiteral("arrow.uturn.backward"),
-                  withKeys("Annuler la dernière opération", "Undo last operation", keys(Qt::CTRL | Qt::Key_Z)),
+                  withKeys("Annuler la dernière opération", "Undo last operation", keys(EditorCommand::undo)),
                   [this] { m_model.controller().undo(); });
     m_redo = icon("redo", QStringLiteral("arrow.uturn.forward"),
-                  withKeys("Rétablir l'opération annulée", "Redo operation", keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)),
+                  withKeys("Rétablir l'opération annulée", "Redo operation", keys(EditorCommand::redo)),
                   [this] { m_model.controller().redo(); });
 
     auto* sign = new TextButton(L("Signer", "Sign"), [this] { m_model.controller().stampActiveSignature(); });
@@ -337,11 +337,11 @@ TopBar::TopBar(AppModel& model, QWidget* parent) : QWidget(parent), m_model(mode
 
     auto* addPageButton = icon("addPage", QStringLiteral("doc.badge.plus"),
                                withKeys("Ajouter une page au document multipage", "Add a page to the multi-page document",
-                                        keys(Qt::CTRL | Qt::SHIFT | Qt::Key_N)),
+                                        keys(EditorCommand::addBlankPage)),
                                [this] { addPage(); });
     m_inspectorToggle = icon("inspectorToggle", QStringLiteral("sidebar.right"),
                              withKeys("Afficher ou masquer l'inspecteur vectoriel", "Show or hide vector inspector",
-                                      keys(Qt::CTRL | Qt::ALT | Qt::Key_I)),
+                                      keys(EditorCommand::toggleInspector)),
                              [this] { m_model.setShowInspector(!m_model.showInspector()); });
 
     auto* layout = new QHBoxLayout(this);
@@ -417,19 +417,19 @@ QWidget* TopBar::makeDisplayModePicker()
         const char* symbol;
         const char* french;
         const char* english;
-        Qt::Key key;
+        EditorCommand command;
     };
     static const std::array<Mode, 3> modes{{
-        {CanvasDisplayMode::singlePage, "doc.text", "Page", "Page", Qt::Key_1},
-        {CanvasDisplayMode::multiPageContinuous, "rectangle.grid.1x2", "Continu", "Scroll", Qt::Key_2},
-        {CanvasDisplayMode::multiPageGrid, "square.grid.2x2", "Planche", "Grid", Qt::Key_3},
+        {CanvasDisplayMode::singlePage, "doc.text", "Page", "Page", EditorCommand::singlePageView},
+        {CanvasDisplayMode::multiPageContinuous, "rectangle.grid.1x2", "Continu", "Scroll", EditorCommand::continuousView},
+        {CanvasDisplayMode::multiPageGrid, "square.grid.2x2", "Planche", "Grid", EditorCommand::gridView},
     }};
     auto* picker = new Tray;
     picker->setObjectName(QStringLiteral("displayModePicker"));
     m_modePicker = picker;
     for (const Mode& mode : modes) {
         auto* button = new ModeButton(m_model, mode.mode, QLatin1String(mode.symbol));
-        const QString key = keys(Qt::CTRL | mode.key);
+        const QString key = keys(mode.command);
         button->setToolTip(L(QStringLiteral("Vue ") + QString::fromUtf8(mode.french) + QStringLiteral(" (") + key +
                                  QLatin1Char(')'),
                              QString::fromUtf8(mode.english) + QStringLiteral(" view (") + key + QLatin1Char(')')));
@@ -446,21 +446,23 @@ QWidget* TopBar::makeZoomControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
     auto* zoomOut = new IconButton(QStringLiteral("minus.magnifyingglass"),
-                                   withKeys("Zoom arrière", "Zoom out", keys(Qt::CTRL | Qt::Key_Minus)),
-                                   [this] { zoomBy(kZoomOutFactor); });
+                                   withKeys("Zoom arrière", "Zoom out", keys(EditorCommand::zoomOut)),
+                                   [this] { m_model.zoomOut(); });
     zoomOut->setObjectName(QStringLiteral("zoomOut"));
     auto* percent = new ZoomPercentButton(m_model);
     m_zoomPercent = percent;
-    percent->setToolTip(L("Réinitialiser la vue à 100 % (Z)", "Reset view to 100% (Z)"));
-    connect(percent, &QAbstractButton::clicked, this, &TopBar::resetView);
+    const QString resetKeys = singleKeysText(SingleKeyAction::resetView);
+    percent->setToolTip(L(QStringLiteral("Réinitialiser la vue à 100 % (") + resetKeys + QLatin1Char(')'),
+                          QStringLiteral("Reset view to 100% (") + resetKeys + QLatin1Char(')')));
+    connect(percent, &QAbstractButton::clicked, this, [this] { m_model.resetView(); });
     auto* zoomIn = new IconButton(QStringLiteral("plus.magnifyingglass"),
-                                  withKeys("Zoom avant", "Zoom in", keys(Qt::CTRL | Qt::Key_Plus)),
-                                  [this] { zoomBy(kZoomInFactor); });
+                                  withKeys("Zoom avant", "Zoom in", keys(EditorCommand::zoomIn)),
+                                  [this] { m_model.zoomIn(); });
     zoomIn->setObjectName(QStringLiteral("zoomIn"));
     auto* fit = new IconButton(QStringLiteral("arrow.up.left.and.down.right.magnifyingglass"),
                                withKeys("Cadrer tout ou cadrer la sélection", "Fit page or frame selection",
-                                        keys(Qt::SHIFT | Qt::Key_Z) + QStringLiteral(" / F")),
-                               [this] { fitSelectionOrPage(); });
+                                        singleKeysText(SingleKeyAction::fitPageOrSelection)),
+                               [this] { m_model.fitSelectionOrPageAnimated(); });
     fit->setObjectName(QStringLiteral("fit"));
     m_textFrames = new IconButton(QStringLiteral("character.textbox"),
                                   L("Afficher ou masquer les cadres des textes PDF éditables",
@@ -487,7 +489,7 @@ QWidget* TopBar::makeSearchField()
     m_searchField->setMaximumWidth(kSearchWidth);
     m_searchField->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_searchField->setToolTip(withKeys("Rechercher un texte dans le PDF/SVG ou filtrer les éléments",
-                                       "Search text in PDF/SVG or filter elements", keys(Qt::CTRL | Qt::Key_F)));
+                                       "Search text in PDF/SVG or filter elements", keys(EditorCommand::searchText)));
     auto* layout = new QHBoxLayout(m_searchField);
     layout->setContentsMargins(7, 4, 7, 4);
     layout->setSpacing(5);
@@ -612,32 +614,6 @@ void TopBar::addPage()
 {
     // One undo step; the new page, right after the current one, becomes current.
     m_model.controller().addBlankPage(PageFormatPreset::a4Portrait);
-}
-
-void TopBar::zoomBy(double factor)
-{
-    const double zoom = std::min(std::max(m_model.zoomScale() * factor, kMinZoom), kMaxZoom);
-    m_model.animateViewport(zoom, m_model.panOffset(), 0.16);
-}
-
-void TopBar::resetView()
-{
-    m_model.animateViewport(1, QSizeF(0, 0), 0.22);
-    m_model.flash(L("Vue réinitialisée (100 %)", "View reset (100%)"));
-}
-
-void TopBar::fitSelectionOrPage()
-{
-    m_model.animateViewport(1, QSizeF(0, 0), 0.22);
-    m_model.flash(L("Cadré sur la page entière", "Fitted full page"));
-}
-
-void TopBar::openDocument()
-{
-}
-
-void TopBar::saveDocument()
-{
 }
 
 }  // namespace zelvane

@@ -20,10 +20,6 @@ class TopBar : public QWidget {
 
 public:
     static constexpr int kHeight = 44;
-    static constexpr double kZoomOutFactor = 0.8;
-    static constexpr double kZoomInFactor = 1.25;
-    static constexpr double kMinZoom = 0.25;
-    static constexpr double kMaxZoom = 6.0;
     static constexpr int kSearchWidth = 142;
     static constexpr int kSearchMinWidth = 96;
 
@@ -44,12 +40,7 @@ private:
     QWidget* makeSearchField();
     void fillStampMenu();
     void showStampMenu();
-    void openDocument();
-    void saveDocument();
     void addPage();
-    void zoomBy(double factor);
-    void resetView();
-    void fitSelectionOrPage();
     void refreshHistory();
     void refreshSearch();
 

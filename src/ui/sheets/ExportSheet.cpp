@@ -12,8 +12,6 @@
 
 #include <QAbstractButton>
 #include <QClipboard>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -252,25 +250,8 @@ void ExportSheet::copySVG()
 
 void ExportSheet::save()
 {
-    const ExportFormat format = m_model.exportFormat();
-    const QString extension = rawValue(format);
-    const VectorDocument& document = m_model.controller().document();
-    QString base = QFileInfo(document.title).completeBaseName();
-    if (base.isEmpty())
-        base = document.title;
-    const QString filter = extension.toUpper() + QStringLiteral(" (*.") + extension + QLatin1Char(')');
-    QString path = QFileDialog::getSaveFileName(
-        this, L("Enregistrer le document (", "Save Document (") + extension.toUpper() + QLatin1Char(')'),
-        base + QLatin1Char('.') + extension, filter, nullptr, QFileDialog::DontUseNativeDialog);
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) != 0)
-        path += QLatin1Char('.') + extension;
-    // A failure leaves the "Save Error" alert and the sheet open.
-    if (!m_model.saveDocument(QUrl::fromLocalFile(path), format))
-        return;
-    m_model.setShowExportSheet(false);
-    m_model.flash(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
+    // The save closes the sheet on success; a failure leaves it open.
+    m_model.saveDocumentPanel(m_model.exportFormat());
 }
 
 }  // namespace zelvane
