@@ -283,6 +283,13 @@ TEST_F(MenuBarTest, OpenRecentListsTheFilesAndClears)
     EXPECT_EQ(items[1]->toolTip(), path);
     EXPECT_TRUE(items[2]->isSeparator());
     EXPECT_EQ(items[3]->text(), QStringLiteral("Clear Menu"));
+
+    // Choosing a file opens it once the menu has closed.
+    model->controller().saveFile(folder.filePath(QStringLiteral("b.svg")));
+    model->controller().createNewDocument(PageFormatPreset::a4Landscape);
+    items[0]->trigger();
+    EXPECT_EQ(controller().document().title, QStringLiteral("Untitled"));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return controller().document().title == QStringLiteral("b"); }));
     items[3]->trigger();
     EXPECT_TRUE(model->recentURLs().isEmpty());
     emit recent->aboutToShow();
