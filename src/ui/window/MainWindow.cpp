@@ -5,6 +5,7 @@
 #include "theme/Theme.h"
 #include "window/AlertPresenter.h"
 #include "window/ContentView.h"
+#include "window/MainMenuBar.h"
 #include "window/SettingsWindow.h"
 #include "window/SheetPresenter.h"
 #include "window/UnsavedChangesQuestion.h"
@@ -32,6 +33,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     buildContent();
     m_sheets = new SheetPresenter(model, this);
     m_alerts = new AlertPresenter(model, this, *m_sheets);
+    m_menus = new MainMenuBar(model, *this);
 
     connect(&model, &AppModel::languageChanged, this, [this] {
         buildContent();

@@ -14,6 +14,7 @@ class AlertPresenter;
 class AppModel;
 class ContentView;
 
+class MainMenuBar;
 class SheetPresenter;
 class WindowEnvironment;
 
@@ -38,6 +39,7 @@ public:
     ContentView* content() const { return m_content; }
     SheetPresenter& sheets() const { return *m_sheets; }
     AlertPresenter& alerts() const { return *m_alerts; }
+    MainMenuBar& menus() const { return *m_menus; }
 
     // "Plan · Page 2/5": the document's title and the current page.
     QString subtitle() const;
@@ -67,6 +69,7 @@ private:
     ContentView* m_content = nullptr;
     SheetPresenter* m_sheets;
     AlertPresenter* m_alerts;
+    MainMenuBar* m_menus;
     QPointer<SettingsWindow> m_settingsWindow;
     bool m_animated = true;
     std::shared_ptr<WindowEnvironment> m_environment;
