@@ -5,6 +5,7 @@
 #include "theme/Theme.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -16,6 +17,37 @@ namespace {
 
 QFont badgeFont() { return Theme::font(10, QFont::Bold); }
 QFont titleFont() { return Theme::font(12, QFont::DemiBold); }
+
+constexpr int kShadowReach = 8;
+
+// The soft shadow under a thumbnail (black at 0.38, 8 points of blur, 3
+// down), made once per size.
+QImage thumbnailShadow(const QSize& size, double dpr)
+{
+    static QHash<QPair<QSize, int>, QImage> made;
+    const auto key = qMakePair(size, int(std::lround(dpr * 100)));
+    const auto found = made.constFind(key);
+    if (found != made.constEnd())
+        return *found;
+    const QSize full = size + QSize(2 * kShadowReach, 2 * kShadowReach);
+    QImage image(full * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF rect(kShadowReach, kShadowReach, size.width(), size.height());
+        for (int i = kShadowReach; i >= 1; --i) {
+            QPainterPath ring;
+            ring.addRoundedRect(rect.adjusted(-i, -i, i, i), 6 + i, 6 + i);
+            painter.fillPath(ring, QColor::fromRgbF(0, 0, 0, float(0.38 * 0.16 * (1 - i / 9.0))));
+        }
+    }
+    if (made.size() > 16)
+        made.clear();
+    made.insert(key, image);
+    return image;
+}
 
 }  // namespace
 
@@ -44,7 +76,32 @@ void MultiPageCardView::retranslate()
     m_sign->setTitle(L("Signer", "Sign"));
     m_edit->setTitle(L("Éditer", "Edit"));
     placeButtons();
+    invalidate();
 }
+
+void MultiPageCardView::invalidate()
+{
+    m_painted = QPixmap();
+    update();
+}
+
+void MultiPageCardView::thumbnailChanged()
+{
+    invalidate();
+}
+
+QImage MultiPageCardView::withRoundedCorners(const QImage& image)
+{
+    QImage rounded = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&rounded);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+    QPainterPath keep;
+    keep.addRoundedRect(QRectF(QPointF(0, 0), rounded.deviceIndependentSize()), kThumbnailRadius, kThumbnailRadius);
+    painter.fillPath(keep, Qt::black);
+    return rounded;
+}
+
 
 QString MultiPageCardView::badgeText() const
 {
@@ -79,13 +136,14 @@ void MultiPageCardView::setPage(const VectorPage& page, qsizetype pageIndex, boo
     m_cardWidth = cardWidth;
     m_edit->setProminent(isCurrent);
     placeButtons();
-    update();
+    invalidate();
 }
 
 void MultiPageCardView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     placeButtons();
+    invalidate();
 }
 
 void MultiPageCardView::placeButtons()
@@ -101,7 +159,20 @@ void MultiPageCardView::placeButtons()
 
 void MultiPageCardView::paintEvent(QPaintEvent*)
 {
+    const double dpr = devicePixelRatioF();
+    if (m_painted.isNull() || m_painted.size() != size() * dpr) {
+        m_painted = QPixmap(size() * dpr);
+        m_painted.setDevicePixelRatio(dpr);
+        m_painted.fill(Qt::transparent);
+        QPainter cardPainter(&m_painted);
+        paintCard(cardPainter);
+    }
     QPainter painter(this);
+    painter.drawPixmap(0, 0, m_painted);
+}
+
+void MultiPageCardView::paintCard(QPainter& painter)
+{
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
     card.addRoundedRect(QRectF(rect()), 10, 10);
@@ -132,21 +203,15 @@ void MultiPageCardView::paintEvent(QPaintEvent*)
 
     // The thumbnail with its shadow, clipped to a rounded rectangle.
     const QRectF thumb = thumbnailRect();
-    for (int i = 8; i >= 1; --i) {
-        QPainterPath ring;
-        ring.addRoundedRect(thumb.translated(0, 3).adjusted(-i, -i, i, i), 6 + i, 6 + i);
-        painter.fillPath(ring, QColor::fromRgbF(0, 0, 0, float(0.38 * 0.16 * (1 - i / 9.0))));
-    }
+    painter.drawImage(thumb.topLeft() - QPointF(kShadowReach, kShadowReach - 3),
+                      thumbnailShadow(thumbnailRect().size(), painter.device()->devicePixelRatioF()));
+    const QImage image = m_actions.thumbnail ? m_actions.thumbnail(m_pageIndex) : QImage();
     QPainterPath clip;
     clip.addRoundedRect(thumb, 6, 6);
-    painter.save();
-    painter.setClipPath(clip);
-    const QImage image = m_actions.thumbnail ? m_actions.thumbnail(m_pageIndex) : QImage();
     if (image.isNull())
-        painter.fillRect(thumb, Theme::white(0.06));
+        painter.fillPath(clip, Theme::white(0.06));
     else
         painter.drawImage(thumb, image);
-    painter.restore();
     QPainterPath border;
     if (m_isCurrent) {
         border.addRoundedRect(thumb.adjusted(1, 1, -1, -1), 5, 5);

@@ -3,8 +3,11 @@
 #include "model/VectorPage.h"
 
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 #include <functional>
+
+class QPainter;
 
 namespace zelvane {
 
@@ -21,6 +24,7 @@ public:
     static constexpr int kPadding = 12;
     static constexpr int kSpacing = 8;
     static constexpr int kHeaderHeight = 24;
+    static constexpr double kThumbnailRadius = 6;
 
     struct Actions {
         std::function<void(qsizetype)> open;
@@ -41,6 +45,8 @@ public:
     // The card's size for a page and thumbnail width.
     static int thumbnailHeight(const VectorPage& page, int cardWidth);
     static QSize cardSize(const VectorPage& page, int cardWidth);
+    // A thumbnail as the card shows it: its corners cut round.
+    static QImage withRoundedCorners(const QImage& image);
     // Where the thumbnail is drawn, in the card's coordinates.
     QRect thumbnailRect() const;
 
@@ -48,6 +54,8 @@ public:
     TextButton* editButton() const { return m_edit; }
 
     void retranslate();
+    // The owner has a new thumbnail for the card's page.
+    void thumbnailChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -57,6 +65,8 @@ protected:
 
 private:
     void placeButtons();
+    void paintCard(QPainter& painter);
+    void invalidate();
 
     Actions m_actions;
     VectorPage m_page;
@@ -64,6 +74,9 @@ private:
     bool m_isCurrent = false;
     int m_cardWidth = 0;
     bool m_pressedOnThumbnail = false;
+    // The card as last painted (buttons aside), copied while nothing it
+    // shows has changed: scrolling then costs a copy per card.
+    QPixmap m_painted;
     TextButton* m_sign;
     TextButton* m_edit;
 };

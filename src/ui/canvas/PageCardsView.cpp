@@ -240,10 +240,11 @@ void PageCardsView::renderPending()
         const VectorPage& page = pages[index];
         const QSizeF size(m_cardWidth, MultiPageCardView::thumbnailHeight(page, m_cardWidth));
         auto* made = new Thumbnail{controller.pageRevision(index), (size * devicePixelRatioF()).toSize(),
-                                   renderPageThumbnail(page, size, devicePixelRatioF(), m_cache)};
+                                   MultiPageCardView::withRoundedCorners(
+                                       renderPageThumbnail(page, size, devicePixelRatioF(), m_cache))};
         const int cost = int(std::max<qint64>(1, made->image.sizeInBytes() / 1024));
         m_thumbnails.insert(page.id, made, cost);
-        card->update();
+        card->thumbnailChanged();
         if (clock.elapsed() >= kThumbnailSliceMs)
             break;
     }

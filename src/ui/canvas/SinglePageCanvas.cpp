@@ -117,6 +117,16 @@ void SinglePageCanvas::paintEvent(QPaintEvent*)
     overlay.shapeDragStart = m_drag.shapeDragStartPage;
     overlay.shapeDragCurrent = m_drag.shapeDragCurrentPage;
     overlay.isRotatingElement = m_drag.isRotatingElement;
+    // What a running drag changes is drawn anew at each frame; the rest of
+    // the sheet is kept.
+    if (m_drag.gesture != 0) {
+        for (auto it = m_drag.movingElementInitialFrames.cbegin(); it != m_drag.movingElementInitialFrames.cend(); ++it)
+            overlay.liveElements.insert(it.key());
+        if (m_drag.isRotatingElement || m_drag.resizingHandleIndex) {
+            if (const auto primary = controller.primarySelectedElement())
+                overlay.liveElements.insert(primary->id);
+        }
+    }
     drawSinglePageScene(painter, page, geom, outlines, backdrop, overlay, m_cache);
 
     paintHUD(painter, page);
