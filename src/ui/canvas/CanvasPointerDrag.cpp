@@ -9,6 +9,7 @@
 #include "operations/VectorOperations.h"
 
 #include <QLineF>
+#include <QScopeGuard>
 #include <cmath>
 
 namespace zelvane {
@@ -234,6 +235,8 @@ bool CanvasPointerDrag::write(const std::function<void(VectorDocument&)>& mutate
 
 void CanvasPointerDrag::selectStart(const QPointF&, const VectorPoint& startPage, const PageCanvasGeometry& geom)
 {
+    m_selecting = true;
+    const auto done = qScopeGuard([this] { m_selecting = false; });
     VectorController& controller = m_model.controller();
     const auto primary = controller.primarySelectedElement();
     // A hidden element shows no frame, so it has no handles either.
@@ -335,6 +338,8 @@ void CanvasPointerDrag::selectStep(const QPointF& pane, const VectorPoint& start
 
 void CanvasPointerDrag::place(const VectorPoint& startPage, const VectorPoint& endPage)
 {
+    m_selecting = true;
+    const auto done = qScopeGuard([this] { m_selecting = false; });
     VectorController& controller = m_model.controller();
     switch (m_state.tool) {
     case EditorTool::select:

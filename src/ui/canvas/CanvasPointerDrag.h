@@ -39,6 +39,10 @@ public:
     // The controller cancelled a gesture: when it is this drag's, the
     // document is back where the drag found it and the drag stops writing.
     void gestureCancelled(quint64 gesture);
+    // The drag itself is choosing the selection or the text being edited
+    // (a change from anywhere else, like Escape dropping the selection,
+    // ends a select drag).
+    bool isSelecting() const { return m_selecting; }
 
 private:
     void change(const QPointF& pane, const PageCanvasGeometry& geom, bool shift);
@@ -55,6 +59,7 @@ private:
     AppModel& m_model;
     CanvasDragState& m_state;
     QPointF m_lastPane;
+    bool m_selecting = false;
 };
 
 // A frame resized by dragging one corner handle (0 top left, 1 top right,

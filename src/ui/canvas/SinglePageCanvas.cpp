@@ -79,7 +79,13 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
         syncEditorBar();
         update();
     });
-    connect(&controller, &VectorController::selectionChanged, this, repaint);
+    connect(&controller, &VectorController::selectionChanged, this, [this] {
+        // Escape, the layer list or a remote command chose another
+        // selection: the select drag working on the old one ends.
+        if (m_drag.active && m_drag.tool == EditorTool::select && !m_pointer.isSelecting())
+            abandonDrag();
+        update();
+    });
     connect(&m_cache, &VectorSceneRenderCache::backdropReady, this, repaint);
 }
 

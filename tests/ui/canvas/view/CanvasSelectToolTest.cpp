@@ -375,3 +375,17 @@ TEST_F(SelectToolTest, AFrameDuringADragLooksLikeTheSameSceneDrawnWhole)
         }
     EXPECT_LE(worst, 2);
 }
+
+TEST_F(SelectToolTest, EscapeDroppingTheSelectionEndsTheMove)
+{
+    const QUuid box = addShape(VectorRect(200, 300, 100, 50));
+    press(panePoint({250, 325}));
+    moveTo(panePoint({270, 325}));
+    // What Escape does with the select tool already active.
+    controller().setSelection({});
+    model->setActiveTool(EditorTool::select);
+    moveTo(panePoint({350, 425}));
+    release(panePoint({350, 425}));
+    EXPECT_EQ(element(box)->frame, VectorRect(220, 300, 100, 50));
+    EXPECT_EQ(undoSteps(), 1);
+}
