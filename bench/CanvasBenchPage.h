@@ -5,6 +5,12 @@
 
 #include "model/VectorDocument.h"
 #include "operations/VectorOperations.h"
+#include "render/PageRenderer.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QTransform>
 
 #include <QByteArray>
 #include <algorithm>
@@ -101,6 +107,25 @@ inline VectorDocument documentOf(QList<VectorPage> pages)
 {
     return VectorDocument::make(QUuid::createUuid(), QStringLiteral("Bench"), DocumentSourceFormat::pdf, std::nullopt,
                                 std::move(pages), 1);
+}
+
+// The median time of the core's renderPage() drawing the page through
+// `pageToPane` onto an image of `size`: the reference of the canvas
+// benchmarks.
+inline double referenceRenderMilliseconds(const VectorPage& page, const QTransform& pageToPane, const QSize& size,
+                                          int frames)
+{
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    std::vector<double> reference;
+    for (int i = 0; i < frames; ++i) {
+        reference.push_back(millisecondsOf([&] {
+            image.fill(QColor(0x11, 0x13, 0x17));
+            QPainter painter(&image);
+            painter.setTransform(pageToPane);
+            PDFCodec::renderPage(page, painter);
+        }));
+    }
+    return median(reference);
 }
 
 }  // namespace zelvane::bench

@@ -71,17 +71,8 @@ int main(int argc, char** argv)
     }
 
     const PageCanvasGeometry geom = canvas.geometry();
-    std::vector<double> reference;
-    for (int i = 0; i < kReferenceFrames; ++i) {
-        reference.push_back(millisecondsOf([&] {
-            image.fill(QColor(0x11, 0x13, 0x17));
-            QPainter painter(&image);
-            painter.setTransform(geom.pageToPaneTransform());
-            PDFCodec::renderPage(page, painter);
-        }));
-    }
+    const double core = referenceRenderMilliseconds(page, geom.pageToPaneTransform(), kCanvas, kReferenceFrames);
     const double frame = median(frames);
-    const double core = median(reference);
     const double drag = median(dragFrames);
     std::printf("canvas frame, A4 PDF page + %d elements at %dx%d, 100 %% zoom: first %.2f ms, median %.2f ms "
                 "(target < 8 ms)\n",

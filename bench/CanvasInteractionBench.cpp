@@ -80,18 +80,8 @@ int main(int argc, char** argv)
     sendMouse(canvas, QEvent::MouseButtonRelease, start + QPointF(2.0 * kMoves, 0), Qt::NoButton);
     const bool oneStep = controller.history().undoStack().size() == 1;
 
-    QImage image(kWindow, QImage::Format_ARGB32_Premultiplied);
-    std::vector<double> reference;
-    for (int i = 0; i < kReferenceFrames; ++i) {
-        reference.push_back(millisecondsOf([&] {
-            image.fill(QColor(0x11, 0x13, 0x17));
-            QPainter painter(&image);
-            painter.setTransform(geom.pageToPaneTransform());
-            PDFCodec::renderPage(page, painter);
-        }));
-    }
     const double move = median(moves);
-    const double core = median(reference);
+    const double core = referenceRenderMilliseconds(page, geom.pageToPaneTransform(), kWindow, kReferenceFrames);
     std::printf("drag: one move of 1 of %d elements on an A4 PDF page at %dx%d, repaint included: median %.2f ms, "
                 "worst %.2f ms (target < 16 ms)%s\n",
                 kElements, kWindow.width(), kWindow.height(), move, *std::max_element(moves.begin(), moves.end()),
