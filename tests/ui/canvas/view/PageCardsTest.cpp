@@ -122,6 +122,31 @@ TEST_F(PageCardsTest, TheThumbnailShowsThePageAsItPrints)
     EXPECT_EQ(image.pixelColor(175, 75), QColor(Qt::white));
     EXPECT_EQ(image.pixelColor(20, 300), QColor(Qt::white));
 
+    // A PDF line still as printed is left to the backdrop; once edited it
+    // is drawn.
+    VectorPage printed = page(0);
+    printed.pdfPageData = QByteArray("not a PDF");
+    VectorElement line = VectorOperations::makeTextElement(QStringLiteral("█████"), {100, 100}, 40,
+                                                           QStringLiteral("#000000"), true);
+    line.text()->isPDFExtracted = true;
+    line.text()->originalPDFText = line.text()->text;
+    line.text()->originalPDFRect = line.frame;
+    line.text()->originalFontSize = 40;
+    line.text()->originalIsBold = true;
+    line.text()->originalTextColorHex = QStringLiteral("#000000");
+    printed.elements = {line};
+    auto darkPixels = [&cache](const VectorPage& p) {
+        const QImage image = renderPageThumbnail(p, QSizeF(595.28, 841.89), 1, cache);
+        int dark = 0;
+        for (int y = 90; y < 160; ++y)
+            for (int x = 90; x < 300; ++x)
+                dark += image.pixelColor(x, y).lightness() < 100;
+        return dark;
+    };
+    EXPECT_EQ(darkPixels(printed), 0);
+    printed.elements[0].text()->text = QStringLiteral("█████ █");
+    EXPECT_GT(darkPixels(printed), 200);
+
     // The card draws that thumbnail once it is made.
     add(filledBox(VectorRect(100, 100, 100, 100), QStringLiteral("#FF0000")));
     model->setDisplayMode(CanvasDisplayMode::multiPageContinuous);
