@@ -1,6 +1,7 @@
 #include "canvas/CanvasViewportView.h"
 
 #include "appmodel/AppModel.h"
+#include "canvas/PageCardsView.h"
 #include "canvas/SinglePageCanvas.h"
 #include "theme/Theme.h"
 
@@ -15,21 +16,12 @@ CanvasViewportView::CanvasViewportView(AppModel& model, QWidget* parent)
       m_model(model),
       m_stack(new QStackedWidget(this)),
       m_singlePage(new SinglePageCanvas(model, m_stack)),
-      m_pageCards(new QScrollArea(m_stack))
+      m_pageCards(new PageCardsView(model, m_stack))
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_stack);
-
-    auto* cards = static_cast<QScrollArea*>(m_pageCards);
-    cards->setFrameShape(QFrame::NoFrame);
-    cards->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    cards->setWidgetResizable(true);
-    QPalette palette = cards->palette();
-    palette.setColor(QPalette::Window, Theme::background());
-    cards->setPalette(palette);
-    cards->setAutoFillBackground(true);
 
     m_stack->addWidget(m_singlePage);
     m_stack->addWidget(m_pageCards);
@@ -39,8 +31,10 @@ CanvasViewportView::CanvasViewportView(AppModel& model, QWidget* parent)
 
 void CanvasViewportView::showDisplayMode()
 {
-    m_stack->setCurrentWidget(m_model.displayMode() == CanvasDisplayMode::singlePage ? static_cast<QWidget*>(m_singlePage)
-                                                                                     : m_pageCards);
+    if (m_model.displayMode() == CanvasDisplayMode::singlePage)
+        m_stack->setCurrentWidget(m_singlePage);
+    else
+        m_stack->setCurrentWidget(m_pageCards);
 }
 
 }  // namespace zelvane

@@ -7,6 +7,7 @@ class QStackedWidget;
 namespace zelvane {
 
 class AppModel;
+class PageCardsView;
 class SinglePageCanvas;
 
 // The canvas: the document in the display mode the application model
@@ -20,8 +21,8 @@ public:
     explicit CanvasViewportView(AppModel& model, QWidget* parent = nullptr);
 
     SinglePageCanvas* singlePageCanvas() const { return m_singlePage; }
-    // Where the multi-page layouts go.
-    QWidget* pageCardsHost() const { return m_pageCards; }
+    // The continuous and grid layouts.
+    PageCardsView* pageCards() const { return m_pageCards; }
 
 private:
     void showDisplayMode();
@@ -29,7 +30,7 @@ private:
     AppModel& m_model;
     QStackedWidget* m_stack;
     SinglePageCanvas* m_singlePage;
-    QWidget* m_pageCards;
+    PageCardsView* m_pageCards;
 };
 
 }  // namespace zelvane

@@ -3,11 +3,15 @@
 #include "DocumentChange.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "canvas/InlineTextEditorBar.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "theme/Theme.h"
 
+#include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QApplication>
 #include <QNativeGestureEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -39,20 +43,49 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_AcceptTouchEvents);
     setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    m_editorBar = new InlineTextEditorBar(m_model, this);
+    m_editorBar->hide();
     auto repaint = [this] { update(); };
-    for (auto signal : {&AppModel::zoomScaleChanged, &AppModel::panOffsetChanged, &AppModel::activeToolChanged,
-                        &AppModel::displayModeChanged, &AppModel::showPDFTextBoxesChanged,
-                        &AppModel::editingTextElementIDChanged, &AppModel::languageChanged})
+    for (auto signal : {&AppModel::zoomScaleChanged, &AppModel::panOffsetChanged, &AppModel::displayModeChanged,
+                        &AppModel::showPDFTextBoxesChanged, &AppModel::languageChanged})
         connect(&m_model, signal, this, repaint);
-    VectorController& controller = m_model.controller();
-    connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
-        // Another document may bring fonts of its own.
-        if (change.pageListChanged)
-            m_cache.forgetFonts();
+    // A tool chosen mid-drag (its key, Escape) ends the drag of the old one.
+    connect(&m_model, &AppModel::activeToolChanged, this, [this] {
+        abandonDrag();
         update();
     });
-    connect(&controller, &VectorController::currentPageIndexChanged, this, repaint);
-    connect(&controller, &VectorController::selectionChanged, this, repaint);
+    connect(&m_model, &AppModel::editingTextElementIDChanged, this, [this] {
+        syncEditorBar();
+        update();
+    });
+    connect(&m_model, &AppModel::languageChanged, this, &SinglePageCanvas::placeEditorBar);
+    VectorController& controller = m_model.controller();
+    connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
+        if (change.pageListChanged) {
+            // Another document may bring fonts of its own, and the pages a
+            // drag was working on may be gone.
+            m_cache.forgetFonts();
+            abandonDrag();
+        }
+        syncEditorBar();
+        update();
+    });
+    connect(&controller, &VectorController::gestureCancelled, this, [this](quint64 gesture) {
+        m_pointer.gestureCancelled(gesture);
+        update();
+    });
+    connect(&controller, &VectorController::currentPageIndexChanged, this, [this] {
+        syncEditorBar();
+        update();
+    });
+    connect(&controller, &VectorController::selectionChanged, this, [this] {
+        // Escape, the layer list or a remote command chose another
+        // selection: the select drag working on the old one ends.
+        if (m_drag.active && m_drag.tool == EditorTool::select && !m_pointer.isSelecting())
+            abandonDrag();
+        update();
+    });
     connect(&m_cache, &VectorSceneRenderCache::backdropReady, this, repaint);
 }
 
@@ -97,6 +130,16 @@ void SinglePageCanvas::paintEvent(QPaintEvent*)
     overlay.shapeDragStart = m_drag.shapeDragStartPage;
     overlay.shapeDragCurrent = m_drag.shapeDragCurrentPage;
     overlay.isRotatingElement = m_drag.isRotatingElement;
+    // What a running drag changes is drawn anew at each frame; the rest of
+    // the sheet is kept.
+    if (m_drag.gesture != 0) {
+        for (auto it = m_drag.movingElementInitialFrames.cbegin(); it != m_drag.movingElementInitialFrames.cend(); ++it)
+            overlay.liveElements.insert(it.key());
+        if (m_drag.isRotatingElement || m_drag.resizingHandleIndex) {
+            if (const auto primary = controller.primarySelectedElement())
+                overlay.liveElements.insert(primary->id);
+        }
+    }
     drawSinglePageScene(painter, page, geom, outlines, backdrop, overlay, m_cache);
 
     paintHUD(painter, page);
@@ -148,6 +191,100 @@ void SinglePageCanvas::paintHUD(QPainter& painter, const VectorPage&) const
     painter.drawText(QRectF(x, content.top(), content.right() - x + 1, content.height()),
                      Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, helpText(m_model.activeTool()));
     painter.restore();
+}
+
+void SinglePageCanvas::abandonDrag()
+{
+    if (!m_drag.isEmpty()) {
+        m_pointer.abandon();
+        update();
+    }
+}
+
+void SinglePageCanvas::syncEditorBar()
+{
+    const std::optional<QUuid>& id = m_model.editingTextElementID();
+    const TextPayload* payload = nullptr;
+    if (id) {
+        for (const VectorElement& element : m_model.controller().currentPage().elements) {
+            if (element.id == *id) {
+                payload = element.text();
+                break;
+            }
+        }
+    }
+    if (!payload) {
+        m_editorBar->hide();
+        return;
+    }
+    m_editorBar->setElement(*id, *payload);
+    placeEditorBar();
+    m_editorBar->show();
+}
+
+void SinglePageCanvas::placeEditorBar()
+{
+    m_editorBar->adjustSize();
+    const QSize size = m_editorBar->sizeHint().boundedTo(QSize(std::max(width(), 1), m_editorBar->sizeHint().height()));
+    // 10 points below the top edge; the widget's margin holds the shadow.
+    m_editorBar->setGeometry((width() - size.width()) / 2, 10 - 8, size.width(), size.height());
+}
+
+void SinglePageCanvas::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeEditorBar();
+}
+
+void SinglePageCanvas::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_pointer.press(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    update();
+    event->accept();
+}
+
+void SinglePageCanvas::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton) || !m_drag.active) {
+        // A move without the button means its release went elsewhere.
+        if (m_drag.active)
+            abandonDrag();
+        event->ignore();
+        return;
+    }
+    m_pointer.move(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    update();
+    event->accept();
+}
+
+void SinglePageCanvas::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    m_pointer.release(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    update();
+    event->accept();
+}
+
+void SinglePageCanvas::focusOutEvent(QFocusEvent* event)
+{
+    // The pointer's release may never come back here (another window took
+    // it); the editor bar's own field taking the focus is no such loss.
+    if (!isAncestorOf(QApplication::focusWidget()))
+        abandonDrag();
+    QWidget::focusOutEvent(event);
+}
+
+void SinglePageCanvas::hideEvent(QHideEvent* event)
+{
+    abandonDrag();
+    QWidget::hideEvent(event);
 }
 
 bool SinglePageCanvas::takesScrolls() const

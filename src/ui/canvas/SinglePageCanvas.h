@@ -1,6 +1,7 @@
 #pragma once
 
 #include "canvas/CanvasDragState.h"
+#include "canvas/CanvasPointerDrag.h"
 #include "canvas/render/PageCanvasGeometry.h"
 #include "canvas/render/ViewportNavigation.h"
 
@@ -9,12 +10,14 @@
 namespace zelvane {
 
 class AppModel;
+class InlineTextEditorBar;
 class VectorSceneRenderCache;
 struct VectorPage;
 
 // The single-page editing surface: the current page on its sheet, zoomed and
 // panned as the application model says, with the status capsule at the
-// bottom. A plain scroll pans; Ctrl or Alt with the wheel, or a pinch,
+// bottom and, while a text element of the page is being edited, the inline
+// editor bar at the top. Drags with the left button work the active tool. A plain scroll pans; Ctrl or Alt with the wheel, or a pinch,
 // zooms. Scrolls are passed on while another display mode is shown or a
 // sheet is open.
 class SinglePageCanvas : public QWidget {
@@ -38,6 +41,9 @@ public:
     // wait, renders them before painting.
     void setWaitsForBackdrops(bool wait) { m_waitsForBackdrops = wait; }
 
+    // Shown while the application model names a text element of this page.
+    InlineTextEditorBar* editorBar() const { return m_editorBar; }
+
     // Where the status capsule is drawn, in the widget's coordinates.
     QRectF hudRect() const;
     QString hudPageText() const;
@@ -47,15 +53,28 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool takesScrolls() const;
     void applyPlacement(const ViewportPlacement& placement);
     void paintHUD(QPainter& painter, const VectorPage& page) const;
+    // Ends a drag in progress without placing anything.
+    void abandonDrag();
+    // Shows, fills or hides the editor bar from the model and the document.
+    void syncEditorBar();
+    void placeEditorBar();
 
     AppModel& m_model;
     VectorSceneRenderCache& m_cache;
     CanvasDragState m_drag;
+    CanvasPointerDrag m_pointer{m_model, m_drag};
+    InlineTextEditorBar* m_editorBar = nullptr;
     PinchZoom m_pinch;
     bool m_waitsForBackdrops = false;
 };

@@ -212,10 +212,15 @@ namespace {
 
 // The sheet's own content: page colour, backdrop, masks, PDF text boxes and
 // elements, clipped to the sheet.
+// Only the elements from `first` up to before `end` are drawn, over the
+// page's colour, backdrop and masks when `base` is set.
 void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
                       const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
-                      const SceneOverlay& overlay, VectorSceneRenderCache& cache)
+                      const SceneOverlay& overlay, VectorSceneRenderCache& cache, qsizetype first = 0,
+                      qsizetype end = -1, bool base = true)
 {
+    if (end < 0)
+        end = page.elements.size();
     const QRect sheetPixels = geom.sheetRect().toAlignedRect();
     const QTransform tx = geom.pageToPaneTransform();
     const VectorRect visible = geom.visiblePageRect();
@@ -223,12 +228,13 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
 
     painter.save();
     // Pixel-aligned, so the fill and the clip stay plain rectangles.
-    if (!coversSheet(backdrop, page))
+    if (base && !coversSheet(backdrop, page))
         painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
     painter.setClipRect(sheetPixels, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing);
-    drawBackdrop(painter, backdrop, tx);
-    for (const MaskRect& mask : page.activeMaskRects()) {
+    if (base)
+        drawBackdrop(painter, backdrop, tx);
+    for (const MaskRect& mask : base ? page.activeMaskRects() : QList<MaskRect>()) {
         if (!mask.rect.intersects(visible))
             continue;
         const auto color = RGBAColor::fromHex(mask.colorHex);
@@ -238,7 +244,8 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             painter.fillRect(paneRect, QColor(fill.red(), fill.green(), fill.blue()));
     }
     StrokeBatch batch;
-    for (const VectorElement& element : page.elements) {
+    for (qsizetype i = first; i < end; ++i) {
+        const VectorElement& element = page.elements[i];
         if (!element.visible)
             continue;
         // Culled by the area the turned element covers, so a long turned
@@ -309,27 +316,62 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                               held.translated(-sheetPixel),
                               dpr,
                               overlay.showPDFTextBoxes || overlay.textToolActive,
-                              overlay.selection};
+                              overlay.selection,
+                              {},
+                              true};
         for (const BackdropTile& tile : backdrop) {
             state.tileImages.append(tile.image.cacheKey());
             state.tileRects.append(tile.pageRect);
         }
-        SheetLayer& layer = cache.sheetLayer();
-        if (!(layer.state == state) || layer.image.isNull()) {
-            if (layer.image.size() != held.size())
-                layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
-            layer.image.fill(Qt::transparent);
-            layer.image.setDevicePixelRatio(dpr);
-            QPainter layerPainter(&layer.image);
-            layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
-            drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache);
-            layerPainter.end();
-            layer.state = std::move(state);
+        // Brings a layer up to date with its state and copies it out.
+        auto drawLayer = [&](VectorSceneRenderCache::SheetPart part, SheetLayerState layerState, qsizetype first,
+                             qsizetype end) {
+            SheetLayer& layer = cache.sheetLayer(part);
+            if (!(layer.state == layerState) || layer.image.isNull()) {
+                if (layer.image.size() != held.size())
+                    layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
+                layer.image.fill(Qt::transparent);
+                layer.image.setDevicePixelRatio(dpr);
+                QPainter layerPainter(&layer.image);
+                layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
+                drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
+                                 layerState.base);
+                layerPainter.end();
+                layer.state = std::move(layerState);
+            }
+            painter.save();
+            painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+            painter.drawImage(held.topLeft(), layer.image);
+            painter.restore();
+        };
+        // The elements being dragged, when they follow one another in the
+        // drawing order.
+        qsizetype liveFirst = page.elements.size();
+        qsizetype liveLast = -1;
+        qsizetype liveCount = 0;
+        for (qsizetype i = 0; !overlay.liveElements.isEmpty() && i < page.elements.size(); ++i) {
+            if (overlay.liveElements.contains(page.elements[i].id)) {
+                liveFirst = std::min(liveFirst, i);
+                liveLast = i;
+                ++liveCount;
+            }
         }
-        painter.save();
-        painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-        painter.drawImage(held.topLeft(), layer.image);
-        painter.restore();
+        if (liveCount > 0 && liveLast - liveFirst + 1 == liveCount) {
+            SheetLayerState under = state;
+            under.elements = page.elements.mid(0, liveFirst);
+            under.masks = page.activeMaskRects();
+            SheetLayerState over = state;
+            over.elements = page.elements.mid(liveLast + 1);
+            over.base = false;
+            drawLayer(VectorSceneRenderCache::SheetPart::underLive, std::move(under), 0, liveFirst);
+            drawSheetContent(painter, page, geom, cachedGeometries, backdrop, overlay, cache, liveFirst, liveLast + 1,
+                             false);
+            if (liveLast + 1 < page.elements.size())
+                drawLayer(VectorSceneRenderCache::SheetPart::overLive, std::move(over), liveLast + 1,
+                          page.elements.size());
+        } else {
+            drawLayer(VectorSceneRenderCache::SheetPart::whole, std::move(state), 0, page.elements.size());
+        }
     }
 
     painter.save();

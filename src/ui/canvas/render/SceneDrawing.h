@@ -28,6 +28,9 @@ struct SceneOverlay {
     std::optional<VectorPoint> shapeDragStart;
     std::optional<VectorPoint> shapeDragCurrent;
     bool isRotatingElement = false;
+    // Elements changing at every frame (a drag): the rest of the sheet is
+    // kept in layers under and over them and only they are drawn anew.
+    QSet<QUuid> liveElements;
 };
 
 // One frame of the single-page canvas: the sheet with its shadow, the PDF

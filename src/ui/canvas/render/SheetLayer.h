@@ -32,13 +32,19 @@ struct SheetLayerState {
     double devicePixelRatio = 1;
     bool boxes = false;
     QSet<QUuid> selection;
+    // The masks over changed PDF text, which elements outside the layer
+    // may add.
+    QList<MaskRect> masks;
+    // Whether the page's colour, backdrop and masks are in the layer.
+    bool base = true;
 
     bool operator==(const SheetLayerState&) const = default;
 };
 
 // The sheet's content rendered once and copied to the screen while nothing
 // it depends on changes: repaints for the selection handles, the HUD or a
-// pan by whole pixels then cost one copy.
+// pan by whole pixels then cost one copy. While elements are dragged, what
+// lies under them and what lies over them are kept as two such layers.
 struct SheetLayer {
     SheetLayerState state;
     QImage image;

@@ -104,8 +104,10 @@ public:
     // out again.
     void forgetFonts() { m_textLayouts.forgetFonts(); }
 
-    // The last frame's sheet content, for the scene drawing.
-    SheetLayer& sheetLayer() { return m_sheetLayer; }
+    // The last frame's sheet content, for the scene drawing: the whole
+    // sheet, or what lies under and over the elements being dragged.
+    enum class SheetPart { whole, underLive, overLive };
+    SheetLayer& sheetLayer(SheetPart part = SheetPart::whole) { return m_sheetLayers[int(part)]; }
 
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
@@ -146,7 +148,7 @@ private:
 
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
-    SheetLayer m_sheetLayer;
+    SheetLayer m_sheetLayers[3];
     OpenedPDF m_mainDocument;
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;
