@@ -27,14 +27,6 @@ using namespace SheetParts;
 
 namespace {
 
-QVBoxLayout* column(int spacing)
-{
-    auto* layout = new QVBoxLayout;
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
-
 // A badge: a small symbol and a text in one colour on a faint capsule.
 class Pill : public QWidget {
 public:
@@ -60,10 +52,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath capsule;
-        capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        painter.fillPath(capsule, Theme::withOpacity(m_tint, 0.12));
+        fillCapsule(painter, QRectF(rect()), Theme::withOpacity(m_tint, 0.12));
         painter.drawPixmap(QPointF(7, (height() - 10) / 2.0),
                            SymbolIcon::tinted(m_icon, 10, m_tint, devicePixelRatioF()));
         painter.setFont(font());
@@ -104,10 +93,7 @@ protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath capsule;
-        capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        painter.fillPath(capsule, isDown() ? Theme::withOpacity(Theme::accent(), 0.8) : Theme::accent());
+        fillCapsule(painter, QRectF(rect()), isDown() ? Theme::withOpacity(Theme::accent(), 0.8) : Theme::accent());
         painter.setFont(font());
         painter.setPen(Theme::background());
         painter.drawText(QRectF(rect()), Qt::AlignCenter | Qt::TextSingleLine, text());
@@ -178,14 +164,12 @@ AboutSheet::AboutSheet(AppModel& model, QWidget* parent)
 
 AboutSheet::AboutSheet(AppModel& model, AppVersion version, std::function<void()> openHelp,
                        std::function<void()> close, QWidget* parent)
-    : QWidget(parent),
+    : SheetView(std::move(close), parent),
       m_model(model),
       m_version(std::move(version)),
-      m_openHelp(std::move(openHelp)),
-      m_close(std::move(close))
+      m_openHelp(std::move(openHelp))
 {
     setObjectName(QStringLiteral("AboutSheetView"));
-    setFocusPolicy(Qt::StrongFocus);
     auto* layout = column(16);
     layout->setContentsMargins(22, 22, 22, 22);
     setLayout(layout);
@@ -288,16 +272,14 @@ QWidget* AboutSheet::makeFooter()
     row->addWidget(m_updateButton);
     m_guideButton = new PlainButton(QStringLiteral("book.closed"), QStringLiteral("Guide (F1)"), 11.5,
                                     Theme::textDim(), [this] {
-                                        if (m_close)
-                                            m_close();
+                                        closeSheet();
                                         if (m_openHelp)
                                             m_openHelp();
                                     });
     m_guideButton->setObjectName(QStringLiteral("guideButton"));
     row->addWidget(m_guideButton);
     m_okButton = pushButton(QStringLiteral("OK"), "ok", [this] {
-        if (m_close)
-            m_close();
+        closeSheet();
     }, true);
     row->addWidget(m_okButton);
     refreshUpdateButton();
@@ -323,8 +305,7 @@ void AboutSheet::copyVersion()
 
 void AboutSheet::checkForUpdates()
 {
-    if (m_close)
-        m_close();
+    closeSheet();
     // The about sheet is gone before the update sheet shows.
     AppModel* model = &m_model;
     QTimer::singleShot(0, model, [model] {
@@ -368,27 +349,6 @@ QAbstractButton* AboutSheet::updateButton() const
 QAbstractButton* AboutSheet::guideButton() const
 {
     return m_guideButton;
-}
-
-void AboutSheet::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), Theme::panel());
-}
-
-void AboutSheet::keyPressEvent(QKeyEvent* event)
-{
-    if (isReturn(event)) {
-        if (m_close)
-            m_close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void AboutSheet::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    setFocus();
 }
 
 }  // namespace zelvane

@@ -5,6 +5,8 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include "sheets/SheetView.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -22,7 +24,7 @@ class PlainButton;
 // The about sheet: the illustration, name and version (copied with one
 // click), the formats and the remote-control ports, four highlights, and
 // the update, guide and OK buttons. Return closes it.
-class AboutSheet : public QWidget {
+class AboutSheet : public SheetView {
     Q_OBJECT
 
 public:
@@ -54,11 +56,6 @@ public:
     QString oscBadgeText() const;
     QString httpBadgeText() const;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
     QWidget* makeIdentity();
     QWidget* makeHighlights();
@@ -72,7 +69,6 @@ private:
     AppModel& m_model;
     AppVersion m_version;
     std::function<void()> m_openHelp;
-    std::function<void()> m_close;
     bool m_copiedVersion = false;
     QAbstractButton* m_versionButton = nullptr;
     QWidget* m_oscBadge = nullptr;

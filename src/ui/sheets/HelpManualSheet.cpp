@@ -139,14 +139,6 @@ protected:
     }
 };
 
-QVBoxLayout* column(int spacing)
-{
-    auto* layout = new QVBoxLayout;
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
-
 QWidget* sectionHeader(const QString& title, const QString& subtitle)
 {
     auto* widget = new QWidget;
@@ -265,11 +257,10 @@ HelpManualSheet::HelpManualSheet(AppModel& model, QWidget* parent)
 }
 
 HelpManualSheet::HelpManualSheet(std::function<void()> openShortcuts, std::function<void()> close, QWidget* parent)
-    : QWidget(parent), m_openShortcuts(std::move(openShortcuts)), m_close(std::move(close))
+    : SheetView(std::move(close), parent), m_openShortcuts(std::move(openShortcuts))
 {
     setObjectName(QStringLiteral("HelpManualSheetView"));
     setFixedSize(kWidth, kHeight);
-    setFocusPolicy(Qt::StrongFocus);
     auto* layout = column(0);
     setLayout(layout);
     layout->addWidget(makeHeader());
@@ -342,8 +333,7 @@ QWidget* HelpManualSheet::makeFooter()
                                       L("Raccourcis clavier (Ctrl+/)", "Keyboard Shortcuts (Ctrl+/)"), 11.5,
                                       Theme::textDim(), [this] {
                                           // The guide goes first; the card opens on a later turn.
-                                          if (m_close)
-                                              m_close();
+                                          closeSheet();
                                           if (m_openShortcuts)
                                               m_openShortcuts();
                                       });
@@ -352,8 +342,7 @@ QWidget* HelpManualSheet::makeFooter()
     row->addWidget(shortcuts);
     row->addStretch(1);
     m_okButton = pushButton(QStringLiteral("OK"), "ok", [this] {
-        if (m_close)
-            m_close();
+        closeSheet();
     }, true);
     row->addWidget(m_okButton);
     return footer;
@@ -406,27 +395,6 @@ QString HelpManualSheet::currentHeading() const
     const auto* heading = m_scroll->widget() ? m_scroll->widget()->findChild<QLabel*>(QStringLiteral("sectionHeading"))
                                              : nullptr;
     return heading ? heading->text() : QString();
-}
-
-void HelpManualSheet::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), Theme::panel());
-}
-
-void HelpManualSheet::keyPressEvent(QKeyEvent* event)
-{
-    if (isReturn(event)) {
-        if (m_close)
-            m_close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void HelpManualSheet::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    setFocus();
 }
 
 }  // namespace zelvane

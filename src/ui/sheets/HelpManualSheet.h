@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QPair>
+#include "sheets/SheetView.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -17,7 +19,7 @@ struct AppVersion;
 // The user guide: five sections listed on the left, the chosen one on the
 // right, and a footer that hands over to the shortcuts card. A new sheet
 // always starts on the first section. Return closes it.
-class HelpManualSheet : public QWidget {
+class HelpManualSheet : public SheetView {
     Q_OBJECT
 
 public:
@@ -46,11 +48,6 @@ public:
     // The heading shown above the current section's text.
     QString currentHeading() const;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
     QWidget* makeHeader();
     QWidget* makeMiddle();
@@ -59,7 +56,6 @@ private:
     void showSection();
 
     std::function<void()> m_openShortcuts;
-    std::function<void()> m_close;
     SectionID m_selected = SectionID::quickStart;
     QList<QAbstractButton*> m_sectionButtons;
     QScrollArea* m_scroll = nullptr;

@@ -30,14 +30,6 @@ namespace {
 
 constexpr const char* kRelayName = "zelvane-mcp";
 
-QVBoxLayout* column(int spacing)
-{
-    auto* layout = new QVBoxLayout;
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(spacing);
-    return layout;
-}
-
 // A text as a JSON string literal, quotes included.
 QString jsonString(const QString& text)
 {
@@ -119,10 +111,9 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, QWidget* parent)
 }
 
 OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidget* parent)
-    : QWidget(parent), m_model(model), m_close(std::move(close)), m_configuration(mcpConfiguration(relayProgramPath()))
+    : SheetView(std::move(close), parent), m_model(model), m_configuration(mcpConfiguration(relayProgramPath()))
 {
     setObjectName(QStringLiteral("OSCGuideSheetView"));
-    setFocusPolicy(Qt::StrongFocus);
     // The regions sit 10 points apart, so that the guide keeps to its 460
     // points with the taller type of this platform.
     auto* layout = column(10);
@@ -189,8 +180,7 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     m_closeButton = pushButton(L("Fermer", "Close"), "close", [this] {
-        if (m_close)
-            m_close();
+        closeSheet();
     }, true);
     buttons->addWidget(m_closeButton);
     layout->addLayout(buttons);
@@ -222,27 +212,6 @@ void OSCGuideSheet::refreshPorts()
     m_oscChip->setText(oscChipText());
     m_httpChip->setText(httpChipText());
     m_addresses->titleLabel()->setText(addressesTitle().toUpper());
-}
-
-void OSCGuideSheet::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), Theme::panel());
-}
-
-void OSCGuideSheet::keyPressEvent(QKeyEvent* event)
-{
-    if (isReturn(event)) {
-        if (m_close)
-            m_close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void OSCGuideSheet::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    setFocus();
 }
 
 }  // namespace zelvane

@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include "sheets/SheetView.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -18,7 +20,7 @@ class SectionHeader;
 // an example argument each, and the configuration that registers the
 // zelvane-mcp relay with an MCP client, with a button that copies it.
 // Return closes it.
-class OSCGuideSheet : public QWidget {
+class OSCGuideSheet : public SheetView {
     Q_OBJECT
 
 public:
@@ -51,16 +53,10 @@ public:
     QString httpChipText() const;
     QString addressesTitle() const;
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
     void refreshPorts();
 
     AppModel& m_model;
-    std::function<void()> m_close;
     QString m_configuration;
     Chip* m_oscChip = nullptr;
     Chip* m_httpChip = nullptr;

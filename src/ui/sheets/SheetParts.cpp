@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <cmath>
 
 namespace zelvane::SheetParts {
@@ -48,6 +49,22 @@ void setTextColor(QWidget* widget, const QColor& color)
     palette.setColor(QPalette::Text, color);
     palette.setColor(QPalette::ButtonText, color);
     widget->setPalette(palette);
+}
+
+QVBoxLayout* column(int spacing)
+{
+    auto* layout = new QVBoxLayout;
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+void fillCapsule(QPainter& painter, const QRectF& area, const QColor& color)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath capsule;
+    capsule.addRoundedRect(area, area.height() / 2, area.height() / 2);
+    painter.fillPath(capsule, color);
 }
 
 namespace {

@@ -9,6 +9,8 @@
 #include <functional>
 
 class QKeyEvent;
+class QPainter;
+class QVBoxLayout;
 
 // Small pieces shared by the manual, the shortcuts card, the about sheet,
 // the remote-control guide and the settings page.
@@ -26,6 +28,12 @@ QString versionLabel(const AppVersion& version);
 QLabel* label(const QString& text, double size, QFont::Weight weight, const QColor& color, bool wraps = false,
               bool monospaced = false);
 void setTextColor(QWidget* widget, const QColor& color);
+
+// A vertical box without margins.
+QVBoxLayout* column(int spacing);
+
+// Fills a capsule (round ends) with antialiasing.
+void fillCapsule(QPainter& painter, const QRectF& area, const QColor& color);
 
 // A one-point line across the layout (or down it), in the separator colour.
 QWidget* horizontalRule();

@@ -88,10 +88,9 @@ ShortcutsSheet::ShortcutsSheet(AppModel& model, QWidget* parent)
 }
 
 ShortcutsSheet::ShortcutsSheet(std::function<void()> close, QWidget* parent)
-    : QWidget(parent), m_close(std::move(close))
+    : SheetView(std::move(close), parent)
 {
     setObjectName(QStringLiteral("ShortcutsSheetView"));
-    setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(14);
@@ -101,8 +100,7 @@ ShortcutsSheet::ShortcutsSheet(std::function<void()> close, QWidget* parent)
                             Theme::text()));
     header->addStretch(1);
     m_closeButton = pushButton(L("Fermer", "Close"), "close", [this] {
-        if (m_close)
-            m_close();
+        closeSheet();
     }, true);
     header->addWidget(m_closeButton);
     layout->addLayout(header);
@@ -131,27 +129,6 @@ ShortcutsSheet::ShortcutsSheet(std::function<void()> close, QWidget* parent)
     }
     layout->addLayout(columns);
     fitHeightToContent(this, kWidth);
-}
-
-void ShortcutsSheet::paintEvent(QPaintEvent*)
-{
-    QPainter(this).fillRect(rect(), Theme::panel());
-}
-
-void ShortcutsSheet::keyPressEvent(QKeyEvent* event)
-{
-    if (isReturn(event)) {
-        if (m_close)
-            m_close();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
-void ShortcutsSheet::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    setFocus();
 }
 
 }  // namespace zelvane

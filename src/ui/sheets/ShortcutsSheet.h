@@ -2,6 +2,8 @@
 
 #include <QList>
 #include <QString>
+#include "sheets/SheetView.h"
+
 #include <QWidget>
 #include <functional>
 
@@ -14,7 +16,7 @@ class AppModel;
 // The keyboard shortcuts card: three columns (tools, documents, framing)
 // whose keys are read from the same shortcut table as the menus and the
 // single-key handler. It binds none of them; Return closes it.
-class ShortcutsSheet : public QWidget {
+class ShortcutsSheet : public SheetView {
     Q_OBJECT
 
 public:
@@ -38,13 +40,7 @@ public:
 
     QAbstractButton* closeButton() const { return m_closeButton; }
 
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-
 private:
-    std::function<void()> m_close;
     QAbstractButton* m_closeButton = nullptr;
 };
 
