@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 
+#include "appmodel/CommandShortcuts.h"
 #include "sheets/ShortcutsSheet.h"
 
 #include <QAbstractButton>
@@ -27,6 +28,28 @@ TEST_F(ShortcutsSheetTest, ThreeGroupsInTableOrderWithTheirRows)
     EXPECT_EQ(ShortcutsSheet::groups()[2].rows[0].description,
               QStringLiteral("Réinitialiser la vue à 100 % (transition 120 Hz)"));
     EXPECT_EQ(ShortcutsSheet::groups()[1].rows[4].keys, QStringLiteral("Ctrl+Z / Ctrl+Shift+Z"));
+}
+
+TEST_F(ShortcutsSheetTest, EveryKeyOnTheCardComesFromTheShortcutTable)
+{
+    QStringList card;
+    for (const ShortcutsSheet::Group& group : ShortcutsSheet::groups())
+        for (const ShortcutsSheet::Row& row : group.rows)
+            card << row.keys;
+    EXPECT_EQ(card, (QStringList{"V", "T", "S", "P", "R / O", "L / K", "Del / Backspace",
+                                 "Ctrl+O / Ctrl+S", "Ctrl+E", "Ctrl+Shift+N", "[ / ]", "Ctrl+Z / Ctrl+Shift+Z", "Ctrl+D",
+                                 "Z", "Shift+Z / F", "Ctrl+1 / Ctrl+2 / Ctrl+3", "Ctrl+Alt+S / Ctrl+Alt+I", "Ctrl+F"}));
+
+    // What the menus and the single-key handler bind.
+    QStringList bound;
+    for (int c = 0; c <= int(EditorCommand::website); ++c)
+        for (const QKeySequence& sequence : shortcutsFor(EditorCommand(c)))
+            bound << shortcutText(sequence);
+    for (const SingleKeyShortcut& shortcut : singleKeyShortcuts())
+        bound << shortcutText(shortcut);
+    for (const QString& keys : card)
+        for (const QString& key : keys.split(QStringLiteral(" / ")))
+            EXPECT_TRUE(bound.contains(key)) << key.toStdString();
 }
 
 TEST_F(ShortcutsSheetTest, KeysSitInTheirSlotAndReturnCloses)

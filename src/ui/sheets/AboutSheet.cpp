@@ -2,6 +2,7 @@
 
 #include "Localization.h"
 #include "appmodel/AppModel.h"
+#include "appmodel/CommandShortcuts.h"
 #include "controls/SymbolIcon.h"
 #include "controls/VectorHeroGraphic.h"
 #include "sheets/RemotePortSettings.h"
@@ -102,6 +103,18 @@ protected:
 private:
     QFont font() const { return Theme::font(11, QFont::DemiBold, true); }
 };
+
+// The function key of the guide: the help command's shortcut without
+// modifiers (F1), else its first one.
+QString helpKey()
+{
+    const QList<QKeySequence> keys = shortcutsFor(EditorCommand::help);
+    for (const QKeySequence& key : keys) {
+        if (key.count() == 1 && key[0].keyboardModifiers() == Qt::NoModifier)
+            return shortcutText(key);
+    }
+    return keys.isEmpty() ? QString() : shortcutText(keys.first());
+}
 
 QWidget* featureCard(const AboutSheet::FeatureItem& item)
 {
@@ -270,7 +283,7 @@ QWidget* AboutSheet::makeFooter()
                                      [this] { checkForUpdates(); });
     m_updateButton->setObjectName(QStringLiteral("updateButton"));
     row->addWidget(m_updateButton);
-    m_guideButton = new PlainButton(QStringLiteral("book.closed"), QStringLiteral("Guide (F1)"), 11.5,
+    m_guideButton = new PlainButton(QStringLiteral("book.closed"), QStringLiteral("Guide (") + helpKey() + QLatin1Char(')'), 11.5,
                                     Theme::textDim(), [this] {
                                         closeSheet();
                                         if (m_openHelp)

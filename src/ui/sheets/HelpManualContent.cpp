@@ -1,12 +1,18 @@
 #include "sheets/HelpManualContent.h"
 
 #include "Localization.h"
+#include "appmodel/CommandShortcuts.h"
 
 namespace zelvane {
 
 namespace {
 
 using Item = HelpManualSection::Item;
+
+QString key(EditorCommand command)
+{
+    return shortcutText(command);
+}
 
 HelpManualSection quickStart()
 {
@@ -16,8 +22,8 @@ HelpManualSection quickStart()
           "Open, edit, sign, and save a multi-page SVG or PDF in seconds."),
         true,
         {
-            {L("Ouvrir ou glisser-déposer un fichier SVG ou PDF (Ctrl+O)",
-               "Open or drag-and-drop an SVG or PDF file (Ctrl+O)"),
+            {L("Ouvrir ou glisser-déposer un fichier SVG ou PDF (" + key(EditorCommand::openDocument) + ")",
+               "Open or drag-and-drop an SVG or PDF file (" + key(EditorCommand::openDocument) + ")"),
              L("Zelvane conserve le rendu vectoriel natif de chaque page PDF tout en extrayant automatiquement les "
                "lignes de texte pour les rendre éditables.",
                "Zelvane preserves the native vector stream of each PDF page while automatically extracting text lines "
@@ -27,8 +33,10 @@ HelpManualSection quickStart()
                "apposer une signature calligraphique ou tracer à main levée, et ajouter des flèches, cadres ou tampons.",
                "Click any line in the PDF to edit its text, click \"Sign\" (S) to stamp a calligraphic signature or draw "
                "freehand, and add arrows, boxes, or stamps.")},
-            {L("Enregistrer en PDF multipage, SVG ou PNG (Ctrl+S / Ctrl+E)",
-               "Save as Multi-Page PDF, SVG, or PNG (Ctrl+S / Ctrl+E)"),
+            {L("Enregistrer en PDF multipage, SVG ou PNG (" + key(EditorCommand::saveDocument) + " / " +
+                   key(EditorCommand::saveAsOrExport) + ")",
+               "Save as Multi-Page PDF, SVG, or PNG (" + key(EditorCommand::saveDocument) + " / " +
+                   key(EditorCommand::saveAsOrExport) + ")"),
              L("L'enregistrement PDF produit un PDF vectoriel multipage propre intégrant toutes les modifications de "
                "texte, signatures et formes.",
                "Saving to PDF produces a clean multi-page vector PDF embedding all text edits, signatures, and vector "
@@ -101,8 +109,10 @@ HelpManualSection multipageAndSVG()
           "Manage single-page or multi-page documents across SVG and PDF."),
         false,
         {
-            {L("Vues Page (Ctrl+1), Continu multipage (Ctrl+2) et Planche (Ctrl+3)",
-               "Single Page (Ctrl+1), Multi-Page Scroll (Ctrl+2), and Grid (Ctrl+3)"),
+            {L("Vues Page (" + key(EditorCommand::singlePageView) + "), Continu multipage (" +
+                   key(EditorCommand::continuousView) + ") et Planche (" + key(EditorCommand::gridView) + ")",
+               "Single Page (" + key(EditorCommand::singlePageView) + "), Multi-Page Scroll (" +
+                   key(EditorCommand::continuousView) + "), and Grid (" + key(EditorCommand::gridView) + ")"),
              L("Basculer instantanément entre l'édition de précision sur une page et la vue d'ensemble de toutes les "
                "pages du document.",
                "Switch instantly between precision single-page editing and full multi-page overview.")},

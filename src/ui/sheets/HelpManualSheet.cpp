@@ -3,6 +3,7 @@
 #include "AppVersion.h"
 #include "Localization.h"
 #include "appmodel/AppModel.h"
+#include "appmodel/CommandShortcuts.h"
 #include "controls/SymbolIcon.h"
 #include "sheets/HelpManualContent.h"
 #include "sheets/SheetParts.h"
@@ -330,7 +331,8 @@ QWidget* HelpManualSheet::makeFooter()
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(20, 12, 20, 12);
     auto* shortcuts = new PlainButton(QStringLiteral("command"),
-                                      L("Raccourcis clavier (Ctrl+/)", "Keyboard Shortcuts (Ctrl+/)"), 11.5,
+                                      L("Raccourcis clavier (" + shortcutText(EditorCommand::keyboardShortcuts) + ")",
+                                        "Keyboard Shortcuts (" + shortcutText(EditorCommand::keyboardShortcuts) + ")"), 11.5,
                                       Theme::textDim(), [this] {
                                           // The guide goes first; the card opens on a later turn.
                                           closeSheet();

@@ -2,13 +2,13 @@
 
 #include "Localization.h"
 #include "appmodel/AppModel.h"
+#include "appmodel/CommandShortcuts.h"
 #include "controls/SectionHeader.h"
 #include "sheets/SheetParts.h"
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -19,65 +19,89 @@ using namespace SheetParts;
 
 namespace {
 
-QString keys(std::initializer_list<QKeyCombination> combinations)
+// The first (menu) shortcut of each command.
+QStringList commandKeys(std::initializer_list<EditorCommand> commands)
 {
     QStringList texts;
-    for (QKeyCombination combination : combinations)
-        texts << QKeySequence(combination).toString(QKeySequence::NativeText);
-    return texts.join(QStringLiteral(" / "));
+    for (EditorCommand command : commands)
+        texts << shortcutText(command);
+    return texts;
+}
+
+// Every single key that does `action` (for a tool: that tool), in table order.
+QStringList singleKeys(SingleKeyAction action, std::optional<EditorTool> tool = std::nullopt)
+{
+    QStringList texts;
+    for (const SingleKeyShortcut& shortcut : singleKeyShortcuts()) {
+        if (shortcut.action == action && (!tool || shortcut.tool == *tool))
+            texts << shortcutText(shortcut);
+    }
+    return texts;
+}
+
+QStringList toolKeys(std::initializer_list<EditorTool> tools)
+{
+    QStringList texts;
+    for (EditorTool tool : tools)
+        texts << singleKeys(SingleKeyAction::chooseTool, tool);
+    return texts;
+}
+
+QString joined(const QStringList& keys)
+{
+    return keys.join(QStringLiteral(" / "));
 }
 
 }  // namespace
 
 QList<ShortcutsSheet::Group> ShortcutsSheet::groups()
 {
-    constexpr auto ctrl = Qt::ControlModifier;
-    constexpr auto shift = Qt::ShiftModifier;
-    constexpr auto alt = Qt::AltModifier;
+    using C = EditorCommand;
+    using T = EditorTool;
+    using A = SingleKeyAction;
     return {
         {L("Outils d'édition vectorielle", "Vector Editing Tools"),
          {
-             {keys({QKeyCombination(Qt::Key_V)}),
+             {joined(toolKeys({T::select})),
               L("Outil Sélection / Déplacement / Redimensionnement", "Select / Move / Resize tool")},
-             {keys({QKeyCombination(Qt::Key_T)}),
+             {joined(toolKeys({T::text})),
               L("Outil Texte (éditer un texte PDF ou ajouter un texte)", "Text tool (edit PDF text or add text)")},
-             {keys({QKeyCombination(Qt::Key_S)}),
+             {joined(toolKeys({T::signature})),
               L("Outil Signature (signer à main levée ou apposer)", "Signature tool (freehand or stamp)")},
-             {keys({QKeyCombination(Qt::Key_P)}),
-              L("Outil Tracé vectoriel libre lissé", "Smooth freehand vector path tool")},
-             {keys({QKeyCombination(Qt::Key_R), QKeyCombination(Qt::Key_O)}),
+             {joined(toolKeys({T::pen})), L("Outil Tracé vectoriel libre lissé", "Smooth freehand vector path tool")},
+             {joined(toolKeys({T::rectangle, T::ellipse})),
               L("Tracer un Rectangle (R) ou une Ellipse (O)", "Draw Rectangle (R) or Ellipse (O)")},
-             {keys({QKeyCombination(Qt::Key_L), QKeyCombination(Qt::Key_K)}),
+             {joined(toolKeys({T::arrow, T::stamp})),
               L("Tracer une Flèche (L) ou apposer un Tampon (K)", "Draw Arrow (L) or place Stamp (K)")},
-             {keys({QKeyCombination(Qt::Key_Delete), QKeyCombination(Qt::Key_Backspace)}),
+             {joined(commandKeys({C::deleteSelection}) + singleKeys(A::deleteSelection)),
               L("Supprimer les éléments sélectionnés (ou masquer le texte PDF)",
                 "Delete selected elements (or redact PDF text)")},
          }},
         {L("Documents & Multipage", "Documents & Multi-Page"),
          {
-             {keys({ctrl | Qt::Key_O, ctrl | Qt::Key_S}),
+             {joined(commandKeys({C::openDocument, C::saveDocument})),
               L("Ouvrir un SVG/PDF · Enregistrer le document", "Open SVG/PDF · Save document")},
-             {keys({ctrl | Qt::Key_E}),
+             {joined(commandKeys({C::saveAsOrExport})),
               L("Exporter en PDF multipage, SVG ou PNG", "Export to multi-page PDF, SVG, or PNG")},
-             {keys({ctrl | shift | Qt::Key_N}),
+             {joined(commandKeys({C::addBlankPage})),
               L("Ajouter une nouvelle page au document", "Add a new page to document")},
-             {keys({QKeyCombination(Qt::Key_BracketLeft), QKeyCombination(Qt::Key_BracketRight)}),
+             {joined(singleKeys(A::previousPage) + singleKeys(A::nextPage)),
               L("Aller à la page précédente / suivante", "Previous / Next page")},
-             {keys({ctrl | Qt::Key_Z, ctrl | shift | Qt::Key_Z}),
-              L("Annuler / Rétablir l'opération", "Undo / Redo operation")},
-             {keys({ctrl | Qt::Key_D}), L("Dupliquer la sélection", "Duplicate selection")},
+             {joined(commandKeys({C::undo, C::redo})), L("Annuler / Rétablir l'opération", "Undo / Redo operation")},
+             {joined(commandKeys({C::duplicateSelection})), L("Dupliquer la sélection", "Duplicate selection")},
          }},
         {L("Cadrage & Panneaux", "Framing & Panels"),
          {
-             {keys({QKeyCombination(Qt::Key_Z)}),
+             {joined(singleKeys(A::resetView)),
               L("Réinitialiser la vue à 100 % (transition 120 Hz)", "Reset view to 100% (120 Hz transition)")},
-             {keys({shift | Qt::Key_Z, QKeyCombination(Qt::Key_F)}),
+             {joined(singleKeys(A::fitPageOrSelection)),
               L("Cadrer toute la page ou la sélection active", "Fit entire page or active selection")},
-             {keys({ctrl | Qt::Key_1, ctrl | Qt::Key_2, ctrl | Qt::Key_3}),
+             {joined(commandKeys({C::singlePageView, C::continuousView, C::gridView})),
               L("Vue Page unique / Continu multipage / Planche", "Single page / Multi-page scroll / Grid view")},
-             {keys({ctrl | alt | Qt::Key_S, ctrl | alt | Qt::Key_I}),
+             {joined(commandKeys({C::toggleSidebar, C::toggleInspector})),
               L("Afficher ou masquer la barre latérale / l'inspecteur", "Show or hide sidebar / inspector")},
-             {keys({ctrl | Qt::Key_F}), L("Rechercher un texte ou filtrer les calques", "Search text or filter layers")},
+             {joined(commandKeys({C::searchText})),
+              L("Rechercher un texte ou filtrer les calques", "Search text or filter layers")},
          }},
     };
 }

@@ -14,8 +14,8 @@ namespace zelvane {
 class AppModel;
 
 // The keyboard shortcuts card: three columns (tools, documents, framing)
-// whose keys are read from the same shortcut table as the menus and the
-// single-key handler. It binds none of them; Return closes it.
+// whose keys are read from the shortcut table the menus and the single-key
+// handler use, so the card and the menus never disagree. It binds none of them; Return closes it.
 class ShortcutsSheet : public SheetView {
     Q_OBJECT
 
