@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTcpSocket>
+#include <cerrno>
+#include <cstring>
 
 namespace zelvane {
 namespace {
@@ -140,11 +142,11 @@ TEST_F(PreferencesViewTest, ARefusedFieldIsReportedAndTheOtherSideIsStillApplied
         EXPECT_TRUE(remote->isOSCRunning());
         EXPECT_EQ(remote->httpPort(), http);
         const QString message = model->flashMessage().value_or(QString());
-        EXPECT_TRUE(message.startsWith(QStringLiteral("OSC port unchanged ("))) << message.toStdString();
-        EXPECT_TRUE(message.contains(QStringLiteral("still on :") + QString::number(oldOSC)));
-        EXPECT_TRUE(message.endsWith(QStringLiteral("HTTP/MCP on :") + QString::number(http)));
-        EXPECT_FALSE(message.contains(QStringLiteral("ports updated")));
-        EXPECT_EQ(view()->portFeedback()->text(), message);
+        const QString osc = refused.isEmpty() ? QStringLiteral("OSC port field is empty")
+                                              : QStringLiteral("\"") + refused + QStringLiteral("\" is not a valid OSC port");
+        EXPECT_EQ(message, osc + QStringLiteral(", still on :") + QString::number(oldOSC) +
+                               QStringLiteral(" · HTTP/MCP on :") + QString::number(http));
+        EXPECT_EQ(view()->portFeedback()->text(), QString(message).replace(QStringLiteral(" · "), QStringLiteral("\n")));
     }
 }
 
@@ -166,12 +168,13 @@ TEST_F(PreferencesViewTest, APortHeldElsewhereLeavesTheOldServersAnswering)
     EXPECT_EQ(remote->httpPort(), oldHTTP);
     EXPECT_TRUE(apiAnswers(oldHTTP));
     const QString message = model->flashMessage().value_or(QString());
-    EXPECT_TRUE(message.contains(QStringLiteral("OSC port unchanged (cannot bind UDP port ") +
-                                 QString::number(heldUdp.localPort())))
-        << message.toStdString();
-    EXPECT_TRUE(message.contains(QStringLiteral("HTTP/MCP port unchanged (cannot bind 127.0.0.1:") +
-                                 QString::number(heldTcp.serverPort())));
-    EXPECT_TRUE(message.contains(QStringLiteral("still on :") + QString::number(oldHTTP)));
+    EXPECT_EQ(message, QStringLiteral("OSC port %1 unavailable (%2), still on :%3 · HTTP/MCP port %4 unavailable (%2), "
+                                      "still on :%5")
+                           .arg(heldUdp.localPort())
+                           .arg(QString::fromLocal8Bit(strerror(EADDRINUSE)))
+                           .arg(oldOSC)
+                           .arg(heldTcp.serverPort())
+                           .arg(oldHTTP));
 }
 
 TEST_F(PreferencesViewTest, TheLanguagePickerSwitchesTheWindowAtOnce)
@@ -215,8 +218,8 @@ TEST(PortSettingsWithoutServicesTest, ApplyingSaysTheRemoteControlIsOff)
     EXPECT_EQ(outcome.osc.kind, Kind::noServices);
     EXPECT_EQ(outcome.http.kind, Kind::noServices);
     EXPECT_FALSE(outcome.allApplied());
-    EXPECT_EQ(outcome.message(), QStringLiteral("OSC port unchanged (remote control is off) · HTTP/MCP port "
-                                                "unchanged (remote control is off)"));
+    EXPECT_EQ(outcome.message(),
+              QStringLiteral("OSC: remote control is off · HTTP/MCP: remote control is off"));
 }
 
 }  // namespace

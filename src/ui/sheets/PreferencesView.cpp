@@ -50,7 +50,7 @@ PreferencesView::PreferencesView(AppModel& model, QWidget* parent) : QWidget(par
     setFixedSize(kWidth, kHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 20, 24, 20);
-    layout->setSpacing(12);
+    layout->setSpacing(10);
 
     // Language and updates.
     layout->addWidget(new SectionHeader(L("Langue & Mises à jour", "Language & Updates")));
@@ -188,9 +188,8 @@ void PreferencesView::applyPorts()
 {
     const RemotePortSettings::ApplyOutcome outcome =
         RemotePortSettings::applyPorts(m_model.remoteControl(), m_oscPort->text(), m_httpPort->text());
-    const QString message = outcome.message();
-    m_model.flash(message);
-    m_feedback->setText(message);
+    m_model.flash(outcome.message());
+    m_feedback->setText(outcome.message(QStringLiteral("\n")));
     setTextColor(m_feedback, outcome.allApplied() ? Theme::alive() : Theme::warning());
     m_feedback->show();
 }

@@ -44,31 +44,34 @@ QString describe(const SideOutcome& side, bool osc)
 {
     const QString name = sideName(osc);
     const QString port = QString::number(side.port);
-    if (side.applied())
-        return L(name + QStringLiteral(" sur :") + port, name + QStringLiteral(" on :") + port);
-
-    QString reason;
-    switch (side.kind) {
-    case Kind::applied:
-        break;
-    case Kind::refused:
-        reason = side.typed.trimmed().isEmpty()
-                     ? L("champ vide", "empty field")
-                     : L(QStringLiteral("« ") + side.typed + QStringLiteral(" » n'est pas un port de 1 à 65535"),
-                         QStringLiteral("\"") + side.typed + QStringLiteral("\" is not a port from 1 to 65535"));
-        break;
-    case Kind::bindFailed:
-        reason = side.error.isEmpty() ? L("port indisponible", "port unavailable") : side.error;
-        break;
-    case Kind::noServices:
-        return L(QStringLiteral("Port ") + name + QStringLiteral(" inchangé (pilotage à distance désactivé)"),
-                 name + QStringLiteral(" port unchanged (remote control is off)"));
-    }
     const QString still = side.stillRunning
                               ? L(QStringLiteral(", toujours sur :") + port, QStringLiteral(", still on :") + port)
                               : L(", aucun serveur actif", ", no server running");
-    return L(QStringLiteral("Port ") + name + QStringLiteral(" inchangé (") + reason + QStringLiteral(")") + still,
-             name + QStringLiteral(" port unchanged (") + reason + QStringLiteral(")") + still);
+    switch (side.kind) {
+    case Kind::applied:
+        return L(name + QStringLiteral(" sur :") + port, name + QStringLiteral(" on :") + port);
+    case Kind::refused:
+        if (side.typed.trimmed().isEmpty())
+            return L(QStringLiteral("Champ du port ") + name + QStringLiteral(" vide") + still,
+                     name + QStringLiteral(" port field is empty") + still);
+        return L(QStringLiteral("« ") + side.typed + QStringLiteral(" » n'est pas un port ") + name +
+                     QStringLiteral(" valide") + still,
+                 QStringLiteral("\"") + side.typed + QStringLiteral("\" is not a valid ") + name +
+                     QStringLiteral(" port") + still);
+    case Kind::bindFailed: {
+        // The system's reason, without the server's own preamble.
+        const QString reason = side.error.isEmpty() ? L("occupé", "in use") : side.error.section(QStringLiteral(": "), -1);
+        const QString asked = QString::number(parsePortField(side.typed).value_or(0));
+        return L(QStringLiteral("Port ") + name + QLatin1Char(' ') + asked + QStringLiteral(" indisponible (") + reason +
+                     QLatin1Char(')') + still,
+                 name + QStringLiteral(" port ") + asked + QStringLiteral(" unavailable (") + reason + QLatin1Char(')') +
+                     still);
+    }
+    case Kind::noServices:
+        return L(name + QStringLiteral(" : pilotage à distance désactivé"),
+                 name + QStringLiteral(": remote control is off"));
+    }
+    return {};
 }
 
 }  // namespace
@@ -103,7 +106,7 @@ std::optional<quint16> parsePortField(const QString& text)
     return parsePortText(QStringView(text).sliced(begin, end - begin));
 }
 
-QString ApplyOutcome::message() const
+QString ApplyOutcome::message(const QString& separator) const
 {
     if (allApplied()) {
         const QString oscText = QString::number(osc.port);
@@ -113,7 +116,7 @@ QString ApplyOutcome::message() const
                  QStringLiteral("OSC (:") + oscText + QStringLiteral(") and HTTP/MCP (:") + httpText +
                      QStringLiteral(") ports updated"));
     }
-    return describe(osc, true) + QStringLiteral(" · ") + describe(http, false);
+    return describe(osc, true) + separator + describe(http, false);
 }
 
 ApplyOutcome applyPorts(RemoteControl* remote, const QString& oscText, const QString& httpText)

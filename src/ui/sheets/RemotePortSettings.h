@@ -48,9 +48,10 @@ struct ApplyOutcome {
     SideOutcome http;
 
     bool allApplied() const { return osc.applied() && http.applied(); }
-    // One line for the status bar, in the current language: which side moved
-    // where, and for each side that did not, why and what still runs.
-    QString message() const;
+    // The report in the current language: which side moved where, and for
+    // each side that did not, why and what still runs; the two sides are
+    // joined by `separator` unless both moved.
+    QString message(const QString& separator = QStringLiteral(" · ")) const;
 };
 
 // Moves the OSC receiver, then the HTTP API, to the typed ports. Each new
