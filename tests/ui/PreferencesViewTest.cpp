@@ -207,6 +207,11 @@ TEST_F(PreferencesViewTest, TheTogglesWriteAndFollowTheModel)
     const bool autoCheck = model->updater().autoCheckOnLaunch();
     view()->autoCheckToggle()->click();
     EXPECT_EQ(model->updater().autoCheckOnLaunch(), !autoCheck);
+
+    // "Check Now…" shows the update sheet and starts a visible check.
+    QTest::mouseClick(view()->checkNowButton(), Qt::LeftButton);
+    EXPECT_TRUE(model->showUpdater());
+    EXPECT_FALSE(model->updater().state().is(UpdateState::Kind::idle));
 }
 
 TEST(PortSettingsWithoutServicesTest, ApplyingSaysTheRemoteControlIsOff)
