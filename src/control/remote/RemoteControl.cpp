@@ -52,11 +52,14 @@ bool RemoteControl::startOSCServer(std::optional<quint16> port)
         return false;
     }
     m_oscError.clear();
+    const quint16 before = oscInPort();
     if (m_osc) {
         m_osc->stop();
     }
     m_osc = std::move(server);
     m_stateCache->invalidate();
+    if (oscInPort() != before)
+        emit portsChanged();
     return true;
 }
 
@@ -84,15 +87,28 @@ bool RemoteControl::startHTTPServer(std::optional<quint16> port)
     if (!m_http->start(chosen)) {
         return false;
     }
+    const quint16 before = m_httpPort;
     m_httpPort = m_http->port();
     m_stateCache->invalidate();  // the state tells the ports
+    if (m_httpPort != before)
+        emit portsChanged();
     return true;
 }
 
 quint16 RemoteControl::oscInPort() const
 {
     // A receiver whose loop ended is not reported as listening.
-    return m_osc && m_osc->isRunning() ? m_osc->port() : kZelvaneDefaultOSCInPort;
+    return isOSCRunning() ? m_osc->port() : kZelvaneDefaultOSCInPort;
+}
+
+bool RemoteControl::isOSCRunning() const
+{
+    return m_osc && m_osc->isRunning();
+}
+
+bool RemoteControl::isHTTPRunning() const
+{
+    return m_http && m_http->isRunning();
 }
 
 QString RemoteControl::oscError() const

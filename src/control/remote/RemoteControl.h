@@ -3,6 +3,7 @@
 #include "RemoteControlServices.h"
 #include "remote/ApiRoutes.h"
 
+#include <QObject>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -17,7 +18,9 @@ class VectorController;
 // The controller's OSC receiver and HTTP API server, both handing their work
 // to the main thread. Ports: an explicit one, else ZELVANE_OSC_IN_PORT /
 // ZELVANE_API_PORT, else 9160 / 17960.
-class RemoteControl : public RemoteControlServices {
+class RemoteControl : public QObject, public RemoteControlServices {
+    Q_OBJECT
+
 public:
     explicit RemoteControl(VectorController& controller);
     ~RemoteControl() override;
@@ -33,6 +36,9 @@ public:
     QString oscError() const;
     QString httpError() const;
 
+    bool isOSCRunning() const;
+    bool isHTTPRunning() const;
+
     // The running OSC receiver's port, or 9160 without one.
     quint16 oscInPort() const;
     // The port the API listens on, or the one it would use.
@@ -40,6 +46,10 @@ public:
 
     // Renders the window for GET /v1/snapshot.png once the window exists.
     void setSnapshotRenderer(decltype(ApiContext::snapshot) renderer) { m_snapshot = std::move(renderer); }
+
+signals:
+    // A restart moved a server to another port.
+    void portsChanged();
 
 private:
     VectorController& m_controller;

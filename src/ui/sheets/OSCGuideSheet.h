@@ -1,20 +1,68 @@
 #pragma once
 
+#include <QList>
+#include <QString>
+#include "sheets/SheetView.h"
+
 #include <QWidget>
+#include <functional>
+
+class QAbstractButton;
+class QLabel;
 
 namespace zelvane {
 
 class AppModel;
+class Chip;
+class SectionHeader;
 
-// The remote-control guide (OSC, HTTP and MCP). Closing sets showOSCGuide to false.
-class OSCGuideSheet : public QWidget {
+// The remote-control guide: the two ports, the incoming OSC addresses with
+// an example argument each, and the configuration that registers the
+// zelvane-mcp relay with an MCP client, with a button that copies it.
+// Return closes it.
+class OSCGuideSheet : public SheetView {
     Q_OBJECT
 
 public:
+    struct Example {
+        QString address;
+        QString argument;
+        QString description;
+    };
+    // The OSC rows, in the current language.
+    static QList<Example> oscExamples();
+
+    // The relay program: zelvane-mcp next to the running program when it is
+    // there, else the one found on PATH, else the name next to the program.
+    static QString relayProgramPath();
+    // The client configuration naming `relayPath`, indented by two spaces,
+    // the path written as a JSON string.
+    static QString mcpConfiguration(const QString& relayPath);
+
+    static constexpr int kWidth = 720;
+
+    // Closing lowers showOSCGuide.
     explicit OSCGuideSheet(AppModel& model, QWidget* parent = nullptr);
+    OSCGuideSheet(AppModel& model, std::function<void()> close, QWidget* parent = nullptr);
+
+    // What the copy button puts on the clipboard.
+    const QString& configuration() const { return m_configuration; }
+    QAbstractButton* copyButton() const { return m_copyButton; }
+    QAbstractButton* closeButton() const { return m_closeButton; }
+    QString oscChipText() const;
+    QString httpChipText() const;
+    QString addressesTitle() const;
 
 private:
+    void refreshPorts();
+
     AppModel& m_model;
+    QString m_configuration;
+    Chip* m_oscChip = nullptr;
+    Chip* m_httpChip = nullptr;
+    SectionHeader* m_addresses = nullptr;
+    QAbstractButton* m_copyButton = nullptr;
+    QAbstractButton* m_closeButton = nullptr;
 };
 
 }  // namespace zelvane

@@ -10,6 +10,7 @@ namespace zelvane {
 SettingsWindow::SettingsWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::Window), m_model(model)
 {
     setObjectName(QStringLiteral("SettingsWindow"));
+    setFixedSize(PreferencesView::kWidth, PreferencesView::kHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     rebuild();
@@ -27,6 +28,7 @@ void SettingsWindow::rebuild()
     }
     m_view = new PreferencesView(m_model, this);
     layout()->addWidget(m_view);
+    m_view->show();
 }
 
 }  // namespace zelvane

@@ -5,6 +5,7 @@
 namespace zelvane {
 
 class AppModel;
+class PreferencesView;
 
 // The settings window: language, panels, ports, automatic update check.
 class SettingsWindow : public QWidget {
@@ -13,11 +14,14 @@ class SettingsWindow : public QWidget {
 public:
     explicit SettingsWindow(AppModel& model, QWidget* parent = nullptr);
 
+    // The page shown now (built again for each language).
+    PreferencesView* view() const { return m_view; }
+
 private:
     void rebuild();
 
     AppModel& m_model;
-    QWidget* m_view = nullptr;
+    PreferencesView* m_view = nullptr;
 };
 
 }  // namespace zelvane
