@@ -1,0 +1,33 @@
+#pragma once
+
+#include "model/VectorElement.h"
+
+#include <QString>
+#include <QUuid>
+#include <functional>
+
+namespace zelvane {
+
+class VectorController;
+
+// How the inspector writes to one element.
+namespace ElementEdits {
+
+using Change = std::function<void(VectorElement&)>;
+
+// One undo step through the controller: the change applies to the element
+// with `id` on the current page (nothing when it is not there, but the step
+// and a non-empty label are still recorded).
+void apply(VectorController& controller, const QUuid& id, const QString& label, const Change& change);
+
+// For a text typed while another element was shown: the change lands on the
+// element with `id` on whichever page holds it, as one undo step; when no
+// page holds it nothing happens at all. Returns whether it was applied.
+bool applyWherever(VectorController& controller, const QUuid& id, const QString& label, const Change& change);
+
+// The page that holds the element, or -1.
+qsizetype pageIndexOf(const VectorController& controller, const QUuid& id);
+
+}  // namespace ElementEdits
+
+}  // namespace zelvane
