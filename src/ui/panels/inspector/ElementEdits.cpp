@@ -35,4 +35,26 @@ bool applyWherever(VectorController& controller, const QUuid& id, const QString&
     return true;
 }
 
+void commitField(VectorController& controller, const QUuid& id, bool draft, const QString& label,
+                 const Change& change)
+{
+    const qsizetype page = draft ? pageIndexOf(controller, id) : controller.currentPageIndex();
+    const QList<VectorPage>& pages = controller.document().pages;
+    if (page >= 0 && page < pages.size()) {
+        for (const VectorElement& element : pages[page].elements) {
+            if (element.id != id)
+                continue;
+            VectorElement changed = element;
+            change(changed);
+            if (changed == element)
+                return;
+            break;
+        }
+    }
+    if (draft)
+        applyWherever(controller, id, label, change);
+    else
+        apply(controller, id, label, change);
+}
+
 }  // namespace zelvane::ElementEdits

@@ -25,6 +25,12 @@ void apply(VectorController& controller, const QUuid& id, const QString& label, 
 // page holds it nothing happens at all. Returns whether it was applied.
 bool applyWherever(VectorController& controller, const QUuid& id, const QString& label, const Change& change);
 
+// A text field's commit. A commit that would leave the element as it is
+// records nothing. Otherwise `draft` (a text typed while another element was
+// shown) goes through applyWherever(), any other through apply().
+void commitField(VectorController& controller, const QUuid& id, bool draft, const QString& label,
+                 const Change& change);
+
 // The page that holds the element, or -1.
 qsizetype pageIndexOf(const VectorController& controller, const QUuid& id);
 

@@ -1,0 +1,75 @@
+#include "panels/inspector/StampControls.h"
+
+#include "Localization.h"
+#include "VectorController.h"
+#include "panels/inspector/ElementCommitField.h"
+#include "panels/inspector/ElementEdits.h"
+#include "panels/inspector/InspectorWidgets.h"
+
+#include <QCheckBox>
+#include <QVBoxLayout>
+
+namespace zelvane {
+
+namespace {
+
+ElementEdits::Change stampChange(std::function<void(StampPayload&)> change)
+{
+    return [change = std::move(change)](VectorElement& element) {
+        if (auto* payload = std::get_if<StampPayload>(&element.kind))
+            change(*payload);
+    };
+}
+
+ElementCommitField::Commit fieldCommit(VectorController& controller,
+                                       std::function<void(StampPayload&, const QString&)> set)
+{
+    return [&controller, set = std::move(set)](const QUuid& target, bool draft, const QString& text) {
+        const auto change = stampChange([&set, text](StampPayload& p) { set(p, text); });
+        ElementEdits::commitField(controller, target, draft, QString(), change);
+    };
+}
+
+}  // namespace
+
+StampControls::StampControls(VectorController& controller, QWidget* parent)
+    : QWidget(parent), m_controller(controller)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+
+    m_ink = InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"),
+                                     this);
+    connect(m_ink, &QCheckBox::clicked, this, [this](bool on) {
+        ElementEdits::apply(m_controller, m_elementID, L("Fond du tampon mis à jour", "Stamp background updated"),
+                            stampChange([on](StampPayload& p) { p.removeWhiteBackground = on; }));
+    });
+    column->addWidget(m_ink);
+
+    m_builtIn = new QWidget(this);
+    auto* builtIn = new QVBoxLayout(m_builtIn);
+    builtIn->setContentsMargins(0, 0, 0, 0);
+    builtIn->setSpacing(8);
+    m_title = new ElementCommitField(QStringLiteral("BON POUR ACCORD"),
+                                     fieldCommit(controller, [](StampPayload& p, const QString& t) { p.title = t; }));
+    builtIn->addWidget(InspectorWidgets::fieldRow(L("Titre", "Title"), m_title, m_builtIn));
+    m_subtitle = new ElementCommitField(
+        L("Date ou mention", "Date or caption"),
+        fieldCommit(controller, [](StampPayload& p, const QString& t) { p.subtitle = t; }));
+    builtIn->addWidget(InspectorWidgets::fieldRow(L("Sous-titre", "Subtitle"), m_subtitle, m_builtIn));
+    column->addWidget(m_builtIn);
+}
+
+void StampControls::showElement(const VectorElement& element, const StampPayload& payload)
+{
+    m_elementID = element.id;
+    const bool fromFile = payload.assetData.has_value();
+    m_ink->setVisible(fromFile);
+    m_builtIn->setVisible(!fromFile);
+    m_ink->setChecked(payload.removeWhiteBackground);
+    m_title->showElement(element.id, payload.title);
+    m_subtitle->showElement(element.id, payload.subtitle);
+}
+
+}  // namespace zelvane
