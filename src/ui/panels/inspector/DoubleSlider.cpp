@@ -2,6 +2,8 @@
 
 #include "theme/Theme.h"
 
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -72,6 +74,13 @@ void DoubleSlider::onValueChanged(int position)
     emit gestureStarted();
     emit valueEdited(value);
     emit gestureEnded();
+}
+
+QRect DoubleSlider::handleRect() const
+{
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
 }
 
 void DoubleSlider::wheelEvent(QWheelEvent* event)

@@ -28,6 +28,8 @@ public:
     // The knob position for a value: clamped, not-a-number at the minimum.
     int positionForValue(double value) const;
     double valueForPosition(int position) const;
+    // Where the knob is drawn, in the slider's coordinates.
+    QRect handleRect() const;
 
 signals:
     void gestureStarted();
