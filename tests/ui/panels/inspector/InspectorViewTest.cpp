@@ -204,6 +204,40 @@ TEST_F(InspectorViewTest, ADraftTypedForOneElementLandsOnItAfterTheSelectionMove
     EXPECT_EQ(element(a.id).text()->text, "Alpha");
 }
 
+TEST_F(InspectorViewTest, TextsWithLineFeedsTabsOrOnlySpacesSurviveAVisitOfTheirFields)
+{
+    VectorElement a = text(QStringLiteral("Line one\nLine two"));
+    a.name = QStringLiteral("   ");
+    place({a});
+    QTest::mouseClick(section().textControls()->contentField(), Qt::LeftButton);
+    QTest::mouseClick(section().nameField(), Qt::LeftButton);
+    leaveFields();
+    EXPECT_EQ(element(a.id).text()->text, "Line one\nLine two");
+    EXPECT_EQ(element(a.id).name, "   ");
+    EXPECT_FALSE(controller().canUndo());
+}
+
+TEST_F(InspectorViewTest, ADragCutShortByADeselectionKeepsItsStep)
+{
+    const VectorElement a = stamp();
+    place({a});
+    DoubleSlider* width = section().strokeWidthRow()->slider();
+    QPoint at = width->handleRect().center();
+    QTest::mousePress(width, Qt::LeftButton, {}, at);
+    at.rx() += 30;
+    QTest::mouseMove(width, at);
+    const double dragged = element(a.id).style.strokeWidth;
+    controller().setSelection({});
+    // The hidden slider no longer sees the release.
+    QTest::mouseRelease(view.get(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(controller().activeGesture(), 0u);
+    // A later edit neither cancels the drag nor merges with it.
+    controller().setSelection({a.id});
+    QTest::mouseClick(section().button(QStringLiteral("+15°")), Qt::LeftButton);
+    EXPECT_EQ(element(a.id).style.strokeWidth, dragged);
+    EXPECT_EQ(undoDepth(), 2);
+}
+
 TEST_F(InspectorViewTest, SwatchesSetAndRemoveColoursWithUndo)
 {
     const VectorElement a = stamp();
