@@ -14,6 +14,7 @@
 #include "panels/inspector/FontFamilyList.h"
 #include "panels/inspector/SelectedElementSection.h"
 #include "panels/inspector/SignatureControls.h"
+#include "panels/inspector/StampControls.h"
 #include "panels/inspector/TextControls.h"
 
 #include <QApplication>
@@ -401,4 +402,56 @@ TEST_F(InspectorViewTest, TextButtonsAndTheSignatureBranchesEditThroughTheContro
     const bool fromFile = std::get<SignaturePayload>(signature.kind).assetData.has_value();
     EXPECT_EQ(signatureControls->inkToggle()->isVisible(), fromFile);
     EXPECT_EQ(signatureControls->signerField()->isVisible(), !fromFile);
+}
+
+TEST_F(InspectorViewTest, FrontAndBackMoveTheShownElementWhileDuplicateAndDeleteTakeTheSelection)
+{
+    const VectorElement a = stamp();
+    const VectorElement b = text(QStringLiteral("Middle"));
+    const VectorElement c = stamp();
+    place({a, b, c});
+    controller().setSelection({a.id, b.id});
+    ASSERT_EQ(section().elementID(), b.id);
+    QTest::mouseClick(section().button(QStringLiteral("Front")), Qt::LeftButton);
+    const QList<VectorElement>& elements = controller().document().pages[0].elements;
+    EXPECT_EQ(elements[0].id, a.id);
+    EXPECT_EQ(elements[2].id, b.id);
+    EXPECT_EQ(controller().statusMessage(), "Brought to front");
+    QTest::mouseClick(section().button(QStringLiteral("Back")), Qt::LeftButton);
+    EXPECT_EQ(controller().document().pages[0].elements[0].id, b.id);
+
+    QTest::mouseClick(section().button(QStringLiteral("Duplicate")), Qt::LeftButton);
+    EXPECT_EQ(controller().document().pages[0].elements.size(), 5);
+    EXPECT_EQ(controller().selection().size(), 2);
+    QTest::mouseClick(section().findChild<QWidget*>(QStringLiteral("deleteSelectionButton")), Qt::LeftButton);
+    EXPECT_EQ(controller().document().pages[0].elements.size(), 3);
+    EXPECT_FALSE(section().isVisible());
+}
+
+TEST_F(InspectorViewTest, InkTogglesNameTheirEditAndSavingASignatureLeavesTheDocument)
+{
+    VectorElement fromFile = stamp();
+    std::get<StampPayload>(fromFile.kind).assetData = QByteArray("not really an image");
+    place({fromFile});
+    QCheckBox* ink = section().stampControls()->inkToggle();
+    ASSERT_TRUE(ink->isVisible());
+    const bool was = std::get<StampPayload>(fromFile.kind).removeWhiteBackground;
+    QTest::mouseClick(ink, Qt::LeftButton);
+    EXPECT_EQ(std::get<StampPayload>(element(fromFile.id).kind).removeWhiteBackground, !was);
+    EXPECT_EQ(controller().statusMessage(), "Stamp background updated");
+
+    const VectorElement signature =
+        VectorOperations::makeSignatureElement(controller().activeSignaturePreset(), VectorPoint(200, 200), false);
+    place({signature});
+    const qsizetype depth = undoDepth();
+    const VectorDocument before = controller().document();
+    const qsizetype library = controller().signatures().size();
+    // A drawn signature: no ink toggle, the library button instead.
+    ASSERT_TRUE(section().signatureControls()->saveButton()->isVisible());
+    EXPECT_FALSE(section().signatureControls()->inkToggle()->isVisible());
+    QTest::mouseClick(section().signatureControls()->saveButton(), Qt::LeftButton);
+    EXPECT_EQ(controller().signatures().size(), library + 1);
+    EXPECT_EQ(controller().statusMessage(), "Signature saved to library");
+    EXPECT_EQ(undoDepth(), depth);
+    EXPECT_EQ(controller().document(), before);
 }
