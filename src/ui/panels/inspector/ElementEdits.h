@@ -31,6 +31,27 @@ bool applyWherever(VectorController& controller, const QUuid& id, const QString&
 void commitField(VectorController& controller, const QUuid& id, bool draft, const QString& label,
                  const Change& change);
 
+// A change of the element's payload of kind `Payload`; other kinds stay.
+template <class Payload>
+Change payloadChange(std::function<void(Payload&)> change)
+{
+    return [change = std::move(change)](VectorElement& element) {
+        if (auto* payload = std::get_if<Payload>(&element.kind))
+            change(*payload);
+    };
+}
+
+// The commit of a field that sets one text of the payload, with no label.
+template <class Payload>
+std::function<void(const QUuid&, bool, const QString&)> payloadTextCommit(
+    VectorController& controller, std::function<void(Payload&, const QString&)> set)
+{
+    return [&controller, set = std::move(set)](const QUuid& target, bool draft, const QString& text) {
+        commitField(controller, target, draft, QString(),
+                    payloadChange<Payload>([&set, text](Payload& payload) { set(payload, text); }));
+    };
+}
+
 // The page that holds the element, or -1.
 qsizetype pageIndexOf(const VectorController& controller, const QUuid& id);
 

@@ -12,28 +12,6 @@
 
 namespace zelvane {
 
-namespace {
-
-ElementEdits::Change signatureChange(std::function<void(SignaturePayload&)> change)
-{
-    return [change = std::move(change)](VectorElement& element) {
-        if (auto* payload = std::get_if<SignaturePayload>(&element.kind))
-            change(*payload);
-    };
-}
-
-// A field commit: to the element shown, or to the one the text was typed for.
-ElementCommitField::Commit fieldCommit(VectorController& controller,
-                                       std::function<void(SignaturePayload&, const QString&)> set)
-{
-    return [&controller, set = std::move(set)](const QUuid& target, bool draft, const QString& text) {
-        const auto change = signatureChange([&set, text](SignaturePayload& p) { set(p, text); });
-        ElementEdits::commitField(controller, target, draft, QString(), change);
-    };
-}
-
-}  // namespace
-
 SignatureControls::SignatureControls(VectorController& controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
@@ -41,12 +19,12 @@ SignatureControls::SignatureControls(VectorController& controller, QWidget* pare
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
 
-    m_ink = InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"),
-                                     this);
+    m_ink =
+        InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"), this);
     connect(m_ink, &QCheckBox::clicked, this, [this](bool on) {
-        ElementEdits::apply(m_controller, m_element.id,
-                            L("Fond de signature mis à jour", "Signature background updated"),
-                            signatureChange([on](SignaturePayload& p) { p.removeWhiteBackground = on; }));
+        ElementEdits::apply(
+            m_controller, m_element.id, L("Fond de signature mis à jour", "Signature background updated"),
+            ElementEdits::payloadChange<SignaturePayload>([on](SignaturePayload& p) { p.removeWhiteBackground = on; }));
     });
     column->addWidget(m_ink);
 
@@ -54,19 +32,20 @@ SignatureControls::SignatureControls(VectorController& controller, QWidget* pare
     auto* drawn = new QVBoxLayout(m_drawn);
     drawn->setContentsMargins(0, 0, 0, 0);
     drawn->setSpacing(8);
-    m_signer = new ElementCommitField(L("Nom du signataire", "Signer name"),
-                                      fieldCommit(controller, [](SignaturePayload& p, const QString& text) {
-                                          p.signerName = text;
-                                      }));
+    m_signer =
+        new ElementCommitField(L("Nom du signataire", "Signer name"),
+                               ElementEdits::payloadTextCommit<SignaturePayload>(
+                                   controller, [](SignaturePayload& p, const QString& text) { p.signerName = text; }));
     drawn->addWidget(InspectorWidgets::fieldRow(L("Signataire", "Signer"), m_signer, m_drawn));
     // An empty caption is stored as an empty caption, not as none.
-    m_caption = new ElementCommitField(L("Mention (optionnel)", "Caption (optional)"),
-                                       fieldCommit(controller, [](SignaturePayload& p, const QString& text) {
-                                           p.caption = text;
-                                       }));
+    m_caption =
+        new ElementCommitField(L("Mention (optionnel)", "Caption (optional)"),
+                               ElementEdits::payloadTextCommit<SignaturePayload>(
+                                   controller, [](SignaturePayload& p, const QString& text) { p.caption = text; }));
     drawn->addWidget(InspectorWidgets::fieldRow(L("Mention", "Caption"), m_caption, m_drawn));
-    m_save = new TextButton(L("Garder dans mes signatures", "Save to Signature Library"),
-                            [this] { m_controller.saveCustomSignature(m_element); }, m_drawn);
+    m_save = new TextButton(
+        L("Garder dans mes signatures", "Save to Signature Library"),
+        [this] { m_controller.saveCustomSignature(m_element); }, m_drawn);
     m_save->setSymbol(QStringLiteral("star"));
     m_save->setCompact(true);
     drawn->addWidget(m_save, 0, Qt::AlignLeft);

@@ -11,39 +11,18 @@
 
 namespace zelvane {
 
-namespace {
-
-ElementEdits::Change stampChange(std::function<void(StampPayload&)> change)
-{
-    return [change = std::move(change)](VectorElement& element) {
-        if (auto* payload = std::get_if<StampPayload>(&element.kind))
-            change(*payload);
-    };
-}
-
-ElementCommitField::Commit fieldCommit(VectorController& controller,
-                                       std::function<void(StampPayload&, const QString&)> set)
-{
-    return [&controller, set = std::move(set)](const QUuid& target, bool draft, const QString& text) {
-        const auto change = stampChange([&set, text](StampPayload& p) { set(p, text); });
-        ElementEdits::commitField(controller, target, draft, QString(), change);
-    };
-}
-
-}  // namespace
-
-StampControls::StampControls(VectorController& controller, QWidget* parent)
-    : QWidget(parent), m_controller(controller)
+StampControls::StampControls(VectorController& controller, QWidget* parent) : QWidget(parent), m_controller(controller)
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
 
-    m_ink = InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"),
-                                     this);
+    m_ink =
+        InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"), this);
     connect(m_ink, &QCheckBox::clicked, this, [this](bool on) {
-        ElementEdits::apply(m_controller, m_elementID, L("Fond du tampon mis à jour", "Stamp background updated"),
-                            stampChange([on](StampPayload& p) { p.removeWhiteBackground = on; }));
+        ElementEdits::apply(
+            m_controller, m_elementID, L("Fond du tampon mis à jour", "Stamp background updated"),
+            ElementEdits::payloadChange<StampPayload>([on](StampPayload& p) { p.removeWhiteBackground = on; }));
     });
     column->addWidget(m_ink);
 
@@ -52,11 +31,12 @@ StampControls::StampControls(VectorController& controller, QWidget* parent)
     builtIn->setContentsMargins(0, 0, 0, 0);
     builtIn->setSpacing(8);
     m_title = new ElementCommitField(QStringLiteral("BON POUR ACCORD"),
-                                     fieldCommit(controller, [](StampPayload& p, const QString& t) { p.title = t; }));
+                                     ElementEdits::payloadTextCommit<StampPayload>(
+                                         controller, [](StampPayload& p, const QString& t) { p.title = t; }));
     builtIn->addWidget(InspectorWidgets::fieldRow(L("Titre", "Title"), m_title, m_builtIn));
-    m_subtitle = new ElementCommitField(
-        L("Date ou mention", "Date or caption"),
-        fieldCommit(controller, [](StampPayload& p, const QString& t) { p.subtitle = t; }));
+    m_subtitle = new ElementCommitField(L("Date ou mention", "Date or caption"),
+                                        ElementEdits::payloadTextCommit<StampPayload>(
+                                            controller, [](StampPayload& p, const QString& t) { p.subtitle = t; }));
     builtIn->addWidget(InspectorWidgets::fieldRow(L("Sous-titre", "Subtitle"), m_subtitle, m_builtIn));
     column->addWidget(m_builtIn);
 }
