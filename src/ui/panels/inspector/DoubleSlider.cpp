@@ -2,6 +2,7 @@
 
 #include "theme/Theme.h"
 
+#include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
@@ -29,8 +30,6 @@ DoubleSlider::DoubleSlider(double minimum, double maximum, QWidget* parent)
     QPalette tinted = palette();
     tinted.setColor(QPalette::Highlight, Theme::accent());
     setPalette(tinted);
-    connect(this, &QSlider::sliderPressed, this, &DoubleSlider::gestureStarted);
-    connect(this, &QSlider::sliderReleased, this, &DoubleSlider::gestureEnded);
     connect(this, &QSlider::valueChanged, this, &DoubleSlider::onValueChanged);
 }
 
@@ -66,7 +65,7 @@ void DoubleSlider::setDoubleValue(double value)
 void DoubleSlider::onValueChanged(int position)
 {
     const double value = valueForPosition(position);
-    if (isSliderDown()) {
+    if (m_mouseGesture) {
         emit valueEdited(value);
         return;
     }
@@ -81,6 +80,39 @@ QRect DoubleSlider::handleRect() const
     QStyleOptionSlider option;
     initStyleOption(&option);
     return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+}
+
+void DoubleSlider::mousePressEvent(QMouseEvent* event)
+{
+    if (!m_mouseGesture && isEnabled()) {
+        m_mouseGesture = true;
+        emit gestureStarted();
+    }
+    QSlider::mousePressEvent(event);
+}
+
+void DoubleSlider::mouseReleaseEvent(QMouseEvent* event)
+{
+    QSlider::mouseReleaseEvent(event);
+    if (event->buttons() == Qt::NoButton)
+        endMouseGesture();
+}
+
+void DoubleSlider::hideEvent(QHideEvent* event)
+{
+    // A hidden slider sees no release.
+    QSlider::hideEvent(event);
+    if (isSliderDown())
+        setSliderDown(false);
+    endMouseGesture();
+}
+
+void DoubleSlider::endMouseGesture()
+{
+    if (!m_mouseGesture)
+        return;
+    m_mouseGesture = false;
+    emit gestureEnded();
 }
 
 void DoubleSlider::wheelEvent(QWheelEvent* event)

@@ -8,8 +8,9 @@ namespace zelvane {
 // integer steps. A value set from outside is clamped into the range before
 // any integer conversion (not-a-number puts the knob at the minimum) and
 // emits nothing, so showing a value never writes it back. Only the user's
-// moves emit valueEdited(); a drag is framed by gestureStarted() and
-// gestureEnded(), while a key press is a gesture of its own (started,
+// moves emit valueEdited(); a press, what it moves and its release are
+// framed by gestureStarted() and gestureEnded(), while a key press is a
+// gesture of its own (started,
 // edited, ended at once). The mouse wheel is left to the parents, so
 // scrolling a panel over the slider never moves it.
 class DoubleSlider : public QSlider {
@@ -37,10 +38,18 @@ signals:
     void gestureEnded();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     void onValueChanged(int position);
+    void endMouseGesture();
+
+    // From a press anywhere on the slider (the knob or the track, whose
+    // jumps and repeats belong to the same gesture) to its release.
+    bool m_mouseGesture = false;
 
     double m_minimum;
     double m_maximum;

@@ -90,14 +90,6 @@ void ElementSliderRow::edit(double value)
     }
 }
 
-void ElementSliderRow::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    endGesture();
-    if (m_slider->isSliderDown())
-        m_slider->setSliderDown(false);
-}
-
 void ElementSliderRow::endGesture()
 {
     if (m_gesture != 0)

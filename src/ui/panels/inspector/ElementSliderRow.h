@@ -46,11 +46,6 @@ public:
     DoubleSlider* slider() const { return m_slider; }
     QLabel* readout() const { return m_readout; }
 
-protected:
-    // A drag cut short by the row hiding (its element deselected) keeps
-    // what it wrote.
-    void hideEvent(QHideEvent* event) override;
-
 private:
     void startGesture();
     void edit(double value);

@@ -218,6 +218,23 @@ TEST_F(InspectorViewTest, TextsWithLineFeedsTabsOrOnlySpacesSurviveAVisitOfTheir
     EXPECT_FALSE(controller().canUndo());
 }
 
+TEST_F(InspectorViewTest, APressOnTheTrackAndTheDragAfterItAreOneStep)
+{
+    const VectorElement a = stamp();
+    place({a});
+    DoubleSlider* rotation = section().rotationRow()->slider();
+    const QRect handle = rotation->handleRect();
+    QPoint at(rotation->width() - handle.width(), handle.center().y());
+    QTest::mousePress(rotation, Qt::LeftButton, {}, at);
+    at.rx() -= 20;
+    QTest::mouseMove(rotation, at);
+    QTest::mouseRelease(rotation, Qt::LeftButton, {}, at);
+    EXPECT_NE(element(a.id).rotationDegrees, a.rotationDegrees);
+    EXPECT_EQ(undoDepth(), 1);
+    controller().undo();
+    EXPECT_EQ(element(a.id).rotationDegrees, a.rotationDegrees);
+}
+
 TEST_F(InspectorViewTest, ADragCutShortByADeselectionKeepsItsStep)
 {
     const VectorElement a = stamp();
