@@ -15,11 +15,16 @@ ElementCommitField::ElementCommitField(const QString& placeholder, Commit commit
     });
 }
 
+bool ElementCommitField::isTyping() const
+{
+    return hasFocus() && isModified() && text() != value();
+}
+
 void ElementCommitField::retarget(const QUuid& elementID)
 {
     if (elementID == m_elementID)
         return;
-    if (!m_draftFor && hasFocus() && text() != value())
+    if (!m_draftFor && isTyping())
         m_draftFor = m_elementID;
     m_elementID = elementID;
 }
@@ -27,7 +32,14 @@ void ElementCommitField::retarget(const QUuid& elementID)
 void ElementCommitField::showElement(const QUuid& elementID, const QString& value)
 {
     retarget(elementID);
+    const bool keepText = m_draftFor.has_value() || isTyping();
     setValue(value);
+    // A focused field the user has not typed into follows the element: a
+    // stale text would otherwise be committed over it when focus leaves.
+    if (!keepText && text() != value)
+        setText(value);
+    if (text() == value)
+        setModified(false);
 }
 
 }  // namespace zelvane

@@ -11,7 +11,8 @@ namespace zelvane {
 // A CommitField bound to the element it shows. A text typed for one element
 // stays that element's: when another element is shown while the field holds
 // an uncommitted change, the later commit names the first element
-// (`draft` true), never the one shown by then.
+// (`draft` true), never the one shown by then. A focused field the user has
+// not typed into shows the element's value as it changes.
 class ElementCommitField : public CommitField {
     Q_OBJECT
 
@@ -29,6 +30,9 @@ public:
     bool hasDraftForAnother() const { return m_draftFor.has_value(); }
 
 private:
+    // Focused, with text the user changed.
+    bool isTyping() const;
+
     Commit m_commit;
     QUuid m_elementID;
     std::optional<QUuid> m_draftFor;

@@ -256,6 +256,28 @@ TEST_F(InspectorViewTest, ADragCutShortByADeselectionKeepsItsStep)
     EXPECT_EQ(undoDepth(), 2);
 }
 
+TEST_F(InspectorViewTest, AFocusedFieldNobodyTypedIntoFollowsTheElementAndCommitsNothingStale)
+{
+    const VectorElement a = text(QStringLiteral("Alpha"));
+    const VectorElement b = text(QStringLiteral("Beta"));
+    place({a, b});
+    controller().setSelection({a.id});
+    ElementCommitField* name = section().nameField();
+    QTest::mouseClick(name, Qt::LeftButton);
+    ASSERT_TRUE(name->hasFocus());
+    // Renamed elsewhere (a remote command) while the field has focus.
+    controller().perform(QString(), [&](VectorDocument& d) {
+        VectorOperations::updateElement(a.id, 0, d, [](VectorElement& e) { e.name = QStringLiteral("Remote"); });
+    });
+    EXPECT_EQ(name->text(), "Remote");
+    controller().setSelection({b.id});
+    EXPECT_EQ(name->text(), b.name);
+    leaveFields();
+    EXPECT_EQ(element(a.id).name, "Remote");
+    EXPECT_EQ(element(b.id).name, b.name);
+    EXPECT_EQ(undoDepth(), 1);
+}
+
 TEST_F(InspectorViewTest, SwatchesSetAndRemoveColoursWithUndo)
 {
     const VectorElement a = stamp();
