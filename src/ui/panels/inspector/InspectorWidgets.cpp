@@ -1,11 +1,13 @@
 #include "panels/inspector/InspectorWidgets.h"
 
+#include "Localization.h"
 #include "controls/FieldRow.h"
 #include "theme/Theme.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QVBoxLayout>
 
 namespace zelvane::InspectorWidgets {
 
@@ -41,6 +43,19 @@ QCheckBox* toggle(const QString& title, QWidget* parent)
     palette.setColor(QPalette::WindowText, Theme::text());
     box->setPalette(palette);
     return box;
+}
+
+QCheckBox* inkToggle(QWidget* parent)
+{
+    return toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"), parent);
+}
+
+QVBoxLayout* column(QWidget* owner, int spacing)
+{
+    auto* layout = new QVBoxLayout(owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
 }
 
 }  // namespace zelvane::InspectorWidgets

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QLabel;
+class QVBoxLayout;
 class QWidget;
 
 namespace zelvane {
@@ -21,6 +22,11 @@ QLabel* label(const QString& text, double size, const QColor& color, QWidget* pa
 FieldRow* fieldRow(const QString& label, QWidget* content, QWidget* parent = nullptr);
 // The platform toggle with its title in 11 points.
 QCheckBox* toggle(const QString& title, QWidget* parent = nullptr);
+
+// The toggle of signatures and stamps made from files.
+QCheckBox* inkToggle(QWidget* parent = nullptr);
+// A column layout on `owner`, edge to edge, `spacing` points between items.
+QVBoxLayout* column(QWidget* owner, int spacing);
 
 }  // namespace InspectorWidgets
 

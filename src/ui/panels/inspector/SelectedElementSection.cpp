@@ -34,9 +34,7 @@ namespace {
 QWidget* captioned(const QString& caption, QWidget* content, QWidget* parent)
 {
     auto* box = new QWidget(parent);
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(5);
+    auto* column = InspectorWidgets::column(box, 5);
     column->addWidget(InspectorWidgets::label(caption, 10.5, Theme::textDim(), box));
     content->setParent(box);
     column->addWidget(content);
@@ -48,9 +46,7 @@ QWidget* captioned(const QString& caption, QWidget* content, QWidget* parent)
 SelectedElementSection::SelectedElementSection(VectorController& controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(10);
+    auto* column = InspectorWidgets::column(this, 10);
 
     // 1-2. Kind and name.
     m_chip = new Chip(QString(), Theme::accent(), true);

@@ -15,12 +15,9 @@ namespace zelvane {
 SignatureControls::SignatureControls(VectorController& controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
+    auto* column = InspectorWidgets::column(this, 8);
 
-    m_ink =
-        InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"), this);
+    m_ink = InspectorWidgets::inkToggle(this);
     connect(m_ink, &QCheckBox::clicked, this, [this](bool on) {
         ElementEdits::apply(
             m_controller, m_element.id, L("Fond de signature mis à jour", "Signature background updated"),
@@ -29,9 +26,7 @@ SignatureControls::SignatureControls(VectorController& controller, QWidget* pare
     column->addWidget(m_ink);
 
     m_drawn = new QWidget(this);
-    auto* drawn = new QVBoxLayout(m_drawn);
-    drawn->setContentsMargins(0, 0, 0, 0);
-    drawn->setSpacing(8);
+    auto* drawn = InspectorWidgets::column(m_drawn, 8);
     m_signer =
         new ElementCommitField(L("Nom du signataire", "Signer name"),
                                ElementEdits::payloadTextCommit<SignaturePayload>(

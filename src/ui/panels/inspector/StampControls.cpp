@@ -13,12 +13,9 @@ namespace zelvane {
 
 StampControls::StampControls(VectorController& controller, QWidget* parent) : QWidget(parent), m_controller(controller)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
+    auto* column = InspectorWidgets::column(this, 8);
 
-    m_ink =
-        InspectorWidgets::toggle(L("Détourer le fond blanc (mode encre)", "Remove white background (ink mode)"), this);
+    m_ink = InspectorWidgets::inkToggle(this);
     connect(m_ink, &QCheckBox::clicked, this, [this](bool on) {
         ElementEdits::apply(
             m_controller, m_elementID, L("Fond du tampon mis à jour", "Stamp background updated"),
@@ -27,9 +24,7 @@ StampControls::StampControls(VectorController& controller, QWidget* parent) : QW
     column->addWidget(m_ink);
 
     m_builtIn = new QWidget(this);
-    auto* builtIn = new QVBoxLayout(m_builtIn);
-    builtIn->setContentsMargins(0, 0, 0, 0);
-    builtIn->setSpacing(8);
+    auto* builtIn = InspectorWidgets::column(m_builtIn, 8);
     m_title = new ElementCommitField(QStringLiteral("BON POUR ACCORD"),
                                      ElementEdits::payloadTextCommit<StampPayload>(
                                          controller, [](StampPayload& p, const QString& t) { p.title = t; }));

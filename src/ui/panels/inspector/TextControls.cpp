@@ -71,9 +71,7 @@ QString alignmentSymbol(TextAlignmentMode mode)
 TextControls::TextControls(VectorController& controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(8);
+    auto* column = InspectorWidgets::column(this, 8);
 
     // 1. Whether the PDF's own glyphs are masked.
     m_pdfStatus = new StatusBand(this);
