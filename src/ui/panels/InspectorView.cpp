@@ -53,6 +53,8 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent)
 
     VectorController& controller = model.controller();
     m_selected = new SelectedElementSection(controller, content);
+    // Styled now, with the window, rather than at the first selection.
+    m_selected->ensurePolished();
     m_column->addWidget(m_selected);
     m_selectedDivider = divider(content);
     m_column->addWidget(m_selectedDivider);
