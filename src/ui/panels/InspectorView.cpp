@@ -1,12 +1,98 @@
 #include "panels/InspectorView.h"
 
-#include "window/PlaceholderView.h"
+#include "VectorController.h"
+#include "appmodel/AppModel.h"
+#include "panels/inspector/SelectedElementSection.h"
+#include "theme/Theme.h"
+
+#include <QFrame>
+#include <QScrollArea>
+#include <QVBoxLayout>
 
 namespace zelvane {
 
-InspectorView::InspectorView(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
+namespace {
+
+QWidget* divider(QWidget* parent)
 {
-    fillWithPlaceholder(this, QStringLiteral("InspectorView"));
+    auto* line = new QFrame(parent);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    palette.setColor(QPalette::Window, Theme::separator());
+    line->setPalette(palette);
+    return line;
+}
+
+}  // namespace
+
+InspectorView::InspectorView(AppModel& model, QWidget* parent)
+    : QWidget(parent), m_model(model), m_scroll(new QScrollArea(this))
+{
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(m_scroll);
+
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    QPalette palette = m_scroll->palette();
+    palette.setColor(QPalette::Window, Theme::panel());
+    m_scroll->setPalette(palette);
+    m_scroll->setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
+    setPalette(palette);
+
+    auto* content = new QWidget;
+    content->setAutoFillBackground(true);
+    content->setPalette(palette);
+    m_column = new QVBoxLayout(content);
+    m_column->setContentsMargins(12, 12, 12, 12);
+    m_column->setSpacing(14);
+
+    VectorController& controller = model.controller();
+    m_selected = new SelectedElementSection(controller, content);
+    // Styled now, with the window, rather than at the first selection.
+    m_selected->ensurePolished();
+    m_column->addWidget(m_selected);
+    m_selectedDivider = divider(content);
+    m_column->addWidget(m_selectedDivider);
+
+    // Sections below the selected element
+
+    m_column->addStretch(1);
+    m_scroll->setWidget(content);
+
+    connect(&controller, &VectorController::documentChanged, this, &InspectorView::refresh);
+    connect(&controller, &VectorController::selectionChanged, this, &InspectorView::refresh);
+    connect(&controller, &VectorController::currentPageIndexChanged, this, &InspectorView::refresh);
+    refresh();
+}
+
+void InspectorView::refresh()
+{
+    // A field that commits while it hides or changes element edits the
+    // document in the middle of a refresh: that change is shown right after.
+    if (m_refreshing) {
+        m_refreshAgain = true;
+        return;
+    }
+    m_refreshing = true;
+    do {
+        m_refreshAgain = false;
+        const std::optional<VectorElement> primary = m_model.controller().primarySelectedElement();
+        if (primary) {
+            m_selected->showElement(*primary);
+            m_selected->setVisible(true);
+            m_selectedDivider->setVisible(true);
+        } else {
+            m_selected->retargetFields(QUuid());
+            m_selected->setVisible(false);
+            m_selectedDivider->setVisible(false);
+        }
+    } while (m_refreshAgain);
+    m_refreshing = false;
 }
 
 }  // namespace zelvane
