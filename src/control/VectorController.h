@@ -142,6 +142,9 @@ public:
     bool persistEnabled() const { return m_persistEnabled; }
     bool servicesEnabled() const { return m_servicesEnabled; }
     ControllerEnvironment& environment() const { return *m_environment; }
+    // The window installs one with real panels once it exists; null puts
+    // back the default.
+    void setEnvironment(std::shared_ptr<ControllerEnvironment> environment);
 
     // ---- The edit path -------------------------------------------------------
 
@@ -227,6 +230,18 @@ public:
 
     // The inspector's page fields: the title (no status text) and a preset size.
     void setCurrentPageTitle(const QString& title);
+    // The title of the page with that id, wherever it is now (a draft typed
+    // for a page lands on it even when another page became current); nothing
+    // for a page that is gone.
+    void setPageTitle(const QUuid& pageID, const QString& title);
+    // The document's title, taken verbatim: no undo step, no status text, and
+    // undo and redo keep it (the title is not part of the edit history).
+    void setDocumentTitle(const QString& title);
+    // One undo step changing an element of the current page; false (nothing
+    // done, no step) when the current page does not exist or does not hold
+    // the element.
+    bool updateCurrentPageElement(const QUuid& id, const QString& label,
+                                  const std::function<void(VectorElement&)>& mutate);
     void setCurrentPageFormat(PageFormatPreset preset);
 
     // ---- Opening, saving, new documents --------------------------------------
