@@ -57,11 +57,6 @@ quint64 VectorController::pageRevision(qsizetype index) const
     return index >= 0 && index < m_pageRevisions.size() ? m_pageRevisions[index] : 0;
 }
 
-void VectorController::setEnvironment(std::shared_ptr<ControllerEnvironment> environment)
-{
-    m_environment = environment ? std::move(environment) : std::make_shared<ControllerEnvironment>();
-}
-
 void VectorController::setDocumentTitle(const QString& title)
 {
     if (m_document.title == title)

@@ -142,9 +142,6 @@ public:
     bool persistEnabled() const { return m_persistEnabled; }
     bool servicesEnabled() const { return m_servicesEnabled; }
     ControllerEnvironment& environment() const { return *m_environment; }
-    // The window installs one with real panels once it exists; null puts
-    // back the default.
-    void setEnvironment(std::shared_ptr<ControllerEnvironment> environment);
 
     // ---- The edit path -------------------------------------------------------
 

@@ -16,6 +16,7 @@
 
 #include <QFontMetricsF>
 #include <QGridLayout>
+#include <QLabel>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
@@ -113,14 +114,16 @@ QuickStampsSection::QuickStampsSection(AppModel& model, QWidget* parent) : QWidg
         row->addWidget(button);
     }
     m_import = new TextButton(L("+ Fichier…", "+ File…"), [&controller] { controller.importStampFileInteractive(); });
-    m_import->setSymbol(QStringLiteral("plus"));
     m_import->setCompact(true);
     row->addWidget(m_import);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(new SectionHeader(L("Tampons & Visas", "Stamps & Visas"), buttons));
+    auto* header = new SectionHeader(L("Tampons & Visas", "Stamps & Visas"), buttons);
+    // The title gives way before the buttons when the panel is narrow.
+    header->titleLabel()->setMinimumWidth(1);
+    layout->addWidget(header);
     layout->addWidget(new FolderLine(folder));
 
     m_rowsBox = new QWidget;

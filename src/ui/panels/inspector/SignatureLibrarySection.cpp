@@ -41,7 +41,6 @@ SignatureLibrarySection::SignatureLibrarySection(AppModel& model, QWidget* paren
         row->addWidget(button);
     }
     m_import = new TextButton(L("+ Fichier…", "+ File…"), [&controller] { controller.importSignatureFileInteractive(); });
-    m_import->setSymbol(QStringLiteral("plus"));
     m_import->setCompact(true);
     m_sign = new TextButton(L("Signer", "Sign"), [&controller] { controller.stampActiveSignature(); });
     m_sign->setSymbol(QStringLiteral("signature"));
@@ -53,7 +52,10 @@ SignatureLibrarySection::SignatureLibrarySection(AppModel& model, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    layout->addWidget(new SectionHeader(L("Signatures", "Signatures"), buttons));
+    auto* header = new SectionHeader(L("Signatures", "Signatures"), buttons);
+    // The title gives way before the buttons when the panel is narrow.
+    header->titleLabel()->setMinimumWidth(1);
+    layout->addWidget(header);
     layout->addWidget(new FolderLine(folder));
 
     m_emptyNote = new QLabel(

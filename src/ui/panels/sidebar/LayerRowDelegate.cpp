@@ -6,7 +6,10 @@
 #include "panels/sidebar/LayerListModel.h"
 #include "theme/Theme.h"
 
+#include <QAbstractItemView>
 #include <QFontMetricsF>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -116,11 +119,29 @@ void LayerRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->restore();
 }
 
+bool LayerRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index)
+{
+    if (event && view && event->type() == QEvent::ToolTip) {
+        const QPoint point = event->pos();
+        QString tip;
+        if (lockRect(option.rect).contains(point))
+            tip = L("Verrouiller ou déverrouiller l'élément", "Lock or unlock element");
+        else if (eyeRect(option.rect).contains(point))
+            tip = L("Afficher ou masquer l'élément", "Show or hide element");
+        if (!tip.isEmpty()) {
+            QToolTip::showText(event->globalPos(), tip, view);
+            return true;
+        }
+        QToolTip::hideText();
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
 bool LayerRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                    const QModelIndex& index)
 {
-    if (event->type() == QEvent::ToolTip)
-        return false;
     if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress
         && event->type() != QEvent::MouseButtonDblClick)
         return false;

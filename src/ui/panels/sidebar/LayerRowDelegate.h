@@ -32,6 +32,9 @@ public:
     static QRect lockRect(const QRect& itemRect);
     static QRect eyeRect(const QRect& itemRect);
 
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
 protected:
     bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                      const QModelIndex& index) override;
