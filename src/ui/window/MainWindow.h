@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 #include "window/SettingsWindow.h"
 
@@ -14,6 +15,7 @@ class AppModel;
 class ContentView;
 
 class SheetPresenter;
+class WindowEnvironment;
 
 // The editor's main window: the content view of the model, its sheets and
 // alert, the title "Zelvane" with the document and page, and the settings
@@ -56,7 +58,10 @@ protected:
 private:
     void buildContent();
     void updateTitle();
-    bool saveAs();
+    // Whether a key press delivered to `receiver` may act as a single-key
+    // shortcut: a widget of this window that is no text input, while no
+    // dialog or menu is up.
+    bool takesSingleKeys(QObject* receiver) const;
 
     AppModel& m_model;
     ContentView* m_content = nullptr;
@@ -64,6 +69,7 @@ private:
     AlertPresenter* m_alerts;
     QPointer<SettingsWindow> m_settingsWindow;
     bool m_animated = true;
+    std::shared_ptr<WindowEnvironment> m_environment;
 };
 
 }  // namespace zelvane
