@@ -5,11 +5,10 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "controls/IconButton.h"
-#include "controls/SectionHeader.h"
 #include "controls/TextButton.h"
 #include "model/RGBAColor.h"
-#include "panels/inspector/ArtworkThumbnails.h"
-#include "panels/inspector/FolderLine.h"
+#include "panels/inspector/LibraryRowList.h"
+#include "panels/inspector/LibraryHeader.h"
 #include "panels/inspector/LibraryMiniatures.h"
 #include "panels/inspector/LibraryRow.h"
 #include "theme/Theme.h"
@@ -96,41 +95,20 @@ const QList<VectorStampKind>& QuickStampsSection::chipKinds()
 QuickStampsSection::QuickStampsSection(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     VectorController& controller = model.controller();
-    const QString folder = LibraryFolders::stampsFolder();
-
-    auto* buttons = new QWidget;
-    auto* row = new QHBoxLayout(buttons);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
-    m_openFolder = new IconButton(
-        QStringLiteral("folder"),
-        L(QStringLiteral("Ouvrir ") + FolderLine::homeAbbreviated(folder) + QStringLiteral(" dans le gestionnaire de fichiers"),
-          QStringLiteral("Open Stamps folder in the file manager")),
-        [&controller] { controller.openStampsFolderInFileManager(); });
-    m_reload = new IconButton(QStringLiteral("arrow.clockwise"), L("Actualiser le dossier Stamps", "Reload Stamps folder"),
-                              [&controller] { controller.reloadSignaturesAndStampsFromDisk(); });
-    for (IconButton* button : {m_openFolder, m_reload}) {
-        button->setTint(Theme::accent());
-        row->addWidget(button);
-    }
-    m_import = new TextButton(L("+ Fichier…", "+ File…"), [&controller] { controller.importStampFileInteractive(); });
-    m_import->setCompact(true);
-    row->addWidget(m_import);
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    auto* header = new SectionHeader(L("Tampons & Visas", "Stamps & Visas"), buttons);
-    // The title gives way before the buttons when the panel is narrow.
-    header->titleLabel()->setMinimumWidth(1);
-    layout->addWidget(header);
-    layout->addWidget(new FolderLine(folder));
+    const LibraryHeader header = LibraryHeader::add(
+        *layout, L("Tampons & Visas", "Stamps & Visas"), LibraryFolders::stampsFolder(), QStringLiteral("Stamps"),
+        [&controller] { controller.openStampsFolderInFileManager(); },
+        [&controller] { controller.reloadSignaturesAndStampsFromDisk(); },
+        [&controller] { controller.importStampFileInteractive(); });
+    m_openFolder = header.openFolder;
+    m_reload = header.reload;
+    m_import = header.import;
 
-    m_rowsBox = new QWidget;
-    m_rowsLayout = new QVBoxLayout(m_rowsBox);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(8);
-    layout->addWidget(m_rowsBox);
+    m_rows = new LibraryRowList;
+    layout->addWidget(m_rows);
 
     auto* grid = new QGridLayout;
     grid->setContentsMargins(0, 0, 0, 0);
@@ -153,24 +131,15 @@ QuickStampsSection::QuickStampsSection(AppModel& model, QWidget* parent) : QWidg
 
     connect(&controller, &VectorController::customStampsChanged, this, &QuickStampsSection::rebuildRows);
     connect(&controller, &VectorController::activeCustomStampPresetIDChanged, this, &QuickStampsSection::markActive);
-    connect(&ArtworkThumbnails::shared(), &ArtworkThumbnails::ready, this, [this] {
-        for (LibraryRow* libraryRow : std::as_const(m_rows))
-            libraryRow->update();
-    });
     rebuildRows();
 }
 
 void QuickStampsSection::rebuildRows()
 {
-    for (LibraryRow* row : std::as_const(m_rows)) {
-        row->hide();
-        m_rowsLayout->removeWidget(row);
-        row->deleteLater();
-    }
-    m_rows.clear();
+    m_rows->clear();
     VectorController& controller = m_model.controller();
     const QList<StampPreset>& presets = controller.customStamps();
-    m_rowsBox->setVisible(!presets.isEmpty());
+    m_rows->setVisible(!presets.isEmpty());
     for (const StampPreset& preset : presets) {
         auto* row = new LibraryRow(
             QSize(56, 32),
@@ -185,18 +154,19 @@ void QuickStampsSection::rebuildRows()
                            QStringLiteral("File ") + ext + QStringLiteral(" · Click to place")),
                          9.5);
         row->setTrailingSymbols(QStringLiteral("checkmark.circle.fill"), QStringLiteral("seal.fill"));
-        row->setProperty("presetID", preset.id);
-        m_rowsLayout->addWidget(row);
-        m_rows.append(row);
+        m_rows->add(row, preset.id);
     }
     markActive();
 }
 
 void QuickStampsSection::markActive()
 {
-    const std::optional<QUuid> active = m_model.controller().activeCustomStampPresetID();
-    for (LibraryRow* row : std::as_const(m_rows))
-        row->setActive(active && row->property("presetID").toUuid() == *active);
+    m_rows->markActive(m_model.controller().activeCustomStampPresetID());
+}
+
+const QList<LibraryRow*>& QuickStampsSection::rows() const
+{
+    return m_rows->rows();
 }
 
 }  // namespace zelvane

@@ -6,13 +6,13 @@
 #include <QList>
 #include <QWidget>
 
-class QVBoxLayout;
 
 namespace zelvane {
 
 class AppModel;
 class IconButton;
 class LibraryRow;
+class LibraryRowList;
 class StampChip;
 class TextButton;
 
@@ -29,7 +29,7 @@ public:
 
     explicit QuickStampsSection(AppModel& model, QWidget* parent = nullptr);
 
-    const QList<LibraryRow*>& rows() const { return m_rows; }
+    const QList<LibraryRow*>& rows() const;
     const QList<StampChip*>& chips() const { return m_chips; }
     IconButton* openFolderButton() const { return m_openFolder; }
     IconButton* reloadButton() const { return m_reload; }
@@ -40,9 +40,7 @@ private:
     void markActive();
 
     AppModel& m_model;
-    QVBoxLayout* m_rowsLayout = nullptr;
-    QWidget* m_rowsBox = nullptr;
-    QList<LibraryRow*> m_rows;
+    LibraryRowList* m_rows = nullptr;
     QList<StampChip*> m_chips;
     IconButton* m_openFolder = nullptr;
     IconButton* m_reload = nullptr;

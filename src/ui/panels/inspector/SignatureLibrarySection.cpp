@@ -5,12 +5,11 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "controls/IconButton.h"
-#include "controls/SectionHeader.h"
 #include "controls/TextButton.h"
-#include "panels/inspector/FolderLine.h"
+#include "panels/inspector/LibraryHeader.h"
 #include "panels/inspector/LibraryMiniatures.h"
 #include "panels/inspector/LibraryRow.h"
-#include "panels/inspector/ArtworkThumbnails.h"
+#include "panels/inspector/LibraryRowList.h"
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
@@ -22,41 +21,22 @@ namespace zelvane {
 SignatureLibrarySection::SignatureLibrarySection(AppModel& model, QWidget* parent) : QWidget(parent), m_model(model)
 {
     VectorController& controller = model.controller();
-    const QString folder = LibraryFolders::signaturesFolder();
-
-    auto* buttons = new QWidget;
-    auto* row = new QHBoxLayout(buttons);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
-    m_openFolder = new IconButton(
-        QStringLiteral("folder"),
-        L(QStringLiteral("Ouvrir ") + FolderLine::homeAbbreviated(folder) + QStringLiteral(" dans le gestionnaire de fichiers"),
-          QStringLiteral("Open Signatures folder in the file manager")),
-        [&controller] { controller.openSignaturesFolderInFileManager(); });
-    m_reload = new IconButton(QStringLiteral("arrow.clockwise"),
-                              L("Actualiser le dossier Signatures", "Reload Signatures folder"),
-                              [&controller] { controller.reloadSignaturesAndStampsFromDisk(); });
-    for (IconButton* button : {m_openFolder, m_reload}) {
-        button->setTint(Theme::accent());
-        row->addWidget(button);
-    }
-    m_import = new TextButton(L("+ Fichier…", "+ File…"), [&controller] { controller.importSignatureFileInteractive(); });
-    m_import->setCompact(true);
     m_sign = new TextButton(L("Signer", "Sign"), [&controller] { controller.stampActiveSignature(); });
     m_sign->setSymbol(QStringLiteral("signature"));
     m_sign->setProminent(true);
     m_sign->setCompact(true);
-    row->addWidget(m_import);
-    row->addWidget(m_sign);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(8);
-    auto* header = new SectionHeader(L("Signatures", "Signatures"), buttons);
-    // The title gives way before the buttons when the panel is narrow.
-    header->titleLabel()->setMinimumWidth(1);
-    layout->addWidget(header);
-    layout->addWidget(new FolderLine(folder));
+    const LibraryHeader header = LibraryHeader::add(
+        *layout, L("Signatures", "Signatures"), LibraryFolders::signaturesFolder(), QStringLiteral("Signatures"),
+        [&controller] { controller.openSignaturesFolderInFileManager(); },
+        [&controller] { controller.reloadSignaturesAndStampsFromDisk(); },
+        [&controller] { controller.importSignatureFileInteractive(); }, m_sign);
+    m_openFolder = header.openFolder;
+    m_reload = header.reload;
+    m_import = header.import;
 
     m_emptyNote = new QLabel(
         L("Aucune signature enregistrée. Cliquer sur « + Fichier… » pour importer un PDF/PNG/JPG dans le dossier "
@@ -70,30 +50,18 @@ SignatureLibrarySection::SignatureLibrarySection(AppModel& model, QWidget* paren
                                    .arg(Theme::textDim().name(), Theme::lane().name()));
     layout->addWidget(m_emptyNote);
 
-    auto* rows = new QWidget;
-    m_rowsLayout = new QVBoxLayout(rows);
-    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
-    m_rowsLayout->setSpacing(8);
-    layout->addWidget(rows);
+    m_rows = new LibraryRowList;
+    layout->addWidget(m_rows);
 
     connect(&controller, &VectorController::signaturesChanged, this, &SignatureLibrarySection::rebuildRows);
     connect(&controller, &VectorController::activeSignaturePresetIDChanged, this,
             &SignatureLibrarySection::markActive);
-    connect(&ArtworkThumbnails::shared(), &ArtworkThumbnails::ready, this, [this] {
-        for (LibraryRow* libraryRow : std::as_const(m_rows))
-            libraryRow->update();
-    });
     rebuildRows();
 }
 
 void SignatureLibrarySection::rebuildRows()
 {
-    for (LibraryRow* row : std::as_const(m_rows)) {
-        row->hide();
-        m_rowsLayout->removeWidget(row);
-        row->deleteLater();
-    }
-    m_rows.clear();
+    m_rows->clear();
     VectorController& controller = m_model.controller();
     const QList<SignaturePreset>& presets = controller.signatures();
     m_emptyNote->setVisible(presets.isEmpty());
@@ -108,18 +76,19 @@ void SignatureLibrarySection::rebuildRows()
                                         : preset.caption,
                          10);
         row->setTrailingSymbols(QStringLiteral("checkmark.circle.fill"), QString());
-        row->setProperty("presetID", id);
-        m_rowsLayout->addWidget(row);
-        m_rows.append(row);
+        m_rows->add(row, id);
     }
     markActive();
 }
 
 void SignatureLibrarySection::markActive()
 {
-    const QUuid active = m_model.controller().activeSignaturePresetID();
-    for (LibraryRow* row : std::as_const(m_rows))
-        row->setActive(row->property("presetID").toUuid() == active);
+    m_rows->markActive(m_model.controller().activeSignaturePresetID());
+}
+
+const QList<LibraryRow*>& SignatureLibrarySection::rows() const
+{
+    return m_rows->rows();
 }
 
 }  // namespace zelvane

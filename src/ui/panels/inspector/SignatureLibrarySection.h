@@ -4,13 +4,13 @@
 #include <QWidget>
 
 class QLabel;
-class QVBoxLayout;
 
 namespace zelvane {
 
 class AppModel;
 class IconButton;
 class LibraryRow;
+class LibraryRowList;
 class TextButton;
 
 // The inspector's signature library: the saved signatures with their
@@ -24,7 +24,7 @@ class SignatureLibrarySection : public QWidget {
 public:
     explicit SignatureLibrarySection(AppModel& model, QWidget* parent = nullptr);
 
-    const QList<LibraryRow*>& rows() const { return m_rows; }
+    const QList<LibraryRow*>& rows() const;
     QLabel* emptyNote() const { return m_emptyNote; }
     IconButton* openFolderButton() const { return m_openFolder; }
     IconButton* reloadButton() const { return m_reload; }
@@ -36,8 +36,7 @@ private:
     void markActive();
 
     AppModel& m_model;
-    QVBoxLayout* m_rowsLayout = nullptr;
-    QList<LibraryRow*> m_rows;
+    LibraryRowList* m_rows = nullptr;
     QLabel* m_emptyNote = nullptr;
     IconButton* m_openFolder = nullptr;
     IconButton* m_reload = nullptr;

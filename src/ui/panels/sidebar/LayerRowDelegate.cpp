@@ -4,6 +4,7 @@
 #include "VectorController.h"
 #include "controls/SymbolIcon.h"
 #include "panels/sidebar/LayerListModel.h"
+#include "panels/sidebar/RowClick.h"
 #include "theme/Theme.h"
 
 #include <QAbstractItemView>
@@ -142,15 +143,10 @@ bool LayerRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
 bool LayerRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                    const QModelIndex& index)
 {
-    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress
-        && event->type() != QEvent::MouseButtonDblClick)
-        return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton)
-        return false;
-    if (event->type() != QEvent::MouseButtonRelease)
-        return true;
-    const QPoint point = mouse->position().toPoint();
+    const RowClick::Outcome click = RowClick::read(event);
+    if (!click.releasedAt)
+        return click.handled;
+    const QPoint point = *click.releasedAt;
     if (!rowRect(option.rect).contains(point))
         return true;
     const int row = index.row();

@@ -3,6 +3,7 @@
 #include "VectorController.h"
 #include "controls/SymbolIcon.h"
 #include "panels/sidebar/MiniPagePreview.h"
+#include "panels/sidebar/RowClick.h"
 #include "panels/sidebar/PageListModel.h"
 #include "theme/Theme.h"
 
@@ -152,16 +153,10 @@ void PageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
 bool PageRowDelegate::editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
                                   const QModelIndex& index)
 {
-    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::MouseButtonPress
-        && event->type() != QEvent::MouseButtonDblClick)
-        return false;
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (mouse->button() != Qt::LeftButton)
-        return false;
-    // Presses are taken so that the view does not start a selection of its own.
-    if (event->type() != QEvent::MouseButtonRelease)
-        return true;
-    const QPoint point = mouse->position().toPoint();
+    const RowClick::Outcome click = RowClick::read(event);
+    if (!click.releasedAt)
+        return click.handled;
+    const QPoint point = *click.releasedAt;
     if (!rowRect(option.rect).contains(point))
         return true;
     const VectorController& controller = m_model.controller();
