@@ -4,6 +4,7 @@
 
 #include "ControllerEnvironment.h"
 #include "VectorController.h"
+#include "panels/inspector/ArtworkThumbnails.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -47,6 +48,10 @@ protected:
 
     void TearDown() override
     {
+        // No decoding may outlive the test: the test application is never
+        // destroyed, so a worker still running at exit would race the
+        // process's teardown.
+        ArtworkThumbnails::shared().waitForIdle();
         model.reset();
         qputenv("XDG_DATA_HOME", previousDataHome);
     }
