@@ -62,6 +62,23 @@ quint64 VectorController::pageRevision(qsizetype index) const
     return index >= 0 && index < m_pageRevisions.size() ? m_pageRevisions[index] : 0;
 }
 
+void VectorController::setDocumentTitle(const QString& title)
+{
+    if (m_document.title == title)
+        return;
+    // Not an edit: every snapshot takes the title, so undo and redo keep
+    // it; a running drag keeps going and, should it be cancelled, keeps the
+    // new title too.
+    m_history.retitle(title);
+    if (m_gesture) {
+        m_gesture->startDocument.title = title;
+        m_gesture->startHistory.retitle(title);
+    }
+    VectorDocument renamed = m_document;
+    renamed.title = title;
+    storeDocument(std::move(renamed), PageIndexFix::none);
+}
+
 void VectorController::recordUndoSnapshot()
 {
     m_history.record(m_document);

@@ -230,6 +230,18 @@ public:
 
     // The inspector's page fields: the title (no status text) and a preset size.
     void setCurrentPageTitle(const QString& title);
+    // The title of the page with that id, wherever it is now (a draft typed
+    // for a page lands on it even when another page became current); nothing
+    // for a page that is gone.
+    void setPageTitle(const QUuid& pageID, const QString& title);
+    // The document's title, taken verbatim: no undo step, no status text, and
+    // undo and redo keep it (the title is not part of the edit history).
+    void setDocumentTitle(const QString& title);
+    // One undo step changing an element of the current page; false (nothing
+    // done, no step) when the current page does not exist or does not hold
+    // the element.
+    bool updateCurrentPageElement(const QUuid& id, const QString& label,
+                                  const std::function<void(VectorElement&)>& mutate);
     void setCurrentPageFormat(PageFormatPreset preset);
 
     // ---- Opening, saving, new documents --------------------------------------

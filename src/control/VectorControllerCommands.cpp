@@ -2,6 +2,8 @@
 
 #include "VectorController.h"
 
+#include <algorithm>
+
 #include "Graphemes.h"
 #include "Localization.h"
 #include "fonts/TextFonts.h"
@@ -85,6 +87,30 @@ void VectorController::setCurrentPageTitle(const QString& title)
         return;
     const qsizetype pageIndex = m_currentPageIndex;
     perform(QString(), [pageIndex, &title](VectorDocument& document) { document.pages[pageIndex].title = title; });
+}
+
+void VectorController::setPageTitle(const QUuid& pageID, const QString& title)
+{
+    const QList<VectorPage>& pages = m_document.pages;
+    const auto page = std::find_if(pages.cbegin(), pages.cend(), [&pageID](const VectorPage& p) { return p.id == pageID; });
+    if (page == pages.cend())
+        return;
+    const qsizetype pageIndex = page - pages.cbegin();
+    perform(QString(), [pageIndex, &title](VectorDocument& document) { document.pages[pageIndex].title = title; });
+}
+
+bool VectorController::updateCurrentPageElement(const QUuid& id, const QString& label,
+                                                const std::function<void(VectorElement&)>& mutate)
+{
+    if (!hasValidCurrentPage())
+        return false;
+    const QList<VectorElement>& elements = m_document.pages.at(m_currentPageIndex).elements;
+    if (std::none_of(elements.cbegin(), elements.cend(), [&id](const VectorElement& e) { return e.id == id; }))
+        return false;
+    perform(label, [this, &id, &mutate](VectorDocument& document) {
+        VectorOperations::updateElement(id, m_currentPageIndex, document, mutate);
+    });
+    return true;
 }
 
 void VectorController::setCurrentPageFormat(PageFormatPreset preset)

@@ -32,6 +32,14 @@ std::optional<VectorDocument> VectorDocumentHistory::redo(const VectorDocument& 
     return next;
 }
 
+void VectorDocumentHistory::retitle(const QString& title)
+{
+    for (QList<VectorDocument>* stack : {&m_undoStack, &m_redoStack}) {
+        for (VectorDocument& snapshot : *stack)
+            snapshot.title = title;
+    }
+}
+
 void VectorDocumentHistory::clear()
 {
     m_undoStack.clear();

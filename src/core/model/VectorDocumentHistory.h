@@ -18,6 +18,9 @@ public:
     std::optional<VectorDocument> undo(const VectorDocument& current);
     std::optional<VectorDocument> redo(const VectorDocument& current);
     void clear();
+    // Gives every kept snapshot, undone ones included, the document title:
+    // a title set outside the history then survives undo and redo.
+    void retitle(const QString& title);
 
     bool canUndo() const { return !m_undoStack.isEmpty(); }
     bool canRedo() const { return !m_redoStack.isEmpty(); }

@@ -2,7 +2,10 @@
 
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "panels/inspector/PageDocumentSection.h"
+#include "panels/inspector/QuickStampsSection.h"
 #include "panels/inspector/SelectedElementSection.h"
+#include "panels/inspector/SignatureLibrarySection.h"
 #include "theme/Theme.h"
 
 #include <QFrame>
@@ -60,6 +63,11 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent)
     m_column->addWidget(m_selectedDivider);
 
     // Sections below the selected element
+    m_column->addWidget(new SignatureLibrarySection(model, content));
+    m_column->addWidget(divider(content));
+    m_column->addWidget(new QuickStampsSection(model, content));
+    m_column->addWidget(divider(content));
+    m_column->addWidget(new PageDocumentSection(model, content));
 
     m_column->addStretch(1);
     m_scroll->setWidget(content);

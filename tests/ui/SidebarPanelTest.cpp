@@ -1,0 +1,219 @@
+#include "PanelTestSupport.h"
+
+#include "controls/IconButton.h"
+#include "controls/SectionHeader.h"
+#include "operations/VectorOperations.h"
+#include "panels/SidebarView.h"
+#include "panels/sidebar/LayerRowDelegate.h"
+#include "panels/sidebar/MiniPagePreview.h"
+#include "panels/sidebar/PageRowDelegate.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QScrollBar>
+#include <cmath>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+VectorElement namedShape(const QString& name, double x = 10)
+{
+    VectorElement element;
+    element.id = QUuid::createUuid();
+    element.name = name;
+    element.kind = ShapePayload{VectorShapeType::rectangle, 0, false, false};
+    element.frame = VectorRect(x, 10, 20, 20);
+    return element;
+}
+
+class SidebarPanelTest : public PanelTest {
+protected:
+    void SetUp() override
+    {
+        PanelTest::SetUp();
+        sidebar = std::make_unique<SidebarView>(*model);
+        show(*sidebar, {224, 720});
+    }
+    void TearDown() override
+    {
+        sidebar.reset();
+        PanelTest::TearDown();
+    }
+
+    // Puts elements on the current page in one step.
+    void addElements(const QList<VectorElement>& elements)
+    {
+        const qsizetype page = controller().currentPageIndex();
+        controller().perform(QString(), [&](VectorDocument& document) {
+            for (const VectorElement& element : elements)
+                VectorOperations::addElement(element, page, document);
+        });
+    }
+
+    QRect pageItemRect(int row) const
+    {
+        QListView* list = sidebar->pageList();
+        return list->visualRect(list->model()->index(row, 0));
+    }
+    void clickPageList(const QPoint& point) { QTest::mouseClick(sidebar->pageList()->viewport(), Qt::LeftButton, {}, point); }
+
+    QRect layerItemRect(int row) const
+    {
+        QListView* list = sidebar->layerList();
+        return list->visualRect(list->model()->index(row, 0));
+    }
+    void clickLayerList(const QPoint& point) { QTest::mouseClick(sidebar->layerList()->viewport(), Qt::LeftButton, {}, point); }
+
+    QStringList layerTitles() const
+    {
+        QStringList titles;
+        QAbstractItemModel* layers = sidebar->layerList()->model();
+        for (int row = 0; row < layers->rowCount(); ++row)
+            titles.append(layers->index(row, 0).data().toString());
+        return titles;
+    }
+
+    std::unique_ptr<SidebarView> sidebar;
+};
+
+TEST_F(SidebarPanelTest, OnePageCannotBeDeletedAndTheHeaderCountsPages)
+{
+    EXPECT_EQ(sidebar->pagesHeader()->titleLabel()->text(), QStringLiteral("Pages (1)").toUpper());
+    EXPECT_FALSE(sidebar->deletePageButton()->isEnabled());
+    QTest::mouseClick(sidebar->deletePageButton(), Qt::LeftButton);
+    EXPECT_EQ(controller().document().pages.size(), 1);
+
+    QTest::mouseClick(sidebar->addPageButton(), Qt::LeftButton);
+    EXPECT_EQ(controller().document().pages.size(), 2);
+    EXPECT_EQ(controller().currentPageIndex(), 1);
+    EXPECT_EQ(sidebar->pagesHeader()->titleLabel()->text(), QStringLiteral("PAGES (2)"));
+    EXPECT_TRUE(sidebar->deletePageButton()->isEnabled());
+    EXPECT_EQ(sidebar->pageList()->model()->rowCount(), 2);
+    EXPECT_TRUE(sidebar->addPageButton()->helpText().contains(QStringLiteral("Ctrl+Shift+N")));
+}
+
+TEST_F(SidebarPanelTest, ChevronsMoveTheCurrentPageWithoutChoosingTheRow)
+{
+    controller().addBlankPage(PageFormatPreset::a4Portrait);
+    controller().addBlankPage(PageFormatPreset::a4Portrait);
+    controller().setCurrentPageIndex(0);
+    const QUuid first = controller().document().pages[0].id;
+    const qsizetype steps = undoSteps();
+
+    // The first page's up chevron is disabled: nothing at all.
+    clickPageList(PageRowDelegate::upChevronRect(pageItemRect(0)).center());
+    EXPECT_EQ(undoSteps(), steps);
+    EXPECT_EQ(controller().currentPageIndex(), 0);
+
+    clickPageList(PageRowDelegate::downChevronRect(pageItemRect(0)).center());
+    EXPECT_EQ(undoSteps(), steps + 1);
+    EXPECT_EQ(controller().currentPageIndex(), 1);
+    EXPECT_EQ(controller().document().pages[1].id, first);
+    EXPECT_EQ(controller().statusMessage(), QStringLiteral("Page moved"));
+
+    // A click elsewhere on a row chooses it and empties the selection.
+    controller().setSelection({QUuid::createUuid()});
+    model->setEditingTextElementID(QUuid::createUuid());
+    clickPageList(pageItemRect(2).topLeft() + QPoint(20, 20));
+    EXPECT_EQ(controller().currentPageIndex(), 2);
+    EXPECT_TRUE(controller().selection().isEmpty());
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_EQ(undoSteps(), steps + 1);
+}
+
+TEST_F(SidebarPanelTest, TheMiniatureDrawsAtMostTwentyFourVisibleBoxes)
+{
+    VectorPage page = controller().document().pages[0];
+    for (int i = 0; i < 30; ++i) {
+        VectorElement element = namedShape(QStringLiteral("e%1").arg(i), i);
+        element.visible = !(i % 4 == 1 && i < 20);  // 5 hidden among the first 24
+        page.elements.append(element);
+    }
+    EXPECT_EQ(MiniPagePreview::boxes(page, {40, 52}).size(), 19);
+
+    page.elements[0].frame = VectorRect(std::nan(""), 0, 1, 1);
+    page.elements[2].frame = VectorRect(0, 0, 0.5, 0.1);
+    const QList<MiniPagePreview::Box> boxes = MiniPagePreview::boxes(page, {40, 52});
+    EXPECT_EQ(boxes.size(), 18);
+    EXPECT_DOUBLE_EQ(boxes[0].rect.width(), 2);
+    EXPECT_DOUBLE_EQ(boxes[0].rect.height(), 1.5);
+
+    page.backgroundColorHex = QStringLiteral("garbage");
+    EXPECT_EQ(MiniPagePreview::backgroundColor(page), QColor(Qt::white));
+    page.backgroundColorHex = QStringLiteral("#FF000010");
+    EXPECT_EQ(MiniPagePreview::backgroundColor(page), QColor(255, 0, 0));
+}
+
+TEST_F(SidebarPanelTest, LayersListTopmostFirstAndFollowTheSearch)
+{
+    VectorElement logo = namedShape(QStringLiteral("LOGO header"));
+    addElements({namedShape(QStringLiteral("A")), namedShape(QStringLiteral("B")), logo});
+    EXPECT_EQ(layerTitles(), (QStringList{QStringLiteral("LOGO header"), QStringLiteral("B"), QStringLiteral("A")}));
+    EXPECT_EQ(sidebar->layerCountLabel()->text(), QStringLiteral("3"));
+
+    controller().setSearchQuery(QStringLiteral(" logo "));
+    EXPECT_EQ(layerTitles(), QStringList{QStringLiteral("LOGO header")});
+    EXPECT_EQ(sidebar->layerCountLabel()->text(), QStringLiteral("1"));
+
+    controller().setSearchQuery(QStringLiteral("nothing like it"));
+    EXPECT_TRUE(layerTitles().isEmpty());
+    EXPECT_EQ(sidebar->layerCountLabel()->text(), QStringLiteral("0"));
+    EXPECT_TRUE(sidebar->emptyLayersLabel()->isVisible());
+    EXPECT_EQ(sidebar->emptyLayersLabel()->text(), QStringLiteral("No elements on this page."));
+
+    controller().setSearchQuery(QString());
+    EXPECT_FALSE(sidebar->emptyLayersLabel()->isVisible());
+}
+
+TEST_F(SidebarPanelTest, RowsChooseAndTheEyeAndLockAreOneStepEach)
+{
+    controller().addTextBlock(QStringLiteral("Hello"));
+    addElements({namedShape(QStringLiteral("Box"))});
+    const QUuid box = controller().document().pages[0].elements[1].id;
+    const QUuid text = controller().document().pages[0].elements[0].id;
+
+    clickLayerList(layerItemRect(1).topLeft() + QPoint(40, 10));
+    EXPECT_EQ(controller().selection(), QSet<QUuid>{text});
+    EXPECT_EQ(model->editingTextElementID(), std::optional<QUuid>(text));
+    clickLayerList(layerItemRect(0).topLeft() + QPoint(40, 10));
+    EXPECT_EQ(controller().selection(), QSet<QUuid>{box});
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+
+    const qsizetype steps = undoSteps();
+    const QString status = controller().statusMessage();
+    clickLayerList(LayerRowDelegate::eyeRect(layerItemRect(0)).center());
+    EXPECT_FALSE(controller().document().pages[0].elements[1].visible);
+    EXPECT_EQ(undoSteps(), steps + 1);
+    EXPECT_EQ(controller().statusMessage(), status);
+    EXPECT_EQ(controller().selection(), QSet<QUuid>{box});
+    controller().undo();
+    EXPECT_TRUE(controller().document().pages[0].elements[1].visible);
+
+    clickLayerList(LayerRowDelegate::lockRect(layerItemRect(0)).center());
+    EXPECT_TRUE(controller().document().pages[0].elements[1].locked);
+
+    // With the current page out of range the toggles do nothing.
+    const qsizetype before = undoSteps();
+    controller().setCurrentPageIndex(4);
+    clickLayerList(LayerRowDelegate::eyeRect(layerItemRect(0)).center());
+    EXPECT_EQ(undoSteps(), before);
+    EXPECT_TRUE(controller().document().pages[0].elements[1].visible);
+}
+
+TEST_F(SidebarPanelTest, AnUnchangedPageListKeepsItsScrollPosition)
+{
+    controller().perform(QString(), [](VectorDocument& document) {
+        for (int i = 0; i < 2000; ++i)
+            document.pages.append(VectorPage::make(QUuid::createUuid(), QStringLiteral("P%1").arg(i), 595, 842,
+                                                   QStringLiteral("#FFFFFF")));
+    });
+    QListView* list = sidebar->pageList();
+    list->verticalScrollBar()->setValue(5000);
+    const int scrolled = list->verticalScrollBar()->value();
+    controller().perform(QString(), [](VectorDocument& document) { document.pages[3].title = QStringLiteral("x"); });
+    EXPECT_EQ(list->verticalScrollBar()->value(), scrolled);
+}
+
+}  // namespace
