@@ -7,6 +7,7 @@
 #include "pdf/PDFDocument.h"
 #include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
+#include "pdf/PDFTextExtraction.h"
 #include "render/PageRenderer.h"
 
 #include <gtest/gtest.h>
@@ -189,4 +190,95 @@ TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
         }
         EXPECT_LT(double(strong) / double(pixels.width() * pixels.height()), 0.03) << qPrintable(cell);
     }
+}
+
+namespace {
+
+constexpr double kScale = 2.0;
+
+QImage drawnAt144(const VectorPage& page)
+{
+    QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(kScale, kScale);
+    PDFCodec::renderPage(page, painter);
+    return image;
+}
+
+// The share of pixels of `area` (points) that differ by more than half the grey range.
+double strongShare(const QImage& a, const QImage& b, const QRectF& area)
+{
+    const QRect pixels(QPoint(int(area.left() * kScale), int(area.top() * kScale)),
+                       QPoint(int(area.right() * kScale), int(area.bottom() * kScale)));
+    int strong = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
+                ++strong;
+        }
+    }
+    return double(strong) / double(pixels.width() * pixels.height());
+}
+
+}  // namespace
+
+TEST_F(PDFProducerFilesTest, EditedJustifiedAndKernedLinesKeepTheirPrintedWordPlaces)
+{
+    for (const char* name : {"groff-memo.pdf", "pdftex-paper.pdf", "cairo-memo.pdf"}) {
+        const VectorPage page = imported(name).pages.front();
+        const QImage printed = drawnAt144(page);
+        VectorPage edited = page;
+        VectorElement* line = nullptr;
+        for (VectorElement& element : edited.elements) {
+            if (element.text() && element.text()->text.startsWith(QStringLiteral("The ef")))
+                line = &element;
+        }
+        ASSERT_TRUE(line) << name;
+        TextPayload& text = *line->text();
+        const QRectF area = text.originalPDFRect->toQRectF();
+        text.originalPDFText = text.text + QStringLiteral("\u2060");  // changed, same text
+        EXPECT_LT(strongShare(printed, drawnAt144(edited), area), 0.03) << name;
+
+        // A word changed: the words before it stay where they were printed.
+        const qsizetype staff = text.text.indexOf(QStringLiteral("staff"));
+        ASSERT_GT(staff, 0) << name;
+        text.originalPDFText = text.text;
+        text.text.replace(staff, 5, QStringLiteral("crew"));
+        const QImage after = drawnAt144(edited);
+        const QRectF before(area.left(), area.top(), area.width() * 0.12, area.height());
+        EXPECT_LT(strongShare(printed, after, before), 0.03) << name;
+
+        // Exported, the edited words can be found.
+        VectorDocument document = imported(name);
+        document.pages.front() = edited;
+        const auto exported = PDFDocument::open(PDFCodec::exportPDF(document));
+        ASSERT_TRUE(exported) << name;
+        const QString exportedText = exported->pageText(0).text.simplified();
+        // (The printed line stays in the page underneath its mask.)
+        EXPECT_TRUE(exportedText.contains(QStringLiteral(" crew ")))
+            << name << ": " << qPrintable(exportedText);
+    }
+}
+
+TEST_F(PDFProducerFilesTest, WordsPrintedInAnotherFontOnlyLendTheirStart)
+{
+    // "bold words" inside a roman line of the groff memo: drawn in the line's
+    // roman font, each word from where the bold one started, not stretched
+    // letter by letter over the bold letters' places.
+    const VectorPage page = imported("groff-memo.pdf").pages.front();
+    const VectorElement* line = elementStartingWith(page, QStringLiteral("the lazy dog; bold"));
+    ASSERT_TRUE(line);
+    const auto document = PDFDocument::open(*page.pdfPageData);
+    ASSERT_TRUE(document);
+    const std::optional<PDFCodec::PrintedLine> printed =
+        PDFCodec::printedLineOf(document->pageText(0), page.height - document->mediaBox(0).height(), *line->text());
+    ASSERT_TRUE(printed);
+    const qsizetype bold = printed->text.indexOf(QStringLiteral("bold"));
+    const qsizetype lazy = printed->text.indexOf(QStringLiteral("lazy"));
+    ASSERT_GT(bold, 0);
+    EXPECT_TRUE(std::isfinite(printed->x[bold]));
+    EXPECT_FALSE(std::isfinite(printed->x[bold + 1]));
+    EXPECT_TRUE(std::isfinite(printed->x[lazy + 1]));
+    EXPECT_FALSE(std::isfinite(printed->x[lazy - 1]));  // the space
 }
