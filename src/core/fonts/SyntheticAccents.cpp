@@ -239,7 +239,7 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (!line.isValid())
         return {adapted, {}};
     const QFontMetricsF metrics(fonts::layoutFont(font, 0));
-    const double capHeight = metrics.capHeight();
+    const double capHeight = fonts::capHeightOf(font);
     const double xHeight = metrics.xHeight();
     const double lowerTop = xHeight > 2.0 ? xHeight : capHeight * 0.72;
 

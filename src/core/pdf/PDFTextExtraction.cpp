@@ -300,7 +300,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     double size = attrs.fontSize;
     if (!attrs.sizeFromFont && metrics && metrics->capHeightReliable) {
         probe.fontSize = 100;
-        const double ratio = QFontMetricsF(resolveFont(probe, 100), fonts::pointDevice()).capHeight() / 100;
+        const double ratio = fonts::capHeightOf(resolveFont(probe, 100)) / 100;
         if (ratio > 0.35) {
             size = std::max(std::min((metrics->capHeight - 0.35) / ratio, 72.0), 5.5);
         }
@@ -308,7 +308,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     probe.fontSize = size;
     const QFont font = resolveFont(probe, size);
     const QFontMetricsF fontMetrics(font, fonts::pointDevice());
-    const double capHeight = fontMetrics.capHeight();
+    const double capHeight = fonts::capHeightOf(font);
     const double ascent = fontMetrics.ascent();
     double selBaseline = selY + ascent;
     // Where the reader put the baseline, when the PDF says how its font sits.

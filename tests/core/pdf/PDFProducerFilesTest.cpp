@@ -8,6 +8,8 @@
 #include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 #include "pdf/PDFTextExtraction.h"
+#include "fonts/SyntheticAccents.h"
+#include "fonts/TextFonts.h"
 #include "render/PageRenderer.h"
 
 #include <gtest/gtest.h>
@@ -281,4 +283,19 @@ TEST_F(PDFProducerFilesTest, WordsPrintedInAnotherFontOnlyLendTheirStart)
     EXPECT_FALSE(std::isfinite(printed->x[bold + 1]));
     EXPECT_TRUE(std::isfinite(printed->x[lazy + 1]));
     EXPECT_FALSE(std::isfinite(printed->x[lazy - 1]));  // the space
+}
+
+TEST_F(PDFProducerFilesTest, AccentsOverASubsetWithoutCapitalHAreSizedByItsCapitals)
+{
+    // Ghostscript's Times subset of the landscape page has no "H" (Qt then
+    // reports a cap height of 0) and no "é": the accent is drawn over "e" at
+    // the size of the program's capitals.
+    const VectorPage page = imported("groff-landscape.pdf").pages.front();
+    const VectorElement* line = elementStartingWith(page, QStringLiteral("long side"));
+    ASSERT_TRUE(line);
+    const QFont font = PDFCodec::resolveFont(*line->text(), line->text()->fontSize);
+    const PDFCodec::AdaptedSubsetText adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("été"), font, 0);
+    ASSERT_EQ(adapted.adapted, QStringLiteral("ete"));
+    ASSERT_EQ(adapted.accents.size(), 2);
+    EXPECT_NEAR(adapted.accents.front().capHeight, 0.662 * line->text()->fontSize, 0.3);
 }
