@@ -10,6 +10,11 @@
 #include "pdf/PDFTextExtraction.h"
 #include "fonts/SyntheticAccents.h"
 #include "fonts/TextFonts.h"
+#include "fonts/FontLookup.h"
+#include "fonts/FontSubstitutions.h"
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include "render/PageRenderer.h"
 
 #include <gtest/gtest.h>
@@ -298,4 +303,39 @@ TEST_F(PDFProducerFilesTest, AccentsOverASubsetWithoutCapitalHAreSizedByItsCapit
     ASSERT_EQ(adapted.adapted, QStringLiteral("ete"));
     ASSERT_EQ(adapted.accents.size(), 2);
     EXPECT_NEAR(adapted.accents.front().capHeight, 0.662 * line->text()->fontSize, 0.3);
+}
+
+TEST_F(PDFProducerFilesTest, LettersATeXSubsetLacksComeFromLatinModern)
+{
+    if (!fonts::installedFamily(QStringLiteral("Latin Modern Roman")))
+        GTEST_SKIP() << "fonts-lmodern is not installed";
+    const VectorPage page = imported("pdftex-paper.pdf").pages.front();
+    for (const auto& [start, family] :
+         {std::pair{QStringLiteral("Numbers"), QStringLiteral("Latin Modern Roman")},
+          std::pair{QStringLiteral("int main"), QStringLiteral("Latin Modern Mono")}}) {
+        const VectorElement* line = elementStartingWith(page, start);
+        ASSERT_TRUE(line);
+        const QFont font = PDFCodec::resolveFont(*line->text(), line->text()->fontSize);
+        // "Z", "X" and the word space are not in the subset.
+        const QString typed = QStringLiteral("ZX ");
+        ASSERT_FALSE(fonts::hasCharacters(QRawFont::fromFont(font), QStringLiteral("ZX")));
+        const auto layout = PDFCodec::layOutLine(typed, font, 0);
+        for (const QGlyphRun& run : layout->glyphRuns()) {
+            EXPECT_EQ(run.rawFont().familyName(), family) << qPrintable(start);
+        }
+    }
+}
+
+TEST(FontSubstitutionsTest, TeXProgramsFindTheirLatinModernRelative)
+{
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("CMR10")), QStringList{QStringLiteral("Latin Modern Roman")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("ABCDEF+CMTT12")),
+              QStringList{QStringLiteral("Latin Modern Mono")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("CMSSBX10")), QStringList{QStringLiteral("Latin Modern Sans")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("SFRM1000")), QStringList{QStringLiteral("Latin Modern Roman")});
+    // Math and symbol programs, and names that only start alike, have none.
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMMI10")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMBSY10")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMRoman")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("Calibri")).isEmpty());
 }
