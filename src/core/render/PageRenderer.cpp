@@ -96,8 +96,8 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
     return lastText;
 }
 
-// The line a changed PDF text was printed as, while its font is the one the
-// line was found in.
+}  // namespace
+
 std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element)
 {
     const TextPayload* text = element.text();
@@ -111,8 +111,6 @@ std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorEl
     const PDFPageText& pageText = backdropText(page, yOffset);
     return printedLineOf(pageText, yOffset, *text);
 }
-
-}  // namespace
 
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
 {

@@ -339,3 +339,29 @@ TEST(FontSubstitutionsTest, TeXProgramsFindTheirLatinModernRelative)
     EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMRoman")).isEmpty());
     EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("Calibri")).isEmpty());
 }
+
+TEST_F(PDFProducerFilesTest, OnlyALineStillInItsPrintedFontFollowsThePrint)
+{
+    const VectorPage page = imported("cairo-memo.pdf").pages.front();
+    const VectorElement* found = elementStartingWith(page, QStringLiteral("Afterwards"));
+    ASSERT_TRUE(found);
+    VectorElement line = *found;
+    line.text()->text += QStringLiteral(" Done.");
+    const auto printed = PDFCodec::printedLineFor(page, line);
+    ASSERT_TRUE(printed);
+    EXPECT_EQ(printed->text, found->text()->text);
+    EXPECT_NEAR(printed->x.front(), 0, 0.5);  // the frame starts at the first glyph
+
+    VectorElement larger = line;
+    larger.text()->fontSize += 2;
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, larger));
+    VectorElement bold = line;
+    bold.text()->isBold = !bold.text()->isBold;
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, bold));
+    VectorElement twoLines = line;
+    twoLines.text()->text += QStringLiteral("\nMore");
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, twoLines));
+    VectorElement elsewhere = line;
+    elsewhere.text()->originalPDFRect->y += 40;  // no such line there
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, elsewhere));
+}
