@@ -60,6 +60,37 @@ protected:
 
 }  // namespace
 
+namespace {
+
+constexpr double kScale = 2.0;
+
+QImage drawnAt144(const VectorPage& page)
+{
+    QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(kScale, kScale);
+    PDFCodec::renderPage(page, painter);
+    return image;
+}
+
+// The share of pixels of `area` (points) that differ by more than half the grey range.
+double strongShare(const QImage& a, const QImage& b, const QRectF& area)
+{
+    const QRect pixels(QPoint(int(area.left() * kScale), int(area.top() * kScale)),
+                       QPoint(int(area.right() * kScale), int(area.bottom() * kScale)));
+    int strong = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
+                ++strong;
+        }
+    }
+    return double(strong) / double(pixels.width() * pixels.height());
+}
+
+}  // namespace
+
 TEST_F(PDFProducerFilesTest, ARotatedPageImportsTurnedWithItsTextWhereAViewerShowsIt)
 {
     const VectorDocument document = imported("groff-landscape.pdf");
@@ -162,17 +193,7 @@ TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
     // Table cells of the groff memo: single words the editor sets exactly as
     // Ghostscript's subsets print them, on the baseline the reader reports.
     const VectorPage page = imported("groff-memo.pdf").pages.front();
-    constexpr double scale = 2.0;
-    const QSize size(qRound(page.width * scale), qRound(page.height * scale));
-    const auto draw = [&](const VectorPage& drawn) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.scale(scale, scale);
-        PDFCodec::renderPage(drawn, painter);
-        return image;
-    };
-    const QImage printed = draw(page);
+    const QImage printed = drawnAt144(page);
     for (const QString& cell : {QStringLiteral("Item"), QStringLiteral("Price"), QStringLiteral("3.50"),
                                 QStringLiteral("Staples")}) {
         VectorPage edited = page;
@@ -185,50 +206,9 @@ TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
             }
         }
         ASSERT_FALSE(area.isEmpty()) << qPrintable(cell);
-        const QImage after = draw(edited);
-        const QRect pixels(QPoint(int(area.left() * scale), int(area.top() * scale)),
-                           QPoint(int(area.right() * scale), int(area.bottom() * scale)));
-        int strong = 0;
-        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-            for (int x = pixels.left(); x <= pixels.right(); ++x) {
-                if (std::abs(qGray(printed.pixel(x, y)) - qGray(after.pixel(x, y))) > 127)
-                    ++strong;
-            }
-        }
-        EXPECT_LT(double(strong) / double(pixels.width() * pixels.height()), 0.03) << qPrintable(cell);
+        EXPECT_LT(strongShare(printed, drawnAt144(edited), area), 0.03) << qPrintable(cell);
     }
 }
-
-namespace {
-
-constexpr double kScale = 2.0;
-
-QImage drawnAt144(const VectorPage& page)
-{
-    QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kScale, kScale);
-    PDFCodec::renderPage(page, painter);
-    return image;
-}
-
-// The share of pixels of `area` (points) that differ by more than half the grey range.
-double strongShare(const QImage& a, const QImage& b, const QRectF& area)
-{
-    const QRect pixels(QPoint(int(area.left() * kScale), int(area.top() * kScale)),
-                       QPoint(int(area.right() * kScale), int(area.bottom() * kScale)));
-    int strong = 0;
-    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-        for (int x = pixels.left(); x <= pixels.right(); ++x) {
-            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
-                ++strong;
-        }
-    }
-    return double(strong) / double(pixels.width() * pixels.height());
-}
-
-}  // namespace
 
 TEST_F(PDFProducerFilesTest, EditedJustifiedAndKernedLinesKeepTheirPrintedWordPlaces)
 {
