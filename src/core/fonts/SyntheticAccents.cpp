@@ -73,6 +73,15 @@ QStringList characters(const QString& text)
     return out;
 }
 
+// Every unit standing for itself.
+QList<qsizetype> sameUnits(qsizetype count)
+{
+    QList<qsizetype> units(count);
+    for (qsizetype i = 0; i < count; ++i)
+        units[i] = i;
+    return units;
+}
+
 struct PendingAccent {
     qsizetype position;
     qsizetype length;
@@ -128,11 +137,8 @@ QString withSubsetLigatures(const QString& text, const QFont& font, QList<qsizet
     static const std::pair<const char*, char16_t> kLigatures[] = {
         {"ffi", u'\uFB03'}, {"ffl", u'\uFB04'}, {"ff", u'\uFB00'}, {"fi", u'\uFB01'}, {"fl", u'\uFB02'}};
     const auto identity = [&] {
-        if (sourceOf) {
-            sourceOf->clear();
-            for (qsizetype i = 0; i < text.size(); ++i)
-                sourceOf->append(i);
-        }
+        if (sourceOf)
+            *sourceOf = sameUnits(text.size());
         return text;
     };
     if (!text.contains(QLatin1Char('f')))
@@ -274,9 +280,6 @@ struct ShiftedPiece {
     double shift = 0;
 };
 
-// The drawn text cut where the printed placement moves its characters by
-// different amounts (at character boundaries only); one piece without shift
-// when there is no printed line.
 // Where `line` (laid out from `drawn`) puts every cursor position of the
 // source text it was drawn for; `sourceOf` tells the source index of every
 // drawn unit.
@@ -292,6 +295,9 @@ QList<double> sourcePositions(const QTextLine& line, const QString& drawn, const
     return natural;
 }
 
+// The drawn text cut where the printed placement moves its characters by
+// different amounts (at character boundaries only); one piece without shift
+// when there is no printed line.
 QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& drawn, const QList<qsizetype>& sourceOf,
                                   const QString& source, const QFont& font, double kern, bool subsetLigatures,
                                   const PrintedLine* printed)
@@ -300,14 +306,9 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
         return {{0, int(drawn.size()), 0.0}};
     const QList<double> natural = sourcePositions(layout.lineAt(0), drawn, sourceOf, source.size());
     // The printed text laid out plainly the same way.
-    QList<qsizetype> printedSourceOf;
+    QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
-    if (printedSourceOf.size() != printedDrawn.size()) {
-        printedSourceOf.clear();
-        for (qsizetype i = 0; i < printedDrawn.size(); ++i)
-            printedSourceOf.append(i);
-    }
     const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
     const QList<double> naturalPrinted =
         sourcePositions(printedLayout->lineAt(0), printedDrawn, printedSourceOf, printed->text.size());
@@ -338,15 +339,10 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     const bool toPDF = engine && engine->type() == QPaintEngine::Pdf;
     if (adapted.adapted.size() != text.size() || alignment != TextAlignmentMode::left)
         printed = nullptr;
-    QList<qsizetype> sourceOf;
+    QList<qsizetype> sourceOf = sameUnits(adapted.adapted.size());
     const bool subsetLigatures = !toPDF && adapted.accents.isEmpty();
     if (subsetLigatures)
         adapted.adapted = withSubsetLigatures(adapted.adapted, font, &sourceOf);
-    if (sourceOf.size() != adapted.adapted.size()) {
-        sourceOf.clear();
-        for (qsizetype i = 0; i < adapted.adapted.size(); ++i)
-            sourceOf.append(i);
-    }
 
     // One point of font size is one user unit, whatever the device's
     // resolution. A line placed over its print keeps Qt from joining letters
