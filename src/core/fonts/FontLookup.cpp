@@ -1,5 +1,7 @@
 #include "fonts/FontLookup.h"
 
+#include <QFontMetricsF>
+
 #include "fonts/FontSubstitutions.h"
 #include "fonts/SfntReader.h"
 
@@ -7,9 +9,12 @@
 #include <QGuiApplication>
 #include <QHash>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QPainterPath>
+#include <QRawFont>
 #include <QSet>
 
 #include <algorithm>
@@ -55,6 +60,28 @@ QFont layoutFont(const QFont& font, double kern)
     copy.setPointSizeF(std::max(font.pointSizeF(), 0.01) * 72.0 / defaultFontDpi());
     copy.setLetterSpacing(QFont::AbsoluteSpacing, kern);
     return copy;
+}
+
+double capHeightOf(const QFont& font)
+{
+    const QFontMetricsF metrics(font, pointDevice());
+    if (const double capHeight = metrics.capHeight(); capHeight > 0) {
+        return capHeight;
+    }
+    const QRawFont raw = QRawFont::fromFont(layoutFont(font, 0));
+    if (raw.isValid()) {
+        for (const QChar letter : QStringLiteral("HIETFLNKMUVWXZBDPR")) {
+            const QList<quint32> glyphs = raw.glyphIndexesForString(QString(letter));
+            if (glyphs.size() != 1 || glyphs.front() == 0) {
+                continue;
+            }
+            const QRectF ink = raw.pathForGlyph(glyphs.front()).boundingRect();
+            if (ink.height() > 0 && ink.top() < 0) {
+                return -ink.top();
+            }
+        }
+    }
+    return 0.7 * metrics.ascent();
 }
 
 QFont makeFont(const QStringList& families, double size, bool bold, bool italic)

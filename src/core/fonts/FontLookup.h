@@ -35,6 +35,12 @@ QFont faceFont(const QString& family, const QString& styleName, double size);
 // units whatever the device's resolution.
 QFont layoutFont(const QFont& font, double kern);
 
+// The height of the font's capitals in points. Qt answers 0 for a Type 1 or
+// CFF program without an 'H' (subsets); the height is then measured on
+// another flat-topped capital of the program, or is 0.7 of the ascent when
+// it has none.
+double capHeightOf(const QFont& font);
+
 struct InstalledFace {
     // As the font database lists it, with a " [foundry]" suffix when several
     // foundries install the family.

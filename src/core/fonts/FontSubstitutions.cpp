@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace zelvane::fonts {
 
 namespace {
@@ -58,6 +60,40 @@ const QHash<QString, QStringList>& substitutionTable()
 }
 
 }  // namespace
+
+QStringList substitutesForProgram(const QString& postScriptName)
+{
+    // TeX's Computer Modern programs all call their family "Computer
+    // Modern"; the program's name tells roman, typewriter and sans apart.
+    // Latin Modern (fonts-lmodern) is the same design, complete. European
+    // Computer Modern (cm-super) programs start with "SF".
+    static const std::pair<const char*, const char*> kPrograms[] = {
+        {"cmsltt", "Latin Modern Mono Slanted"}, {"cmitt", "Latin Modern Mono"}, {"cmtt", "Latin Modern Mono"},
+        {"cmvtt", "Latin Modern Mono Prop"},     {"cmcsc", "Latin Modern Roman Caps"},
+        {"cmssbx", "Latin Modern Sans"},         {"cmssdc", "Latin Modern Sans"},
+        {"cmssqi", "Latin Modern Sans Quotation"}, {"cmssq", "Latin Modern Sans Quotation"},
+        {"cmssi", "Latin Modern Sans"},          {"cmss", "Latin Modern Sans"},
+        {"cmsl", "Latin Modern Roman Slanted"},
+        {"cmbx", "Latin Modern Roman"},          {"cmti", "Latin Modern Roman"},
+        {"cmr", "Latin Modern Roman"},           {"cmb", "Latin Modern Roman"},
+        {"sftt", "Latin Modern Mono"},           {"sfsl", "Latin Modern Roman Slanted"},
+        {"sfss", "Latin Modern Sans"},           {"sfcc", "Latin Modern Roman Caps"},
+        {"sfbx", "Latin Modern Roman"},          {"sfti", "Latin Modern Roman"},
+        {"sfrm", "Latin Modern Roman"},
+    };
+    QString name = postScriptName.trimmed().toLower();
+    if (const qsizetype plus = name.indexOf(QLatin1Char('+')); plus == 6)
+        name = name.mid(plus + 1);
+    for (const auto& [prefix, family] : kPrograms) {
+        const QLatin1String start(prefix);
+        // The name goes on with the design size alone.
+        const QStringView size = QStringView(name).mid(start.size());
+        if (name.startsWith(start) && !size.isEmpty() && size.size() <= 4
+            && std::all_of(size.begin(), size.end(), [](QChar c) { return c.isDigit(); }))
+            return {QString::fromLatin1(family)};
+    }
+    return {};
+}
 
 QStringList substituteFamilies(const QString& family)
 {

@@ -12,4 +12,10 @@ namespace zelvane::fonts {
 // Case is ignored when looking the name up.
 QStringList substituteFamilies(const QString& family);
 
+// Free families of the same design as a font program known by its
+// PostScript name, for programs whose family name does not tell them apart
+// (TeX's Computer Modern: CMR10, CMTT10, SFRM1000 ... get Latin Modern from
+// fonts-lmodern). Empty for other names; a subset prefix ("ABCDEF+") is ignored.
+QStringList substitutesForProgram(const QString& postScriptName);
+
 }  // namespace zelvane::fonts

@@ -91,12 +91,17 @@ QByteArray renamed(const QByteArray& bytes, const QString& family)
 
 // A subset lacks characters: the complete design stands behind it, the
 // installed face of the same PostScript name or a free substitute of its
-// family.
+// program or its family.
 QStringList complementFamilies(const QString& postScriptName, const QString& designFamily)
 {
     QStringList families;
     if (const auto installed = fonts::findFaceByPostScriptName(postScriptName))
         families.append(fonts::withoutFoundry(installed->family));
+    for (const QString& substitute : fonts::substitutesForProgram(postScriptName)) {
+        const auto present = fonts::installedFamily(substitute);
+        if (present && !families.contains(*present, Qt::CaseInsensitive))
+            families.append(*present);
+    }
     if (!designFamily.isEmpty()) {
         for (const QString& substitute : fonts::substituteFamilies(designFamily)) {
             const auto present = fonts::installedFamily(substitute);

@@ -14,6 +14,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace zelvane::PDFCodec {
@@ -72,6 +73,15 @@ QStringList characters(const QString& text)
     return out;
 }
 
+// Every unit standing for itself.
+QList<qsizetype> sameUnits(qsizetype count)
+{
+    QList<qsizetype> units(count);
+    for (qsizetype i = 0; i < count; ++i)
+        units[i] = i;
+    return units;
+}
+
 struct PendingAccent {
     qsizetype position;
     qsizetype length;
@@ -122,20 +132,47 @@ namespace {
 // "ffi" only as the ligature glyph it printed, without a plain "f" or "i".
 // On pixels such a sequence is drawn with the program's own ligature glyph
 // rather than with letters of another font.
-QString withSubsetLigatures(const QString& text, const QFont& font)
+QString withSubsetLigatures(const QString& text, const QFont& font, QList<qsizetype>* sourceOf = nullptr)
 {
     static const std::pair<const char*, char16_t> kLigatures[] = {
         {"ffi", u'\uFB03'}, {"ffl", u'\uFB04'}, {"ff", u'\uFB00'}, {"fi", u'\uFB01'}, {"fl", u'\uFB02'}};
-    if (!text.contains(QLatin1Char('f')))
+    const auto identity = [&] {
+        if (sourceOf)
+            *sourceOf = sameUnits(text.size());
         return text;
+    };
+    if (!text.contains(QLatin1Char('f')))
+        return identity();
     const QRawFont face = QRawFont::fromFont(font);
     if (!face.isValid() || fonts::hasCharacters(face, QStringLiteral("fil")))
-        return text;
-    QString out = text;
+        return identity();
+    QList<std::pair<QString, QChar>> wanted;
     for (const auto& [letters, ligature] : kLigatures) {
         const QString sequence = QLatin1String(letters);
         if (!fonts::hasCharacters(face, sequence) && fonts::hasCharacters(face, QString(QChar(ligature))))
-            out.replace(sequence, QString(QChar(ligature)));
+            wanted.append({sequence, QChar(ligature)});
+    }
+    if (wanted.isEmpty())
+        return identity();
+    // Longest sequences first, as the table lists them.
+    QString out;
+    if (sourceOf)
+        sourceOf->clear();
+    qsizetype i = 0;
+    while (i < text.size()) {
+        qsizetype taken = 1;
+        QChar emitted = text[i];
+        for (const auto& [sequence, ligature] : wanted) {
+            if (QStringView(text).mid(i, sequence.size()) == sequence) {
+                taken = sequence.size();
+                emitted = ligature;
+                break;
+            }
+        }
+        out += emitted;
+        if (sourceOf)
+            sourceOf->append(i);
+        i += taken;
     }
     return out;
 }
@@ -208,7 +245,7 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (!line.isValid())
         return {adapted, {}};
     const QFontMetricsF metrics(fonts::layoutFont(font, 0));
-    const double capHeight = metrics.capHeight();
+    const double capHeight = fonts::capHeightOf(font);
     const double xHeight = metrics.xHeight();
     const double lowerTop = xHeight > 2.0 ? xHeight : capHeight * 0.72;
 
@@ -234,30 +271,112 @@ double alignedLineStart(double x, double width, TextAlignmentMode alignment, dou
     return x;
 }
 
+namespace {
+
+// One stretch of the drawn text moved by `shift` from its plain place.
+struct ShiftedPiece {
+    int start = 0;
+    int length = 0;
+    double shift = 0;
+};
+
+// Where `line` (laid out from `drawn`) puts every cursor position of the
+// source text it was drawn for; `sourceOf` tells the source index of every
+// drawn unit.
+QList<double> sourcePositions(const QTextLine& line, const QString& drawn, const QList<qsizetype>& sourceOf,
+                              qsizetype sourceSize)
+{
+    QList<double> natural(sourceSize + 1, line.isValid() ? line.horizontalAdvance() : 0.0);
+    for (qsizetype k = drawn.size() - 1; k >= 0; --k) {
+        const double x = line.isValid() ? line.cursorToX(int(k)) : 0.0;
+        for (qsizetype i = sourceOf[k]; i < (k + 1 < drawn.size() ? sourceOf[k + 1] : sourceSize); ++i)
+            natural[i] = x;
+    }
+    return natural;
+}
+
+// The drawn text cut where the printed placement moves its characters by
+// different amounts (at character boundaries only); one piece without shift
+// when there is no printed line.
+QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& drawn, const QList<qsizetype>& sourceOf,
+                                  const QString& source, const QFont& font, double kern, bool subsetLigatures,
+                                  const PrintedLine* printed)
+{
+    if (!printed || drawn.isEmpty())
+        return {{0, int(drawn.size()), 0.0}};
+    const QList<double> natural = sourcePositions(layout.lineAt(0), drawn, sourceOf, source.size());
+    // The printed text laid out plainly the same way.
+    QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
+    const QString printedDrawn =
+        subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
+    const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
+    const QList<double> naturalPrinted =
+        sourcePositions(printedLayout->lineAt(0), printedDrawn, printedSourceOf, printed->text.size());
+    const QList<double> shifts = printedShifts(*printed, naturalPrinted, source, natural);
+
+    QList<ShiftedPiece> pieces;
+    for (qsizetype k = 0; k < drawn.size(); ++k) {
+        const double shift = shifts.value(sourceOf[k]);
+        if (!pieces.isEmpty() && (std::abs(pieces.back().shift - shift) < 1e-3 || !layout.isValidCursorPosition(int(k))
+                                  || drawn[k].isSpace())) {
+            ++pieces.back().length;
+            continue;
+        }
+        pieces.append({int(k), 1, shift});
+    }
+    return pieces;
+}
+
+}  // namespace
+
 void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, const QFont& font, double kern,
-                  const QColor& color, TextAlignmentMode alignment, double boxWidth)
+                  const QColor& color, TextAlignmentMode alignment, double boxWidth, const PrintedLine* printed)
 {
     if (text.isEmpty() || !fonts::hasFontSupport())
         return;
     AdaptedSubsetText adapted = adaptStringForSubsetFont(text, font, kern);
     const QPaintEngine* engine = painter.paintEngine();
     const bool toPDF = engine && engine->type() == QPaintEngine::Pdf;
-    if (!toPDF && adapted.accents.isEmpty())
-        adapted.adapted = withSubsetLigatures(adapted.adapted, font);
+    if (adapted.adapted.size() != text.size() || alignment != TextAlignmentMode::left)
+        printed = nullptr;
+    QList<qsizetype> sourceOf = sameUnits(adapted.adapted.size());
+    const bool subsetLigatures = !toPDF && adapted.accents.isEmpty();
+    if (subsetLigatures)
+        adapted.adapted = withSubsetLigatures(adapted.adapted, font, &sourceOf);
 
-    // One point of font size is one user unit, whatever the device's resolution.
-    const auto layout = layOutLine(adapted.adapted, font, kern, toPDF);
+    // One point of font size is one user unit, whatever the device's
+    // resolution. A line placed over its print keeps Qt from joining letters
+    // the print set apart.
+    const auto layout = layOutLine(adapted.adapted, font, kern, toPDF || printed);
     const QTextLine line = layout->lineAt(0);
     if (!line.isValid())
         return;
     const double x = alignedLineStart(at.x(), line.horizontalAdvance(), alignment, boxWidth);
     const double y = at.y();
+    const QList<ShiftedPiece> pieces =
+        shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed);
+    const QPointF origin(x, y - line.ascent());
+    // An accent moves with the letter under it.
+    const auto accentShift = [&](const SyntheticAccentPlacement& accent) {
+        const int under = line.xToCursor(accent.centerX, QTextLine::CursorOnCharacter);
+        for (const ShiftedPiece& piece : pieces) {
+            if (under >= piece.start && under < piece.start + piece.length)
+                return piece.shift;
+        }
+        return 0.0;
+    };
 
     painter.save();
-    if (toPDF) {
+    if (toPDF && pieces.size() == 1 && pieces.front().shift == 0) {
         // Text stays text in PDF output, so it can be searched and copied.
         painter.setPen(color);
-        layout->draw(&painter, QPointF(x, y - line.ascent()));
+        layout->draw(&painter, origin);
+    } else if (toPDF) {
+        painter.setPen(color);
+        for (const ShiftedPiece& piece : pieces) {
+            for (const QGlyphRun& run : layout->glyphRuns(piece.start, piece.length))
+                painter.drawGlyphRun(origin + QPointF(piece.shift, 0), run);
+        }
     } else {
         // On pixels the glyphs are filled as outlines: coverage then follows
         // the shapes as a PDF renderer's does, where the glyph cache would
@@ -265,15 +384,17 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setPen(Qt::NoPen);
         painter.setBrush(color);
-        const QPointF origin(x, y - line.ascent());
-        for (const QGlyphRun& run : layout->glyphRuns()) {
-            const QRawFont raw = run.rawFont();
-            const QList<quint32> glyphs = run.glyphIndexes();
-            const QList<QPointF> positions = run.positions();
-            QPainterPath path;
-            for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
-                path.addPath(raw.pathForGlyph(glyphs[i]).translated(origin + positions[i]));
-            painter.drawPath(path);
+        for (const ShiftedPiece& piece : pieces) {
+            const QPointF start = origin + QPointF(piece.shift, 0);
+            for (const QGlyphRun& run : layout->glyphRuns(piece.start, piece.length)) {
+                const QRawFont raw = run.rawFont();
+                const QList<quint32> glyphs = run.glyphIndexes();
+                const QList<QPointF> positions = run.positions();
+                QPainterPath path;
+                for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+                    path.addPath(raw.pathForGlyph(glyphs[i]).translated(start + positions[i]));
+                painter.drawPath(path);
+            }
         }
     }
     painter.restore();
@@ -284,7 +405,7 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (const SyntheticAccentPlacement& accent : adapted.accents) {
         const double h = accent.capHeight;
-        const double cx = x + accent.centerX;
+        const double cx = x + accent.centerX + accentShift(accent);
         const double top = y + accent.capTopY;
         const double base = y;
         const double w = std::max(h * 0.125, 1.1);

@@ -4,6 +4,7 @@
 // letter in the font's own glyph with the accent drawn as a stroke or dots,
 // and lower-case letters written as capitals in a capitals-only subset.
 
+#include "fonts/PrintedLinePlacement.h"
 #include "model/TextPayload.h"
 
 #include <QColor>
@@ -63,8 +64,11 @@ double alignedLineStart(double x, double width, TextAlignmentMode alignment, dou
 // Draws one line whose baseline starts at `at` (page space, y down) in
 // `color`, aligned in a box of `boxWidth`, then its synthetic accents. The
 // font's point size is taken as the size in the painter's user units,
-// whatever the device's resolution.
+// whatever the device's resolution. With `printed` (the line as the PDF
+// printed it, x measured from `at`), a left-aligned line keeps the printed
+// positions of the words left unchanged.
 void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, const QFont& font, double kern,
-                  const QColor& color, TextAlignmentMode alignment, double boxWidth);
+                  const QColor& color, TextAlignmentMode alignment, double boxWidth,
+                  const PrintedLine* printed = nullptr);
 
 }  // namespace zelvane::PDFCodec

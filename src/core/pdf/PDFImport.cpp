@@ -26,23 +26,6 @@ CodecError invalidPDFError()
     return CodecError(QStringLiteral("PDFCodec"), 1, L("Fichier PDF invalide ou vide.", "Invalid or empty PDF file."));
 }
 
-// The text's rectangles moved from the unturned page (`unturned` points,
-// y down) onto the page as a viewer shows it, turned clockwise by `rotation`.
-void turnText(PDFPageText& text, const QSizeF& unturned, int rotation)
-{
-    VectorPage turned;
-    const bool sideways = rotation % 180 != 0;
-    turned.width = sideways ? unturned.height() : unturned.width();
-    turned.height = sideways ? unturned.width() : unturned.height();
-    turned.pdfRotation = rotation;
-    const QTransform transform = turned.backdropTransform();
-    for (QRectF& rect : text.characterRects) {
-        if (!rect.isNull()) {
-            rect = transform.mapRect(rect);
-        }
-    }
-}
-
 // One PDF page measured: its size, text and the print under its lines.
 struct MeasuredPage {
     bool present = false;  // false for a page without a box
@@ -76,7 +59,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, QImage& raster)
     page.text = pdf.pageText(index);
     if (!page.text.text.isEmpty()) {
         if (page.rotation != 0) {
-            turnText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
+            turnPageText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
             page.textBox = QRectF(0, 0, page.width, page.height);
         }
         const std::optional<PDFPageBitmapAnalyzer> analyzer =

@@ -3,6 +3,7 @@
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
+#include "model/VectorPage.h"
 #include "fonts/TextFonts.h"
 #include "pdf/PDFFontAttributes.h"
 
@@ -299,7 +300,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     double size = attrs.fontSize;
     if (!attrs.sizeFromFont && metrics && metrics->capHeightReliable) {
         probe.fontSize = 100;
-        const double ratio = QFontMetricsF(resolveFont(probe, 100), fonts::pointDevice()).capHeight() / 100;
+        const double ratio = fonts::capHeightOf(resolveFont(probe, 100)) / 100;
         if (ratio > 0.35) {
             size = std::max(std::min((metrics->capHeight - 0.35) / ratio, 72.0), 5.5);
         }
@@ -307,7 +308,7 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     probe.fontSize = size;
     const QFont font = resolveFont(probe, size);
     const QFontMetricsF fontMetrics(font, fonts::pointDevice());
-    const double capHeight = fontMetrics.capHeight();
+    const double capHeight = fonts::capHeightOf(font);
     const double ascent = fontMetrics.ascent();
     double selBaseline = selY + ascent;
     // Where the reader put the baseline, when the PDF says how its font sits.
@@ -414,6 +415,69 @@ QList<VectorElement> extractEditableTextElements(const PDFPageText& page, const 
 {
     return buildExtractedTextElements(page, measureTextLines(page, mediaBox, pageHeight, analyzer), mediaBox,
                                       pageWidth, pageHeight);
+}
+
+void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation)
+{
+    VectorPage turned;
+    const bool sideways = rotation % 180 != 0;
+    turned.width = sideways ? unturned.height() : unturned.width();
+    turned.height = sideways ? unturned.width() : unturned.height();
+    turned.pdfRotation = rotation;
+    const QTransform transform = turned.backdropTransform();
+    for (QRectF& rect : text.characterRects) {
+        if (!rect.isNull()) {
+            rect = transform.mapRect(rect);
+        }
+    }
+}
+
+std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload)
+{
+    if (!payload.originalPDFText || !payload.originalPDFRect) {
+        return std::nullopt;
+    }
+    // Invisible format characters print nothing.
+    QString text;
+    for (const QChar c : *payload.originalPDFText) {
+        if (c.category() != QChar::Other_Format) {
+            text += c;
+        }
+    }
+    text = text.trimmed();
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    const QRectF area = payload.originalPDFRect->toQRectF().adjusted(-1.0, -1.5, 1.0, 1.5);
+    const auto inside = [&](qsizetype i) {
+        const QRectF& r = page.characterRects[i];
+        return !r.isNull() && area.contains(r.center() + QPointF(0, yOffset));
+    };
+    for (qsizetype at = page.text.indexOf(text); at >= 0; at = page.text.indexOf(text, at + 1)) {
+        if (at + text.size() > page.characterRects.size() || !inside(at) || !inside(at + text.size() - 1)) {
+            continue;
+        }
+        // The line is drawn in the font of its first character; letters
+        // printed in another font only lend the place where their word starts.
+        const auto fontAt = [&page](qsizetype i) {
+            for (const PDFTextRun& run : page.runs) {
+                if (i >= run.start && i < run.end) {
+                    return run.fontName;
+                }
+            }
+            return QString();
+        };
+        const QString lineFont = fontAt(at);
+        PrintedLine line{text, {}};
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QRectF& r = page.characterRects[at + i];
+            const bool ownPlace = i == 0 || text[i - 1].isSpace() || fontAt(at + i) == lineFont;
+            line.x.append(r.isNull() || text[i].isSpace() || !ownPlace ? std::nan("")
+                                                                        : r.left() - payload.originalPDFRect->x);
+        }
+        return line;
+    }
+    return std::nullopt;
 }
 
 }  // namespace zelvane::PDFCodec

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "fonts/PrintedLinePlacement.h"
 #include "model/VectorElement.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
 
 #include <QList>
+#include <QSizeF>
 #include <optional>
 
 namespace zelvane::PDFCodec {
@@ -58,5 +60,16 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& text, 
                                                        double pageHeight, const PDFPageBitmapAnalyzer* analyzer);
 std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& text, const MeasuredTextLine& line,
                                                        const QRectF& mediaBox, double pageWidth, double pageHeight);
+
+// The text's rectangles moved from the unturned page (`unturned` points,
+// y down) onto the page as a viewer shows it, turned clockwise by `rotation`.
+void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation);
+
+// Where the page printed the line an extracted text element was made from:
+// its text and the x of every glyph from the element's original left edge.
+// `yOffset` moves the page text's rectangles onto the page (a page is at
+// least 64 points high, its media box may be lower). Nothing when the line
+// is not found there.
+std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload);
 
 }  // namespace zelvane::PDFCodec

@@ -155,12 +155,12 @@ void drawPath(const VectorElement& element, const PathPayload& payload, QPainter
     }
 }
 
-void drawText(const VectorElement& element, const TextPayload& payload, QPainter& painter)
+void drawText(const VectorElement& element, const TextPayload& payload, QPainter& painter, const PrintedLine* printed)
 {
     const QColor color =
         colorOf(element.style.fillColorHex).value_or(colorOf(element.style.strokeColorHex).value_or(kDefaultInk));
     const QFont font = resolveFont(payload, payload.fontSize);
-    const double capHeight = QFontMetricsF(font, fonts::pointDevice()).capHeight();
+    const double capHeight = fonts::capHeightOf(font);
     const double firstBaseline = element.frame.y + payload.baselineOffset.value_or(capHeight);
     const QStringList lines = payload.text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -169,7 +169,7 @@ void drawText(const VectorElement& element, const TextPayload& payload, QPainter
         }
         const QPointF baseline(element.frame.x, firstBaseline + double(i) * payload.fontSize * 1.25);
         drawTextLine(painter, lines[i], baseline, font, payload.letterSpacing, color, payload.alignment,
-                     element.frame.width);
+                     element.frame.width, lines.size() == 1 ? printed : nullptr);
     }
 }
 
@@ -245,7 +245,7 @@ void drawStamp(const VectorElement& element, const StampPayload& payload, QPaint
 
 }  // namespace
 
-void renderElement(const VectorElement& element, QPainter& painter)
+void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -264,7 +264,7 @@ void renderElement(const VectorElement& element, QPainter& painter)
             } else if constexpr (std::is_same_v<Payload, PathPayload>) {
                 drawPath(element, payload, painter);
             } else if constexpr (std::is_same_v<Payload, TextPayload>) {
-                drawText(element, payload, painter);
+                drawText(element, payload, painter, printed);
             } else if constexpr (std::is_same_v<Payload, SignaturePayload>) {
                 drawSignature(element, payload, painter);
             } else {

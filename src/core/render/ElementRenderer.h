@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fonts/PrintedLinePlacement.h"
 #include "model/VectorElement.h"
 
 #include <QByteArray>
@@ -15,8 +16,10 @@ namespace zelvane::PDFCodec {
 
 // Draws one element in page space (points, y down) with the painter's current
 // transform: shapes, paths, text, signatures and stamps, with their style,
-// opacity and rotation. Hidden elements are the caller's business.
-void renderElement(const VectorElement& element, QPainter& painter);
+// opacity and rotation. Hidden elements are the caller's business. A
+// single-line text given the line its PDF printed (`printed`) keeps the
+// printed places of the words left unchanged.
+void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed = nullptr);
 
 // The closed triangle of an arrow head with its point at `to`, coming from
 // `from`: barbs `size` long, 27.7 degrees (pi / 6.5) off the shaft.

@@ -2,6 +2,7 @@
 
 #include "model/RGBAColor.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFTextExtraction.h"
 #include "render/ElementRenderer.h"
 
 #include <QBuffer>
@@ -65,7 +66,51 @@ void drawBackdropRaster(const VectorPage& page, QPainter& painter)
     painter.restore();
 }
 
+// The text of the backdrop's page as the page shows it (turned with it),
+// kept for the last page asked on this thread.
+const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
+{
+    thread_local std::shared_ptr<PDFDocument> lastDocument;
+    thread_local qint64 lastIndex = -1;
+    thread_local PDFPageText lastText;
+    thread_local double lastOffset = 0;
+    const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
+    const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
+    if (document != lastDocument || index != lastIndex) {
+        lastDocument = document;
+        lastIndex = index;
+        lastText = {};
+        lastOffset = 0;
+        if (document && index < document->pageCount()) {
+            lastText = document->pageText(int(index));
+            const QRectF box = document->mediaBox(int(index));
+            const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
+            if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0) {
+                turnPageText(lastText, unturned, turn);
+            } else {
+                lastOffset = unturned.height() - box.height();
+            }
+        }
+    }
+    yOffset = lastOffset;
+    return lastText;
+}
+
 }  // namespace
+
+std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element)
+{
+    const TextPayload* text = element.text();
+    if (!page.pdfPageData || !text || !text->isPDFExtracted || text->text.contains(QLatin1Char('\n'))
+        || text->fontSize != text->originalFontSize.value_or(text->fontSize)
+        || text->isBold != text->originalIsBold.value_or(text->isBold)
+        || text->isItalic != text->originalIsItalic.value_or(text->isItalic)) {
+        return std::nullopt;
+    }
+    double yOffset = 0;
+    const PDFPageText& pageText = backdropText(page, yOffset);
+    return printedLineOf(pageText, yOffset, *text);
+}
 
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
 {
@@ -86,7 +131,12 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
         if (!element.visible) {
             continue;
         }
-        if (page.pdfPageData && element.isPDFText() && !element.hasModifiedPDFText()) {
+        if (page.pdfPageData && element.isPDFText()) {
+            if (!element.hasModifiedPDFText()) {
+                continue;
+            }
+            const std::optional<PrintedLine> printed = printedLineFor(page, element);
+            renderElement(element, painter, printed ? &*printed : nullptr);
             continue;
         }
         renderElement(element, painter);

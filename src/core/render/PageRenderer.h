@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fonts/PrintedLinePlacement.h"
 #include "model/VectorPage.h"
 
 #include <QByteArray>
@@ -21,6 +22,12 @@ enum class BackdropDrawing {
 // background, PDF backdrop, masks over changed or redacted PDF text, then the
 // visible elements (unchanged PDF text is left to the backdrop).
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop = BackdropDrawing::raster);
+
+// How the page's PDF printed the line a changed PDF text element was made
+// from (renderElement draws the words left unchanged at those places), while
+// the element keeps the size, weight and slant it was found with and holds
+// one line; nothing otherwise or when the line is not found.
+std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element);
 
 // The page as a PNG image at `scale` pixels per point (sides at least 16);
 // nothing when the image would be too large or cannot be made.

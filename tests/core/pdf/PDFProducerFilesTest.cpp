@@ -7,6 +7,14 @@
 #include "pdf/PDFDocument.h"
 #include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
+#include "pdf/PDFTextExtraction.h"
+#include "fonts/SyntheticAccents.h"
+#include "fonts/TextFonts.h"
+#include "fonts/FontLookup.h"
+#include "fonts/FontSubstitutions.h"
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include "render/PageRenderer.h"
 
 #include <gtest/gtest.h>
@@ -49,6 +57,37 @@ protected:
         return false;
     }
 };
+
+}  // namespace
+
+namespace {
+
+constexpr double kScale = 2.0;
+
+QImage drawnAt144(const VectorPage& page)
+{
+    QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.scale(kScale, kScale);
+    PDFCodec::renderPage(page, painter);
+    return image;
+}
+
+// The share of pixels of `area` (points) that differ by more than half the grey range.
+double strongShare(const QImage& a, const QImage& b, const QRectF& area)
+{
+    const QRect pixels(QPoint(int(area.left() * kScale), int(area.top() * kScale)),
+                       QPoint(int(area.right() * kScale), int(area.bottom() * kScale)));
+    int strong = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
+                ++strong;
+        }
+    }
+    return double(strong) / double(pixels.width() * pixels.height());
+}
 
 }  // namespace
 
@@ -154,17 +193,7 @@ TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
     // Table cells of the groff memo: single words the editor sets exactly as
     // Ghostscript's subsets print them, on the baseline the reader reports.
     const VectorPage page = imported("groff-memo.pdf").pages.front();
-    constexpr double scale = 2.0;
-    const QSize size(qRound(page.width * scale), qRound(page.height * scale));
-    const auto draw = [&](const VectorPage& drawn) {
-        QImage image(size, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.scale(scale, scale);
-        PDFCodec::renderPage(drawn, painter);
-        return image;
-    };
-    const QImage printed = draw(page);
+    const QImage printed = drawnAt144(page);
     for (const QString& cell : {QStringLiteral("Item"), QStringLiteral("Price"), QStringLiteral("3.50"),
                                 QStringLiteral("Staples")}) {
         VectorPage edited = page;
@@ -177,16 +206,142 @@ TEST_F(PDFProducerFilesTest, AnEditedLineIsDrawnWhereAndAsItWasPrinted)
             }
         }
         ASSERT_FALSE(area.isEmpty()) << qPrintable(cell);
-        const QImage after = draw(edited);
-        const QRect pixels(QPoint(int(area.left() * scale), int(area.top() * scale)),
-                           QPoint(int(area.right() * scale), int(area.bottom() * scale)));
-        int strong = 0;
-        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-            for (int x = pixels.left(); x <= pixels.right(); ++x) {
-                if (std::abs(qGray(printed.pixel(x, y)) - qGray(after.pixel(x, y))) > 127)
-                    ++strong;
-            }
-        }
-        EXPECT_LT(double(strong) / double(pixels.width() * pixels.height()), 0.03) << qPrintable(cell);
+        EXPECT_LT(strongShare(printed, drawnAt144(edited), area), 0.03) << qPrintable(cell);
     }
+}
+
+TEST_F(PDFProducerFilesTest, EditedJustifiedAndKernedLinesKeepTheirPrintedWordPlaces)
+{
+    for (const char* name : {"groff-memo.pdf", "pdftex-paper.pdf", "cairo-memo.pdf"}) {
+        const VectorPage page = imported(name).pages.front();
+        const QImage printed = drawnAt144(page);
+        VectorPage edited = page;
+        VectorElement* line = nullptr;
+        for (VectorElement& element : edited.elements) {
+            if (element.text() && element.text()->text.startsWith(QStringLiteral("The ef")))
+                line = &element;
+        }
+        ASSERT_TRUE(line) << name;
+        TextPayload& text = *line->text();
+        const QRectF area = text.originalPDFRect->toQRectF();
+        text.originalPDFText = text.text + QStringLiteral("\u2060");  // changed, same text
+        EXPECT_LT(strongShare(printed, drawnAt144(edited), area), 0.03) << name;
+
+        // A word changed: the words before it stay where they were printed.
+        const qsizetype staff = text.text.indexOf(QStringLiteral("staff"));
+        ASSERT_GT(staff, 0) << name;
+        text.originalPDFText = text.text;
+        text.text.replace(staff, 5, QStringLiteral("crew"));
+        const QImage after = drawnAt144(edited);
+        const QRectF before(area.left(), area.top(), area.width() * 0.12, area.height());
+        EXPECT_LT(strongShare(printed, after, before), 0.03) << name;
+
+        // Exported, the edited words can be found.
+        VectorDocument document = imported(name);
+        document.pages.front() = edited;
+        const auto exported = PDFDocument::open(PDFCodec::exportPDF(document));
+        ASSERT_TRUE(exported) << name;
+        const QString exportedText = exported->pageText(0).text.simplified();
+        // (The printed line stays in the page underneath its mask.)
+        EXPECT_TRUE(exportedText.contains(QStringLiteral(" crew ")))
+            << name << ": " << qPrintable(exportedText);
+    }
+}
+
+TEST_F(PDFProducerFilesTest, WordsPrintedInAnotherFontOnlyLendTheirStart)
+{
+    // "bold words" inside a roman line of the groff memo: drawn in the line's
+    // roman font, each word from where the bold one started, not stretched
+    // letter by letter over the bold letters' places.
+    const VectorPage page = imported("groff-memo.pdf").pages.front();
+    const VectorElement* line = elementStartingWith(page, QStringLiteral("the lazy dog; bold"));
+    ASSERT_TRUE(line);
+    const auto document = PDFDocument::open(*page.pdfPageData);
+    ASSERT_TRUE(document);
+    const std::optional<PDFCodec::PrintedLine> printed =
+        PDFCodec::printedLineOf(document->pageText(0), page.height - document->mediaBox(0).height(), *line->text());
+    ASSERT_TRUE(printed);
+    const qsizetype bold = printed->text.indexOf(QStringLiteral("bold"));
+    const qsizetype lazy = printed->text.indexOf(QStringLiteral("lazy"));
+    ASSERT_GT(bold, 0);
+    EXPECT_TRUE(std::isfinite(printed->x[bold]));
+    EXPECT_FALSE(std::isfinite(printed->x[bold + 1]));
+    EXPECT_TRUE(std::isfinite(printed->x[lazy + 1]));
+    EXPECT_FALSE(std::isfinite(printed->x[lazy - 1]));  // the space
+}
+
+TEST_F(PDFProducerFilesTest, AccentsOverASubsetWithoutCapitalHAreSizedByItsCapitals)
+{
+    // Ghostscript's Times subset of the landscape page has no "H" (Qt then
+    // reports a cap height of 0) and no "é": the accent is drawn over "e" at
+    // the size of the program's capitals.
+    const VectorPage page = imported("groff-landscape.pdf").pages.front();
+    const VectorElement* line = elementStartingWith(page, QStringLiteral("long side"));
+    ASSERT_TRUE(line);
+    const QFont font = PDFCodec::resolveFont(*line->text(), line->text()->fontSize);
+    const PDFCodec::AdaptedSubsetText adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("été"), font, 0);
+    ASSERT_EQ(adapted.adapted, QStringLiteral("ete"));
+    ASSERT_EQ(adapted.accents.size(), 2);
+    EXPECT_NEAR(adapted.accents.front().capHeight, 0.662 * line->text()->fontSize, 0.3);
+}
+
+TEST_F(PDFProducerFilesTest, LettersATeXSubsetLacksComeFromLatinModern)
+{
+    if (!fonts::installedFamily(QStringLiteral("Latin Modern Roman")))
+        GTEST_SKIP() << "fonts-lmodern is not installed";
+    const VectorPage page = imported("pdftex-paper.pdf").pages.front();
+    for (const auto& [start, family] :
+         {std::pair{QStringLiteral("Numbers"), QStringLiteral("Latin Modern Roman")},
+          std::pair{QStringLiteral("int main"), QStringLiteral("Latin Modern Mono")}}) {
+        const VectorElement* line = elementStartingWith(page, start);
+        ASSERT_TRUE(line);
+        const QFont font = PDFCodec::resolveFont(*line->text(), line->text()->fontSize);
+        // "Z", "X" and the word space are not in the subset.
+        const QString typed = QStringLiteral("ZX ");
+        ASSERT_FALSE(fonts::hasCharacters(QRawFont::fromFont(font), QStringLiteral("ZX")));
+        const auto layout = PDFCodec::layOutLine(typed, font, 0);
+        for (const QGlyphRun& run : layout->glyphRuns()) {
+            EXPECT_EQ(run.rawFont().familyName(), family) << qPrintable(start);
+        }
+    }
+}
+
+TEST(FontSubstitutionsTest, TeXProgramsFindTheirLatinModernRelative)
+{
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("CMR10")), QStringList{QStringLiteral("Latin Modern Roman")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("ABCDEF+CMTT12")),
+              QStringList{QStringLiteral("Latin Modern Mono")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("CMSSBX10")), QStringList{QStringLiteral("Latin Modern Sans")});
+    EXPECT_EQ(fonts::substitutesForProgram(QStringLiteral("SFRM1000")), QStringList{QStringLiteral("Latin Modern Roman")});
+    // Math and symbol programs, and names that only start alike, have none.
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMMI10")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMBSY10")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("CMRoman")).isEmpty());
+    EXPECT_TRUE(fonts::substitutesForProgram(QStringLiteral("Calibri")).isEmpty());
+}
+
+TEST_F(PDFProducerFilesTest, OnlyALineStillInItsPrintedFontFollowsThePrint)
+{
+    const VectorPage page = imported("cairo-memo.pdf").pages.front();
+    const VectorElement* found = elementStartingWith(page, QStringLiteral("Afterwards"));
+    ASSERT_TRUE(found);
+    VectorElement line = *found;
+    line.text()->text += QStringLiteral(" Done.");
+    const auto printed = PDFCodec::printedLineFor(page, line);
+    ASSERT_TRUE(printed);
+    EXPECT_EQ(printed->text, found->text()->text);
+    EXPECT_NEAR(printed->x.front(), 0, 0.5);  // the frame starts at the first glyph
+
+    VectorElement larger = line;
+    larger.text()->fontSize += 2;
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, larger));
+    VectorElement bold = line;
+    bold.text()->isBold = !bold.text()->isBold;
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, bold));
+    VectorElement twoLines = line;
+    twoLines.text()->text += QStringLiteral("\nMore");
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, twoLines));
+    VectorElement elsewhere = line;
+    elsewhere.text()->originalPDFRect->y += 40;  // no such line there
+    EXPECT_FALSE(PDFCodec::printedLineFor(page, elsewhere));
 }
