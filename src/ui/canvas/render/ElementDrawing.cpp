@@ -2,6 +2,7 @@
 
 #include "PaneText.h"
 #include "model/RGBAColor.h"
+#include "render/ElementRenderer.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -242,12 +243,21 @@ void StrokeBatch::flush(QPainter& painter)
 }
 
 void drawElementInLayer(QPainter& painter, const VectorElement& element, const PageCanvasGeometry& geom,
-                        const QTransform& tx, const CachedElementGeometry* cached, VectorSceneRenderCache& cache)
+                        const QTransform& tx, const CachedElementGeometry* cached, VectorSceneRenderCache& cache,
+                        const PDFCodec::PrintedLine* printed)
 {
     const QRectF paneRect = geom.pageToPane(element.frame);
     if (!std::isfinite(paneRect.x()) || !std::isfinite(paneRect.y()) || !std::isfinite(paneRect.width())
         || !std::isfinite(paneRect.height()))
         return;
+    if (printed && element.text()) {
+        // Text has no outline: the export's drawing is the whole element.
+        painter.save();
+        painter.setTransform(tx, true);
+        PDFCodec::renderElement(element, painter, printed);
+        painter.restore();
+        return;
+    }
     const double s = geom.scale();
     const VectorStyle& style = element.style;
 

@@ -19,9 +19,13 @@ namespace zelvane {
 // accents, a signature's artwork or caption, a stamp's artwork or badge.
 // Rotation and image opacity stay inside the call. Visibility and culling
 // are the caller's business. `tx` is the geometry's page-to-pane transform.
+// A changed PDF text line given the line its page printed
+// (VectorSceneRenderCache::printedLine) is drawn as the export draws it: in
+// page space through `tx`, its unchanged words at their printed places.
 void drawElementInLayer(QPainter& painter, const VectorElement& element, const PageCanvasGeometry& geom,
                         const QTransform& tx, const CachedElementGeometry* cached,
-                        VectorSceneRenderCache& cache = VectorSceneRenderCache::shared());
+                        VectorSceneRenderCache& cache = VectorSceneRenderCache::shared(),
+                        const PDFCodec::PrintedLine* printed = nullptr);
 
 // Consecutive elements that draw nothing but an opaque solid stroke of the
 // same colour and width (paths and unfilled shapes, with their arrow heads

@@ -54,7 +54,7 @@ void drawPageThumbnail(QPainter& painter, const VectorPage& page, const QSizeF& 
             continue;
         const auto [path, heads] = VectorSceneRenderCache::buildPageSpacePath(element);
         const CachedElementGeometry outline{element.id, element.frame, path, heads};
-        drawElementInLayer(painter, element, geom, tx, &outline, cache);
+        drawElementInLayer(painter, element, geom, tx, &outline, cache, cache.printedLine(page, element));
     }
     painter.restore();
 }

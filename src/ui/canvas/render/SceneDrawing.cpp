@@ -266,7 +266,7 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             if (page.pdfPageData && !element.hasModifiedPDFText())
                 continue;
         }
-        drawElementInLayer(painter, element, geom, tx, cached, cache);
+        drawElementInLayer(painter, element, geom, tx, cached, cache, cache.printedLine(page, element));
     }
     batch.flush(painter);
     painter.restore();

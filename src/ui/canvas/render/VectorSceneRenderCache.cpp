@@ -1,5 +1,7 @@
 #include "VectorSceneRenderCache.h"
 
+#include "render/PageRenderer.h"
+
 #include "render/ArtworkRenderer.h"
 #include "pdf/PDFDocument.h"
 #include "render/ElementRenderer.h"
@@ -180,6 +182,31 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     m_cachedElements = page.elements;
     m_cachedGeometries = std::move(built);
     return m_cachedGeometries;
+}
+
+// ---- Printed lines under edited PDF text ----------------------------------
+
+const PDFCodec::PrintedLine* VectorSceneRenderCache::printedLine(const VectorPage& page, const VectorElement& element)
+{
+    const TextPayload* text = element.text();
+    if (!page.pdfPageData || !text || !text->isPDFExtracted || !element.hasModifiedPDFText())
+        return nullptr;
+    const QByteArray& data = *page.pdfPageData;
+    const auto found = m_printedLines.constFind(element.id);
+    // The same bytes are shared by every page of a document, so comparing
+    // where they live is enough (and constant time).
+    if (found != m_printedLines.constEnd() && found->pdfData.constData() == data.constData()
+        && found->pdfData.size() == data.size() && found->pdfPageIndex == page.pdfPageIndex
+        && found->pdfRotation == page.pdfRotation && found->text == *text)
+        return found->printed ? &*found->printed : nullptr;
+    // Entries of closed documents or deleted elements are dropped now and
+    // then; each is small, but the bytes it holds on to are not.
+    if (m_printedLines.size() >= 1024)
+        m_printedLines.clear();
+    const auto stored = m_printedLines.insert(
+        element.id,
+        PrintedEntry{data, page.pdfPageIndex, page.pdfRotation, *text, PDFCodec::printedLineFor(page, element)});
+    return stored->printed ? &*stored->printed : nullptr;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "ImageLRU.h"
 #include "SheetLayer.h"
 #include "TextLayoutCache.h"
+#include "fonts/PrintedLinePlacement.h"
 #include "model/VectorPage.h"
 
 #include <QHash>
@@ -98,6 +99,13 @@ public:
     static std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> buildPageSpacePath(
         const VectorElement& element);
 
+    // How the page's PDF printed the line a changed PDF text element was
+    // made from, as the export draws it (PDFCodec::printedLineFor); null
+    // when the element is not drawn over a printed line. Looked up once per
+    // element, text and backdrop page: the backdrop's text is not read
+    // again until one of them changes.
+    const PDFCodec::PrintedLine* printedLine(const VectorPage& page, const VectorElement& element);
+
     // Laid-out text of elements, badges and labels.
     TextLayoutCache& textLayouts() { return m_textLayouts; }
     // Fonts may have changed (another document was opened): text is laid
@@ -145,6 +153,15 @@ private:
     quint64 m_cachedRevision = 0;
     QList<VectorElement> m_cachedElements;
     ElementGeometries m_cachedGeometries;
+
+    struct PrintedEntry {
+        QByteArray pdfData;
+        qint64 pdfPageIndex = 0;
+        qint64 pdfRotation = 0;
+        TextPayload text;
+        std::optional<PDFCodec::PrintedLine> printed;
+    };
+    QHash<QUuid, PrintedEntry> m_printedLines;
 
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;

@@ -1,0 +1,147 @@
+#include "CanvasTestSupport.h"
+#include "canvas/render/PageThumbnailDrawing.h"
+#include "canvas/render/SceneDrawing.h"
+#include "canvas/render/VectorSceneRenderCache.h"
+#include "core/fonts/TestFonts.h"
+#include "pdf/PDFImport.h"
+#include "render/PageRenderer.h"
+
+#include <QPainter>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+// Pixels per page point for every picture compared here (144 dpi).
+constexpr double kScale = 2.0;
+
+class PrintedLineDrawingTest : public FontTestBase {
+protected:
+    static VectorPage importedPage(const char* name)
+    {
+        const QByteArray data = readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name));
+        return PDFCodec::importPDF(data, QString::fromLatin1(name), std::nullopt).pages.front();
+    }
+
+    // The page as the export renderer draws it.
+    static QImage exported(const VectorPage& page)
+    {
+        QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.scale(kScale, kScale);
+        PDFCodec::renderPage(page, painter);
+        return image;
+    }
+
+    // The page as the canvas shows it, filling a pane of the same size.
+    QImage onCanvas(const VectorPage& page)
+    {
+        const PageCanvasGeometry geom = geometry(page);
+        QImage image = blankImage(geom.paneSize.toSize(), Qt::white);
+        QPainter painter(&image);
+        const auto tiles = cache.backdropImages(page, geom.scale(), geom.visiblePageRect().toQRectF(),
+                                                VectorSceneRenderCache::BackdropWait::exact);
+        drawSinglePageScene(painter, page, geom, cache.geometries(page, ++revision), tiles, {}, cache);
+        return image;
+    }
+
+    static PageCanvasGeometry geometry(const VectorPage& page)
+    {
+        return {QSizeF(page.width * kScale, page.height * kScale), page.width, page.height, 1, QSizeF(0, 0), 0};
+    }
+
+    // The share of the pixels of `area` (page points) that differ by more
+    // than half the grey range between two pictures of the page.
+    static double strongShare(const QImage& a, const QImage& b, const QRectF& area)
+    {
+        const QRect pixels = QRectF(area.topLeft() * kScale, area.size() * kScale).toAlignedRect();
+        int strong = 0;
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+            for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
+                    ++strong;
+            }
+        }
+        return double(strong) / double(pixels.width() * pixels.height());
+    }
+
+    // The line that starts "The ef…" with "staff" replaced by "crew".
+    static VectorElement* editLine(VectorPage& page)
+    {
+        for (VectorElement& element : page.elements) {
+            TextPayload* text = element.text();
+            if (!text || !text->text.startsWith(QStringLiteral("The ef")))
+                continue;
+            const qsizetype staff = text->text.indexOf(QStringLiteral("staff"));
+            if (staff < 0)
+                return nullptr;
+            text->originalPDFText = text->text;
+            text->text.replace(staff, 5, QStringLiteral("crew"));
+            return &element;
+        }
+        return nullptr;
+    }
+
+    VectorSceneRenderCache cache;
+    quint64 revision = 0;
+};
+
+}  // namespace
+
+TEST_F(PrintedLineDrawingTest, AnEditedLineLooksOnTheCanvasAsItExports)
+{
+    for (const char* name : {"pdftex-paper.pdf", "groff-memo.pdf"}) {
+        const VectorPage page = importedPage(name);
+        VectorPage edited = page;
+        const VectorElement* line = editLine(edited);
+        ASSERT_TRUE(line) << name;
+        const QRectF area = line->text()->originalPDFRect->toQRectF();
+        ASSERT_GT(area.width(), 100) << name;
+
+        const QImage canvas = onCanvas(edited);
+        const QImage exportedPicture = exported(edited);
+        if (qEnvironmentVariableIsSet("ZELVANE_DUMP_PICTURES")) {
+            canvas.save(QStringLiteral("/tmp/i19-canvas-%1.png").arg(QLatin1String(name)));
+            exportedPicture.save(QStringLiteral("/tmp/i19-export-%1.png").arg(QLatin1String(name)));
+        }
+        EXPECT_LT(strongShare(canvas, exportedPicture, area.adjusted(-2, -2, 2, 2)), 0.01) << name;
+
+        // The words before the change stay where they were printed.
+        const QRectF before(area.left(), area.top(), area.width() * 0.12, area.height());
+        EXPECT_LT(strongShare(exported(page), canvas, before), 0.03) << name;
+
+        // So does the page's thumbnail.
+        QImage thumbnail = blankImage(geometry(page).paneSize.toSize(), Qt::white);
+        {
+            QPainter painter(&thumbnail);
+            const auto tiles = cache.backdropImages(edited, kScale, QRectF(0, 0, page.width, page.height),
+                                                    VectorSceneRenderCache::BackdropWait::exact);
+            drawPageThumbnail(painter, edited, geometry(page).paneSize, tiles, cache);
+        }
+        EXPECT_LT(strongShare(thumbnail, exportedPicture, area.adjusted(-2, -2, 2, 2)), 0.01) << name;
+    }
+}
+
+TEST_F(PrintedLineDrawingTest, ThePrintedLineIsLookedUpOncePerText)
+{
+    VectorPage page = importedPage("groff-memo.pdf");
+    VectorElement* line = editLine(page);
+    ASSERT_TRUE(line);
+    const PDFCodec::PrintedLine* printed = cache.printedLine(page, *line);
+    ASSERT_TRUE(printed);
+    EXPECT_TRUE(printed->text.startsWith(QStringLiteral("The ef")));
+    // Moved: the same entry.
+    line->frame.x += 30;
+    EXPECT_EQ(cache.printedLine(page, *line), printed);
+    // Typed again: looked up anew, and an unchanged line has none.
+    line->frame.x -= 30;
+    line->text()->text = *line->text()->originalPDFText;
+    EXPECT_EQ(cache.printedLine(page, *line), nullptr);
+    line->text()->text += QStringLiteral(" more");
+    ASSERT_TRUE(cache.printedLine(page, *line));
+    // Without its PDF the page has nothing printed under the line.
+    page.pdfPageData.reset();
+    EXPECT_EQ(cache.printedLine(page, *line), nullptr);
+}
