@@ -83,8 +83,7 @@ public:
             buffer = std::move(*kept);
             m_kept.erase(kept);
         } else {
-            // Room for a slightly larger page next time.
-            const qint64 allocated = size + size / 8;
+            const qint64 allocated = size;
             qint64 held = m_out;
             for (const Buffer& other : m_kept)
                 held += other.size;
@@ -224,7 +223,7 @@ QList<VectorElement> elementsOf(const MeasuredPage& page)
 class PageMeasuring {
 public:
     PageMeasuring(const PDFDocument& pdf, int workers, PageBitmaps& bitmaps)
-        : m_pdf(pdf), m_bitmaps(bitmaps), m_pages(size_t(pdf.pageCount())), m_ahead(2 * workers)
+        : m_pdf(pdf), m_bitmaps(bitmaps), m_pages(size_t(pdf.pageCount())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
             m_threads.emplace_back(QThread::create([this, i] { work(i == 0); }));
@@ -325,10 +324,13 @@ private:
 
 int defaultImportWorkers()
 {
-    // The page bitmaps are shared within a fixed budget, but each worker
-    // keeps a poppler document of its own: beyond four, memory grows faster
-    // than the time falls, since making the elements stays on one thread.
-    constexpr int kMostWorkers = 4;
+    // The page bitmaps stay within their budget however many workers there
+    // are, but each worker beyond the first adds about 3 MB of its own (a
+    // poppler document, an allocator arena, the page text it holds). Two
+    // workers keep the import's peak memory at what measuring one page at a
+    // time with two whole-page images took, and drawing and measuring (most
+    // of the work) then never waits for a bitmap.
+    constexpr int kMostWorkers = 2;
     return std::clamp(QThread::idealThreadCount(), 1, kMostWorkers);
 }
 
