@@ -17,6 +17,22 @@ struct FileChoiceRequest {
     // Folders are never offered for choice.
 };
 
+// The question a save panel asks for one file of one format.
+struct SaveFileRequest {
+    QString title;
+    // The file name offered, with its extension ("Plan.svg").
+    QString proposedName;
+    // One Qt name filter, for example "SVG (*.svg)".
+    QString nameFilter;
+    // The format's extension without the dot ("svg"); a chosen name ending
+    // in another one gets it appended.
+    QString suffix;
+};
+
+// `path` ending in ".suffix" (any letter case), else with it appended:
+// "a" and "a.pdf" saved as SVG become "a.svg" and "a.pdf.svg".
+QString pathWithSuffix(const QString& path, const QString& suffix);
+
 // What the controller asks of the desktop around it: a panel to choose files,
 // the file manager, the user settings. The window installs one that shows
 // real panels; tests install fakes, so the controller runs without a display.
@@ -27,6 +43,11 @@ public:
     // The chosen files in the panel's order, or nothing when the panel was
     // cancelled. The default has no panel to show and answers nothing.
     virtual std::optional<QStringList> chooseFiles(const FileChoiceRequest& request);
+
+    // Where to save, with the request's suffix ensured, and an existing file
+    // there confirmed for replacing; nothing when cancelled. The default has
+    // no panel and answers nothing.
+    virtual std::optional<QString> chooseSaveFile(const SaveFileRequest& request);
 
     // Asks the file manager to show a folder; whether it did is not examined.
     virtual void revealFolder(const QString& path);

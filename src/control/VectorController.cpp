@@ -34,6 +34,11 @@ VectorController::~VectorController()
     }
 }
 
+void VectorController::setEnvironment(std::shared_ptr<ControllerEnvironment> environment)
+{
+    m_environment = environment ? std::move(environment) : std::make_shared<ControllerEnvironment>();
+}
+
 // ---- State -------------------------------------------------------------------
 
 VectorController::DocumentCounts VectorController::documentCounts() const

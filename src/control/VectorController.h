@@ -142,6 +142,9 @@ public:
     bool persistEnabled() const { return m_persistEnabled; }
     bool servicesEnabled() const { return m_servicesEnabled; }
     ControllerEnvironment& environment() const { return *m_environment; }
+    // Replaces the environment (the window installs its panels); none puts
+    // back the default one.
+    void setEnvironment(std::shared_ptr<ControllerEnvironment> environment);
 
     // ---- The edit path -------------------------------------------------------
 

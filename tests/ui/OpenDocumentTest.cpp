@@ -60,6 +60,9 @@ TEST_F(OpenDocumentTest, ASuccessfulOpenClosesTheEditorResetsTheViewAndIsRemembe
     EXPECT_FALSE(model.alert());
     EXPECT_EQ(model.controller().document().title, QStringLiteral("Plan"));
     EXPECT_FALSE(model.editingTextElementID());
+    // The view moves back smoothly and lands exactly.
+    EXPECT_TRUE(model.isCameraAnimating());
+    ASSERT_TRUE(QTest::qWaitFor([&model] { return !model.isCameraAnimating(); }, 5000));
     EXPECT_EQ(model.zoomScale(), 1.0);
     EXPECT_EQ(model.panOffset(), QSizeF(0, 0));
     EXPECT_EQ(model.flashMessage(), QStringLiteral("View reset (100%)"));

@@ -4,6 +4,7 @@
 #include "support/TestWidgetApplication.h"
 
 #include "appmodel/AppModel.h"
+#include "canvas/render/VectorSceneRenderCache.h"
 #include "window/MainWindow.h"
 
 #include <QSettings>
@@ -59,6 +60,9 @@ protected:
     {
         window.reset();
         model.reset();
+        // A backdrop still rendering on the canvas's worker must not outlive
+        // the test: the process may be ending.
+        VectorSceneRenderCache::shared().waitForBackdropWorker();
     }
 
     std::unique_ptr<AppModel> model;

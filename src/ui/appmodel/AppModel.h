@@ -5,9 +5,11 @@
 #include "appmodel/AlertItem.h"
 #include "appmodel/CanvasDisplayMode.h"
 #include "appmodel/EditorTool.h"
+#include "model/PageFormatPreset.h"
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -15,6 +17,8 @@
 #include <QUuid>
 #include <functional>
 #include <optional>
+
+class QVariantAnimation;
 
 namespace zelvane {
 
@@ -54,6 +58,14 @@ public:
     static constexpr int kFlashMilliseconds = 2800;
     static constexpr int kMaxRecentFiles = 12;
     static constexpr const char* kRecentPathsKey = "net.tarnwick.zelvane.recentPaths";
+    // Zoom limits of the zoom steps and the canvas gestures.
+    static constexpr double kMinZoom = 0.25;
+    static constexpr double kMaxZoom = 6.0;
+    // The canvas size assumed until the canvas reports its own, and the
+    // margin the canvas keeps around the fitted page.
+    static constexpr double kReferencePaneWidth = 820;
+    static constexpr double kReferencePaneHeight = 680;
+    static constexpr double kCanvasPagePad = 28;
 
     // startServices: the controller's OSC and HTTP servers, the automatic
     // update check and the key monitor. persistEnabled: the recent files and
@@ -169,8 +181,48 @@ public:
     // recent file. Flashing the success is the caller's.
     bool saveDocument(const QUrl& url, const std::optional<ExportFormat>& format = std::nullopt);
 
-    // Moves the view to a zoom and pan.
+    // The File menu's New: asks about unsaved changes, then replaces the
+    // document with one blank page of the preset.
+    void createNewDocument(PageFormatPreset preset);
+
+    // Asks the controller's environment for a PDF or SVG file and opens it.
+    void openDocumentPanel();
+    // Save: in place when the document has a file; otherwise, or when that
+    // fails (its "Save Error" alert is raised once the panel has closed),
+    // through the save panel in the document's own format. True when saved.
+    bool saveDocumentDirectOrPanel();
+    // Save As / Export: asks the environment where to save in `format`, then
+    // saves. On success a PDF or SVG is recorded as recent, the export sheet
+    // closes and "Saved: <name>" is flashed. A cancelled panel does nothing;
+    // a failure raises "Save Error" and leaves the export sheet open.
+    // True when saved.
+    bool saveDocumentPanel(ExportFormat format);
+    // The file name the save panel proposes: the title without its last
+    // extension, then the format's.
+    QString proposedSaveName(ExportFormat format) const;
+
+    // ---- Camera -----------------------------------------------------------------
+    // Animated moves of zoomScale and panOffset, eased out; a new move stops
+    // the running one and starts from wherever it had got to.
+
+    // Moves the view to a zoom and pan over `durationSeconds`; a target
+    // within 0.002 of zoom and 0.5 points of pan is set at once.
     void animateViewport(double zoom, const QSizeF& pan, double durationSeconds);
+    bool isCameraAnimating() const;
+    // Zoom 1, pan (0, 0), and the "View reset (100%)" message.
+    void resetView();
+    // Zoom × 1.25 or × 0.8 within kMinZoom..kMaxZoom, pan kept.
+    void zoomIn();
+    void zoomOut();
+    // Frames the selected element drawn on top (zoom 1.25 to 2.6, its centre
+    // brought to the pane's centre), or the whole page when nothing is
+    // selected. `pane` is the canvas's size; without one, the size the
+    // canvas reported.
+    void fitSelectionOrPageAnimated(const QSizeF& pane);
+    void fitSelectionOrPageAnimated();
+    // The single-page canvas reports its size here as it changes.
+    QSizeF canvasPaneSize() const { return m_canvasPaneSize; }
+    void setCanvasPaneSize(const QSizeF& size);
 
     // ---- Recent files -------------------------------------------------------------
 
@@ -184,6 +236,12 @@ public:
 
     void installKeyboardShortcutMonitor();
     bool hasKeyboardShortcutMonitor() const { return m_keyMonitor != nullptr; }
+    // Whether a key event's receiver is the editor window's own focus (not a
+    // text input, a dialog or a popup). The window installs it; without one
+    // single keys do nothing.
+    using SingleKeyTargetTest = std::function<bool(QObject* receiver)>;
+    void setSingleKeyTargetTest(SingleKeyTargetTest test) { m_singleKeyTargetTest = std::move(test); }
+    const SingleKeyTargetTest& singleKeyTargetTest() const { return m_singleKeyTargetTest; }
 
 signals:
     void recentURLsChanged();
@@ -224,6 +282,11 @@ private:
     void applyLaunchArguments(const QStringList& arguments);
     void storeRecentPaths();
     bool saveBeforeReplacing();
+    // The format a document is saved in when none is chosen: PDF for a PDF
+    // source, SVG otherwise.
+    ExportFormat documentFormat() const;
+    void stopCamera();
+    void applyCameraProgress(double eased);
     void finishOpen(const QUrl& url, const std::optional<CodecError>& failure);
 
     const bool m_persistEnabled;
@@ -255,6 +318,13 @@ private:
     std::optional<AlertItem> m_alert;
     std::optional<QString> m_flashMessage;
     QObject* m_keyMonitor = nullptr;
+    SingleKeyTargetTest m_singleKeyTargetTest;
+    QVariantAnimation* m_camera = nullptr;
+    double m_cameraStartZoom = 1;
+    double m_cameraTargetZoom = 1;
+    QSizeF m_cameraStartPan;
+    QSizeF m_cameraTargetPan;
+    QSizeF m_canvasPaneSize{kReferencePaneWidth, kReferencePaneHeight};
 
     UnsavedChangesQuestion m_unsavedChangesQuestion;
     std::function<bool()> m_saveAsHandler;

@@ -4,6 +4,7 @@
 #include "appmodel/AppModel.h"
 
 #include "CodecError.h"
+#include "ControllerEnvironment.h"
 #include "VectorController.h"
 
 #include <QFileInfo>
@@ -96,7 +97,82 @@ bool AppModel::saveBeforeReplacing()
     }
     // Without a file of its own the document needs a place chosen by the
     // user; nothing is replaced when none is chosen.
-    return m_saveAsHandler && m_saveAsHandler() && !m_controller->hasUnsavedChanges();
+    const bool saved = m_saveAsHandler ? m_saveAsHandler() : saveDocumentPanel(documentFormat());
+    return saved && !m_controller->hasUnsavedChanges();
+}
+
+ExportFormat AppModel::documentFormat() const
+{
+    return m_controller->document().sourceFormat == DocumentSourceFormat::pdf ? ExportFormat::pdf : ExportFormat::svg;
+}
+
+void AppModel::createNewDocument(PageFormatPreset preset)
+{
+    if (confirmReplacingDocument())
+        m_controller->createNewDocument(preset);
+}
+
+void AppModel::openDocumentPanel()
+{
+    FileChoiceRequest request;
+    request.title = L("Ouvrir un document SVG ou PDF", "Open SVG or PDF Document");
+    request.nameFilters = {QStringLiteral("PDF (*.pdf)"), QStringLiteral("SVG (*.svg)")};
+    request.allowsMultipleSelection = false;
+    const std::optional<QStringList> chosen = m_controller->environment().chooseFiles(request);
+    if (!chosen || chosen->isEmpty() || chosen->first().isEmpty())
+        return;
+    open(QUrl::fromLocalFile(chosen->first()));
+}
+
+bool AppModel::saveDocumentDirectOrPanel()
+{
+    std::optional<AlertItem> inPlaceFailure;
+    const std::optional<QUrl> fileURL = m_controller->document().fileURL;
+    if (fileURL && fileURL->isLocalFile()) {
+        if (saveDocument(*fileURL)) {
+            flash(L("Enregistré dans ", "Saved to ") + QFileInfo(fileURL->toLocalFile()).fileName());
+            return true;
+        }
+        // The alert waits until the panel offered next has closed, so the
+        // window never shows it behind or over the panel.
+        inPlaceFailure = m_alert;
+        setAlert(std::nullopt);
+    }
+    const std::optional<AlertItem> before = m_alert;
+    const bool saved = saveDocumentPanel(documentFormat());
+    // A failure of the panel's own save replaced it already.
+    if (inPlaceFailure && m_alert == before)
+        setAlert(inPlaceFailure);
+    return saved;
+}
+
+QString AppModel::proposedSaveName(ExportFormat format) const
+{
+    const QString& title = m_controller->document().title;
+    // Only the last dot-suffix goes; a title without one stays whole.
+    const qsizetype dot = title.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot > 0 ? title.left(dot) : title;
+    return base + QLatin1Char('.') + rawValue(format);
+}
+
+bool AppModel::saveDocumentPanel(ExportFormat format)
+{
+    const QString suffix = rawValue(format);
+    const QString tag = suffix.toUpper();
+    SaveFileRequest request;
+    request.title = L("Enregistrer le document (", "Save Document (") + tag + QLatin1Char(')');
+    request.proposedName = proposedSaveName(format);
+    request.nameFilter = tag + QStringLiteral(" (*.") + suffix + QLatin1Char(')');
+    request.suffix = suffix;
+    const std::optional<QString> chosen = m_controller->environment().chooseSaveFile(request);
+    if (!chosen || chosen->isEmpty())
+        return false;
+    const QString path = pathWithSuffix(*chosen, suffix);
+    if (!saveDocument(QUrl::fromLocalFile(path), format))
+        return false;
+    setShowExportSheet(false);
+    flash(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
+    return true;
 }
 
 bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& format)
@@ -116,13 +192,6 @@ bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& 
     if (own && own->isLocalFile() && QFileInfo(own->toLocalFile()) == QFileInfo(url.toLocalFile()))
         recordRecentURL(url);
     return true;
-}
-
-void AppModel::animateViewport(double zoom, const QSizeF& pan, double durationSeconds)
-{
-    Q_UNUSED(durationSeconds);
-    setZoomScale(zoom);
-    setPanOffset(pan);
 }
 
 }  // namespace zelvane

@@ -7,23 +7,45 @@ class QLabel;
 namespace zelvane {
 
 class AppModel;
+class Chip;
+class ElidedLabel;
+class PlainTextButton;
+class SymbolButton;
 
-// The bottom bar: the flash message while there is one, else the
-// controller's status line.
+// The bottom bar: the document kind and the status line (the flash message
+// while there is one), page navigation, the counts of the page and the
+// document, the OSC port and links to the guides, the shortcuts, the about
+// sheet and, while a newer release is offered, the update sheet.
 class StatusBar : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr int kHeight = 24;
+
     explicit StatusBar(AppModel& model, QWidget* parent = nullptr);
 
-    // The text shown now.
+    // The status text shown now (whole, before any cut for the width).
     QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void refresh();
+    void previousPage();
+    void nextPage();
+    quint16 oscPort() const;
 
     AppModel& m_model;
-    QLabel* m_message;
+    Chip* m_kind;
+    ElidedLabel* m_message;
+    SymbolButton* m_previous;
+    QLabel* m_page;
+    SymbolButton* m_next;
+    QLabel* m_summary;
+    PlainTextButton* m_osc;
+    PlainTextButton* m_update;
 };
 
 }  // namespace zelvane

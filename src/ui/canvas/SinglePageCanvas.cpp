@@ -56,6 +56,13 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     connect(&m_cache, &VectorSceneRenderCache::backdropReady, this, repaint);
 }
 
+void SinglePageCanvas::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // The camera frames selections against the size shown.
+    m_model.setCanvasPaneSize(QSizeF(size()));
+}
+
 PageCanvasGeometry SinglePageCanvas::geometry() const
 {
     const VectorPage& page = m_model.controller().currentPage();

@@ -5,13 +5,19 @@
 #include "theme/Theme.h"
 #include "window/AlertPresenter.h"
 #include "window/ContentView.h"
+#include "window/MainMenuBar.h"
 #include "window/SettingsWindow.h"
 #include "window/SheetPresenter.h"
 #include "window/UnsavedChangesQuestion.h"
+#include "window/WindowEnvironment.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
-#include <QFileInfo>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace zelvane {
 
@@ -27,6 +33,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     buildContent();
     m_sheets = new SheetPresenter(model, this);
     m_alerts = new AlertPresenter(model, this, *m_sheets);
+    m_menus = new MainMenuBar(model, *this);
 
     connect(&model, &AppModel::languageChanged, this, [this] {
         buildContent();
@@ -38,16 +45,38 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
 
     model.setUnsavedChangesQuestion(
         [this](const QString& title) { return askToSaveChanges(this, title); });
-    model.setSaveAsHandler([this] { return saveAs(); });
+    model.setSingleKeyTargetTest([this](QObject* receiver) { return takesSingleKeys(receiver); });
+    m_environment = std::make_shared<WindowEnvironment>(this);
+    model.controller().setEnvironment(m_environment);
 }
 
 MainWindow::~MainWindow()
 {
     // The model may outlive the window.
     m_model.setUnsavedChangesQuestion({});
-    m_model.setSaveAsHandler({});
+    m_model.setSingleKeyTargetTest({});
+    if (&m_model.controller().environment() == m_environment.get())
+        m_model.controller().setEnvironment(nullptr);
     if (m_settingsWindow)
         delete m_settingsWindow.data();
+}
+
+bool MainWindow::takesSingleKeys(QObject* receiver) const
+{
+    auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget || widget->window() != this)
+        return false;
+    // A dialog or an open menu has the keys, even when one of its presses
+    // reaches the window.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return false;
+    // Text inputs keep their letters.
+    if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QTextEdit*>(widget) ||
+        qobject_cast<QPlainTextEdit*>(widget) || qobject_cast<QAbstractSpinBox*>(widget))
+        return false;
+    if (auto* combo = qobject_cast<QComboBox*>(widget); combo && combo->isEditable())
+        return false;
+    return true;
 }
 
 void MainWindow::buildContent()
@@ -100,29 +129,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
     if (m_settingsWindow)
         m_settingsWindow->close();
     emit closed();
-}
-
-bool MainWindow::saveAs()
-{
-    const VectorDocument& document = m_model.controller().document();
-    const bool pdf = document.sourceFormat == DocumentSourceFormat::pdf;
-    // The title without its last suffix, then the format's extension.
-    QString base = QFileInfo(document.title).completeBaseName();
-    if (base.isEmpty())
-        base = document.title;
-    const QString suggested = base + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".svg"));
-    const QString pdfFilter = QStringLiteral("PDF (*.pdf)");
-    const QString svgFilter = QStringLiteral("SVG (*.svg)");
-    QString filter = pdf ? pdfFilter : svgFilter;
-    const QString path = QFileDialog::getSaveFileName(this, L("Enregistrer le document", "Save Document"), suggested,
-                                                      pdfFilter + QStringLiteral(";;") + svgFilter, &filter);
-    if (path.isEmpty())
-        return false;
-    const ExportFormat format = filter == pdfFilter ? ExportFormat::pdf : ExportFormat::svg;
-    if (!m_model.saveDocument(QUrl::fromLocalFile(path), format))
-        return false;
-    m_model.flash(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
-    return true;
 }
 
 }  // namespace zelvane

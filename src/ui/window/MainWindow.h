@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 #include "window/SettingsWindow.h"
 
@@ -13,7 +14,9 @@ class AlertPresenter;
 class AppModel;
 class ContentView;
 
+class MainMenuBar;
 class SheetPresenter;
+class WindowEnvironment;
 
 // The editor's main window: the content view of the model, its sheets and
 // alert, the title "Zelvane" with the document and page, and the settings
@@ -36,6 +39,7 @@ public:
     ContentView* content() const { return m_content; }
     SheetPresenter& sheets() const { return *m_sheets; }
     AlertPresenter& alerts() const { return *m_alerts; }
+    MainMenuBar& menus() const { return *m_menus; }
 
     // "Plan · Page 2/5": the document's title and the current page.
     QString subtitle() const;
@@ -56,14 +60,19 @@ protected:
 private:
     void buildContent();
     void updateTitle();
-    bool saveAs();
+    // Whether a key press delivered to `receiver` may act as a single-key
+    // shortcut: a widget of this window that is no text input, while no
+    // dialog or menu is up.
+    bool takesSingleKeys(QObject* receiver) const;
 
     AppModel& m_model;
     ContentView* m_content = nullptr;
     SheetPresenter* m_sheets;
     AlertPresenter* m_alerts;
+    MainMenuBar* m_menus;
     QPointer<SettingsWindow> m_settingsWindow;
     bool m_animated = true;
+    std::shared_ptr<WindowEnvironment> m_environment;
 };
 
 }  // namespace zelvane

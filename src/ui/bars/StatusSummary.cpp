@@ -1,0 +1,51 @@
+#include "bars/StatusSummary.h"
+
+#include "Localization.h"
+#include "model/VectorDocument.h"
+#include "theme/Format.h"
+
+#include <QStringList>
+
+namespace zelvane::StatusSummary {
+
+QString summaryText(const VectorDocument& document, qsizetype pageIndex, qsizetype selectionCount)
+{
+    const bool inRange = pageIndex >= 0 && pageIndex < document.pages.size();
+    const qsizetype elements =
+        document.pages.isEmpty() ? 0 : document.pages[inRange ? pageIndex : 0].elements.size();
+    QStringList parts{QString::number(elements) + L(" élém.", " elem.")};
+
+    const qint64 pdfTexts = document.pdfTextElementCount();
+    if (pdfTexts >= 1) {
+        const qint64 edited = document.modifiedPDFTextCount();
+        if (edited >= 1)
+            parts.append(L(QStringLiteral("%1 textes PDF (%2 éd.)"), QStringLiteral("%1 PDF texts (%2 ed.)"))
+                             .arg(pdfTexts)
+                             .arg(edited));
+        else
+            parts.append(QString::number(pdfTexts) + L(" textes PDF", " PDF texts"));
+    }
+
+    const qint64 signatures = document.signatureCount();
+    if (signatures >= 1)
+        parts.append(L(Format::count(signatures, QStringLiteral("signature")),
+                       QString::number(signatures) + QStringLiteral(" sign.")));
+
+    if (selectionCount >= 1)
+        parts.append(QString::number(selectionCount) + L(" sél.", " sel."));
+
+    return parts.join(QStringLiteral(" · "));
+}
+
+QString pageText(const VectorDocument& document, qsizetype pageIndex)
+{
+    const QString text = QStringLiteral("Page %1/%2").arg(pageIndex + 1).arg(document.pages.size());
+    return L(text, text);
+}
+
+QString kindText(const VectorDocument& document)
+{
+    return rawValue(document.sourceFormat);
+}
+
+}  // namespace zelvane::StatusSummary

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+namespace zelvane {
+
+struct VectorDocument;
+
+// The texts of the status bar, computed from the document alone so that
+// they can be checked without a window.
+namespace StatusSummary {
+
+// "5 elem. · 12 PDF texts (2 ed.) · 1 sign. · 3 sel.": the elements of the
+// page at `pageIndex` (the first page when out of range), then, when there
+// are any, the document's PDF texts with the edited ones, its signatures
+// and the selected elements; parts joined by " · ".
+QString summaryText(const VectorDocument& document, qsizetype pageIndex, qsizetype selectionCount);
+
+// "Page 2/5": the 1-based page number and the page count.
+QString pageText(const VectorDocument& document, qsizetype pageIndex);
+
+// The kind chip: "SVG", "PDF" or "Zelvane".
+QString kindText(const VectorDocument& document);
+
+}  // namespace StatusSummary
+
+}  // namespace zelvane

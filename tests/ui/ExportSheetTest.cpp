@@ -1,0 +1,192 @@
+#include "UiTestSupport.h"
+#include "VectorController.h"
+#include "appmodel/AppModel.h"
+#include "ControllerEnvironment.h"
+#include "controls/Chip.h"
+#include "export/SVGExport.h"
+#include "svg/SVGCodec.h"
+#include "sheets/ExportSheet.h"
+#include "window/SheetPresenter.h"
+
+#include <QAbstractButton>
+#include <QClipboard>
+#include <QDialog>
+#include <QFileInfo>
+#include <QDir>
+#include <QTimer>
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace zelvane;
+
+namespace {
+
+class FakeEnvironment : public ControllerEnvironment {
+public:
+    std::optional<QString> chooseSaveFile(const SaveFileRequest& request) override
+    {
+        requests.append(request);
+        return answer ? std::optional<QString>(pathWithSuffix(*answer, request.suffix)) : std::nullopt;
+    }
+    std::optional<QString> answer;
+    QList<SaveFileRequest> requests;
+};
+
+class ExportSheetTest : public zelvane::testing::WindowTest {
+protected:
+    std::shared_ptr<FakeEnvironment> fake;
+
+    // The export sheet's dialog once it is open.
+    QDialog* openSheet() const
+    {
+        model->setShowExportSheet(true);
+        QDialog* dialog = nullptr;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                dialog = window->sheets().dialog(0);
+                return dialog && dialog->isVisible();
+            },
+            3000));
+        return dialog;
+    }
+    ExportSheet* sheet() const
+    {
+        QDialog* dialog = window->sheets().dialog(0);
+        return dialog ? dialog->findChild<ExportSheet*>() : nullptr;
+    }
+    template <class T = QAbstractButton>
+    T* part(const char* name) const
+    {
+        T* found = sheet() ? sheet()->findChild<T*>(QLatin1String(name)) : nullptr;
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void click(const char* name) const
+    {
+        QAbstractButton* button = part(name);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+    }
+    // Answers the save panel with `path` (none: cancelled) and notes the question.
+    void answerSavePanel(const std::optional<QString>& path)
+    {
+        auto environment = std::make_shared<FakeEnvironment>();
+        environment->answer = path;
+        fake = environment;
+        model->controller().setEnvironment(environment);
+    }
+    QStringList chipTexts() const
+    {
+        QStringList texts;
+        for (const Chip* chip : sheet()->findChildren<Chip*>())
+            texts.append(chip->text());
+        return texts;
+    }
+};
+
+}  // namespace
+
+TEST_F(ExportSheetTest, TheRowsChooseTheFormatAndOnlySVGOffersTheCopy)
+{
+    ASSERT_NE(openSheet(), nullptr);
+    EXPECT_EQ(sheet()->width(), ExportSheet::kWidth);
+    EXPECT_EQ(model->exportFormat(), ExportFormat::pdf);
+    EXPECT_FALSE(part("copySVG")->isVisible());
+    click("format.svg");
+    EXPECT_EQ(model->exportFormat(), ExportFormat::svg);
+    EXPECT_TRUE(part("copySVG")->isVisible());
+    click("format.png");
+    EXPECT_EQ(model->exportFormat(), ExportFormat::png);
+    EXPECT_FALSE(part("copySVG")->isVisible());
+    // Every control stays usable, whatever the document.
+    EXPECT_TRUE(part("save")->isEnabled());
+    EXPECT_TRUE(part("cancel")->isEnabled());
+}
+
+TEST_F(ExportSheetTest, TheChipsCountPagesElementsAndSignatures)
+{
+    ASSERT_NE(openSheet(), nullptr);
+    EXPECT_EQ(chipTexts(), QStringList({"1 pages", "0 elements"}));
+    model->controller().stampActiveSignature();
+    model->controller().addBlankPage(PageFormatPreset::a4Portrait);
+    EXPECT_EQ(chipTexts(), QStringList({"2 pages", "1 elements", "1 signatures"}));
+}
+
+TEST_F(ExportSheetTest, EscapeClosesKeepsTheFormatAndTheSheetOpensAgain)
+{
+    QDialog* dialog = openSheet();
+    ASSERT_NE(dialog, nullptr);
+    click("format.svg");
+    QTest::keyClick(sheet(), Qt::Key_Escape);
+    EXPECT_FALSE(model->showExportSheet());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sheets().dialog(0) == nullptr; }, 3000));
+
+    // Closed by the window manager: the flag comes down too.
+    dialog = openSheet();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(model->exportFormat(), ExportFormat::svg);
+    dialog->close();
+    EXPECT_FALSE(model->showExportSheet());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return window->sheets().dialog(0) == nullptr; }, 3000));
+
+    // Cancel, then once more open.
+    ASSERT_NE(openSheet(), nullptr);
+    click("cancel");
+    EXPECT_FALSE(model->showExportSheet());
+    EXPECT_NE(openSheet(), nullptr);
+}
+
+TEST_F(ExportSheetTest, CopySVGPutsTheWholeDocumentOnTheClipboardAndCloses)
+{
+    VectorController& controller = model->controller();
+    controller.addBlankPage(PageFormatPreset::a4Portrait);
+    controller.addBlankPage(PageFormatPreset::a4Landscape);
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    model->setExportFormat(ExportFormat::svg);
+    ASSERT_NE(openSheet(), nullptr);
+    click("copySVG");
+    const QString copied = QGuiApplication::clipboard()->text();
+    EXPECT_TRUE(copied.contains(QStringLiteral("data-multipage=\"true\"")));
+    EXPECT_EQ(SVGCodec::importSVG(copied, QStringLiteral("copy"), std::nullopt).pages.size(), 3);
+    EXPECT_EQ(copied, SVGCodec::exportSVG(controller.document()));
+    EXPECT_FALSE(model->showExportSheet());
+    EXPECT_EQ(model->flashMessage(), QStringLiteral("SVG code copied to clipboard"));
+}
+
+TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
+{
+    model->setExportFormat(ExportFormat::png);
+    ASSERT_NE(openSheet(), nullptr);
+    const QString path = settingsFolder.filePath(QStringLiteral("out"));
+    answerSavePanel(path);
+    QTest::keyClick(sheet(), Qt::Key_Return);
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests.first().suffix, QStringLiteral("png"));
+    EXPECT_GT(QFileInfo(path + QStringLiteral(".png")).size(), 0);
+    EXPECT_FALSE(model->showExportSheet());
+    EXPECT_EQ(model->flashMessage(), QStringLiteral("Saved: out.png"));
+    // Only PDF and SVG count as recent files.
+    EXPECT_TRUE(model->recentURLs().isEmpty());
+}
+
+TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
+{
+    ASSERT_NE(openSheet(), nullptr);
+    answerSavePanel(std::nullopt);
+    click("save");
+    EXPECT_EQ(fake->requests.size(), 1);
+    EXPECT_TRUE(model->showExportSheet());
+    EXPECT_FALSE(model->alert().has_value());
+
+    // A file where the folder should be: the save fails.
+    QFile plain(settingsFolder.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    answerSavePanel(settingsFolder.filePath(QStringLiteral("plain/out.pdf")));
+    click("save");
+    EXPECT_TRUE(model->showExportSheet());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return model->alert().has_value(); }, 3000));
+    EXPECT_EQ(model->alert()->title, QStringLiteral("Save Error"));
+    EXPECT_FALSE(model->flashMessage().has_value());
+    EXPECT_NE(window->sheets().dialog(0), nullptr);
+}
