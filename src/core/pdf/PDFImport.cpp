@@ -83,15 +83,16 @@ public:
             buffer = std::move(*kept);
             m_kept.erase(kept);
         } else {
-            const qint64 allocated = size;
+            // Buffers too small for it go first, so what is held stays
+            // within the budget.
             qint64 held = m_out;
             for (const Buffer& other : m_kept)
                 held += other.size;
-            while (!m_kept.empty() && held + allocated > m_budget) {
+            while (!m_kept.empty() && held + size > m_budget) {
                 held -= m_kept.back().size;
                 m_kept.pop_back();
             }
-            buffer = {std::make_unique_for_overwrite<uchar[]>(size_t(allocated)), allocated};
+            buffer = {std::make_unique_for_overwrite<uchar[]>(size_t(size)), size};
         }
         m_out += buffer.size;
         return buffer;
