@@ -6,6 +6,8 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/CanvasDisplayMode.h"
+#include "canvas/render/VectorSceneRenderCache.h"
+#include "panels/inspector/ArtworkThumbnails.h"
 #include "sheets/AboutSheet.h"
 #include "sheets/HelpManualSheet.h"
 #include "sheets/OSCGuideSheet.h"
@@ -85,6 +87,11 @@ std::optional<QByteArray> renderRoot(std::unique_ptr<QWidget> root, QSize size, 
     root->setFixedSize(size);
     root->show();
     spin(spinMilliseconds);
+    // Pictures still drawn in the background (a page's backdrop, library
+    // miniatures) land before the grab rather than their stand-ins.
+    VectorSceneRenderCache::shared().waitForBackdropWorker();
+    ArtworkThumbnails::shared().waitForIdle();
+    spin(20);
     std::optional<QByteArray> png = encode(*root);
     root->hide();
     return png;

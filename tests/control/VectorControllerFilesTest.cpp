@@ -5,6 +5,7 @@
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
 #include "export/SVGExport.h"
+#include "support/EventLoopStallProbe.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -217,27 +218,14 @@ TEST_F(VectorControllerFilesTest, ABackgroundOpenKeepsTheEventLoopRunning)
 
     // A timer on this thread: the longest gap between its ticks is the
     // longest the event loop stalled while the file opened.
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0;
-    qint64 longest = 0;
-    int ticks = 0;
-    QTimer timer;
-    timer.setInterval(5);
-    QObject::connect(&timer, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-        ++ticks;
-    });
-    timer.start();
-    last = clock.elapsed();
+    zelvane::testing::EventLoopStallProbe probe;
+    probe.start();
     const std::optional<CodecError> failure = waitForOpen(*controller, path);
-    timer.stop();
+    probe.stop();
 
     EXPECT_FALSE(failure.has_value());
-    EXPECT_LT(longest, 100) << "the event loop stalled";
-    EXPECT_GT(ticks, 3);
+    EXPECT_LT(probe.longestStallMs(), 100) << "the event loop stalled";
+    EXPECT_GT(probe.ticks(), 3);
     const VectorDocument& document = controller->document();
     ASSERT_EQ(document.pages.size(), 30);
     EXPECT_EQ(document.title, QStringLiteral("manual"));

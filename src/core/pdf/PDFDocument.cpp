@@ -515,8 +515,14 @@ QImage PDFDocument::renderBox(int pageIndex, const QRectF& box, const QSize& pix
 
 bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const
 {
+    return renderBoxInto(pageIndex, box, pixelSize, QRect(QPoint(0, 0), pixelSize), image);
+}
+
+bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                                QImage& image) const
+{
     const PageGeometry* geometry = d->page(pageIndex);
-    if (!geometry || pixelSize.isEmpty())
+    if (!geometry || pixelSize.isEmpty() || part.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(part))
         return false;
     if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
         return false;
@@ -528,8 +534,8 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
     // words. An image of the right size is drawn over again, so a page
     // after page costs no fresh memory.
-    if (image.size() != pixelSize || image.format() != QImage::Format_ARGB32_Premultiplied)
-        image = QImage(pixelSize, QImage::Format_ARGB32_Premultiplied);
+    if (image.size() != part.size() || image.format() != QImage::Format_ARGB32_Premultiplied)
+        image = QImage(part.size(), QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return false;
     image.fill(Qt::transparent);
@@ -545,10 +551,12 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     // Poppler's origin is the media box's top left corner with y down; a
     // user space point (x, y) lands at (x - mediaLeft, mediaTop - y). Map
     // that so the box's top left corner goes to (0, 0) and the box fills
-    // the image.
+    // the image. A part is the same picture moved by whole pixels.
     const QRectF& media = geometry->mediaBox;
     const double mediaTop = media.y() + media.height();
     const double boxTop = box.y() + box.height();
+    if (part.topLeft() != QPoint(0, 0))
+        cairo_translate(cr, -part.x(), -part.y());
     cairo_scale(cr, pixelSize.width() / box.width(), pixelSize.height() / box.height());
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 

@@ -84,6 +84,10 @@ public:
     // that size and premultiplied ARGB32 format; false where renderBox gives
     // a null image (the image's content is then unspecified).
     bool renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, QImage& image) const;
+    // Only the pixels `part` of that picture, drawn into `image` (of the
+    // part's size): the same pixels as the whole picture has there.
+    bool renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                       QImage& image) const;
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;

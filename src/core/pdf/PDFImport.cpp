@@ -9,7 +9,7 @@
 #include "pdf/PDFTextExtraction.h"
 
 #include <QThread>
-#include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <exception>
 #include <memory>
@@ -38,10 +38,118 @@ struct MeasuredPage {
     QList<MeasuredTextLine> lines;
 };
 
-// `raster` is the caller's page buffer, reused from page to page. The page
-// is measured as a viewer shows it: a page with /Rotate keeps its PDF
-// unturned underneath and turns it by pdfRotation.
-MeasuredPage measurePage(const PDFDocument& pdf, int index, QImage& raster)
+// Page bitmaps lent out to the threads measuring pages: at most `budget`
+// bytes of them at once, so that more threads do not mean more page-sized
+// buffers. A thread asking for more waits until others give theirs back;
+// one bitmap is always allowed, however large. Buffers given back are kept
+// for the next page, so pages cost no fresh memory.
+class PageBitmaps {
+public:
+    explicit PageBitmaps(qint64 budget) : m_budget(budget) {}
+
+    struct Buffer {
+        std::unique_ptr<uchar[]> bytes;
+        qint64 size = 0;
+    };
+
+    Buffer take(qint64 size)
+    {
+        std::unique_lock lock(m_mutex);
+        m_returned.wait(lock, [&] { return m_out == 0 || m_out + size <= m_budget; });
+        auto kept = m_kept.end();
+        for (auto it = m_kept.begin(); it != m_kept.end(); ++it) {
+            if (it->size >= size && (kept == m_kept.end() || it->size < kept->size))
+                kept = it;
+        }
+        Buffer buffer;
+        if (kept != m_kept.end()) {
+            buffer = std::move(*kept);
+            m_kept.erase(kept);
+        } else {
+            // Buffers too small for it go first, so what is held stays
+            // within the budget.
+            qint64 held = m_out;
+            for (const Buffer& other : m_kept)
+                held += other.size;
+            while (!m_kept.empty() && held + size > m_budget) {
+                held -= m_kept.back().size;
+                m_kept.pop_back();
+            }
+            buffer = {std::make_unique_for_overwrite<uchar[]>(size_t(size)), size};
+        }
+        m_out += buffer.size;
+        return buffer;
+    }
+
+    // A bitmap taken for as long as it lives.
+    class Lent {
+    public:
+        Lent(PageBitmaps& bitmaps, qint64 size) : m_bitmaps(bitmaps), m_buffer(bitmaps.take(size)) {}
+        ~Lent() { m_bitmaps.give(std::move(m_buffer)); }
+        Lent(const Lent&) = delete;
+        Lent& operator=(const Lent&) = delete;
+        uchar* bytes() const { return m_buffer.bytes.get(); }
+
+    private:
+        PageBitmaps& m_bitmaps;
+        Buffer m_buffer;
+    };
+
+    void give(Buffer buffer)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_out -= buffer.size;
+            m_kept.push_back(std::move(buffer));
+        }
+        m_returned.notify_all();
+    }
+
+private:
+    const qint64 m_budget;
+    qint64 m_out = 0;
+    std::vector<Buffer> m_kept;
+    std::mutex m_mutex;
+    std::condition_variable m_returned;
+};
+
+// What two A4 pages at twice their size take: the bitmaps one page needed
+// when pages were measured one at a time.
+constexpr qint64 kPageBitmapBudget = qint64(2) * 1190 * 1684 * 4;
+
+// A rectangle (page points) holding every line's selection rectangle, as
+// measureTextLines places it: within the characters' rectangles, moved down
+// by what the page adds below a short media box, at least one point wide
+// and high and never left of or above the page.
+QRectF textArea(const PDFPageText& text, double mediaHeight, double pageHeight)
+{
+    double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+    for (const QRectF& rect : text.characterRects) {
+        if (rect.isNull() || !std::isfinite(rect.left()) || !std::isfinite(rect.top())
+            || !std::isfinite(rect.right()) || !std::isfinite(rect.bottom()))
+            continue;
+        left = std::min(left, rect.left());
+        top = std::min(top, rect.top());
+        right = std::max(right, rect.right());
+        bottom = std::max(bottom, rect.bottom());
+    }
+    if (!(left <= right) || !(top <= bottom))
+        return QRectF();
+    const double shift = pageHeight - mediaHeight;
+    top += shift;
+    bottom += shift;
+    // A rectangle starting left of the page keeps its width from 0.
+    const double x0 = std::max(0.0, left);
+    const double y0 = std::max(0.0, top);
+    const double x1 = right + std::max(0.0, -left) + 1;
+    const double y1 = bottom + std::max(0.0, -top) + 1;
+    return QRectF(x0, y0, x1 - x0, y1 - y0);
+}
+
+// The page is measured as a viewer shows it: a page with /Rotate keeps its
+// PDF unturned underneath and turns it by pdfRotation. Only the part of the
+// page under its text is drawn, into a bitmap from `bitmaps`.
+MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps)
 {
     MeasuredPage page;
     page.mediaBox = pdf.mediaBox(index);
@@ -62,8 +170,25 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, QImage& raster)
             turnPageText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
             page.textBox = QRectF(0, 0, page.width, page.height);
         }
+        const std::optional<QSize> size = PDFPageBitmapAnalyzer::pixelSize(page.width, page.height);
+        QRect area = size ? QRect(QPoint(0, 0), *size) : QRect();
+        if (size && page.rotation == 0) {
+            const QRectF text = textArea(page.text, page.textBox.height(), page.height);
+            area = text.isEmpty() ? QRect() : PDFPageBitmapAnalyzer::pixelsUnder(*size, text);
+        }
+        if (area.isEmpty()) {
+            page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr);
+            return page;
+        }
+        // A turned page is drawn unturned, then turned.
+        const QSize drawn = sideways ? area.size().transposed() : area.size();
+        const PageBitmaps::Lent bitmap(bitmaps, qint64(drawn.width()) * drawn.height() * 4);
+        QImage raster(bitmap.bytes(), drawn.width(), drawn.height(), drawn.width() * 4,
+                      QImage::Format_ARGB32_Premultiplied);
         const std::optional<PDFPageBitmapAnalyzer> analyzer =
-            PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
+            page.rotation == 0
+                ? PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, area)
+                : PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
         page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr);
     }
     return page;
@@ -75,21 +200,29 @@ QList<VectorElement> elementsOf(const MeasuredPage& page)
 }
 
 // Pages measured by worker threads, each drawing with its own poppler
-// document (poppler documents are not shared across threads) into its own
-// page buffer, and handed out in page order.
+// document (poppler documents are not shared across threads; the first
+// worker uses the importing one, which the importing thread leaves alone
+// meanwhile), and handed out in page order. Workers run at most a few pages
+// ahead of the page being taken, so measured pages do not pile up.
 class PageMeasuring {
 public:
-    PageMeasuring(const PDFDocument& pdf, int workers) : m_pdf(pdf), m_pages(size_t(pdf.pageCount()))
+    PageMeasuring(const PDFDocument& pdf, int workers, PageBitmaps& bitmaps)
+        : m_pdf(pdf), m_bitmaps(bitmaps), m_pages(size_t(pdf.pageCount())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
-            m_threads.emplace_back(QThread::create([this] { work(); }));
+            m_threads.emplace_back(QThread::create([this, i] { work(i == 0); }));
             m_threads.back()->start();
         }
     }
 
     ~PageMeasuring()
     {
-        m_next = int(m_pages.size());
+        {
+            std::lock_guard lock(m_mutex);
+            m_next = int(m_pages.size());
+            m_taken = int(m_pages.size());
+        }
+        m_changed.notify_all();
         for (const std::unique_ptr<QThread>& thread : m_threads) {
             thread->wait();
         }
@@ -101,6 +234,8 @@ public:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_pages[size_t(index)].done; });
         Slot& slot = m_pages[size_t(index)];
+        m_taken = std::max(m_taken, index + 1);
+        m_changed.notify_all();
         if (slot.failure) {
             std::rethrow_exception(slot.failure);
         }
@@ -114,27 +249,38 @@ private:
         std::exception_ptr failure;
     };
 
-    void work()
+    // The next page to measure, once it is near enough the one being taken;
+    // past the last page when there is none left.
+    int nextPage()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_next < m_taken + m_ahead; });
+        return m_next++;
+    }
+
+    void work(bool first)
     {
         std::unique_ptr<PDFDocument> own;
         std::exception_ptr failure;
-        try {
-            own = m_pdf.reopen();
-        } catch (...) {
-            failure = std::current_exception();
+        if (!first) {
+            try {
+                own = m_pdf.reopen();
+                if (!own) {
+                    failure = std::make_exception_ptr(invalidPDFError());
+                }
+            } catch (...) {
+                failure = std::current_exception();
+            }
         }
-        QImage raster;
+        const PDFDocument& pdf = own ? *own : m_pdf;
         const int count = int(m_pages.size());
-        for (int index = m_next++; index < count; index = m_next++) {
+        for (int index = nextPage(); index < count; index = nextPage()) {
             Slot result;
             result.done = true;
             result.failure = failure;
-            if (!own && !failure) {
-                result.failure = std::make_exception_ptr(invalidPDFError());
-            }
             if (!result.failure) {
                 try {
-                    result.page = measurePage(*own, index, raster);
+                    result.page = measurePage(pdf, index, m_bitmaps);
                 } catch (...) {
                     result.failure = std::current_exception();
                 }
@@ -148,8 +294,11 @@ private:
     }
 
     const PDFDocument& m_pdf;
+    PageBitmaps& m_bitmaps;
     std::vector<Slot> m_pages;
-    std::atomic<int> m_next{0};
+    const int m_ahead;
+    int m_next = 0;
+    int m_taken = 0;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<std::unique_ptr<QThread>> m_threads;
@@ -159,10 +308,13 @@ private:
 
 int defaultImportWorkers()
 {
-    // Each worker keeps a page raster (8 MB for an A4 page) and a poppler
-    // document of its own: beyond four, memory grows faster than the time
-    // falls, since making the elements stays on one thread.
-    constexpr int kMostWorkers = 4;
+    // The page bitmaps stay within their budget however many workers there
+    // are, but each worker beyond the first adds about 3 MB of its own (a
+    // poppler document, an allocator arena, the page text it holds). Two
+    // workers keep the import's peak memory at what measuring one page at a
+    // time with two whole-page images took, and drawing and measuring (most
+    // of the work) then never waits for a bitmap.
+    constexpr int kMostWorkers = 2;
     return std::clamp(QThread::idealThreadCount(), 1, kMostWorkers);
 }
 
@@ -197,14 +349,14 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     // page, as the measured pages come in.
     const int pageCount = pdf->pageCount();
     const int threads = std::clamp(workers, 1, pageCount);
+    PageBitmaps bitmaps(kPageBitmapBudget);
     std::optional<PageMeasuring> measuring;
     if (threads > 1) {
-        measuring.emplace(*pdf, threads);
+        measuring.emplace(*pdf, threads, bitmaps);
     }
-    QImage raster;
     QList<VectorPage> pages;
     for (int i = 0; i < pageCount; ++i) {
-        const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, raster);
+        const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, bitmaps);
         if (!page.present) {
             continue;
         }

@@ -41,19 +41,34 @@ public:
     // page when it has the right size and nothing else shares it.
     static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
                                                        double pageHeight, QImage& raster, int rotation = 0);
+    // The same, drawing only the pixels `area` of an unturned page: regions
+    // analysed later must lie in `pixelsUnder(area's points)`; a region
+    // reaching past it is measured as blank paper.
+    static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
+                                                       double pageHeight, QImage& raster, const QRect& area);
     // Over an already rendered page (any format; transparency shows white).
     // Premultiplied ARGB32 and RGB32 images are read in place, not copied.
     explicit PDFPageBitmapAnalyzer(const QImage& pageAtTwiceItsSize);
 
-    int pixelWidth() const { return m_image.width(); }
-    int pixelHeight() const { return m_image.height(); }
+    // The page's bitmap size, or nothing beyond the render limit.
+    static std::optional<QSize> pixelSize(double pageWidth, double pageHeight);
+    // The pixels of a page bitmap of `size` that analysing any region
+    // inside `points` (page points, y down) reads.
+    static QRect pixelsUnder(const QSize& size, const QRectF& points);
+
+    int pixelWidth() const { return m_pageSize.width(); }
+    int pixelHeight() const { return m_pageSize.height(); }
 
     RegionMetrics analyzeTextRegion(const QRectF& selectionRect, const QString& text, double expectedFontSize) const;
 
 private:
-    // RGB32, or premultiplied ARGB32 read as drawn over white; row 0 at the
-    // top of the page.
+    PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize);
+
+    // RGB32, or premultiplied ARGB32 read as drawn over white: the pixels
+    // from m_origin on of a page bitmap of m_pageSize, row 0 at the top.
     QImage m_image;
+    QPoint m_origin;
+    QSize m_pageSize;
 };
 
 }  // namespace zelvane

@@ -142,3 +142,62 @@ TEST(PDFPageBitmapAnalyzerReadingTest, OnePageBufferServesPageAfterPage)
     ASSERT_TRUE(PDFPageBitmapAnalyzer::create(*pdf, 0, 595, 842, raster));
     EXPECT_NE(raster.constBits(), held.constBits());
 }
+
+TEST(PDFPageBitmapAnalyzerReadingTest, APartOfAPageIsDrawnAsTheWholePageHasIt)
+{
+    if (!test::ensureGuiApplication())
+        GTEST_SKIP() << "another kind of application object exists";
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(test::makeManualTestPDF(1));
+    ASSERT_TRUE(pdf);
+    const QRectF box = pdf->mediaBox(0);
+    const QSize size(1190, 1684);
+    const QImage whole = pdf->renderBox(0, box, size);
+    for (const QRect& part : {QRect(0, 0, 1190, 1684), QRect(101, 57, 613, 409), QRect(1, 1683, 1189, 1)}) {
+        QImage drawn;
+        ASSERT_TRUE(pdf->renderBoxInto(0, box, size, part, drawn));
+        EXPECT_EQ(drawn, whole.copy(part)) << part.x() << "," << part.y();
+    }
+    QImage drawn;
+    EXPECT_FALSE(pdf->renderBoxInto(0, box, size, QRect(1000, 0, 191, 10), drawn));
+}
+
+TEST(PDFPageBitmapAnalyzerReadingTest, RegionsUnderTheDrawnPartMeasureAsOnTheWholePage)
+{
+    if (!test::ensureGuiApplication())
+        GTEST_SKIP() << "another kind of application object exists";
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(test::makeManualTestPDF(1));
+    ASSERT_TRUE(pdf);
+    const std::optional<QSize> size = PDFPageBitmapAnalyzer::pixelSize(595, 842);
+    ASSERT_EQ(size, QSize(1190, 1684));
+    const QRectF text(50.3, 30.7, 400.2, 500.9);
+    const QRect area = PDFPageBitmapAnalyzer::pixelsUnder(*size, text);
+    EXPECT_LT(qint64(area.width()) * area.height(), qint64(size->width()) * size->height() / 2);
+    QImage raster;
+    const auto part = PDFPageBitmapAnalyzer::create(*pdf, 0, 595, 842, raster, area);
+    const auto whole = PDFPageBitmapAnalyzer::create(*pdf, 0, 595, 842);
+    ASSERT_TRUE(part && whole);
+    EXPECT_EQ(raster.size(), area.size());
+    EXPECT_EQ(part->pixelWidth(), 1190);
+    EXPECT_EQ(part->pixelHeight(), 1684);
+    int inked = 0;
+    for (double y = text.top(); y + 14 <= text.bottom(); y += 7.3) {
+        for (const QRectF& region : {QRectF(text.left(), y, text.width(), 14), QRectF(text.left() + 33.1, y, 97.6, 0.2),
+                                     QRectF(text.right() - 10, y, 10, 14)}) {
+            const RegionMetrics a = part->analyzeTextRegion(region, QStringLiteral("Hg"), 11);
+            const RegionMetrics b = whole->analyzeTextRegion(region, QStringLiteral("Hg"), 11);
+            ASSERT_EQ(a.backgroundHex, b.backgroundHex) << y;
+            ASSERT_EQ(a.inkHex, b.inkHex) << y;
+            ASSERT_EQ(QRectF(a.inkX, a.inkY, a.inkWidth, a.inkHeight), QRectF(b.inkX, b.inkY, b.inkWidth, b.inkHeight));
+            ASSERT_EQ(a.baselineY, b.baselineY);
+            ASSERT_EQ(a.capHeight, b.capHeight);
+            ASSERT_EQ(a.capHeightReliable, b.capHeightReliable);
+            ASSERT_EQ(a.looksBold, b.looksBold);
+            inked += a.inkHex ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, 20);
+    // Past the drawn part the page reads as blank paper.
+    const RegionMetrics outside = part->analyzeTextRegion(QRectF(460, 700, 100, 14), QStringLiteral("Hg"), 11);
+    EXPECT_EQ(outside.backgroundHex, QStringLiteral("#FFFFFF"));
+    EXPECT_FALSE(outside.inkHex);
+}

@@ -158,7 +158,22 @@ VectorSceneRenderCache::~VectorSceneRenderCache()
 VectorSceneRenderCache& VectorSceneRenderCache::shared()
 {
     static VectorSceneRenderCache cache;
+    // A backdrop still drawn when the application goes would paint while
+    // Qt's own state is being torn down: the worker is stopped with the
+    // application, before the statics go.
+    static const bool stopsWithTheApplication = [] {
+        qAddPostRoutine([] { cache.stopBackdropWorker(); });
+        return true;
+    }();
+    Q_UNUSED(stopsWithTheApplication);
     return cache;
+}
+
+void VectorSceneRenderCache::stopBackdropWorker()
+{
+    ++m_latestJob;
+    m_worker.waitForDone();
+    m_pendingKey.clear();
 }
 
 // ---- Element outlines --------------------------------------------------------

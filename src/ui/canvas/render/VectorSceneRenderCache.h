@@ -70,6 +70,9 @@ public:
     // The process-wide cache of the window's views.
     static VectorSceneRenderCache& shared();
 
+    // Drops the queued backdrops and waits for the one being drawn.
+    void stopBackdropWorker();
+
     // The outlines of the page's elements by element id, rebuilt when the
     // page, its content revision (the controller's pageRevision(), which
     // never repeats) or its element list differs from the last call. Only
