@@ -2,6 +2,7 @@
 // scripts/make-test-pdfs and kept under tests/data/pdf.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
 #include "pdf/PDFDocument.h"
@@ -66,27 +67,12 @@ constexpr double kScale = 2.0;
 
 QImage drawnAt144(const VectorPage& page)
 {
-    QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.scale(kScale, kScale);
-    PDFCodec::renderPage(page, painter);
-    return image;
+    return test::exportedPicture(page, kScale);
 }
 
-// The share of pixels of `area` (points) that differ by more than half the grey range.
 double strongShare(const QImage& a, const QImage& b, const QRectF& area)
 {
-    const QRect pixels(QPoint(int(area.left() * kScale), int(area.top() * kScale)),
-                       QPoint(int(area.right() * kScale), int(area.bottom() * kScale)));
-    int strong = 0;
-    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-        for (int x = pixels.left(); x <= pixels.right(); ++x) {
-            if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
-                ++strong;
-        }
-    }
-    return double(strong) / double(pixels.width() * pixels.height());
+    return test::strongShare(a, b, area, kScale);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "core/fonts/TestFonts.h"
+#include "core/support/PagePictures.h"
 #include "pdf/PDFImport.h"
-#include "render/PageRenderer.h"
 
 #include <QPainter>
 
@@ -24,16 +24,7 @@ protected:
         return PDFCodec::importPDF(data, QString::fromLatin1(name), std::nullopt).pages.front();
     }
 
-    // The page as the export renderer draws it.
-    static QImage exported(const VectorPage& page)
-    {
-        QImage image(QSize(qRound(page.width * kScale), qRound(page.height * kScale)), QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        painter.scale(kScale, kScale);
-        PDFCodec::renderPage(page, painter);
-        return image;
-    }
+    static QImage exported(const VectorPage& page) { return exportedPicture(page, kScale); }
 
     // The page as the canvas shows it, filling a pane of the same size.
     QImage onCanvas(const VectorPage& page)
@@ -52,19 +43,9 @@ protected:
         return {QSizeF(page.width * kScale, page.height * kScale), page.width, page.height, 1, QSizeF(0, 0), 0};
     }
 
-    // The share of the pixels of `area` (page points) that differ by more
-    // than half the grey range between two pictures of the page.
     static double strongShare(const QImage& a, const QImage& b, const QRectF& area)
     {
-        const QRect pixels = QRectF(area.topLeft() * kScale, area.size() * kScale).toAlignedRect();
-        int strong = 0;
-        for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
-            for (int x = pixels.left(); x <= pixels.right(); ++x) {
-                if (std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y))) > 127)
-                    ++strong;
-            }
-        }
-        return double(strong) / double(pixels.width() * pixels.height());
+        return zelvane::testing::strongShare(a, b, area, kScale);
     }
 
     // The line that starts "The ef…" with "staff" replaced by "crew".
