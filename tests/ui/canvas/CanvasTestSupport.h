@@ -43,7 +43,7 @@ inline VectorPage blankPage(double width = 200, double height = 100)
 }
 
 // A pane whose page fills it exactly at one pane point per page point.
-inline PageCanvasGeometry unitGeometry(const VectorPage& page, double zoom = 1, QSizeF pan = {})
+inline PageCanvasGeometry unitGeometry(const VectorPage& page, double zoom = 1, QSizeF pan = QSizeF(0, 0))
 {
     return {QSizeF(page.width, page.height), page.width, page.height, zoom, pan, 0};
 }

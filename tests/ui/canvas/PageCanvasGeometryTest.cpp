@@ -8,7 +8,7 @@ using namespace zelvane;
 
 namespace {
 
-PageCanvasGeometry a4InPane(double zoom = 1, QSizeF pan = {})
+PageCanvasGeometry a4InPane(double zoom = 1, QSizeF pan = QSizeF(0, 0))
 {
     return {QSizeF(1000, 800), 595.28, 841.89, zoom, pan, 28};
 }
@@ -24,23 +24,23 @@ TEST(PageCanvasGeometryTest, FitsThePageInsideThePadCentredInThePane)
     EXPECT_NEAR(base.center().y(), 400, 1e-9);
 
     // Equal aspects fill the available width exactly.
-    const PageCanvasGeometry same{QSizeF(256, 156), 200, 100, 1, {}, 28};
+    const PageCanvasGeometry same{QSizeF(256, 156), 200, 100, 1, QSizeF(0, 0), 28};
     EXPECT_DOUBLE_EQ(same.baseSheetRect().width(), 200);
     EXPECT_DOUBLE_EQ(same.baseSheetRect().x(), 28);
 }
 
 TEST(PageCanvasGeometryTest, TinyPanesAndDegeneratePagesStayFinite)
 {
-    const PageCanvasGeometry tiny{QSizeF(20, 10), 100, 100, 1, {}, 28};
+    const PageCanvasGeometry tiny{QSizeF(20, 10), 100, 100, 1, QSizeF(0, 0), 28};
     EXPECT_DOUBLE_EQ(tiny.baseSheetRect().width(), 16);
     EXPECT_DOUBLE_EQ(tiny.baseSheetRect().center().x(), 10);
 
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const PageCanvasGeometry& g :
-         {PageCanvasGeometry{QSizeF(0, 0), 0, 0, 1, {}, 28}, PageCanvasGeometry{QSizeF(-5, -5), -3, 0, 1, {}, 28},
+         {PageCanvasGeometry{QSizeF(0, 0), 0, 0, 1, QSizeF(0, 0), 28}, PageCanvasGeometry{QSizeF(-5, -5), -3, 0, 1, QSizeF(0, 0), 28},
           PageCanvasGeometry{QSizeF(800, 600), nan, inf, nan, QSizeF(inf, nan), nan},
-          PageCanvasGeometry{QSizeF(800, 600), 1e300, 64, 6, {}, 28}}) {
+          PageCanvasGeometry{QSizeF(800, 600), 1e300, 64, 6, QSizeF(0, 0), 28}}) {
         const QRectF sheet = g.sheetRect();
         EXPECT_TRUE(std::isfinite(sheet.x()) && std::isfinite(sheet.width()) && std::isfinite(sheet.height()));
         const VectorPoint p = g.paneToPage(QPointF(10, 10));

@@ -85,7 +85,7 @@ TEST_F(SceneDrawingTest, ArrowsGetFilledHeadsAndNothingWithoutColours)
 {
     VectorPage page = blankPage();
     page.elements = {shape(VectorShapeType::arrow, VectorRect(20, 20, 100, 50), QStringLiteral("#FF0000"))};
-    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, QSizeF(0, 0), 0};
     const QImage image = draw(page, geom);
     // The head at the top-right corner (pane 240, 40) is filled well beyond
     // the shaft's width (2 pane points): 10 points back from the tip, 3
@@ -106,10 +106,10 @@ TEST_F(SceneDrawingTest, DashesFollowTheZoomNotThePageFit)
     page.elements = {shape(VectorShapeType::rectangle, VectorRect(20, 40, 160, 20), QStringLiteral("#000000"),
                            std::nullopt, 1, true)};
     // Fitted at two pane points per page point, zoom 1: 6 + 4 pane points.
-    const QImage fitted = draw(page, PageCanvasGeometry{QSizeF(400, 200), 200, 100, 1, {}, 0});
+    const QImage fitted = draw(page, PageCanvasGeometry{QSizeF(400, 200), 200, 100, 1, QSizeF(0, 0), 0});
     EXPECT_NEAR(meanPeriod(runStarts(fitted, 80, 60, 340)), 10, 0.6);
     // Zoom 2: 12 + 8.
-    const QImage zoomed = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 2, {}, 0});
+    const QImage zoomed = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 2, QSizeF(0, 0), 0});
     EXPECT_NEAR(meanPeriod(runStarts(zoomed, 30, 0, 200)), 20, 0.6);
 }
 
@@ -118,7 +118,7 @@ TEST_F(SceneDrawingTest, ThinStrokesKeepAFloor)
     VectorPage page = blankPage();
     page.elements = {shape(VectorShapeType::rectangle, VectorRect(20, 20, 160, 60), QStringLiteral("#000000"),
                            std::nullopt, 0.1)};
-    const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, {}, 0});
+    const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, QSizeF(0, 0), 0});
     // 0.1 page point would all but vanish (about 240 of 255); 0.8 pane
     // point still shows, if spread over two rows.
     int ink = 0;
@@ -134,7 +134,7 @@ TEST_F(SceneDrawingTest, SelectionHandlesTurnWithTheElementAndLockedOnesHaveNoKn
                               QStringLiteral("#CCCCCC"));
     box.rotationDegrees = 30;
     page.elements = {box};
-    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, QSizeF(0, 0), 0};
     SceneOverlay overlay;
     overlay.selection = {box.id};
     QImage image = draw(page, geom, overlay);
@@ -179,7 +179,7 @@ TEST_F(SceneDrawingTest, MasksHideChangedPDFTextWhichIsDrawnAnew)
     payload.originalFontSize = 14;
     payload.maskColorHex = QStringLiteral("#FFFFFF");
     page.elements = {line};
-    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(400, 200), 200, 100, 1, QSizeF(0, 0), 0};
 
     // Unchanged: the backdrop shows the print, the element is not drawn.
     QImage image = draw(page, geom);
@@ -209,7 +209,7 @@ TEST_F(SceneDrawingTest, TextLinesKeepEmptyLinesAndTheirColour)
 {
     VectorPage page = blankPage(200, 200);
     page.elements = {text(QStringLiteral("HH\n\nHH"), VectorRect(20, 20, 100, 60), QStringLiteral("#000000"))};
-    const PageCanvasGeometry geom{QSizeF(200, 200), 200, 200, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(200, 200), 200, 200, 1, QSizeF(0, 0), 0};
     const QImage image = draw(page, geom);
     // Rows with ink: the first line near the top of the frame, the third two
     // line heights (2 x 1.25 x 14 = 35) below it, nothing in between.
@@ -235,7 +235,7 @@ TEST_F(SceneDrawingTest, ALongTurnedElementCrossingTheViewIsDrawn)
                               QStringLiteral("#00AA00"));
     bar.rotationDegrees = 90;
     page.elements = {bar};
-    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 6, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 6, QSizeF(0, 0), 0};
     ASSERT_FALSE(bar.frame.intersects(geom.visiblePageRect()));
     const QImage image = draw(page, geom);
     EXPECT_TRUE(colorNear(image.pixel(100, 50), QColor(0, 0xAA, 0)));
@@ -271,22 +271,22 @@ TEST_F(SceneDrawingTest, UnreadableFramesAndHugeCountsAreDrawnWithoutTrouble)
     add(10, 10, -50, -50, inf, true);
     page.elements = elements;
     for (const double zoom : {0.25, 1.0, 6.0}) {
-        const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, zoom, {}, 28});
+        const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, zoom, QSizeF(0, 0), 28});
         EXPECT_FALSE(image.isNull());
     }
 
     // A huge page and an empty pane.
     VectorPage huge = blankPage(1e300, 64);
     huge.elements = elements;
-    draw(huge, PageCanvasGeometry{QSizeF(300, 200), 1e300, 64, 1, {}, 28});
-    draw(page, PageCanvasGeometry{QSizeF(0, 0), 200, 100, 1, {}, 28});
+    draw(huge, PageCanvasGeometry{QSizeF(300, 200), 1e300, 64, 1, QSizeF(0, 0), 28});
+    draw(page, PageCanvasGeometry{QSizeF(0, 0), 200, 100, 1, QSizeF(0, 0), 28});
 
     // Five thousand elements.
     VectorPage crowded = blankPage(2000, 2000);
     for (int i = 0; i < 5000; ++i)
         crowded.elements.append(shape(VectorShapeType::ellipse, VectorRect(i % 100 * 20, i / 100 * 40, 18, 18),
                                       QStringLiteral("#123456")));
-    const QImage image = draw(crowded, PageCanvasGeometry{QSizeF(400, 400), 2000, 2000, 1, {}, 28});
+    const QImage image = draw(crowded, PageCanvasGeometry{QSizeF(400, 400), 2000, 2000, 1, QSizeF(0, 0), 28});
     EXPECT_GT(countNear(image, QColor(0x12, 0x34, 0x56), QRect(0, 0, 400, 400), 60), 100);
 }
 
@@ -300,7 +300,7 @@ TEST_F(SceneDrawingTest, OutlinesStrokedTogetherKeepTheirOrderAndTurn)
     VectorElement turned = shape(VectorShapeType::rectangle, VectorRect(140, 40, 40, 20), red, std::nullopt, 3);
     turned.rotationDegrees = 90;
     page.elements = {under, cover, turned};
-    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, QSizeF(0, 0), 0};
     const QImage image = draw(page, geom);
     // The line passes under the blue square's centre.
     EXPECT_TRUE(colorNear(image.pixel(100, 50), Qt::blue));
@@ -316,7 +316,7 @@ TEST_F(SceneDrawingTest, TheKeptSheetIsDrawnAnewWhenWhatItShowsChanges)
     VectorPage page = blankPage();
     page.elements = {shape(VectorShapeType::rectangle, VectorRect(50, 25, 100, 50), std::nullopt,
                            QStringLiteral("#00AA00"))};
-    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, {}, 0};
+    const PageCanvasGeometry geom{QSizeF(200, 100), 200, 100, 1, QSizeF(0, 0), 0};
     EXPECT_TRUE(colorNear(draw(page, geom).pixel(100, 50), QColor(0, 0xAA, 0)));
 
     // Same page, same revision given by a caller that does not count: the
@@ -352,7 +352,7 @@ TEST_F(SceneDrawingTest, DrawnAccentsFollowCentredText)
     letter.text()->fontSize = 40;
     letter.text()->alignment = TextAlignmentMode::center;
     page.elements = {letter};
-    const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, {}, 0});
+    const QImage image = draw(page, PageCanvasGeometry{QSizeF(200, 100), 200, 100, 1, QSizeF(0, 0), 0});
     // The letter stands around the frame's middle (x 100); the accent above
     // its top (y 30 + 0) lies there too, not at the frame's left edge.
     EXPECT_GT(countNear(image, Qt::black, QRect(85, 15, 30, 15), 100), 3);

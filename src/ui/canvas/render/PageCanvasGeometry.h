@@ -20,7 +20,7 @@ struct PageCanvasGeometry {
     double pageWidth = 0;
     double pageHeight = 0;
     double zoomScale = 1;
-    QSizeF panOffset;
+    QSizeF panOffset{0, 0};
     double pad = 0;
 
     // The page fitted into the pane before zoom and pan.
