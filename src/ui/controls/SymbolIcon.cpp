@@ -71,9 +71,14 @@ void prepareIconTheme()
                 paths.append(folder);
         }
         QIcon::setThemeSearchPaths(paths);
-        if (QIcon::themeName().isEmpty())
+        // A bare X server reports "hicolor", which holds application icons
+        // only: count it as no theme at all.
+        const auto unset = [](const QString& theme) {
+            return theme.isEmpty() || theme == QLatin1String("hicolor");
+        };
+        if (unset(QIcon::themeName()))
             QIcon::setThemeName(QStringLiteral("Adwaita"));
-        if (QIcon::fallbackThemeName().isEmpty())
+        if (unset(QIcon::fallbackThemeName()))
             QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
         return true;
     }();
