@@ -2,6 +2,7 @@
 
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "controls/SeparatorLine.h"
 #include "panels/inspector/PageDocumentSection.h"
 #include "panels/inspector/QuickStampsSection.h"
 #include "panels/inspector/SelectedElementSection.h"
@@ -13,21 +14,6 @@
 #include <QVBoxLayout>
 
 namespace zelvane {
-
-namespace {
-
-QWidget* divider(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFixedHeight(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, Theme::separator());
-    line->setPalette(palette);
-    return line;
-}
-
-}  // namespace
 
 InspectorView::InspectorView(AppModel& model, QWidget* parent)
     : QWidget(parent), m_model(model), m_scroll(new QScrollArea(this))
@@ -59,14 +45,14 @@ InspectorView::InspectorView(AppModel& model, QWidget* parent)
     // Styled now, with the window, rather than at the first selection.
     m_selected->ensurePolished();
     m_column->addWidget(m_selected);
-    m_selectedDivider = divider(content);
+    m_selectedDivider = separatorLine(Qt::Horizontal, content);
     m_column->addWidget(m_selectedDivider);
 
     // Sections below the selected element
     m_column->addWidget(new SignatureLibrarySection(model, content));
-    m_column->addWidget(divider(content));
+    m_column->addWidget(separatorLine(Qt::Horizontal, content));
     m_column->addWidget(new QuickStampsSection(model, content));
-    m_column->addWidget(divider(content));
+    m_column->addWidget(separatorLine(Qt::Horizontal, content));
     m_column->addWidget(new PageDocumentSection(model, content));
 
     m_column->addStretch(1);

@@ -5,6 +5,7 @@
 #include "appmodel/AppModel.h"
 #include "controls/IconButton.h"
 #include "controls/SectionHeader.h"
+#include "controls/SeparatorLine.h"
 #include "panels/sidebar/LayerListModel.h"
 #include "panels/sidebar/LayerRowDelegate.h"
 #include "panels/sidebar/PageListModel.h"
@@ -64,13 +65,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(buildPageSection());
-    auto* separator = new QWidget(this);
-    separator->setFixedHeight(1);
-    separator->setAutoFillBackground(true);
-    QPalette separatorPalette = separator->palette();
-    separatorPalette.setColor(QPalette::Window, Theme::separator());
-    separator->setPalette(separatorPalette);
-    layout->addWidget(separator);
+    layout->addWidget(separatorLine(Qt::Horizontal, this));
     layout->addWidget(buildLayerSection(), 1);
 
     VectorController& controller = model.controller();

@@ -1,6 +1,7 @@
 #include "sheets/SheetParts.h"
 
 #include "AppVersion.h"
+#include "controls/SeparatorLine.h"
 #include "controls/SymbolIcon.h"
 #include "theme/Theme.h"
 
@@ -67,32 +68,14 @@ void fillCapsule(QPainter& painter, const QRectF& area, const QColor& color)
     painter.fillPath(capsule, color);
 }
 
-namespace {
-
-QWidget* rule(bool horizontal)
-{
-    auto* line = new QWidget;
-    if (horizontal)
-        line->setFixedHeight(1);
-    else
-        line->setFixedWidth(1);
-    line->setAutoFillBackground(true);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::Window, Theme::separator());
-    line->setPalette(palette);
-    return line;
-}
-
-}  // namespace
-
 QWidget* horizontalRule()
 {
-    return rule(true);
+    return separatorLine(Qt::Horizontal);
 }
 
 QWidget* verticalRule()
 {
-    return rule(false);
+    return separatorLine(Qt::Vertical);
 }
 
 QLabel* symbol(const QString& name, int size, const QColor& color)

@@ -4,6 +4,7 @@
 #include "appmodel/AppModel.h"
 #include "controls/ActivitySpinner.h"
 #include "controls/Chip.h"
+#include "controls/SeparatorLine.h"
 #include "controls/SymbolIcon.h"
 #include "controls/TextButton.h"
 #include "controls/VectorHeroGraphic.h"
@@ -186,13 +187,7 @@ UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWi
     header->addStretch();
     layout->addLayout(header);
 
-    auto* separator = new QWidget;
-    separator->setFixedHeight(1);
-    separator->setAutoFillBackground(true);
-    QPalette separatorPalette = separator->palette();
-    separatorPalette.setColor(QPalette::Window, Theme::separator());
-    separator->setPalette(separatorPalette);
-    layout->addWidget(separator);
+    layout->addWidget(separatorLine());
 
     m_regionSlot = column(0);
     layout->addLayout(m_regionSlot);
