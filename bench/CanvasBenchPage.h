@@ -3,6 +3,10 @@
 // The busy page the canvas benchmarks draw and drag on, and their timing
 // helpers.
 
+#include "VectorController.h"
+#include "appmodel/AppModel.h"
+#include "canvas/SinglePageCanvas.h"
+#include "canvas/render/VectorSceneRenderCache.h"
 #include "model/VectorDocument.h"
 #include "operations/VectorOperations.h"
 #include "render/PageRenderer.h"
@@ -127,5 +131,20 @@ inline double referenceRenderMilliseconds(const VectorPage& page, const QTransfo
     }
     return median(reference);
 }
+
+// The single-page canvas of a model holding `page` alone, shown offscreen
+// at `size`.
+struct BenchCanvas {
+    BenchCanvas(const VectorPage& page, QSize size)
+    {
+        model.controller().setDocument(documentOf({page}));
+        canvas.resize(size);
+        canvas.show();
+    }
+
+    AppModel model{false, false};
+    VectorSceneRenderCache cache;
+    SinglePageCanvas canvas{model, cache};
+};
 
 }  // namespace zelvane::bench

@@ -45,13 +45,10 @@ int main(int argc, char** argv)
 
     const QByteArray pdf = SyntheticDocument::generateSampleRawPDFData();
     const VectorPage page = benchPage(pdf);
-    AppModel model(false, false);
-    VectorController& controller = model.controller();
-    controller.setDocument(documentOf({page}));
-    VectorSceneRenderCache cache;
-    SinglePageCanvas canvas(model, cache);
-    canvas.resize(kCanvas);
-    canvas.show();
+    BenchCanvas bench(page, kCanvas);
+    VectorController& controller = bench.model.controller();
+    VectorSceneRenderCache& cache = bench.cache;
+    SinglePageCanvas& canvas = bench.canvas;
     QImage image(kCanvas, QImage::Format_ARGB32_Premultiplied);
     auto paint = [&] { canvas.render(&image); };
 

@@ -54,13 +54,10 @@ int main(int argc, char** argv)
 
     // ---- Dragging one of 200 elements ----------------------------------------
     const VectorPage page = benchPage(pdf);
-    AppModel model(false, false);
-    VectorController& controller = model.controller();
-    controller.setDocument(documentOf({page}));
-    VectorSceneRenderCache cache;
-    SinglePageCanvas canvas(model, cache);
-    canvas.resize(kWindow);
-    canvas.show();
+    BenchCanvas bench(page, kWindow);
+    VectorController& controller = bench.model.controller();
+    VectorSceneRenderCache& cache = bench.cache;
+    SinglePageCanvas& canvas = bench.canvas;
     QApplication::processEvents();
     canvas.repaint();
 
