@@ -48,8 +48,11 @@ CommitField::CommitField(const QString& value, const QString& placeholder, bool 
 void CommitField::setValue(const QString& value)
 {
     m_value = value;
-    if (!hasFocus() && text() != value)
+    if (!hasFocus() && text() != value) {
         setText(value);
+        // A long value shown, not typed: its beginning is what reads.
+        setCursorPosition(0);
+    }
 }
 
 void CommitField::keyPressEvent(QKeyEvent* event)
