@@ -4,9 +4,9 @@
 
 #include "ControllerEnvironment.h"
 #include "VectorController.h"
+#include "core/support/TestImages.h"
 #include "panels/inspector/ArtworkThumbnails.h"
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -69,13 +69,7 @@ protected:
 
     static QByteArray pngBytes(int width, int height, QColor color = Qt::darkBlue)
     {
-        QImage image(width, height, QImage::Format_ARGB32);
-        image.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        return bytes;
+        return png(filled(width, height, color, QImage::Format_ARGB32));
     }
 
     static void writeFile(const QString& path, const QByteArray& data)
