@@ -3,6 +3,7 @@
 #include "Localization.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/CommandShortcuts.h"
+#include "controls/SeparatorLine.h"
 #include "controls/SymbolIcon.h"
 #include "controls/VectorHeroGraphic.h"
 #include "sheets/RemotePortSettings.h"
@@ -187,9 +188,9 @@ AboutSheet::AboutSheet(AppModel& model, AppVersion version, std::function<void()
     layout->setContentsMargins(22, 22, 22, 22);
     setLayout(layout);
     layout->addWidget(makeIdentity());
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
     layout->addWidget(makeHighlights());
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
     layout->addWidget(makeFooter());
     fitHeightToContent(this, kWidth);
 

@@ -8,10 +8,10 @@
 #include "controls/SymbolIcon.h"
 #include "controls/TextButton.h"
 #include "export/SVGExport.h"
+#include "sheets/SheetParts.h"
 #include "theme/Theme.h"
 
 #include <QAbstractButton>
-#include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -241,9 +241,7 @@ void ExportSheet::cancel()
 void ExportSheet::copySVG()
 {
     const QString svg = SVGCodec::exportSVG(m_model.controller().document());
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(svg);
+    SheetParts::copyPlainText(svg);
     m_model.setShowExportSheet(false);
     m_model.flash(L("Code SVG copié dans le presse-papiers", "SVG code copied to clipboard"));
 }

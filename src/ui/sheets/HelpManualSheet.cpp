@@ -4,6 +4,7 @@
 #include "Localization.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/CommandShortcuts.h"
+#include "controls/SeparatorLine.h"
 #include "controls/SymbolIcon.h"
 #include "sheets/HelpManualContent.h"
 #include "sheets/SheetParts.h"
@@ -150,7 +151,7 @@ QWidget* sectionHeader(const QString& title, const QString& subtitle)
     layout->addWidget(heading);
     layout->addWidget(label(subtitle, 12, QFont::Normal, Theme::textDim(), true));
     layout->addSpacing(6 - 4);
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
     return widget;
 }
 
@@ -265,9 +266,9 @@ HelpManualSheet::HelpManualSheet(std::function<void()> openShortcuts, std::funct
     auto* layout = column(0);
     setLayout(layout);
     layout->addWidget(makeHeader());
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
     layout->addWidget(makeMiddle(), 1);
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
     layout->addWidget(makeFooter());
     showSection();
 }
@@ -307,7 +308,7 @@ QWidget* HelpManualSheet::makeMiddle()
     }
     list->addStretch(1);
     row->addWidget(sidebar);
-    row->addWidget(verticalRule());
+    row->addWidget(separatorLine(Qt::Vertical));
 
     m_scroll = new QScrollArea;
     m_scroll->setObjectName(QStringLiteral("manualContent"));

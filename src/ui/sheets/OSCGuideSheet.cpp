@@ -4,6 +4,7 @@
 #include "appmodel/AppModel.h"
 #include "controls/Chip.h"
 #include "controls/SectionHeader.h"
+#include "controls/SeparatorLine.h"
 #include "controls/TextButton.h"
 #include "sheets/RemotePortSettings.h"
 #include "sheets/SheetParts.h"
@@ -136,7 +137,7 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     m_httpChip->setObjectName(QStringLiteral("httpChip"));
     titleRow->addWidget(m_httpChip);
     layout->addLayout(titleRow);
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
 
     // Addresses.
     m_addresses = new SectionHeader({});

@@ -4,6 +4,7 @@
 #include "appmodel/AppModel.h"
 #include "controls/FieldRow.h"
 #include "controls/SectionHeader.h"
+#include "controls/SeparatorLine.h"
 #include "controls/TextButton.h"
 #include "sheets/RemotePortSettings.h"
 #include "sheets/SheetParts.h"
@@ -28,7 +29,7 @@ namespace {
 
 QWidget* divider()
 {
-    return horizontalRule();
+    return separatorLine();
 }
 
 QWidget* inRow(int spacing, std::initializer_list<QWidget*> widgets)

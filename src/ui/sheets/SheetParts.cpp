@@ -68,16 +68,6 @@ void fillCapsule(QPainter& painter, const QRectF& area, const QColor& color)
     painter.fillPath(capsule, color);
 }
 
-QWidget* horizontalRule()
-{
-    return separatorLine(Qt::Horizontal);
-}
-
-QWidget* verticalRule()
-{
-    return separatorLine(Qt::Vertical);
-}
-
 QLabel* symbol(const QString& name, int size, const QColor& color)
 {
     auto* result = new QLabel;

@@ -35,10 +35,6 @@ QVBoxLayout* column(int spacing);
 // Fills a capsule (round ends) with antialiasing.
 void fillCapsule(QPainter& painter, const QRectF& area, const QColor& color);
 
-// A one-point line across the layout (or down it), in the separator colour.
-QWidget* horizontalRule();
-QWidget* verticalRule();
-
 // The symbol of a system name, tinted, in a square of `size` points.
 QLabel* symbol(const QString& name, int size, const QColor& color);
 

@@ -4,6 +4,7 @@
 #include "appmodel/AppModel.h"
 #include "appmodel/CommandShortcuts.h"
 #include "controls/SectionHeader.h"
+#include "controls/SeparatorLine.h"
 #include "sheets/SheetParts.h"
 #include "theme/Theme.h"
 
@@ -128,7 +129,7 @@ ShortcutsSheet::ShortcutsSheet(std::function<void()> close, QWidget* parent)
     }, true);
     header->addWidget(m_closeButton);
     layout->addLayout(header);
-    layout->addWidget(horizontalRule());
+    layout->addWidget(separatorLine());
 
     auto* columns = new QHBoxLayout;
     columns->setSpacing(16);

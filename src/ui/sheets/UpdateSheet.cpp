@@ -8,6 +8,7 @@
 #include "controls/SymbolIcon.h"
 #include "controls/TextButton.h"
 #include "controls/VectorHeroGraphic.h"
+#include "sheets/SheetParts.h"
 #include "theme/Theme.h"
 #include "update/OsselUpdater.h"
 
@@ -72,14 +73,6 @@ QHBoxLayout* row(int spacing, Qt::Alignment alignment = Qt::AlignVCenter)
     auto* layout = new QHBoxLayout;
     layout->setSpacing(spacing);
     layout->setAlignment(alignment);
-    return layout;
-}
-
-QVBoxLayout* column(int spacing)
-{
-    auto* layout = new QVBoxLayout;
-    layout->setSpacing(spacing);
-    layout->setContentsMargins(0, 0, 0, 0);
     return layout;
 }
 
@@ -176,7 +169,7 @@ UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWi
     auto* header = row(12);
     m_hero = new VectorHeroGraphic(46, false);
     header->addWidget(m_hero);
-    auto* titles = column(3);
+    auto* titles = SheetParts::column(3);
     titles->addWidget(label(L("Mises à jour — Zelvane", "Software Update — Zelvane"), 15, QFont::DemiBold,
                             Theme::text()));
     titles->addWidget(label(L("Version installée : v", "Installed version: v") + m_updater.currentVersion() +
@@ -189,7 +182,7 @@ UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWi
 
     layout->addWidget(separatorLine());
 
-    m_regionSlot = column(0);
+    m_regionSlot = SheetParts::column(0);
     layout->addLayout(m_regionSlot);
     m_buttonRow = new QHBoxLayout;
     layout->addLayout(m_buttonRow);
@@ -256,7 +249,7 @@ QWidget* UpdateSheet::makeStateRegion()
     case Kind::upToDate: {
         auto* layout = row(10);
         layout->addWidget(symbol(QStringLiteral("checkmark.seal.fill"), 18, Theme::alive()));
-        auto* texts = column(2);
+        auto* texts = SheetParts::column(2);
         texts->addWidget(label(L(QStringLiteral("Zelvane v") + state.text() + QStringLiteral(" est à jour."),
                                  QStringLiteral("Zelvane v") + state.text() + QStringLiteral(" is up to date.")),
                                12.5, QFont::DemiBold, Theme::text()));
@@ -267,7 +260,7 @@ QWidget* UpdateSheet::makeStateRegion()
     }
     case Kind::updateAvailable: {
         const ReleaseInfo& release = *state.release();
-        auto* layout = column(8);
+        auto* layout = SheetParts::column(8);
         auto* chipRow = row(0);
         chipRow->addWidget(
             new Chip(L("NOUVELLE VERSION v", "NEW VERSION v") + release.version, Theme::accent(), true));
@@ -284,7 +277,7 @@ QWidget* UpdateSheet::makeStateRegion()
         return region(layout, 0);
     }
     case Kind::downloading: {
-        auto* layout = column(8);
+        auto* layout = SheetParts::column(8);
         layout->addWidget(label(L("Téléchargement de la mise à jour…", "Downloading update…"), 12, QFont::Medium,
                                 Theme::text()));
         auto* bar = new QProgressBar;
@@ -305,7 +298,7 @@ QWidget* UpdateSheet::makeStateRegion()
         auto* layout = row(10, Qt::AlignTop);
         layout->addWidget(symbol(QStringLiteral("exclamationmark.triangle.fill"), 16, Theme::warning()), 0,
                           Qt::AlignTop);
-        auto* texts = column(3);
+        auto* texts = SheetParts::column(3);
         texts->addWidget(label(L("Impossible de vérifier ou d'installer la mise à jour",
                                  "Could not check or install update"),
                                12, QFont::DemiBold, Theme::text()));
