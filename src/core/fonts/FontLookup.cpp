@@ -1,7 +1,5 @@
 #include "fonts/FontLookup.h"
 
-#include <QFontMetricsF>
-
 #include "fonts/FontSubstitutions.h"
 #include "fonts/SfntReader.h"
 

@@ -99,13 +99,11 @@ void AppModel::resetView()
 
 void AppModel::zoomIn()
 {
-    stopCamera();
     animateViewport(std::clamp(m_zoomScale * 1.25, kMinZoom, kMaxZoom), m_panOffset, kZoomStepSeconds);
 }
 
 void AppModel::zoomOut()
 {
-    stopCamera();
     animateViewport(std::clamp(m_zoomScale * 0.8, kMinZoom, kMaxZoom), m_panOffset, kZoomStepSeconds);
 }
 
