@@ -331,7 +331,7 @@ QWidget* HelpManualSheet::makeFooter()
     QWidget* footer = filled(Theme::header());
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(20, 12, 20, 12);
-    auto* shortcuts = new PlainButton(QStringLiteral("command"),
+    auto* shortcuts = new PlainButton(QStringLiteral("keyboard"),
                                       L("Raccourcis clavier (" + shortcutText(EditorCommand::keyboardShortcuts) + ")",
                                         "Keyboard Shortcuts (" + shortcutText(EditorCommand::keyboardShortcuts) + ")"), 11.5,
                                       Theme::textDim(), [this] {
