@@ -301,111 +301,142 @@ QRect PDFPageBitmapAnalyzer::pixelsUnder(const QSize& size, const QRectF& points
     return QRect(topLeft.topLeft(), bottomRight.bottomRight()).intersected(full);
 }
 
-RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const QString& text,
-                                                       double expectedFontSize) const
-{
-    const double x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
+namespace {
 
-    // 1. The pixel window, bounds inclusive.
-    const QRect window = windowOf(rect, m_pageSize.width(), m_pageSize.height());
-    const int minPX = window.left();
-    const int maxPX = window.right();
-    const int minPY = window.top();
-    const int maxPY = window.bottom();
-
-    RegionMetrics result;
-    const auto fallback = [&] {
-        result.inkHex.reset();
-        result.inkX = x;
-        result.inkY = y;
-        result.inkWidth = w;
-        result.inkHeight = h;
-        result.baselineY = y + 0.8 * h;
-        result.capHeight = 0.65 * h;
-        result.capHeightReliable = false;
-        result.looksBold = false;
-        return result;
-    };
-    if (!QRect(m_origin, m_image.size()).contains(window)) {
-        result.backgroundHex = hexOf(255, 255, 255);
-        return fallback();
+// The pixels of one analysed window (bounds inclusive) as they show on white
+// paper.
+class WindowPixels {
+public:
+    WindowPixels(const QImage& image, const QPoint& origin, const QRect& window)
+        : m_image(image),
+          m_origin(origin),
+          m_window(window),
+          m_under(image.format() == QImage::Format_ARGB32_Premultiplied ? kWhiteUnder.add : kNothingUnder)
+    {
     }
 
-    // Pixels as they show on white paper. A row starts at the window's left.
-    const std::array<int, 256>& under =
-        m_image.format() == QImage::Format_ARGB32_Premultiplied ? kWhiteUnder.add : kNothingUnder;
-    const auto row = [this, minPX](int py) {
-        return reinterpret_cast<const QRgb*>(m_image.constScanLine(py - m_origin.y())) + (minPX - m_origin.x());
-    };
-    const auto onPaper = [&under](QRgb value) {
+    const QRect& window() const { return m_window; }
+    int columns() const { return m_window.width(); }
+    const std::array<int, 256>& under() const { return m_under; }
+
+    // Row py of the page from the window's left edge on.
+    const QRgb* row(int py) const
+    {
+        return reinterpret_cast<const QRgb*>(m_image.constScanLine(py - m_origin.y()))
+               + (m_window.left() - m_origin.x());
+    }
+
+    Pixel onPaper(QRgb value) const
+    {
         // Capped for pixels that are not validly premultiplied.
-        const int add = under[size_t(qAlpha(value))];
+        const int add = m_under[size_t(qAlpha(value))];
         return Pixel{std::min(qRed(value) + add, 255), std::min(qGreen(value) + add, 255),
                      std::min(qBlue(value) + add, 255)};
-    };
+    }
 
-    // 2-3. The paper colour: a grid of samples sorted by brightness.
+private:
+    const QImage& m_image;
+    QPoint m_origin;
+    QRect m_window;
+    const std::array<int, 256>& m_under;
+};
+
+int distance(const Pixel& p, const Pixel& paper)
+{
+    return std::max({std::abs(p.r - paper.r), std::abs(p.g - paper.g), std::abs(p.b - paper.b)});
+}
+
+// What the analysis gives when it finds no ink: the selection itself, with
+// the baseline and cap height of a typical line of that height.
+RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundHex)
+{
+    RegionMetrics result;
+    result.backgroundHex = backgroundHex;
+    result.inkX = rect.x();
+    result.inkY = rect.y();
+    result.inkWidth = rect.width();
+    result.inkHeight = rect.height();
+    result.baselineY = rect.y() + 0.8 * rect.height();
+    result.capHeight = 0.65 * rect.height();
+    return result;
+}
+
+// The paper colour: a grid of at most 49 x 17 samples in a stable sort by
+// brightness, the one at 78 % on light paper, at 22 % on dark paper.
+Pixel paperColour(const WindowPixels& pixels)
+{
     struct Sample {
         int luma, r, g, b;
     };
+    const QRect& window = pixels.window();
+    const int stepX = std::max((window.right() - window.left()) / 48, 1);
+    const int stepY = std::max((window.bottom() - window.top()) / 16, 1);
     std::vector<Sample> samples;
-    const int stepX = std::max((maxPX - minPX) / 48, 1);
-    const int stepY = std::max((maxPY - minPY) / 16, 1);
-    samples.reserve(size_t((maxPX - minPX) / stepX + 1) * size_t((maxPY - minPY) / stepY + 1));
-    for (int py = minPY; py <= maxPY; py += stepY) {
-        const QRgb* line = row(py);
-        for (int px = minPX; px <= maxPX; px += stepX) {
-            const Pixel p = onPaper(line[px - minPX]);
+    samples.reserve(size_t((window.right() - window.left()) / stepX + 1)
+                    * size_t((window.bottom() - window.top()) / stepY + 1));
+    for (int py = window.top(); py <= window.bottom(); py += stepY) {
+        const QRgb* line = pixels.row(py);
+        for (int i = 0; i < pixels.columns(); i += stepX) {
+            const Pixel p = pixels.onPaper(line[i]);
             samples.push_back({luma(p.r, p.g, p.b), p.r, p.g, p.b});
         }
     }
-    Pixel background{255, 255, 255};
-    if (!samples.empty()) {
-        // The samples in a stable sort by brightness, found by counting.
-        std::array<int, 256> counts{};
-        for (const Sample& sample : samples) {
-            ++counts[size_t(sample.luma)];
-        }
-        const qsizetype n = qsizetype(samples.size());
-        const int medianLuma = valueOfRank(counts, n / 2);
-        const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
-        const int chosenLuma = valueOfRank(counts, rank);
-        qsizetype darker = 0;
-        for (int value = 0; value < chosenLuma; ++value) {
-            darker += counts[size_t(value)];
-        }
-        // Among equally bright samples the sort keeps their order.
-        qsizetype skip = rank - darker;
-        for (const Sample& sample : samples) {
-            if (sample.luma == chosenLuma && skip-- == 0) {
-                background = {sample.r, sample.g, sample.b};
-                break;
-            }
+    if (samples.empty()) {
+        return {255, 255, 255};
+    }
+    // The sorted list is found by counting.
+    std::array<int, 256> counts{};
+    for (const Sample& sample : samples) {
+        ++counts[size_t(sample.luma)];
+    }
+    const qsizetype n = qsizetype(samples.size());
+    const int medianLuma = valueOfRank(counts, n / 2);
+    const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
+    const int chosenLuma = valueOfRank(counts, rank);
+    qsizetype darker = 0;
+    for (int value = 0; value < chosenLuma; ++value) {
+        darker += counts[size_t(value)];
+    }
+    // Among equally bright samples the sort keeps their order.
+    qsizetype skip = rank - darker;
+    for (const Sample& sample : samples) {
+        if (sample.luma == chosenLuma && skip-- == 0) {
+            return {sample.r, sample.g, sample.b};
         }
     }
-    const auto distance = [&background](const Pixel& p) {
-        return std::max({std::abs(p.r - background.r), std::abs(p.g - background.g), std::abs(p.b - background.b)});
-    };
+    return {255, 255, 255};
+}
 
-    result.backgroundHex = hexOf(background.r, background.g, background.b);
+// How many pixels of each row of the window are ink.
+struct RowProfile {
+    int firstRow = 0;
+    std::vector<int> ink;
+    int maxInk = 0;
 
-    // 4. Row profile.
-    const InkTest inkTest(under, background.r, background.g, background.b);
-    const int rows = maxPY - minPY + 1;
-    const int columns = maxPX - minPX + 1;
-    std::vector<int> rowInk(size_t(rows), 0);
-    int maxRowInk = 0;
-    for (int py = minPY; py <= maxPY; ++py) {
-        const QRgb* line = row(py);
-        const int count = inkTest.count(line, 0, columns);
-        rowInk[size_t(py - minPY)] = count;
-        maxRowInk = std::max(maxRowInk, count);
+    int inkOf(int py) const { return ink[size_t(py - firstRow)]; }
+};
+
+RowProfile rowProfile(const WindowPixels& pixels, const InkTest& inkTest)
+{
+    const QRect& window = pixels.window();
+    RowProfile profile;
+    profile.firstRow = window.top();
+    profile.ink.resize(size_t(window.height()), 0);
+    for (int py = window.top(); py <= window.bottom(); ++py) {
+        const int count = inkTest.count(pixels.row(py), 0, pixels.columns());
+        profile.ink[size_t(py - window.top())] = count;
+        profile.maxInk = std::max(profile.maxInk, count);
     }
+    return profile;
+}
 
-    // 5. Bands of consecutive inked rows.
+// Runs of consecutive inked rows, top to bottom.
+std::vector<VerticalBand> inkedBands(const RowProfile& profile)
+{
     std::vector<VerticalBand> bands;
-    for (int py = minPY; py <= maxPY; ++py) {
-        const int ink = rowInk[size_t(py - minPY)];
+    for (size_t i = 0; i < profile.ink.size(); ++i) {
+        const int ink = profile.ink[i];
+        const int py = profile.firstRow + int(i);
         if (ink < 1) {
             continue;
         }
@@ -416,11 +447,13 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             bands.push_back({py, py, ink});
         }
     }
-    if (bands.empty()) {
-        return fallback();
-    }
+    return bands;
+}
 
-    // 6. Merge bands across thin gaps (an i's dot, an accent).
+// Bands joined across thin gaps (an i's dot, an accent, a small part under
+// a short band).
+std::vector<VerticalBand> mergedAcrossThinGaps(const std::vector<VerticalBand>& bands)
+{
     std::vector<VerticalBand> merged{bands.front()};
     for (size_t i = 1; i < bands.size(); ++i) {
         VerticalBand& last = merged.back();
@@ -437,9 +470,16 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             merged.push_back(band);
         }
     }
+    return merged;
+}
 
-    // 7-8. The line's band: heaviest near the window's centre, lines cut by
-    // the window's edges counting little when a whole line lies inside.
+// The line's band: the heaviest near the window's centre, bands cut by the
+// window's edges counting little when a whole line lies inside. Ties keep
+// the upper band.
+VerticalBand lineBand(const std::vector<VerticalBand>& merged, const QRect& window)
+{
+    const int minPY = window.top();
+    const int maxPY = window.bottom();
     const auto touchesEdge = [&](const VerticalBand& band) {
         return band.startPY <= minPY + 1 || band.endPY >= maxPY - 1;
     };
@@ -464,162 +504,250 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             chosenWeight = candidate;
         }
     }
+    return chosen;
+}
 
-    // 9. Two lines run together: cut at the lightest row and keep the half
-    // nearer the centre.
+// A band too tall for the expected size holds two lines run together: it is
+// cut at its lightest row away from its ends, and the half nearer the
+// window's centre is kept.
+VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, const QRect& window,
+                           double expectedFontSize)
+{
     const double limitRows = std::max(std::ceil(expectedFontSize * 2 * 1.32), 24.0);
-    if (double(chosen.height()) > limitRows) {
-        const int threshold = std::max(maxRowInk / 14, 2);
-        int cut = -1;
-        int lightest = INT_MAX;
-        if (chosen.startPY + 4 < chosen.endPY - 4) {
-            for (int r = chosen.startPY + 4; r <= chosen.endPY - 4; ++r) {
-                const int ink = rowInk[size_t(r - minPY)];
-                if (ink <= threshold && ink < lightest) {
-                    lightest = ink;
-                    cut = r;
-                }
+    if (double(band.height()) <= limitRows) {
+        return band;
+    }
+    const int threshold = std::max(profile.maxInk / 14, 2);
+    int cut = -1;
+    int lightest = INT_MAX;
+    if (band.startPY + 4 < band.endPY - 4) {
+        for (int r = band.startPY + 4; r <= band.endPY - 4; ++r) {
+            const int ink = profile.inkOf(r);
+            if (ink <= threshold && ink < lightest) {
+                lightest = ink;
+                cut = r;
             }
         }
-        if (cut >= 0) {
-            const VerticalBand upper{chosen.startPY, cut - 1, 0};
-            const VerticalBand lower{cut + 1, chosen.endPY, 0};
-            chosen = std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
-        }
     }
+    if (cut < 0) {
+        return band;
+    }
+    const double center = (window.top() + window.bottom()) / 2.0;
+    const VerticalBand upper{band.startPY, cut - 1, 0};
+    const VerticalBand lower{cut + 1, band.endPY, 0};
+    return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
+}
 
-    // 10. Ink pass over the band.
-    int inkMinX = INT_MAX, inkMaxX = INT_MIN, inkMinY = INT_MAX, inkMaxY = INT_MIN;
-    std::vector<int> colTop(size_t(columns), INT_MAX), colBottom(size_t(columns), INT_MIN);
-    std::vector<int> strongTop(size_t(columns), INT_MAX), strongBottom(size_t(columns), INT_MIN);
+struct InkSample {
+    int dist, r, g, b;
+};
+
+// What the ink of the line's band shows: its rectangle, for each column of
+// the window the rows its ink spans (all ink, and strong ink only), the
+// widths of the horizontal stroke runs, and the colours of the strongest ink.
+struct InkScan {
+    int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    std::vector<int> colTop, colBottom, strongTop, strongBottom;
     std::vector<int> runs;
-    struct InkSample {
-        int dist, r, g, b;
+    std::vector<InkSample> samples;
+
+    explicit InkScan(int columns)
+        : colTop(size_t(columns), INT_MAX),
+          colBottom(size_t(columns), INT_MIN),
+          strongTop(size_t(columns), INT_MAX),
+          strongBottom(size_t(columns), INT_MIN)
+    {
+    }
+    bool empty() const { return maxX < minX || maxY < minY; }
+    int rows() const { return maxY - minY + 1; }
+};
+
+// One row of the band into the scan.
+void scanInkRow(const WindowPixels& pixels, const InkTest& inkTest, const Pixel& paper, int py, InkScan& scan)
+{
+    const QRgb* line = pixels.row(py);
+    const int columns = pixels.columns();
+    const int minPX = pixels.window().left();
+    QRgb last = line[0];
+    Pixel lastPixel = pixels.onPaper(last);
+    int lastDistance = distance(lastPixel, paper);
+    int run = 0;
+    const auto closeRun = [&] {
+        if (run >= 1) {
+            scan.runs.push_back(run);
+        }
+        run = 0;
     };
-    std::vector<InkSample> inkSamples;
-    for (int py = chosen.startPY; py <= chosen.endPY; ++py) {
-        const QRgb* line = row(py);
-        QRgb last = line[0];
-        Pixel lastPixel = onPaper(last);
-        int lastDistance = distance(lastPixel);
-        int run = 0;
-        const auto closeRun = [&] {
-            if (run >= 1) {
-                runs.push_back(run);
-            }
-            run = 0;
-        };
-        for (int px = minPX; px <= maxPX; ++px) {
-            if (line[px - minPX] != last) {
-                last = line[px - minPX];
-                lastPixel = onPaper(last);
-                lastDistance = distance(lastPixel);
-            }
-            const Pixel& p = lastPixel;
-            const int dist = lastDistance;
-            if (dist < 22) {
-                closeRun();
-                // On to the next ink.
-                px = minPX + inkTest.next(line, px - minPX + 1, columns) - 1;
-                continue;
-            }
-            const size_t i = size_t(px - minPX);
-            inkMinX = std::min(inkMinX, px);
-            inkMaxX = std::max(inkMaxX, px);
-            inkMinY = std::min(inkMinY, py);
-            inkMaxY = std::max(inkMaxY, py);
-            colTop[i] = std::min(colTop[i], py);
-            colBottom[i] = std::max(colBottom[i], py);
-            if (dist >= 48) {
-                strongTop[i] = std::min(strongTop[i], py);
-                strongBottom[i] = std::max(strongBottom[i], py);
-            }
-            if (dist < 45) {
-                closeRun();
-            } else {
-                ++run;
-                if (dist >= 55) {
-                    inkSamples.push_back({dist, p.r, p.g, p.b});
-                }
+    for (int i = 0; i < columns; ++i) {
+        if (line[i] != last) {
+            last = line[i];
+            lastPixel = pixels.onPaper(last);
+            lastDistance = distance(lastPixel, paper);
+        }
+        const int dist = lastDistance;
+        if (dist < 22) {
+            closeRun();
+            // On to the next ink.
+            i = inkTest.next(line, i + 1, columns) - 1;
+            continue;
+        }
+        const int px = minPX + i;
+        scan.minX = std::min(scan.minX, px);
+        scan.maxX = std::max(scan.maxX, px);
+        scan.minY = std::min(scan.minY, py);
+        scan.maxY = std::max(scan.maxY, py);
+        scan.colTop[size_t(i)] = std::min(scan.colTop[size_t(i)], py);
+        scan.colBottom[size_t(i)] = std::max(scan.colBottom[size_t(i)], py);
+        if (dist >= 48) {
+            scan.strongTop[size_t(i)] = std::min(scan.strongTop[size_t(i)], py);
+            scan.strongBottom[size_t(i)] = std::max(scan.strongBottom[size_t(i)], py);
+        }
+        if (dist < 45) {
+            closeRun();
+        } else {
+            ++run;
+            if (dist >= 55) {
+                scan.samples.push_back({dist, lastPixel.r, lastPixel.g, lastPixel.b});
             }
         }
-        closeRun();
     }
-    if (inkMaxX < inkMinX || inkMaxY < inkMinY) {
-        return fallback();
-    }
+    closeRun();
+}
 
-    // 12. Ink colour: the average of the strongest quarter.
-    if (!inkSamples.empty()) {
-        // The first k of a stable sort, strongest first: every sample
-        // stronger than the k-th, then the earliest of those as strong.
-        const size_t k = std::max<size_t>(inkSamples.size() / 4, 1);
-        std::array<int, 256> counts{};
-        for (const InkSample& sample : inkSamples) {
-            ++counts[size_t(sample.dist)];
-        }
-        int cutoff = 255;
-        size_t stronger = 0;
-        while (stronger + size_t(counts[size_t(cutoff)]) < k) {
-            stronger += size_t(counts[size_t(cutoff)]);
-            --cutoff;
-        }
-        size_t tied = k - stronger;
-        qint64 sumR = 0, sumG = 0, sumB = 0;
-        for (const InkSample& sample : inkSamples) {
-            bool taken = sample.dist > cutoff;
-            if (!taken && sample.dist == cutoff && tied > 0) {
-                taken = true;
-                --tied;
-            }
-            if (taken) {
-                sumR += sample.r;
-                sumG += sample.g;
-                sumB += sample.b;
-            }
-        }
-        const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
-        result.inkHex = avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
+InkScan scanInk(const WindowPixels& pixels, const InkTest& inkTest, const Pixel& paper, const VerticalBand& band)
+{
+    InkScan scan(pixels.columns());
+    for (int py = band.startPY; py <= band.endPY; ++py) {
+        scanInkRow(pixels, inkTest, paper, py, scan);
     }
+    return scan;
+}
 
-    // 13. Stems: columns whose ink runs a good part of the line's height.
-    const int inkRows = inkMaxY - inkMinY + 1;
-    const int minStem = std::max(int(double(std::max(inkRows, 1)) * 0.36), 2);
+// The ink colour: the average of the strongest quarter of the samples in a
+// stable sort, strongest first; near-black ink is written as a fixed dark
+// grey.
+std::optional<QString> inkColour(const std::vector<InkSample>& samples)
+{
+    if (samples.empty()) {
+        return std::nullopt;
+    }
+    // The first k of the sort: every sample stronger than the k-th, then the
+    // earliest of those as strong.
+    const size_t k = std::max<size_t>(samples.size() / 4, 1);
+    std::array<int, 256> counts{};
+    for (const InkSample& sample : samples) {
+        ++counts[size_t(sample.dist)];
+    }
+    int cutoff = 255;
+    size_t stronger = 0;
+    while (stronger + size_t(counts[size_t(cutoff)]) < k) {
+        stronger += size_t(counts[size_t(cutoff)]);
+        --cutoff;
+    }
+    size_t tied = k - stronger;
+    qint64 sumR = 0, sumG = 0, sumB = 0;
+    for (const InkSample& sample : samples) {
+        bool taken = sample.dist > cutoff;
+        if (!taken && sample.dist == cutoff && tied > 0) {
+            taken = true;
+            --tied;
+        }
+        if (taken) {
+            sumR += sample.r;
+            sumG += sample.g;
+            sumB += sample.b;
+        }
+    }
+    const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
+    return avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
+}
+
+// Stems: columns whose ink runs a good part of the line's height, their tops
+// and bottoms in column order; strong ink first, all ink when strong ink
+// gives fewer than three.
+struct Stems {
     std::vector<int> tops, bottoms;
-    const auto collectStems = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
+};
+
+Stems stemsOf(const InkScan& scan)
+{
+    const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
+    Stems stems;
+    const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
         for (size_t i = 0; i < top.size(); ++i) {
             if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
-                bottoms.push_back(bottom[i]);
-                tops.push_back(top[i]);
+                stems.bottoms.push_back(bottom[i]);
+                stems.tops.push_back(top[i]);
             }
         }
     };
-    collectStems(strongTop, strongBottom);
-    if (bottoms.size() < 3) {
-        tops.clear();
-        bottoms.clear();
-        collectStems(colTop, colBottom);
+    collect(scan.strongTop, scan.strongBottom);
+    if (stems.bottoms.size() < 3) {
+        stems = {};
+        collect(scan.colTop, scan.colBottom);
     }
+    return stems;
+}
 
-    // 14-15. Metrics.
-    int baselinePY = inkMaxY;
-    const size_t stems = bottoms.size();
-    if (!bottoms.empty()) {
-        baselinePY = nthValue(bottoms, size_t(percentile(qsizetype(bottoms.size()), hasDescender(text) ? 55 : 85)));
+// The metrics of the line's ink, in points: baseline from the stems'
+// bottoms (lower when the text has descenders), cap top from their tops,
+// boldness from the median stroke run.
+RegionMetrics inkMetrics(InkScan& scan, Stems& stems, const QString& text)
+{
+    const int inkRows = scan.rows();
+    int baselinePY = scan.maxY;
+    const size_t stemCount = stems.bottoms.size();
+    if (!stems.bottoms.empty()) {
+        baselinePY = nthValue(stems.bottoms,
+                              size_t(percentile(qsizetype(stemCount), hasDescender(text) ? 55 : 85)));
     }
-    int capTopPY = inkMinY;
-    if (!tops.empty()) {
-        capTopPY = nthValue(tops, size_t(percentile(qsizetype(tops.size()), 12)));
+    int capTopPY = scan.minY;
+    if (!stems.tops.empty()) {
+        capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
     }
-    const int medianRun = runs.empty() ? 0 : nthValue(runs, runs.size() / 2);
+    const int medianRun = scan.runs.empty() ? 0 : nthValue(scan.runs, scan.runs.size() / 2);
+    RegionMetrics result;
+    result.inkHex = inkColour(scan.samples);
     result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
-    result.inkX = inkMinX / 2.0;
-    result.inkY = inkMinY / 2.0;
-    result.inkWidth = std::max((inkMaxX - inkMinX + 1) / 2.0, 6.0);
+    result.inkX = scan.minX / 2.0;
+    result.inkY = scan.minY / 2.0;
+    result.inkWidth = std::max((scan.maxX - scan.minX + 1) / 2.0, 6.0);
     result.inkHeight = std::max(inkRows / 2.0, 6.0);
     result.baselineY = (baselinePY + 0.5) * 0.5;
     result.capHeight = std::max((baselinePY - capTopPY + 0.5) * 0.5, 4.0);
-    result.capHeightReliable = hasCapitalOrDigit(text) && stems > 3;
+    result.capHeightReliable = hasCapitalOrDigit(text) && stemCount > 3;
+    return result;
+}
+
+}  // namespace
+
+RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const QString& text,
+                                                       double expectedFontSize) const
+{
+    const QRect window = windowOf(rect, m_pageSize.width(), m_pageSize.height());
+    if (!QRect(m_origin, m_image.size()).contains(window)) {
+        return selectionAsMeasured(rect, hexOf(255, 255, 255));
+    }
+    const WindowPixels pixels(m_image, m_origin, window);
+    const Pixel paper = paperColour(pixels);
+    const QString backgroundHex = hexOf(paper.r, paper.g, paper.b);
+    const InkTest inkTest(pixels.under(), paper.r, paper.g, paper.b);
+
+    const RowProfile profile = rowProfile(pixels, inkTest);
+    const std::vector<VerticalBand> bands = inkedBands(profile);
+    if (bands.empty()) {
+        return selectionAsMeasured(rect, backgroundHex);
+    }
+    const VerticalBand line = separatedLine(lineBand(mergedAcrossThinGaps(bands), window), profile, window,
+                                            expectedFontSize);
+
+    InkScan scan = scanInk(pixels, inkTest, paper, line);
+    if (scan.empty()) {
+        return selectionAsMeasured(rect, backgroundHex);
+    }
+    Stems stems = stemsOf(scan);
+    RegionMetrics result = inkMetrics(scan, stems, text);
+    result.backgroundHex = backgroundHex;
     return result;
 }
 
