@@ -1,6 +1,7 @@
 #include "pdf/PDFPageBitmapAnalyzer.h"
 
 #include "pdf/PDFDocument.h"
+#include "pdf/PageRasterWindow.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -8,19 +9,12 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <vector>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace zelvane {
 
 namespace {
-
-struct Pixel {
-    int r, g, b;
-};
 
 struct VerticalBand {
     int startPY;
@@ -67,104 +61,14 @@ qsizetype percentile(qsizetype n, int p)
     return std::min<qsizetype>(n * p / 100, n - 1);
 }
 
-// What white paper adds to each colour channel of a premultiplied pixel of
-// alpha a drawn over it, rounded as Qt's raster engine rounds "source over".
-struct WhiteUnder {
-    std::array<int, 256> add{};
-    constexpr WhiteUnder()
-    {
-        for (unsigned a = 0; a < 256; ++a) {
-            const unsigned t = 255u * (255u - a);
-            add[a] = int((t + ((t >> 8) & 0xffu) + 0x80u) >> 8);
-        }
-    }
-};
-constexpr WhiteUnder kWhiteUnder;
-constexpr std::array<int, 256> kNothingUnder{};
-
-// Which pixels of a row are ink: at least 22 away from the paper colour in
-// some channel once drawn on white. The same test as distance(onPaper(...))
-// >= 22 in analyzeTextRegion, four pixels at a time where the processor
-// allows: white under a premultiplied pixel of alpha a adds exactly 255 - a
-// to each channel, capped at 255.
-class InkTest {
-public:
-    InkTest(const std::array<int, 256>& under, int r, int g, int b) : m_under(under), m_r(r), m_g(g), m_b(b)
-    {
-#ifdef __SSE2__
-        m_paper = _mm_set1_epi32(int((unsigned(r) << 16) | (unsigned(g) << 8) | unsigned(b)));
-        // Without white under the pixels, every pixel reads as opaque.
-        m_opaque = _mm_set1_epi32(&under == &kWhiteUnder.add ? 0 : int(0xFF000000u));
-#endif
-    }
-
-    bool isInk(QRgb value) const
-    {
-        const int add = m_under[size_t(qAlpha(value))];
-        const int r = std::min(qRed(value) + add, 255);
-        const int g = std::min(qGreen(value) + add, 255);
-        const int b = std::min(qBlue(value) + add, 255);
-        return std::max({std::abs(r - m_r), std::abs(g - m_g), std::abs(b - m_b)}) >= 22;
-    }
-
-    // How many of line[from, to) are ink.
-    int count(const QRgb* line, int from, int to) const
-    {
-        int i = from;
-        int inked = 0;
-#ifdef __SSE2__
-        for (; i + 4 <= to; i += 4) {
-            // Set bits of 0-15, without needing a popcount instruction.
-            constexpr std::array<int, 16> kBits{0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-            inked += kBits[inkOfFour(line + i)];
-        }
-#endif
-        for (; i < to; ++i) {
-            inked += isInk(line[i]) ? 1 : 0;
-        }
-        return inked;
-    }
-
-    // The first of line[from, to) that is ink, or `to`.
-    int next(const QRgb* line, int from, int to) const
-    {
-        int i = from;
-#ifdef __SSE2__
-        for (; i + 4 <= to; i += 4) {
-            if (const unsigned inked = inkOfFour(line + i)) {
-                return i + std::countr_zero(inked);
-            }
-        }
-#endif
-        while (i < to && !isInk(line[i])) {
-            ++i;
-        }
-        return i;
-    }
-
-private:
-#ifdef __SSE2__
-    // Bit k set when pixel k of the four is ink.
-    unsigned inkOfFour(const QRgb* four) const
-    {
-        const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(four)), m_opaque);
-        __m128i alpha = _mm_srli_epi32(pixels, 24);
-        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
-        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
-        const __m128i onWhite = _mm_adds_epu8(pixels, _mm_xor_si128(alpha, _mm_set1_epi32(-1)));
-        const __m128i apart =
-            _mm_or_si128(_mm_subs_epu8(onWhite, m_paper), _mm_subs_epu8(m_paper, onWhite));
-        const __m128i far = _mm_and_si128(_mm_subs_epu8(apart, _mm_set1_epi8(21)), _mm_set1_epi32(0x00FFFFFF));
-        const __m128i near = _mm_cmpeq_epi32(far, _mm_setzero_si128());
-        return ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(near))) & 0xFu;
-    }
-
-    __m128i m_paper;
-    __m128i m_opaque;
-#endif
-    const std::array<int, 256>& m_under;
-    int m_r, m_g, m_b;
-};
+// How far from the paper colour, in the largest difference of one colour
+// channel, a pixel counts as ink (row profile, ink rectangle, column
+// extents), as part of a horizontal stroke (bold test), as strong ink
+// (strong column extents) and as sampled for the ink colour.
+constexpr std::uint8_t kInk = 22;
+constexpr std::uint8_t kStroke = 45;
+constexpr std::uint8_t kStrongInk = 48;
+constexpr std::uint8_t kSampledInk = 55;
 
 // The value of rank k (from 0) in a list of values 0-255 counted by value.
 int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
@@ -303,49 +207,6 @@ QRect PDFPageBitmapAnalyzer::pixelsUnder(const QSize& size, const QRectF& points
 
 namespace {
 
-// The pixels of one analysed window (bounds inclusive) as they show on white
-// paper.
-class WindowPixels {
-public:
-    WindowPixels(const QImage& image, const QPoint& origin, const QRect& window)
-        : m_image(image),
-          m_origin(origin),
-          m_window(window),
-          m_under(image.format() == QImage::Format_ARGB32_Premultiplied ? kWhiteUnder.add : kNothingUnder)
-    {
-    }
-
-    const QRect& window() const { return m_window; }
-    int columns() const { return m_window.width(); }
-    const std::array<int, 256>& under() const { return m_under; }
-
-    // Row py of the page from the window's left edge on.
-    const QRgb* row(int py) const
-    {
-        return reinterpret_cast<const QRgb*>(m_image.constScanLine(py - m_origin.y()))
-               + (m_window.left() - m_origin.x());
-    }
-
-    Pixel onPaper(QRgb value) const
-    {
-        // Capped for pixels that are not validly premultiplied.
-        const int add = m_under[size_t(qAlpha(value))];
-        return Pixel{std::min(qRed(value) + add, 255), std::min(qGreen(value) + add, 255),
-                     std::min(qBlue(value) + add, 255)};
-    }
-
-private:
-    const QImage& m_image;
-    QPoint m_origin;
-    QRect m_window;
-    const std::array<int, 256>& m_under;
-};
-
-int distance(const Pixel& p, const Pixel& paper)
-{
-    return std::max({std::abs(p.r - paper.r), std::abs(p.g - paper.g), std::abs(p.b - paper.b)});
-}
-
 // What the analysis gives when it finds no ink: the selection itself, with
 // the baseline and cap height of a typical line of that height.
 RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundHex)
@@ -363,7 +224,7 @@ RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundH
 
 // The paper colour: a grid of at most 49 x 17 samples in a stable sort by
 // brightness, the one at 78 % on light paper, at 22 % on dark paper.
-Pixel paperColour(const WindowPixels& pixels)
+PaperColour paperColour(const PageRasterWindow& pixels)
 {
     struct Sample {
         int luma, r, g, b;
@@ -377,17 +238,22 @@ Pixel paperColour(const WindowPixels& pixels)
     for (int py = window.top(); py <= window.bottom(); py += stepY) {
         const QRgb* line = pixels.row(py);
         for (int i = 0; i < pixels.columns(); i += stepX) {
-            const Pixel p = pixels.onPaper(line[i]);
+            const PaperColour p = pixels.onPaper(line[i]);
             samples.push_back({luma(p.r, p.g, p.b), p.r, p.g, p.b});
         }
     }
     if (samples.empty()) {
         return {255, 255, 255};
     }
-    // The sorted list is found by counting.
+    // The sorted list is found by counting, in four tallies so that counting
+    // many samples of one brightness does not wait on itself.
+    std::array<std::array<int, 256>, 4> tallies{};
+    for (size_t i = 0; i < samples.size(); ++i) {
+        ++tallies[i % 4][size_t(samples[i].luma)];
+    }
     std::array<int, 256> counts{};
-    for (const Sample& sample : samples) {
-        ++counts[size_t(sample.luma)];
+    for (size_t value = 0; value < counts.size(); ++value) {
+        counts[value] = tallies[0][value] + tallies[1][value] + tallies[2][value] + tallies[3][value];
     }
     const qsizetype n = qsizetype(samples.size());
     const int medianLuma = valueOfRank(counts, n / 2);
@@ -416,14 +282,13 @@ struct RowProfile {
     int inkOf(int py) const { return ink[size_t(py - firstRow)]; }
 };
 
-RowProfile rowProfile(const WindowPixels& pixels, const InkTest& inkTest)
+RowProfile rowProfile(const PaperDistances& distances, const QRect& window)
 {
-    const QRect& window = pixels.window();
     RowProfile profile;
     profile.firstRow = window.top();
     profile.ink.resize(size_t(window.height()), 0);
     for (int py = window.top(); py <= window.bottom(); ++py) {
-        const int count = inkTest.count(pixels.row(py), 0, pixels.columns());
+        const int count = distances.countAtLeast(py, kInk);
         profile.ink[size_t(py - window.top())] = count;
         profile.maxInk = std::max(profile.maxInk, count);
     }
@@ -538,125 +403,198 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
     return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
 }
 
-struct InkSample {
-    int dist, r, g, b;
-};
-
 // What the ink of the line's band shows: its rectangle, for each column of
-// the window the rows its ink spans (all ink, and strong ink only), the
-// widths of the horizontal stroke runs, and the colours of the strongest ink.
+// the window the rows its ink spans (all ink, and strong ink only), how many
+// horizontal stroke runs there are of each width, and how many pixels were
+// sampled for the ink colour at each distance from the paper.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     std::vector<int> colTop, colBottom, strongTop, strongBottom;
-    std::vector<int> runs;
-    std::vector<InkSample> samples;
+    std::vector<int> runsOfWidth;
+    qsizetype runCount = 0;
+    std::array<qsizetype, 256> samplesAt{};
+    qsizetype sampleCount = 0;
 
     explicit InkScan(int columns)
         : colTop(size_t(columns), INT_MAX),
           colBottom(size_t(columns), INT_MIN),
           strongTop(size_t(columns), INT_MAX),
-          strongBottom(size_t(columns), INT_MIN)
+          strongBottom(size_t(columns), INT_MIN),
+          runsOfWidth(size_t(columns) + 1, 0)
     {
     }
     bool empty() const { return maxX < minX || maxY < minY; }
     int rows() const { return maxY - minY + 1; }
-};
-
-// One row of the band into the scan.
-void scanInkRow(const WindowPixels& pixels, const InkTest& inkTest, const Pixel& paper, int py, InkScan& scan)
-{
-    const QRgb* line = pixels.row(py);
-    const int columns = pixels.columns();
-    const int minPX = pixels.window().left();
-    QRgb last = line[0];
-    Pixel lastPixel = pixels.onPaper(last);
-    int lastDistance = distance(lastPixel, paper);
-    int run = 0;
-    const auto closeRun = [&] {
-        if (run >= 1) {
-            scan.runs.push_back(run);
-        }
-        run = 0;
-    };
-    for (int i = 0; i < columns; ++i) {
-        if (line[i] != last) {
-            last = line[i];
-            lastPixel = pixels.onPaper(last);
-            lastDistance = distance(lastPixel, paper);
-        }
-        const int dist = lastDistance;
-        if (dist < 22) {
-            closeRun();
-            // On to the next ink.
-            i = inkTest.next(line, i + 1, columns) - 1;
-            continue;
-        }
-        const int px = minPX + i;
-        scan.minX = std::min(scan.minX, px);
-        scan.maxX = std::max(scan.maxX, px);
-        scan.minY = std::min(scan.minY, py);
-        scan.maxY = std::max(scan.maxY, py);
-        scan.colTop[size_t(i)] = std::min(scan.colTop[size_t(i)], py);
-        scan.colBottom[size_t(i)] = std::max(scan.colBottom[size_t(i)], py);
-        if (dist >= 48) {
-            scan.strongTop[size_t(i)] = std::min(scan.strongTop[size_t(i)], py);
-            scan.strongBottom[size_t(i)] = std::max(scan.strongBottom[size_t(i)], py);
-        }
-        if (dist < 45) {
-            closeRun();
-        } else {
-            ++run;
-            if (dist >= 55) {
-                scan.samples.push_back({dist, lastPixel.r, lastPixel.g, lastPixel.b});
+    void addRun(int width)
+    {
+        ++runsOfWidth[size_t(width)];
+        ++runCount;
+    }
+    // The median width of the stroke runs, 0 without any.
+    int medianRun() const
+    {
+        qsizetype seen = 0;
+        for (size_t width = 0; width < runsOfWidth.size(); ++width) {
+            seen += runsOfWidth[width];
+            if (seen > runCount / 2) {
+                return int(width);
             }
         }
+        return 0;
     }
-    closeRun();
+};
+
+// The runs of set bits of a row's mask into the scan; `run` carries a run
+// open at the end of a word into the next.
+void addRuns(std::uint64_t word, int& run, InkScan& scan)
+{
+    int at = 0;
+    while (at < 64) {
+        if (run == 0) {
+            const std::uint64_t rest = word >> at;
+            if (rest == 0) {
+                return;
+            }
+            at += std::countr_zero(rest);
+        }
+        const int ones = std::min(std::countr_one(word >> at), 64 - at);
+        run += ones;
+        at += ones;
+        if (at < 64) {
+            scan.addRun(run);
+            run = 0;
+        }
+    }
 }
 
-InkScan scanInk(const WindowPixels& pixels, const InkTest& inkTest, const Pixel& paper, const VerticalBand& band)
+// The set bits of `words` words from `mask`, as column indexes, in order.
+template<typename Visit>
+void forEachSet(const std::uint64_t* mask, int words, Visit visit)
+{
+    for (int w = 0; w < words; ++w) {
+        for (std::uint64_t bits = mask[w]; bits != 0; bits &= bits - 1) {
+            visit(size_t(w) * 64 + size_t(std::countr_zero(bits)));
+        }
+    }
+}
+
+// One row of the band into the scan: the ink rectangle, the stroke runs and
+// the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
+void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
+                std::uint64_t* strong, std::vector<std::uint64_t>& scratch, InkScan& scan)
+{
+    const int words = distances.wordsPerRow();
+    distances.maskAtLeast(py, kInk, ink);
+    distances.maskAtLeast(py, kStrongInk, strong);
+    int first = -1, last = -1;
+    for (int w = 0; w < words; ++w) {
+        if (ink[w] != 0) {
+            last = w * 64 + 63 - std::countl_zero(ink[w]);
+            first = first < 0 ? w * 64 + std::countr_zero(ink[w]) : first;
+        }
+    }
+    if (first < 0) {
+        return;
+    }
+    const int minPX = pixels.window().left();
+    scan.minX = std::min(scan.minX, minPX + first);
+    scan.maxX = std::max(scan.maxX, minPX + last);
+    scan.minY = std::min(scan.minY, py);
+    scan.maxY = std::max(scan.maxY, py);
+    // Horizontal stroke runs: pixels at least kStroke away, one after the
+    // other.
+    distances.maskAtLeast(py, kStroke, scratch.data());
+    int run = 0;
+    for (int w = 0; w < words; ++w) {
+        addRuns(scratch[size_t(w)], run, scan);
+    }
+    if (run >= 1) {
+        scan.addRun(run);
+    }
+    distances.maskAtLeast(py, kSampledInk, scratch.data());
+    const std::uint8_t* apart = distances.row(py);
+    forEachSet(scratch.data(), words, [&](size_t i) {
+        ++scan.samplesAt[apart[i]];
+        ++scan.sampleCount;
+    });
+}
+
+// For each column, the first and last of `rows` rows of masks (from row
+// firstRow on) that have its bit set; other columns keep their values.
+void columnExtents(const std::vector<std::uint64_t>& masks, int words, int firstRow, std::vector<int>& top,
+                   std::vector<int>& bottom)
+{
+    const int rows = int(masks.size()) / words;
+    std::vector<std::uint64_t> seen(size_t(words), 0);
+    const auto mark = [&](int r, std::vector<int>& extent) {
+        const std::uint64_t* row = masks.data() + size_t(r) * size_t(words);
+        for (int w = 0; w < words; ++w) {
+            const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
+            seen[size_t(w)] |= row[w];
+            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i] = firstRow + r; });
+        }
+    };
+    for (int r = 0; r < rows; ++r) {
+        mark(r, top);
+    }
+    std::fill(seen.begin(), seen.end(), 0);
+    for (int r = rows - 1; r >= 0; --r) {
+        mark(r, bottom);
+    }
+}
+
+InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances, const VerticalBand& band)
 {
     InkScan scan(pixels.columns());
+    const size_t words = size_t(distances.wordsPerRow());
+    std::vector<std::uint64_t> ink(size_t(band.height()) * words), strong(size_t(band.height()) * words);
+    std::vector<std::uint64_t> scratch(words);
     for (int py = band.startPY; py <= band.endPY; ++py) {
-        scanInkRow(pixels, inkTest, paper, py, scan);
+        const size_t at = size_t(py - band.startPY) * words;
+        scanInkRow(pixels, distances, py, ink.data() + at, strong.data() + at, scratch, scan);
     }
+    columnExtents(ink, int(words), band.startPY, scan.colTop, scan.colBottom);
+    columnExtents(strong, int(words), band.startPY, scan.strongTop, scan.strongBottom);
     return scan;
 }
 
-// The ink colour: the average of the strongest quarter of the samples in a
-// stable sort, strongest first; near-black ink is written as a fixed dark
-// grey.
-std::optional<QString> inkColour(const std::vector<InkSample>& samples)
+// The ink colour: the average of the strongest quarter of the sampled
+// pixels in a stable sort, strongest first (in scan order among equally
+// strong ones); near-black ink is written as a fixed dark grey.
+std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pixels,
+                                 const PaperDistances& distances, const VerticalBand& band)
 {
-    if (samples.empty()) {
+    if (scan.sampleCount == 0) {
         return std::nullopt;
     }
     // The first k of the sort: every sample stronger than the k-th, then the
     // earliest of those as strong.
-    const size_t k = std::max<size_t>(samples.size() / 4, 1);
-    std::array<int, 256> counts{};
-    for (const InkSample& sample : samples) {
-        ++counts[size_t(sample.dist)];
-    }
+    const qsizetype k = std::max<qsizetype>(scan.sampleCount / 4, 1);
     int cutoff = 255;
-    size_t stronger = 0;
-    while (stronger + size_t(counts[size_t(cutoff)]) < k) {
-        stronger += size_t(counts[size_t(cutoff)]);
+    qsizetype stronger = 0;
+    while (stronger + scan.samplesAt[size_t(cutoff)] < k) {
+        stronger += scan.samplesAt[size_t(cutoff)];
         --cutoff;
     }
-    size_t tied = k - stronger;
+    qsizetype tied = k - stronger;
     qint64 sumR = 0, sumG = 0, sumB = 0;
-    for (const InkSample& sample : samples) {
-        bool taken = sample.dist > cutoff;
-        if (!taken && sample.dist == cutoff && tied > 0) {
-            taken = true;
-            --tied;
-        }
-        if (taken) {
-            sumR += sample.r;
-            sumG += sample.g;
-            sumB += sample.b;
-        }
+    std::vector<std::uint64_t> mask(size_t(distances.wordsPerRow()));
+    for (int py = band.startPY; py <= band.endPY; ++py) {
+        distances.maskAtLeast(py, std::uint8_t(cutoff), mask.data());
+        const QRgb* line = pixels.row(py);
+        const std::uint8_t* apart = distances.row(py);
+        forEachSet(mask.data(), distances.wordsPerRow(), [&](size_t i) {
+            if (apart[i] == cutoff) {
+                if (tied == 0) {
+                    return;
+                }
+                --tied;
+            }
+            const PaperColour p = pixels.onPaper(line[i]);
+            sumR += p.r;
+            sumG += p.g;
+            sumB += p.b;
+        });
     }
     const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
     return avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
@@ -692,7 +630,7 @@ Stems stemsOf(const InkScan& scan)
 // The metrics of the line's ink, in points: baseline from the stems'
 // bottoms (lower when the text has descenders), cap top from their tops,
 // boldness from the median stroke run.
-RegionMetrics inkMetrics(InkScan& scan, Stems& stems, const QString& text)
+RegionMetrics inkMetrics(const InkScan& scan, Stems& stems, const QString& text)
 {
     const int inkRows = scan.rows();
     int baselinePY = scan.maxY;
@@ -705,9 +643,8 @@ RegionMetrics inkMetrics(InkScan& scan, Stems& stems, const QString& text)
     if (!stems.tops.empty()) {
         capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
     }
-    const int medianRun = scan.runs.empty() ? 0 : nthValue(scan.runs, scan.runs.size() / 2);
+    const int medianRun = scan.medianRun();
     RegionMetrics result;
-    result.inkHex = inkColour(scan.samples);
     result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
     result.inkX = scan.minX / 2.0;
     result.inkY = scan.minY / 2.0;
@@ -728,12 +665,12 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     if (!QRect(m_origin, m_image.size()).contains(window)) {
         return selectionAsMeasured(rect, hexOf(255, 255, 255));
     }
-    const WindowPixels pixels(m_image, m_origin, window);
-    const Pixel paper = paperColour(pixels);
+    const PageRasterWindow pixels(m_image, m_origin, window);
+    const PaperColour paper = paperColour(pixels);
     const QString backgroundHex = hexOf(paper.r, paper.g, paper.b);
-    const InkTest inkTest(pixels.under(), paper.r, paper.g, paper.b);
+    const PaperDistances distances(pixels, paper);
 
-    const RowProfile profile = rowProfile(pixels, inkTest);
+    const RowProfile profile = rowProfile(distances, window);
     const std::vector<VerticalBand> bands = inkedBands(profile);
     if (bands.empty()) {
         return selectionAsMeasured(rect, backgroundHex);
@@ -741,13 +678,14 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     const VerticalBand line = separatedLine(lineBand(mergedAcrossThinGaps(bands), window), profile, window,
                                             expectedFontSize);
 
-    InkScan scan = scanInk(pixels, inkTest, paper, line);
+    InkScan scan = scanInk(pixels, distances, line);
     if (scan.empty()) {
         return selectionAsMeasured(rect, backgroundHex);
     }
     Stems stems = stemsOf(scan);
     RegionMetrics result = inkMetrics(scan, stems, text);
     result.backgroundHex = backgroundHex;
+    result.inkHex = inkColour(scan, pixels, distances, line);
     return result;
 }
 
