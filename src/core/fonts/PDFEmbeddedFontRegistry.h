@@ -147,6 +147,12 @@ private:
     };
 
     QFont fontForFace(const RegisteredFace& face, double size) const;
+    // The program written to its folder (unless `existingPath` is given) and
+    // handed to Qt; nothing when Qt cannot read it.
+    std::optional<RegisteredFace> loadFace(const QByteArray& bytes, const QString& cleanPSName, const QString& ext,
+                                           bool isComplete, const QString& existingPath);
+    // Enters the face's names; called with the lock held.
+    void enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete);
 
     mutable QMutex m_lock;
     QHash<QString, RegisteredFace> m_facesByKey;
@@ -155,6 +161,9 @@ private:
     QSet<QString> m_completeFontsRegistered;
     QSet<QString> m_attemptedRemoteFamilies;
     QSet<QString> m_registeredFamilies;
+    // The embedded programs registered, by a digest of what their
+    // registration reads: Qt is handed each one once.
+    QHash<QByteArray, RegisteredFace> m_registeredPrograms;
 
     const QString m_persistentCacheDir;
     const QString m_subsetTempDir;
