@@ -125,7 +125,20 @@ public:
         }
     }
 
-    FilteredContent& result() { return m_result; }
+    // The content's result, its resources without the objects that every
+    // use of was replaced (they would keep what lies under the masks).
+    FilteredContent& result()
+    {
+        if (m_result.resourcesChanged) {
+            QPDFObjectHandle objects = m_result.resources.getKey("/XObject");
+            for (const std::string& name : m_replacedNames) {
+                if (!m_usedNames.count(name)) {
+                    objects.removeKey(name);
+                }
+            }
+        }
+        return m_result;
+    }
 
 private:
     void emitOriginal(const std::string& op)
@@ -230,7 +243,11 @@ private:
         } else if (op == "Do") {
             need(1, op);
             if (drawObject()) {
+                m_replacedNames.insert(m_operands[0].getName());
                 return;
+            }
+            if (m_operands[0].isName()) {
+                m_usedNames.insert(m_operands[0].getName());
             }
         } else if (op == "BDC" || op == "BMC") {
             beginMarkedContent(op);
@@ -562,6 +579,8 @@ private:
     bool m_inInlineImage = false;
     std::vector<QPDFObjectHandle> m_inlineDictionary;
     int m_nextName = 0;
+    std::set<std::string> m_replacedNames;
+    std::set<std::string> m_usedNames;
 };
 
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QHash>
-#include <QMutex>
 #include <QRawFont>
 
 #include <qpdf/Buffer.hh>
@@ -58,14 +57,13 @@ QString standardFaceFile(const std::string& baseFont)
 // looked up by the Unicode of each code in the encoding.
 std::vector<double> standardWidths(const QString& file, const std::string& encoding)
 {
-    static QMutex mutex;
-    static QHash<QString, QRawFont> fonts;
-    QMutexLocker lock(&mutex);
-    auto found = fonts.find(file);
-    if (found == fonts.end()) {
-        found = fonts.insert(file, QRawFont(file, 1000, QFont::PreferNoHinting));
+    // Font engines belong to the thread that made them: one set per thread.
+    thread_local QHash<QString, std::vector<double>> known;
+    const QString key = file + QLatin1Char(' ') + QString::fromStdString(encoding);
+    if (const auto found = known.constFind(key); found != known.constEnd()) {
+        return *found;
     }
-    const QRawFont& font = *found;
+    const QRawFont font(file, 1000, QFont::PreferNoHinting);
     if (!font.isValid()) {
         throw PDFUnmeasurableFont("standard font without widths and without its metrics face");
     }
@@ -93,6 +91,7 @@ std::vector<double> standardWidths(const QString& file, const std::string& encod
             widths[code] = advances.front().x() / 1000.0;
         }
     }
+    known.insert(key, widths);
     return widths;
 }
 
