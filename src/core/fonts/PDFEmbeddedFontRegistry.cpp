@@ -4,6 +4,7 @@
 #include "fonts/FontLookup.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/PDFFontCollector.h"
+#include "fonts/ScanFaceMatching.h"
 #include "fonts/WebFontTransport.h"
 
 #include <QCryptographicHash>
@@ -301,12 +302,18 @@ std::optional<PDFEmbeddedFontRegistry::RegisteredFace> PDFEmbeddedFontRegistry::
         face.complementFamilies = complementFamilies(face.postScriptName.isEmpty() ? cleanPSName : face.postScriptName,
                                                      face.designFamily);
     fonts::forgetInstalledFaces();
+    face.withoutOutlines = fonts::drawsNoOutlines(raw);
     return face;
 }
 
 void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete)
 {
     const QString& family = face.family;
+    if (face.withoutOutlines) {
+        m_withoutOutlines.insert(cleanPSName.toLower());
+        if (!face.postScriptName.isEmpty())
+            m_withoutOutlines.insert(face.postScriptName.toLower());
+    }
     if (!family.isEmpty() && family != face.designFamily)
         m_namesByFamily.insert(family, cleanPSName);
     m_facesByKey.insert(cleanPSName.toLower(), face);
@@ -323,6 +330,12 @@ void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QStrin
         if (!face.postScriptName.isEmpty())
             m_completeFontsRegistered.insert(face.postScriptName.toLower());
     }
+}
+
+bool PDFEmbeddedFontRegistry::drawsNoOutlines(const QString& postScriptName) const
+{
+    QMutexLocker locker(&m_lock);
+    return m_withoutOutlines.contains(stripSubsetPrefix(postScriptName).toLower());
 }
 
 bool PDFEmbeddedFontRegistry::hasRegisteredFont(const std::optional<QString>& postScriptName,
