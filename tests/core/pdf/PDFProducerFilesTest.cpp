@@ -128,11 +128,17 @@ TEST_F(PDFProducerFilesTest, UpsideDownAndQuarterTurnedPagesMapTheirText)
         // The text's rectangle is where the turned backdrop draws it.
         const QRectF unturned(40, 200 - 150 - 10, 70, 12);
         const QRectF expected = imported.backdropTransform().mapRect(unturned);
-        QRectF found;
-        for (const VectorElement& element : imported.elements)
-            found = found.united(element.frame.toQRectF());
-        ASSERT_FALSE(found.isEmpty()) << rotate;
+        // One element for the line, turned as its glyphs advance on the page.
+        ASSERT_EQ(imported.elements.size(), 1) << rotate;
+        const VectorElement& line = imported.elements.front();
+        EXPECT_EQ(line.text()->text, QStringLiteral("Turned words")) << rotate;
+        EXPECT_EQ(line.rotationDegrees, rotate);
+        EXPECT_NEAR(line.text()->fontSize, 12, 1) << rotate;
+        EXPECT_GT(line.frame.width, 60) << rotate;
+        EXPECT_LT(line.frame.height, 16) << rotate;
+        const QRectF found = line.text()->printedPDFBounds()->toQRectF();
         EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(found)) << rotate;
+        EXPECT_FALSE(line.hasModifiedPDFText()) << rotate;
     }
 }
 
