@@ -37,6 +37,9 @@ struct MeasuredTextLine {
     std::optional<RegionMetrics> metrics;
     int angle = 0;
     QSizeF page;
+    // For a line printed invisibly (a scan's text layer): the picture of its
+    // ink, to choose the face it is edited in.
+    QImage scannedInk;
 };
 
 // Page points (a page of `page`'s sides, y down) to the points of the same
