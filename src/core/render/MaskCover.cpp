@@ -7,7 +7,7 @@ namespace zelvane {
 QRectF coveringDevicePixels(const QRectF& rect, const QTransform& toDevice)
 {
     const bool straight = (toDevice.m12() == 0 && toDevice.m21() == 0) || (toDevice.m11() == 0 && toDevice.m22() == 0);
-    if (!straight || toDevice.isProjective() || !toDevice.isInvertible()) {
+    if (!straight || toDevice.type() == QTransform::TxProject || !toDevice.isInvertible()) {
         return rect;
     }
     const QRectF onDevice = toDevice.mapRect(rect);
