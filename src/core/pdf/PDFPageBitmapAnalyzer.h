@@ -61,6 +61,17 @@ public:
 
     RegionMetrics analyzeTextRegion(const QRectF& selectionRect, const QString& text, double expectedFontSize) const;
 
+    // The page as drawn on white within `points` (page points, y down), in
+    // grey at kScale pixels per point; what lies outside the drawn pixels
+    // shows white. A null image for an empty area.
+    QImage greyPicture(const QRectF& points) const;
+
+    // The same page turned back so that lines whose glyphs advance at
+    // `lineAngle` degrees (90, 180 or 270, clockwise on the page) run left
+    // to right; regions are then given in the turned page's points (see
+    // PDFCodec::pageTurnedUnder). The page itself for any other angle.
+    PDFPageBitmapAnalyzer turnedUnder(int lineAngle) const;
+
 private:
     PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize);
 
