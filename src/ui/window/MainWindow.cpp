@@ -107,7 +107,13 @@ QString MainWindow::subtitle() const
 
 void MainWindow::updateTitle()
 {
-    setWindowTitle(subtitle() + QStringLiteral(" — Zelvane"));
+    // Qt shows "[*]" as an asterisk while the window is marked modified, and
+    // "[*][*]" as a literal "[*]", so a title holding one stays as it is.
+    const VectorDocument& document = m_model.controller().document();
+    QString name = document.title;
+    name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    setWindowTitle(name + QStringLiteral("[*]") + subtitle().mid(document.title.size()) + QStringLiteral(" — Zelvane"));
+    setWindowModified(m_model.controller().hasUnsavedChanges());
 }
 
 void MainWindow::showSettingsWindow()
