@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -52,13 +53,33 @@ PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWi
     m_renderTimer.setInterval(0);
     connect(&m_renderTimer, &QTimer::timeout, this, &PageCardsView::renderPending);
 
+    // The current page is brought into view once the layout has settled:
+    // when the cards are shown, when the mode changes, when the current
+    // page changes and when another document comes in.
+    m_revealTimer.setSingleShot(true);
+    m_revealTimer.setInterval(0);
+    connect(&m_revealTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            revealCard(m_model.controller().currentPageIndex());
+    });
+
     VectorController& controller = m_model.controller();
+    m_documentID = controller.document().id;
     connect(&controller, &VectorController::documentChanged, this, [this] {
+        const QUuid id = m_model.controller().document().id;
+        if (id != m_documentID) {
+            m_documentID = id;
+            revealCurrentPageSoon();
+        }
         if (isVisible())
             relayout();
     });
-    connect(&controller, &VectorController::currentPageIndexChanged, this, &PageCardsView::refreshCards);
+    connect(&controller, &VectorController::currentPageIndexChanged, this, [this] {
+        refreshCards();
+        revealCurrentPageSoon();
+    });
     connect(&m_model, &AppModel::displayModeChanged, this, [this] {
+        revealCurrentPageSoon();
         if (isVisible())
             relayout();
     });
@@ -81,6 +102,15 @@ void PageCardsView::showEvent(QShowEvent* event)
 {
     QScrollArea::showEvent(event);
     relayout();
+    // Not when the window itself comes back from being minimized.
+    if (!event->spontaneous())
+        revealCurrentPageSoon();
+}
+
+void PageCardsView::revealCurrentPageSoon()
+{
+    if (isVisible())
+        m_revealTimer.start();
 }
 
 void PageCardsView::resizeEvent(QResizeEvent* event)

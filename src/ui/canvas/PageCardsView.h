@@ -63,6 +63,9 @@ private:
     };
 
     void relayout();
+    // Reveals the current page's card on the next turn of the event loop,
+    // after the layout of this turn.
+    void revealCurrentPageSoon();
     void assignCards();
     void refreshCards();
     QImage thumbnail(qsizetype pageIndex);
@@ -76,6 +79,8 @@ private:
     int m_columns = 1;
     int m_cardWidth = kGridCardWidth;
     QList<QRect> m_cardRects;
+    QTimer m_revealTimer;
+    QUuid m_documentID;
     // The bottom of each card's row, never decreasing with the index.
     QList<int> m_rowBottoms;
     QHash<qsizetype, MultiPageCardView*> m_shown;

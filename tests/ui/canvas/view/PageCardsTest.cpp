@@ -182,3 +182,59 @@ TEST_F(PageCardsTest, FiveThousandPagesBuildOnlyTheCardsInView)
     QTest::mouseClick(cards().cardFor(4999)->editButton(), Qt::LeftButton);
     EXPECT_EQ(controller().currentPageIndex(), 4999);
 }
+
+TEST_F(PageCardsTest, TheCurrentPageComesIntoViewWhenTheCardsShowOrItChanges)
+{
+    VectorDocument document = controller().document();
+    const VectorPage blank = document.pages.front();
+    document.pages.clear();
+    for (int i = 0; i < 60; ++i) {
+        VectorPage copy = blank;
+        copy.id = QUuid::createUuid();
+        document.pages.append(copy);
+    }
+    controller().setDocument(document);
+    QScrollBar* scroll = cards().verticalScrollBar();
+    // The card's middle lies in the part of the content the view shows.
+    const auto shown = [this, scroll](qsizetype index) {
+        const QRect seen(0, scroll->value(), cards().viewport()->width(), cards().viewport()->height());
+        return seen.contains(cards().cardRect(index).center());
+    };
+    const auto waitShown = [&shown](qsizetype index) { return QTest::qWaitFor([&] { return shown(index); }, 5000); };
+
+    // Entering either multi-page mode from page 41.
+    model->setDisplayMode(CanvasDisplayMode::singlePage);
+    controller().setCurrentPageIndex(40);
+    for (CanvasDisplayMode mode : {CanvasDisplayMode::multiPageGrid, CanvasDisplayMode::multiPageContinuous}) {
+        model->setDisplayMode(CanvasDisplayMode::singlePage);
+        QApplication::processEvents();
+        model->setDisplayMode(mode);
+        EXPECT_TRUE(waitShown(40)) << int(mode);
+        EXPECT_TRUE(cards().cardFor(40));
+    }
+    // Switching between them keeps it in view.
+    model->setDisplayMode(CanvasDisplayMode::multiPageGrid);
+    EXPECT_TRUE(waitShown(40));
+
+    // The current page changed from elsewhere (a menu, a remote command).
+    controller().setCurrentPageIndex(3);
+    EXPECT_TRUE(waitShown(3));
+    controller().setCurrentPageIndex(59);
+    EXPECT_TRUE(waitShown(59));
+
+    // Another document, scrolled away from its current page.
+    controller().setCurrentPageIndex(0);
+    ASSERT_TRUE(waitShown(0));
+    scroll->setValue(scroll->maximum());
+    ASSERT_FALSE(shown(0));
+    VectorDocument other = document;
+    other.id = QUuid::createUuid();
+    controller().setDocument(other);
+    EXPECT_TRUE(waitShown(0));
+
+    // Scrolling by hand is left alone while nothing changes.
+    scroll->setValue(scroll->maximum());
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+}
