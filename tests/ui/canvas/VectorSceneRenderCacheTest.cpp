@@ -118,6 +118,12 @@ TEST_F(VectorSceneRenderCacheTest, LinesRunBottomLeftToTopRightWithTheirHeads)
         EXPECT_EQ(tip, QPointF(110, 20));
         EXPECT_NEAR(std::hypot(tip.x() - barb.x(), tip.y() - barb.y()), size, 1e-9);
     }
+    // Even with End Arrow turned off, as the exports draw it.
+    VectorElement unticked = shapeElement(VectorShapeType::arrow, frame);
+    std::get<ShapePayload>(unticked.kind).endArrow = false;
+    const auto [untickedShaft, untickedHeads] = VectorSceneRenderCache::buildPageSpacePath(unticked);
+    ASSERT_TRUE(untickedHeads);
+    EXPECT_EQ(untickedHeads->elementAt(0), QPointF(110, 20));
 
     VectorElement rounded = shapeElement(VectorShapeType::roundedRectangle, VectorRect(0, 0, 40, 20));
     std::get<ShapePayload>(rounded.kind).cornerRadius = 50;
