@@ -19,7 +19,7 @@ QString readText(const QString& path)
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-struct Run {
+struct Finished {
     int exitCode = -1;
     QString output;
     QString errors;
@@ -27,7 +27,7 @@ struct Run {
 
 // Runs a program in a fresh account: HOME is `home`, PATH holds only the
 // system folders (not ~/.local/bin), and there is no display.
-Run runAs(const QString& home, const QString& program, const QStringList& arguments,
+Finished runAs(const QString& home, const QString& program, const QStringList& arguments,
           const QString& workingDirectory = QString())
 {
     QProcess process;
@@ -40,7 +40,7 @@ Run runAs(const QString& home, const QString& program, const QStringList& argume
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.start(program, arguments);
-    Run run;
+    Finished run;
     if (!process.waitForFinished(180'000))
         return run;
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -89,7 +89,7 @@ QStringList execArguments(const QString& entry, const QStringList& files)
     if (started)
         arguments.append(current);
     QStringList result;
-    for (const QString& argument : arguments) {
+    for (QString argument : arguments) {
         if (argument == QLatin1String("%F"))
             result += files;
         else
@@ -124,7 +124,7 @@ TEST(InstallE2ETest, APrefixInstallsAnEntryThatStartsItsOwnProgram)
     const QString home = dir.filePath(QStringLiteral("new home"));
     ASSERT_TRUE(QDir().mkpath(home));
     const QString prefix = home + QStringLiteral("/.local/opt/zelvane");
-    const Run install = runAs(home, QStringLiteral("cmake"),
+    const Finished install = runAs(home, QStringLiteral("cmake"),
                               {QStringLiteral("--install"), QStringLiteral(ZELVANE_BUILD_DIR), QStringLiteral("--prefix"),
                                prefix});
     ASSERT_EQ(install.exitCode, 0) << install.errors.toStdString();
@@ -137,7 +137,7 @@ TEST(InstallE2ETest, APrefixInstallsAnEntryThatStartsItsOwnProgram)
     ASSERT_EQ(command.size(), 2) << entry.toStdString();
     EXPECT_EQ(command.at(0), prefix + QStringLiteral("/bin/zelvane"));
 
-    const Run started = runAs(home, command.at(0), command.mid(1));
+    const Finished started = runAs(home, command.at(0), command.mid(1));
     EXPECT_EQ(started.exitCode, 0) << started.errors.toStdString();
     EXPECT_EQ(started.output.trimmed().split(QLatin1Char('\n')).value(0).section(QLatin1Char(' '), 0, 1),
               versionLine());
@@ -152,7 +152,7 @@ TEST(InstallE2ETest, TheReadmeStepsWorkOnANewAccount)
     const QString home = dir.filePath(QStringLiteral("home"));
     const QString dist = dir.filePath(QStringLiteral("dist"));
     ASSERT_TRUE(QDir().mkpath(home));
-    const Run pack = runAs(home, QStringLiteral(ZELVANE_SOURCE_DIR "/scripts/pack-release"),
+    const Finished pack = runAs(home, QStringLiteral(ZELVANE_SOURCE_DIR "/scripts/pack-release"),
                            {QStringLiteral(ZELVANE_BUILD_DIR), dist});
     ASSERT_EQ(pack.exitCode, 0) << pack.errors.toStdString();
 
@@ -174,13 +174,13 @@ TEST(InstallE2ETest, TheReadmeStepsWorkOnANewAccount)
         steps.append(line.trimmed());
     }
     ASSERT_GE(steps.size(), 4);
-    const Run installed =
+    const Finished installed =
         runAs(home, QStringLiteral("bash"), {QStringLiteral("-euo"), QStringLiteral("pipefail"), QStringLiteral("-c"),
                                              steps.join(QLatin1Char('\n'))},
               dist);
     ASSERT_EQ(installed.exitCode, 0) << installed.errors.toStdString();
 
-    const Run linked = runAs(home, home + QStringLiteral("/.local/bin/zelvane"), {QStringLiteral("--version")});
+    const Finished linked = runAs(home, home + QStringLiteral("/.local/bin/zelvane"), {QStringLiteral("--version")});
     EXPECT_EQ(linked.exitCode, 0) << linked.errors.toStdString();
     EXPECT_TRUE(linked.output.startsWith(versionLine())) << linked.output.toStdString();
     EXPECT_TRUE(QFileInfo(home + QStringLiteral("/.local/share/icons/hicolor/scalable/apps/zelvane.svg")).isFile());
@@ -190,7 +190,7 @@ TEST(InstallE2ETest, TheReadmeStepsWorkOnANewAccount)
     const QStringList command = execArguments(readText(entryPath), {QStringLiteral("--version")});
     ASSERT_EQ(command.size(), 2);
     EXPECT_EQ(command.at(0), home + QStringLiteral("/.local/opt/zelvane/bin/zelvane"));
-    const Run started = runAs(home, command.at(0), command.mid(1));
+    const Finished started = runAs(home, command.at(0), command.mid(1));
     EXPECT_EQ(started.exitCode, 0) << started.errors.toStdString();
     EXPECT_TRUE(started.output.startsWith(versionLine())) << started.output.toStdString();
 }

@@ -98,6 +98,20 @@ TEST_F(OSCGuideSheetTest, CopyJSONPutsTheConfigurationOnTheClipboardAndReturnClo
     EXPECT_EQ(closes, QStringList{QStringLiteral("close")});
 }
 
+TEST_F(OSCGuideSheetTest, TheGuideKeepsToItsHeightInBothLanguages)
+{
+    for (AppLanguage language : {AppLanguage::fr, AppLanguage::en}) {
+        Localization::setCurrent(language);
+        AppModel model(false, false);
+        OSCGuideSheet sheet(model, [] {});
+        sheet.show();
+        EXPECT_LE(sheet.height(), OSCGuideSheet::kHeight) << int(language);
+        // The Close button keeps its margin from the bottom edge.
+        EXPECT_LE(sheet.closeButton()->geometry().bottom(), sheet.height() - 20) << int(language);
+    }
+    Localization::setCurrent(AppLanguage::en);
+}
+
 TEST_F(OSCGuideSheetTest, TheRelayIsTheOneBesideTheProgramThenTheBuildTreesThenOnPath)
 {
     QTemporaryDir root;

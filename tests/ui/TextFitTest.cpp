@@ -2,6 +2,7 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "sheets/HelpManualSheet.h"
+#include "window/ContentView.h"
 #include "window/MainWindow.h"
 #include "window/SettingsWindow.h"
 #include "window/SheetPresenter.h"
@@ -108,8 +109,13 @@ protected:
         QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000);
         QApplication::processEvents();
         QApplication::processEvents();
-        return cutTexts(root);
+        const QStringList cuts = cutTexts(root);
+        lastCuts = cuts.join(QLatin1Char('\n')).toStdString() + '\n';
+        return cuts;
     }
+
+    // The cuts found last, one a line, for the failure message.
+    std::string lastCuts;
 
     QString language() const { return GetParam() == AppLanguage::fr ? QStringLiteral("fr") : QStringLiteral("en"); }
 };
@@ -120,14 +126,14 @@ TEST_P(TextFitTest, TheWindowShowsEveryTextWholeAtItsDefaultSize)
 {
     ASSERT_EQ(window->size(), QSize(1380, 820));
     VectorController& controller = model->controller();
-    EXPECT_EQ(settledCuts(window.get()), QStringList()) << language().toStdString() << " nothing selected";
+    EXPECT_TRUE(settledCuts(window.get()).isEmpty()) << lastCuts << language().toStdString() << " nothing selected";
     // Each kind of element the inspector has controls for.
     controller.addTextBlock(QStringLiteral("Texte"));
-    EXPECT_EQ(settledCuts(window.get()), QStringList()) << language().toStdString() << " text";
+    EXPECT_TRUE(settledCuts(window.get()).isEmpty()) << lastCuts << language().toStdString() << " text";
     controller.addShape(VectorShapeType::arrow);
-    EXPECT_EQ(settledCuts(window.get()), QStringList()) << language().toStdString() << " arrow";
+    EXPECT_TRUE(settledCuts(window.get()).isEmpty()) << lastCuts << language().toStdString() << " arrow";
     controller.stampActiveSignature();
-    EXPECT_EQ(settledCuts(window.get()), QStringList()) << language().toStdString() << " signature";
+    EXPECT_TRUE(settledCuts(window.get()).isEmpty()) << lastCuts << language().toStdString() << " signature";
 }
 
 TEST_P(TextFitTest, EverySheetShowsEveryTextWhole)
@@ -137,12 +143,12 @@ TEST_P(TextFitTest, EverySheetShowsEveryTextWhole)
         QDialog* sheet = window->sheets().topmost();
         ASSERT_TRUE(sheet) << entry.name;
         ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet)) << entry.name;
-        EXPECT_EQ(settledCuts(sheet), QStringList()) << language().toStdString() << ' ' << entry.name;
+        EXPECT_TRUE(settledCuts(sheet).isEmpty()) << lastCuts << language().toStdString() << ' ' << entry.name;
         if (auto* manual = sheet->findChild<HelpManualSheet*>()) {
             for (HelpManualSheet::SectionID section : HelpManualSheet::allSections()) {
                 manual->selectSection(section);
-                EXPECT_EQ(settledCuts(sheet), QStringList())
-                    << language().toStdString() << " manual section " << HelpManualSheet::rawValue(section).toStdString();
+                EXPECT_TRUE(settledCuts(sheet).isEmpty())
+                    << lastCuts << language().toStdString() << " manual section " << HelpManualSheet::rawValue(section).toStdString();
             }
         }
         (model.get()->*entry.setShown)(false);
@@ -156,7 +162,7 @@ TEST_P(TextFitTest, TheSettingsWindowShowsEveryTextWhole)
     SettingsWindow* settings = window->settingsWindow();
     ASSERT_TRUE(settings);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
-    EXPECT_EQ(settledCuts(settings), QStringList()) << language().toStdString();
+    EXPECT_TRUE(settledCuts(settings).isEmpty()) << lastCuts << language().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, TextFitTest, ::testing::Values(AppLanguage::fr, AppLanguage::en),

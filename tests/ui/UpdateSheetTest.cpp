@@ -189,6 +189,22 @@ TEST_F(UpdateSheetTest, AnInstallableReleaseGetsTheInstallButtonAndOneWithoutChe
     QTest::keyClick(&installable, Qt::Key_Return);
     EXPECT_EQ(installedCloses, 2);
     EXPECT_EQ(installed.state().kind(), Kind::updateAvailable);
+
+    // In French the three buttons do not fit one row: each stays whole.
+    installed.setState(UpdateState::updateAvailable(release()));
+    Localization::setCurrent(AppLanguage::fr);
+    UpdateSheet french(installed, [] {});
+    french.show();
+    QApplication::processEvents();
+    QStringList whole;
+    for (const QAbstractButton* button : french.findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(&french)) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+            EXPECT_LE(button->geometry().right(), french.width()) << button->text().toStdString();
+            whole.append(button->text());
+        }
+    }
+    EXPECT_TRUE(whole.contains(QString::fromUtf8("Mettre à jour et relancer")));
 }
 
 TEST_F(UpdateSheetTest, LongNotesScrollAndMissingNotesGetTheDefault)

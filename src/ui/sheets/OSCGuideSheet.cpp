@@ -219,6 +219,14 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     refreshPorts();
     RemotePortSettings::whenPortsChange(m_model, this, [this] { refreshPorts(); });
     fitHeightToContent(this, kWidth);
+    // Longer texts (French) wrap a description onto a second line: the
+    // regions and rows then sit closer, so the guide still keeps to its 460
+    // points.
+    if (height() > kHeight) {
+        layout->setSpacing(6);
+        rows->setSpacing(2);
+        fitHeightToContent(this, kWidth);
+    }
 }
 
 QString OSCGuideSheet::oscChipText() const

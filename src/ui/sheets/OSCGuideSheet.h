@@ -45,6 +45,7 @@ public:
     static QString mcpConfiguration(const QString& relayPath);
 
     static constexpr int kWidth = 720;
+    static constexpr int kHeight = 460;
 
     // Closing lowers showOSCGuide.
     explicit OSCGuideSheet(AppModel& model, QWidget* parent = nullptr);
