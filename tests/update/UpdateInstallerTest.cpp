@@ -235,16 +235,14 @@ TEST(UpdateErrorTest, AReadOnlyFileSystemIsCalledSo)
     testing::ScopedLanguage english(AppLanguage::en);
     EXPECT_EQ(UpdateError::folderNotWritableText("/opt", true), "The folder /opt is on a read-only file system.");
     EXPECT_EQ(UpdateError::folderNotWritableText("/opt", false), "The folder /opt is not writable.");
-    {
-        testing::ScopedLanguage french(AppLanguage::fr);
-        EXPECT_EQ(UpdateError::folderNotWritableText("/opt", true),
-                  QString::fromUtf8("Le dossier /opt est sur un système de fichiers en lecture seule."));
-    }
     // A writable temporary folder, and a path not made yet below it.
     QTemporaryDir folder;
     EXPECT_FALSE(UpdateError::isOnReadOnlyFileSystem(folder.path()));
     EXPECT_FALSE(UpdateError::isOnReadOnlyFileSystem(folder.filePath("not/yet")));
     EXPECT_EQ(UpdateError::folderNotWritableText(folder.path()), "The folder " + folder.path() + " is not writable.");
+    testing::ScopedLanguage french(AppLanguage::fr);
+    EXPECT_EQ(UpdateError::folderNotWritableText("/opt", true),
+              QString::fromUtf8("Le dossier /opt est sur un système de fichiers en lecture seule."));
 }
 
 TEST(InstallationLayoutTest, FindsOnlyMarkedInstallations)
