@@ -554,6 +554,7 @@ TEST_F(InspectorViewTest, AnUntickedToggleStandsOutFromThePanel)
         for (int x = indicator.left(); x <= indicator.right(); ++x)
             lightest = std::max(lightest, QColor(image.pixel(int(x * scale), int(y * scale))).lightness());
     EXPECT_GT(lightest - Theme::panel().lightness(), 60);
+}
 
 TEST_F(InspectorViewTest, EveryElementFieldCommitsADraftOnceAndOnlyToItsOwnElement)
 {
