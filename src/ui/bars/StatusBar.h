@@ -6,6 +6,7 @@ class QLabel;
 
 namespace zelvane {
 
+class ActivitySpinner;
 class AppModel;
 class Chip;
 class ElidedLabel;
@@ -39,6 +40,7 @@ private:
 
     AppModel& m_model;
     Chip* m_kind;
+    ActivitySpinner* m_opening;
     ElidedLabel* m_message;
     SymbolButton* m_previous;
     QLabel* m_page;
