@@ -69,7 +69,9 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
             abandonDrag();
         }
         syncEditorBar();
-        update();
+        // Edits of other pages leave this one as it is drawn.
+        if (change.pageListChanged || change.pageChanged(m_model.controller().currentPage().id))
+            update();
     });
     connect(&controller, &VectorController::gestureCancelled, this, [this](quint64 gesture) {
         m_pointer.gestureCancelled(gesture);
