@@ -119,6 +119,7 @@ public:
     // sheet, or what lies under and over the elements being dragged.
     enum class SheetPart { whole, underLive, overLive };
     SheetLayer& sheetLayer(SheetPart part = SheetPart::whole) { return m_sheetLayers[int(part)]; }
+    LiveLayer& liveLayer() { return m_liveLayer; }
 
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
@@ -169,6 +170,7 @@ private:
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
     SheetLayer m_sheetLayers[3];
+    LiveLayer m_liveLayer;
     OpenedPDF m_mainDocument;
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;
