@@ -21,6 +21,7 @@
 namespace zelvane {
 
 class PDFDocument;
+class PictureBudget;
 
 // One element's outline in page points, built once per page content and
 // only transformed when drawn.
@@ -64,7 +65,10 @@ public:
     // Artwork is decoded to at most this many pixels on its longer side.
     static constexpr int kAssetTargetDimension = 720;
 
-    explicit VectorSceneRenderCache(qint64 imageBudgetBytes = kDefaultImageBudgetBytes, QObject* parent = nullptr);
+    // Images are held within `imageBudgetBytes` and, with `sharedBudget`,
+    // within that budget of all the window's picture caches too.
+    explicit VectorSceneRenderCache(qint64 imageBudgetBytes = kDefaultImageBudgetBytes, QObject* parent = nullptr,
+                                    PictureBudget* sharedBudget = nullptr);
     ~VectorSceneRenderCache() override;
 
     // The process-wide cache of the window's views.
@@ -114,6 +118,10 @@ public:
     // Fonts may have changed (another document was opened): text is laid
     // out again.
     void forgetFonts() { m_textLayouts.forgetFonts(); }
+    // Lets go of everything made for pages whose PDF is none of these
+    // pages' (a document that was replaced): its backdrops, its opened PDF,
+    // its printed lines, the outlines and kept sheet drawings.
+    void releaseOtherDocuments(const QList<VectorPage>& pages);
 
     // The last frame's sheet content, for the scene drawing: the whole
     // sheet, or what lies under and over the elements being dragged.
