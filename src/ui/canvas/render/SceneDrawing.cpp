@@ -213,11 +213,13 @@ namespace {
 // The sheet's own content: page colour, backdrop, masks, PDF text boxes and
 // elements, clipped to the sheet.
 // Only the elements from `first` up to before `end` are drawn, over the
-// page's colour, backdrop and masks when `base` is set.
+// page's colour, backdrop and masks when `base` is set. Without
+// `withinSheet` the elements are drawn whole over the pane, for a caller
+// that clips them later.
 void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
                       const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
                       const SceneOverlay& overlay, VectorSceneRenderCache& cache, qsizetype first = 0,
-                      qsizetype end = -1, bool base = true)
+                      qsizetype end = -1, bool base = true, bool withinSheet = true)
 {
     if (end < 0)
         end = page.elements.size();
@@ -230,7 +232,8 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
     // Pixel-aligned, so the fill and the clip stay plain rectangles.
     if (base && !coversSheet(backdrop, page))
         painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
-    painter.setClipRect(sheetPixels, Qt::IntersectClip);
+    if (withinSheet)
+        painter.setClipRect(sheetPixels, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing);
     if (base)
         drawBackdrop(painter, backdrop, tx);
@@ -421,25 +424,23 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             }
             if (!reuse) {
                 shift = QPoint();
-                if (live.elements.size() != held.size())
-                    live.elements = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
-                live.elements.fill(Qt::transparent);
-                live.elements.setDevicePixelRatio(dpr);
+                // Both over the whole pane: the elements are clipped to the
+                // sheet only when copied, so that a part that lay off the
+                // sheet shows once moved onto it.
+                const QSize panePixels = (geom.paneSize * dpr).toSize();
+                for (QImage* image : {&live.elements, &live.selection}) {
+                    if (image->size() != panePixels)
+                        *image = QImage(panePixels, QImage::Format_ARGB32_Premultiplied);
+                    image->fill(Qt::transparent);
+                    image->setDevicePixelRatio(dpr);
+                }
                 QPainter elementPainter(&live.elements);
-                elementPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
                 drawSheetContent(elementPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
-                                 false);
+                                 false, false);
                 elementPainter.end();
 
-                const QSize panePixels = (geom.paneSize * dpr).toSize();
-                if (live.selection.size() != panePixels)
-                    live.selection = QImage(panePixels, QImage::Format_ARGB32_Premultiplied);
-                live.selection.fill(Qt::transparent);
-                live.selection.setDevicePixelRatio(dpr);
                 QPainter selectionPainter(&live.selection);
                 selectionPainter.setRenderHint(QPainter::Antialiasing);
-                const QRectF heldPane(held.x() / dpr - world.dx(), held.y() / dpr - world.dy(), held.width() / dpr,
-                                      held.height() / dpr);
                 const QRectF pane(QPointF(0, 0), geom.paneSize);
                 live.complete = true;
                 for (const VectorElement& element : elements) {
@@ -449,8 +450,7 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                     if (selected)
                         drawSelection(selectionPainter, element, geom, overlay.isRotatingElement,
                                       cache.textLayouts());
-                    live.complete = live.complete &&
-                                    heldPane.contains(paintedPaneArea(element, geom, false, false)) &&
+                    live.complete = live.complete && pane.contains(paintedPaneArea(element, geom, false, false)) &&
                                     (!selected ||
                                      pane.contains(paintedPaneArea(element, geom, true, overlay.isRotatingElement)));
                 }
@@ -461,10 +461,11 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                 live.worldOffset = worldOffset;
                 live.rotating = overlay.isRotatingElement;
             }
+            const QRectF heldPane(held.x() / dpr - world.dx(), held.y() / dpr - world.dy(), held.width() / dpr,
+                                  held.height() / dpr);
             painter.save();
-            painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-            painter.setClipRect(held, Qt::IntersectClip);
-            painter.drawImage(held.topLeft() + shift, live.elements);
+            painter.setClipRect(heldPane, Qt::IntersectClip);
+            painter.drawImage(QPointF(shift) / dpr, live.elements);
             painter.restore();
             liveSelection = LiveSelection{first, end, QPointF(shift) / dpr};
         };
