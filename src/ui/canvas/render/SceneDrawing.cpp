@@ -279,6 +279,10 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
 
 namespace {
 
+// How far around the pane, in points, the drawing of dragged elements
+// reaches.
+constexpr double kLiveMargin = 64;
+
 // Whether `now` are the `drawn` elements moved all by one offset and
 // otherwise unchanged; the offset in page points goes to `by`.
 bool movedTogether(const QList<VectorElement>& now, const QList<VectorElement>& drawn, QPointF& by)
@@ -424,10 +428,11 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             }
             if (!reuse) {
                 shift = QPoint();
-                // Both over the whole pane: the elements are clipped to the
-                // sheet only when copied, so that a part that lay off the
-                // sheet shows once moved onto it.
-                const QSize panePixels = (geom.paneSize * dpr).toSize();
+                // Both over the whole pane and a margin around it: the
+                // elements are clipped to the sheet only when copied, so that
+                // a part that lay off the sheet or the pane shows once moved
+                // into view.
+                const QSize panePixels = ((geom.paneSize + QSizeF(2, 2) * kLiveMargin) * dpr).toSize();
                 for (QImage* image : {&live.elements, &live.selection}) {
                     if (image->size() != panePixels)
                         *image = QImage(panePixels, QImage::Format_ARGB32_Premultiplied);
@@ -435,13 +440,16 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                     image->setDevicePixelRatio(dpr);
                 }
                 QPainter elementPainter(&live.elements);
+                elementPainter.translate(kLiveMargin, kLiveMargin);
                 drawSheetContent(elementPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
                                  false, false);
                 elementPainter.end();
 
                 QPainter selectionPainter(&live.selection);
                 selectionPainter.setRenderHint(QPainter::Antialiasing);
-                const QRectF pane(QPointF(0, 0), geom.paneSize);
+                selectionPainter.translate(kLiveMargin, kLiveMargin);
+                const QRectF pane =
+                    QRectF(QPointF(0, 0), geom.paneSize).adjusted(-kLiveMargin, -kLiveMargin, kLiveMargin, kLiveMargin);
                 live.complete = true;
                 for (const VectorElement& element : elements) {
                     if (!element.visible)
@@ -465,9 +473,10 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                                   held.height() / dpr);
             painter.save();
             painter.setClipRect(heldPane, Qt::IntersectClip);
-            painter.drawImage(QPointF(shift) / dpr, live.elements);
+            const QPointF origin = QPointF(shift) / dpr - QPointF(kLiveMargin, kLiveMargin);
+            painter.drawImage(origin, live.elements);
             painter.restore();
-            liveSelection = LiveSelection{first, end, QPointF(shift) / dpr};
+            liveSelection = LiveSelection{first, end, origin};
         };
         // The elements being dragged, when they follow one another in the
         // drawing order.
