@@ -219,12 +219,13 @@ void VectorController::saveFile(const QString& path, const std::optional<ExportF
 void VectorController::saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format)
 {
     const ExportFormat chosen = formatForSave(path, format);
+    PDFCodec::PDFExportReport exportReport;
     try {
         try {
             ControllerFileIO::createParentFolder(path);
             switch (chosen) {
             case ExportFormat::pdf:
-                ControllerFileIO::writeFileAtomically(path, PDFCodec::exportPDF(m_document));
+                ControllerFileIO::writeFileAtomically(path, PDFCodec::exportPDF(m_document, &exportReport));
                 break;
             case ExportFormat::svg:
                 ControllerFileIO::writeFileAtomically(path, SVGCodec::exportSVG(m_document).toUtf8());
@@ -255,8 +256,12 @@ void VectorController::saveFileAtPath(const QString& path, const std::optional<E
     setLastError(std::nullopt);
     const QString name = QFileInfo(path).fileName();
     const QString formatName = rawValue(chosen).toUpper();
-    setStatusMessage(L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
-                       QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')')));
+    QString status = L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
+                       QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'));
+    if (const QString note = PDFCodec::rasterizedPagesNote(exportReport); !note.isEmpty()) {
+        status += QStringLiteral(" \u2014 ") + note;
+    }
+    setStatusMessage(status);
 }
 
 bool VectorController::hasUnsavedChanges() const

@@ -367,6 +367,32 @@ TEST_F(VectorControllerFilesTest, APDFSaveReadsBackAsTheSamePages)
     EXPECT_TRUE(found);
 }
 
+TEST_F(VectorControllerFilesTest, APDFSaveNamesThePagesWrittenAsPictures)
+{
+    // Text in a font without widths that no installed face stands for: its
+    // glyphs cannot be placed, so a redacted page cannot be filtered.
+    const QByteArray content = "BT /F1 20 Tf 20 100 Td (Confidential words) Tj ET";
+    const QString source = scratchPath(QStringLiteral("mystery.pdf"));
+    writeFile(source, makeRawTestPDF({
+                          "<< /Type /Catalog /Pages 2 0 R >>",
+                          "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >>"
+                          " /Contents 4 0 R >>",
+                          "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+                          "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
+                      }));
+    controller->openFile(source);
+    controller->perform(QStringLiteral("Redact"), [](VectorDocument& document) {
+        document.pages[0].redactedPDFRects = {VectorRect(10, 70, 280, 40)};
+    });
+    const QString path = scratchPath(QStringLiteral("redacted.pdf"));
+    controller->saveFile(path);
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Saved: redacted.pdf (PDF) \u2014 page 1 written as a picture: its masked text could not "
+                             "be removed"));
+    EXPECT_FALSE(readFile(path).contains("Confidential"));
+}
+
 TEST_F(VectorControllerFilesTest, AnSVGSaveReadsBackAsTheSameDocument)
 {
     controller->addBlankPage(PageFormatPreset::stage16x9);

@@ -3,10 +3,14 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "model/RGBAColor.h"
+#include "pdf/PDFContentFilter.h"
 #include "pdf/PDFInputLimits.h"
 #include "render/PageRenderer.h"
 
 #include <QBuffer>
+#include <QDebug>
+#include <QImage>
+#include <QStringList>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -160,6 +164,63 @@ QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
     return toUnturned * page.backdropTransform() * toPDF;
 }
 
+// The page's masks in the backdrop's user space, where its content draws.
+QList<PDFMaskRect> backdropMasks(const VectorPage& page, const QRectF& mediaBox)
+{
+    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
+    const QTransform toUser = toPDF * backdropMatrix(page, mediaBox).inverted();
+    const QColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
+    QList<PDFMaskRect> masks;
+    for (const MaskRect& mask : page.activeMaskRects()) {
+        const auto color = RGBAColor::fromHex(mask.colorHex);
+        masks.append({toUser.mapRect(mask.rect.toQRectF()), color ? color->toQColor() : background});
+    }
+    return masks;
+}
+
+// Replaces everything the output page draws by a picture of the page as
+// shown: background, backdrop, masks and elements.
+void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPage& page)
+{
+    double scale = kRasterizedPageDPI / 72.0;
+    const double pixels = page.width * page.height * scale * scale;
+    if (pixels > double(kMaxPageImagePixels)) {
+        scale *= std::sqrt(double(kMaxPageImagePixels) / pixels);
+    }
+    QImage image(std::max(1, int(std::ceil(page.width * scale))), std::max(1, int(std::ceil(page.height * scale))),
+                 QImage::Format_RGB888);
+    if (image.isNull()) {
+        failContext();
+    }
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.scale(image.width() / page.width, image.height() / page.height);
+        renderPage(page, painter);
+    }
+    std::string samples;
+    samples.reserve(size_t(image.width()) * 3 * size_t(image.height()));
+    for (int y = 0; y < image.height(); ++y) {
+        samples.append(reinterpret_cast<const char*>(image.constScanLine(y)), size_t(image.width()) * 3);
+    }
+    QPDFObjectHandle picture = QPDFObjectHandle::newStream(&output, samples);
+    QPDFObjectHandle dict = picture.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(image.width()));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.height()));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName("/DeviceRGB"));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    QPDFObjectHandle objects = QPDFObjectHandle::newDictionary();
+    objects.replaceKey("/ZelvanePage", picture);
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    resources.replaceKey("/XObject", objects);
+    out.getObjectHandle().replaceKey("/Resources", resources);
+    const QByteArray content = "q " + number(page.width) + " 0 0 " + number(page.height) + " 0 0 cm /ZelvanePage Do Q\n";
+    out.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newStream(&output, content.toStdString()));
+}
+
 QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
 {
     const RGBAColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1));
@@ -178,7 +239,29 @@ QString pdfCreator()
     return QStringLiteral("Zelvane \u2014 Tarnwick");
 }
 
-QByteArray exportPDF(const VectorDocument& document)
+QString rasterizedPagesNote(const PDFExportReport& report)
+{
+    if (report.rasterizedPages.isEmpty()) {
+        return {};
+    }
+    QStringList numbers;
+    for (const RasterizedPage& page : report.rasterizedPages) {
+        numbers.append(QString::number(page.pageIndex + 1));
+    }
+    const QString list = numbers.join(QStringLiteral(", "));
+    if (numbers.size() == 1) {
+        return L(QStringLiteral("page ") + list
+                     + QStringLiteral(" écrite en image : son texte masqué n'a pas pu être retiré"),
+                 QStringLiteral("page ") + list
+                     + QStringLiteral(" written as a picture: its masked text could not be removed"));
+    }
+    return L(QStringLiteral("pages ") + list
+                 + QStringLiteral(" écrites en images : leur texte masqué n'a pas pu être retiré"),
+             QStringLiteral("pages ") + list
+                 + QStringLiteral(" written as pictures: their masked text could not be removed"));
+}
+
+QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, const PDFExportOptions& options)
 {
     const QByteArray overlay = drawOverlay(document);
     try {
@@ -214,7 +297,22 @@ QByteArray exportPDF(const VectorDocument& document)
             QString name;
             if (page.pdfPageData) {
                 QRectF box;
-                if (const auto form = backdropForm(output, sources, page, &box)) {
+                if (auto form = backdropForm(output, sources, page, &box)) {
+                    if (const QList<PDFMaskRect> masks = options.removeMaskedContent ? backdropMasks(page, box)
+                                                                                      : QList<PDFMaskRect>();
+                        !masks.isEmpty()) {
+                        try {
+                            form = removeContentUnderMasks(output, *form, masks);
+                        } catch (const PDFUnfilterableContent& error) {
+                            // Never the masked text in the file: the page as a picture.
+                            qDebug().noquote() << "PDF export: page" << i + 1 << "written as a picture:" << error.what();
+                            writePageAsPicture(output, out, page);
+                            if (report) {
+                                report->rasterizedPages.append({qsizetype(i), QString::fromUtf8(error.what())});
+                            }
+                            continue;
+                        }
+                    }
                     QPDFObjectHandle resources = out.getAttribute("/Resources", true);
                     if (!resources.isDictionary()) {
                         resources = QPDFObjectHandle::newDictionary();

@@ -3,14 +3,48 @@
 #include "model/VectorDocument.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QString>
 
 namespace zelvane::PDFCodec {
+
+// A page written as a picture of itself because what lies under its masks
+// could not be removed from its PDF content.
+struct RasterizedPage {
+    // Zero-based index of the page in the document.
+    qsizetype pageIndex = 0;
+    // Why, in English, for the debug log.
+    QString reason;
+};
+
+struct PDFExportReport {
+    QList<RasterizedPage> rasterizedPages;
+};
+
+struct PDFExportOptions {
+    // False writes the original pages whole under their masks, as a
+    // measure of what the removal costs (benchmarks only).
+    bool removeMaskedContent = true;
+};
+
+// Resolution of the pictures of pages that could not be filtered.
+inline constexpr double kRasterizedPageDPI = 300;
 
 // The document as a multi-page PDF. Each page has the page's exact size; a
 // page imported from a PDF keeps the original page underneath as vector
 // content (its text stays selectable), with masks and elements drawn over it.
+// What lies under the masks of a page (the glyphs of deleted or changed PDF
+// text, the pixels of images) is removed from the written page content, so
+// the file holds only what the page shows; vector drawing under a mask stays,
+// covered. A page whose content cannot be read well enough for that is
+// written as a picture of the page as shown, and listed in `report`.
 // Throws CodecError "PDFCodec" 2 or 3 when the PDF cannot be written.
-QByteArray exportPDF(const VectorDocument& document);
+QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report = nullptr,
+                     const PDFExportOptions& options = {});
+
+// The status line's note on pages written as pictures ("" when none was),
+// in the interface language.
+QString rasterizedPagesNote(const PDFExportReport& report);
 
 // What the Creator entry of written PDFs says.
 QString pdfCreator();

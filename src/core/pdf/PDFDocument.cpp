@@ -1,5 +1,6 @@
 #include "pdf/PDFDocument.h"
 
+#include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFInputLimits.h"
 
 // GLib uses "signals" as a name, which Qt defines as a keyword.
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <cmath>
 #include <exception>
@@ -47,6 +49,8 @@ struct PageGeometry {
     int rotation = 0;
     // The baseline share of each font of the page, by name without subset prefix.
     std::map<std::string, double> baselineShares;
+    // The fonts that only print invisible text on the page (a scan's text layer).
+    std::set<std::string> invisibleFonts;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -231,6 +235,7 @@ ReadResult readWithQPDF(const QByteArray& bytes)
             } catch (const std::exception&) {
                 // Baselines are then taken from the font drawn.
             }
+            geometry.invisibleFonts = invisiblyPrintedFonts(page);
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
             QPDFObjectHandle dictionary = page.getObjectHandle();
@@ -642,6 +647,9 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
         const auto share = d->pages[size_t(pageIndex)].baselineShares.find(run.fontName.toStdString());
         if (share != d->pages[size_t(pageIndex)].baselineShares.end())
             run.baselineShare = share->second;
+        const std::set<std::string>& invisible = d->pages[size_t(pageIndex)].invisibleFonts;
+        run.invisible = invisible.contains(run.fontName.toStdString())
+                        || invisible.contains(withoutSubsetPrefix(run.fontName.toStdString()));
         result.runs.append(run);
     }
 

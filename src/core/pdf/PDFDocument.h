@@ -24,6 +24,9 @@ struct PDFTextRun {
     // of their height from the top (the font's ascent over its ascent plus
     // descent, as the reader lays text out); 0 when unknown.
     double baselineShare = 0;
+    // Printed invisibly (render mode 3, or 7 with nothing painted through
+    // it), as a scan's text layer is: the page shows the text as a picture.
+    bool invisible = false;
 };
 
 // The text of a page as the reader lays it out: lines separated by line

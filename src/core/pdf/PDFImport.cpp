@@ -146,6 +146,9 @@ QRectF textArea(const PDFPageText& text, double mediaHeight, double pageHeight)
     return QRectF(x0, y0, x1 - x0, y1 - y0);
 }
 
+// How far beyond the text a scanned line's print is looked for, in points.
+constexpr double kScannedLineMargin = 16;
+
 // The page is measured as a viewer shows it: a page with /Rotate keeps its
 // PDF unturned underneath and turns it by pdfRotation. Only the part of the
 // page under its text is drawn, into a bitmap from `bitmaps`.
@@ -174,7 +177,11 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         QRect area = size ? QRect(QPoint(0, 0), *size) : QRect();
         if (size && page.rotation == 0) {
             const QRectF text = textArea(page.text, page.textBox.height(), page.height);
-            area = text.isEmpty() ? QRect() : PDFPageBitmapAnalyzer::pixelsUnder(*size, text);
+            // A scan's text layer only roughly follows the picture's words,
+            // which are measured a little beyond the layer's boxes.
+            const double margin = kScannedLineMargin;
+            area = text.isEmpty() ? QRect()
+                                  : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
         }
         if (area.isEmpty()) {
             page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr);

@@ -623,4 +623,21 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     return result;
 }
 
+QImage PDFPageBitmapAnalyzer::greyPicture(const QRectF& points) const
+{
+    const QRect window = QRect(QPoint(int(std::floor(points.left() * kScale)), int(std::floor(points.top() * kScale))),
+                               QPoint(int(std::ceil(points.right() * kScale)) - 1,
+                                      int(std::ceil(points.bottom() * kScale)) - 1))
+                             .intersected(QRect(QPoint(0, 0), m_pageSize));
+    if (window.isEmpty())
+        return QImage();
+    QImage picture(window.size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.drawImage(m_origin - window.topLeft(), m_image);
+    }
+    return picture.convertToFormat(QImage::Format_Grayscale8);
+}
+
 }  // namespace zelvane

@@ -61,6 +61,11 @@ public:
 
     RegionMetrics analyzeTextRegion(const QRectF& selectionRect, const QString& text, double expectedFontSize) const;
 
+    // The page as drawn on white within `points` (page points, y down), in
+    // grey at kScale pixels per point; what lies outside the drawn pixels
+    // shows white. A null image for an empty area.
+    QImage greyPicture(const QRectF& points) const;
+
 private:
     PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize);
 

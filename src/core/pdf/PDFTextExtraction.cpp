@@ -6,6 +6,7 @@
 #include "model/VectorPage.h"
 #include "fonts/TextFonts.h"
 #include "pdf/PDFFontAttributes.h"
+#include "pdf/ScannedTextLine.h"
 
 #include <QFontMetricsF>
 #include <QTextBoundaryFinder>
@@ -239,11 +240,24 @@ std::optional<MeasuredTextLine> measureTextLine(const PDFPageText& page, const T
     if (!placed) {
         return std::nullopt;
     }
-    MeasuredTextLine line{range, std::nullopt};
+    MeasuredTextLine line{range, std::nullopt, {}};
     if (analyzer) {
-        line.metrics = analyzer->analyzeTextRegion(
-            QRectF(placed->selX, placed->selY, placed->selW, placed->selH), placed->text,
-            printedFontSize(page, range.location, range.length, placed->bounds.height()));
+        QRectF window(placed->selX, placed->selY, placed->selW, placed->selH);
+        const bool scanned = printedInvisibly(page, range.location, range.length);
+        if (scanned) {
+            // The picture's words may reach past the text layer's boxes.
+            window = scannedLineWindow(window);
+        }
+        double expectedSize = printedFontSize(page, range.location, range.length, placed->bounds.height());
+        if (scanned) {
+            // A layer's font size says little of the print's; its box
+            // spans the printed line.
+            expectedSize = std::max(expectedSize, placed->bounds.height());
+        }
+        line.metrics = analyzer->analyzeTextRegion(window, placed->text, expectedSize);
+        if (scanned) {
+            line.scannedInk = scannedInkPicture(*analyzer, *line.metrics);
+        }
     }
     return line;
 }
@@ -287,8 +301,14 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
                                : QRectF(selX, selY, selW, selH);
     const bool bold = attrs.isBold || (metrics && metrics->looksBold);
     const bool italic = attrs.isItalic;
-    const VectorRect frame(selX, ink.y(), std::max(ink.x() + ink.width() - selX, b.width()),
-                           std::max(ink.height(), 1.0));
+    VectorRect frame(selX, ink.y(), std::max(ink.x() + ink.width() - selX, b.width()), std::max(ink.height(), 1.0));
+    const bool scanned = printedInvisibly(page, range.location, range.length);
+    if (scanned && metrics) {
+        // A text layer's boxes only roughly follow the picture's words: the
+        // frame covers all the ink, so that the mask hides the whole line.
+        const double left = std::min(frame.x, ink.x());
+        frame = VectorRect(left, frame.y, std::max(frame.x + frame.width, ink.x() + ink.width()) - left, frame.height);
+    }
 
     TextPayload probe;
     probe.text = text;
@@ -361,6 +381,11 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     fields.originalIsItalic = italic;
     fields.originalTextColorHex = textColor;
     fields.maskColorHex = maskColor;
+    // The page shows this line only as a picture: it is edited in an
+    // installed face resembling the print instead of the layer's font.
+    if (scanned) {
+        fitScannedLine(fields, frame, metrics, line.scannedInk);
+    }
 
     return VectorElement::make(leadingGraphemes(text, 32), TextPayload::make(fields), frame, 0,
                                VectorStyle(std::nullopt, textColor, 0, 1.0, false));
@@ -468,10 +493,14 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
             return QString();
         };
         const QString lineFont = fontAt(at);
+        // An invisible text layer stretches its glyphs over the printed
+        // words: only where a word starts tells where the print has it.
+        const bool wordsOnly = printedInvisibly(page, at, text.size());
         PrintedLine line{text, {}};
         for (qsizetype i = 0; i < text.size(); ++i) {
             const QRectF& r = page.characterRects[at + i];
-            const bool ownPlace = i == 0 || text[i - 1].isSpace() || fontAt(at + i) == lineFont;
+            const bool ownPlace =
+                i == 0 || text[i - 1].isSpace() || (!wordsOnly && fontAt(at + i) == lineFont);
             line.x.append(r.isNull() || text[i].isSpace() || !ownPlace ? std::nan("")
                                                                         : r.left() - payload.originalPDFRect->x);
         }

@@ -31,6 +31,9 @@ QList<VectorElement> extractEditableTextElements(const PDFPageText& text, const 
 struct MeasuredTextLine {
     TextRange range;
     std::optional<RegionMetrics> metrics;
+    // For a line printed invisibly (a scan's text layer): the picture of its
+    // ink, to choose the face it is edited in.
+    QImage scannedInk;
 };
 
 // The first half of the extraction: the page's visual lines in reading order

@@ -1,0 +1,54 @@
+#pragma once
+
+// A face for a line that a page shows only as a picture (a scan's text
+// layer prints its words invisibly, in a font without outlines): an
+// installed face that resembles the print, sized so that the text covers
+// the printed ink.
+
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace zelvane::fonts {
+
+// The printed line as the page's picture shows it.
+struct PrintedInk {
+    QString text;
+    // The line's ink box in grey, dark on light, at `pixelsPerPoint`.
+    QImage picture;
+    double pixelsPerPoint = 2.0;
+    // The ink box in points.
+    double width = 0;
+    double height = 0;
+};
+
+struct ScanFace {
+    // An installed family and the PostScript name of its chosen face.
+    QString family;
+    QString postScriptName;
+    bool bold = false;
+    double fontSize = 0;
+    // Points after every character, to make up what the size leaves of
+    // the ink's width.
+    double letterSpacing = 0;
+};
+
+// The installed families a scanned line's face is chosen among: the first
+// installed substitute of a serif and of a sans-serif family of the
+// substitution table ("Liberation Serif", "Liberation Sans" on Debian).
+QStringList scanFaceFamilies();
+
+// The regular or bold face of scanFaceFamilies() whose drawing of the text,
+// stretched over the ink box, differs least from the picture, at the size
+// that makes the text as wide as the ink (kept within 7 % of the size its
+// height gives; letter spacing makes up the rest). Nothing without a font
+// database, installed candidates, text or picture.
+std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
+
+// A face for a line whose print cannot be seen: the sans-serif candidate
+// at `size`, regular or bold. Nothing without a font database.
+std::optional<ScanFace> defaultScanFace(double size, bool bold);
+
+}  // namespace zelvane::fonts

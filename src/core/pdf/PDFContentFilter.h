@@ -1,0 +1,33 @@
+#pragma once
+
+#include "pdf/PDFImageMasking.h"
+
+#include <QList>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+namespace zelvane {
+
+// Removes from a page's content what lies under mask rectangles, so that a
+// written file holds only what the page shows:
+// - every glyph whose box has its centre under a mask, in every text
+//   rendering mode (invisible text included); the glyphs that stay keep
+//   their exact places (the shown strings are split and the removed glyphs'
+//   advances written as positioning between them);
+// - the pixels of images (XObjects and inline images) under a mask, painted
+//   in the mask's colour and written back without loss;
+// - the same inside the forms the content draws, each changed form copied
+//   for this content only (other pages that share it keep theirs).
+// Vector drawing stays. The masks are in the form's own space (for a page's
+// form XObject, the page's user space).
+//
+// `form` is a form XObject (a page as a form, or any form) of `pdf`. The
+// result is a new form when anything changed, and `form` itself otherwise.
+// Throws PDFUnfilterableContent when the content cannot be read well enough
+// to be sure (a damaged stream, a font whose glyphs cannot be measured, an
+// image that cannot be decoded): nothing is then changed.
+QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks);
+
+}  // namespace zelvane

@@ -1,0 +1,481 @@
+#include "pdf/PDFFontMetrics.h"
+
+#include <QFile>
+#include <QHash>
+#include <QRawFont>
+
+#include <qpdf/Buffer.hh>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace zelvane {
+
+namespace {
+
+double numberOf(QPDFObjectHandle value, double fallback)
+{
+    double number = fallback;
+    return value.getValueAsNumber(number) && std::isfinite(number) ? number : fallback;
+}
+
+// Unicode of the WinAnsi codes 0x80..0x9F (the rest is Latin-1).
+constexpr char16_t kWinAnsiHigh[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+// The installed face with the metrics of a standard font, by base name.
+QString standardFaceFile(const std::string& baseFont)
+{
+    static const QHash<QString, QString> faces = {
+        {QStringLiteral("Helvetica"), QStringLiteral("NimbusSans-Regular")},
+        {QStringLiteral("Helvetica-Bold"), QStringLiteral("NimbusSans-Bold")},
+        {QStringLiteral("Helvetica-Oblique"), QStringLiteral("NimbusSans-Italic")},
+        {QStringLiteral("Helvetica-BoldOblique"), QStringLiteral("NimbusSans-BoldItalic")},
+        {QStringLiteral("Arial"), QStringLiteral("NimbusSans-Regular")},
+        {QStringLiteral("Times-Roman"), QStringLiteral("NimbusRoman-Regular")},
+        {QStringLiteral("Times-Bold"), QStringLiteral("NimbusRoman-Bold")},
+        {QStringLiteral("Times-Italic"), QStringLiteral("NimbusRoman-Italic")},
+        {QStringLiteral("Times-BoldItalic"), QStringLiteral("NimbusRoman-BoldItalic")},
+        {QStringLiteral("Courier"), QStringLiteral("NimbusMonoPS-Regular")},
+        {QStringLiteral("Courier-Bold"), QStringLiteral("NimbusMonoPS-Bold")},
+        {QStringLiteral("Courier-Oblique"), QStringLiteral("NimbusMonoPS-Italic")},
+        {QStringLiteral("Courier-BoldOblique"), QStringLiteral("NimbusMonoPS-BoldItalic")},
+    };
+    QString name = QString::fromStdString(baseFont);
+    if (name.startsWith(QLatin1Char('/'))) {
+        name.remove(0, 1);
+    }
+    const QString face = faces.value(name);
+    return face.isEmpty() ? QString() : QStringLiteral("/usr/share/fonts/type1/urw-base35/") + face + ".t1";
+}
+
+// Widths per unit of size of codes 0..255 of a standard font, its glyphs
+// looked up by the Unicode of each code in the encoding.
+std::vector<double> standardWidths(const QString& file, const std::string& encoding)
+{
+    // Font engines belong to the thread that made them: one set per thread.
+    thread_local QHash<QString, std::vector<double>> known;
+    const QString key = file + QLatin1Char(' ') + QString::fromStdString(encoding);
+    if (const auto found = known.constFind(key); found != known.constEnd()) {
+        return *found;
+    }
+    const QRawFont font(file, 1000, QFont::PreferNoHinting);
+    if (!font.isValid()) {
+        throw PDFUnmeasurableFont("standard font without widths and without its metrics face");
+    }
+    const bool winAnsi = encoding == "/WinAnsiEncoding";
+    if (!winAnsi && !encoding.empty() && encoding != "/StandardEncoding") {
+        throw PDFUnmeasurableFont("standard font without widths in encoding " + encoding);
+    }
+    std::vector<double> widths(256, -1);
+    for (unsigned code = 32; code < 256; ++code) {
+        char16_t unicode = 0;
+        if (winAnsi) {
+            unicode = code >= 0x80 && code < 0xA0 ? kWinAnsiHigh[code - 0x80] : char16_t(code);
+        } else if (code < 127) {
+            unicode = code == 0x27 ? u'\u2019' : code == 0x60 ? u'\u2018' : char16_t(code);
+        }
+        if (unicode == 0 || code == 127) {
+            continue;
+        }
+        const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(unicode)));
+        if (glyphs.size() != 1 || glyphs.front() == 0) {
+            continue;
+        }
+        const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
+        if (advances.size() == 1) {
+            widths[code] = advances.front().x() / 1000.0;
+        }
+    }
+    known.insert(key, widths);
+    return widths;
+}
+
+unsigned bigEndian(const std::string& bytes)
+{
+    unsigned value = 0;
+    for (const unsigned char byte : bytes) {
+        value = (value << 8) | byte;
+    }
+    return value;
+}
+
+// Hex strings <...> and decimal numbers of a CMap's text, in order, with the
+// keywords between them.
+struct CMapToken {
+    enum Kind { hex, number, word } kind = word;
+    std::string text;
+};
+
+std::vector<CMapToken> tokenizeCMap(const std::string& text)
+{
+    std::vector<CMapToken> tokens;
+    size_t i = 0;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (c == '%') {
+            while (i < text.size() && text[i] != '\n' && text[i] != '\r') {
+                ++i;
+            }
+        } else if (c == '<' && i + 1 < text.size() && text[i + 1] != '<') {
+            const size_t end = text.find('>', i);
+            if (end == std::string::npos) {
+                break;
+            }
+            std::string hex;
+            for (size_t k = i + 1; k < end; ++k) {
+                if (std::isxdigit(static_cast<unsigned char>(text[k]))) {
+                    hex += text[k];
+                }
+            }
+            std::string bytes;
+            for (size_t k = 0; k + 1 < hex.size(); k += 2) {
+                bytes += char(std::stoi(hex.substr(k, 2), nullptr, 16));
+            }
+            tokens.push_back({CMapToken::hex, bytes});
+            i = end + 1;
+        } else if (std::isdigit(static_cast<unsigned char>(c))) {
+            size_t end = i;
+            while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) {
+                ++end;
+            }
+            tokens.push_back({CMapToken::number, text.substr(i, end - i)});
+            i = end;
+        } else if (std::isalpha(static_cast<unsigned char>(c))) {
+            size_t end = i;
+            while (end < text.size() && std::isalnum(static_cast<unsigned char>(text[end]))) {
+                ++end;
+            }
+            tokens.push_back({CMapToken::word, text.substr(i, end - i)});
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return tokens;
+}
+
+}  // namespace
+
+PDFFontMetrics::PDFFontMetrics(QPDFObjectHandle font)
+{
+    if (!font.isDictionary()) {
+        throw PDFUnmeasurableFont("font is not a dictionary");
+    }
+    const std::string subtype = font.getKey("/Subtype").isName() ? font.getKey("/Subtype").getName() : "";
+    if (subtype == "/Type0") {
+        readCompositeFont(font);
+    } else {
+        readSimpleFont(font, subtype == "/Type3");
+    }
+}
+
+void PDFFontMetrics::readExtents(QPDFObjectHandle descriptor, double unitsPerText)
+{
+    if (!descriptor.isDictionary()) {
+        return;
+    }
+    double ascent = numberOf(descriptor.getKey("/Ascent"), 0) * unitsPerText;
+    double descent = numberOf(descriptor.getKey("/Descent"), 0) * unitsPerText;
+    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
+    if ((ascent <= 0 || descent >= 0) && box.isArray() && box.getArrayNItems() == 4) {
+        ascent = std::max(ascent, numberOf(box.getArrayItem(3), 0) * unitsPerText);
+        descent = std::min(descent, numberOf(box.getArrayItem(1), 0) * unitsPerText);
+    }
+    if (ascent > 0 && ascent < 10) {
+        m_ascent = ascent;
+    }
+    if (descent < 0 && descent > -10) {
+        m_descent = descent;
+    }
+}
+
+void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
+{
+    // Glyph space to text space: 1/1000, or the Type 3 font's own matrix.
+    double scale = 0.001;
+    if (type3) {
+        QPDFObjectHandle matrix = font.getKey("/FontMatrix");
+        if (!matrix.isArray() || matrix.getArrayNItems() != 6) {
+            throw PDFUnmeasurableFont("Type 3 font without a font matrix");
+        }
+        scale = numberOf(matrix.getArrayItem(0), 0);
+        const double yScale = numberOf(matrix.getArrayItem(3), 0);
+        QPDFObjectHandle box = font.getKey("/FontBBox");
+        if (box.isArray() && box.getArrayNItems() == 4) {
+            const double top = numberOf(box.getArrayItem(3), 0) * yScale;
+            const double bottom = numberOf(box.getArrayItem(1), 0) * yScale;
+            if (std::max(top, bottom) > 0) {
+                m_ascent = std::max(top, bottom);
+            }
+            if (std::min(top, bottom) < 0) {
+                m_descent = std::min(top, bottom);
+            }
+        }
+    } else {
+        readExtents(font.getKey("/FontDescriptor"), 0.001);
+    }
+    QPDFObjectHandle widths = font.getKey("/Widths");
+    m_simpleWidths.assign(256, -1);
+    if (widths.isArray()) {
+        const int first = int(numberOf(font.getKey("/FirstChar"), 0));
+        const int count = widths.getArrayNItems();
+        for (int i = 0; i < count; ++i) {
+            const int code = first + i;
+            if (code >= 0 && code < 256) {
+                m_simpleWidths[size_t(code)] = numberOf(widths.getArrayItem(i), 0) * scale;
+            }
+        }
+        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+        const double missing =
+            descriptor.isDictionary() ? numberOf(descriptor.getKey("/MissingWidth"), 0) * scale : 0;
+        for (double& width : m_simpleWidths) {
+            if (width < 0) {
+                width = missing;
+            }
+        }
+        return;
+    }
+    if (type3) {
+        throw PDFUnmeasurableFont("Type 3 font without widths");
+    }
+    QPDFObjectHandle baseFont = font.getKey("/BaseFont");
+    const QString file = baseFont.isName() ? standardFaceFile(baseFont.getName()) : QString();
+    if (file.isEmpty()) {
+        throw PDFUnmeasurableFont("font without widths");
+    }
+    QPDFObjectHandle encoding = font.getKey("/Encoding");
+    if (!encoding.isNull() && !encoding.isName()) {
+        throw PDFUnmeasurableFont("standard font without widths and with its own encoding");
+    }
+    m_simpleWidths = standardWidths(file, encoding.isName() ? encoding.getName() : std::string());
+    m_ascent = 0.75;
+    m_descent = -0.25;
+}
+
+void PDFFontMetrics::readEmbeddedCMap(QPDFObjectHandle stream)
+{
+    const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
+    const std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    const std::vector<CMapToken> tokens = tokenizeCMap(text);
+    if (stream.getDict().getKey("/UseCMap").isName() || stream.getDict().getKey("/UseCMap").isStream()) {
+        throw PDFUnmeasurableFont("character-code map based on another");
+    }
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].kind != CMapToken::word) {
+            continue;
+        }
+        const std::string& word = tokens[i].text;
+        if (word == "usecmap") {
+            throw PDFUnmeasurableFont("character-code map based on another");
+        }
+        if (word == "begincodespacerange") {
+            for (++i; i + 1 < tokens.size() && tokens[i].kind == CMapToken::hex; i += 2) {
+                m_codeSpaces.push_back({tokens[i].text, tokens[i + 1].text});
+            }
+        } else if (word == "begincidrange") {
+            for (++i; i + 2 < tokens.size() && tokens[i].kind == CMapToken::hex; i += 3) {
+                m_cidRanges.push_back({bigEndian(tokens[i].text), bigEndian(tokens[i + 1].text),
+                                       int(tokens[i].text.size()), unsigned(std::stoul(tokens[i + 2].text))});
+            }
+        } else if (word == "begincidchar") {
+            for (++i; i + 1 < tokens.size() && tokens[i].kind == CMapToken::hex; i += 2) {
+                const unsigned code = bigEndian(tokens[i].text);
+                m_cidRanges.push_back({code, code, int(tokens[i].text.size()),
+                                       unsigned(std::stoul(tokens[i + 1].text))});
+            }
+        }
+    }
+    if (m_codeSpaces.empty()) {
+        throw PDFUnmeasurableFont("character-code map without code space");
+    }
+}
+
+void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
+{
+    m_composite = true;
+    QPDFObjectHandle encoding = font.getKey("/Encoding");
+    if (encoding.isName() && (encoding.getName() == "/Identity-H" || encoding.getName() == "/Identity-V")) {
+        m_identity = true;
+        m_vertical = encoding.getName() == "/Identity-V";
+    } else if (encoding.isStream()) {
+        QPDFObjectHandle mode = encoding.getDict().getKey("/WMode");
+        m_vertical = mode.isInteger() && mode.getIntValue() == 1;
+        readEmbeddedCMap(encoding);
+    } else {
+        throw PDFUnmeasurableFont("composite font with a predefined character-code map");
+    }
+    QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+    QPDFObjectHandle cidFont =
+        descendants.isArray() && descendants.getArrayNItems() >= 1 ? descendants.getArrayItem(0) : descendants;
+    if (!cidFont.isDictionary()) {
+        throw PDFUnmeasurableFont("composite font without its CID font");
+    }
+    readExtents(cidFont.getKey("/FontDescriptor"), 0.001);
+    m_defaultWidth = numberOf(cidFont.getKey("/DW"), 1000) / 1000.0;
+    QPDFObjectHandle widths = cidFont.getKey("/W");
+    if (widths.isArray()) {
+        const int count = widths.getArrayNItems();
+        for (int i = 0; i < count;) {
+            const unsigned first = unsigned(std::max(0.0, numberOf(widths.getArrayItem(i), 0)));
+            if (i + 1 < count && widths.getArrayItem(i + 1).isArray()) {
+                QPDFObjectHandle list = widths.getArrayItem(i + 1);
+                for (int k = 0; k < list.getArrayNItems(); ++k) {
+                    m_cidWidths[first + unsigned(k)] = numberOf(list.getArrayItem(k), 0) / 1000.0;
+                }
+                i += 2;
+            } else if (i + 2 < count) {
+                const unsigned last = unsigned(std::max(0.0, numberOf(widths.getArrayItem(i + 1), 0)));
+                const double width = numberOf(widths.getArrayItem(i + 2), 0) / 1000.0;
+                if (last - first > 65535) {
+                    throw PDFUnmeasurableFont("CID width range too large");
+                }
+                for (unsigned cid = first; cid <= last && cid >= first; ++cid) {
+                    m_cidWidths[cid] = width;
+                }
+                i += 3;
+            } else {
+                throw PDFUnmeasurableFont("damaged CID widths");
+            }
+        }
+    }
+    if (!m_vertical) {
+        return;
+    }
+    QPDFObjectHandle defaults = cidFont.getKey("/DW2");
+    if (defaults.isArray() && defaults.getArrayNItems() == 2) {
+        m_defaultVerticalY = numberOf(defaults.getArrayItem(0), 880) / 1000.0;
+        m_defaultVerticalAdvance = numberOf(defaults.getArrayItem(1), -1000) / 1000.0;
+    }
+    QPDFObjectHandle vertical = cidFont.getKey("/W2");
+    if (vertical.isArray()) {
+        const int count = vertical.getArrayNItems();
+        for (int i = 0; i < count;) {
+            const unsigned first = unsigned(std::max(0.0, numberOf(vertical.getArrayItem(i), 0)));
+            if (i + 1 < count && vertical.getArrayItem(i + 1).isArray()) {
+                QPDFObjectHandle list = vertical.getArrayItem(i + 1);
+                for (int k = 0; k + 2 < list.getArrayNItems(); k += 3) {
+                    m_cidVertical[first + unsigned(k / 3)] = {numberOf(list.getArrayItem(k), -1000) / 1000.0,
+                                                              numberOf(list.getArrayItem(k + 1), 0) / 1000.0,
+                                                              numberOf(list.getArrayItem(k + 2), 880) / 1000.0};
+                }
+                i += 2;
+            } else if (i + 4 < count) {
+                const unsigned last = unsigned(std::max(0.0, numberOf(vertical.getArrayItem(i + 1), 0)));
+                const VerticalMetrics metrics{numberOf(vertical.getArrayItem(i + 2), -1000) / 1000.0,
+                                              numberOf(vertical.getArrayItem(i + 3), 0) / 1000.0,
+                                              numberOf(vertical.getArrayItem(i + 4), 880) / 1000.0};
+                if (last - first > 65535) {
+                    throw PDFUnmeasurableFont("CID vertical metrics range too large");
+                }
+                for (unsigned cid = first; cid <= last && cid >= first; ++cid) {
+                    m_cidVertical[cid] = metrics;
+                }
+                i += 5;
+            } else {
+                throw PDFUnmeasurableFont("damaged CID vertical metrics");
+            }
+        }
+    }
+}
+
+unsigned PDFFontMetrics::cidOf(unsigned code, int bytes) const
+{
+    if (m_identity) {
+        return code;
+    }
+    for (const CIDRange& range : m_cidRanges) {
+        if (range.bytes == bytes && code >= range.low && code <= range.high) {
+            return range.firstCID + (code - range.low);
+        }
+    }
+    return 0;
+}
+
+double PDFFontMetrics::cidWidth(unsigned cid) const
+{
+    const auto found = m_cidWidths.find(cid);
+    return found == m_cidWidths.end() ? m_defaultWidth : found->second;
+}
+
+PDFFontMetrics::VerticalMetrics PDFFontMetrics::cidVertical(unsigned cid) const
+{
+    const auto found = m_cidVertical.find(cid);
+    if (found != m_cidVertical.end()) {
+        return found->second;
+    }
+    return {m_defaultVerticalAdvance, cidWidth(cid) / 2, m_defaultVerticalY};
+}
+
+std::vector<PDFGlyph> PDFFontMetrics::glyphs(const std::string& bytes) const
+{
+    std::vector<PDFGlyph> result;
+    if (!m_composite) {
+        result.reserve(bytes.size());
+        for (const char byte : bytes) {
+            const unsigned char code = static_cast<unsigned char>(byte);
+            const double width = m_simpleWidths[code];
+            if (width < 0) {
+                throw PDFUnmeasurableFont("code without a known width");
+            }
+            result.push_back({std::string(1, byte), width, 0, 0, width, code == 32});
+        }
+        return result;
+    }
+    size_t i = 0;
+    while (i < bytes.size()) {
+        int length = 0;
+        if (m_identity) {
+            length = 2;
+        } else {
+            // The shortest code space range that holds the next bytes.
+            for (size_t n = 1; n <= 4 && length == 0 && i + n <= bytes.size(); ++n) {
+                const std::string candidate = bytes.substr(i, n);
+                for (const CodeSpace& space : m_codeSpaces) {
+                    if (space.low.size() != n) {
+                        continue;
+                    }
+                    bool inside = true;
+                    for (size_t k = 0; k < n; ++k) {
+                        const auto byte = static_cast<unsigned char>(candidate[k]);
+                        if (byte < static_cast<unsigned char>(space.low[k])
+                            || byte > static_cast<unsigned char>(space.high[k])) {
+                            inside = false;
+                            break;
+                        }
+                    }
+                    if (inside) {
+                        length = int(n);
+                        break;
+                    }
+                }
+            }
+        }
+        if (length == 0 || i + size_t(length) > bytes.size()) {
+            throw PDFUnmeasurableFont("string does not split into codes of the font");
+        }
+        const std::string code = bytes.substr(i, size_t(length));
+        const unsigned cid = cidOf(bigEndian(code), length);
+        PDFGlyph glyph;
+        glyph.code = code;
+        glyph.width = cidWidth(cid);
+        glyph.wordSpace = length == 1 && code[0] == ' ';
+        if (m_vertical) {
+            const VerticalMetrics metrics = cidVertical(cid);
+            glyph.advance = metrics.advance;
+            glyph.originX = metrics.originX;
+            glyph.originY = metrics.originY;
+        } else {
+            glyph.advance = glyph.width;
+        }
+        result.push_back(std::move(glyph));
+        i += size_t(length);
+    }
+    return result;
+}
+
+}  // namespace zelvane

@@ -1,0 +1,219 @@
+// Scans with a text layer (pages of the producer fixtures rendered and run
+// through tesseract, kept under tests/data/pdf): their invisible lines are
+// edited in an installed face resembling the print.
+
+#include "core/fonts/TestFonts.h"
+#include "fonts/FontLookup.h"
+#include "fonts/ScanFaceMatching.h"
+#include "fonts/TextFonts.h"
+#include "pdf/InvisibleTextFonts.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+#include "pdf/PDFPageBitmapAnalyzer.h"
+#include "render/PageRenderer.h"
+
+#include <QFontInfo>
+#include <QPainterPath>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+std::set<std::string> invisibleFontsOf(const std::string& content)
+{
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle fonts = QPDFObjectHandle::parse("<< /F1 << /BaseFont /ABCDEF+Layer >> /F2 << /BaseFont /Print >> >>");
+    return invisiblyPrintedFonts(content, fonts);
+}
+
+}  // namespace
+
+TEST(InvisibleTextFontsTest, FontsShowingTextOnlyInvisiblyAreListed)
+{
+    const std::set<std::string> layer{"ABCDEF+Layer"};
+    EXPECT_EQ(invisibleFontsOf("BT /F1 10 Tf 3 Tr (scan) Tj ET BT /F2 10 Tf 0 Tr (print) Tj ET"), layer);
+    EXPECT_EQ(invisibleFontsOf("BT 3 Tr /F1 10 Tf [(a) 20 (b)] TJ ET"), layer);
+    // A font also printing visible text is not a text layer's.
+    EXPECT_TRUE(invisibleFontsOf("BT /F1 10 Tf 3 Tr (a) Tj 0 Tr (b) Tj ET").empty());
+    // The render mode is restored with the graphics state.
+    EXPECT_TRUE(invisibleFontsOf("q BT 3 Tr ET Q BT /F1 10 Tf (a) Tj ET").empty());
+    EXPECT_EQ(invisibleFontsOf("BT 3 Tr ET q BT /F1 10 Tf (a) Tj ET Q"), layer);
+    // Clipping text shows when something is painted through it.
+    EXPECT_EQ(invisibleFontsOf("q BT /F1 10 Tf 7 Tr (a) Tj ET Q"), layer);
+    EXPECT_TRUE(invisibleFontsOf("q BT /F1 10 Tf 7 Tr (a) Tj ET 0 0 100 100 re f Q").empty());
+    // Modes that print, and content that never sets an invisible mode.
+    EXPECT_TRUE(invisibleFontsOf("BT /F1 10 Tf 1 Tr (a) Tj 13 Tr (b) Tj ET").empty());
+    EXPECT_TRUE(invisibleFontsOf("BT /F1 10 Tf (a 3 Tr) Tj ET").empty());
+    // Broken content keeps what was read before the fault.
+    EXPECT_EQ(invisibleFontsOf("BT /F1 10 Tf 3 Tr (a) Tj ET BT ] ) >> (((("), layer);
+}
+
+namespace {
+
+class ScannedTextLineTest : public test::FontTestBase {
+protected:
+    void SetUp() override
+    {
+        test::FontTestBase::SetUp();
+        if (IsSkipped())
+            return;
+        if (fonts::scanFaceFamilies().size() < 2)
+            GTEST_SKIP() << "fonts-liberation2 serif and sans are not both installed";
+    }
+
+    static QByteArray fixture(const char* name)
+    {
+        return test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name));
+    }
+
+    static VectorPage imported(const char* name)
+    {
+        return PDFCodec::importPDF(fixture(name), QString::fromLatin1(name), std::nullopt).pages.front();
+    }
+
+    static VectorElement* lineStartingWith(VectorPage& page, const QString& start)
+    {
+        for (VectorElement& element : page.elements) {
+            if (element.text() && element.text()->text.startsWith(start))
+                return &element;
+        }
+        return nullptr;
+    }
+
+    // What tesseract reads on the part `area` (points) of a page picture at
+    // `scale` pixels per point, as one line.
+    static QString readBack(const QImage& picture, const QRectF& area, double scale, const QString& language)
+    {
+        const QString tesseract = QStandardPaths::findExecutable(QStringLiteral("tesseract"));
+        if (tesseract.isEmpty())
+            return QStringLiteral("(tesseract is not installed)");
+        QTemporaryDir dir;
+        const QRectF padded = area.adjusted(-6, -6, 6, 6);
+        const QRect pixels(QPoint(int(padded.left() * scale), int(padded.top() * scale)),
+                           QPoint(int(padded.right() * scale), int(padded.bottom() * scale)));
+        const QString file = dir.filePath(QStringLiteral("line.png"));
+        if (!picture.copy(pixels).save(file))
+            return QString();
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("OMP_THREAD_LIMIT"), QStringLiteral("1"));
+        process.setProcessEnvironment(environment);
+        process.start(tesseract, {file, QStringLiteral("stdout"), QStringLiteral("-l"), language,
+                                  QStringLiteral("--psm"), QStringLiteral("7")});
+        if (!process.waitForFinished(300000))
+            return QStringLiteral("(tesseract did not finish)");
+        return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+    }
+};
+
+}  // namespace
+
+TEST_F(ScannedTextLineTest, EveryLineOfAScanImportsWithAVisibleInstalledFace)
+{
+    const QStringList families = fonts::scanFaceFamilies();
+    for (const char* name : {"scan-groff-memo.pdf", "scan-ghostscript-notice.pdf"}) {
+        const VectorPage page = imported(name);
+        ASSERT_GE(page.elements.size(), 5) << name;
+        for (const VectorElement& element : page.elements) {
+            const TextPayload* text = element.text();
+            ASSERT_TRUE(text);
+            EXPECT_TRUE(families.contains(text->fontFamily)) << name << ": " << qPrintable(text->text) << " in "
+                                                              << qPrintable(text->fontFamily);
+            const QFont font = PDFCodec::resolveFont(*text, text->fontSize);
+            EXPECT_EQ(fonts::withoutFoundry(QFontInfo(font).family()), text->fontFamily) << qPrintable(text->text);
+            // The face draws the line.
+            QPainterPath path;
+            path.addText(QPointF(0, 0), fonts::layoutFont(font, 0), text->text);
+            EXPECT_GT(path.boundingRect().width(), 0.5 * element.frame.width) << qPrintable(text->text);
+            // The element keeps the layer's text and place.
+            EXPECT_EQ(text->originalPDFText, text->text);
+            EXPECT_TRUE(text->isPDFExtracted);
+        }
+    }
+}
+
+TEST_F(ScannedTextLineTest, TheFaceFollowsThePrintsDesign)
+{
+    const QStringList families = fonts::scanFaceFamilies();
+    const QString& serif = families.front();
+    const QString& sans = families.back();
+    const auto share = [](const VectorPage& page, const QString& family) {
+        int matching = 0;
+        for (const VectorElement& element : page.elements)
+            matching += element.text()->fontFamily == family ? 1 : 0;
+        return double(matching) / double(std::max<qsizetype>(page.elements.size(), 1));
+    };
+    // groff sets the memo in Times; the notice is in Helvetica.
+    EXPECT_GE(share(imported("scan-groff-memo.pdf"), serif), 0.75);
+    VectorPage notice = imported("scan-ghostscript-notice.pdf");
+    EXPECT_GE(share(notice, sans), 0.75);
+    const VectorElement* heading = lineStartingWith(notice, QStringLiteral("Fiche"));
+    ASSERT_TRUE(heading);
+    EXPECT_TRUE(heading->text()->isBold);
+    const VectorElement* body = lineStartingWith(notice, QStringLiteral("Serrez"));
+    ASSERT_TRUE(body);
+    EXPECT_FALSE(body->text()->isBold);
+}
+
+TEST_F(ScannedTextLineTest, AnEditedLineExportsReadableAtThePrintsSize)
+{
+    struct Case {
+        const char* file;
+        const char* language;
+        QString start;
+        QString from;
+        QString to;
+    };
+    const Case cases[] = {
+        {"scan-ghostscript-notice.pdf", "fra", QStringLiteral("Vérifiez"), QStringLiteral("mur"),
+         QStringLiteral("sol")},
+        {"scan-ghostscript-notice.pdf", "fra", QStringLiteral("Fiche"), QStringLiteral("technique"),
+         QStringLiteral("pratiques")},
+        {"scan-groff-memo.pdf", "eng", QStringLiteral("Quarterly"), QStringLiteral("memo"), QStringLiteral("note")},
+    };
+    constexpr double kScale = 3.0;
+    for (const Case& c : cases) {
+        VectorPage page = imported(c.file);
+        VectorElement* element = lineStartingWith(page, c.start);
+        ASSERT_TRUE(element) << qPrintable(c.start);
+        const QRectF printedArea = element->text()->originalPDFRect->toQRectF();
+        const QString edited = element->text()->text.replace(c.from, c.to);
+        element->text()->text = edited;
+        PDFCodec::updateTextFrameForEditedContent(*element);
+        // The refit frame spans about the printed line.
+        EXPECT_NEAR(element->frame.width, printedArea.width(), 0.15 * printedArea.width()) << qPrintable(edited);
+
+        const std::optional<QByteArray> png = PDFCodec::renderPagePNG(page, kScale);
+        ASSERT_TRUE(png);
+        const QImage picture = QImage::fromData(*png).convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(picture.isNull());
+        const QString read = readBack(picture, printedArea.united(element->frame.toQRectF()), kScale,
+                                      QString::fromLatin1(c.language));
+        for (const QString& word : edited.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            EXPECT_TRUE(read.contains(word)) << qPrintable(word) << " not in \"" << qPrintable(read) << "\"";
+
+        // Cap height and width of the drawn line against the printed one.
+        const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(fixture(c.file));
+        ASSERT_TRUE(pdf);
+        const PDFPageBitmapAnalyzer scan(pdf->renderPage(0, PDFPageBitmapAnalyzer::kScale));
+        const QImage exported = QImage::fromData(*PDFCodec::renderPagePNG(page, PDFPageBitmapAnalyzer::kScale));
+        const PDFPageBitmapAnalyzer drawn(exported);
+        const QRectF window = printedArea.adjusted(0, -2, 0, 2);
+        const RegionMetrics before = scan.analyzeTextRegion(window, element->text()->originalPDFText.value(),
+                                                            element->text()->fontSize);
+        const RegionMetrics after = drawn.analyzeTextRegion(window.united(element->frame.toQRectF()), edited,
+                                                            element->text()->fontSize);
+        EXPECT_NEAR(after.capHeight, before.capHeight, 0.1 * before.capHeight) << qPrintable(edited);
+        EXPECT_NEAR(after.inkWidth, before.inkWidth, 0.1 * before.inkWidth) << qPrintable(edited);
+    }
+}

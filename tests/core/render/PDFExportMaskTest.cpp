@@ -1,0 +1,361 @@
+// What an exported PDF holds under the masks of deleted and changed PDF
+// text: on PDFs of other producers, the words are gone from the file while
+// the page looks as the editor shows it.
+
+#include "core/fonts/TestFonts.h"
+#include "core/support/PagePictures.h"
+#include "core/support/TestPDF.h"
+#include "export/PDFExport.h"
+#include "operations/VectorOperations.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+#include "support/LanguageFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+QString pdfToText(const QByteArray& pdf)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(pdf);
+    file.close();
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString simplified(const QString& text)
+{
+    QString result = text.simplified();
+    // Ligatures as poppler may write them.
+    result.replace(QChar(0xFB01), QStringLiteral("fi")).replace(QChar(0xFB02), QStringLiteral("fl"));
+    result.replace(QChar(0xFB00), QStringLiteral("ff")).replace(QChar(0xFB03), QStringLiteral("ffi"));
+    return result;
+}
+
+QStringList wordsOf(const QString& text)
+{
+    return simplified(text).split(QRegularExpression(QStringLiteral("[^\\w]+")), Qt::SkipEmptyParts);
+}
+
+// What `qpdf --check` checks: the file reads without warnings, every stream
+// decodes, and every page's content parses.
+void expectSoundFile(const QByteArray& pdf)
+{
+    QPDF read;
+    read.setSuppressWarnings(true);
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (object.isStream())
+            object.getStreamData(qpdf_dl_generalized);
+    }
+    struct Ignore : QPDFObjectHandle::ParserCallbacks {
+        void handleObject(QPDFObjectHandle, size_t, size_t) override {}
+        void handleEOF() override {}
+    } ignore;
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(read).getAllPages()) {
+        page.parseContents(&ignore);
+        for (auto& [name, form] : page.getFormXObjects())
+            QPDFObjectHandle::parseContentStream(form, &ignore);
+    }
+    EXPECT_EQ(read.numWarnings(), 0u);
+}
+
+// The decoded bytes of the streams a page draws from its backdrop, in
+// order: the content that puts the backdrop under the page, and the
+// XObjects of its resources (the page's masks and elements are drawn by Qt
+// after them, their content depending on the pages drawn before).
+QList<QByteArray> pageStreams(const QByteArray& pdf, int index)
+{
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    QPDFPageObjectHelper page = QPDFPageDocumentHelper(read).getAllPages().at(size_t(index));
+    QList<QByteArray> streams;
+    const auto add = [&](QPDFObjectHandle stream) {
+        const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
+        streams.append(QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
+    };
+    add(page.getPageContents().front());
+    for (auto& [name, object] : page.getFormXObjects())
+        add(object);
+    return streams;
+}
+
+VectorDocument imported(const QByteArray& pdf, const QString& title)
+{
+    return PDFCodec::importPDF(pdf, title, std::nullopt);
+}
+
+// The first extracted line of at least `words` words that shares no word
+// of four letters or more with `other`.
+const VectorElement* lineOf(const VectorPage& page, int words, const QString& other = {})
+{
+    const QStringList taken = wordsOf(other);
+    for (const VectorElement& element : page.elements) {
+        if (!element.text() || !element.text()->isPDFExtracted)
+            continue;
+        const QStringList own = wordsOf(element.text()->text);
+        if (own.size() < words)
+            continue;
+        bool shared = false;
+        for (const QString& word : own)
+            shared = shared || (word.size() >= 4 && taken.contains(word));
+        if (!shared)
+            return &element;
+    }
+    return nullptr;
+}
+
+QByteArray streamObject(const QByteArray& content)
+{
+    return "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream";
+}
+
+class PDFExportMaskTest : public test::FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFExportMaskTest, DeletedAndReplacedLinesOfOtherProducersLeaveTheFile)
+{
+    for (const char* name : {"groff-memo.pdf", "pdftex-paper.pdf", "cairo-memo.pdf"}) {
+        SCOPED_TRACE(name);
+        const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name));
+        VectorDocument document = imported(source, QString::fromLatin1(name));
+        ASSERT_FALSE(document.pages.isEmpty());
+        const QString before = pdfToText(source);
+
+        const VectorElement* deleted = lineOf(document.pages[0], 6);
+        ASSERT_TRUE(deleted);
+        const QString deletedText = deleted->text()->text;
+        const VectorElement* replaced = lineOf(document.pages[0], 6, deletedText);
+        ASSERT_TRUE(replaced);
+        const QString replacedText = replaced->text()->text;
+        // The last word of the replaced line becomes a new one.
+        QStringList newWords = replacedText.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString oldWord = newWords.takeLast();
+        newWords.append(QStringLiteral("Zanzibar"));
+        const QString newText = newWords.join(QLatin1Char(' '));
+
+        const QUuid replacedId = replaced->id;
+        VectorOperations::deleteElements({deleted->id}, 0, document);
+        for (VectorElement& element : document.pages[0].elements) {
+            if (element.id == replacedId)
+                element.text()->text = newText;
+        }
+
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        EXPECT_TRUE(report.rasterizedPages.isEmpty());
+        expectSoundFile(pdf);
+        const QString after = pdfToText(pdf);
+
+        // Words of the deleted line found nowhere else on the page are gone.
+        const QStringList beforeWords = wordsOf(before);
+        const QStringList afterWords = wordsOf(after);
+        for (const QString& word : wordsOf(deletedText)) {
+            if (beforeWords.count(word) == 1) {
+                EXPECT_FALSE(afterWords.contains(word)) << word.toStdString();
+            }
+        }
+        if (beforeWords.count(wordsOf(oldWord).value(0)) == 1) {
+            EXPECT_FALSE(afterWords.contains(wordsOf(oldWord).value(0))) << oldWord.toStdString();
+        }
+        // The edited line reads in place as one line.
+        bool found = false;
+        for (const QString& line : after.split(QLatin1Char('\n')))
+            found = found || simplified(line).contains(simplified(newText));
+        EXPECT_TRUE(found) << newText.toStdString() << "\n" << after.toStdString();
+
+        // The page looks as the editor draws it.
+        const auto reopened = PDFDocument::open(pdf);
+        ASSERT_TRUE(reopened);
+        const QImage exported = reopened->renderPage(0, 1).convertToFormat(QImage::Format_RGB32);
+        QImage shown = test::exportedPicture(document.pages[0], 1);
+        ASSERT_EQ(exported.size(), shown.size());
+        QImage flat(exported.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, reopened->renderPage(0, 1));
+        EXPECT_LT(test::strongShare(flat, shown, QRectF(0, 0, document.pages[0].width - 1, document.pages[0].height - 1), 1),
+                  0.002);
+    }
+}
+
+TEST_F(PDFExportMaskTest, PagesWithoutMasksAreWrittenAsBefore)
+{
+    const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    VectorDocument plain = imported(source, QStringLiteral("memo"));
+    plain.pages.append(plain.pages[0]);
+    plain.pages[1].id = QUuid::createUuid();
+    VectorDocument masked = plain;
+    masked.pages[0].redactedPDFRects = {VectorRect(90, 180, 200, 30)};
+
+    const QByteArray plainPDF = PDFCodec::exportPDF(plain);
+    const QByteArray maskedPDF = PDFCodec::exportPDF(masked);
+    const QList<QByteArray> unmasked = pageStreams(maskedPDF, 1);
+    EXPECT_EQ(unmasked, pageStreams(plainPDF, 1));
+    // The backdrop is the original page's content, byte for byte.
+    QPDF original;
+    original.processMemoryFile("source", source.constData(), size_t(source.size()));
+    QByteArray content;
+    for (QPDFObjectHandle& stream : QPDFPageDocumentHelper(original).getAllPages().front().getPageContents()) {
+        const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
+        content += QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+    }
+    EXPECT_TRUE(unmasked.contains(content));
+    EXPECT_NE(pageStreams(maskedPDF, 0), pageStreams(plainPDF, 0));
+    expectSoundFile(maskedPDF);
+}
+
+TEST_F(PDFExportMaskTest, ScannedPageLosesItsTextLayerAndPixelsUnderTheMask)
+{
+    const QString tesseract = QStandardPaths::findExecutable(QStringLiteral("tesseract"));
+    if (tesseract.isEmpty())
+        GTEST_SKIP() << "tesseract-ocr is not installed";
+    // A page image with two lines of large text, read back by OCR into a
+    // PDF with the image and an invisible (mode 3) text layer over it.
+    QTemporaryDir dir;
+    QImage scan(1200, 400, QImage::Format_RGB32);
+    scan.fill(Qt::white);
+    {
+        QPainter painter(&scan);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(48);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(80, 150, QStringLiteral("Invoice total 500 euros"));
+        painter.drawText(80, 280, QStringLiteral("Secret name Bernard"));
+    }
+    scan.setDotsPerMeterX(int(70 / 0.0254));
+    scan.setDotsPerMeterY(int(70 / 0.0254));
+    ASSERT_TRUE(scan.save(dir.filePath(QStringLiteral("scan.png"))));
+    QProcess ocr;
+    ocr.start(tesseract, {dir.filePath(QStringLiteral("scan.png")), dir.filePath(QStringLiteral("scan")),
+                          QStringLiteral("pdf")});
+    ASSERT_TRUE(ocr.waitForFinished(120000));
+    const QByteArray source = test::readBinaryFile(dir.filePath(QStringLiteral("scan.pdf")));
+    ASSERT_TRUE(pdfToText(source).contains(QStringLiteral("Bernard")));
+
+    VectorDocument document = imported(source, QStringLiteral("scan"));
+    ASSERT_FALSE(document.pages.isEmpty());
+    VectorPage& page = document.pages[0];
+    QRectF word;
+    for (const VectorElement& element : page.elements) {
+        if (element.text() && element.text()->text.contains(QStringLiteral("Bernard")))
+            word = element.text()->originalPDFRect.value_or(element.frame).toQRectF();
+    }
+    ASSERT_FALSE(word.isNull());
+    // Redact the word's right part only: "Bernard" is then gone from the text layer.
+    const QRectF name(word.right() - word.width() * 0.4, word.top(), word.width() * 0.4, word.height());
+    page.redactedPDFRects = {VectorRect(name.x(), name.y(), name.width(), name.height())};
+
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    expectSoundFile(pdf);
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Bernard"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Invoice")));
+
+    // No dark pixel is left in the file's image under the mask.
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    int images = 0;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (!object.isStream() || !object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+            continue;
+        const int width = int(object.getDict().getKey("/Width").getIntValue());
+        const int height = int(object.getDict().getKey("/Height").getIntValue());
+        const std::shared_ptr<Buffer> data = object.getStreamData(qpdf_dl_all);
+        const size_t channels = data->getSize() / size_t(width * height);
+        ASSERT_GE(channels, 1u);
+        const double toPixels = width / page.width;
+        int dark = 0;
+        for (int y = int(name.top() * toPixels) + 2; y < int(name.bottom() * toPixels) - 2; ++y) {
+            for (int x = int(name.left() * toPixels) + 2; x < int(name.right() * toPixels) - 2; ++x) {
+                if (data->getBuffer()[(size_t(y) * size_t(width) + size_t(x)) * channels] < 128)
+                    ++dark;
+            }
+        }
+        EXPECT_EQ(dark, 0);
+        ++images;
+    }
+    EXPECT_EQ(images, 1);
+}
+
+TEST_F(PDFExportMaskTest, PageThatCannotBeFilteredIsWrittenAsAPicture)
+{
+    // The first page's text is set in a font without widths that no
+    // installed face stands for: its glyphs cannot be placed.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> /Contents 5 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> /Contents 7 0 R >>",
+        streamObject("BT /F1 20 Tf 20 100 Td (Confidential words) Tj ET"),
+        "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
+        streamObject("BT /F1 20 Tf 20 100 Td (Second page) Tj ET"),
+    });
+    VectorDocument document = imported(source, QStringLiteral("mystery"));
+    ASSERT_EQ(document.pages.size(), 2);
+    document.pages[0].redactedPDFRects = {VectorRect(10, 70, 280, 40)};
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    ASSERT_EQ(report.rasterizedPages.size(), 1);
+    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+    expectSoundFile(pdf);
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Confidential")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Second page")));
+
+    // The picture has at least 300 dots per inch and shows the page as the editor does.
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    QPDFPageObjectHelper first = QPDFPageDocumentHelper(read).getAllPages().front();
+    std::map<std::string, QPDFObjectHandle> images = first.getImages();
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_GE(images.begin()->second.getDict().getKey("/Width").getIntValue(), 300 * 300 / 72);
+    const auto reopened = PDFDocument::open(pdf);
+    ASSERT_TRUE(reopened);
+    QImage flat(300, 200, QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    QPainter(&flat).drawImage(0, 0, reopened->renderPage(0, 1));
+    EXPECT_LT(test::strongShare(flat, test::exportedPicture(document.pages[0], 1), QRectF(0, 0, 299, 199), 1), 0.01);
+
+    {
+        test::ScopedLanguage english(AppLanguage::en);
+        EXPECT_EQ(PDFCodec::rasterizedPagesNote(report),
+                  QStringLiteral("page 1 written as a picture: its masked text could not be removed"));
+        report.rasterizedPages.append({2, QStringLiteral("damaged")});
+        EXPECT_EQ(PDFCodec::rasterizedPagesNote(report),
+                  QStringLiteral("pages 1, 3 written as pictures: their masked text could not be removed"));
+    }
+    {
+        test::ScopedLanguage french(AppLanguage::fr);
+        EXPECT_EQ(PDFCodec::rasterizedPagesNote(report),
+                  QStringLiteral("pages 1, 3 écrites en images : leur texte masqué n'a pas pu être retiré"));
+    }
+    EXPECT_TRUE(PDFCodec::rasterizedPagesNote({}).isEmpty());
+}
