@@ -3,6 +3,7 @@
 #include "appmodel/AppModel.h"
 #include "canvas/SinglePageCanvas.h"
 #include "operations/VectorOperations.h"
+#include "window/ContentView.h"
 #include "window/FramePacer.h"
 #include "window/MainWindow.h"
 
@@ -47,10 +48,11 @@ protected:
         settle();
     }
 
-    // Waits until nothing is held back and the window has painted what the
-    // set-up changed.
+    // Waits until the panels rest, nothing is held back and the window has
+    // painted what the set-up changed.
     void settle()
     {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000));
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->framePacer().isHolding(); }, 5000));
         QApplication::processEvents();
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->framePacer().isHolding(); }, 5000));

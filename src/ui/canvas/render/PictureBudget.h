@@ -14,7 +14,7 @@ class ImageLRU;
 // page is edited) gives its memory to the one that is. Main thread only.
 class PictureBudget {
 public:
-    static constexpr qint64 kDefaultBytes = 96LL * 1024 * 1024;
+    static constexpr qint64 kDefaultBytes = 80LL * 1024 * 1024;
 
     explicit PictureBudget(qint64 bytes = kDefaultBytes) : m_budget(bytes) {}
     PictureBudget(const PictureBudget&) = delete;
