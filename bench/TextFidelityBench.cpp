@@ -2,7 +2,8 @@
 // share of pixels inside the text lines that differ strongly (by more than
 // half the grey range) between the page as printed (drawn by poppler, turned
 // as a viewer shows it) and the page with every text line edited to its own
-// text (mask plus drawn text), at 144 dpi. The reference (the floor) is the
+// text (mask plus drawn text), at 144 dpi; a turned line counts the box it
+// was printed in on the page. The reference (the floor) is the
 // same share for the page as the editor shows it without edits.
 //
 // Usage: zelvane_bench_text_fidelity [file.pdf ...]; without files, the
@@ -129,7 +130,7 @@ FileResult measure(const QString& path)
             // Same text, but counted as changed: the mask hides the print
             // and the editor draws the line.
             text->originalPDFText = text->text + QStringLiteral("\u2060");
-            const QRectF r = text->originalPDFRect->toQRectF();
+            const QRectF r = text->printedPDFBounds()->toQRectF();
             const QRect pixels(QPoint(int(r.left() * kScale), int(r.top() * kScale)),
                                QPoint(int(r.right() * kScale), int(r.bottom() * kScale)));
             const QRect clipped = pixels.intersected(QRect(QPoint(0, 0), size));
@@ -151,7 +152,7 @@ FileResult measure(const QString& path)
                 const TextPayload* text = element.text();
                 if (!text || !text->originalPDFRect)
                     continue;
-                const QRectF r = text->originalPDFRect->toQRectF();
+                const QRectF r = text->printedPDFBounds()->toQRectF();
                 std::vector<bool> line(inside.size(), false);
                 for (int y = std::max(0, int(r.top() * kScale)); y <= std::min(size.height() - 1, int(r.bottom() * kScale)); ++y) {
                     for (int x = std::max(0, int(r.left() * kScale)); x <= std::min(size.width() - 1, int(r.right() * kScale)); ++x)

@@ -2,6 +2,7 @@
 
 #include "DisplayCheck.h"
 #include "LaunchFiles.h"
+#include "LibraryOutput.h"
 #include "ProcessArguments.h"
 #include "QuitSignals.h"
 #include "Snapshot.h"
@@ -25,6 +26,10 @@ int run(int& argc, char** argv)
         std::fputs(("error: " + *problem + "\n").toLocal8Bit().constData(), stderr);
         return 1;
     }
+
+    // Libraries (poppler and its cairo backend) print on standard error by
+    // themselves; in the window their lines go to the debug log instead.
+    LibraryOutput::routeLibrariesToDebugLog();
 
     QApplication application(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

@@ -11,6 +11,14 @@ namespace zelvane::LibraryOutput {
 // seen when wanted. Safe to call more than once.
 void silenceLibraries();
 
+// For the window, which runs long and still prints its own Qt warnings:
+// descriptor 2 is led into a pipe whose lines a thread of its own hands to
+// the debug log (category "zelvane.library", shown with the logging rule
+// "zelvane.library.debug=true"), and Qt's messages are written to the real
+// standard error. Safe to call more than once; after silenceLibraries() it
+// does nothing.
+void routeLibrariesToDebugLog();
+
 // A descriptor that reaches the process's real standard error.
 int standardError();
 

@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QThread>
 #include <QWidget>
 #include <cstring>
 #include <memory>
@@ -47,6 +48,15 @@ void spin(int milliseconds)
     }
 }
 
+std::optional<QByteArray> encodePNG(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return std::nullopt;
+    return png;
+}
+
 std::optional<QByteArray> encode(QWidget& view)
 {
     const QSize size = view.size();
@@ -61,10 +71,17 @@ std::optional<QByteArray> encode(QWidget& view)
         QPainter painter(&image);
         view.render(&painter, QPoint(), QRegion(), QWidget::DrawChildren | QWidget::DrawWindowBackground);
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
-        return std::nullopt;
+    // Compressing a window-sized image is the longest step of a render: it
+    // runs on a thread of its own while this loop keeps serving other work
+    // (user input still held back).
+    std::optional<QByteArray> png;
+    QEventLoop loop;
+    QThread* worker = QThread::create([&png, image = std::move(image)] { png = encodePNG(image); });
+    QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    delete worker;
     return png;
 }
 

@@ -15,6 +15,10 @@ enum class ControllerErrorCode {
     folderNotCreated = 14,
     writeFailed = 15,
     unexpected = 16,
+    // A background open that ended without its document being put in place:
+    // a later open replaced it, or the user kept edits made meanwhile.
+    openSuperseded = 17,
+    openDeclined = 18,
 };
 
 // File work of the controller: careful reading, atomic writing.

@@ -28,6 +28,8 @@ VectorController::~VectorController()
 {
     stopRemoteServices();
     // What a background open delivers after this is dropped with the object.
+    if (m_importThread)
+        m_openThreads.append(m_importThread);
     for (QThread* thread : std::as_const(m_openThreads)) {
         thread->wait();
         delete thread;
@@ -197,6 +199,11 @@ void VectorController::reportFailure(const QString& prefix, const QString& messa
 void VectorController::storeDocument(VectorDocument document, PageIndexFix fix, bool replaced)
 {
     ++m_contentRevision;
+    if (!replaced && !m_recordingSave) {
+        ++m_editCount;
+        if (m_remoteEditDepth == 0)
+            ++m_userEditCount;
+    }
     const DocumentChange change =
         trackDocumentChange(m_document, document, m_contentRevision, replaced, m_pageRevisions);
     m_document = std::move(document);

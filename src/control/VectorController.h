@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 
 class QThread;
 
@@ -253,18 +254,48 @@ public:
     // Only regular files up to ControllerFileIO::kMaxReadBytes are read.
     void openFile(const QUrl& url);
     void openFile(const QString& path);
+    // Who asked for a background open: the window, or a remote client (OSC,
+    // HTTP).
+    enum class OpenSource { window, remote };
     // Opens like openFile, but reads and imports the file on a worker thread
     // while the event loop keeps running; the document is put in place on the
     // controller's thread when the import has ended, and edits made meanwhile
-    // apply to the document open until then. `done` then runs on the
-    // controller's thread with the failure, if any (also put in lastError and
-    // the status line, as openFile does). Of overlapping opens, one ending
-    // after a later-started one was put in place is dropped (`done` runs
-    // without a failure).
+    // apply to the document open until then. At most one import runs at a
+    // time and at most one open waits for it: a newer open replaces a waiting
+    // one and overtakes a running one, whose result is then dropped. `done`
+    // runs on the controller's thread once with the failure, if any: the
+    // read or codec error (also put in lastError and the status line, as
+    // openFile does), openSuperseded ("superseded by a later open") for an
+    // overtaken open, or openDeclined when the replace question (below) kept
+    // the current document.
     void openFileInBackground(const QString& path,
-                              std::function<void(const std::optional<CodecError>&)> done = {});
+                              std::function<void(const std::optional<CodecError>&)> done = {},
+                              OpenSource source = OpenSource::remote);
     // An open started by openFileInBackground has not ended yet.
-    bool isOpening() const { return m_runningOpens > 0; }
+    bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
+    // Asked before an opened document replaces a document with unsaved
+    // changes that were made after the open began: by anyone for a window
+    // open, by the user (not OSC or HTTP) for a remote one. True lets the
+    // opened document replace it; false keeps it and drops the opened one.
+    // Without a question the opened document replaces it.
+    void setReplaceQuestion(std::function<bool()> question) { m_replaceQuestion = std::move(question); }
+
+    // Marks the stores made during its life as remote edits (OSC, HTTP),
+    // which never stop a remote open from replacing the document.
+    class RemoteEditScope {
+    public:
+        explicit RemoteEditScope(VectorController& controller) : m_controller(controller)
+        {
+            ++m_controller.m_remoteEditDepth;
+        }
+        ~RemoteEditScope() { --m_controller.m_remoteEditDepth; }
+        RemoteEditScope(const RemoteEditScope&) = delete;
+        RemoteEditScope& operator=(const RemoteEditScope&) = delete;
+
+    private:
+        VectorController& m_controller;
+    };
+
     // Without a format: ".pdf" gives PDF, ".png" PNG and anything else SVG,
     // except that saving a PDF document over its own file writes PDF.
     // PDF and SVG saves record the file and format in the document; PNG
@@ -333,6 +364,8 @@ signals:
     void statusMessageChanged();
     void lastErrorChanged();
     void searchQueryChanged();
+    // isOpening() changed.
+    void openingChanged();
 
 private:
     // Makes an undone or redone document the current one.
@@ -418,11 +451,38 @@ private:
     quint64 m_nextGestureID = 1;
     quint64 m_contentRevision = 1;
     mutable std::optional<std::pair<quint64, DocumentCounts>> m_countsCache;
-    // Background opens still running, and the order of the last one put in place.
+    // A background open: what to read, whom to tell, and the edit counts
+    // when it began.
+    struct OpenRequest {
+        quint64 serial = 0;
+        QString path;
+        std::function<void(const std::optional<CodecError>&)> done;
+        OpenSource source = OpenSource::remote;
+        quint64 editsAtStart = 0;
+        quint64 userEditsAtStart = 0;
+    };
+    void startImport(OpenRequest request);
+    // Tells a request that a later open overtook it (on a later turn of the
+    // event loop, so that callers never see their callback inside their call).
+    void supersede(OpenRequest request);
+    void finishImport(quint64 serial, const QString& path,
+                      std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome);
+    bool mayReplaceAfterOpen(const OpenRequest& request);
+    // The import thread (at most one), the request it serves (none once
+    // overtaken), and the open waiting for it.
+    QThread* m_importThread = nullptr;
+    std::optional<OpenRequest> m_runningOpen;
+    std::optional<OpenRequest> m_waitingOpen;
+    // Threads that ended their work but may not have finished yet.
     QList<QThread*> m_openThreads;
-    int m_runningOpens = 0;
-    quint64 m_openedSerial = 0;
     quint64 m_nextOpenSerial = 1;
+    std::function<bool()> m_replaceQuestion;
+    // Stores that edited the document (not opens, new documents or saves),
+    // all of them and those made outside a remote edit.
+    quint64 m_editCount = 0;
+    quint64 m_userEditCount = 0;
+    int m_remoteEditDepth = 0;
+    bool m_recordingSave = false;
     // One per page of m_document, in the same order.
     QList<quint64> m_pageRevisions;
 };

@@ -141,12 +141,34 @@ void VectorController::putOpenedDocument(VectorDocument opened, const QString& f
 }
 
 void VectorController::openFileInBackground(const QString& path,
-                                            std::function<void(const std::optional<CodecError>&)> done)
+                                            std::function<void(const std::optional<CodecError>&)> done,
+                                            OpenSource source)
 {
-    const quint64 serial = m_nextOpenSerial++;
+    OpenRequest request{m_nextOpenSerial++, path, std::move(done), source, m_editCount, m_userEditCount};
+    const bool wasOpening = isOpening();
+    if (!m_importThread) {
+        startImport(std::move(request));
+    } else {
+        // One import at a time: the newest open waits for the running one,
+        // which it overtakes, and replaces an older one still waiting.
+        if (m_runningOpen)
+            supersede(*std::exchange(m_runningOpen, std::nullopt));
+        if (m_waitingOpen)
+            supersede(*std::exchange(m_waitingOpen, std::nullopt));
+        m_waitingOpen = std::move(request);
+    }
+    if (!wasOpening)
+        emit openingChanged();
+}
+
+void VectorController::startImport(OpenRequest request)
+{
+    const quint64 serial = request.serial;
+    const QString path = request.path;
+    m_runningOpen = std::move(request);
     // The import runs on its own thread: a web-font download it makes waits
     // there, in that thread's own event loop, never in this one.
-    QThread* thread = QThread::create([this, path, serial, done = std::move(done)]() mutable {
+    m_importThread = QThread::create([this, path, serial]() {
         auto outcome = std::make_shared<std::variant<VectorDocument, CodecError>>(VectorDocument());
         try {
             *outcome = readDocumentFile(path);
@@ -154,29 +176,74 @@ void VectorController::openFileInBackground(const QString& path,
             *outcome = error;
         }
         QMetaObject::invokeMethod(
-            this,
-            [this, path, serial, outcome, done = std::move(done)] {
-                --m_runningOpens;
-                std::optional<CodecError> failure;
-                if (const CodecError* error = std::get_if<CodecError>(outcome.get())) {
-                    failure = *error;
-                    reportFailure(openFailurePrefix(), error->message());
-                } else if (serial > m_openedSerial) {
-                    m_openedSerial = serial;
-                    putOpenedDocument(std::move(std::get<VectorDocument>(*outcome)), QFileInfo(path).fileName());
-                }
-                if (done)
-                    done(failure);
-            },
-            Qt::QueuedConnection);
+            this, [this, path, serial, outcome] { finishImport(serial, path, outcome); }, Qt::QueuedConnection);
     });
-    ++m_runningOpens;
-    m_openThreads.append(thread);
+    QThread* thread = m_importThread;
     connect(thread, &QThread::finished, this, [this, thread] {
         m_openThreads.removeOne(thread);
         thread->deleteLater();
     });
     thread->start();
+}
+
+void VectorController::supersede(OpenRequest request)
+{
+    if (!request.done)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [done = std::move(request.done)] {
+            done(CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
+                            QStringLiteral("superseded by a later open")));
+        },
+        Qt::QueuedConnection);
+}
+
+void VectorController::finishImport(quint64 serial, const QString& path,
+                                    std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome)
+{
+    // The thread is done with its work; it is deleted once it has finished.
+    if (m_importThread)
+        m_openThreads.append(std::exchange(m_importThread, nullptr));
+    std::optional<OpenRequest> request;
+    if (m_runningOpen && m_runningOpen->serial == serial)
+        request = std::exchange(m_runningOpen, std::nullopt);
+    // The next import starts before this one's document is put in place (or
+    // the user is asked about it), so opens never wait on a question.
+    if (m_waitingOpen)
+        startImport(*std::exchange(m_waitingOpen, std::nullopt));
+    // An overtaken open's document is dropped: its request has been told.
+    if (request) {
+        std::optional<CodecError> failure;
+        if (const CodecError* error = std::get_if<CodecError>(outcome.get())) {
+            failure = *error;
+            reportFailure(openFailurePrefix(), error->message());
+        } else if (mayReplaceAfterOpen(*request) && m_runningOpen == std::nullopt && !m_waitingOpen) {
+            putOpenedDocument(std::move(std::get<VectorDocument>(*outcome)), QFileInfo(path).fileName());
+        } else if (m_runningOpen || m_waitingOpen) {
+            failure = CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
+                                 QStringLiteral("superseded by a later open"));
+        } else {
+            failure = CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openDeclined),
+                                 QStringLiteral("cancelled in the window to keep the edits made meanwhile"));
+        }
+        outcome.reset();
+        if (request->done)
+            request->done(failure);
+    }
+    if (!isOpening())
+        emit openingChanged();
+}
+
+bool VectorController::mayReplaceAfterOpen(const OpenRequest& request)
+{
+    // A window open replaces nothing changed since it began without asking;
+    // a remote one asks only about the user's own edits.
+    const bool editedMeanwhile = request.source == OpenSource::window ? m_editCount != request.editsAtStart
+                                                                      : m_userEditCount != request.userEditsAtStart;
+    if (!editedMeanwhile || !hasUnsavedChanges() || !m_replaceQuestion)
+        return true;
+    return m_replaceQuestion();
 }
 
 // ---- Saving ----------------------------------------------------------------------
@@ -285,7 +352,9 @@ void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat for
     saved.fileURL = url;
     saved.sourceFormat = format;
     m_savedDocument = saved;
+    m_recordingSave = true;
     storeDocument(std::move(saved), PageIndexFix::none);
+    m_recordingSave = false;
 }
 
 // ---- New documents -----------------------------------------------------------------

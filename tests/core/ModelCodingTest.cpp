@@ -44,6 +44,11 @@ TextPayload fullText()
     t.originalIsBold = false;
     t.originalIsItalic = true;
     t.originalTextColorHex = QStringLiteral("#123456");
+    t.originalRotationDegrees = 270;
+    t.originalFrameWidth = 3;
+    t.originalFrameHeight = 4;
+    t.originalFontFamily = QStringLiteral("Helvetica");
+    t.originalPostScriptFontName = QStringLiteral("Helvetica-Bold");
     return t;
 }
 
@@ -141,7 +146,7 @@ TEST(ModelCodingTest, WrittenKeysAreTheFieldNames)
     EXPECT_EQ(keys, (QStringList{"alignment", "fontFamily", "fontSize", "isBold", "isItalic", "isPDFExtracted",
                                  "letterSpacing", "maskColorHex", "text"}));
     EXPECT_EQ(text.value("alignment").toString(), QStringLiteral("center"));
-    EXPECT_EQ(encodeToJson(fullText()).toObject().size(), 17);
+    EXPECT_EQ(encodeToJson(fullText()).toObject().size(), 22);
 
     const VectorElement e = everyKind()[4];
     const QJsonObject coded = encodeToJson(e).toObject();
@@ -193,6 +198,36 @@ TEST(ModelCodingTest, OptionalKeysMayBeMissingOrNullButNotOfAnotherType)
     QJsonObject nullSize = encodeToJson(minimalText()).toObject();
     nullSize["fontSize"] = QJsonValue::Null;
     EXPECT_EQ(decodeFailure<TextPayload>(nullSize).kind(), DecodingError::Kind::valueNotFound);
+}
+
+TEST(ModelCodingTest, OlderTextsWithoutTheFullOriginalLineReadUnchanged)
+{
+    QJsonObject text = encodeToJson(fullText()).toObject();
+    for (const char* key : {"originalRotationDegrees", "originalFrameWidth", "originalFrameHeight",
+                            "originalFontFamily", "originalPostScriptFontName"}) {
+        text.remove(QLatin1String(key));
+    }
+    const TextPayload older = decodeFromJson<TextPayload>(text);
+    TextPayload expected = fullText();
+    expected.originalRotationDegrees.reset();
+    expected.originalFrameWidth.reset();
+    expected.originalFrameHeight.reset();
+    expected.originalFontFamily.reset();
+    expected.originalPostScriptFontName.reset();
+    EXPECT_EQ(older, expected);
+
+    // Such a line, as it was left, is as modified as it was before.
+    VectorElement line = element(older);
+    line.text()->text = *older.originalPDFText;
+    line.frame = *older.originalPDFRect;
+    line.frame.width = 90;
+    line.rotationDegrees = 0;
+    line.text()->fontSize = *older.originalFontSize;
+    line.text()->isBold = false;
+    line.style.fillColorHex = older.originalTextColorHex;
+    EXPECT_FALSE(line.hasModifiedPDFText());
+    line.rotationDegrees = 5;
+    EXPECT_TRUE(line.hasModifiedPDFText());
 }
 
 TEST(ModelCodingTest, ElementKindNeedsExactlyOneCaseKeyAndAPayloadUnderUnderscoreZero)

@@ -192,14 +192,21 @@ TEST(VectorElementTest, ModifiedPDFTextThresholds)
     moved.frame.x += 0.01;
     EXPECT_TRUE(moved.hasModifiedPDFText());
 
+    // A line kept by an older document records no frame size or font:
+    // neither counts then.
     VectorElement wider = line;
     wider.frame.width += 100;
     wider.frame.height += 10;
-    wider.rotationDegrees = 30;
     wider.visible = false;
     wider.text()->fontFamily = QStringLiteral("Other");
     wider.text()->alignment = TextAlignmentMode::right;
+    wider.text()->letterSpacing = 1.5;
     wider.style.opacity = 0.2;
+    EXPECT_FALSE(wider.hasModifiedPDFText());
+    // Its missing original rotation reads as 0.
+    wider.rotationDegrees = 30;
+    EXPECT_TRUE(wider.hasModifiedPDFText());
+    wider.rotationDegrees = 360;
     EXPECT_FALSE(wider.hasModifiedPDFText());
 
     VectorElement resized = line;
@@ -222,6 +229,57 @@ TEST(VectorElementTest, ModifiedPDFTextThresholds)
     VectorElement composed = pdfLine(QStringLiteral("caf\u00E9"));
     composed.text()->text = QStringLiteral("cafe\u0301");
     EXPECT_FALSE(composed.hasModifiedPDFText());
+}
+
+TEST(VectorElementTest, TurnedResizedOrRefontedPDFTextIsModified)
+{
+    VectorElement line = pdfLine();
+    TextPayload& recorded = *line.text();
+    recorded.originalRotationDegrees = 90;
+    recorded.originalFrameWidth = line.frame.width;
+    recorded.originalFrameHeight = line.frame.height;
+    recorded.originalFontFamily = recorded.fontFamily;
+    recorded.originalPostScriptFontName = QStringLiteral("Serif-Bold");
+    recorded.postScriptFontName = QStringLiteral("Serif-Bold");
+    line.rotationDegrees = 90;
+    EXPECT_FALSE(line.hasModifiedPDFText());
+
+    VectorElement turned = line;
+    turned.rotationDegrees = 150;
+    EXPECT_TRUE(turned.hasModifiedPDFText());
+    turned.rotationDegrees = -270;  // the same direction
+    EXPECT_FALSE(turned.hasModifiedPDFText());
+    turned.rotationDegrees = 90.005;
+    EXPECT_FALSE(turned.hasModifiedPDFText());
+    turned.rotationDegrees = kNaN;
+    EXPECT_FALSE(turned.hasModifiedPDFText());
+
+    VectorElement resized = line;
+    resized.frame.width += 0.75;
+    resized.frame.height -= 0.75;
+    EXPECT_FALSE(resized.hasModifiedPDFText());
+    resized.frame.width += 0.01;
+    EXPECT_TRUE(resized.hasModifiedPDFText());
+    resized = line;
+    resized.frame.height += 0.76;
+    EXPECT_TRUE(resized.hasModifiedPDFText());
+
+    VectorElement refonted = line;
+    refonted.text()->fontFamily = QStringLiteral("Other");
+    EXPECT_TRUE(refonted.hasModifiedPDFText());
+    refonted = line;
+    refonted.text()->postScriptFontName.reset();
+    EXPECT_TRUE(refonted.hasModifiedPDFText());
+    refonted.text()->originalFontFamily.reset();  // not recorded: the font does not count
+    EXPECT_FALSE(refonted.hasModifiedPDFText());
+
+    // Alignment, spacing, baseline and opacity still do not count.
+    VectorElement restyled = line;
+    restyled.text()->alignment = TextAlignmentMode::center;
+    restyled.text()->letterSpacing = 2;
+    restyled.text()->baselineOffset = 3;
+    restyled.style.opacity = 0.5;
+    EXPECT_FALSE(restyled.hasModifiedPDFText());
 }
 
 TEST(VectorElementTest, ModifiedPDFTextColour)

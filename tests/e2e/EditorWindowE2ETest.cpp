@@ -176,3 +176,48 @@ TEST(EditorWindowE2ETest, HeadlessModesNeedNoDisplay)
     EXPECT_EQ(help.exitCode(), 0);
     EXPECT_TRUE(help.readAllStandardOutput().startsWith("Zelvane "));
 }
+
+TEST(EditorWindowE2ETest, LibraryMessagesGoToTheDebugLogNotStandardError)
+{
+    ASSERT_TRUE(zelvane::testing::ensureTestGuiApplication());
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const QString broken = home.filePath(QStringLiteral("broken-font.pdf"));
+    {
+        QFile file(broken);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(zelvane::testing::makeBrokenFontTestPDF());
+    }
+    // Opens the file, draws the window once (the page with its broken font)
+    // and ends; what the editor wrote on standard error.
+    auto run = [&](bool debugLog) {
+        const quint16 apiPort = freeTcpPort();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
+        environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(freeUdpPort()));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+        if (debugLog)
+            environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zelvane.library.debug=true"));
+        QProcess editor;
+        editor.setProcessEnvironment(environment);
+        editor.start(QStringLiteral(ZELVANE_BINARY), {QStringLiteral("--lang"), QStringLiteral("en"), broken});
+        EXPECT_TRUE(editor.waitForStarted(10000));
+        const QJsonObject opened = waitForState(apiPort, [](const QJsonObject& s) {
+            return s.value(QStringLiteral("title")).toString() == QLatin1String("broken-font");
+        });
+        EXPECT_EQ(opened.value(QStringLiteral("title")).toString(), QStringLiteral("broken-font"));
+        EXPECT_TRUE(exchange(apiPort, "GET", "/v1/snapshot.png").startsWith("HTTP/1.1 200"));
+        editor.terminate();
+        EXPECT_TRUE(editor.waitForFinished(10000));
+        return editor.readAllStandardError();
+    };
+    // poppler's line is there when asked for, as a debug message...
+    const QByteArray logged = run(true);
+    EXPECT_TRUE(logged.contains("zelvane.library: some font thing failed")) << logged.constData();
+    // ...and nowhere otherwise.
+    const QByteArray quiet = run(false);
+    EXPECT_FALSE(quiet.contains("font thing")) << quiet.constData();
+}

@@ -435,32 +435,9 @@ TEST_F(HeadlessCliE2ETest, ConvertResolvesRelativeOutputsAndWritesOtherExtension
     EXPECT_TRUE(read(expected).contains("<svg"));
 }
 
-// One page of text set in a TrueType font whose program is garbage: the
-// renderer cannot load it and poppler says so on standard error.
-QByteArray pdfWithABrokenFont()
-{
-    const QByteArray content = "BT /F1 24 Tf 20 100 Td (Hello) Tj ET";
-    QByteArray garbage("\x00\x01\x00\x00", 4);
-    for (int i = 0; i < 64; ++i)
-        garbage += "\xde\xad\xbe\xef";
-    const QList<QByteArray> objects{
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F1 5 0 R >> >> "
-        "/Contents 4 0 R >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
-        "<< /Type /Font /Subtype /TrueType /BaseFont /Broken /FirstChar 32 /LastChar 126 /Widths [" +
-            QByteArray(" 500").repeated(95) + "] /FontDescriptor 6 0 R >>",
-        "<< /Type /FontDescriptor /FontName /Broken /Flags 32 /FontBBox [0 0 1000 1000] /ItalicAngle 0 "
-        "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
-        "<< /Length " + QByteArray::number(garbage.size()) + " >>\nstream\n" + garbage + "\nendstream",
-    };
-    return zelvane::testing::makeRawTestPDF(objects);
-}
-
 TEST_F(HeadlessCliE2ETest, LibraryMessagesStayOffStandardError)
 {
-    const QString broken = write(QStringLiteral("broken-font.pdf"), pdfWithABrokenFont());
+    const QString broken = write(QStringLiteral("broken-font.pdf"), zelvane::testing::makeBrokenFontTestPDF());
     const QString output = path(QStringLiteral("broken-font.png"));
     const ProcessResult run = runZelvane({QStringLiteral("--convert"), broken, QStringLiteral("--output"), output});
     EXPECT_EQ(run.exitCode, 0);

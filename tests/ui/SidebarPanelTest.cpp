@@ -160,6 +160,34 @@ TEST_F(SidebarPanelTest, TheMiniatureDrawsAtMostTwentyFourVisibleBoxes)
     EXPECT_EQ(MiniPagePreview::backgroundColor(page), QColor(255, 0, 0));
 }
 
+TEST_F(SidebarPanelTest, ATurnedPageShowsWideWithItsLinesTurned)
+{
+    VectorDocument document = controller().document();
+    VectorPage& page = document.pages[0];
+    page.width = 600;
+    page.height = 800;
+    page.pdfPageData = QByteArray("%PDF-1.7");
+    VectorElement line = namedShape(QStringLiteral("line"), 0);
+    line.frame = VectorRect(100, 200, 300, 20);
+    page.elements = {line};
+    const QRectF frame(10, 10, 40, 52);
+    const QRectF upright = MiniPagePreview::sheetIn(page, frame);
+    EXPECT_NEAR(upright.height(), 52, 1e-9);
+    EXPECT_NEAR(upright.width(), 39, 1e-9);
+    EXPECT_NEAR(upright.center().x(), frame.center().x(), 1e-9);
+    const QRectF wide = MiniPagePreview::boxes(page, upright.size())[0].rect;
+    EXPECT_GT(wide.width(), wide.height());
+
+    VectorOperations::rotatePage(document, 0, true);
+    const QRectF turned = MiniPagePreview::sheetIn(page, frame);
+    EXPECT_NEAR(turned.width(), 40, 1e-9);
+    EXPECT_NEAR(turned.height(), 30, 1e-9);
+    EXPECT_NEAR(turned.center().y(), frame.center().y(), 1e-9);
+    // The line turned with the page now runs down the miniature.
+    const QRectF tall = MiniPagePreview::boxes(page, turned.size())[0].rect;
+    EXPECT_GT(tall.height(), tall.width() * 4);
+}
+
 TEST_F(SidebarPanelTest, LayersListTopmostFirstAndFollowTheSearch)
 {
     VectorElement logo = namedShape(QStringLiteral("LOGO header"));

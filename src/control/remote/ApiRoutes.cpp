@@ -1,5 +1,6 @@
 #include "remote/ApiRoutes.h"
 
+#include "remote/SnapshotQueue.h"
 #include "remote/StateReplyCache.h"
 
 #include "AppVersion.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QThreadPool>
 #include <QUrl>
 
 namespace zelvane {
@@ -85,10 +87,36 @@ HttpReply stateReply(const VectorController& controller, const ApiContext& conte
     return reply;
 }
 
-HttpReply pagesReply(const VectorController& controller)
+// How long a reply built off the main thread may take.
+constexpr std::chrono::minutes kLargeReplyLimit{2};
+
+// Builds a reply on a worker, from values the caller copied (documents are
+// implicitly shared, so the copy is cheap), so that the reply of a large
+// document never holds the main thread. Two such replies are built at once
+// at most; the rest wait for a worker.
+HttpReply builtOffTheMainThread(std::function<HttpReply()> build)
+{
+    static QThreadPool* const workers = [] {
+        auto* pool = new QThreadPool;
+        pool->setMaxThreadCount(2);
+        return pool;
+    }();
+    HttpReply reply;
+    reply.later = std::make_shared<LaterReply>(kLargeReplyLimit);
+    workers->start([later = reply.later, build = std::move(build)] {
+        try {
+            later->resolve(build());
+        } catch (const std::exception& error) {
+            later->resolve(HttpReply::error(QString::fromLocal8Bit(error.what()), 500));
+        }
+    });
+    return reply;
+}
+
+HttpReply pagesReplyOf(const VectorDocument& document)
 {
     QJsonArray pages;
-    const QList<VectorPage>& list = controller.document().pages;
+    const QList<VectorPage>& list = document.pages;
     for (qsizetype i = 0; i < list.size(); ++i) {
         const VectorPage& page = list[i];
         QJsonArray elements;
@@ -106,6 +134,11 @@ HttpReply pagesReply(const VectorController& controller)
         });
     }
     return HttpReply::json({{"pages", pages}});
+}
+
+HttpReply pagesReply(const VectorController& controller)
+{
+    return builtOffTheMainThread([document = controller.document()] { return pagesReplyOf(document); });
 }
 
 HttpReply helpReply()
@@ -261,11 +294,15 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
 
 HttpReply svgReply(const VectorController& controller)
 {
-    return HttpReply::data(SVGCodec::exportSVG(controller.document()).toUtf8(), "image/svg+xml; charset=utf-8");
+    return builtOffTheMainThread([document = controller.document()] {
+        return HttpReply::data(SVGCodec::exportSVG(document).toUtf8(), "image/svg+xml; charset=utf-8");
+    });
 }
 
 HttpReply snapshotReply(const VectorController& controller, const HttpRequest& request, const ApiContext& context)
 {
+    if (context.snapshotQueue && context.snapshot)
+        return context.snapshotQueue->request(context.snapshot, request.query);
     std::optional<QByteArray> png;
     if (context.snapshot) {
         png = context.snapshot(controller, request.query);

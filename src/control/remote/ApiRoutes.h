@@ -9,6 +9,7 @@
 
 namespace zelvane {
 
+class SnapshotQueue;
 class StateReplyCache;
 class VectorController;
 
@@ -19,6 +20,9 @@ struct ApiContext {
     // The window rendered to PNG for the current document; nothing when it
     // cannot be rendered (or no renderer is installed).
     std::function<std::optional<QByteArray>(const VectorController&, const QString& query)> snapshot;
+    // Takes the snapshot renders one at a time, when there is one; without
+    // it the snapshot is rendered at once.
+    SnapshotQueue* snapshotQueue = nullptr;
     // Keeps the state reply for the server's own thread, when there is one.
     StateReplyCache* stateCache = nullptr;
 };

@@ -11,6 +11,7 @@ namespace zelvane {
 
 void handleOSCMessage(VectorController& controller, const OSCCodec::Message& message)
 {
+    const VectorController::RemoteEditScope remote(controller);
     const std::optional<OSCAddresses::Command> command = OSCAddresses::commandFor(message.address);
     if (!command) {
         return;

@@ -2,6 +2,7 @@
 
 #include "VectorController.h"
 #include "http/HttpServer.h"
+#include "remote/SnapshotQueue.h"
 #include "remote/StateReplyCache.h"
 #include "osc/OSCUDPServer.h"
 #include "remote/OSCCommands.h"
@@ -12,6 +13,7 @@ namespace zelvane {
 RemoteControl::RemoteControl(VectorController& controller)
     : m_controller(controller),
       m_stateCache(std::make_unique<StateReplyCache>(controller)),
+      m_snapshotQueue(std::make_unique<SnapshotQueue>(controller)),
       m_httpPort(chooseHTTPPort())
 {
 }
@@ -80,6 +82,8 @@ bool RemoteControl::startHTTPServer(std::optional<quint16> port)
                 context.apiPort = httpPort();
                 context.snapshot = m_snapshot;
                 context.stateCache = m_stateCache.get();
+                context.snapshotQueue = m_snapshotQueue.get();
+                const VectorController::RemoteEditScope remote(*controller);
                 return dispatchHTTPRequest(*controller, request, context);
             },
             options);

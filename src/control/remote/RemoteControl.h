@@ -12,6 +12,7 @@ namespace zelvane {
 
 class HttpServer;
 class OSCUDPServer;
+class SnapshotQueue;
 class StateReplyCache;
 class VectorController;
 
@@ -54,6 +55,7 @@ signals:
 private:
     VectorController& m_controller;
     const std::unique_ptr<StateReplyCache> m_stateCache;
+    const std::unique_ptr<SnapshotQueue> m_snapshotQueue;
     std::unique_ptr<OSCUDPServer> m_osc;
     std::unique_ptr<HttpServer> m_http;
     quint16 m_httpPort;

@@ -4,6 +4,7 @@
 #include "fonts/FontLookup.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/PDFFontCollector.h"
+#include "fonts/ScanFaceMatching.h"
 #include "fonts/WebFontTransport.h"
 
 #include <QCryptographicHash>
@@ -254,8 +255,14 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
         face.complementFamilies = complementFamilies(face.postScriptName.isEmpty() ? cleanPSName : face.postScriptName,
                                                      face.designFamily);
     fonts::forgetInstalledFaces();
+    const bool withoutOutlines = fonts::drawsNoOutlines(raw);
 
     QMutexLocker locker(&m_lock);
+    if (withoutOutlines) {
+        m_withoutOutlines.insert(cleanPSName.toLower());
+        if (!face.postScriptName.isEmpty())
+            m_withoutOutlines.insert(face.postScriptName.toLower());
+    }
     if (!family.isEmpty() && family != face.designFamily)
         m_namesByFamily.insert(family, cleanPSName);
     m_facesByKey.insert(cleanPSName.toLower(), face);
@@ -273,6 +280,12 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
             m_completeFontsRegistered.insert(face.postScriptName.toLower());
     }
     return true;
+}
+
+bool PDFEmbeddedFontRegistry::drawsNoOutlines(const QString& postScriptName) const
+{
+    QMutexLocker locker(&m_lock);
+    return m_withoutOutlines.contains(stripSubsetPrefix(postScriptName).toLower());
 }
 
 bool PDFEmbeddedFontRegistry::hasRegisteredFont(const std::optional<QString>& postScriptName,

@@ -95,6 +95,11 @@ public:
     // own 'name' table says. Empty when unknown.
     QString postScriptNameOf(const QFont& font) const;
 
+    // A program registered under the PostScript name has glyphs, none of
+    // them with an outline: text printed in it shows nothing (the font of
+    // a scan's invisible text layer).
+    bool drawsNoOutlines(const QString& postScriptName) const;
+
     // Families made available through PDFs, sorted (case-sensitive).
     QStringList registeredFamilyNames() const;
 
@@ -155,6 +160,8 @@ private:
     QSet<QString> m_completeFontsRegistered;
     QSet<QString> m_attemptedRemoteFamilies;
     QSet<QString> m_registeredFamilies;
+    // Names (lower-cased) of registered programs without outlines.
+    QSet<QString> m_withoutOutlines;
 
     const QString m_persistentCacheDir;
     const QString m_subsetTempDir;

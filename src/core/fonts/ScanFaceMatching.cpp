@@ -140,6 +140,24 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
 
 }  // namespace
 
+bool drawsNoOutlines(const QRawFont& program)
+{
+    if (!program.isValid())
+        return false;
+    const QByteArray maxp = program.fontTable("maxp");
+    if (maxp.size() < 6)
+        return false;
+    const int glyphs = (uchar(maxp[4]) << 8) | uchar(maxp[5]);
+    // Glyph 0 draws missing characters; the others are the program's own.
+    if (glyphs < 2)
+        return false;
+    for (quint32 glyph = 1; glyph < quint32(std::min(glyphs, 512)); ++glyph) {
+        if (!program.pathForGlyph(glyph).isEmpty())
+            return false;
+    }
+    return true;
+}
+
 QStringList scanFaceFamilies()
 {
     QStringList families;

@@ -6,6 +6,7 @@
 // the printed ink.
 
 #include <QImage>
+#include <QRawFont>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,10 @@ struct ScanFace {
     // the ink's width.
     double letterSpacing = 0;
 };
+
+// The program has glyphs but none of them has an outline (the glyph-less
+// fonts OCR programs print their invisible text layer in).
+bool drawsNoOutlines(const QRawFont& program);
 
 // The installed families a scanned line's face is chosen among: the first
 // installed substitute of a serif and of a sans-serif family of the

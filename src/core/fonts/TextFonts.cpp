@@ -1,10 +1,13 @@
 #include "fonts/TextFonts.h"
 
+#include <QTransform>
+
 #include "fonts/FontLookup.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 
 #include <QFontInfo>
+#include <QTransform>
 #include <QTextLayout>
 
 #include <cmath>
@@ -127,10 +130,22 @@ void updateTextFrameForEditedContent(VectorElement& element)
     const TextPayload* payload = element.text();
     if (!payload)
         return;
+    const QRectF before = element.frame.toQRectF();
     element.frame.width = std::max(measureTextWidth(*payload) + 2.0, 14.0);
     const qsizetype lines = payload->text.count(QLatin1Char('\n')) + 1;
     if (lines >= 2)
         element.frame.height = std::max(element.frame.height, payload->fontSize * double(lines) * 1.25);
+    // A turned frame turns about its centre: the start of its first line
+    // (its turned top-left corner) stays where it was.
+    const double degrees = element.rotationDegrees;
+    if (std::isfinite(degrees) && std::fmod(degrees, 360.0) != 0) {
+        const QTransform turn = QTransform().rotate(degrees);
+        const QPointF corner = before.center() + turn.map(QPointF(-before.width() / 2, -before.height() / 2));
+        const QPointF centre =
+            corner - turn.map(QPointF(-element.frame.width / 2, -element.frame.height / 2));
+        element.frame.x = centre.x() - element.frame.width / 2;
+        element.frame.y = centre.y() - element.frame.height / 2;
+    }
 }
 
 }  // namespace zelvane::PDFCodec

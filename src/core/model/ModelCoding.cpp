@@ -399,6 +399,11 @@ struct Fields<TextPayload> {
         v("originalIsItalic", t.originalIsItalic);
         v("originalTextColorHex", t.originalTextColorHex);
         v("maskColorHex", t.maskColorHex);
+        v("originalRotationDegrees", t.originalRotationDegrees);
+        v("originalFrameWidth", t.originalFrameWidth);
+        v("originalFrameHeight", t.originalFrameHeight);
+        v("originalFontFamily", t.originalFontFamily);
+        v("originalPostScriptFontName", t.originalPostScriptFontName);
     }
 };
 

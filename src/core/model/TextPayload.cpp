@@ -2,6 +2,9 @@
 
 #include "Localization.h"
 
+#include <QTransform>
+#include <cmath>
+
 namespace zelvane {
 
 QString rawValue(TextAlignmentMode mode)
@@ -27,6 +30,22 @@ QString label(TextAlignmentMode mode)
 QString symbol(TextAlignmentMode mode)
 {
     return QStringLiteral("text.align") + rawValue(mode);
+}
+
+std::optional<VectorRect> TextPayload::printedPDFBounds() const
+{
+    if (!originalPDFRect) {
+        return std::nullopt;
+    }
+    const double turn = originalRotationDegrees.value_or(0);
+    if (!std::isfinite(turn) || std::fmod(turn, 360.0) == 0) {
+        return originalPDFRect;
+    }
+    const QRectF rect = originalPDFRect->toQRectF();
+    const QPointF centre = rect.center();
+    const QRectF bounds =
+        QTransform().translate(centre.x(), centre.y()).rotate(turn).translate(-centre.x(), -centre.y()).mapRect(rect);
+    return VectorRect(bounds.x(), bounds.y(), bounds.width(), bounds.height());
 }
 
 TextPayload TextPayload::make(TextPayload fields)

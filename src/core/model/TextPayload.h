@@ -42,6 +42,21 @@ struct TextPayload {
     std::optional<bool> originalIsItalic;
     std::optional<QString> originalTextColorHex;
     QString maskColorHex;
+    // The rest of the line as found: the element's rotation (the direction
+    // its glyphs advance, clockwise from the page's x axis; absent reads as
+    // 0, as in documents written before it was kept), its frame's sides and
+    // its font.
+    std::optional<double> originalRotationDegrees;
+    std::optional<double> originalFrameWidth;
+    std::optional<double> originalFrameHeight;
+    std::optional<QString> originalFontFamily;
+    std::optional<QString> originalPostScriptFontName;
+
+    // Where the line was printed on the page: originalPDFRect, the line's
+    // box in its own direction, turned by the original rotation about its
+    // centre and bounded (exact for quarter turns). Nothing without
+    // originalPDFRect.
+    std::optional<VectorRect> printedPDFBounds() const;
 
     // The initialiser: stores every field as given except fontSize, kept at
     // least 5 (a size that is not a number becomes 5). Building the struct

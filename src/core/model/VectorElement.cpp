@@ -20,6 +20,13 @@ bool exceeds(double difference, double limit)
     return std::fabs(difference) > limit;
 }
 
+// The smallest turn from one angle to another, in degrees (-180 to 180).
+double turnBetween(double from, double to)
+{
+    const double turn = std::remainder(to - from, 360.0);
+    return std::isfinite(turn) ? turn : 0.0;
+}
+
 }  // namespace
 
 VectorElement VectorElement::make(QString name, VectorElementKind kind, const VectorRect& frame,
@@ -103,6 +110,19 @@ bool VectorElement::hasModifiedPDFText() const
         return true;
     }
     if (payload->originalIsItalic && *payload->originalIsItalic != payload->isItalic) {
+        return true;
+    }
+    // Turned, resized or set in another font: the print no longer shows it.
+    if (exceeds(turnBetween(payload->originalRotationDegrees.value_or(0), rotationDegrees), 0.01)) {
+        return true;
+    }
+    if ((payload->originalFrameWidth && exceeds(*payload->originalFrameWidth - frame.width, 0.75))
+        || (payload->originalFrameHeight && exceeds(*payload->originalFrameHeight - frame.height, 0.75))) {
+        return true;
+    }
+    if (payload->originalFontFamily
+        && (*payload->originalFontFamily != payload->fontFamily
+            || payload->originalPostScriptFontName != payload->postScriptFontName)) {
         return true;
     }
     if (!style.fillColorHex) {

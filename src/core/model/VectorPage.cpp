@@ -91,8 +91,8 @@ QList<MaskRect> VectorPage::activeMaskRects() const
             continue;
         }
         const TextPayload& payload = *element.text();
-        if (payload.originalPDFRect) {
-            masks.append({grown(*payload.originalPDFRect), payload.maskColorHex});
+        if (const auto printed = payload.printedPDFBounds()) {
+            masks.append({grown(*printed), payload.maskColorHex});
         }
     }
     return masks;

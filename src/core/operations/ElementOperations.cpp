@@ -78,8 +78,8 @@ void deleteElements(const QSet<QUuid>& ids, qsizetype pageIndex, VectorDocument&
             continue;
         }
         const TextPayload* text = element.text();
-        if (text && text->isPDFExtracted && text->originalPDFRect) {
-            page->redactedPDFRects.append(*text->originalPDFRect);
+        if (const auto printed = text && text->isPDFExtracted ? text->printedPDFBounds() : std::nullopt) {
+            page->redactedPDFRects.append(*printed);
         }
     }
     page->elements = std::move(kept);

@@ -16,6 +16,16 @@ VectorRect turned(const VectorRect& r, double w, double h, bool clockwise)
                      : VectorRect(r.y, w - r.x - r.width, r.height, r.width);
 }
 
+// The same rectangle, unturned, with its centre where a quarter turn of the
+// page carries it.
+VectorRect turnedAboutCentre(const VectorRect& r, double w, double h, bool clockwise)
+{
+    const VectorRect bounds = turned(r, w, h, clockwise);
+    const double cx = bounds.x + bounds.width / 2;
+    const double cy = bounds.y + bounds.height / 2;
+    return VectorRect(cx - r.width / 2, cy - r.height / 2, r.width, r.height);
+}
+
 }  // namespace
 
 qsizetype addPage(VectorDocument& document, std::optional<qsizetype> after, PageFormatPreset preset,
@@ -78,8 +88,21 @@ void rotatePage(VectorDocument& document, qsizetype index, bool clockwise)
     page.height = w;
     const bool hasBackdrop = page.pdfPageData.has_value();
     for (VectorElement& element : page.elements) {
+        TextPayload* text = element.text();
+        if (hasBackdrop && text && text->isPDFExtracted) {
+            // A line of the backdrop turns with its print: same sides, its
+            // centre carried over, a quarter turn more.
+            const double quarter = clockwise ? 90 : -90;
+            element.frame = turnedAboutCentre(element.frame, w, h, clockwise);
+            element.rotationDegrees += quarter;
+            if (text->originalPDFRect) {
+                text->originalPDFRect = turnedAboutCentre(*text->originalPDFRect, w, h, clockwise);
+                text->originalRotationDegrees = text->originalRotationDegrees.value_or(0) + quarter;
+            }
+            continue;
+        }
         element.frame = turned(element.frame, w, h, clockwise);
-        if (TextPayload* text = element.text(); hasBackdrop && text && text->originalPDFRect) {
+        if (hasBackdrop && text && text->originalPDFRect) {
             text->originalPDFRect = turned(*text->originalPDFRect, w, h, clockwise);
         }
     }

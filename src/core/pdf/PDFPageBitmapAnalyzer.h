@@ -66,6 +66,12 @@ public:
     // shows white. A null image for an empty area.
     QImage greyPicture(const QRectF& points) const;
 
+    // The same page turned back so that lines whose glyphs advance at
+    // `lineAngle` degrees (90, 180 or 270, clockwise on the page) run left
+    // to right; regions are then given in the turned page's points (see
+    // PDFCodec::pageTurnedUnder). The page itself for any other angle.
+    PDFPageBitmapAnalyzer turnedUnder(int lineAngle) const;
+
 private:
     PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize);
 

@@ -10,7 +10,11 @@
 
 #include <QFontMetricsF>
 #include <QTextBoundaryFinder>
+#include <QTransform>
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 
 namespace zelvane::PDFCodec {
 
@@ -386,15 +390,88 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     if (scanned) {
         fitScannedLine(fields, frame, metrics, line.scannedInk);
     }
+    fields.originalRotationDegrees = 0;
+    fields.originalFrameWidth = frame.width;
+    fields.originalFrameHeight = frame.height;
+    fields.originalFontFamily = fields.fontFamily;
+    fields.originalPostScriptFontName = fields.postScriptFontName;
 
     return VectorElement::make(leadingGraphemes(text, 32), TextPayload::make(fields), frame, 0,
                                VectorStyle(std::nullopt, textColor, 0, 1.0, false));
 }
 
-QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& mediaBox, double pageHeight,
-                                         const PDFPageBitmapAnalyzer* analyzer)
+QTransform pageTurnedUnder(int lineAngle, const QSizeF& page)
 {
-    QList<MeasuredTextLine> lines;
+    switch (lineAngle) {
+    case 90: return QTransform(0, -1, 1, 0, 0, page.width());
+    case 180: return QTransform(-1, 0, 0, -1, page.width(), page.height());
+    case 270: return QTransform(0, 1, -1, 0, page.height(), 0);
+    default: return QTransform();
+    }
+}
+
+std::optional<int> advanceAngle(const PDFPageText& text, const TextRange& range)
+{
+    std::array<int, 4> votes{};
+    std::optional<QPointF> previous;
+    const qsizetype end = std::min(range.end(), text.characterRects.size());
+    for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
+        const QRectF& rect = text.characterRects[i];
+        if (rect.isNull() || text.text[i].isSpace()) {
+            continue;
+        }
+        const QPointF centre = rect.center();
+        if (previous) {
+            const QPointF step = centre - *previous;
+            if (std::abs(step.x()) >= std::abs(step.y()) && std::abs(step.x()) > 0.05) {
+                ++votes[step.x() > 0 ? 0 : 2];
+            } else if (std::abs(step.y()) > 0.05) {
+                ++votes[step.y() > 0 ? 1 : 3];
+            }
+        }
+        previous = centre;
+    }
+    const auto most = std::max_element(votes.begin(), votes.end());
+    if (*most == 0) {
+        return std::nullopt;
+    }
+    return int(most - votes.begin()) * 90;
+}
+
+namespace {
+
+// A page's text seen from the page turned back under lines of one angle:
+// its rectangles turned (from the page's top left, whatever the media box)
+// and its print measured there.
+struct TurnedPage {
+    PDFPageText text;
+    QRectF box;
+    std::optional<PDFPageBitmapAnalyzer> analyzer;
+};
+
+PDFPageText turnedText(const PDFPageText& page, const QTransform& turn, double yOffset)
+{
+    PDFPageText text = page;
+    const QTransform toTurned = QTransform::fromTranslate(0, yOffset) * turn;
+    for (QRectF& rect : text.characterRects) {
+        if (!rect.isNull()) {
+            rect = toTurned.mapRect(rect);
+        }
+    }
+    return text;
+}
+
+QRectF turnedBox(int angle, const QSizeF& page)
+{
+    return angle % 180 == 0 ? QRectF(QPointF(0, 0), page) : QRectF(QPointF(0, 0), page.transposed());
+}
+
+// The '\n'-separated lines of the page text, blanks trimmed, and the angle
+// each advances at (a line of one glyph takes the page's commonest angle).
+QList<std::pair<TextRange, int>> pageLines(const PDFPageText& page)
+{
+    QList<std::pair<TextRange, std::optional<int>>> found;
+    std::array<int, 4> angles{};
     const QString& text = page.text;
     qsizetype location = 0;
     while (location < text.size()) {
@@ -406,18 +483,83 @@ QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& 
             const qsizetype at = line.indexOf(trimmed);
             const TextRange content = at < 0 ? TextRange{location, lineEnd - location}
                                              : TextRange{location + at, trimmed.size()};
-            for (const TextRange& column : splitIntoColumnRanges(page, content)) {
-                if (!selectionBounds(page, column)) {
-                    continue;
+            const std::optional<int> angle = advanceAngle(page, content);
+            if (angle) {
+                ++angles[size_t(*angle / 90)];
+            }
+            found.append({content, angle});
+        }
+        location = lineEnd;
+    }
+    const int commonest = int(std::max_element(angles.begin(), angles.end()) - angles.begin()) * 90;
+    QList<std::pair<TextRange, int>> lines;
+    lines.reserve(found.size());
+    for (const auto& [range, angle] : found) {
+        lines.append({range, angle.value_or(commonest)});
+    }
+    return lines;
+}
+
+// The element of a line measured on the turned page, put back on the page:
+// its frame's sides kept, centred where the line was printed, turned by the
+// line's angle.
+void turnBackOntoPage(VectorElement& element, const MeasuredTextLine& line)
+{
+    const QTransform back = pageTurnedUnder(line.angle, line.page).inverted();
+    const QPointF centre = back.map(element.frame.toQRectF().center());
+    const VectorRect frame(centre.x() - element.frame.width / 2, centre.y() - element.frame.height / 2,
+                           element.frame.width, element.frame.height);
+    element.frame = frame;
+    element.rotationDegrees = line.angle;
+    TextPayload& payload = *element.text();
+    payload.originalPDFRect = frame;
+    payload.originalRotationDegrees = line.angle;
+}
+
+}  // namespace
+
+QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& mediaBox, double pageHeight,
+                                         const PDFPageBitmapAnalyzer* analyzer)
+{
+    QList<MeasuredTextLine> lines;
+    // The page as the analyzer drew it, whose sides the turns must share.
+    const QSizeF pageSize = analyzer ? QSizeF(analyzer->pixelWidth(), analyzer->pixelHeight())
+                                           / PDFPageBitmapAnalyzer::kScale
+                                     : QSizeF(std::max(mediaBox.width(), 1.0), pageHeight);
+    std::map<int, TurnedPage> turnedPages;
+    for (const auto& [content, angle] : pageLines(page)) {
+        const PDFPageText* text = &page;
+        QRectF box = mediaBox;
+        double height = pageHeight;
+        const PDFPageBitmapAnalyzer* measuring = analyzer;
+        if (angle != 0) {
+            auto found = turnedPages.find(angle);
+            if (found == turnedPages.end()) {
+                const QTransform turn = pageTurnedUnder(angle, pageSize);
+                TurnedPage turned{turnedText(page, turn, pageHeight - mediaBox.height()),
+                                  turnedBox(angle, pageSize), std::nullopt};
+                if (analyzer) {
+                    turned.analyzer = analyzer->turnedUnder(angle);
                 }
-                for (const TextRange& piece : visualPieces(page, column)) {
-                    if (auto measured = measureTextLine(page, piece, mediaBox, pageHeight, analyzer)) {
-                        lines.append(std::move(*measured));
-                    }
+                found = turnedPages.emplace(angle, std::move(turned)).first;
+            }
+            text = &found->second.text;
+            box = found->second.box;
+            height = box.height();
+            measuring = found->second.analyzer ? &*found->second.analyzer : nullptr;
+        }
+        for (const TextRange& column : splitIntoColumnRanges(*text, content)) {
+            if (!selectionBounds(*text, column)) {
+                continue;
+            }
+            for (const TextRange& piece : visualPieces(*text, column)) {
+                if (auto measured = measureTextLine(*text, piece, box, height, measuring)) {
+                    measured->angle = angle;
+                    measured->page = pageSize;
+                    lines.append(std::move(*measured));
                 }
             }
         }
-        location = lineEnd;
     }
     return lines;
 }
@@ -426,8 +568,22 @@ QList<VectorElement> buildExtractedTextElements(const PDFPageText& page, const Q
                                                 const QRectF& mediaBox, double pageWidth, double pageHeight)
 {
     QList<VectorElement> elements;
+    std::map<int, PDFPageText> turnedTexts;
     for (const MeasuredTextLine& line : lines) {
-        if (auto element = buildExtractedTextElement(page, line, mediaBox, pageWidth, pageHeight)) {
+        if (line.angle == 0) {
+            if (auto element = buildExtractedTextElement(page, line, mediaBox, pageWidth, pageHeight)) {
+                elements.append(std::move(*element));
+            }
+            continue;
+        }
+        auto found = turnedTexts.find(line.angle);
+        if (found == turnedTexts.end()) {
+            const QTransform turn = pageTurnedUnder(line.angle, line.page);
+            found = turnedTexts.emplace(line.angle, turnedText(page, turn, pageHeight - mediaBox.height())).first;
+        }
+        const QRectF box = turnedBox(line.angle, line.page);
+        if (auto element = buildExtractedTextElement(found->second, line, box, box.width(), box.height())) {
+            turnBackOntoPage(*element, line);
             elements.append(std::move(*element));
         }
     }
@@ -473,10 +629,19 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
     if (text.isEmpty()) {
         return std::nullopt;
     }
-    const QRectF area = payload.originalPDFRect->toQRectF().adjusted(-1.0, -1.5, 1.0, 1.5);
+    // A turned line is read in its own frame: the page turned back about
+    // the line's centre, so that its glyphs advance to the right.
+    const QRectF own = payload.originalPDFRect->toQRectF();
+    const double turn = payload.originalRotationDegrees.value_or(0);
+    QTransform toOwnFrame = QTransform::fromTranslate(0, yOffset);
+    if (std::isfinite(turn) && std::fmod(turn, 360.0) != 0) {
+        const QPointF c = own.center();
+        toOwnFrame *= QTransform().translate(c.x(), c.y()).rotate(-turn).translate(-c.x(), -c.y());
+    }
+    const auto placed = [&](qsizetype i) { return toOwnFrame.mapRect(page.characterRects[i]); };
+    const QRectF area = own.adjusted(-1.0, -1.5, 1.0, 1.5);
     const auto inside = [&](qsizetype i) {
-        const QRectF& r = page.characterRects[i];
-        return !r.isNull() && area.contains(r.center() + QPointF(0, yOffset));
+        return !page.characterRects[i].isNull() && area.contains(placed(i).center());
     };
     for (qsizetype at = page.text.indexOf(text); at >= 0; at = page.text.indexOf(text, at + 1)) {
         if (at + text.size() > page.characterRects.size() || !inside(at) || !inside(at + text.size() - 1)) {
@@ -498,11 +663,11 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
         const bool wordsOnly = printedInvisibly(page, at, text.size());
         PrintedLine line{text, {}};
         for (qsizetype i = 0; i < text.size(); ++i) {
-            const QRectF& r = page.characterRects[at + i];
+            const bool blank = page.characterRects[at + i].isNull();
             const bool ownPlace =
                 i == 0 || text[i - 1].isSpace() || (!wordsOnly && fontAt(at + i) == lineFont);
-            line.x.append(r.isNull() || text[i].isSpace() || !ownPlace ? std::nan("")
-                                                                        : r.left() - payload.originalPDFRect->x);
+            line.x.append(blank || text[i].isSpace() || !ownPlace ? std::nan("")
+                                                                  : placed(at + i).left() - own.x());
         }
         return line;
     }

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QSizeF>
+#include <QTransform>
 #include <optional>
 
 namespace zelvane::PDFCodec {
@@ -27,14 +28,29 @@ QList<VectorElement> extractEditableTextElements(const PDFPageText& text, const 
                                                  double pageWidth, double pageHeight,
                                                  const PDFPageBitmapAnalyzer* analyzer);
 
-// One visual line of page text and what its print measures.
+// One visual line of page text and what its print measures. A line whose
+// glyphs advance down, up or right to left on the page (`angle` 90, 270 or
+// 180 degrees, clockwise) is measured on the page turned back under it
+// (pageTurnedUnder of `angle` and `page`), where it runs left to right.
 struct MeasuredTextLine {
     TextRange range;
     std::optional<RegionMetrics> metrics;
+    int angle = 0;
+    QSizeF page;
     // For a line printed invisibly (a scan's text layer): the picture of its
     // ink, to choose the face it is edited in.
     QImage scannedInk;
 };
+
+// Page points (a page of `page`'s sides, y down) to the points of the same
+// page turned back by `lineAngle` (90, 180 or 270), so that a line
+// advancing at that angle runs left to right; the identity for any other.
+QTransform pageTurnedUnder(int lineAngle, const QSizeF& page);
+
+// The direction in which the glyphs of `range` advance on the page: 0, 90,
+// 180 or 270 degrees (clockwise, y down), by what most of its neighbouring
+// glyphs say; nothing when fewer than two glyphs are laid out.
+std::optional<int> advanceAngle(const PDFPageText& text, const TextRange& range);
 
 // The first half of the extraction: the page's visual lines in reading order
 // with their print measured. Uses no font, so it runs on any thread.

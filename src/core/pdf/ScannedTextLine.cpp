@@ -1,5 +1,6 @@
 #include "pdf/ScannedTextLine.h"
 
+#include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/ScanFaceMatching.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@ namespace zelvane::PDFCodec {
 
 bool printedInvisibly(const PDFPageText& page, qsizetype start, qsizetype length)
 {
+    const PDFEmbeddedFontRegistry& registry = PDFEmbeddedFontRegistry::shared();
     bool any = false;
     const qsizetype end = std::min(start + length, page.text.size());
     for (qsizetype i = std::max<qsizetype>(start, 0); i < end; ++i) {
@@ -16,7 +18,7 @@ bool printedInvisibly(const PDFPageText& page, qsizetype start, qsizetype length
             continue;
         for (const PDFTextRun& run : page.runs) {
             if (run.start <= i && i < run.end) {
-                if (!run.invisible)
+                if (!run.invisible && !registry.drawsNoOutlines(run.fontName))
                     return false;
                 any = true;
                 break;

@@ -16,7 +16,8 @@
 namespace zelvane::PDFCodec {
 
 // Every character of the `length` units from `start` that has a font run
-// is printed invisibly, and at least one has one.
+// is printed invisibly or in a registered program without outlines, and
+// at least one has a run.
 bool printedInvisibly(const PDFPageText& page, qsizetype start, qsizetype length);
 
 // Where to measure the print of a line whose text layer has `selection`

@@ -4,6 +4,7 @@
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFTextExtraction.h"
 #include "render/ElementRenderer.h"
+#include "render/MaskCover.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -125,7 +126,13 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
     }
     for (const MaskRect& mask : page.activeMaskRects()) {
         const auto color = RGBAColor::fromHex(mask.colorHex);
-        painter.fillRect(mask.rect.toQRectF(), color ? color->toQColor() : background);
+        // On pixels a mask takes every pixel it touches; vector output keeps
+        // it exact.
+        const int device = painter.device()->devType();
+        const QRectF cover = device == QInternal::Image || device == QInternal::Pixmap
+                                 ? coveringDevicePixels(mask.rect.toQRectF(), painter.deviceTransform())
+                                 : mask.rect.toQRectF();
+        painter.fillRect(cover, color ? color->toQColor() : background);
     }
     for (const VectorElement& element : page.elements) {
         if (!element.visible) {

@@ -173,6 +173,11 @@ void writePayload(AttributeWriter& out, const TextPayload& text)
     if (!text.maskColorHex.isEmpty()) {
         out.text(QLatin1String("data-mask-color"), text.maskColorHex);
     }
+    out.optionalNumber(QLatin1String("data-original-rotation"), text.originalRotationDegrees);
+    out.optionalNumber(QLatin1String("data-original-width"), text.originalFrameWidth);
+    out.optionalNumber(QLatin1String("data-original-height"), text.originalFrameHeight);
+    out.optionalText(QLatin1String("data-original-font-family"), text.originalFontFamily);
+    out.optionalText(QLatin1String("data-original-postscript-font"), text.originalPostScriptFontName);
 }
 
 void writePayload(AttributeWriter& out, const ShapePayload& shape)
@@ -241,6 +246,11 @@ TextPayload readTextPayload(const AttributeReader& in)
     text.originalIsItalic = in.optionalBool("data-original-italic");
     text.originalTextColorHex = in.text("data-original-color");
     text.maskColorHex = in.text("data-mask-color").value_or(QString());
+    text.originalRotationDegrees = in.number("data-original-rotation");
+    text.originalFrameWidth = in.number("data-original-width");
+    text.originalFrameHeight = in.number("data-original-height");
+    text.originalFontFamily = in.text("data-original-font-family");
+    text.originalPostScriptFontName = in.text("data-original-postscript-font");
     return text;
 }
 

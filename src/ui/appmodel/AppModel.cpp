@@ -20,6 +20,9 @@ AppModel::AppModel(bool startServices, bool persistEnabled, QObject* parent)
     m_language = Localization::current();
 
     m_controller = new VectorController(startServices, persistEnabled, nullptr, this);
+    // An opened file about to replace edits made while it was read asks
+    // first, as any other replacement of an edited document does.
+    m_controller->setReplaceQuestion([this] { return confirmReplacingDocument(); });
     if (startServices) {
         auto services = std::make_unique<RemoteControl>(*m_controller);
         m_remoteControl = services.get();

@@ -163,7 +163,14 @@ public:
     // flashes it. The file is read and imported off the main thread;
     // `finished` runs once the open has ended (also when cancelled, failed or
     // replaced by a newer open, which leaves the window to the newer one).
+    // While it runs, openingFileName() names the file. When the document
+    // was edited after the open began, the unsaved-changes question is asked
+    // again before the opened file replaces it; Cancel keeps the document
+    // and drops the opened file.
     void open(const QUrl& url, std::function<void()> finished = {});
+    // The file name of the open started here that is still running (the
+    // window shows it as busy meanwhile); none otherwise.
+    const std::optional<QString>& openingFileName() const { return m_openingFileName; }
 
     // Replaces the question asked before an edited document is replaced.
     // Without one, nothing is asked and the document is replaced.
@@ -268,6 +275,7 @@ signals:
     void openSheetsChanged();
     void alertChanged();
     void flashMessageChanged();
+    void openingFileNameChanged();
 
 private:
     template <class T, class U>
@@ -329,6 +337,7 @@ private:
     UnsavedChangesQuestion m_unsavedChangesQuestion;
     std::function<bool()> m_saveAsHandler;
     quint64 m_latestOpenSerial = 0;
+    std::optional<QString> m_openingFileName;
 };
 
 }  // namespace zelvane

@@ -5,6 +5,7 @@
 
 #include "CodecError.h"
 #include "ControllerEnvironment.h"
+#include "ControllerFileIO.h"
 #include "VectorController.h"
 
 #include <QFileInfo>
@@ -48,20 +49,33 @@ void AppModel::open(const QUrl& url, std::function<void()> finished)
     // running. A newer open replaces a running one: only the latest one
     // started here touches the window when it ends.
     const quint64 serial = ++m_latestOpenSerial;
+    assignAndNotify(m_openingFileName, std::optional<QString>(QFileInfo(url.toLocalFile()).fileName()),
+                    &AppModel::openingFileNameChanged);
     QPointer<AppModel> self(this);
     m_controller->openFileInBackground(
-        url.toLocalFile(), [self, url, serial, finished = std::move(finished)](const std::optional<CodecError>& failure) {
-            if (self && serial == self->m_latestOpenSerial)
+        url.toLocalFile(),
+        [self, url, serial, finished = std::move(finished)](const std::optional<CodecError>& failure) {
+            if (self && serial == self->m_latestOpenSerial) {
+                self->assignAndNotify(self->m_openingFileName, std::optional<QString>(),
+                                      &AppModel::openingFileNameChanged);
                 self->finishOpen(url, failure);
+            }
             if (finished)
                 finished();
-        });
+        },
+        VectorController::OpenSource::window);
 }
 
 void AppModel::finishOpen(const QUrl& url, const std::optional<CodecError>& failure)
 {
     if (failure) {
-        setAlert(AlertItem::make(openFailureTitle(), failure->message()));
+        // Overtaken by a later open, or kept out by the user's Cancel: the
+        // document in the window is the one wanted, nothing failed.
+        const bool dropped = failure->domain() == QLatin1String("Zelvane") &&
+                             (failure->code() == int(ControllerErrorCode::openSuperseded) ||
+                              failure->code() == int(ControllerErrorCode::openDeclined));
+        if (!dropped)
+            setAlert(AlertItem::make(openFailureTitle(), failure->message()));
         return;
     }
     setEditingTextElementID(std::nullopt);

@@ -28,7 +28,10 @@ bool KeyboardShortcutMonitor::eventFilter(QObject* watched, QEvent* event)
 bool KeyboardShortcutMonitor::handleKey(const QKeyEvent& event)
 {
     AppModel* model = m_model.data();
-    if (!model || model->hasOpenSheet() || model->alert() || model->editingTextElementID())
+    // While a file opened from the window is read, the document is not to
+    // be edited.
+    if (!model || model->hasOpenSheet() || model->alert() || model->editingTextElementID() ||
+        model->openingFileName())
         return false;
     if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;

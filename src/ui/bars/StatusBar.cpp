@@ -6,6 +6,7 @@
 #include "appmodel/AppModel.h"
 #include "bars/BarParts.h"
 #include "bars/StatusSummary.h"
+#include "controls/ActivitySpinner.h"
 #include "controls/Chip.h"
 #include "remote/RemoteControl.h"
 #include "theme/Theme.h"
@@ -56,6 +57,10 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
 
     m_kind = new Chip(QString(), Theme::accent());
     m_kind->setObjectName(QStringLiteral("kindChip"));
+    // Turns while a file opened from the window is read.
+    m_opening = new ActivitySpinner(12);
+    m_opening->setObjectName(QStringLiteral("openingSpinner"));
+    m_opening->hide();
     m_message = new ElidedLabel(Theme::font(11));
     m_message->setObjectName(QStringLiteral("statusText"));
 
@@ -102,6 +107,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
     layout->setSpacing(14);
     auto* kindGroup = group(6);
     kindGroup->addWidget(m_kind);
+    kindGroup->addWidget(m_opening);
     kindGroup->addWidget(m_message, 1);
     // The status line takes the free room, which pushes the rest right.
     layout->addLayout(kindGroup, 1);
@@ -122,6 +128,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
 
     VectorController& controller = model.controller();
     connect(&model, &AppModel::flashMessageChanged, this, &StatusBar::refresh);
+    connect(&model, &AppModel::openingFileNameChanged, this, &StatusBar::refresh);
     connect(&controller, &VectorController::statusMessageChanged, this, &StatusBar::refresh);
     connect(&controller, &VectorController::lastErrorChanged, this, &StatusBar::refresh);
     connect(&controller, &VectorController::documentChanged, this, &StatusBar::refresh);
@@ -167,8 +174,16 @@ void StatusBar::refresh()
     m_kind->setText(kind);
     m_kind->setTint(kind == QStringLiteral("PDF") ? Theme::tcp() : Theme::accent());
     const std::optional<QString>& flash = m_model.flashMessage();
-    m_message->setText(flash ? *flash : controller.statusMessage());
-    m_message->setColor(controller.lastError() ? Theme::danger() : Theme::textDim());
+    if (const std::optional<QString>& opening = m_model.openingFileName()) {
+        m_opening->show();
+        m_message->setText(L(QStringLiteral("Ouverture de ") + *opening + QStringLiteral("…"),
+                             QStringLiteral("Opening ") + *opening + QStringLiteral("…")));
+        m_message->setColor(Theme::text());
+    } else {
+        m_opening->hide();
+        m_message->setText(flash ? *flash : controller.statusMessage());
+        m_message->setColor(controller.lastError() ? Theme::danger() : Theme::textDim());
+    }
 
     m_page->setText(StatusSummary::pageText(document, index));
     m_previous->setEnabled(index >= 1);

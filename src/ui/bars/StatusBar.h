@@ -11,6 +11,7 @@ class QLabel;
 
 namespace zelvane {
 
+class ActivitySpinner;
 class AppModel;
 class Chip;
 class ElidedLabel;
@@ -47,6 +48,7 @@ private:
 
     AppModel& m_model;
     Chip* m_kind;
+    ActivitySpinner* m_opening;
     ElidedLabel* m_message;
     SymbolButton* m_previous;
     QLabel* m_page;

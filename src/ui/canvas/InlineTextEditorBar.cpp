@@ -152,6 +152,14 @@ void InlineTextEditorBar::restoreOriginalPDFText()
                 text->isBold = *text->originalIsBold;
             if (text->originalIsItalic)
                 text->isItalic = *text->originalIsItalic;
+            element.rotationDegrees = text->originalRotationDegrees.value_or(0);
+            if (text->originalFrameWidth && text->originalFrameHeight)
+                element.frame = VectorRect(element.frame.x, element.frame.y, *text->originalFrameWidth,
+                                           *text->originalFrameHeight);
+            if (text->originalFontFamily) {
+                text->fontFamily = *text->originalFontFamily;
+                text->postScriptFontName = text->originalPostScriptFontName;
+            }
             element.style.fillColorHex = text->originalTextColorHex.value_or(QStringLiteral("#111317"));
         });
     });

@@ -4,6 +4,7 @@
 #include "bars/StatusBar.h"
 #include "bars/TopBar.h"
 #include "canvas/CanvasArea.h"
+#include "controls/BusyOverlay.h"
 #include "panels/InspectorView.h"
 #include "panels/SidebarView.h"
 #include "theme/Theme.h"
@@ -45,11 +46,32 @@ ContentView::ContentView(AppModel& model, QWidget* parent)
     layout->addWidget(m_topBar);
     layout->addWidget(row, 1);
     layout->addWidget(m_statusBar);
+    m_editingRow = row;
+
+    m_busy = new BusyOverlay(m_canvasArea);
+    m_busy->setObjectName(QStringLiteral("openingVeil"));
+    connect(&model, &AppModel::openingFileNameChanged, this, &ContentView::showOpening);
+    showOpening();
 
     connect(&model, &AppModel::showSidebarChanged, this,
             [this] { m_sidebarSlot->setShown(m_model.showSidebar(), m_animated && isVisible()); });
     connect(&model, &AppModel::showInspectorChanged, this,
             [this] { m_inspectorSlot->setShown(m_model.showInspector(), m_animated && isVisible()); });
+}
+
+void ContentView::showOpening()
+{
+    const std::optional<QString>& name = m_model.openingFileName();
+    m_topBar->setEnabled(!name);
+    m_editingRow->setEnabled(!name);
+    if (name) {
+        m_busy->setText(L(QStringLiteral("Ouverture de « ") + *name + QStringLiteral(" »…"),
+                          QStringLiteral("Opening \"") + *name + QStringLiteral("\"…")));
+        m_busy->raise();
+        m_busy->show();
+    } else {
+        m_busy->hide();
+    }
 }
 
 bool ContentView::isAnimating() const

@@ -5,6 +5,7 @@
 namespace zelvane {
 
 class AppModel;
+class BusyOverlay;
 class CanvasArea;
 class InspectorView;
 class PanelSlot;
@@ -36,7 +37,15 @@ public:
     void setAnimated(bool animated) { m_animated = animated; }
     bool isAnimating() const;
 
+    // The veil over the canvas while a file opened from the window is read.
+    BusyOverlay* busyOverlay() const { return m_busy; }
+
 private:
+    // While a window open runs the canvas is veiled with the file's name
+    // and the editing parts of the window (bars, panels, canvas) take no
+    // input; the status bar stays live.
+    void showOpening();
+
     AppModel& m_model;
     TopBar* m_topBar;
     SidebarView* m_sidebar;
@@ -45,6 +54,8 @@ private:
     StatusBar* m_statusBar;
     PanelSlot* m_sidebarSlot;
     PanelSlot* m_inspectorSlot;
+    BusyOverlay* m_busy;
+    QWidget* m_editingRow;
     bool m_animated = true;
 };
 

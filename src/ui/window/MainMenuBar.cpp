@@ -40,6 +40,7 @@ MainMenuBar::MainMenuBar(AppModel& model, MainWindow& window)
     connect(&controller, &VectorController::selectionChanged, this, &MainMenuBar::updateEnabledStates);
     connect(&controller, &VectorController::currentPageIndexChanged, this, &MainMenuBar::updateEnabledStates);
     connect(&controller, &VectorController::documentChanged, this, &MainMenuBar::updateEnabledStates);
+    connect(&model, &AppModel::openingFileNameChanged, this, &MainMenuBar::updateEnabledStates);
 }
 
 QString MainMenuBar::websiteAddress()
@@ -376,9 +377,21 @@ void MainMenuBar::retitle()
 void MainMenuBar::updateEnabledStates()
 {
     const VectorController& controller = m_model.controller();
-    m_actions.value(EditorCommand::undo)->setEnabled(controller.canUndo());
-    m_actions.value(EditorCommand::redo)->setEnabled(controller.canRedo());
-    const bool hasSelection = !controller.selection().isEmpty();
+    // While a file opened from the window is read, the commands that change
+    // the document wait: the file is about to replace it.
+    const bool editable = !m_model.openingFileName();
+    for (EditorCommand command :
+         {EditorCommand::newDocument, EditorCommand::addBlankPage, EditorCommand::selectAllOnPage,
+          EditorCommand::placeActiveSignature, EditorCommand::importSignatureFile, EditorCommand::importStampFile,
+          EditorCommand::addTextBlock, EditorCommand::duplicateCurrentPage, EditorCommand::rotateCurrentPage}) {
+        if (QAction* action = m_actions.value(command))
+            action->setEnabled(editable);
+    }
+    for (QMenu* menu : {m_stampMenu, m_shapeMenu})
+        menu->menuAction()->setEnabled(editable);
+    m_actions.value(EditorCommand::undo)->setEnabled(editable && controller.canUndo());
+    m_actions.value(EditorCommand::redo)->setEnabled(editable && controller.canRedo());
+    const bool hasSelection = editable && !controller.selection().isEmpty();
     m_actions.value(EditorCommand::duplicateSelection)->setEnabled(hasSelection);
     m_actions.value(EditorCommand::deleteSelection)->setEnabled(hasSelection);
     m_actions.value(EditorCommand::previousPage)->setEnabled(controller.currentPageIndex() >= 1);

@@ -296,3 +296,34 @@ TEST_F(ApiRoutesTest, OnlyUnsafeFontSizesAreRefused)
     EXPECT_EQ(controller->document().pages[0].elements.size(), 1);
 }
 
+
+TEST_F(ApiRoutesTest, AnOpenOvertakenByALaterOneAnswersAnErrorAndTheLaterFileStays)
+{
+    using namespace zelvane::remotetest;
+    const QString large = scratchPath("large.pdf");
+    writeFile(large, zelvane::testing::makeManualTestPDF(24));
+    const QString small = scratchPath("small.pdf");
+    writeFile(small, zelvane::testing::makeFilledTestPDF(200, 100));
+    const quint16 port = remote->httpPort();
+    auto body = [](const QString& path) {
+        return QJsonDocument(QJsonObject{{"path", path}}).toJson(QJsonDocument::Compact);
+    };
+
+    // The first open is running when the second one arrives.
+    TestClient first(port);
+    ASSERT_TRUE(first.connected());
+    ASSERT_TRUE(first.send(postRequest("/v1/open", body(large), port)));
+    ASSERT_TRUE(processEventsUntil([&] { return controller->isOpening(); }));
+    const Reply second = whileProcessingEvents(
+        [&] { return parseReply(exchange(port, postRequest("/v1/open", body(small), port))); });
+    const Reply overtaken = parseReply(first.readAll());
+
+    EXPECT_EQ(overtaken.status, 400);
+    EXPECT_FALSE(overtaken.json()["ok"].toBool());
+    EXPECT_EQ(overtaken.json()["error"].toString(), "superseded by a later open");
+    EXPECT_FALSE(overtaken.json().contains("title"));
+    EXPECT_EQ(second.status, 200);
+    EXPECT_EQ(second.json()["title"].toString(), "small");
+    EXPECT_EQ(second.json()["pages"].toInt(), 1);
+    EXPECT_EQ(controller->document().title, "small");
+}

@@ -302,3 +302,28 @@ TEST_F(PDFEmbeddedFontRegistryTest, RegistersNamelessProgramsUnderTheirCleanName
     EXPECT_FALSE(registry->hasRegisteredFont(QString("ZelvaneRegJunk"), std::nullopt));
     EXPECT_FALSE(QFile::exists(QDir(registry->subsetTempDir()).filePath("ZelvaneRegJunk.ttf")));
 }
+
+TEST_F(PDFEmbeddedFontRegistryTest, TellsProgramsWithoutOutlines)
+{
+    TestFontOptions options{"Zelvane Glyph Less", "Regular", "ZelvaneGlyphLess"};
+    const QByteArray drawn = makeTestFont(liberationSansRegular(), options);
+    // The same program with every glyph emptied, as OCR text layers embed.
+    QRawFont raw;
+    raw.loadFromData(drawn, 12, QFont::PreferNoHinting);
+    const QByteArray maxp = raw.fontTable("maxp");
+    const QByteArray head = raw.fontTable("head");
+    ASSERT_GE(maxp.size(), 6);
+    ASSERT_GE(head.size(), 52);
+    const int glyphs = (uchar(maxp[4]) << 8) | uchar(maxp[5]);
+    const bool longOffsets = head[51] != 0;
+    const QByteArray loca(qsizetype(glyphs + 1) * (longOffsets ? 4 : 2), '\0');
+    const QByteArray empty = rebuildFont(drawn, {{"glyf", QByteArray(4, '\0')}, {"loca", loca}});
+    ASSERT_TRUE(registry->registerFontBinary(empty, "ZelvaneGlyphLess", "ttf", false));
+    TestFontOptions other{"Zelvane Glyph Full", "Regular", "ZelvaneGlyphFull"};
+    ASSERT_TRUE(registry->registerFontBinary(makeTestFont(liberationSansRegular(), other), "ZelvaneGlyphFull", "ttf",
+                                             false));
+    EXPECT_TRUE(registry->drawsNoOutlines("ZelvaneGlyphLess"));
+    EXPECT_TRUE(registry->drawsNoOutlines("ABCDEF+ZelvaneGlyphLess"));
+    EXPECT_FALSE(registry->drawsNoOutlines("ZelvaneGlyphFull"));
+    EXPECT_FALSE(registry->drawsNoOutlines("NotRegistered"));
+}

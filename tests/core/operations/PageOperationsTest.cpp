@@ -187,7 +187,7 @@ TEST(PageOperationsTest, ABackdropTurnsWithThePageAndMasksFollowTheText)
         for (const VectorRect& redaction : p.redactedPDFRects) {
             areas.append(toUnturned.mapRect(redaction.toQRectF()));
         }
-        areas.append(toUnturned.mapRect(p.elements[0].text()->originalPDFRect->toQRectF()));
+        areas.append(toUnturned.mapRect(p.elements[0].text()->printedPDFBounds()->toQRectF()));
         // Every mask covers its area.
         const QList<MaskRect> masks = p.activeMaskRects();
         EXPECT_EQ(masks.size(), 2);
@@ -209,6 +209,11 @@ TEST(PageOperationsTest, ABackdropTurnsWithThePageAndMasksFollowTheText)
             EXPECT_NEAR(after[i].height(), before[i].height(), 1e-9);
         }
         EXPECT_FALSE(document.pages[0].elements[0].hasModifiedPDFText());
+        // The line turns with its print: its sides stay, its rotation follows.
+        const VectorElement& turned = document.pages[0].elements[0];
+        EXPECT_EQ(turned.frame.width, 120);
+        EXPECT_EQ(turned.frame.height, 14);
+        EXPECT_EQ(std::fmod(turned.rotationDegrees - (document.pages[0].pdfRotation) + 720, 360.0), 0);
     }
     // Four clockwise turns in all: back where it started.
     EXPECT_EQ(document.pages[0].pdfRotation, 0);

@@ -22,6 +22,8 @@
 
 #include <QImage>
 #include <QPainter>
+#include <functional>
+#include <vector>
 
 using namespace zelvane;
 namespace test = zelvane::testing;
@@ -128,11 +130,17 @@ TEST_F(PDFProducerFilesTest, UpsideDownAndQuarterTurnedPagesMapTheirText)
         // The text's rectangle is where the turned backdrop draws it.
         const QRectF unturned(40, 200 - 150 - 10, 70, 12);
         const QRectF expected = imported.backdropTransform().mapRect(unturned);
-        QRectF found;
-        for (const VectorElement& element : imported.elements)
-            found = found.united(element.frame.toQRectF());
-        ASSERT_FALSE(found.isEmpty()) << rotate;
+        // One element for the line, turned as its glyphs advance on the page.
+        ASSERT_EQ(imported.elements.size(), 1) << rotate;
+        const VectorElement& line = imported.elements.front();
+        EXPECT_EQ(line.text()->text, QStringLiteral("Turned words")) << rotate;
+        EXPECT_EQ(line.rotationDegrees, rotate);
+        EXPECT_NEAR(line.text()->fontSize, 12, 1) << rotate;
+        EXPECT_GT(line.frame.width, 60) << rotate;
+        EXPECT_LT(line.frame.height, 16) << rotate;
+        const QRectF found = line.text()->printedPDFBounds()->toQRectF();
         EXPECT_TRUE(expected.adjusted(-4, -4, 4, 4).contains(found)) << rotate;
+        EXPECT_FALSE(line.hasModifiedPDFText()) << rotate;
     }
 }
 
@@ -330,4 +338,150 @@ TEST_F(PDFProducerFilesTest, OnlyALineStillInItsPrintedFontFollowsThePrint)
     VectorElement elsewhere = line;
     elsewhere.text()->originalPDFRect->y += 40;  // no such line there
     EXPECT_FALSE(PDFCodec::printedLineFor(page, elsewhere));
+}
+
+namespace {
+
+// Every PDF line of the page marked as changed with its own text, so that the
+// mask hides the print and the line is drawn; and the share of strongly
+// differing pixels inside the boxes the lines were printed in.
+double editedLinesShare(const VectorPage& page, const std::function<bool(const VectorElement&)>& which)
+{
+    const QImage printed = drawnAt144(page);
+    VectorPage edited = page;
+    std::vector<QRectF> areas;
+    for (VectorElement& element : edited.elements) {
+        TextPayload* text = element.text();
+        if (!text || !text->isPDFExtracted || !which(element))
+            continue;
+        text->originalPDFText = text->text + QStringLiteral("\u2060");
+        areas.push_back(text->printedPDFBounds()->toQRectF());
+    }
+    EXPECT_FALSE(areas.empty());
+    const QImage drawn = drawnAt144(edited);
+    double strong = 0;
+    double total = 0;
+    for (const QRectF& area : areas) {
+        const double pixels = area.width() * area.height();
+        strong += strongShare(printed, drawn, area) * pixels;
+        total += pixels;
+    }
+    return total > 0 ? strong / total : 1.0;
+}
+
+// The exported page's text, read back, holds `line` as one line of text
+// whose glyphs advance at `angle`.
+void expectExportedAsOneLine(const VectorPage& page, const QString& line, int angle)
+{
+    const auto exported =
+        PDFDocument::open(PDFCodec::exportPDF(VectorDocument::make(QUuid::createUuid(), QStringLiteral("T"),
+                                                                   DocumentSourceFormat::pdf, std::nullopt, {page}, 1)));
+    ASSERT_TRUE(exported);
+    PDFPageText text = exported->pageText(0);
+    if (const int turn = exported->rotation(0); turn != 0) {
+        const QRectF box = exported->mediaBox(0);
+        PDFCodec::turnPageText(text, box.size(), turn);
+    }
+    const qsizetype at = text.text.indexOf(line);
+    ASSERT_GE(at, 0) << qPrintable(line) << " in " << qPrintable(text.text);
+    EXPECT_EQ(PDFCodec::advanceAngle(text, {at, line.size()}), angle) << qPrintable(line);
+}
+
+}  // namespace
+
+TEST_F(PDFProducerFilesTest, ATurnedPageImportsTheWholeLinesOfItsUprightTwin)
+{
+    const VectorPage upright = imported("pdftex-paper.pdf").pages.front();
+    const VectorPage turned = imported("pdftex-turned.pdf").pages.front();
+    EXPECT_EQ(turned.pdfRotation, 90);
+    ASSERT_EQ(turned.elements.size(), upright.elements.size());
+    ASSERT_GT(upright.elements.size(), 5);
+    for (qsizetype i = 0; i < upright.elements.size(); ++i) {
+        const VectorElement& a = upright.elements[i];
+        const VectorElement& b = turned.elements[i];
+        const TextPayload& ta = *a.text();
+        const TextPayload& tb = *b.text();
+        EXPECT_EQ(tb.text, ta.text);
+        EXPECT_EQ(b.rotationDegrees, 90) << qPrintable(tb.text);
+        EXPECT_EQ(tb.fontFamily, ta.fontFamily) << qPrintable(tb.text);
+        EXPECT_EQ(tb.postScriptFontName, ta.postScriptFontName) << qPrintable(tb.text);
+        EXPECT_NEAR(tb.fontSize, ta.fontSize, 0.3) << qPrintable(tb.text);
+        EXPECT_NEAR(b.frame.width, a.frame.width, 1.5) << qPrintable(tb.text);
+        EXPECT_NEAR(b.frame.height, a.frame.height, 1.5) << qPrintable(tb.text);
+        // Printed where the turned page shows the upright line.
+        const QRectF expected = QTransform(0, 1, -1, 0, turned.width, 0).mapRect(ta.printedPDFBounds()->toQRectF());
+        const QRectF found = tb.printedPDFBounds()->toQRectF();
+        EXPECT_NEAR(found.left(), expected.left(), 1.5) << qPrintable(tb.text);
+        EXPECT_NEAR(found.top(), expected.top(), 1.5) << qPrintable(tb.text);
+        EXPECT_FALSE(b.hasModifiedPDFText()) << qPrintable(tb.text);
+    }
+
+    // Edited, the turned lines draw along the print as well as upright ones.
+    const auto every = [](const VectorElement&) { return true; };
+    const double uprightShare = editedLinesShare(upright, every);
+    const double turnedShare = editedLinesShare(turned, every);
+    EXPECT_LT(turnedShare, uprightShare + 0.03) << uprightShare;
+
+    // An edited line, moved clear of the print, exports as one line running
+    // down the page.
+    VectorPage edited = turned;
+    for (VectorElement& element : edited.elements) {
+        if (element.text()->text.startsWith(QStringLiteral("Numbers"))) {
+            element.text()->text.replace(QStringLiteral("plain"), QStringLiteral("simple"));
+            PDFCodec::updateTextFrameForEditedContent(element);
+            element.frame.x = 40 - element.frame.width / 2;
+        }
+    }
+    expectExportedAsOneLine(edited, QStringLiteral("final line of simple roman"), 90);
+}
+
+TEST_F(PDFProducerFilesTest, LabelsDrawnDownAndUpAnUprightPageImportAsTurnedLines)
+{
+    const VectorPage page = imported("ghostscript-sideways.pdf").pages.front();
+    EXPECT_EQ(page.pdfRotation, 0);
+    for (const VectorElement& element : page.elements)
+        EXPECT_GT(element.text()->text.size(), 20) << qPrintable(element.text()->text);  // never a glyph alone
+    const VectorElement* heading = elementStartingWith(page, QStringLiteral("Sideways labels"));
+    const VectorElement* down = elementStartingWith(page, QStringLiteral("Reading down"));
+    const VectorElement* up = elementStartingWith(page, QStringLiteral("Reading up"));
+    ASSERT_TRUE(heading && down && up);
+    EXPECT_EQ(heading->rotationDegrees, 0);
+    EXPECT_EQ(down->text()->text, QStringLiteral("Reading down the page at ninety"));
+    EXPECT_EQ(down->rotationDegrees, 90);
+    EXPECT_EQ(up->text()->text, QStringLiteral("Reading up the page at two seventy"));
+    EXPECT_EQ(up->rotationDegrees, 270);
+    for (const VectorElement* label : {down, up}) {
+        EXPECT_NEAR(label->text()->fontSize, 12, 0.6);
+        EXPECT_EQ(label->text()->fontFamily, heading->text()->fontFamily);
+        EXPECT_GT(label->frame.width, 150);
+        EXPECT_LT(label->frame.height, 16);
+        const QRectF printed = label->text()->printedPDFBounds()->toQRectF();
+        EXPECT_GT(printed.height(), printed.width() * 8);
+    }
+    // Where Ghostscript drew them: from (200, 842 - 250) down, and from
+    // (400, 842 - 600) up, the glyphs' feet on the origin's side.
+    const VectorRect downPrint = *down->text()->printedPDFBounds();
+    const VectorRect upPrint = *up->text()->printedPDFBounds();
+    EXPECT_NEAR(downPrint.y, 592, 2);
+    EXPECT_LT(downPrint.x, 200);
+    EXPECT_NEAR(downPrint.x + downPrint.width, 209, 2);  // the glyphs' tops to the right
+    EXPECT_NEAR(upPrint.y + upPrint.height, 242, 2);
+    EXPECT_GT(upPrint.x + upPrint.width, 400);
+    EXPECT_NEAR(upPrint.x, 391, 2);  // their tops to the left
+
+    const auto turnedLabels = [](const VectorElement& e) { return e.rotationDegrees != 0; };
+    const auto uprightLines = [](const VectorElement& e) { return e.rotationDegrees == 0; };
+    EXPECT_LT(editedLinesShare(page, turnedLabels), editedLinesShare(page, uprightLines) + 0.03);
+
+    VectorPage edited = page;
+    for (VectorElement& element : edited.elements) {
+        if (element.rotationDegrees != 0) {
+            // Edited and moved clear of the print.
+            element.text()->text += QStringLiteral(" edited");
+            PDFCodec::updateTextFrameForEditedContent(element);
+            element.frame.x += element.rotationDegrees == 90 ? -100 : 100;
+        }
+    }
+    expectExportedAsOneLine(edited, QStringLiteral("Reading down the page at ninety edited"), 90);
+    expectExportedAsOneLine(edited, QStringLiteral("Reading up the page at two seventy edited"), 270);
 }

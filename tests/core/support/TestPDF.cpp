@@ -216,4 +216,25 @@ QByteArray makeManualTestPDF(int pageCount)
     return makeTestPDF(pages);
 }
 
+QByteArray makeBrokenFontTestPDF()
+{
+    const QByteArray content = "BT /F1 24 Tf 20 100 Td (Hello) Tj ET";
+    QByteArray garbage("\x00\x01\x00\x00", 4);
+    for (int i = 0; i < 64; ++i)
+        garbage += "\xde\xad\xbe\xef";
+    const QList<QByteArray> objects{
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /TrueType /BaseFont /Broken /FirstChar 32 /LastChar 126 /Widths [" +
+            QByteArray(" 500").repeated(95) + "] /FontDescriptor 6 0 R >>",
+        "<< /Type /FontDescriptor /FontName /Broken /Flags 32 /FontBBox [0 0 1000 1000] /ItalicAngle 0 "
+        "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 /FontFile2 7 0 R >>",
+        "<< /Length " + QByteArray::number(garbage.size()) + " >>\nstream\n" + garbage + "\nendstream",
+    };
+    return zelvane::testing::makeRawTestPDF(objects);
+}
+
 }  // namespace zelvane::testing

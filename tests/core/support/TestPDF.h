@@ -71,4 +71,8 @@ QByteArray makeRawTestPDF(const QList<QByteArray>& objects);
 // passages. The same bytes for the same count.
 QByteArray makeManualTestPDF(int pageCount);
 
+// One page of text set in a TrueType font whose program is garbage: the
+// renderer cannot load it and poppler says so on standard error.
+QByteArray makeBrokenFontTestPDF();
+
 }  // namespace zelvane::testing

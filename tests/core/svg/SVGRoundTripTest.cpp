@@ -40,6 +40,11 @@ QList<VectorElement> textElements()
     pdfText.originalIsItalic = true;
     pdfText.originalTextColorHex = QStringLiteral("#010203");
     pdfText.maskColorHex = QStringLiteral("#FAFAFA");
+    pdfText.originalRotationDegrees = 90;
+    pdfText.originalFrameWidth = 300.125;
+    pdfText.originalFrameHeight = 14.0625;
+    pdfText.originalFontFamily = QStringLiteral("Noto Sans");
+    pdfText.originalPostScriptFontName = QStringLiteral("NotoSans-Bold");
     VectorElement rich = makeElement(101, QStringLiteral("PDF line\n\u00e9t\u00e9 \U0001F44D"), pdfText,
                                      VectorRect(10.123456789, 20.987654321, 301.5, 40.0001), oddStyle());
     rich.rotationDegrees = -4.5e-3;
@@ -291,4 +296,29 @@ TEST(SVGRoundTripFile, ForeignEditsWithoutDataAttributesReadAsPlainSVG)
     EXPECT_EQ(back.pages[0].title, "Page 1");
     EXPECT_FALSE(back.pages[0].elements.isEmpty());
     EXPECT_NE(back.pages[0].elements[0].id, fixedId(201));
+}
+
+TEST(SVGRoundTripFile, FilesWrittenBeforeTheFullOriginalLineReadAsBefore)
+{
+    const VectorDocument original = richDocument();
+    QString svg = SVGCodec::exportSVG(original);
+    for (const char* name : {"data-original-rotation", "data-original-width", "data-original-height",
+                             "data-original-font-family", "data-original-postscript-font"}) {
+        const QRegularExpression attribute(QStringLiteral(" %1=\"[^\"]*\"").arg(QLatin1String(name)));
+        ASSERT_TRUE(svg.contains(attribute)) << name;
+        svg.remove(attribute);
+    }
+    const VectorDocument back = SVGCodec::importSVG(svg.toUtf8(), original.title, std::nullopt);
+    const VectorElement& line = back.pages[0].elements[0];
+    ASSERT_TRUE(line.isPDFText());
+    const TextPayload& read = *line.text();
+    EXPECT_FALSE(read.originalRotationDegrees || read.originalFrameWidth || read.originalFrameHeight
+                 || read.originalFontFamily || read.originalPostScriptFontName);
+    TextPayload expected = *original.pages[0].elements[0].text();
+    expected.originalRotationDegrees.reset();
+    expected.originalFrameWidth.reset();
+    expected.originalFrameHeight.reset();
+    expected.originalFontFamily.reset();
+    expected.originalPostScriptFontName.reset();
+    EXPECT_EQ(read, expected);
 }

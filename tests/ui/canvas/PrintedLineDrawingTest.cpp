@@ -4,9 +4,15 @@
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "core/fonts/TestFonts.h"
 #include "core/support/PagePictures.h"
+#include "export/PDFExport.h"
+#include "export/SVGExport.h"
+#include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
+#include "svg/SVGCodec.h"
 
 #include <QPainter>
+#include <algorithm>
+#include <functional>
 
 using namespace zelvane;
 using namespace zelvane::testing;
@@ -125,4 +131,69 @@ TEST_F(PrintedLineDrawingTest, ThePrintedLineIsLookedUpOncePerText)
     // Without its PDF the page has nothing printed under the line.
     page.pdfPageData.reset();
     EXPECT_EQ(cache.printedLine(page, *line), nullptr);
+}
+
+TEST_F(PrintedLineDrawingTest, ATurnedResizedOrRefontedLineShowsAlikeEverywhere)
+{
+    const VectorPage page = importedPage("groff-memo.pdf");
+    const QImage printed = exported(page);
+    qsizetype index = -1;
+    for (qsizetype i = 0; i < page.elements.size() && index < 0; ++i) {
+        if (page.elements[i].text() && page.elements[i].text()->text.startsWith(QStringLiteral("The ef")))
+            index = i;
+    }
+    ASSERT_GE(index, 0);
+
+    const auto changed = [&](const std::function<void(VectorElement&)>& change) {
+        VectorPage copy = page;
+        change(copy.elements[index]);
+        return copy;
+    };
+    const VectorPage turned = changed([](VectorElement& e) { e.rotationDegrees = 60; });
+    const VectorPage resized = changed([](VectorElement& e) {
+        e.frame.width += 30;
+        e.frame.height *= 2.5;
+    });
+    const VectorPage refonted = changed([](VectorElement& e) {
+        e.text()->fontFamily = QStringLiteral("DejaVu Sans Mono");
+        e.text()->postScriptFontName.reset();
+    });
+    for (const VectorPage* variant : {&turned, &resized, &refonted}) {
+        const bool looksChanged = variant != &resized;  // the same text in a taller box
+        const VectorElement& line = variant->elements[index];
+        ASSERT_TRUE(line.hasModifiedPDFText());
+        const QRectF printedArea = line.text()->printedPDFBounds()->toQRectF();
+        const QRectF area = QTransform()
+                                .translate(line.frame.toQRectF().center().x(), line.frame.toQRectF().center().y())
+                                .rotate(line.rotationDegrees)
+                                .translate(-line.frame.toQRectF().center().x(), -line.frame.toQRectF().center().y())
+                                .mapRect(line.frame.toQRectF())
+                                .united(printedArea)
+                                .adjusted(-2, -2, 2, 2)
+                                .intersected(QRectF(0, 0, page.width, page.height));
+
+        // The change shows: the page no longer looks printed there.
+        const QImage picture = exported(*variant);
+        if (looksChanged)
+            EXPECT_GT(strongShare(picture, printed, printedArea), 0.02);
+        // The canvas, the PNG and the PDF draw it alike.
+        EXPECT_LT(strongShare(onCanvas(*variant), picture, area), 0.01);
+        VectorDocument document;
+        document.title = QStringLiteral("changed");
+        document.pages = {*variant};
+        const QImage png = QImage::fromData(*PDFCodec::renderPagePNG(*variant, kScale), "PNG");
+        EXPECT_LT(strongShare(png.convertToFormat(QImage::Format_RGB32), picture, area), 0.01);
+        const auto pdf = PDFDocument::open(PDFCodec::exportPDF(document));
+        ASSERT_TRUE(pdf);
+        EXPECT_LT(strongShare(pdf->renderPage(0, kScale), picture, area), 0.03);
+        // The SVG masks the print and writes the line as it is now.
+        const QString svg = SVGCodec::exportSVG(document);
+        EXPECT_TRUE(svg.contains(line.text()->fontFamily));
+        const VectorDocument back = SVGCodec::importSVG(svg.toUtf8(), document.title, std::nullopt);
+        const auto same = std::find_if(back.pages[0].elements.begin(), back.pages[0].elements.end(),
+                                       [&](const VectorElement& e) { return e.id == line.id; });
+        ASSERT_NE(same, back.pages[0].elements.end());
+        EXPECT_TRUE(same->hasModifiedPDFText());
+        EXPECT_EQ(back.pages[0].activeMaskRects(), variant->activeMaskRects());
+    }
 }

@@ -3,6 +3,7 @@
 #include "ElementDrawing.h"
 #include "PageCanvasGeometry.h"
 #include "model/RGBAColor.h"
+#include "render/MaskCover.h"
 
 #include <QPainter>
 #include <cmath>
@@ -44,7 +45,8 @@ void drawPageThumbnail(QPainter& painter, const VectorPage& page, const QSizeF& 
     for (const MaskRect& mask : page.activeMaskRects()) {
         const QRectF rect(sheet.x() + mask.rect.x * s, sheet.y() + mask.rect.y * s, mask.rect.width * s,
                           mask.rect.height * s);
-        painter.fillRect(rect, opaqueColor(mask.colorHex).value_or(pageColor));
+        painter.fillRect(coveringDevicePixels(rect, painter.deviceTransform()),
+                         opaqueColor(mask.colorHex).value_or(pageColor));
     }
     for (const VectorElement& element : page.elements) {
         if (!element.visible)

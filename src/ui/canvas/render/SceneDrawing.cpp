@@ -5,6 +5,8 @@
 #include "PaneText.h"
 #include "model/RGBAColor.h"
 
+#include "render/MaskCover.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -244,7 +246,8 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
         const QColor fill = color ? QColor::fromRgbF(float(color->r), float(color->g), float(color->b)) : pageColor;
         const QRectF paneRect = geom.pageToPane(mask.rect);
         if (isFinite(paneRect))
-            painter.fillRect(paneRect, QColor(fill.red(), fill.green(), fill.blue()));
+            painter.fillRect(coveringDevicePixels(paneRect, painter.deviceTransform()),
+                             QColor(fill.red(), fill.green(), fill.blue()));
     }
     StrokeBatch batch;
     for (qsizetype i = first; i < end; ++i) {

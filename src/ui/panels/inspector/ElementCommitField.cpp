@@ -1,5 +1,7 @@
 #include "panels/inspector/ElementCommitField.h"
 
+#include <QPointer>
+
 namespace zelvane {
 
 ElementCommitField::ElementCommitField(const QString& placeholder, Commit commit, QWidget* parent)
@@ -10,9 +12,22 @@ ElementCommitField::ElementCommitField(const QString& placeholder, Commit commit
         const bool draft = m_draftFor.has_value();
         m_draftFor.reset();
         const Commit handler = m_commit;
+        QPointer<ElementCommitField> self(this);
         if (handler)
             handler(target, draft, text);
+        // Committed once: the field goes back to the shown element's own
+        // value, so neither another Return nor leaving the field can write
+        // the same text again, least of all to another element.
+        if (self)
+            self->showOwnValue();
     });
+}
+
+void ElementCommitField::showOwnValue()
+{
+    if (text() != value())
+        setText(value());
+    setModified(false);
 }
 
 bool ElementCommitField::isTyping() const

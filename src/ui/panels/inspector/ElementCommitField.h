@@ -12,7 +12,8 @@ namespace zelvane {
 // stays that element's: when another element is shown while the field holds
 // an uncommitted change, the later commit names the first element
 // (`draft` true), never the one shown by then. A focused field the user has
-// not typed into shows the element's value as it changes.
+// not typed into shows the element's value as it changes. After each commit
+// the field shows the shown element's own value again.
 class ElementCommitField : public CommitField {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ public:
 private:
     // Focused, with text the user changed.
     bool isTyping() const;
+    void showOwnValue();
 
     Commit m_commit;
     QUuid m_elementID;

@@ -5,6 +5,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 
@@ -60,11 +61,27 @@ QList<Box> boxes(const VectorPage& page, const QSizeF& size)
         if (!std::isfinite(frame.x) || !std::isfinite(frame.y) || !std::isfinite(frame.width)
             || !std::isfinite(frame.height))
             continue;
-        const QRectF rect(sx * frame.x, sy * frame.y, std::max(sx * frame.width, 2.0),
-                          std::max(sy * frame.height, 1.5));
+        QRectF onPage = frame.toQRectF();
+        if (std::isfinite(element.rotationDegrees) && std::fmod(element.rotationDegrees, 360.0) != 0) {
+            const QPointF c = onPage.center();
+            onPage = QTransform()
+                         .translate(c.x(), c.y())
+                         .rotate(element.rotationDegrees)
+                         .translate(-c.x(), -c.y())
+                         .mapRect(onPage);
+        }
+        const QRectF rect(sx * onPage.x(), sy * onPage.y(), std::max(sx * onPage.width(), 2.0),
+                          std::max(sy * onPage.height(), 1.5));
         result.append({rect, styleOf(element)});
     }
     return result;
+}
+
+QRectF sheetIn(const VectorPage& page, const QRectF& frame)
+{
+    const double scale = std::min(frame.width() / usableSide(page.width), frame.height() / usableSide(page.height));
+    const QSizeF size(usableSide(page.width) * scale, usableSide(page.height) * scale);
+    return QRectF(frame.center() - QPointF(size.width() / 2, size.height() / 2), size);
 }
 
 void paint(QPainter& painter, const QRectF& rect, const VectorPage& page)

@@ -31,8 +31,13 @@ QColor backgroundColor(const VectorPage& page);
 
 // The boxes for a miniature of `size`, in drawing order, in the
 // miniature's coordinates. The page is stretched to the size on each axis;
-// hidden elements and frames that are not finite give no box.
+// a turned element gives the box around it as turned; hidden elements and
+// frames that are not finite give no box.
 QList<Box> boxes(const VectorPage& page, const QSizeF& size);
+
+// The page's sheet inside `frame`: as large as fits with the page's own
+// proportions, centred, so that a landscape or turned page shows wide.
+QRectF sheetIn(const VectorPage& page, const QRectF& frame);
 
 // Draws the miniature into `rect`.
 void paint(QPainter& painter, const QRectF& rect, const VectorPage& page);

@@ -90,8 +90,9 @@ void PageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         strokeInside(*painter, row, 6, Theme::withOpacity(Theme::accent(), 0.55), 1);
 
     const QRectF miniature(row.left() + kPadding, row.top() + kPadding, 40, 52);
-    MiniPagePreview::paint(*painter, miniature, *page);
-    strokeInside(*painter, miniature, 3, current ? Theme::accent() : Theme::white(0.16), current ? 1.5 : 0.8);
+    const QRectF sheet = MiniPagePreview::sheetIn(*page, miniature);
+    MiniPagePreview::paint(*painter, sheet, *page);
+    strokeInside(*painter, sheet, 3, current ? Theme::accent() : Theme::white(0.16), current ? 1.5 : 0.8);
 
     // The text column, centred beside the miniature.
     const double columnLeft = miniature.right() + 9;

@@ -494,3 +494,60 @@ TEST_F(InspectorViewTest, InkTogglesNameTheirEditAndSavingASignatureLeavesTheDoc
     EXPECT_EQ(undoDepth(), depth);
     EXPECT_EQ(controller().document(), before);
 }
+
+TEST_F(InspectorViewTest, EveryElementFieldCommitsADraftOnceAndOnlyToItsOwnElement)
+{
+    SignaturePreset preset = VectorController::namedSignaturePreset(QStringLiteral("Ada"));
+    preset.caption = QStringLiteral("CEO");
+    struct Case {
+        const char* name;
+        std::function<VectorElement()> make;
+        std::function<ElementCommitField*()> field;
+        std::function<QString(const VectorElement&)> read;
+    };
+    const QList<Case> cases{
+        {"name", [] { return text(QStringLiteral("Alpha")); }, [this] { return section().nameField(); },
+         [](const VectorElement& e) { return e.name; }},
+        {"content", [] { return text(QStringLiteral("Alpha")); },
+         [this] { return section().textControls()->contentField(); },
+         [](const VectorElement& e) { return e.text()->text; }},
+        {"signer", [&] { return VectorOperations::makeSignatureElement(preset, VectorPoint(200, 200), false); },
+         [this] { return section().signatureControls()->signerField(); },
+         [](const VectorElement& e) { return std::get<SignaturePayload>(e.kind).signerName; }},
+        {"caption", [&] { return VectorOperations::makeSignatureElement(preset, VectorPoint(200, 200), false); },
+         [this] { return section().signatureControls()->captionField(); },
+         [](const VectorElement& e) { return std::get<SignaturePayload>(e.kind).caption.value_or(QString()); }},
+        {"stamp title", [] { return stamp(); }, [this] { return section().stampControls()->titleField(); },
+         [](const VectorElement& e) { return std::get<StampPayload>(e.kind).title; }},
+        {"stamp subtitle", [] { return stamp(); }, [this] { return section().stampControls()->subtitleField(); },
+         [](const VectorElement& e) { return std::get<StampPayload>(e.kind).subtitle; }},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        view->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+        const VectorElement a = each.make();
+        const VectorElement b = each.make();
+        place({a, b});
+        controller().setSelection({a.id});
+        ElementCommitField* field = each.field();
+        const QString beforeB = each.read(element(b.id));
+
+        // Typed for A, the selection moves to B (the layer list takes no
+        // focus), then Return: A gets the text.
+        typeInto(field, QStringLiteral("Box2"));
+        controller().setSelection({b.id});
+        QTest::keyClick(field, Qt::Key_Return);
+        EXPECT_EQ(each.read(element(a.id)), QStringLiteral("Box2"));
+        EXPECT_EQ(each.read(element(b.id)), beforeB);
+        // The field shows B's own value, and neither Tab nor leaving writes
+        // anything.
+        EXPECT_EQ(field->text(), beforeB);
+        const qsizetype steps = undoDepth();
+        QTest::keyClick(field, Qt::Key_Tab);
+        leaveFields();
+        EXPECT_EQ(each.read(element(b.id)), beforeB);
+        EXPECT_EQ(each.read(element(a.id)), QStringLiteral("Box2"));
+        EXPECT_EQ(undoDepth(), steps);
+    }
+}

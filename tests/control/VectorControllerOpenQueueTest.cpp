@@ -1,0 +1,214 @@
+// Background opens: one import at a time, overtaken opens told so, and the
+// question asked before an opened file replaces edits made meanwhile.
+
+#include "ControllerTestSupport.h"
+
+#include "ControllerFileIO.h"
+#include "control/remote/RemoteTestSupport.h"
+#include "core/support/TestPDF.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+class VectorControllerOpenQueueTest : public ControllerTest {
+protected:
+    void SetUp() override
+    {
+        ControllerTest::SetUp();
+        controller = makeController();
+    }
+
+    QString writePDF(const QString& name, const QByteArray& data)
+    {
+        const QString path = scratchPath(name);
+        writeFile(path, data);
+        return path;
+    }
+
+    // The outcome of each open, in the order they are started.
+    struct Outcome {
+        bool ended = false;
+        std::optional<CodecError> failure;
+    };
+    std::shared_ptr<Outcome> open(const QString& path,
+                                  VectorController::OpenSource source = VectorController::OpenSource::remote)
+    {
+        auto outcome = std::make_shared<Outcome>();
+        controller->openFileInBackground(
+            path,
+            [outcome](const std::optional<CodecError>& failure) {
+                outcome->ended = true;
+                outcome->failure = failure;
+            },
+            source);
+        return outcome;
+    }
+
+    bool waitForOpens()
+    {
+        return remotetest::processEventsUntil([this] { return !controller->isOpening(); },
+                                              std::chrono::minutes(3));
+    }
+
+    static int failureCode(const Outcome& outcome) { return outcome.failure ? outcome.failure->code() : 0; }
+
+    std::unique_ptr<VectorController> controller;
+};
+
+// The process's peak resident size in kB since the last reset.
+qint64 peakResidentKB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+)")).match(QString::fromLatin1(status.readAll()));
+    return match.hasMatch() ? match.captured(1).toLongLong() : -1;
+}
+
+// Makes the peak resident size start again from the current size.
+bool resetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
+}
+
+}  // namespace
+
+TEST_F(VectorControllerOpenQueueTest, AnOvertakenOpenIsToldSoAndTheLastFileStays)
+{
+    const QString large = writePDF(QStringLiteral("large.pdf"), makeManualTestPDF(16));
+    const QString middle = writePDF(QStringLiteral("middle.pdf"), makeManualTestPDF(4));
+    const QString small = writePDF(QStringLiteral("small.pdf"), makeFilledTestPDF(200, 100));
+    const auto first = open(large);
+    const auto second = open(middle);
+    const auto third = open(small);
+    ASSERT_TRUE(controller->isOpening());
+    ASSERT_TRUE(waitForOpens());
+
+    for (const auto& overtaken : {first, second}) {
+        ASSERT_TRUE(overtaken->ended);
+        ASSERT_TRUE(overtaken->failure.has_value());
+        EXPECT_EQ(overtaken->failure->domain(), QStringLiteral("Zelvane"));
+        EXPECT_EQ(overtaken->failure->code(), int(ControllerErrorCode::openSuperseded));
+        EXPECT_EQ(overtaken->failure->message(), QStringLiteral("superseded by a later open"));
+    }
+    ASSERT_TRUE(third->ended);
+    EXPECT_FALSE(third->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+    EXPECT_EQ(controller->document().pages.size(), 1);
+    // Being overtaken is no failure of the editor's.
+    EXPECT_FALSE(controller->lastError().has_value());
+}
+
+TEST_F(VectorControllerOpenQueueTest, SixOpensAtOnceTakeTheMemoryOfOneImport)
+{
+    // Large enough that an import's memory stands out from the noise, small
+    // enough to stay quick.
+    const QString path = writePDF(QStringLiteral("manual.pdf"), makeManualTestPDF(120));
+    ASSERT_TRUE(resetPeakResident()) << "no way to reset the peak resident size here";
+
+    qint64 before = peakResidentKB();
+    auto single = open(path);
+    ASSERT_TRUE(waitForOpens());
+    ASSERT_FALSE(single->failure.has_value());
+    const qint64 oneImport = peakResidentKB() - before;
+
+    ASSERT_TRUE(resetPeakResident());
+    before = peakResidentKB();
+    QList<std::shared_ptr<Outcome>> six;
+    for (int i = 0; i < 6; ++i)
+        six.append(open(path));
+    ASSERT_TRUE(waitForOpens());
+    const qint64 sixImports = peakResidentKB() - before;
+
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(failureCode(*six[i]), int(ControllerErrorCode::openSuperseded));
+    EXPECT_FALSE(six[5]->failure.has_value());
+    EXPECT_EQ(controller->document().pages.size(), 120);
+    // Side by side the six would take about six times one import's memory.
+    EXPECT_LT(sixImports, oneImport * 2 + 16 * 1024) << "one import: " << oneImport << " kB";
+}
+
+TEST_F(VectorControllerOpenQueueTest, RemoteOpensAskOnlyAboutTheUsersOwnEditsMadeMeanwhile)
+{
+    const QString path = writePDF(QStringLiteral("manual.pdf"), makeManualTestPDF(12));
+    int asked = 0;
+    bool answer = false;
+    controller->setReplaceQuestion([&] {
+        ++asked;
+        return answer;
+    });
+
+    // A remote edit during a remote open: replaced without a question.
+    auto opened = open(path);
+    {
+        const VectorController::RemoteEditScope remote(*controller);
+        controller->addTextBlock(QStringLiteral("remote"));
+    }
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(opened->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("manual"));
+
+    // The user's own edit: asked, and Cancel keeps it.
+    controller->createNewDocument(PageFormatPreset::a4Portrait);
+    opened = open(path);
+    controller->addTextBlock(QStringLiteral("mine"));
+    const VectorDocument edited = controller->document();
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(failureCode(*opened), int(ControllerErrorCode::openDeclined));
+    EXPECT_FALSE(opened->failure->message().isEmpty());
+    EXPECT_EQ(controller->document(), edited);
+    EXPECT_TRUE(controller->canUndo());
+
+    // Asked again and answered yes: the file replaces the document.
+    answer = true;
+    opened = open(path);
+    controller->addTextBlock(QStringLiteral("mine again"));
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 2);
+    EXPECT_FALSE(opened->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("manual"));
+}
+
+TEST_F(VectorControllerOpenQueueTest, WindowOpensAskAboutAnyEditMadeMeanwhileButNotAboutASavedOne)
+{
+    const QString path = writePDF(QStringLiteral("manual.pdf"), makeManualTestPDF(12));
+    int asked = 0;
+    controller->setReplaceQuestion([&] {
+        ++asked;
+        return false;
+    });
+
+    auto opened = open(path, VectorController::OpenSource::window);
+    {
+        const VectorController::RemoteEditScope remote(*controller);
+        controller->addTextBlock(QStringLiteral("remote"));
+    }
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(failureCode(*opened), int(ControllerErrorCode::openDeclined));
+    EXPECT_EQ(controller->document().title, QStringLiteral("Untitled"));
+
+    // Edits saved before the file arrives lose nothing: no question.
+    opened = open(path, VectorController::OpenSource::window);
+    controller->addTextBlock(QStringLiteral("saved"));
+    controller->saveFile(scratchPath(QStringLiteral("kept.svg")));
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(opened->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("manual"));
+
+    // No edit at all: no question either.
+    opened = open(path, VectorController::OpenSource::window);
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(opened->failure.has_value());
+}
