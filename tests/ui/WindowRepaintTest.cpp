@@ -115,24 +115,3 @@ TEST_F(WindowRepaintTest, EditsSpreadOverManyTurnsRepaintAtMostOncePerFrame)
     // The last frame shows the last edit.
     EXPECT_EQ(shownText(), QStringLiteral("Ligne %1").arg(kEdits - 1));
 }
-
-TEST_F(WindowRepaintTest, AnEditOfAnotherPageLeavesTheCanvasAlone)
-{
-    VectorController& controller = model->controller();
-    controller.addBlankPage(PageFormatPreset::a4Portrait);
-    controller.setCurrentPageIndex(0);
-    settle();
-    PaintCounter paints(canvas);
-    const qsizetype undoBefore = controller.history().undoStack().size();
-    controller.perform(QString(), [](VectorDocument& document) {
-        VectorOperations::addElement(VectorOperations::makeTextElement(QStringLiteral("Ailleurs"), {40, 80}, 11,
-                                                                       QStringLiteral("#111317"), false),
-                                     1, document);
-    });
-    ASSERT_EQ(controller.history().undoStack().size(), undoBefore + 1);
-    settle();
-    EXPECT_EQ(paints.count, 0);
-    // An edit of the page shown is painted.
-    editText(7);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return paints.count > 0; }, 5000));
-}
