@@ -7,9 +7,12 @@
 //
 // Files: the PDFs given on the command line, else a generated 40-page manual
 // and, when groff and ps2pdf are installed, a 40-page groff/Ghostscript man
-// page written for the run.
+// page written for the run, bash's 87-page manual set by groff and
+// Ghostscript, the Latin Modern font samples (lm-info.pdf of fonts-lmodern)
+// and 1,000 pages of bash's manual put together by qpdf (measured on every
+// processor only). For each file the peak memory of one import alone, in a
+// process of its own, is printed too.
 
-#include "GroffManual.h"
 #include "core/support/TestPDF.h"
 #include "pdf/PDFImport.h"
 
@@ -22,6 +25,8 @@
 
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -48,6 +53,120 @@ double bestSeconds(const std::function<bool()>& run)
     return best;
 }
 
+bool runTool(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A man page of about `sections` pages: headings, paragraphs, option lists
+// and examples, in the words of the generated manual.
+QByteArray manPageSource(int sections)
+{
+    static const char* const words[] = {"file", "page", "option", "export", "vector", "signature", "the", "a",
+                                        "with", "document", "text", "opens", "writes", "layer", "of", "shell"};
+    quint32 seed = 87;
+    const auto sentence = [&](int count) {
+        QByteArray text;
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            text += (i ? " " : "") + QByteArray(words[(seed >> 16) % (sizeof(words) / sizeof(words[0]))]);
+        }
+        return text;
+    };
+    QByteArray roff = ".TH ZELVANE-BENCH 1 \"2026\" \"bench\" \"Benchmark manual\"\n";
+    for (int s = 0; s < sections; ++s) {
+        roff += ".SH SECTION " + QByteArray::number(s + 1) + "\n";
+        for (int p = 0; p < 5; ++p)
+            roff += ".PP\n" + sentence(70) + "\n";
+        for (int o = 0; o < 6; ++o)
+            roff += ".TP\n.B \\-\\-" + sentence(1) + "\n" + sentence(25) + "\n";
+        roff += ".nf\n.ft CR\n  $ " + sentence(6) + "\n  $ " + sentence(5) + "\n.ft R\n.fi\n";
+    }
+    return roff;
+}
+
+std::optional<QString> groffManual(const QTemporaryDir& folder)
+{
+    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+    const QString ps2pdf = QStandardPaths::findExecutable(QStringLiteral("ps2pdf"));
+    if (groff.isEmpty() || ps2pdf.isEmpty())
+        return std::nullopt;
+    QProcess typeset;
+    typeset.setStandardOutputFile(folder.filePath(QStringLiteral("manual.ps")));
+    typeset.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")});
+    typeset.write(manPageSource(48));
+    typeset.closeWriteChannel();
+    if (!typeset.waitForFinished(-1) || typeset.exitCode() != 0)
+        return std::nullopt;
+    const QString pdf = folder.filePath(QStringLiteral("groff-manual.pdf"));
+    if (!runTool(ps2pdf, {folder.filePath(QStringLiteral("manual.ps")), pdf}))
+        return std::nullopt;
+    return pdf;
+}
+
+std::optional<QString> bashManual(const QTemporaryDir& folder)
+{
+    const QString source = QStringLiteral("/usr/share/man/man1/bash.1.gz");
+    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
+    const QString ps2pdf = QStandardPaths::findExecutable(QStringLiteral("ps2pdf"));
+    if (!QFile::exists(source) || groff.isEmpty() || ps2pdf.isEmpty())
+        return std::nullopt;
+    QProcess unpack;
+    unpack.start(QStringLiteral("gzip"), {QStringLiteral("-dc"), source});
+    if (!unpack.waitForFinished(-1) || unpack.exitCode() != 0)
+        return std::nullopt;
+    QProcess typeset;
+    typeset.setStandardOutputFile(folder.filePath(QStringLiteral("bash.ps")));
+    typeset.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")});
+    typeset.write(unpack.readAllStandardOutput());
+    typeset.closeWriteChannel();
+    if (!typeset.waitForFinished(-1) || typeset.exitCode() != 0)
+        return std::nullopt;
+    const QString pdf = folder.filePath(QStringLiteral("bash-manual.pdf"));
+    if (!runTool(ps2pdf, {folder.filePath(QStringLiteral("bash.ps")), pdf}))
+        return std::nullopt;
+    return pdf;
+}
+
+// `pages` pages of the file, its pages repeated in order.
+std::optional<QString> repeatedPages(const QString& path, int pages, const QTemporaryDir& folder)
+{
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    if (qpdf.isEmpty())
+        return std::nullopt;
+    QStringList arguments{QStringLiteral("--empty"), QStringLiteral("--pages")};
+    for (int i = 0; i < 16; ++i)
+        arguments << path << QStringLiteral("1-z");
+    const QString many = folder.filePath(QStringLiteral("many.pdf"));
+    const QString out = folder.filePath(QStringLiteral("%1-pages.pdf").arg(pages));
+    if (!runTool(qpdf, arguments << QStringLiteral("--") << many)
+        || !runTool(qpdf, {QStringLiteral("--empty"), QStringLiteral("--pages"), many,
+                           QStringLiteral("1-%1").arg(pages), QStringLiteral("--"), out}))
+        return std::nullopt;
+    return out;
+}
+
+// The peak memory of a process importing the file once, in MB.
+double importPeakMB(const QString& program, const QString& path)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const QByteArray self = program.toLocal8Bit();
+        const QByteArray file = path.toLocal8Bit();
+        execl(self.constData(), self.constData(), "--import-once", file.constData(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return -1;
+    return double(usage.ru_maxrss) / 1024;
+}
+
 struct Figures {
     double import = -1;
     double reference = -1;
@@ -66,9 +185,9 @@ Figures measure(const QString& path, const QByteArray& data, const QTemporaryDir
         }
     });
     figures.reference = bestSeconds([&] {
-        return bench::runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("144"), path,
+        return runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("144"), path,
                                                     scratch.filePath(QStringLiteral("page"))})
-            && bench::runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox-layout"), path,
+            && runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox-layout"), path,
                                                      scratch.filePath(QStringLiteral("text.html"))});
     });
     return figures;
@@ -92,6 +211,17 @@ int main(int argc, char** argv)
     // The font cache the import may write to stays out of the user's.
     qputenv("XDG_CACHE_HOME", scratch.filePath(QStringLiteral("cache")).toLocal8Bit());
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--import-once") {
+        QFile file(QString::fromLocal8Bit(argv[2]));
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        try {
+            PDFCodec::importPDF(file.readAll(), QStringLiteral("bench"), std::nullopt);
+        } catch (...) {
+            return 1;
+        }
+        return 0;
+    }
 
     if (QStandardPaths::findExecutable(QStringLiteral("pdftoppm")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty()) {
@@ -100,6 +230,7 @@ int main(int argc, char** argv)
     }
 
     QStringList files;
+    QStringList everywhereOnly;
     for (const QString& argument : app.arguments().mid(1))
         files.append(argument);
     if (files.isEmpty()) {
@@ -109,10 +240,27 @@ int main(int argc, char** argv)
             out.close();
             files.append(manual);
         }
-        if (const auto groff = bench::groffManual(scratch, bench::kFortyPageSections))
+        if (const auto groff = groffManual(scratch))
             files.append(*groff);
         else
             std::printf("(groff or ps2pdf missing: the groff manual is left out)\n");
+        if (const auto bash = bashManual(scratch)) {
+            files.append(*bash);
+            if (const auto thousand = repeatedPages(*bash, 1000, scratch)) {
+                files.append(*thousand);
+                everywhereOnly.append(*thousand);
+            }
+        } else {
+            std::printf("(bash's manual page, groff or ps2pdf missing: bash's manual is left out)\n");
+        }
+        for (const QString& samples : {QStringLiteral("/usr/share/doc/fonts-lmodern/lm-info.pdf"),
+                                       QStringLiteral("/usr/share/texmf/doc/fonts/lm/lm-info.pdf"),
+                                       QStringLiteral("/usr/share/texlive/texmf-dist/doc/fonts/lm/lm-info.pdf")}) {
+            if (QFile::exists(samples)) {
+                files.append(samples);
+                break;
+            }
+        }
     }
 
     cpu_set_t all;
@@ -141,16 +289,18 @@ int main(int argc, char** argv)
         }
         sched_setaffinity(0, sizeof all, &all);
         const Figures everywhere = measure(path, data, scratch);
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(firstProcessor, &one);
-        sched_setaffinity(0, sizeof one, &one);
-        const Figures single = measure(path, data, scratch);
-        sched_setaffinity(0, sizeof all, &all);
-
         std::printf("%s (%d pages)\n", qPrintable(QFileInfo(path).fileName()), everywhere.pages);
         print(qPrintable(QStringLiteral("%1 processors").arg(CPU_COUNT(&all))), everywhere);
-        print("1 processor", single);
+        if (!everywhereOnly.contains(path)) {
+            cpu_set_t one;
+            CPU_ZERO(&one);
+            CPU_SET(firstProcessor, &one);
+            sched_setaffinity(0, sizeof one, &one);
+            const Figures single = measure(path, data, scratch);
+            sched_setaffinity(0, sizeof all, &all);
+            print("1 processor", single);
+        }
+        std::printf("  peak memory of one import alone %.1f MB\n", importPeakMB(app.applicationFilePath(), path));
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

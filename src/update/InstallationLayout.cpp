@@ -1,6 +1,7 @@
 #include "InstallationLayout.h"
 
 #include "Localization.h"
+#include "UpdateInstaller.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,7 +99,8 @@ UpdateStep checkInstallation(const QString& folder, const QString& bundleID)
                                  missing + QLatin1Char(')'));
 }
 
-UpdateStep checkProgramVersion(const QString& folder, const QString& version, int timeoutMs)
+UpdateStep checkProgramVersion(const QString& folder, const QString& version, int timeoutMs,
+                               const std::atomic<bool>* cancelled)
 {
     const QString program = QDir(folder).filePath(QLatin1String(kProgram));
     QProcess process;
@@ -109,9 +111,9 @@ UpdateStep checkProgramVersion(const QString& folder, const QString& version, in
     process.start(program, {QStringLiteral("--version")});
     if (!process.waitForStarted(timeoutMs))
         return UpdateError::system(QStringLiteral("QProcess"), int(process.error()), process.errorString());
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished(1000);
+    if (!UpdateInstaller::waitForProcess(process, timeoutMs, cancelled)) {
+        if (cancelled && *cancelled)
+            return UpdateInstaller::cancelledError();
         return UpdateError::wrongProgramVersion(version, QString());
     }
     const QString line = QString::fromUtf8(process.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0).trimmed();

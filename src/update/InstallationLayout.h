@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <atomic>
+
 namespace zelvane {
 
 // A Zelvane installation on Linux is a folder of its own (by default
@@ -25,8 +27,10 @@ UpdateResult<QString> runningInstallation(const QString& programPath, const QStr
 // Checks that `folder` has the layout and the marker of an installation.
 UpdateStep checkInstallation(const QString& folder, const QString& bundleID);
 
-// Runs `<folder>/bin/zelvane --version` and checks that it prints `version`.
-UpdateStep checkProgramVersion(const QString& folder, const QString& version, int timeoutMs = 20'000);
+// Runs `<folder>/bin/zelvane --version` and checks that it prints `version`;
+// the program is killed when `cancelled` becomes true.
+UpdateStep checkProgramVersion(const QString& folder, const QString& version, int timeoutMs = 20'000,
+                               const std::atomic<bool>* cancelled = nullptr);
 
 }  // namespace InstallationLayout
 

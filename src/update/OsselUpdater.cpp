@@ -3,6 +3,7 @@
 #include "AppVersion.h"
 #include "BoundedFetch.h"
 #include "InstallationLayout.h"
+#include "InstallationSwap.h"
 #include "ReleaseFeed.h"
 #include "RelaunchScript.h"
 #include "Settings.h"
@@ -77,8 +78,14 @@ OsselUpdater::OsselUpdater(const QString& appName, const QString& bundleID, cons
 
 OsselUpdater::~OsselUpdater()
 {
+    // Quitting during an installation: its tools are stopped at once and its
+    // work folder goes with it.
+    m_cancelled = true;
     if (m_worker.joinable())
         m_worker.join();
+    const std::lock_guard<std::mutex> locked(m_preparedLock);
+    if (!m_preparedWork.isEmpty())
+        QDir(m_preparedWork).removeRecursively();
 }
 
 std::optional<ReleaseInfo> OsselUpdater::availableRelease() const
@@ -140,6 +147,7 @@ void OsselUpdater::checkForUpdates(bool silent)
         m_checkSilent = m_checkSilent && silent;
         return;
     }
+    removeLeftovers();
     const QUrl feed = configuredFeedURL();
     settings()->setValue(key("lastUpdateCheckTimestamp"), m_environment.now());
     m_checkRunning = true;
@@ -187,6 +195,7 @@ void OsselUpdater::downloadAndInstall(const ReleaseInfo& release)
     const auto destination = installationFolder();
     if (!destination)
         return failInstallation(destination.error());
+    InstallationSwap::removeLeftovers(*destination);
     const auto checksum = UpdateInstaller::expectedChecksum(release);
     if (!checksum)
         return failInstallation(checksum.error());
@@ -194,8 +203,8 @@ void OsselUpdater::downloadAndInstall(const ReleaseInfo& release)
         return failInstallation(UpdateError::addressRefused(release.downloadURL.toDisplayString()));
     // One installation at a time, also across the processes of this
     // installation; the lock is held until this process ends.
-    auto lock = std::make_unique<QLockFile>(QFileInfo(*destination).absolutePath() +
-                                            QStringLiteral("/.zelvane-update.lock"));
+    auto lock = std::make_unique<QLockFile>(QDir(QFileInfo(*destination).absolutePath())
+                                                .filePath(QLatin1String(InstallationSwap::kLockFile)));
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0))
         return failInstallation(UpdateError::updateInProgress());
@@ -234,24 +243,66 @@ void OsselUpdater::installDownloaded(const QByteArray& archive, const ReleaseInf
         if (const UpdateStep verified = UpdateInstaller::verifyChecksum(archive, checksum); !verified)
             return onMain([this, error = verified.error()] { failInstallation(error); });
         onMain([this] { setState(State::installing()); });
-        const auto prepared = UpdateInstaller::prepare(archive, release, destination, bundleID, limits);
+        const auto prepared =
+            UpdateInstaller::prepare(archive, release, destination, bundleID, limits, &m_cancelled);
         if (!prepared)
             return onMain([this, error = prepared.error()] { failInstallation(error); });
-        onMain([this, prepared = *prepared] { relaunch(prepared); });
+        {
+            const std::lock_guard<std::mutex> locked(m_preparedLock);
+            m_preparedWork = prepared->workFolder;
+        }
+        onMain([this, prepared = *prepared, release] { relaunch(prepared, release); });
     });
 }
 
-void OsselUpdater::relaunch(const PreparedUpdate& prepared)
+void OsselUpdater::relaunch(const PreparedUpdate& prepared, const ReleaseInfo& release)
 {
+    const auto forget = [this, &prepared] {
+        {
+            const std::lock_guard<std::mutex> locked(m_preparedLock);
+            m_preparedWork.clear();
+        }
+        QDir(prepared.workFolder).removeRecursively();
+    };
+    // An edited document is saved or given up first; Cancel leaves the
+    // installation and the document as they are.
+    if (!mayRelaunch()) {
+        forget();
+        m_installLock.reset();
+        m_state = State::idle();
+        setState(State::updateAvailable(release));
+        return;
+    }
+    if (const UpdateStep swapped =
+            InstallationSwap::swapIn(prepared.newInstallation, prepared.destination, m_bundleID);
+        !swapped) {
+        forget();
+        return failInstallation(swapped.error());
+    }
     const qint64 pid =
         m_environment.relaunchAfterPid > 0 ? m_environment.relaunchAfterPid : QCoreApplication::applicationPid();
-    if (const UpdateStep started =
-            RelaunchScript::start(pid, prepared.newInstallation, prepared.destination, prepared.workFolder);
+    if (const UpdateStep started = RelaunchScript::start(pid, prepared.destination, prepared.workFolder);
         !started) {
-        QDir(prepared.workFolder).removeRecursively();
+        // Nothing would start the new installation: the running one goes
+        // back in place.
+        InstallationSwap::exchange(prepared.newInstallation, prepared.destination);
+        forget();
         return failInstallation(started.error());
     }
+    {
+        // The script removes the work folder once this process has ended.
+        const std::lock_guard<std::mutex> locked(m_preparedLock);
+        m_preparedWork.clear();
+    }
     m_environment.quit();
+}
+
+void OsselUpdater::removeLeftovers()
+{
+    if (m_state.isBusy() || m_installLock)
+        return;
+    if (const auto destination = installationFolder())
+        InstallationSwap::removeLeftovers(*destination);
 }
 
 void OsselUpdater::failInstallation(const UpdateError& error)

@@ -9,8 +9,10 @@
 #include <QObject>
 #include <QSettings>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -37,6 +39,10 @@ struct UpdaterEnvironment {
     // application's event loop ends with status 0).
     std::function<void()> quit;
 };
+
+// Asked on the interface thread once a new installation is ready and before
+// it takes the running one's place; false stops the installation there.
+using RelaunchConfirmation = std::function<bool()>;
 
 // The editor's update checker: reads the release feed at launch (at most
 // daily, when automatic checks are on) or on demand, and downloads, verifies
@@ -93,6 +99,12 @@ public:
     // process.
     void downloadAndInstall(const ReleaseInfo& release);
 
+    // Replaces the question asked before relaunching (the window asks to
+    // save an edited document). Without one, nothing is asked.
+    void setRelaunchConfirmation(RelaunchConfirmation confirmation) { m_confirmRelaunch = std::move(confirmation); }
+    // True when the relaunch may go on: no question, or its answer.
+    bool mayRelaunch() const { return !m_confirmRelaunch || m_confirmRelaunch(); }
+
 signals:
     void stateChanged();
     void autoCheckOnLaunchChanged(bool on);
@@ -110,7 +122,10 @@ private:
     void failInstallation(const UpdateError& error);
     void installDownloaded(const QByteArray& archive, const ReleaseInfo& release, const QString& checksum,
                            const QString& destination);
-    void relaunch(const PreparedUpdate& prepared);
+    void relaunch(const PreparedUpdate& prepared, const ReleaseInfo& release);
+    // Removes the work folders and the lock file that ended runs left beside
+    // the installation, unless an installation is running.
+    void removeLeftovers();
 
     QString m_appName;
     QString m_bundleID;
@@ -125,7 +140,15 @@ private:
     bool m_checkSilent = true;
     QNetworkAccessManager* m_network = nullptr;
     std::unique_ptr<QLockFile> m_installLock;
+    RelaunchConfirmation m_confirmRelaunch;
     std::thread m_worker;
+    // Set when the program ends: the worker's tools are killed and its work
+    // folder removed.
+    std::atomic<bool> m_cancelled{false};
+    // The work folder of an installation prepared but not yet relaunched;
+    // written by the worker, removed by the destructor when still set.
+    std::mutex m_preparedLock;
+    QString m_preparedWork;
 };
 
 }  // namespace zelvane

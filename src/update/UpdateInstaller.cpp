@@ -1,17 +1,22 @@
 #include "UpdateInstaller.h"
 
 #include "InstallationLayout.h"
+#include "InstallationSwap.h"
 #include "ZipArchive.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
+
+#include <cerrno>
+#include <cstring>
 
 namespace zelvane::UpdateInstaller {
 
@@ -58,7 +63,8 @@ UpdateResult<QString> checkUnpacked(const QString& extracted, const QString& top
 }
 
 UpdateResult<QString> unpackAndCheck(const QByteArray& archive, const ReleaseInfo& release, const QString& work,
-                                     const QString& bundleID, const UpdateLimits& limits)
+                                     const QString& bundleID, const UpdateLimits& limits,
+                                     const std::atomic<bool>* cancelled)
 {
     const auto entries = ZipArchive::readEntries(archive);
     if (!entries)
@@ -74,7 +80,7 @@ UpdateResult<QString> unpackAndCheck(const QByteArray& archive, const ReleaseInf
     if (const UpdateStep unpacked = runTool(unzip.isEmpty() ? QStringLiteral("unzip") : unzip,
                                             {QStringLiteral("-qq"), QStringLiteral("-n"), kArchiveName,
                                              QStringLiteral("-d"), kExtracted},
-                                            work);
+                                            work, cancelled);
         !unpacked)
         return unpacked.error();
     const auto root = checkUnpacked(QDir(work).filePath(kExtracted), *top, limits.unpackedBytes);
@@ -82,8 +88,12 @@ UpdateResult<QString> unpackAndCheck(const QByteArray& archive, const ReleaseInf
         return root.error();
     if (const UpdateStep layout = InstallationLayout::checkInstallation(*root, bundleID); !layout)
         return layout.error();
-    if (const UpdateStep version = InstallationLayout::checkProgramVersion(*root, release.version); !version)
+    if (const UpdateStep version =
+            InstallationLayout::checkProgramVersion(*root, release.version, 20'000, cancelled);
+        !version)
         return version.error();
+    if (cancelled && *cancelled)
+        return cancelledError();
     return *root;
 }
 
@@ -115,18 +125,18 @@ UpdateStep verifyChecksum(const QByteArray& archive, const QString& expected)
 
 UpdateResult<PreparedUpdate> prepare(const QByteArray& archive, const ReleaseInfo& release,
                                      const QString& destination, const QString& bundleID,
-                                     const UpdateLimits& limits)
+                                     const UpdateLimits& limits, const std::atomic<bool>* cancelled)
 {
     // Beside the installation: the final move is then a rename on the same
     // file system, and the new program can run its version check even when
     // the temporary folder does not allow programs.
     const QString work = QDir(QFileInfo(destination).absolutePath())
-                             .filePath(QStringLiteral(".zelvane-update-") +
+                             .filePath(QLatin1String(InstallationSwap::kWorkFolderPrefix) +
                                        QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!QDir().mkpath(work))
         return UpdateError::system(QStringLiteral("QDir"), 0,
                                    QStringLiteral("Cannot create ") + work);
-    const auto root = unpackAndCheck(archive, release, work, bundleID, limits);
+    const auto root = unpackAndCheck(archive, release, work, bundleID, limits, cancelled);
     if (!root) {
         QDir(work).removeRecursively();
         return root.error();
@@ -134,7 +144,8 @@ UpdateResult<PreparedUpdate> prepare(const QByteArray& archive, const ReleaseInf
     return PreparedUpdate{work, *root, destination};
 }
 
-UpdateStep runTool(const QString& tool, const QStringList& arguments, const QString& workingDirectory)
+UpdateStep runTool(const QString& tool, const QStringList& arguments, const QString& workingDirectory,
+                   const std::atomic<bool>* cancelled)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
@@ -144,11 +155,35 @@ UpdateStep runTool(const QString& tool, const QStringList& arguments, const QStr
     process.start(tool, arguments);
     if (!process.waitForStarted())
         return UpdateError::system(QStringLiteral("QProcess"), int(process.error()), process.errorString());
-    process.waitForFinished(-1);
+    if (!waitForProcess(process, -1, cancelled))
+        return cancelledError();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         return UpdateError::toolFailed(tool, process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                                        QString::fromUtf8(process.readAllStandardError()));
     return Done{};
+}
+
+bool waitForProcess(QProcess& process, int timeoutMs, const std::atomic<bool>* cancelled)
+{
+    QElapsedTimer waited;
+    waited.start();
+    // In short steps, so that an ending program never waits for a tool.
+    while (!process.waitForFinished(50)) {
+        if (process.state() == QProcess::NotRunning)
+            return true;
+        if ((cancelled && *cancelled) || (timeoutMs >= 0 && waited.elapsed() > timeoutMs)) {
+            process.kill();
+            process.waitForFinished(1000);
+            return false;
+        }
+    }
+    return true;
+}
+
+UpdateError cancelledError()
+{
+    return UpdateError::system(QStringLiteral("OsselUpdater"), ECANCELED,
+                               QString::fromLocal8Bit(std::strerror(ECANCELED)));
 }
 
 }  // namespace zelvane::UpdateInstaller

@@ -6,6 +6,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+
+class QProcess;
+
 namespace zelvane {
 
 // Size limits of what the updater downloads and unpacks.
@@ -36,14 +40,25 @@ UpdateStep verifyChecksum(const QByteArray& archive, const QString& expected);
 // Checks the archive's entries, unpacks it with unzip into a new work folder
 // beside `destination`, and checks the unpacked installation: its layout and
 // marker, and that its program reports the release's version. The work
-// folder is removed again when a step fails.
+// folder is removed again when a step fails or `cancelled` becomes true (a
+// tool then running is killed).
 UpdateResult<PreparedUpdate> prepare(const QByteArray& archive, const ReleaseInfo& release,
                                      const QString& destination, const QString& bundleID,
-                                     const UpdateLimits& limits);
+                                     const UpdateLimits& limits, const std::atomic<bool>* cancelled = nullptr);
 
 // Runs a tool and waits for it; a non-zero exit status is an error carrying
-// that status and the tool's standard error.
-UpdateStep runTool(const QString& tool, const QStringList& arguments, const QString& workingDirectory = {});
+// that status and the tool's standard error. The tool is killed as soon as
+// `cancelled` becomes true.
+UpdateStep runTool(const QString& tool, const QStringList& arguments, const QString& workingDirectory = {},
+                   const std::atomic<bool>* cancelled = nullptr);
+
+// Waits for a started process to end, for at most `timeoutMs` (-1: no
+// limit), killing it when `cancelled` becomes true. True when it ended by
+// itself.
+bool waitForProcess(QProcess& process, int timeoutMs, const std::atomic<bool>* cancelled);
+
+// The error of an installation stopped because the program is ending.
+UpdateError cancelledError();
 
 }  // namespace UpdateInstaller
 

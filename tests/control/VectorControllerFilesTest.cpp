@@ -713,6 +713,12 @@ TEST_F(VectorControllerFilesTest, EditsAreUnsavedUntilSavedAndUndoingBackIsNoCha
     controller->setCurrentPageIndex(0);
     controller->setSelection({});
     EXPECT_FALSE(controller->hasUnsavedChanges());
+    // Edited back to the saved content by hand, not by undo: no change either.
+    const QString pageTitle = controller->document().pages[0].title;
+    controller->setCurrentPageTitle(QStringLiteral("Renamed"));
+    EXPECT_TRUE(controller->hasUnsavedChanges());
+    controller->setCurrentPageTitle(pageTitle);
+    EXPECT_FALSE(controller->hasUnsavedChanges());
 
     controller->addBlankPage(PageFormatPreset::a4Portrait);
     EXPECT_TRUE(controller->hasUnsavedChanges());

@@ -140,6 +140,27 @@ TEST_F(AppModelTest, ANewerFlashOutlivesTheOlderOnesTimer)
     EXPECT_EQ(model.flashMessage(), std::nullopt);
 }
 
+TEST_F(AppModelTest, RelaunchingIntoAnUpdateAsksAboutAnEditedDocumentAndCancelStopsIt)
+{
+    AppModel model(false, false);
+    QStringList asked;
+    UnsavedChangesAnswer answer = UnsavedChangesAnswer::cancel;
+    model.setUnsavedChangesQuestion([&](const QString& title) {
+        asked.append(title);
+        return answer;
+    });
+    EXPECT_TRUE(model.updater().mayRelaunch());
+    EXPECT_TRUE(asked.isEmpty()) << "nothing to save, nothing asked";
+
+    model.controller().addBlankPage(PageFormatPreset::a4Portrait);
+    EXPECT_FALSE(model.updater().mayRelaunch());
+    EXPECT_EQ(asked, QStringList{model.controller().document().title});
+    EXPECT_TRUE(model.controller().hasUnsavedChanges()) << "the edit stays";
+    answer = UnsavedChangesAnswer::discard;
+    EXPECT_TRUE(model.updater().mayRelaunch());
+    EXPECT_EQ(asked.size(), 2);
+}
+
 TEST_F(AppModelTest, AFailedOpenRaisesAFreshAlertAndKeepsTheDocument)
 {
     AppModel model(false, false);

@@ -121,8 +121,12 @@ TEST_F(HelpManualSheetTest, ATallSectionScrollsInsideTheContentArea)
     ASSERT_NE(sheet, nullptr);
     QTest::mouseClick(sheet->sectionButton(SectionID::signaturesAndStamps), Qt::LeftButton);
     QScrollArea* area = sheet->contentArea();
-    QTest::qWait(0);
-    // The text keeps its full height: either it fits or the area scrolls.
+    // The text keeps its full height once laid out: either it fits or the
+    // area scrolls.
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const QWidget* shown = area->widget();
+        return shown && shown->height() >= shown->layout()->totalHeightForWidth(shown->width()) - 1;
+    }));
     QWidget* content = area->widget();
     ASSERT_NE(content, nullptr);
     EXPECT_GE(content->height(), content->layout()->totalHeightForWidth(content->width()) - 1);

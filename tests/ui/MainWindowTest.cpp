@@ -1,4 +1,5 @@
 #include "UiTestSupport.h"
+#include "support/ModalAnswer.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "bars/StatusBar.h"
@@ -254,13 +255,12 @@ TEST_F(MainWindowTest, TheWindowAsksWithItsOwnQuestionUntilItGoes)
 {
     // The window's question is a real dialog: answer it with Escape (Cancel).
     model->controller().addTextBlock(QStringLiteral("draft"));
-    QTimer::singleShot(0, [] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
+    const zelvane::testing::ModalAnswer escape([](QWidget* box) {
         EXPECT_EQ(box->objectName(), QStringLiteral("UnsavedChangesQuestion"));
         QTest::keyClick(box, Qt::Key_Escape);
     });
     EXPECT_FALSE(window->close());
+    EXPECT_TRUE(escape.answered());
     window.reset();
     // Without the window nothing is asked any more.
     ASSERT_TRUE(zelvane::testing::openAndWait(*model, QUrl::fromLocalFile(QStringLiteral("/nonexistent/a.pdf"))));

@@ -1,3 +1,4 @@
+#include "support/ModalAnswer.h"
 #include "UiTestSupport.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
@@ -173,10 +174,9 @@ TEST_F(SingleKeyShortcutsTest, AnOpenMenuOrFileDialogHasTheKeys)
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
 
     bool sawDialog = false;
-    QTimer::singleShot(0, window.get(), [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog)
-            return;
+    const zelvane::testing::ModalAnswer answer([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
         sawDialog = true;
         press(Qt::Key_P);
         QTest::keyClick(dialog->windowHandle(), Qt::Key_K);

@@ -3,6 +3,7 @@
 #include "support/FakeInstallation.h"
 #include "support/LanguageFixture.h"
 #include "support/TestApplication.h"
+#include "support/ZipWriter.h"
 
 #include "LoopbackHttpServer.h"
 
@@ -292,13 +293,18 @@ TEST_F(UpdaterInstallTest, InstallsVerifiesAndRelaunches)
     ASSERT_TRUE(quitCalled) << updater->state().text().toStdString();
     EXPECT_EQ(states, (QList<UpdateState>{UpdateState::downloading(0.1), UpdateState::downloading(0.75),
                                           UpdateState::installing()}));
-    // The running installation stays until the program has ended.
-    EXPECT_TRUE(testing::readAll(installation + "/bin/zelvane").contains("Zelvane 1.0.0"));
+    // The installations traded places in one step; the running one's files
+    // stay in the work folder until the program has ended.
+    EXPECT_TRUE(testing::readAll(installation + "/bin/zelvane").contains("Zelvane 9.9.9"));
+    QStringList work = besideInstallation().filter(".zelvane-update-");
+    ASSERT_EQ(work.size(), 1);
+    EXPECT_TRUE(testing::readAll(dir.filePath("opt/" + work[0] + "/extracted/zelvane/bin/zelvane"))
+                    .contains("Zelvane 1.0.0"));
+    EXPECT_FALSE(QFileInfo::exists(installation + "/relaunched"));
 
     running.kill();
     running.waitForFinished();
-    ASSERT_TRUE(waitFor([&] { return QFileInfo::exists(installation + "/relaunched"); }));
-    QTest::qWait(20);
+    ASSERT_TRUE(waitFor([&] { return testing::readAll(installation + "/relaunched").endsWith('\n'); }));
     EXPECT_EQ(testing::readAll(installation + "/relaunched").trimmed(), "9.9.9");
     QProcess version;
     version.start(installation + "/bin/zelvane", {"--version"});
@@ -306,6 +312,75 @@ TEST_F(UpdaterInstallTest, InstallsVerifiesAndRelaunches)
     EXPECT_EQ(version.readAllStandardOutput().trimmed(), "Zelvane 9.9.9");
     ASSERT_TRUE(waitFor([&] { return besideInstallation().size() == 2; }));
     EXPECT_EQ(besideInstallation(), (QStringList{".zelvane-update.lock", "zelvane"}));
+}
+
+TEST_F(UpdaterInstallTest, CancelledBeforeRelaunchingLeavesTheInstallationAsItWas)
+{
+    const QByteArray archive = testing::fakeReleaseArchive("9.9.9");
+    server.enqueue(ScriptedReply::http(200, archive, "application/zip"));
+    const auto updater = installingUpdater();
+    int asked = 0;
+    updater->setRelaunchConfirmation([&] {
+        ++asked;
+        // Asked with the new installation ready and the old one in place.
+        EXPECT_EQ(besideInstallation().filter(".zelvane-update-").size(), 1);
+        EXPECT_TRUE(testing::readAll(installation + "/bin/zelvane").contains("Zelvane 1.0.0"));
+        return false;
+    });
+    updater->downloadAndInstall(release(archive));
+    ASSERT_TRUE(waitFor([&] { return asked > 0 || updater->state().is(Kind::failed); }))
+        << updater->state().text().toStdString();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(quitCalled);
+    EXPECT_EQ(updater->state(), UpdateState::updateAvailable(release(archive)));
+    EXPECT_TRUE(testing::readAll(installation + "/bin/zelvane").contains("Zelvane 1.0.0"));
+    EXPECT_EQ(besideInstallation(), QStringList{"zelvane"});
+}
+
+TEST_F(UpdaterInstallTest, TheNextCheckRemovesWhatEndedRunsLeftBeside)
+{
+    testing::writeFakeInstallation(dir.filePath("opt/.zelvane-update-1234/extracted/zelvane"), "9.9.9");
+    testing::writeFile(dir.filePath("opt/.zelvane-update.lock"), "999999999\nzelvane\n\n");
+    server.enqueue(ScriptedReply::http(404, "", "text/plain"));
+    const auto updater = installingUpdater();
+    updater->checkForUpdates(false);
+    EXPECT_EQ(besideInstallation(), QStringList{"zelvane"});
+    EXPECT_TRUE(waitFor([&] { return settled(*updater); }));
+
+    // Not while another process of the installation installs.
+    QDir().mkpath(dir.filePath("opt/.zelvane-update-5678"));
+    QLockFile other(dir.filePath("opt/.zelvane-update.lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    server.enqueue(ScriptedReply::http(404, "", "text/plain"));
+    updater->checkForUpdates(false);
+    EXPECT_TRUE(besideInstallation().contains(".zelvane-update-5678"));
+    EXPECT_TRUE(waitFor([&] { return settled(*updater); }));
+}
+
+TEST_F(UpdaterInstallTest, QuittingWhileInstallingEndsAtOnceAndRemovesTheWorkFolder)
+{
+    // A new program that never answers its version check.
+    QTemporaryDir scratch;
+    testing::writeFakeInstallation(scratch.path(), "9.9.9");
+    testing::writeFile(scratch.filePath("bin/zelvane"), "#!/bin/sh\nexec sleep 60\n", true);
+    testing::ZipWriter zip;
+    zip.addTree(scratch.path(), "zelvane");
+    const QByteArray archive = zip.finish();
+    server.enqueue(ScriptedReply::http(200, archive, "application/zip"));
+    auto updater = installingUpdater();
+    updater->downloadAndInstall(release(archive));
+    // Unpacked: the version check runs.
+    ASSERT_TRUE(waitFor([&] {
+        const QStringList work = besideInstallation().filter(".zelvane-update-");
+        return updater->state().is(Kind::installing) && work.size() == 1 &&
+               QFileInfo::exists(dir.filePath("opt/" + work[0] + "/extracted/zelvane/bin/zelvane"));
+    })) << updater->state().text().toStdString();
+    QElapsedTimer ending;
+    ending.start();
+    updater.reset();
+    EXPECT_LT(ending.elapsed(), 2000);
+    EXPECT_EQ(besideInstallation(), QStringList{"zelvane"});
+    EXPECT_FALSE(quitCalled);
 }
 
 TEST_F(UpdaterInstallTest, RefusesBeforeDownloading)

@@ -1,4 +1,5 @@
 #include "InstallationLayout.h"
+#include "InstallationSwap.h"
 #include "RelaunchScript.h"
 #include "UpdateInstaller.h"
 #include "ZipArchive.h"
@@ -9,12 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QElapsedTimer>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace zelvane {
 namespace {
@@ -44,15 +48,17 @@ QByteArray archiveWith(const std::function<void(ZipWriter&)>& fill)
     return zip.finish();
 }
 
-// Waits for a file that a started program writes, for at most 20 s.
+// Waits for a line that a started program writes to a file, for at most
+// 20 s: the file may exist a moment before its line is complete.
 QByteArray waitForFile(const QString& path)
 {
     QElapsedTimer timer;
     timer.start();
-    while (!QFileInfo::exists(path) && timer.elapsed() < 20'000)
+    QByteArray content;
+    while (!(content = QFileInfo::exists(path) ? readAll(path) : QByteArray()).endsWith('\n') &&
+           timer.elapsed() < 20'000)
         QThread::msleep(10);
-    QThread::msleep(20);
-    return readAll(path).trimmed();
+    return content.trimmed();
 }
 
 TEST(ZipArchiveTest, AcceptsOneTopFolderAndNamesIt)
@@ -248,6 +254,26 @@ TEST(InstallationLayoutTest, FindsOnlyMarkedInstallations)
     EXPECT_TRUE(system.error().message.contains("package manager"));
 }
 
+TEST(InstallationLayoutTest, NeverTakesTheHomeFolderOrAFolderHoldingItForAnInstallation)
+{
+    testing::ScopedLanguage english(AppLanguage::en);
+    QTemporaryDir dir;
+    const QString root = QFileInfo(dir.path()).canonicalFilePath() + "/users";
+    writeFakeInstallation(root, "1.0");
+    writeFakeInstallation(root + "/me", "1.0");
+    const QByteArray previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(root + "/me"));
+    const auto holdingHome = InstallationLayout::runningInstallation(root + "/bin/zelvane", testing::kTestBundleID);
+    const auto home = InstallationLayout::runningInstallation(root + "/me/bin/zelvane", testing::kTestBundleID);
+    qputenv("HOME", previousHome);
+    ASSERT_FALSE(holdingHome.ok());
+    EXPECT_EQ(holdingHome.error().code, 17);
+    ASSERT_FALSE(home.ok());
+    EXPECT_EQ(home.error().code, 17);
+    // Beside the home folder, a marked installation is found.
+    EXPECT_TRUE(InstallationLayout::runningInstallation(root + "/bin/zelvane", testing::kTestBundleID).ok());
+}
+
 class RelaunchScriptTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
@@ -255,6 +281,7 @@ protected:
     QString parent = home.filePath(QStringLiteral("my apps \"$HOME\" `id`; x"));
     QString destination = parent + "/zelvane";
     QString work = parent + "/.zelvane-update-test";
+    QString extracted = work + "/extracted/zelvane";
     QProcess waitedFor;
 
     void SetUp() override
@@ -269,15 +296,16 @@ protected:
         waitedFor.kill();
         waitedFor.waitForFinished();
     }
-    // Runs the script until it has swapped and relaunched.
-    void runScript(const QString& newInstallation)
+    // Runs the script until it has relaunched and cleaned up.
+    void runScript()
     {
         QProcess script;
-        script.start("/bin/sh", RelaunchScript::arguments(waitedFor.processId(), newInstallation, destination, work));
+        script.start("/bin/sh", RelaunchScript::arguments(waitedFor.processId(), destination, work));
         ASSERT_TRUE(script.waitForStarted());
         // It waits for the process to end before touching anything.
         EXPECT_FALSE(script.waitForFinished(300));
-        EXPECT_TRUE(readAll(destination + "/bin/zelvane").contains("Zelvane 1.0"));
+        EXPECT_TRUE(QFileInfo::exists(work));
+        EXPECT_FALSE(QFileInfo::exists(destination + "/relaunched"));
         waitedFor.kill();
         waitedFor.waitForFinished();
         ASSERT_TRUE(script.waitForFinished(20'000));
@@ -287,8 +315,12 @@ protected:
     {
         QProcess program;
         program.start(folder + "/bin/zelvane", {"--version"});
-        program.waitForFinished();
+        program.waitForFinished(20'000);
         return QString::fromUtf8(program.readAllStandardOutput()).trimmed();
+    }
+    QStringList beside() const
+    {
+        return QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
 };
 
@@ -298,33 +330,74 @@ TEST_F(RelaunchScriptTest, TakesEveryPathAsAnArgument)
     EXPECT_FALSE(RelaunchScript::text().contains("zelvane-update-test"));
 }
 
-TEST_F(RelaunchScriptTest, SwapsInTheNewInstallationAndStartsIt)
+TEST_F(RelaunchScriptTest, SwapsInTheNewInstallationThenStartsItOnceTheProgramHasEnded)
 {
-    writeFakeInstallation(work + "/extracted/zelvane", "9.9.9");
-    runScript(work + "/extracted/zelvane");
-    EXPECT_EQ(waitForFile(destination + "/relaunched"), "9.9.9");
+    writeFakeInstallation(extracted, "9.9.9");
+    ASSERT_TRUE(InstallationSwap::swapIn(extracted, destination, testing::kTestBundleID).ok());
     EXPECT_EQ(versionOf(destination), "Zelvane 9.9.9");
+    // The replaced installation waits in the work folder.
+    EXPECT_EQ(versionOf(extracted), "Zelvane 1.0");
+    runScript();
+    EXPECT_EQ(waitForFile(destination + "/relaunched"), "9.9.9");
     EXPECT_FALSE(QFileInfo::exists(work));
-    EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"zelvane"});
+    EXPECT_EQ(beside(), QStringList{"zelvane"});
     // Nothing outside the folder was touched by the special characters.
     EXPECT_EQ(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).size(), 1);
 }
 
-TEST_F(RelaunchScriptTest, KeepsAndRestartsTheOldInstallationWhenTheNewOneIsIncomplete)
+TEST_F(RelaunchScriptTest, KeepsTheOldInstallationWhenTheNewOneIsIncompleteOrMissing)
 {
-    writeFakeInstallation(work + "/extracted/zelvane", "9.9.9");
-    QFile::remove(work + "/extracted/zelvane/bin/zelvane");
-    runScript(work + "/extracted/zelvane");
-    EXPECT_EQ(waitForFile(destination + "/relaunched"), "1.0");
+    writeFakeInstallation(extracted, "9.9.9");
+    QFile::remove(extracted + "/bin/zelvane");
+    EXPECT_EQ(InstallationSwap::swapIn(extracted, destination, testing::kTestBundleID).error().code, 11);
     EXPECT_EQ(versionOf(destination), "Zelvane 1.0");
     EXPECT_TRUE(QFileInfo::exists(destination + "/.zelvane-installation"));
+    EXPECT_FALSE(QFileInfo::exists(extracted + "/bin/zelvane"));
+
+    EXPECT_FALSE(InstallationSwap::swapIn(work + "/extracted/nothing-here", destination, testing::kTestBundleID).ok());
+    EXPECT_EQ(versionOf(destination), "Zelvane 1.0");
 }
 
-TEST_F(RelaunchScriptTest, KeepsTheOldInstallationWhenTheNewOneIsMissing)
+// The installation is stopped after each of its steps, as a kill or a power
+// cut would: the installation path always holds a program that runs, and
+// the next check leaves only the installation.
+TEST_F(RelaunchScriptTest, AnInstallationStoppedAfterAnyStepLeavesARunnableProgramAndIsCleanedAtTheNextCheck)
 {
-    runScript(work + "/extracted/nothing-here");
-    EXPECT_EQ(waitForFile(destination + "/relaunched"), "1.0");
-    EXPECT_EQ(versionOf(destination), "Zelvane 1.0");
+    const QList<std::function<void()>> steps{
+        // Unpacked and verified beside the installation.
+        [&] { writeFakeInstallation(extracted, "9.9.9"); },
+        // The two installations traded places.
+        [&] { ASSERT_TRUE(InstallationSwap::exchange(extracted, destination).ok()); },
+        // The program ended and the script started the new installation.
+        [&] {
+            waitedFor.kill();
+            waitedFor.waitForFinished();
+            ASSERT_EQ(versionOf(destination), "Zelvane 9.9.9");
+        },
+    };
+    for (qsizetype stoppedAfter = 0; stoppedAfter < steps.size(); ++stoppedAfter) {
+        SCOPED_TRACE(stoppedAfter);
+        QDir(parent).removeRecursively();
+        writeFakeInstallation(destination, "1.0");
+        QDir().mkpath(work + "/extracted");
+        // A lock file left by the ended process.
+        testing::writeFile(parent + "/" + InstallationSwap::kLockFile, "999999999\nzelvane\n\n");
+        for (qsizetype step = 0; step <= stoppedAfter; ++step)
+            steps[step]();
+        const QString expected = stoppedAfter == 0 ? "Zelvane 1.0" : "Zelvane 9.9.9";
+        EXPECT_EQ(versionOf(destination), expected);
+        EXPECT_TRUE(InstallationSwap::removeLeftovers(destination));
+        EXPECT_EQ(beside(), QStringList{"zelvane"});
+        EXPECT_EQ(versionOf(destination), expected);
+    }
+}
+
+TEST_F(RelaunchScriptTest, NothingIsRemovedWhileAnotherProcessInstalls)
+{
+    QLockFile installing(parent + "/" + InstallationSwap::kLockFile);
+    ASSERT_TRUE(installing.tryLock(0));
+    EXPECT_FALSE(InstallationSwap::removeLeftovers(destination));
+    EXPECT_TRUE(QFileInfo::exists(work));
 }
 
 }  // namespace

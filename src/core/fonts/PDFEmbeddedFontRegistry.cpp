@@ -136,6 +136,26 @@ PDFEmbeddedFontRegistry::PDFEmbeddedFontRegistry(Configuration configuration)
 
 PDFEmbeddedFontRegistry::~PDFEmbeddedFontRegistry() = default;
 
+namespace {
+
+// Everything the registration of an embedded program reads.
+QByteArray programDigest(const QString& key, const fonts::ExtractedPDFFontEntry& entry)
+{
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const QString& text : {key, entry.subtype, entry.fontStreamExt}) {
+        hash.addData(text.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+    }
+    for (const QString& text : entry.toUnicodeStrings) {
+        hash.addData(text.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+    }
+    hash.addData(entry.fontStreamData.value_or(QByteArray()));
+    return hash.result();
+}
+
+}  // namespace
+
 void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
 {
     if (!fonts::hasFontSupport())
@@ -162,6 +182,17 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
             continue;
         if (!entry.fontStreamData || entry.fontStreamData->size() < 33)
             continue;
+        // A program registered before under the same name (from this file
+        // or another) gets its names back; Qt already has it.
+        const QByteArray program = programDigest(key, entry);
+        {
+            QMutexLocker locker(&m_lock);
+            const auto known = m_registeredPrograms.constFind(program);
+            if (known != m_registeredPrograms.constEnd()) {
+                enterFace(*known, key, false);
+                continue;
+            }
+        }
         QByteArray bytes = stripSubsetPrefixFromTTF(*entry.fontStreamData);
         truetype::CodeMap map;
         for (const QString& text : entry.toUnicodeStrings) {
@@ -170,7 +201,11 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
         }
         if (!map.empty())
             bytes = patchTrueTypeCmapIfNeeded(bytes, map, entry.subtype == QLatin1String("Type0"));
-        registerFontBinary(bytes, key, entry.fontStreamExt, false);
+        if (const std::optional<RegisteredFace> face = loadFace(bytes, key, entry.fontStreamExt, false, {})) {
+            QMutexLocker locker(&m_lock);
+            enterFace(*face, key, false);
+            m_registeredPrograms.insert(program, *face);
+        }
     }
 }
 
@@ -219,12 +254,24 @@ bool PDFEmbeddedFontRegistry::loadFromLocalDiskCache(const QString& cleanPSName)
 bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const QString& cleanPSName,
                                                  const QString& ext, bool isComplete, const QString& existingPath)
 {
-    if (!fonts::hasFontSupport() || bytes.isEmpty() || bytes.size() > kMaxFontProgramBytes)
+    const std::optional<RegisteredFace> face = loadFace(bytes, cleanPSName, ext, isComplete, existingPath);
+    if (!face)
         return false;
+    QMutexLocker locker(&m_lock);
+    enterFace(*face, cleanPSName, isComplete);
+    return true;
+}
+
+std::optional<PDFEmbeddedFontRegistry::RegisteredFace> PDFEmbeddedFontRegistry::loadFace(
+    const QByteArray& bytes, const QString& cleanPSName, const QString& ext, bool isComplete,
+    const QString& existingPath)
+{
+    if (!fonts::hasFontSupport() || bytes.isEmpty() || bytes.size() > kMaxFontProgramBytes)
+        return std::nullopt;
     QRawFont raw;
     raw.loadFromData(bytes, 12, QFont::PreferNoHinting);
     if (!raw.isValid())
-        return false;
+        return std::nullopt;
 
     QString path = existingPath;
     if (path.isEmpty()) {
@@ -255,10 +302,14 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
         face.complementFamilies = complementFamilies(face.postScriptName.isEmpty() ? cleanPSName : face.postScriptName,
                                                      face.designFamily);
     fonts::forgetInstalledFaces();
-    const bool withoutOutlines = fonts::drawsNoOutlines(raw);
+    face.withoutOutlines = fonts::drawsNoOutlines(raw);
+    return face;
+}
 
-    QMutexLocker locker(&m_lock);
-    if (withoutOutlines) {
+void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete)
+{
+    const QString& family = face.family;
+    if (face.withoutOutlines) {
         m_withoutOutlines.insert(cleanPSName.toLower());
         if (!face.postScriptName.isEmpty())
             m_withoutOutlines.insert(face.postScriptName.toLower());
@@ -279,7 +330,6 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
         if (!face.postScriptName.isEmpty())
             m_completeFontsRegistered.insert(face.postScriptName.toLower());
     }
-    return true;
 }
 
 bool PDFEmbeddedFontRegistry::drawsNoOutlines(const QString& postScriptName) const

@@ -149,9 +149,17 @@ private:
         bool italic = false;
         // Installed families that give the characters a subset lacks.
         QStringList complementFamilies;
+        // Glyphs, none of them with an outline.
+        bool withoutOutlines = false;
     };
 
     QFont fontForFace(const RegisteredFace& face, double size) const;
+    // The program written to its folder (unless `existingPath` is given) and
+    // handed to Qt; nothing when Qt cannot read it.
+    std::optional<RegisteredFace> loadFace(const QByteArray& bytes, const QString& cleanPSName, const QString& ext,
+                                           bool isComplete, const QString& existingPath);
+    // Enters the face's names; called with the lock held.
+    void enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete);
 
     mutable QMutex m_lock;
     QHash<QString, RegisteredFace> m_facesByKey;
@@ -162,6 +170,9 @@ private:
     QSet<QString> m_registeredFamilies;
     // Names (lower-cased) of registered programs without outlines.
     QSet<QString> m_withoutOutlines;
+    // The embedded programs registered, by a digest of what their
+    // registration reads: Qt is handed each one once.
+    QHash<QByteArray, RegisteredFace> m_registeredPrograms;
 
     const QString m_persistentCacheDir;
     const QString m_subsetTempDir;

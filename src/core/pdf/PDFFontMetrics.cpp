@@ -1,6 +1,7 @@
 #include "pdf/PDFFontMetrics.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QHash>
 #include <QRawFont>
 
@@ -62,6 +63,10 @@ std::vector<double> standardWidths(const QString& file, const std::string& encod
     const QString key = file + QLatin1Char(' ') + QString::fromStdString(encoding);
     if (const auto found = known.constFind(key); found != known.constEnd()) {
         return *found;
+    }
+    // Font engines need the GUI application.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        throw PDFUnmeasurableFont("standard font without widths measured without a GUI application");
     }
     const QRawFont font(file, 1000, QFont::PreferNoHinting);
     if (!font.isValid()) {

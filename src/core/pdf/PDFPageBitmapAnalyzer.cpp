@@ -1,6 +1,7 @@
 #include "pdf/PDFPageBitmapAnalyzer.h"
 
 #include "pdf/PDFDocument.h"
+#include "pdf/PageRasterWindow.h"
 
 #include <QPainter>
 #include <algorithm>
@@ -8,19 +9,12 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <vector>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace zelvane {
 
 namespace {
-
-struct Pixel {
-    int r, g, b;
-};
 
 struct VerticalBand {
     int startPY;
@@ -67,104 +61,14 @@ qsizetype percentile(qsizetype n, int p)
     return std::min<qsizetype>(n * p / 100, n - 1);
 }
 
-// What white paper adds to each colour channel of a premultiplied pixel of
-// alpha a drawn over it, rounded as Qt's raster engine rounds "source over".
-struct WhiteUnder {
-    std::array<int, 256> add{};
-    constexpr WhiteUnder()
-    {
-        for (unsigned a = 0; a < 256; ++a) {
-            const unsigned t = 255u * (255u - a);
-            add[a] = int((t + ((t >> 8) & 0xffu) + 0x80u) >> 8);
-        }
-    }
-};
-constexpr WhiteUnder kWhiteUnder;
-constexpr std::array<int, 256> kNothingUnder{};
-
-// Which pixels of a row are ink: at least 22 away from the paper colour in
-// some channel once drawn on white. The same test as distance(onPaper(...))
-// >= 22 in analyzeTextRegion, four pixels at a time where the processor
-// allows: white under a premultiplied pixel of alpha a adds exactly 255 - a
-// to each channel, capped at 255.
-class InkTest {
-public:
-    InkTest(const std::array<int, 256>& under, int r, int g, int b) : m_under(under), m_r(r), m_g(g), m_b(b)
-    {
-#ifdef __SSE2__
-        m_paper = _mm_set1_epi32(int((unsigned(r) << 16) | (unsigned(g) << 8) | unsigned(b)));
-        // Without white under the pixels, every pixel reads as opaque.
-        m_opaque = _mm_set1_epi32(&under == &kWhiteUnder.add ? 0 : int(0xFF000000u));
-#endif
-    }
-
-    bool isInk(QRgb value) const
-    {
-        const int add = m_under[size_t(qAlpha(value))];
-        const int r = std::min(qRed(value) + add, 255);
-        const int g = std::min(qGreen(value) + add, 255);
-        const int b = std::min(qBlue(value) + add, 255);
-        return std::max({std::abs(r - m_r), std::abs(g - m_g), std::abs(b - m_b)}) >= 22;
-    }
-
-    // How many of line[from, to) are ink.
-    int count(const QRgb* line, int from, int to) const
-    {
-        int i = from;
-        int inked = 0;
-#ifdef __SSE2__
-        for (; i + 4 <= to; i += 4) {
-            // Set bits of 0-15, without needing a popcount instruction.
-            constexpr std::array<int, 16> kBits{0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
-            inked += kBits[inkOfFour(line + i)];
-        }
-#endif
-        for (; i < to; ++i) {
-            inked += isInk(line[i]) ? 1 : 0;
-        }
-        return inked;
-    }
-
-    // The first of line[from, to) that is ink, or `to`.
-    int next(const QRgb* line, int from, int to) const
-    {
-        int i = from;
-#ifdef __SSE2__
-        for (; i + 4 <= to; i += 4) {
-            if (const unsigned inked = inkOfFour(line + i)) {
-                return i + std::countr_zero(inked);
-            }
-        }
-#endif
-        while (i < to && !isInk(line[i])) {
-            ++i;
-        }
-        return i;
-    }
-
-private:
-#ifdef __SSE2__
-    // Bit k set when pixel k of the four is ink.
-    unsigned inkOfFour(const QRgb* four) const
-    {
-        const __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(four)), m_opaque);
-        __m128i alpha = _mm_srli_epi32(pixels, 24);
-        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
-        alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
-        const __m128i onWhite = _mm_adds_epu8(pixels, _mm_xor_si128(alpha, _mm_set1_epi32(-1)));
-        const __m128i apart =
-            _mm_or_si128(_mm_subs_epu8(onWhite, m_paper), _mm_subs_epu8(m_paper, onWhite));
-        const __m128i far = _mm_and_si128(_mm_subs_epu8(apart, _mm_set1_epi8(21)), _mm_set1_epi32(0x00FFFFFF));
-        const __m128i near = _mm_cmpeq_epi32(far, _mm_setzero_si128());
-        return ~unsigned(_mm_movemask_ps(_mm_castsi128_ps(near))) & 0xFu;
-    }
-
-    __m128i m_paper;
-    __m128i m_opaque;
-#endif
-    const std::array<int, 256>& m_under;
-    int m_r, m_g, m_b;
-};
+// How far from the paper colour, in the largest difference of one colour
+// channel, a pixel counts as ink (row profile, ink rectangle, column
+// extents), as part of a horizontal stroke (bold test), as strong ink
+// (strong column extents) and as sampled for the ink colour.
+constexpr std::uint8_t kInk = 22;
+constexpr std::uint8_t kStroke = 45;
+constexpr std::uint8_t kStrongInk = 48;
+constexpr std::uint8_t kSampledInk = 55;
 
 // The value of rank k (from 0) in a list of values 0-255 counted by value.
 int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
@@ -301,111 +205,103 @@ QRect PDFPageBitmapAnalyzer::pixelsUnder(const QSize& size, const QRectF& points
     return QRect(topLeft.topLeft(), bottomRight.bottomRight()).intersected(full);
 }
 
-RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const QString& text,
-                                                       double expectedFontSize) const
+namespace {
+
+// What the analysis gives when it finds no ink: the selection itself, with
+// the baseline and cap height of a typical line of that height.
+RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundHex)
 {
-    const double x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
-
-    // 1. The pixel window, bounds inclusive.
-    const QRect window = windowOf(rect, m_pageSize.width(), m_pageSize.height());
-    const int minPX = window.left();
-    const int maxPX = window.right();
-    const int minPY = window.top();
-    const int maxPY = window.bottom();
-
     RegionMetrics result;
-    const auto fallback = [&] {
-        result.inkHex.reset();
-        result.inkX = x;
-        result.inkY = y;
-        result.inkWidth = w;
-        result.inkHeight = h;
-        result.baselineY = y + 0.8 * h;
-        result.capHeight = 0.65 * h;
-        result.capHeightReliable = false;
-        result.looksBold = false;
-        return result;
-    };
-    if (!QRect(m_origin, m_image.size()).contains(window)) {
-        result.backgroundHex = hexOf(255, 255, 255);
-        return fallback();
-    }
+    result.backgroundHex = backgroundHex;
+    result.inkX = rect.x();
+    result.inkY = rect.y();
+    result.inkWidth = rect.width();
+    result.inkHeight = rect.height();
+    result.baselineY = rect.y() + 0.8 * rect.height();
+    result.capHeight = 0.65 * rect.height();
+    return result;
+}
 
-    // Pixels as they show on white paper. A row starts at the window's left.
-    const std::array<int, 256>& under =
-        m_image.format() == QImage::Format_ARGB32_Premultiplied ? kWhiteUnder.add : kNothingUnder;
-    const auto row = [this, minPX](int py) {
-        return reinterpret_cast<const QRgb*>(m_image.constScanLine(py - m_origin.y())) + (minPX - m_origin.x());
-    };
-    const auto onPaper = [&under](QRgb value) {
-        // Capped for pixels that are not validly premultiplied.
-        const int add = under[size_t(qAlpha(value))];
-        return Pixel{std::min(qRed(value) + add, 255), std::min(qGreen(value) + add, 255),
-                     std::min(qBlue(value) + add, 255)};
-    };
-
-    // 2-3. The paper colour: a grid of samples sorted by brightness.
+// The paper colour: a grid of at most 49 x 17 samples in a stable sort by
+// brightness, the one at 78 % on light paper, at 22 % on dark paper.
+PaperColour paperColour(const PageRasterWindow& pixels)
+{
     struct Sample {
         int luma, r, g, b;
     };
+    const QRect& window = pixels.window();
+    const int stepX = std::max((window.right() - window.left()) / 48, 1);
+    const int stepY = std::max((window.bottom() - window.top()) / 16, 1);
     std::vector<Sample> samples;
-    const int stepX = std::max((maxPX - minPX) / 48, 1);
-    const int stepY = std::max((maxPY - minPY) / 16, 1);
-    samples.reserve(size_t((maxPX - minPX) / stepX + 1) * size_t((maxPY - minPY) / stepY + 1));
-    for (int py = minPY; py <= maxPY; py += stepY) {
-        const QRgb* line = row(py);
-        for (int px = minPX; px <= maxPX; px += stepX) {
-            const Pixel p = onPaper(line[px - minPX]);
+    samples.reserve(size_t((window.right() - window.left()) / stepX + 1)
+                    * size_t((window.bottom() - window.top()) / stepY + 1));
+    for (int py = window.top(); py <= window.bottom(); py += stepY) {
+        const QRgb* line = pixels.row(py);
+        for (int i = 0; i < pixels.columns(); i += stepX) {
+            const PaperColour p = pixels.onPaper(line[i]);
             samples.push_back({luma(p.r, p.g, p.b), p.r, p.g, p.b});
         }
     }
-    Pixel background{255, 255, 255};
-    if (!samples.empty()) {
-        // The samples in a stable sort by brightness, found by counting.
-        std::array<int, 256> counts{};
-        for (const Sample& sample : samples) {
-            ++counts[size_t(sample.luma)];
-        }
-        const qsizetype n = qsizetype(samples.size());
-        const int medianLuma = valueOfRank(counts, n / 2);
-        const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
-        const int chosenLuma = valueOfRank(counts, rank);
-        qsizetype darker = 0;
-        for (int value = 0; value < chosenLuma; ++value) {
-            darker += counts[size_t(value)];
-        }
-        // Among equally bright samples the sort keeps their order.
-        qsizetype skip = rank - darker;
-        for (const Sample& sample : samples) {
-            if (sample.luma == chosenLuma && skip-- == 0) {
-                background = {sample.r, sample.g, sample.b};
-                break;
-            }
+    if (samples.empty()) {
+        return {255, 255, 255};
+    }
+    // The sorted list is found by counting, in four tallies so that counting
+    // many samples of one brightness does not wait on itself.
+    std::array<std::array<int, 256>, 4> tallies{};
+    for (size_t i = 0; i < samples.size(); ++i) {
+        ++tallies[i % 4][size_t(samples[i].luma)];
+    }
+    std::array<int, 256> counts{};
+    for (size_t value = 0; value < counts.size(); ++value) {
+        counts[value] = tallies[0][value] + tallies[1][value] + tallies[2][value] + tallies[3][value];
+    }
+    const qsizetype n = qsizetype(samples.size());
+    const int medianLuma = valueOfRank(counts, n / 2);
+    const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
+    const int chosenLuma = valueOfRank(counts, rank);
+    qsizetype darker = 0;
+    for (int value = 0; value < chosenLuma; ++value) {
+        darker += counts[size_t(value)];
+    }
+    // Among equally bright samples the sort keeps their order.
+    qsizetype skip = rank - darker;
+    for (const Sample& sample : samples) {
+        if (sample.luma == chosenLuma && skip-- == 0) {
+            return {sample.r, sample.g, sample.b};
         }
     }
-    const auto distance = [&background](const Pixel& p) {
-        return std::max({std::abs(p.r - background.r), std::abs(p.g - background.g), std::abs(p.b - background.b)});
-    };
+    return {255, 255, 255};
+}
 
-    result.backgroundHex = hexOf(background.r, background.g, background.b);
+// How many pixels of each row of the window are ink.
+struct RowProfile {
+    int firstRow = 0;
+    std::vector<int> ink;
+    int maxInk = 0;
 
-    // 4. Row profile.
-    const InkTest inkTest(under, background.r, background.g, background.b);
-    const int rows = maxPY - minPY + 1;
-    const int columns = maxPX - minPX + 1;
-    std::vector<int> rowInk(size_t(rows), 0);
-    int maxRowInk = 0;
-    for (int py = minPY; py <= maxPY; ++py) {
-        const QRgb* line = row(py);
-        const int count = inkTest.count(line, 0, columns);
-        rowInk[size_t(py - minPY)] = count;
-        maxRowInk = std::max(maxRowInk, count);
+    int inkOf(int py) const { return ink[size_t(py - firstRow)]; }
+};
+
+RowProfile rowProfile(const PaperDistances& distances, const QRect& window)
+{
+    RowProfile profile;
+    profile.firstRow = window.top();
+    profile.ink.resize(size_t(window.height()), 0);
+    for (int py = window.top(); py <= window.bottom(); ++py) {
+        const int count = distances.countAtLeast(py, kInk);
+        profile.ink[size_t(py - window.top())] = count;
+        profile.maxInk = std::max(profile.maxInk, count);
     }
+    return profile;
+}
 
-    // 5. Bands of consecutive inked rows.
+// Runs of consecutive inked rows, top to bottom.
+std::vector<VerticalBand> inkedBands(const RowProfile& profile)
+{
     std::vector<VerticalBand> bands;
-    for (int py = minPY; py <= maxPY; ++py) {
-        const int ink = rowInk[size_t(py - minPY)];
+    for (size_t i = 0; i < profile.ink.size(); ++i) {
+        const int ink = profile.ink[i];
+        const int py = profile.firstRow + int(i);
         if (ink < 1) {
             continue;
         }
@@ -416,11 +312,13 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             bands.push_back({py, py, ink});
         }
     }
-    if (bands.empty()) {
-        return fallback();
-    }
+    return bands;
+}
 
-    // 6. Merge bands across thin gaps (an i's dot, an accent).
+// Bands joined across thin gaps (an i's dot, an accent, a small part under
+// a short band).
+std::vector<VerticalBand> mergedAcrossThinGaps(const std::vector<VerticalBand>& bands)
+{
     std::vector<VerticalBand> merged{bands.front()};
     for (size_t i = 1; i < bands.size(); ++i) {
         VerticalBand& last = merged.back();
@@ -437,9 +335,16 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             merged.push_back(band);
         }
     }
+    return merged;
+}
 
-    // 7-8. The line's band: heaviest near the window's centre, lines cut by
-    // the window's edges counting little when a whole line lies inside.
+// The line's band: the heaviest near the window's centre, bands cut by the
+// window's edges counting little when a whole line lies inside. Ties keep
+// the upper band.
+VerticalBand lineBand(const std::vector<VerticalBand>& merged, const QRect& window)
+{
+    const int minPY = window.top();
+    const int maxPY = window.bottom();
     const auto touchesEdge = [&](const VerticalBand& band) {
         return band.startPY <= minPY + 1 || band.endPY >= maxPY - 1;
     };
@@ -464,162 +369,323 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
             chosenWeight = candidate;
         }
     }
+    return chosen;
+}
 
-    // 9. Two lines run together: cut at the lightest row and keep the half
-    // nearer the centre.
+// A band too tall for the expected size holds two lines run together: it is
+// cut at its lightest row away from its ends, and the half nearer the
+// window's centre is kept.
+VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, const QRect& window,
+                           double expectedFontSize)
+{
     const double limitRows = std::max(std::ceil(expectedFontSize * 2 * 1.32), 24.0);
-    if (double(chosen.height()) > limitRows) {
-        const int threshold = std::max(maxRowInk / 14, 2);
-        int cut = -1;
-        int lightest = INT_MAX;
-        if (chosen.startPY + 4 < chosen.endPY - 4) {
-            for (int r = chosen.startPY + 4; r <= chosen.endPY - 4; ++r) {
-                const int ink = rowInk[size_t(r - minPY)];
-                if (ink <= threshold && ink < lightest) {
-                    lightest = ink;
-                    cut = r;
-                }
+    if (double(band.height()) <= limitRows) {
+        return band;
+    }
+    const int threshold = std::max(profile.maxInk / 14, 2);
+    int cut = -1;
+    int lightest = INT_MAX;
+    if (band.startPY + 4 < band.endPY - 4) {
+        for (int r = band.startPY + 4; r <= band.endPY - 4; ++r) {
+            const int ink = profile.inkOf(r);
+            if (ink <= threshold && ink < lightest) {
+                lightest = ink;
+                cut = r;
             }
-        }
-        if (cut >= 0) {
-            const VerticalBand upper{chosen.startPY, cut - 1, 0};
-            const VerticalBand lower{cut + 1, chosen.endPY, 0};
-            chosen = std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
         }
     }
+    if (cut < 0) {
+        return band;
+    }
+    const double center = (window.top() + window.bottom()) / 2.0;
+    const VerticalBand upper{band.startPY, cut - 1, 0};
+    const VerticalBand lower{cut + 1, band.endPY, 0};
+    return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
+}
 
-    // 10. Ink pass over the band.
-    int inkMinX = INT_MAX, inkMaxX = INT_MIN, inkMinY = INT_MAX, inkMaxY = INT_MIN;
-    std::vector<int> colTop(size_t(columns), INT_MAX), colBottom(size_t(columns), INT_MIN);
-    std::vector<int> strongTop(size_t(columns), INT_MAX), strongBottom(size_t(columns), INT_MIN);
-    std::vector<int> runs;
-    struct InkSample {
-        int dist, r, g, b;
-    };
-    std::vector<InkSample> inkSamples;
-    for (int py = chosen.startPY; py <= chosen.endPY; ++py) {
-        const QRgb* line = row(py);
-        QRgb last = line[0];
-        Pixel lastPixel = onPaper(last);
-        int lastDistance = distance(lastPixel);
-        int run = 0;
-        const auto closeRun = [&] {
-            if (run >= 1) {
-                runs.push_back(run);
+// What the ink of the line's band shows: its rectangle, for each column of
+// the window the rows its ink spans (all ink, and strong ink only), how many
+// horizontal stroke runs there are of each width, and how many pixels were
+// sampled for the ink colour at each distance from the paper.
+struct InkScan {
+    int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    std::vector<int> colTop, colBottom, strongTop, strongBottom;
+    std::vector<int> runsOfWidth;
+    qsizetype runCount = 0;
+    std::array<qsizetype, 256> samplesAt{};
+    qsizetype sampleCount = 0;
+
+    explicit InkScan(int columns)
+        : colTop(size_t(columns), INT_MAX),
+          colBottom(size_t(columns), INT_MIN),
+          strongTop(size_t(columns), INT_MAX),
+          strongBottom(size_t(columns), INT_MIN),
+          runsOfWidth(size_t(columns) + 1, 0)
+    {
+    }
+    bool empty() const { return maxX < minX || maxY < minY; }
+    int rows() const { return maxY - minY + 1; }
+    void addRun(int width)
+    {
+        ++runsOfWidth[size_t(width)];
+        ++runCount;
+    }
+    // The median width of the stroke runs, 0 without any.
+    int medianRun() const
+    {
+        qsizetype seen = 0;
+        for (size_t width = 0; width < runsOfWidth.size(); ++width) {
+            seen += runsOfWidth[width];
+            if (seen > runCount / 2) {
+                return int(width);
             }
+        }
+        return 0;
+    }
+};
+
+// The runs of set bits of a row's mask into the scan; `run` carries a run
+// open at the end of a word into the next.
+void addRuns(std::uint64_t word, int& run, InkScan& scan)
+{
+    int at = 0;
+    while (at < 64) {
+        if (run == 0) {
+            const std::uint64_t rest = word >> at;
+            if (rest == 0) {
+                return;
+            }
+            at += std::countr_zero(rest);
+        }
+        const int ones = std::min(std::countr_one(word >> at), 64 - at);
+        run += ones;
+        at += ones;
+        if (at < 64) {
+            scan.addRun(run);
             run = 0;
-        };
-        for (int px = minPX; px <= maxPX; ++px) {
-            if (line[px - minPX] != last) {
-                last = line[px - minPX];
-                lastPixel = onPaper(last);
-                lastDistance = distance(lastPixel);
-            }
-            const Pixel& p = lastPixel;
-            const int dist = lastDistance;
-            if (dist < 22) {
-                closeRun();
-                // On to the next ink.
-                px = minPX + inkTest.next(line, px - minPX + 1, columns) - 1;
-                continue;
-            }
-            const size_t i = size_t(px - minPX);
-            inkMinX = std::min(inkMinX, px);
-            inkMaxX = std::max(inkMaxX, px);
-            inkMinY = std::min(inkMinY, py);
-            inkMaxY = std::max(inkMaxY, py);
-            colTop[i] = std::min(colTop[i], py);
-            colBottom[i] = std::max(colBottom[i], py);
-            if (dist >= 48) {
-                strongTop[i] = std::min(strongTop[i], py);
-                strongBottom[i] = std::max(strongBottom[i], py);
-            }
-            if (dist < 45) {
-                closeRun();
-            } else {
-                ++run;
-                if (dist >= 55) {
-                    inkSamples.push_back({dist, p.r, p.g, p.b});
-                }
-            }
         }
-        closeRun();
     }
-    if (inkMaxX < inkMinX || inkMaxY < inkMinY) {
-        return fallback();
-    }
+}
 
-    // 12. Ink colour: the average of the strongest quarter.
-    if (!inkSamples.empty()) {
-        // The first k of a stable sort, strongest first: every sample
-        // stronger than the k-th, then the earliest of those as strong.
-        const size_t k = std::max<size_t>(inkSamples.size() / 4, 1);
-        std::array<int, 256> counts{};
-        for (const InkSample& sample : inkSamples) {
-            ++counts[size_t(sample.dist)];
+// The set bits of `words` words from `mask`, as column indexes, in order.
+template<typename Visit>
+void forEachSet(const std::uint64_t* mask, int words, Visit visit)
+{
+    for (int w = 0; w < words; ++w) {
+        for (std::uint64_t bits = mask[w]; bits != 0; bits &= bits - 1) {
+            visit(size_t(w) * 64 + size_t(std::countr_zero(bits)));
         }
-        int cutoff = 255;
-        size_t stronger = 0;
-        while (stronger + size_t(counts[size_t(cutoff)]) < k) {
-            stronger += size_t(counts[size_t(cutoff)]);
-            --cutoff;
+    }
+}
+
+// One row of the band into the scan: the ink rectangle, the stroke runs and
+// the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
+void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
+                std::uint64_t* strong, std::vector<std::uint64_t>& scratch, InkScan& scan)
+{
+    const int words = distances.wordsPerRow();
+    distances.maskAtLeast(py, kInk, ink);
+    distances.maskAtLeast(py, kStrongInk, strong);
+    int first = -1, last = -1;
+    for (int w = 0; w < words; ++w) {
+        if (ink[w] != 0) {
+            last = w * 64 + 63 - std::countl_zero(ink[w]);
+            first = first < 0 ? w * 64 + std::countr_zero(ink[w]) : first;
         }
-        size_t tied = k - stronger;
-        qint64 sumR = 0, sumG = 0, sumB = 0;
-        for (const InkSample& sample : inkSamples) {
-            bool taken = sample.dist > cutoff;
-            if (!taken && sample.dist == cutoff && tied > 0) {
-                taken = true;
+    }
+    if (first < 0) {
+        return;
+    }
+    const int minPX = pixels.window().left();
+    scan.minX = std::min(scan.minX, minPX + first);
+    scan.maxX = std::max(scan.maxX, minPX + last);
+    scan.minY = std::min(scan.minY, py);
+    scan.maxY = std::max(scan.maxY, py);
+    // Horizontal stroke runs: pixels at least kStroke away, one after the
+    // other.
+    distances.maskAtLeast(py, kStroke, scratch.data());
+    int run = 0;
+    for (int w = 0; w < words; ++w) {
+        addRuns(scratch[size_t(w)], run, scan);
+    }
+    if (run >= 1) {
+        scan.addRun(run);
+    }
+    distances.maskAtLeast(py, kSampledInk, scratch.data());
+    const std::uint8_t* apart = distances.row(py);
+    forEachSet(scratch.data(), words, [&](size_t i) {
+        ++scan.samplesAt[apart[i]];
+        ++scan.sampleCount;
+    });
+}
+
+// For each column, the first and last of `rows` rows of masks (from row
+// firstRow on) that have its bit set; other columns keep their values.
+void columnExtents(const std::vector<std::uint64_t>& masks, int words, int firstRow, std::vector<int>& top,
+                   std::vector<int>& bottom)
+{
+    const int rows = int(masks.size()) / words;
+    std::vector<std::uint64_t> seen(size_t(words), 0);
+    const auto mark = [&](int r, std::vector<int>& extent) {
+        const std::uint64_t* row = masks.data() + size_t(r) * size_t(words);
+        for (int w = 0; w < words; ++w) {
+            const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
+            seen[size_t(w)] |= row[w];
+            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i] = firstRow + r; });
+        }
+    };
+    for (int r = 0; r < rows; ++r) {
+        mark(r, top);
+    }
+    std::fill(seen.begin(), seen.end(), 0);
+    for (int r = rows - 1; r >= 0; --r) {
+        mark(r, bottom);
+    }
+}
+
+InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances, const VerticalBand& band)
+{
+    InkScan scan(pixels.columns());
+    const size_t words = size_t(distances.wordsPerRow());
+    std::vector<std::uint64_t> ink(size_t(band.height()) * words), strong(size_t(band.height()) * words);
+    std::vector<std::uint64_t> scratch(words);
+    for (int py = band.startPY; py <= band.endPY; ++py) {
+        const size_t at = size_t(py - band.startPY) * words;
+        scanInkRow(pixels, distances, py, ink.data() + at, strong.data() + at, scratch, scan);
+    }
+    columnExtents(ink, int(words), band.startPY, scan.colTop, scan.colBottom);
+    columnExtents(strong, int(words), band.startPY, scan.strongTop, scan.strongBottom);
+    return scan;
+}
+
+// The ink colour: the average of the strongest quarter of the sampled
+// pixels in a stable sort, strongest first (in scan order among equally
+// strong ones); near-black ink is written as a fixed dark grey.
+std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pixels,
+                                 const PaperDistances& distances, const VerticalBand& band)
+{
+    if (scan.sampleCount == 0) {
+        return std::nullopt;
+    }
+    // The first k of the sort: every sample stronger than the k-th, then the
+    // earliest of those as strong.
+    const qsizetype k = std::max<qsizetype>(scan.sampleCount / 4, 1);
+    int cutoff = 255;
+    qsizetype stronger = 0;
+    while (stronger + scan.samplesAt[size_t(cutoff)] < k) {
+        stronger += scan.samplesAt[size_t(cutoff)];
+        --cutoff;
+    }
+    qsizetype tied = k - stronger;
+    qint64 sumR = 0, sumG = 0, sumB = 0;
+    std::vector<std::uint64_t> mask(size_t(distances.wordsPerRow()));
+    for (int py = band.startPY; py <= band.endPY; ++py) {
+        distances.maskAtLeast(py, std::uint8_t(cutoff), mask.data());
+        const QRgb* line = pixels.row(py);
+        const std::uint8_t* apart = distances.row(py);
+        forEachSet(mask.data(), distances.wordsPerRow(), [&](size_t i) {
+            if (apart[i] == cutoff) {
+                if (tied == 0) {
+                    return;
+                }
                 --tied;
             }
-            if (taken) {
-                sumR += sample.r;
-                sumG += sample.g;
-                sumB += sample.b;
-            }
-        }
-        const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
-        result.inkHex = avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
+            const PaperColour p = pixels.onPaper(line[i]);
+            sumR += p.r;
+            sumG += p.g;
+            sumB += p.b;
+        });
     }
+    const int avgR = int(sumR / qint64(k)), avgG = int(sumG / qint64(k)), avgB = int(sumB / qint64(k));
+    return avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
+}
 
-    // 13. Stems: columns whose ink runs a good part of the line's height.
-    const int inkRows = inkMaxY - inkMinY + 1;
-    const int minStem = std::max(int(double(std::max(inkRows, 1)) * 0.36), 2);
+// Stems: columns whose ink runs a good part of the line's height, their tops
+// and bottoms in column order; strong ink first, all ink when strong ink
+// gives fewer than three.
+struct Stems {
     std::vector<int> tops, bottoms;
-    const auto collectStems = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
+};
+
+Stems stemsOf(const InkScan& scan)
+{
+    const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
+    Stems stems;
+    const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
         for (size_t i = 0; i < top.size(); ++i) {
             if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
-                bottoms.push_back(bottom[i]);
-                tops.push_back(top[i]);
+                stems.bottoms.push_back(bottom[i]);
+                stems.tops.push_back(top[i]);
             }
         }
     };
-    collectStems(strongTop, strongBottom);
-    if (bottoms.size() < 3) {
-        tops.clear();
-        bottoms.clear();
-        collectStems(colTop, colBottom);
+    collect(scan.strongTop, scan.strongBottom);
+    if (stems.bottoms.size() < 3) {
+        stems = {};
+        collect(scan.colTop, scan.colBottom);
     }
+    return stems;
+}
 
-    // 14-15. Metrics.
-    int baselinePY = inkMaxY;
-    const size_t stems = bottoms.size();
-    if (!bottoms.empty()) {
-        baselinePY = nthValue(bottoms, size_t(percentile(qsizetype(bottoms.size()), hasDescender(text) ? 55 : 85)));
+// The metrics of the line's ink, in points: baseline from the stems'
+// bottoms (lower when the text has descenders), cap top from their tops,
+// boldness from the median stroke run.
+RegionMetrics inkMetrics(const InkScan& scan, Stems& stems, const QString& text)
+{
+    const int inkRows = scan.rows();
+    int baselinePY = scan.maxY;
+    const size_t stemCount = stems.bottoms.size();
+    if (!stems.bottoms.empty()) {
+        baselinePY = nthValue(stems.bottoms,
+                              size_t(percentile(qsizetype(stemCount), hasDescender(text) ? 55 : 85)));
     }
-    int capTopPY = inkMinY;
-    if (!tops.empty()) {
-        capTopPY = nthValue(tops, size_t(percentile(qsizetype(tops.size()), 12)));
+    int capTopPY = scan.minY;
+    if (!stems.tops.empty()) {
+        capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
     }
-    const int medianRun = runs.empty() ? 0 : nthValue(runs, runs.size() / 2);
+    const int medianRun = scan.medianRun();
+    RegionMetrics result;
     result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
-    result.inkX = inkMinX / 2.0;
-    result.inkY = inkMinY / 2.0;
-    result.inkWidth = std::max((inkMaxX - inkMinX + 1) / 2.0, 6.0);
+    result.inkX = scan.minX / 2.0;
+    result.inkY = scan.minY / 2.0;
+    result.inkWidth = std::max((scan.maxX - scan.minX + 1) / 2.0, 6.0);
     result.inkHeight = std::max(inkRows / 2.0, 6.0);
     result.baselineY = (baselinePY + 0.5) * 0.5;
     result.capHeight = std::max((baselinePY - capTopPY + 0.5) * 0.5, 4.0);
-    result.capHeightReliable = hasCapitalOrDigit(text) && stems > 3;
+    result.capHeightReliable = hasCapitalOrDigit(text) && stemCount > 3;
+    return result;
+}
+
+}  // namespace
+
+RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const QString& text,
+                                                       double expectedFontSize) const
+{
+    const QRect window = windowOf(rect, m_pageSize.width(), m_pageSize.height());
+    if (!QRect(m_origin, m_image.size()).contains(window)) {
+        return selectionAsMeasured(rect, hexOf(255, 255, 255));
+    }
+    const PageRasterWindow pixels(m_image, m_origin, window);
+    const PaperColour paper = paperColour(pixels);
+    const QString backgroundHex = hexOf(paper.r, paper.g, paper.b);
+    const PaperDistances distances(pixels, paper);
+
+    const RowProfile profile = rowProfile(distances, window);
+    const std::vector<VerticalBand> bands = inkedBands(profile);
+    if (bands.empty()) {
+        return selectionAsMeasured(rect, backgroundHex);
+    }
+    const VerticalBand line = separatedLine(lineBand(mergedAcrossThinGaps(bands), window), profile, window,
+                                            expectedFontSize);
+
+    InkScan scan = scanInk(pixels, distances, line);
+    if (scan.empty()) {
+        return selectionAsMeasured(rect, backgroundHex);
+    }
+    Stems stems = stemsOf(scan);
+    RegionMetrics result = inkMetrics(scan, stems, text);
+    result.backgroundHex = backgroundHex;
+    result.inkHex = inkColour(scan, pixels, distances, line);
     return result;
 }
 

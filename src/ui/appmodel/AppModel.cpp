@@ -31,6 +31,8 @@ AppModel::AppModel(bool startServices, bool persistEnabled, QObject* parent)
     m_updater = new OsselUpdater(QStringLiteral("Zelvane"), QStringLiteral("net.tarnwick.zelvane"),
                                  QStringLiteral("tarnwick/Zelvane"), AppVersion::current().version, std::nullopt,
                                  startServices, this);
+    // Relaunching into an update replaces the document as an open would.
+    m_updater->setRelaunchConfirmation([this] { return confirmReplacingDocument(); });
 
     if (m_persistEnabled)
         loadRecentURLs();

@@ -108,6 +108,38 @@ TEST_F(PDFEmbeddedFontRegistryTest, RegistersARepairedTrueTypeSubset)
               "family=Zelvane+Reg+Alpha:300,400,500,600,700,800,400i,700i");
 }
 
+TEST_F(PDFEmbeddedFontRegistryTest, RegistersEachFileAndEachProgramOnce)
+{
+    const QByteArray program = subset("Zelvane Reg Once", "ZelvaneRegOnce-Regular", "Helo wrd", "ABCDEF+");
+    const FontTestPDFFont font{"ABCDEF+ZelvaneRegOnce-Regular", "TrueType", program};
+    const QString written = QDir(registry->subsetTempDir()).filePath("ZelvaneRegOnce-Regular.ttf");
+    const QByteArray pdf = makeFontTestPDF({{{font}}});
+    registry->registerFonts(pdf);
+    ASSERT_TRUE(QFile::remove(written));
+
+    // The same file again, then another file with the same program under
+    // the same name: nothing is registered or written again.
+    registry->registerFonts(pdf);
+    registry->registerFonts(makeFontTestPDF({{{font}}, {{font}, FontTestPlacement::inherited}}));
+    EXPECT_FALSE(QFile::exists(written));
+    EXPECT_TRUE(registry->hasRegisteredFont(QString("ZelvaneRegOnce-Regular"), std::nullopt));
+
+    // Another program under that name is registered and takes the name;
+    // reading the first file again gives the name back to its program.
+    const auto shown = [&] {
+        const auto made = registry->makeFont(QString("ZelvaneRegOnce-Regular"), std::nullopt, 12, false, false);
+        return made && fontShows(*made, "Hello");
+    };
+    EXPECT_TRUE(shown());
+    FontTestPDFFont other = font;
+    other.program = subset("Zelvane Reg Once", "ZelvaneRegOnce-Regular", "Other glyphs", "ABCDEF+");
+    registry->registerFonts(makeFontTestPDF({{{other}}}));
+    EXPECT_TRUE(QFile::exists(written));
+    EXPECT_FALSE(shown());
+    registry->registerFonts(pdf);
+    EXPECT_TRUE(shown());
+}
+
 TEST_F(PDFEmbeddedFontRegistryTest, RepairsASymbolCharacterMapFromToUnicode)
 {
     TestFontOptions options;

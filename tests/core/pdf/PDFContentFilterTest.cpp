@@ -3,6 +3,7 @@
 // by pages, images and inline images, marked content stating its text) and
 // checks, through poppler, what is left and where.
 
+#include "core/fonts/TestFonts.h"
 #include "core/support/TestPDF.h"
 #include "pdf/PDFContentFilter.h"
 #include "pdf/PDFDocument.h"
@@ -273,6 +274,9 @@ TEST(PDFContentFilterTest, ContentThatCannotBeReadOrMeasuredIsRefused)
 
 TEST(PDFContentFilterTest, StandardFontsWithoutWidthsAreMeasuredByTheirMetricFaces)
 {
+    // The metric faces are read through Qt's font engines.
+    if (!test::ensureGuiApplication())
+        GTEST_SKIP() << "another kind of application object exists";
     test::TestPDFPage page;
     page.mediaBox = QRectF(0, 0, 300, 200);
     page.texts = {{QPointF(10, 100), 20, "Hello World Again"}};

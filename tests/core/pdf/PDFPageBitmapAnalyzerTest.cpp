@@ -118,6 +118,26 @@ TEST(PDFPageBitmapAnalyzerTest, BoldStrokesAndMinimumSizes)
     EXPECT_FALSE(metrics.looksBold);
 }
 
+TEST(PDFPageBitmapAnalyzerTest, StrokeRunsAndInkSpanBlocksOfColumns)
+{
+    // The window starts at pixel 30: strokes six pixels wide across its
+    // 64th column, and one across its 128th, are single runs.
+    QImage strokes = paper();
+    {
+        QPainter painter(&strokes);
+        painter.fillRect(QRect(30 + 61, 40, 6, 16), Qt::black);
+        painter.fillRect(QRect(30 + 125, 40, 6, 16), Qt::black);
+        painter.fillRect(QRect(30 + 16 * 3 - 3, 40, 6, 16), Qt::black);
+    }
+    const RegionMetrics metrics =
+        PDFPageBitmapAnalyzer(strokes).analyzeTextRegion(QRectF(15, 15, 80, 20), "III", 10);
+    EXPECT_TRUE(metrics.looksBold);
+    EXPECT_DOUBLE_EQ(metrics.inkX, (30 + 45) / 2.0);
+    EXPECT_DOUBLE_EQ(metrics.inkWidth, (125 - 45 + 6) / 2.0);
+    EXPECT_DOUBLE_EQ(metrics.inkY, 20);
+    EXPECT_DOUBLE_EQ(metrics.inkHeight, 8);
+}
+
 TEST(PDFPageBitmapAnalyzerTest, RendersAPDFPageAtTwiceItsSize)
 {
     const QByteArray pdf = zelvane::testing::makeFilledTestPDF(8, 6, QColor(200, 0, 0));

@@ -318,6 +318,41 @@ TEST(SVGHostileFiles, AnElementWithTooManyAttributesIsRefusedAtOnce)
     EXPECT_EQ(importBytes(lookalikes).pages.size(), 1);
 }
 
+TEST(SVGHostileFiles, TheAttributeLimitHoldsAtExactlyItsValueInEveryEncoding)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const qsizetype limit = SVGCodec::kMaxAttributesPerElement;
+    // svgWithAttributes() adds four attributes of its own to the rectangle.
+    EXPECT_EQ(importBytes(svgWithAttributes(limit - 4)).pages.size(), 1);
+    EXPECT_TRUE(refusedAsTooLarge([&] { importBytes(svgWithAttributes(limit - 3)); }));
+    EXPECT_TRUE(refusedAsTooLarge(
+        [&] { SVGCodec::importSVG(QString::fromUtf8(svgWithAttributes(limit - 3)), "Bad", std::nullopt); }));
+
+    // UTF-16 without a byte-order mark, either byte order. The element's
+    // name holds U+3E00, one of whose bytes is ">": read as bytes, the tag
+    // would seem to end there and its attributes would go uncounted.
+    const auto element = [](qsizetype count) {
+        QString text = QStringLiteral("<g") + QChar(0x3E00);
+        for (qsizetype i = 0; i < count; ++i)
+            text += QStringLiteral(" a%1=\"1\"").arg(i);
+        return text + QStringLiteral("/>");
+    };
+    const auto utf16 = [](const QString& text, bool bigEndian) {
+        QByteArray bytes;
+        for (const QChar c : text) {
+            const char high = char(c.unicode() >> 8);
+            const char low = char(c.unicode() & 0xFF);
+            bytes += bigEndian ? QByteArray{&high, 1} + QByteArray{&low, 1} : QByteArray{&low, 1} + QByteArray{&high, 1};
+        }
+        return bytes;
+    };
+    for (const bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "UTF-16BE" : "UTF-16LE");
+        EXPECT_NO_THROW(SVGCodec::checkInputLimits(utf16(element(limit), bigEndian)));
+        EXPECT_TRUE(refusedAsTooLarge([&] { SVGCodec::checkInputLimits(utf16(element(limit + 1), bigEndian)); }));
+    }
+}
+
 TEST(SVGHostileFiles, AFileOverTheSizeLimitIsRefused)
 {
     const ScopedLanguage english(AppLanguage::en);
