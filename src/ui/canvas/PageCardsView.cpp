@@ -4,6 +4,7 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "canvas/render/PageThumbnailDrawing.h"
+#include "canvas/render/PictureBudget.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "theme/Theme.h"
 
@@ -32,7 +33,8 @@ PageCardsView::PageCardsView(AppModel& model, QWidget* parent)
 }
 
 PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWidget* parent)
-    : QScrollArea(parent), m_model(model), m_cache(cache), m_content(new QWidget)
+    : QScrollArea(parent), m_model(model), m_cache(cache), m_content(new QWidget),
+      m_thumbnails(kThumbnailBudgetBytes, &PictureBudget::shared())
 {
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -48,7 +50,6 @@ PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWi
     setWidget(m_content);
     verticalScrollBar()->setSingleStep(40);
 
-    m_thumbnails.setMaxCost(int(kThumbnailBudgetBytes / 1024));
     m_renderTimer.setSingleShot(true);
     m_renderTimer.setInterval(0);
     connect(&m_renderTimer, &QTimer::timeout, this, &PageCardsView::renderPending);
@@ -65,7 +66,9 @@ PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWi
 
     VectorController& controller = m_model.controller();
     m_documentID = controller.document().id;
-    connect(&controller, &VectorController::documentChanged, this, [this] {
+    connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
+        if (change.pageListChanged)
+            forgetGonePages();
         const QUuid id = m_model.controller().document().id;
         if (id != m_documentID) {
             m_documentID = id;
@@ -246,8 +249,8 @@ QImage PageCardsView::thumbnail(qsizetype pageIndex)
     const QSize pixels = (QSizeF(m_cardWidth, MultiPageCardView::thumbnailHeight(page, m_cardWidth))
                           * devicePixelRatioF())
                              .toSize();
-    const Thumbnail* kept = m_thumbnails.object(page.id);
-    if (kept && kept->revision == controller.pageRevision(pageIndex) && kept->pixels == pixels)
+    const ImageLRUEntry* kept = m_thumbnails.find(page.id.toRfc4122());
+    if (kept && kept->version == controller.pageRevision(pageIndex) && kept->fullPixels == pixels)
         return kept->image;
     if (!m_pending.contains(pageIndex))
         m_pending.append(pageIndex);
@@ -269,17 +272,25 @@ void PageCardsView::renderPending()
             continue;
         const VectorPage& page = pages[index];
         const QSizeF size(m_cardWidth, MultiPageCardView::thumbnailHeight(page, m_cardWidth));
-        auto* made = new Thumbnail{controller.pageRevision(index), (size * devicePixelRatioF()).toSize(),
-                                   MultiPageCardView::withRoundedCorners(
-                                       renderPageThumbnail(page, size, devicePixelRatioF(), m_cache))};
-        const int cost = int(std::max<qint64>(1, made->image.sizeInBytes() / 1024));
-        m_thumbnails.insert(page.id, made, cost);
+        ImageLRUEntry made;
+        made.image = MultiPageCardView::withRoundedCorners(renderPageThumbnail(page, size, devicePixelRatioF(), m_cache));
+        made.version = controller.pageRevision(index);
+        made.fullPixels = (size * devicePixelRatioF()).toSize();
+        m_thumbnails.insert(page.id.toRfc4122(), std::move(made));
         card->thumbnailChanged();
         if (clock.elapsed() >= kThumbnailSliceMs)
             break;
     }
     if (!m_pending.isEmpty())
         m_renderTimer.start();
+}
+
+void PageCardsView::forgetGonePages()
+{
+    QSet<QByteArray> ids;
+    for (const VectorPage& page : m_model.controller().document().pages)
+        ids.insert(page.id.toRfc4122());
+    m_thumbnails.removeIf([&ids](const QByteArray& key, const ImageLRUEntry&) { return !ids.contains(key); });
 }
 
 void PageCardsView::finishThumbnails()

@@ -5,6 +5,7 @@
 #include "theme/Theme.h"
 #include "window/AlertPresenter.h"
 #include "window/ContentView.h"
+#include "window/FramePacer.h"
 #include "window/MainMenuBar.h"
 #include "window/SettingsWindow.h"
 #include "window/SheetPresenter.h"
@@ -31,6 +32,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     setPalette(palette);
 
     buildContent();
+    m_framePacer = new FramePacer(this);
     m_sheets = new SheetPresenter(model, this);
     m_alerts = new AlertPresenter(model, this, *m_sheets);
     m_menus = new MainMenuBar(model, *this);

@@ -2,6 +2,7 @@
 
 #include "canvas/PageCardsView.h"
 #include "canvas/render/PageThumbnailDrawing.h"
+#include "canvas/render/PictureBudget.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "controls/TextButton.h"
 
@@ -237,4 +238,37 @@ TEST_F(PageCardsTest, TheCurrentPageComesIntoViewWhenTheCardsShowOrItChanges)
     QApplication::processEvents();
     QApplication::processEvents();
     EXPECT_EQ(scroll->value(), scroll->maximum());
+}
+
+TEST_F(PageCardsTest, ThumbnailsStayAtTheirShownSizeWithinTheSharedBudgetAndGoWithTheirDocument)
+{
+    cards().finishThumbnails();
+    // Four pages, each at the card's width (a landscape one less tall).
+    const double dpr = cards().devicePixelRatioF();
+    const double side = cards().cardWidth() * dpr + 1;
+    EXPECT_GT(cards().thumbnailBytes(), 0);
+    EXPECT_LE(cards().thumbnailBytes(), 4 * qint64(side * side * 842 / 595 * 4 + 1024));
+    EXPECT_LE(PictureBudget::shared().bytes(), PictureBudget::shared().budget());
+
+    // Another document: the old pages' thumbnails are let go at once.
+    VectorDocument other = controller().document();
+    for (VectorPage& page : other.pages)
+        page.id = QUuid::createUuid();
+    controller().setDocument(other);
+    EXPECT_EQ(cards().thumbnailBytes(), 0);
+    cards().finishThumbnails();
+    EXPECT_GT(cards().thumbnailBytes(), 0);
+
+    // Many pages scrolled through stay within the budget of all the caches.
+    VectorDocument many = controller().document();
+    while (many.pages.size() < 400)
+        VectorOperations::addPage(many, std::nullopt, PageFormatPreset::a4Portrait, QStringLiteral("More"));
+    controller().setDocument(many);
+    QApplication::processEvents();
+    QScrollBar& bar = *cards().verticalScrollBar();
+    for (int y = 0; y <= bar.maximum(); y += cards().viewport()->height()) {
+        bar.setValue(y);
+        cards().finishThumbnails();
+        ASSERT_LE(PictureBudget::shared().bytes(), PictureBudget::shared().budget());
+    }
 }
