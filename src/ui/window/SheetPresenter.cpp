@@ -69,18 +69,24 @@ void SheetPresenter::open(qsizetype index)
     auto* layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(entry.makeView(m_model, dialog));
-    connect(dialog, &QDialog::finished, this, [this, index] {
-        const SheetEntry& closed = sheetEntries()[index];
-        (m_model.*closed.setShown)(false);
-        // Closed by the platform with the flag already down: forget it here.
-        if (m_dialogs[index])
-            close(index);
-    });
+    connect(dialog, &QDialog::finished, this, &SheetPresenter::dialogFinished);
     m_dialogs[index] = dialog;
     m_openOrder.removeAll(index);
     m_openOrder.append(index);
     dialog->open();
     emit sheetsChanged();
+}
+
+void SheetPresenter::dialogFinished()
+{
+    const qsizetype index = m_dialogs.indexOf(qobject_cast<QDialog*>(sender()));
+    if (index < 0)
+        return;
+    const SheetEntry& closed = sheetEntries()[index];
+    (m_model.*closed.setShown)(false);
+    // Closed by the platform with the flag already down: forget it here.
+    if (m_dialogs[index])
+        close(index);
 }
 
 void SheetPresenter::close(qsizetype index)

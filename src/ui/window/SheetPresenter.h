@@ -38,6 +38,7 @@ private:
     void sync(qsizetype index);
     void open(qsizetype index);
     void close(qsizetype index);
+    void dialogFinished();
 
     AppModel& m_model;
     QWidget* m_window;
