@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -58,6 +59,11 @@ protected:
             proposed.append(dialog->selectedFiles().value(0));
             shownFolders.append(dialog->directory().absolutePath());
             dialog->setDirectory(files.path());
+            // selectFile() leaves the name field alone while that field has
+            // the focus, which the dialog gives it whenever the platform
+            // activates it, sooner or later: take the focus away first.
+            if (auto* nameField = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                nameField->clearFocus();
             dialog->selectFile(files.filePath(name));
             QMetaObject::invokeMethod(dialog, "accept");
         };
