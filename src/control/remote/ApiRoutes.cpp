@@ -99,6 +99,10 @@ HttpReply builtOffTheMainThread(std::function<HttpReply()> build)
     static QThreadPool* const workers = [] {
         auto* pool = new QThreadPool;
         pool->setMaxThreadCount(2);
+        // Idle workers stay until the process ends: one retiring on its own
+        // while the program exits would run thread clean-up in a library
+        // that is being torn down.
+        pool->setExpiryTimeout(-1);
         return pool;
     }();
     HttpReply reply;
