@@ -56,15 +56,16 @@ inline VectorElement signature(double x, double y)
     return VectorOperations::makeFreehandSignatureElement(strokes, QStringLiteral("Ann Lee"), QStringLiteral("#1E3A8A"));
 }
 
-// A busy A4 page: text lines, boxes, ellipses, arrows, pen strokes,
-// signatures and stamps spread over the sheet.
-inline VectorPage benchPage(const QByteArray& pdf)
+// A busy A4 page of `count` elements: text lines, boxes, ellipses, arrows,
+// pen strokes, signatures and stamps spread over the sheet in five columns.
+inline VectorPage benchPage(const QByteArray& pdf, int count = kElements)
 {
     VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("Bench"), 595.28, 841.89,
                                        QStringLiteral("#FFFFFF"), pdf, 0);
-    for (int i = 0; i < kElements; ++i) {
+    const double rowStep = 780.0 / std::max(count / 5, 1);
+    for (int i = 0; i < count; ++i) {
         const double x = 30 + (i % 5) * 110;
-        const double y = 30 + (i / 5) * 19.5;
+        const double y = 30 + (i / 5) * rowStep;
         switch (i % 10) {
         case 0: case 1: case 2: case 3: case 4:
             page.elements.append(VectorOperations::makeTextElement(QStringLiteral("Ligne de texte n° %1").arg(i),

@@ -9,10 +9,12 @@
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "panels/inspector/ArtworkThumbnails.h"
 #include "sheets/AboutSheet.h"
+#include "sheets/ExportSheet.h"
 #include "sheets/HelpManualSheet.h"
 #include "sheets/OSCGuideSheet.h"
 #include "sheets/PreferencesView.h"
 #include "sheets/ShortcutsSheet.h"
+#include "sheets/UpdateSheet.h"
 #include "theme/Theme.h"
 #include "window/ContentView.h"
 
@@ -194,6 +196,9 @@ const QList<SheetView>& sheetViews()
         {{"shortcuts", nullptr}, QSize(860, 420), [](AppModel& m) -> QWidget* { return new ShortcutsSheet(m); }},
         {{"settings", "preferences"}, QSize(500, 500), [](AppModel& m) -> QWidget* { return new PreferencesView(m); }},
         {{"osc", nullptr}, QSize(720, 460), [](AppModel& m) -> QWidget* { return new OSCGuideSheet(m); }},
+        {{"export", nullptr}, QSize(ExportSheet::kWidth, 560), [](AppModel& m) -> QWidget* { return new ExportSheet(m); }},
+        {{"update", "updater"}, QSize(UpdateSheet::kWidth, 420),
+         [](AppModel& m) -> QWidget* { return new UpdateSheet(m); }},
     };
     return views;
 }

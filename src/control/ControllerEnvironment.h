@@ -15,6 +15,8 @@ struct FileChoiceRequest {
     QStringList nameFilters;
     bool allowsMultipleSelection = true;
     // Folders are never offered for choice.
+    // The folder the panel shows first; empty leaves it to the panel.
+    QString startFolder;
 };
 
 // The question a save panel asks for one file of one format.
@@ -27,6 +29,8 @@ struct SaveFileRequest {
     // The format's extension without the dot ("svg"); a chosen name ending
     // in another one gets it appended.
     QString suffix;
+    // The folder the panel shows first; empty leaves it to the panel.
+    QString startFolder;
 };
 
 // `path` ending in ".suffix" (any letter case), else with it appended:

@@ -72,9 +72,7 @@ UpdateResult<QString> runningInstallation(const QString& programPath, const QStr
                                  "replaced.")));
     const QString parent = QFileInfo(root).absolutePath();
     if (!QFileInfo(parent).isWritable())
-        return UpdateError::installationNotReplaceable(
-            L(QStringLiteral("Le dossier ") + parent + QStringLiteral(" n'est pas modifiable."),
-              QStringLiteral("The folder ") + parent + QStringLiteral(" is not writable.")));
+        return UpdateError::installationNotReplaceable(UpdateError::folderNotWritableText(parent));
     return root;
 }
 

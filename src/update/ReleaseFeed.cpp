@@ -118,8 +118,7 @@ UpdateResult<ReleaseInfo> parseRelease(const QByteArray& data, const QString& bu
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        return UpdateError::system(QStringLiteral("QJsonParseError"), int(parseError.error),
-                                   parseError.errorString());
+        return UpdateError::feedNotJSON(int(parseError.error), parseError.errorString());
     if (!document.isObject())
         return UpdateError::invalidFeedJSON();
     const QJsonObject object = document.object();

@@ -2,6 +2,11 @@
 
 #include "Localization.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/statvfs.h>
+
 namespace zelvane {
 
 namespace {
@@ -128,6 +133,49 @@ UpdateError UpdateError::toolFailed(const QString& tool, int exitStatus, const Q
             !text.isEmpty() ? text
                             : L(QStringLiteral("Échec de la commande ") + tool,
                                 QStringLiteral("Command ") + tool + QStringLiteral(" failed"))};
+}
+
+UpdateError UpdateError::toolMissing(const QString& tool, const QString& package)
+{
+    return {kDomain, 0,
+            L(QStringLiteral("L'outil « ") + tool + QStringLiteral(" » est introuvable ; installez le paquet « ") +
+                  package + QStringLiteral(" » (sudo apt install ") + package + QStringLiteral(")."),
+              QStringLiteral("The \"") + tool + QStringLiteral("\" tool was not found; install the \"") + package +
+                  QStringLiteral("\" package (sudo apt install ") + package + QStringLiteral(")."))};
+}
+
+UpdateError UpdateError::feedNotJSON(int readerCode, const QString& readerError)
+{
+    return {QStringLiteral("QJsonParseError"), readerCode,
+            L(QStringLiteral("Le flux de mise à jour n'est pas du JSON (") + readerError + QStringLiteral(")."),
+              QStringLiteral("The update feed is not JSON (") + readerError + QStringLiteral(")."))};
+}
+
+QString UpdateError::folderNotWritableText(const QString& folder, bool readOnlyFileSystem)
+{
+    if (readOnlyFileSystem)
+        return L(QStringLiteral("Le dossier ") + folder +
+                     QStringLiteral(" est sur un système de fichiers en lecture seule."),
+                 QStringLiteral("The folder ") + folder + QStringLiteral(" is on a read-only file system."));
+    return L(QStringLiteral("Le dossier ") + folder + QStringLiteral(" n'est pas modifiable."),
+             QStringLiteral("The folder ") + folder + QStringLiteral(" is not writable."));
+}
+
+QString UpdateError::folderNotWritableText(const QString& folder)
+{
+    return folderNotWritableText(folder, isOnReadOnlyFileSystem(folder));
+}
+
+bool UpdateError::isOnReadOnlyFileSystem(const QString& path)
+{
+    // The nearest existing folder on the way up tells the file system.
+    QString existing = QFileInfo(path).absoluteFilePath();
+    while (!QFileInfo::exists(existing) && existing != QDir::rootPath())
+        existing = QFileInfo(existing).absolutePath();
+    struct statvfs info {};
+    if (statvfs(QFile::encodeName(existing).constData(), &info) != 0)
+        return false;
+    return (info.f_flag & ST_RDONLY) != 0;
 }
 
 UpdateError UpdateError::system(const QString& domain, int code, const QString& message)

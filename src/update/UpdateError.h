@@ -53,6 +53,17 @@ struct UpdateError {
     // A started tool that ended with a non-zero status: its standard error, or
     // "Command <tool> failed".
     static UpdateError toolFailed(const QString& tool, int exitStatus, const QString& standardError);
+    // A helper program that is not installed, naming the Debian package
+    // that brings it.
+    static UpdateError toolMissing(const QString& tool, const QString& package);
+    // A feed body that is not JSON at all, with the JSON reader's own error.
+    static UpdateError feedNotJSON(int readerCode, const QString& readerError);
+    // Why a folder cannot be written to: a read-only file system or missing
+    // rights.
+    static QString folderNotWritableText(const QString& folder, bool readOnlyFileSystem);
+    static QString folderNotWritableText(const QString& folder);
+    // True when the file system holding `path` is mounted read-only.
+    static bool isOnReadOnlyFileSystem(const QString& path);
     // A failure of the system itself, with its own text.
     static UpdateError system(const QString& domain, int code, const QString& message);
 

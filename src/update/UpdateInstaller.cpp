@@ -75,9 +75,11 @@ UpdateResult<QString> unpackAndCheck(const QByteArray& archive, const ReleaseInf
     if (const UpdateStep written = writeArchive(QDir(work).filePath(kArchiveName), archive); !written)
         return written.error();
     const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (unzip.isEmpty())
+        return UpdateError::toolMissing(QStringLiteral("unzip"), QStringLiteral("unzip"));
     // Relative names, so that nothing in the folder's path is read as a
     // pattern by unzip.
-    if (const UpdateStep unpacked = runTool(unzip.isEmpty() ? QStringLiteral("unzip") : unzip,
+    if (const UpdateStep unpacked = runTool(unzip,
                                             {QStringLiteral("-qq"), QStringLiteral("-n"), kArchiveName,
                                              QStringLiteral("-d"), kExtracted},
                                             work, cancelled);
@@ -135,7 +137,7 @@ UpdateResult<PreparedUpdate> prepare(const QByteArray& archive, const ReleaseInf
                                        QUuid::createUuid().toString(QUuid::WithoutBraces));
     if (!QDir().mkpath(work))
         return UpdateError::system(QStringLiteral("QDir"), 0,
-                                   QStringLiteral("Cannot create ") + work);
+                                   UpdateError::folderNotWritableText(QFileInfo(work).absolutePath()));
     const auto root = unpackAndCheck(archive, release, work, bundleID, limits, cancelled);
     if (!root) {
         QDir(work).removeRecursively();

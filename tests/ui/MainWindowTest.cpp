@@ -18,7 +18,9 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
 
 using namespace zelvane;
 
@@ -27,6 +29,8 @@ namespace {
 class MainWindowTest : public zelvane::testing::WindowTest {
 protected:
     int canvasWidth() const { return window->content()->canvasArea()->width(); }
+    // The title as the window system gets it, Qt's modified mark resolved.
+    QString shownTitle() const { return window->windowHandle()->title(); }
     void waitForPanels() const
     {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000));
@@ -76,11 +80,40 @@ TEST_F(MainWindowTest, TheTitleNamesTheDocumentAndPageInBothLanguages)
         return document;
     }());
     EXPECT_EQ(window->subtitle(), QStringLiteral("Plan · Page 1/1"));
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Plan · Page 1/1 — Zelvane"));
+    // A document put in place of the one opened is an unsaved change.
+    EXPECT_EQ(shownTitle(), QStringLiteral("Plan* · Page 1/1 — Zelvane"));
     model->setLanguage(AppLanguage::fr);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Plan · Page 1/1 — Zelvane"));
+    EXPECT_EQ(shownTitle(), QStringLiteral("Plan* · Page 1/1 — Zelvane"));
     model->controller().addBlankPage(PageFormatPreset::a4Portrait);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Plan · Page 2/2 — Zelvane"));
+    EXPECT_EQ(shownTitle(), QStringLiteral("Plan* · Page 2/2 — Zelvane"));
+}
+
+TEST_F(MainWindowTest, TheTitleMarksUnsavedChangesWithAnAsterisk)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    VectorController& controller = model->controller();
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(shownTitle(), QStringLiteral("Untitled · Page 1/1 — Zelvane"));
+
+    controller.addTextBlock(QStringLiteral("draft"));
+    EXPECT_TRUE(window->isWindowModified());
+    EXPECT_EQ(shownTitle(), QStringLiteral("Untitled* · Page 1/1 — Zelvane"));
+    // Undone back to where it started: nothing left to save.
+    controller.undo();
+    EXPECT_FALSE(window->isWindowModified());
+    controller.redo();
+    EXPECT_TRUE(window->isWindowModified());
+
+    controller.saveFile(folder.filePath(QStringLiteral("Notes.svg")));
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(shownTitle(), QStringLiteral("Untitled · Page 1/1 — Zelvane"));
+
+    // A title holding the placeholder itself shows it as written.
+    VectorDocument odd = controller.document();
+    odd.title = QStringLiteral("a[*]b");
+    controller.setDocument(odd);
+    EXPECT_EQ(shownTitle(), QStringLiteral("a[*]b* · Page 1/1 — Zelvane"));
 }
 
 TEST_F(MainWindowTest, ALanguageChangeRebuildsTheContentInTheNewLanguage)

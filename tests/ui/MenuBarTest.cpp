@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 
 using namespace zelvane;
 
@@ -40,7 +42,7 @@ const QList<MenuRow>& menuRows()
          "Ctrl+F"},
         {EditorCommand::preferences, "Préférences…", "Preferences…", "Ctrl+,"},
         {EditorCommand::placeActiveSignature, "Apposer la signature active (S)", "Place Active Signature (S)",
-         "Meta+Ctrl+S"},
+         "Ctrl+Shift+S"},
         {EditorCommand::importSignatureFile, "Importer un fichier de signature (PDF, PNG, JPG…)",
          "Import Signature File (PDF, PNG, JPG…)", ""},
         {EditorCommand::openSignaturesFolder, "Ouvrir le dossier Signatures dans le gestionnaire de fichiers",
@@ -58,7 +60,7 @@ const QList<MenuRow>& menuRows()
         {EditorCommand::continuousView, "Vue Continu multipage", "Multi-Page Continuous View", "Ctrl+2"},
         {EditorCommand::gridView, "Vue Planche multipage", "Multi-Page Grid View", "Ctrl+3"},
         {EditorCommand::resetView, "Réinitialiser la vue à 100 % (Z)", "Reset View to 100% (Z)", ""},
-        {EditorCommand::fitPageOrSelection, "Cadrer tout ou la sélection (Shift+Z / F)",
+        {EditorCommand::fitPageOrSelection, "Cadrer tout ou la sélection (Maj+Z / F)",
          "Fit Page or Selection (Shift+Z / F)", ""},
         {EditorCommand::zoomIn, "Zoom avant", "Zoom In", "Ctrl++"},
         {EditorCommand::zoomOut, "Zoom arrière", "Zoom Out", "Ctrl+-"},
@@ -140,6 +142,61 @@ TEST_F(MenuBarTest, EveryItemHasItsTitleInBothLanguagesAndItsShortcut)
     EXPECT_EQ(shown(action(EditorCommand::toggleSidebar)), QStringLiteral("Masquer la barre latérale"));
     EXPECT_EQ(menus().recentMenu()->title(), QStringLiteral("Ouvrir récent"));
     EXPECT_EQ(menus().recentMenu()->actions().first()->text(), QStringLiteral("Aucun élément récent"));
+}
+
+TEST_F(MenuBarTest, NoTwoCommandsShareAKeyAndNoneUsesTheSuperKey)
+{
+    QHash<QKeySequence, int> owners;
+    for (int command = int(EditorCommand::about); command <= int(EditorCommand::website); ++command) {
+        for (const QKeySequence& sequence : shortcutsFor(EditorCommand(command))) {
+            EXPECT_FALSE(owners.contains(sequence)) << sequence.toString().toStdString();
+            owners.insert(sequence, command);
+            EXPECT_FALSE(sequence[0].keyboardModifiers() & Qt::MetaModifier) << sequence.toString().toStdString();
+            // Nor a single key the canvas takes for itself.
+            if (!(sequence[0].keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+                EXPECT_FALSE(singleKeyShortcutFor(sequence[0].key(), false)) << sequence.toString().toStdString();
+        }
+    }
+    const QKeySequence place = shortcutsFor(EditorCommand::placeActiveSignature).value(0);
+    EXPECT_EQ(place, QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_S));
+    // The key places the signature from the window, as the menu does.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(controller().currentPage().elements.size(), 1);
+}
+
+TEST_F(MenuBarTest, FrenchUsesQtsOwnTextsForKeysAndDialogs)
+{
+    const auto cancelText = [] {
+        QMessageBox box;
+        return box.addButton(QMessageBox::Cancel)->text();
+    };
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+    model->setLanguage(AppLanguage::fr);
+    EXPECT_EQ(cancelText(), QStringLiteral("Annuler"));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Voir dans :"));
+    EXPECT_EQ(shortcutText(EditorCommand::redo), QStringLiteral("Ctrl+Maj+Z"));
+    EXPECT_EQ(shortcutText(EditorCommand::deleteSelection), QStringLiteral("Suppr"));
+    EXPECT_EQ(shortcutText(EditorCommand::placeActiveSignature), QStringLiteral("Ctrl+Maj+S"));
+    EXPECT_EQ(action(EditorCommand::redo)->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Maj+Z"));
+    EXPECT_EQ(shown(action(EditorCommand::fitPageOrSelection)), QStringLiteral("Cadrer tout ou la sélection (Maj+Z / F)"));
+
+    model->setLanguage(AppLanguage::en);
+    EXPECT_EQ(cancelText(), QStringLiteral("Cancel"));
+    EXPECT_EQ(shortcutText(EditorCommand::redo), QStringLiteral("Ctrl+Shift+Z"));
+    EXPECT_EQ(shown(action(EditorCommand::fitPageOrSelection)), QStringLiteral("Fit Page or Selection (Shift+Z / F)"));
+}
+
+TEST_F(MenuBarTest, TheWebsiteItemIsOffWithoutAnAddress)
+{
+    EXPECT_FALSE(MainMenuBar::websiteURL(QString()));
+    EXPECT_FALSE(MainMenuBar::websiteURL(QStringLiteral("not an address")));
+    EXPECT_EQ(MainMenuBar::websiteURL(QStringLiteral("https://example.org/zelvane")),
+              QUrl(QStringLiteral("https://example.org/zelvane")));
+    EXPECT_EQ(action(EditorCommand::website)->isEnabled(), MainMenuBar::websiteURL().has_value());
+    if (MainMenuBar::websiteAddress().isEmpty())
+        EXPECT_FALSE(action(EditorCommand::website)->isEnabled());
 }
 
 TEST_F(MenuBarTest, EnabledStatesFollowThePagesTheSelectionAndTheHistory)

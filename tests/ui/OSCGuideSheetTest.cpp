@@ -9,6 +9,10 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -82,12 +86,63 @@ TEST_F(OSCGuideSheetTest, CopyJSONPutsTheConfigurationOnTheClipboardAndReturnClo
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     EXPECT_EQ(data->formats(), QStringList{QStringLiteral("text/plain")});
     EXPECT_EQ(data->text(), sheet.configuration());
-    EXPECT_EQ(configuredCommand(data->text()), OSCGuideSheet::relayProgramPath());
-    EXPECT_TRUE(OSCGuideSheet::relayProgramPath().endsWith(QStringLiteral("/zelvane-mcp")));
+    // Run from the build tree, the relay named is the one built there.
+    const std::optional<QString> relay = OSCGuideSheet::relayProgramPath();
+    ASSERT_TRUE(relay);
+    EXPECT_EQ(configuredCommand(data->text()), *relay);
+    EXPECT_TRUE(relay->endsWith(QStringLiteral("/src/mcp/zelvane-mcp"))) << relay->toStdString();
+    EXPECT_TRUE(QFileInfo(*relay).isExecutable());
     EXPECT_TRUE(closes.isEmpty()) << "copying leaves the sheet open";
 
     QTest::keyClick(&sheet, Qt::Key_Return);
     EXPECT_EQ(closes, QStringList{QStringLiteral("close")});
+}
+
+TEST_F(OSCGuideSheetTest, TheGuideKeepsToItsHeightInBothLanguages)
+{
+    for (AppLanguage language : {AppLanguage::fr, AppLanguage::en}) {
+        Localization::setCurrent(language);
+        AppModel model(false, false);
+        OSCGuideSheet sheet(model, [] {});
+        sheet.show();
+        EXPECT_LE(sheet.height(), OSCGuideSheet::kHeight) << int(language);
+        // The Close button keeps its margin from the bottom edge.
+        EXPECT_LE(sheet.closeButton()->geometry().bottom(), sheet.height() - 20) << int(language);
+    }
+    Localization::setCurrent(AppLanguage::en);
+}
+
+TEST_F(OSCGuideSheetTest, TheRelayIsTheOneBesideTheProgramThenTheBuildTreesThenOnPath)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const auto makeProgram = [&root](const QString& relative) {
+        const QString path = root.filePath(relative);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    const QString installed = makeProgram(QStringLiteral("opt/zelvane/bin/zelvane-mcp"));
+    const QString built = makeProgram(QStringLiteral("build/src/mcp/zelvane-mcp"));
+    const QString onPath = makeProgram(QStringLiteral("path/zelvane-mcp"));
+    const QString empty = root.filePath(QStringLiteral("empty"));
+    QDir().mkpath(empty);
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", root.filePath(QStringLiteral("path")).toLocal8Bit());
+    EXPECT_EQ(OSCGuideSheet::relayProgramPath(root.filePath(QStringLiteral("opt/zelvane/bin")), built), installed);
+    EXPECT_EQ(OSCGuideSheet::relayProgramPath(empty, built), built);
+    EXPECT_EQ(OSCGuideSheet::relayProgramPath(empty, root.filePath(QStringLiteral("gone/zelvane-mcp"))), onPath);
+    // A file that cannot run is no relay.
+    QFile::setPermissions(onPath, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(OSCGuideSheet::relayProgramPath(empty, QString()), std::nullopt);
+    qputenv("PATH", empty.toLocal8Bit());
+    EXPECT_EQ(OSCGuideSheet::relayProgramPath(empty, QString()), std::nullopt);
+    qputenv("PATH", savedPath);
+    EXPECT_TRUE(OSCGuideSheet::missingRelayText().contains(QStringLiteral("PATH")));
 }
 
 TEST_F(OSCGuideSheetTest, TheChipsFollowTheServersWhileTheSheetIsOpen)

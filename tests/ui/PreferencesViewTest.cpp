@@ -7,6 +7,7 @@
 #include "update/OsselUpdater.h"
 #include "window/SettingsWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -175,6 +176,21 @@ TEST_F(PreferencesViewTest, APortHeldElsewhereLeavesTheOldServersAnswering)
                            .arg(oldOSC)
                            .arg(heldTcp.serverPort())
                            .arg(oldHTTP));
+}
+
+TEST_F(PreferencesViewTest, EscapeAndCtrlWCloseTheWindow)
+{
+    const QList<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys{{Qt::Key_Escape, Qt::NoModifier},
+                                                                {Qt::Key_W, Qt::ControlModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        settings->show();
+        settings->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(settings.get()));
+        // From a field too: the field does not keep the key.
+        view()->oscPortField()->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !settings->isVisible(); }, 5000)) << int(key);
+    }
 }
 
 TEST_F(PreferencesViewTest, TheLanguagePickerSwitchesTheWindowAtOnce)

@@ -78,8 +78,12 @@ TEST_F(SavePanelTest, TheOpenPanelAsksForOnePDFOrSVGAndOpensIt)
     ASSERT_EQ(panels->openRequests.size(), 1);
     EXPECT_EQ(panels->openRequests[0].title, QStringLiteral("Open SVG or PDF Document"));
     EXPECT_FALSE(panels->openRequests[0].allowsMultipleSelection);
-    EXPECT_TRUE(panels->openRequests[0].nameFilters.join(' ').contains(QStringLiteral("*.pdf")));
-    EXPECT_TRUE(panels->openRequests[0].nameFilters.join(' ').contains(QStringLiteral("*.svg")));
+    // Both kinds together first, then each alone, then every file.
+    const QStringList filters = panels->openRequests[0].nameFilters;
+    ASSERT_EQ(filters.size(), 4);
+    EXPECT_TRUE(filters[0].endsWith(QStringLiteral("(*.pdf *.svg)")));
+    EXPECT_EQ(filters.mid(1, 2), (QStringList{QStringLiteral("PDF (*.pdf)"), QStringLiteral("SVG (*.svg)")}));
+    EXPECT_EQ(filters[3], QStringLiteral("All files (*)"));
     EXPECT_EQ(model->controller().document().title, QStringLiteral("Untitled"));
 
     panels->openAnswer = QStringList{pdf};
@@ -87,6 +91,42 @@ TEST_F(SavePanelTest, TheOpenPanelAsksForOnePDFOrSVGAndOpensIt)
     ASSERT_TRUE(waitForOpens());
     EXPECT_EQ(model->controller().document().title, QStringLiteral("Plan"));
     EXPECT_EQ(model->recentURLs().size(), 1);
+}
+
+TEST_F(SavePanelTest, PanelsStartInTheDocumentsFolderElseTheLastOneElseHome)
+{
+    // Nothing chosen yet and no file: the home folder.
+    model->openDocumentPanel();
+    EXPECT_FALSE(model->saveDocumentPanel(ExportFormat::svg));
+    EXPECT_EQ(panels->openRequests.last().startFolder, QDir::homePath());
+    EXPECT_EQ(panels->saveRequests.last().startFolder, QDir::homePath());
+
+    // A picture saved in another folder makes that the folder last used.
+    ASSERT_TRUE(QDir(files.path()).mkpath(QStringLiteral("pictures")));
+    panels->saveAnswer = path(QStringLiteral("pictures/page.png"));
+    ASSERT_TRUE(model->saveDocumentPanel(ExportFormat::png));
+    panels->saveAnswer.reset();
+    model->openDocumentPanel();
+    EXPECT_EQ(panels->openRequests.last().startFolder, path(QStringLiteral("pictures")));
+
+    // A document with a file of its own: its folder, for both panels.
+    ASSERT_TRUE(QDir(files.path()).mkpath(QStringLiteral("plans")));
+    const QString pdf = write(QStringLiteral("plans/Plan.pdf"), zelvane::testing::makeFilledTestPDF(200, 100));
+    panels->openAnswer = QStringList{pdf};
+    model->openDocumentPanel();
+    ASSERT_TRUE(waitForOpens());
+    ASSERT_EQ(model->controller().document().title, QStringLiteral("Plan"));
+    panels->openAnswer.reset();
+    model->openDocumentPanel();
+    EXPECT_FALSE(model->saveDocumentPanel(ExportFormat::svg));
+    EXPECT_EQ(panels->openRequests.last().startFolder, path(QStringLiteral("plans")));
+    EXPECT_EQ(panels->saveRequests.last().startFolder, path(QStringLiteral("plans")));
+
+    // A folder gone since is passed over for the next one.
+    model->controller().createNewDocument(PageFormatPreset::a4Portrait);
+    ASSERT_TRUE(QDir(path(QStringLiteral("plans"))).removeRecursively());
+    model->openDocumentPanel();
+    EXPECT_EQ(panels->openRequests.last().startFolder, QDir::homePath());
 }
 
 TEST_F(SavePanelTest, AnUnusableOrOversizedChoiceRaisesTheOpenAlertAndKeepsTheDocument)

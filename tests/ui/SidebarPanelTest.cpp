@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <cmath>
 
 using namespace zelvane;
@@ -77,6 +78,19 @@ protected:
 
     std::unique_ptr<SidebarView> sidebar;
 };
+
+// The rows a model reported as changed, in the order reported.
+QList<int> changedRows(const QSignalSpy& spy)
+{
+    QList<int> rows;
+    for (const QList<QVariant>& arguments : spy) {
+        const QModelIndex first = arguments.at(0).value<QModelIndex>();
+        const QModelIndex last = arguments.at(1).value<QModelIndex>();
+        for (int row = first.row(); row <= last.row(); ++row)
+            rows.append(row);
+    }
+    return rows;
+}
 
 TEST_F(SidebarPanelTest, OnePageCannotBeDeletedAndTheHeaderCountsPages)
 {
@@ -245,3 +259,68 @@ TEST_F(SidebarPanelTest, AnUnchangedPageListKeepsItsScrollPosition)
 }
 
 }  // namespace
+
+TEST_F(SidebarPanelTest, AnEditReportsOnlyTheRowOfTheChangedElement)
+{
+    addElements({namedShape("A"), namedShape("B"), namedShape("C")});
+    QAbstractItemModel* layers = sidebar->layerList()->model();
+    QSignalSpy changed(layers, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(layers, &QAbstractItemModel::modelReset);
+    const QUuid b = controller().currentPage().elements[1].id;
+    controller().perform(QString(), [&](VectorDocument& document) {
+        VectorOperations::updateElement(b, 0, document, [](VectorElement& e) { e.name = QStringLiteral("B2"); });
+    });
+    // Topmost first: C, B2, A.
+    EXPECT_EQ(changedRows(changed), QList<int>{1});
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(layerTitles(), (QStringList{"C", "B2", "A"}));
+
+    // A new element on top adds its row and touches no other.
+    changed.clear();
+    QSignalSpy inserted(layers, &QAbstractItemModel::rowsInserted);
+    addElements({namedShape("D")});
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 0);
+    EXPECT_EQ(inserted.at(0).at(2).toInt(), 0);
+    EXPECT_TRUE(changed.isEmpty());
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(layerTitles(), (QStringList{"D", "C", "B2", "A"}));
+
+    // Deleting the one in the middle removes its row alone.
+    QSignalSpy removed(layers, &QAbstractItemModel::rowsRemoved);
+    const QUuid c = controller().currentPage().elements[2].id;
+    controller().perform(QString(), [&](VectorDocument& document) { VectorOperations::deleteElements({c}, 0, document); });
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(removed.at(0).at(2).toInt(), 1);
+    EXPECT_TRUE(changed.isEmpty());
+    EXPECT_EQ(layerTitles(), (QStringList{"D", "B2", "A"}));
+}
+
+TEST_F(SidebarPanelTest, EditsOfAnotherPageAndSelectionsTouchOnlyTheirRows)
+{
+    addElements({namedShape("A"), namedShape("B"), namedShape("C")});
+    controller().addBlankPage(PageFormatPreset::a4Portrait);
+    controller().setCurrentPageIndex(0);
+    QAbstractItemModel* layers = sidebar->layerList()->model();
+    QAbstractItemModel* pages = sidebar->pageList()->model();
+    QSignalSpy layerChanged(layers, &QAbstractItemModel::dataChanged);
+    QSignalSpy pageChanged(pages, &QAbstractItemModel::dataChanged);
+    QSignalSpy pageReset(pages, &QAbstractItemModel::modelReset);
+
+    // An element added to page 2 changes no layer row and only page 2's row.
+    controller().perform(QString(), [&](VectorDocument& document) {
+        VectorOperations::addElement(namedShape("Other"), 1, document);
+    });
+    EXPECT_TRUE(layerChanged.isEmpty());
+    EXPECT_EQ(changedRows(pageChanged), QList<int>{1});
+    EXPECT_EQ(pageReset.count(), 0);
+
+    // Selecting B repaints B's row; then selecting A repaints B's and A's.
+    const QList<VectorElement> elements = controller().currentPage().elements;
+    controller().setSelection({elements[1].id});
+    EXPECT_EQ(changedRows(layerChanged), QList<int>{1});
+    layerChanged.clear();
+    controller().setSelection({elements[0].id});
+    EXPECT_EQ(changedRows(layerChanged), (QList<int>{1, 2}));
+}

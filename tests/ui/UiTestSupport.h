@@ -4,6 +4,7 @@
 #include "support/TestWidgetApplication.h"
 
 #include "appmodel/AppModel.h"
+#include "appmodel/QtTranslations.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "window/MainWindow.h"
 
@@ -31,6 +32,8 @@ protected:
         ASSERT_TRUE(ensureTestWidgetApplication());
         ASSERT_TRUE(settingsFolder.isValid());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+        // Qt's own texts in English too, whatever a test before left.
+        QtTranslations::apply(QStringLiteral("en"));
     }
 
     QString settingsFile() const

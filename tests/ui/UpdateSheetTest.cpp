@@ -3,8 +3,10 @@
 #include "controls/VectorHeroGraphic.h"
 #include "sheets/UpdateSheet.h"
 #include "support/LanguageFixture.h"
+#include "support/FakeInstallation.h"
 #include "support/TestWidgetApplication.h"
 #include "update/OsselUpdater.h"
+#include "update/UpdateError.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -25,21 +27,23 @@ using Kind = UpdateState::Kind;
 // installation, so an installation it is asked for fails at once.
 class StagedUpdater : public OsselUpdater {
 public:
-    explicit StagedUpdater(const QString& settingsPath)
+    // Runs as `programPath`; by default the settings file, a plain file
+    // that is no installation.
+    explicit StagedUpdater(const QString& settingsPath, const QString& programPath = QString())
         : OsselUpdater("Zelvane", "net.tarnwick.zelvane", "tarnwick/Zelvane", QString("1.0.0"), 12, false,
-                       environment(settingsPath))
+                       environment(settingsPath, programPath.isEmpty() ? settingsPath : programPath))
     {
     }
     using OsselUpdater::setState;
 
 private:
-    static UpdaterEnvironment environment(const QString& settingsPath)
+    static UpdaterEnvironment environment(const QString& settingsPath, const QString& programPath)
     {
         UpdaterEnvironment environment;
         environment.openSettings = [settingsPath] {
             return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
         };
-        environment.programPath = settingsPath;  // a plain file, no installation
+        environment.programPath = programPath;
         return environment;
     }
 };
@@ -139,13 +143,68 @@ TEST_F(UpdateSheetTest, OffersTheReleaseWithItsNotes)
     EXPECT_EQ(notes->text(), "Faster export.\n<b>not bold</b>");
     EXPECT_EQ(notes->textFormat(), Qt::PlainText);
     EXPECT_EQ(sheet.findChild<QScrollArea*>("releaseNotesScroll")->height(), 70);
-    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Later", "Update & Relaunch"}));
-    // This test program is no installation: the sheet says so beforehand.
+    // This test program is no installation: the sheet says so beforehand,
+    // and offers nothing to press that could only fail.
     EXPECT_TRUE(sheet.findChild<QLabel*>("installationNote")->text().contains("cannot be replaced"));
-
-    QTest::mouseClick(sheet.findChild<QPushButton*>("later"), Qt::LeftButton);
+    EXPECT_EQ(buttons(), (QStringList{"Check Again", "Close"}));
+    pressReturn();
     EXPECT_EQ(closes, 1);
     EXPECT_EQ(updater.state().kind(), Kind::updateAvailable);
+}
+
+TEST_F(UpdateSheetTest, AnInstallableReleaseGetsTheInstallButtonAndOneWithoutChecksumDoesNot)
+{
+    // A marked installation the updater runs from.
+    const QString folder = dir.filePath("opt/zelvane");
+    testing::writeFakeInstallation(folder, "1.0.0");
+    StagedUpdater installed(dir.filePath("installed.ini"), folder + "/bin/zelvane");
+    ASSERT_TRUE(installed.installationFolder().ok()) << installed.installationFolder().error().message.toStdString();
+    int installedCloses = 0;
+    UpdateSheet installable(installed, [&installedCloses] { ++installedCloses; });
+    installable.show();
+    const auto shownButtons = [&installable] {
+        QStringList result;
+        for (const QAbstractButton* button : installable.findChildren<QAbstractButton*>())
+            if (button->isVisibleTo(&installable))
+                result.append(button->text());
+        return result;
+    };
+
+    installed.setState(UpdateState::updateAvailable(release()));
+    QApplication::processEvents();
+    EXPECT_EQ(shownButtons(), (QStringList{"Check Again", "Later", "Update & Relaunch"}));
+    EXPECT_FALSE(installable.findChild<QLabel*>("installationNote"));
+    EXPECT_FALSE(installable.installBlocker());
+    QTest::mouseClick(installable.findChild<QPushButton*>("later"), Qt::LeftButton);
+    EXPECT_EQ(installedCloses, 1);
+
+    ReleaseInfo unchecked = release();
+    unchecked.sha256.reset();
+    installed.setState(UpdateState::updateAvailable(unchecked));
+    QApplication::processEvents();
+    EXPECT_EQ(shownButtons(), (QStringList{"Check Again", "Close"}));
+    ASSERT_TRUE(installable.installBlocker());
+    EXPECT_EQ(installable.findChild<QLabel*>("installationNote")->text(), *installable.installBlocker());
+    EXPECT_EQ(*installable.installBlocker(), UpdateError::checksumMissing().message);
+    QTest::keyClick(&installable, Qt::Key_Return);
+    EXPECT_EQ(installedCloses, 2);
+    EXPECT_EQ(installed.state().kind(), Kind::updateAvailable);
+
+    // In French the three buttons do not fit one row: each stays whole.
+    installed.setState(UpdateState::updateAvailable(release()));
+    Localization::setCurrent(AppLanguage::fr);
+    UpdateSheet french(installed, [] {});
+    french.show();
+    QApplication::processEvents();
+    QStringList whole;
+    for (const QAbstractButton* button : french.findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(&french)) {
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+            EXPECT_LE(button->geometry().right(), french.width()) << button->text().toStdString();
+            whole.append(button->text());
+        }
+    }
+    EXPECT_TRUE(whole.contains(QString::fromUtf8("Mettre à jour et relancer")));
 }
 
 TEST_F(UpdateSheetTest, LongNotesScrollAndMissingNotesGetTheDefault)
@@ -158,19 +217,7 @@ TEST_F(UpdateSheetTest, LongNotesScrollAndMissingNotesGetTheDefault)
     EXPECT_EQ(sheet.findChild<QLabel*>("releaseNotes")->text(), "Maintenance and feature update.");
 }
 
-TEST_F(UpdateSheetTest, ReturnInstallsTheOfferedRelease)
-{
-    updater.setState(UpdateState::updateAvailable(release()));
-    show();
-    pressReturn();
-    EXPECT_EQ(closes, 0);
-    // The installation was started, and refused for this program.
-    EXPECT_EQ(updater.state().kind(), Kind::failed);
-    EXPECT_TRUE(updater.state().text().contains("cannot be replaced"));
-    EXPECT_EQ(sheet.findChild<QLabel*>("failureMessage")->text(), updater.state().text());
-    pressReturn();
-    EXPECT_EQ(closes, 1);
-}
+
 
 TEST_F(UpdateSheetTest, DownloadingFillsTheBar)
 {
@@ -183,7 +230,8 @@ TEST_F(UpdateSheetTest, DownloadingFillsTheBar)
     EXPECT_EQ(sheet.findChild<QProgressBar*>()->value(), 750);
     EXPECT_FALSE(heroActive());
     EXPECT_EQ(buttons(), (QStringList{"Check Again", "Close"}));
-    // A check is refused while the download runs.
+    // A check cannot start while the download runs: the button is off.
+    EXPECT_FALSE(sheet.findChild<TextButton*>("checkAgain")->isEnabled());
     QTest::mouseClick(sheet.findChild<TextButton*>("checkAgain"), Qt::LeftButton);
     EXPECT_EQ(updater.state(), UpdateState::downloading(0.75));
 }
@@ -194,6 +242,10 @@ TEST_F(UpdateSheetTest, InstallingSaysSo)
     show();
     EXPECT_TRUE(texts().contains("Verifying and installing…"));
     EXPECT_FALSE(heroActive());
+    EXPECT_FALSE(sheet.findChild<TextButton*>("checkAgain")->isEnabled());
+    updater.setState(UpdateState::failed("no"));
+    QApplication::processEvents();
+    EXPECT_TRUE(sheet.findChild<TextButton*>("checkAgain")->isEnabled());
 }
 
 TEST_F(UpdateSheetTest, FailedShowsTheWholeMessageAndChecksAgain)

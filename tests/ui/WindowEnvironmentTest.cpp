@@ -2,6 +2,7 @@
 #include "window/WindowEnvironment.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -55,6 +56,7 @@ protected:
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             ASSERT_TRUE(dialog);
             proposed.append(dialog->selectedFiles().value(0));
+            shownFolders.append(dialog->directory().absolutePath());
             dialog->setDirectory(files.path());
             dialog->selectFile(files.filePath(name));
             QMetaObject::invokeMethod(dialog, "accept");
@@ -84,6 +86,7 @@ protected:
     QTemporaryDir files;
     std::unique_ptr<QWidget> parent;
     QStringList proposed;
+    QStringList shownFolders;
 };
 
 }  // namespace
@@ -130,4 +133,29 @@ TEST_F(WindowEnvironmentTest, TheOpenDialogReturnsTheChosenFiles)
         environment.chooseFiles({QStringLiteral("Import"), {QStringLiteral("Images (*.png)")}, true});
     ASSERT_TRUE(chosen);
     EXPECT_EQ(*chosen, QStringList{files.filePath(QStringLiteral("stamp.png"))});
+}
+
+TEST_F(WindowEnvironmentTest, DialogsOpenInTheFolderAsked)
+{
+    QTemporaryDir start;
+    ASSERT_TRUE(start.isValid());
+    WindowEnvironment environment(parent.get());
+    {
+        SaveFileRequest request = svgRequest();
+        request.startFolder = start.path();
+        DialogDriver saver({choose(QStringLiteral("c.svg"))});
+        EXPECT_EQ(environment.chooseSaveFile(request), files.filePath(QStringLiteral("c.svg")));
+        ASSERT_EQ(shownFolders.size(), 1);
+        EXPECT_EQ(shownFolders[0], QDir(start.path()).absolutePath());
+        EXPECT_TRUE(proposed[0].endsWith(QStringLiteral("/Plan.svg")));
+    }
+    FileChoiceRequest request{QStringLiteral("Open"), {QStringLiteral("PDF, SVG (*.pdf *.svg)")}, false,
+                              start.path()};
+    QFile file(files.filePath(QStringLiteral("d.svg")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    DialogDriver driver({choose(QStringLiteral("d.svg"))});
+    EXPECT_EQ(environment.chooseFiles(request), QStringList{files.filePath(QStringLiteral("d.svg"))});
+    ASSERT_EQ(shownFolders.size(), 2);
+    EXPECT_EQ(shownFolders[1], QDir(start.path()).absolutePath());
 }

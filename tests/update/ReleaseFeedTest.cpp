@@ -69,7 +69,12 @@ TEST(ReleaseFeedTest, RefusesIncompleteOrForeignAnswers)
     const auto notJSON = parse("<html>Forbidden</html>");
     ASSERT_FALSE(notJSON.ok());
     EXPECT_NE(notJSON.error().domain, "OsselUpdater");
-    EXPECT_FALSE(notJSON.error().message.isEmpty());
+    // Says what is wrong before the reader's own words.
+    EXPECT_TRUE(notJSON.error().message.startsWith("The update feed is not JSON (")) << notJSON.error().message.toStdString();
+    {
+        testing::ScopedLanguage french(AppLanguage::fr);
+        EXPECT_TRUE(parse("<html>").error().message.startsWith(QString::fromUtf8("Le flux de mise à jour n'est pas du JSON (")));
+    }
 }
 
 TEST(ReleaseFeedTest, ReadsAGitHubReleaseAndPicksItsArchive)

@@ -220,6 +220,37 @@ TEST_F(PrepareTest, RefusesWrongLayoutsAndLeavesNothingBehind)
     EXPECT_EQ(besideDestination(), QStringList{"zelvane"});
 }
 
+TEST_F(PrepareTest, AMissingUnzipNamesThePackage)
+{
+    testing::ScopedLanguage english(AppLanguage::en);
+    QTemporaryDir emptyPath;
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", emptyPath.path().toLocal8Bit());
+    const auto prepared = prepare(fakeReleaseArchive("9.9.9"));
+    qputenv("PATH", savedPath);
+    ASSERT_FALSE(prepared.ok());
+    EXPECT_EQ(prepared.error().message,
+              "The \"unzip\" tool was not found; install the \"unzip\" package (sudo apt install unzip).");
+    EXPECT_EQ(besideDestination(), QStringList{"zelvane"});
+    testing::ScopedLanguage french(AppLanguage::fr);
+    EXPECT_TRUE(UpdateError::toolMissing("unzip", "unzip").message.contains(QString::fromUtf8("installez le paquet « unzip »")));
+}
+
+TEST(UpdateErrorTest, AReadOnlyFileSystemIsCalledSo)
+{
+    testing::ScopedLanguage english(AppLanguage::en);
+    EXPECT_EQ(UpdateError::folderNotWritableText("/opt", true), "The folder /opt is on a read-only file system.");
+    EXPECT_EQ(UpdateError::folderNotWritableText("/opt", false), "The folder /opt is not writable.");
+    // A writable temporary folder, and a path not made yet below it.
+    QTemporaryDir folder;
+    EXPECT_FALSE(UpdateError::isOnReadOnlyFileSystem(folder.path()));
+    EXPECT_FALSE(UpdateError::isOnReadOnlyFileSystem(folder.filePath("not/yet")));
+    EXPECT_EQ(UpdateError::folderNotWritableText(folder.path()), "The folder " + folder.path() + " is not writable.");
+    testing::ScopedLanguage french(AppLanguage::fr);
+    EXPECT_EQ(UpdateError::folderNotWritableText("/opt", true),
+              QString::fromUtf8("Le dossier /opt est sur un système de fichiers en lecture seule."));
+}
+
 TEST(InstallationLayoutTest, FindsOnlyMarkedInstallations)
 {
     testing::ScopedLanguage english(AppLanguage::en);

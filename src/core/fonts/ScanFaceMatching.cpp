@@ -197,17 +197,27 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             const QRectF box = path.boundingRect();
             if (box.width() <= 0 || box.height() <= 0)
                 continue;
-            // The sizes at which the text is as wide, and as high, as the ink.
-            const double byWidth = 100 * ink.width / box.width();
+            // The sizes at which the words are as wide (spaces left out:
+            // justified lines widen them), and the text as high, as the ink.
+            double printedWidth = 0, drawnWidth = 0;
+            qsizetype gaps = 0;
+            for (const WordInk& word : words) {
+                QPainterPath wordPath;
+                wordPath.addText(QPointF(0, 0), layoutFont(font, 0), word.text);
+                printedWidth += word.box.width() / ink.pixelsPerPoint;
+                drawnWidth += wordPath.boundingRect().width();
+                gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
+            }
+            if (drawnWidth <= 0)
+                continue;
+            const double byWidth = 100 * printedWidth / drawnWidth;
             const double byHeight = 100 * ink.height / box.height();
             const double score = difference(printed, grey.size(), words, layoutFont(font, 0))
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             if (score < bestScore) {
                 bestScore = score;
                 const double size = std::clamp(byWidth, 0.93 * byHeight, 1.07 * byHeight);
-                const qsizetype count = graphemeCount(text);
-                const double spacing =
-                    count > 1 ? (ink.width - box.width() * size / 100) / double(count - 1) : 0.0;
+                const double spacing = gaps > 0 ? (printedWidth - drawnWidth * size / 100) / double(gaps) : 0.0;
                 best = ScanFace{family, postScriptNameOf(font), bold, size, spacing};
             }
         }

@@ -45,11 +45,12 @@ bool drawsNoOutlines(const QRawFont& program);
 // substitution table ("Liberation Serif", "Liberation Sans" on Debian).
 QStringList scanFaceFamilies();
 
-// The regular or bold face of scanFaceFamilies() whose drawing of the text,
-// stretched over the ink box, differs least from the picture, at the size
-// that makes the text as wide as the ink (kept within 7 % of the size its
-// height gives; letter spacing makes up the rest). Nothing without a font
-// database, installed candidates, text or picture.
+// The regular or bold face of scanFaceFamilies() whose drawing of the
+// words, each stretched over its printed ink, differs least from the
+// picture in shape and weight, at the size that makes the words as wide as
+// their ink (within 7 % of the size the text's height gives; letter spacing
+// makes up the rest). Nothing without a font database, installed
+// candidates, text or picture.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 
 // A face for a line whose print cannot be seen: the sans-serif candidate

@@ -1,5 +1,7 @@
 #include "operations/VectorOperations.h"
 
+#include "operations/ElementFrames.h"
+
 namespace zelvane::VectorOperations {
 
 namespace {
@@ -37,6 +39,28 @@ void updateElement(const QUuid& id, qsizetype pageIndex, VectorDocument& documen
             document.revision += 1;
             return;
         }
+    }
+}
+
+void setElementFrames(const QHash<QUuid, VectorRect>& frames, qsizetype pageIndex, VectorDocument& document)
+{
+    VectorPage* page = pageAt(document, pageIndex);
+    if (!page || frames.isEmpty()) {
+        return;
+    }
+    // As updateElement, one element per id (the first) and one revision per
+    // element changed, in a single pass over the page.
+    QSet<QUuid> done;
+    done.reserve(frames.size());
+    for (qsizetype i = 0; i < page->elements.size() && done.size() < frames.size(); ++i) {
+        const QUuid& id = std::as_const(page->elements)[i].id;
+        const auto frame = frames.constFind(id);
+        if (frame == frames.constEnd() || done.contains(id)) {
+            continue;
+        }
+        done.insert(id);
+        page->elements[i].frame = *frame;
+        document.revision += 1;
     }
 }
 

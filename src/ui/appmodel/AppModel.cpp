@@ -4,6 +4,7 @@
 #include "ProcessArguments.h"
 #include "VectorController.h"
 #include "appmodel/KeyboardShortcutMonitor.h"
+#include "appmodel/QtTranslations.h"
 #include "remote/RemoteControl.h"
 #include "update/OsselUpdater.h"
 
@@ -18,6 +19,7 @@ AppModel::AppModel(bool startServices, bool persistEnabled, QObject* parent)
 {
     // Read once: a change made elsewhere later does not flow back.
     m_language = Localization::current();
+    QtTranslations::apply(resolvedCode(m_language));
 
     m_controller = new VectorController(startServices, persistEnabled, nullptr, this);
     // An opened file about to replace edits made while it was read asks
@@ -65,6 +67,9 @@ void AppModel::setLanguage(AppLanguage language)
     const bool changed = m_language != language;
     m_language = language;
     Localization::setCurrent(language);
+    // Before the views rebuild, so Qt's own texts come back in the new
+    // language with them.
+    QtTranslations::apply(resolvedCode(language));
     if (changed)
         emit languageChanged();
 }

@@ -207,6 +207,9 @@ public:
     // The file name the save panel proposes: the title without its last
     // extension, then the format's.
     QString proposedSaveName(ExportFormat format) const;
+    // Where the open and save panels start: the document's own folder, else
+    // the folder a panel last chose from, else the home folder.
+    QString panelStartFolder() const;
 
     // ---- Camera -----------------------------------------------------------------
     // Animated moves of zoomScale and panOffset, eased out; a new move stops
@@ -304,6 +307,7 @@ private:
     RemoteControl* m_remoteControl = nullptr;
 
     QList<QUrl> m_recentURLs;
+    QString m_lastPanelFolder;
     AppLanguage m_language = AppLanguage::system;
     EditorTool m_activeTool = EditorTool::select;
     CanvasDisplayMode m_displayMode = CanvasDisplayMode::singlePage;

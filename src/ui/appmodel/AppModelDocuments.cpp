@@ -8,6 +8,7 @@
 #include "ControllerFileIO.h"
 #include "VectorController.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -130,11 +131,15 @@ void AppModel::openDocumentPanel()
 {
     FileChoiceRequest request;
     request.title = L("Ouvrir un document SVG ou PDF", "Open SVG or PDF Document");
-    request.nameFilters = {QStringLiteral("PDF (*.pdf)"), QStringLiteral("SVG (*.svg)")};
+    // Both kinds together first, so a folder of either shows its files.
+    request.nameFilters = {QStringLiteral("PDF, SVG (*.pdf *.svg)"), QStringLiteral("PDF (*.pdf)"),
+                           QStringLiteral("SVG (*.svg)"), L("Tous les fichiers (*)", "All files (*)")};
     request.allowsMultipleSelection = false;
+    request.startFolder = panelStartFolder();
     const std::optional<QStringList> chosen = m_controller->environment().chooseFiles(request);
     if (!chosen || chosen->isEmpty() || chosen->first().isEmpty())
         return;
+    m_lastPanelFolder = QFileInfo(chosen->first()).absolutePath();
     open(QUrl::fromLocalFile(chosen->first()));
 }
 
@@ -169,6 +174,19 @@ QString AppModel::proposedSaveName(ExportFormat format) const
     return base + QLatin1Char('.') + rawValue(format);
 }
 
+QString AppModel::panelStartFolder() const
+{
+    const std::optional<QUrl>& own = m_controller->document().fileURL;
+    if (own && own->isLocalFile()) {
+        const QFileInfo folder(QFileInfo(own->toLocalFile()).absolutePath());
+        if (folder.isDir())
+            return folder.absoluteFilePath();
+    }
+    if (!m_lastPanelFolder.isEmpty() && QFileInfo(m_lastPanelFolder).isDir())
+        return m_lastPanelFolder;
+    return QDir::homePath();
+}
+
 bool AppModel::saveDocumentPanel(ExportFormat format)
 {
     const QString suffix = rawValue(format);
@@ -178,9 +196,11 @@ bool AppModel::saveDocumentPanel(ExportFormat format)
     request.proposedName = proposedSaveName(format);
     request.nameFilter = tag + QStringLiteral(" (*.") + suffix + QLatin1Char(')');
     request.suffix = suffix;
+    request.startFolder = panelStartFolder();
     const std::optional<QString> chosen = m_controller->environment().chooseSaveFile(request);
     if (!chosen || chosen->isEmpty())
         return false;
+    m_lastPanelFolder = QFileInfo(*chosen).absolutePath();
     const QString path = pathWithSuffix(*chosen, suffix);
     if (!saveDocument(QUrl::fromLocalFile(path), format))
         return false;

@@ -16,7 +16,6 @@ QList<QKeySequence> shortcutsFor(EditorCommand command)
     constexpr auto ctrl = Qt::ControlModifier;
     constexpr auto shift = Qt::ShiftModifier;
     constexpr auto alt = Qt::AltModifier;
-    constexpr auto meta = Qt::MetaModifier;
     switch (command) {
     case EditorCommand::quit:
         return {keys(ctrl | Qt::Key_Q)};
@@ -45,7 +44,8 @@ QList<QKeySequence> shortcutsFor(EditorCommand command)
     case EditorCommand::searchText:
         return {keys(ctrl | Qt::Key_F)};
     case EditorCommand::placeActiveSignature:
-        return {keys(ctrl | meta | Qt::Key_S)};
+        // Not with Meta (Super): desktops keep it for themselves.
+        return {keys(ctrl | shift | Qt::Key_S)};
     case EditorCommand::singlePageView:
         return {keys(ctrl | Qt::Key_1)};
     case EditorCommand::continuousView:

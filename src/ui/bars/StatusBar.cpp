@@ -188,7 +188,9 @@ void StatusBar::refresh()
     m_page->setText(StatusSummary::pageText(document, index));
     m_previous->setEnabled(index >= 1);
     m_next->setEnabled(index + 1 < document.pages.size());
-    m_summary->setText(StatusSummary::summaryText(document, index, controller.selection().size()));
+    const qsizetype elements =
+        document.pages.isEmpty() ? 0 : document.pages[index >= 0 && index < document.pages.size() ? index : 0].elements.size();
+    m_summary->setText(StatusSummary::summaryText(elements, documentTotals(), controller.selection().size()));
 
     m_osc->setText(QStringLiteral("OSC :") + QString::number(oscPort()));
     m_osc->updateGeometry();
@@ -202,6 +204,24 @@ void StatusBar::refresh()
     } else {
         m_update->hide();
     }
+}
+
+StatusSummary::Totals StatusBar::documentTotals()
+{
+    const VectorController& controller = m_model.controller();
+    const QList<VectorPage>& pages = controller.document().pages;
+    // Pages that left the document are forgotten now and then.
+    if (m_pageTotals.size() > 2 * pages.size() + 64)
+        m_pageTotals.clear();
+    StatusSummary::Totals totals;
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        const quint64 revision = controller.pageRevision(i);
+        auto kept = m_pageTotals.find(pages[i].id);
+        if (kept == m_pageTotals.end() || kept->first != revision)
+            kept = m_pageTotals.insert(pages[i].id, {revision, StatusSummary::pageTotals(pages[i])});
+        totals += kept->second;
+    }
+    return totals;
 }
 
 void StatusBar::previousPage()

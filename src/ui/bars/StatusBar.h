@@ -1,6 +1,11 @@
 #pragma once
 
+#include "bars/StatusSummary.h"
+
+#include <QHash>
+#include <QUuid>
 #include <QWidget>
+#include <utility>
 
 class QLabel;
 
@@ -37,6 +42,9 @@ private:
     void previousPage();
     void nextPage();
     quint16 oscPort() const;
+    // The summary's counts of the whole document, counting again only the
+    // pages whose content changed since the last refresh.
+    StatusSummary::Totals documentTotals();
 
     AppModel& m_model;
     Chip* m_kind;
@@ -48,6 +56,8 @@ private:
     QLabel* m_summary;
     PlainTextButton* m_osc;
     PlainTextButton* m_update;
+    // Each page's counts by page id, with the page revision they are of.
+    QHash<QUuid, std::pair<quint64, StatusSummary::Totals>> m_pageTotals;
 };
 
 }  // namespace zelvane

@@ -8,16 +8,40 @@
 
 namespace zelvane::StatusSummary {
 
+Totals& Totals::operator+=(const Totals& other)
+{
+    pdfTexts += other.pdfTexts;
+    modifiedPDFTexts += other.modifiedPDFTexts;
+    signatures += other.signatures;
+    return *this;
+}
+
+Totals pageTotals(const VectorPage& page)
+{
+    // Counted as the document counts them, on a document of this page alone.
+    VectorDocument alone;
+    alone.pages = {page};
+    return {alone.pdfTextElementCount(), alone.modifiedPDFTextCount(), alone.signatureCount()};
+}
+
 QString summaryText(const VectorDocument& document, qsizetype pageIndex, qsizetype selectionCount)
 {
     const bool inRange = pageIndex >= 0 && pageIndex < document.pages.size();
     const qsizetype elements =
         document.pages.isEmpty() ? 0 : document.pages[inRange ? pageIndex : 0].elements.size();
-    QStringList parts{QString::number(elements) + L(" élém.", " elem.")};
+    Totals totals;
+    for (const VectorPage& page : document.pages)
+        totals += pageTotals(page);
+    return summaryText(elements, totals, selectionCount);
+}
 
-    const qint64 pdfTexts = document.pdfTextElementCount();
+QString summaryText(qsizetype pageElements, const Totals& totals, qsizetype selectionCount)
+{
+    QStringList parts{QString::number(pageElements) + L(" élém.", " elem.")};
+
+    const qint64 pdfTexts = totals.pdfTexts;
     if (pdfTexts >= 1) {
-        const qint64 edited = document.modifiedPDFTextCount();
+        const qint64 edited = totals.modifiedPDFTexts;
         if (edited >= 1)
             parts.append(L(QStringLiteral("%1 textes PDF (%2 éd.)"), QStringLiteral("%1 PDF texts (%2 ed.)"))
                              .arg(pdfTexts)
@@ -26,7 +50,7 @@ QString summaryText(const VectorDocument& document, qsizetype pageIndex, qsizety
             parts.append(QString::number(pdfTexts) + L(" textes PDF", " PDF texts"));
     }
 
-    const qint64 signatures = document.signatureCount();
+    const qint64 signatures = totals.signatures;
     if (signatures >= 1)
         parts.append(L(Format::count(signatures, QStringLiteral("signature")),
                        QString::number(signatures) + QStringLiteral(" sign.")));

@@ -264,7 +264,7 @@ private:
 class SearchFrame : public QWidget {
 public:
     explicit SearchFrame(QLineEdit*& edit) : m_edit(edit) {}
-    QSize sizeHint() const override { return QSize(TopBar::kSearchWidth, QWidget::sizeHint().height()); }
+    QSize sizeHint() const override { return QSize(maximumWidth(), QWidget::sizeHint().height()); }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -486,7 +486,6 @@ QWidget* TopBar::makeSearchField()
     m_searchField->setObjectName(QStringLiteral("searchField"));
     // 142 wide, narrower only when the window is too narrow for the whole bar.
     m_searchField->setMinimumWidth(kSearchMinWidth);
-    m_searchField->setMaximumWidth(kSearchWidth);
     m_searchField->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_searchField->setToolTip(withKeys("Rechercher un texte dans le PDF/SVG ou filtrer les éléments",
                                        "Search text in PDF/SVG or filter elements", keys(EditorCommand::searchText)));
@@ -518,6 +517,10 @@ QWidget* TopBar::makeSearchField()
                                      [this] { m_model.controller().setSearchQuery(QString()); });
     m_searchClear->setObjectName(QStringLiteral("searchClear"));
     layout->addWidget(m_searchClear);
+    // Wider than 142 when the placeholder needs it (French): the field's
+    // margins, the glass and its gap, and the line edit's own 2 + 2.
+    const int placeholderWidth = m_searchEdit->fontMetrics().horizontalAdvance(m_searchEdit->placeholderText());
+    m_searchField->setMaximumWidth(std::max(kSearchWidth, 7 + 11 + 5 + 2 + placeholderWidth + 2 + 7 + 1));
 
     auto paintGlass = [this, glass] {
         glass->setPixmap(barSymbol(QStringLiteral("magnifyingglass"), 11,

@@ -5,6 +5,7 @@
 #include "appmodel/AppModel.h"
 #include "canvas/CanvasHitTest.h"
 #include "canvas/render/SceneDrawing.h"
+#include "operations/ElementFrames.h"
 #include "operations/StrokeSmoother.h"
 #include "operations/VectorOperations.h"
 
@@ -315,18 +316,14 @@ void CanvasPointerDrag::selectStep(const QPointF& pane, const VectorPoint& start
         // A click does not nudge the selection.
         if (!(std::hypot(dx, dy) > 1.2))
             return;
-        const QHash<QUuid, VectorRect> initial = m_state.movingElementInitialFrames;
-        write([&](VectorDocument& document) {
-            for (auto it = initial.cbegin(); it != initial.cend(); ++it) {
-                VectorRect frame;
-                frame.x = it->x + dx;
-                frame.y = it->y + dy;
-                frame.width = std::max(it->width, 1.0);
-                frame.height = std::max(it->height, 1.0);
-                VectorOperations::updateElement(it.key(), pageIndex, document,
-                                                [&frame](VectorElement& e) { e.frame = frame; });
-            }
-        });
+        QHash<QUuid, VectorRect> frames;
+        frames.reserve(m_state.movingElementInitialFrames.size());
+        for (auto it = m_state.movingElementInitialFrames.cbegin(); it != m_state.movingElementInitialFrames.cend();
+             ++it)
+            frames.insert(it.key(), VectorRect(it->x + dx, it->y + dy, std::max(it->width, 1.0),
+                                               std::max(it->height, 1.0)));
+        // One store of the document per pointer move, however many move.
+        write([&](VectorDocument& document) { VectorOperations::setElementFrames(frames, pageIndex, document); });
         return;
     }
     if (m_state.panDragInitialOffset) {

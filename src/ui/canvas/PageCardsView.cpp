@@ -4,11 +4,13 @@
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "canvas/render/PageThumbnailDrawing.h"
+#include "canvas/render/PictureBudget.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "theme/Theme.h"
 
 #include <QElapsedTimer>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -31,7 +33,8 @@ PageCardsView::PageCardsView(AppModel& model, QWidget* parent)
 }
 
 PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWidget* parent)
-    : QScrollArea(parent), m_model(model), m_cache(cache), m_content(new QWidget)
+    : QScrollArea(parent), m_model(model), m_cache(cache), m_content(new QWidget),
+      m_thumbnails(kThumbnailBudgetBytes, &PictureBudget::shared())
 {
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -47,18 +50,39 @@ PageCardsView::PageCardsView(AppModel& model, VectorSceneRenderCache& cache, QWi
     setWidget(m_content);
     verticalScrollBar()->setSingleStep(40);
 
-    m_thumbnails.setMaxCost(int(kThumbnailBudgetBytes / 1024));
     m_renderTimer.setSingleShot(true);
     m_renderTimer.setInterval(0);
     connect(&m_renderTimer, &QTimer::timeout, this, &PageCardsView::renderPending);
 
+    // The current page is brought into view once the layout has settled:
+    // when the cards are shown, when the mode changes, when the current
+    // page changes and when another document comes in.
+    m_revealTimer.setSingleShot(true);
+    m_revealTimer.setInterval(0);
+    connect(&m_revealTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            revealCard(m_model.controller().currentPageIndex());
+    });
+
     VectorController& controller = m_model.controller();
-    connect(&controller, &VectorController::documentChanged, this, [this] {
+    m_documentID = controller.document().id;
+    connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
+        if (change.pageListChanged)
+            forgetGonePages();
+        const QUuid id = m_model.controller().document().id;
+        if (id != m_documentID) {
+            m_documentID = id;
+            revealCurrentPageSoon();
+        }
         if (isVisible())
             relayout();
     });
-    connect(&controller, &VectorController::currentPageIndexChanged, this, &PageCardsView::refreshCards);
+    connect(&controller, &VectorController::currentPageIndexChanged, this, [this] {
+        refreshCards();
+        revealCurrentPageSoon();
+    });
     connect(&m_model, &AppModel::displayModeChanged, this, [this] {
+        revealCurrentPageSoon();
         if (isVisible())
             relayout();
     });
@@ -81,6 +105,15 @@ void PageCardsView::showEvent(QShowEvent* event)
 {
     QScrollArea::showEvent(event);
     relayout();
+    // Not when the window itself comes back from being minimized.
+    if (!event->spontaneous())
+        revealCurrentPageSoon();
+}
+
+void PageCardsView::revealCurrentPageSoon()
+{
+    if (isVisible())
+        m_revealTimer.start();
 }
 
 void PageCardsView::resizeEvent(QResizeEvent* event)
@@ -216,8 +249,8 @@ QImage PageCardsView::thumbnail(qsizetype pageIndex)
     const QSize pixels = (QSizeF(m_cardWidth, MultiPageCardView::thumbnailHeight(page, m_cardWidth))
                           * devicePixelRatioF())
                              .toSize();
-    const Thumbnail* kept = m_thumbnails.object(page.id);
-    if (kept && kept->revision == controller.pageRevision(pageIndex) && kept->pixels == pixels)
+    const ImageLRUEntry* kept = m_thumbnails.find(page.id.toRfc4122());
+    if (kept && kept->version == controller.pageRevision(pageIndex) && kept->fullPixels == pixels)
         return kept->image;
     if (!m_pending.contains(pageIndex))
         m_pending.append(pageIndex);
@@ -239,17 +272,25 @@ void PageCardsView::renderPending()
             continue;
         const VectorPage& page = pages[index];
         const QSizeF size(m_cardWidth, MultiPageCardView::thumbnailHeight(page, m_cardWidth));
-        auto* made = new Thumbnail{controller.pageRevision(index), (size * devicePixelRatioF()).toSize(),
-                                   MultiPageCardView::withRoundedCorners(
-                                       renderPageThumbnail(page, size, devicePixelRatioF(), m_cache))};
-        const int cost = int(std::max<qint64>(1, made->image.sizeInBytes() / 1024));
-        m_thumbnails.insert(page.id, made, cost);
+        ImageLRUEntry made;
+        made.image = MultiPageCardView::withRoundedCorners(renderPageThumbnail(page, size, devicePixelRatioF(), m_cache));
+        made.version = controller.pageRevision(index);
+        made.fullPixels = (size * devicePixelRatioF()).toSize();
+        m_thumbnails.insert(page.id.toRfc4122(), std::move(made));
         card->thumbnailChanged();
         if (clock.elapsed() >= kThumbnailSliceMs)
             break;
     }
     if (!m_pending.isEmpty())
         m_renderTimer.start();
+}
+
+void PageCardsView::forgetGonePages()
+{
+    QSet<QByteArray> ids;
+    for (const VectorPage& page : m_model.controller().document().pages)
+        ids.insert(page.id.toRfc4122());
+    m_thumbnails.removeIf([&ids](const QByteArray& key, const ImageLRUEntry&) { return !ids.contains(key); });
 }
 
 void PageCardsView::finishThumbnails()

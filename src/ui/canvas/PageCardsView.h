@@ -1,8 +1,8 @@
 #pragma once
 
 #include "canvas/MultiPageCardView.h"
+#include "canvas/render/ImageLRU.h"
 
-#include <QCache>
 #include <QHash>
 #include <QList>
 #include <QRect>
@@ -18,8 +18,10 @@ class VectorSceneRenderCache;
 // Every page at once, as cards in one column (continuous mode) or in a grid
 // that fits as many 360-point columns as the width takes. Only the cards in
 // or near view exist; they are reused as the view scrolls. Thumbnails are
-// drawn from the render cache between events, visible cards first, and
-// kept, bounded in bytes, until their page changes.
+// drawn from the render cache between events, visible cards first, at the
+// size they are shown, and kept until their page changes, within the
+// budget the window's picture caches share; those of pages no longer in
+// the document are let go.
 class PageCardsView : public QScrollArea {
     Q_OBJECT
 
@@ -49,6 +51,7 @@ public:
     // Draws every thumbnail still waiting for the cards in view, now.
     void finishThumbnails();
     bool hasPendingThumbnails() const { return !m_pending.isEmpty(); }
+    qint64 thumbnailBytes() const { return m_thumbnails.bytes(); }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -56,15 +59,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Thumbnail {
-        quint64 revision = 0;
-        QSize pixels;
-        QImage image;
-    };
-
     void relayout();
+    // Reveals the current page's card on the next turn of the event loop,
+    // after the layout of this turn.
+    void revealCurrentPageSoon();
     void assignCards();
     void refreshCards();
+    // Drops the thumbnails of pages that left the document.
+    void forgetGonePages();
     QImage thumbnail(qsizetype pageIndex);
     void renderPending();
     void openPage(qsizetype pageIndex);
@@ -76,11 +78,15 @@ private:
     int m_columns = 1;
     int m_cardWidth = kGridCardWidth;
     QList<QRect> m_cardRects;
+    QTimer m_revealTimer;
+    QUuid m_documentID;
     // The bottom of each card's row, never decreasing with the index.
     QList<int> m_rowBottoms;
     QHash<qsizetype, MultiPageCardView*> m_shown;
     QList<MultiPageCardView*> m_spare;
-    QCache<QUuid, Thumbnail> m_thumbnails;
+    // By page id: the image, the page's revision (version) and its size in
+    // pixels (fullPixels).
+    ImageLRU m_thumbnails;
     QList<qsizetype> m_pending;
     QTimer m_renderTimer;
 };

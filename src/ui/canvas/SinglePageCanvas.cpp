@@ -64,12 +64,16 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
         if (change.pageListChanged) {
             // Another document may bring fonts of its own, and the pages a
-            // drag was working on may be gone.
+            // drag was working on may be gone. What was made for a document
+            // that is no longer open is let go.
             m_cache.forgetFonts();
+            m_cache.releaseOtherDocuments(m_model.controller().document().pages);
             abandonDrag();
         }
         syncEditorBar();
-        update();
+        // Edits of other pages leave this one as it is drawn.
+        if (change.pageListChanged || change.pageChanged(m_model.controller().currentPage().id))
+            update();
     });
     connect(&controller, &VectorController::gestureCancelled, this, [this](quint64 gesture) {
         m_pointer.gestureCancelled(gesture);

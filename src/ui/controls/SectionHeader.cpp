@@ -3,6 +3,7 @@
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
+#include <QBoxLayout>
 #include <QLabel>
 
 namespace zelvane {
@@ -23,7 +24,27 @@ SectionHeader::SectionHeader(const QString& title, QWidget* trailing, QWidget* p
     layout->addWidget(m_title);
     layout->addStretch(1);
     if (trailing)
-        layout->addWidget(trailing);
+        layout->addWidget(trailing, 0, Qt::AlignRight);
+}
+
+void SectionHeader::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    arrange();
+}
+
+void SectionHeader::arrange()
+{
+    auto* box = static_cast<QBoxLayout*>(layout());
+    if (!m_trailing || !box)
+        return;
+    const QMargins margins = box->contentsMargins();
+    const int sideBySide = margins.left() + m_title->sizeHint().width() + 2 * box->spacing() +
+                           m_trailing->sizeHint().width() + margins.right();
+    const QBoxLayout::Direction direction =
+        width() >= sideBySide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+    if (box->direction() != direction)
+        box->setDirection(direction);
 }
 
 }  // namespace zelvane

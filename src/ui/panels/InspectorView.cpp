@@ -11,6 +11,8 @@
 
 #include <QFrame>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zelvane {
@@ -87,6 +89,33 @@ void InspectorView::refresh()
         }
     } while (m_refreshAgain);
     m_refreshing = false;
+
+    // Another element selected: its section is brought into view once the
+    // column has been laid out again.
+    const std::optional<VectorElement> shown = m_model.controller().primarySelectedElement();
+    const QUuid shownID = shown ? shown->id : QUuid();
+    if (shownID != m_shownElementID) {
+        m_shownElementID = shownID;
+        if (!shownID.isNull())
+            QTimer::singleShot(0, this, &InspectorView::revealSelectedSection);
+    }
+}
+
+void InspectorView::revealSelectedSection()
+{
+    if (!m_selected->isVisible())
+        return;
+    m_scroll->widget()->layout()->activate();
+    QScrollBar* bar = m_scroll->verticalScrollBar();
+    // From the top of the column's margin, so the section starts clear of
+    // the panel's edge; a section taller than the view shows its top.
+    const int top = std::max(0, m_selected->y() - m_column->contentsMargins().top());
+    const int bottom = m_selected->geometry().bottom() + 1;
+    const int height = m_scroll->viewport()->height();
+    if (bar->value() > top || bottom - top > height)
+        bar->setValue(top);
+    else if (bottom > bar->value() + height)
+        bar->setValue(bottom - height);
 }
 
 }  // namespace zelvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QUuid>
 #include <QWidget>
 
 class QScrollArea;
@@ -27,12 +28,15 @@ private:
     // Shows the topmost selected element of the current page, or hides its
     // section when there is none.
     void refresh();
+    // Scrolls the panel so the selected element's section is in view.
+    void revealSelectedSection();
 
     AppModel& m_model;
     QScrollArea* m_scroll;
     QVBoxLayout* m_column;
     SelectedElementSection* m_selected;
     QWidget* m_selectedDivider;
+    QUuid m_shownElementID;
     bool m_refreshing = false;
     bool m_refreshAgain = false;
 };

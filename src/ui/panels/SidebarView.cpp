@@ -3,6 +3,7 @@
 #include "Localization.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "appmodel/CommandShortcuts.h"
 #include "controls/IconButton.h"
 #include "controls/SectionHeader.h"
 #include "controls/SeparatorLine.h"
@@ -98,7 +99,8 @@ QWidget* SidebarView::buildPageSection()
     buttonRow->setContentsMargins(0, 0, 0, 0);
     buttonRow->setSpacing(3);
     m_addButton = new IconButton(QStringLiteral("plus"),
-                                 L("Ajouter une page vierge (Ctrl+Maj+N)", "Add a blank page (Ctrl+Shift+N)"),
+                                 L("Ajouter une page vierge (", "Add a blank page (") +
+                                     shortcutText(EditorCommand::addBlankPage) + QLatin1Char(')'),
                                  [&controller] { controller.addBlankPage(PageFormatPreset::a4Portrait); });
     m_duplicateButton = new IconButton(QStringLiteral("plus.square.on.square"),
                                        L("Dupliquer la page courante", "Duplicate current page"),

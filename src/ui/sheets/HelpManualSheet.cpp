@@ -61,10 +61,14 @@ public:
     }
     bool selected() const { return m_selected; }
 
+    // At least 184 points wide, wider when the title (in the weight it has
+    // when chosen) needs it.
     QSize sizeHint() const override
     {
         const QFontMetricsF metrics(titleFont());
-        return QSize(184, int(std::ceil(std::max(metrics.height(), 16.0))) + 14);
+        const double titleWidth = QFontMetricsF(Theme::font(12, QFont::DemiBold)).horizontalAdvance(text());
+        return QSize(std::max(184, int(std::ceil(kTextLeft + titleWidth + kTextRight))),
+                     int(std::ceil(std::max(metrics.height(), 16.0))) + 14);
     }
 
 protected:
@@ -86,12 +90,15 @@ protected:
         painter.drawPixmap(QPointF(10 + (18 - iconSize) / 2.0, (height() - iconSize) / 2.0), icon);
         painter.setFont(titleFont());
         painter.setPen(titleColor);
-        const double x = 10 + 18 + 9;
-        painter.drawText(QRectF(x, 0, width() - x - 10, height()),
+        const double x = kTextLeft;
+        painter.drawText(QRectF(x, 0, width() - x - kTextRight, height()),
                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
     }
 
 private:
+    // Icon column 18 points wide, 10 points in from the left, then 9.
+    static constexpr double kTextLeft = 10 + 18 + 9;
+    static constexpr double kTextRight = 10;
     QFont titleFont() const { return Theme::font(12, m_selected ? QFont::DemiBold : QFont::Medium); }
 
     SectionID m_section;
@@ -297,15 +304,18 @@ QWidget* HelpManualSheet::makeMiddle()
     row->setSpacing(0);
 
     QWidget* sidebar = filled(Theme::header());
-    sidebar->setFixedWidth(204);
     auto* list = column(4);
     list->setContentsMargins(10, 10, 10, 10);
     sidebar->setLayout(list);
+    // 204 points, or more when a title would be cut (French).
+    int rowWidth = 184;
     for (SectionID section : allSections()) {
         auto* button = new SectionRow(section, [this, section] { selectSection(section); });
         m_sectionButtons.append(button);
         list->addWidget(button);
+        rowWidth = std::max(rowWidth, button->sizeHint().width());
     }
+    sidebar->setFixedWidth(rowWidth + 20);
     list->addStretch(1);
     row->addWidget(sidebar);
     row->addWidget(separatorLine(Qt::Vertical));

@@ -23,6 +23,10 @@
 #include <QStandardPaths>
 #include <QVBoxLayout>
 
+#ifndef ZELVANE_BUILD_TREE_RELAY
+#define ZELVANE_BUILD_TREE_RELAY ""
+#endif
+
 namespace zelvane {
 
 using namespace SheetParts;
@@ -83,14 +87,34 @@ QList<OSCGuideSheet::Example> OSCGuideSheet::oscExamples()
     };
 }
 
-QString OSCGuideSheet::relayProgramPath()
+std::optional<QString> OSCGuideSheet::relayProgramPath()
 {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(kRelayName));
-    const QFileInfo besideInfo(beside);
-    if (besideInfo.isFile() && besideInfo.isExecutable())
-        return besideInfo.absoluteFilePath();
+    return relayProgramPath(QCoreApplication::applicationDirPath(), QStringLiteral(ZELVANE_BUILD_TREE_RELAY));
+}
+
+std::optional<QString> OSCGuideSheet::relayProgramPath(const QString& programFolder, const QString& buildTreeRelay)
+{
+    const auto runnable = [](const QString& path) {
+        const QFileInfo info(path);
+        return !path.isEmpty() && info.isFile() && info.isExecutable();
+    };
+    const QString beside = QDir(programFolder).filePath(QLatin1String(kRelayName));
+    if (runnable(beside))
+        return QFileInfo(beside).absoluteFilePath();
+    if (runnable(buildTreeRelay))
+        return QFileInfo(buildTreeRelay).absoluteFilePath();
     const QString onPath = QStandardPaths::findExecutable(QLatin1String(kRelayName));
-    return onPath.isEmpty() ? beside : onPath;
+    if (!onPath.isEmpty())
+        return onPath;
+    return std::nullopt;
+}
+
+QString OSCGuideSheet::missingRelayText()
+{
+    return L("zelvane-mcp est introuvable : ni à côté de ce programme, ni dans son dossier de compilation, ni dans "
+             "le PATH. Installez Zelvane ou compilez zelvane-mcp, puis rouvrez ce guide.",
+             "zelvane-mcp was not found beside this program, in its build tree or on PATH. Install Zelvane or build "
+             "zelvane-mcp, then open this guide again.");
 }
 
 QString OSCGuideSheet::mcpConfiguration(const QString& relayPath)
@@ -112,8 +136,11 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, QWidget* parent)
 }
 
 OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidget* parent)
-    : SheetView(std::move(close), parent), m_model(model), m_configuration(mcpConfiguration(relayProgramPath()))
+    : SheetView(std::move(close), parent), m_model(model)
 {
+    const std::optional<QString> relay = relayProgramPath();
+    if (relay)
+        m_configuration = mcpConfiguration(*relay);
     setObjectName(QStringLiteral("OSCGuideSheetView"));
     // The regions sit 10 points apart, so that the guide keeps to its 460
     // points with the taller type of this platform.
@@ -164,13 +191,16 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     copy->setSymbol(QStringLiteral("doc.on.doc"));
     copy->setCompact(true);
     copy->setFocusPolicy(Qt::NoFocus);
+    // Nothing to copy without a relay to name.
+    copy->setEnabled(relay.has_value());
     m_copyButton = copy;
     layout->addWidget(new SectionHeader(L("Configuration MCP (zelvane-mcp)", "MCP Configuration (zelvane-mcp)"), copy));
     auto* configBox = new RoundedBox(Theme::lane(), 6);
     auto* configLayout = column(0);
     configLayout->setContentsMargins(10, 10, 10, 10);
     configBox->setLayout(configLayout);
-    QLabel* config = label(m_configuration, 10.5, QFont::Normal, Theme::text(), false, true);
+    QLabel* config = relay ? label(m_configuration, 10.5, QFont::Normal, Theme::text(), false, true)
+                           : label(missingRelayText(), 11, QFont::Normal, Theme::textDim(), true);
     config->setObjectName(QStringLiteral("configuration"));
     config->setTextInteractionFlags(Qt::TextSelectableByMouse);
     config->setWordWrap(true);
@@ -189,6 +219,14 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     refreshPorts();
     RemotePortSettings::whenPortsChange(m_model, this, [this] { refreshPorts(); });
     fitHeightToContent(this, kWidth);
+    // Longer texts (French) wrap a description onto a second line: the
+    // regions and rows then sit closer, so the guide still keeps to its 460
+    // points.
+    if (height() > kHeight) {
+        layout->setSpacing(6);
+        rows->setSpacing(2);
+        fitHeightToContent(this, kWidth);
+    }
 }
 
 QString OSCGuideSheet::oscChipText() const

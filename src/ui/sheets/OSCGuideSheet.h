@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QAbstractButton;
 class QLabel;
@@ -32,14 +33,19 @@ public:
     // The OSC rows, in the current language.
     static QList<Example> oscExamples();
 
-    // The relay program: zelvane-mcp next to the running program when it is
-    // there, else the one found on PATH, else the name next to the program.
-    static QString relayProgramPath();
+    // The relay program that exists: zelvane-mcp next to the running
+    // program (an installation), else this build tree's relay, else the one
+    // found on PATH; none when there is none of them.
+    static std::optional<QString> relayProgramPath();
+    static std::optional<QString> relayProgramPath(const QString& programFolder, const QString& buildTreeRelay);
+    // What the guide shows when no relay was found.
+    static QString missingRelayText();
     // The client configuration naming `relayPath`, indented by two spaces,
     // the path written as a JSON string.
     static QString mcpConfiguration(const QString& relayPath);
 
     static constexpr int kWidth = 720;
+    static constexpr int kHeight = 460;
 
     // Closing lowers showOSCGuide.
     explicit OSCGuideSheet(AppModel& model, QWidget* parent = nullptr);

@@ -11,6 +11,7 @@
 #include "sheets/SheetParts.h"
 #include "theme/Theme.h"
 #include "update/OsselUpdater.h"
+#include "update/UpdateInstaller.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -184,6 +185,8 @@ UpdateSheet::UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWi
 
     m_regionSlot = SheetParts::column(0);
     layout->addLayout(m_regionSlot);
+    m_checkRow = new QHBoxLayout;
+    layout->addLayout(m_checkRow);
     m_buttonRow = new QHBoxLayout;
     layout->addLayout(m_buttonRow);
 
@@ -222,7 +225,8 @@ void UpdateSheet::rebuild()
     // New parts of a visible sheet are shown now (not on a later turn), so
     // that the height below counts them.
     if (isVisible()) {
-        for (QLayout* part : {static_cast<QLayout*>(m_regionSlot), static_cast<QLayout*>(m_buttonRow)})
+        for (QLayout* part : {static_cast<QLayout*>(m_regionSlot), static_cast<QLayout*>(m_checkRow),
+                              static_cast<QLayout*>(m_buttonRow)})
             for (int i = 0; i < part->count(); ++i)
                 if (QWidget* widget = part->itemAt(i)->widget())
                     widget->show();
@@ -267,10 +271,10 @@ QWidget* UpdateSheet::makeStateRegion()
         chipRow->addStretch();
         layout->addLayout(chipRow);
         layout->addWidget(new NotesBox(release.localizedNotes()));
-        // A copy that is not a replaceable installation says so before the
-        // user tries.
-        if (const auto installation = m_updater.installationFolder(); !installation) {
-            auto* note = label(installation.error().message, 11, QFont::Normal, Theme::warning(), true);
+        // A release that cannot be installed from here says why, before the
+        // user tries; it is then offered without an install button.
+        if (const std::optional<QString> blocker = installBlocker()) {
+            auto* note = label(*blocker, 11, QFont::Normal, Theme::warning(), true);
             note->setObjectName(QStringLiteral("installationNote"));
             layout->addWidget(note);
         }
@@ -314,15 +318,18 @@ QWidget* UpdateSheet::makeStateRegion()
 
 void UpdateSheet::makeButtons()
 {
+    clear(m_checkRow);
     clear(m_buttonRow);
     auto* checkAgain = new TextButton(L("Rechercher à nouveau", "Check Again"),
                                       [this] { m_updater.checkForUpdates(false); });
     checkAgain->setObjectName(QStringLiteral("checkAgain"));
     checkAgain->setSymbol(QStringLiteral("arrow.clockwise"));
     checkAgain->setCompact(true);
+    // The updater ignores a check while it downloads or installs.
+    checkAgain->setEnabled(!m_updater.state().is(Kind::downloading) && !m_updater.state().is(Kind::installing));
     m_buttonRow->addWidget(checkAgain);
     m_buttonRow->addStretch();
-    if (m_updater.state().is(Kind::updateAvailable)) {
+    if (m_updater.state().is(Kind::updateAvailable) && !installBlocker()) {
         m_buttonRow->addWidget(pushButton(L("Plus tard", "Later"), "later", [this] { m_close(); }));
         auto* install = new TextButton(L("Mettre à jour et relancer", "Update & Relaunch"), [this] { confirm(); });
         install->setObjectName(QStringLiteral("updateAndRelaunch"));
@@ -332,11 +339,35 @@ void UpdateSheet::makeButtons()
     } else {
         m_buttonRow->addWidget(pushButton(L("Fermer", "Close"), "close", [this] { m_close(); }));
     }
+    // Longer texts (French) may not fit one row of the fixed width.
+    int wanted = 0;
+    for (int i = 0; i < m_buttonRow->count(); ++i) {
+        if (QWidget* widget = m_buttonRow->itemAt(i)->widget())
+            wanted += widget->sizeHint().width() + m_buttonRow->spacing();
+    }
+    if (wanted > kWidth - 2 * kPadding) {
+        m_buttonRow->removeWidget(checkAgain);
+        m_checkRow->addWidget(checkAgain);
+        m_checkRow->addStretch();
+    }
+}
+
+std::optional<QString> UpdateSheet::installBlocker() const
+{
+    const std::optional<ReleaseInfo> release = m_updater.availableRelease();
+    if (!release)
+        return std::nullopt;
+    if (const auto checksum = UpdateInstaller::expectedChecksum(*release); !checksum)
+        return checksum.error().message;
+    if (const auto installation = m_updater.installationFolder(); !installation)
+        return installation.error().message;
+    return std::nullopt;
 }
 
 void UpdateSheet::confirm()
 {
-    if (const auto release = m_updater.availableRelease())
+    const std::optional<ReleaseInfo> release = m_updater.availableRelease();
+    if (release && !installBlocker())
         m_updater.downloadAndInstall(*release);
     else
         m_close();

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QVBoxLayout;
 class QHBoxLayout;
@@ -15,7 +16,7 @@ class VectorHeroGraphic;
 // The update sheet: follows the updater's state (checking, up to date, a
 // newer release with its notes, download, installation, failure) and lets
 // the user check again, install the offered release or close. Return
-// installs while a release is offered and closes otherwise.
+// installs while an installable release is offered and closes otherwise.
 class UpdateSheet : public QWidget {
     Q_OBJECT
 
@@ -25,6 +26,11 @@ public:
     // Closing lowers the model's showUpdater flag.
     explicit UpdateSheet(AppModel& model, QWidget* parent = nullptr);
     UpdateSheet(OsselUpdater& updater, std::function<void()> close, QWidget* parent = nullptr);
+
+    // Why the offered release cannot be installed from this program (no
+    // checksum to verify it, no installation to replace), or nothing when
+    // it can or when none is offered.
+    std::optional<QString> installBlocker() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -41,6 +47,9 @@ private:
     std::function<void()> m_close;
     VectorHeroGraphic* m_hero = nullptr;
     QVBoxLayout* m_regionSlot = nullptr;
+    // Check Again on a row of its own, above the others, when one row
+    // cannot hold every button whole.
+    QHBoxLayout* m_checkRow = nullptr;
     QHBoxLayout* m_buttonRow = nullptr;
 };
 

@@ -48,6 +48,14 @@ QString MainMenuBar::websiteAddress()
     return QStringLiteral(ZELVANE_WEBSITE_URL);
 }
 
+std::optional<QUrl> MainMenuBar::websiteURL(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
 QString MainMenuBar::menuText(const QString& text)
 {
     QString escaped = text;
@@ -223,9 +231,14 @@ void MainMenuBar::buildViewMenu()
     add(view, EditorCommand::resetView,
         {QStringLiteral("Réinitialiser la vue à 100 % (Z)"), QStringLiteral("Reset View to 100% (Z)")},
         [&model] { model.resetView(); });
-    add(view, EditorCommand::fitPageOrSelection,
-        {QStringLiteral("Cadrer tout ou la sélection (Shift+Z / F)"),
-         QStringLiteral("Fit Page or Selection (Shift+Z / F)")},
+    add(
+        view, EditorCommand::fitPageOrSelection,
+        [] {
+            // The key names as Qt writes them in the language ("Maj+Z").
+            const QString keys = shortcutText(*singleKeyShortcutFor(Qt::Key_Z, true)) + QStringLiteral(" / ") +
+                                 shortcutText(*singleKeyShortcutFor(Qt::Key_F, false));
+            return L("Cadrer tout ou la sélection (", "Fit Page or Selection (") + keys + QLatin1Char(')');
+        },
         [&model] { model.fitSelectionOrPageAnimated(); });
     add(view, EditorCommand::zoomIn, {QStringLiteral("Zoom avant"), QStringLiteral("Zoom In")},
         [&model] { model.zoomIn(); });
@@ -264,11 +277,14 @@ void MainMenuBar::buildHelpMenu()
     add(help, EditorCommand::oscGuide, {QStringLiteral("Guide OSC, HTTP & MCP"), QStringLiteral("OSC, HTTP & MCP Guide")},
         [&model] { model.setShowOSCGuide(true); });
     help->addSeparator();
-    add(help, EditorCommand::website, {QStringLiteral("Site web de Zelvane"), QStringLiteral("Zelvane Website")}, [] {
-        const QUrl url(websiteAddress(), QUrl::StrictMode);
-        if (url.isValid() && !url.scheme().isEmpty())
-            QDesktopServices::openUrl(url);
-    });
+    QAction* website =
+        add(help, EditorCommand::website, {QStringLiteral("Site web de Zelvane"), QStringLiteral("Zelvane Website")},
+            [] {
+                if (const std::optional<QUrl> url = websiteURL())
+                    QDesktopServices::openUrl(*url);
+            });
+    // Without an address there is nowhere to go.
+    website->setEnabled(websiteURL().has_value());
     help->addSeparator();
     add(help, EditorCommand::checkForUpdates,
         {QStringLiteral("Rechercher des mises à jour…"), QStringLiteral("Check for Updates…")}, [&model] {

@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QUrl>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QAction;
@@ -37,6 +39,9 @@ public:
 
     // The address the website item opens; set when the program is built.
     static QString websiteAddress();
+    // The address as a web address, or none when it is empty or unusable
+    // (the website item is then disabled).
+    static std::optional<QUrl> websiteURL(const QString& address = websiteAddress());
 
     // A text shown as written in a menu ("&" is no mnemonic there).
     static QString menuText(const QString& text);

@@ -5,6 +5,7 @@
 #include "theme/Theme.h"
 #include "window/AlertPresenter.h"
 #include "window/ContentView.h"
+#include "window/FramePacer.h"
 #include "window/MainMenuBar.h"
 #include "window/SettingsWindow.h"
 #include "window/SheetPresenter.h"
@@ -31,6 +32,7 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     setPalette(palette);
 
     buildContent();
+    m_framePacer = new FramePacer(this);
     m_sheets = new SheetPresenter(model, this);
     m_alerts = new AlertPresenter(model, this, *m_sheets);
     m_menus = new MainMenuBar(model, *this);
@@ -107,7 +109,13 @@ QString MainWindow::subtitle() const
 
 void MainWindow::updateTitle()
 {
-    setWindowTitle(subtitle() + QStringLiteral(" — Zelvane"));
+    // Qt shows "[*]" as an asterisk while the window is marked modified, and
+    // "[*][*]" as a literal "[*]", so a title holding one stays as it is.
+    const VectorDocument& document = m_model.controller().document();
+    QString name = document.title;
+    name.replace(QLatin1String("[*]"), QLatin1String("[*][*]"));
+    setWindowTitle(name + QStringLiteral("[*]") + subtitle().mid(document.title.size()) + QStringLiteral(" — Zelvane"));
+    setWindowModified(m_model.controller().hasUnsavedChanges());
 }
 
 void MainWindow::showSettingsWindow()

@@ -13,6 +13,7 @@ namespace zelvane {
 class AlertPresenter;
 class AppModel;
 class ContentView;
+class FramePacer;
 
 class MainMenuBar;
 class SheetPresenter;
@@ -40,6 +41,8 @@ public:
     SheetPresenter& sheets() const { return *m_sheets; }
     AlertPresenter& alerts() const { return *m_alerts; }
     MainMenuBar& menus() const { return *m_menus; }
+    // Holds the window's repaints to one per frame.
+    FramePacer& framePacer() const { return *m_framePacer; }
 
     // "Plan · Page 2/5": the document's title and the current page.
     QString subtitle() const;
@@ -67,6 +70,7 @@ private:
 
     AppModel& m_model;
     ContentView* m_content = nullptr;
+    FramePacer* m_framePacer = nullptr;
     SheetPresenter* m_sheets;
     AlertPresenter* m_alerts;
     MainMenuBar* m_menus;

@@ -3,6 +3,7 @@
 #include "appmodel/AppModel.h"
 #include "sheets/PreferencesView.h"
 
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace zelvane {
@@ -15,6 +16,12 @@ SettingsWindow::SettingsWindow(AppModel& model, QWidget* parent) : QWidget(paren
     layout->setContentsMargins(0, 0, 0, 0);
     rebuild();
     connect(&model, &AppModel::languageChanged, this, &SettingsWindow::rebuild);
+    // Closed the way dialogs and utility windows close on Linux desktops.
+    for (const QKeySequence& keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::ControlModifier | Qt::Key_W)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, &QWidget::close);
+    }
 }
 
 void SettingsWindow::rebuild()

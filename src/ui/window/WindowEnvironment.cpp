@@ -18,6 +18,8 @@ std::optional<QStringList> WindowEnvironment::chooseFiles(const FileChoiceReques
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.allowsMultipleSelection ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setNameFilters(request.nameFilters);
+    if (!request.startFolder.isEmpty())
+        dialog.setDirectory(request.startFolder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return dialog.selectedFiles();
@@ -32,6 +34,8 @@ std::optional<QString> WindowEnvironment::chooseSaveFile(const SaveFileRequest& 
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setNameFilter(request.nameFilter);
     dialog.setDefaultSuffix(request.suffix);
+    if (!request.startFolder.isEmpty())
+        dialog.setDirectory(request.startFolder);
     dialog.selectFile(request.proposedName);
     while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         const QString path = pathWithSuffix(dialog.selectedFiles().first(), request.suffix);

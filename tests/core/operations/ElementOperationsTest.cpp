@@ -1,5 +1,7 @@
 #include "operations/VectorOperations.h"
 
+#include "operations/ElementFrames.h"
+
 #include <gtest/gtest.h>
 
 using namespace zelvane;
@@ -88,6 +90,34 @@ TEST(ElementOperationsTest, UpdateChangesTheFirstMatchOnly)
     // Locked elements can still be updated.
     VectorOperations::updateElement(f.b.id, 0, f.document, [](VectorElement& e) { e.name = "B2"; });
     EXPECT_EQ(f.names(), (QStringList{"A", "B2", "C"}));
+}
+
+TEST(ElementOperationsTest, SettingFramesEqualsOneUpdatePerElement)
+{
+    Fixture one;
+    Fixture many;
+    // A duplicate id after B: only the first of an id changes, as updateElement.
+    VectorElement twin = one.b;
+    twin.name = "B twin";
+    for (Fixture* f : {&one, &many})
+        f->document.pages[0].elements.append(twin);
+    many.document = one.document;
+    const QHash<QUuid, VectorRect> frames{{one.a.id, VectorRect(1, 2, 3, 4)},
+                                          {one.b.id, VectorRect(-5, 6, 7, 8)},
+                                          {QUuid::createUuid(), VectorRect(9, 9, 9, 9)}};
+    for (auto it = frames.cbegin(); it != frames.cend(); ++it)
+        VectorOperations::updateElement(it.key(), 0, one.document, [&](VectorElement& e) { e.frame = *it; });
+    VectorOperations::setElementFrames(frames, 0, many.document);
+    EXPECT_EQ(many.document, one.document);
+    EXPECT_EQ(many.document.revision, 3);
+    EXPECT_EQ(many.document.pages[0].elements[1].frame, VectorRect(-5, 6, 7, 8));
+    EXPECT_EQ(many.document.pages[0].elements[3].frame, one.b.frame);
+    // Another page, a page out of range or nothing to set change nothing.
+    const VectorDocument before = many.document;
+    VectorOperations::setElementFrames(frames, 1, many.document);
+    VectorOperations::setElementFrames(frames, 7, many.document);
+    VectorOperations::setElementFrames({}, 0, many.document);
+    EXPECT_EQ(many.document, before);
 }
 
 TEST(ElementOperationsTest, DeleteSparesLockedElementsAndRedactsDeletedPDFText)

@@ -6,6 +6,8 @@
 #include "fonts/FontLookup.h"
 #include "fonts/ScanFaceMatching.h"
 #include "fonts/TextFonts.h"
+#include "export/PDFExport.h"
+#include "export/SVGExport.h"
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
@@ -13,6 +15,7 @@
 #include "render/PageRenderer.h"
 
 #include <QFontInfo>
+#include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
 #include <QStandardPaths>
@@ -216,4 +219,35 @@ TEST_F(ScannedTextLineTest, AnEditedLineExportsReadableAtThePrintsSize)
         EXPECT_NEAR(after.capHeight, before.capHeight, 0.1 * before.capHeight) << qPrintable(edited);
         EXPECT_NEAR(after.inkWidth, before.inkWidth, 0.1 * before.inkWidth) << qPrintable(edited);
     }
+}
+
+TEST_F(ScannedTextLineTest, AnEditedLineKeepsItsFaceInThePDFAndSVGExports)
+{
+    VectorDocument document = PDFCodec::importPDF(fixture("scan-ghostscript-notice.pdf"), QStringLiteral("notice"),
+                                                  std::nullopt);
+    VectorPage& page = document.pages.front();
+    VectorElement* element = lineStartingWith(page, QStringLiteral("Serrez"));
+    ASSERT_TRUE(element);
+    const QString face = element->text()->fontFamily;
+    element->text()->text.replace(QStringLiteral("Serrez"), QStringLiteral("Vissez"));
+    PDFCodec::updateTextFrameForEditedContent(*element);
+    const QString edited = element->text()->text;
+
+    // The PDF written, drawn again by poppler: the new words over the mask.
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(PDFCodec::exportPDF(document));
+    ASSERT_TRUE(pdf);
+    QImage picture(pdf->renderPage(0, 3.0).size(), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    {
+        QPainter painter(&picture);
+        painter.drawImage(0, 0, pdf->renderPage(0, 3.0));
+    }
+    const QString read = readBack(picture, element->frame.toQRectF(), 3.0, QStringLiteral("fra"));
+    for (const QString& word : edited.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        EXPECT_TRUE(read.contains(word)) << qPrintable(word) << " not in \"" << qPrintable(read) << "\"";
+
+    // The SVG names the chosen installed face, not the layer's font.
+    const QString svg = SVGCodec::exportSVG(document);
+    EXPECT_TRUE(svg.contains(face)) << qPrintable(face);
+    EXPECT_FALSE(svg.contains(QStringLiteral("GlyphLess")));
 }

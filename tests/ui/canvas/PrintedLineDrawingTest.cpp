@@ -7,6 +7,7 @@
 #include "export/PDFExport.h"
 #include "export/SVGExport.h"
 #include "pdf/PDFDocument.h"
+#include "fonts/TextFonts.h"
 #include "pdf/PDFImport.h"
 #include "svg/SVGCodec.h"
 
@@ -195,5 +196,30 @@ TEST_F(PrintedLineDrawingTest, ATurnedResizedOrRefontedLineShowsAlikeEverywhere)
         ASSERT_NE(same, back.pages[0].elements.end());
         EXPECT_TRUE(same->hasModifiedPDFText());
         EXPECT_EQ(back.pages[0].activeMaskRects(), variant->activeMaskRects());
+    }
+}
+
+TEST_F(PrintedLineDrawingTest, AnEditedSidewaysLineLooksOnTheCanvasAsItExports)
+{
+    for (const char* name : {"pdftex-turned.pdf", "ghostscript-sideways.pdf"}) {
+        const VectorPage page = importedPage(name);
+        for (qsizetype i = 0; i < page.elements.size(); ++i) {
+            if (page.elements[i].rotationDegrees == 0)
+                continue;
+            VectorPage edited = page;
+            VectorElement& line = edited.elements[i];
+            line.text()->text += QStringLiteral(" ok");
+            PDFCodec::updateTextFrameForEditedContent(line);
+            const QRectF printed = line.text()->printedPDFBounds()->toQRectF();
+            const QRectF area = printed.adjusted(-2, -2, 2, 20).intersected(QRectF(0, 0, page.width, page.height));
+            const QImage picture = exported(edited);
+            EXPECT_LT(strongShare(onCanvas(edited), picture, area), 0.01) << name << " " << i;
+            // The words kept stay where they were printed, along the line.
+            const QRectF start = line.rotationDegrees == 90
+                                     ? QRectF(printed.left(), printed.top(), printed.width(), printed.height() * 0.3)
+                                     : QRectF(printed.left(), printed.bottom() - printed.height() * 0.3,
+                                              printed.width(), printed.height() * 0.3);
+            EXPECT_LT(strongShare(exported(page), picture, start), 0.03) << name << " " << i;
+        }
     }
 }

@@ -118,6 +118,12 @@ TEST_F(VectorSceneRenderCacheTest, LinesRunBottomLeftToTopRightWithTheirHeads)
         EXPECT_EQ(tip, QPointF(110, 20));
         EXPECT_NEAR(std::hypot(tip.x() - barb.x(), tip.y() - barb.y()), size, 1e-9);
     }
+    // Even with End Arrow turned off, as the exports draw it.
+    VectorElement unticked = shapeElement(VectorShapeType::arrow, frame);
+    std::get<ShapePayload>(unticked.kind).endArrow = false;
+    const auto [untickedShaft, untickedHeads] = VectorSceneRenderCache::buildPageSpacePath(unticked);
+    ASSERT_TRUE(untickedHeads);
+    EXPECT_EQ(untickedHeads->elementAt(0), QPointF(110, 20));
 
     VectorElement rounded = shapeElement(VectorShapeType::roundedRectangle, VectorRect(0, 0, 40, 20));
     std::get<ShapePayload>(rounded.kind).cornerRadius = 50;
@@ -262,4 +268,32 @@ TEST_F(VectorSceneRenderCacheTest, ImageBytesStayWithinTheBudget)
         EXPECT_LE(cache.imageBytes(), budget);
     }
     EXPECT_GT(cache.imageBytes(), budget / 2);
+}
+
+TEST_F(VectorSceneRenderCacheTest, AReplacedDocumentLeavesNoBackdropBehind)
+{
+    VectorSceneRenderCache cache;
+    const QByteArray pdf = twoColourPDF();
+    const QByteArray other(pdf.constData(), pdf.size());
+    const VectorPage kept = pdfPage(pdf);
+    const VectorPage replaced = pdfPage(other);
+    ASSERT_EQ(cache.backdropImages(kept, 1, QRectF(0, 0, 200, 100), VectorSceneRenderCache::BackdropWait::exact).size(), 1);
+    const qint64 one = cache.imageBytes();
+    ASSERT_EQ(cache.backdropImages(replaced, 2, QRectF(0, 0, 200, 100), VectorSceneRenderCache::BackdropWait::exact).size(),
+              1);
+    ASSERT_GT(cache.imageBytes(), one);
+    // Unreadable bytes are remembered as such; they go with their document.
+    VectorPage broken = pdfPage(QByteArray("%PDF-1.4 not really"));
+    EXPECT_TRUE(cache.backdropImages(broken, 1, QRectF(0, 0, 200, 100), VectorSceneRenderCache::BackdropWait::exact).isEmpty());
+
+    cache.releaseOtherDocuments({kept});
+    EXPECT_EQ(cache.imageBytes(), one);
+    // What is kept still serves, and the released page is made again.
+    const auto tiles = cache.backdropImages(kept, 1, QRectF(0, 0, 200, 100), VectorSceneRenderCache::BackdropWait::exact);
+    ASSERT_EQ(tiles.size(), 1);
+    EXPECT_EQ(cache.imageBytes(), one);
+    EXPECT_EQ(cache.backdropImages(replaced, 2, QRectF(0, 0, 200, 100), VectorSceneRenderCache::BackdropWait::exact).size(),
+              1);
+    cache.releaseOtherDocuments({});
+    EXPECT_EQ(cache.imageBytes(), 0);
 }

@@ -1,5 +1,7 @@
 #include "ImageLRU.h"
 
+#include "PictureBudget.h"
+
 namespace zelvane {
 
 namespace {
@@ -9,12 +11,30 @@ constexpr qint64 kEntryOverhead = 256;
 
 }  // namespace
 
+ImageLRU::ImageLRU(qint64 budgetBytes, PictureBudget* shared) : m_budget(budgetBytes), m_shared(shared)
+{
+    if (m_shared)
+        m_shared->attach(this);
+}
+
+ImageLRU::~ImageLRU()
+{
+    if (m_shared)
+        m_shared->detach(this);
+}
+
+quint64 ImageLRU::nextUse()
+{
+    return m_shared ? m_shared->nextUse() : ++m_uses;
+}
+
 const ImageLRUEntry* ImageLRU::find(const QByteArray& key)
 {
     const auto found = m_index.constFind(key);
     if (found == m_index.constEnd())
         return nullptr;
     m_order.splice(m_order.begin(), m_order, *found);
+    (*found)->lastUse = nextUse();
     return &(*found)->entry;
 }
 
@@ -24,30 +44,49 @@ const ImageLRUEntry* ImageLRU::peek(const QByteArray& key) const
     return found == m_index.constEnd() ? nullptr : &(*found)->entry;
 }
 
+void ImageLRU::erase(Iterator node)
+{
+    m_bytes -= node->cost;
+    if (m_shared)
+        m_shared->shrank(node->cost);
+    m_index.remove(node->key);
+    m_order.erase(node);
+}
+
 void ImageLRU::insert(const QByteArray& key, ImageLRUEntry entry)
 {
     const qint64 cost = entry.image.sizeInBytes() + kEntryOverhead;
-    if (const auto found = m_index.constFind(key); found != m_index.constEnd()) {
-        m_bytes -= (*found)->cost;
-        m_order.erase(*found);
-        m_index.remove(key);
-    }
-    if (cost > m_budget)
+    if (const auto found = m_index.constFind(key); found != m_index.constEnd())
+        erase(*found);
+    if (cost > m_budget || (m_shared && cost > m_shared->budget()))
         return;
-    m_order.push_front(Node{key, std::move(entry), cost});
+    m_order.push_front(Node{key, std::move(entry), cost, nextUse()});
     m_index.insert(key, m_order.begin());
     m_bytes += cost;
     evictBeyondBudget();
+    if (m_shared)
+        m_shared->grew(cost);
+}
+
+void ImageLRU::removeIf(const std::function<bool(const QByteArray&, const ImageLRUEntry&)>& drop)
+{
+    for (auto node = m_order.begin(); node != m_order.end();) {
+        const auto next = std::next(node);
+        if (drop(node->key, node->entry))
+            erase(node);
+        node = next;
+    }
+}
+
+void ImageLRU::clear()
+{
+    removeIf([](const QByteArray&, const ImageLRUEntry&) { return true; });
 }
 
 void ImageLRU::evictBeyondBudget()
 {
-    while (m_bytes > m_budget && !m_order.empty()) {
-        const Node& last = m_order.back();
-        m_bytes -= last.cost;
-        m_index.remove(last.key);
-        m_order.pop_back();
-    }
+    while (m_bytes > m_budget && !m_order.empty())
+        evictOldest();
 }
 
 }  // namespace zelvane

@@ -215,11 +215,13 @@ namespace {
 // The sheet's own content: page colour, backdrop, masks, PDF text boxes and
 // elements, clipped to the sheet.
 // Only the elements from `first` up to before `end` are drawn, over the
-// page's colour, backdrop and masks when `base` is set.
+// page's colour, backdrop and masks when `base` is set. Without
+// `withinSheet` the elements are drawn whole over the pane, for a caller
+// that clips them later.
 void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
                       const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
                       const SceneOverlay& overlay, VectorSceneRenderCache& cache, qsizetype first = 0,
-                      qsizetype end = -1, bool base = true)
+                      qsizetype end = -1, bool base = true, bool withinSheet = true)
 {
     if (end < 0)
         end = page.elements.size();
@@ -232,7 +234,8 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
     // Pixel-aligned, so the fill and the clip stay plain rectangles.
     if (base && !coversSheet(backdrop, page))
         painter.fillRect(sheetPixels, QColor(pageColor.red(), pageColor.green(), pageColor.blue()));
-    painter.setClipRect(sheetPixels, Qt::IntersectClip);
+    if (withinSheet)
+        painter.setClipRect(sheetPixels, Qt::IntersectClip);
     painter.setRenderHint(QPainter::Antialiasing);
     if (base)
         drawBackdrop(painter, backdrop, tx);
@@ -277,6 +280,55 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
 
 }  // namespace
 
+namespace {
+
+// How far around the pane, in points, the drawing of dragged elements
+// reaches.
+constexpr double kLiveMargin = 64;
+
+// Whether `now` are the `drawn` elements moved all by one offset and
+// otherwise unchanged; the offset in page points goes to `by`.
+bool movedTogether(const QList<VectorElement>& now, const QList<VectorElement>& drawn, QPointF& by)
+{
+    if (now.size() != drawn.size() || now.isEmpty())
+        return false;
+    by = QPointF(now[0].frame.x - drawn[0].frame.x, now[0].frame.y - drawn[0].frame.y);
+    const double tolerance = 1e-6 * (1 + std::abs(by.x()) + std::abs(by.y()));
+    for (qsizetype i = 0; i < now.size(); ++i) {
+        const VectorRect& a = now[i].frame;
+        const VectorRect& b = drawn[i].frame;
+        if (std::abs(a.x - b.x - by.x()) > tolerance || std::abs(a.y - b.y - by.y()) > tolerance ||
+            a.width != b.width || a.height != b.height)
+            return false;
+        VectorElement same = now[i];
+        same.frame = b;
+        if (!(same == drawn[i]))
+            return false;
+    }
+    return true;
+}
+
+// The pane area an element and its selection frame may paint: its turned
+// bounds grown by its stroke, and by the handles, the rotation knob above
+// and the angle label when `withSelection`.
+QRectF paintedPaneArea(const VectorElement& element, const PageCanvasGeometry& geom, bool withSelection,
+                       bool rotating)
+{
+    const auto bounds = rotatedBounds(element.frame, element.rotationDegrees);
+    if (!bounds)
+        return {};
+    const QRectF rect = geom.pageToPane(*bounds);
+    const double stroke = std::isfinite(element.style.strokeWidth) ? std::abs(element.style.strokeWidth) : 0;
+    const double ink = stroke * geom.scale() + 6;
+    if (!withSelection)
+        return rect.adjusted(-ink, -ink, ink, ink);
+    const bool labelled = rotating || std::abs(element.rotationDegrees) > 0.2;
+    const double around = std::max(ink, labelled ? 48.0 : 8.0);
+    return rect.adjusted(-around, -std::max(around, 32.0), around, around);
+}
+
+}  // namespace
+
 void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
                          const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
                          const SceneOverlay& overlay, VectorSceneRenderCache& cache)
@@ -301,6 +353,13 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                                sheet.height() * dpr);
     const QRect held = sheetOnDevice.toAlignedRect().intersected(
         paneOnDevice.translated(world.dx() * dpr, world.dy() * dpr).toAlignedRect());
+    // The dragged elements whose selection frames come from the live layer.
+    struct LiveSelection {
+        qsizetype first = 0;
+        qsizetype end = 0;
+        QPointF offset;
+    };
+    std::optional<LiveSelection> liveSelection;
     if (world.type() > QTransform::TxTranslate || held.isEmpty() || qint64(held.width()) * held.height() > 64LL << 20) {
         drawSheetContent(painter, page, geom, cachedGeometries, backdrop, overlay, cache);
     } else {
@@ -347,6 +406,81 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             painter.drawImage(held.topLeft(), layer.image);
             painter.restore();
         };
+        // The elements being dragged and their selection frames: drawn
+        // again only when they changed otherwise than by moving together by
+        // whole device pixels; else their last drawing is copied at the
+        // offset.
+        auto drawLiveLayer = [&](qsizetype first, qsizetype end, const SheetLayerState& sheetState) {
+            LiveLayer& live = cache.liveLayer();
+            const QList<VectorElement> elements = page.elements.mid(first, end - first);
+            SheetLayerState liveState = sheetState;
+            liveState.elements.clear();
+            liveState.tileImages.clear();
+            liveState.tileRects.clear();
+            liveState.base = false;
+            const QPointF worldOffset(world.dx(), world.dy());
+            QPointF by;
+            QPoint shift;
+            bool reuse = live.complete && live.state == liveState && live.paneSize == geom.paneSize &&
+                         live.worldOffset == worldOffset && live.rotating == overlay.isRotatingElement &&
+                         movedTogether(elements, live.drawn, by);
+            if (reuse) {
+                const QPointF pixels = by * geom.scale() * dpr;
+                shift = pixels.toPoint();
+                reuse = std::abs(pixels.x()) < 1e7 && std::abs(pixels.y()) < 1e7;
+            }
+            if (!reuse) {
+                shift = QPoint();
+                // Both over the whole pane and a margin around it: the
+                // elements are clipped to the sheet only when copied, so that
+                // a part that lay off the sheet or the pane shows once moved
+                // into view.
+                const QSize panePixels = ((geom.paneSize + QSizeF(2, 2) * kLiveMargin) * dpr).toSize();
+                for (QImage* image : {&live.elements, &live.selection}) {
+                    if (image->size() != panePixels)
+                        *image = QImage(panePixels, QImage::Format_ARGB32_Premultiplied);
+                    image->fill(Qt::transparent);
+                    image->setDevicePixelRatio(dpr);
+                }
+                QPainter elementPainter(&live.elements);
+                elementPainter.translate(kLiveMargin, kLiveMargin);
+                drawSheetContent(elementPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
+                                 false, false);
+                elementPainter.end();
+
+                QPainter selectionPainter(&live.selection);
+                selectionPainter.setRenderHint(QPainter::Antialiasing);
+                selectionPainter.translate(kLiveMargin, kLiveMargin);
+                const QRectF pane =
+                    QRectF(QPointF(0, 0), geom.paneSize).adjusted(-kLiveMargin, -kLiveMargin, kLiveMargin, kLiveMargin);
+                live.complete = true;
+                for (const VectorElement& element : elements) {
+                    if (!element.visible)
+                        continue;
+                    const bool selected = overlay.selection.contains(element.id);
+                    if (selected)
+                        drawSelection(selectionPainter, element, geom, overlay.isRotatingElement,
+                                      cache.textLayouts());
+                    live.complete = live.complete && pane.contains(paintedPaneArea(element, geom, false, false)) &&
+                                    (!selected ||
+                                     pane.contains(paintedPaneArea(element, geom, true, overlay.isRotatingElement)));
+                }
+                selectionPainter.end();
+                live.state = std::move(liveState);
+                live.drawn = elements;
+                live.paneSize = geom.paneSize;
+                live.worldOffset = worldOffset;
+                live.rotating = overlay.isRotatingElement;
+            }
+            const QRectF heldPane(held.x() / dpr - world.dx(), held.y() / dpr - world.dy(), held.width() / dpr,
+                                  held.height() / dpr);
+            painter.save();
+            painter.setClipRect(heldPane, Qt::IntersectClip);
+            const QPointF origin = QPointF(shift) / dpr - QPointF(kLiveMargin, kLiveMargin);
+            painter.drawImage(origin, live.elements);
+            painter.restore();
+            liveSelection = LiveSelection{first, end, origin};
+        };
         // The elements being dragged, when they follow one another in the
         // drawing order.
         qsizetype liveFirst = page.elements.size();
@@ -367,8 +501,7 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             over.elements = page.elements.mid(liveLast + 1);
             over.base = false;
             drawLayer(VectorSceneRenderCache::SheetPart::underLive, std::move(under), 0, liveFirst);
-            drawSheetContent(painter, page, geom, cachedGeometries, backdrop, overlay, cache, liveFirst, liveLast + 1,
-                             false);
+            drawLiveLayer(liveFirst, liveLast + 1, state);
             if (liveLast + 1 < page.elements.size())
                 drawLayer(VectorSceneRenderCache::SheetPart::overLive, std::move(over), liveLast + 1,
                           page.elements.size());
@@ -387,10 +520,15 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
     painter.strokePath(outline, scenePen(withAlpha(Qt::white, 0.22), 1));
 
     if (!overlay.selection.isEmpty()) {
-        for (const VectorElement& element : page.elements) {
+        for (qsizetype i = 0; i < page.elements.size(); ++i) {
+            if (liveSelection && i >= liveSelection->first && i < liveSelection->end)
+                continue;
+            const VectorElement& element = page.elements[i];
             if (element.visible && overlay.selection.contains(element.id))
                 drawSelection(painter, element, geom, overlay.isRotatingElement, cache.textLayouts());
         }
+        if (liveSelection)
+            painter.drawImage(liveSelection->offset, cache.liveLayer().selection);
     }
     painter.restore();
 }

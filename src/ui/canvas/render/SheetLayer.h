@@ -50,4 +50,24 @@ struct SheetLayer {
     QImage image;
 };
 
+// The elements being dragged and their selection frames, drawn once and
+// copied at an offset while the drag only moves them: a move of many
+// elements then costs two copies instead of drawing them all again.
+struct LiveLayer {
+    // The sheet as for a SheetLayer, without elements or backdrop.
+    SheetLayerState state;
+    // The elements as drawn.
+    QList<VectorElement> drawn;
+    QSizeF paneSize;
+    QPointF worldOffset;
+    bool rotating = false;
+    // The elements over the held part of the sheet, and their selection
+    // frames over the whole pane, in device pixels.
+    QImage elements;
+    QImage selection;
+    // Whether all of them lay within the images when drawn, so that a copy
+    // at an offset shows them whole.
+    bool complete = false;
+};
+
 }  // namespace zelvane

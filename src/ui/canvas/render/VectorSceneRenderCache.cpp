@@ -1,5 +1,7 @@
 #include "VectorSceneRenderCache.h"
 
+#include "PictureBudget.h"
+
 #include "render/PageRenderer.h"
 
 #include "render/ArtworkRenderer.h"
@@ -8,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QPainter>
+#include <QSet>
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
@@ -141,8 +144,8 @@ std::optional<int> pixelSide(double points, double pixelsPerPoint)
 
 }  // namespace
 
-VectorSceneRenderCache::VectorSceneRenderCache(qint64 imageBudgetBytes, QObject* parent)
-    : QObject(parent), m_images(imageBudgetBytes)
+VectorSceneRenderCache::VectorSceneRenderCache(qint64 imageBudgetBytes, QObject* parent, PictureBudget* sharedBudget)
+    : QObject(parent), m_images(imageBudgetBytes, sharedBudget)
 {
     m_worker.setMaxThreadCount(1);
 }
@@ -157,7 +160,7 @@ VectorSceneRenderCache::~VectorSceneRenderCache()
 
 VectorSceneRenderCache& VectorSceneRenderCache::shared()
 {
-    static VectorSceneRenderCache cache;
+    static VectorSceneRenderCache cache(kDefaultImageBudgetBytes, nullptr, &PictureBudget::shared());
     // A backdrop still drawn when the application goes would paint while
     // Qt's own state is being torn down: the worker is stopped with the
     // application, before the statics go.
@@ -174,6 +177,30 @@ void VectorSceneRenderCache::stopBackdropWorker()
     ++m_latestJob;
     m_worker.waitForDone();
     m_pendingKey.clear();
+}
+
+void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& pages)
+{
+    QSet<const char*> kept;
+    for (const VectorPage& page : pages) {
+        if (page.pdfPageData)
+            kept.insert(page.pdfPageData->constData());
+    }
+    const auto gone = [&kept](const QByteArray& data) { return !data.isEmpty() && !kept.contains(data.constData()); };
+    // Backdrops are grouped by their source; artwork has no group and may
+    // serve any document.
+    m_images.removeIf([&](const QByteArray& key, const ImageLRUEntry& entry) {
+        return (!entry.group.isEmpty() || key.endsWith(failureKey({}))) && gone(entry.pinned);
+    });
+    if (gone(m_mainDocument.data))
+        m_mainDocument = {};
+    m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
+    m_cachedPageID.reset();
+    m_cachedElements.clear();
+    m_cachedGeometries.clear();
+    for (SheetLayer& layer : m_sheetLayers)
+        layer = {};
+    m_liveLayer = {};
 }
 
 // ---- Element outlines --------------------------------------------------------

@@ -21,6 +21,7 @@
 namespace zelvane {
 
 class PDFDocument;
+class PictureBudget;
 
 // One element's outline in page points, built once per page content and
 // only transformed when drawn.
@@ -64,7 +65,10 @@ public:
     // Artwork is decoded to at most this many pixels on its longer side.
     static constexpr int kAssetTargetDimension = 720;
 
-    explicit VectorSceneRenderCache(qint64 imageBudgetBytes = kDefaultImageBudgetBytes, QObject* parent = nullptr);
+    // Images are held within `imageBudgetBytes` and, with `sharedBudget`,
+    // within that budget of all the window's picture caches too.
+    explicit VectorSceneRenderCache(qint64 imageBudgetBytes = kDefaultImageBudgetBytes, QObject* parent = nullptr,
+                                    PictureBudget* sharedBudget = nullptr);
     ~VectorSceneRenderCache() override;
 
     // The process-wide cache of the window's views.
@@ -114,11 +118,16 @@ public:
     // Fonts may have changed (another document was opened): text is laid
     // out again.
     void forgetFonts() { m_textLayouts.forgetFonts(); }
+    // Lets go of everything made for pages whose PDF is none of these
+    // pages' (a document that was replaced): its backdrops, its opened PDF,
+    // its printed lines, the outlines and kept sheet drawings.
+    void releaseOtherDocuments(const QList<VectorPage>& pages);
 
     // The last frame's sheet content, for the scene drawing: the whole
     // sheet, or what lies under and over the elements being dragged.
     enum class SheetPart { whole, underLive, overLive };
     SheetLayer& sheetLayer(SheetPart part = SheetPart::whole) { return m_sheetLayers[int(part)]; }
+    LiveLayer& liveLayer() { return m_liveLayer; }
 
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
@@ -169,6 +178,7 @@ private:
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
     SheetLayer m_sheetLayers[3];
+    LiveLayer m_liveLayer;
     OpenedPDF m_mainDocument;
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;

@@ -1,5 +1,6 @@
 #include "panels/inspector/ArtworkThumbnails.h"
 
+#include "canvas/render/PictureBudget.h"
 #include "render/ArtworkRenderer.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,8 @@
 
 namespace zelvane {
 
-ArtworkThumbnails::ArtworkThumbnails(QObject* parent) : QObject(parent)
+ArtworkThumbnails::ArtworkThumbnails(QObject* parent)
+    : QObject(parent), m_images(kBudgetBytes, &PictureBudget::shared())
 {
     m_pool.setMaxThreadCount(2);
 }
@@ -35,8 +37,8 @@ ArtworkThumbnails::Lookup ArtworkThumbnails::lookup(const QByteArray& data, cons
     key.append(removeWhiteBackground ? '1' : '0');
     key.append(ext.value_or(QString()).toLower().toUtf8());
 
-    if (const auto found = m_images.constFind(key); found != m_images.cend())
-        return {State::ready, *found};
+    if (const ImageLRUEntry* found = m_images.find(key))
+        return {State::ready, found->image};
     if (m_failed.contains(key))
         return {State::failed, {}};
     if (!m_pending.contains(key)) {
@@ -54,12 +56,13 @@ ArtworkThumbnails::Lookup ArtworkThumbnails::lookup(const QByteArray& data, cons
 void ArtworkThumbnails::deliver(const QByteArray& key, const QImage& image)
 {
     m_pending.remove(key);
-    if (m_images.size() >= kMaxEntries)
-        m_images.clear();
-    if (image.isNull())
+    if (image.isNull()) {
         m_failed.insert(key);
-    else
-        m_images.insert(key, image);
+    } else {
+        ImageLRUEntry entry;
+        entry.image = image;
+        m_images.insert(key, std::move(entry));
+    }
     emit ready();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "canvas/render/ImageLRU.h"
+
 #include <QByteArray>
-#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QSet>
@@ -24,7 +25,8 @@ class ArtworkThumbnails : public QObject {
 public:
     // The longer side, in pixels, that artwork is decoded to.
     static constexpr int kTargetDimension = 192;
-    static constexpr int kMaxEntries = 256;
+    // Within the budget the window's picture caches share.
+    static constexpr qint64 kBudgetBytes = 32LL * 1024 * 1024;
 
     explicit ArtworkThumbnails(QObject* parent = nullptr);
     ~ArtworkThumbnails() override;
@@ -51,7 +53,7 @@ signals:
 private:
     void deliver(const QByteArray& key, const QImage& image);
 
-    QHash<QByteArray, QImage> m_images;
+    ImageLRU m_images;
     QSet<QByteArray> m_failed;
     QSet<QByteArray> m_pending;
     QThreadPool m_pool;

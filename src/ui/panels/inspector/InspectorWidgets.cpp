@@ -41,6 +41,12 @@ QCheckBox* toggle(const QString& title, QWidget* parent)
     box->setFont(Theme::font(11));
     QPalette palette = box->palette();
     palette.setColor(QPalette::WindowText, Theme::text());
+    // Fusion outlines the box in a darker shade of Window and fills it with
+    // Base: on the dark panel the outline would vanish, so an unticked box
+    // gets a mid-grey outline on a lighter fill.
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::Window, Theme::textDim());
+    palette.setColor(QPalette::Base, Theme::laneSelected());
     box->setPalette(palette);
     return box;
 }

@@ -4,15 +4,18 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QSet>
 
 namespace zelvane {
 
 class VectorController;
+struct DocumentChange;
 
 // The elements of the current page that the search query lets through, the
-// topmost (last drawn) first. Rows follow element ids: the same ids in the
-// same order only report changed data (scroll, hover and focus stay); any
-// other list resets the rows.
+// topmost (last drawn) first. Rows follow element ids and only the rows
+// whose element changed are reported: a changed element its row's data, a
+// run of elements added or removed those rows, a new selection the rows
+// that gained or lost it. Edits of other pages touch no row.
 class LayerListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -31,10 +34,14 @@ signals:
     void listed();
 
 private:
+    void documentChanged(const DocumentChange& change);
     void sync();
+    void selectionChanged();
+    void emitRowsChanged(const QList<qsizetype>& rows);
 
     VectorController& m_controller;
     QList<VectorElement> m_elements;
+    QSet<QUuid> m_selection;
 };
 
 }  // namespace zelvane

@@ -1,5 +1,6 @@
 #include "panels/sidebar/PageListModel.h"
 
+#include "DocumentChange.h"
 #include "VectorController.h"
 
 namespace zelvane {
@@ -37,7 +38,7 @@ const VectorPage* PageListModel::page(int row) const
     return row >= 0 && row < pages.size() && row < m_ids.size() ? &pages.at(row) : nullptr;
 }
 
-void PageListModel::sync()
+void PageListModel::sync(const DocumentChange& change)
 {
     const QList<VectorPage>& pages = m_controller.document().pages;
     bool sameIDs = pages.size() == m_ids.size();
@@ -50,8 +51,15 @@ void PageListModel::sync()
         for (const VectorPage& page : pages)
             m_ids.append(page.id);
         endResetModel();
-    } else if (!m_ids.isEmpty()) {
-        emit dataChanged(index(0), index(int(m_ids.size()) - 1));
+    } else {
+        for (const QUuid& id : change.changedPageIDs) {
+            const qsizetype row = m_ids.indexOf(id);
+            if (row >= 0)
+                emit dataChanged(index(int(row)), index(int(row)));
+        }
+        if (m_paintedCurrent != m_controller.currentPageIndex())
+            currentPageMoved();
+        return;
     }
     m_paintedCurrent = m_controller.currentPageIndex();
 }

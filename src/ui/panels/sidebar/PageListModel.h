@@ -7,12 +7,14 @@
 namespace zelvane {
 
 class VectorController;
+struct DocumentChange;
 struct VectorPage;
 
 // The pages of the controller's document, one row per page id, in document
-// order. When the document changes with the same ids in the same order the
-// rows only report changed data, so the view keeps its scroll position,
-// hover and focus; only a different id list resets the rows. The current
+// order. When the document changes with the same ids in the same order only
+// the rows of the pages whose content changed report changed data, so the
+// view keeps its scroll position, hover and focus and repaints nothing else;
+// only a different id list resets the rows. The current
 // page is not a selection of the view: the row delegate asks the controller.
 class PageListModel : public QAbstractListModel {
     Q_OBJECT
@@ -30,7 +32,7 @@ public:
     VectorController& controller() const { return m_controller; }
 
 private:
-    void sync();
+    void sync(const DocumentChange& change);
     void currentPageMoved();
 
     VectorController& m_controller;

@@ -4,6 +4,7 @@
 #include "canvas/render/SceneDrawing.h"
 
 #include <QLineF>
+#include <QSignalSpy>
 #include <cmath>
 
 using namespace zelvane;
@@ -374,6 +375,63 @@ TEST_F(SelectToolTest, AFrameDuringADragLooksLikeTheSameSceneDrawnWhole)
                               std::abs(a.blue() - b.blue())});
         }
     EXPECT_LE(worst, 2);
+}
+
+TEST_F(SelectToolTest, DraggingManyElementsIsOneUpdatePerMoveAndDrawsThemWhereTheyAre)
+{
+    VectorDocument document = controller().document();
+    QList<VectorElement> originals;
+    const VectorShapeType types[] = {VectorShapeType::rectangle, VectorShapeType::ellipse, VectorShapeType::arrow};
+    for (int i = 0; i < 400; ++i) {
+        const VectorRect frame(80 + (i % 20) * 20, 220 + (i / 20) * 11, 16, 9);
+        VectorElement e = i % 10 == 0
+                              ? VectorOperations::makeTextElement(QStringLiteral("t%1").arg(i), {frame.x, frame.y}, 6,
+                                                                  QStringLiteral("#111317"), false)
+                              : VectorElement::make(QStringLiteral("Shape"), ShapePayload::make(types[i % 3], 2, false, false),
+                                                    frame, 0,
+                                                    VectorStyle(QStringLiteral("#2563EB"), QStringLiteral("#DCFCE7"),
+                                                                1.5, 0.8, false));
+        originals.append(e);
+        VectorOperations::addElement(e, 0, document);
+    }
+    controller().setDocument(document);
+    QSet<QUuid> all;
+    for (const VectorElement& e : originals)
+        all.insert(e.id);
+    controller().setSelection(all);
+    QSignalSpy updates(&controller(), &VectorController::documentChanged);
+
+    const QPoint start = panePoint(originals[45].frame.center());
+    press(start);
+    // Drawn at each move, as the window would: the later frames copy what
+    // the first drew.
+    for (int i = 1; i <= 3; ++i) {
+        moveTo(start + QPoint(7 * i, 5 * i));
+        canvas().grab();
+    }
+    moveTo(start + QPoint(40, 30));
+    const QImage during = canvas().grab().toImage();
+    EXPECT_TRUE(VectorSceneRenderCache::shared().liveLayer().complete);
+    // One store of the document per move, not one per element.
+    EXPECT_EQ(updates.count(), 4);
+    release(start + QPoint(40, 30));
+    EXPECT_EQ(undoSteps(), 1);
+    for (const VectorElement& e : originals)
+        EXPECT_EQ(element(e.id)->frame, VectorRect(e.frame.x + 40, e.frame.y + 30, e.frame.width, e.frame.height));
+
+    const QImage after = canvas().grab().toImage();
+    ASSERT_EQ(during.size(), after.size());
+    int worst = 0;
+    for (int y = 0; y < during.height(); ++y)
+        for (int x = 0; x < during.width(); ++x) {
+            const QColor a = during.pixelColor(x, y);
+            const QColor b = after.pixelColor(x, y);
+            worst = std::max({worst, std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                              std::abs(a.blue() - b.blue())});
+        }
+    EXPECT_LE(worst, 2);
+    controller().undo();
+    EXPECT_EQ(page().elements, originals);
 }
 
 TEST_F(SelectToolTest, EscapeDroppingTheSelectionEndsTheMove)

@@ -2,6 +2,7 @@
 
 #include "canvas/PageCardsView.h"
 #include "canvas/render/PageThumbnailDrawing.h"
+#include "canvas/render/PictureBudget.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "controls/TextButton.h"
 
@@ -181,4 +182,93 @@ TEST_F(PageCardsTest, FiveThousandPagesBuildOnlyTheCardsInView)
     cards().finishThumbnails();
     QTest::mouseClick(cards().cardFor(4999)->editButton(), Qt::LeftButton);
     EXPECT_EQ(controller().currentPageIndex(), 4999);
+}
+
+TEST_F(PageCardsTest, TheCurrentPageComesIntoViewWhenTheCardsShowOrItChanges)
+{
+    VectorDocument document = controller().document();
+    const VectorPage blank = document.pages.front();
+    document.pages.clear();
+    for (int i = 0; i < 60; ++i) {
+        VectorPage copy = blank;
+        copy.id = QUuid::createUuid();
+        document.pages.append(copy);
+    }
+    controller().setDocument(document);
+    QScrollBar* scroll = cards().verticalScrollBar();
+    // The card's middle lies in the part of the content the view shows.
+    const auto shown = [this, scroll](qsizetype index) {
+        const QRect seen(0, scroll->value(), cards().viewport()->width(), cards().viewport()->height());
+        return seen.contains(cards().cardRect(index).center());
+    };
+    const auto waitShown = [&shown](qsizetype index) { return QTest::qWaitFor([&] { return shown(index); }, 5000); };
+
+    // Entering either multi-page mode from page 41.
+    model->setDisplayMode(CanvasDisplayMode::singlePage);
+    controller().setCurrentPageIndex(40);
+    for (CanvasDisplayMode mode : {CanvasDisplayMode::multiPageGrid, CanvasDisplayMode::multiPageContinuous}) {
+        model->setDisplayMode(CanvasDisplayMode::singlePage);
+        QApplication::processEvents();
+        model->setDisplayMode(mode);
+        EXPECT_TRUE(waitShown(40)) << int(mode);
+        EXPECT_TRUE(cards().cardFor(40));
+    }
+    // Switching between them keeps it in view.
+    model->setDisplayMode(CanvasDisplayMode::multiPageGrid);
+    EXPECT_TRUE(waitShown(40));
+
+    // The current page changed from elsewhere (a menu, a remote command).
+    controller().setCurrentPageIndex(3);
+    EXPECT_TRUE(waitShown(3));
+    controller().setCurrentPageIndex(59);
+    EXPECT_TRUE(waitShown(59));
+
+    // Another document, scrolled away from its current page.
+    controller().setCurrentPageIndex(0);
+    ASSERT_TRUE(waitShown(0));
+    scroll->setValue(scroll->maximum());
+    ASSERT_FALSE(shown(0));
+    VectorDocument other = document;
+    other.id = QUuid::createUuid();
+    controller().setDocument(other);
+    EXPECT_TRUE(waitShown(0));
+
+    // Scrolling by hand is left alone while nothing changes.
+    scroll->setValue(scroll->maximum());
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(scroll->value(), scroll->maximum());
+}
+
+TEST_F(PageCardsTest, ThumbnailsStayAtTheirShownSizeWithinTheSharedBudgetAndGoWithTheirDocument)
+{
+    cards().finishThumbnails();
+    // Four pages, each at the card's width (a landscape one less tall).
+    const double dpr = cards().devicePixelRatioF();
+    const double side = cards().cardWidth() * dpr + 1;
+    EXPECT_GT(cards().thumbnailBytes(), 0);
+    EXPECT_LE(cards().thumbnailBytes(), 4 * qint64(side * side * 842 / 595 * 4 + 1024));
+    EXPECT_LE(PictureBudget::shared().bytes(), PictureBudget::shared().budget());
+
+    // Another document: the old pages' thumbnails are let go at once.
+    VectorDocument other = controller().document();
+    for (VectorPage& page : other.pages)
+        page.id = QUuid::createUuid();
+    controller().setDocument(other);
+    EXPECT_EQ(cards().thumbnailBytes(), 0);
+    cards().finishThumbnails();
+    EXPECT_GT(cards().thumbnailBytes(), 0);
+
+    // Many pages scrolled through stay within the budget of all the caches.
+    VectorDocument many = controller().document();
+    while (many.pages.size() < 400)
+        VectorOperations::addPage(many, std::nullopt, PageFormatPreset::a4Portrait, QStringLiteral("More"));
+    controller().setDocument(many);
+    QApplication::processEvents();
+    QScrollBar& bar = *cards().verticalScrollBar();
+    for (int y = 0; y <= bar.maximum(); y += cards().viewport()->height()) {
+        bar.setValue(y);
+        cards().finishThumbnails();
+        ASSERT_LE(PictureBudget::shared().bytes(), PictureBudget::shared().budget());
+    }
 }

@@ -12,15 +12,21 @@
 #include "panels/inspector/ElementCommitField.h"
 #include "panels/inspector/ElementSliderRow.h"
 #include "panels/inspector/FontFamilyList.h"
+#include "panels/inspector/InspectorWidgets.h"
 #include "panels/inspector/SelectedElementSection.h"
 #include "panels/inspector/SignatureControls.h"
 #include "panels/inspector/StampControls.h"
 #include "panels/inspector/TextControls.h"
+#include "theme/Theme.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QStackedWidget>
 #include <QTest>
 #include <QWheelEvent>
@@ -493,6 +499,61 @@ TEST_F(InspectorViewTest, InkTogglesNameTheirEditAndSavingASignatureLeavesTheDoc
     EXPECT_EQ(controller().statusMessage(), "Signature saved to library");
     EXPECT_EQ(undoDepth(), depth);
     EXPECT_EQ(controller().document(), before);
+}
+
+TEST_F(InspectorViewTest, ANewSelectionScrollsItsSectionIntoView)
+{
+    view->resize(316, 420);
+    place({text(QStringLiteral("first")), stamp()});
+    QScrollBar* bar = view->scrollArea()->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    const auto sectionTopShown = [this] {
+        const int top = section().mapTo(view->scrollArea()->viewport(), QPoint(0, 0)).y();
+        return top >= 0 && top < view->scrollArea()->viewport()->height();
+    };
+    const QList<VectorElement> elements = controller().document().pages[0].elements;
+    for (const VectorElement& element : elements) {
+        bar->setValue(bar->maximum());
+        QApplication::processEvents();
+        ASSERT_FALSE(sectionTopShown());
+        controller().setSelection({element.id});
+        EXPECT_TRUE(QTest::qWaitFor(sectionTopShown, 5000)) << element.name.toStdString();
+    }
+    // The same element again (an edit of it) leaves the scrolling alone.
+    bar->setValue(bar->maximum());
+    QApplication::processEvents();
+    controller().updateCurrentPageElement(elements.last().id, QStringLiteral("Rename"),
+                                          [](VectorElement& changed) { changed.name = QStringLiteral("x"); });
+    QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(bar->value(), bar->maximum());
+}
+
+TEST_F(InspectorViewTest, AnUntickedToggleStandsOutFromThePanel)
+{
+    QWidget panel;
+    QPalette palette = panel.palette();
+    palette.setColor(QPalette::Window, Theme::panel());
+    panel.setPalette(palette);
+    panel.setAutoFillBackground(true);
+    QCheckBox* box = InspectorWidgets::toggle(QStringLiteral("Dashed"), &panel);
+    box->setChecked(false);
+    panel.resize(200, 40);
+    box->move(10, 10);
+    box->adjustSize();
+    const QImage image = panel.grab().toImage();
+    QStyleOptionButton option;
+    option.initFrom(box);
+    const QRect indicator =
+        box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box).translated(box->pos());
+    ASSERT_FALSE(indicator.isEmpty());
+    // Its outline is far lighter than the panel around it.
+    int lightest = 0;
+    const double scale = image.devicePixelRatio();
+    for (int y = indicator.top(); y <= indicator.bottom(); ++y)
+        for (int x = indicator.left(); x <= indicator.right(); ++x)
+            lightest = std::max(lightest, QColor(image.pixel(int(x * scale), int(y * scale))).lightness());
+    EXPECT_GT(lightest - Theme::panel().lightness(), 60);
 }
 
 TEST_F(InspectorViewTest, EveryElementFieldCommitsADraftOnceAndOnlyToItsOwnElement)
