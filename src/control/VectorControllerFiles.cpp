@@ -179,9 +179,15 @@ void VectorController::startImport(OpenRequest request)
             this, [this, path, serial, outcome] { finishImport(serial, path, outcome); }, Qt::QueuedConnection);
     });
     QThread* thread = m_importThread;
+    // `finished` is sent before the thread has released its thread storage
+    // and event dispatcher, so the thread is waited for before it is let go:
+    // a thread still tearing down when the process ends would race the
+    // program's static data being destroyed.
     connect(thread, &QThread::finished, this, [this, thread] {
-        m_openThreads.removeOne(thread);
-        thread->deleteLater();
+        if (!m_openThreads.removeOne(thread))
+            return;
+        thread->wait();
+        delete thread;
     });
     thread->start();
 }
