@@ -1,5 +1,7 @@
 #include "svg/SVGAttributes.h"
 
+#include <algorithm>
+
 #include "model/RGBAColor.h"
 #include "svg/SVGValueText.h"
 
@@ -15,6 +17,64 @@ SVGCurrentTransform SVGCurrentTransform::then(const SVGTransform& group) const
     result.scale.x *= group.scaleX;
     result.scale.y *= group.scaleY;
     return result;
+}
+
+SVGAttributeTable::const_iterator SVGAttributeTable::constFind(QAnyStringView name) const
+{
+    for (qsizetype i = m_set.size() - 1; i >= 0; --i) {
+        if (QAnyStringView::equal(m_set[i].first, name)) {
+            return {this, i, -1};
+        }
+    }
+    // The last of repeated names counts, as it would in a map filled in order.
+    for (qsizetype i = m_read.size() - 1; i >= 0; --i) {
+        if (QAnyStringView::equal(m_read[i].qualifiedName(), name)) {
+            return {this, -1, i};
+        }
+    }
+    return constEnd();
+}
+
+QString SVGAttributeTable::const_iterator::value() const
+{
+    if (m_set >= 0) {
+        return m_table->m_set[m_set].second;
+    }
+    if (m_read >= 0) {
+        return m_table->m_read[m_read].value().toString();
+    }
+    return {};
+}
+
+QString SVGAttributeTable::value(QAnyStringView name) const
+{
+    return constFind(name).value();
+}
+
+qsizetype SVGAttributeTable::size() const
+{
+    qsizetype count = m_set.size();
+    for (qsizetype i = 0; i < m_read.size(); ++i) {
+        const QStringView name = m_read[i].qualifiedName();
+        const bool set = std::any_of(m_set.cbegin(), m_set.cend(), [&](const auto& entry) { return entry.first == name; });
+        bool repeated = false;
+        for (qsizetype j = i + 1; j < m_read.size() && !repeated; ++j) {
+            repeated = m_read[j].qualifiedName() == name;
+        }
+        count += set || repeated ? 0 : 1;
+    }
+    return count;
+}
+
+void SVGAttributeTable::insert(const QString& name, const QString& value)
+{
+    for (auto& entry : m_set) {
+        if (entry.first == name) {
+            entry.second = value;
+            return;
+        }
+    }
+    m_set.append({name, value});
 }
 
 namespace SVGCodec {

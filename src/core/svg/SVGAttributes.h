@@ -3,15 +3,54 @@
 #include "model/VectorGeometry.h"
 #include "model/VectorStyle.h"
 
-#include <QHash>
+#include <QAnyStringView>
+#include <QList>
 #include <QString>
+#include <QXmlStreamAttributes>
+#include <utility>
 #include <optional>
 
 namespace zelvane {
 
 // The attributes of one start tag, by name as the XML reader reports it
-// (namespace prefixes included).
-using SVGAttributeTable = QHash<QString, QString>;
+// (namespace prefixes included). The reader's own attribute list is kept
+// as it is and searched in place; names set afterwards (the declarations
+// of a "style" attribute) are held beside it and win over the reader's.
+// A start tag has few attributes, so a linear search beats any hashing.
+class SVGAttributeTable {
+public:
+    // Where a name was found: a set value, a reader's attribute, or nowhere.
+    class const_iterator {
+    public:
+        QString value() const;
+        bool operator==(const const_iterator&) const = default;
+
+    private:
+        friend class SVGAttributeTable;
+        const_iterator(const SVGAttributeTable* table, qsizetype set, qsizetype read)
+            : m_table(table), m_set(set), m_read(read) {}
+        const SVGAttributeTable* m_table = nullptr;
+        qsizetype m_set = -1;
+        qsizetype m_read = -1;
+    };
+
+    SVGAttributeTable() = default;
+    explicit SVGAttributeTable(const QXmlStreamAttributes& read) : m_read(read) {}
+
+    const_iterator constFind(QAnyStringView name) const;
+    const_iterator constEnd() const { return {this, -1, -1}; }
+    bool contains(QAnyStringView name) const { return constFind(name) != constEnd(); }
+    // The value under `name`, or an empty text.
+    QString value(QAnyStringView name) const;
+    // The number of distinct names.
+    qsizetype size() const;
+    // Sets `name`, replacing any value it had.
+    void insert(const QString& name, const QString& value);
+
+private:
+    QXmlStreamAttributes m_read;
+    QList<std::pair<QString, QString>> m_set;
+};
 
 // The translate and scale parts of a group's transform.
 struct SVGTransform {

@@ -102,16 +102,6 @@ bool isValidUtf8(const QByteArray& data)
     return !decoder.hasError();
 }
 
-SVGAttributeTable attributeTable(const QXmlStreamAttributes& attributes)
-{
-    SVGAttributeTable table;
-    table.reserve(attributes.size());
-    for (const QXmlStreamAttribute& attribute : attributes) {
-        table.insert(attribute.qualifiedName().toString(), attribute.value().toString());
-    }
-    return table;
-}
-
 VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::optional<QUrl>& fileURL)
 {
     reader.setNamespaceProcessing(false);
@@ -125,7 +115,7 @@ VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::o
                 break;
             }
             ++depth;
-            delegate.startElement(reader.qualifiedName().toString(), attributeTable(reader.attributes()));
+            delegate.startElement(reader.qualifiedName().toString(), SVGAttributeTable(reader.attributes()));
             break;
         case QXmlStreamReader::EndElement:
             --depth;

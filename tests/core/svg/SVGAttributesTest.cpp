@@ -1,6 +1,7 @@
 #include "svg/SVGAttributes.h"
 #include "svg/SVGValueText.h"
 
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <cmath>
 
@@ -47,6 +48,51 @@ TEST(SVGStyleDeclarations, SplitOnceAtTheFirstUsableColon)
     EXPECT_EQ(broken.value("fill"), "#000");
     EXPECT_FALSE(broken.contains("stroke"));
     EXPECT_TRUE(mergedAttributes(table({{"style", ";;:;"}})).size() == 1);
+}
+
+// The table of a start tag as the reader reports it.
+SVGAttributeTable startTag(const char* markup)
+{
+    QXmlStreamReader reader{QByteArray(markup)};
+    reader.setNamespaceProcessing(false);
+    while (!reader.atEnd() && reader.readNext() != QXmlStreamReader::StartElement) {
+    }
+    return SVGAttributeTable(reader.attributes());
+}
+
+TEST(SVGAttributeTables, ReadAStartTagsAttributesByQualifiedName)
+{
+    const SVGAttributeTable tag =
+        startTag("<rect x='1' z:role='bg' height='' viewBox='0 0 2 2' fill='&amp;red'/>");
+    EXPECT_EQ(tag.size(), 5);
+    EXPECT_EQ(tag.value("x"), "1");
+    EXPECT_EQ(tag.value(QLatin1String("z:role")), "bg");
+    EXPECT_FALSE(tag.contains("role"));
+    EXPECT_EQ(tag.value(QStringLiteral("viewBox")), "0 0 2 2");
+    EXPECT_FALSE(tag.contains("viewbox"));
+    EXPECT_EQ(tag.value("fill"), "&red");
+    ASSERT_TRUE(tag.contains("height"));
+    EXPECT_EQ(tag.value("height"), "");
+    EXPECT_FALSE(tag.contains("width"));
+    EXPECT_EQ(tag.value("width"), QString());
+    EXPECT_EQ(tag.constFind("width"), tag.constEnd());
+}
+
+TEST(SVGAttributeTables, DeclarationsWinAndOutliveTheReader)
+{
+    SVGAttributeTable merged;
+    {
+        merged = mergedAttributes(startTag("<g fill='green' stroke='red' style='fill:blue;FILL:navy'/>"));
+    }
+    EXPECT_EQ(merged.value("fill"), "navy");
+    EXPECT_EQ(merged.value("stroke"), "red");
+    EXPECT_EQ(merged.size(), 3);
+    merged.insert(QStringLiteral("stroke"), QStringLiteral("black"));
+    merged.insert(QStringLiteral("stroke"), QStringLiteral("white"));
+    EXPECT_EQ(merged.value("stroke"), "white");
+    EXPECT_EQ(merged.size(), 3);
+    const SVGAttributeTable copy = merged;
+    EXPECT_EQ(copy.constFind("fill").value(), "navy");
 }
 
 TEST(SVGLengths, ReadPointsPixelsAndMillimetres)
