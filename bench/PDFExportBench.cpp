@@ -4,6 +4,7 @@
 // over it), in the same run. Measured with the removal of what lies under
 // the masks and without it, and for the manual left unedited.
 
+#include "GroffManual.h"
 #include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
 
@@ -54,32 +55,6 @@ bool runTool(const QString& program, const QStringList& arguments, const QByteAr
            && (process.exitCode() == 0 || process.exitCode() == 3);
 }
 
-// A man page of `sections` sections of paragraphs, option lists and examples.
-QByteArray manPageSource(int sections)
-{
-    static const char* const words[] = {"file", "page", "option", "export", "vector", "signature", "the", "a",
-                                        "with", "document", "text", "opens", "writes", "layer", "of", "shell"};
-    quint32 seed = 87;
-    const auto sentence = [&](int count) {
-        QByteArray text;
-        for (int i = 0; i < count; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            text += (i ? " " : "") + QByteArray(words[(seed >> 16) % (sizeof(words) / sizeof(words[0]))]);
-        }
-        return text;
-    };
-    QByteArray roff = ".TH ZELVANE-BENCH 1 \"2026\" \"bench\" \"Benchmark manual\"\n";
-    for (int s = 0; s < sections; ++s) {
-        roff += ".SH SECTION " + QByteArray::number(s + 1) + "\n";
-        for (int p = 0; p < 5; ++p)
-            roff += ".PP\n" + sentence(70) + "\n";
-        for (int o = 0; o < 6; ++o)
-            roff += ".TP\n.B \\-\\-" + sentence(1) + "\n" + sentence(25) + "\n";
-        roff += ".nf\n.ft CR\n  $ " + sentence(6) + "\n  $ " + sentence(5) + "\n.ft R\n.fi\n";
-    }
-    return roff;
-}
-
 // The manual cut to its first kPages pages by qpdf.
 QString groffManual(const QTemporaryDir& folder, const QString& qpdf)
 {
@@ -90,7 +65,7 @@ QString groffManual(const QTemporaryDir& folder, const QString& qpdf)
     const QString ps = folder.filePath(QStringLiteral("manual.ps"));
     const QString whole = folder.filePath(QStringLiteral("whole.pdf"));
     const QString pdf = folder.filePath(QStringLiteral("manual.pdf"));
-    if (!runTool(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")}, manPageSource(110), ps)
+    if (!runTool(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")}, bench::manPageSource(110), ps)
         || !runTool(ps2pdf, {ps, whole})
         || !runTool(qpdf, {whole, QStringLiteral("--pages"), whole, QStringLiteral("1-%1").arg(kPages),
                            QStringLiteral("--"), pdf}))

@@ -13,6 +13,7 @@
 // processor only). For each file the peak memory of one import alone, in a
 // process of its own, is printed too.
 
+#include "GroffManual.h"
 #include "core/support/TestPDF.h"
 #include "pdf/PDFImport.h"
 
@@ -35,6 +36,7 @@
 #include <vector>
 
 using namespace zelvane;
+using bench::runTool;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -51,61 +53,6 @@ double bestSeconds(const std::function<bool()>& run)
         best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
     }
     return best;
-}
-
-bool runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-// A man page of about `sections` pages: headings, paragraphs, option lists
-// and examples, in the words of the generated manual.
-QByteArray manPageSource(int sections)
-{
-    static const char* const words[] = {"file", "page", "option", "export", "vector", "signature", "the", "a",
-                                        "with", "document", "text", "opens", "writes", "layer", "of", "shell"};
-    quint32 seed = 87;
-    const auto sentence = [&](int count) {
-        QByteArray text;
-        for (int i = 0; i < count; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            text += (i ? " " : "") + QByteArray(words[(seed >> 16) % (sizeof(words) / sizeof(words[0]))]);
-        }
-        return text;
-    };
-    QByteArray roff = ".TH ZELVANE-BENCH 1 \"2026\" \"bench\" \"Benchmark manual\"\n";
-    for (int s = 0; s < sections; ++s) {
-        roff += ".SH SECTION " + QByteArray::number(s + 1) + "\n";
-        for (int p = 0; p < 5; ++p)
-            roff += ".PP\n" + sentence(70) + "\n";
-        for (int o = 0; o < 6; ++o)
-            roff += ".TP\n.B \\-\\-" + sentence(1) + "\n" + sentence(25) + "\n";
-        roff += ".nf\n.ft CR\n  $ " + sentence(6) + "\n  $ " + sentence(5) + "\n.ft R\n.fi\n";
-    }
-    return roff;
-}
-
-std::optional<QString> groffManual(const QTemporaryDir& folder)
-{
-    const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
-    const QString ps2pdf = QStandardPaths::findExecutable(QStringLiteral("ps2pdf"));
-    if (groff.isEmpty() || ps2pdf.isEmpty())
-        return std::nullopt;
-    QProcess typeset;
-    typeset.setStandardOutputFile(folder.filePath(QStringLiteral("manual.ps")));
-    typeset.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tps")});
-    typeset.write(manPageSource(48));
-    typeset.closeWriteChannel();
-    if (!typeset.waitForFinished(-1) || typeset.exitCode() != 0)
-        return std::nullopt;
-    const QString pdf = folder.filePath(QStringLiteral("groff-manual.pdf"));
-    if (!runTool(ps2pdf, {folder.filePath(QStringLiteral("manual.ps")), pdf}))
-        return std::nullopt;
-    return pdf;
 }
 
 std::optional<QString> bashManual(const QTemporaryDir& folder)
@@ -240,7 +187,7 @@ int main(int argc, char** argv)
             out.close();
             files.append(manual);
         }
-        if (const auto groff = groffManual(scratch))
+        if (const auto groff = bench::groffManual(scratch, bench::kFortyPageSections))
             files.append(*groff);
         else
             std::printf("(groff or ps2pdf missing: the groff manual is left out)\n");

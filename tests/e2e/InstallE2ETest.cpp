@@ -49,7 +49,7 @@ Finished runAs(const QString& home, const QString& program, const QStringList& a
     return run;
 }
 
-// The Exec value of a desktop entry split as the specification says: quoted
+// The Exec value of a desktop entry split as the desktop entry format says: quoted
 // arguments lose their quotes and the backslashes before ", `, $ and \;
 // "%F" becomes the files given.
 QStringList execArguments(const QString& entry, const QStringList& files)
