@@ -73,6 +73,15 @@ PageDocumentSection::PageDocumentSection(AppModel& model, QWidget* parent) : QWi
     refresh();
 }
 
+PageDocumentSection::~PageDocumentSection()
+{
+    // The page-title field commits through this section when it loses the
+    // focus. It goes first, so that a focus change while the widgets are
+    // torn down (a section shown as a window of its own closing) never
+    // reaches a section already half destroyed.
+    delete m_pageTitle;
+}
+
 bool PageDocumentSection::eventFilter(QObject* watched, QEvent* event)
 {
     // Unfocused, the field always shows the current page: what is typed from

@@ -28,6 +28,7 @@ public:
     static const QList<PageFormatPreset>& formats();
 
     explicit PageDocumentSection(AppModel& model, QWidget* parent = nullptr);
+    ~PageDocumentSection() override;
 
     CommitField* documentTitleField() const { return m_documentTitle; }
     CommitField* pageTitleField() const { return m_pageTitle; }
