@@ -4,6 +4,7 @@
 // over it), in the same run. Measured with the removal of what lies under
 // the masks and without it, and for the manual left unedited.
 
+#include "BestTime.h"
 #include "GroffManual.h"
 #include "export/PDFExport.h"
 #include "pdf/PDFImport.h"
@@ -20,6 +21,7 @@
 #include <functional>
 
 using namespace zelvane;
+using bench::bestSeconds;
 using Clock = std::chrono::steady_clock;
 
 namespace {
@@ -27,17 +29,6 @@ namespace {
 constexpr int kRuns = 3;
 constexpr int kPages = 87;
 
-double bestSeconds(const std::function<bool()>& run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = Clock::now();
-        if (!run())
-            return -1;
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
 
 bool runTool(const QString& program, const QStringList& arguments, const QByteArray& input = {},
              const QString& output = {})

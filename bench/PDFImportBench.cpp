@@ -13,6 +13,7 @@
 // processor only). For each file the peak memory of one import alone, in a
 // process of its own, is printed too.
 
+#include "BestTime.h"
 #include "GroffManual.h"
 #include "core/support/TestPDF.h"
 #include "pdf/PDFImport.h"
@@ -36,6 +37,7 @@
 #include <vector>
 
 using namespace zelvane;
+using bench::bestSeconds;
 using bench::runTool;
 using Clock = std::chrono::steady_clock;
 
@@ -43,17 +45,6 @@ namespace {
 
 constexpr int kRuns = 3;
 
-double bestSeconds(const std::function<bool()>& run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        const auto start = Clock::now();
-        if (!run())
-            return -1;
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
-    }
-    return best;
-}
 
 std::optional<QString> bashManual(const QTemporaryDir& folder)
 {
