@@ -15,7 +15,7 @@ QString uuidText(const QUuid& id)
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
 
-std::optional<QUuid> readUuid(const std::optional<QString>& text)
+std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
 {
     if (!text) {
         return std::nullopt;
@@ -33,22 +33,25 @@ QString rectText(const VectorRect& rect)
            formatExact(rect.height);
 }
 
-std::optional<VectorRect> readRect(const std::optional<QString>& text)
+std::optional<VectorRect> readRect(const std::optional<QStringView>& text)
 {
     if (!text) {
         return std::nullopt;
     }
-    const QList<QStringView> parts = QStringView(*text).split(u' ');
-    if (parts.size() != 4) {
-        return std::nullopt;
-    }
+    // Exactly four numbers, one space apart.
     double values[4];
+    QStringView rest = *text;
     for (int i = 0; i < 4; ++i) {
-        const std::optional<double> value = readFiniteNumber(parts[i]);
+        const qsizetype space = i < 3 ? rest.indexOf(u' ') : -1;
+        if (i < 3 && space < 0) {
+            return std::nullopt;
+        }
+        const std::optional<double> value = readFiniteNumber(i < 3 ? rest.left(space) : rest);
         if (!value) {
             return std::nullopt;
         }
         values[i] = *value;
+        rest = i < 3 ? rest.mid(space + 1) : rest;
     }
     // Assigned field by field: the frame is kept exactly as it was written.
     VectorRect rect;
@@ -118,15 +121,24 @@ public:
         }
         return it.value();
     }
+    // The value in place, for reading without a copy.
+    std::optional<QStringView> view(const char* name) const
+    {
+        const auto it = m_attributes.constFind(QLatin1String(name));
+        if (it == m_attributes.constEnd()) {
+            return std::nullopt;
+        }
+        return it.view();
+    }
     std::optional<double> number(const char* name) const
     {
-        const std::optional<QString> value = text(name);
+        const std::optional<QStringView> value = view(name);
         return value ? readFiniteNumber(*value) : std::nullopt;
     }
-    bool flag(const char* name) const { return text(name) == QLatin1String("true"); }
+    bool flag(const char* name) const { return view(name) == QLatin1String("true"); }
     std::optional<bool> optionalBool(const char* name) const
     {
-        const std::optional<QString> value = text(name);
+        const std::optional<QStringView> value = view(name);
         if (value == QLatin1String("true")) {
             return true;
         }
@@ -137,7 +149,7 @@ public:
     }
     std::optional<QByteArray> asset() const
     {
-        const std::optional<QString> value = text("data-asset");
+        const std::optional<QStringView> value = view("data-asset");
         if (!value) {
             return std::nullopt;
         }
@@ -240,7 +252,7 @@ TextPayload readTextPayload(const AttributeReader& in)
     text.letterSpacing = in.number("data-letter-spacing").value_or(0);
     text.isPDFExtracted = in.flag("data-pdf-text");
     text.originalPDFText = in.text("data-original-text");
-    text.originalPDFRect = readRect(in.text("data-original-rect"));
+    text.originalPDFRect = readRect(in.view("data-original-rect"));
     text.originalFontSize = in.number("data-original-font-size");
     text.originalIsBold = in.optionalBool("data-original-bold");
     text.originalIsItalic = in.optionalBool("data-original-italic");
@@ -278,7 +290,7 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
     }
     if (tag == QLatin1String("path")) {
         PathPayload path;
-        path.subpaths = readSubpaths(in.text("data-subpaths").value_or(QString()));
+        path.subpaths = readSubpaths(in.view("data-subpaths").value_or(QStringView()));
         path.startArrow = in.flag("data-start-arrow");
         path.endArrow = in.flag("data-end-arrow");
         path.smoothCurves = in.flag("data-smooth-curves");
@@ -291,7 +303,7 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
             signature.signerName = in.text("data-signer").value_or(QString());
             signature.dateLabel = in.text("data-date-label");
             signature.caption = in.text("data-caption");
-            for (const VectorSubpath& stroke : readSubpaths(in.text("data-strokes").value_or(QString()))) {
+            for (const VectorSubpath& stroke : readSubpaths(in.view("data-strokes").value_or(QStringView()))) {
                 signature.strokes.append(stroke.points);
             }
             signature.assetData = in.asset();
@@ -344,10 +356,20 @@ QString formatSubpaths(const QList<VectorSubpath>& subpaths)
     return out;
 }
 
-QList<VectorSubpath> readSubpaths(const QString& text)
+QList<VectorSubpath> readSubpaths(QStringView text)
 {
     QList<VectorSubpath> subpaths;
-    for (QStringView token : QStringView(text).split(u' ', Qt::SkipEmptyParts)) {
+    const qsizetype n = text.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = text.indexOf(u' ', start);
+        if (end < 0) {
+            end = n;
+        }
+        const QStringView token = text.sliced(start, end - start);
+        start = end + 1;
+        if (token.isEmpty()) {
+            continue;
+        }
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
         } else if (token == u'Z') {
@@ -427,8 +449,8 @@ QString ownDocumentAttributes(const QString& documentTitle)
 std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.text("data-id"));
-    const std::optional<VectorRect> frame = readRect(in.text("data-frame"));
+    const std::optional<QUuid> id = readUuid(in.view("data-id"));
+    const std::optional<VectorRect> frame = readRect(in.view("data-frame"));
     if (!id || !frame) {
         return std::nullopt;
     }
@@ -448,7 +470,7 @@ std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttribu
     element.style.strokeWidth = in.number("data-stroke-width").value_or(0);
     element.style.opacity = in.number("data-opacity").value_or(1);
     element.style.dashed = in.flag("data-dashed");
-    element.visible = in.text("display") != QLatin1String("none");
+    element.visible = in.view("display") != QLatin1String("none");
     element.locked = in.flag("data-locked");
     return element;
 }
@@ -461,7 +483,7 @@ bool isArrowHead(const SVGAttributeTable& attributes)
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.text("data-page-id"));
+    const std::optional<QUuid> id = readUuid(in.view("data-page-id"));
     if (!id) {
         return std::nullopt;
     }

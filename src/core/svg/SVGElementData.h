@@ -68,7 +68,7 @@ std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes);
 
 // Point lists as "M x,y x,y ... [Z]" per list, numbers exact.
 QString formatSubpaths(const QList<VectorSubpath>& subpaths);
-QList<VectorSubpath> readSubpaths(const QString& text);
+QList<VectorSubpath> readSubpaths(QStringView text);
 
 }  // namespace SVGCodec
 
