@@ -10,9 +10,21 @@ namespace {
 
 const QString kNullUuidText = QStringLiteral("00000000-0000-0000-0000-000000000000");
 
-QString uuidText(const QUuid& id)
+// The id in upper-case hexadecimal without braces.
+void appendUuid(QString& out, const QUuid& id)
 {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    const QByteArray bytes = id.toRfc4122();
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char text[36];
+    char* p = text;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            *p++ = '-';
+        }
+        *p++ = kDigits[uchar(bytes[i]) >> 4];
+        *p++ = kDigits[uchar(bytes[i]) & 0xF];
+    }
+    out.append(QLatin1String(text, sizeof text));
 }
 
 std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
@@ -27,10 +39,30 @@ std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
     return id;
 }
 
-QString rectText(const VectorRect& rect)
+void appendRect(QString& out, const VectorRect& rect)
 {
-    return formatExact(rect.x) + u' ' + formatExact(rect.y) + u' ' + formatExact(rect.width) + u' ' +
-           formatExact(rect.height);
+    appendExact(out, rect.x);
+    out.append(u' ');
+    appendExact(out, rect.y);
+    out.append(u' ');
+    appendExact(out, rect.width);
+    out.append(u' ');
+    appendExact(out, rect.height);
+}
+
+// "M x,y x,y ... [Z]", numbers exact.
+void appendPoints(QString& out, const QList<VectorPoint>& points, bool closed)
+{
+    out.append(u'M');
+    for (const VectorPoint& p : points) {
+        out.append(u' ');
+        appendExact(out, p.x);
+        out.append(u',');
+        appendExact(out, p.y);
+    }
+    if (closed) {
+        out.append(QLatin1String(" Z"));
+    }
 }
 
 std::optional<VectorRect> readRect(const std::optional<QStringView>& text)
@@ -62,11 +94,16 @@ std::optional<VectorRect> readRect(const std::optional<QStringView>& text)
     return rect;
 }
 
+// Writes attributes, each preceded by a space, at the end of a text.
 class AttributeWriter {
 public:
-    void text(QLatin1String name, const QString& value)
+    explicit AttributeWriter(QString& out) : m_out(out) {}
+
+    void text(QLatin1String name, QStringView value)
     {
-        m_out += u' ' + name + QLatin1String("=\"") + escapeAttribute(value) + u'"';
+        open(name);
+        appendEscapedAttribute(m_out, value);
+        close();
     }
     void optionalText(QLatin1String name, const std::optional<QString>& value)
     {
@@ -74,7 +111,12 @@ public:
             text(name, *value);
         }
     }
-    void number(QLatin1String name, double value) { raw(name, formatExact(value)); }
+    void number(QLatin1String name, double value)
+    {
+        open(name);
+        appendExact(m_out, value);
+        close();
+    }
     void optionalNumber(QLatin1String name, const std::optional<double>& value)
     {
         if (value) {
@@ -84,29 +126,72 @@ public:
     void flag(QLatin1String name, bool value)
     {
         if (value) {
-            raw(name, QStringLiteral("true"));
+            raw(name, QLatin1String("true"));
         }
     }
     void optionalBool(QLatin1String name, const std::optional<bool>& value)
     {
         if (value) {
-            raw(name, *value ? QStringLiteral("true") : QStringLiteral("false"));
+            raw(name, *value ? QLatin1String("true") : QLatin1String("false"));
         }
     }
-    void rect(QLatin1String name, const VectorRect& value) { raw(name, rectText(value)); }
+    void rect(QLatin1String name, const VectorRect& value)
+    {
+        open(name);
+        appendRect(m_out, value);
+        close();
+    }
+    void uuid(QLatin1String name, const QUuid& value)
+    {
+        open(name);
+        appendUuid(m_out, value);
+        close();
+    }
+    void subpaths(QLatin1String name, const QList<VectorSubpath>& value)
+    {
+        open(name);
+        appendSubpaths(m_out, value);
+        close();
+    }
+    void strokes(QLatin1String name, const QList<QList<VectorPoint>>& value)
+    {
+        open(name);
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (i > 0) {
+                m_out.append(u' ');
+            }
+            appendPoints(m_out, value[i], false);
+        }
+        close();
+    }
     void asset(const std::optional<QByteArray>& data, const std::optional<QString>& extension, bool removeWhite)
     {
         if (data) {
-            raw(QLatin1String("data-asset"), QString::fromLatin1(data->toBase64()));
+            open(QLatin1String("data-asset"));
+            m_out.append(QLatin1String(data->toBase64()));
+            close();
         }
         optionalText(QLatin1String("data-asset-extension"), extension);
         flag(QLatin1String("data-remove-white-background"), removeWhite);
     }
-    void raw(QLatin1String name, const QString& value) { m_out += u' ' + name + QLatin1String("=\"") + value + u'"'; }
-    QString result() && { return std::move(m_out); }
+    template <typename Text>
+    void raw(QLatin1String name, const Text& value)
+    {
+        open(name);
+        m_out.append(value);
+        close();
+    }
 
 private:
-    QString m_out;
+    void open(QLatin1String name)
+    {
+        m_out.append(u' ');
+        m_out.append(name);
+        m_out.append(QLatin1String("=\""));
+    }
+    void close() { m_out.append(u'"'); }
+
+    QString& m_out;
 };
 
 class AttributeReader {
@@ -204,7 +289,7 @@ void writePayload(AttributeWriter& out, const ShapePayload& shape)
 
 void writePayload(AttributeWriter& out, const PathPayload& path)
 {
-    out.raw(QLatin1String("data-subpaths"), formatSubpaths(path.subpaths));
+    out.subpaths(QLatin1String("data-subpaths"), path.subpaths);
     out.flag(QLatin1String("data-start-arrow"), path.startArrow);
     out.flag(QLatin1String("data-end-arrow"), path.endArrow);
     out.flag(QLatin1String("data-smooth-curves"), path.smoothCurves);
@@ -215,12 +300,7 @@ void writePayload(AttributeWriter& out, const SignaturePayload& signature)
     out.optionalText(QLatin1String("data-date-label"), signature.dateLabel);
     out.optionalText(QLatin1String("data-caption"), signature.caption);
     if (!signature.strokes.isEmpty()) {
-        QList<VectorSubpath> strokes;
-        strokes.reserve(signature.strokes.size());
-        for (const QList<VectorPoint>& stroke : signature.strokes) {
-            strokes.append(VectorSubpath{stroke, false});
-        }
-        out.raw(QLatin1String("data-strokes"), formatSubpaths(strokes));
+        out.strokes(QLatin1String("data-strokes"), signature.strokes);
     }
     out.asset(signature.assetData, signature.assetExtension, signature.removeWhiteBackground);
 }
@@ -338,22 +418,14 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
 
 }  // namespace
 
-QString formatSubpaths(const QList<VectorSubpath>& subpaths)
+void appendSubpaths(QString& out, const QList<VectorSubpath>& subpaths)
 {
-    QString out;
-    for (const VectorSubpath& subpath : subpaths) {
-        if (!out.isEmpty()) {
-            out += u' ';
+    for (qsizetype i = 0; i < subpaths.size(); ++i) {
+        if (i > 0) {
+            out.append(u' ');
         }
-        out += u'M';
-        for (const VectorPoint& p : subpath.points) {
-            out += u' ' + formatExact(p.x) + u',' + formatExact(p.y);
-        }
-        if (subpath.isClosed) {
-            out += QLatin1String(" Z");
-        }
+        appendPoints(out, subpaths[i].points, subpaths[i].isClosed);
     }
-    return out;
 }
 
 QList<VectorSubpath> readSubpaths(QStringView text)
@@ -391,13 +463,13 @@ QList<VectorSubpath> readSubpaths(QStringView text)
     return subpaths;
 }
 
-QString ownElementAttributes(const VectorElement& element)
+void appendOwnElementAttributes(QString& text, const VectorElement& element)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     if (!element.visible) {
-        out.raw(QLatin1String("display"), QStringLiteral("none"));
+        out.raw(QLatin1String("display"), QLatin1String("none"));
     }
-    out.raw(QLatin1String("data-id"), uuidText(element.id));
+    out.uuid(QLatin1String("data-id"), element.id);
     if (!element.name.isEmpty()) {
         out.text(QLatin1String("data-name"), element.name);
     }
@@ -417,33 +489,33 @@ QString ownElementAttributes(const VectorElement& element)
     out.flag(QLatin1String("data-dashed"), style.dashed);
     out.flag(QLatin1String("data-locked"), element.locked);
     std::visit([&out](const auto& payload) { writePayload(out, payload); }, element.kind);
-    return std::move(out).result();
 }
 
-QString arrowHeadAttributes(const VectorElement& element)
+void appendArrowHeadAttributes(QString& text, const VectorElement& element)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     if (!element.visible) {
-        out.raw(QLatin1String("display"), QStringLiteral("none"));
+        out.raw(QLatin1String("display"), QLatin1String("none"));
     }
     out.flag(QLatin1String("data-arrow-head"), true);
-    return std::move(out).result();
 }
 
-QString ownPageAttributes(const VectorPage& page)
+void appendOwnPageAttributes(QString& text, const VectorPage& page)
 {
-    AttributeWriter out;
-    out.raw(QLatin1String("data-page-id"), uuidText(page.id));
+    AttributeWriter out(text);
+    out.uuid(QLatin1String("data-page-id"), page.id);
     out.text(QLatin1String("data-page-title"), page.title);
-    out.raw(QLatin1String("data-page-size"), formatExact(page.width) + u' ' + formatExact(page.height));
-    return std::move(out).result();
+    QString size;
+    appendExact(size, page.width);
+    size.append(u' ');
+    appendExact(size, page.height);
+    out.raw(QLatin1String("data-page-size"), size);
 }
 
-QString ownDocumentAttributes(const QString& documentTitle)
+void appendOwnDocumentAttributes(QString& text, const QString& documentTitle)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     out.text(QLatin1String("data-document-title"), documentTitle);
-    return std::move(out).result();
 }
 
 std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes)
