@@ -13,6 +13,7 @@
 #include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
 
+#include <QFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
@@ -163,6 +164,13 @@ int main()
     const VectorDocument document = makeDocument();
     const QString svg = SVGCodec::exportSVG(document);
     const QByteArray bytes = svg.toUtf8();
+    // The file measured, kept for comparing builds when asked for.
+    if (const QString keep = qEnvironmentVariable("ZELVANE_SVG_BENCH_FILE"); !keep.isEmpty()) {
+        QFile file(keep);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+            return 2;
+        }
+    }
     const std::vector<MarkupEvent> events = markupEvents(bytes);
 
     VectorDocument imported;
