@@ -14,9 +14,12 @@ namespace zelvane::PDFCodec {
 // A line as the PDF printed it: its text and, for every UTF-16 unit, the x
 // of the glyph's origin from the start of the line (NaN for units without a
 // glyph of their own, such as spaces or the second letter of a ligature).
+// With `inkStarts`, x tells where the ink of a word's first letter begins
+// (a scan's text layer boxes the words' ink) rather than its origin.
 struct PrintedLine {
     QString text;
     QList<double> x;
+    bool inkStarts = false;
 };
 
 // How far each UTF-16 unit of `edited` moves from where a plain layout puts

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace zelvane::fonts {
@@ -38,11 +39,35 @@ std::vector<float> darkness(const QImage& grey)
     return result;
 }
 
-// A word's ink in the picture: its tight box, in pixels.
+// A word's ink in the picture: its tight box, in pixels, and where its ink
+// begins and ends between pixels.
 struct WordInk {
     QString text;
     QRect box;
+    double left = 0;
+    double right = 0;
 };
+
+// Where the ink of the columns from `from` walking by `step` first reaches
+// half its strength: the scan's blur spreads an edge over a few pixels,
+// whose middle is where the print's edge lies. `strength` gives a column's
+// darkest pixel; columns are `step` apart, their centres half a pixel in.
+double halfInkEdge(const std::function<float(int)>& strength, int from, int step, int columns)
+{
+    float before = from - step >= 0 && from - step < columns ? std::min(strength(from - step), 0.5f) : 0.0f;
+    for (int k = 0; k < 4; ++k) {
+        const int x = from + k * step;
+        if (x < 0 || x >= columns)
+            break;
+        const float d = strength(x);
+        if (d >= 0.5f) {
+            const double centre = x + 0.5;
+            return centre - step * (1.0 - (0.5 - before) / std::max(d - before, 1e-3f));
+        }
+        before = d;
+    }
+    return step > 0 ? from : from + 1;
+}
 
 // The picture's words: its inked columns cut at the widest gaps of paper,
 // as many cuts as the text has spaces; nothing when there are fewer gaps.
@@ -92,7 +117,15 @@ QList<WordInk> wordsOf(const std::vector<float>& ink, const QSize& size, const Q
         }
         if (bottom < top)
             return {};
-        result.append({words[w], QRect(QPoint(left, top), QPoint(right, bottom))});
+        const auto strength = [&](int x) {
+            float darkest = 0;
+            for (int y = top; y <= bottom; ++y)
+                darkest = std::max(darkest, ink[size_t(y) * size_t(size.width()) + size_t(x)]);
+            return darkest;
+        };
+        const double start = halfInkEdge(strength, left, 1, size.width());
+        const double end = std::max(halfInkEdge(strength, right, -1, size.width()), start + 0.5);
+        result.append({words[w], QRect(QPoint(left, top), QPoint(right, bottom)), start, end});
         first = last + 1;
     }
     return result;
@@ -137,6 +170,109 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
         return INFINITY;
     return apart / total + std::abs(std::log(drawnMass / printedMass));
 }
+
+// The rows of the picture's ink: the first and last row with ink, and where
+// the ink begins and ends between rows (where the rows' darkest pixels
+// reach half strength).
+struct InkRows {
+    int first = 0;
+    int last = 0;
+    double top = 0;
+    double bottom = 0;
+};
+
+InkRows inkRows(const std::vector<float>& ink, const QSize& size)
+{
+    std::vector<float> rows(size_t(size.height()), 0.0f);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x)
+            rows[size_t(y)] = std::max(rows[size_t(y)], ink[size_t(y) * size_t(size.width()) + size_t(x)]);
+    }
+    const auto strength = [&rows](int y) { return rows[size_t(y)]; };
+    int first = 0, last = size.height() - 1;
+    while (first < last && rows[size_t(first)] <= 0.25f)
+        ++first;
+    while (last > first && rows[size_t(last)] <= 0.25f)
+        --last;
+    const double top = halfInkEdge(strength, first, 1, size.height());
+    return {first, last, top, std::max(halfInkEdge(strength, last, -1, size.height()), top + 0.5)};
+}
+
+// The words of a line drawn over their picture, each from where its ink
+// starts: how far a drawing is from the ink, and where its baseline fits.
+class PlacedWords {
+public:
+    PlacedWords(const std::vector<float>& ink, const QSize& size, const QList<WordInk>& words, double pixelsPerPoint)
+        : m_ink(ink), m_size(size), m_words(words), m_pixelsPerPoint(pixelsPerPoint),
+          m_rows(inkRows(ink, size)), m_drawn(size, QImage::Format_Grayscale8)
+    {
+    }
+
+    // The words in `font` (in points), baseline at 0.
+    QPainterPath drawing(const QFont& font) const
+    {
+        QPainterPath drawing;
+        for (const WordInk& word : m_words) {
+            QPainterPath path;
+            path.addText(QPointF(0, 0), font, word.text);
+            const QRectF box = path.boundingRect();
+            if (!box.isEmpty())
+                drawing.addPath(path.translated(word.left / m_pixelsPerPoint - box.left(), 0));
+        }
+        return drawing;
+    }
+
+    // The baseline (pixels from the top) at which the drawing spans the
+    // ink's rows.
+    double spanningBaseline(const QPainterPath& drawing) const
+    {
+        const QRectF extent = drawing.boundingRect();
+        return 0.5 * (m_rows.top - extent.top() * m_pixelsPerPoint + m_rows.bottom - extent.bottom() * m_pixelsPerPoint);
+    }
+
+    // How far the drawing with its baseline `baseline` pixels from the top
+    // is from the ink.
+    double apart(const QPainterPath& drawing, double baseline)
+    {
+        m_drawn.fill(Qt::white);
+        {
+            QPainter painter(&m_drawn);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.translate(0, baseline);
+            painter.scale(m_pixelsPerPoint, m_pixelsPerPoint);
+            painter.fillPath(drawing, Qt::black);
+        }
+        double sum = 0;
+        for (int y = 0; y < m_size.height(); ++y) {
+            const uchar* row = m_drawn.constScanLine(y);
+            const float* printed = m_ink.data() + size_t(y) * size_t(m_size.width());
+            for (int x = 0; x < m_size.width(); ++x)
+                sum += std::abs(float(255 - row[x]) / 255.0f - printed[x]);
+        }
+        return sum;
+    }
+
+    // The baseline among `centre` ± `count` steps of `step` points where the
+    // drawing differs least from the ink, and that difference.
+    std::pair<double, double> bestBaseline(const QPainterPath& drawing, double centre, double step, int count)
+    {
+        std::pair<double, double> best{centre, INFINITY};
+        for (int k = -count; k <= count; ++k) {
+            const double baseline = centre + k * step * m_pixelsPerPoint;
+            if (const double a = apart(drawing, baseline); a < best.second)
+                best = {baseline, a};
+        }
+        return best;
+    }
+
+private:
+    const std::vector<float>& m_ink;
+    QSize m_size;
+    const QList<WordInk>& m_words;
+    double m_pixelsPerPoint;
+    InkRows m_rows;
+    QImage m_drawn;
+};
 
 }  // namespace
 
@@ -183,10 +319,22 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     const std::vector<float> printed = darkness(grey);
     QList<WordInk> words = wordsOf(printed, grey.size(), text);
     if (words.isEmpty())
-        words = {{text, QRect(QPoint(0, 0), grey.size())}};
+        words = {{text, QRect(QPoint(0, 0), grey.size()), 0.0, double(grey.width())}};
+
+    // The ink's height, without the halo the scan's blur adds at every
+    // edge (measured on the words' sides, where stems stand).
+    double halo = 0;
+    for (const WordInk& word : words)
+        halo += 0.5 * ((word.left - word.box.left()) + (word.box.right() + 1 - word.right));
+    halo = std::clamp(halo / double(words.size()), 0.0, 2.0);
+    const InkRows rows = inkRows(printed, grey.size());
+    const double inkHeight =
+        std::clamp((rows.last - rows.first + 1 - 2 * halo) / ink.pixelsPerPoint, 0.5 * ink.height, ink.height);
 
     std::optional<ScanFace> best;
     double bestScore = INFINITY;
+    double bestPrintedWidth = 0, bestDrawnWidth = 0;
+    qsizetype bestGaps = 0;
     for (const QString& family : scanFaceFamilies()) {
         for (const bool bold : {false, true}) {
             if (bold && !familyHasFace(family, true, false))
@@ -204,24 +352,59 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             for (const WordInk& word : words) {
                 QPainterPath wordPath;
                 wordPath.addText(QPointF(0, 0), layoutFont(font, 0), word.text);
-                printedWidth += word.box.width() / ink.pixelsPerPoint;
+                printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
                 drawnWidth += wordPath.boundingRect().width();
                 gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
             }
             if (drawnWidth <= 0)
                 continue;
             const double byWidth = 100 * printedWidth / drawnWidth;
-            const double byHeight = 100 * ink.height / box.height();
+            const double byHeight = 100 * inkHeight / box.height();
             const double score = difference(printed, grey.size(), words, layoutFont(font, 0))
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             if (score < bestScore) {
                 bestScore = score;
                 const double size = std::clamp(byWidth, 0.93 * byHeight, 1.07 * byHeight);
                 const double spacing = gaps > 0 ? (printedWidth - drawnWidth * size / 100) / double(gaps) : 0.0;
-                best = ScanFace{family, postScriptNameOf(font), bold, size, spacing};
+                best = ScanFace{family, postScriptNameOf(font), bold, size, spacing, std::nullopt};
+                bestPrintedWidth = printedWidth;
+                bestDrawnWidth = drawnWidth;
+                bestGaps = gaps;
             }
         }
     }
+    if (!best || grey.isNull())
+        return best;
+
+    // The size and baseline at which the chosen face, its words as wide as
+    // their ink, covers the ink best: the baseline first, in fifths of a
+    // point, then sizes a step of 1.5 % apart, then the baseline again in
+    // twentieths of a point.
+    PlacedWords placed(printed, grey.size(), words, ink.pixelsPerPoint);
+    const auto spacingAt = [&](double size) {
+        return bestGaps > 0 ? std::clamp((bestPrintedWidth - bestDrawnWidth * size / 100) / double(bestGaps),
+                                         -0.2 * size, 0.2 * size)
+                            : 0.0;
+    };
+    const auto drawingAt = [&](double size) {
+        return placed.drawing(layoutFont(makeFont({best->family}, size, best->bold, false), spacingAt(size)));
+    };
+    const QPainterPath first = drawingAt(best->fontSize);
+    if (first.isEmpty())
+        return best;
+    auto [baseline, apart] = placed.bestBaseline(first, placed.spanningBaseline(first), 0.2, 6);
+    double size = best->fontSize;
+    for (int k = -4; k <= 4; ++k) {
+        const double candidate = best->fontSize * (1 + 0.015 * k);
+        if (const double a = placed.apart(drawingAt(candidate), baseline); a < apart) {
+            apart = a;
+            size = candidate;
+        }
+    }
+    baseline = placed.bestBaseline(drawingAt(size), baseline, 0.05, 4).first;
+    best->fontSize = size;
+    best->letterSpacing = spacingAt(size);
+    best->baseline = baseline / ink.pixelsPerPoint;
     return best;
 }
 
@@ -232,7 +415,7 @@ std::optional<ScanFace> defaultScanFace(double size, bool bold)
         return std::nullopt;
     const QString& family = families.back();
     const bool hasBold = bold && familyHasFace(family, true, false);
-    return ScanFace{family, postScriptNameOf(makeFont({family}, size, hasBold, false)), hasBold, size, 0};
+    return ScanFace{family, postScriptNameOf(makeFont({family}, size, hasBold, false)), hasBold, size, 0, std::nullopt};
 }
 
 }  // namespace zelvane::fonts

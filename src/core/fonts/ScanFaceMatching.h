@@ -34,6 +34,9 @@ struct ScanFace {
     // Points after every character, to make up what the size leaves of
     // the ink's width.
     double letterSpacing = 0;
+    // Where the baseline lies, in points below the picture's top, when the
+    // picture tells.
+    std::optional<double> baseline;
 };
 
 // The program has glyphs but none of them has an outline (the glyph-less
@@ -49,7 +52,8 @@ QStringList scanFaceFamilies();
 // words, each stretched over its printed ink, differs least from the
 // picture in shape and weight, at the size that makes the words as wide as
 // their ink (within 7 % of the size the text's height gives; letter spacing
-// makes up the rest). Nothing without a font database, installed
+// makes up the rest), and the baseline at which the words, each drawn from
+// where its ink starts, cover the ink best. Nothing without a font database, installed
 // candidates, text or picture.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 

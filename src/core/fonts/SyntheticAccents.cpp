@@ -295,6 +295,26 @@ QList<double> sourcePositions(const QTextLine& line, const QString& drawn, const
     return natural;
 }
 
+// `printed` with the origin of every glyph: where only the ink's start is
+// known, the glyph's origin lies its left bearing before it.
+PrintedLine printedOrigins(const PrintedLine& printed, const QFont& font)
+{
+    if (!printed.inkStarts)
+        return printed;
+    PrintedLine origins = printed;
+    const QRawFont raw = QRawFont::fromFont(fonts::layoutFont(font, 0));
+    if (!raw.isValid())
+        return origins;
+    for (qsizetype i = 0; i < origins.x.size() && i < origins.text.size(); ++i) {
+        if (!std::isfinite(origins.x[i]) || origins.text[i].isSurrogate())
+            continue;
+        const QList<quint32> glyphs = raw.glyphIndexesForString(QString(origins.text[i]));
+        if (glyphs.size() == 1 && glyphs.front() != 0)
+            origins.x[i] -= raw.pathForGlyph(glyphs.front()).boundingRect().left();
+    }
+    return origins;
+}
+
 // The drawn text cut where the printed placement moves its characters by
 // different amounts (at character boundaries only); one piece without shift
 // when there is no printed line.
@@ -312,7 +332,7 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
     const QList<double> naturalPrinted =
         sourcePositions(printedLayout->lineAt(0), printedDrawn, printedSourceOf, printed->text.size());
-    const QList<double> shifts = printedShifts(*printed, naturalPrinted, source, natural);
+    const QList<double> shifts = printedShifts(printedOrigins(*printed, font), naturalPrinted, source, natural);
 
     QList<ShiftedPiece> pieces;
     for (qsizetype k = 0; k < drawn.size(); ++k) {

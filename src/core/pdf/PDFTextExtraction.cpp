@@ -661,7 +661,7 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
         // An invisible text layer stretches its glyphs over the printed
         // words: only where a word starts tells where the print has it.
         const bool wordsOnly = printedInvisibly(page, at, text.size());
-        PrintedLine line{text, {}};
+        PrintedLine line{text, {}, wordsOnly};
         for (qsizetype i = 0; i < text.size(); ++i) {
             const bool blank = page.characterRects[at + i].isNull();
             const bool ownPlace =

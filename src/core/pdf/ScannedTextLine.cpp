@@ -68,8 +68,10 @@ void fitScannedLine(TextPayload& payload, const VectorRect& frame, const std::op
     payload.isItalic = false;
     payload.originalIsItalic = false;
     payload.letterSpacing = std::clamp(face->letterSpacing, -0.2 * size, 0.2 * size);
-    if (metrics)
-        payload.baselineOffset = std::clamp(metrics->baselineY - frame.y, 0.0, frame.height + 1.5);
+    if (metrics) {
+        const double baseline = face->baseline ? metrics->inkY + *face->baseline : metrics->baselineY;
+        payload.baselineOffset = std::clamp(baseline - frame.y, 0.0, frame.height + 1.5);
+    }
 }
 
 }  // namespace zelvane::PDFCodec

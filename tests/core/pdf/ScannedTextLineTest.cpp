@@ -251,3 +251,143 @@ TEST_F(ScannedTextLineTest, AnEditedLineKeepsItsFaceInThePDFAndSVGExports)
     EXPECT_TRUE(svg.contains(face)) << qPrintable(face);
     EXPECT_FALSE(svg.contains(QStringLiteral("GlyphLess")));
 }
+
+namespace {
+
+// Where the words of a line's print start, in points from the page's left:
+// on `picture` (grey at `scale` pixels per point) within `band` (points),
+// the columns darker than halfway between its paper and its darkest ink,
+// cut into words at gaps of paper wider than `gap` points.
+QList<double> wordStarts(const QImage& picture, const QRectF& band, double scale, double gap)
+{
+    const QImage grey = picture.convertToFormat(QImage::Format_Grayscale8);
+    const QRect area = QRect(QPoint(int(band.left() * scale), int(band.top() * scale)),
+                             QPoint(int(band.right() * scale), int(band.bottom() * scale)))
+                           .intersected(grey.rect());
+    int darkest = 255, lightest = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            darkest = std::min<int>(darkest, grey.constScanLine(y)[x]);
+            lightest = std::max<int>(lightest, grey.constScanLine(y)[x]);
+        }
+    }
+    const int half = (darkest + lightest) / 2;
+    QList<double> starts;
+    int lastInk = -1'000'000;
+    for (int x = area.left(); x <= area.right(); ++x) {
+        bool inked = false;
+        for (int y = area.top(); y <= area.bottom() && !inked; ++y)
+            inked = grey.constScanLine(y)[x] < half;
+        if (!inked)
+            continue;
+        if (x - lastInk > gap * scale)
+            starts.append(x / scale);
+        lastInk = x;
+    }
+    return starts;
+}
+
+}  // namespace
+
+TEST_F(ScannedTextLineTest, TheWordsLeftAsTheyWereStartWhereTheirPrintedInkStarts)
+{
+    struct Case {
+        const char* file;
+        QString start;
+        QString from;
+        QString to;
+    };
+    const Case cases[] = {
+        {"scan-ghostscript-notice.pdf", QStringLiteral("Serrez"), QStringLiteral("carton."), QStringLiteral("sac.")},
+        {"scan-groff-memo.pdf", QStringLiteral("Afterwards"), QStringLiteral("soufflés."), QStringLiteral("tea.")},
+        {"scan-groff-memo.pdf", QStringLiteral("Quarterly"), QStringLiteral("memo"), QStringLiteral("note")},
+    };
+    constexpr double kScale = 6.0;
+    for (const Case& c : cases) {
+        VectorPage page = imported(c.file);
+        VectorElement* element = lineStartingWith(page, c.start);
+        ASSERT_TRUE(element) << qPrintable(c.start);
+        const QRectF band = element->text()->originalPDFRect->toQRectF();
+        const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(fixture(c.file));
+        ASSERT_TRUE(pdf);
+        const QList<double> printed = wordStarts(pdf->renderPage(0, kScale), band, kScale, 2.0);
+
+        element->text()->text.replace(c.from, c.to);
+        PDFCodec::updateTextFrameForEditedContent(*element);
+        const std::optional<QByteArray> png = PDFCodec::renderPagePNG(page, kScale);
+        ASSERT_TRUE(png);
+        const QList<double> drawn = wordStarts(QImage::fromData(*png), band, kScale, 2.0);
+
+        // Every word but the changed last one starts where the print's ink
+        // does, within about a pixel of the 200 dpi scan.
+        const qsizetype kept = element->text()->text.count(QLatin1Char(' '));
+        ASSERT_GE(printed.size(), kept) << qPrintable(c.start);
+        ASSERT_GE(drawn.size(), kept) << qPrintable(c.start);
+        for (qsizetype w = 0; w < kept; ++w)
+            EXPECT_NEAR(drawn[w], printed[w], 0.4) << qPrintable(c.start) << " word " << w;
+    }
+}
+
+TEST_F(ScannedTextLineTest, AScanWithEveryLineEditedLooksLikeItsPrint)
+{
+    // The share of pixels inside the printed lines that differ by more than
+    // half the grey range between the scan and the page with every line
+    // edited to its own text, at 144 dpi. Sharp glyphs over a blurred scan
+    // differ at stroke edges; faces, sizes, baselines or word places taken
+    // wrongly from the picture differ far more.
+    struct Case {
+        const char* file;
+        double most;
+    };
+    constexpr double kScale = 2.0;
+    for (const Case& c : {Case{"scan-groff-memo.pdf", 6.5}, Case{"scan-ghostscript-notice.pdf", 2.5}}) {
+        VectorPage page = imported(c.file);
+        const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(fixture(c.file));
+        ASSERT_TRUE(pdf);
+        const QSize size(qRound(page.width * kScale), qRound(page.height * kScale));
+        QImage printed(size, QImage::Format_RGB32);
+        printed.fill(Qt::white);
+        {
+            QPainter painter(&printed);
+            painter.drawImage(0, 0, pdf->renderPage(0, kScale));
+        }
+        QList<QRect> lines;
+        for (VectorElement& element : page.elements) {
+            TextPayload* text = element.text();
+            ASSERT_TRUE(text);
+            const QRectF r = text->printedPDFBounds()->toQRectF();
+            lines.append(QRect(QPoint(int(r.left() * kScale), int(r.top() * kScale)),
+                               QPoint(int(r.right() * kScale), int(r.bottom() * kScale)))
+                             .intersected(printed.rect()));
+            // Same text, but counted as changed: the mask hides the print and
+            // the line is drawn.
+            text->originalPDFText = text->text + QStringLiteral("\u2060");
+        }
+        QImage edited(size, QImage::Format_RGB32);
+        edited.fill(Qt::white);
+        {
+            QPainter painter(&edited);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(kScale, kScale);
+            PDFCodec::renderPage(page, painter);
+        }
+        std::vector<bool> inside(size_t(size.width()) * size_t(size.height()), false);
+        for (const QRect& line : lines) {
+            for (int y = line.top(); y <= line.bottom(); ++y) {
+                for (int x = line.left(); x <= line.right(); ++x)
+                    inside[size_t(y) * size_t(size.width()) + size_t(x)] = true;
+            }
+        }
+        qint64 strong = 0, total = 0;
+        for (int y = 0; y < size.height(); ++y) {
+            for (int x = 0; x < size.width(); ++x) {
+                if (!inside[size_t(y) * size_t(size.width()) + size_t(x)])
+                    continue;
+                ++total;
+                strong += std::abs(qGray(printed.pixel(x, y)) - qGray(edited.pixel(x, y))) >= 128 ? 1 : 0;
+            }
+        }
+        ASSERT_GT(total, 0);
+        EXPECT_LT(100.0 * double(strong) / double(total), c.most) << c.file;
+    }
+}
