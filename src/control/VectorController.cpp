@@ -1,6 +1,7 @@
 #include "VectorController.h"
 
 #include <QThread>
+#include <QThreadPool>
 
 #include "Localization.h"
 
@@ -27,6 +28,10 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
 VectorController::~VectorController()
 {
     stopRemoteServices();
+    // A file being written is finished, never left half-written; its
+    // recording is dropped with the object.
+    if (m_saveWriter)
+        m_saveWriter->waitForDone();
     // What a background open delivers after this is dropped with the object.
     if (m_importThread)
         m_openThreads.append(m_importThread);

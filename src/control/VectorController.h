@@ -18,12 +18,15 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUuid>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <variant>
 
 class QThread;
+class QThreadPool;
 
 namespace zelvane {
 
@@ -273,6 +276,15 @@ public:
                               OpenSource source = OpenSource::remote);
     // An open started by openFileInBackground has not ended yet.
     bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
+    // How far the running import has read its file: pages read of how many.
+    // None before the file's pages are known, between imports, and for
+    // files read whole (SVG).
+    struct OpenProgress {
+        int pagesRead = 0;
+        int pageCount = 0;
+        bool operator==(const OpenProgress&) const = default;
+    };
+    const std::optional<OpenProgress>& openProgress() const { return m_openProgress; }
     // Asked before an opened document replaces a document with unsaved
     // changes that were made after the open began: by anyone for a window
     // open, by the user (not OSC or HTTP) for a remote one. True lets the
@@ -300,8 +312,26 @@ public:
     // except that saving a PDF document over its own file writes PDF.
     // PDF and SVG saves record the file and format in the document; PNG
     // writes the current page at two pixels per point and changes nothing.
+    // Writes on the calling thread, after any background save still running
+    // (saves write in the order they were asked for).
     void saveFile(const QUrl& url, const std::optional<ExportFormat>& format = std::nullopt);
     void saveFile(const QString& path, const std::optional<ExportFormat>& format = std::nullopt);
+    // Saves like saveFile, but writes on a worker from a copy of the document
+    // (and, for PNG, of the current page) as it is now, while the event loop
+    // keeps running. Saves write one at a time, in the order they were
+    // asked for. When the file is written, on the controller's thread, the
+    // copy written (not the document as it stands then) becomes the saved
+    // state, so edits made meanwhile stay unsaved; a document replaced
+    // meanwhile (an open, a new document) is left as it is. `done` runs then,
+    // once, with the failure if any (also put in lastError and the status
+    // line, as saveFile does); never inside this call.
+    void saveFileInBackground(const QString& path, const std::optional<ExportFormat>& format = std::nullopt,
+                              std::function<void(const std::optional<CodecError>&)> done = {});
+    // A save started by saveFileInBackground has not ended yet.
+    bool isSaving() const { return m_pendingSaves > 0; }
+    // Blocks until every background save has been written and recorded
+    // (their `done` run).
+    void waitForSaves();
     // One blank page of the preset's size; clears the history.
     void createNewDocument(PageFormatPreset preset);
     // True when the document differs from what it was when it was opened,
@@ -366,6 +396,10 @@ signals:
     void searchQueryChanged();
     // isOpening() changed.
     void openingChanged();
+    // openProgress() changed.
+    void openProgressChanged();
+    // isSaving() changed.
+    void savingChanged();
 
 private:
     // Makes an undone or redone document the current one.
@@ -400,18 +434,42 @@ private:
     // Puts an opened or new document in place of the old one: no undo step,
     // the history cleared, the first page current, nothing selected.
     void replaceDocument(VectorDocument document);
-    // Notes where a save wrote the document (no undo step).
-    void recordSavedFile(const QUrl& url, DocumentSourceFormat format);
+    // Notes where a save wrote the document (no undo step): `written`, with
+    // that file and format, becomes the saved state.
+    void recordSavedFile(const VectorDocument& written, const QUrl& url, DocumentSourceFormat format);
     void placeElement(const VectorElement& element, const QString& label);
     VectorPoint defaultPoint(double widthFraction, double heightFraction) const;
     bool isPageIndex(qsizetype index) const { return index >= 0 && index < m_document.pages.size(); }
 
     void openFileAtPath(const QString& path);
-    // Reads and imports a file; any thread. Throws CodecError.
-    static VectorDocument readDocumentFile(const QString& path);
+    // Reads and imports a file; any thread. Throws CodecError. `progress`
+    // hears of each PDF page read, on the calling thread.
+    static VectorDocument readDocumentFile(const QString& path,
+                                           const std::function<void(int, int)>& progress = {});
+    void setOpenProgress(const std::optional<OpenProgress>& progress);
     // Puts an opened document in place with its status message.
     void putOpenedDocument(VectorDocument opened, const QString& fileName);
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
+    // One save: what to write, where, and what came of it.
+    struct SaveJob {
+        quint64 serial = 0;
+        QString path;
+        ExportFormat format = ExportFormat::svg;
+        VectorDocument document;
+        VectorPage page;
+        quint64 replacementsAtStart = 0;
+        std::function<void(const std::optional<CodecError>&)> done;
+        bool background = false;
+        std::optional<CodecError> failure;
+        QString rasterizedNote;
+    };
+    SaveJob makeSaveJob(const QString& path, const std::optional<ExportFormat>& format);
+    // Encodes and writes the job's file; any thread. Sets the job's failure.
+    static void writeSaveJob(SaveJob& job);
+    // Records a written job (or reports its failure) and runs its `done`.
+    void finishSave(SaveJob job);
+    // Finishes, in order, the background saves whose files are written.
+    void finishWrittenSaves();
     ExportFormat formatForSave(const QString& path, const std::optional<ExportFormat>& format) const;
 
     void loadSavedSignatures();
@@ -471,6 +529,7 @@ private:
     // The import thread (at most one), the request it serves (none once
     // overtaken), and the open waiting for it.
     QThread* m_importThread = nullptr;
+    std::optional<OpenProgress> m_openProgress;
     std::optional<OpenRequest> m_runningOpen;
     std::optional<OpenRequest> m_waitingOpen;
     // Threads that ended their work but may not have finished yet.
@@ -483,6 +542,21 @@ private:
     quint64 m_userEditCount = 0;
     int m_remoteEditDepth = 0;
     bool m_recordingSave = false;
+    // Background saves: the one worker that writes them in order, the jobs
+    // it has written and not yet finished, and how many have not ended.
+    struct WrittenSaves {
+        std::mutex lock;
+        std::deque<SaveJob> jobs;
+    };
+    std::shared_ptr<WrittenSaves> m_writtenSaves = std::make_shared<WrittenSaves>();
+    std::unique_ptr<QThreadPool> m_saveWriter;
+    int m_pendingSaves = 0;
+    quint64 m_nextSaveSerial = 1;
+    // The serial of the last save recorded as the saved state: a save asked
+    // for earlier never overrides it.
+    quint64 m_lastRecordedSave = 0;
+    // Grows with every document put in place by an open or a new document.
+    quint64 m_replacements = 0;
     // One per page of m_document, in the same order.
     QList<quint64> m_pageRevisions;
 };

@@ -14,7 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
+#include <QThreadPool>
 
+#include <atomic>
 #include <memory>
 #include <variant>
 
@@ -68,6 +70,7 @@ void VectorController::replaceDocument(VectorDocument document)
     cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     m_currentPageIndex = 0;
+    ++m_replacements;
     // Known before anyone hears of the new document.
     m_savedDocument = document;
     storeDocument(std::move(document), PageIndexFix::none, true);
@@ -96,7 +99,7 @@ void VectorController::openFile(const QString& path)
     openFileAtPath(path);
 }
 
-VectorDocument VectorController::readDocumentFile(const QString& path)
+VectorDocument VectorController::readDocumentFile(const QString& path, const std::function<void(int, int)>& progress)
 {
     const QFileInfo info(path);
     try {
@@ -106,7 +109,7 @@ VectorDocument VectorController::readDocumentFile(const QString& path)
         // The extension or the signature chooses the reader; neither
         // falls back on the other.
         if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
-            return PDFCodec::importPDF(data, title, url);
+            return PDFCodec::importPDF(data, title, url, PDFCodec::defaultImportWorkers(), progress);
         return SVGCodec::importSVG(data, title, url);
     } catch (const CodecError&) {
         throw;
@@ -168,10 +171,33 @@ void VectorController::startImport(OpenRequest request)
     m_runningOpen = std::move(request);
     // The import runs on its own thread: a web-font download it makes waits
     // there, in that thread's own event loop, never in this one.
-    m_importThread = QThread::create([this, path, serial]() {
+    setOpenProgress(std::nullopt);
+    // The pages read so far, handed to this thread at most once per turn of
+    // its event loop however fast the import goes.
+    struct Progress {
+        std::atomic<int> pagesRead{0};
+        std::atomic<int> pageCount{0};
+        std::atomic<bool> posted{false};
+    };
+    auto shared = std::make_shared<Progress>();
+    const auto progress = [this, serial, shared](int pagesRead, int pageCount) {
+        shared->pagesRead = pagesRead;
+        shared->pageCount = pageCount;
+        if (shared->posted.exchange(true))
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial, shared] {
+                shared->posted = false;
+                if (m_runningOpen && m_runningOpen->serial == serial)
+                    setOpenProgress(OpenProgress{shared->pagesRead, shared->pageCount});
+            },
+            Qt::QueuedConnection);
+    };
+    m_importThread = QThread::create([this, path, serial, progress]() {
         auto outcome = std::make_shared<std::variant<VectorDocument, CodecError>>(VectorDocument());
         try {
-            *outcome = readDocumentFile(path);
+            *outcome = readDocumentFile(path, progress);
         } catch (const CodecError& error) {
             *outcome = error;
         }
@@ -209,6 +235,7 @@ void VectorController::finishImport(quint64 serial, const QString& path,
                                     std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome)
 {
     // The thread is done with its work; it is deleted once it has finished.
+    setOpenProgress(std::nullopt);
     if (m_importThread)
         m_openThreads.append(std::exchange(m_importThread, nullptr));
     std::optional<OpenRequest> request;
@@ -239,6 +266,11 @@ void VectorController::finishImport(quint64 serial, const QString& path,
     }
     if (!isOpening())
         emit openingChanged();
+}
+
+void VectorController::setOpenProgress(const std::optional<OpenProgress>& progress)
+{
+    assignAndNotify(m_openProgress, progress, &VectorController::openProgressChanged);
 }
 
 bool VectorController::mayReplaceAfterOpen(const OpenRequest& request)
@@ -291,50 +323,133 @@ void VectorController::saveFile(const QString& path, const std::optional<ExportF
 
 void VectorController::saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format)
 {
-    const ExportFormat chosen = formatForSave(path, format);
-    PDFCodec::PDFExportReport exportReport;
+    // Saves asked for earlier are written (and recorded) first.
+    waitForSaves();
+    SaveJob job = makeSaveJob(path, format);
+    writeSaveJob(job);
+    const std::optional<CodecError> failure = job.failure;
+    finishSave(std::move(job));
+    if (failure)
+        throw *failure;
+}
+
+void VectorController::saveFileInBackground(const QString& path, const std::optional<ExportFormat>& format,
+                                            std::function<void(const std::optional<CodecError>&)> done)
+{
+    SaveJob job = makeSaveJob(path, format);
+    job.done = std::move(done);
+    job.background = true;
+    if (!m_saveWriter) {
+        m_saveWriter = std::make_unique<QThreadPool>();
+        // One writer, so files are written in the order they were asked for.
+        m_saveWriter->setMaxThreadCount(1);
+    }
+    if (m_pendingSaves++ == 0)
+        emit savingChanged();
+    m_saveWriter->start([this, written = m_writtenSaves, job = std::move(job)]() mutable {
+        writeSaveJob(job);
+        {
+            const std::lock_guard<std::mutex> locker(written->lock);
+            written->jobs.push_back(std::move(job));
+        }
+        QMetaObject::invokeMethod(this, &VectorController::finishWrittenSaves, Qt::QueuedConnection);
+    });
+}
+
+void VectorController::waitForSaves()
+{
+    if (m_saveWriter)
+        m_saveWriter->waitForDone();
+    finishWrittenSaves();
+}
+
+VectorController::SaveJob VectorController::makeSaveJob(const QString& path, const std::optional<ExportFormat>& format)
+{
+    SaveJob job;
+    job.serial = m_nextSaveSerial++;
+    job.path = path;
+    job.format = formatForSave(path, format);
+    // Implicitly shared: the copies cost nothing until the document changes.
+    job.document = m_document;
+    if (job.format == ExportFormat::png)
+        job.page = currentPage();
+    job.replacementsAtStart = m_replacements;
+    return job;
+}
+
+void VectorController::writeSaveJob(SaveJob& job)
+{
     try {
-        try {
-            ControllerFileIO::createParentFolder(path);
-            switch (chosen) {
-            case ExportFormat::pdf:
-                ControllerFileIO::writeFileAtomically(path, PDFCodec::exportPDF(m_document, &exportReport));
-                break;
-            case ExportFormat::svg:
-                ControllerFileIO::writeFileAtomically(path, SVGCodec::exportSVG(m_document).toUtf8());
-                break;
-            case ExportFormat::png: {
-                const std::optional<QByteArray> png = PDFCodec::renderPagePNG(currentPage(), 2.0);
-                if (!png)
-                    throw CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::pngRenderFailed),
-                                     L("Impossible de rendre l'image PNG.", "Failed to render PNG image."));
-                ControllerFileIO::writeFileAtomically(path, *png);
-                break;
-            }
-            }
-        } catch (const CodecError&) {
-            throw;
-        } catch (const std::exception& error) {
-            throw unexpectedFailure(ControllerFileIO::displayName(path), error);
+        ControllerFileIO::createParentFolder(job.path);
+        switch (job.format) {
+        case ExportFormat::pdf: {
+            PDFCodec::PDFExportReport exportReport;
+            ControllerFileIO::writeFileAtomically(job.path, PDFCodec::exportPDF(job.document, &exportReport));
+            job.rasterizedNote = PDFCodec::rasterizedPagesNote(exportReport);
+            break;
+        }
+        case ExportFormat::svg:
+            ControllerFileIO::writeFileAtomically(job.path, SVGCodec::exportSVG(job.document).toUtf8());
+            break;
+        case ExportFormat::png: {
+            const std::optional<QByteArray> png = PDFCodec::renderPagePNG(job.page, 2.0);
+            if (!png)
+                throw CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::pngRenderFailed),
+                                 L("Impossible de rendre l'image PNG.", "Failed to render PNG image."));
+            ControllerFileIO::writeFileAtomically(job.path, *png);
+            break;
+        }
         }
     } catch (const CodecError& error) {
-        reportFailure(saveFailurePrefix(), error.message());
-        throw;
+        job.failure = error;
+    } catch (const std::exception& error) {
+        job.failure = unexpectedFailure(ControllerFileIO::displayName(job.path), error);
     }
+}
 
-    if (chosen != ExportFormat::png) {
-        recordSavedFile(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()),
-                        chosen == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg);
+void VectorController::finishWrittenSaves()
+{
+    for (;;) {
+        std::optional<SaveJob> job;
+        {
+            const std::lock_guard<std::mutex> locker(m_writtenSaves->lock);
+            if (m_writtenSaves->jobs.empty())
+                break;
+            job = std::move(m_writtenSaves->jobs.front());
+            m_writtenSaves->jobs.pop_front();
+        }
+        finishSave(std::move(*job));
     }
-    setLastError(std::nullopt);
-    const QString name = QFileInfo(path).fileName();
-    const QString formatName = rawValue(chosen).toUpper();
-    QString status = L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
-                       QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'));
-    if (const QString note = PDFCodec::rasterizedPagesNote(exportReport); !note.isEmpty()) {
-        status += QStringLiteral(" \u2014 ") + note;
+}
+
+void VectorController::finishSave(SaveJob job)
+{
+    if (job.failure) {
+        reportFailure(saveFailurePrefix(), job.failure->message());
+    } else {
+        // The copy written becomes the saved state, unless a later save was
+        // recorded already or the document was replaced meanwhile.
+        if (job.format != ExportFormat::png && job.serial > m_lastRecordedSave &&
+            job.replacementsAtStart == m_replacements) {
+            m_lastRecordedSave = job.serial;
+            recordSavedFile(job.document, QUrl::fromLocalFile(QFileInfo(job.path).absoluteFilePath()),
+                            job.format == ExportFormat::pdf ? DocumentSourceFormat::pdf : DocumentSourceFormat::svg);
+        }
+        setLastError(std::nullopt);
+        const QString name = QFileInfo(job.path).fileName();
+        const QString formatName = rawValue(job.format).toUpper();
+        QString status =
+            L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
+              QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'));
+        if (!job.rasterizedNote.isEmpty())
+            status += QStringLiteral(" \u2014 ") + job.rasterizedNote;
+        setStatusMessage(status);
     }
-    setStatusMessage(status);
+    const bool ended = job.background && --m_pendingSaves == 0;
+    if (job.done)
+        job.done(job.failure);
+    if (ended)
+        emit savingChanged();
 }
 
 bool VectorController::hasUnsavedChanges() const
@@ -346,7 +461,7 @@ bool VectorController::hasUnsavedChanges() const
     return !(saved == m_document);
 }
 
-void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat format)
+void VectorController::recordSavedFile(const VectorDocument& written, const QUrl& url, DocumentSourceFormat format)
 {
     // A gesture running across a save keeps the file in its start document,
     // so cancelling the gesture does not forget where the document lives.
@@ -354,12 +469,16 @@ void VectorController::recordSavedFile(const QUrl& url, DocumentSourceFormat for
         m_gesture->startDocument.fileURL = url;
         m_gesture->startDocument.sourceFormat = format;
     }
-    VectorDocument saved = m_document;
+    VectorDocument saved = written;
     saved.fileURL = url;
     saved.sourceFormat = format;
-    m_savedDocument = saved;
+    m_savedDocument = std::move(saved);
+    // The document keeps the edits made while the file was written.
+    VectorDocument current = m_document;
+    current.fileURL = url;
+    current.sourceFormat = format;
     m_recordingSave = true;
-    storeDocument(std::move(saved), PageIndexFix::none);
+    storeDocument(std::move(current), PageIndexFix::none);
     m_recordingSave = false;
 }
 

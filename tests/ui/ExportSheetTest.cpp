@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QDir>
 #include <QTimer>
+#include <QPointer>
 #include <QGuiApplication>
 #include <QTest>
 
@@ -189,4 +190,34 @@ TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
     EXPECT_EQ(model->alert()->title, QStringLiteral("Save Error"));
     EXPECT_FALSE(model->flashMessage().has_value());
     EXPECT_NE(window->sheets().dialog(0), nullptr);
+}
+
+TEST_F(ExportSheetTest, EscapeWhileTheSaveIsWrittenClosesTheSheetAndTheFileIsStillWritten)
+{
+    // Enough pages that the file is still being written when Escape comes.
+    VectorDocument document = model->controller().document();
+    for (int i = 0; i < 300; ++i) {
+        VectorPage page = document.pages.first();
+        page.id = QUuid::createUuid();
+        document.pages.append(page);
+    }
+    model->controller().setDocument(document);
+    model->setExportFormat(ExportFormat::pdf);
+    QDialog* dialog = openSheet();
+    ASSERT_NE(dialog, nullptr);
+    const QString path = settingsFolder.filePath(QStringLiteral("out"));
+    answerSavePanel(path);
+    // Escape reaches the sheet from the event loop while the save waits.
+    QPointer<QDialog> shown(dialog);
+    bool escapedWhileSaving = false;
+    QTimer::singleShot(0, dialog, [&] {
+        escapedWhileSaving = model->controller().isSaving();
+        QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    click("save");
+    EXPECT_TRUE(escapedWhileSaving);
+    EXPECT_FALSE(model->showExportSheet());
+    EXPECT_TRUE(QFile(path + QStringLiteral(".pdf")).open(QIODevice::ReadOnly));
+    EXPECT_FALSE(model->controller().hasUnsavedChanges());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }, 3000));
 }

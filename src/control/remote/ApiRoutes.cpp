@@ -271,6 +271,10 @@ HttpReply pageRoute(VectorController& controller, const QJsonObject& args)
                             {"currentPage", qint64(controller.currentPageIndex()) + 1}});
 }
 
+// How long POST /v1/export may take before the client is told "timeout"
+// (the file is still written).
+constexpr std::chrono::minutes kExportAnswerLimit{5};
+
 HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
 {
     const std::optional<QString> output = Args::string(args, "outputPath");
@@ -288,12 +292,17 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
     if (const QString refusal = remoteExportRefusal(url.toLocalFile(), format); !refusal.isEmpty()) {
         return HttpReply::error(refusal);
     }
-    try {
-        controller.saveFile(url, format);
-    } catch (const CodecError& error) {
-        return HttpReply::error(error.message());
-    }
-    return HttpReply::json({{"ok", true}, {"outputPath", url.toLocalFile()}});
+    // Written on a worker from a copy of the document as it is now; the
+    // reply waits until the file is written.
+    HttpReply reply;
+    reply.later = std::make_shared<LaterReply>(kExportAnswerLimit);
+    controller.saveFileInBackground(
+        url.toLocalFile(), format,
+        [later = reply.later, outputPath = url.toLocalFile()](const std::optional<CodecError>& failure) {
+            later->resolve(failure ? HttpReply::error(failure->message())
+                                   : HttpReply::json({{"ok", true}, {"outputPath", outputPath}}));
+        });
+    return reply;
 }
 
 HttpReply svgReply(const VectorController& controller)

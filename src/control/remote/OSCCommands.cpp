@@ -62,10 +62,9 @@ void handleOSCMessage(VectorController& controller, const OSCCodec::Message& mes
                 controller.setStatusMessage(QStringLiteral("OSC · ") + refusal);
                 return;
             }
-            try {
-                controller.saveFile(QUrl::fromLocalFile(*path));
-            } catch (const CodecError&) {
-            }
+            // Written on a worker; OSC has no reply: the outcome shows in
+            // the status line.
+            controller.saveFileInBackground(QUrl::fromLocalFile(*path).toLocalFile());
         }
         return;
     case OSCAddresses::Command::undo:

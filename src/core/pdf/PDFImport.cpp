@@ -333,6 +333,12 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers)
 {
+    return importPDF(data, title, fileURL, workers, {});
+}
+
+VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
+                         int workers, const ImportProgress& progress)
+{
     // Fonts first, so the names met in the text already resolve to them.
     PDFEmbeddedFontRegistry::shared().registerFonts(data);
 
@@ -364,6 +370,8 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     QList<VectorPage> pages;
     for (int i = 0; i < pageCount; ++i) {
         const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, bitmaps);
+        if (progress)
+            progress(i + 1, pageCount);
         if (!page.present) {
             continue;
         }

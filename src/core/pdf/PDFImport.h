@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QUrl>
+#include <functional>
 #include <optional>
 
 namespace zelvane::PDFCodec {
@@ -18,6 +19,11 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 // their elements. The document is the same whatever their number.
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers);
+// The same, telling `progress` (on the importing thread) how many of the
+// file's pages have been read after each one.
+using ImportProgress = std::function<void(int pagesRead, int pageCount)>;
+VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
+                         int workers, const ImportProgress& progress);
 // The number of threads importPDF uses: one per processor, at most two.
 int defaultImportWorkers();
 

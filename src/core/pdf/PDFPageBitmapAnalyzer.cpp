@@ -4,6 +4,7 @@
 #include "pdf/PageRasterWindow.h"
 
 #include <QPainter>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -11,6 +12,10 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace zelvane {
 
@@ -29,9 +34,18 @@ int luma(int r, int g, int b)
     return (299 * r + 587 * g + 114 * b) / 1000;
 }
 
+int brightness(const PaperColour& p)
+{
+    return luma(p.r, p.g, p.b);
+}
+
+// "#RRGGBB" in capitals.
 QString hexOf(int r, int g, int b)
 {
-    return QString::asprintf("#%02X%02X%02X", r, g, b);
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    const char16_t text[7] = {u'#', digits[r >> 4 & 15], digits[r & 15], digits[g >> 4 & 15],
+                              digits[g & 15],  digits[b >> 4 & 15], digits[b & 15]};
+    return QString(reinterpret_cast<const QChar*>(text), 7);
 }
 
 bool hasDescender(const QString& text)
@@ -222,40 +236,64 @@ RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundH
     return result;
 }
 
+// The sample among `lumas` that is the `skip`-th (from 0) of brightness
+// `luma`, in order; nothing when there are not that many.
+std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype count, int luma, qsizetype skip)
+{
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Sixteen at a time while the one looked for lies further on.
+    const __m128i wanted = _mm_set1_epi8(char(luma));
+    for (; i + 16 <= count; i += 16) {
+        const unsigned equal = unsigned(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lumas + i)), wanted)));
+        const int found = std::popcount(equal);
+        if (found > skip) {
+            break;
+        }
+        skip -= found;
+    }
+#endif
+    for (; i < count; ++i) {
+        if (lumas[i] == luma && skip-- == 0) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 // The paper colour: a grid of at most 49 x 17 samples in a stable sort by
 // brightness, the one at 78 % on light paper, at 22 % on dark paper.
 PaperColour paperColour(const PageRasterWindow& pixels)
 {
-    struct Sample {
-        int luma, r, g, b;
-    };
     const QRect& window = pixels.window();
     const int stepX = std::max((window.right() - window.left()) / 48, 1);
     const int stepY = std::max((window.bottom() - window.top()) / 16, 1);
-    std::vector<Sample> samples;
-    samples.reserve(size_t((window.right() - window.left()) / stepX + 1)
-                    * size_t((window.bottom() - window.top()) / stepY + 1));
+    const qsizetype perRow = (pixels.columns() - 1) / stepX + 1;
+    const qsizetype rows = (window.bottom() - window.top()) / stepY + 1;
+    // The samples' brightness, counted by value. Most samples show the
+    // paper, pixel for pixel the same as the one before: each run of equal
+    // pixels is worked out and counted once.
+    QVarLengthArray<std::uint8_t, 1024> lumas(perRow * rows);
+    std::array<int, 256> counts{};
+    QRgb last = pixels.row(window.top())[0];
+    int lastLuma = brightness(pixels.onPaper(last));
+    int run = 0;
+    qsizetype n = 0;
     for (int py = window.top(); py <= window.bottom(); py += stepY) {
         const QRgb* line = pixels.row(py);
-        for (int i = 0; i < pixels.columns(); i += stepX) {
-            const PaperColour p = pixels.onPaper(line[i]);
-            samples.push_back({luma(p.r, p.g, p.b), p.r, p.g, p.b});
+        for (int i = 0; i < pixels.columns(); i += stepX, ++n) {
+            if (line[i] != last) {
+                counts[size_t(lastLuma)] += run;
+                run = 0;
+                last = line[i];
+                lastLuma = brightness(pixels.onPaper(last));
+            }
+            lumas[n] = std::uint8_t(lastLuma);
+            ++run;
         }
     }
-    if (samples.empty()) {
-        return {255, 255, 255};
-    }
-    // The sorted list is found by counting, in four tallies so that counting
-    // many samples of one brightness does not wait on itself.
-    std::array<std::array<int, 256>, 4> tallies{};
-    for (size_t i = 0; i < samples.size(); ++i) {
-        ++tallies[i % 4][size_t(samples[i].luma)];
-    }
-    std::array<int, 256> counts{};
-    for (size_t value = 0; value < counts.size(); ++value) {
-        counts[value] = tallies[0][value] + tallies[1][value] + tallies[2][value] + tallies[3][value];
-    }
-    const qsizetype n = qsizetype(samples.size());
+    counts[size_t(lastLuma)] += run;
     const int medianLuma = valueOfRank(counts, n / 2);
     const qsizetype rank = percentile(n, medianLuma >= 110 ? 78 : 22);
     const int chosenLuma = valueOfRank(counts, rank);
@@ -264,13 +302,11 @@ PaperColour paperColour(const PageRasterWindow& pixels)
         darker += counts[size_t(value)];
     }
     // Among equally bright samples the sort keeps their order.
-    qsizetype skip = rank - darker;
-    for (const Sample& sample : samples) {
-        if (sample.luma == chosenLuma && skip-- == 0) {
-            return {sample.r, sample.g, sample.b};
-        }
+    const std::optional<qsizetype> chosen = nthOfBrightness(lumas.constData(), n, chosenLuma, rank - darker);
+    if (!chosen) {
+        return {255, 255, 255};
     }
-    return {255, 255, 255};
+    return pixels.onPaper(pixels.row(window.top() + int(*chosen / perRow) * stepY)[*chosen % perRow * stepX]);
 }
 
 // How many pixels of each row of the window are ink.
@@ -480,12 +516,15 @@ void forEachSet(const std::uint64_t* mask, int words, Visit visit)
 
 // One row of the band into the scan: the ink rectangle, the stroke runs and
 // the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
+// `scratch` holds two rows of masks.
 void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
                 std::uint64_t* strong, std::vector<std::uint64_t>& scratch, InkScan& scan)
 {
     const int words = distances.wordsPerRow();
-    distances.maskAtLeast(py, kInk, ink);
-    distances.maskAtLeast(py, kStrongInk, strong);
+    // Stroke and sampled ink are ink too: rows without ink have none.
+    std::uint64_t* stroke = scratch.data();
+    std::uint64_t* sampled = scratch.data() + words;
+    distances.masksAtLeast(py, {kInk, kStrongInk, kStroke, kSampledInk}, {ink, strong, stroke, sampled});
     int first = -1, last = -1;
     for (int w = 0; w < words; ++w) {
         if (ink[w] != 0) {
@@ -503,17 +542,15 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.maxY = std::max(scan.maxY, py);
     // Horizontal stroke runs: pixels at least kStroke away, one after the
     // other.
-    distances.maskAtLeast(py, kStroke, scratch.data());
     int run = 0;
     for (int w = 0; w < words; ++w) {
-        addRuns(scratch[size_t(w)], run, scan);
+        addRuns(stroke[w], run, scan);
     }
     if (run >= 1) {
         scan.addRun(run);
     }
-    distances.maskAtLeast(py, kSampledInk, scratch.data());
     const std::uint8_t* apart = distances.row(py);
-    forEachSet(scratch.data(), words, [&](size_t i) {
+    forEachSet(sampled, words, [&](size_t i) {
         ++scan.samplesAt[apart[i]];
         ++scan.sampleCount;
     });
@@ -548,7 +585,7 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     InkScan scan(pixels.columns());
     const size_t words = size_t(distances.wordsPerRow());
     std::vector<std::uint64_t> ink(size_t(band.height()) * words), strong(size_t(band.height()) * words);
-    std::vector<std::uint64_t> scratch(words);
+    std::vector<std::uint64_t> scratch(2 * words);
     for (int py = band.startPY; py <= band.endPY; ++py) {
         const size_t at = size_t(py - band.startPY) * words;
         scanInkRow(pixels, distances, py, ink.data() + at, strong.data() + at, scratch, scan);

@@ -7,6 +7,10 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define ZELVANE_AVX2_DISTANCES 1
+#endif
 
 namespace zelvane {
 
@@ -45,6 +49,52 @@ unsigned atLeast(const std::uint8_t* sixteen, __m128i threshold)
 }
 #endif
 
+#ifdef ZELVANE_AVX2_DISTANCES
+// The same for eight pixels at a time, on processors that have AVX2.
+__attribute__((target("avx2"))) __m256i distancesOfEight(const QRgb* eight, __m256i opaque, __m256i paper)
+{
+    const __m256i pixels = _mm256_or_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(eight)), opaque);
+    const __m256i alpha = _mm256_shuffle_epi8(
+        pixels, _mm256_setr_epi8(3, 3, 3, -1, 7, 7, 7, -1, 11, 11, 11, -1, 15, 15, 15, -1, 3, 3, 3, -1, 7, 7, 7, -1,
+                                 11, 11, 11, -1, 15, 15, 15, -1));
+    const __m256i onWhite = _mm256_adds_epu8(pixels, _mm256_xor_si256(alpha, _mm256_set1_epi32(0x00FFFFFF)));
+    const __m256i apart = _mm256_and_si256(
+        _mm256_or_si256(_mm256_subs_epu8(onWhite, paper), _mm256_subs_epu8(paper, onWhite)),
+        _mm256_set1_epi32(0x00FFFFFF));
+    const __m256i most =
+        _mm256_max_epu8(_mm256_max_epu8(apart, _mm256_srli_epi32(apart, 8)), _mm256_srli_epi32(apart, 16));
+    return _mm256_and_si256(most, _mm256_set1_epi32(0xFF));
+}
+
+// The distances of the row's first columns, 32 at a time; how many were done.
+__attribute__((target("avx2"))) int distancesOfRow(const QRgb* line, int columns, std::uint8_t* out,
+                                                     const PaperColour& paper, bool overWhite)
+{
+    const __m256i paperBytes =
+        _mm256_set1_epi32(int((unsigned(paper.r) << 16) | (unsigned(paper.g) << 8) | unsigned(paper.b)));
+    const __m256i opaque = _mm256_set1_epi32(overWhite ? 0 : int(0xFF000000u));
+    // Packing works within each half of the register: the lanes are put
+    // back in order at the end.
+    const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+    int i = 0;
+    for (; i + 32 <= columns; i += 32) {
+        const __m256i a = _mm256_packs_epi32(distancesOfEight(line + i, opaque, paperBytes),
+                                             distancesOfEight(line + i + 8, opaque, paperBytes));
+        const __m256i b = _mm256_packs_epi32(distancesOfEight(line + i + 16, opaque, paperBytes),
+                                             distancesOfEight(line + i + 24, opaque, paperBytes));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                            _mm256_permutevar8x32_epi32(_mm256_packus_epi16(a, b), order));
+    }
+    return i;
+}
+
+bool hasAVX2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
 // Set bits of a 16-bit mask.
 int bitsSet(unsigned mask)
 {
@@ -65,7 +115,7 @@ PaperDistances::PaperDistances(const PageRasterWindow& pixels, const PaperColour
     : m_columns(pixels.columns()),
       m_firstRow(pixels.window().top()),
       m_stride((pixels.columns() + 63) / 64 * 64),
-      m_bytes(size_t(m_stride) * size_t(pixels.window().height()), 0)
+      m_bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size_t(m_stride) * size_t(pixels.window().height())))
 {
 #ifdef __SSE2__
     const __m128i paperBytes =
@@ -75,8 +125,14 @@ PaperDistances::PaperDistances(const PageRasterWindow& pixels, const PaperColour
 #endif
     for (int py = pixels.window().top(); py <= pixels.window().bottom(); ++py) {
         const QRgb* line = pixels.row(py);
-        std::uint8_t* out = m_bytes.data() + size_t(py - m_firstRow) * size_t(m_stride);
+        std::uint8_t* out = m_bytes.get() + size_t(py - m_firstRow) * size_t(m_stride);
+        std::fill(out + m_columns, out + m_stride, 0);
         int i = 0;
+#ifdef ZELVANE_AVX2_DISTANCES
+        if (hasAVX2()) {
+            i = distancesOfRow(line, m_columns, out, paper, pixels.readsOverWhite());
+        }
+#endif
 #ifdef __SSE2__
         for (; i + 16 <= m_columns; i += 16) {
             const __m128i a = _mm_packs_epi32(distancesOfFour(line + i, opaque, paperBytes),
@@ -126,6 +182,34 @@ void PaperDistances::maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* 
         if (bytes[i] >= threshold) {
             words[i / 64] |= std::uint64_t(1) << (i % 64);
         }
+    }
+#endif
+}
+
+void PaperDistances::masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
+                                  const std::array<std::uint64_t*, 4>& words) const
+{
+#ifdef __SSE2__
+    const std::uint8_t* bytes = row(py);
+    const std::array<__m128i, 4> limits{_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),
+                                        _mm_set1_epi8(char(thresholds[2])), _mm_set1_epi8(char(thresholds[3]))};
+    for (int w = 0; w < wordsPerRow(); ++w) {
+        std::array<std::uint64_t, 4> masks{};
+        for (int part = 0; part < 4; ++part) {
+            const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + w * 64 + part * 16));
+            for (size_t k = 0; k < 4; ++k) {
+                const unsigned bits =
+                    unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(sixteen, limits[k]), sixteen)));
+                masks[k] |= std::uint64_t(bits) << (part * 16);
+            }
+        }
+        for (size_t k = 0; k < 4; ++k) {
+            words[k][w] = masks[k];
+        }
+    }
+#else
+    for (size_t k = 0; k < 4; ++k) {
+        maskAtLeast(py, thresholds[k], words[k]);
     }
 #endif
 }

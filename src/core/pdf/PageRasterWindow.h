@@ -4,6 +4,7 @@
 #include <QRect>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace zelvane {
@@ -51,7 +52,7 @@ public:
     PaperDistances(const PageRasterWindow& pixels, const PaperColour& paper);
 
     int columns() const { return m_columns; }
-    const std::uint8_t* row(int py) const { return m_bytes.data() + size_t(py - m_firstRow) * size_t(m_stride); }
+    const std::uint8_t* row(int py) const { return m_bytes.get() + size_t(py - m_firstRow) * size_t(m_stride); }
 
     // How many pixels of row py are at least `threshold` away (threshold 1 or more).
     int countAtLeast(int py, std::uint8_t threshold) const;
@@ -61,12 +62,15 @@ public:
     // past the last column are clear.
     void maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* words) const;
     int wordsPerRow() const { return m_stride / 64; }
+    // The same for four thresholds at once, mask k to words[k].
+    void masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
+                      const std::array<std::uint64_t*, 4>& words) const;
 
 private:
     int m_columns;
     int m_firstRow;
     int m_stride;  // bytes a row, a multiple of 64, the padding at distance 0
-    std::vector<std::uint8_t> m_bytes;
+    std::unique_ptr<std::uint8_t[]> m_bytes;
 };
 
 }  // namespace zelvane

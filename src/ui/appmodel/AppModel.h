@@ -185,8 +185,13 @@ public:
 
     // Saves the document through the controller. A failure becomes the
     // "Save Error" alert (false); a PDF or SVG written is recorded as a
-    // recent file. Flashing the success is the caller's.
+    // recent file. Flashing the success is the caller's. The file is written
+    // on a worker from a copy of the document while the event loop runs
+    // (edits made meanwhile stay unsaved); this returns once it is written.
     bool saveDocument(const QUrl& url, const std::optional<ExportFormat>& format = std::nullopt);
+    // Runs the event loop until no save is being written (the window stays
+    // live meanwhile).
+    void waitForSaves();
 
     // The File menu's New: asks about unsaved changes, then replaces the
     // document with one blank page of the preset.

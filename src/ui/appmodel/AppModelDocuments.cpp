@@ -9,6 +9,7 @@
 #include "VectorController.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -212,7 +213,28 @@ bool AppModel::saveDocumentPanel(ExportFormat format)
 bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& format)
 {
     try {
-        m_controller->saveFile(url, format);
+        if (!url.isLocalFile()) {
+            // Refused at once by the controller, with its own message.
+            m_controller->saveFile(url, format);
+        } else {
+            // The file is written on a worker from a copy of the document;
+            // the window keeps running (and may be edited) meanwhile.
+            std::optional<std::optional<CodecError>> outcome;
+            QEventLoop writing;
+            m_controller->saveFileInBackground(url.toLocalFile(), format,
+                                               [&outcome, &writing](const std::optional<CodecError>& failure) {
+                                                   outcome = failure;
+                                                   writing.quit();
+                                               });
+            if (!outcome)
+                writing.exec();
+            // A loop ended from outside (the program quitting) still waits
+            // for the file.
+            if (!outcome)
+                m_controller->waitForSaves();
+            if (outcome && *outcome)
+                throw **outcome;
+        }
     } catch (const CodecError& error) {
         setAlert(AlertItem::make(saveFailureTitle(), error.message()));
         return false;
@@ -226,6 +248,22 @@ bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& 
     if (own && own->isLocalFile() && QFileInfo(own->toLocalFile()) == QFileInfo(url.toLocalFile()))
         recordRecentURL(url);
     return true;
+}
+
+void AppModel::waitForSaves()
+{
+    if (!m_controller->isSaving())
+        return;
+    QEventLoop writing;
+    const QMetaObject::Connection ended =
+        connect(m_controller, &VectorController::savingChanged, &writing, [this, &writing] {
+            if (!m_controller->isSaving())
+                writing.quit();
+        });
+    writing.exec();
+    disconnect(ended);
+    // A loop ended from outside (the program quitting) still waits.
+    m_controller->waitForSaves();
 }
 
 }  // namespace zelvane

@@ -129,6 +129,7 @@ StatusBar::StatusBar(AppModel& model, QWidget* parent) : QWidget(parent), m_mode
     VectorController& controller = model.controller();
     connect(&model, &AppModel::flashMessageChanged, this, &StatusBar::refresh);
     connect(&model, &AppModel::openingFileNameChanged, this, &StatusBar::refresh);
+    connect(&controller, &VectorController::openProgressChanged, this, &StatusBar::refreshOpening);
     connect(&controller, &VectorController::statusMessageChanged, this, &StatusBar::refresh);
     connect(&controller, &VectorController::lastErrorChanged, this, &StatusBar::refresh);
     connect(&controller, &VectorController::documentChanged, this, &StatusBar::refresh);
@@ -164,6 +165,19 @@ quint16 StatusBar::oscPort() const
     return kDefaultOSCPort;
 }
 
+void StatusBar::refreshOpening()
+{
+    const std::optional<QString>& opening = m_model.openingFileName();
+    if (!opening)
+        return;
+    QString counts;
+    // The pages read so far, once the import knows how many there are.
+    if (const auto& progress = m_model.controller().openProgress())
+        counts = QStringLiteral(" %1/%2 pages").arg(progress->pagesRead).arg(progress->pageCount);
+    m_message->setText(L(QStringLiteral("Ouverture de ") + *opening + QStringLiteral("…") + counts,
+                         QStringLiteral("Opening ") + *opening + QStringLiteral("…") + counts));
+}
+
 void StatusBar::refresh()
 {
     const VectorController& controller = m_model.controller();
@@ -174,10 +188,9 @@ void StatusBar::refresh()
     m_kind->setText(kind);
     m_kind->setTint(kind == QStringLiteral("PDF") ? Theme::tcp() : Theme::accent());
     const std::optional<QString>& flash = m_model.flashMessage();
-    if (const std::optional<QString>& opening = m_model.openingFileName()) {
+    if (m_model.openingFileName()) {
         m_opening->show();
-        m_message->setText(L(QStringLiteral("Ouverture de ") + *opening + QStringLiteral("…"),
-                             QStringLiteral("Opening ") + *opening + QStringLiteral("…")));
+        refreshOpening();
         m_message->setColor(Theme::text());
     } else {
         m_opening->hide();

@@ -39,6 +39,8 @@ protected:
 
 private:
     void refresh();
+    // The opening text alone, with the pages read so far.
+    void refreshOpening();
     void previousPage();
     void nextPage();
     quint16 oscPort() const;

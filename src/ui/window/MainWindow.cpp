@@ -129,6 +129,9 @@ void MainWindow::showSettingsWindow()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // A file being written is finished first, so none is left half-written
+    // and the question sees what it saved.
+    m_model.waitForSaves();
     if (!m_model.confirmReplacingDocument()) {
         event->ignore();
         return;

@@ -245,6 +245,15 @@ TEST_F(ApiRoutesTest, ExportRoute)
     ASSERT_TRUE(json(call("POST", "/v1/export", {{"outputPath", svg}, {"format", "jpeg"}}))["ok"].toBool());
     EXPECT_TRUE(readFile(svg).contains("<svg"));
 
+    // A write that fails on the worker is the error reply.
+    const QString blocker = scratchPath("blocker");
+    writeFile(blocker, "x");
+    const HttpReply failed = call("POST", "/v1/export", {{"outputPath", blocker + "/out.pdf"}});
+    EXPECT_EQ(failed.status, 400);
+    EXPECT_TRUE(json(failed)["error"].toString().startsWith("Could not create the folder"))
+        << json(failed)["error"].toString().toStdString();
+    EXPECT_FALSE(controller->isSaving());
+
     // A remote client does not get to replace files that are not documents.
     const QString notes = scratchPath("notes.txt");
     writeFile(notes, "keep me");

@@ -49,6 +49,12 @@ protected:
         ASSERT_TRUE(OSCUDPServer::send({address, std::move(arguments)}, "127.0.0.1", receiver->port()));
         ASSERT_TRUE(zelvane::remotetest::processEventsUntil([&] { return handled > before; }));
     }
+    // Exports are written on a worker after the message is handled.
+    void exportTo(const QString& path)
+    {
+        send("/zelvane/export", {Value::string(path)});
+        ASSERT_TRUE(zelvane::remotetest::processEventsUntil([&] { return !controller->isSaving(); }));
+    }
 
     std::unique_ptr<VectorController> controller;
     std::unique_ptr<OSCUDPServer> receiver;
@@ -105,9 +111,9 @@ TEST_F(OSCCommandsTest, SignStampUndoRedo)
 TEST_F(OSCCommandsTest, OpenAndExportFiles)
 {
     const QString svg = scratchPath("out.svg");
-    send("/zelvane/export", {Value::string(svg)});
+    exportTo(svg);
     EXPECT_TRUE(readFile(svg).contains("<svg"));
-    send("/zelvane/export", {Value::string("")});
+    exportTo("");
     // Opens end after the message is handled: the import runs on a worker.
     const auto opened = [&] { return zelvane::remotetest::processEventsUntil([&] { return !controller->isOpening(); }); };
     send("/zelvane/open", {Value::string(scratchPath("missing.pdf"))});
@@ -126,12 +132,12 @@ TEST_F(OSCCommandsTest, ExportsOnlyDocumentNamesWithoutControlCharacters)
     // be a document named as one.
     send("/zelvane/sign", {Value::string("x\nssh-ed25519 AAAA key\n")});
     const QString keys = scratchPath("authorized_keys");
-    send("/zelvane/export", {Value::string(keys)});
+    exportTo(keys);
     EXPECT_FALSE(QFileInfo::exists(keys));
     EXPECT_TRUE(controller->statusMessage().contains("refusing")) << controller->statusMessage().toStdString();
-    send("/zelvane/export", {Value::string(scratchPath("a\tb.svg"))});
+    exportTo(scratchPath("a\tb.svg"));
     EXPECT_FALSE(QFileInfo::exists(scratchPath("a\tb.svg")));
-    send("/zelvane/export", {Value::string(scratchPath("page.PDF"))});
+    exportTo(scratchPath("page.PDF"));
     EXPECT_TRUE(readFile(scratchPath("page.PDF")).startsWith("%PDF-"));
 }
 
