@@ -87,6 +87,12 @@ TEST_F(VectorControllerBackgroundSaveTest, AnEditMadeWhileTheFileIsWrittenStaysU
     EXPECT_EQ(controller->document().fileURL, QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     EXPECT_TRUE(controller->hasUnsavedChanges());
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("Saved: doc.svg (SVG)"));
+    // Undoing back to what was written is no change, and redoing is one.
+    controller->undo();
+    EXPECT_FALSE(controller->hasUnsavedChanges());
+    EXPECT_EQ(controller->document().fileURL, QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    controller->redo();
+    EXPECT_TRUE(controller->hasUnsavedChanges());
 }
 
 TEST_F(VectorControllerBackgroundSaveTest, SavesWriteInTheOrderTheyWereAskedFor)
