@@ -122,7 +122,7 @@ TEST(SnapshotFloodTest, FiftySnapshotsAtOnceKeepTheMainThreadAnsweringAndEachGet
     // The loop's longest pause, time spent waiting for a processor taken
     // off: one render's drawing (about 100 ms on an idle machine, up to a
     // few times that on a busy one), never the whole flood (seconds).
-    EXPECT_LT(probe.longestStallMs(), 1000);
+    EXPECT_LT(probe.longestStallMs(), 1000 * zelvane::testing::kSlowBuildFactor);
     std::printf("[ figures ] %d rendered, %d busy; longest main-thread stall %lld ms; slowest GET /v1/pages %lld ms\n",
                 rendered, busy, qint64(probe.longestStallMs()), qint64(slowestPages.load()));
 }

@@ -8,6 +8,15 @@
 
 namespace zelvane::testing {
 
+// A build with the address sanitizer runs the same code several times
+// slower; bounds on how long the event loop may pause are scaled by this so
+// that such a build still checks them, at its own speed.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr int kSlowBuildFactor = 5;
+#else
+inline constexpr int kSlowBuildFactor = 1;
+#endif
+
 // Notes the longest pause of the calling thread's event loop with a 5 ms
 // timer. A pause spent waiting for a processor (a busy machine running other
 // tests) is the scheduler's doing, not the code's: the time the thread sat

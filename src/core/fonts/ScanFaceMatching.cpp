@@ -336,10 +336,10 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
     qsizetype bestGaps = 0;
     for (const QString& family : scanFaceFamilies()) {
-        for (const bool bold : {false, true}) {
-            if (bold && !familyHasFace(family, true, false))
+        for (const auto& [bold, italic] : {std::pair{false, false}, {true, false}, {false, true}}) {
+            if ((bold || italic) && !familyHasFace(family, bold, italic))
                 continue;
-            const QFont font = makeFont({family}, 100, bold, false);
+            const QFont font = makeFont({family}, 100, bold, italic);
             QPainterPath path;
             path.addText(QPointF(0, 0), layoutFont(font, 0), text);
             const QRectF box = path.boundingRect();
@@ -360,13 +360,16 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
                 continue;
             const double byWidth = 100 * printedWidth / drawnWidth;
             const double byHeight = 100 * inkHeight / box.height();
-            const double score = difference(printed, grey.size(), words, layoutFont(font, 0))
+            const double apart = difference(printed, grey.size(), words, layoutFont(font, 0))
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
+            // A slant shows little on digits and short words: an italic face
+            // has to match clearly better than the upright ones.
+            const double score = (italic ? 1 / 0.85 : 1.0) * apart;
             if (score < bestScore) {
                 bestScore = score;
                 const double size = std::clamp(byWidth, 0.93 * byHeight, 1.07 * byHeight);
                 const double spacing = gaps > 0 ? (printedWidth - drawnWidth * size / 100) / double(gaps) : 0.0;
-                best = ScanFace{family, postScriptNameOf(font), bold, size, spacing, std::nullopt};
+                best = ScanFace{family, postScriptNameOf(font), bold, italic, size, spacing, std::nullopt};
                 bestPrintedWidth = printedWidth;
                 bestDrawnWidth = drawnWidth;
                 bestGaps = gaps;
@@ -387,7 +390,8 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
                             : 0.0;
     };
     const auto drawingAt = [&](double size) {
-        return placed.drawing(layoutFont(makeFont({best->family}, size, best->bold, false), spacingAt(size)));
+        return placed.drawing(
+            layoutFont(makeFont({best->family}, size, best->bold, best->italic), spacingAt(size)));
     };
     const QPainterPath first = drawingAt(best->fontSize);
     if (first.isEmpty())
@@ -415,7 +419,8 @@ std::optional<ScanFace> defaultScanFace(double size, bool bold)
         return std::nullopt;
     const QString& family = families.back();
     const bool hasBold = bold && familyHasFace(family, true, false);
-    return ScanFace{family, postScriptNameOf(makeFont({family}, size, hasBold, false)), hasBold, size, 0, std::nullopt};
+    return ScanFace{family, postScriptNameOf(makeFont({family}, size, hasBold, false)), hasBold, false, size, 0,
+                    std::nullopt};
 }
 
 }  // namespace zelvane::fonts

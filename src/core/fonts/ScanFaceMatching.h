@@ -30,6 +30,7 @@ struct ScanFace {
     QString family;
     QString postScriptName;
     bool bold = false;
+    bool italic = false;
     double fontSize = 0;
     // Points after every character, to make up what the size leaves of
     // the ink's width.
@@ -48,7 +49,7 @@ bool drawsNoOutlines(const QRawFont& program);
 // substitution table ("Liberation Serif", "Liberation Sans" on Debian).
 QStringList scanFaceFamilies();
 
-// The regular or bold face of scanFaceFamilies() whose drawing of the
+// The regular, bold or italic face of scanFaceFamilies() whose drawing of the
 // words, each stretched over its printed ink, differs least from the
 // picture in shape and weight, at the size that makes the words as wide as
 // their ink (within 7 % of the size the text's height gives; letter spacing

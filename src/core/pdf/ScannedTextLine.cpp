@@ -65,8 +65,8 @@ void fitScannedLine(TextPayload& payload, const VectorRect& frame, const std::op
     payload.originalFontSize = size;
     payload.isBold = face->bold;
     payload.originalIsBold = face->bold;
-    payload.isItalic = false;
-    payload.originalIsItalic = false;
+    payload.isItalic = face->italic;
+    payload.originalIsItalic = face->italic;
     payload.letterSpacing = std::clamp(face->letterSpacing, -0.2 * size, 0.2 * size);
     if (metrics) {
         const double baseline = face->baseline ? metrics->inkY + *face->baseline : metrics->baselineY;

@@ -156,8 +156,14 @@ TEST_F(ScannedTextLineTest, TheFaceFollowsThePrintsDesign)
             matching += element.text()->fontFamily == family ? 1 : 0;
         return double(matching) / double(std::max<qsizetype>(page.elements.size(), 1));
     };
-    // groff sets the memo in Times; the notice is in Helvetica.
-    EXPECT_GE(share(imported("scan-groff-memo.pdf"), serif), 0.75);
+    // groff sets the memo in Times, its second heading in italic; the
+    // notice is in Helvetica.
+    VectorPage memo = imported("scan-groff-memo.pdf");
+    EXPECT_GE(share(memo, serif), 0.75);
+    for (const VectorElement& element : memo.elements) {
+        const bool italic = element.text()->text == QStringLiteral("Field Office");
+        EXPECT_EQ(element.text()->isItalic, italic) << qPrintable(element.text()->text);
+    }
     VectorPage notice = imported("scan-ghostscript-notice.pdf");
     EXPECT_GE(share(notice, sans), 0.75);
     const VectorElement* heading = lineStartingWith(notice, QStringLiteral("Fiche"));
