@@ -220,7 +220,7 @@ TEST_F(VectorControllerBackgroundSaveTest, ALargeExportHoldsTheEventLoopFarLessT
     EXPECT_FALSE(controller->hasUnsavedChanges());
     // Generous: taking the copy and recording the save are all the loop
     // waits for; a busy machine may add a scheduling delay or two.
-    EXPECT_LT(probe.longestStallMs(), 300);
+    EXPECT_LT(probe.longestStallMs(), 300 * zelvane::testing::kSlowBuildFactor);
     EXPECT_GT(probe.ticks(), 3);
     std::printf("[ figures ] 800-page PDF export: on the main thread %lld ms (the loop held throughout); "
                 "on the worker %lld ms, longest event-loop stall %lld ms\n",
