@@ -120,54 +120,93 @@ constexpr qsizetype kElementsPerOverlayPart = 250;
 
 // The overlay of every page, as one or more PDFs of consecutive pages in
 // page order. Many drawn elements are split over parts of about equal work,
-// drawn at the same time by their own writers.
-std::vector<QByteArray> drawOverlays(const VectorDocument& document)
-{
-    const qsizetype count = document.pages.size();
-    std::vector<qsizetype> work(size_t(count) + 1, 0);  // work before each page
-    for (qsizetype i = 0; i < count; ++i) {
-        work[size_t(i) + 1] = work[size_t(i)] + overlayWork(document.pages[i]) + 1;
-    }
-    const qsizetype total = work.back();
-    const qsizetype parts =
-        std::clamp<qsizetype>(total / kElementsPerOverlayPart, 1, std::min<qsizetype>(QThread::idealThreadCount(), count));
-    if (parts <= 1) {
-        return {drawOverlay(document, 0, count)};
-    }
-    // Part k draws from the first page at or past k/parts of the work.
-    std::vector<qsizetype> starts;
-    for (qsizetype k = 0; k < parts; ++k) {
-        const qsizetype at = std::lower_bound(work.begin(), work.end() - 1, total * k / parts) - work.begin();
-        if (starts.empty() || at > starts.back()) {
-            starts.push_back(at);
+// drawn at the same time by their own writers on helper threads; the first
+// part then holds the first page only, drawn on the calling thread, which
+// can go on with the backdrops while the helpers draw.
+class OverlayDrawing {
+public:
+    explicit OverlayDrawing(const VectorDocument& document)
+        : m_document(document)
+    {
+        const qsizetype count = document.pages.size();
+        std::vector<qsizetype> work(size_t(count) + 1, 0);  // work before each page
+        for (qsizetype i = 0; i < count; ++i) {
+            work[size_t(i) + 1] = work[size_t(i)] + overlayWork(document.pages[i]) + 1;
         }
+        const qsizetype total = work.back();
+        const qsizetype helpers = std::min<qsizetype>(QThread::idealThreadCount(), count - 1);
+        const qsizetype parts = std::min(total / kElementsPerOverlayPart, helpers);
+        m_starts.push_back(0);
+        if (parts > 1) {
+            // Part k draws from the first page at or past k/parts of the work.
+            for (qsizetype k = 0; k < parts; ++k) {
+                const qsizetype at = std::max<qsizetype>(
+                    std::lower_bound(work.begin(), work.end() - 1, total * k / parts) - work.begin(), 1);
+                if (at > m_starts.back()) {
+                    m_starts.push_back(at);
+                }
+            }
+        }
+        m_starts.push_back(count);
+        const size_t made = m_starts.size() - 1;
+        m_overlays.resize(made);
+        m_failures.resize(made);
+        for (size_t k = 1; k < made; ++k) {
+            m_helpers.emplace_back(&OverlayDrawing::draw, this, k);
+        }
+        draw(0);
     }
-    starts.push_back(count);
-    const size_t made = starts.size() - 1;
-    std::vector<QByteArray> overlays(made);
-    std::vector<std::exception_ptr> failures(made);
-    const auto draw = [&](size_t k) {
+
+    ~OverlayDrawing() { join(); }
+
+    OverlayDrawing(const OverlayDrawing&) = delete;
+    OverlayDrawing& operator=(const OverlayDrawing&) = delete;
+
+    const QByteArray& first() const
+    {
+        if (m_failures.front()) {
+            std::rethrow_exception(m_failures.front());
+        }
+        return m_overlays.front();
+    }
+
+    // Every part, once all are drawn; rethrows what stopped drawing one.
+    const std::vector<QByteArray>& all()
+    {
+        join();
+        for (const std::exception_ptr& failure : m_failures) {
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
+        }
+        return m_overlays;
+    }
+
+private:
+    void draw(size_t k)
+    {
         try {
-            overlays[k] = drawOverlay(document, starts[k], starts[k + 1]);
+            m_overlays[k] = drawOverlay(m_document, m_starts[k], m_starts[k + 1]);
         } catch (...) {
-            failures[k] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> helpers;
-    for (size_t k = 1; k < made; ++k) {
-        helpers.emplace_back(draw, k);
-    }
-    draw(0);
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
-    for (const std::exception_ptr& failure : failures) {
-        if (failure) {
-            std::rethrow_exception(failure);
+            m_failures[k] = std::current_exception();
         }
     }
-    return overlays;
-}
+
+    void join()
+    {
+        for (std::thread& helper : m_helpers) {
+            if (helper.joinable()) {
+                helper.join();
+            }
+        }
+    }
+
+    const VectorDocument& m_document;
+    std::vector<qsizetype> m_starts;
+    std::vector<QByteArray> m_overlays;
+    std::vector<std::exception_ptr> m_failures;
+    std::vector<std::thread> m_helpers;
+};
 
 struct SourcePDF {
     std::unique_ptr<QPDF> pdf;
@@ -335,19 +374,52 @@ QString rasterizedPagesNote(const PDFExportReport& report)
 
 QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, const PDFExportOptions& options)
 {
-    const std::vector<QByteArray> overlays = drawOverlays(document);
+    OverlayDrawing overlays(document);
     try {
         QPDF output;
         output.setSuppressWarnings(true);
-        output.processMemoryFile("overlay", overlays.front().constData(), size_t(overlays.front().size()));
+        const QByteArray& first = overlays.first();
+        output.processMemoryFile("overlay", first.constData(), size_t(first.size()));
+
+        // The backdrops, taken out from under their masks, while the
+        // overlays of the later pages are still being drawn.
+        struct Backdrop {
+            std::optional<QPDFObjectHandle> form;
+            QRectF mediaBox;
+            std::optional<QString> unfilterable;
+        };
+        std::vector<Backdrop> backdrops(size_t(document.pages.size()));
+        std::map<const char*, SourcePDF> sources;
+        for (qsizetype i = 0; i < document.pages.size(); ++i) {
+            const VectorPage& page = document.pages[i];
+            Backdrop& backdrop = backdrops[size_t(i)];
+            if (!page.pdfPageData) {
+                continue;
+            }
+            backdrop.form = backdropForm(output, sources, page, &backdrop.mediaBox);
+            if (!backdrop.form) {
+                continue;
+            }
+            if (const QList<PDFMaskRect> masks = options.removeMaskedContent ? backdropMasks(page, backdrop.mediaBox)
+                                                                              : QList<PDFMaskRect>();
+                !masks.isEmpty()) {
+                try {
+                    backdrop.form = removeContentUnderMasks(output, *backdrop.form, masks);
+                } catch (const PDFUnfilterableContent& error) {
+                    backdrop.unfilterable = QString::fromUtf8(error.what());
+                }
+            }
+        }
+
         QPDFPageDocumentHelper pageTree(output);
         // The pages of the other parts follow in order, copied with what
         // they use; their sources stay open until the output is written.
+        const std::vector<QByteArray>& drawn = overlays.all();
         std::vector<std::unique_ptr<QPDF>> parts;
-        for (size_t k = 1; k < overlays.size(); ++k) {
+        for (size_t k = 1; k < drawn.size(); ++k) {
             auto part = std::make_unique<QPDF>();
             part->setSuppressWarnings(true);
-            part->processMemoryFile("overlay", overlays[k].constData(), size_t(overlays[k].size()));
+            part->processMemoryFile("overlay", drawn[k].constData(), size_t(drawn[k].size()));
             for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*part).getAllPages()) {
                 pageTree.addPage(page, false);
             }
@@ -364,10 +436,10 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
         if (pages.size() != size_t(document.pages.size())) {
             failContext();
         }
-        std::map<const char*, SourcePDF> sources;
         for (size_t i = 0; i < pages.size(); ++i) {
             const VectorPage& page = document.pages[qsizetype(i)];
             QPDFPageObjectHelper& out = pages[i];
+            const Backdrop& backdrop = backdrops[i];
 
             // Qt writes whole-point page sizes and flips its drawing about
             // that height: shift it onto the exact page.
@@ -377,38 +449,29 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
                 "/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, page.width, page.height)));
             out.getObjectHandle().removeKey("/CropBox");
 
+            if (backdrop.unfilterable) {
+                // Never the masked text in the file: the page as a picture.
+                qDebug().noquote() << "PDF export: page" << i + 1 << "written as a picture:" << *backdrop.unfilterable;
+                writePageAsPicture(output, out, page);
+                if (report) {
+                    report->rasterizedPages.append({qsizetype(i), *backdrop.unfilterable});
+                }
+                continue;
+            }
             std::optional<QRectF> mediaBox;
             QString name;
-            if (page.pdfPageData) {
-                QRectF box;
-                if (auto form = backdropForm(output, sources, page, &box)) {
-                    if (const QList<PDFMaskRect> masks = options.removeMaskedContent ? backdropMasks(page, box)
-                                                                                      : QList<PDFMaskRect>();
-                        !masks.isEmpty()) {
-                        try {
-                            form = removeContentUnderMasks(output, *form, masks);
-                        } catch (const PDFUnfilterableContent& error) {
-                            // Never the masked text in the file: the page as a picture.
-                            qDebug().noquote() << "PDF export: page" << i + 1 << "written as a picture:" << error.what();
-                            writePageAsPicture(output, out, page);
-                            if (report) {
-                                report->rasterizedPages.append({qsizetype(i), QString::fromUtf8(error.what())});
-                            }
-                            continue;
-                        }
-                    }
-                    QPDFObjectHandle resources = out.getAttribute("/Resources", true);
-                    if (!resources.isDictionary()) {
-                        resources = QPDFObjectHandle::newDictionary();
-                        out.getObjectHandle().replaceKey("/Resources", resources);
-                    }
-                    if (!resources.getKey("/XObject").isDictionary()) {
-                        resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-                    }
-                    name = QStringLiteral("/ZelvaneBackdrop");
-                    resources.getKey("/XObject").replaceKey(name.toStdString(), *form);
-                    mediaBox = box;
+            if (backdrop.form) {
+                QPDFObjectHandle resources = out.getAttribute("/Resources", true);
+                if (!resources.isDictionary()) {
+                    resources = QPDFObjectHandle::newDictionary();
+                    out.getObjectHandle().replaceKey("/Resources", resources);
                 }
+                if (!resources.getKey("/XObject").isDictionary()) {
+                    resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+                }
+                name = QStringLiteral("/ZelvaneBackdrop");
+                resources.getKey("/XObject").replaceKey(name.toStdString(), *backdrop.form);
+                mediaBox = backdrop.mediaBox;
             }
             const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
             out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
