@@ -11,7 +11,9 @@
 // Ghostscript, the Latin Modern font samples (lm-info.pdf of fonts-lmodern)
 // and 1,000 pages of bash's manual put together by qpdf (measured on every
 // processor only). For each file the peak memory of one import alone, in a
-// process of its own, is printed too.
+// process of its own, is printed too; with ZELVANE_BENCH_PREVIOUS naming the
+// benchmark program of an earlier build, that build's import of the same file
+// is measured the same way in the same run, for comparison.
 
 #include "BestTime.h"
 #include "GroffManual.h"
@@ -34,6 +36,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <vector>
 
 using namespace zelvane;
@@ -88,7 +91,8 @@ std::optional<QString> repeatedPages(const QString& path, int pages, const QTemp
     return out;
 }
 
-// The peak memory of a process importing the file once, in MB.
+// The peak memory of a process importing the file once, in MB; -1 when it
+// fails.
 double importPeakMB(const QString& program, const QString& path)
 {
     const pid_t child = fork();
@@ -136,6 +140,25 @@ void print(const char* label, const Figures& figures)
     std::printf("  %-16s import %8.1f ms (%5.2f ms/page)   reference pdftoppm+pdftotext %8.1f ms   ratio %.2f\n",
                 label, figures.import * 1000, figures.import * 1000 / std::max(figures.pages, 1),
                 figures.reference * 1000, figures.import / figures.reference);
+}
+
+// The ratio the import should stay within for the file, on every processor
+// or on one; nothing where none is set.
+std::optional<double> target(const QString& path, bool oneProcessor)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (name == QLatin1String("bash-manual.pdf"))
+        return oneProcessor ? 0.45 : 0.25;
+    if (name == QLatin1String("lm-info.pdf") && oneProcessor)
+        return 0.8;
+    return std::nullopt;
+}
+
+void printTarget(const QString& path, bool oneProcessor, const Figures& figures)
+{
+    if (const auto ratio = target(path, oneProcessor))
+        std::printf("  %-16s target ratio <= %.2f: %s\n", "", *ratio,
+                    figures.import / figures.reference <= *ratio ? "met" : "NOT met");
 }
 
 }  // namespace
@@ -201,6 +224,12 @@ int main(int argc, char** argv)
         }
     }
 
+    const QString previous = qEnvironmentVariable("ZELVANE_BENCH_PREVIOUS");
+    if (!previous.isEmpty() && !QFileInfo(previous).isExecutable()) {
+        std::fprintf(stderr, "ZELVANE_BENCH_PREVIOUS is not a program: %s\n", qPrintable(previous));
+        return 1;
+    }
+
     cpu_set_t all;
     sched_getaffinity(0, sizeof all, &all);
     int firstProcessor = 0;
@@ -229,6 +258,7 @@ int main(int argc, char** argv)
         const Figures everywhere = measure(path, data, scratch);
         std::printf("%s (%d pages)\n", qPrintable(QFileInfo(path).fileName()), everywhere.pages);
         print(qPrintable(QStringLiteral("%1 processors").arg(CPU_COUNT(&all))), everywhere);
+        printTarget(path, false, everywhere);
         if (!everywhereOnly.contains(path)) {
             cpu_set_t one;
             CPU_ZERO(&one);
@@ -237,8 +267,12 @@ int main(int argc, char** argv)
             const Figures single = measure(path, data, scratch);
             sched_setaffinity(0, sizeof all, &all);
             print("1 processor", single);
+            printTarget(path, true, single);
         }
-        std::printf("  peak memory of one import alone %.1f MB\n", importPeakMB(app.applicationFilePath(), path));
+        std::printf("  peak memory of one import alone %.1f MB", importPeakMB(app.applicationFilePath(), path));
+        if (!previous.isEmpty())
+            std::printf("   previous build %.1f MB", importPeakMB(previous, path));
+        std::printf("\n");
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -469,6 +469,8 @@ void VectorController::recordSavedFile(const VectorDocument& written, const QUrl
         m_gesture->startDocument.fileURL = url;
         m_gesture->startDocument.sourceFormat = format;
     }
+    // Steps recorded while the file was written may hold the written state.
+    m_history.relocate(written, url, format);
     VectorDocument saved = written;
     saved.fileURL = url;
     saved.sourceFormat = format;

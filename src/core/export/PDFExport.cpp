@@ -15,6 +15,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QThread>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
@@ -24,8 +25,12 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <algorithm>
+#include <exception>
 #include <map>
 #include <memory>
+#include <thread>
+#include <vector>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
@@ -58,8 +63,8 @@ QByteArray matrix(const QTransform& t)
            number(t.dx()) + ' ' + number(t.dy()) + " cm";
 }
 
-// Masks and elements of every page, drawn by Qt.
-QByteArray drawOverlay(const VectorDocument& document)
+// Masks and elements of the pages [first, last), drawn by Qt.
+QByteArray drawOverlay(const VectorDocument& document, qsizetype first, qsizetype last)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -75,16 +80,16 @@ QByteArray drawOverlay(const VectorDocument& document)
                                      QPageSize::ExactMatch),
                            QPageLayout::Portrait, QMarginsF());
     };
-    if (!document.pages.isEmpty()) {
-        writer.setPageLayout(layoutFor(document.pages.front()));
+    if (first < last) {
+        writer.setPageLayout(layoutFor(document.pages[first]));
     }
     QPainter painter;
     if (!painter.begin(&writer)) {
         failContext();
     }
-    for (qsizetype i = 0; i < document.pages.size(); ++i) {
+    for (qsizetype i = first; i < last; ++i) {
         const VectorPage& page = document.pages[i];
-        if (i > 0) {
+        if (i > first) {
             writer.setPageLayout(layoutFor(page));
             if (!writer.newPage()) {
                 failContext();
@@ -95,6 +100,73 @@ QByteArray drawOverlay(const VectorDocument& document)
     painter.end();
     buffer.close();
     return bytes;
+}
+
+// What drawing a page's overlay costs, roughly: the elements drawn over it.
+qsizetype overlayWork(const VectorPage& page)
+{
+    qsizetype drawn = 0;
+    for (const VectorElement& element : page.elements) {
+        if (element.visible && !(page.pdfPageData && element.isPDFText() && !element.hasModifiedPDFText())) {
+            ++drawn;
+        }
+    }
+    return drawn;
+}
+
+// Below this many drawn elements a part is not worth a writer of its own
+// (each part embeds its own subsets of the fonts it uses).
+constexpr qsizetype kElementsPerOverlayPart = 250;
+
+// The overlay of every page, as one or more PDFs of consecutive pages in
+// page order. Many drawn elements are split over parts of about equal work,
+// drawn at the same time by their own writers.
+std::vector<QByteArray> drawOverlays(const VectorDocument& document)
+{
+    const qsizetype count = document.pages.size();
+    std::vector<qsizetype> work(size_t(count) + 1, 0);  // work before each page
+    for (qsizetype i = 0; i < count; ++i) {
+        work[size_t(i) + 1] = work[size_t(i)] + overlayWork(document.pages[i]) + 1;
+    }
+    const qsizetype total = work.back();
+    const qsizetype parts =
+        std::clamp<qsizetype>(total / kElementsPerOverlayPart, 1, std::min<qsizetype>(QThread::idealThreadCount(), count));
+    if (parts <= 1) {
+        return {drawOverlay(document, 0, count)};
+    }
+    // Part k draws from the first page at or past k/parts of the work.
+    std::vector<qsizetype> starts;
+    for (qsizetype k = 0; k < parts; ++k) {
+        const qsizetype at = std::lower_bound(work.begin(), work.end() - 1, total * k / parts) - work.begin();
+        if (starts.empty() || at > starts.back()) {
+            starts.push_back(at);
+        }
+    }
+    starts.push_back(count);
+    const size_t made = starts.size() - 1;
+    std::vector<QByteArray> overlays(made);
+    std::vector<std::exception_ptr> failures(made);
+    const auto draw = [&](size_t k) {
+        try {
+            overlays[k] = drawOverlay(document, starts[k], starts[k + 1]);
+        } catch (...) {
+            failures[k] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (size_t k = 1; k < made; ++k) {
+        helpers.emplace_back(draw, k);
+    }
+    draw(0);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+    return overlays;
 }
 
 struct SourcePDF {
@@ -263,12 +335,24 @@ QString rasterizedPagesNote(const PDFExportReport& report)
 
 QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, const PDFExportOptions& options)
 {
-    const QByteArray overlay = drawOverlay(document);
+    const std::vector<QByteArray> overlays = drawOverlays(document);
     try {
         QPDF output;
         output.setSuppressWarnings(true);
-        output.processMemoryFile("overlay", overlay.constData(), size_t(overlay.size()));
+        output.processMemoryFile("overlay", overlays.front().constData(), size_t(overlays.front().size()));
         QPDFPageDocumentHelper pageTree(output);
+        // The pages of the other parts follow in order, copied with what
+        // they use; their sources stay open until the output is written.
+        std::vector<std::unique_ptr<QPDF>> parts;
+        for (size_t k = 1; k < overlays.size(); ++k) {
+            auto part = std::make_unique<QPDF>();
+            part->setSuppressWarnings(true);
+            part->processMemoryFile("overlay", overlays[k].constData(), size_t(overlays[k].size()));
+            for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*part).getAllPages()) {
+                pageTree.addPage(page, false);
+            }
+            parts.push_back(std::move(part));
+        }
         std::vector<QPDFPageObjectHelper> pages = pageTree.getAllPages();
         if (document.pages.isEmpty()) {
             // Qt always writes a page; a document without pages has none.

@@ -1,6 +1,7 @@
 #include "export/SVGExport.h"
 
 #include "export/SVGElementWriter.h"
+#include "export/SVGMarkup.h"
 #include "svg/SVGElementData.h"
 #include "svg/SVGValueText.h"
 
@@ -10,49 +11,60 @@ namespace zelvane::SVGCodec {
 
 namespace {
 
-const QString kDeclaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-const QString kNamespace = QStringLiteral("http://www.w3.org/2000/svg");
 constexpr double kPageGap = 32;
 constexpr double kDefaultDrawingWidth = 595.28;
 
-QString rootStart(const QString& width, const QString& height, bool multipage, const QString& documentTitle)
+void writeRootStart(SVGMarkup& out, double width, double height, bool multipage, const QString& documentTitle)
 {
-    return QLatin1String("<svg xmlns=\"") + kNamespace + QLatin1String("\" version=\"1.1\" width=\"") + width +
-           QLatin1String("\" height=\"") + height + QLatin1String("\" viewBox=\"0 0 ") + width + u' ' + height + u'"' +
-           (multipage ? QLatin1String(" data-multipage=\"true\"") : QLatin1String()) +
-           ownDocumentAttributes(documentTitle) + u'>';
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+    out.endLine();
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
+    out.num(width) << "\" height=\"";
+    out.num(height) << "\" viewBox=\"0 0 ";
+    out.num(width) << u' ';
+    out.num(height) << u'"';
+    if (multipage) {
+        out << " data-multipage=\"true\"";
+    }
+    appendOwnDocumentAttributes(out.text(), documentTitle);
+    out << u'>';
+    out.endLine();
 }
 
-QString backgroundLine(const VectorPage& page, const QString& indent)
+void writeBackground(SVGMarkup& out, const VectorPage& page, QStringView indent)
 {
-    return indent + QLatin1String("<rect width=\"") + formatNum(page.width) + QLatin1String("\" height=\"") +
-           formatNum(page.height) + QLatin1String("\" fill=\"") + escapeAttribute(page.backgroundColorHex) +
-           QLatin1String("\" data-role=\"page-background\"") + ownPageAttributes(page) + QLatin1String("/>");
+    out << indent << "<rect width=\"";
+    out.num(page.width) << "\" height=\"";
+    out.num(page.height) << "\" fill=\"";
+    out.attr(page.backgroundColorHex) << "\" data-role=\"page-background\"";
+    appendOwnPageAttributes(out.text(), page);
+    out << "/>";
+    out.endLine();
 }
 
 // Hidden elements are written too, marked so that viewers do not draw them.
-void appendElements(QStringList& lines, const VectorPage& page, const QString& indent)
+void writeElements(SVGMarkup& out, const VectorPage& page, QStringView indent)
 {
     for (const VectorElement& element : page.elements) {
-        lines.append(serializeElement(element, indent));
+        writeElement(out, element, indent);
     }
-}
-
-QString assemble(const QStringList& lines)
-{
-    return lines.join(u'\n') + u'\n';
 }
 
 // One page as a one-page file.
 QString serializeSinglePageSVG(const VectorPage& page, const QString& documentTitle)
 {
-    QStringList lines{kDeclaration, rootStart(formatNum(page.width), formatNum(page.height), false, documentTitle),
-                      QLatin1String("  <title>") + escapeXML(documentTitle) + QStringLiteral(" \u2014 ") +
-                          escapeXML(page.title) + QLatin1String("</title>"),
-                      backgroundLine(page, QStringLiteral("  "))};
-    appendElements(lines, page, QStringLiteral("  "));
-    lines.append(QStringLiteral("</svg>"));
-    return assemble(lines);
+    QString text;
+    SVGMarkup out(text);
+    writeRootStart(out, page.width, page.height, false, documentTitle);
+    out << "  <title>";
+    out.xml(documentTitle) << u" \u2014 ";
+    out.xml(page.title) << "</title>";
+    out.endLine();
+    writeBackground(out, page, u"  ");
+    writeElements(out, page, u"  ");
+    out << "</svg>";
+    out.endLine();
+    return text;
 }
 
 // Every page stacked top to bottom, 32 points apart.
@@ -69,24 +81,31 @@ QString serializeMultiPageSVG(const VectorDocument& document)
     }
     height += kPageGap * double(std::max<qsizetype>(document.pages.size(), 1) - 1);
 
-    QStringList lines{kDeclaration, rootStart(formatNum(width), formatNum(height), true, document.title),
-                      QLatin1String("  <title>") + escapeXML(document.title) + QLatin1String("</title>")};
+    QString text;
+    SVGMarkup out(text);
+    writeRootStart(out, width, height, true, document.title);
+    out << "  <title>";
+    out.xml(document.title) << "</title>";
+    out.endLine();
     double offset = 0;
     for (qsizetype i = 0; i < document.pages.size(); ++i) {
         const VectorPage& page = document.pages[i];
         const QString number = QString::number(i + 1);
-        lines.append(QLatin1String("  <g id=\"page-") + number + QLatin1String("\" data-page-index=\"") + number +
-                     QLatin1String("\" data-page-title=\"") + escapeAttribute(page.title) +
-                     QLatin1String("\" data-page-width=\"") + formatNum(page.width) +
-                     QLatin1String("\" data-page-height=\"") + formatNum(page.height) +
-                     QLatin1String("\" transform=\"translate(0, ") + formatNum(offset) + QLatin1String(")\">"));
-        lines.append(backgroundLine(page, QStringLiteral("    ")));
-        appendElements(lines, page, QStringLiteral("    "));
-        lines.append(QStringLiteral("  </g>"));
+        out << "  <g id=\"page-" << number << "\" data-page-index=\"" << number << "\" data-page-title=\"";
+        out.attr(page.title) << "\" data-page-width=\"";
+        out.num(page.width) << "\" data-page-height=\"";
+        out.num(page.height) << "\" transform=\"translate(0, ";
+        out.num(offset) << ")\">";
+        out.endLine();
+        writeBackground(out, page, u"    ");
+        writeElements(out, page, u"    ");
+        out << "  </g>";
+        out.endLine();
         offset += page.height + kPageGap;
     }
-    lines.append(QStringLiteral("</svg>"));
-    return assemble(lines);
+    out << "</svg>";
+    out.endLine();
+    return text;
 }
 
 }  // namespace

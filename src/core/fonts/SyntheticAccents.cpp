@@ -280,17 +280,102 @@ struct ShiftedPiece {
     double shift = 0;
 };
 
-// Where `line` (laid out from `drawn`) puts every cursor position of the
-// source text it was drawn for; `sourceOf` tells the source index of every
-// drawn unit.
-QList<double> sourcePositions(const QTextLine& line, const QString& drawn, const QList<qsizetype>& sourceOf,
+// Whether shaping gives every unit of `text` one glyph of its own, in the
+// order of the text: left-to-right alphabets without combining marks.
+bool shapedOneGlyphPerUnit(const QString& text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool simple = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300) || (u >= 0x0370 && u < 0x0483)
+                            || (u >= 0x048A && u < 0x0530) || (u >= 0x1E00 && u < 0x2000)
+                            || (u >= 0x2010 && u < 0x2028) || (u >= 0x2030 && u < 0x2060)
+                            || (u >= 0x20A0 && u < 0x20C0) || (u >= 0x2100 && u < 0x2C00);
+        if (!simple || c.isMark())
+            return false;
+    }
+    return true;
+}
+
+// The glyphs of a line laid out without ligatures, one per unit of the
+// text: the runs (one per font: the line's own, and the one filling in for
+// characters it lacks), and for every unit the run and glyph that draw it.
+struct UnitGlyphs {
+    QList<QGlyphRun> runs;
+    QList<qsizetype> runOf;
+    QList<qsizetype> glyphOf;
+    QList<double> x;  // the glyph's x: the unit's cursor position
+};
+
+// The glyphs of `drawn` one per unit in `layout`; nothing when the line is
+// not made that way (clusters, other alphabets, more than one font filling
+// in) or its glyphs do not sit at the layout's own cursor positions.
+std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn)
+{
+    if (drawn.isEmpty() || !shapedOneGlyphPerUnit(drawn))
+        return std::nullopt;
+    UnitGlyphs out;
+    out.runs = layout.glyphRuns();
+    if (out.runs.isEmpty() || out.runs.size() > 2)
+        return std::nullopt;
+    // With two runs, the line's own font draws every unit it has a glyph for.
+    const QRawFont face = QRawFont::fromFont(layout.font());
+    qsizetype own = 0;
+    if (out.runs.size() == 2) {
+        if (out.runs[1].rawFont() == face)
+            own = 1;
+        else if (!(out.runs[0].rawFont() == face))
+            return std::nullopt;
+    }
+    QList<QList<QPointF>> positions;
+    for (const QGlyphRun& run : out.runs)
+        positions.append(run.positions());
+    QList<qsizetype> next(out.runs.size(), 0);
+    out.runOf.resize(drawn.size());
+    out.glyphOf.resize(drawn.size());
+    out.x.resize(drawn.size());
+    for (qsizetype k = 0; k < drawn.size(); ++k) {
+        const qsizetype r = out.runs.size() == 1 || face.supportsCharacter(drawn[k]) ? own : 1 - own;
+        if (next[r] >= positions[r].size())
+            return std::nullopt;
+        out.runOf[k] = r;
+        out.glyphOf[k] = next[r]++;
+        out.x[k] = positions[r][out.glyphOf[k]].x();
+        if (k > 0 && out.x[k] < out.x[k - 1])
+            return std::nullopt;
+    }
+    for (qsizetype r = 0; r < out.runs.size(); ++r) {
+        if (next[r] != positions[r].size() || out.runs[r].glyphIndexes().size() != positions[r].size())
+            return std::nullopt;
+    }
+    // Checked against the layout's own cursor positions midway and at the end.
+    const QTextLine line = layout.lineAt(0);
+    const qsizetype last = drawn.size() - 1;
+    if (std::abs(line.cursorToX(int(last)) - out.x[last]) > 1e-6
+        || std::abs(line.cursorToX(int(last / 2)) - out.x[last / 2]) > 1e-6)
+        return std::nullopt;
+    return out;
+}
+
+// The x of every cursor position of `drawn` in `line` (size + 1 entries),
+// read from its glyphs when there is one per unit.
+QList<double> cursorPositions(const QTextLine& line, const QString& drawn, const std::optional<UnitGlyphs>& glyphs)
+{
+    QList<double> x(drawn.size() + 1, line.isValid() ? line.horizontalAdvance() : 0.0);
+    for (qsizetype k = 0; k < drawn.size(); ++k)
+        x[k] = glyphs ? glyphs->x[k] : line.isValid() ? line.cursorToX(int(k)) : 0.0;
+    return x;
+}
+
+// Where a line laid out from `drawn` puts every cursor position of the
+// source text it was drawn for, from the x of the drawn cursor positions;
+// `sourceOf` tells the source index of every drawn unit.
+QList<double> sourcePositions(const QList<double>& cursorX, const QString& drawn, const QList<qsizetype>& sourceOf,
                               qsizetype sourceSize)
 {
-    QList<double> natural(sourceSize + 1, line.isValid() ? line.horizontalAdvance() : 0.0);
+    QList<double> natural(sourceSize + 1, cursorX[drawn.size()]);
     for (qsizetype k = drawn.size() - 1; k >= 0; --k) {
-        const double x = line.isValid() ? line.cursorToX(int(k)) : 0.0;
         for (qsizetype i = sourceOf[k]; i < (k + 1 < drawn.size() ? sourceOf[k + 1] : sourceSize); ++i)
-            natural[i] = x;
+            natural[i] = cursorX[k];
     }
     return natural;
 }
@@ -320,18 +405,20 @@ PrintedLine printedOrigins(const PrintedLine& printed, const QFont& font)
 // when there is no printed line.
 QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& drawn, const QList<qsizetype>& sourceOf,
                                   const QString& source, const QFont& font, double kern, bool subsetLigatures,
-                                  const PrintedLine* printed)
+                                  const PrintedLine* printed, const std::optional<UnitGlyphs>& glyphs)
 {
     if (!printed || drawn.isEmpty())
         return {{0, int(drawn.size()), 0.0}};
-    const QList<double> natural = sourcePositions(layout.lineAt(0), drawn, sourceOf, source.size());
+    const QList<double> natural =
+        sourcePositions(cursorPositions(layout.lineAt(0), drawn, glyphs), drawn, sourceOf, source.size());
     // The printed text laid out plainly the same way.
     QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
     const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
     const QList<double> naturalPrinted =
-        sourcePositions(printedLayout->lineAt(0), printedDrawn, printedSourceOf, printed->text.size());
+        sourcePositions(cursorPositions(printedLayout->lineAt(0), printedDrawn, glyphPerUnit(*printedLayout, printedDrawn)),
+                        printedDrawn, printedSourceOf, printed->text.size());
     const QList<double> shifts = printedShifts(printedOrigins(*printed, font), naturalPrinted, source, natural);
 
     QList<ShiftedPiece> pieces;
@@ -373,8 +460,11 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         return;
     const double x = alignedLineStart(at.x(), line.horizontalAdvance(), alignment, boxWidth);
     const double y = at.y();
+    // Over a printed line (laid out without ligatures) the glyphs are read
+    // once, for their places and to draw them.
+    const std::optional<UnitGlyphs> lineGlyphs = printed ? glyphPerUnit(*layout, adapted.adapted) : std::nullopt;
     const QList<ShiftedPiece> pieces =
-        shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed);
+        shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed, lineGlyphs);
     const QPointF origin(x, y - line.ascent());
     // An accent moves with the letter under it.
     const auto accentShift = [&](const SyntheticAccentPlacement& accent) {
@@ -391,6 +481,21 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         // Text stays text in PDF output, so it can be searched and copied.
         painter.setPen(color);
         layout->draw(&painter, origin);
+    } else if (toPDF && lineGlyphs) {
+        // Each glyph moved by the shift of its piece, one run per font.
+        painter.setPen(color);
+        QList<QList<QPointF>> positions;
+        for (const QGlyphRun& run : lineGlyphs->runs)
+            positions.append(run.positions());
+        for (const ShiftedPiece& piece : pieces) {
+            for (qsizetype k = piece.start; k < piece.start + piece.length; ++k)
+                positions[lineGlyphs->runOf[k]][lineGlyphs->glyphOf[k]].rx() += piece.shift;
+        }
+        for (qsizetype r = 0; r < lineGlyphs->runs.size(); ++r) {
+            QGlyphRun run = lineGlyphs->runs[r];
+            run.setPositions(positions[r]);
+            painter.drawGlyphRun(origin, run);
+        }
     } else if (toPDF) {
         painter.setPen(color);
         for (const ShiftedPiece& piece : pieces) {

@@ -40,6 +40,21 @@ void VectorDocumentHistory::retitle(const QString& title)
     }
 }
 
+void VectorDocumentHistory::relocate(const VectorDocument& written, const std::optional<QUrl>& fileURL,
+                                     DocumentSourceFormat format)
+{
+    for (QList<VectorDocument>* stack : {&m_undoStack, &m_redoStack}) {
+        for (VectorDocument& snapshot : *stack) {
+            VectorDocument same = written;
+            same.revision = snapshot.revision;
+            if (snapshot == same) {
+                snapshot.fileURL = fileURL;
+                snapshot.sourceFormat = format;
+            }
+        }
+    }
+}
+
 void VectorDocumentHistory::clear()
 {
     m_undoStack.clear();

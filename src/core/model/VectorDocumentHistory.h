@@ -21,6 +21,10 @@ public:
     // Gives every kept snapshot, undone ones included, the document title:
     // a title set outside the history then survives undo and redo.
     void retitle(const QString& title);
+    // Gives the kept snapshots that hold `written` (its file, format and
+    // content; any revision) the file and format it was saved as, so that
+    // undoing back to a saved state finds it saved.
+    void relocate(const VectorDocument& written, const std::optional<QUrl>& fileURL, DocumentSourceFormat format);
 
     bool canUndo() const { return !m_undoStack.isEmpty(); }
     bool canRedo() const { return !m_redoStack.isEmpty(); }

@@ -445,20 +445,16 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
 // sampled for the ink colour at each distance from the paper.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    // The window's columns from minX to maxX, the first of which the column
+    // extents start at.
+    int firstColumn = 0, lastColumn = -1;
     std::vector<int> colTop, colBottom, strongTop, strongBottom;
     std::vector<int> runsOfWidth;
     qsizetype runCount = 0;
     std::array<qsizetype, 256> samplesAt{};
     qsizetype sampleCount = 0;
 
-    explicit InkScan(int columns)
-        : colTop(size_t(columns), INT_MAX),
-          colBottom(size_t(columns), INT_MIN),
-          strongTop(size_t(columns), INT_MAX),
-          strongBottom(size_t(columns), INT_MIN),
-          runsOfWidth(size_t(columns) + 1, 0)
-    {
-    }
+    explicit InkScan(int columns) : runsOfWidth(size_t(columns) + 1, 0) {}
     bool empty() const { return maxX < minX || maxY < minY; }
     int rows() const { return maxY - minY + 1; }
     void addRun(int width)
@@ -558,17 +554,20 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
 
 // For each column, the first and last of `rows` rows of masks (from row
 // firstRow on) that have its bit set; other columns keep their values.
-void columnExtents(const std::vector<std::uint64_t>& masks, int words, int firstRow, std::vector<int>& top,
-                   std::vector<int>& bottom)
+// Only columns from `firstColumn` on, up to `lastColumn`, can have bits set;
+// the extents start at `firstColumn`.
+void columnExtents(const std::vector<std::uint64_t>& masks, int words, int firstColumn, int lastColumn,
+                   int firstRow, std::vector<int>& top, std::vector<int>& bottom)
 {
+    const int firstWord = firstColumn / 64, lastWord = lastColumn / 64;
     const int rows = int(masks.size()) / words;
     std::vector<std::uint64_t> seen(size_t(words), 0);
     const auto mark = [&](int r, std::vector<int>& extent) {
         const std::uint64_t* row = masks.data() + size_t(r) * size_t(words);
-        for (int w = 0; w < words; ++w) {
+        for (int w = firstWord; w <= lastWord; ++w) {
             const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
             seen[size_t(w)] |= row[w];
-            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i] = firstRow + r; });
+            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i - size_t(firstColumn)] = firstRow + r; });
         }
     };
     for (int r = 0; r < rows; ++r) {
@@ -590,8 +589,20 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
         const size_t at = size_t(py - band.startPY) * words;
         scanInkRow(pixels, distances, py, ink.data() + at, strong.data() + at, scratch, scan);
     }
-    columnExtents(ink, int(words), band.startPY, scan.colTop, scan.colBottom);
-    columnExtents(strong, int(words), band.startPY, scan.strongTop, scan.strongBottom);
+    if (scan.empty()) {
+        return scan;
+    }
+    // No ink lies outside the ink rectangle's columns.
+    scan.firstColumn = scan.minX - pixels.window().left();
+    scan.lastColumn = scan.maxX - pixels.window().left();
+    const size_t columns = size_t(scan.lastColumn - scan.firstColumn + 1);
+    scan.colTop.assign(columns, INT_MAX);
+    scan.colBottom.assign(columns, INT_MIN);
+    scan.strongTop.assign(columns, INT_MAX);
+    scan.strongBottom.assign(columns, INT_MIN);
+    columnExtents(ink, int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.colTop, scan.colBottom);
+    columnExtents(strong, int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.strongTop,
+                  scan.strongBottom);
     return scan;
 }
 
@@ -648,6 +659,8 @@ Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
+    stems.tops.reserve(scan.colTop.size());
+    stems.bottoms.reserve(scan.colTop.size());
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
         for (size_t i = 0; i < top.size(); ++i) {
             if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
@@ -658,7 +671,8 @@ Stems stemsOf(const InkScan& scan)
     };
     collect(scan.strongTop, scan.strongBottom);
     if (stems.bottoms.size() < 3) {
-        stems = {};
+        stems.tops.clear();
+        stems.bottoms.clear();
         collect(scan.colTop, scan.colBottom);
     }
     return stems;

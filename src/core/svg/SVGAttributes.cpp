@@ -46,6 +46,17 @@ QString SVGAttributeTable::const_iterator::value() const
     return {};
 }
 
+QStringView SVGAttributeTable::const_iterator::view() const
+{
+    if (m_set >= 0) {
+        return m_table->m_set[m_set].second;
+    }
+    if (m_read >= 0) {
+        return m_table->m_read[m_read].value();
+    }
+    return {};
+}
+
 QString SVGAttributeTable::value(QAnyStringView name) const
 {
     return constFind(name).value();

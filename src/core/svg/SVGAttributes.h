@@ -23,6 +23,8 @@ public:
     class const_iterator {
     public:
         QString value() const;
+        // The value in place, valid while the table is not changed.
+        QStringView view() const;
         bool operator==(const const_iterator&) const = default;
 
     private:

@@ -10,12 +10,24 @@ namespace {
 
 const QString kNullUuidText = QStringLiteral("00000000-0000-0000-0000-000000000000");
 
-QString uuidText(const QUuid& id)
+// The id in upper-case hexadecimal without braces.
+void appendUuid(QString& out, const QUuid& id)
 {
-    return id.toString(QUuid::WithoutBraces).toUpper();
+    const QByteArray bytes = id.toRfc4122();
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    char text[36];
+    char* p = text;
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            *p++ = '-';
+        }
+        *p++ = kDigits[uchar(bytes[i]) >> 4];
+        *p++ = kDigits[uchar(bytes[i]) & 0xF];
+    }
+    out.append(QLatin1String(text, sizeof text));
 }
 
-std::optional<QUuid> readUuid(const std::optional<QString>& text)
+std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
 {
     if (!text) {
         return std::nullopt;
@@ -27,28 +39,51 @@ std::optional<QUuid> readUuid(const std::optional<QString>& text)
     return id;
 }
 
-QString rectText(const VectorRect& rect)
+void appendRect(QString& out, const VectorRect& rect)
 {
-    return formatExact(rect.x) + u' ' + formatExact(rect.y) + u' ' + formatExact(rect.width) + u' ' +
-           formatExact(rect.height);
+    appendExact(out, rect.x);
+    out.append(u' ');
+    appendExact(out, rect.y);
+    out.append(u' ');
+    appendExact(out, rect.width);
+    out.append(u' ');
+    appendExact(out, rect.height);
 }
 
-std::optional<VectorRect> readRect(const std::optional<QString>& text)
+// "M x,y x,y ... [Z]", numbers exact.
+void appendPoints(QString& out, const QList<VectorPoint>& points, bool closed)
+{
+    out.append(u'M');
+    for (const VectorPoint& p : points) {
+        out.append(u' ');
+        appendExact(out, p.x);
+        out.append(u',');
+        appendExact(out, p.y);
+    }
+    if (closed) {
+        out.append(QLatin1String(" Z"));
+    }
+}
+
+std::optional<VectorRect> readRect(const std::optional<QStringView>& text)
 {
     if (!text) {
         return std::nullopt;
     }
-    const QList<QStringView> parts = QStringView(*text).split(u' ');
-    if (parts.size() != 4) {
-        return std::nullopt;
-    }
+    // Exactly four numbers, one space apart.
     double values[4];
+    QStringView rest = *text;
     for (int i = 0; i < 4; ++i) {
-        const std::optional<double> value = readFiniteNumber(parts[i]);
+        const qsizetype space = i < 3 ? rest.indexOf(u' ') : -1;
+        if (i < 3 && space < 0) {
+            return std::nullopt;
+        }
+        const std::optional<double> value = readFiniteNumber(i < 3 ? rest.left(space) : rest);
         if (!value) {
             return std::nullopt;
         }
         values[i] = *value;
+        rest = i < 3 ? rest.mid(space + 1) : rest;
     }
     // Assigned field by field: the frame is kept exactly as it was written.
     VectorRect rect;
@@ -59,11 +94,16 @@ std::optional<VectorRect> readRect(const std::optional<QString>& text)
     return rect;
 }
 
+// Writes attributes, each preceded by a space, at the end of a text.
 class AttributeWriter {
 public:
-    void text(QLatin1String name, const QString& value)
+    explicit AttributeWriter(QString& out) : m_out(out) {}
+
+    void text(QLatin1String name, QStringView value)
     {
-        m_out += u' ' + name + QLatin1String("=\"") + escapeAttribute(value) + u'"';
+        open(name);
+        appendEscapedAttribute(m_out, value);
+        close();
     }
     void optionalText(QLatin1String name, const std::optional<QString>& value)
     {
@@ -71,7 +111,12 @@ public:
             text(name, *value);
         }
     }
-    void number(QLatin1String name, double value) { raw(name, formatExact(value)); }
+    void number(QLatin1String name, double value)
+    {
+        open(name);
+        appendExact(m_out, value);
+        close();
+    }
     void optionalNumber(QLatin1String name, const std::optional<double>& value)
     {
         if (value) {
@@ -81,29 +126,72 @@ public:
     void flag(QLatin1String name, bool value)
     {
         if (value) {
-            raw(name, QStringLiteral("true"));
+            raw(name, QLatin1String("true"));
         }
     }
     void optionalBool(QLatin1String name, const std::optional<bool>& value)
     {
         if (value) {
-            raw(name, *value ? QStringLiteral("true") : QStringLiteral("false"));
+            raw(name, *value ? QLatin1String("true") : QLatin1String("false"));
         }
     }
-    void rect(QLatin1String name, const VectorRect& value) { raw(name, rectText(value)); }
+    void rect(QLatin1String name, const VectorRect& value)
+    {
+        open(name);
+        appendRect(m_out, value);
+        close();
+    }
+    void uuid(QLatin1String name, const QUuid& value)
+    {
+        open(name);
+        appendUuid(m_out, value);
+        close();
+    }
+    void subpaths(QLatin1String name, const QList<VectorSubpath>& value)
+    {
+        open(name);
+        appendSubpaths(m_out, value);
+        close();
+    }
+    void strokes(QLatin1String name, const QList<QList<VectorPoint>>& value)
+    {
+        open(name);
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (i > 0) {
+                m_out.append(u' ');
+            }
+            appendPoints(m_out, value[i], false);
+        }
+        close();
+    }
     void asset(const std::optional<QByteArray>& data, const std::optional<QString>& extension, bool removeWhite)
     {
         if (data) {
-            raw(QLatin1String("data-asset"), QString::fromLatin1(data->toBase64()));
+            open(QLatin1String("data-asset"));
+            m_out.append(QLatin1String(data->toBase64()));
+            close();
         }
         optionalText(QLatin1String("data-asset-extension"), extension);
         flag(QLatin1String("data-remove-white-background"), removeWhite);
     }
-    void raw(QLatin1String name, const QString& value) { m_out += u' ' + name + QLatin1String("=\"") + value + u'"'; }
-    QString result() && { return std::move(m_out); }
+    template <typename Text>
+    void raw(QLatin1String name, const Text& value)
+    {
+        open(name);
+        m_out.append(value);
+        close();
+    }
 
 private:
-    QString m_out;
+    void open(QLatin1String name)
+    {
+        m_out.append(u' ');
+        m_out.append(name);
+        m_out.append(QLatin1String("=\""));
+    }
+    void close() { m_out.append(u'"'); }
+
+    QString& m_out;
 };
 
 class AttributeReader {
@@ -118,15 +206,24 @@ public:
         }
         return it.value();
     }
+    // The value in place, for reading without a copy.
+    std::optional<QStringView> view(const char* name) const
+    {
+        const auto it = m_attributes.constFind(QLatin1String(name));
+        if (it == m_attributes.constEnd()) {
+            return std::nullopt;
+        }
+        return it.view();
+    }
     std::optional<double> number(const char* name) const
     {
-        const std::optional<QString> value = text(name);
+        const std::optional<QStringView> value = view(name);
         return value ? readFiniteNumber(*value) : std::nullopt;
     }
-    bool flag(const char* name) const { return text(name) == QLatin1String("true"); }
+    bool flag(const char* name) const { return view(name) == QLatin1String("true"); }
     std::optional<bool> optionalBool(const char* name) const
     {
-        const std::optional<QString> value = text(name);
+        const std::optional<QStringView> value = view(name);
         if (value == QLatin1String("true")) {
             return true;
         }
@@ -137,7 +234,7 @@ public:
     }
     std::optional<QByteArray> asset() const
     {
-        const std::optional<QString> value = text("data-asset");
+        const std::optional<QStringView> value = view("data-asset");
         if (!value) {
             return std::nullopt;
         }
@@ -192,7 +289,7 @@ void writePayload(AttributeWriter& out, const ShapePayload& shape)
 
 void writePayload(AttributeWriter& out, const PathPayload& path)
 {
-    out.raw(QLatin1String("data-subpaths"), formatSubpaths(path.subpaths));
+    out.subpaths(QLatin1String("data-subpaths"), path.subpaths);
     out.flag(QLatin1String("data-start-arrow"), path.startArrow);
     out.flag(QLatin1String("data-end-arrow"), path.endArrow);
     out.flag(QLatin1String("data-smooth-curves"), path.smoothCurves);
@@ -203,12 +300,7 @@ void writePayload(AttributeWriter& out, const SignaturePayload& signature)
     out.optionalText(QLatin1String("data-date-label"), signature.dateLabel);
     out.optionalText(QLatin1String("data-caption"), signature.caption);
     if (!signature.strokes.isEmpty()) {
-        QList<VectorSubpath> strokes;
-        strokes.reserve(signature.strokes.size());
-        for (const QList<VectorPoint>& stroke : signature.strokes) {
-            strokes.append(VectorSubpath{stroke, false});
-        }
-        out.raw(QLatin1String("data-strokes"), formatSubpaths(strokes));
+        out.strokes(QLatin1String("data-strokes"), signature.strokes);
     }
     out.asset(signature.assetData, signature.assetExtension, signature.removeWhiteBackground);
 }
@@ -240,7 +332,7 @@ TextPayload readTextPayload(const AttributeReader& in)
     text.letterSpacing = in.number("data-letter-spacing").value_or(0);
     text.isPDFExtracted = in.flag("data-pdf-text");
     text.originalPDFText = in.text("data-original-text");
-    text.originalPDFRect = readRect(in.text("data-original-rect"));
+    text.originalPDFRect = readRect(in.view("data-original-rect"));
     text.originalFontSize = in.number("data-original-font-size");
     text.originalIsBold = in.optionalBool("data-original-bold");
     text.originalIsItalic = in.optionalBool("data-original-italic");
@@ -278,7 +370,7 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
     }
     if (tag == QLatin1String("path")) {
         PathPayload path;
-        path.subpaths = readSubpaths(in.text("data-subpaths").value_or(QString()));
+        path.subpaths = readSubpaths(in.view("data-subpaths").value_or(QStringView()));
         path.startArrow = in.flag("data-start-arrow");
         path.endArrow = in.flag("data-end-arrow");
         path.smoothCurves = in.flag("data-smooth-curves");
@@ -291,7 +383,7 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
             signature.signerName = in.text("data-signer").value_or(QString());
             signature.dateLabel = in.text("data-date-label");
             signature.caption = in.text("data-caption");
-            for (const VectorSubpath& stroke : readSubpaths(in.text("data-strokes").value_or(QString()))) {
+            for (const VectorSubpath& stroke : readSubpaths(in.view("data-strokes").value_or(QStringView()))) {
                 signature.strokes.append(stroke.points);
             }
             signature.assetData = in.asset();
@@ -326,28 +418,30 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
 
 }  // namespace
 
-QString formatSubpaths(const QList<VectorSubpath>& subpaths)
+void appendSubpaths(QString& out, const QList<VectorSubpath>& subpaths)
 {
-    QString out;
-    for (const VectorSubpath& subpath : subpaths) {
-        if (!out.isEmpty()) {
-            out += u' ';
+    for (qsizetype i = 0; i < subpaths.size(); ++i) {
+        if (i > 0) {
+            out.append(u' ');
         }
-        out += u'M';
-        for (const VectorPoint& p : subpath.points) {
-            out += u' ' + formatExact(p.x) + u',' + formatExact(p.y);
-        }
-        if (subpath.isClosed) {
-            out += QLatin1String(" Z");
-        }
+        appendPoints(out, subpaths[i].points, subpaths[i].isClosed);
     }
-    return out;
 }
 
-QList<VectorSubpath> readSubpaths(const QString& text)
+QList<VectorSubpath> readSubpaths(QStringView text)
 {
     QList<VectorSubpath> subpaths;
-    for (QStringView token : QStringView(text).split(u' ', Qt::SkipEmptyParts)) {
+    const qsizetype n = text.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = text.indexOf(u' ', start);
+        if (end < 0) {
+            end = n;
+        }
+        const QStringView token = text.sliced(start, end - start);
+        start = end + 1;
+        if (token.isEmpty()) {
+            continue;
+        }
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
         } else if (token == u'Z') {
@@ -369,13 +463,13 @@ QList<VectorSubpath> readSubpaths(const QString& text)
     return subpaths;
 }
 
-QString ownElementAttributes(const VectorElement& element)
+void appendOwnElementAttributes(QString& text, const VectorElement& element)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     if (!element.visible) {
-        out.raw(QLatin1String("display"), QStringLiteral("none"));
+        out.raw(QLatin1String("display"), QLatin1String("none"));
     }
-    out.raw(QLatin1String("data-id"), uuidText(element.id));
+    out.uuid(QLatin1String("data-id"), element.id);
     if (!element.name.isEmpty()) {
         out.text(QLatin1String("data-name"), element.name);
     }
@@ -395,40 +489,40 @@ QString ownElementAttributes(const VectorElement& element)
     out.flag(QLatin1String("data-dashed"), style.dashed);
     out.flag(QLatin1String("data-locked"), element.locked);
     std::visit([&out](const auto& payload) { writePayload(out, payload); }, element.kind);
-    return std::move(out).result();
 }
 
-QString arrowHeadAttributes(const VectorElement& element)
+void appendArrowHeadAttributes(QString& text, const VectorElement& element)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     if (!element.visible) {
-        out.raw(QLatin1String("display"), QStringLiteral("none"));
+        out.raw(QLatin1String("display"), QLatin1String("none"));
     }
     out.flag(QLatin1String("data-arrow-head"), true);
-    return std::move(out).result();
 }
 
-QString ownPageAttributes(const VectorPage& page)
+void appendOwnPageAttributes(QString& text, const VectorPage& page)
 {
-    AttributeWriter out;
-    out.raw(QLatin1String("data-page-id"), uuidText(page.id));
+    AttributeWriter out(text);
+    out.uuid(QLatin1String("data-page-id"), page.id);
     out.text(QLatin1String("data-page-title"), page.title);
-    out.raw(QLatin1String("data-page-size"), formatExact(page.width) + u' ' + formatExact(page.height));
-    return std::move(out).result();
+    QString size;
+    appendExact(size, page.width);
+    size.append(u' ');
+    appendExact(size, page.height);
+    out.raw(QLatin1String("data-page-size"), size);
 }
 
-QString ownDocumentAttributes(const QString& documentTitle)
+void appendOwnDocumentAttributes(QString& text, const QString& documentTitle)
 {
-    AttributeWriter out;
+    AttributeWriter out(text);
     out.text(QLatin1String("data-document-title"), documentTitle);
-    return std::move(out).result();
 }
 
 std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.text("data-id"));
-    const std::optional<VectorRect> frame = readRect(in.text("data-frame"));
+    const std::optional<QUuid> id = readUuid(in.view("data-id"));
+    const std::optional<VectorRect> frame = readRect(in.view("data-frame"));
     if (!id || !frame) {
         return std::nullopt;
     }
@@ -448,7 +542,7 @@ std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttribu
     element.style.strokeWidth = in.number("data-stroke-width").value_or(0);
     element.style.opacity = in.number("data-opacity").value_or(1);
     element.style.dashed = in.flag("data-dashed");
-    element.visible = in.text("display") != QLatin1String("none");
+    element.visible = in.view("display") != QLatin1String("none");
     element.locked = in.flag("data-locked");
     return element;
 }
@@ -461,7 +555,7 @@ bool isArrowHead(const SVGAttributeTable& attributes)
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.text("data-page-id"));
+    const std::optional<QUuid> id = readUuid(in.view("data-page-id"));
     if (!id) {
         return std::nullopt;
     }

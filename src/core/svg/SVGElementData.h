@@ -43,12 +43,13 @@ namespace zelvane {
 // colour, 0, false, empty). Anything else is read as foreign SVG.
 namespace SVGCodec {
 
-// Attributes for the outermost tag of an element, each preceded by a space.
-QString ownElementAttributes(const VectorElement& element);
+// Attributes for the outermost tag of an element, each preceded by a space,
+// written at the end of `out`.
+void appendOwnElementAttributes(QString& out, const VectorElement& element);
 // The mark of the polygon that draws the head of a line or an arrow.
-QString arrowHeadAttributes(const VectorElement& element);
-QString ownPageAttributes(const VectorPage& page);
-QString ownDocumentAttributes(const QString& documentTitle);
+void appendArrowHeadAttributes(QString& out, const VectorElement& element);
+void appendOwnPageAttributes(QString& out, const VectorPage& page);
+void appendOwnDocumentAttributes(QString& out, const QString& documentTitle);
 
 // The element written on a tag ("rect", "ellipse", "polygon", "line", "path",
 // "text", or "g" for signatures and stamps), or nothing when the tag does not
@@ -67,8 +68,8 @@ struct OwnPageData {
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes);
 
 // Point lists as "M x,y x,y ... [Z]" per list, numbers exact.
-QString formatSubpaths(const QList<VectorSubpath>& subpaths);
-QList<VectorSubpath> readSubpaths(const QString& text);
+void appendSubpaths(QString& out, const QList<VectorSubpath>& subpaths);
+QList<VectorSubpath> readSubpaths(QStringView text);
 
 }  // namespace SVGCodec
 

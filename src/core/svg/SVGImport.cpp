@@ -4,10 +4,13 @@
 #include "svg/SVGInputLimits.h"
 #include "svg/SVGXMLParserDelegate.h"
 
+#include <QBuffer>
 #include <QStringDecoder>
 #include <QXmlStreamReader>
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 namespace zelvane::SVGCodec {
 
@@ -95,14 +98,32 @@ ByteRoute routeFor(const QByteArray& data)
     return QStringDecoder(declared->constData()).isValid() ? ByteRoute::asIs : ByteRoute::unsupported;
 }
 
+// Decodes a piece at a time into one small buffer instead of making a copy
+// of the whole text. Each piece ends before an ASCII or a lead byte, so no
+// character is cut in two and every piece is judged as the whole would be.
 bool isValidUtf8(const QByteArray& data)
 {
+    constexpr qsizetype kPiece = 64 * 1024;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(data);
-    return !decoder.hasError();
+    std::vector<QChar> buffer(size_t(decoder.requiredSpace(kPiece)));
+    const auto isContinuation = [&](qsizetype at) { return (uchar(data[at]) & 0xC0) == 0x80; };
+    for (qsizetype at = 0; at < data.size();) {
+        qsizetype end = std::min(at + kPiece, data.size());
+        // A character is at most four bytes: four continuation bytes in a
+        // row are an error wherever the cut falls.
+        for (int back = 0; back < 3 && end < data.size() && end - 1 > at && isContinuation(end); ++back) {
+            --end;
+        }
+        decoder.appendToBuffer(buffer.data(), QByteArrayView(data.constData() + at, end - at));
+        if (decoder.hasError()) {
+            return false;
+        }
+        at = end;
+    }
+    return true;
 }
 
-VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::optional<QUrl>& fileURL)
+VectorDocument read(QXmlStreamReader&& reader, const QString& title, const std::optional<QUrl>& fileURL)
 {
     reader.setNamespaceProcessing(false);
     SVGXMLParserDelegate delegate(title);
@@ -138,6 +159,16 @@ VectorDocument read(QXmlStreamReader& reader, const QString& title, const std::o
                                 DocumentSourceFormat::svg, fileURL, delegate.buildPages(), 1);
 }
 
+// The reader takes the bytes through a device, which it decodes a few
+// kilobytes at a time instead of into one copy of the whole text.
+VectorDocument readBytes(const QByteArray& bytes, const QString& title, const std::optional<QUrl>& fileURL)
+{
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    return read(QXmlStreamReader(&device), title, fileURL);
+}
+
 }  // namespace
 
 VectorDocument importSVG(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)
@@ -146,10 +177,7 @@ VectorDocument importSVG(const QByteArray& data, const QString& title, const std
     switch (routeFor(data)) {
     case ByteRoute::unsupported:
         throw CodecError(QStringLiteral("SVGCodec"), 1, L("Encodage SVG non reconnu.", "Unrecognized SVG encoding."));
-    case ByteRoute::utf16BigEndian: {
-        QXmlStreamReader reader(QByteArray("\xFE\xFF", 2) + data);
-        return read(reader, title, fileURL);
-    }
+    case ByteRoute::utf16BigEndian: return readBytes(QByteArray("\xFE\xFF", 2) + data, title, fileURL);
     case ByteRoute::utf8OrLatin1:
         if (!isValidUtf8(data)) {
             return importSVG(QString::fromLatin1(data), title, fileURL);
@@ -159,15 +187,13 @@ VectorDocument importSVG(const QByteArray& data, const QString& title, const std
         return importSVG(isValidUtf8(data) ? QString::fromUtf8(data) : QString::fromLatin1(data), title, fileURL);
     case ByteRoute::asIs: break;
     }
-    QXmlStreamReader reader(data);
-    return read(reader, title, fileURL);
+    return readBytes(data, title, fileURL);
 }
 
 VectorDocument importSVG(const QString& text, const QString& title, const std::optional<QUrl>& fileURL)
 {
     checkInputLimits(text);
-    QXmlStreamReader reader(text);
-    return read(reader, title, fileURL);
+    return read(QXmlStreamReader(text), title, fileURL);
 }
 
 }  // namespace zelvane::SVGCodec

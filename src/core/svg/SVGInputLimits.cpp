@@ -61,15 +61,12 @@ void checkMarkup(std::basic_string_view<Char> text)
             i = skipPast(i + 2, ">");
         } else {
             qsizetype attributes = 0;
-            Char quote = 0;
             size_t j = i + 1;
             for (; j < text.size(); ++j) {
                 const Char c = text[j];
-                if (quote) {
-                    if (c == quote)
-                        quote = 0;
-                } else if (c == Char('"') || c == Char('\'')) {
-                    quote = c;
+                if (c == Char('"') || c == Char('\'')) {
+                    // A quoted value is stepped over whole, whatever it holds.
+                    j = std::min(text.find(c, j + 1), text.size() - 1);
                 } else if (c == Char('=')) {
                     if (++attributes > kMaxAttributesPerElement) {
                         const QString limit = QString::number(kMaxAttributesPerElement);

@@ -9,7 +9,25 @@ namespace zelvane::SVGCodec {
 
 namespace {
 
-bool isCommandToken(const QString& token)
+// Hands each point of sampleCubic to `visit`, in order.
+template <typename Visit>
+void visitCubicSamples(const VectorPoint& from, const VectorPoint& c1, const VectorPoint& c2, const VectorPoint& to,
+                       int steps, Visit visit)
+{
+    const int divisions = std::max(steps, 1);
+    const int count = std::max(steps, 2);
+    for (int i = 1; i <= count; ++i) {
+        const double t = double(i) / divisions;
+        const double mt = 1 - t;
+        const double a = mt * mt * mt;
+        const double b = 3 * mt * mt * t;
+        const double c = 3 * mt * t * t;
+        const double e = t * t * t;
+        visit(VectorPoint{a * from.x + b * c1.x + c * c2.x + e * to.x, a * from.y + b * c1.y + c * c2.y + e * to.y});
+    }
+}
+
+bool isCommandToken(QStringView token)
 {
     return token.size() == 1 && token[0].isLetter();
 }
@@ -17,7 +35,7 @@ bool isCommandToken(const QString& token)
 // The state of one pass over the tokens.
 class PathReader {
 public:
-    PathReader(const QStringList& tokens, const VectorPoint& offset, const VectorPoint& scale)
+    PathReader(const QList<QStringView>& tokens, const VectorPoint& offset, const VectorPoint& scale)
         : m_tokens(tokens), m_offset(offset), m_scale(scale)
     {
     }
@@ -26,7 +44,7 @@ public:
     {
         const qsizetype count = m_tokens.size();
         while (m_index < count) {
-            const QString& token = m_tokens[m_index];
+            const QStringView token = m_tokens[m_index];
             if (isCommandToken(token)) {
                 m_command = token[0];
                 ++m_index;
@@ -139,9 +157,7 @@ private:
 
     void curveTo(const VectorPoint& c1, const VectorPoint& c2, const VectorPoint& to)
     {
-        for (const VectorPoint& p : sampleCubic(m_current, c1, c2, to, 10)) {
-            addPoint(p);
-        }
+        visitCubicSamples(m_current, c1, c2, to, 10, [this](const VectorPoint& p) { addPoint(p); });
         m_current = to;
         m_lastControl = c2;
     }
@@ -172,7 +188,7 @@ private:
         }
     }
 
-    const QStringList& m_tokens;
+    const QList<QStringView>& m_tokens;
     const VectorPoint m_offset;
     const VectorPoint m_scale;
     qsizetype m_index = 0;
@@ -186,59 +202,68 @@ private:
 
 }  // namespace
 
-QStringList tokenizePathD(const QString& d)
+QList<QStringView> pathTokens(QStringView d)
 {
-    QStringList tokens;
-    QString pending;
-    auto flush = [&] {
-        if (!pending.isEmpty()) {
-            tokens.append(pending);
-            pending.clear();
+    QList<QStringView> tokens;
+    // The number being read: d.sliced(start, length), its characters always
+    // side by side.
+    qsizetype start = 0;
+    qsizetype length = 0;
+    const auto flush = [&] {
+        if (length > 0) {
+            tokens.append(d.sliced(start, length));
+            length = 0;
         }
     };
-    for (const QChar c : d) {
+    const auto extend = [&](qsizetype at) {
+        if (length == 0) {
+            start = at;
+        }
+        ++length;
+    };
+    for (qsizetype i = 0; i < d.size(); ++i) {
+        const QChar c = d[i];
         if (c == u'e' || c == u'E') {
-            pending.append(c);
+            extend(i);
         } else if (c.isLetter()) {
             flush();
-            tokens.append(QString(c));
+            tokens.append(d.sliced(i, 1));
         } else if (c == u',' || c.isSpace()) {
             flush();
         } else if (c == u'-') {
-            if (!pending.isEmpty() && !pending.endsWith(u'e') && !pending.endsWith(u'E')) {
+            if (length > 0 && d[i - 1] != u'e' && d[i - 1] != u'E') {
                 flush();
             }
-            pending.append(c);
+            extend(i);
         } else {
-            pending.append(c);
+            extend(i);
         }
     }
     flush();
     return tokens;
 }
 
-QList<VectorSubpath> parsePathData(const QString& d, const VectorPoint& offset, const VectorPoint& scale)
+QStringList tokenizePathD(const QString& d)
 {
-    const QStringList tokens = tokenizePathD(d);
+    QStringList tokens;
+    for (const QStringView token : pathTokens(d)) {
+        tokens.append(token.toString());
+    }
+    return tokens;
+}
+
+QList<VectorSubpath> parsePathData(QStringView d, const VectorPoint& offset, const VectorPoint& scale)
+{
+    const QList<QStringView> tokens = pathTokens(d);
     return PathReader(tokens, offset, scale).read();
 }
 
 QList<VectorPoint> sampleCubic(const VectorPoint& from, const VectorPoint& c1, const VectorPoint& c2,
                                const VectorPoint& to, int steps)
 {
-    const int divisions = std::max(steps, 1);
-    const int count = std::max(steps, 2);
     QList<VectorPoint> points;
-    points.reserve(count);
-    for (int i = 1; i <= count; ++i) {
-        const double t = double(i) / divisions;
-        const double mt = 1 - t;
-        const double a = mt * mt * mt;
-        const double b = 3 * mt * mt * t;
-        const double c = 3 * mt * t * t;
-        const double e = t * t * t;
-        points.append({a * from.x + b * c1.x + c * c2.x + e * to.x, a * from.y + b * c1.y + c * c2.y + e * to.y});
-    }
+    points.reserve(std::max(steps, 2));
+    visitCubicSamples(from, c1, c2, to, steps, [&](const VectorPoint& p) { points.append(p); });
     return points;
 }
 

@@ -13,32 +13,29 @@ namespace {
 // The largest magnitude below which a whole number fits a signed 64-bit integer.
 constexpr double kIntegerLimit = 9.2e18;
 
-bool isForbiddenControl(char16_t c)
+bool needsEscape(char16_t c)
 {
-    return c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r';
+    return c < 0x20 || c == u'&' || c == u'<' || c == u'>' || c == u'"' || (c >= 0xD800 && c <= 0xDFFF) ||
+           c == 0xFFFE || c == 0xFFFF;
 }
 
-QString escapeText(const QString& text, bool attribute)
+void appendEscaped(QString& out, QStringView text, bool attribute)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
     const qsizetype n = text.size();
+    qsizetype run = 0;  // the start of the characters that pass unchanged
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c)) {
-            if (i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-                out.append(text[i]).append(text[i + 1]);
-                ++i;
-            } else {
-                out.append(QChar(QChar::ReplacementCharacter));
-            }
+        if (!needsEscape(c) || ((c == u'\n' || c == u'\t') && !attribute)) {
             continue;
         }
-        if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;
+            continue;
+        }
+        out.append(text.sliced(run, i - run));
+        run = i + 1;
+        if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
             out.append(QChar(QChar::ReplacementCharacter));
-            continue;
-        }
-        if (isForbiddenControl(c)) {
             continue;
         }
         switch (c) {
@@ -47,12 +44,54 @@ QString escapeText(const QString& text, bool attribute)
         case u'>': out.append(QLatin1String("&gt;")); break;
         case u'"': out.append(QLatin1String("&quot;")); break;
         case u'\r': out.append(QLatin1String("&#13;")); break;
-        case u'\n': out.append(attribute ? QLatin1String("&#10;") : QLatin1String("\n")); break;
-        case u'\t': out.append(attribute ? QLatin1String("&#9;") : QLatin1String("\t")); break;
-        default: out.append(QChar(c)); break;
+        case u'\n': out.append(QLatin1String("&#10;")); break;
+        case u'\t': out.append(QLatin1String("&#9;")); break;
+        default: break;  // a control character XML does not allow is dropped
         }
     }
-    return out;
+    out.append(text.sliced(run));
+}
+
+// Appends the Latin-1 characters of `text` to `out`.
+void appendAscii(QString& out, const char* text, qsizetype length)
+{
+    out.append(QLatin1StringView(text, length));
+}
+
+// A value at least 0.005 from every whole number, to two decimals, as
+// QString::number(value, 'f', 2) writes it: the exact binary value rounded,
+// a tie going away from zero. Nothing when the value is too large to take
+// this road.
+bool appendTwoDecimals(QString& out, double value)
+{
+    // Below this every count of hundredths is a whole double.
+    if (!(std::fabs(value) < 1e12)) {
+        return false;
+    }
+    char buffer[64];
+    // A tie sits exactly halfway between two hundredths: the value is an odd
+    // number of eighths. Anything else rounds the same to the nearest.
+    const double eighths = value * 8;
+    if (eighths == std::trunc(eighths) && std::fmod(eighths, 2) != 0) {
+        const qint64 hundredths = qint64(std::fabs(eighths) * 12.5 + 0.5);
+        char* p = buffer;
+        if (value < 0) {
+            *p++ = '-';
+        }
+        p = std::to_chars(p, buffer + sizeof buffer, hundredths / 100).ptr;
+        *p++ = '.';
+        *p++ = char('0' + hundredths % 100 / 10);
+        *p++ = char('0' + hundredths % 10);
+        appendAscii(out, buffer, p - buffer);
+        return true;
+    }
+    const std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
+    if (result.ec != std::errc()) {
+        return false;
+    }
+    appendAscii(out, buffer, result.ptr - buffer);
+    return true;
 }
 
 locale_t cLocale()
@@ -63,22 +102,37 @@ locale_t cLocale()
 
 }  // namespace
 
-QString formatNum(double value)
+void appendNum(QString& out, double value)
 {
     if (!std::isfinite(value)) {
-        return QStringLiteral("0");
+        out.append(u'0');
+        return;
     }
     const double rounded = std::round(value);
     if (std::fabs(rounded - value) < 0.005 && std::fabs(rounded) < kIntegerLimit) {
-        return QString::number(static_cast<qint64>(rounded));
+        char buffer[24];
+        const std::to_chars_result result =
+            std::to_chars(buffer, buffer + sizeof buffer, static_cast<qint64>(rounded));
+        appendAscii(out, buffer, result.ptr - buffer);
+        return;
     }
-    return QString::number(value, 'f', 2);
+    if (!appendTwoDecimals(out, value)) {
+        out.append(QString::number(value, 'f', 2));
+    }
 }
 
-QString formatExact(double value)
+QString formatNum(double value)
+{
+    QString out;
+    appendNum(out, value);
+    return out;
+}
+
+void appendExact(QString& out, double value)
 {
     if (!std::isfinite(value) || value == 0) {
-        return QStringLiteral("0");
+        out.append(u'0');
+        return;
     }
     const double magnitude = std::fabs(value);
     const std::chars_format format =
@@ -86,19 +140,43 @@ QString formatExact(double value)
     char buffer[64];
     const std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value, format);
     if (result.ec != std::errc()) {
-        return QStringLiteral("0");
+        out.append(u'0');
+        return;
     }
-    return QString::fromLatin1(buffer, result.ptr - buffer);
+    appendAscii(out, buffer, result.ptr - buffer);
+}
+
+QString formatExact(double value)
+{
+    QString out;
+    appendExact(out, value);
+    return out;
+}
+
+void appendEscapedXML(QString& out, QStringView text)
+{
+    appendEscaped(out, text, false);
+}
+
+void appendEscapedAttribute(QString& out, QStringView text)
+{
+    appendEscaped(out, text, true);
 }
 
 QString escapeXML(const QString& text)
 {
-    return escapeText(text, false);
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    appendEscaped(out, text, false);
+    return out;
 }
 
 QString escapeAttribute(const QString& text)
 {
-    return escapeText(text, true);
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    appendEscaped(out, text, true);
+    return out;
 }
 
 std::optional<double> readNumber(QStringView text)

@@ -14,11 +14,15 @@ namespace SVGCodec {
 // within 0.005 of one ("12", never "-0"), otherwise two decimals ("12.30").
 // A value that is not finite is written as "0".
 QString formatNum(double value);
+// formatNum written at the end of `out`.
+void appendNum(QString& out, double value);
 
 // The value in the fewest digits that read back as exactly the same double,
 // in plain decimal notation for everyday magnitudes ("0.1", "595.28",
 // "100000") and in exponent notation otherwise. Not finite gives "0".
 QString formatExact(double value);
+// formatExact written at the end of `out`.
+void appendExact(QString& out, double value);
 
 // Text for character data: "&", "<", ">" and the double quote as entities
 // (ampersand first), the carriage return as "&#13;" so that it reads back as
@@ -30,6 +34,10 @@ QString escapeXML(const QString& text);
 // escapeXML for a double-quoted attribute value; tab and line feed are also
 // written as character references, which survive attribute normalisation.
 QString escapeAttribute(const QString& text);
+
+// escapeXML and escapeAttribute written at the end of `out`.
+void appendEscapedXML(QString& out, QStringView text);
+void appendEscapedAttribute(QString& out, QStringView text);
 
 // The whole text read as a C-locale floating-point number (optional sign,
 // digits with fraction and exponent, infinity, NaN and hexadecimal forms).

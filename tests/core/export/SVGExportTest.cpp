@@ -175,6 +175,24 @@ TEST(SVGNumberFormat, WholeNumbersOrTwoDecimals)
     EXPECT_EQ(formatNum(-7), "-7");
 }
 
+TEST(SVGNumberFormat, TwoDecimalsAreQtsFixedFormatTiesIncluded)
+{
+    // An exact tie rounds away from zero, as Qt writes it.
+    EXPECT_EQ(formatNum(0.125), "0.13");
+    EXPECT_EQ(formatNum(-0.125), "-0.13");
+    EXPECT_EQ(formatNum(0.375), "0.38");
+    EXPECT_EQ(formatNum(1234.625), "1234.63");
+    const auto qtText = [](double value) {
+        const double rounded = std::round(value);
+        return std::fabs(rounded - value) < 0.005 ? QString::number(qint64(rounded)) : QString::number(value, 'f', 2);
+    };
+    for (int k = -40000; k <= 40000; ++k) {
+        for (const double value : {k / 8.0, k / 1000.0, k / 200.0, k * 1.0000001, k * 123456.789}) {
+            ASSERT_EQ(formatNum(value), qtText(value)) << value;
+        }
+    }
+}
+
 TEST(SVGNumberFormat, NonFiniteAndHugeValuesStayWritable)
 {
     EXPECT_EQ(formatNum(std::nan("")), "0");

@@ -2,10 +2,18 @@
 
 #include "fonts/FontLookup.h"
 #include "fonts/SyntheticAccents.h"
+#include "pdf/PDFDocument.h"
 
+#include <QBuffer>
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QTextLayout>
+
+#include <limits>
 
 using namespace zelvane;
 using namespace zelvane::testing;
@@ -201,4 +209,65 @@ TEST_F(SyntheticAccentsTest, DrawsEveryKindOfAccent)
         else
             EXPECT_LT(extra.top(), base.top()) << letter.toStdString();
     }
+}
+
+// An edited line over its printed one, written to PDF in a subset that lacks
+// the capitals (another font fills them in): every glyph reads back where
+// the printed placement puts its character, and the line reads as one.
+TEST_F(SyntheticAccentsTest, AnEditedLineInPDFKeepsThePrintedPlacesOfItsGlyphs)
+{
+    const QFont font = fontWith("Zelvane Printed Subset", QStringLiteral("abcdefghilmnoprstuvwxy "), 12);
+    const QString printedText = QStringLiteral("the shell opens a file with vector layers");
+    const QString edited = QStringLiteral("the SHELL opens a file with vector layers");
+    // The print set its words wider apart than a plain layout does.
+    const auto plainPrinted = PDFCodec::layOutLine(printedText, font, 0, true);
+    PDFCodec::PrintedLine printed{printedText, {}};
+    double spread = 0;
+    for (qsizetype i = 0; i < printedText.size(); ++i) {
+        if (printedText[i] == QLatin1Char(' '))
+            spread += 2.5;
+        printed.x.append(printedText[i] == QLatin1Char(' ')
+                             ? std::numeric_limits<double>::quiet_NaN()
+                             : plainPrinted->lineAt(0).cursorToX(int(i)) + spread);
+    }
+    // Where each character belongs, from the plain layouts' cursor positions.
+    const auto cursors = [&](const QString& text) {
+        const auto layout = PDFCodec::layOutLine(text, font, 0, true);
+        QList<double> x;
+        for (qsizetype i = 0; i <= text.size(); ++i)
+            x.append(layout->lineAt(0).cursorToX(int(i)));
+        return x;
+    };
+    const QList<double> naturalEdited = cursors(edited);
+    const QList<double> shifts = PDFCodec::printedShifts(printed, cursors(printedText), edited, naturalEdited);
+    ASSERT_EQ(shifts.size(), edited.size());
+
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        writer.setPageLayout(QPageLayout(QPageSize(QSizeF(400, 100), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                                         QPageLayout::Portrait, QMarginsF()));
+        QPainter painter(&writer);
+        PDFCodec::drawTextLine(painter, edited, QPointF(20, 50), font, 0, Qt::black, TextAlignmentMode::left, 360,
+                               &printed);
+    }
+    const auto document = PDFDocument::open(bytes);
+    ASSERT_TRUE(document);
+    const PDFPageText text = document->pageText(0);
+    EXPECT_EQ(text.text.trimmed(), edited);
+    ASSERT_EQ(text.characterRects.size(), text.text.size());
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < edited.size(); ++i) {
+        if (edited[i] == QLatin1Char(' '))
+            continue;
+        at = text.text.indexOf(edited[i], at);
+        ASSERT_GE(at, 0) << i;
+        EXPECT_NEAR(text.characterRects[at].left(), 20 + naturalEdited[i] + shifts[i], 0.05) << i;
+        ++at;
+    }
+    // The kept words before the change sit at their printed places.
+    EXPECT_NEAR(text.characterRects[text.text.indexOf(QLatin1Char('t'))].left(), 20 + printed.x[0], 0.05);
 }

@@ -64,6 +64,27 @@ TEST(SVGEncodings, Latin1ByDeclarationOrAsFallback)
               kCafe);
 }
 
+TEST(SVGEncodings, LongFilesAreJudgedWholeWhereverTheirCharactersFall)
+{
+    // Long texts of two-, three- and four-byte characters, each shifted by
+    // one byte so that characters straddle every place a long file is cut.
+    for (const QString& unit : {QStringLiteral("\u00e9"), QStringLiteral("\u20ac"), QStringLiteral("\U0001F600")}) {
+        for (int shift = 0; shift < 4; ++shift) {
+            const QString text = QString(shift, u'x') + unit.repeated(100000);
+            const QByteArray utf8 = (QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\"><text x=\"1\" y=\"2\">") +
+                                     text + QStringLiteral("</text></svg>"))
+                                        .toUtf8();
+            EXPECT_EQ(textOf(importBytes(utf8)), text) << shift;
+            // One byte that is not UTF-8 far into the file makes all of it Latin-1.
+            QByteArray broken = utf8;
+            broken[broken.size() - 20] = '\xFF';
+            EXPECT_EQ(textOf(importBytes(broken)), QString::fromLatin1(broken.mid(broken.indexOf("y=\"2\">") + 6)
+                                                                           .chopped(13)))
+                << shift;
+        }
+    }
+}
+
 TEST(SVGEncodings, Windows1252Declaration)
 {
     QByteArray bytes = sample(QStringLiteral("<?xml version='1.0' encoding='windows-1252'?>")).toLatin1();
