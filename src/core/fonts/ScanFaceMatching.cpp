@@ -198,14 +198,30 @@ InkRows inkRows(const std::vector<float>& ink, const QSize& size)
     return {first, last, top, std::max(halfInkEdge(strength, last, -1, size.height()), top + 0.5)};
 }
 
-// The words of a line drawn over their picture, each from where its ink
+// Some words of a line drawn over their picture, each from where its ink
 // starts: how far a drawing is from the ink, and where its baseline fits.
+// A long line is judged by a few of its words spread over it, and only the
+// ink of those words counts.
 class PlacedWords {
 public:
+    static constexpr qsizetype kMostWords = 6;
+
     PlacedWords(const std::vector<float>& ink, const QSize& size, const QList<WordInk>& words, double pixelsPerPoint)
-        : m_ink(ink), m_size(size), m_words(words), m_pixelsPerPoint(pixelsPerPoint),
-          m_rows(inkRows(ink, size)), m_drawn(size, QImage::Format_Grayscale8)
+        : m_size(size), m_pixelsPerPoint(pixelsPerPoint), m_drawn(size, QImage::Format_Alpha8)
     {
+        const qsizetype count = std::min(words.size(), kMostWords);
+        for (qsizetype i = 0; i < count; ++i)
+            m_words.append(words[count > 1 ? i * (words.size() - 1) / (count - 1) : 0]);
+        m_ink.assign(ink.size(), 0.0f);
+        for (const WordInk& word : m_words) {
+            const int from = std::max(word.box.left() - 2, 0), to = std::min(word.box.right() + 2, size.width() - 1);
+            for (int y = 0; y < size.height(); ++y) {
+                const size_t row = size_t(y) * size_t(size.width());
+                std::copy(ink.begin() + qsizetype(row) + from, ink.begin() + qsizetype(row) + to + 1,
+                          m_ink.begin() + qsizetype(row) + from);
+            }
+        }
+        m_rows = inkRows(m_ink, size);
     }
 
     // The words in `font` (in points), baseline at 0.
@@ -234,7 +250,8 @@ public:
     // is from the ink.
     double apart(const QPainterPath& drawing, double baseline)
     {
-        m_drawn.fill(Qt::white);
+        // Coverage only: the drawing's alpha.
+        m_drawn.fill(Qt::transparent);
         {
             QPainter painter(&m_drawn);
             painter.setRenderHint(QPainter::Antialiasing);
@@ -247,7 +264,7 @@ public:
             const uchar* row = m_drawn.constScanLine(y);
             const float* printed = m_ink.data() + size_t(y) * size_t(m_size.width());
             for (int x = 0; x < m_size.width(); ++x)
-                sum += std::abs(float(255 - row[x]) / 255.0f - printed[x]);
+                sum += std::abs(float(row[x]) / 255.0f - printed[x]);
         }
         return sum;
     }
@@ -266,9 +283,9 @@ public:
     }
 
 private:
-    const std::vector<float>& m_ink;
+    std::vector<float> m_ink;
     QSize m_size;
-    const QList<WordInk>& m_words;
+    QList<WordInk> m_words;
     double m_pixelsPerPoint;
     InkRows m_rows;
     QImage m_drawn;
