@@ -29,6 +29,7 @@
 #include <exception>
 #include <map>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -152,7 +153,11 @@ public:
         m_overlays.resize(made);
         m_failures.resize(made);
         for (size_t k = 1; k < made; ++k) {
-            m_helpers.emplace_back(&OverlayDrawing::draw, this, k);
+            try {
+                m_helpers.emplace_back(&OverlayDrawing::draw, this, k);
+            } catch (const std::system_error&) {
+                draw(k);  // no thread to be had: this part is drawn here
+            }
         }
         draw(0);
     }

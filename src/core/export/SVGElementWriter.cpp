@@ -385,6 +385,17 @@ void writeSignature(SVGMarkup& out, const VectorElement& element, const Signatur
     out.endLine();
 }
 
+// One centred line of a stamp's lettering; `font` gives its size and weight.
+void stampLettering(SVGMarkup& out, QStringView indent, double x, double y, const char* font, const QString& color,
+                    const QString& text)
+{
+    out << indent << "  <text x=\"";
+    out.num(x) << "\" y=\"";
+    out.num(y) << "\" font-family=\"Helvetica Neue\" " << font << " text-anchor=\"middle\" fill=\"" << color << "\">";
+    out.xml(text) << "</text>";
+    out.endLine();
+}
+
 void writeStamp(SVGMarkup& out, const VectorElement& element, const StampPayload& stamp, QStringView indent)
 {
     const VectorRect& f = element.frame;
@@ -411,21 +422,11 @@ void writeStamp(SVGMarkup& out, const VectorElement& element, const StampPayload
     out.num(std::max(f.height - 6, 2.0)) << "\" rx=\"4\" ry=\"4\" fill=\"none\" stroke=\"" << color
                                           << "\" stroke-width=\"0.9\"/>";
     out.endLine();
-    out << indent << "  <text x=\"";
-    out.num(f.x + f.width / 2) << "\" y=\"";
-    out.num(f.y + 0.48 * f.height) << "\" font-family=\"Helvetica Neue\" font-size=\"13\" font-weight=\"bold\" "
-                                      "text-anchor=\"middle\" fill=\""
-                                   << color << "\">";
-    out.xml(stamp.title) << "</text>";
-    out.endLine();
+    stampLettering(out, indent, f.x + f.width / 2, f.y + 0.48 * f.height, "font-size=\"13\" font-weight=\"bold\"", color,
+                   stamp.title);
     if (!stamp.subtitle.isEmpty()) {
-        out << indent << "  <text x=\"";
-        out.num(f.x + f.width / 2) << "\" y=\"";
-        out.num(f.y + 0.78 * f.height) << "\" font-family=\"Helvetica Neue\" font-size=\"8.5\" text-anchor=\"middle\" "
-                                          "fill=\""
-                                       << color << "\">";
-        out.xml(stamp.subtitle) << "</text>";
-        out.endLine();
+        stampLettering(out, indent, f.x + f.width / 2, f.y + 0.78 * f.height, "font-size=\"8.5\"", color,
+                       stamp.subtitle);
     }
     out << indent << "</g>";
     out.endLine();

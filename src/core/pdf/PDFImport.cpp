@@ -331,12 +331,6 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 }
 
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers)
-{
-    return importPDF(data, title, fileURL, workers, {});
-}
-
-VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers, const ImportProgress& progress)
 {
     // Fonts first, so the names met in the text already resolve to them.

@@ -17,13 +17,11 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 // The same with the pages drawn and measured by `workers` threads (the
 // calling one alone when 1; at least one) while the calling thread makes
 // their elements. The document is the same whatever their number.
-VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers);
-// The same, telling `progress` (on the importing thread) how many of the
-// file's pages have been read after each one.
+// `progress`, if given, hears on the importing thread how many of the
+// file's pages have been read, after each one.
 using ImportProgress = std::function<void(int pagesRead, int pageCount)>;
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers, const ImportProgress& progress);
+                         int workers, const ImportProgress& progress = {});
 // The number of threads importPDF uses: one per processor, at most two.
 int defaultImportWorkers();
 

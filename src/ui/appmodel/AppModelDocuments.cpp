@@ -219,21 +219,14 @@ bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& 
         } else {
             // The file is written on a worker from a copy of the document;
             // the window keeps running (and may be edited) meanwhile.
-            std::optional<std::optional<CodecError>> outcome;
-            QEventLoop writing;
+            std::optional<CodecError> failure;
             m_controller->saveFileInBackground(url.toLocalFile(), format,
-                                               [&outcome, &writing](const std::optional<CodecError>& failure) {
-                                                   outcome = failure;
-                                                   writing.quit();
+                                               [&failure](const std::optional<CodecError>& outcome) {
+                                                   failure = outcome;
                                                });
-            if (!outcome)
-                writing.exec();
-            // A loop ended from outside (the program quitting) still waits
-            // for the file.
-            if (!outcome)
-                m_controller->waitForSaves();
-            if (outcome && *outcome)
-                throw **outcome;
+            waitForSaves();
+            if (failure)
+                throw *failure;
         }
     } catch (const CodecError& error) {
         setAlert(AlertItem::make(saveFailureTitle(), error.message()));
