@@ -9,9 +9,13 @@
 #include "pdf/PDFTextExtraction.h"
 
 #include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <deque>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -117,6 +121,116 @@ private:
 // when pages were measured one at a time.
 constexpr qint64 kPageBitmapBudget = qint64(2) * 1190 * 1684 * 4;
 
+// Threads helping the page workers measure their pages' lines. A worker
+// hands a page's lines out and measures them too; an idle helper joins the
+// oldest page whose lines are still being handed out, and so does the
+// importing thread while it waits for a page. Helpers draw nothing and keep
+// no poppler document.
+class LineHelpers {
+public:
+    explicit LineHelpers(int threads)
+    {
+        for (int i = 0; i < threads; ++i) {
+            m_threads.emplace_back(QThread::create([this] { helpUntil([this] { return m_stopping; }); }));
+            m_threads.back()->start();
+        }
+    }
+
+    ~LineHelpers()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        for (const std::unique_ptr<QThread>& thread : m_threads)
+            thread->wait();
+    }
+
+    // Calls `each` for every index below `count`, here and wherever help
+    // comes from; rethrows the first failure once every call is over.
+    void run(qsizetype count, const std::function<void(qsizetype)>& each)
+    {
+        Job job{count, each};
+        std::unique_lock lock(m_mutex);
+        m_jobs.push_back(&job);
+        m_wake.notify_all();
+        while (measureOne(job, lock)) {
+        }
+        m_done.wait(lock, [&] { return job.measuring == 0; });
+        if (job.failure)
+            std::rethrow_exception(job.failure);
+    }
+
+    // Measures lines handed out until `done` holds (checked with the
+    // helpers' lock held; whoever makes it hold calls wake()).
+    void helpUntil(const std::function<bool()>& done)
+    {
+        std::unique_lock lock(m_mutex);
+        while (!done()) {
+            if (m_jobs.empty())
+                m_wake.wait(lock);
+            else
+                measureOne(*m_jobs.front(), lock);
+        }
+    }
+
+    void wake()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+        }
+        m_wake.notify_all();
+    }
+
+private:
+    struct Job {
+        const qsizetype count;
+        const std::function<void(qsizetype)>& each;
+        qsizetype next = 0;
+        int measuring = 0;  // lines being measured
+        std::exception_ptr failure;
+    };
+
+    // Measures the job's next line, the lock released meanwhile; false (the
+    // job no longer handed out) when none is left.
+    bool measureOne(Job& job, std::unique_lock<std::mutex>& lock)
+    {
+        if (job.next >= job.count) {
+            std::erase(m_jobs, &job);
+            return false;
+        }
+        const qsizetype index = job.next++;
+        ++job.measuring;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            job.each(index);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        if (failure && !job.failure)
+            job.failure = failure;
+        if (--job.measuring == 0)
+            m_done.notify_all();
+        return true;
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    std::deque<Job*> m_jobs;
+    bool m_stopping = false;
+    std::vector<std::unique_ptr<QThread>> m_threads;
+};
+
+// The most workers drawing and measuring pages: each holds a poppler
+// document and a page bitmap of its own. Two keep the import's peak memory
+// at what measuring one page at a time with two whole-page images took, and
+// drawing and measuring then never waits for a bitmap.
+constexpr int kMostPageWorkers = 2;
+
 // A rectangle (page points) holding every line's selection rectangle, as
 // measureTextLines places it: within the characters' rectangles, moved down
 // by what the page adds below a short media box, at least one point wide
@@ -152,7 +266,7 @@ constexpr double kScannedLineMargin = 16;
 // The page is measured as a viewer shows it: a page with /Rotate keeps its
 // PDF unturned underneath and turns it by pdfRotation. Only the part of the
 // page under its text is drawn, into a bitmap from `bitmaps`.
-MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps)
+MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers)
 {
     MeasuredPage page;
     page.mediaBox = pdf.mediaBox(index);
@@ -168,6 +282,12 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
     page.height = sideways ? unturnedWidth : unturnedHeight;
     page.textBox = page.mediaBox;
     page.text = pdf.pageText(index);
+    ParallelFor parallel;
+    if (helpers) {
+        parallel = [helpers](qsizetype count, const std::function<void(qsizetype)>& each) {
+            helpers->run(count, each);
+        };
+    }
     if (!page.text.text.isEmpty()) {
         if (page.rotation != 0) {
             turnPageText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
@@ -184,7 +304,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
                                   : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
         }
         if (area.isEmpty()) {
-            page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr);
+            page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr, parallel);
             return page;
         }
         // A turned page is drawn unturned, then turned.
@@ -196,7 +316,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
             page.rotation == 0
                 ? PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, area)
                 : PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
-        page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr);
+        page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr, parallel);
     }
     return page;
 }
@@ -213,8 +333,9 @@ QList<VectorElement> elementsOf(const MeasuredPage& page)
 // ahead of the page being taken, so measured pages do not pile up.
 class PageMeasuring {
 public:
-    PageMeasuring(const PDFDocument& pdf, int workers, PageBitmaps& bitmaps)
-        : m_pdf(pdf), m_bitmaps(bitmaps), m_pages(size_t(pdf.pageCount())), m_ahead(workers + 1)
+    PageMeasuring(const PDFDocument& pdf, int workers, PageBitmaps& bitmaps, LineHelpers* helpers)
+        : m_pdf(pdf), m_bitmaps(bitmaps), m_helpers(helpers), m_pages(size_t(pdf.pageCount())),
+          m_ready(std::make_unique<std::atomic<bool>[]>(m_pages.size())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
             m_threads.emplace_back(QThread::create([this, i] { work(i == 0); }));
@@ -236,8 +357,11 @@ public:
     }
 
     // Waits for page `index`; rethrows what stopped the worker measuring it.
+    // Meanwhile this thread helps measure the lines of pages in progress.
     MeasuredPage take(int index)
     {
+        if (m_helpers)
+            m_helpers->helpUntil([&] { return m_ready[size_t(index)].load(); });
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_pages[size_t(index)].done; });
         Slot& slot = m_pages[size_t(index)];
@@ -287,7 +411,7 @@ private:
             result.failure = failure;
             if (!result.failure) {
                 try {
-                    result.page = measurePage(pdf, index, m_bitmaps);
+                    result.page = measurePage(pdf, index, m_bitmaps, m_helpers);
                 } catch (...) {
                     result.failure = std::current_exception();
                 }
@@ -297,12 +421,18 @@ private:
                 m_pages[size_t(index)] = std::move(result);
             }
             m_changed.notify_all();
+            m_ready[size_t(index)] = true;
+            if (m_helpers)
+                m_helpers->wake();
         }
     }
 
     const PDFDocument& m_pdf;
     PageBitmaps& m_bitmaps;
+    LineHelpers* const m_helpers;
     std::vector<Slot> m_pages;
+    // Set once a page's slot is done, for whoever waits without the lock.
+    std::unique_ptr<std::atomic<bool>[]> m_ready;
     const int m_ahead;
     int m_next = 0;
     int m_taken = 0;
@@ -315,14 +445,11 @@ private:
 
 int defaultImportWorkers()
 {
-    // The page bitmaps stay within their budget however many workers there
-    // are, but each worker beyond the first adds about 3 MB of its own (a
-    // poppler document, an allocator arena, the page text it holds). Two
-    // workers keep the import's peak memory at what measuring one page at a
-    // time with two whole-page images took, and drawing and measuring (most
-    // of the work) then never waits for a bitmap.
-    constexpr int kMostWorkers = 2;
-    return std::clamp(QThread::idealThreadCount(), 1, kMostWorkers);
+    // Two page workers, the importing thread helping them measure lines
+    // while it waits. Helper threads beyond them would speed the import up
+    // but each adds an allocator arena of its own (about 0.25 MB), which
+    // the import's peak memory has no room for.
+    return std::clamp(QThread::idealThreadCount(), 1, kMostPageWorkers);
 }
 
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL)
@@ -352,18 +479,24 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     }
 
     // Measuring a page (drawing and reading its pixels) is most of the
-    // work and goes to the workers; the elements are made here, page after
-    // page, as the measured pages come in.
+    // work and goes to the workers: up to two draw and measure pages, the
+    // others help them measure their lines. The elements are made here,
+    // page after page, as the measured pages come in.
     const int pageCount = pdf->pageCount();
-    const int threads = std::clamp(workers, 1, pageCount);
+    const int threads = std::max(workers, 1);
+    const int pageWorkers = std::min({threads, kMostPageWorkers, pageCount});
+    std::optional<LineHelpers> helpers;
+    if (threads > 1) {
+        helpers.emplace(threads - pageWorkers);
+    }
     PageBitmaps bitmaps(kPageBitmapBudget);
     std::optional<PageMeasuring> measuring;
-    if (threads > 1) {
-        measuring.emplace(*pdf, threads, bitmaps);
+    if (pageWorkers > 1) {
+        measuring.emplace(*pdf, pageWorkers, bitmaps, helpers ? &*helpers : nullptr);
     }
     QList<VectorPage> pages;
     for (int i = 0; i < pageCount; ++i) {
-        const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, bitmaps);
+        const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr);
         if (progress)
             progress(i + 1, pageCount);
         if (!page.present) {

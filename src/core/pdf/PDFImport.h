@@ -14,9 +14,10 @@ namespace zelvane::PDFCodec {
 // element over the print. Throws CodecError "PDFCodec" 1 for bytes that are
 // not a readable PDF, a PDF without pages, or one locked by a password.
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL);
-// The same with the pages drawn and measured by `workers` threads (the
-// calling one alone when 1; at least one) while the calling thread makes
-// their elements. The document is the same whatever their number.
+// The same with `workers` threads (the calling one alone when 1; at least
+// one): up to two draw and measure pages while the calling thread makes
+// their elements, the others, and the calling thread while it waits, help
+// them measure their lines. The document is the same whatever their number.
 // `progress`, if given, hears on the importing thread how many of the
 // file's pages have been read, after each one.
 using ImportProgress = std::function<void(int pagesRead, int pageCount)>;

@@ -15,6 +15,7 @@
 #include <array>
 #include <cmath>
 #include <map>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
@@ -519,9 +520,19 @@ void turnBackOntoPage(VectorElement& element, const MeasuredTextLine& line)
 }  // namespace
 
 QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& mediaBox, double pageHeight,
-                                         const PDFPageBitmapAnalyzer* analyzer)
+                                         const PDFPageBitmapAnalyzer* analyzer, const ParallelFor& parallel)
 {
-    QList<MeasuredTextLine> lines;
+    // The pieces to measure, in reading order, each with the page text, box
+    // and analyzer it is measured on (kept in place by turnedPages).
+    struct Piece {
+        const PDFPageText* text;
+        TextRange range;
+        QRectF box;
+        double height;
+        const PDFPageBitmapAnalyzer* analyzer;
+        int angle;
+    };
+    std::vector<Piece> pieces;
     // The page as the analyzer drew it, whose sides the turns must share.
     const QSizeF pageSize = analyzer ? QSizeF(analyzer->pixelWidth(), analyzer->pixelHeight())
                                            / PDFPageBitmapAnalyzer::kScale
@@ -553,12 +564,28 @@ QList<MeasuredTextLine> measureTextLines(const PDFPageText& page, const QRectF& 
                 continue;
             }
             for (const TextRange& piece : visualPieces(*text, column)) {
-                if (auto measured = measureTextLine(*text, piece, box, height, measuring)) {
-                    measured->angle = angle;
-                    measured->page = pageSize;
-                    lines.append(std::move(*measured));
-                }
+                pieces.push_back({text, piece, box, height, measuring, angle});
             }
+        }
+    }
+    std::vector<std::optional<MeasuredTextLine>> measured(pieces.size());
+    const auto measure = [&](qsizetype i) {
+        const Piece& piece = pieces[size_t(i)];
+        measured[size_t(i)] = measureTextLine(*piece.text, piece.range, piece.box, piece.height, piece.analyzer);
+    };
+    if (parallel && pieces.size() > 1) {
+        parallel(qsizetype(pieces.size()), measure);
+    } else {
+        for (size_t i = 0; i < pieces.size(); ++i)
+            measure(qsizetype(i));
+    }
+    QList<MeasuredTextLine> lines;
+    lines.reserve(qsizetype(pieces.size()));
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        if (measured[i]) {
+            measured[i]->angle = pieces[i].angle;
+            measured[i]->page = pageSize;
+            lines.append(std::move(*measured[i]));
         }
     }
     return lines;

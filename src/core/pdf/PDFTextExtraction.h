@@ -8,6 +8,7 @@
 #include <QList>
 #include <QSizeF>
 #include <QTransform>
+#include <functional>
 #include <optional>
 
 namespace zelvane::PDFCodec {
@@ -52,10 +53,16 @@ QTransform pageTurnedUnder(int lineAngle, const QSizeF& page);
 // glyphs say; nothing when fewer than two glyphs are laid out.
 std::optional<int> advanceAngle(const PDFPageText& text, const TextRange& range);
 
+// `each` called for every index from 0 to count - 1, on any threads, all
+// done when it returns.
+using ParallelFor = std::function<void(qsizetype count, const std::function<void(qsizetype index)>& each)>;
+
 // The first half of the extraction: the page's visual lines in reading order
-// with their print measured. Uses no font, so it runs on any thread.
+// with their print measured. Uses no font, so it runs on any thread; the
+// lines may be measured by `parallel` (one after the other without it), the
+// result is the same.
 QList<MeasuredTextLine> measureTextLines(const PDFPageText& text, const QRectF& mediaBox, double pageHeight,
-                                         const PDFPageBitmapAnalyzer* analyzer);
+                                         const PDFPageBitmapAnalyzer* analyzer, const ParallelFor& parallel = {});
 // The second half: the elements of the measured lines. Qt's font engines
 // keep per-thread state that the fonts chosen here depend on, so a document's
 // pages go through this in order on one thread.

@@ -3,6 +3,7 @@
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
+#include "pdf/PDFTextExtraction.h"
 #include "sample/SyntheticDocument.h"
 
 #include <gtest/gtest.h>
@@ -70,6 +71,51 @@ TEST_F(PDFParallelImportTest, OddPagesAndTheSampleImportTheSameOnEveryNumberOfTh
     tiny.texts = {{QPointF(2, 10), 8, "Tiny"}};
     expectSameImportOnAnyNumberOfThreads(test::makeTestPDF({empty, turned, shifted, tiny, turned}));
     expectSameImportOnAnyNumberOfThreads(SyntheticDocument::generateSampleRawPDFData());
+}
+
+TEST_F(PDFParallelImportTest, ASinglePageImportsTheSameWithItsLinesSharedOut)
+{
+    // One page has one page worker: the other threads only measure lines.
+    expectSameImportOnAnyNumberOfThreads(test::makeManualTestPDF(1));
+}
+
+TEST_F(PDFParallelImportTest, LinesMeasuredInAnyOrderMakeTheSameLines)
+{
+    const QByteArray data = test::makeManualTestPDF(1);
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data);
+    ASSERT_TRUE(pdf);
+    const PDFPageText text = pdf->pageText(0);
+    const QRectF box = pdf->mediaBox(0);
+    const auto analyzer = PDFPageBitmapAnalyzer::create(*pdf, 0, box.width(), box.height());
+    ASSERT_TRUE(analyzer);
+    const QList<PDFCodec::MeasuredTextLine> inOrder =
+        PDFCodec::measureTextLines(text, box, box.height(), &*analyzer);
+    ASSERT_GT(inOrder.size(), 40);
+    qsizetype calls = 0;
+    const QList<PDFCodec::MeasuredTextLine> backwards = PDFCodec::measureTextLines(
+        text, box, box.height(), &*analyzer,
+        [&](qsizetype count, const std::function<void(qsizetype)>& each) {
+            for (qsizetype i = count - 1; i >= 0; --i, ++calls)
+                each(i);
+        });
+    EXPECT_GE(calls, inOrder.size());
+    ASSERT_EQ(backwards.size(), inOrder.size());
+    for (qsizetype i = 0; i < inOrder.size(); ++i) {
+        const PDFCodec::MeasuredTextLine& a = inOrder[i];
+        const PDFCodec::MeasuredTextLine& b = backwards[i];
+        EXPECT_EQ(a.range, b.range) << i;
+        EXPECT_EQ(a.angle, b.angle) << i;
+        EXPECT_EQ(a.page, b.page) << i;
+        ASSERT_EQ(a.metrics.has_value(), b.metrics.has_value()) << i;
+        if (a.metrics) {
+            EXPECT_EQ(a.metrics->inkHex, b.metrics->inkHex) << i;
+            EXPECT_EQ(a.metrics->backgroundHex, b.metrics->backgroundHex) << i;
+            EXPECT_EQ(a.metrics->baselineY, b.metrics->baselineY) << i;
+            EXPECT_EQ(QRectF(a.metrics->inkX, a.metrics->inkY, a.metrics->inkWidth, a.metrics->inkHeight),
+                      QRectF(b.metrics->inkX, b.metrics->inkY, b.metrics->inkWidth, b.metrics->inkHeight))
+                << i;
+        }
+    }
 }
 
 TEST(PDFPageBitmapAnalyzerReadingTest, PremultipliedPixelsReadAsPaintedOnWhite)
