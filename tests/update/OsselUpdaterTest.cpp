@@ -1,5 +1,6 @@
 #include "OsselUpdater.h"
 #include "UpdateInstaller.h"
+#include "fonts/WebFontTransport.h"
 #include "support/FakeInstallation.h"
 #include "support/LanguageFixture.h"
 #include "support/TestApplication.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHostAddress>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QProcess>
@@ -90,6 +92,23 @@ protected:
         return QJsonDocument(object).toJson();
     }
 };
+
+// However the test process was started, an updater made with nothing set up
+// checks on the loopback interface, and web fonts are never fetched.
+TEST(TestProcessEnvironmentTest, NothingTheSuiteStartsReachesBeyondThisMachine)
+{
+    testing::ensureTestGuiApplication();
+    QTemporaryDir dir;
+    UpdaterEnvironment environment;
+    environment.openSettings = [path = dir.filePath("settings.ini")] {
+        return std::make_unique<QSettings>(path, QSettings::IniFormat);
+    };
+    const OsselUpdater updater("Zelvane", testing::kTestBundleID, "tarnwick/Zelvane", QStringLiteral("1.0.0"),
+                               std::nullopt, false, environment);
+    const QUrl feed = updater.configuredFeedURL();
+    EXPECT_TRUE(QHostAddress(feed.host()).isLoopback()) << feed.toString().toStdString();
+    EXPECT_TRUE(NetworkWebFontTransport::downloadsDisabled());
+}
 
 TEST_F(OsselUpdaterTest, FillsInVersionAndBuild)
 {

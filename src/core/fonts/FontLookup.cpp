@@ -124,6 +124,9 @@ struct FaceIndex {
     QMutex mutex;
     QHash<QString, InstalledFace> facesByPostScriptName;
     QSet<QString> indexedFamilies;
+    // Each family's compact name, worked out once: every lookup goes
+    // through all installed families.
+    QHash<QString, QString> compactFamilies;
 };
 
 FaceIndex& faceIndex()
@@ -143,7 +146,10 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
     FaceIndex& index = faceIndex();
     QMutexLocker locker(&index.mutex);
     for (const QString& family : QFontDatabase::families()) {
-        const QString familyKey = compactName(family);
+        auto known = index.compactFamilies.constFind(family);
+        if (known == index.compactFamilies.constEnd())
+            known = index.compactFamilies.insert(family, compactName(family));
+        const QString& familyKey = *known;
         if (familyKey.isEmpty() || !compact.startsWith(familyKey) || index.indexedFamilies.contains(family))
             continue;
         index.indexedFamilies.insert(family);

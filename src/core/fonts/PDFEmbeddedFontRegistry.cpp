@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QMutexLocker>
 #include <QRawFont>
+#include <QScopeGuard>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -160,6 +161,13 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
 {
     if (!fonts::hasFontSupport())
         return;
+    const QByteArray file = QCryptographicHash::hash(pdfData, QCryptographicHash::Sha1);
+    {
+        const qsizetype families = QFontDatabase::families().size();
+        QMutexLocker locker(&m_lock);
+        if (file == m_lastFile && m_facesEntered == m_lastFileEntered && families == m_lastFileFamilies)
+            return;
+    }
     const fonts::ExtractedPDFFonts entries = fonts::collectEmbeddedFonts(pdfData);
     if (entries.empty())
         return;
@@ -175,6 +183,15 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
     }
     if (!missing.empty())
         fetchAndCacheGoogleFonts(QStringList(missing.begin(), missing.end()));
+    // Web-font families are asked once: reading the file again, with no
+    // face entered and no family installed since, would register the same.
+    const auto rememberFile = qScopeGuard([&] {
+        const qsizetype families = QFontDatabase::families().size();
+        QMutexLocker locker(&m_lock);
+        m_lastFile = file;
+        m_lastFileEntered = m_facesEntered;
+        m_lastFileFamilies = families;
+    });
 
     // Second pass: the embedded programs of the fonts still without a complete face.
     for (const auto& [key, entry] : entries) {
@@ -308,6 +325,7 @@ std::optional<PDFEmbeddedFontRegistry::RegisteredFace> PDFEmbeddedFontRegistry::
 
 void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete)
 {
+    ++m_facesEntered;
     const QString& family = face.family;
     if (face.withoutOutlines) {
         m_withoutOutlines.insert(cleanPSName.toLower());

@@ -64,7 +64,9 @@ public:
 
     // Finds every font embedded in the PDF and makes a complete face or the
     // repaired embedded program available under its names. May wait up to
-    // 2.2 + 3.0 s for web fonts.
+    // 2.2 + 3.0 s for web fonts. The file read last, read again with
+    // nothing registered nor installed since, is not read again: it would
+    // register the same.
     void registerFonts(const QByteArray& pdfData);
 
     // The PostScript name or the family (lower-cased) is registered.
@@ -170,6 +172,12 @@ private:
     QSet<QString> m_registeredFamilies;
     // Names (lower-cased) of registered programs without outlines.
     QSet<QString> m_withoutOutlines;
+    // How many times faces were entered, and the file read last (its SHA-1)
+    // with that number and the number of installed families after it.
+    quint64 m_facesEntered = 0;
+    QByteArray m_lastFile;
+    quint64 m_lastFileEntered = 0;
+    qsizetype m_lastFileFamilies = 0;
     // The embedded programs registered, by a digest of what their
     // registration reads: Qt is handed each one once.
     QHash<QByteArray, RegisteredFace> m_registeredPrograms;

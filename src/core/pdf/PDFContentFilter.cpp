@@ -4,10 +4,12 @@
 
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 namespace zelvane {
 
@@ -87,9 +89,64 @@ struct FilteredContent {
     bool resourcesChanged = false;
 };
 
+// The masks in order of their top edge, so that a point is tested against
+// the few masks that reach its height rather than against all of them (a
+// page with every line changed has as many masks as lines).
+class MaskIndex {
+public:
+    explicit MaskIndex(const QList<PDFMaskRect>& masks)
+    {
+        for (const PDFMaskRect& mask : masks) {
+            const QRectF rect = mask.rect.normalized();
+            if (!std::isfinite(rect.top()) || !std::isfinite(rect.height())) {
+                m_unordered.push_back(mask.rect);
+                continue;
+            }
+            m_ordered.push_back({rect.top(), mask.rect});
+            m_tallest = std::max(m_tallest, rect.height());
+        }
+        std::sort(m_ordered.begin(), m_ordered.end(),
+                  [](const Entry& a, const Entry& b) { return a.top < b.top; });
+    }
+
+    bool contains(const QPointF& point) const
+    {
+        for (const QRectF& rect : m_unordered) {
+            if (rect.contains(point)) {
+                return true;
+            }
+        }
+        // A mask holding the point starts at most its height above it; the
+        // margin keeps rounding from leaving one out.
+        const double lowest = point.y() - m_tallest * (1 + 1e-9) - 1e-6;
+        auto above = std::upper_bound(m_ordered.begin(), m_ordered.end(), point.y(),
+                                      [](double y, const Entry& entry) { return y < entry.top; });
+        while (above != m_ordered.begin()) {
+            --above;
+            if (above->top < lowest) {
+                break;
+            }
+            if (above->rect.contains(point)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct Entry {
+        double top;
+        QRectF rect;
+    };
+    std::vector<Entry> m_ordered;
+    std::vector<QRectF> m_unordered;
+    double m_tallest = 0;
+};
+
 struct Context {
     QPDF& pdf;
     const QList<PDFMaskRect>& masks;
+    MaskIndex maskIndex;
     FontCache fonts;
     std::set<QPDFObjGen> openForms;
 };
@@ -443,15 +500,7 @@ private:
         m_result.content += prefix + "[" + array + "] TJ\n";
     }
 
-    bool centreUnderMask(const QPointF& point) const
-    {
-        for (const PDFMaskRect& mask : m_context.masks) {
-            if (mask.rect.contains(point)) {
-                return true;
-            }
-        }
-        return false;
-    }
+    bool centreUnderMask(const QPointF& point) const { return m_context.maskIndex.contains(point); }
 
     // Gives `object` a new name among the resources (copied once for this
     // content) and returns the name.
@@ -611,7 +660,7 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     if (!form.isStream()) {
         throw PDFUnfilterableContent("page content is not a form");
     }
-    Context context{pdf, masks, {}, {}};
+    Context context{pdf, masks, MaskIndex(masks), {}, {}};
     if (form.isIndirect()) {
         context.openForms.insert(form.getObjGen());
     }

@@ -717,6 +717,7 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
         return selectionAsMeasured(rect, hexOf(255, 255, 255));
     }
     const PageRasterWindow pixels(m_image, m_origin, window);
+    pixels.prefetch();
     const PaperColour paper = paperColour(pixels);
     const QString backgroundHex = hexOf(paper.r, paper.g, paper.b);
     const PaperDistances distances(pixels, paper);

@@ -22,6 +22,19 @@ PageRasterWindow::PageRasterWindow(const QImage& image, const QPoint& origin, co
 {
 }
 
+void PageRasterWindow::prefetch() const
+{
+    constexpr size_t kCacheLine = 64;
+    const size_t bytes = size_t(columns()) * sizeof(QRgb);
+    const char* line = reinterpret_cast<const char*>(row(m_window.top()));
+    for (int py = m_window.top(); py <= m_window.bottom(); ++py, line += m_image.bytesPerLine()) {
+        for (size_t at = 0; at < bytes; at += kCacheLine) {
+            __builtin_prefetch(line + at);
+        }
+        __builtin_prefetch(line + bytes - 1);
+    }
+}
+
 namespace {
 
 #ifdef __SSE2__

@@ -31,6 +31,10 @@ public:
         return reinterpret_cast<const QRgb*>(m_image.constScanLine(py - m_origin.y())) + (m_window.left() - m_origin.x());
     }
 
+    // Asks the processor to start loading every pixel of the window at
+    // once: the first reads then wait on memory once, not row after row.
+    void prefetch() const;
+
     PaperColour onPaper(QRgb value) const
     {
         // Capped for pixels that are not validly premultiplied.

@@ -10,22 +10,72 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <future>
 #include <memory>
+#include <mutex>
 
 namespace zelvane::PDFCodec {
 
 namespace {
 
+bool sameBytes(const QByteArray& a, const QByteArray& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
+// The PDF last opened by any thread, while the thread that opened it keeps
+// it: other threads drawing pages of the same file (an export drawing its
+// parts at once) open it again from what was read, without reading and
+// checking the whole file anew.
+class LastOpenedBackdrop {
+public:
+    std::shared_ptr<PDFDocument> open(const QByteArray& data)
+    {
+        std::shared_future<std::weak_ptr<PDFDocument>> pending;
+        std::promise<std::weak_ptr<PDFDocument>> opening;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (m_pending.valid() && sameBytes(m_data, data)) {
+                pending = m_pending;
+            } else {
+                m_data = data;
+                m_pending = opening.get_future().share();
+            }
+        }
+        if (pending.valid()) {
+            if (const std::shared_ptr<PDFDocument> opened = pending.get().lock()) {
+                return opened->reopen();
+            }
+            return PDFDocument::open(data);
+        }
+        std::shared_ptr<PDFDocument> document;
+        try {
+            document = PDFDocument::open(data);
+        } catch (...) {
+            opening.set_value({});
+            throw;
+        }
+        opening.set_value(document);
+        return document;
+    }
+
+private:
+    std::mutex m_mutex;
+    QByteArray m_data;
+    std::shared_future<std::weak_ptr<PDFDocument>> m_pending;
+};
+
 // The last PDF opened on this thread: pages of one document share their
 // bytes, so exporting them opens the file once.
 std::shared_ptr<PDFDocument> openBackdrop(const QByteArray& data)
 {
+    static LastOpenedBackdrop lastOpened;
     thread_local QByteArray lastData;
     thread_local std::shared_ptr<PDFDocument> lastDocument;
-    if (lastDocument && data.constData() == lastData.constData() && data.size() == lastData.size()) {
+    if (lastDocument && sameBytes(data, lastData)) {
         return lastDocument;
     }
-    lastDocument = PDFDocument::open(data);
+    lastDocument = lastOpened.open(data);
     lastData = lastDocument ? data : QByteArray();
     return lastDocument;
 }

@@ -140,6 +140,31 @@ TEST_F(PDFEmbeddedFontRegistryTest, RegistersEachFileAndEachProgramOnce)
     EXPECT_TRUE(shown());
 }
 
+TEST_F(PDFEmbeddedFontRegistryTest, AFileReadAgainGetsItsNamesBackWhateverWasRegisteredInBetween)
+{
+    const QByteArray program = subset("Zelvane Reg Again", "ZelvaneRegAgain-Regular", "Helo wrd", "ABCDEF+");
+    const QByteArray pdf = makeFontTestPDF({{{{"ABCDEF+ZelvaneRegAgain-Regular", "TrueType", program}}}});
+    const auto shown = [&] {
+        const auto made = registry->makeFont(QString("ZelvaneRegAgain-Regular"), std::nullopt, 12, false, false);
+        return made && fontShows(*made, "Hello");
+    };
+    registry->registerFonts(pdf);
+    registry->registerFonts(pdf);
+    ASSERT_EQ(transport->calls.size(), 1u);
+    ASSERT_TRUE(shown());
+
+    // Another program takes the name outside any file; reading the file
+    // again gives the name back to its own program.
+    const QByteArray other = subset("Zelvane Reg Again", "ZelvaneRegAgain-Regular", "Other glyphs", "ABCDEF+");
+    ASSERT_TRUE(registry->registerFontBinary(other, "ZelvaneRegAgain-Regular", "ttf", false));
+    EXPECT_FALSE(shown());
+    registry->registerFonts(pdf);
+    EXPECT_TRUE(shown());
+    registry->registerFonts(pdf);
+    EXPECT_TRUE(shown());
+    EXPECT_EQ(transport->calls.size(), 1u);
+}
+
 TEST_F(PDFEmbeddedFontRegistryTest, RepairsASymbolCharacterMapFromToUnicode)
 {
     TestFontOptions options;

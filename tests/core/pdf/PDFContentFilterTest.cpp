@@ -123,6 +123,30 @@ TEST(PDFContentFilterTest, KernedArrayLosesMaskedGlyphsAndKeepsTheOthersInPlace)
     expectSamePlace(rectOf(text, QStringLiteral("Other")), rectOf(before, QStringLiteral("Other")));
 }
 
+TEST(PDFContentFilterTest, EveryMaskTakesItsGlyphsWhateverItsHeightOrOrder)
+{
+    // Six lines "keepN goneN" (6-point glyphs), baselines 30 points apart.
+    QByteArray content;
+    for (int line = 0; line < 6; ++line)
+        content += "BT /F1 10 Tf 10 " + QByteArray::number(20 + 30 * line) + " Td (keep" + QByteArray::number(line) +
+                   " gone" + QByteArray::number(line) + ") Tj ET ";
+    const QByteArray pdf = pageWith(content);
+    // Over the words "gone" (x 46 to 76), out of order: one tall mask over
+    // lines 3 and 4 (with a mask starting between them right of the text),
+    // one written bottom up over line 5, one over line 0 and one over line
+    // 2; line 1 keeps its word.
+    const QList<PDFMaskRect> masks = {
+        {QRectF(200, 138, 30, 10), Qt::white}, {QRectF(45, 108, 33, 40), Qt::white},
+        {QRectF(45, 178, 33, -10), Qt::white}, {QRectF(45, 18, 33, 10), Qt::white},
+        {QRectF(45, 78, 33, 10), Qt::white},
+    };
+    const PDFPageText text = textOf(filtered(pdf, {{0, masks}}));
+    for (int line = 0; line < 6; ++line) {
+        EXPECT_TRUE(text.text.contains(QStringLiteral("keep%1").arg(line))) << text.text.toStdString();
+        EXPECT_EQ(text.text.contains(QStringLiteral("gone%1").arg(line)), line == 1) << text.text.toStdString();
+    }
+}
+
 TEST(PDFContentFilterTest, SpacingScalingRiseAndLineOperatorsKeepPlaces)
 {
     // Character and word spacing, 80 % horizontal scaling, a rise, and the

@@ -22,7 +22,9 @@
 
 #include <QImage>
 #include <QPainter>
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <vector>
 
 using namespace zelvane;
@@ -338,6 +340,54 @@ TEST_F(PDFProducerFilesTest, OnlyALineStillInItsPrintedFontFollowsThePrint)
     VectorElement elsewhere = line;
     elsewhere.text()->originalPDFRect->y += 40;  // no such line there
     EXPECT_FALSE(PDFCodec::printedLineFor(page, elsewhere));
+}
+
+TEST_F(PDFProducerFilesTest, ThreadsOpeningOneFileAtOnceFindTheSamePrintedLines)
+{
+    const VectorPage page = imported("cairo-memo.pdf").pages.front();
+    std::vector<VectorElement> lines;
+    for (const VectorElement& element : page.elements) {
+        if (element.text() && element.text()->isPDFExtracted) {
+            lines.push_back(element);
+            lines.back().text()->text += QStringLiteral(" Done.");
+        }
+    }
+    ASSERT_GE(lines.size(), 3u);
+    std::vector<std::optional<PDFCodec::PrintedLine>> expected;
+    for (const VectorElement& line : lines)
+        expected.push_back(PDFCodec::printedLineFor(page, line));
+    ASSERT_TRUE(expected.front());
+
+    // The same file in bytes no thread has opened yet: one thread reads it,
+    // the others wait for it and open it again from what was read.
+    VectorPage fresh = page;
+    fresh.pdfPageData = QByteArray(page.pdfPageData->constData(), page.pdfPageData->size());
+    constexpr int kThreads = 6;
+    std::vector<std::vector<std::optional<PDFCodec::PrintedLine>>> found(kThreads);
+    std::atomic<int> waiting{kThreads};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            --waiting;
+            while (waiting.load() > 0)
+                std::this_thread::yield();
+            for (const VectorElement& line : lines)
+                found[size_t(t)].push_back(PDFCodec::printedLineFor(fresh, line));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(found[size_t(t)].size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            ASSERT_EQ(bool(found[size_t(t)][i]), bool(expected[i])) << "thread " << t << " line " << i;
+            if (expected[i]) {
+                EXPECT_EQ(found[size_t(t)][i]->text, expected[i]->text);
+                EXPECT_EQ(found[size_t(t)][i]->x, expected[i]->x);
+                EXPECT_EQ(found[size_t(t)][i]->inkStarts, expected[i]->inkStarts);
+            }
+        }
+    }
 }
 
 namespace {

@@ -1,8 +1,12 @@
-// Gives every test process settings, data and cache folders of its own, made
-// before anything reads them and removed when the process ends. ctest runs
-// each test in a process of its own, side by side with the others and with
-// other checkouts' suites, so no two tests ever share a settings file, a
-// font cache or a library folder.
+// Sets up every test process before anything of the program runs, however
+// the process was started (by ctest or by hand):
+// - settings, data and cache folders of its own, removed when the process
+//   ends. ctest runs each test in a process of its own, side by side with the
+//   others and with other checkouts' suites, so no two tests ever share a
+//   settings file, a font cache or a library folder;
+// - the environment every test relies on: no display, update checks on the
+//   loopback interface where nothing answers, no web font downloads, and no
+//   language choice of the developer's own. Programs a test starts inherit it.
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,8 +22,17 @@ namespace {
 char privateHome[4096];
 pid_t owner = 0;
 
+void setTestEnvironment()
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    ::setenv("OSSEL_UPDATE_URL", "http://127.0.0.1:9/zelvane-feed", 1);
+    ::setenv("ZELVANE_DISABLE_WEB_FONTS", "1", 1);
+    ::unsetenv("OSSEL_LANG");
+}
+
 [[gnu::constructor(101)]] void makePrivateHome()
 {
+    setTestEnvironment();
     const char* temporary = std::getenv("TMPDIR");
     std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/zelvane-test-home-XXXXXX";
     if (pattern.size() >= sizeof privateHome || !::mkdtemp(pattern.data()))
