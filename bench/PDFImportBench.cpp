@@ -34,6 +34,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -91,23 +93,109 @@ std::optional<QString> repeatedPages(const QString& path, int pages, const QTemp
     return out;
 }
 
-// The peak memory of a process importing the file once, in MB; -1 when it
-// fails.
-double importPeakMB(const QString& program, const QString& path)
-{
-    const pid_t child = fork();
-    if (child == 0) {
-        const QByteArray self = program.toLocal8Bit();
-        const QByteArray file = path.toLocal8Bit();
-        execl(self.constData(), self.constData(), "--import-once", file.constData(), static_cast<char*>(nullptr));
-        _exit(127);
+// Programs run for their peak memory from a process forked when the
+// benchmark starts: a process forked later would count the benchmark's own
+// pages, shared with it until it starts the program, in its peak.
+class PeakLauncher {
+public:
+    PeakLauncher()
+    {
+        int requests[2] = {-1, -1};
+        int replies[2] = {-1, -1};
+        if (pipe(requests) != 0 || pipe(replies) != 0)
+            return;
+        m_child = fork();
+        if (m_child == 0) {
+            close(requests[1]);
+            close(replies[0]);
+            serve(requests[0], replies[1]);
+            _exit(0);
+        }
+        close(requests[0]);
+        close(replies[1]);
+        m_requests = requests[1];
+        m_replies = replies[0];
     }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return double(usage.ru_maxrss) / 1024;
-}
+
+    ~PeakLauncher()
+    {
+        if (m_requests >= 0)
+            close(m_requests);
+        if (m_replies >= 0)
+            close(m_replies);
+        if (m_child > 0)
+            waitpid(m_child, nullptr, 0);
+    }
+
+    // The peak memory of `program --import-once path`, in MB; -1 when it fails.
+    double importPeakMB(const QString& program, const QString& path) const
+    {
+        const QByteArray request = program.toLocal8Bit() + '\0' + path.toLocal8Bit() + '\0';
+        const std::uint32_t size = std::uint32_t(request.size());
+        double peak = -1;
+        if (m_child <= 0 || !writeAll(m_requests, &size, sizeof size)
+            || !writeAll(m_requests, request.constData(), size) || !readAll(m_replies, &peak, sizeof peak))
+            return -1;
+        return peak;
+    }
+
+private:
+    static bool writeAll(int fd, const void* data, size_t size)
+    {
+        const char* at = static_cast<const char*>(data);
+        while (size > 0) {
+            const ssize_t written = write(fd, at, size);
+            if (written <= 0)
+                return false;
+            at += written;
+            size -= size_t(written);
+        }
+        return true;
+    }
+
+    static bool readAll(int fd, void* data, size_t size)
+    {
+        char* at = static_cast<char*>(data);
+        while (size > 0) {
+            const ssize_t got = read(fd, at, size);
+            if (got <= 0)
+                return false;
+            at += got;
+            size -= size_t(got);
+        }
+        return true;
+    }
+
+    // In the launcher: runs each request, answers with its peak.
+    static void serve(int requests, int replies)
+    {
+        std::uint32_t size = 0;
+        while (readAll(requests, &size, sizeof size)) {
+            std::vector<char> request(size);
+            if (!readAll(requests, request.data(), size) || size == 0 || request.back() != '\0')
+                return;
+            const char* program = request.data();
+            const char* file = program + std::strlen(program) + 1;
+            double peak = -1;
+            const pid_t child = fork();
+            if (child == 0) {
+                execl(program, program, "--import-once", file, static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            int status = 0;
+            rusage usage{};
+            if (child > 0 && wait4(child, &status, 0, &usage) == child && WIFEXITED(status)
+                && WEXITSTATUS(status) == 0)
+                peak = double(usage.ru_maxrss) / 1024;
+            if (!writeAll(replies, &peak, sizeof peak))
+                return;
+        }
+    }
+
+    pid_t m_child = -1;
+    int m_requests = -1;
+    int m_replies = -1;
+};
 
 struct Figures {
     double import = -1;
@@ -165,6 +253,10 @@ void printTarget(const QString& path, bool oneProcessor, const Figures& figures)
 
 int main(int argc, char** argv)
 {
+    const bool importOnce = argc == 3 && std::strcmp(argv[1], "--import-once") == 0;
+    std::optional<PeakLauncher> launcher;
+    if (!importOnce)
+        launcher.emplace();
     qputenv("ZELVANE_DISABLE_WEB_FONTS", "1");
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -172,7 +264,7 @@ int main(int argc, char** argv)
     // The font cache the import may write to stays out of the user's.
     qputenv("XDG_CACHE_HOME", scratch.filePath(QStringLiteral("cache")).toLocal8Bit());
     QGuiApplication app(argc, argv);
-    if (argc == 3 && QByteArray(argv[1]) == "--import-once") {
+    if (importOnce) {
         QFile file(QString::fromLocal8Bit(argv[2]));
         if (!file.open(QIODevice::ReadOnly))
             return 1;
@@ -269,9 +361,9 @@ int main(int argc, char** argv)
             print("1 processor", single);
             printTarget(path, true, single);
         }
-        std::printf("  peak memory of one import alone %.1f MB", importPeakMB(app.applicationFilePath(), path));
+        std::printf("  peak memory of one import alone %.1f MB", launcher->importPeakMB(app.applicationFilePath(), path));
         if (!previous.isEmpty())
-            std::printf("   previous build %.1f MB", importPeakMB(previous, path));
+            std::printf("   previous build %.1f MB", launcher->importPeakMB(previous, path));
         std::printf("\n");
     }
     rusage usage{};
