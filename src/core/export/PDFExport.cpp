@@ -26,7 +26,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#include <functional>
 #include <map>
 #include <memory>
 #include <system_error>
@@ -64,11 +66,20 @@ QByteArray matrix(const QTransform& t)
            number(t.dx()) + ' ' + number(t.dy()) + " cm";
 }
 
-// Masks and elements of the pages [first, last), drawn by Qt.
-QByteArray drawOverlay(const VectorDocument& document, qsizetype first, qsizetype last)
+// One PDF drawn by Qt holding the masks and elements of some pages, one
+// page each, in the order of `pages`.
+struct OverlayPart {
+    QByteArray pdf;
+    std::vector<qsizetype> pages;
+};
+
+// Draws `first`, then every page `next` hands out until it hands out none
+// (an index past the last page). A part is made even when `first` is past
+// the last page: Qt then writes one empty page.
+OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const std::function<qsizetype()>& next)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
+    OverlayPart part;
+    QBuffer buffer(&part.pdf);
     if (!buffer.open(QIODevice::WriteOnly)) {
         failConsumer();
     }
@@ -81,26 +92,28 @@ QByteArray drawOverlay(const VectorDocument& document, qsizetype first, qsizetyp
                                      QPageSize::ExactMatch),
                            QPageLayout::Portrait, QMarginsF());
     };
-    if (first < last) {
+    const qsizetype count = document.pages.size();
+    if (first < count) {
         writer.setPageLayout(layoutFor(document.pages[first]));
     }
     QPainter painter;
     if (!painter.begin(&writer)) {
         failContext();
     }
-    for (qsizetype i = first; i < last; ++i) {
+    for (qsizetype i = first; i < count; i = next()) {
         const VectorPage& page = document.pages[i];
-        if (i > first) {
+        if (!part.pages.empty()) {
             writer.setPageLayout(layoutFor(page));
             if (!writer.newPage()) {
                 failContext();
             }
         }
         renderPage(page, painter, BackdropDrawing::leaveOut);
+        part.pages.push_back(i);
     }
     painter.end();
     buffer.close();
-    return bytes;
+    return part;
 }
 
 // What drawing a page's overlay costs, roughly: the elements drawn over it.
@@ -119,50 +132,54 @@ qsizetype overlayWork(const VectorPage& page)
 // (each part embeds its own subsets of the fonts it uses).
 constexpr qsizetype kElementsPerOverlayPart = 250;
 
-// The overlay of every page, as one or more PDFs of consecutive pages in
-// page order. Many drawn elements are split over parts of about equal work,
-// drawn at the same time by their own writers on helper threads; the first
-// part then holds the first page only, drawn on the calling thread, which
-// can go on with the backdrops while the helpers draw.
+// The overlay of every page, as one or more PDFs. With many drawn elements
+// the first part holds the first page only, drawn on the calling thread,
+// which can go on with the backdrops while helper threads draw the other
+// pages, each into a part of its own, taking the next page not yet taken
+// whenever it is done with one. Once the calling thread needs every part it
+// takes pages too, so no thread waits while pages are left to draw.
 class OverlayDrawing {
 public:
     explicit OverlayDrawing(const VectorDocument& document)
         : m_document(document)
     {
         const qsizetype count = document.pages.size();
-        std::vector<qsizetype> work(size_t(count) + 1, 0);  // work before each page
-        for (qsizetype i = 0; i < count; ++i) {
-            work[size_t(i) + 1] = work[size_t(i)] + overlayWork(document.pages[i]) + 1;
+        qsizetype total = 0;
+        for (const VectorPage& page : document.pages) {
+            total += overlayWork(page) + 1;
         }
-        const qsizetype total = work.back();
         const qsizetype helpers = std::min<qsizetype>(QThread::idealThreadCount(), count - 1);
         const qsizetype parts = std::min(total / kElementsPerOverlayPart, helpers);
-        m_starts.push_back(0);
         if (parts > 1) {
-            // Part k draws from the first page at or past k/parts of the work.
-            for (qsizetype k = 0; k < parts; ++k) {
-                const qsizetype at = std::max<qsizetype>(
-                    std::lower_bound(work.begin(), work.end() - 1, total * k / parts) - work.begin(), 1);
-                if (at > m_starts.back()) {
-                    m_starts.push_back(at);
+            m_next = 1;
+            // A part per helper and one for the calling thread.
+            m_parts.resize(size_t(parts) + 2);
+            m_failures.resize(m_parts.size());
+            for (size_t k = 1; k <= size_t(parts); ++k) {
+                try {
+                    m_helpers.emplace_back(&OverlayDrawing::drawShared, this, k);
+                } catch (const std::system_error&) {
+                    break;  // no thread to be had: the calling thread draws what is left
                 }
             }
+        } else {
+            m_next = count;
+            m_parts.resize(1);
+            m_failures.resize(1);
         }
-        m_starts.push_back(count);
-        const size_t made = m_starts.size() - 1;
-        m_overlays.resize(made);
-        m_failures.resize(made);
-        for (size_t k = 1; k < made; ++k) {
-            try {
-                m_helpers.emplace_back(&OverlayDrawing::draw, this, k);
-            } catch (const std::system_error&) {
-                draw(k);  // no thread to be had: this part is drawn here
-            }
+        try {
+            qsizetype next = 1;
+            m_parts.front() = drawOverlay(document, 0, [&] { return m_parts.size() > 1 ? count : next++; });
+        } catch (...) {
+            m_failures.front() = std::current_exception();
         }
-        draw(0);
     }
 
-    ~OverlayDrawing() { join(); }
+    ~OverlayDrawing()
+    {
+        m_next = m_document.pages.size();  // leave the pages not yet taken
+        join();
+    }
 
     OverlayDrawing(const OverlayDrawing&) = delete;
     OverlayDrawing& operator=(const OverlayDrawing&) = delete;
@@ -172,26 +189,35 @@ public:
         if (m_failures.front()) {
             std::rethrow_exception(m_failures.front());
         }
-        return m_overlays.front();
+        return m_parts.front().pdf;
     }
 
-    // Every part, once all are drawn; rethrows what stopped drawing one.
-    const std::vector<QByteArray>& all()
+    // Every part, once all pages are drawn; rethrows what stopped drawing
+    // one. Parts that drew no page are empty.
+    const std::vector<OverlayPart>& all()
     {
+        if (m_parts.size() > 1) {
+            drawShared(m_parts.size() - 1);
+        }
         join();
         for (const std::exception_ptr& failure : m_failures) {
             if (failure) {
                 std::rethrow_exception(failure);
             }
         }
-        return m_overlays;
+        return m_parts;
     }
 
 private:
-    void draw(size_t k)
+    qsizetype take() { return m_next.fetch_add(1); }
+
+    // Part k: pages taken until none is left.
+    void drawShared(size_t k)
     {
         try {
-            m_overlays[k] = drawOverlay(m_document, m_starts[k], m_starts[k + 1]);
+            if (const qsizetype first = take(); first < m_document.pages.size()) {
+                m_parts[k] = drawOverlay(m_document, first, [this] { return take(); });
+            }
         } catch (...) {
             m_failures[k] = std::current_exception();
         }
@@ -207,8 +233,8 @@ private:
     }
 
     const VectorDocument& m_document;
-    std::vector<qsizetype> m_starts;
-    std::vector<QByteArray> m_overlays;
+    std::atomic<qsizetype> m_next{0};
+    std::vector<OverlayPart> m_parts;
     std::vector<std::exception_ptr> m_failures;
     std::vector<std::thread> m_helpers;
 };
@@ -417,18 +443,32 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
         }
 
         QPDFPageDocumentHelper pageTree(output);
-        // The pages of the other parts follow in order, copied with what
-        // they use; their sources stay open until the output is written.
-        const std::vector<QByteArray>& drawn = overlays.all();
+        // The pages of the other parts follow in page order, copied with
+        // what they use; their sources stay open until the output is written.
+        const std::vector<OverlayPart>& drawn = overlays.all();
         std::vector<std::unique_ptr<QPDF>> parts;
+        std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
         for (size_t k = 1; k < drawn.size(); ++k) {
+            if (drawn[k].pages.empty()) {
+                continue;
+            }
             auto part = std::make_unique<QPDF>();
             part->setSuppressWarnings(true);
-            part->processMemoryFile("overlay", drawn[k].constData(), size_t(drawn[k].size()));
-            for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(*part).getAllPages()) {
-                pageTree.addPage(page, false);
+            part->processMemoryFile("overlay", drawn[k].pdf.constData(), size_t(drawn[k].pdf.size()));
+            const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
+            if (partPages.size() != drawn[k].pages.size()) {
+                failContext();
+            }
+            for (size_t j = 0; j < partPages.size(); ++j) {
+                drawnPages[size_t(drawn[k].pages[j])] = partPages[j];
             }
             parts.push_back(std::move(part));
+        }
+        for (size_t i = drawn.front().pages.size(); i < drawnPages.size(); ++i) {
+            if (!drawnPages[i]) {
+                failContext();
+            }
+            pageTree.addPage(*drawnPages[i], false);
         }
         std::vector<QPDFPageObjectHelper> pages = pageTree.getAllPages();
         if (document.pages.isEmpty()) {

@@ -179,6 +179,48 @@ TEST_F(PageExportTest, PagesKeepTheirExactSizesAndDocumentInformation)
     EXPECT_TRUE(QPDFPageDocumentHelper(none).getAllPages().empty());
 }
 
+TEST_F(PageExportTest, PagesDrawnOnManyThreadsKeepTheirOrderAndContent)
+{
+    // Enough drawn elements for the pages to be shared out between threads;
+    // every page has its own width and names itself.
+    constexpr int kPages = 40;
+    QList<VectorPage> pages;
+    for (int i = 0; i < kPages; ++i) {
+        VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("P%1").arg(i), 300 + i, 400, "#FFFFFF");
+        for (int k = 0; k < 30 + (i % 7) * 10; ++k) {
+            VectorElement shape;
+            shape.id = QUuid::createUuid();
+            shape.kind = ShapePayload::make(VectorShapeType::rectangle, 0, false, false);
+            shape.frame = VectorRect(10 + k, 200, 5, 5);
+            shape.style = VectorStyle(QStringLiteral("#3366CC"), std::nullopt, 0, 1, false);
+            page.elements.append(shape);
+        }
+        TextPayload text;
+        text.text = QStringLiteral("Sheet %1 end").arg(i + 1);
+        text.fontFamily = QStringLiteral("Helvetica");
+        text.fontSize = 12;
+        VectorElement label;
+        label.id = QUuid::createUuid();
+        label.kind = text;
+        label.frame = VectorRect(20, 40, 200, 16);
+        label.style = VectorStyle(std::nullopt, QStringLiteral("#111317"), 0, 1, false);
+        page.elements.append(label);
+        pages.append(page);
+    }
+    const QByteArray pdf = PDFCodec::exportPDF(documentOf(pages));
+    const auto reopened = PDFDocument::open(pdf);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->pageCount(), kPages);
+    for (int i = 0; i < kPages; ++i) {
+        EXPECT_NEAR(reopened->mediaBox(i).width(), 300 + i, 1e-3) << "page " << i + 1;
+    }
+    const QStringList texts = pdfToText(pdf).split(QLatin1Char('\f'));
+    ASSERT_GE(texts.size(), kPages);
+    for (int i = 0; i < kPages; ++i) {
+        EXPECT_EQ(texts[i].simplified(), QStringLiteral("Sheet %1 end").arg(i + 1)) << "page " << i + 1;
+    }
+}
+
 TEST_F(PageExportTest, TheOriginalPageStaysVectorAndSearchable)
 {
     VectorPage page = pageOver(letterWithText(), 612, 792);
