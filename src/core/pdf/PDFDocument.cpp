@@ -35,9 +35,10 @@
 
 // How the pieces fit: qpdf reads the file and tells each page's boxes and
 // rotation, then writes a copy in which every page is unrotated and cropped to
-// its media box. Poppler only ever sees that copy, so what it draws is always
-// the whole unrotated media box with its top left corner at the origin, and
-// placing any rectangle of user space onto an image is a plain affine map.
+// its media box. Poppler only ever sees that copy (or the file itself when it
+// already is one), so what it draws is always the whole unrotated media box
+// with its top left corner at the origin, and placing any rectangle of user
+// space onto an image is a plain affine map.
 
 namespace zelvane {
 
@@ -172,6 +173,19 @@ QPDFObjectHandle arrayFrom(const QRectF& box)
         QPDFObjectHandle::Rectangle(box.x(), box.y(), box.x() + box.width(), box.y() + box.height()));
 }
 
+// Whether poppler reads the page exactly as the copy would give it: its media
+// box written the way the copy writes it, no other crop box and no rotation.
+bool readsAsWritten(QPDFPageObjectHelper& page, const PageGeometry& geometry)
+{
+    const std::string media = arrayFrom(geometry.mediaBox).unparseResolved();
+    if (page.getMediaBox(false).unparseResolved() != media)
+        return false;
+    if (QPDFObjectHandle crop = page.getCropBox(false, false); !crop.isNull() && crop.unparseResolved() != media)
+        return false;
+    QPDFObjectHandle rotation = page.getAttribute("/Rotate", false);
+    return rotation.isNull() || (rotation.isInteger() && rotation.getIntValue() == 0);
+}
+
 // Owns the bytes handed to poppler for as long as poppler holds on to them.
 GBytes* newGBytes(QByteArray bytes)
 {
@@ -224,6 +238,7 @@ ReadResult readWithQPDF(const QByteArray& bytes)
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         result.pages.reserve(pages.size());
         PDFWorkTally work;
+        bool copyNeeded = pdf.isEncrypted();
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
@@ -236,6 +251,7 @@ ReadResult readWithQPDF(const QByteArray& bytes)
                 // Baselines are then taken from the font drawn.
             }
             geometry.invisibleFonts = invisiblyPrintedFonts(page);
+            copyNeeded = copyNeeded || !readsAsWritten(page, geometry);
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
             QPDFObjectHandle dictionary = page.getObjectHandle();
@@ -245,6 +261,15 @@ ReadResult readWithQPDF(const QByteArray& bytes)
         }
         if (result.pages.empty())
             return result;
+        // A sound file whose pages are already as the copy would make them
+        // goes to poppler as it is: writing it out again costs as much as
+        // reading it and changes nothing poppler sees. A file qpdf had to
+        // mend is still written out, so poppler reads what qpdf made of it.
+        if (!copyNeeded && !pdf.anyWarnings()) {
+            result.renderBytes = bytes;
+            result.ok = true;
+            return result;
+        }
 
         QPDFWriter writer(pdf);
         writer.setOutputMemory();

@@ -223,6 +223,49 @@ TEST(PDFDocumentRenderTest, RenderShowsTheWholeMediaBoxWhateverTheCropBox)
         expectTransparent(crop, x, 25);
 }
 
+// A page already drawn as it should be may share its file with pages that
+// are not: inherited rotation or crop box, a crop box of its own, a rotation
+// of 360. Each still renders its whole media box unrotated.
+TEST(PDFDocumentRenderTest, PlainPagesAndPagesToUndoRenderAlikeInOneFile)
+{
+    TestPDFPage plain = pageWithRedCorner();
+    plain.rotate = 0;
+    TestPDFPage sameCrop = pageWithRedCorner();
+    sameCrop.cropBox = sameCrop.mediaBox;
+    TestPDFPage ownCrop = pageWithRedCorner();
+    ownCrop.cropBox = QRectF(100, 0, 100, 100);
+    TestPDFPage fullTurn = pageWithRedCorner();
+    fullTurn.rotate = 360;
+    TestPDFPage inheriting = pageWithRedCorner();
+    TestPDFTree rotatedTree;
+    rotatedTree.rotate = 90;
+    TestPDFTree croppedTree;
+    croppedTree.cropBox = QRectF(0, 0, 100, 50);
+    croppedTree.nested = true;
+    const std::vector<std::pair<std::vector<TestPDFPage>, TestPDFTree>> files = {
+        {{plain, sameCrop}, {}},
+        {{plain, ownCrop}, {}},
+        {{plain, fullTurn}, {}},
+        {{plain, inheriting}, rotatedTree},
+        {{plain, inheriting}, croppedTree},
+    };
+    for (size_t file = 0; file < files.size(); ++file) {
+        const auto document = openOrFail(makeTestPDF(files[file].first, files[file].second));
+        ASSERT_NE(document, nullptr) << file;
+        for (int index : {0, 1}) {
+            const QImage image = document->renderPage(index, 1);
+            ASSERT_EQ(image.size(), QSize(200, 100)) << file << " page " << index;
+            expectOpaque(image, 30, 25, kRed);
+            expectTransparent(image, 170, 75);
+            expectTransparent(image, 30, 75);
+        }
+        // A copy opened again elsewhere draws the same.
+        const auto again = document->reopen();
+        ASSERT_NE(again, nullptr) << file;
+        EXPECT_EQ(again->renderPage(1, 1), document->renderPage(1, 1)) << file;
+    }
+}
+
 TEST(PDFDocumentRenderTest, MediaBoxAwayFromTheOrigin)
 {
     TestPDFPage page;
