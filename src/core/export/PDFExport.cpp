@@ -1,7 +1,9 @@
 #include "export/PDFExport.h"
+#include "export/PageDrawingThreads.h"
 
 #include "CodecError.h"
 #include "Localization.h"
+#include "fonts/FontMemo.h"
 #include "model/RGBAColor.h"
 #include "pdf/PDFContentFilter.h"
 #include "pdf/PDFInputLimits.h"
@@ -15,7 +17,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QThread>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
@@ -29,10 +30,9 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
@@ -78,6 +78,7 @@ struct OverlayPart {
 // the last page: Qt then writes one empty page.
 OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const std::function<qsizetype()>& next)
 {
+    const fonts::FontMemo fonts;
     OverlayPart part;
     QBuffer buffer(&part.pdf);
     if (!buffer.open(QIODevice::WriteOnly)) {
@@ -132,12 +133,12 @@ qsizetype overlayWork(const VectorPage& page)
 // (each part embeds its own subsets of the fonts it uses).
 constexpr qsizetype kElementsPerOverlayPart = 250;
 
-// The overlay of every page, as one or more PDFs. With many drawn elements
-// the first part holds the first page only, drawn on the calling thread,
-// which can go on with the backdrops while helper threads draw the other
-// pages, each into a part of its own, taking the next page not yet taken
-// whenever it is done with one. Once the calling thread needs every part it
-// takes pages too, so no thread waits while pages are left to draw.
+// The overlay of every page, as one or more PDFs. With few drawn elements
+// the calling thread draws every page into one part at once. With many,
+// helper threads draw the pages, each into a part of its own, taking the next
+// page not yet taken whenever it is done with one, while the calling thread
+// goes on with the backdrops; once it needs the pages it takes pages too, so
+// no thread waits while pages are left to draw.
 class OverlayDrawing {
 public:
     explicit OverlayDrawing(const VectorDocument& document)
@@ -148,30 +149,36 @@ public:
         for (const VectorPage& page : document.pages) {
             total += overlayWork(page) + 1;
         }
-        const qsizetype helpers = std::min<qsizetype>(QThread::idealThreadCount(), count - 1);
-        const qsizetype parts = std::min(total / kElementsPerOverlayPart, helpers);
-        if (parts > 1) {
-            m_next = 1;
-            // A part per helper and one for the calling thread.
-            m_parts.resize(size_t(parts) + 2);
-            m_failures.resize(m_parts.size());
-            for (size_t k = 1; k <= size_t(parts); ++k) {
-                try {
-                    m_helpers.emplace_back(&OverlayDrawing::drawShared, this, k);
-                } catch (const std::system_error&) {
-                    break;  // no thread to be had: the calling thread draws what is left
-                }
-            }
-        } else {
-            m_next = count;
+        PageDrawingThreads* const helpers =
+            total >= 2 * kElementsPerOverlayPart ? PageDrawingThreads::shared() : nullptr;
+        const qsizetype threads = std::min<qsizetype>(helpers ? helpers->count() + 1 : 1, count);
+        const qsizetype parts = std::min(total / kElementsPerOverlayPart, threads);
+        if (parts < 2) {
+            m_atOnce = true;
             m_parts.resize(1);
             m_failures.resize(1);
+            m_next = count;
+            try {
+                qsizetype next = 1;
+                m_parts.front() = drawOverlay(document, 0, [&] { return next++; });
+            } catch (...) {
+                m_failures.front() = std::current_exception();
+            }
+            return;
         }
-        try {
-            qsizetype next = 1;
-            m_parts.front() = drawOverlay(document, 0, [&] { return m_parts.size() > 1 ? count : next++; });
-        } catch (...) {
-            m_failures.front() = std::current_exception();
+        m_backdrops.emplace(document.pages);
+        // A part per helper and one for the calling thread.
+        m_parts.resize(size_t(parts));
+        m_failures.resize(m_parts.size());
+        for (size_t k = 0; k + 1 < m_parts.size(); ++k) {
+            try {
+                m_helpers.push_back(helpers->run([this, k] {
+                    drawShared(k);
+                    forgetThreadBackdrop();
+                }));
+            } catch (const std::exception&) {
+                break;  // the calling thread draws what is left
+            }
         }
     }
 
@@ -184,19 +191,14 @@ public:
     OverlayDrawing(const OverlayDrawing&) = delete;
     OverlayDrawing& operator=(const OverlayDrawing&) = delete;
 
-    const QByteArray& first() const
-    {
-        if (m_failures.front()) {
-            std::rethrow_exception(m_failures.front());
-        }
-        return m_parts.front().pdf;
-    }
+    // Every page drawn already, in one part, by the calling thread alone.
+    bool drawnAtOnce() const { return m_atOnce; }
 
     // Every part, once all pages are drawn; rethrows what stopped drawing
     // one. Parts that drew no page are empty.
     const std::vector<OverlayPart>& all()
     {
-        if (m_parts.size() > 1) {
+        if (!m_atOnce) {
             drawShared(m_parts.size() - 1);
         }
         join();
@@ -225,18 +227,21 @@ private:
 
     void join()
     {
-        for (std::thread& helper : m_helpers) {
-            if (helper.joinable()) {
-                helper.join();
+        for (std::future<void>& helper : m_helpers) {
+            if (helper.valid()) {
+                helper.wait();
             }
         }
     }
 
     const VectorDocument& m_document;
+    bool m_atOnce = false;
+    // Opened before the helpers start, which open theirs from it.
+    std::optional<BackdropsKeptOpen> m_backdrops;
     std::atomic<qsizetype> m_next{0};
     std::vector<OverlayPart> m_parts;
     std::vector<std::exception_ptr> m_failures;
-    std::vector<std::thread> m_helpers;
+    std::vector<std::future<void>> m_helpers;
 };
 
 struct SourcePDF {
@@ -409,11 +414,15 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
     try {
         QPDF output;
         output.setSuppressWarnings(true);
-        const QByteArray& first = overlays.first();
-        output.processMemoryFile("overlay", first.constData(), size_t(first.size()));
+        if (overlays.drawnAtOnce()) {
+            const QByteArray& only = overlays.all().front().pdf;
+            output.processMemoryFile("overlay", only.constData(), size_t(only.size()));
+        } else {
+            output.emptyPDF();
+        }
 
         // The backdrops, taken out from under their masks, while the
-        // overlays of the later pages are still being drawn.
+        // overlays are still being drawn.
         struct Backdrop {
             std::optional<QPDFObjectHandle> form;
             QRectF mediaBox;
@@ -441,34 +450,42 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
                 }
             }
         }
-
         QPDFPageDocumentHelper pageTree(output);
-        // The pages of the other parts follow in page order, copied with
-        // what they use; their sources stay open until the output is written.
-        const std::vector<OverlayPart>& drawn = overlays.all();
         std::vector<std::unique_ptr<QPDF>> parts;
-        std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
-        for (size_t k = 1; k < drawn.size(); ++k) {
-            if (drawn[k].pages.empty()) {
-                continue;
+        if (!overlays.drawnAtOnce()) {
+            // The pages of every part follow in page order, copied with what
+            // they use; their sources stay open until the output is written.
+            const std::vector<OverlayPart>& drawn = overlays.all();
+            std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
+            for (const OverlayPart& drawnPart : drawn) {
+                if (drawnPart.pages.empty()) {
+                    continue;
+                }
+                auto part = std::make_unique<QPDF>();
+                part->setSuppressWarnings(true);
+                part->processMemoryFile("overlay", drawnPart.pdf.constData(), size_t(drawnPart.pdf.size()));
+                const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
+                if (partPages.size() != drawnPart.pages.size()) {
+                    failContext();
+                }
+                for (size_t j = 0; j < partPages.size(); ++j) {
+                    drawnPages[size_t(drawnPart.pages[j])] = partPages[j];
+                }
+                if (drawnPart.pages.front() == 0) {
+                    // The document's information (title, creator) as the writer gave it.
+                    if (QPDFObjectHandle info = part->getTrailer().getKey("/Info"); info.isDictionary()) {
+                        output.getTrailer().replaceKey(
+                            "/Info", output.copyForeignObject(info.isIndirect() ? info : part->makeIndirectObject(info)));
+                    }
+                }
+                parts.push_back(std::move(part));
             }
-            auto part = std::make_unique<QPDF>();
-            part->setSuppressWarnings(true);
-            part->processMemoryFile("overlay", drawn[k].pdf.constData(), size_t(drawn[k].pdf.size()));
-            const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
-            if (partPages.size() != drawn[k].pages.size()) {
-                failContext();
+            for (const std::optional<QPDFPageObjectHelper>& page : drawnPages) {
+                if (!page) {
+                    failContext();
+                }
+                pageTree.addPage(*page, false);
             }
-            for (size_t j = 0; j < partPages.size(); ++j) {
-                drawnPages[size_t(drawn[k].pages[j])] = partPages[j];
-            }
-            parts.push_back(std::move(part));
-        }
-        for (size_t i = drawn.front().pages.size(); i < drawnPages.size(); ++i) {
-            if (!drawnPages[i]) {
-                failContext();
-            }
-            pageTree.addPage(*drawnPages[i], false);
         }
         std::vector<QPDFPageObjectHelper> pages = pageTree.getAllPages();
         if (document.pages.isEmpty()) {

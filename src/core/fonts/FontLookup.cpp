@@ -1,5 +1,6 @@
 #include "fonts/FontLookup.h"
 
+#include "fonts/FontMemo.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/SfntReader.h"
 
@@ -54,19 +55,28 @@ int defaultFontDpi()
 
 QFont layoutFont(const QFont& font, double kern)
 {
-    QFont copy = font;
-    copy.setPointSizeF(std::max(font.pointSizeF(), 0.01) * 72.0 / defaultFontDpi());
-    copy.setLetterSpacing(QFont::AbsoluteSpacing, kern);
-    return copy;
+    return FontMemo::remembered(&FontMemo::layoutFonts, std::pair(font, kern), [&] {
+        QFont copy = font;
+        copy.setPointSizeF(std::max(font.pointSizeF(), 0.01) * 72.0 / defaultFontDpi());
+        copy.setLetterSpacing(QFont::AbsoluteSpacing, kern);
+        return copy;
+    });
 }
 
-double capHeightOf(const QFont& font)
+QRawFont rawFontOf(const QFont& font)
+{
+    return FontMemo::remembered(&FontMemo::rawFonts, font, [&] { return QRawFont::fromFont(font); });
+}
+
+namespace {
+
+double measuredCapHeight(const QFont& font)
 {
     const QFontMetricsF metrics(font, pointDevice());
     if (const double capHeight = metrics.capHeight(); capHeight > 0) {
         return capHeight;
     }
-    const QRawFont raw = QRawFont::fromFont(layoutFont(font, 0));
+    const QRawFont raw = rawFontOf(layoutFont(font, 0));
     if (raw.isValid()) {
         for (const QChar letter : QStringLiteral("HIETFLNKMUVWXZBDPR")) {
             const QList<quint32> glyphs = raw.glyphIndexesForString(QString(letter));
@@ -80,6 +90,13 @@ double capHeightOf(const QFont& font)
         }
     }
     return 0.7 * metrics.ascent();
+}
+
+}  // namespace
+
+double capHeightOf(const QFont& font)
+{
+    return FontMemo::remembered(&FontMemo::capHeights, font, [&] { return measuredCapHeight(font); });
 }
 
 QFont makeFont(const QStringList& families, double size, bool bold, bool italic)
@@ -218,7 +235,8 @@ QString postScriptNameOf(const QFont& font)
 {
     if (!hasFontSupport())
         return {};
-    return postScriptNameOf(QRawFont::fromFont(font));
+    return FontMemo::remembered(&FontMemo::postScriptNames, font,
+                                [&] { return postScriptNameOf(rawFontOf(font)); });
 }
 
 bool hasCharacters(const QRawFont& face, const QString& text)

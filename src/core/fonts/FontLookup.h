@@ -35,6 +35,9 @@ QFont faceFont(const QString& family, const QString& styleName, double size);
 // units whatever the device's resolution.
 QFont layoutFont(const QFont& font, double kern);
 
+// QRawFont::fromFont(font).
+QRawFont rawFontOf(const QFont& font);
+
 // The height of the font's capitals in points. Qt answers 0 for a Type 1 or
 // CFF program without an 'H' (subsets); the height is then measured on
 // another flat-topped capital of the program, or is 0.7 of the ascent when

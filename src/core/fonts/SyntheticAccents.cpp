@@ -14,6 +14,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <memory>
 
@@ -103,6 +104,15 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
     option.setUseDesignMetrics(true);
     layout->setTextOption(option);
     if (withoutLigatures) {
+        // Alternating marks make neighbouring pieces differ, so they are
+        // shaped apart. Made once: each new format makes Qt take its default
+        // font under a lock the whole program shares.
+        thread_local const std::array<QTextCharFormat, 2> marks = [] {
+            std::array<QTextCharFormat, 2> made;
+            for (int k = 0; k < 2; ++k)
+                made[size_t(k)].setProperty(QTextFormat::UserProperty, k);
+            return made;
+        }();
         QList<QTextLayout::FormatRange> pieces;
         qsizetype start = 0;
         for (qsizetype i = 1; i <= text.size(); ++i) {
@@ -113,12 +123,13 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
             QTextLayout::FormatRange piece;
             piece.start = int(start);
             piece.length = int(i - start);
-            // Alternating marks make neighbouring pieces differ, so they are shaped apart.
-            piece.format.setProperty(QTextFormat::UserProperty, int(pieces.size() % 2));
+            piece.format = marks[size_t(pieces.size() % 2)];
             pieces.append(piece);
             start = i;
         }
-        layout->setFormats(pieces);
+        // A text without cuts is shaped whole either way.
+        if (pieces.size() > 1)
+            layout->setFormats(pieces);
     }
     layout->beginLayout();
     layout->createLine();
@@ -143,7 +154,7 @@ QString withSubsetLigatures(const QString& text, const QFont& font, QList<qsizet
     };
     if (!text.contains(QLatin1Char('f')))
         return identity();
-    const QRawFont face = QRawFont::fromFont(font);
+    const QRawFont face = fonts::rawFontOf(font);
     if (!face.isValid() || fonts::hasCharacters(face, QStringLiteral("fil")))
         return identity();
     QList<std::pair<QString, QChar>> wanted;
@@ -191,7 +202,7 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
 {
     if (text.isEmpty() || !fonts::hasFontSupport())
         return {text, {}};
-    const QRawFont face = QRawFont::fromFont(font);
+    const QRawFont face = fonts::rawFontOf(font);
     auto has = [&face](const QString& x) { return fonts::hasCharacters(face, x); };
     if (has(text))
         return {text, {}};
@@ -318,7 +329,7 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     if (out.runs.isEmpty() || out.runs.size() > 2)
         return std::nullopt;
     // With two runs, the line's own font draws every unit it has a glyph for.
-    const QRawFont face = QRawFont::fromFont(layout.font());
+    const QRawFont face = fonts::rawFontOf(layout.font());
     qsizetype own = 0;
     if (out.runs.size() == 2) {
         if (out.runs[1].rawFont() == face)
@@ -387,7 +398,7 @@ PrintedLine printedOrigins(const PrintedLine& printed, const QFont& font)
     if (!printed.inkStarts)
         return printed;
     PrintedLine origins = printed;
-    const QRawFont raw = QRawFont::fromFont(fonts::layoutFont(font, 0));
+    const QRawFont raw = fonts::rawFontOf(fonts::layoutFont(font, 0));
     if (!raw.isValid())
         return origins;
     for (qsizetype i = 0; i < origins.x.size() && i < origins.text.size(); ++i) {

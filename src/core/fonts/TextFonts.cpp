@@ -3,6 +3,7 @@
 #include <QTransform>
 
 #include "fonts/FontLookup.h"
+#include "fonts/FontMemo.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 
@@ -51,11 +52,8 @@ std::optional<QFont> systemFontByPostScriptName(const QString& name, double size
     return fonts::faceFont(info.family(), info.styleName(), size);
 }
 
-}  // namespace
-
-QFont resolveFont(const TextPayload& payload, double size)
+QFont resolveFontAnew(const TextPayload& payload, double effective)
 {
-    const double effective = std::isnan(size) ? 4.0 : std::max(size, 4.0);
     const PDFEmbeddedFontRegistry& registry = PDFEmbeddedFontRegistry::shared();
     const bool bold = payload.isBold;
     const bool italic = payload.isItalic;
@@ -91,6 +89,29 @@ QFont resolveFont(const TextPayload& payload, double size)
     const auto fallback = fonts::installedFamily(kDefaultFamily);
     return fonts::makeFont(fallback ? familiesFrom(kDefaultFamily, *fallback) : QStringList{kDefaultFamily},
                            effective, bold, italic);
+}
+
+}  // namespace
+
+QFont resolveFont(const TextPayload& payload, double size)
+{
+    const double effective = std::isnan(size) ? 4.0 : std::max(size, 4.0);
+    if (!fonts::FontMemo::current())
+        return resolveFontAnew(payload, effective);
+    // Everything the font is chosen by.
+    const QChar separator(0x1f);
+    const auto trait = [](const std::optional<bool>& value) {
+        return value ? QLatin1Char(*value ? '1' : '0') : QLatin1Char('-');
+    };
+    QString key = payload.postScriptFontName.value_or(QString()) + separator + payload.fontFamily + separator
+                  + QString::number(effective, 'g', 17) + separator;
+    key += trait(payload.isBold);
+    key += trait(payload.isItalic);
+    key += trait(payload.originalIsBold);
+    key += trait(payload.originalIsItalic);
+    key += trait(payload.postScriptFontName ? std::optional<bool>(true) : std::nullopt);
+    return fonts::FontMemo::remembered(&fonts::FontMemo::resolvedFonts, key,
+                                       [&] { return resolveFontAnew(payload, effective); });
 }
 
 double measureSingleLineWidth(const QString& text, const QFont& font, double kern)

@@ -5,20 +5,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
 bool printedInvisibly(const PDFPageText& page, qsizetype start, qsizetype length)
 {
     const PDFEmbeddedFontRegistry& registry = PDFEmbeddedFontRegistry::shared();
+    // Whether each run prints invisibly, asked of the registry once per run.
+    std::vector<signed char> invisible(size_t(page.runs.size()), -1);
     bool any = false;
     const qsizetype end = std::min(start + length, page.text.size());
     for (qsizetype i = std::max<qsizetype>(start, 0); i < end; ++i) {
         if (page.text[i].isSpace())
             continue;
-        for (const PDFTextRun& run : page.runs) {
+        for (qsizetype r = 0; r < page.runs.size(); ++r) {
+            const PDFTextRun& run = page.runs[r];
             if (run.start <= i && i < run.end) {
-                if (!run.invisible && !registry.drawsNoOutlines(run.fontName))
+                signed char& verdict = invisible[size_t(r)];
+                if (verdict < 0)
+                    verdict = run.invisible || registry.drawsNoOutlines(run.fontName) ? 1 : 0;
+                if (!verdict)
                     return false;
                 any = true;
                 break;

@@ -10,7 +10,9 @@
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <chrono>
 #include <future>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -23,61 +25,109 @@ bool sameBytes(const QByteArray& a, const QByteArray& b)
     return a.constData() == b.constData() && a.size() == b.size();
 }
 
-// The PDF last opened by any thread, while the thread that opened it keeps
-// it: other threads drawing pages of the same file (an export drawing its
-// parts at once) open it again from what was read, without reading and
-// checking the whole file anew.
+// The PDF last opened by any thread, while a thread that opened it keeps it:
+// other threads drawing pages of the same file (an export drawing its parts
+// at once) open it again from what was read, without reading and checking the
+// whole file anew.
 class LastOpenedBackdrop {
 public:
     std::shared_ptr<PDFDocument> open(const QByteArray& data)
     {
-        std::shared_future<std::weak_ptr<PDFDocument>> pending;
-        std::promise<std::weak_ptr<PDFDocument>> opening;
-        {
-            const std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_pending.valid() && sameBytes(m_data, data)) {
-                pending = m_pending;
-            } else {
-                m_data = data;
-                m_pending = opening.get_future().share();
+        for (;;) {
+            std::shared_future<Opened> pending;
+            std::promise<Opened> opening;
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                if (m_pending.valid() && sameBytes(m_data, data) && !letGo(m_pending)) {
+                    pending = m_pending;
+                } else {
+                    // Not opened yet, or let go by every thread that had it.
+                    m_data = data;
+                    m_pending = opening.get_future().share();
+                }
             }
-        }
-        if (pending.valid()) {
-            if (const std::shared_ptr<PDFDocument> opened = pending.get().lock()) {
-                return opened->reopen();
+            if (!pending.valid()) {
+                std::shared_ptr<PDFDocument> document;
+                try {
+                    document = PDFDocument::open(data);
+                } catch (...) {
+                    opening.set_value({{}, true});
+                    throw;
+                }
+                opening.set_value({document, !document});
+                return document;
             }
-            return PDFDocument::open(data);
+            const Opened& opened = pending.get();
+            if (opened.failed) {
+                return PDFDocument::open(data);
+            }
+            if (const std::shared_ptr<PDFDocument> document = opened.document.lock()) {
+                return document->reopen();
+            }
+            // Let go meanwhile: opened anew on the next turn.
         }
-        std::shared_ptr<PDFDocument> document;
-        try {
-            document = PDFDocument::open(data);
-        } catch (...) {
-            opening.set_value({});
-            throw;
-        }
-        opening.set_value(document);
-        return document;
+    }
+
+    // Makes `document`, opened from `data`, the one other threads open theirs from.
+    void offer(const QByteArray& data, const std::shared_ptr<PDFDocument>& document)
+    {
+        std::promise<Opened> opened;
+        opened.set_value({document, false});
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_data = data;
+        m_pending = opened.get_future().share();
     }
 
 private:
+    struct Opened {
+        std::weak_ptr<PDFDocument> document;
+        bool failed = false;
+    };
+
+    static bool letGo(const std::shared_future<Opened>& pending)
+    {
+        return pending.wait_for(std::chrono::seconds(0)) == std::future_status::ready && !pending.get().failed
+               && pending.get().document.expired();
+    }
+
     std::mutex m_mutex;
     QByteArray m_data;
-    std::shared_future<std::weak_ptr<PDFDocument>> m_pending;
+    std::shared_future<Opened> m_pending;
 };
 
-// The last PDF opened on this thread: pages of one document share their
-// bytes, so exporting them opens the file once.
-std::shared_ptr<PDFDocument> openBackdrop(const QByteArray& data)
+LastOpenedBackdrop& lastOpenedBackdrop()
 {
     static LastOpenedBackdrop lastOpened;
-    thread_local QByteArray lastData;
-    thread_local std::shared_ptr<PDFDocument> lastDocument;
-    if (lastDocument && sameBytes(data, lastData)) {
-        return lastDocument;
+    return lastOpened;
+}
+
+// What this thread keeps of the last backdrop it drew over: the PDF (pages
+// of one document share their bytes, so exporting them opens the file once)
+// and the text of the last page asked.
+struct ThreadBackdrop {
+    QByteArray data;
+    std::shared_ptr<PDFDocument> document;
+    std::shared_ptr<PDFDocument> textDocument;
+    qint64 textIndex = -1;
+    PDFPageText text;
+    double textOffset = 0;
+};
+
+ThreadBackdrop& threadBackdrop()
+{
+    thread_local ThreadBackdrop kept;
+    return kept;
+}
+
+std::shared_ptr<PDFDocument> openBackdrop(const QByteArray& data)
+{
+    ThreadBackdrop& kept = threadBackdrop();
+    if (kept.document && sameBytes(data, kept.data)) {
+        return kept.document;
     }
-    lastDocument = lastOpened.open(data);
-    lastData = lastDocument ? data : QByteArray();
-    return lastDocument;
+    kept.document = lastOpenedBackdrop().open(data);
+    kept.data = kept.document ? data : QByteArray();
+    return kept.document;
 }
 
 void drawBackdropRaster(const VectorPage& page, QPainter& painter)
@@ -121,33 +171,65 @@ void drawBackdropRaster(const VectorPage& page, QPainter& painter)
 // kept for the last page asked on this thread.
 const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
 {
-    thread_local std::shared_ptr<PDFDocument> lastDocument;
-    thread_local qint64 lastIndex = -1;
-    thread_local PDFPageText lastText;
-    thread_local double lastOffset = 0;
     const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
+    ThreadBackdrop& kept = threadBackdrop();
     const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
-    if (document != lastDocument || index != lastIndex) {
-        lastDocument = document;
-        lastIndex = index;
-        lastText = {};
-        lastOffset = 0;
+    if (document != kept.textDocument || index != kept.textIndex) {
+        kept.textDocument = document;
+        kept.textIndex = index;
+        kept.text = {};
+        kept.textOffset = 0;
         if (document && index < document->pageCount()) {
-            lastText = document->pageText(int(index));
+            kept.text = document->pageText(int(index));
             const QRectF box = document->mediaBox(int(index));
             const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
             if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0) {
-                turnPageText(lastText, unturned, turn);
+                turnPageText(kept.text, unturned, turn);
             } else {
-                lastOffset = unturned.height() - box.height();
+                kept.textOffset = unturned.height() - box.height();
             }
         }
     }
-    yOffset = lastOffset;
-    return lastText;
+    yOffset = kept.textOffset;
+    return kept.text;
 }
 
 }  // namespace
+
+BackdropsKeptOpen::BackdropsKeptOpen(const QList<VectorPage>& pages)
+{
+    // The file most pages are drawn over.
+    std::map<const char*, qsizetype> counts;
+    const QByteArray* most = nullptr;
+    qsizetype mostCount = 0;
+    for (const VectorPage& page : pages) {
+        if (!page.pdfPageData) {
+            continue;
+        }
+        if (const qsizetype count = ++counts[page.pdfPageData->constData()]; count > mostCount) {
+            most = &*page.pdfPageData;
+            mostCount = count;
+        }
+    }
+    if (!most) {
+        return;
+    }
+    try {
+        m_document = openBackdrop(*most);
+    } catch (const std::exception&) {
+        return;  // each thread tries for itself
+    }
+    if (m_document) {
+        lastOpenedBackdrop().offer(*most, m_document);
+    }
+}
+
+BackdropsKeptOpen::~BackdropsKeptOpen() = default;
+
+void forgetThreadBackdrop()
+{
+    threadBackdrop() = ThreadBackdrop();
+}
 
 std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element)
 {

@@ -4,9 +4,14 @@
 #include "model/VectorPage.h"
 
 #include <QByteArray>
+#include <memory>
 #include <optional>
 
 class QPainter;
+
+namespace zelvane {
+class PDFDocument;
+}
 
 namespace zelvane::PDFCodec {
 
@@ -28,6 +33,25 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
 // the element keeps the size, weight and slant it was found with and holds
 // one line; nothing otherwise or when the line is not found.
 std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element);
+
+// While it lives, the PDF most of the pages are drawn over stays open, and
+// threads drawing those pages meanwhile open theirs from the one already
+// read rather than reading and checking the whole file again.
+class BackdropsKeptOpen {
+public:
+    explicit BackdropsKeptOpen(const QList<VectorPage>& pages);
+    ~BackdropsKeptOpen();
+    BackdropsKeptOpen(const BackdropsKeptOpen&) = delete;
+    BackdropsKeptOpen& operator=(const BackdropsKeptOpen&) = delete;
+
+private:
+    std::shared_ptr<PDFDocument> m_document;
+};
+
+// Lets go of what this thread kept of the last backdrop it drew over (the
+// PDF and the text of a page), for a thread that goes on living without
+// drawing pages.
+void forgetThreadBackdrop();
 
 // The page as a PNG image at `scale` pixels per point (sides at least 16);
 // nothing when the image would be too large or cannot be made.

@@ -1,6 +1,7 @@
 #include "TestFonts.h"
 
 #include "fonts/FontLookup.h"
+#include "fonts/FontMemo.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/TextFonts.h"
 #include "model/ShapePayload.h"
@@ -178,4 +179,61 @@ TEST_F(TextFontsTest, RefitsTextFrames)
     shape.frame = VectorRect(1, 2, 3, 4);
     PDFCodec::updateTextFrameForEditedContent(shape);
     EXPECT_EQ(shape.frame, VectorRect(1, 2, 3, 4));
+}
+
+TEST_F(TextFontsTest, WhatAFontMemoGivesIsWhatLookingAgainGives)
+{
+    // Payloads that differ in one thing each, resolved one after the other
+    // while a memo lives: none may be given another's font or facts.
+    QList<TextPayload> payloads;
+    TextPayload p = payload("Liberation Sans");
+    payloads.append(p);
+    p.isBold = true;
+    payloads.append(p);
+    p.isItalic = true;
+    payloads.append(p);
+    p.isBold = false;
+    p.isItalic = false;
+    p.fontSize = 13;
+    payloads.append(p);
+    p.fontFamily = "Liberation Serif";
+    payloads.append(p);
+    p.postScriptFontName = "LiberationSerif-Italic";
+    payloads.append(p);
+    p.isBold = true;
+    p.originalIsBold = false;
+    payloads.append(p);
+    p.originalIsBold = true;
+    payloads.append(p);
+    p.isItalic = true;
+    p.originalIsItalic = false;
+    payloads.append(p);
+    p.originalIsItalic = true;
+    payloads.append(p);
+    struct Facts {
+        QFont font;
+        QString face;
+        double capHeight;
+        QFont laidOut;
+    };
+    const auto factsOf = [](const TextPayload& payload) {
+        const QFont font = PDFCodec::resolveFont(payload, payload.fontSize);
+        return Facts{font, fonts::postScriptNameOf(font), fonts::capHeightOf(font), fonts::layoutFont(font, 0.5)};
+    };
+    QList<Facts> anew;
+    for (const TextPayload& payload : payloads)
+        anew.append(factsOf(payload));
+    const fonts::FontMemo memo;
+    for (int round = 0; round < 2; ++round) {
+        for (qsizetype i = 0; i < payloads.size(); ++i) {
+            const Facts remembered = factsOf(payloads[i]);
+            EXPECT_EQ(remembered.font, anew[i].font) << "payload " << i;
+            EXPECT_EQ(remembered.face, anew[i].face) << "payload " << i;
+            EXPECT_DOUBLE_EQ(remembered.capHeight, anew[i].capHeight) << "payload " << i;
+            EXPECT_EQ(remembered.laidOut, anew[i].laidOut) << "payload " << i;
+        }
+    }
+    // Each payload above resolves to another font than the one before it.
+    for (qsizetype i = 1; i < anew.size(); ++i)
+        EXPECT_FALSE(anew[i].font == anew[i - 1].font) << "payload " << i;
 }

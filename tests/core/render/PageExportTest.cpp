@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <thread>
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -179,14 +181,17 @@ TEST_F(PageExportTest, PagesKeepTheirExactSizesAndDocumentInformation)
     EXPECT_TRUE(QPDFPageDocumentHelper(none).getAllPages().empty());
 }
 
-TEST_F(PageExportTest, PagesDrawnOnManyThreadsKeepTheirOrderAndContent)
+namespace {
+
+// Enough drawn elements for the pages to be shared out between threads;
+// every page has its own width (`width` plus its index) and names itself
+// "<name> <number> end".
+QList<VectorPage> manyDrawnPages(int count, double width, const QString& name)
 {
-    // Enough drawn elements for the pages to be shared out between threads;
-    // every page has its own width and names itself.
-    constexpr int kPages = 40;
     QList<VectorPage> pages;
-    for (int i = 0; i < kPages; ++i) {
-        VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("P%1").arg(i), 300 + i, 400, "#FFFFFF");
+    for (int i = 0; i < count; ++i) {
+        VectorPage page =
+            VectorPage::make(QUuid::createUuid(), QStringLiteral("P%1").arg(i), width + i, 400, "#FFFFFF");
         for (int k = 0; k < 30 + (i % 7) * 10; ++k) {
             VectorElement shape;
             shape.id = QUuid::createUuid();
@@ -196,7 +201,7 @@ TEST_F(PageExportTest, PagesDrawnOnManyThreadsKeepTheirOrderAndContent)
             page.elements.append(shape);
         }
         TextPayload text;
-        text.text = QStringLiteral("Sheet %1 end").arg(i + 1);
+        text.text = QStringLiteral("%1 %2 end").arg(name).arg(i + 1);
         text.fontFamily = QStringLiteral("Helvetica");
         text.fontSize = 12;
         VectorElement label;
@@ -207,17 +212,57 @@ TEST_F(PageExportTest, PagesDrawnOnManyThreadsKeepTheirOrderAndContent)
         page.elements.append(label);
         pages.append(page);
     }
-    const QByteArray pdf = PDFCodec::exportPDF(documentOf(pages));
+    return pages;
+}
+
+// The exported pages keep the order, widths and names manyDrawnPages gave them.
+void expectManyDrawnPages(const QByteArray& pdf, int count, double width, const QString& name)
+{
     const auto reopened = PDFDocument::open(pdf);
     ASSERT_TRUE(reopened);
-    ASSERT_EQ(reopened->pageCount(), kPages);
-    for (int i = 0; i < kPages; ++i) {
-        EXPECT_NEAR(reopened->mediaBox(i).width(), 300 + i, 1e-3) << "page " << i + 1;
+    ASSERT_EQ(reopened->pageCount(), count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_NEAR(reopened->mediaBox(i).width(), width + i, 1e-3) << name.toStdString() << " page " << i + 1;
     }
     const QStringList texts = pdfToText(pdf).split(QLatin1Char('\f'));
-    ASSERT_GE(texts.size(), kPages);
-    for (int i = 0; i < kPages; ++i) {
-        EXPECT_EQ(texts[i].simplified(), QStringLiteral("Sheet %1 end").arg(i + 1)) << "page " << i + 1;
+    ASSERT_GE(texts.size(), count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(texts[i].simplified(), QStringLiteral("%1 %2 end").arg(name).arg(i + 1))
+            << name.toStdString() << " page " << i + 1;
+    }
+}
+
+}  // namespace
+
+TEST_F(PageExportTest, PagesDrawnOnManyThreadsKeepTheirOrderAndContent)
+{
+    constexpr int kPages = 40;
+    const QByteArray pdf =
+        PDFCodec::exportPDF(documentOf(manyDrawnPages(kPages, 300, QStringLiteral("Sheet")), QStringLiteral("Ledger")));
+    expectManyDrawnPages(pdf, kPages, 300, QStringLiteral("Sheet"));
+
+    // The document's information comes along with the pages.
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    QPDFObjectHandle info = read.getTrailer().getKey("/Info");
+    ASSERT_TRUE(info.isDictionary());
+    EXPECT_EQ(info.getKey("/Title").getUTF8Value(), "Ledger");
+    EXPECT_EQ(QString::fromStdString(info.getKey("/Creator").getUTF8Value()), PDFCodec::pdfCreator());
+}
+
+TEST_F(PageExportTest, ExportsRunningAtOnceEachKeepTheirOwnPages)
+{
+    // Two documents exported together, twice, by threads of their own: the
+    // drawing threads they share never mix their pages up.
+    const VectorDocument sheets = documentOf(manyDrawnPages(36, 300, QStringLiteral("Sheet")));
+    const VectorDocument leaves = documentOf(manyDrawnPages(28, 500, QStringLiteral("Leaf")));
+    for (int round = 0; round < 2; ++round) {
+        QByteArray sheetsPDF, leavesPDF;
+        std::thread other([&] { leavesPDF = PDFCodec::exportPDF(leaves); });
+        sheetsPDF = PDFCodec::exportPDF(sheets);
+        other.join();
+        expectManyDrawnPages(sheetsPDF, 36, 300, QStringLiteral("Sheet"));
+        expectManyDrawnPages(leavesPDF, 28, 500, QStringLiteral("Leaf"));
     }
 }
 

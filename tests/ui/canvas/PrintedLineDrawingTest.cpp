@@ -175,8 +175,9 @@ TEST_F(PrintedLineDrawingTest, ATurnedResizedOrRefontedLineShowsAlikeEverywhere)
 
         // The change shows: the page no longer looks printed there.
         const QImage picture = exported(*variant);
-        if (looksChanged)
+        if (looksChanged) {
             EXPECT_GT(strongShare(picture, printed, printedArea), 0.02);
+        }
         // The canvas, the PNG and the PDF draw it alike.
         EXPECT_LT(strongShare(onCanvas(*variant), picture, area), 0.01);
         VectorDocument document;

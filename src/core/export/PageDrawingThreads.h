@@ -1,0 +1,30 @@
+#pragma once
+
+// Threads that draw pages for the rest of the program. Each keeps the font
+// engines it laid text out with: a thread drawing text for the first time
+// looks every font and fallback up again, and Qt does that under one lock
+// for the whole program, so new threads starting together mostly wait for
+// one another. The threads are never joined: they wait for work until the
+// program ends, holding nothing of a finished drawing.
+
+#include <functional>
+#include <future>
+
+namespace zelvane::PDFCodec {
+
+class PageDrawingThreads {
+public:
+    // The program's threads, made on first use; null when none can be made.
+    static PageDrawingThreads* shared();
+
+    // How many threads there are.
+    virtual int count() const = 0;
+    // Runs `job` on one of the threads, after the jobs handed in before it;
+    // the future holds what it threw.
+    virtual std::future<void> run(std::function<void()> job) = 0;
+
+protected:
+    ~PageDrawingThreads() = default;
+};
+
+}  // namespace zelvane::PDFCodec

@@ -1,0 +1,56 @@
+#pragma once
+
+// While a FontMemo lives on a thread, the fonts that thread resolves for text
+// and what it reads of them (faces, cap heights, layout fonts) are worked out
+// once and given again. Qt finds a font's face under one lock for the whole
+// program: threads drawing thousands of lines at once (the PDF export's page
+// drawing) would otherwise spend much of their time queuing on it. A font
+// registered while a memo lives is not seen by what the memo already holds:
+// keep one for one drawing only.
+
+#include <QFont>
+#include <QHash>
+#include <QRawFont>
+#include <QString>
+
+#include <utility>
+
+namespace zelvane::fonts {
+
+class FontMemo {
+public:
+    // Becomes this thread's memo unless the thread has one already.
+    FontMemo();
+    ~FontMemo();
+    FontMemo(const FontMemo&) = delete;
+    FontMemo& operator=(const FontMemo&) = delete;
+
+    // This thread's memo; null when none lives.
+    static FontMemo* current();
+
+    // What `make` gives for `key` in `table`, made on the first ask.
+    template <typename Key, typename Value, typename Make>
+    static Value remembered(QHash<Key, Value> FontMemo::*table, const Key& key, Make make)
+    {
+        FontMemo* memo = current();
+        if (!memo)
+            return make();
+        QHash<Key, Value>& values = memo->*table;
+        if (const auto found = values.constFind(key); found != values.constEnd())
+            return *found;
+        const Value value = make();
+        values.insert(key, value);
+        return value;
+    }
+
+    QHash<QString, QFont> resolvedFonts;
+    QHash<std::pair<QFont, double>, QFont> layoutFonts;
+    QHash<QFont, QRawFont> rawFonts;
+    QHash<QFont, double> capHeights;
+    QHash<QFont, QString> postScriptNames;
+
+private:
+    bool m_installed = false;
+};
+
+}  // namespace zelvane::fonts
