@@ -7,8 +7,11 @@
 // one another. The threads are never joined: they wait for work until the
 // program ends, holding nothing of a finished drawing.
 
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <future>
+#include <mutex>
 
 namespace zelvane::PDFCodec {
 
@@ -18,13 +21,21 @@ public:
     static PageDrawingThreads* shared();
 
     // How many threads there are.
-    virtual int count() const = 0;
+    int count() const { return m_count; }
     // Runs `job` on one of the threads, after the jobs handed in before it;
     // the future holds what it threw.
-    virtual std::future<void> run(std::function<void()> job) = 0;
+    std::future<void> run(std::function<void()> job);
 
-protected:
-    ~PageDrawingThreads() = default;
+private:
+    // Throws std::system_error when not even one thread can be made.
+    explicit PageDrawingThreads(int wanted);
+
+    void work();
+
+    int m_count = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::packaged_task<void()>> m_jobs;
 };
 
 }  // namespace zelvane::PDFCodec
