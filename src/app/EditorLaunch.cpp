@@ -53,6 +53,9 @@ int run(int& argc, char** argv)
     });
 
     const int status = QApplication::exec();
+    // An open under way is given up at once: its remote caller is told so
+    // before the API closes, and its import ends at the next page.
+    model.controller().cancelOpens();
     // The OSC and HTTP threads end before anything they use goes away.
     model.controller().stopRemoteServices();
     return status;

@@ -49,6 +49,12 @@ CodecError unexpectedFailure(const QString& fileName, const std::exception& erro
                           .arg(fileName, QString::fromLocal8Bit(error.what())));
 }
 
+CodecError openCancelledError()
+{
+    return CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openCancelled),
+                      QStringLiteral("open cancelled: the editor is quitting"));
+}
+
 QString normalizedPath(const QString& path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -154,8 +160,11 @@ void VectorController::openFileInBackground(const QString& path,
     } else {
         // One import at a time: the newest open waits for the running one,
         // which it overtakes, and replaces an older one still waiting.
-        if (m_runningOpen)
+        if (m_runningOpen) {
+            // Its document would be dropped: the import stops now.
+            *m_importCancel = true;
             supersede(*std::exchange(m_runningOpen, std::nullopt));
+        }
         if (m_waitingOpen)
             supersede(*std::exchange(m_waitingOpen, std::nullopt));
         m_waitingOpen = std::move(request);
@@ -180,7 +189,11 @@ void VectorController::startImport(OpenRequest request)
         std::atomic<bool> posted{false};
     };
     auto shared = std::make_shared<Progress>();
-    const auto progress = [this, serial, shared](int pagesRead, int pageCount) {
+    m_importCancel = std::make_shared<std::atomic<bool>>(false);
+    const auto progress = [this, serial, shared, cancel = m_importCancel](int pagesRead, int pageCount) {
+        // Checked between pages: a cancelled import ends here.
+        if (cancel->load())
+            throw openCancelledError();
         shared->pagesRead = pagesRead;
         shared->pageCount = pageCount;
         if (shared->posted.exchange(true))
@@ -205,6 +218,7 @@ void VectorController::startImport(OpenRequest request)
             this, [this, path, serial, outcome] { finishImport(serial, path, outcome); }, Qt::QueuedConnection);
     });
     QThread* thread = m_importThread;
+    thread->setObjectName(QStringLiteral("zelvane-import"));
     // `finished` is sent before the thread has released its thread storage
     // and event dispatcher, so the thread is waited for before it is let go:
     // a thread still tearing down when the process ends would race the
@@ -216,6 +230,22 @@ void VectorController::startImport(OpenRequest request)
         delete thread;
     });
     thread->start();
+}
+
+void VectorController::cancelOpens()
+{
+    if (m_importCancel)
+        *m_importCancel = true;
+    for (std::optional<OpenRequest>* open : {&m_runningOpen, &m_waitingOpen}) {
+        if (!*open)
+            continue;
+        const OpenRequest request = *std::exchange(*open, std::nullopt);
+        if (request.done)
+            request.done(openCancelledError());
+    }
+    setOpenProgress(std::nullopt);
+    if (!isOpening())
+        emit openingChanged();
 }
 
 void VectorController::supersede(OpenRequest request)

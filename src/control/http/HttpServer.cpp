@@ -563,10 +563,16 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
     std::optional<HttpReply> reply;
     {
         std::unique_lock lock(exchange->mutex);
-        exchange->changed.wait_until(lock, deadline, [&] {
+        const auto ended = [&] {
             return exchange->stopping || exchange->state == Exchange::State::answered ||
                    exchange->state == Exchange::State::dropped;
-        });
+        };
+        exchange->changed.wait_until(lock, deadline, ended);
+        // A request the handler has begun is applied whatever the clock
+        // says: its caller is told how it went, never "timeout" for an edit
+        // that then happens.
+        if (exchange->state == Exchange::State::running)
+            exchange->changed.wait(lock, ended);
         if (exchange->state == Exchange::State::answered) {
             reply = std::move(exchange->reply);
         } else {
@@ -590,8 +596,11 @@ std::optional<HttpReply> HttpServer::laterAnswer(Listener& listener, LaterReply&
         // Short waits, so that stopping the server is noticed soon.
         if (std::optional<HttpReply> reply = later.waitFor(std::chrono::milliseconds(50)))
             return reply;
-        if (listener.wake.isRaised())
-            return std::nullopt;
+        if (listener.wake.isRaised()) {
+            // An answer given as the server stops (an open cancelled by
+            // quitting) still reaches its client.
+            return later.waitFor(std::chrono::milliseconds(0));
+        }
         if (Clock::now() >= deadline)
             return HttpReply::error(QStringLiteral("timeout"), 503);
     }
