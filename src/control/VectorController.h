@@ -277,9 +277,9 @@ public:
                               OpenSource source = OpenSource::remote);
     // For quitting: the running import stops after the page it is reading
     // (the controller's destructor then waits only for that), and every
-    // background open not ended yet is told at once, before this returns,
-    // openCancelled ("open cancelled: the editor is quitting"). The document
-    // stays as it is.
+    // background open not ended yet is told at once, before this returns:
+    // an overtaken one openSuperseded, the others openCancelled ("open
+    // cancelled: the editor is quitting"). The document stays as it is.
     void cancelOpens();
     // An open started by openFileInBackground has not ended yet.
     bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
@@ -530,6 +530,9 @@ private:
     // Tells a request that a later open overtook it (on a later turn of the
     // event loop, so that callers never see their callback inside their call).
     void supersede(OpenRequest request);
+    void tellOvertakenOpens();
+    // The callers of overtaken opens, waiting to be told.
+    std::deque<std::function<void(const std::optional<CodecError>&)>> m_overtakenOpens;
     void finishImport(quint64 serial, const QString& path,
                       std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome);
     bool mayReplaceAfterOpen(const OpenRequest& request);

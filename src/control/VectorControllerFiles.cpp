@@ -10,6 +10,7 @@
 #include "render/PageRenderer.h"
 #include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
+#include "ThreadHandOver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +24,10 @@
 namespace zelvane {
 
 namespace {
+
+// What a save's worker and an import's thread are handed through Qt.
+constexpr char kSaveHandOver = 0;
+constexpr char kImportHandOver = 0;
 
 QString openFailurePrefix()
 {
@@ -214,8 +219,14 @@ void VectorController::startImport(OpenRequest request)
         } catch (const CodecError& error) {
             *outcome = error;
         }
+        handOverSent(&kImportHandOver);
         QMetaObject::invokeMethod(
-            this, [this, path, serial, outcome] { finishImport(serial, path, outcome); }, Qt::QueuedConnection);
+            this,
+            [this, path, serial, outcome] {
+                handOverTaken(&kImportHandOver);
+                finishImport(serial, path, outcome);
+            },
+            Qt::QueuedConnection);
     });
     QThread* thread = m_importThread;
     thread->setObjectName(QStringLiteral("zelvane-import"));
@@ -234,6 +245,9 @@ void VectorController::startImport(OpenRequest request)
 
 void VectorController::cancelOpens()
 {
+    // Those overtaken already are told so now: no later turn of the event
+    // loop may come.
+    tellOvertakenOpens();
     if (m_importCancel)
         *m_importCancel = true;
     for (std::optional<OpenRequest>* open : {&m_runningOpen, &m_waitingOpen}) {
@@ -252,13 +266,18 @@ void VectorController::supersede(OpenRequest request)
 {
     if (!request.done)
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [done = std::move(request.done)] {
-            done(CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
-                            QStringLiteral("superseded by a later open")));
-        },
-        Qt::QueuedConnection);
+    m_overtakenOpens.push_back(std::move(request.done));
+    QMetaObject::invokeMethod(this, &VectorController::tellOvertakenOpens, Qt::QueuedConnection);
+}
+
+void VectorController::tellOvertakenOpens()
+{
+    while (!m_overtakenOpens.empty()) {
+        const auto done = std::move(m_overtakenOpens.front());
+        m_overtakenOpens.pop_front();
+        done(CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
+                        QStringLiteral("superseded by a later open")));
+    }
 }
 
 void VectorController::finishImport(quint64 serial, const QString& path,
@@ -376,7 +395,9 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
     }
     if (m_pendingSaves++ == 0)
         emit savingChanged();
+    handOverSent(&kSaveHandOver);
     m_saveWriter->start([this, written = m_writtenSaves, job = std::move(job)]() mutable {
+        handOverTaken(&kSaveHandOver);
         writeSaveJob(job);
         {
             const std::lock_guard<std::mutex> locker(written->lock);

@@ -1,6 +1,7 @@
 #include "http/HttpServer.h"
 
 #include "remote/SocketSupport.h"
+#include "ThreadHandOver.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -97,6 +98,9 @@ struct HttpServer::Listener {
 };
 
 namespace {
+
+// What a request's queued call to the handler's thread is handed.
+constexpr char kRequestHandOver = 0;
 
 // Marks an exchange dropped when its queued call is destroyed unrun (its
 // context went away), so that the server does not wait for nothing.
@@ -544,9 +548,11 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
         if (const std::shared_ptr<Exchange> dropped = weak.lock())
             dropped->finish(Exchange::State::dropped);
     };
+    handOverSent(&kRequestHandOver);
     const bool queued = QMetaObject::invokeMethod(
         shared.context,
         [exchange, guard, handler = shared.handler, request] {
+            handOverTaken(&kRequestHandOver);
             {
                 const std::lock_guard lock(exchange->mutex);
                 if (exchange->state != Exchange::State::queued)
