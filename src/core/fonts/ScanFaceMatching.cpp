@@ -9,6 +9,7 @@
 #include <QRawFont>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -304,7 +305,35 @@ bool drawsNoOutlines(const QRawFont& program)
     // Glyph 0 draws missing characters; the others are the program's own.
     if (glyphs < 2)
         return false;
-    for (quint32 glyph = 1; glyph < quint32(std::min(glyphs, 512)); ++glyph) {
+    // A TrueType program says where its outlines are: a glyph has one when
+    // its stretch of 'glyf' is not empty. Subsets often keep the original
+    // glyph numbers, their few outlines far behind empty glyphs, so every
+    // glyph is looked at.
+    const QByteArray head = program.fontTable("head");
+    const QByteArray loca = program.fontTable("loca");
+    const QByteArray glyf = program.fontTable("glyf");
+    if (head.size() >= 54 && !loca.isEmpty() && !glyf.isEmpty()) {
+        const bool longOffsets = uchar(head[51]) != 0 || uchar(head[50]) != 0;
+        const qsizetype width = longOffsets ? 4 : 2;
+        const auto offset = [&](qsizetype glyph) -> quint32 {
+            const auto* at = reinterpret_cast<const uchar*>(loca.constData()) + glyph * width;
+            return longOffsets ? (quint32(at[0]) << 24 | quint32(at[1]) << 16 | quint32(at[2]) << 8 | at[3])
+                               : (quint32(at[0]) << 8 | at[1]) * 2;
+        };
+        const qsizetype last = std::min<qsizetype>(glyphs, loca.size() / width - 1);
+        for (qsizetype glyph = 1; glyph < last; ++glyph) {
+            const quint32 start = offset(glyph);
+            if (offset(glyph + 1) <= start)
+                continue;
+            // A glyph with a header but no contour draws nothing either.
+            if (qsizetype(start) + 2 > glyf.size())
+                return false;
+            if (uchar(glyf[start]) != 0 || uchar(glyf[start + 1]) != 0)
+                return false;
+        }
+        return true;
+    }
+    for (quint32 glyph = 1; glyph < quint32(glyphs); ++glyph) {
         if (!program.pathForGlyph(glyph).isEmpty())
             return false;
     }
@@ -327,8 +356,18 @@ QStringList scanFaceFamilies()
     return families;
 }
 
+namespace {
+std::atomic<qint64> g_scanFaceMatchings{0};
+}  // namespace
+
+qint64 scanFaceMatchings()
+{
+    return g_scanFaceMatchings.load();
+}
+
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
+    ++g_scanFaceMatchings;
     const QString text = ink.text.trimmed();
     if (text.isEmpty() || ink.picture.isNull() || ink.width <= 0 || ink.height <= 0)
         return std::nullopt;

@@ -460,16 +460,16 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers, const ImportProgress& progress)
 {
-    // Fonts first, so the names met in the text already resolve to them.
-    PDFEmbeddedFontRegistry::shared().registerFonts(data);
-
     PDFDocument::OpenError openError = PDFDocument::OpenError::none;
     QString openErrorText;
     const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText);
+    // A file over the input limits is refused before anything else reads it.
+    if (openError == PDFDocument::OpenError::tooLarge) {
+        throw CodecError(QStringLiteral("PDFCodec"), 4, openErrorText);
+    }
+    // Fonts before any text, so the names met in the text resolve to them.
+    PDFEmbeddedFontRegistry::shared().registerFonts(data);
     if (!pdf || pdf->pageCount() < 1) {
-        if (openError == PDFDocument::OpenError::tooLarge) {
-            throw CodecError(QStringLiteral("PDFCodec"), 4, openErrorText);
-        }
         if (openError == PDFDocument::OpenError::passwordProtected) {
             throw CodecError(QStringLiteral("PDFCodec"), 1,
                              L("Ce fichier PDF est protégé par un mot de passe : il ne peut pas être ouvert.",

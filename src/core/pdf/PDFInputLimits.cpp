@@ -3,9 +3,13 @@
 #include "Localization.h"
 
 #include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace zelvane {
 
@@ -65,6 +69,44 @@ double numberOf(QPDFObjectHandle object)
     return std::isfinite(value) ? std::max(value, 0.0) : 0;
 }
 
+// What the renderer makes of a stream qpdf cannot decode: filters meant for
+// pictures (JBIG2, JPEG, JPEG 2000, CCITT fax) put in front of content. Their
+// output size is only bounded by what their data claims, so it counts as
+// the largest that can be known from the dictionary, and as past any limit
+// when nothing bounds it.
+std::optional<qint64> undecodableWorstCase(QPDFObjectHandle stream)
+{
+    QPDFObjectHandle dictionary = stream.getDict();
+    QPDFObjectHandle filters = dictionary.getKey("/Filter");
+    QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
+    std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> chain;
+    if (filters.isName()) {
+        chain.emplace_back(filters, parameters.isArray() ? parameters.getArrayItem(0) : parameters);
+    } else if (filters.isArray()) {
+        for (int i = 0; i < filters.getArrayNItems(); ++i)
+            chain.emplace_back(filters.getArrayItem(i),
+                               parameters.isArray() ? parameters.getArrayItem(i) : QPDFObjectHandle::newNull());
+    }
+    for (auto& [filter, parms] : chain) {
+        if (!filter.isName())
+            continue;
+        const std::string name = filter.getName();
+        if (name == "/CCITTFaxDecode" || name == "/CCF") {
+            // One bit a pixel, Columns × Rows; without Rows, unbounded.
+            const double columns = parms.isDictionary() && parms.getKey("/Columns").isNumber()
+                                       ? numberOf(parms.getKey("/Columns"))
+                                       : 1728.0;
+            const double rows = parms.isDictionary() ? numberOf(parms.getKey("/Rows")) : 0.0;
+            if (rows <= 0)
+                return std::numeric_limits<qint64>::max();
+            return qint64(std::min(std::ceil(columns / 8) * rows, 1e15));
+        }
+        if (name == "/JBIG2Decode" || name == "/JPXDecode" || name == "/DCTDecode" || name == "/DCT")
+            return std::numeric_limits<qint64>::max();
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 PDFWorkTally::Exceeded::Exceeded(QString message)
@@ -78,6 +120,16 @@ qint64 PDFWorkTally::decodedSize(QPDFObjectHandle stream, qint64 budget)
     if (id.isIndirect()) {
         if (const auto known = m_decoded.find(id); known != m_decoded.end())
             return known->second;
+    }
+    std::optional<qint64> worstCase;
+    try {
+        worstCase = undecodableWorstCase(stream);
+    } catch (const std::exception&) {
+    }
+    if (worstCase) {
+        if (id.isIndirect())
+            m_decoded.emplace(id, *worstCase);
+        return *worstCase;
     }
     CountingPipeline counter(budget);
     bool overBudget = false;
@@ -105,8 +157,10 @@ void PDFWorkTally::addStream(QPDFObjectHandle stream, PageWork& work)
     const qint64 pageBudget = kMaxContentBytesPerPage - work.content;
     const qint64 documentBudget = kMaxContentBytesPerDocument - m_documentContent;
     const qint64 size = decodedSize(stream, std::min(pageBudget, documentBudget));
-    work.content += size;
-    m_documentContent += size;
+    // Saturating: a worst case may be as large as a count can be.
+    work.content = size > kMaxContentBytesPerDocument ? kMaxContentBytesPerDocument + 1 : work.content + size;
+    m_documentContent =
+        size > kMaxContentBytesPerDocument ? kMaxContentBytesPerDocument + 1 : m_documentContent + size;
     if (work.content > kMaxContentBytesPerPage)
         exceededContent(kMaxContentBytesPerPage, false);
     if (m_documentContent > kMaxContentBytesPerDocument)
@@ -142,6 +196,22 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
             }
         }
     }
+    // Type 3 glyphs are content too, drawn with resources of their own.
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (auto [name, font] : fonts.ditems()) {
+            if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
+                continue;
+            if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
+                continue;
+            QPDFObjectHandle procedures = font.getKey("/CharProcs");
+            if (procedures.isDictionary()) {
+                for (auto [glyph, procedure] : procedures.ditems())
+                    addStream(procedure, work);
+            }
+            addResources(font.getKey("/Resources"), work, depth + 1);
+        }
+    }
     QPDFObjectHandle patterns = resources.getKey("/Pattern");
     if (patterns.isDictionary()) {
         for (auto [name, pattern] : patterns.ditems()) {
@@ -167,6 +237,147 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
         addStream(contents, work);
     }
     addResources(page.getAttribute("/Resources", false), work, 0);
+    // Annotations are drawn with the page: their appearances count.
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        if (!annotation.isDictionary())
+            continue;
+        QPDFObjectHandle appearances = annotation.getKey("/AP");
+        if (!appearances.isDictionary())
+            continue;
+        QPDFObjectHandle normal = appearances.getKey("/N");
+        std::vector<QPDFObjectHandle> streams;
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems())
+                streams.push_back(appearance);
+        }
+        for (QPDFObjectHandle& appearance : streams) {
+            if (!appearance.isStream())
+                continue;
+            const QPDFObjGen id = appearance.getObjGen();
+            const bool first = !id.isIndirect() || !work.seen.count(id);
+            addStream(appearance, work);
+            if (first)
+                addResources(appearance.getDict().getKey("/Resources"), work, 1);
+        }
+    }
+}
+
+namespace {
+
+// Whether a glyph procedure shows text or draws a form (an XObject that is
+// not an image in the font's resources, or one they do not name).
+class GlyphDrawsMore : public QPDFObjectHandle::ParserCallbacks {
+public:
+    explicit GlyphDrawsMore(QPDFObjectHandle xobjects) : m_xobjects(std::move(xobjects)) {}
+    bool found = false;
+
+    void handleObject(QPDFObjectHandle object) override
+    {
+        if (!object.isOperator()) {
+            m_last = object;
+            return;
+        }
+        const std::string op = object.getOperatorValue();
+        if (op == "Tj" || op == "TJ" || op == "'" || op == "\"") {
+            found = true;
+        } else if (op == "Do") {
+            QPDFObjectHandle target = m_last.isName() && m_xobjects.isDictionary()
+                                          ? m_xobjects.getKey(m_last.getName())
+                                          : QPDFObjectHandle::newNull();
+            found = !(target.isStream() && target.getDict().getKey("/Subtype").isNameAndEquals("/Image"));
+        }
+        if (found)
+            terminateParsing();
+    }
+    void handleEOF() override {}
+
+private:
+    QPDFObjectHandle m_xobjects;
+    QPDFObjectHandle m_last;
+};
+
+}  // namespace
+
+bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, int depth)
+{
+    if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
+        return false;
+    if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
+        return false;
+    bool disarmed = false;
+    QPDFObjectHandle resources = font.getKey("/Resources");
+    QPDFObjectHandle procedures = font.getKey("/CharProcs");
+    if (procedures.isDictionary()) {
+        for (auto [glyph, procedure] : procedures.ditems()) {
+            if (!procedure.isStream())
+                continue;
+            GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull());
+            try {
+                procedure.parseAsContents(&check);
+            } catch (const std::exception&) {
+                // What was read up to the fault decides.
+            }
+            if (check.found) {
+                procedure.replaceStreamData("0 0 d0\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+                disarmed = true;
+            }
+        }
+    }
+    return disarmResources(resources, depth + 1) || disarmed;
+}
+
+bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
+{
+    if (!resources.isDictionary() || depth > 32)
+        return false;
+    bool disarmed = false;
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (auto [name, font] : fonts.ditems())
+            disarmed = disarmFont(font, depth) || disarmed;
+    }
+    for (const char* key : {"/XObject", "/Pattern"}) {
+        QPDFObjectHandle objects = resources.getKey(key);
+        if (!objects.isDictionary())
+            continue;
+        for (auto [name, object] : objects.ditems()) {
+            if (!object.isStream() || object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+                continue;
+            if (const QPDFObjGen id = object.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
+                continue;
+            disarmed = disarmResources(object.getDict().getKey("/Resources"), depth + 1) || disarmed;
+        }
+    }
+    return disarmed;
+}
+
+bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
+{
+    bool disarmed = disarmResources(page.getAttribute("/Resources", false), 0);
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return disarmed;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
+        std::vector<QPDFObjectHandle> streams;
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems())
+                streams.push_back(appearance);
+        }
+        for (QPDFObjectHandle& appearance : streams) {
+            if (appearance.isStream())
+                disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
+        }
+    }
+    return disarmed;
 }
 
 }  // namespace zelvane

@@ -17,7 +17,10 @@ namespace zelvane {
 // reader, so that a small file that inflates to gigabytes fails at once with
 // a clear error instead of running for minutes:
 // - the page's content, decoded: its content streams, and the streams of the
-//   forms and tiling patterns it uses, each counted once per page;
+//   forms, tiling patterns, Type 3 glyphs and annotation appearances it
+//   uses, each counted once per page; a stream in a picture format that
+//   cannot be decoded here (JBIG2, JPEG, JPEG 2000, CCITT fax without a row
+//   count) counts as unbounded, since that is what it may cost the renderer;
 // - the page's images, as the pixels they are drawn into (width × height ×
 //   4 bytes, as the dictionary states them: a renderer never decodes more);
 // - the decoded content of the whole document.
@@ -54,6 +57,23 @@ private:
 
     std::map<QPDFObjGen, qint64> m_decoded;
     qint64 m_documentContent = 0;
+};
+
+// Type 3 glyphs that draw text or forms of their own can make a renderer
+// draw a glyph inside itself over and over (a glyph showing itself twice
+// costs 2^depth); no font needs that. The guard empties such glyphs
+// ("0 0 d0"), so that the document draws without them. Each font and form
+// is looked at once per document, however many pages share it.
+class Type3GlyphGuard {
+public:
+    // True when a glyph reachable from the page (its resources, forms,
+    // patterns, other Type 3 fonts and annotation appearances) was emptied.
+    bool disarm(QPDFPageObjectHelper& page);
+
+private:
+    bool disarmResources(QPDFObjectHandle resources, int depth);
+    bool disarmFont(QPDFObjectHandle font, int depth);
+    std::set<QPDFObjGen> m_seen;
 };
 
 }  // namespace zelvane

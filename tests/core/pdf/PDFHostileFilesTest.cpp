@@ -1,0 +1,305 @@
+// Files from the wild that used to hang the import or run it out of memory,
+// and files poppler opens that the import refused: each is made here, small.
+// With ZELVANE_TEST_PDF_OUT set, the files made are also written there (to
+// time the editor on them by hand).
+
+#include "CodecError.h"
+#include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
+#include "fonts/PDFFontCollector.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+#include "support/LanguageFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdlib>
+#include <functional>
+#include <initializer_list>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+QByteArray stream(const QByteArray& data, const QByteArray& keys = {})
+{
+    return "<< /Length " + QByteArray::number(data.size()) + ' ' + keys + " >>\nstream\n" + data + "\nendstream";
+}
+
+QByteArray flateStream(const QByteArray& data, const QByteArray& keys = {})
+{
+    return stream(qCompress(data, 9).mid(4), "/Filter /FlateDecode " + keys);
+}
+
+QByteArray reference(int object)
+{
+    return QByteArray::number(object) + " 0 R";
+}
+
+const QByteArray kFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
+
+// An embedded TrueType font whose program (garbage, 2 MB once decoded, a few
+// kilobytes in the file) costs its decoding each time it is read.
+constexpr qsizetype kHeavyProgramBytes = 2 * 1024 * 1024;
+
+QList<QByteArray> heavyFont(int firstObject, const QByteArray& name)
+{
+    QByteArray program(kHeavyProgramBytes, '\0');
+    for (qsizetype i = 0; i < program.size(); ++i)
+        program[i] = char((i * 7919) % 251);
+    return {"<< /Type /Font /Subtype /TrueType /BaseFont /" + name + " /FontDescriptor " + reference(firstObject + 1) +
+                " >>",
+            "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontFile2 " + reference(firstObject + 2) + " >>",
+            flateStream(program)};
+}
+
+// Writes `pdf` where ZELVANE_TEST_PDF_OUT says, when it says.
+void keep(const char* name, const QByteArray& pdf)
+{
+    const QByteArray folder = qgetenv("ZELVANE_TEST_PDF_OUT");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(QString::fromLocal8Bit(folder));
+    QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(QLatin1String(name)));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(pdf);
+}
+
+std::optional<CodecError> importFailure(const QByteArray& pdf)
+{
+    try {
+        PDFCodec::importPDF(pdf, QStringLiteral("Wild"), std::nullopt);
+    } catch (const CodecError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+qint64 elapsedMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.elapsed();
+}
+
+// The peak resident memory of this process so far, in bytes (0 when unknown).
+qint64 peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// One page drawing its content stream through a JBIG2 filter: the data says
+// the page is 65000 × 65000 pixels, all black (528 MB once decoded).
+QByteArray jbig2Bomb()
+{
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray result;
+        for (const int value : values)
+            result.append(char(value));
+        return result;
+    };
+    const auto be32 = [&](quint32 v) { return bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)}); };
+    QByteArray jbig2;
+    // Page information segment: number 0, type 48, page 1, 19 data bytes.
+    jbig2 += be32(0) + bytes({48, 0, 1}) + be32(19);
+    jbig2 += be32(65000) + be32(65000) + be32(0) + be32(0) + bytes({0x04, 0, 0});
+    // End of page.
+    jbig2 += be32(1) + bytes({49, 0, 1}) + be32(0);
+    return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
+                           stream(jbig2, "/Filter /JBIG2Decode")});
+}
+
+// Three forms whose resources name one another (and themselves), each
+// with the same heavy font, drawn once from the page.
+QByteArray formCycle()
+{
+    const QByteArray resources = "<< /XObject << /A 5 0 R /B 6 0 R /C 7 0 R >> /Font << /F 8 0 R /H 11 0 R >> >>";
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  + resources + " >>",
+                              stream("/A Do")};
+    for (const char* label : {"A", "B", "C"})
+        objects.append(stream(QByteArray("BT /H 14 Tf 20 100 Td (Form ") + label + ") Tj ET",
+                              "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources " + resources));
+    objects += heavyFont(8, "Cyclic");
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// Forms 20 levels deep, six on each level, each naming all six of the next
+// level and the heavy font; the page draws the first.
+QByteArray formLattice()
+{
+    constexpr int levels = 20;
+    constexpr int width = 6;
+    const int fontObject = 5 + width * levels;
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  "<< /XObject << /L 5 0 R >> >> >>",
+                              stream("/L Do")};
+    for (int level = 0; level < levels; ++level) {
+        QByteArray next;
+        if (level + 1 < levels) {
+            next = "/XObject << ";
+            for (int twin = 0; twin < width; ++twin)
+                next += "/X" + QByteArray::number(twin) + ' ' + reference(5 + width * (level + 1) + twin) + ' ';
+            next += ">> ";
+        }
+        for (int twin = 0; twin < width; ++twin)
+            objects.append(stream("BT /H 14 Tf 20 100 Td (Lattice level " + QByteArray::number(level) + ") Tj ET",
+                                  "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources << " + next +
+                                      "/Font << /F " + reference(fontObject) + " /H " + reference(fontObject + 3) +
+                                      " >> >>"));
+    }
+    objects += heavyFont(fontObject, "Latticed");
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// A Type 3 glyph that draws itself twice, nine tenths as large.
+QByteArray selfDrawingGlyph()
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /T 5 0 R /H 7 "
+         "0 R >> >> >>",
+         stream("BT /T 100 Tf 20 40 Td (a) Tj ET BT /H 14 Tf 20 150 Td (Glyphs drawing glyphs) Tj ET"),
+         "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+         "/CharProcs << /a 6 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> /FirstChar 97 /LastChar 97 "
+         "/Widths [1000] /Resources << /Font << /T 5 0 R >> >> >>",
+         stream("1000 0 0 0 1000 1000 d1 0 0 100 100 re f BT /T 900 Tf 0 0 Td (aa) Tj ET"), kFont});
+}
+
+// One page of text whose trailer's encryption locks only its attachment
+// (identity filters for streams and strings, a user password for embedded
+// files), as some producers write a file with a protected attachment.
+QByteArray lockedAttachment(const QByteArray& streamFilter = "/Identity")
+{
+    const QByteArray hex32(64, 'A');
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(notes.txt) 6 0 R] >> >> >>",
+         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /H 5 0 R >> "
+         ">> >>",
+         stream("BT /H 14 Tf 20 100 Td (An open page with a locked attachment) Tj ET"), kFont,
+         "<< /Type /Filespec /F (notes.txt) /EF << /F 7 0 R >> >>",
+         stream(QByteArray(32, '\x5a'), "/Type /EmbeddedFile"),
+         "<< /Filter /Standard /V 4 /R 4 /Length 128 /P -4 /O <" + hex32 + "> /U <" + hex32 +
+             "> /CF << /StdCF << /CFM /AESV2 /AuthEvent /EFOpen /Length 16 >> >> /StmF " + streamFilter +
+             " /StrF " + streamFilter + " /EFF /StdCF >>"},
+        "/Encrypt 8 0 R /ID [<0123456789ABCDEF0123456789ABCDEF> <0123456789ABCDEF0123456789ABCDEF>]");
+}
+
+QStringList textsOf(const VectorDocument& document)
+{
+    QStringList texts;
+    for (const VectorPage& page : document.pages) {
+        for (const VectorElement& element : page.elements) {
+            if (element.text())
+                texts.append(element.text()->text);
+        }
+    }
+    return texts;
+}
+
+// Import needs Qt's fonts.
+class PDFHostileFilesTest : public FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFHostileFilesTest, ContentInAPictureFormatIsRefusedAtOnceWithTheLimitsError)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const QByteArray bomb = jbig2Bomb();
+    keep("jbig2-bomb.pdf", bomb);
+    EXPECT_LT(bomb.size(), 1024);
+    std::optional<CodecError> failure;
+    EXPECT_LT(elapsedMs([&] { failure = importFailure(bomb); }), 2000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    EXPECT_TRUE(failure->message().contains(QStringLiteral("too large to open"))) << failure->what();
+
+    // In a process of its own, the refusal stays far from the memory the
+    // decoding would take.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PDFDocument::OpenError error = PDFDocument::OpenError::none;
+            const bool refused = !PDFDocument::open(jbig2Bomb(), &error) && error == PDFDocument::OpenError::tooLarge;
+            std::_Exit(refused && peakMemory() < 300LL * 1024 * 1024 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+
+    // A CCITT stream states its rows: counted at one bit a pixel.
+    const QByteArray counted = makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
+         stream("x", "/Filter /CCITTFaxDecode /DecodeParms << /Columns 100000 /Rows 100000 >>")});
+    failure = importFailure(counted);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+}
+
+TEST_F(PDFHostileFilesTest, FormsNamingOneAnotherOpenAtOnce)
+{
+    const QByteArray cycle = formCycle();
+    const QByteArray lattice = formLattice();
+    keep("form-cycle.pdf", cycle);
+    keep("form-lattice.pdf", lattice);
+    for (const QByteArray& pdf : {cycle, lattice}) {
+        std::optional<VectorDocument> document;
+        EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt); }),
+                  1000);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->pages.size(), 1);
+    }
+    // The font of every form is found, read once.
+    const fonts::ExtractedPDFFonts cycleFonts = fonts::collectEmbeddedFonts(cycle);
+    ASSERT_EQ(cycleFonts.count(QStringLiteral("Cyclic")), 1u);
+    EXPECT_EQ(cycleFonts.at(QStringLiteral("Cyclic")).fontStreamData->size(), kHeavyProgramBytes);
+    EXPECT_EQ(fonts::collectEmbeddedFonts(lattice).count(QStringLiteral("Latticed")), 1u);
+}
+
+TEST_F(PDFHostileFilesTest, AGlyphDrawingItselfOpensAtOnce)
+{
+    const QByteArray pdf = selfDrawingGlyph();
+    keep("type3-self.pdf", pdf);
+    std::optional<VectorDocument> document;
+    EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Glyphs"), std::nullopt); }), 2000);
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->pages.size(), 1);
+    EXPECT_TRUE(textsOf(*document).contains(QStringLiteral("Glyphs drawing glyphs")));
+    // The page still draws, without the glyph's drawing of itself.
+    const std::unique_ptr<PDFDocument> opened = PDFDocument::open(pdf);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_FALSE(opened->renderPage(0, 1.0).isNull());
+}
+
+TEST_F(PDFHostileFilesTest, AFileWhoseOnlyLockedPartIsAnAttachmentOpens)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const QByteArray pdf = lockedAttachment();
+    keep("locked-attachment.pdf", pdf);
+    const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Attachment"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("An open page with a locked attachment")});
+
+    // Locked pages still ask for the password.
+    const std::optional<CodecError> failure = importFailure(lockedAttachment("/StdCF"));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->message(), QStringLiteral("This PDF file is password-protected and cannot be opened."));
+}
