@@ -52,6 +52,8 @@ struct PageGeometry {
     std::map<std::string, double> baselineShares;
     // The fonts that only print invisible text on the page (a scan's text layer).
     std::set<std::string> invisibleFonts;
+    // The page's index in poppler's document, when not its own.
+    int popplerIndex = -1;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -455,6 +457,15 @@ struct PDFDocument::Private {
             return nullptr;
         return &pages[size_t(index)];
     }
+
+    // A new reference to poppler's page, or nothing.
+    PopplerPage* popplerPage(int index) const
+    {
+        const PageGeometry* geometry = page(index);
+        if (!geometry)
+            return nullptr;
+        return poppler_document_get_page(document, geometry->popplerIndex >= 0 ? geometry->popplerIndex : index);
+    }
 };
 
 void separateWordsByGaps(PDFPageText& text)
@@ -524,29 +535,27 @@ namespace {
 // The pages as poppler alone sees them, for a file qpdf cannot read (or
 // reads otherwise) but poppler can: each page is what poppler draws, its
 // crop box turned by its /Rotate, placed at the origin and unturned. Pages
-// poppler cannot hand out get an empty box and are left out by import.
+// poppler cannot hand out are left out.
 std::vector<PageGeometry> popplerGeometry(PopplerDocument* document)
 {
-    std::vector<PageGeometry> pages(size_t(std::max(poppler_document_get_n_pages(document), 0)));
-    for (int i = 0; i < int(pages.size()); ++i) {
-        PageGeometry& geometry = pages[size_t(i)];
+    std::vector<PageGeometry> pages;
+    const int count = poppler_document_get_n_pages(document);
+    for (int i = 0; i < count; ++i) {
         PopplerPage* page = poppler_document_get_page(document, i);
         if (!page)
             continue;
         double width = 0, height = 0;
         poppler_page_get_size(page, &width, &height);
         g_object_unref(page);
-        if (std::isfinite(width) && std::isfinite(height) && width > 0 && height > 0) {
-            geometry.mediaBox = QRectF(0, 0, width, height);
-            geometry.cropBox = geometry.mediaBox;
-        }
+        if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0)
+            continue;
+        PageGeometry geometry;
+        geometry.mediaBox = QRectF(0, 0, width, height);
+        geometry.cropBox = geometry.mediaBox;
+        geometry.popplerIndex = i;
+        pages.push_back(geometry);
     }
     return pages;
-}
-
-bool anyPageShown(const std::vector<PageGeometry>& pages)
-{
-    return std::any_of(pages.begin(), pages.end(), [](const PageGeometry& page) { return !page.mediaBox.isEmpty(); });
 }
 
 }  // namespace
@@ -579,7 +588,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
         data->document = opened.document;
         data->pages = popplerGeometry(opened.document);
         data->renderBytes = bytes;
-        if (!anyPageShown(data->pages))
+        if (data->pages.empty())
             return fail(OpenError::damaged);
         return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
     };
@@ -695,7 +704,7 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
     bool drawn = false;
-    if (PopplerPage* page = poppler_document_get_page(d->document, pageIndex)) {
+    if (PopplerPage* page = d->popplerPage(pageIndex)) {
         poppler_page_render(page, cr);
         g_object_unref(page);
         drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
@@ -724,7 +733,7 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
     PDFPageText result;
     if (!d->page(pageIndex))
         return result;
-    PopplerPage* page = poppler_document_get_page(d->document, pageIndex);
+    PopplerPage* page = d->popplerPage(pageIndex);
     if (!page)
         return result;
 
