@@ -204,6 +204,19 @@ QByteArray lockedAttachment(const QByteArray& streamFilter = "/Identity")
         "/Encrypt 8 0 R /ID [<0123456789ABCDEF0123456789ABCDEF> <0123456789ABCDEF0123456789ABCDEF>]");
 }
 
+// Two pages of text under a page tree whose /Kids also hold `damage`.
+QByteArray damagedPageTree(const QByteArray& damage)
+{
+    const auto page = [](int contents) {
+        return "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents " + reference(contents) +
+               " /Resources << /Font << /H 4 0 R >> >> >>";
+    };
+    return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>",
+                           "<< /Type /Pages /Kids [3 0 R " + damage + " 6 0 R] /Count 3 >>", page(5), kFont,
+                           stream("BT /H 14 Tf 20 100 Td (First page) Tj ET"), page(7),
+                           stream("BT /H 14 Tf 20 100 Td (Second page) Tj ET"), "(not a page)"});
+}
+
 QStringList textsOf(const VectorDocument& document)
 {
     QStringList texts;
@@ -302,4 +315,20 @@ TEST_F(PDFHostileFilesTest, AFileWhoseOnlyLockedPartIsAnAttachmentOpens)
     const std::optional<CodecError> failure = importFailure(lockedAttachment("/StdCF"));
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->message(), QStringLiteral("This PDF file is password-protected and cannot be opened."));
+}
+
+TEST_F(PDFHostileFilesTest, ADamagedPageTreeShowsThePagesPopplerCanShow)
+{
+    // A kid naming the tree's root (a loop), and a kid that is no page.
+    for (const QByteArray& damage : {QByteArray("2 0 R"), QByteArray("8 0 R")}) {
+        const QByteArray pdf = damagedPageTree(damage);
+        keep(damage == "2 0 R" ? "page-tree-loop.pdf" : "page-tree-string.pdf", pdf);
+        const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Tree"), std::nullopt);
+        EXPECT_EQ(textsOf(document), (QStringList{QStringLiteral("First page"), QStringLiteral("Second page")}))
+            << damage.constData();
+        for (const VectorPage& page : document.pages) {
+            EXPECT_EQ(page.width, 300);
+            EXPECT_EQ(page.height, 200);
+        }
+    }
 }
