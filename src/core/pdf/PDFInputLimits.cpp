@@ -2,6 +2,7 @@
 
 #include "Localization.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFTokenizer.hh>
 
@@ -114,6 +115,67 @@ PDFWorkTally::Exceeded::Exceeded(QString message)
 {
 }
 
+namespace {
+
+// The bytes of the page a JBIG2 stream's page information segment states
+// (one bit a pixel; a decoder holds the whole page), when JBIG2 is the
+// stream's only filter and the segment is found among its first ones.
+std::optional<double> jbig2PageBytes(QPDFObjectHandle stream)
+{
+    QPDFObjectHandle filter = stream.getDict().getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1)
+        filter = filter.getArrayItem(0);
+    if (!filter.isNameAndEquals("/JBIG2Decode"))
+        return std::nullopt;
+    std::shared_ptr<Buffer> raw;
+    try {
+        raw = stream.getRawStreamData();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const unsigned char* data = raw->getBuffer();
+    const size_t size = raw->getSize();
+    const auto be32 = [&](size_t at) {
+        return quint32(data[at]) << 24 | quint32(data[at + 1]) << 16 | quint32(data[at + 2]) << 8 | data[at + 3];
+    };
+    size_t at = 0;
+    for (int segment = 0; segment < 64 && at + 6 <= size; ++segment) {
+        const quint32 number = be32(at);
+        const unsigned char flags = data[at + 4];
+        at += 5;
+        // Referred-to segments: a count in the top three bits, or a long form.
+        quint32 referred = data[at] >> 5;
+        if (referred == 7) {
+            if (at + 4 > size)
+                return std::nullopt;
+            referred = be32(at) & 0x1fffffff;
+            at += 4 + (referred + 1 + 7) / 8;
+        } else {
+            at += 1;
+        }
+        const size_t referenceSize = number <= 256 ? 1 : number <= 65536 ? 2 : 4;
+        at += size_t(referred) * referenceSize + ((flags & 0x40) ? 4 : 1);
+        if (at + 4 > size)
+            return std::nullopt;
+        const quint32 length = be32(at);
+        at += 4;
+        if ((flags & 0x3f) == 48) {
+            if (at + 8 > size)
+                return std::nullopt;
+            const double width = be32(at);
+            // A height not known ahead (striped pages) grows with the data.
+            const double height = be32(at + 4) == 0xffffffff ? double(size) * 8 : double(be32(at + 4));
+            return width * height / 8;
+        }
+        if (length == 0xffffffff || at + length > size)
+            return std::nullopt;
+        at += length;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 qint64 PDFWorkTally::decodedSize(QPDFObjectHandle stream, qint64 budget)
 {
     const QPDFObjGen id = stream.getObjGen();
@@ -181,10 +243,13 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
             if (subtype.isNameAndEquals("/Image")) {
                 if (const QPDFObjGen id = xobject.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
                     continue;
-                // Pixels as a renderer holds them, four bytes each.
-                work.images += qint64(std::min(numberOf(dictionary.getKey("/Width")) *
-                                                   numberOf(dictionary.getKey("/Height")) * 4.0,
-                                               double(kMaxImageBytesPerPage) * 2));
+                // Pixels as a renderer holds them, four bytes each, or the
+                // page a JBIG2 decoder fills when its data states a larger
+                // one than the dictionary.
+                double bytes = numberOf(dictionary.getKey("/Width")) * numberOf(dictionary.getKey("/Height")) * 4.0;
+                if (const std::optional<double> page = jbig2PageBytes(xobject))
+                    bytes = std::max(bytes, *page);
+                work.images += qint64(std::min(bytes, double(kMaxImageBytesPerPage) * 2));
                 if (work.images > kMaxImageBytesPerPage)
                     exceededImages(kMaxImageBytesPerPage);
             } else if (subtype.isNameAndEquals("/Form")) {

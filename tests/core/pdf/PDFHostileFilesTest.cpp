@@ -101,9 +101,8 @@ qint64 peakMemory()
     return 0;
 }
 
-// One page drawing its content stream through a JBIG2 filter: the data says
-// the page is 65000 × 65000 pixels, all black (528 MB once decoded).
-QByteArray jbig2Bomb()
+// JBIG2 data of one page of `side` × `side` pixels, all black.
+QByteArray jbig2Page(quint32 side)
 {
     const auto bytes = [](std::initializer_list<int> values) {
         QByteArray result;
@@ -115,12 +114,32 @@ QByteArray jbig2Bomb()
     QByteArray jbig2;
     // Page information segment: number 0, type 48, page 1, 19 data bytes.
     jbig2 += be32(0) + bytes({48, 0, 1}) + be32(19);
-    jbig2 += be32(65000) + be32(65000) + be32(0) + be32(0) + bytes({0x04, 0, 0});
+    jbig2 += be32(side) + be32(side) + be32(0) + be32(0) + bytes({0x04, 0, 0});
     // End of page.
     jbig2 += be32(1) + bytes({49, 0, 1}) + be32(0);
+    return jbig2;
+}
+
+// One page drawing its content stream through a JBIG2 filter: the data says
+// the page is 65000 × 65000 pixels (528 MB once decoded).
+QByteArray jbig2Bomb()
+{
     return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
-                           stream(jbig2, "/Filter /JBIG2Decode")});
+                           stream(jbig2Page(65000), "/Filter /JBIG2Decode")});
+}
+
+// One page drawing a JBIG2 image whose dictionary says 100 × 100 pixels and
+// whose data says `side` × `side`.
+QByteArray jbig2Image(quint32 side)
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << /XObject << /I 5 0 R "
+         ">> >> >>",
+         stream("q 200 0 0 200 0 0 cm /I Do Q"),
+         stream(jbig2Page(side), "/Type /XObject /Subtype /Image /Width 100 /Height 100 /ColorSpace /DeviceGray "
+                                 "/BitsPerComponent 1 /Filter /JBIG2Decode")});
 }
 
 // Three forms whose resources name one another (and themselves), each
@@ -256,6 +275,14 @@ TEST_F(PDFHostileFilesTest, ContentInAPictureFormatIsRefusedAtOnceWithTheLimitsE
             std::_Exit(refused && peakMemory() < 300LL * 1024 * 1024 ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
+
+    // An image whose JBIG2 data states a page far larger than its
+    // dictionary's counts at the page's size.
+    keep("jbig2-image-bomb.pdf", jbig2Image(70000));
+    failure = importFailure(jbig2Image(70000));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    EXPECT_FALSE(importFailure(jbig2Image(100)));
 
     // A CCITT stream states its rows: counted at one bit a pixel.
     const QByteArray counted = makeRawTestPDF(
