@@ -336,6 +336,9 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
         QPDFWriter writer(pdf);
         writer.setOutputMemory();
         writer.setPreserveEncryption(false);
+        // The same copy every time, so what is remembered of a file (its
+        // fonts) is remembered of its copy too.
+        writer.setDeterministicID(true);
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
         writer.write();
@@ -625,6 +628,11 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+}
+
+const QByteArray& PDFDocument::readableBytes() const
+{
+    return d->renderBytes;
 }
 
 int PDFDocument::pageCount() const
