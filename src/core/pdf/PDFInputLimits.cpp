@@ -368,7 +368,7 @@ private:
 
 }  // namespace
 
-bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, int depth)
+bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth)
 {
     if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
         return false;
@@ -381,7 +381,9 @@ bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, int depth)
         for (auto [glyph, procedure] : procedures.ditems()) {
             if (!procedure.isStream())
                 continue;
-            GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull());
+            // A font without resources of its own draws with those of
+            // whatever shows its glyphs.
+            GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : enclosingXObjects);
             try {
                 procedure.parseAsContents(&check);
             } catch (const std::exception&) {
@@ -404,7 +406,7 @@ bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
     QPDFObjectHandle fonts = resources.getKey("/Font");
     if (fonts.isDictionary()) {
         for (auto [name, font] : fonts.ditems())
-            disarmed = disarmFont(font, depth) || disarmed;
+            disarmed = disarmFont(font, resources.getKey("/XObject"), depth) || disarmed;
     }
     for (const char* key : {"/XObject", "/Pattern"}) {
         QPDFObjectHandle objects = resources.getKey(key);

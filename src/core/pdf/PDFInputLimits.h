@@ -72,7 +72,7 @@ public:
 
 private:
     bool disarmResources(QPDFObjectHandle resources, int depth);
-    bool disarmFont(QPDFObjectHandle font, int depth);
+    bool disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth);
     std::set<QPDFObjGen> m_seen;
 };
 

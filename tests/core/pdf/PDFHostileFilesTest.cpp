@@ -203,6 +203,23 @@ QByteArray selfDrawingGlyph()
          stream("1000 0 0 0 1000 1000 d1 0 0 100 100 re f BT /T 900 Tf 0 0 Td (aa) Tj ET"), kFont});
 }
 
+// A Type 3 glyph that draws a black image of its font's resources, shown
+// 100 points large at (20, 40).
+QByteArray imageGlyph()
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /T 5 0 R >> "
+         ">> >>",
+         stream("BT /T 100 Tf 20 40 Td (a) Tj ET"),
+         "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+         "/CharProcs << /a 6 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> /FirstChar 97 /LastChar 97 "
+         "/Widths [1000] /Resources << /XObject << /Im 7 0 R >> >> >>",
+         stream("1000 0 d0 q 1000 0 0 1000 0 0 cm /Im Do Q"),
+         stream(QByteArray(1, '\0'), "/Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceGray "
+                                    "/BitsPerComponent 8")});
+}
+
 // One page of text whose trailer's encryption locks only its attachment
 // (identity filters for streams and strings, a user password for embedded
 // files), as some producers write a file with a protected attachment.
@@ -327,6 +344,14 @@ TEST_F(PDFHostileFilesTest, AGlyphDrawingItselfOpensAtOnce)
     const std::unique_ptr<PDFDocument> opened = PDFDocument::open(pdf);
     ASSERT_NE(opened, nullptr);
     EXPECT_FALSE(opened->renderPage(0, 1.0).isNull());
+
+    // A glyph drawing a picture of its own is drawn as it is.
+    const std::unique_ptr<PDFDocument> pictured = PDFDocument::open(imageGlyph());
+    ASSERT_NE(pictured, nullptr);
+    const QImage page = pictured->renderPage(0, 1.0);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(qAlpha(page.pixel(70, 100)), 255);
+    EXPECT_LT(qGray(page.pixel(70, 100)), 40);
 }
 
 TEST_F(PDFHostileFilesTest, AFileWhoseOnlyLockedPartIsAnAttachmentOpens)
