@@ -108,6 +108,74 @@ std::optional<qint64> undecodableWorstCase(QPDFObjectHandle stream)
     return std::nullopt;
 }
 
+// Collects the decoded bytes and stops past the budget.
+class CollectingPipeline : public Pipeline {
+public:
+    explicit CollectingPipeline(qint64 budget) : Pipeline("zelvane-collect", nullptr), m_budget(budget) {}
+    void write(unsigned char const* data, size_t length) override
+    {
+        if (qint64(m_bytes.size() + length) > m_budget)
+            throw std::length_error("over budget");
+        m_bytes.append(reinterpret_cast<const char*>(data), length);
+    }
+    void finish() override {}
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    qint64 m_budget;
+    std::string m_bytes;
+};
+
+// Counts past which nothing more needs telling.
+constexpr qint64 kUnbounded = std::numeric_limits<qint64>::max() / 4;
+
+qint64 saturatingSum(qint64 a, qint64 b)
+{
+    return std::min(a + b, kUnbounded);
+}
+
+qint64 saturatingProduct(qint64 count, qint64 each)
+{
+    return each == 0 ? 0 : count > kUnbounded / each ? kUnbounded : count * each;
+}
+
+bool isContentSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// The names content draws with Do, and how often. Bytes that only look like
+// "/Name Do" (inside a string, say) count too: the count may only be high.
+std::map<std::string, qint64> drawnNames(const std::string& content)
+{
+    std::map<std::string, qint64> names;
+    for (size_t at = content.find("Do"); at != std::string::npos; at = content.find("Do", at + 2)) {
+        if (at + 2 < content.size() && !isContentSpace(content[at + 2]) && content[at + 2] != '/'
+            && content[at + 2] != '[' && content[at + 2] != '(' && content[at + 2] != '<' && content[at + 2] != '%')
+            continue;
+        size_t end = at;
+        if (end == 0 || !isContentSpace(content[end - 1]))
+            continue;
+        while (end > 0 && isContentSpace(content[end - 1]))
+            --end;
+        size_t start = end;
+        while (start > 0 && !isContentSpace(content[start - 1]) && content[start - 1] != '/')
+            --start;
+        if (start == 0 || content[start - 1] != '/' || start == end)
+            continue;
+        ++names["/" + content.substr(start, end - start)];
+    }
+    return names;
+}
+
+// What drawing a form costs a renderer beyond its content (saving and
+// restoring its state, setting up its resources), counted as content bytes:
+// a page may draw about 130000 forms.
+constexpr qint64 kFormDrawingCost = 512;
+
+// The most forms drawn inside one another that a renderer follows.
+constexpr size_t kMostFormNesting = 100;
+
 }  // namespace
 
 PDFWorkTally::Exceeded::Exceeded(QString message)
@@ -291,6 +359,64 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
     }
 }
 
+qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
+                                  std::vector<QPDFObjGen>& path, int& drawnInsideThemselves)
+{
+    qint64 total = 0;
+    for (QPDFObjectHandle stream : streams) {
+        if (stream.isStream())
+            total = saturatingSum(total, decodedSize(stream, kMaxContentBytesPerPage + 1));
+    }
+    QPDFObjectHandle xobjects = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle();
+    if (!xobjects.isDictionary() || total > kMaxContentBytesPerPage || path.size() > kMostFormNesting)
+        return total;
+    bool namesForms = false;
+    for (auto [name, xobject] : xobjects.ditems())
+        namesForms = namesForms || (xobject.isStream() && xobject.getDict().getKey("/Subtype").isNameAndEquals("/Form"));
+    if (!namesForms)
+        return total;
+    CollectingPipeline content(kMaxContentBytesPerPage);
+    for (QPDFObjectHandle stream : streams) {
+        if (!stream.isStream())
+            continue;
+        try {
+            stream.pipeStreamData(&content, nullptr, 0, qpdf_dl_specialized, true);
+        } catch (const std::length_error&) {
+            return kUnbounded;
+        } catch (const std::exception&) {
+            // What was decoded is what is drawn.
+        }
+    }
+    for (const auto& [name, count] : drawnNames(content.bytes())) {
+        QPDFObjectHandle form = xobjects.getKey(name);
+        if (!form.isStream() || !form.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+            continue;
+        const QPDFObjGen id = form.getObjGen();
+        if (std::find(path.begin(), path.end(), id) != path.end()) {
+            // Drawn inside itself: a renderer goes on until its nesting
+            // limit, and twice over means 2^limit drawings.
+            drawnInsideThemselves += int(std::min<qint64>(count, 2));
+            total = saturatingSum(total, saturatingProduct(count * qint64(kMostFormNesting),
+                                                           decodedSize(form, kMaxContentBytesPerPage + 1)));
+            continue;
+        }
+        qint64 each = 0;
+        if (const auto known = m_drawnForms.find(id); known != m_drawnForms.end()) {
+            each = known->second;
+        } else {
+            QPDFObjectHandle own = form.getDict().getKey("/Resources");
+            path.push_back(id);
+            each = drawnContent({form}, own.isDictionary() ? own : resources, path, drawnInsideThemselves);
+            path.pop_back();
+            m_drawnForms.emplace(id, each);
+        }
+        total = saturatingSum(total, saturatingProduct(count, saturatingSum(each, kFormDrawingCost)));
+        if (total > kMaxContentBytesPerPage)
+            return total;
+    }
+    return drawnInsideThemselves >= 2 ? kUnbounded : total;
+}
+
 void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
 {
     PageWork work;
@@ -302,6 +428,19 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
         addStream(contents, work);
     }
     addResources(page.getAttribute("/Resources", false), work, 0);
+    // The same content as drawn: forms as often as they are drawn.
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isArray()) {
+        for (QPDFObjectHandle part : contents.aitems())
+            streams.push_back(part);
+    } else {
+        streams.push_back(contents);
+    }
+    std::vector<QPDFObjGen> path;
+    int drawnInsideThemselves = 0;
+    if (drawnContent(streams, page.getAttribute("/Resources", false), path, drawnInsideThemselves)
+        > kMaxContentBytesPerPage)
+        exceededContent(kMaxContentBytesPerPage, false);
     // Annotations are drawn with the page: their appearances count.
     QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
     if (!annotations.isArray())

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 namespace zelvane {
 
@@ -21,6 +22,7 @@ namespace zelvane {
 //   uses, each counted once per page; a stream in a picture format that
 //   cannot be decoded here (JBIG2, JPEG, JPEG 2000, CCITT fax without a row
 //   count) counts as unbounded, since that is what it may cost the renderer;
+// - the page's content as drawn: a form counts each time it is drawn;
 // - the page's images, as the pixels they are drawn into (width × height ×
 //   4 bytes, as the dictionary states them: a renderer never decodes more);
 // - the decoded content of the whole document.
@@ -54,8 +56,15 @@ private:
     void addStream(QPDFObjectHandle stream, PageWork& work);
     void addResources(QPDFObjectHandle resources, PageWork& work, int depth);
     qint64 decodedSize(QPDFObjectHandle stream, qint64 budget);
+    // The content `streams` draw with `resources`, each form counted as
+    // often as it is drawn (a lattice of forms drawing forms twice costs
+    // 2^depth). `path` holds the forms being drawn; a form drawn inside
+    // itself more than once makes the cost unbounded.
+    qint64 drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
+                        std::vector<QPDFObjGen>& path, int& drawnInsideThemselves);
 
     std::map<QPDFObjGen, qint64> m_decoded;
+    std::map<QPDFObjGen, qint64> m_drawnForms;
     qint64 m_documentContent = 0;
 };
 

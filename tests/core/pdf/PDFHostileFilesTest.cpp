@@ -189,6 +189,31 @@ QByteArray formLattice()
     return makeRawTestPDF(objects);
 }
 
+// Forms `levels` deep, each drawing the next twice (`drawn` times in all at
+// the bottom: 2^(levels - 1)), or drawing itself `selfDrawings` times.
+QByteArray drawnForms(int levels, int selfDrawings = 0)
+{
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  "<< /XObject << /L 5 0 R >> /Font << /H " + reference(5 + levels) + " >> >> >>",
+                              stream("BT /H 14 Tf 20 150 Td (Forms drawing forms) Tj ET /L Do")};
+    for (int level = 0; level < levels; ++level) {
+        QByteArray content = "0 0 1 1 re f";
+        QByteArray resources = "<< >>";
+        if (level + 1 < levels) {
+            content += " /X Do /X Do";
+            resources = "<< /XObject << /X " + reference(5 + level + 1) + " >> >>";
+        } else if (selfDrawings > 0) {
+            for (int i = 0; i < selfDrawings; ++i)
+                content += " /X Do";
+            resources = "<< /XObject << /X " + reference(5 + level) + " >> >>";
+        }
+        objects.append(stream(content, "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources " + resources));
+    }
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
 // A Type 3 glyph that draws itself twice, nine tenths as large.
 QByteArray selfDrawingGlyph()
 {
@@ -382,5 +407,28 @@ TEST_F(PDFHostileFilesTest, ADamagedPageTreeShowsThePagesPopplerCanShow)
             EXPECT_EQ(page.width, 300);
             EXPECT_EQ(page.height, 200);
         }
+    }
+}
+
+TEST_F(PDFHostileFilesTest, FormsDrawnOverAndOverCountAsOftenAsTheyAreDrawn)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    // 2^25 drawings of a form 26 levels deep: refused at once.
+    const QByteArray lattice = drawnForms(26);
+    keep("drawn-lattice.pdf", lattice);
+    std::optional<CodecError> failure;
+    EXPECT_LT(elapsedMs([&] { failure = importFailure(lattice); }), 2000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    // A form drawing itself twice would be drawn 2^100 times.
+    failure = importFailure(drawnForms(1, 2));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+
+    // A few levels, and a form drawing itself once (a renderer stops it),
+    // open.
+    for (const QByteArray& pdf : {drawnForms(8), drawnForms(1, 1)}) {
+        const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
+        EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Forms drawing forms")});
     }
 }
