@@ -1,5 +1,6 @@
 #include "pdf/PDFFontMetrics.h"
 
+#include "pdf/PDFFontProgramMetrics.h"
 #include "pdf/PDFStandardFontMetrics.h"
 
 
@@ -170,6 +171,9 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
     QPDFObjectHandle baseFont = font.getKey("/BaseFont");
     std::optional<std::vector<double>> standard =
         baseFont.isName() ? standardFontWidths(baseFont.getName(), font.getKey("/Encoding")) : std::nullopt;
+    if (!standard) {
+        standard = embeddedFontWidths(font);
+    }
     if (!standard) {
         throw PDFUnmeasurableFont("font without widths");
     }

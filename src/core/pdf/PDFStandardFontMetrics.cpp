@@ -163,6 +163,54 @@ std::array<std::string, 256> baseEncoding(const std::string& name, const FaceMet
 
 }  // namespace
 
+std::array<std::string, 256> glyphNamesOf(QPDFObjectHandle encoding, const std::array<std::string, 256>& builtin,
+                                          bool namedBases)
+{
+    std::array<std::string, 256> names = builtin;
+    const auto named = [&](const std::string& base) {
+        if (!namedBases) {
+            return;
+        }
+        if (base == "/StandardEncoding") {
+            // The text faces' own encoding is the standard one.
+            if (const std::shared_ptr<const FaceMetrics> times = faceMetrics("NimbusRoman-Regular")) {
+                names = times->builtin;
+            }
+            return;
+        }
+        FaceMetrics ascii;
+        if (const std::shared_ptr<const FaceMetrics> times = faceMetrics("NimbusRoman-Regular")) {
+            ascii.builtin = times->builtin;
+        }
+        if (base == "/WinAnsiEncoding" || base == "/MacRomanEncoding") {
+            names = baseEncoding(base, ascii);
+        }
+    };
+    if (encoding.isName()) {
+        named(encoding.getName());
+    } else if (encoding.isDictionary()) {
+        QPDFObjectHandle base = encoding.getKey("/BaseEncoding");
+        if (base.isName()) {
+            named(base.getName());
+        }
+        QPDFObjectHandle differences = encoding.getKey("/Differences");
+        if (differences.isArray()) {
+            long long code = -1;
+            for (QPDFObjectHandle item : differences.aitems()) {
+                if (item.isInteger()) {
+                    code = item.getIntValue();
+                } else if (item.isName() && code >= 0) {
+                    if (code < 256) {
+                        names[size_t(code)] = item.getName().substr(1);
+                    }
+                    ++code;
+                }
+            }
+        }
+    }
+    return names;
+}
+
 std::optional<std::string> standardFontName(const std::string& baseFont)
 {
     std::string name = baseFont;
@@ -229,29 +277,7 @@ std::optional<std::vector<double>> standardFontWidths(const std::string& baseFon
     }
     // Symbol and ZapfDingbats take only their own encoding as a base.
     const bool symbolic = *standard == "Symbol" || *standard == "ZapfDingbats";
-    std::array<std::string, 256> names = face->builtin;
-    if (encoding.isName() && !symbolic) {
-        names = baseEncoding(encoding.getName(), *face);
-    } else if (encoding.isDictionary()) {
-        QPDFObjectHandle base = encoding.getKey("/BaseEncoding");
-        if (base.isName() && !symbolic) {
-            names = baseEncoding(base.getName(), *face);
-        }
-        QPDFObjectHandle differences = encoding.getKey("/Differences");
-        if (differences.isArray()) {
-            long long code = -1;
-            for (QPDFObjectHandle item : differences.aitems()) {
-                if (item.isInteger()) {
-                    code = item.getIntValue();
-                } else if (item.isName() && code >= 0) {
-                    if (code < 256) {
-                        names[size_t(code)] = item.getName().substr(1);
-                    }
-                    ++code;
-                }
-            }
-        }
-    }
+    const std::array<std::string, 256> names = glyphNamesOf(encoding, face->builtin, !symbolic);
     std::vector<double> widths(256, 0);
     for (size_t code = 0; code < 256; ++code) {
         const auto found = face->widths.find(names[code]);

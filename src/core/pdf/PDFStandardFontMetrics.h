@@ -3,6 +3,7 @@
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,5 +25,13 @@ std::optional<std::string> standardFontName(const std::string& baseFont);
 // whose glyph the font lacks is 0 wide, as readers draw it. Nothing when the
 // font is not a standard one or its metrics file is not installed.
 std::optional<std::vector<double>> standardFontWidths(const std::string& baseFont, QPDFObjectHandle encoding);
+
+// The glyph names of codes 0..255 under a simple font's /Encoding (a name,
+// a dictionary with /BaseEncoding and /Differences, or null) over the
+// font's own encoding `builtin`. With `namedBases` false the named
+// encodings are not applied (symbolic fonts keep their own), only the
+// differences.
+std::array<std::string, 256> glyphNamesOf(QPDFObjectHandle encoding, const std::array<std::string, 256>& builtin,
+                                          bool namedBases = true);
 
 }  // namespace zelvane

@@ -1,12 +1,15 @@
 // Standard fonts without widths: which names stand for them and the widths
 // their glyphs take in each encoding.
 
+#include "core/fonts/TestFonts.h"
 #include "pdf/PDFFontMetrics.h"
 #include "pdf/PDFStandardFontMetrics.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+
+#include <qpdf/QPDF.hh>
 
 using namespace zelvane;
 
@@ -78,4 +81,28 @@ TEST(PDFStandardFontMetricsTest, GlyphsTakeTheWidthsTheirEncodingNames)
     EXPECT_DOUBLE_EQ(glyphs[0].advance, standardFontWidths("/Helvetica-Bold", parsed("null"))->at('W'));
     EXPECT_THROW(PDFFontMetrics(parsed("<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>")),
                  PDFUnmeasurableFont);
+}
+
+TEST(PDFStandardFontMetricsTest, OtherFontsWithoutWidthsAreMeasuredByTheirEmbeddedProgram)
+{
+    const QByteArray program = zelvane::testing::liberationSansRegular();
+    if (program.isEmpty())
+        GTEST_SKIP() << "Liberation Sans is not installed";
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle file = QPDFObjectHandle::newStream(&pdf, program.toStdString());
+    QPDFObjectHandle font = parsed("<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+SomeSans "
+                                   "/Encoding /WinAnsiEncoding /FontDescriptor << /Flags 32 >> >>");
+    font.getKey("/FontDescriptor").replaceKey("/FontFile2", file);
+    const PDFFontMetrics metrics(font);
+    const std::vector<PDFGlyph> glyphs = metrics.glyphs("Ai ");
+    ASSERT_EQ(glyphs.size(), 3u);
+    // Liberation Sans has Arial's advances: A 1366, i 455, space 569 of 2048.
+    EXPECT_NEAR(glyphs[0].advance, 1366.0 / 2048, 1e-9);
+    EXPECT_NEAR(glyphs[1].advance, 455.0 / 2048, 1e-9);
+    EXPECT_NEAR(glyphs[2].advance, 569.0 / 2048, 1e-9);
+
+    // A program that cannot be read leaves the font unmeasurable.
+    font.getKey("/FontDescriptor").replaceKey("/FontFile2", QPDFObjectHandle::newStream(&pdf, "not a font"));
+    EXPECT_THROW(PDFFontMetrics{font}, PDFUnmeasurableFont);
 }
