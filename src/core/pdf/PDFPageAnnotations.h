@@ -11,9 +11,10 @@ namespace zelvane {
 // appearance streams (normal appearance, in the annotation's appearance
 // state) of every annotation but links and pop-ups that is neither hidden
 // nor kept from view, each at its place on the page and inside the optional
-// content it belongs to. Form fields whose value has no appearance yet (or
-// whose form asks for appearances to be made) get one made from their value
-// first, as readers make it for display.
+// content it belongs to. Form fields without an appearance (or all of them
+// when their form asks for appearances to be made) get one made first, as
+// readers make it for display: text and choice fields from their value,
+// checkboxes and radio buttons from their state.
 //
 // `pageForm` is the page as a form XObject of `pdf` (the unrotated page in
 // its user space). The result is a new form that draws `pageForm` and the

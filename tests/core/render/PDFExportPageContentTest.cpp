@@ -89,13 +89,15 @@ int imagesOnPage(const QByteArray& pdf, int index)
 }
 
 // A filled form: a text field whose value has no appearance yet, a ticked
-// checkbox, a comment, a stamp and a comment
-// hidden by its flags.
-QByteArray filledForm()
+// checkbox, a comment, a stamp and a comment hidden by its flags. A form
+// that asks for appearances to be made has its checkbox drawn as readers
+// draw it, not by its own appearance.
+QByteArray filledForm(bool asksForAppearances = false)
 {
     return test::makeRawTestPDF({
         "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R] "
-        "/DR << /Font << /Helv 4 0 R >> >> /DA (/Helv 0 Tf 0 g) >> >>",
+            + QByteArray(asksForAppearances ? "/NeedAppearances true " : "")
+            + "/DR << /Font << /Helv 4 0 R >> >> /DA (/Helv 0 Tf 0 g) >> >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> >> "
         "/Contents 10 0 R /Annots [5 0 R 6 0 R 7 0 R 8 0 R 9 0 R] >>",
@@ -183,6 +185,17 @@ TEST_F(PDFExportPageContentTest, AnnotationsTheEditorShowsAreDrawnIntoTheExporte
     EXPECT_FALSE(maskedText.contains(QStringLiteral("Comment"))) << maskedText.toStdString();
     EXPECT_TRUE(maskedText.contains(QStringLiteral("Jane Doe"))) << maskedText.toStdString();
     EXPECT_TRUE(maskedText.contains(QStringLiteral("APPROVED"))) << maskedText.toStdString();
+
+    // Appearances made for display: the checkbox drawn as the canvas draws it.
+    VectorDocument asking = PDFCodec::importPDF(filledForm(true), QStringLiteral("asking"), std::nullopt);
+    ASSERT_EQ(asking.pages.size(), 1);
+    const QByteArray made = PDFCodec::exportPDF(asking);
+    EXPECT_TRUE(pdfToText(made).contains(QStringLiteral("Jane Doe")));
+    const QImage madeShown = test::exportedPicture(asking.pages[0], 1);
+    const QImage madeExported = exportedPage(made, 0, size);
+    EXPECT_NE(madeShown.pixelColor(32, 118), QColor(0, 0, 255));
+    EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(16, 102, 32, 32), 1), 0.02);
+    EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(0, 90, 399, 209), 1), 0.002);
 }
 
 TEST_F(PDFExportPageContentTest, LayersShowAsTheFileSetsThem)
