@@ -373,9 +373,13 @@ ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 // The texts of the pages read so far, by the file they were read from and
 // page, kept for as long as anything else holds that file's bytes (the pages
 // of a document drawn over it): a page's text is read once, whoever asks
-// for it again (the import, every export, the canvas).
+// for it again (the import, every export, the canvas). At most
+// kKeptCharacters characters are kept; the pages asked for least recently
+// go first.
 class PageTextStore {
 public:
+    static constexpr qsizetype kKeptCharacters = 750 * 1000;
+
     static PageTextStore& shared()
     {
         static PageTextStore store;
@@ -385,12 +389,13 @@ public:
     std::optional<PDFPageText> find(const QByteArray& bytes, int page)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        for (const Entry& entry : m_entries) {
+        for (Entry& entry : m_entries) {
             if (sameBytes(entry.bytes, bytes)) {
                 const auto found = entry.pages.find(page);
-                if (found != entry.pages.end())
-                    return found->second;
-                break;
+                if (found == entry.pages.end())
+                    break;
+                found->second.used = ++m_clock;
+                return found->second.text;
             }
         }
         return std::nullopt;
@@ -398,22 +403,41 @@ public:
 
     void keep(const QByteArray& bytes, int page, const PDFPageText& text)
     {
+        if (text.text.size() > kKeptCharacters)
+            return;
         const std::lock_guard<std::mutex> lock(m_mutex);
         // Files nobody else holds any more are let go.
-        std::erase_if(m_entries, [](const Entry& entry) { return entry.bytes.isDetached(); });
-        for (Entry& entry : m_entries) {
-            if (sameBytes(entry.bytes, bytes)) {
-                entry.pages.emplace(page, text);
-                return;
+        for (const Entry& entry : m_entries) {
+            if (entry.bytes.isDetached()) {
+                for (const auto& [index, kept] : entry.pages)
+                    m_characters -= kept.text.text.size();
             }
         }
-        m_entries.push_back({bytes, {{page, text}}});
+        std::erase_if(m_entries, [](const Entry& entry) { return entry.bytes.isDetached(); });
+        Entry* into = nullptr;
+        for (Entry& entry : m_entries) {
+            if (sameBytes(entry.bytes, bytes))
+                into = &entry;
+        }
+        if (!into) {
+            m_entries.push_back({bytes, {}});
+            into = &m_entries.back();
+        }
+        if (!into->pages.emplace(page, Kept{text, ++m_clock}).second)
+            return;
+        m_characters += text.text.size();
+        while (m_characters > kKeptCharacters)
+            forgetLeastRecent();
     }
 
 private:
+    struct Kept {
+        PDFPageText text;
+        quint64 used = 0;
+    };
     struct Entry {
         QByteArray bytes;
-        std::map<int, PDFPageText> pages;
+        std::map<int, Kept> pages;
     };
 
     static bool sameBytes(const QByteArray& a, const QByteArray& b)
@@ -421,8 +445,31 @@ private:
         return a.constData() == b.constData() && a.size() == b.size();
     }
 
+    void forgetLeastRecent()
+    {
+        Entry* oldestEntry = nullptr;
+        std::map<int, Kept>::iterator oldest;
+        for (Entry& entry : m_entries) {
+            for (auto at = entry.pages.begin(); at != entry.pages.end(); ++at) {
+                if (!oldestEntry || at->second.used < oldest->second.used) {
+                    oldestEntry = &entry;
+                    oldest = at;
+                }
+            }
+        }
+        if (!oldestEntry) {
+            m_characters = 0;
+            return;
+        }
+        m_characters -= oldest->second.text.text.size();
+        oldestEntry->pages.erase(oldest);
+        std::erase_if(m_entries, [](const Entry& entry) { return entry.pages.empty(); });
+    }
+
     std::mutex m_mutex;
     std::vector<Entry> m_entries;
+    qsizetype m_characters = 0;
+    quint64 m_clock = 0;
 };
 
 }  // namespace
