@@ -1,6 +1,9 @@
 #include "pdf/PDFFontMetrics.h"
 
+#include <QString>
+
 #include "pdf/PDFFontProgramMetrics.h"
+#include "pdf/PDFPredefinedCMaps.h"
 #include "pdf/PDFStandardFontMetrics.h"
 
 
@@ -185,11 +188,38 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
 void PDFFontMetrics::readEmbeddedCMap(QPDFObjectHandle stream)
 {
     const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
-    const std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    const std::vector<CMapToken> tokens = tokenizeCMap(text);
-    if (stream.getDict().getKey("/UseCMap").isName() || stream.getDict().getKey("/UseCMap").isStream()) {
+    std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    // A map based on a predefined one: its own entries, then the base's.
+    QPDFObjectHandle base = stream.getDict().getKey("/UseCMap");
+    if (base.isStream()) {
         throw PDFUnmeasurableFont("character-code map based on another");
     }
+    if (base.isName()) {
+        const std::optional<std::string> inherited = predefinedCMapText(base.getName().substr(1));
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on one not installed");
+        }
+        text += '\n' + *inherited;
+    }
+    // The same stated in the map itself.
+    if (const size_t statement = text.find("usecmap"); statement != std::string::npos) {
+        const size_t slash = text.rfind('/', statement);
+        const std::string name =
+            slash == std::string::npos ? std::string() : QString::fromStdString(text.substr(slash + 1, statement - slash - 1))
+                                                              .trimmed()
+                                                              .toStdString();
+        const std::optional<std::string> inherited = name.empty() ? std::nullopt : predefinedCMapText(name);
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on another");
+        }
+        text = text.substr(0, slash) + text.substr(statement + 7) + '\n' + *inherited;
+    }
+    readCMapText(text);
+}
+
+void PDFFontMetrics::readCMapText(const std::string& text)
+{
+    const std::vector<CMapToken> tokens = tokenizeCMap(text);
     for (size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i].kind != CMapToken::word) {
             continue;
@@ -231,8 +261,15 @@ void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
         QPDFObjectHandle mode = encoding.getDict().getKey("/WMode");
         m_vertical = mode.isInteger() && mode.getIntValue() == 1;
         readEmbeddedCMap(encoding);
+    } else if (encoding.isName()) {
+        const std::optional<std::string> predefined = predefinedCMapText(encoding.getName().substr(1));
+        if (!predefined) {
+            throw PDFUnmeasurableFont("composite font with a predefined character-code map not installed");
+        }
+        m_vertical = predefined->find("/WMode 1 def") != std::string::npos;
+        readCMapText(*predefined);
     } else {
-        throw PDFUnmeasurableFont("composite font with a predefined character-code map");
+        throw PDFUnmeasurableFont("composite font without a character-code map");
     }
     QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
     QPDFObjectHandle cidFont =
