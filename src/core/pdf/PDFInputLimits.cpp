@@ -362,23 +362,43 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
 qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
                                   std::vector<QPDFObjGen>& path, int& drawnInsideThemselves)
 {
-    qint64 total = 0;
-    for (QPDFObjectHandle stream : streams) {
-        if (stream.isStream())
-            total = saturatingSum(total, decodedSize(stream, kMaxContentBytesPerPage + 1));
-    }
     QPDFObjectHandle xobjects = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle();
-    if (!xobjects.isDictionary() || total > kMaxContentBytesPerPage || path.size() > kMostFormNesting)
-        return total;
     bool namesForms = false;
-    for (auto [name, xobject] : xobjects.ditems())
-        namesForms = namesForms || (xobject.isStream() && xobject.getDict().getKey("/Subtype").isNameAndEquals("/Form"));
-    if (!namesForms)
+    if (xobjects.isDictionary() && path.size() <= kMostFormNesting) {
+        for (auto [name, xobject] : xobjects.ditems())
+            namesForms = namesForms
+                         || (xobject.isStream() && xobject.getDict().getKey("/Subtype").isNameAndEquals("/Form"));
+    }
+    qint64 total = 0;
+    if (!namesForms) {
+        for (QPDFObjectHandle stream : streams) {
+            if (stream.isStream())
+                total = saturatingSum(total, decodedSize(stream, kMaxContentBytesPerPage + 1));
+        }
         return total;
+    }
+    // The content is decoded once, here, to read what it draws; its size is
+    // remembered for the rest of the tally.
     CollectingPipeline content(kMaxContentBytesPerPage);
     for (QPDFObjectHandle stream : streams) {
         if (!stream.isStream())
             continue;
+        const QPDFObjGen id = stream.getObjGen();
+        if (const auto known = m_decoded.find(id); id.isIndirect() && known != m_decoded.end()
+                                                   && known->second > kMaxContentBytesPerPage)
+            return known->second;
+        std::optional<qint64> worstCase;
+        try {
+            worstCase = undecodableWorstCase(stream);
+        } catch (const std::exception&) {
+        }
+        if (worstCase) {
+            total = saturatingSum(total, *worstCase);
+            if (total > kMaxContentBytesPerPage)
+                return total;
+            continue;
+        }
+        const size_t before = content.bytes().size();
         try {
             stream.pipeStreamData(&content, nullptr, 0, qpdf_dl_specialized, true);
         } catch (const std::length_error&) {
@@ -386,6 +406,10 @@ qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, 
         } catch (const std::exception&) {
             // What was decoded is what is drawn.
         }
+        const qint64 size = qint64(content.bytes().size() - before);
+        if (id.isIndirect())
+            m_decoded.emplace(id, size);
+        total = saturatingSum(total, size);
     }
     for (const auto& [name, count] : drawnNames(content.bytes())) {
         QPDFObjectHandle form = xobjects.getKey(name);
@@ -421,26 +445,24 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
 {
     PageWork work;
     QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    // The content as drawn, forms as often as they are drawn (read first:
+    // what it decodes is remembered for the counts below).
+    std::vector<QPDFObjectHandle> contentStreams;
     if (contents.isArray()) {
         for (QPDFObjectHandle part : contents.aitems())
-            addStream(part, work);
+            contentStreams.push_back(part);
     } else {
-        addStream(contents, work);
-    }
-    addResources(page.getAttribute("/Resources", false), work, 0);
-    // The same content as drawn: forms as often as they are drawn.
-    std::vector<QPDFObjectHandle> streams;
-    if (contents.isArray()) {
-        for (QPDFObjectHandle part : contents.aitems())
-            streams.push_back(part);
-    } else {
-        streams.push_back(contents);
+        contentStreams.push_back(contents);
     }
     std::vector<QPDFObjGen> path;
     int drawnInsideThemselves = 0;
-    if (drawnContent(streams, page.getAttribute("/Resources", false), path, drawnInsideThemselves)
+    if (drawnContent(contentStreams, page.getAttribute("/Resources", false), path, drawnInsideThemselves)
         > kMaxContentBytesPerPage)
         exceededContent(kMaxContentBytesPerPage, false);
+
+    for (QPDFObjectHandle& part : contentStreams)
+        addStream(part, work);
+    addResources(page.getAttribute("/Resources", false), work, 0);
     // Annotations are drawn with the page: their appearances count.
     QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
     if (!annotations.isArray())
