@@ -189,8 +189,8 @@ QByteArray formLattice()
     return makeRawTestPDF(objects);
 }
 
-// Forms `levels` deep, each drawing the next twice (`drawn` times in all at
-// the bottom: 2^(levels - 1)), or drawing itself `selfDrawings` times.
+// Forms `levels` deep, each drawing the next twice (the last one is drawn
+// 2^(levels - 1) times); the last draws itself `selfDrawings` times.
 QByteArray drawnForms(int levels, int selfDrawings = 0)
 {
     QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
