@@ -40,12 +40,12 @@ void SVGXMLParserDelegate::appendElement(QString name, VectorElementKind kind, c
 
 bool SVGXMLParserDelegate::startOwnElement(const QString& tag, const SVGAttributeTable& attributes)
 {
-    std::optional<VectorElement> element = SVGCodec::readOwnElement(tag, attributes);
+    std::optional<VectorElement> element = SVGCodec::readOwnElement(tag, attributes, m_compactData);
     if (!element) {
         return false;
     }
     if (tag == QLatin1String("text")) {
-        m_ownText = OwnText{std::move(*element), {}, {}, false};
+        m_ownText = OwnText{std::move(*element), {}, {}, false, SVGCodec::hasOwnName(attributes)};
     } else {
         m_currentPage.elements.append(std::move(*element));
     }

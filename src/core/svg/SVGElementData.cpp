@@ -1,6 +1,10 @@
 #include "svg/SVGElementData.h"
 
+#include "Graphemes.h"
+#include "Localization.h"
 #include "svg/SVGValueText.h"
+
+#include <cmath>
 
 #include <type_traits>
 
@@ -11,7 +15,7 @@ namespace {
 const QString kNullUuidText = QStringLiteral("00000000-0000-0000-0000-000000000000");
 
 // The id in upper-case hexadecimal without braces.
-void appendUuid(QString& out, const QUuid& id)
+void appendUuid(QByteArray& out, const QUuid& id)
 {
     const QByteArray bytes = id.toRfc4122();
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -24,7 +28,7 @@ void appendUuid(QString& out, const QUuid& id)
         *p++ = kDigits[uchar(bytes[i]) >> 4];
         *p++ = kDigits[uchar(bytes[i]) & 0xF];
     }
-    out.append(QLatin1String(text, sizeof text));
+    out.append(text, sizeof text);
 }
 
 std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
@@ -39,29 +43,29 @@ std::optional<QUuid> readUuid(const std::optional<QStringView>& text)
     return id;
 }
 
-void appendRect(QString& out, const VectorRect& rect)
+void appendRect(QByteArray& out, const VectorRect& rect)
 {
     appendExact(out, rect.x);
-    out.append(u' ');
+    out.append(' ');
     appendExact(out, rect.y);
-    out.append(u' ');
+    out.append(' ');
     appendExact(out, rect.width);
-    out.append(u' ');
+    out.append(' ');
     appendExact(out, rect.height);
 }
 
 // "M x,y x,y ... [Z]", numbers exact.
-void appendPoints(QString& out, const QList<VectorPoint>& points, bool closed)
+void appendPoints(QByteArray& out, const QList<VectorPoint>& points, bool closed)
 {
-    out.append(u'M');
+    out.append('M');
     for (const VectorPoint& p : points) {
-        out.append(u' ');
+        out.append(' ');
         appendExact(out, p.x);
-        out.append(u',');
+        out.append(',');
         appendExact(out, p.y);
     }
     if (closed) {
-        out.append(QLatin1String(" Z"));
+        out.append(" Z");
     }
 }
 
@@ -97,7 +101,7 @@ std::optional<VectorRect> readRect(const std::optional<QStringView>& text)
 // Writes attributes, each preceded by a space, at the end of a text.
 class AttributeWriter {
 public:
-    explicit AttributeWriter(QString& out) : m_out(out) {}
+    explicit AttributeWriter(QByteArray& out) : m_out(out) {}
 
     void text(QLatin1String name, QStringView value)
     {
@@ -168,30 +172,36 @@ public:
     {
         if (data) {
             open(QLatin1String("data-asset"));
-            m_out.append(QLatin1String(data->toBase64()));
+            m_out.append(data->toBase64());
             close();
         }
         optionalText(QLatin1String("data-asset-extension"), extension);
         flag(QLatin1String("data-remove-white-background"), removeWhite);
     }
-    template <typename Text>
-    void raw(QLatin1String name, const Text& value)
+    void raw(QLatin1String name, QByteArrayView value)
     {
         open(name);
         m_out.append(value);
+        close();
+    }
+    void raw(QLatin1String name, QLatin1String value) { raw(name, QByteArrayView(value.data(), value.size())); }
+    void raw(QLatin1String name, QStringView value)
+    {
+        open(name);
+        appendUtf8(m_out, value);
         close();
     }
 
 private:
     void open(QLatin1String name)
     {
-        m_out.append(u' ');
-        m_out.append(name);
-        m_out.append(QLatin1String("=\""));
+        m_out.append(' ');
+        m_out.append(name.data(), name.size());
+        m_out.append("=\"", 2);
     }
-    void close() { m_out.append(u'"'); }
+    void close() { m_out.append('"'); }
 
-    QString& m_out;
+    QByteArray& m_out;
 };
 
 class AttributeReader {
@@ -250,56 +260,115 @@ private:
     const SVGAttributeTable& m_attributes;
 };
 
+// Which of an element's fields the plain markup of its outermost tag holds,
+// as the writer (export/SVGElementWriter.cpp) puts them there.
+struct PlainMarkup {
+    bool fill = false;         // fill="colour or none"
+    bool stroke = false;       // stroke="colour or none"
+    bool strokeWidth = false;  // stroke-width, two decimals
+    bool dash = false;         // stroke-dasharray when dashed
+    bool textFill = false;     // a text's fill: its fill, else its stroke, else the default ink
+};
+
+PlainMarkup plainMarkupOf(const VectorElement& element)
+{
+    PlainMarkup plain;
+    if (element.text()) {
+        plain.textFill = true;
+    } else if (const auto* shape = std::get_if<ShapePayload>(&element.kind)) {
+        const bool line = shape->shapeType == VectorShapeType::line || shape->shapeType == VectorShapeType::arrow;
+        plain.fill = !line;
+        plain.stroke = plain.strokeWidth = plain.dash = true;
+    } else if (std::holds_alternative<PathPayload>(element.kind)) {
+        plain.fill = plain.stroke = plain.strokeWidth = plain.dash = true;
+    }
+    return plain;
+}
+
+PlainMarkup plainMarkupOf(const QString& tag)
+{
+    PlainMarkup plain;
+    if (tag == QLatin1String("text")) {
+        plain.textFill = true;
+    } else if (tag == QLatin1String("line")) {
+        plain.stroke = plain.strokeWidth = plain.dash = true;
+    } else if (tag != QLatin1String("g")) {
+        plain.fill = plain.stroke = plain.strokeWidth = plain.dash = true;
+    }
+    return plain;
+}
+
+// Point lists that the plain markup's coordinates (page points, two
+// decimals) carry: a frame of at least a point each way and finite points,
+// every list holding some.
+template <typename Lists, typename PointsOf>
+bool plainPointsCarry(const Lists& lists, const PointsOf& pointsOf, const VectorRect& frame)
+{
+    if (!(frame.width >= 1 && frame.height >= 1 && std::isfinite(frame.x) && std::isfinite(frame.y)
+          && std::isfinite(frame.width) && std::isfinite(frame.height))) {
+        return false;
+    }
+    for (const auto& list : lists) {
+        const QList<VectorPoint>& points = pointsOf(list);
+        if (points.isEmpty()) {
+            return false;
+        }
+        for (const VectorPoint& p : points) {
+            if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 void writePayload(AttributeWriter& out, const TextPayload& text)
 {
-    out.number(QLatin1String("data-font-size"), text.fontSize);
+    if (!numReadsBackExactly(text.fontSize)) {
+        out.number(QLatin1String("data-font-size"), text.fontSize);
+    }
     out.optionalText(QLatin1String("data-postscript-font"), text.postScriptFontName);
     out.optionalNumber(QLatin1String("data-baseline-offset"), text.baselineOffset);
     if (text.letterSpacing != 0) {
         out.number(QLatin1String("data-letter-spacing"), text.letterSpacing);
     }
-    out.flag(QLatin1String("data-pdf-text"), text.isPDFExtracted);
-    out.optionalText(QLatin1String("data-original-text"), text.originalPDFText);
-    if (text.originalPDFRect) {
-        out.rect(QLatin1String("data-original-rect"), *text.originalPDFRect);
-    }
-    out.optionalNumber(QLatin1String("data-original-font-size"), text.originalFontSize);
-    out.optionalBool(QLatin1String("data-original-bold"), text.originalIsBold);
-    out.optionalBool(QLatin1String("data-original-italic"), text.originalIsItalic);
-    out.optionalText(QLatin1String("data-original-color"), text.originalTextColorHex);
-    if (!text.maskColorHex.isEmpty()) {
-        out.text(QLatin1String("data-mask-color"), text.maskColorHex);
-    }
-    out.optionalNumber(QLatin1String("data-original-rotation"), text.originalRotationDegrees);
-    out.optionalNumber(QLatin1String("data-original-width"), text.originalFrameWidth);
-    out.optionalNumber(QLatin1String("data-original-height"), text.originalFrameHeight);
-    out.optionalText(QLatin1String("data-original-font-family"), text.originalFontFamily);
-    out.optionalText(QLatin1String("data-original-postscript-font"), text.originalPostScriptFontName);
+    // What the line was in the PDF (its text, place, font and colours) and
+    // the colour that hides it stay out of the file.
 }
 
 void writePayload(AttributeWriter& out, const ShapePayload& shape)
 {
-    out.raw(QLatin1String("data-shape"), rawValue(shape.shapeType));
-    if (shape.cornerRadius != 0) {
+    if (shape.shapeType == VectorShapeType::arrow) {
+        out.raw(QLatin1String("data-shape"), rawValue(shape.shapeType));
+    }
+    const bool plainRadius = shape.shapeType == VectorShapeType::roundedRectangle;
+    if (plainRadius ? !numReadsBackExactly(shape.cornerRadius) : shape.cornerRadius != 0) {
         out.number(QLatin1String("data-corner-radius"), shape.cornerRadius);
     }
     out.flag(QLatin1String("data-start-arrow"), shape.startArrow);
     out.flag(QLatin1String("data-end-arrow"), shape.endArrow);
 }
 
-void writePayload(AttributeWriter& out, const PathPayload& path)
+void writePayload(AttributeWriter& out, const PathPayload& path, const VectorRect& frame)
 {
-    out.subpaths(QLatin1String("data-subpaths"), path.subpaths);
+    if (!plainPointsCarry(path.subpaths, [](const VectorSubpath& s) -> const QList<VectorPoint>& { return s.points; },
+                          frame)) {
+        out.subpaths(QLatin1String("data-subpaths"), path.subpaths);
+    }
     out.flag(QLatin1String("data-start-arrow"), path.startArrow);
     out.flag(QLatin1String("data-end-arrow"), path.endArrow);
     out.flag(QLatin1String("data-smooth-curves"), path.smoothCurves);
 }
 
-void writePayload(AttributeWriter& out, const SignaturePayload& signature)
+void writePayload(AttributeWriter& out, const SignaturePayload& signature, const VectorRect& frame)
 {
     out.optionalText(QLatin1String("data-date-label"), signature.dateLabel);
     out.optionalText(QLatin1String("data-caption"), signature.caption);
-    if (!signature.strokes.isEmpty()) {
+    // Artwork takes the place of the strokes' paths.
+    if (!signature.strokes.isEmpty()
+        && (signature.assetData
+            || !plainPointsCarry(signature.strokes, [](const QList<VectorPoint>& s) -> const QList<VectorPoint>& { return s; },
+                                 frame))) {
         out.strokes(QLatin1String("data-strokes"), signature.strokes);
     }
     out.asset(signature.assetData, signature.assetExtension, signature.removeWhiteBackground);
@@ -316,20 +385,22 @@ void writePayload(AttributeWriter& out, const StampPayload& stamp)
     out.asset(stamp.assetData, stamp.assetExtension, stamp.removeWhiteBackground);
 }
 
-TextPayload readTextPayload(const AttributeReader& in)
+TextPayload readTextPayload(const AttributeReader& in, bool compact)
 {
     TextPayload text;
     text.fontFamily = in.text("font-family").value_or(QString());
-    text.fontSize = in.number("data-font-size").value_or(text.fontSize);
+    text.fontSize = in.number("data-font-size").value_or(compact ? in.number("font-size").value_or(text.fontSize)
+                                                                   : text.fontSize);
     text.postScriptFontName = in.text("data-postscript-font");
-    text.isBold = in.text("font-weight") == QLatin1String("bold");
-    text.isItalic = in.text("font-style") == QLatin1String("italic");
-    const std::optional<QString> anchor = in.text("text-anchor");
+    text.isBold = in.view("font-weight") == QLatin1String("bold");
+    text.isItalic = in.view("font-style") == QLatin1String("italic");
+    const std::optional<QStringView> anchor = in.view("text-anchor");
     text.alignment = anchor == QLatin1String("middle") ? TextAlignmentMode::center
                      : anchor == QLatin1String("end")  ? TextAlignmentMode::right
                                                        : TextAlignmentMode::left;
     text.baselineOffset = in.number("data-baseline-offset");
     text.letterSpacing = in.number("data-letter-spacing").value_or(0);
+    // Files written before the PDF details were left out carry them.
     text.isPDFExtracted = in.flag("data-pdf-text");
     text.originalPDFText = in.text("data-original-text");
     text.originalPDFRect = readRect(in.view("data-original-rect"));
@@ -337,7 +408,7 @@ TextPayload readTextPayload(const AttributeReader& in)
     text.originalIsBold = in.optionalBool("data-original-bold");
     text.originalIsItalic = in.optionalBool("data-original-italic");
     text.originalTextColorHex = in.text("data-original-color");
-    text.maskColorHex = in.text("data-mask-color").value_or(QString());
+    text.maskColorHex = in.text("data-mask-color").value_or(compact ? QStringLiteral("#FFFFFF") : QString());
     text.originalRotationDegrees = in.number("data-original-rotation");
     text.originalFrameWidth = in.number("data-original-width");
     text.originalFrameHeight = in.number("data-original-height");
@@ -346,10 +417,10 @@ TextPayload readTextPayload(const AttributeReader& in)
     return text;
 }
 
-std::optional<VectorShapeType> shapeTypeForTag(const QString& tag)
+std::optional<VectorShapeType> shapeTypeForTag(const QString& tag, const AttributeReader& in, bool compact)
 {
     if (tag == QLatin1String("rect")) {
-        return VectorShapeType::rectangle;
+        return compact && in.view("rx") ? VectorShapeType::roundedRectangle : VectorShapeType::rectangle;
     }
     if (tag == QLatin1String("ellipse")) {
         return VectorShapeType::ellipse;
@@ -363,21 +434,64 @@ std::optional<VectorShapeType> shapeTypeForTag(const QString& tag)
     return std::nullopt;
 }
 
-std::optional<VectorElementKind> readKind(const QString& tag, const AttributeReader& in)
+// Page points of the path data the writer puts on a path ("M x y L x y ...
+// Z", subpaths one after the other) made relative to `frame`.
+QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
+{
+    QList<VectorSubpath> subpaths;
+    const double width = frame.width;
+    const double height = frame.height;
+    std::optional<double> x;
+    const qsizetype n = d.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = d.indexOf(u' ', start);
+        if (end < 0) {
+            end = n;
+        }
+        const QStringView token = d.sliced(start, end - start);
+        start = end + 1;
+        if (token.isEmpty() || token == u'L') {
+            continue;
+        }
+        if (token == u'M') {
+            subpaths.append(VectorSubpath{});
+            x.reset();
+        } else if (token == u'Z') {
+            if (!subpaths.isEmpty()) {
+                subpaths.back().isClosed = true;
+            }
+        } else if (const std::optional<double> value = readFiniteNumber(token); value && !subpaths.isEmpty()) {
+            if (!x) {
+                x = value;
+            } else {
+                subpaths.back().points.append({(*x - frame.x) / width, (*value - frame.y) / height});
+                x.reset();
+            }
+        }
+    }
+    return subpaths;
+}
+
+std::optional<VectorElementKind> readKind(const QString& tag, const AttributeReader& in, const VectorRect& frame,
+                                          bool compact)
 {
     if (tag == QLatin1String("text")) {
-        return readTextPayload(in);
+        return readTextPayload(in, compact);
     }
     if (tag == QLatin1String("path")) {
         PathPayload path;
-        path.subpaths = readSubpaths(in.view("data-subpaths").value_or(QStringView()));
+        if (const std::optional<QStringView> points = in.view("data-subpaths"); points || !compact) {
+            path.subpaths = readSubpaths(points.value_or(QStringView()));
+        } else {
+            path.subpaths = relativeSubpaths(in.view("d").value_or(QStringView()), frame);
+        }
         path.startArrow = in.flag("data-start-arrow");
         path.endArrow = in.flag("data-end-arrow");
         path.smoothCurves = in.flag("data-smooth-curves");
         return path;
     }
     if (tag == QLatin1String("g")) {
-        const std::optional<QString> role = in.text("data-role");
+        const std::optional<QStringView> role = in.view("data-role");
         if (role == QLatin1String("signature")) {
             SignaturePayload signature;
             signature.signerName = in.text("data-signer").value_or(QString());
@@ -404,25 +518,57 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
         }
         return std::nullopt;
     }
-    const std::optional<VectorShapeType> tagType = shapeTypeForTag(tag);
+    const std::optional<VectorShapeType> tagType = shapeTypeForTag(tag, in, compact);
     if (!tagType) {
         return std::nullopt;
     }
     ShapePayload shape;
     shape.shapeType = fromRawValue<VectorShapeType>(in.text("data-shape").value_or(QString())).value_or(*tagType);
-    shape.cornerRadius = in.number("data-corner-radius").value_or(0);
+    const bool plainRadius = compact && shape.shapeType == VectorShapeType::roundedRectangle;
+    shape.cornerRadius = in.number("data-corner-radius").value_or(plainRadius ? in.number("rx").value_or(0) : 0);
     shape.startArrow = in.flag("data-start-arrow");
     shape.endArrow = in.flag("data-end-arrow");
     return shape;
 }
 
+// The name an element read without one gets, as the reader of foreign SVG
+// would name it.
+QString defaultName(const VectorElement& element)
+{
+    return std::visit(
+        [](const auto& payload) -> QString {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, TextPayload>) {
+                return leadingGraphemes(payload.text.trimmed(), 28);
+            } else if constexpr (std::is_same_v<Payload, ShapePayload>) {
+                switch (payload.shapeType) {
+                case VectorShapeType::rectangle: return QStringLiteral("Rectangle");
+                case VectorShapeType::roundedRectangle: return L("Cadre arrondi", "Rounded Box");
+                case VectorShapeType::ellipse: return QStringLiteral("Ellipse");
+                case VectorShapeType::diamond: return L("Polygone", "Polygon");
+                case VectorShapeType::line:
+                case VectorShapeType::arrow: return L("Ligne", "Line");
+                }
+                return QStringLiteral("Rectangle");
+            } else if constexpr (std::is_same_v<Payload, PathPayload>) {
+                return L("Tracé vectoriel", "Vector Path");
+            } else if constexpr (std::is_same_v<Payload, SignaturePayload>) {
+                return payload.signerName.isEmpty() ? QStringLiteral("Signature")
+                                                    : QStringLiteral("Signature ") + payload.signerName;
+            } else {
+                return payload.title;
+            }
+        },
+        element.kind);
+}
+
 }  // namespace
 
-void appendSubpaths(QString& out, const QList<VectorSubpath>& subpaths)
+void appendSubpaths(QByteArray& out, const QList<VectorSubpath>& subpaths)
 {
     for (qsizetype i = 0; i < subpaths.size(); ++i) {
         if (i > 0) {
-            out.append(u' ');
+            out.append(' ');
         }
         appendPoints(out, subpaths[i].points, subpaths[i].isClosed);
     }
@@ -463,35 +609,54 @@ QList<VectorSubpath> readSubpaths(QStringView text)
     return subpaths;
 }
 
-void appendOwnElementAttributes(QString& text, const VectorElement& element)
+void appendOwnElementAttributes(QByteArray& text, const VectorElement& element)
 {
     AttributeWriter out(text);
     if (!element.visible) {
         out.raw(QLatin1String("display"), QLatin1String("none"));
     }
     out.uuid(QLatin1String("data-id"), element.id);
-    if (!element.name.isEmpty()) {
-        out.text(QLatin1String("data-name"), element.name);
-    }
     out.rect(QLatin1String("data-frame"), element.frame);
     if (element.rotationDegrees != 0) {
         out.number(QLatin1String("data-rotation"), element.rotationDegrees);
     }
+    // Each value goes here only where the plain markup does not already
+    // give it back exactly.
+    const PlainMarkup plain = plainMarkupOf(element);
     const VectorStyle& style = element.style;
-    out.optionalText(QLatin1String("data-stroke-color"), style.strokeColorHex);
-    out.optionalText(QLatin1String("data-fill-color"), style.fillColorHex);
-    if (style.strokeWidth != 0) {
+    if (plain.stroke ? style.strokeColorHex == QLatin1String("none") : style.strokeColorHex.has_value()) {
+        out.optionalText(QLatin1String("data-stroke-color"), style.strokeColorHex);
+    }
+    if (plain.textFill) {
+        if (!style.fillColorHex) {
+            out.flag(QLatin1String("data-no-fill"), true);
+        }
+    } else if (plain.fill ? style.fillColorHex == QLatin1String("none") : style.fillColorHex.has_value()) {
+        out.optionalText(QLatin1String("data-fill-color"), style.fillColorHex);
+    }
+    if (plain.strokeWidth ? !numReadsBackExactly(style.strokeWidth) : style.strokeWidth != 0) {
         out.number(QLatin1String("data-stroke-width"), style.strokeWidth);
     }
-    if (style.opacity != 1) {
+    if (style.opacity < 0.999 ? !numReadsBackExactly(style.opacity) : style.opacity != 1) {
         out.number(QLatin1String("data-opacity"), style.opacity);
     }
-    out.flag(QLatin1String("data-dashed"), style.dashed);
+    if (!plain.dash) {
+        out.flag(QLatin1String("data-dashed"), style.dashed);
+    }
     out.flag(QLatin1String("data-locked"), element.locked);
-    std::visit([&out](const auto& payload) { writePayload(out, payload); }, element.kind);
+    std::visit(
+        [&](const auto& payload) {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, PathPayload> || std::is_same_v<Payload, SignaturePayload>) {
+                writePayload(out, payload, element.frame);
+            } else {
+                writePayload(out, payload);
+            }
+        },
+        element.kind);
 }
 
-void appendArrowHeadAttributes(QString& text, const VectorElement& element)
+void appendArrowHeadAttributes(QByteArray& text, const VectorElement& element)
 {
     AttributeWriter out(text);
     if (!element.visible) {
@@ -500,25 +665,26 @@ void appendArrowHeadAttributes(QString& text, const VectorElement& element)
     out.flag(QLatin1String("data-arrow-head"), true);
 }
 
-void appendOwnPageAttributes(QString& text, const VectorPage& page)
+void appendOwnPageAttributes(QByteArray& text, const VectorPage& page)
 {
     AttributeWriter out(text);
     out.uuid(QLatin1String("data-page-id"), page.id);
     out.text(QLatin1String("data-page-title"), page.title);
-    QString size;
+    QByteArray size;
     appendExact(size, page.width);
-    size.append(u' ');
+    size.append(' ');
     appendExact(size, page.height);
-    out.raw(QLatin1String("data-page-size"), size);
+    out.raw(QLatin1String("data-page-size"), QByteArrayView(size));
 }
 
-void appendOwnDocumentAttributes(QString& text, const QString& documentTitle)
+void appendOwnDocumentAttributes(QByteArray& text, const QString& documentTitle)
 {
     AttributeWriter out(text);
     out.text(QLatin1String("data-document-title"), documentTitle);
+    out.raw(QLatin1String("data-dialect"), QLatin1String(kCompactDialect));
 }
 
-std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes)
+std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes, bool compact)
 {
     const AttributeReader in(attributes);
     const std::optional<QUuid> id = readUuid(in.view("data-id"));
@@ -526,25 +692,78 @@ std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttribu
     if (!id || !frame) {
         return std::nullopt;
     }
-    std::optional<VectorElementKind> kind = readKind(tag, in);
+    std::optional<VectorElementKind> kind = readKind(tag, in, *frame, compact);
     if (!kind) {
         return std::nullopt;
     }
     VectorElement element;
     element.id = *id;
-    element.name = in.text("data-name").value_or(QString());
     element.kind = std::move(*kind);
     element.frame = *frame;
     element.rotationDegrees = in.number("data-rotation").value_or(0);
     // Field by field, so that the values come back exactly as written.
-    element.style.strokeColorHex = in.text("data-stroke-color");
-    element.style.fillColorHex = in.text("data-fill-color");
-    element.style.strokeWidth = in.number("data-stroke-width").value_or(0);
-    element.style.opacity = in.number("data-opacity").value_or(1);
-    element.style.dashed = in.flag("data-dashed");
+    VectorStyle& style = element.style;
+    style.strokeColorHex = in.text("data-stroke-color");
+    style.fillColorHex = in.text("data-fill-color");
+    style.strokeWidth = in.number("data-stroke-width").value_or(0);
+    style.opacity = in.number("data-opacity").value_or(1);
+    style.dashed = in.flag("data-dashed");
+    if (compact) {
+        // What the plain markup holds exactly is not repeated.
+        const PlainMarkup plain = plainMarkupOf(tag);
+        const auto paint = [&](const char* name) -> std::optional<QString> {
+            const std::optional<QString> value = in.text(name);
+            return value == QLatin1String("none") ? std::nullopt : value;
+        };
+        if (plain.stroke && !style.strokeColorHex) {
+            style.strokeColorHex = paint("stroke");
+        }
+        if (plain.fill && !style.fillColorHex) {
+            style.fillColorHex = paint("fill");
+        }
+        if (plain.textFill && !in.flag("data-no-fill")) {
+            style.fillColorHex = in.text("fill");
+        }
+        if (plain.strokeWidth && !in.view("data-stroke-width")) {
+            style.strokeWidth = in.number("stroke-width").value_or(0);
+        }
+        if (!in.view("data-opacity")) {
+            style.opacity = in.number("opacity").value_or(1);
+        }
+        if (plain.dash) {
+            style.dashed = style.dashed || in.view("stroke-dasharray").has_value();
+        }
+    }
     element.visible = in.view("display") != QLatin1String("none");
     element.locked = in.flag("data-locked");
+    // A text's default name waits for its content (textDefaultName).
+    element.name = in.text("data-name").value_or(element.text() ? QString() : defaultName(element));
     return element;
+}
+
+bool hasOwnName(const SVGAttributeTable& attributes)
+{
+    return attributes.contains(QStringLiteral("data-name"));
+}
+
+QString textDefaultName(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    return trimmed.isEmpty() ? L("Bloc de texte", "Text Block") : leadingGraphemes(trimmed, 28);
+}
+
+bool strokesFollowAsPaths(const SVGAttributeTable& attributes, bool compact)
+{
+    return compact && !attributes.contains(QStringLiteral("data-strokes"));
+}
+
+QList<VectorPoint> relativePoints(QStringView pathData, const VectorRect& frame)
+{
+    QList<VectorPoint> points;
+    for (const VectorSubpath& subpath : relativeSubpaths(pathData, frame)) {
+        points.append(subpath.points);
+    }
+    return points;
 }
 
 bool isArrowHead(const SVGAttributeTable& attributes)

@@ -46,15 +46,14 @@ TEST(SVGSinglePageLayout, MatchesTheDialectExample)
     const QStringList expected{
         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
         QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"200\" height=\"100\" "
-                       "viewBox=\"0 0 200 100\" data-document-title=\"Doc\">"),
+                       "viewBox=\"0 0 200 100\" data-document-title=\"Doc\" data-dialect=\"2\">"),
         QStringLiteral("  <title>Doc \u2014 Page 1</title>"),
         QStringLiteral("  <rect width=\"200\" height=\"100\" fill=\"#FFFFFF\" data-role=\"page-background\" "
                        "data-page-id=\"00000000-0000-0000-0000-000000000001\" data-page-title=\"Page 1\" "
                        "data-page-size=\"200 100\"/>"),
         QStringLiteral("  <rect x=\"10\" y=\"10\" width=\"50\" height=\"20\" fill=\"#FFB454\" stroke=\"#111317\" "
                        "stroke-width=\"1.80\" data-id=\"00000000-0000-0000-0000-000000000002\" "
-                       "data-name=\"Rectangle\" data-frame=\"10 10 50 20\" data-stroke-color=\"#111317\" "
-                       "data-fill-color=\"#FFB454\" data-stroke-width=\"1.8\" data-shape=\"rectangle\"/>"),
+                       "data-frame=\"10 10 50 20\"/>"),
         QStringLiteral("</svg>"),
     };
     EXPECT_EQ(lines, expected);
@@ -107,7 +106,7 @@ TEST(SVGMultiPageLayout, StacksPagesWithGapsAndNumbersThemFromOne)
     EXPECT_EQ(withoutOwnData(lines), dialect);
     // The program's additions: the document title on the root, the page
     // identity on each background rectangle; page groups are unchanged.
-    EXPECT_EQ(lines[1], dialect[1].chopped(1) + QStringLiteral(" data-document-title=\"Deck\">"));
+    EXPECT_EQ(lines[1], dialect[1].chopped(1) + QStringLiteral(" data-document-title=\"Deck\" data-dialect=\"2\">"));
     EXPECT_EQ(lines[3], dialect[3]);
     EXPECT_EQ(lines[4], QStringLiteral("    <rect width=\"595.28\" height=\"841.89\" fill=\"#F0F0F0\" "
                                        "data-role=\"page-background\" data-page-id=\"%1\" data-page-title=\"Cover\" "
