@@ -6,7 +6,10 @@
 
 #include <cmath>
 
+#include <array>
+#include <string_view>
 #include <type_traits>
+#include <unordered_map>
 
 namespace zelvane::SVGCodec {
 
@@ -204,26 +207,67 @@ private:
     QByteArray& m_out;
 };
 
+// The attribute names the program's data is read from, each with its slot.
+constexpr std::string_view kReadNames[] = {
+    "d", "data-asset", "data-asset-extension", "data-baseline-offset", "data-caption", "data-corner-radius",
+    "data-dashed", "data-date-label", "data-end-arrow", "data-fill-color", "data-font-size", "data-frame", "data-id",
+    "data-kind", "data-letter-spacing", "data-locked", "data-mask-color", "data-name", "data-no-fill", "data-opacity",
+    "data-original-bold", "data-original-color", "data-original-font-family", "data-original-font-size",
+    "data-original-height", "data-original-italic", "data-original-postscript-font", "data-original-rect",
+    "data-original-rotation", "data-original-text", "data-original-width", "data-page-id", "data-page-size", "data-page-title", "data-pdf-text", "data-postscript-font",
+    "data-remove-white-background", "data-role", "data-rotation", "data-shape", "data-signer", "data-smooth-curves",
+    "data-start-arrow", "data-stroke-color", "data-stroke-width", "data-strokes", "data-subpaths", "data-subtitle",
+    "data-title", "display", "fill", "font-family", "font-size", "font-style", "font-weight", "opacity", "rx", "stroke",
+    "stroke-dasharray", "stroke-width", "text-anchor"};
+constexpr int kReadNameCount = int(std::size(kReadNames));
+
+int slotOf(std::string_view name)
+{
+    static const std::unordered_map<std::string_view, int> table = [] {
+        std::unordered_map<std::string_view, int> map;
+        for (int i = 0; i < kReadNameCount; ++i) {
+            map.emplace(kReadNames[i], i);
+        }
+        return map;
+    }();
+    const auto it = table.find(name);
+    return it == table.end() ? -1 : it->second;
+}
+
+// An element's attributes looked up by name, the table walked once.
 class AttributeReader {
 public:
-    explicit AttributeReader(const SVGAttributeTable& attributes) : m_attributes(attributes) {}
+    explicit AttributeReader(const SVGAttributeTable& attributes)
+    {
+        attributes.forEach([this](QStringView name, QStringView value) {
+            char ascii[32];
+            if (name.size() >= qsizetype(sizeof ascii)) {
+                return;
+            }
+            for (qsizetype i = 0; i < name.size(); ++i) {
+                const char16_t c = name[i].unicode();
+                if (c > 0x7F) {
+                    return;
+                }
+                ascii[i] = char(c);
+            }
+            if (const int slot = slotOf(std::string_view(ascii, size_t(name.size()))); slot >= 0) {
+                m_values[size_t(slot)] = value;
+            }
+        });
+    }
 
     std::optional<QString> text(const char* name) const
     {
-        const auto it = m_attributes.constFind(QLatin1String(name));
-        if (it == m_attributes.constEnd()) {
-            return std::nullopt;
-        }
-        return it.value();
+        const std::optional<QStringView> value = view(name);
+        return value ? std::optional<QString>(value->toString()) : std::nullopt;
     }
     // The value in place, for reading without a copy.
     std::optional<QStringView> view(const char* name) const
     {
-        const auto it = m_attributes.constFind(QLatin1String(name));
-        if (it == m_attributes.constEnd()) {
-            return std::nullopt;
-        }
-        return it.view();
+        const int slot = slotOf(name);
+        Q_ASSERT(slot >= 0);
+        return slot >= 0 ? m_values[size_t(slot)] : std::nullopt;
     }
     std::optional<double> number(const char* name) const
     {
@@ -257,7 +301,7 @@ public:
     }
 
 private:
-    const SVGAttributeTable& m_attributes;
+    std::array<std::optional<QStringView>, kReadNameCount> m_values;
 };
 
 // Which of an element's fields the plain markup of its outermost tag holds,
@@ -400,6 +444,10 @@ TextPayload readTextPayload(const AttributeReader& in, bool compact)
                                                        : TextAlignmentMode::left;
     text.baselineOffset = in.number("data-baseline-offset");
     text.letterSpacing = in.number("data-letter-spacing").value_or(0);
+    text.maskColorHex = in.text("data-mask-color").value_or(compact ? QStringLiteral("#FFFFFF") : QString());
+    if (compact) {
+        return text;
+    }
     // Files written before the PDF details were left out carry them.
     text.isPDFExtracted = in.flag("data-pdf-text");
     text.originalPDFText = in.text("data-original-text");
@@ -408,7 +456,6 @@ TextPayload readTextPayload(const AttributeReader& in, bool compact)
     text.originalIsBold = in.optionalBool("data-original-bold");
     text.originalIsItalic = in.optionalBool("data-original-italic");
     text.originalTextColorHex = in.text("data-original-color");
-    text.maskColorHex = in.text("data-mask-color").value_or(compact ? QStringLiteral("#FFFFFF") : QString());
     text.originalRotationDegrees = in.number("data-original-rotation");
     text.originalFrameWidth = in.number("data-original-width");
     text.originalFrameHeight = in.number("data-original-height");

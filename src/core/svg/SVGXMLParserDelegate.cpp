@@ -53,9 +53,20 @@ bool SVGXMLParserDelegate::insideOwnElement() const
     return group && group->isOwnElement;
 }
 
+// The name in lower case, shared with `name` when it already is.
+static QString lowerCase(const QString& name)
+{
+    for (const QChar c : name) {
+        if (c.isUpper()) {
+            return name.toLower();
+        }
+    }
+    return name;
+}
+
 void SVGXMLParserDelegate::startElement(const QString& name, const SVGAttributeTable& rawAttributes)
 {
-    const QString tag = name.toLower();
+    const QString tag = lowerCase(name);
     if (hasLocalNameSVG(tag)) {
         m_sawSVGElement = true;
     }
@@ -123,7 +134,7 @@ void SVGXMLParserDelegate::characters(QStringView text)
 
 void SVGXMLParserDelegate::endElement(const QString& name)
 {
-    const QString tag = name.toLower();
+    const QString tag = lowerCase(name);
     if (tag == QLatin1String("text")) {
         if (m_ownText) {
             OwnText own = std::move(*m_ownText);
