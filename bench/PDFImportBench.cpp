@@ -419,8 +419,17 @@ int main(int argc, char** argv)
                 mutool, {QStringLiteral("draw"), QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-o"),
                          QStringLiteral("/dev/null"), path},
                 kRuns);
+            // Without a format, mutool writes PNG to /dev/null; the same pass
+            // writing plain PNM costs the drawing alone.
+            const auto rastered = launcher->best(
+                mutool, {QStringLiteral("draw"), QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-F"),
+                         QStringLiteral("pnm"), QStringLiteral("-o"), QStringLiteral("/dev/null"), path},
+                kRuns);
+            if (rastered.peakMB >= 0)
+                std::printf("  reference mutool draw -r 144 -F pnm (drawing only): CPU %.2f s   import CPU ratio %.2f\n",
+                            rastered.cpuSeconds, current.cpuSeconds / rastered.cpuSeconds);
             if (drawn.peakMB >= 0) {
-                std::printf("  reference mutool draw -r 144: CPU %.2f s   import CPU ratio %.2f (target 2.5)\n",
+                std::printf("  reference mutool draw -r 144 -o /dev/null: CPU %.2f s   import CPU ratio %.2f (target 2.5)\n",
                             drawn.cpuSeconds, current.cpuSeconds / drawn.cpuSeconds);
                 if (!previous.isEmpty()) {
                     const auto before = launcher->best(previous, once, kRuns);

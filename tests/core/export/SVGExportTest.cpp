@@ -5,6 +5,9 @@
 // shows that taking them out leaves the dialect's line byte for byte.
 
 #include "core/svg/SVGTestSupport.h"
+#include "core/fonts/TestFonts.h"
+#include "operations/VectorOperations.h"
+#include "pdf/PDFImport.h"
 
 #include <gtest/gtest.h>
 #include <QXmlStreamReader>
@@ -15,6 +18,8 @@ using namespace zelvane;
 using namespace zelvane::testing;
 using SVGCodec::exportSVG;
 using SVGCodec::formatNum;
+using zelvane::testing::FontTestBase;
+using zelvane::testing::readBinaryFile;
 
 namespace {
 
@@ -238,4 +243,54 @@ TEST(SVGTextEscaping, ControlCharactersNeverMakeTheFileInvalid)
     const QString svg = exportSVG(makeDocument(QStringLiteral("Doc\x04"), {page, page}));
     EXPECT_TRUE(isWellFormed(svg));
     EXPECT_TRUE(isWellFormed(exportSVG(makeDocument(QStringLiteral("Doc\x04"), {page}))));
+}
+
+class SVGExportOfPDFLines : public FontTestBase {};
+
+TEST_F(SVGExportOfPDFLines, ReplacedAndDeletedLinesLeaveNeitherTheirTextNorANameInTheFile)
+{
+    const QByteArray data = readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("memo"), std::nullopt);
+    QList<VectorElement>& lines = document.pages[0].elements;
+    ASSERT_GE(lines.size(), 3);
+    // Two lines with texts of their own, found nowhere else on the page.
+    const auto unique = [&](qsizetype index) {
+        const QString text = lines[index].text()->text;
+        for (qsizetype other = 0; other < lines.size(); ++other) {
+            if (other != index && lines[other].text()->text.contains(text)) {
+                return false;
+            }
+        }
+        return text.size() >= 6;
+    };
+    qsizetype replaced = -1;
+    qsizetype deleted = -1;
+    for (qsizetype i = 0; i < lines.size() && deleted < 0; ++i) {
+        if (unique(i)) {
+            (replaced < 0 ? replaced : deleted) = i;
+        }
+    }
+    ASSERT_GE(deleted, 0);
+    const QString oldText = lines[replaced].text()->text;
+    const QString deletedText = lines[deleted].text()->text;
+    lines[replaced].text()->text = QStringLiteral("Zq replacement");
+    VectorOperations::deleteElements({lines[deleted].id}, 0, document);
+
+    const QString svg = exportSVG(document);
+    EXPECT_TRUE(svg.contains(QLatin1String("Zq replacement")));
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeXML(oldText))) << oldText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeAttribute(oldText))) << oldText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeXML(deletedText))) << deletedText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeAttribute(deletedText))) << deletedText.toStdString();
+    for (const char* field : {"data-name", "data-pdf-text", "data-original", "data-mask-color"}) {
+        EXPECT_FALSE(svg.contains(QLatin1String(field))) << field;
+    }
+    // Read back, the replaced line is a plain text named after what it says.
+    const VectorDocument back = SVGCodec::importSVG(svg.toUtf8(), QStringLiteral("memo"), std::nullopt);
+    ASSERT_EQ(back.pages[0].elements.size(), lines.size());
+    const VectorElement& read = back.pages[0].elements[replaced];
+    EXPECT_EQ(read.text()->text, QStringLiteral("Zq replacement"));
+    EXPECT_EQ(read.name, QStringLiteral("Zq replacement"));
+    EXPECT_FALSE(read.isPDFText());
+    EXPECT_FALSE(read.text()->originalPDFText);
 }
