@@ -221,6 +221,18 @@ constexpr std::string_view kReadNames[] = {
     "stroke-dasharray", "stroke-width", "text-anchor"};
 constexpr int kReadNameCount = int(std::size(kReadNames));
 
+// The slot of a name, found while compiling: a name not in the list does
+// not compile.
+consteval int S(std::string_view name)
+{
+    for (int i = 0; i < kReadNameCount; ++i) {
+        if (kReadNames[i] == name) {
+            return i;
+        }
+    }
+    throw "not a name the program reads";
+}
+
 int slotOf(std::string_view name)
 {
     static const std::unordered_map<std::string_view, int> table = [] {
@@ -257,27 +269,23 @@ public:
         });
     }
 
-    std::optional<QString> text(const char* name) const
+    // Each takes the slot S(name) of an attribute name.
+    std::optional<QString> text(int slot) const
     {
-        const std::optional<QStringView> value = view(name);
+        const std::optional<QStringView> value = view(slot);
         return value ? std::optional<QString>(value->toString()) : std::nullopt;
     }
     // The value in place, for reading without a copy.
-    std::optional<QStringView> view(const char* name) const
+    std::optional<QStringView> view(int slot) const { return m_values[size_t(slot)]; }
+    std::optional<double> number(int slot) const
     {
-        const int slot = slotOf(name);
-        Q_ASSERT(slot >= 0);
-        return slot >= 0 ? m_values[size_t(slot)] : std::nullopt;
-    }
-    std::optional<double> number(const char* name) const
-    {
-        const std::optional<QStringView> value = view(name);
+        const std::optional<QStringView> value = view(slot);
         return value ? readFiniteNumber(*value) : std::nullopt;
     }
-    bool flag(const char* name) const { return view(name) == QLatin1String("true"); }
-    std::optional<bool> optionalBool(const char* name) const
+    bool flag(int slot) const { return view(slot) == QLatin1String("true"); }
+    std::optional<bool> optionalBool(int slot) const
     {
-        const std::optional<QStringView> value = view(name);
+        const std::optional<QStringView> value = view(slot);
         if (value == QLatin1String("true")) {
             return true;
         }
@@ -288,7 +296,7 @@ public:
     }
     std::optional<QByteArray> asset() const
     {
-        const std::optional<QStringView> value = view("data-asset");
+        const std::optional<QStringView> value = view(S("data-asset"));
         if (!value) {
             return std::nullopt;
         }
@@ -432,42 +440,42 @@ void writePayload(AttributeWriter& out, const StampPayload& stamp)
 TextPayload readTextPayload(const AttributeReader& in, bool compact)
 {
     TextPayload text;
-    text.fontFamily = in.text("font-family").value_or(QString());
-    text.fontSize = in.number("data-font-size").value_or(compact ? in.number("font-size").value_or(text.fontSize)
+    text.fontFamily = in.text(S("font-family")).value_or(QString());
+    text.fontSize = in.number(S("data-font-size")).value_or(compact ? in.number(S("font-size")).value_or(text.fontSize)
                                                                    : text.fontSize);
-    text.postScriptFontName = in.text("data-postscript-font");
-    text.isBold = in.view("font-weight") == QLatin1String("bold");
-    text.isItalic = in.view("font-style") == QLatin1String("italic");
-    const std::optional<QStringView> anchor = in.view("text-anchor");
+    text.postScriptFontName = in.text(S("data-postscript-font"));
+    text.isBold = in.view(S("font-weight")) == QLatin1String("bold");
+    text.isItalic = in.view(S("font-style")) == QLatin1String("italic");
+    const std::optional<QStringView> anchor = in.view(S("text-anchor"));
     text.alignment = anchor == QLatin1String("middle") ? TextAlignmentMode::center
                      : anchor == QLatin1String("end")  ? TextAlignmentMode::right
                                                        : TextAlignmentMode::left;
-    text.baselineOffset = in.number("data-baseline-offset");
-    text.letterSpacing = in.number("data-letter-spacing").value_or(0);
-    text.maskColorHex = in.text("data-mask-color").value_or(compact ? QStringLiteral("#FFFFFF") : QString());
+    text.baselineOffset = in.number(S("data-baseline-offset"));
+    text.letterSpacing = in.number(S("data-letter-spacing")).value_or(0);
+    text.maskColorHex = in.text(S("data-mask-color")).value_or(compact ? QStringLiteral("#FFFFFF") : QString());
     if (compact) {
         return text;
     }
     // Files written before the PDF details were left out carry them.
-    text.isPDFExtracted = in.flag("data-pdf-text");
-    text.originalPDFText = in.text("data-original-text");
-    text.originalPDFRect = readRect(in.view("data-original-rect"));
-    text.originalFontSize = in.number("data-original-font-size");
-    text.originalIsBold = in.optionalBool("data-original-bold");
-    text.originalIsItalic = in.optionalBool("data-original-italic");
-    text.originalTextColorHex = in.text("data-original-color");
-    text.originalRotationDegrees = in.number("data-original-rotation");
-    text.originalFrameWidth = in.number("data-original-width");
-    text.originalFrameHeight = in.number("data-original-height");
-    text.originalFontFamily = in.text("data-original-font-family");
-    text.originalPostScriptFontName = in.text("data-original-postscript-font");
+    text.isPDFExtracted = in.flag(S("data-pdf-text"));
+    text.originalPDFText = in.text(S("data-original-text"));
+    text.originalPDFRect = readRect(in.view(S("data-original-rect")));
+    text.originalFontSize = in.number(S("data-original-font-size"));
+    text.originalIsBold = in.optionalBool(S("data-original-bold"));
+    text.originalIsItalic = in.optionalBool(S("data-original-italic"));
+    text.originalTextColorHex = in.text(S("data-original-color"));
+    text.originalRotationDegrees = in.number(S("data-original-rotation"));
+    text.originalFrameWidth = in.number(S("data-original-width"));
+    text.originalFrameHeight = in.number(S("data-original-height"));
+    text.originalFontFamily = in.text(S("data-original-font-family"));
+    text.originalPostScriptFontName = in.text(S("data-original-postscript-font"));
     return text;
 }
 
 std::optional<VectorShapeType> shapeTypeForTag(const QString& tag, const AttributeReader& in, bool compact)
 {
     if (tag == QLatin1String("rect")) {
-        return compact && in.view("rx") ? VectorShapeType::roundedRectangle : VectorShapeType::rectangle;
+        return compact && in.view(S("rx")) ? VectorShapeType::roundedRectangle : VectorShapeType::rectangle;
     }
     if (tag == QLatin1String("ellipse")) {
         return VectorShapeType::ellipse;
@@ -527,40 +535,40 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
     }
     if (tag == QLatin1String("path")) {
         PathPayload path;
-        if (const std::optional<QStringView> points = in.view("data-subpaths"); points || !compact) {
+        if (const std::optional<QStringView> points = in.view(S("data-subpaths")); points || !compact) {
             path.subpaths = readSubpaths(points.value_or(QStringView()));
         } else {
-            path.subpaths = relativeSubpaths(in.view("d").value_or(QStringView()), frame);
+            path.subpaths = relativeSubpaths(in.view(S("d")).value_or(QStringView()), frame);
         }
-        path.startArrow = in.flag("data-start-arrow");
-        path.endArrow = in.flag("data-end-arrow");
-        path.smoothCurves = in.flag("data-smooth-curves");
+        path.startArrow = in.flag(S("data-start-arrow"));
+        path.endArrow = in.flag(S("data-end-arrow"));
+        path.smoothCurves = in.flag(S("data-smooth-curves"));
         return path;
     }
     if (tag == QLatin1String("g")) {
-        const std::optional<QStringView> role = in.view("data-role");
+        const std::optional<QStringView> role = in.view(S("data-role"));
         if (role == QLatin1String("signature")) {
             SignaturePayload signature;
-            signature.signerName = in.text("data-signer").value_or(QString());
-            signature.dateLabel = in.text("data-date-label");
-            signature.caption = in.text("data-caption");
-            for (const VectorSubpath& stroke : readSubpaths(in.view("data-strokes").value_or(QStringView()))) {
+            signature.signerName = in.text(S("data-signer")).value_or(QString());
+            signature.dateLabel = in.text(S("data-date-label"));
+            signature.caption = in.text(S("data-caption"));
+            for (const VectorSubpath& stroke : readSubpaths(in.view(S("data-strokes")).value_or(QStringView()))) {
                 signature.strokes.append(stroke.points);
             }
             signature.assetData = in.asset();
-            signature.assetExtension = in.text("data-asset-extension");
-            signature.removeWhiteBackground = in.flag("data-remove-white-background");
+            signature.assetExtension = in.text(S("data-asset-extension"));
+            signature.removeWhiteBackground = in.flag(S("data-remove-white-background"));
             return signature;
         }
         if (role == QLatin1String("stamp")) {
             StampPayload stamp;
-            stamp.stampKind = fromRawValue<VectorStampKind>(in.text("data-kind").value_or(QString()))
+            stamp.stampKind = fromRawValue<VectorStampKind>(in.text(S("data-kind")).value_or(QString()))
                                   .value_or(VectorStampKind::approved);
-            stamp.title = in.text("data-title").value_or(QString());
-            stamp.subtitle = in.text("data-subtitle").value_or(QString());
+            stamp.title = in.text(S("data-title")).value_or(QString());
+            stamp.subtitle = in.text(S("data-subtitle")).value_or(QString());
             stamp.assetData = in.asset();
-            stamp.assetExtension = in.text("data-asset-extension");
-            stamp.removeWhiteBackground = in.flag("data-remove-white-background");
+            stamp.assetExtension = in.text(S("data-asset-extension"));
+            stamp.removeWhiteBackground = in.flag(S("data-remove-white-background"));
             return stamp;
         }
         return std::nullopt;
@@ -570,11 +578,11 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
         return std::nullopt;
     }
     ShapePayload shape;
-    shape.shapeType = fromRawValue<VectorShapeType>(in.text("data-shape").value_or(QString())).value_or(*tagType);
+    shape.shapeType = fromRawValue<VectorShapeType>(in.text(S("data-shape")).value_or(QString())).value_or(*tagType);
     const bool plainRadius = compact && shape.shapeType == VectorShapeType::roundedRectangle;
-    shape.cornerRadius = in.number("data-corner-radius").value_or(plainRadius ? in.number("rx").value_or(0) : 0);
-    shape.startArrow = in.flag("data-start-arrow");
-    shape.endArrow = in.flag("data-end-arrow");
+    shape.cornerRadius = in.number(S("data-corner-radius")).value_or(plainRadius ? in.number(S("rx")).value_or(0) : 0);
+    shape.startArrow = in.flag(S("data-start-arrow"));
+    shape.endArrow = in.flag(S("data-end-arrow"));
     return shape;
 }
 
@@ -734,8 +742,8 @@ void appendOwnDocumentAttributes(QByteArray& text, const QString& documentTitle)
 std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttributeTable& attributes, bool compact)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.view("data-id"));
-    const std::optional<VectorRect> frame = readRect(in.view("data-frame"));
+    const std::optional<QUuid> id = readUuid(in.view(S("data-id")));
+    const std::optional<VectorRect> frame = readRect(in.view(S("data-frame")));
     if (!id || !frame) {
         return std::nullopt;
     }
@@ -747,44 +755,44 @@ std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttribu
     element.id = *id;
     element.kind = std::move(*kind);
     element.frame = *frame;
-    element.rotationDegrees = in.number("data-rotation").value_or(0);
+    element.rotationDegrees = in.number(S("data-rotation")).value_or(0);
     // Field by field, so that the values come back exactly as written.
     VectorStyle& style = element.style;
-    style.strokeColorHex = in.text("data-stroke-color");
-    style.fillColorHex = in.text("data-fill-color");
-    style.strokeWidth = in.number("data-stroke-width").value_or(0);
-    style.opacity = in.number("data-opacity").value_or(1);
-    style.dashed = in.flag("data-dashed");
+    style.strokeColorHex = in.text(S("data-stroke-color"));
+    style.fillColorHex = in.text(S("data-fill-color"));
+    style.strokeWidth = in.number(S("data-stroke-width")).value_or(0);
+    style.opacity = in.number(S("data-opacity")).value_or(1);
+    style.dashed = in.flag(S("data-dashed"));
     if (compact) {
         // What the plain markup holds exactly is not repeated.
         const PlainMarkup plain = plainMarkupOf(tag);
-        const auto paint = [&](const char* name) -> std::optional<QString> {
+        const auto paint = [&](int name) -> std::optional<QString> {
             const std::optional<QString> value = in.text(name);
             return value == QLatin1String("none") ? std::nullopt : value;
         };
         if (plain.stroke && !style.strokeColorHex) {
-            style.strokeColorHex = paint("stroke");
+            style.strokeColorHex = paint(S("stroke"));
         }
         if (plain.fill && !style.fillColorHex) {
-            style.fillColorHex = paint("fill");
+            style.fillColorHex = paint(S("fill"));
         }
-        if (plain.textFill && !in.flag("data-no-fill")) {
-            style.fillColorHex = in.text("fill");
+        if (plain.textFill && !in.flag(S("data-no-fill"))) {
+            style.fillColorHex = in.text(S("fill"));
         }
-        if (plain.strokeWidth && !in.view("data-stroke-width")) {
-            style.strokeWidth = in.number("stroke-width").value_or(0);
+        if (plain.strokeWidth && !in.view(S("data-stroke-width"))) {
+            style.strokeWidth = in.number(S("stroke-width")).value_or(0);
         }
-        if (!in.view("data-opacity")) {
-            style.opacity = in.number("opacity").value_or(1);
+        if (!in.view(S("data-opacity"))) {
+            style.opacity = in.number(S("opacity")).value_or(1);
         }
         if (plain.dash) {
-            style.dashed = style.dashed || in.view("stroke-dasharray").has_value();
+            style.dashed = style.dashed || in.view(S("stroke-dasharray")).has_value();
         }
     }
-    element.visible = in.view("display") != QLatin1String("none");
-    element.locked = in.flag("data-locked");
+    element.visible = in.view(S("display")) != QLatin1String("none");
+    element.locked = in.flag(S("data-locked"));
     // A text's default name waits for its content (textDefaultName).
-    element.name = in.text("data-name").value_or(element.text() ? QString() : defaultName(element));
+    element.name = in.text(S("data-name")).value_or(element.text() ? QString() : defaultName(element));
     return element;
 }
 
@@ -821,14 +829,14 @@ bool isArrowHead(const SVGAttributeTable& attributes)
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes)
 {
     const AttributeReader in(attributes);
-    const std::optional<QUuid> id = readUuid(in.view("data-page-id"));
+    const std::optional<QUuid> id = readUuid(in.view(S("data-page-id")));
     if (!id) {
         return std::nullopt;
     }
     OwnPageData page;
     page.id = *id;
-    page.title = in.text("data-page-title");
-    if (const std::optional<QString> size = in.text("data-page-size")) {
+    page.title = in.text(S("data-page-title"));
+    if (const std::optional<QString> size = in.text(S("data-page-size"))) {
         const QList<QStringView> parts = QStringView(*size).split(u' ');
         if (parts.size() == 2) {
             const std::optional<double> width = readFiniteNumber(parts[0]);

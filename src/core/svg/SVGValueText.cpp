@@ -312,55 +312,44 @@ std::optional<double> readNumber(QStringView text)
     }
     // Only ASCII can belong to a number; anything else fails the whole text.
     // The everyday form, an optional minus and decimal digits with an
-    // optional fraction, is read without the C library's locale machinery;
-    // from_chars rounds it exactly as strtod does.
-    if (n < 40) {
-        char plain[40];
-        bool simple = true;
+    // optional fraction, up to 15 digits with at most 22 after the point,
+    // is read here: the digits as a whole number and the power of ten are
+    // exact doubles, so one division rounds exactly as strtod would.
+    {
+        const char16_t* p = reinterpret_cast<const char16_t*>(text.data());
+        const char16_t* const end = p + n;
+        const bool negative = *p == u'-';
+        p += negative ? 1 : 0;
+        std::uint64_t mantissa = 0;
+        int significant = 0;
+        int decimals = 0;
         bool digits = false;
         bool point = false;
-        for (qsizetype i = 0; i < n && simple; ++i) {
-            const char16_t c = text[i].unicode();
+        bool plain = true;
+        for (; p < end; ++p) {
+            const char16_t c = *p;
             if (c >= u'0' && c <= u'9') {
                 digits = true;
+                significant += significant > 0 || c != u'0' ? 1 : 0;
+                if (significant > 15) {
+                    plain = false;
+                    break;
+                }
+                mantissa = mantissa * 10 + std::uint64_t(c - u'0');
+                decimals += point ? 1 : 0;
             } else if (c == u'.' && !point) {
                 point = true;
-            } else if (!(c == u'-' && i == 0)) {
-                simple = false;
+            } else {
+                plain = false;
+                break;
             }
-            plain[i] = char(c);
         }
-        if (simple && digits) {
-            // Up to 15 digits with at most 22 after the point: the digits
-            // as a whole number and the power of ten are exact doubles, so
-            // one division rounds exactly as strtod would.
-            std::uint64_t mantissa = 0;
-            int count = 0;
-            int decimals = 0;
-            bool afterPoint = false;
-            for (qsizetype i = plain[0] == '-' ? 1 : 0; i < n; ++i) {
-                if (plain[i] == '.') {
-                    afterPoint = true;
-                    continue;
-                }
-                if (count > 0 || plain[i] != '0') {
-                    ++count;
-                }
-                mantissa = mantissa * 10 + std::uint64_t(plain[i] - '0');
-                decimals += afterPoint ? 1 : 0;
-            }
-            if (count <= 15 && decimals <= 22) {
-                static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-                const double magnitude = double(mantissa) / kPowers[decimals];
-                return plain[0] == '-' ? -magnitude : magnitude;
-            }
-            double value = 0;
-            const std::from_chars_result result = std::from_chars(plain, plain + n, value);
-            if (result.ec == std::errc() && result.ptr == plain + n) {
-                return value;
-            }
+        if (plain && digits && decimals <= 22) {
+            static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+            const double magnitude = double(mantissa) / kPowers[decimals];
+            return negative ? -magnitude : magnitude;
         }
     }
     char small[64];
