@@ -804,7 +804,11 @@ bool hasOwnName(const SVGAttributeTable& attributes)
 QString textDefaultName(const QString& text)
 {
     const QString trimmed = text.trimmed();
-    return trimmed.isEmpty() ? L("Bloc de texte", "Text Block") : leadingGraphemes(trimmed, 28);
+    if (trimmed.isEmpty()) {
+        return L("Bloc de texte", "Text Block");
+    }
+    // 28 code units are at most 28 characters.
+    return trimmed.size() <= 28 ? trimmed : leadingGraphemes(trimmed, 28);
 }
 
 bool strokesFollowAsPaths(const SVGAttributeTable& attributes, bool compact)
