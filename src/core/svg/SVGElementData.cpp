@@ -350,13 +350,18 @@ PlainMarkup plainMarkupOf(const QString& tag)
     return plain;
 }
 
+// Below this many points a frame's side keeps its point lists exactly: the
+// two decimals of the plain markup would then be more than a few parts in
+// ten thousand of the element.
+constexpr double kPlainPointsMinSide = 16;
+
 // Point lists that the plain markup's coordinates (page points, two
-// decimals) carry: a frame of at least a point each way and finite points,
-// every list holding some.
+// decimals) carry: a frame of at least kPlainPointsMinSide each way and
+// finite points, every list holding some.
 template <typename Lists, typename PointsOf>
 bool plainPointsCarry(const Lists& lists, const PointsOf& pointsOf, const VectorRect& frame)
 {
-    if (!(frame.width >= 1 && frame.height >= 1 && std::isfinite(frame.x) && std::isfinite(frame.y)
+    if (!(frame.width >= kPlainPointsMinSide && frame.height >= kPlainPointsMinSide && std::isfinite(frame.x) && std::isfinite(frame.y)
           && std::isfinite(frame.width) && std::isfinite(frame.height))) {
         return false;
     }

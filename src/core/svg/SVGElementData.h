@@ -37,7 +37,7 @@ namespace zelvane {
 //            data-end-arrow when set. The head drawn after a line or an arrow
 //            is marked data-arrow-head and is not an element of its own.
 // Path:      data-subpaths where the path data cannot hold the points (an
-//            empty point list, a frame under a point); data-start-arrow,
+//            empty point list, a frame under 16 points either way); data-start-arrow,
 //            data-end-arrow, data-smooth-curves when set.
 // Signature: data-date-label, data-caption, data-strokes (where artwork
 //            takes the strokes' place or their paths cannot hold them),

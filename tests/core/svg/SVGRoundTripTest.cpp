@@ -104,8 +104,16 @@ QList<VectorElement> pathElements()
     path.endArrow = true;
     path.smoothCurves = true;
     PathPayload none;
+    // Points the path data holds to two decimals, and points in a frame too
+    // small for that, which are kept exactly.
+    PathPayload drawn;
+    drawn.subpaths = {VectorSubpath{{{0, 0}, {1.0 / 3, 0.123456789}, {1, 1}}, false},
+                      VectorSubpath{{{0.5, 0.5}, {0.25, 0.75}}, true}};
+    drawn.smoothCurves = true;
     return {makeElement(301, QStringLiteral("Pen"), path, VectorRect(50, 60, 70.5, 80.25), oddStyle()),
-            makeElement(302, QStringLiteral("Nothing"), none, VectorRect(0, 0, 10, 10), VectorStyle())};
+            makeElement(302, QStringLiteral("Nothing"), none, VectorRect(0, 0, 10, 10), VectorStyle()),
+            makeElement(303, QStringLiteral("Drawn"), drawn, VectorRect(5.5, 7.25, 300.125, 120), oddStyle()),
+            makeElement(304, QStringLiteral("Small"), drawn, VectorRect(5, 5, 15.5, 40), VectorStyle())};
 }
 
 QList<VectorElement> signatureElements()
@@ -124,6 +132,8 @@ QList<VectorElement> signatureElements()
     image.assetData = pngBytes(60, 20);
     image.assetExtension = QStringLiteral("png");
     image.removeWhiteBackground = true;
+    // Artwork drawn in place of the strokes: they are kept in the data.
+    image.strokes = {{{0, 0}, {0.3, 0.7}}};
 
     SignaturePayload pdf;
     pdf.assetData = makeFilledTestPDF(120, 40, Qt::blue);
@@ -466,4 +476,28 @@ TEST(SVGRoundTripFile, WrittenValuesAreNotRepeated)
     EXPECT_EQ(back.pages[0].elements[0].kind, rectangle.kind);
     EXPECT_EQ(back.pages[0].elements[1].style, fine.style);
     EXPECT_EQ(back.pages[0].elements[0].name, QStringLiteral("Rectangle"));
+}
+
+TEST(SVGRoundTripFile, PointsComeBackToTheHundredthOfAPointOrExactly)
+{
+    const VectorDocument original = richDocument();
+    const VectorDocument back = SVGCodec::importSVG(SVGCodec::exportSVGUtf8(original), original.title, std::nullopt);
+    const auto pathOf = [](const VectorDocument& document, int id) {
+        for (const VectorElement& element : document.pages[2].elements) {
+            if (element.id == fixedId(id)) {
+                return std::get<PathPayload>(element.kind);
+            }
+        }
+        return PathPayload{};
+    };
+    // Read from the path data: within half a hundredth of a page point.
+    const PathPayload drawn = pathOf(back, 303);
+    ASSERT_EQ(drawn.subpaths.size(), 2);
+    EXPECT_NEAR(drawn.subpaths[0].points[1].x * 300.125, 300.125 / 3, 0.005);
+    EXPECT_NEAR(drawn.subpaths[0].points[1].y * 120, 0.123456789 * 120, 0.005);
+    EXPECT_NE(drawn.subpaths[0].points[1].y, 0.123456789);
+    EXPECT_TRUE(drawn.subpaths[1].isClosed);
+    // A small frame keeps its points exactly, and so do empty point lists.
+    EXPECT_EQ(pathOf(back, 304), pathOf(original, 304));
+    EXPECT_EQ(pathOf(back, 301), pathOf(original, 301));
 }
