@@ -54,7 +54,7 @@ bool SVGXMLParserDelegate::startOwnElement(const QString& tag, const SVGAttribut
 
 void SVGXMLParserDelegate::buildRect(const SVGAttributeTable& attributes)
 {
-    if (attributes.value(QStringLiteral("data-role")) == QLatin1String("page-background")) {
+    if (attributes.constFind(QStringLiteral("data-role")).view() == QLatin1String("page-background")) {
         const auto fill = attributes.constFind(QStringLiteral("fill"));
         if (const std::optional<SVGCodec::OwnPageData> own = SVGCodec::readOwnPage(attributes)) {
             m_currentPage.id = own->id;

@@ -797,7 +797,11 @@ std::optional<VectorElement> readOwnElement(const QString& tag, const SVGAttribu
     element.visible = in.view(S("display")) != QLatin1String("none");
     element.locked = in.flag(S("data-locked"));
     // A text's default name waits for its content (textDefaultName).
-    element.name = in.text(S("data-name")).value_or(element.text() ? QString() : defaultName(element));
+    if (const std::optional<QStringView> name = in.view(S("data-name"))) {
+        element.name = name->toString();
+    } else if (!element.text()) {
+        element.name = defaultName(element);
+    }
     return element;
 }
 
@@ -823,8 +827,12 @@ bool strokesFollowAsPaths(const SVGAttributeTable& attributes, bool compact)
 
 QList<VectorPoint> relativePoints(QStringView pathData, const VectorRect& frame)
 {
+    QList<VectorSubpath> subpaths = relativeSubpaths(pathData, frame);
+    if (subpaths.size() == 1) {
+        return std::move(subpaths.front().points);
+    }
     QList<VectorPoint> points;
-    for (const VectorSubpath& subpath : relativeSubpaths(pathData, frame)) {
+    for (const VectorSubpath& subpath : std::as_const(subpaths)) {
         points.append(subpath.points);
     }
     return points;
@@ -832,7 +840,7 @@ QList<VectorPoint> relativePoints(QStringView pathData, const VectorRect& frame)
 
 bool isArrowHead(const SVGAttributeTable& attributes)
 {
-    return attributes.value(QStringLiteral("data-arrow-head")) == QLatin1String("true");
+    return attributes.constFind(QStringLiteral("data-arrow-head")).view() == QLatin1String("true");
 }
 
 std::optional<OwnPageData> readOwnPage(const SVGAttributeTable& attributes)

@@ -212,7 +212,7 @@ void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)
         group.strokeWidth = width;
     }
 
-    const QString role = attributes.value(QStringLiteral("data-role"));
+    const QStringView role = attributes.constFind(QStringLiteral("data-role")).view();
     if (const auto title = attributes.constFind(QStringLiteral("data-page-title")); title != attributes.constEnd()) {
         group.isPageGroup = true;
         const double width =
