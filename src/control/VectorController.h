@@ -281,6 +281,9 @@ public:
     // an overtaken one openSuperseded, the others openCancelled ("open
     // cancelled: the editor is quitting"). The document stays as it is.
     void cancelOpens();
+    // Waits at most `timeout` for the running import's thread to end; true
+    // when none runs (any more).
+    bool waitForImportThread(int timeoutMs);
     // An open started by openFileInBackground has not ended yet.
     bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
     // How far the running import has read its file: pages read of how many.

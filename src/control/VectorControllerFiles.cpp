@@ -12,6 +12,7 @@
 #include "svg/SVGCodec.h"
 #include "ThreadHandOver.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -260,6 +261,11 @@ void VectorController::cancelOpens()
     setOpenProgress(std::nullopt);
     if (!isOpening())
         emit openingChanged();
+}
+
+bool VectorController::waitForImportThread(int timeoutMs)
+{
+    return !m_importThread || m_importThread->wait(QDeadlineTimer(timeoutMs));
 }
 
 void VectorController::supersede(OpenRequest request)

@@ -250,13 +250,13 @@ TEST(EditorWindowE2ETest, QuittingDuringAnOpenEndsAtOnceAndTellsTheCaller)
     ASSERT_FALSE(qpdf.isEmpty()) << "qpdf is one of the build's dependencies";
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
-    // 3,000 pages of one small page.
+    // 3,000 copies of one small page of text.
     const QString page = home.filePath(QStringLiteral("page.pdf"));
     const QString large = home.filePath(QStringLiteral("large.pdf"));
     {
         QFile file(page);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(zelvane::testing::makeTestPDF({{}}));
+        file.write(zelvane::testing::makeManualTestPDF(1));
     }
     QStringList ones;
     for (int i = 0; i < 3000; ++i)
