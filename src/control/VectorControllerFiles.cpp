@@ -15,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
 
@@ -401,8 +402,8 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
     }
     if (m_pendingSaves++ == 0)
         emit savingChanged();
-    handOverSent(&kSaveHandOver);
-    m_saveWriter->start([this, written = m_writtenSaves, job = std::move(job)]() mutable {
+    // Made whole before it is handed over.
+    QRunnable* const task = QRunnable::create([this, written = m_writtenSaves, job = std::move(job)]() mutable {
         handOverTaken(&kSaveHandOver);
         writeSaveJob(job);
         {
@@ -411,6 +412,8 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
         }
         QMetaObject::invokeMethod(this, &VectorController::finishWrittenSaves, Qt::QueuedConnection);
     });
+    handOverSent(&kSaveHandOver);
+    m_saveWriter->start(task);
 }
 
 void VectorController::waitForSaves()
