@@ -203,6 +203,12 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
     m_liveLayer = {};
 }
 
+bool VectorSceneRenderCache::hasUnfinishedSheet() const
+{
+    return std::any_of(std::begin(m_sheetLayers), std::end(m_sheetLayers),
+                       [](const SheetLayer& layer) { return layer.unfinished(); });
+}
+
 // ---- Element outlines --------------------------------------------------------
 
 const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& page, quint64 contentRevision)
@@ -213,17 +219,62 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     // back with undo or a file opened again).
     if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements)
         return m_cachedGeometries;
+    const auto entryOf = [](const VectorElement& element) {
+        auto [path, heads] = buildPageSpacePath(element);
+        return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+    };
+    if (m_cachedPageID == page.id && updateGeometries(page.elements, entryOf)) {
+        m_cachedRevision = contentRevision;
+        m_cachedElements = page.elements;
+        return m_cachedGeometries;
+    }
     ElementGeometries built;
     built.reserve(page.elements.size());
-    for (const VectorElement& element : page.elements) {
-        auto [path, heads] = buildPageSpacePath(element);
-        built.insert(element.id, CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)});
-    }
+    for (const VectorElement& element : page.elements)
+        built.insert(element.id, entryOf(element));
     m_cachedPageID = page.id;
     m_cachedRevision = contentRevision;
     m_cachedElements = page.elements;
     m_cachedGeometries = std::move(built);
     return m_cachedGeometries;
+}
+
+template <class EntryOf>
+bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const EntryOf& entryOf)
+{
+    // Only the run between what the lists keep equal at both ends is built
+    // again; an edit of one element of a large page builds one outline.
+    const ElementList& before = m_cachedElements;
+    // Only while every element has an id of its own (one outline each).
+    if (m_cachedGeometries.size() != before.size())
+        return false;
+    const qsizetype same = ElementList::commonPrefix(before, elements);
+    const qsizetype sameEnd =
+        ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
+    const qsizetype oldEnd = before.size() - sameEnd;
+    const qsizetype newEnd = elements.size() - sameEnd;
+    // A large change is built whole (the hash is then built at its size).
+    if ((oldEnd - same) + (newEnd - same) > elements.size() / 2 + 64)
+        return false;
+    QSet<QUuid> gone;
+    for (qsizetype i = same; i < oldEnd; ++i)
+        gone.insert(before.at(i).id);
+    QSet<QUuid> added;
+    for (qsizetype i = same; i < newEnd; ++i) {
+        const QUuid& id = elements.at(i).id;
+        // An id found twice on the page keeps the outline of its last
+        // element only when the whole page is built in order.
+        if (added.contains(id) || (!gone.contains(id) && m_cachedGeometries.contains(id)))
+            return false;
+        added.insert(id);
+    }
+    for (const QUuid& id : std::as_const(gone))
+        m_cachedGeometries.remove(id);
+    for (qsizetype i = same; i < newEnd; ++i) {
+        const VectorElement& element = elements.at(i);
+        m_cachedGeometries.insert(element.id, entryOf(element));
+    }
+    return true;
 }
 
 // ---- Printed lines under edited PDF text ----------------------------------

@@ -128,6 +128,8 @@ public:
     enum class SheetPart { whole, underLive, overLive };
     SheetLayer& sheetLayer(SheetPart part = SheetPart::whole) { return m_sheetLayers[int(part)]; }
     LiveLayer& liveLayer() { return m_liveLayer; }
+    // A sheet layer was left drawn in part by the last frame.
+    bool hasUnfinishedSheet() const;
 
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
@@ -163,8 +165,12 @@ private:
 
     std::optional<QUuid> m_cachedPageID;
     quint64 m_cachedRevision = 0;
-    QList<VectorElement> m_cachedElements;
+    ElementList m_cachedElements;
     ElementGeometries m_cachedGeometries;
+    // Brings the outlines of m_cachedElements up to `elements` when few
+    // changed; false (nothing done) when the page is better built whole.
+    template <class EntryOf>
+    bool updateGeometries(const ElementList& elements, const EntryOf& entryOf);
 
     struct PrintedEntry {
         QByteArray pdfData;
