@@ -8,7 +8,8 @@
 //   between two beats of a 5 ms heartbeat on the main thread from the start
 //   of the open until the window has been idle for 2 s after the document
 //   landed (target: <= 250 ms).
-// ZELVANE_BENCH_ONLY=edits or =landing runs that case alone. The files are
+// ZELVANE_BENCH_ONLY=edits or =landing runs that case alone (=pdf or =svg
+// one file of the landing). The files are
 // made in a scratch folder: the PDF with qpdf from a small one-page PDF.
 
 #include "VectorController.h"
@@ -18,6 +19,7 @@
 #include "window/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -114,20 +116,20 @@ void edits()
                 kSmallPage, small.edit, small.frame, big.edit / std::max(small.edit, 1e-3));
 }
 
-QString makeBigPDF(const QTemporaryDir& scratch)
+QString makeBigPDF(const QString& folder)
 {
-    const QString small = scratch.filePath(QStringLiteral("one.pdf"));
+    const QString small = QDir(folder).filePath(QStringLiteral("one.pdf"));
     QFile one(small);
     if (!one.open(QIODevice::WriteOnly) || one.write(SyntheticDocument::generateSampleRawPDFData()) < 0)
         return {};
     one.close();
-    const QString big = scratch.filePath(QStringLiteral("big.pdf"));
+    const QString big = QDir(folder).filePath(QStringLiteral("big.pdf"));
     // One page repeated: qpdf takes the same file once per copy.
     QStringList arguments{QStringLiteral("--empty"), QStringLiteral("--pages")};
     for (int i = 0; i < kPDFPages; ++i)
         arguments << small << QStringLiteral("1");
     arguments << QStringLiteral("--") << big;
-    QFile argumentFile(scratch.filePath(QStringLiteral("qpdf-arguments")));
+    QFile argumentFile(QDir(folder).filePath(QStringLiteral("qpdf-arguments")));
     if (!argumentFile.open(QIODevice::WriteOnly))
         return {};
     argumentFile.write(arguments.join(QLatin1Char('\n')).toUtf8());
@@ -141,9 +143,9 @@ QString makeBigPDF(const QTemporaryDir& scratch)
     return big;
 }
 
-QString makeBigSVG(const QTemporaryDir& scratch)
+QString makeBigSVG(const QString& folder)
 {
-    const QString path = scratch.filePath(QStringLiteral("big.svg"));
+    const QString path = QDir(folder).filePath(QStringLiteral("big.svg"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {};
@@ -219,15 +221,28 @@ int main(int argc, char** argv)
     const QByteArray only = qgetenv("ZELVANE_BENCH_ONLY");
     if (only.isEmpty() || only == "edits")
         edits();
-    if (only.isEmpty() || only == "landing") {
-        const QString pdf = makeBigPDF(scratch);
-        const QString svg = makeBigSVG(scratch);
-        if (pdf.isEmpty() || svg.isEmpty()) {
+    // ZELVANE_BENCH_ONLY=pdf or =svg lands that file alone;
+    // ZELVANE_BENCH_FILES names a folder where the files are kept between
+    // runs (made when missing).
+    const bool pdfLanding = only.isEmpty() || only == "landing" || only == "pdf";
+    const bool svgLanding = only.isEmpty() || only == "landing" || only == "svg";
+    if (pdfLanding || svgLanding) {
+        const QString kept = qEnvironmentVariable("ZELVANE_BENCH_FILES");
+        const QString folder = kept.isEmpty() ? scratch.path() : kept;
+        const auto made = [&](const QString& name, QString (*make)(const QString&)) {
+            const QString path = QDir(folder).filePath(name);
+            return !kept.isEmpty() && QFile::exists(path) ? path : make(folder);
+        };
+        const QString pdf = pdfLanding ? made(QStringLiteral("big.pdf"), makeBigPDF) : QString();
+        const QString svg = svgLanding ? made(QStringLiteral("big.svg"), makeBigSVG) : QString();
+        if ((pdfLanding && pdf.isEmpty()) || (svgLanding && svg.isEmpty())) {
             std::fprintf(stderr, "the big files could not be made\n");
             return 1;
         }
-        landing(pdf, "a 5,000-page PDF");
-        landing(svg, "a 1,000,000-element SVG");
+        if (pdfLanding)
+            landing(pdf, "a 5,000-page PDF");
+        if (svgLanding)
+            landing(svg, "a 1,000,000-element SVG");
     }
     return 0;
 }

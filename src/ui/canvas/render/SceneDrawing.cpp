@@ -262,6 +262,14 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             continue;
         const auto found = cachedGeometries.constFind(element.id);
         const CachedElementGeometry* cached = found == cachedGeometries.constEnd() ? nullptr : &*found;
+        // An outline not built yet (a very large page is built over a few
+        // frames) is made for this drawing.
+        std::optional<CachedElementGeometry> own;
+        if (!cached) {
+            auto [path, heads] = VectorSceneRenderCache::buildPageSpacePath(element);
+            own = CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+            cached = &*own;
+        }
         if (batch.add(element, geom, tx, cached, painter))
             continue;
         batch.flush(painter);
