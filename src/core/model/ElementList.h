@@ -130,7 +130,7 @@ public:
     ElementList(std::initializer_list<VectorElement> elements);
     // A plain list of the same elements (a copy of every element).
     QList<VectorElement> toList() const;
-    operator QList<VectorElement>() const { return toList(); }
+    explicit operator QList<VectorElement>() const { return toList(); }
 
     qsizetype size() const { return m_ends.isEmpty() ? 0 : m_ends.constLast(); }
     qsizetype count() const { return size(); }
