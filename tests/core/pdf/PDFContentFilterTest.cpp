@@ -314,3 +314,282 @@ TEST(PDFContentFilterTest, StandardFontsWithoutWidthsAreMeasuredByTheirMetricFac
     EXPECT_FALSE(text.text.contains(QStringLiteral("World"))) << text.text.toStdString();
     expectSamePlace(rectOf(text, QStringLiteral("Again")), rectOf(before, QStringLiteral("Again")));
 }
+
+namespace {
+
+// Every object of a written file as text, streams decoded: what a look at
+// the decompressed file shows.
+QByteArray decodedFile(const QByteArray& pdf)
+{
+    QPDF read;
+    read.setSuppressWarnings(true);
+    read.processMemoryFile("look", pdf.constData(), size_t(pdf.size()));
+    QByteArray all;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (object.isStream()) {
+            all += QByteArray::fromStdString(object.getDict().unparse()) + "\n";
+            try {
+                const std::shared_ptr<Buffer> data = object.getStreamData(qpdf_dl_all);
+                all += QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+            } catch (const std::exception&) {
+            }
+        } else {
+            all += QByteArray::fromStdString(object.unparse());
+        }
+        all += "\n";
+    }
+    return all;
+}
+
+// The decoded data of the image streams of a written file.
+QList<QByteArray> imageData(const QByteArray& pdf)
+{
+    QPDF read;
+    read.processMemoryFile("images", pdf.constData(), size_t(pdf.size()));
+    QList<QByteArray> images;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Image")) {
+            const std::shared_ptr<Buffer> data = object.getStreamData(qpdf_dl_all);
+            images.append(QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
+        }
+    }
+    return images;
+}
+
+QByteArray decoded(QPDFObjectHandle stream)
+{
+    const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_all);
+    return QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+}
+
+// The sample of pixel x of a row of `bits`-bit samples.
+int sampleAt(const QByteArray& row, int x, int bits)
+{
+    const int bit = x * bits;
+    const int byte = static_cast<unsigned char>(row[bit / 8]);
+    return (byte >> (8 - bit % 8 - bits)) & ((1 << bits) - 1);
+}
+
+}  // namespace
+
+TEST(PDFContentFilterTest, MarkedContentLosesWhatItStatesWithAnyRemovedGlyphAlsoAroundIt)
+{
+    // Statements in place and through named property lists, an outer one
+    // around an inner one, and the same around kept text.
+    const QByteArray pdf = pageWith(
+        "/Art << /ActualText (Outer statement) >> BDC "
+        "/Span << /Alt (Inner alternate) /E (Expanded form) /Lang (fr) >> BDC "
+        "BT /F1 10 Tf 10 150 Td (Secret) Tj ET EMC EMC "
+        "/Span /MC0 BDC BT /F1 10 Tf 10 100 Td (Hidden) Tj ET EMC "
+        "/Span /MC1 BDC BT /F1 10 Tf 10 50 Td (Kept) Tj ET EMC "
+        "/Span << /ActualText (Kept statement) >> BDC BT /F1 10 Tf 10 20 Td (Kept) Tj ET EMC",
+        "/Properties << /MC0 << /ActualText (Named statement) /Alt (Named alternate) >> "
+        "/MC1 << /ActualText (Kept named) >> >>");
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(5, 145, 60, 15), Qt::white},
+                                                 {QRectF(5, 95, 60, 15), Qt::white}}}});
+    const QByteArray file = decodedFile(after);
+    for (const char* gone : {"Outer statement", "Inner alternate", "Expanded form", "Named statement",
+                             "Named alternate", "Secret", "Hidden"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    for (const char* kept : {"Kept statement", "Kept named", "(fr)"})
+        EXPECT_TRUE(file.contains(kept)) << kept;
+    const PDFPageText text = textOf(after);
+    EXPECT_EQ(text.text.count(QStringLiteral("Kept")), 2) << text.text.toStdString();
+}
+
+TEST(PDFContentFilterTest, VerticalColumnLosesItsMiddleGlyphAndKeepsTheOthersInPlace)
+{
+    // Five glyphs down a column (Identity-V, each 1 em down, position vector
+    // 250 across and 880 up), the third under the mask: at size 20 the
+    // glyph k has its box centre at x 100, y 180 - 20 k - 13.6.
+    const QByteArray content = "BT /F2 20 Tf 100 180 Td <00010002000300040005> Tj ET";
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F2 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        streamObject(content),
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Column /Encoding /Identity-V /DescendantFonts [6 0 R] >>",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Column /CIDSystemInfo << /Registry (Adobe) "
+        "/Ordering (Identity) /Supplement 0 >> /W [1 5 500] /W2 [1 5 -1000 250 880] >>",
+    });
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(95, 120, 10, 12), Qt::white}}}});
+    QPDF read;
+    read.processMemoryFile("after", after.constData(), size_t(after.size()));
+    QPDFObjectHandle form = QPDFPageDocumentHelper(read).getAllPages().front().getFormXObjects().begin()->second;
+    const QByteArray written = decoded(form);
+    // The kept glyphs, and one em (1000) down in place of the third.
+    EXPECT_TRUE(written.contains("[<00010002>1000 <00040005>] TJ")) << written.toStdString();
+}
+
+TEST(PDFContentFilterTest, FormScaledByItsMatrixAfterATranslationLosesWhatLiesUnderTheMask)
+{
+    // The form's text at (10, 40) in its space is at (70, 100) on the page
+    // after its matrix (scale 2) and the page's translation (50, 20); its
+    // 6-point glyphs are 12 points wide there: "Gone" spans 130 ... 178.
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Fm 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        streamObject("q 1 0 0 1 50 20 cm /Fm Do Q"),
+        streamObject("BT /F1 10 Tf 10 40 Td (Keep Gone) Tj ET",
+                     " /Type /XObject /Subtype /Form /BBox [0 0 150 100] /Matrix [2 0 0 2 0 0] "
+                     "/Resources << /Font << /F1 6 0 R >> >>"),
+        kMonoFont,
+    });
+    const PDFPageText before = textOf(pdf);
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(128, 98, 52, 18), Qt::white}}}});
+    const PDFPageText text = textOf(after);
+    EXPECT_EQ(text.text.trimmed(), QStringLiteral("Keep")) << text.text.toStdString();
+    expectSamePlace(rectOf(text, QStringLiteral("Keep")), rectOf(before, QStringLiteral("Keep")));
+}
+
+TEST(PDFContentFilterTest, OriginalsReplacedByCleanedCopiesAreNoLongerInTheFile)
+{
+    // A form with the words and an image, each replaced by a cleaned copy.
+    const QByteArray samples = QByteArray(16, char(0x33));
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Fm 5 0 R /Im 7 0 R >> >> "
+        "/Contents 4 0 R >>",
+        streamObject("/Fm Do q 40 0 0 20 200 10 cm /Im Do Q"),
+        streamObject("BT /F1 10 Tf 10 100 Td (Formword Removedword) Tj ET",
+                     " /Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >>"),
+        kMonoFont,
+        streamObject(samples, " /Type /XObject /Subtype /Image /Width 4 /Height 4 /ColorSpace /DeviceGray "
+                              "/BitsPerComponent 8"),
+    });
+    // "Removedword" starts at 10 + 9 * 6 = 64; the mask takes the image's left half.
+    const QByteArray after =
+        filtered(pdf, {{0, {{QRectF(63, 95, 70, 15), Qt::white}, {QRectF(195, 5, 25, 30), Qt::white}}}});
+    EXPECT_FALSE(decodedFile(after).contains("Removedword"));
+    EXPECT_TRUE(textOf(after).text.contains(QStringLiteral("Formword")));
+    EXPECT_FALSE(imageData(after).contains(samples));
+    EXPECT_EQ(imageData(after).size(), 1);
+}
+
+TEST(PDFContentFilterTest, FormWithoutResourcesDrawsWithThePagesFontAndImage)
+{
+    QByteArray samples;
+    for (int i = 0; i < 8; ++i)
+        samples += char(20 * i);
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> "
+        "/XObject << /Fm 5 0 R /Im 7 0 R >> >> /Contents 4 0 R >>",
+        streamObject("/Fm Do"),
+        streamObject("BT /F1 10 Tf 10 100 Td (Keep Secret) Tj ET q 40 0 0 20 10 10 cm /Im Do Q",
+                     " /Type /XObject /Subtype /Form /BBox [0 0 300 200]"),
+        kMonoFont,
+        streamObject(samples, " /Type /XObject /Subtype /Image /Width 4 /Height 2 /ColorSpace /DeviceGray "
+                              "/BitsPerComponent 8"),
+    });
+    // "Secret" spans 40 ... 76; the second mask takes the image's first column.
+    const QByteArray after =
+        filtered(pdf, {{0, {{QRectF(39, 95, 40, 15), Qt::white}, {QRectF(10, 10, 10, 20), Qt::black}}}});
+    const PDFPageText text = textOf(after);
+    EXPECT_EQ(text.text.trimmed(), QStringLiteral("Keep")) << text.text.toStdString();
+    const QList<QByteArray> images = imageData(after);
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(images[0], QByteArray("\0\x14\x28\x3c\0\x64\x78\x8c", 8));
+}
+
+TEST(PDFContentFilterTest, SoftMaskAndStencilMaskOfAnImageShowNothingUnderTheMask)
+{
+    // A 4 x 2 grey image over (10, 10) ... (50, 30), with a soft mask of
+    // other values, and the same image with a stencil mask instead.
+    const QByteArray grey("\x10\x20\x30\x40\x50\x60\x70\x80", 8);
+    const QByteArray alpha("\x00\x40\x80\xc0\x00\x40\x80\xc0", 8);
+    // Stencil rows of 4 bits: 1 leaves the page unpainted.
+    const QByteArray stencil("\xa0\x50", 2);
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Im 5 0 R /St 7 0 R >> >>"
+        " /Contents 4 0 R >>",
+        streamObject("q 40 0 0 20 10 10 cm /Im Do Q q 40 0 0 20 10 100 cm /St Do Q"),
+        streamObject(grey, " /Type /XObject /Subtype /Image /Width 4 /Height 2 /ColorSpace /DeviceGray "
+                           "/BitsPerComponent 8 /SMask 6 0 R"),
+        streamObject(alpha, " /Type /XObject /Subtype /Image /Width 4 /Height 2 /ColorSpace /DeviceGray "
+                            "/BitsPerComponent 8"),
+        streamObject(grey, " /Type /XObject /Subtype /Image /Width 4 /Height 2 /ColorSpace /DeviceGray "
+                           "/BitsPerComponent 8 /Mask 8 0 R"),
+        streamObject(stencil, " /Type /XObject /Subtype /Image /Width 4 /Height 2 /ImageMask true"),
+    });
+    // The first two columns of both images.
+    const QByteArray after =
+        filtered(pdf, {{0, {{QRectF(10, 10, 20, 20), Qt::black}, {QRectF(10, 100, 20, 20), Qt::black}}}});
+    QPDF read;
+    read.processMemoryFile("after", after.constData(), size_t(after.size()));
+    int softMasks = 0;
+    int stencils = 0;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (!object.isStream() || !object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+            continue;
+        QPDFObjectHandle dict = object.getDict();
+        if (dict.hasKey("/SMask")) {
+            ++softMasks;
+            EXPECT_EQ(decoded(dict.getKey("/SMask")), QByteArray("\xff\xff\x80\xc0\xff\xff\x80\xc0", 8));
+            EXPECT_EQ(decoded(object), QByteArray("\0\0\x30\x40\0\0\x70\x80", 8));
+        }
+        if (dict.hasKey("/Mask")) {
+            ++stencils;
+            // Shown (0) under the mask, the rest as it was.
+            EXPECT_EQ(decoded(dict.getKey("/Mask")), QByteArray("\x20\x10", 2));
+        }
+    }
+    EXPECT_EQ(softMasks, 1);
+    EXPECT_EQ(stencils, 1);
+    // Under the mask the page shows the mask's colour through both.
+    const auto reopened = PDFDocument::open(after);
+    ASSERT_TRUE(reopened);
+    const QImage image = reopened->renderPage(0, 1);
+    EXPECT_EQ(image.pixelColor(15, 185), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(25, 175), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(15, 95), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(25, 85), QColor(Qt::black));
+}
+
+TEST(PDFContentFilterTest, ImagesOfFewBitsWhoseRowsEndInsideAByteLoseOnlyTheMaskedPixels)
+{
+    for (const int bits : {1, 2, 4}) {
+        SCOPED_TRACE(bits);
+        // 13 x 3 grey pixels, every pixel a value of its own (modulo the
+        // depth), over (0, 0) ... (130, 30): pixel x spans 10 x ... 10 x + 10.
+        const int stride = (13 * bits + 7) / 8;
+        const int highest = (1 << bits) - 1;
+        QByteArray samples(stride * 3, '\0');
+        const auto value = [&](int x, int y) { return (x * 3 + y + 1) % (highest + 1); };
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 13; ++x) {
+                const int bit = x * bits;
+                samples[y * stride + bit / 8] =
+                    char(static_cast<unsigned char>(samples[y * stride + bit / 8]) | (value(x, y) << (8 - bit % 8 - bits)));
+            }
+        }
+        const QByteArray pdf = test::makeRawTestPDF({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Im 5 0 R >> >>"
+            " /Contents 4 0 R >>",
+            streamObject("q 130 0 0 30 0 0 cm /Im Do Q"),
+            streamObject(samples, " /Type /XObject /Subtype /Image /Width 13 /Height 3 /ColorSpace /DeviceGray "
+                                  "/BitsPerComponent " + QByteArray::number(bits)),
+        });
+        // The middle column (x 60 ... 70), painted white (the highest value).
+        const QList<QByteArray> images = imageData(filtered(pdf, {{0, {{QRectF(61, 0, 8, 30), Qt::white}}}}));
+        ASSERT_EQ(images.size(), 1);
+        ASSERT_EQ(images[0].size(), samples.size());
+        for (int y = 0; y < 3; ++y) {
+            const QByteArray row = images[0].mid(y * stride, stride);
+            for (int x = 0; x < 13; ++x)
+                EXPECT_EQ(sampleAt(row, x, bits), x == 6 ? highest : value(x, y)) << x << "," << y;
+            // The bits after the last pixel stay as they were (zero).
+            const int padding = stride * 8 - 13 * bits;
+            EXPECT_EQ(static_cast<unsigned char>(row.back()) & ((1 << padding) - 1), 0);
+        }
+    }
+}
