@@ -50,7 +50,8 @@ QByteArray pageWith(const QByteArray& content, const QByteArray& resources = {})
 
 // The PDF with the filter applied to the pages given (masks in each page's
 // user space); the filtered form replaces the page's content.
-QByteArray filtered(const QByteArray& pdf, const std::map<int, QList<PDFMaskRect>>& masks)
+QByteArray filtered(const QByteArray& pdf, const std::map<int, QList<PDFMaskRect>>& masks,
+                    const QList<PDFPrintedLine>& keptLines = {})
 {
     QPDF document;
     document.setSuppressWarnings(true);
@@ -60,7 +61,7 @@ QByteArray filtered(const QByteArray& pdf, const std::map<int, QList<PDFMaskRect
         QPDFPageObjectHelper& page = pages[size_t(index)];
         QPDFObjectHandle form = page.getFormXObjectForPage(false);
         form.removeKey("/Matrix");
-        QPDFObjectHandle result = removeContentUnderMasks(document, form, pageMasks);
+        QPDFObjectHandle result = removeContentUnderMasks(document, form, pageMasks, keptLines);
         QPDFObjectHandle objects = QPDFObjectHandle::newDictionary();
         objects.replaceKey("/Page", result);
         QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
@@ -592,4 +593,112 @@ TEST(PDFContentFilterTest, ImagesOfFewBitsWhoseRowsEndInsideAByteLoseOnlyTheMask
             EXPECT_EQ(static_cast<unsigned char>(row.back()) & ((1 << padding) - 1), 0);
         }
     }
+}
+
+TEST(PDFContentFilterTest, FontsClaimingHugeAscentOrDescentLoseTheirMaskedLineLikeAnyOther)
+{
+    for (const QByteArray& claims : {QByteArray("/Ascent 3000 /Descent -200 /FontBBox [0 -200 600 3000]"),
+                                     QByteArray("/Ascent 800 /Descent -3000 /FontBBox [0 -3000 600 800]")}) {
+        SCOPED_TRACE(claims.toStdString());
+        const QByteArray pdf = test::makeRawTestPDF({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+            "/Contents 4 0 R >>",
+            streamObject("BT /F1 12 Tf 10 120 Td (Secret words) Tj 0 -30 Td (Kept words) Tj ET"),
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Liar /FirstChar 32 /LastChar 126 /Widths [" +
+                QByteArray("600 ").repeated(95) + "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+            "<< /Type /FontDescriptor /FontName /Liar /Flags 32 /ItalicAngle 0 /CapHeight 700 /StemV 80 " + claims +
+                " >>",
+        });
+        // The line's box as the reader gives it, grown as a mask is.
+        const PDFPageText before = textOf(pdf);
+        const qsizetype end = before.text.indexOf(QStringLiteral("words"));
+        ASSERT_GE(end, 0);
+        QRectF line;
+        for (qsizetype i = 0; i < end + 5; ++i)
+            line = line.united(before.characterRects[i]);
+        const QRectF mask(line.left() - 0.6, 200 - line.bottom() - 0.5, line.width() + 1.2, line.height() + 1.0);
+        const PDFPageText text = textOf(filtered(pdf, {{0, {{mask, Qt::white}}}}));
+        EXPECT_FALSE(text.text.contains(QStringLiteral("Secret"))) << text.text.toStdString();
+        EXPECT_TRUE(text.text.contains(QStringLiteral("Kept words"))) << text.text.toStdString();
+    }
+}
+
+TEST(PDFContentFilterTest, UnchangedLineUnderAChangedNeighboursMaskKeepsEveryGlyph)
+{
+    // Two lines of 12-point text, the lower one's baseline 8 points (the
+    // boxes touch) or 5 points (they overlap) under the upper one's; the
+    // upper one changed.
+    for (const int gap : {8, 5}) {
+        SCOPED_TRACE(gap);
+        const QByteArray pdf = pageWith("BT /F1 12 Tf 10 100 Td (Upper gone line) Tj 0 -" + QByteArray::number(gap) +
+                                        " Td (scene. Lower kept) Tj ET");
+        // The reader's boxes of the glyphs of each line, told apart by their tops.
+        const auto glyphBoxes = [](const PDFPageText& text) {
+            QList<QRectF> boxes;
+            for (qsizetype i = 0; i < text.text.size() && i < text.characterRects.size(); ++i) {
+                if (!text.text[i].isSpace())
+                    boxes.append(text.characterRects[i]);
+            }
+            return boxes;
+        };
+        const QList<QRectF> all = glyphBoxes(textOf(pdf));
+        double highest = 1e9;
+        for (const QRectF& r : all)
+            highest = std::min(highest, r.top());
+        QList<QRectF> lowerGlyphs;
+        QRectF upperBox;
+        QRectF lowerBox;
+        for (const QRectF& r : all) {
+            const QRectF inUser(r.left(), 200 - r.bottom(), r.width(), r.height());
+            if (r.top() < highest + gap / 2.0) {
+                upperBox |= inUser;
+            } else {
+                lowerBox |= inUser;
+                lowerGlyphs.append(r);
+            }
+        }
+        ASSERT_EQ(lowerGlyphs.size(), 15);
+        const QRectF mask = upperBox.adjusted(-0.6, -0.5, 0.6, 0.5);
+        ASSERT_TRUE(mask.intersects(lowerBox));
+        PDFMaskRect changed{mask, Qt::white, PDFPrintedLine{QLineF(10, 100, upperBox.right(), 100), 12, upperBox}};
+        const PDFPrintedLine kept{QLineF(10, 100 - gap, lowerBox.right(), 100 - gap), 12, lowerBox};
+        const PDFPageText text = textOf(filtered(pdf, {{0, {changed}}}, {kept}));
+        EXPECT_EQ(text.text.simplified(), QStringLiteral("scene. Lower kept"));
+        const QList<QRectF> left = glyphBoxes(text);
+        ASSERT_EQ(left.size(), lowerGlyphs.size());
+        for (const QRectF& r : lowerGlyphs) {
+            bool found = false;
+            for (const QRectF& l : left)
+                found = found || (std::abs(l.left() - r.left()) < 0.01 && std::abs(l.top() - r.top()) < 0.01);
+            EXPECT_TRUE(found) << r.left() << "," << r.top();
+        }
+
+        // A redacted area there takes what it covers, whatever line it is.
+        const PDFPageText redacted = textOf(filtered(pdf, {{0, {{mask, Qt::white}}}}, {kept}));
+        EXPECT_FALSE(redacted.text.contains(QStringLiteral("Upper")));
+    }
+}
+
+TEST(PDFContentFilterTest, GroupOfASoftMaskLosesWhatLiesUnderTheMask)
+{
+    // A luminosity mask whose group writes words, set while the page is
+    // moved by (0, 50): the group's words are at y 150 on the page.
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /ExtGState << /Gm 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        streamObject("q 1 0 0 1 0 50 cm /Gm gs 0 0 300 150 re f Q"),
+        "<< /Type /ExtGState /SMask << /S /Luminosity /G 6 0 R >> >>",
+        streamObject("1 g BT /F1 10 Tf 10 100 Td (Maskword Keptword) Tj ET",
+                     " /Type /XObject /Subtype /Form /BBox [0 0 300 200] /Group << /S /Transparency /CS /DeviceGray >>"
+                     " /Resources << /Font << /F1 7 0 R >> >>"),
+        kMonoFont,
+    });
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(5, 145, 52, 15), Qt::white}}}});
+    const QByteArray file = decodedFile(after);
+    EXPECT_FALSE(file.contains("Maskword"));
+    EXPECT_TRUE(file.contains("Keptword"));
 }
