@@ -216,12 +216,22 @@ private:
     MaskIndex m_lines;
 };
 
+// A glyph as a survey of the content finds it, in the page's user space:
+// where its advance starts and ends on its line's baseline, and its size.
+struct SurveyedGlyph {
+    QPointF start;
+    QPointF end;
+    double size = 0;
+};
+
 struct Context {
     QPDF& pdf;
     const QList<PDFMaskRect>& masks;
     GlyphFate fate;
     FontCache fonts;
     std::set<QPDFObjGen> openForms;
+    // Set for a survey: the glyphs are gathered here and nothing changes.
+    std::vector<SurveyedGlyph>* survey = nullptr;
 };
 
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
@@ -398,7 +408,7 @@ private:
         // The group of a soft mask is drawn where the state is set.
         QPDFObjectHandle softMask = state.isDictionary() ? state.getKey("/SMask") : QPDFObjectHandle::newNull();
         QPDFObjectHandle group = softMask.isDictionary() ? softMask.getKey("/G") : QPDFObjectHandle::newNull();
-        if (!group.isStream()) {
+        if (!group.isStream() || m_context.survey) {
             return false;
         }
         const std::optional<QPDFObjectHandle> cleaned = cleanedForm(group);
@@ -553,7 +563,15 @@ private:
                         vertical ? centre
                                  : (QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm)
                                        .map(QPointF(glyph.advance / 2, 0));
-                    if (m_context.fate.goes(centre, onBaseline)) {
+                    if (m_context.survey && !vertical) {
+                        const QTransform toBaseline =
+                            QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm;
+                        const QPointF up = toBaseline.map(QPointF(0, 1)) - toBaseline.map(QPointF(0, 0));
+                        m_context.survey->push_back({toBaseline.map(QPointF(0, 0)),
+                                                     toBaseline.map(QPointF(glyph.advance, 0)),
+                                                     std::hypot(up.x(), up.y())});
+                    }
+                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
                         if (size == 0 || scale == 0) {
                             throw PDFUnfilterableContent("text of size zero under a mask");
@@ -629,7 +647,7 @@ private:
         QPDFObjectHandle subtype = object.getDict().getKey("/Subtype");
         const std::string kind = subtype.isName() ? subtype.getName() : std::string();
         if (kind == "/Image") {
-            if (!underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
+            if (m_context.survey || !underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
                 return false;
             }
             std::optional<QPDFObjectHandle> painted =
@@ -702,7 +720,7 @@ private:
             pairs += m_inlineDictionary[i].unparse() + " " + m_inlineDictionary[i + 1].unparse() + "\n";
         }
         std::optional<std::string> painted;
-        if (underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
+        if (!m_context.survey && underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
             painted = paintInlineImageUnderMasks(m_context.pdf, dictionary, data, m_state.ctm, m_context.masks,
                                                  m_result.resources);
         }
@@ -759,6 +777,65 @@ FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFOb
     return std::move(walker.result());
 }
 
+// Gives the redacted areas that are the box of one printed line (a deleted
+// line) that line, so that they take its glyphs as a changed line's mask
+// does: the glyphs whose baselines lie in the area, but for those of kept
+// lines, share one baseline, and their advances span the area along it.
+void findLinesOfAreas(QList<PDFMaskRect>& masks, const std::vector<SurveyedGlyph>& glyphs,
+                      const QList<PDFPrintedLine>& keptLines)
+{
+    // Areas holding more glyphs than this are no line.
+    constexpr size_t kMostGlyphs = 2000;
+    const auto ofKeptLine = [&](const QPointF& point) {
+        for (const PDFPrintedLine& kept : keptLines) {
+            if (kept.box.contains(point) && distanceToLine(point, kept.baseline) <= kOnBaseline * std::abs(kept.size)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (PDFMaskRect& mask : masks) {
+        if (mask.line) {
+            continue;
+        }
+        const QRectF area = mask.rect.normalized();
+        std::vector<const SurveyedGlyph*> inside;
+        for (const SurveyedGlyph& glyph : glyphs) {
+            const QPointF middle = (glyph.start + glyph.end) / 2;
+            if (area.contains(middle) && glyph.size > 0 && !ofKeptLine(middle)) {
+                inside.push_back(&glyph);
+            }
+        }
+        if (inside.empty() || inside.size() > kMostGlyphs) {
+            continue;
+        }
+        const SurveyedGlyph& first = *inside.front();
+        const QLineF baseline(first.start, first.end == first.start ? first.start + QPointF(1, 0) : first.end);
+        QRectF reach;
+        bool oneLine = true;
+        for (const SurveyedGlyph* glyph : inside) {
+            if (distanceToLine((glyph->start + glyph->end) / 2, baseline) > kOnBaseline * first.size) {
+                oneLine = false;
+                break;
+            }
+            reach |= QRectF(glyph->start, glyph->end).normalized().adjusted(-1e-6, -1e-6, 1e-6, 1e-6);
+        }
+        if (!oneLine) {
+            continue;
+        }
+        const double slack = 0.25 * first.size + 1.5;
+        const QPointF direction = baseline.p2() - baseline.p1();
+        const bool across = std::abs(direction.x()) >= std::abs(direction.y());
+        const bool spans = across ? std::abs(reach.left() - area.left()) <= slack
+                                        && std::abs(reach.right() - area.right()) <= slack
+                                  : std::abs(reach.top() - area.top()) <= slack
+                                        && std::abs(reach.bottom() - area.bottom()) <= slack;
+        if (spans) {
+            mask.line = PDFPrintedLine{baseline, first.size, area};
+        }
+    }
+}
+
 }  // namespace
 
 QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks,
@@ -770,7 +847,20 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     if (!form.isStream()) {
         throw PDFUnfilterableContent("page content is not a form");
     }
-    Context context{pdf, masks, GlyphFate(masks, keptLines), {}, {}};
+    // Where lines are kept, the redacted areas that are a line's box are
+    // found first, by a survey of the glyphs.
+    QList<PDFMaskRect> judged = masks;
+    const bool areas = std::any_of(masks.begin(), masks.end(), [](const PDFMaskRect& mask) { return !mask.line; });
+    if (!keptLines.isEmpty() && areas) {
+        std::vector<SurveyedGlyph> glyphs;
+        Context survey{pdf, masks, GlyphFate(masks, keptLines), {}, {}, &glyphs};
+        if (form.isIndirect()) {
+            survey.openForms.insert(form.getObjGen());
+        }
+        filterContent(survey, form, form.getDict().getKey("/Resources"), QTransform(), 0);
+        findLinesOfAreas(judged, glyphs, keptLines);
+    }
+    Context context{pdf, judged, GlyphFate(judged, keptLines), {}, {}};
     if (form.isIndirect()) {
         context.openForms.insert(form.getObjGen());
     }

@@ -288,15 +288,27 @@ TEST_F(PDFExportRemovalRoutesTest, DeletedPageSharingTheResourcesOfTheOthersLeav
     EXPECT_TRUE(text.contains(QStringLiteral("Third page")));
 }
 
-TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedNeighbourKeepsEveryGlyphInPlace)
+TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedOrDeletedNeighbourKeepsEveryGlyphInPlace)
 {
     // 12-point Helvetica lines, the lower baseline 10 points under the upper
     // one (2 points tighter than the size), or 7 (the lines overlap); the
-    // upper or the lower one replaced.
+    // upper or the lower one replaced, or deleted.
     const QList<QByteArray> printed = {"Remplacer cette ligne longue", "Voici la sc\xe8ne. Fin"};
+    struct Case {
+        int gap;
+        bool deleted;
+        int changed;
+    };
+    std::vector<Case> cases;
     for (const int gap : {10, 7}) {
-        for (const int replaced : {0, 1}) {
-            SCOPED_TRACE(QStringLiteral("gap %1, line %2 replaced").arg(gap).arg(replaced).toStdString());
+        for (const bool deleted : {false, true}) {
+            for (const int changed : {0, 1})
+                cases.push_back({gap, deleted, changed});
+        }
+    }
+    for (const auto& [gap, deleted, replaced] : cases) {
+            SCOPED_TRACE(QStringLiteral("gap %1, line %2 %3").arg(gap).arg(replaced)
+                             .arg(deleted ? QStringLiteral("deleted") : QStringLiteral("replaced")).toStdString());
             test::TestPDFPage page;
             page.mediaBox = QRectF(0, 0, 300, 200);
             page.texts = {{QPointF(20, 100), 12, printed[0]}, {QPointF(20, 100 - gap), 12, printed[1]}};
@@ -305,7 +317,10 @@ TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedNeighbourKeepsEver
             VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("tight"), std::nullopt);
             QList<VectorElement*> lines = linesOf(document);
             ASSERT_EQ(lines.size(), 2);
-            lines[replaced]->text()->text = QStringLiteral("Nouvelle");
+            if (deleted)
+                deleteLine(document, lines[replaced]);
+            else
+                lines[replaced]->text()->text = QStringLiteral("Nouvelle");
 
             const QByteArray pdf = PDFCodec::exportPDF(document);
             const QList<PlacedWord> after = placedWords(pdf);
@@ -328,5 +343,4 @@ TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedNeighbourKeepsEver
                     EXPECT_FALSE(written.contains(word)) << word.toStdString() << "\n" << text.toStdString();
             }
         }
-    }
 }
