@@ -62,6 +62,8 @@ QByteArray filtered(const QByteArray& pdf, const std::map<int, QList<PDFMaskRect
         QPDFObjectHandle form = page.getFormXObjectForPage(false);
         form.removeKey("/Matrix");
         QPDFObjectHandle result = removeContentUnderMasks(document, form, pageMasks, keptLines);
+        if (result.isSameObjectAs(form))
+            continue;  // nothing changed: the page stays as it is
         QPDFObjectHandle objects = QPDFObjectHandle::newDictionary();
         objects.replaceKey("/Page", result);
         QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
@@ -401,9 +403,10 @@ TEST(PDFContentFilterTest, MarkedContentLosesWhatItStatesWithAnyRemovedGlyphAlso
 TEST(PDFContentFilterTest, VerticalColumnLosesItsMiddleGlyphAndKeepsTheOthersInPlace)
 {
     // Five glyphs down a column (Identity-V, each 1 em down, position vector
-    // 250 across and 880 up), the third under the mask: at size 20 the
-    // glyph k has its box centre at x 100, y 180 - 20 k - 13.6.
-    const QByteArray content = "BT /F2 20 Tf 100 180 Td <00010002000300040005> Tj ET";
+    // 250 across and 880 up), the second to the fifth moved half an em
+    // further down by the array; the third under the mask: at size 20 the
+    // glyph k has its box centre at x 100, y 180 - 20 k - 10 - 13.6.
+    const QByteArray content = "BT /F2 20 Tf 100 180 Td [<0001> 500 <0002000300040005>] TJ ET";
     const QByteArray pdf = test::makeRawTestPDF({
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -414,36 +417,45 @@ TEST(PDFContentFilterTest, VerticalColumnLosesItsMiddleGlyphAndKeepsTheOthersInP
         "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Column /CIDSystemInfo << /Registry (Adobe) "
         "/Ordering (Identity) /Supplement 0 >> /W [1 5 500] /W2 [1 5 -1000 250 880] >>",
     });
-    const QByteArray after = filtered(pdf, {{0, {{QRectF(95, 120, 10, 12), Qt::white}}}});
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(95, 110, 10, 12), Qt::white}}}});
     QPDF read;
     read.processMemoryFile("after", after.constData(), size_t(after.size()));
     QPDFObjectHandle form = QPDFPageDocumentHelper(read).getAllPages().front().getFormXObjects().begin()->second;
     const QByteArray written = decoded(form);
     // The kept glyphs, and one em (1000) down in place of the third.
-    EXPECT_TRUE(written.contains("[<00010002>1000 <00040005>] TJ")) << written.toStdString();
+    EXPECT_TRUE(written.contains("[<0001>500 <0002>1000 <00040005>] TJ")) << written.toStdString();
 }
 
 TEST(PDFContentFilterTest, FormScaledByItsMatrixAfterATranslationLosesWhatLiesUnderTheMask)
 {
     // The form's text at (10, 40) in its space is at (70, 100) on the page
     // after its matrix (scale 2) and the page's translation (50, 20); its
-    // 6-point glyphs are 12 points wide there: "Gone" spans 130 ... 178.
-    const QByteArray pdf = test::makeRawTestPDF({
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Fm 5 0 R >> >> "
-        "/Contents 4 0 R >>",
-        streamObject("q 1 0 0 1 50 20 cm /Fm Do Q"),
-        streamObject("BT /F1 10 Tf 10 40 Td (Keep Gone) Tj ET",
-                     " /Type /XObject /Subtype /Form /BBox [0 0 150 100] /Matrix [2 0 0 2 0 0] "
-                     "/Resources << /Font << /F1 6 0 R >> >>"),
-        kMonoFont,
-    });
-    const PDFPageText before = textOf(pdf);
-    const QByteArray after = filtered(pdf, {{0, {{QRectF(128, 98, 52, 18), Qt::white}}}});
-    const PDFPageText text = textOf(after);
-    EXPECT_EQ(text.text.trimmed(), QStringLiteral("Keep")) << text.text.toStdString();
-    expectSamePlace(rectOf(text, QStringLiteral("Keep")), rectOf(before, QStringLiteral("Keep")));
+    // 6-point glyphs are 12 points wide there: "Gone" spans 130 ... 178. The
+    // same place is reached by a page scaling by 2 and then translating by
+    // (25, 10) in the scaled space, the form's matrix doing nothing.
+    const QList<std::pair<QByteArray, QByteArray>> ways = {
+        {"q 1 0 0 1 50 20 cm /Fm Do Q", "[2 0 0 2 0 0]"},
+        {"q 2 0 0 2 0 0 cm 1 0 0 1 25 10 cm /Fm Do Q", "[1 0 0 1 0 0]"},
+    };
+    for (const auto& [page, matrix] : ways) {
+        SCOPED_TRACE(page.toStdString());
+        const QByteArray pdf = test::makeRawTestPDF({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /XObject << /Fm 5 0 R >> >> "
+            "/Contents 4 0 R >>",
+            streamObject(page),
+            streamObject("BT /F1 10 Tf 10 40 Td (Keep Gone) Tj ET",
+                         " /Type /XObject /Subtype /Form /BBox [0 0 150 100] /Matrix " + matrix +
+                             " /Resources << /Font << /F1 6 0 R >> >>"),
+            kMonoFont,
+        });
+        const PDFPageText before = textOf(pdf);
+        const QByteArray after = filtered(pdf, {{0, {{QRectF(128, 98, 52, 18), Qt::white}}}});
+        const PDFPageText text = textOf(after);
+        EXPECT_EQ(text.text.trimmed(), QStringLiteral("Keep")) << text.text.toStdString();
+        expectSamePlace(rectOf(text, QStringLiteral("Keep")), rectOf(before, QStringLiteral("Keep")));
+    }
 }
 
 TEST(PDFContentFilterTest, OriginalsReplacedByCleanedCopiesAreNoLongerInTheFile)
@@ -496,6 +508,25 @@ TEST(PDFContentFilterTest, FormWithoutResourcesDrawsWithThePagesFontAndImage)
     const QList<QByteArray> images = imageData(after);
     ASSERT_EQ(images.size(), 1);
     EXPECT_EQ(images[0], QByteArray("\0\x14\x28\x3c\0\x64\x78\x8c", 8));
+
+    // With only text gone, the cleaned copy still names the font in
+    // resources of its own: a reader that looks names up in the page's
+    // resources (where the copy is no longer drawn from) finds it there.
+    const QByteArray textOnly = filtered(pdf, {{0, {{QRectF(39, 95, 40, 15), Qt::white}}}});
+    EXPECT_EQ(textOf(textOnly).text.trimmed(), QStringLiteral("Keep"));
+    QPDF read;
+    read.processMemoryFile("after", textOnly.constData(), size_t(textOnly.size()));
+    int copies = 0;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (!object.isStream() || !object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+            continue;
+        const QByteArray content = decoded(object);
+        if (content.contains("Keep")) {
+            ++copies;
+            EXPECT_TRUE(object.getDict().getKey("/Resources").getKey("/Font").hasKey("/F1"));
+        }
+    }
+    EXPECT_EQ(copies, 1);
 }
 
 TEST(PDFContentFilterTest, SoftMaskAndStencilMaskOfAnImageShowNothingUnderTheMask)
@@ -632,8 +663,18 @@ TEST(PDFContentFilterTest, UnchangedLineUnderAChangedNeighboursMaskKeepsEveryGly
     // upper one changed or deleted.
     for (const int gap : {8, 5}) {
         SCOPED_TRACE(gap);
-        const QByteArray pdf = pageWith("BT /F1 12 Tf 10 100 Td (Upper gone line) Tj 0 -" + QByteArray::number(gap) +
-                                        " Td (scene. Lower kept) Tj ET");
+        // Glyph boxes reach 0.8 em up and 0.2 em down, for the reader too.
+        const QByteArray pdf = test::makeRawTestPDF({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+            "/Contents 4 0 R >>",
+            streamObject("BT /F1 12 Tf 10 100 Td (Upper gone line) Tj 0 -" + QByteArray::number(gap) +
+                         " Td (scene. Lower kept) Tj ET"),
+            kMonoFont.chopped(2) + " /FontDescriptor 6 0 R >>",
+            "<< /Type /FontDescriptor /FontName /Mono /Flags 32 /FontBBox [0 -200 600 800] /ItalicAngle 0 "
+            "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 >>",
+        });
         // The reader's boxes of the glyphs of each line, told apart by their tops.
         const auto glyphBoxes = [](const PDFPageText& text) {
             QList<QRectF> boxes;
@@ -683,6 +724,21 @@ TEST(PDFContentFilterTest, UnchangedLineUnderAChangedNeighboursMaskKeepsEveryGly
         const PDFPageText both = textOf(filtered(pdf, {{0, {{mask.united(lowerBox), Qt::white}}}}, {kept}));
         EXPECT_TRUE(both.text.simplified().isEmpty()) << both.text.toStdString();
     }
+}
+
+TEST(PDFContentFilterTest, GlyphsOnAChangedLinesBaselineGoWhereTheirBoxesReachPastItsMask)
+{
+    // A changed line whose printed box is lower than its glyphs reach (as
+    // boxes measured from a scan's ink are): only its baselines' band is
+    // under the mask, not the glyphs' centres.
+    const QByteArray pdf = pageWith("BT /F1 12 Tf 10 100 Td (Inked line) Tj 0 -40 Td (Other line) Tj ET");
+    const QRectF band(8, 99, 80, 3);
+    const PDFPageText asLine =
+        textOf(filtered(pdf, {{0, {{band, Qt::white, PDFPrintedLine{QLineF(10, 100, 82, 100), 12, band}}}}}));
+    EXPECT_EQ(asLine.text.simplified(), QStringLiteral("Other line"));
+    // As a redacted area, the band covers no glyph's centre.
+    const PDFPageText asArea = textOf(filtered(pdf, {{0, {{band, Qt::white}}}}));
+    EXPECT_TRUE(asArea.text.contains(QStringLiteral("Inked line")));
 }
 
 TEST(PDFContentFilterTest, GroupOfASoftMaskLosesWhatLiesUnderTheMask)
