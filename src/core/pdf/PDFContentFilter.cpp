@@ -552,12 +552,8 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
-                    const QTransform toPage = glyphToText * m_textMatrix * m_state.ctm;
-                    const QPolygonF onPage = toPage.map(QPolygonF(box));
-                    QPointF centre;
-                    for (const QPointF& corner : onPage) {
-                        centre += corner / qreal(onPage.size());
-                    }
+                    // (An affine map keeps the middle of a box the middle.)
+                    const QPointF centre = (glyphToText * m_textMatrix * m_state.ctm).map(box.center());
                     // The middle of the advance, on the line's baseline.
                     const QPointF onBaseline =
                         vertical ? centre
