@@ -726,6 +726,17 @@ TEST(PDFContentFilterTest, UnchangedLineUnderAChangedNeighboursMaskKeepsEveryGly
     }
 }
 
+TEST(PDFContentFilterTest, GlyphGoesWhenTheMiddleOfItsBoxIsUnderAMask)
+{
+    // Boxes of 6 x 10 points (0.8 em up, 0.2 em down): "X" spans 10 ... 16
+    // and 98 ... 108, its middle at (13, 103). Thin masks through that
+    // middle, across and along; "Y" and "Z" keep theirs.
+    const QByteArray pdf = pageWith("BT /F1 10 Tf 10 100 Td (XYZ) Tj 0 -40 Td (XYZ) Tj ET");
+    const PDFPageText text = textOf(filtered(
+        pdf, {{0, {{QRectF(12.8, 95, 0.4, 15), Qt::white}, {QRectF(8, 62.8, 8, 0.4), Qt::white}}}}));
+    EXPECT_EQ(text.text.simplified(), QStringLiteral("YZ YZ"));
+}
+
 TEST(PDFContentFilterTest, GlyphsOnAChangedLinesBaselineGoWhereTheirBoxesReachPastItsMask)
 {
     // A changed line whose printed box is lower than its glyphs reach (as
