@@ -71,6 +71,10 @@ public:
     // shares no poppler state with this one). Nothing if poppler fails.
     std::unique_ptr<PDFDocument> reopen() const;
 
+    // The bytes poppler reads: the file itself, or qpdf's copy of it
+    // (unturned, repaired, without the encryption of its attachments).
+    const QByteArray& readableBytes() const;
+
     int pageCount() const;
     // An empty rectangle for an index out of range.
     QRectF mediaBox(int pageIndex) const;
@@ -95,10 +99,15 @@ public:
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;
 
-    // Empty for a page without text or an index out of range.
+    // Empty for a page without text or an index out of range. Read once
+    // for the bytes the document was opened from: asked again while
+    // anything holds those bytes, by this instance or any other opened from
+    // them, the page's text is not read again.
     PDFPageText pageText(int pageIndex) const;
 
 private:
+    PDFPageText readPageText(int pageIndex) const;
+
     struct Private;
     explicit PDFDocument(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;

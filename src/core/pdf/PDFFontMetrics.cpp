@@ -1,15 +1,19 @@
 #include "pdf/PDFFontMetrics.h"
 
-#include <QFile>
-#include <QGuiApplication>
-#include <QHash>
-#include <QRawFont>
+#include <QString>
+
+#include "pdf/PDFFontProgramMetrics.h"
+#include "pdf/PDFPredefinedCMaps.h"
+#include "pdf/PDFStandardFontMetrics.h"
+
 
 #include <qpdf/Buffer.hh>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 
 namespace zelvane {
 
@@ -19,85 +23,6 @@ double numberOf(QPDFObjectHandle value, double fallback)
 {
     double number = fallback;
     return value.getValueAsNumber(number) && std::isfinite(number) ? number : fallback;
-}
-
-// Unicode of the WinAnsi codes 0x80..0x9F (the rest is Latin-1).
-constexpr char16_t kWinAnsiHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-// The installed face with the metrics of a standard font, by base name.
-QString standardFaceFile(const std::string& baseFont)
-{
-    static const QHash<QString, QString> faces = {
-        {QStringLiteral("Helvetica"), QStringLiteral("NimbusSans-Regular")},
-        {QStringLiteral("Helvetica-Bold"), QStringLiteral("NimbusSans-Bold")},
-        {QStringLiteral("Helvetica-Oblique"), QStringLiteral("NimbusSans-Italic")},
-        {QStringLiteral("Helvetica-BoldOblique"), QStringLiteral("NimbusSans-BoldItalic")},
-        {QStringLiteral("Arial"), QStringLiteral("NimbusSans-Regular")},
-        {QStringLiteral("Times-Roman"), QStringLiteral("NimbusRoman-Regular")},
-        {QStringLiteral("Times-Bold"), QStringLiteral("NimbusRoman-Bold")},
-        {QStringLiteral("Times-Italic"), QStringLiteral("NimbusRoman-Italic")},
-        {QStringLiteral("Times-BoldItalic"), QStringLiteral("NimbusRoman-BoldItalic")},
-        {QStringLiteral("Courier"), QStringLiteral("NimbusMonoPS-Regular")},
-        {QStringLiteral("Courier-Bold"), QStringLiteral("NimbusMonoPS-Bold")},
-        {QStringLiteral("Courier-Oblique"), QStringLiteral("NimbusMonoPS-Italic")},
-        {QStringLiteral("Courier-BoldOblique"), QStringLiteral("NimbusMonoPS-BoldItalic")},
-    };
-    QString name = QString::fromStdString(baseFont);
-    if (name.startsWith(QLatin1Char('/'))) {
-        name.remove(0, 1);
-    }
-    const QString face = faces.value(name);
-    return face.isEmpty() ? QString() : QStringLiteral("/usr/share/fonts/type1/urw-base35/") + face + ".t1";
-}
-
-// Widths per unit of size of codes 0..255 of a standard font, its glyphs
-// looked up by the Unicode of each code in the encoding.
-std::vector<double> standardWidths(const QString& file, const std::string& encoding)
-{
-    // Font engines belong to the thread that made them: one set per thread.
-    thread_local QHash<QString, std::vector<double>> known;
-    const QString key = file + QLatin1Char(' ') + QString::fromStdString(encoding);
-    if (const auto found = known.constFind(key); found != known.constEnd()) {
-        return *found;
-    }
-    // Font engines need the GUI application.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        throw PDFUnmeasurableFont("standard font without widths measured without a GUI application");
-    }
-    const QRawFont font(file, 1000, QFont::PreferNoHinting);
-    if (!font.isValid()) {
-        throw PDFUnmeasurableFont("standard font without widths and without its metrics face");
-    }
-    const bool winAnsi = encoding == "/WinAnsiEncoding";
-    if (!winAnsi && !encoding.empty() && encoding != "/StandardEncoding") {
-        throw PDFUnmeasurableFont("standard font without widths in encoding " + encoding);
-    }
-    std::vector<double> widths(256, -1);
-    for (unsigned code = 32; code < 256; ++code) {
-        char16_t unicode = 0;
-        if (winAnsi) {
-            unicode = code >= 0x80 && code < 0xA0 ? kWinAnsiHigh[code - 0x80] : char16_t(code);
-        } else if (code < 127) {
-            unicode = code == 0x27 ? u'\u2019' : code == 0x60 ? u'\u2018' : char16_t(code);
-        }
-        if (unicode == 0 || code == 127) {
-            continue;
-        }
-        const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(unicode)));
-        if (glyphs.size() != 1 || glyphs.front() == 0) {
-            continue;
-        }
-        const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
-        if (advances.size() == 1) {
-            widths[code] = advances.front().x() / 1000.0;
-        }
-    }
-    known.insert(key, widths);
-    return widths;
 }
 
 unsigned bigEndian(const std::string& bytes)
@@ -164,6 +89,215 @@ std::vector<CMapToken> tokenizeCMap(const std::string& text)
     return tokens;
 }
 
+// Glyphs reach this far above and below the baseline at most and at least,
+// per unit of size, whatever a font says.
+constexpr double kHighestAscent = 1.1;
+constexpr double kLowestAscent = 0.5;
+constexpr double kDeepestDescent = -0.5;
+
+unsigned bigEndianAt(const std::string& data, size_t at, int bytes)
+{
+    unsigned value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(data[at + size_t(i)]);
+    }
+    return value;
+}
+
+// The lowest and highest point of the glyphs of a TrueType or OpenType
+// program, from its 'head' table, per unit of size.
+std::optional<std::pair<double, double>> sfntReach(const std::string& data)
+{
+    if (data.size() < 12) {
+        return std::nullopt;
+    }
+    const unsigned tables = bigEndianAt(data, 4, 2);
+    for (unsigned i = 0; i < tables && 12 + 16 * (i + 1) <= data.size(); ++i) {
+        const size_t record = 12 + 16 * size_t(i);
+        if (data.compare(record, 4, "head") != 0) {
+            continue;
+        }
+        const size_t at = bigEndianAt(data, record + 8, 4);
+        if (at + 54 > data.size()) {
+            return std::nullopt;
+        }
+        const double unitsPerEm = bigEndianAt(data, at + 18, 2);
+        const double yMin = int16_t(bigEndianAt(data, at + 38, 2));
+        const double yMax = int16_t(bigEndianAt(data, at + 42, 2));
+        if (unitsPerEm < 16 || yMax <= yMin) {
+            return std::nullopt;
+        }
+        return std::make_pair(yMin / unitsPerEm, yMax / unitsPerEm);
+    }
+    return std::nullopt;
+}
+
+// The same from the clear-text part of a Type 1 program.
+std::optional<std::pair<double, double>> type1Reach(const std::string& data)
+{
+    const size_t key = data.find("/FontBBox");
+    if (key == std::string::npos) {
+        return std::nullopt;
+    }
+    std::vector<double> numbers;
+    size_t i = key + 9;
+    while (i < data.size() && numbers.size() < 4 && i < key + 200) {
+        const char c = data[i];
+        if (c == '-' || c == '+' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
+            size_t used = 0;
+            try {
+                numbers.push_back(std::stod(data.substr(i, 32), &used));
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+            i += std::max<size_t>(used, 1);
+        } else if (c == '}' || c == ']') {
+            break;
+        } else {
+            ++i;
+        }
+    }
+    if (numbers.size() != 4 || numbers[3] <= numbers[1]) {
+        return std::nullopt;
+    }
+    return std::make_pair(numbers[1] / 1000.0, numbers[3] / 1000.0);
+}
+
+// The same from the top dictionary of a compact font program.
+std::optional<std::pair<double, double>> cffReach(const std::string& data)
+{
+    if (data.size() < 4) {
+        return std::nullopt;
+    }
+    // Skips an INDEX; returns where its data starts and the offsets.
+    const auto readIndex = [&](size_t at, std::vector<size_t>& offsets) -> std::optional<size_t> {
+        if (at + 2 > data.size()) {
+            return std::nullopt;
+        }
+        const unsigned count = bigEndianAt(data, at, 2);
+        if (count == 0) {
+            return at + 2;
+        }
+        if (at + 3 > data.size()) {
+            return std::nullopt;
+        }
+        const int offSize = static_cast<unsigned char>(data[at + 2]);
+        if (offSize < 1 || offSize > 4 || at + 3 + size_t(count + 1) * size_t(offSize) > data.size()) {
+            return std::nullopt;
+        }
+        offsets.clear();
+        for (unsigned k = 0; k <= count; ++k) {
+            offsets.push_back(bigEndianAt(data, at + 3 + size_t(k) * size_t(offSize), offSize));
+        }
+        return at + 2 + size_t(count + 1) * size_t(offSize);  // offsets count from the byte before the data
+    };
+    std::vector<size_t> names;
+    std::optional<size_t> afterNames = readIndex(static_cast<unsigned char>(data[2]), names);
+    if (!afterNames || names.empty()) {
+        return std::nullopt;
+    }
+    const size_t topAt = *afterNames + names.back();
+    std::vector<size_t> tops;
+    std::optional<size_t> topBase = readIndex(topAt, tops);
+    if (!topBase || tops.size() < 2) {
+        return std::nullopt;
+    }
+    const size_t begin = *topBase + tops[0];
+    const size_t end = std::min(data.size(), *topBase + tops[1]);
+    std::vector<double> operands;
+    for (size_t i = begin; i < end;) {
+        const int b0 = static_cast<unsigned char>(data[i]);
+        if (b0 >= 32 && b0 <= 246) {
+            operands.push_back(b0 - 139);
+            i += 1;
+        } else if (b0 >= 247 && b0 <= 250 && i + 1 < end) {
+            operands.push_back((b0 - 247) * 256 + static_cast<unsigned char>(data[i + 1]) + 108);
+            i += 2;
+        } else if (b0 >= 251 && b0 <= 254 && i + 1 < end) {
+            operands.push_back(-(b0 - 251) * 256 - static_cast<unsigned char>(data[i + 1]) - 108);
+            i += 2;
+        } else if (b0 == 28 && i + 2 < end) {
+            operands.push_back(int16_t(bigEndianAt(data, i + 1, 2)));
+            i += 3;
+        } else if (b0 == 29 && i + 4 < end) {
+            operands.push_back(int32_t(bigEndianAt(data, i + 1, 4)));
+            i += 5;
+        } else if (b0 == 30) {
+            // A real number in nibbles.
+            std::string text;
+            bool done = false;
+            for (++i; i < end && !done; ++i) {
+                const int byte = static_cast<unsigned char>(data[i]);
+                for (const int nibble : {byte >> 4, byte & 15}) {
+                    if (nibble <= 9) {
+                        text += char('0' + nibble);
+                    } else if (nibble == 0xa) {
+                        text += '.';
+                    } else if (nibble == 0xb) {
+                        text += 'E';
+                    } else if (nibble == 0xc) {
+                        text += "E-";
+                    } else if (nibble == 0xe) {
+                        text += '-';
+                    } else if (nibble == 0xf) {
+                        done = true;
+                        break;
+                    }
+                }
+            }
+            try {
+                operands.push_back(std::stod(text));
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+        } else if (b0 == 12) {
+            operands.clear();
+            i += 2;
+        } else if (b0 <= 21) {
+            if (b0 == 5) {
+                if (operands.size() != 4 || operands[3] <= operands[1]) {
+                    return std::nullopt;
+                }
+                return std::make_pair(operands[1] / 1000.0, operands[3] / 1000.0);
+            }
+            operands.clear();
+            i += 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// How far the glyphs of the font program embedded with `descriptor` reach
+// below and above the baseline, per unit of size; nothing when there is no
+// program or it cannot be read.
+std::optional<std::pair<double, double>> fontProgramReach(QPDFObjectHandle descriptor)
+{
+    for (const char* key : {"/FontFile2", "/FontFile3", "/FontFile"}) {
+        QPDFObjectHandle program = descriptor.getKey(key);
+        if (!program.isStream()) {
+            continue;
+        }
+        std::string data;
+        try {
+            const std::shared_ptr<Buffer> bytes = program.getStreamData(qpdf_dl_generalized);
+            data.assign(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        QPDFObjectHandle subtype = program.getDict().getKey("/Subtype");
+        if (std::string(key) == "/FontFile") {
+            return type1Reach(data.substr(0, std::min<size_t>(data.size(), 64 * 1024)));
+        }
+        if (std::string(key) == "/FontFile3" && !subtype.isNameAndEquals("/OpenType")) {
+            return cffReach(data);
+        }
+        return sfntReach(data);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 PDFFontMetrics::PDFFontMetrics(QPDFObjectHandle font)
@@ -184,18 +318,29 @@ void PDFFontMetrics::readExtents(QPDFObjectHandle descriptor, double unitsPerTex
     if (!descriptor.isDictionary()) {
         return;
     }
+    // What the glyphs really reach: the font program's box, or the font's
+    // own box when the program cannot be read.
+    std::optional<std::pair<double, double>> reach = fontProgramReach(descriptor);
+    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
+    if (!reach && box.isArray() && box.getArrayNItems() == 4) {
+        const double bottom = numberOf(box.getArrayItem(1), 0) * unitsPerText;
+        const double top = numberOf(box.getArrayItem(3), 0) * unitsPerText;
+        if (top > bottom) {
+            reach = std::make_pair(bottom, top);
+        }
+    }
     double ascent = numberOf(descriptor.getKey("/Ascent"), 0) * unitsPerText;
     double descent = numberOf(descriptor.getKey("/Descent"), 0) * unitsPerText;
-    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
-    if ((ascent <= 0 || descent >= 0) && box.isArray() && box.getArrayNItems() == 4) {
-        ascent = std::max(ascent, numberOf(box.getArrayItem(3), 0) * unitsPerText);
-        descent = std::min(descent, numberOf(box.getArrayItem(1), 0) * unitsPerText);
+    if (reach) {
+        // A claim beyond what the glyphs reach is not believed.
+        ascent = ascent > 0 ? std::min(ascent, reach->second) : reach->second;
+        descent = descent < 0 ? std::max(descent, reach->first) : reach->first;
     }
-    if (ascent > 0 && ascent < 10) {
-        m_ascent = ascent;
+    if (ascent > 0) {
+        m_ascent = std::clamp(ascent, kLowestAscent, kHighestAscent);
     }
-    if (descent < 0 && descent > -10) {
-        m_descent = descent;
+    if (descent <= 0 && (descent < 0 || reach)) {
+        m_descent = std::clamp(descent, kDeepestDescent, 0.0);
     }
 }
 
@@ -215,10 +360,10 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
             const double top = numberOf(box.getArrayItem(3), 0) * yScale;
             const double bottom = numberOf(box.getArrayItem(1), 0) * yScale;
             if (std::max(top, bottom) > 0) {
-                m_ascent = std::max(top, bottom);
+                m_ascent = std::clamp(std::max(top, bottom), kLowestAscent, kHighestAscent);
             }
             if (std::min(top, bottom) < 0) {
-                m_descent = std::min(top, bottom);
+                m_descent = std::max(std::min(top, bottom), kDeepestDescent);
             }
         }
     } else {
@@ -249,15 +394,15 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
         throw PDFUnmeasurableFont("Type 3 font without widths");
     }
     QPDFObjectHandle baseFont = font.getKey("/BaseFont");
-    const QString file = baseFont.isName() ? standardFaceFile(baseFont.getName()) : QString();
-    if (file.isEmpty()) {
+    std::optional<std::vector<double>> standard =
+        baseFont.isName() ? standardFontWidths(baseFont.getName(), font.getKey("/Encoding")) : std::nullopt;
+    if (!standard) {
+        standard = embeddedFontWidths(font);
+    }
+    if (!standard) {
         throw PDFUnmeasurableFont("font without widths");
     }
-    QPDFObjectHandle encoding = font.getKey("/Encoding");
-    if (!encoding.isNull() && !encoding.isName()) {
-        throw PDFUnmeasurableFont("standard font without widths and with its own encoding");
-    }
-    m_simpleWidths = standardWidths(file, encoding.isName() ? encoding.getName() : std::string());
+    m_simpleWidths = std::move(*standard);
     m_ascent = 0.75;
     m_descent = -0.25;
 }
@@ -265,11 +410,38 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
 void PDFFontMetrics::readEmbeddedCMap(QPDFObjectHandle stream)
 {
     const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
-    const std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    const std::vector<CMapToken> tokens = tokenizeCMap(text);
-    if (stream.getDict().getKey("/UseCMap").isName() || stream.getDict().getKey("/UseCMap").isStream()) {
+    std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    // A map based on a predefined one: its own entries, then the base's.
+    QPDFObjectHandle base = stream.getDict().getKey("/UseCMap");
+    if (base.isStream()) {
         throw PDFUnmeasurableFont("character-code map based on another");
     }
+    if (base.isName()) {
+        const std::optional<std::string> inherited = predefinedCMapText(base.getName().substr(1));
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on one not installed");
+        }
+        text += '\n' + *inherited;
+    }
+    // The same stated in the map itself.
+    if (const size_t statement = text.find("usecmap"); statement != std::string::npos) {
+        const size_t slash = text.rfind('/', statement);
+        const std::string name =
+            slash == std::string::npos ? std::string() : QString::fromStdString(text.substr(slash + 1, statement - slash - 1))
+                                                              .trimmed()
+                                                              .toStdString();
+        const std::optional<std::string> inherited = name.empty() ? std::nullopt : predefinedCMapText(name);
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on another");
+        }
+        text = text.substr(0, slash) + text.substr(statement + 7) + '\n' + *inherited;
+    }
+    readCMapText(text);
+}
+
+void PDFFontMetrics::readCMapText(const std::string& text)
+{
+    const std::vector<CMapToken> tokens = tokenizeCMap(text);
     for (size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i].kind != CMapToken::word) {
             continue;
@@ -311,8 +483,15 @@ void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
         QPDFObjectHandle mode = encoding.getDict().getKey("/WMode");
         m_vertical = mode.isInteger() && mode.getIntValue() == 1;
         readEmbeddedCMap(encoding);
+    } else if (encoding.isName()) {
+        const std::optional<std::string> predefined = predefinedCMapText(encoding.getName().substr(1));
+        if (!predefined) {
+            throw PDFUnmeasurableFont("composite font with a predefined character-code map not installed");
+        }
+        m_vertical = predefined->find("/WMode 1 def") != std::string::npos;
+        readCMapText(*predefined);
     } else {
-        throw PDFUnmeasurableFont("composite font with a predefined character-code map");
+        throw PDFUnmeasurableFont("composite font without a character-code map");
     }
     QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
     QPDFObjectHandle cidFont =
