@@ -132,6 +132,23 @@ int firstExportOnly(const QString& path)
     return first.wall < 0 ? 1 : 0;
 }
 
+// Run as `--write OUT`: writes the export of the manual with every line
+// edited to OUT, to compare what two builds write.
+int writeEdited(const QString& out)
+{
+    QTemporaryDir scratch;
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    const QString path = qpdf.isEmpty() ? QString() : groffManual(scratch, qpdf);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return 1;
+    const VectorDocument unedited = PDFCodec::importPDF(file.readAll(), QStringLiteral("manual"), std::nullopt);
+    int lines = 0;
+    const QByteArray pdf = PDFCodec::exportPDF(everyLineEdited(unedited, &lines));
+    QFile written(out);
+    return !pdf.isEmpty() && written.open(QIODevice::WriteOnly) && written.write(pdf) == pdf.size() ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,6 +156,8 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--first-export")
         return firstExportOnly(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && std::string(argv[1]) == "--write")
+        return writeEdited(QString::fromLocal8Bit(argv[2]));
     const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
     if (qpdf.isEmpty()) {
         std::printf("PDF export: qpdf missing, case left out\n");
