@@ -99,6 +99,9 @@ struct PendingAccent {
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
+    // The glyphs shaped for the layout are kept with it: reading its glyphs,
+    // cursor positions or drawing it then shapes the text no second time.
+    layout->setCacheEnabled(true);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setUseDesignMetrics(true);
