@@ -17,7 +17,6 @@
 #include <QSet>
 
 #include <algorithm>
-#include <atomic>
 
 namespace zelvane::fonts {
 
@@ -183,20 +182,8 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
     return *found;
 }
 
-namespace {
-
-std::atomic<quint64> fontsGeneration{0};
-
-}  // namespace
-
-quint64 registeredFontsGeneration()
-{
-    return fontsGeneration.load();
-}
-
 void forgetInstalledFaces()
 {
-    fontsGeneration.fetch_add(1);
     FaceIndex& index = faceIndex();
     QMutexLocker locker(&index.mutex);
     index.facesByPostScriptName.clear();

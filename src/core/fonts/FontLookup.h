@@ -60,9 +60,6 @@ QString withoutFoundry(const QString& family);
 std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptName);
 // Forgets what findFaceByPostScriptName learned; called after fonts are registered.
 void forgetInstalledFaces();
-// How many times fonts were registered so far: what is kept of a font's
-// layout holds while this stays the same.
-quint64 registeredFontsGeneration();
 
 // The family as the font database spells it (without a foundry), or the
 // first of its substitutes that is installed; nothing when none is.

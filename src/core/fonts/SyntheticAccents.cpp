@@ -4,7 +4,6 @@
 
 #include <QFontMetricsF>
 #include <QHash>
-#include <QMutex>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
@@ -17,7 +16,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 #include <memory>
 
 namespace zelvane::PDFCodec {
@@ -432,70 +430,6 @@ PrintedLine printedOrigins(const PrintedLine& printed, const QFont& font)
     return origins;
 }
 
-// Where a plain layout puts every cursor position of a printed line, and
-// the origins of its glyphs.
-struct PrintedPlacement {
-    QList<double> naturalPrinted;
-    PrintedLine origins;
-};
-
-// The plain placements of printed lines, kept for the whole program by the
-// line, the font and the spacing they were worked out for, while no font is
-// registered: drawing the same printed line again (the next export of the
-// document, the canvas) does not lay it out again. At most kKeptUnits units
-// of printed text are kept; past that all are let go.
-class PrintedPlacements {
-public:
-    static PrintedPlacements& shared()
-    {
-        static PrintedPlacements placements;
-        return placements;
-    }
-
-    PrintedPlacement placement(const PrintedLine& printed, const QFont& font, double kern, bool subsetLigatures,
-                               const std::function<PrintedPlacement()>& make)
-    {
-        QByteArray key = font.key().toUtf8();
-        key += '\0' + QByteArray::number(kern, 'g', 17) + (subsetLigatures ? 'L' : '-')
-               + (printed.inkStarts ? 'I' : '-');
-        key.append(reinterpret_cast<const char*>(printed.text.utf16()), printed.text.size() * 2);
-        key.append(reinterpret_cast<const char*>(printed.x.constData()), printed.x.size() * qsizetype(sizeof(double)));
-        const quint64 generation = fonts::registeredFontsGeneration();
-        {
-            const QMutexLocker locker(&m_mutex);
-            if (generation != m_generation) {
-                m_kept.clear();
-                m_units = 0;
-                m_generation = generation;
-            }
-            if (const auto found = m_kept.constFind(key); found != m_kept.constEnd())
-                return *found;
-        }
-        PrintedPlacement made = make();
-        const QMutexLocker locker(&m_mutex);
-        // Worked out while fonts were being registered: not kept.
-        if (generation != m_generation || generation != fonts::registeredFontsGeneration())
-            return made;
-        if (m_units + printed.text.size() > kKeptUnits) {
-            m_kept.clear();
-            m_units = 0;
-        }
-        if (!m_kept.contains(key)) {
-            m_kept.insert(key, made);
-            m_units += printed.text.size();
-        }
-        return made;
-    }
-
-private:
-    static constexpr qsizetype kKeptUnits = 500'000;
-
-    QMutex m_mutex;
-    QHash<QByteArray, PrintedPlacement> m_kept;
-    qsizetype m_units = 0;
-    quint64 m_generation = 0;
-};
-
 // The drawn text cut where the printed placement moves its characters by
 // different amounts (at character boundaries only); one piece without shift
 // when there is no printed line.
@@ -508,19 +442,14 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     const QList<double> natural =
         sourcePositions(cursorPositions(layout.lineAt(0), drawn, glyphs), drawn, sourceOf, source.size());
     // The printed text laid out plainly the same way.
-    const PrintedPlacement placement =
-        PrintedPlacements::shared().placement(*printed, font, kern, subsetLigatures, [&] {
-            QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
-            const QString printedDrawn =
-                subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
-            const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
-            return PrintedPlacement{
-                sourcePositions(cursorPositions(printedLayout->lineAt(0), printedDrawn,
-                                                glyphPerUnit(*printedLayout, printedDrawn)),
-                                printedDrawn, printedSourceOf, printed->text.size()),
-                printedOrigins(*printed, font)};
-        });
-    const QList<double> shifts = printedShifts(placement.origins, placement.naturalPrinted, source, natural);
+    QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
+    const QString printedDrawn =
+        subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
+    const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
+    const QList<double> naturalPrinted =
+        sourcePositions(cursorPositions(printedLayout->lineAt(0), printedDrawn, glyphPerUnit(*printedLayout, printedDrawn)),
+                        printedDrawn, printedSourceOf, printed->text.size());
+    const QList<double> shifts = printedShifts(printedOrigins(*printed, font), naturalPrinted, source, natural);
 
     QList<ShiftedPiece> pieces;
     for (qsizetype k = 0; k < drawn.size(); ++k) {
