@@ -27,9 +27,8 @@ namespace zelvane {
 
 namespace {
 
-// What a save's worker and an import's thread are handed through Qt.
+// What a save's writer is handed through Qt's thread pool.
 constexpr char kSaveHandOver = 0;
-constexpr char kImportHandOver = 0;
 
 QString openFailurePrefix()
 {
@@ -207,11 +206,11 @@ void VectorController::startImport(OpenRequest request)
             return;
         QMetaObject::invokeMethod(
             this,
-            [this, serial, shared] {
+            handedOver([this, serial, shared] {
                 shared->posted = false;
                 if (m_runningOpen && m_runningOpen->serial == serial)
                     setOpenProgress(OpenProgress{shared->pagesRead, shared->pageCount});
-            },
+            }),
             Qt::QueuedConnection);
     };
     m_importThread = QThread::create([this, path, serial, progress]() {
@@ -221,13 +220,8 @@ void VectorController::startImport(OpenRequest request)
         } catch (const CodecError& error) {
             *outcome = error;
         }
-        handOverSent(&kImportHandOver);
         QMetaObject::invokeMethod(
-            this,
-            [this, path, serial, outcome] {
-                handOverTaken(&kImportHandOver);
-                finishImport(serial, path, outcome);
-            },
+            this, handedOver([this, path, serial, outcome] { finishImport(serial, path, outcome); }),
             Qt::QueuedConnection);
     });
     QThread* thread = m_importThread;
@@ -410,7 +404,7 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
             const std::lock_guard<std::mutex> locker(written->lock);
             written->jobs.push_back(std::move(job));
         }
-        QMetaObject::invokeMethod(this, &VectorController::finishWrittenSaves, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, handedOver([this] { finishWrittenSaves(); }), Qt::QueuedConnection);
     });
     handOverSent(&kSaveHandOver);
     m_saveWriter->start(task);

@@ -21,6 +21,9 @@ extern "C" void __tsan_acquire(void* address);
 extern "C" void __tsan_release(void* address);
 #endif
 
+#include <type_traits>
+#include <utility>
+
 namespace zelvane {
 
 inline void handOverSent([[maybe_unused]] const void* key)
@@ -35,6 +38,39 @@ inline void handOverTaken([[maybe_unused]] const void* key)
 #ifdef ZELVANE_THREAD_SANITIZER
     __tsan_acquire(const_cast<void*>(key));
 #endif
+}
+
+// A call queued to another thread (QMetaObject::invokeMethod with a
+// Qt::QueuedConnection, QThreadPool::start), wrapped so that the hand-over
+// is marked where it really happens: Qt moves or copies the call into the
+// object it queues, and each move or copy marks the hand-over at its new
+// place after the call's last write there; the call and its destruction (also when it is dropped unrun) take
+// it at that place first. Marking before invokeMethod would leave Qt's copy
+// of the call unmarked.
+template <typename Function>
+class HandedOverCall {
+public:
+    explicit HandedOverCall(Function function) : m_function(std::move(function)) { handOverSent(this); }
+    HandedOverCall(HandedOverCall&& other) : m_function(std::move(other.m_function)) { handOverSent(this); }
+    HandedOverCall(const HandedOverCall& other) : m_function(other.m_function) { handOverSent(this); }
+    HandedOverCall& operator=(const HandedOverCall&) = delete;
+    HandedOverCall& operator=(HandedOverCall&&) = delete;
+    ~HandedOverCall() { handOverTaken(this); }
+
+    void operator()()
+    {
+        handOverTaken(this);
+        m_function();
+    }
+
+private:
+    Function m_function;
+};
+
+template <typename Function>
+HandedOverCall<std::decay_t<Function>> handedOver(Function&& function)
+{
+    return HandedOverCall<std::decay_t<Function>>(std::forward<Function>(function));
 }
 
 }  // namespace zelvane

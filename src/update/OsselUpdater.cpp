@@ -1,5 +1,6 @@
 #include "OsselUpdater.h"
 
+#include "ThreadHandOver.h"
 #include "AppVersion.h"
 #include "BoundedFetch.h"
 #include "InstallationLayout.h"
@@ -238,7 +239,7 @@ void OsselUpdater::installDownloaded(const QByteArray& archive, const ReleaseInf
         // The object outlives this thread: its destructor joins it, and
         // queued calls to a destroyed object are dropped.
         const auto onMain = [this](auto function) {
-            QMetaObject::invokeMethod(this, std::move(function), Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, handedOver(std::move(function)), Qt::QueuedConnection);
         };
         if (const UpdateStep verified = UpdateInstaller::verifyChecksum(archive, checksum); !verified)
             return onMain([this, error = verified.error()] { failInstallation(error); });

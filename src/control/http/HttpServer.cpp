@@ -99,9 +99,6 @@ struct HttpServer::Listener {
 
 namespace {
 
-// What a request's queued call to the handler's thread is handed.
-constexpr char kRequestHandOver = 0;
-
 // Marks an exchange dropped when its queued call is destroyed unrun (its
 // context went away), so that the server does not wait for nothing.
 struct DropGuard {
@@ -548,11 +545,9 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
         if (const std::shared_ptr<Exchange> dropped = weak.lock())
             dropped->finish(Exchange::State::dropped);
     };
-    handOverSent(&kRequestHandOver);
     const bool queued = QMetaObject::invokeMethod(
         shared.context,
-        [exchange, guard, handler = shared.handler, request] {
-            handOverTaken(&kRequestHandOver);
+        handedOver([exchange, guard, handler = shared.handler, request] {
             {
                 const std::lock_guard lock(exchange->mutex);
                 if (exchange->state != Exchange::State::queued)
@@ -560,7 +555,7 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
                 exchange->state = Exchange::State::running;
             }
             exchange->finish(Exchange::State::answered, callHandler(*handler, request));
-        },
+        }),
         Qt::QueuedConnection);
     guard.reset();
     if (!queued)

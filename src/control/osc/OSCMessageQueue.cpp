@@ -1,5 +1,6 @@
 #include "osc/OSCMessageQueue.h"
 
+#include "ThreadHandOver.h"
 #include "osc/OSCAddresses.h"
 
 #include <QMetaObject>
@@ -73,10 +74,10 @@ void OSCMessageQueue::scheduleLocked()
     m_scheduled = true;
     QMetaObject::invokeMethod(
         m_context,
-        [weak = weak_from_this()] {
+        handedOver([weak = weak_from_this()] {
             if (const std::shared_ptr<OSCMessageQueue> queue = weak.lock())
                 queue->drain();
-        },
+        }),
         Qt::QueuedConnection);
 }
 

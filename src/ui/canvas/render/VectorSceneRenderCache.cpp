@@ -1,5 +1,6 @@
 #include "VectorSceneRenderCache.h"
 
+#include "ThreadHandOver.h"
 #include "PictureBudget.h"
 
 #include "render/PageRenderer.h"
@@ -613,16 +614,16 @@ void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize&
         return;
     m_pendingKey = key;
     const quint64 generation = ++m_latestJob;
-    m_worker.start([this, generation, source, fullPixels, pixelRect] {
+    m_worker.start(handedOver([this, generation, source, fullPixels, pixelRect] {
         if (generation != m_latestJob.load())
             return;
         const auto [outcome, image] = renderBackdropPixels(m_workerDocument, source, fullPixels, pixelRect);
         QMetaObject::invokeMethod(
-            this, [this, generation, source, fullPixels, pixelRect, image = image] {
+            this, handedOver([this, generation, source, fullPixels, pixelRect, image = image] {
                 deliver(generation, source, fullPixels, pixelRect, image);
-            },
+            }),
             Qt::QueuedConnection);
-    });
+    }));
 }
 
 bool VectorSceneRenderCache::isOpenHere(const QByteArray& pdf) const
@@ -637,11 +638,11 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
     if (m_openingHere.constData() == pdf.constData() && m_openingHere.size() == pdf.size())
         return;
     m_openingHere = pdf;
-    m_worker.start([this, pdf, failure = failureKey(source.key())] {
+    m_worker.start(handedOver([this, pdf, failure = failureKey(source.key())] {
         std::shared_ptr<PDFDocument> document = PDFDocument::open(pdf);
         // Used only on the main thread from now on.
         QMetaObject::invokeMethod(
-            this, [this, pdf, failure, document = std::move(document)] {
+            this, handedOver([this, pdf, failure, document = std::move(document)] {
                 // Dropped when its document was let go meanwhile.
                 if (m_openingHere.constData() != pdf.constData() || m_openingHere.size() != pdf.size())
                     return;
@@ -654,9 +655,9 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
                 } else if (!isOpenHere(pdf)) {
                     m_mainDocument = OpenedPDF{pdf, document};
                 }
-            },
+            }),
             Qt::QueuedConnection);
-    });
+    }));
 }
 
 void VectorSceneRenderCache::deliver(quint64 generation, const BackdropSource& source, const QSize& fullPixels,

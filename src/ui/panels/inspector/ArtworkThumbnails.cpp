@@ -1,5 +1,6 @@
 #include "panels/inspector/ArtworkThumbnails.h"
 
+#include "ThreadHandOver.h"
 #include "canvas/render/PictureBudget.h"
 #include "render/ArtworkRenderer.h"
 
@@ -45,10 +46,11 @@ ArtworkThumbnails::Lookup ArtworkThumbnails::lookup(const QByteArray& data, cons
         m_pending.insert(key);
         // The destructor waits for the pool, and a queued call to a
         // destroyed object is dropped.
-        m_pool.start([this, key, data, ext, removeWhiteBackground] {
+        m_pool.start(handedOver([this, key, data, ext, removeWhiteBackground] {
             const QImage image = ArtworkRenderer::renderImage(data, ext, kTargetDimension, removeWhiteBackground);
-            QMetaObject::invokeMethod(this, [this, key, image] { deliver(key, image); }, Qt::QueuedConnection);
-        });
+            QMetaObject::invokeMethod(this, handedOver([this, key, image] { deliver(key, image); }),
+                                      Qt::QueuedConnection);
+        }));
     }
     return {State::pending, {}};
 }
