@@ -45,7 +45,8 @@ inline void handOverTaken([[maybe_unused]] const void* key)
 // is marked where it really happens: Qt moves or copies the call into the
 // object it queues, and each move or copy marks the hand-over at its new
 // place after the call's last write there; the call and its destruction (also when it is dropped unrun) take
-// it at that place first. Marking before invokeMethod would leave Qt's copy
+// it at that place first, and the call hands it back when done, for Qt may
+// destroy it on either thread. Marking before invokeMethod would leave Qt's copy
 // of the call unmarked.
 template <typename Function>
 class HandedOverCall {
@@ -61,6 +62,8 @@ public:
     {
         handOverTaken(this);
         m_function();
+        // Qt may let go of the call on the sending thread once it has run.
+        handOverSent(this);
     }
 
 private:
