@@ -552,6 +552,8 @@ struct PDFDocument::Private {
     QByteArray source;
     // The unrotated copy poppler reads, kept to open it again elsewhere.
     QByteArray renderBytes;
+    // qpdf cannot read the file, or reads other pages than poppler shows.
+    bool popplerAlone = false;
 
     ~Private()
     {
@@ -697,6 +699,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
         data->pages = popplerGeometry(opened.document);
         data->source = bytes;
         data->renderBytes = bytes;
+        data->popplerAlone = true;
         if (data->pages.empty())
             return fail(OpenError::damaged);
         return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
@@ -735,12 +738,18 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;
+    data->popplerAlone = d->popplerAlone;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
 const QByteArray& PDFDocument::readableBytes() const
 {
     return d->renderBytes;
+}
+
+bool PDFDocument::readByPopplerAlone() const
+{
+    return d->popplerAlone;
 }
 
 int PDFDocument::pageCount() const

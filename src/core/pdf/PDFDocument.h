@@ -74,6 +74,10 @@ public:
     // The bytes poppler reads: the file itself, or qpdf's copy of it
     // (unturned, repaired, without the encryption of its attachments).
     const QByteArray& readableBytes() const;
+    // Whether the pages are poppler's alone: qpdf cannot read the file, or
+    // reads other pages than poppler shows, so readableBytes() are the
+    // file itself and no qpdf reading of them gives these pages.
+    bool readByPopplerAlone() const;
 
     int pageCount() const;
     // An empty rectangle for an index out of range.
