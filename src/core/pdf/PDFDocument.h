@@ -27,6 +27,9 @@ struct PDFTextRun {
     // Printed invisibly (render mode 3, or 7 with nothing painted through
     // it), as a scan's text layer is: the page shows the text as a picture.
     bool invisible = false;
+    // The page names the font without the file holding its program (known
+    // only for files qpdf reads).
+    bool withoutProgram = false;
 };
 
 // The text of a page as the reader lays it out: lines separated by line
