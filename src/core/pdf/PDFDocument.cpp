@@ -53,6 +53,8 @@ struct PageGeometry {
     std::map<std::string, double> baselineShares;
     // The fonts that only print invisible text on the page (a scan's text layer).
     std::set<std::string> invisibleFonts;
+    // The fonts whose program the file does not hold, by name without subset prefix.
+    std::set<std::string> fontsWithoutProgram;
     // The page's index in poppler's document, when not its own.
     int popplerIndex = -1;
 };
@@ -144,11 +146,29 @@ double baselineShareOf(QPDFObjectHandle font)
     return ascent / (ascent - descent);
 }
 
+// Whether the file holds the program of a font that is not a Type 3 font.
+bool holdsProgram(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary()) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
+    }
+    if (!descriptor.isDictionary())
+        return false;
+    for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {
+        if (descriptor.getKey(key).isStream())
+            return true;
+    }
+    return false;
+}
+
 // `seen` holds the forms already read, so that forms naming one another are
 // read once.
-void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares,
-                           std::set<QPDFObjGen>& seen, int depth)
+void collectBaselineShares(QPDFObjectHandle resources, PageGeometry& geometry, std::set<QPDFObjGen>& seen, int depth)
 {
+    std::map<std::string, double>& shares = geometry.baselineShares;
     if (!resources.isDictionary() || depth > 4)
         return;
     QPDFObjectHandle fonts = resources.getKey("/Font");
@@ -161,6 +181,8 @@ void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, dou
             const double share = baselineShareOf(font);
             if (share > 0)
                 shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
+            if (!font.getKey("/Subtype").isNameAndEquals("/Type3") && !holdsProgram(font))
+                geometry.fontsWithoutProgram.insert(withoutSubsetPrefix(name.getName().substr(1)));
         }
     }
     QPDFObjectHandle objects = resources.getKey("/XObject");
@@ -169,7 +191,7 @@ void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, dou
             QPDFObjectHandle object = objects.getKey(key);
             if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")
                 && seen.insert(object.getObjGen()).second)
-                collectBaselineShares(object.getDict().getKey("/Resources"), shares, seen, depth + 1);
+                collectBaselineShares(object.getDict().getKey("/Resources"), geometry, seen, depth + 1);
         }
     }
 }
@@ -309,7 +331,7 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             PageGeometry geometry = geometryOf(page);
             try {
                 std::set<QPDFObjGen> forms;
-                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, forms, 0);
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry, forms, 0);
             } catch (const std::exception&) {
                 // Baselines are then taken from the font drawn.
             }
@@ -552,6 +574,8 @@ struct PDFDocument::Private {
     QByteArray source;
     // The unrotated copy poppler reads, kept to open it again elsewhere.
     QByteArray renderBytes;
+    // qpdf cannot read the file, or reads other pages than poppler shows.
+    bool popplerAlone = false;
 
     ~Private()
     {
@@ -697,6 +721,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
         data->pages = popplerGeometry(opened.document);
         data->source = bytes;
         data->renderBytes = bytes;
+        data->popplerAlone = true;
         if (data->pages.empty())
             return fail(OpenError::damaged);
         return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
@@ -735,12 +760,18 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;
+    data->popplerAlone = d->popplerAlone;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
 const QByteArray& PDFDocument::readableBytes() const
 {
     return d->renderBytes;
+}
+
+bool PDFDocument::readByPopplerAlone() const
+{
+    return d->popplerAlone;
 }
 
 int PDFDocument::pageCount() const
@@ -913,6 +944,8 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
         const std::set<std::string>& invisible = d->pages[size_t(pageIndex)].invisibleFonts;
         run.invisible = invisible.contains(run.fontName.toStdString())
                         || invisible.contains(withoutSubsetPrefix(run.fontName.toStdString()));
+        run.withoutProgram =
+            d->pages[size_t(pageIndex)].fontsWithoutProgram.contains(withoutSubsetPrefix(run.fontName.toStdString()));
         result.runs.append(run);
     }
 
