@@ -577,10 +577,48 @@ struct PDFDocument::Private {
     // qpdf cannot read the file, or reads other pages than poppler shows.
     bool popplerAlone = false;
 
+    // The page whose text was read last, with poppler's text of it still
+    // attached: drawing that page next does not gather its text again
+    // (poppler collects a page's text while drawing it unless it has it).
+    std::mutex readPageMutex;
+    PopplerPage* readPage = nullptr;
+    int readPageIndex = -1;
+
     ~Private()
     {
+        if (readPage)
+            g_object_unref(readPage);
         if (document)
             g_object_unref(document);
+    }
+
+    void keepReadPage(int index, PopplerPage* page)
+    {
+        PopplerPage* dropped = nullptr;
+        {
+            std::lock_guard lock(readPageMutex);
+            dropped = readPage;
+            readPage = page;
+            readPageIndex = index;
+        }
+        if (dropped)
+            g_object_unref(dropped);
+    }
+
+    // Page `index` to draw, the one whose text was just read when it is
+    // that page (then no longer kept); a reference the caller drops.
+    PopplerPage* pageToDraw(int index)
+    {
+        {
+            std::lock_guard lock(readPageMutex);
+            if (readPage && readPageIndex == index) {
+                PopplerPage* page = readPage;
+                readPage = nullptr;
+                readPageIndex = -1;
+                return page;
+            }
+        }
+        return popplerPage(index);
     }
 
     const PageGeometry* page(int index) const
@@ -851,7 +889,7 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
     bool drawn = false;
-    if (PopplerPage* page = d->popplerPage(pageIndex)) {
+    if (PopplerPage* page = d->pageToDraw(pageIndex)) {
         poppler_page_render(page, cr);
         g_object_unref(page);
         drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
@@ -954,7 +992,7 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);
     g_free(utf8);
-    g_object_unref(page);
+    d->keepReadPage(pageIndex, page);
     return result;
 }
 
