@@ -19,7 +19,10 @@ struct VectorPage;
 // bottom and, while a text element of the page is being edited, the inline
 // editor bar at the top. Drags with the left button work the active tool. A plain scroll pans; Ctrl or Alt with the wheel, or a pinch,
 // zooms. Scrolls are passed on while another display mode is shown or a
-// sheet is open.
+// sheet is open. With the keyboard, Page Up and Page Down turn one page,
+// Home and End go to the first and last page. The editor bar takes the keys
+// when it opens, and gives them back to the canvas when it closes; it is
+// placed clear of the text it edits.
 class SinglePageCanvas : public QWidget {
     Q_OBJECT
 
@@ -55,6 +58,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -68,6 +72,12 @@ private:
     // Shows, fills or hides the editor bar from the model and the document.
     void syncEditorBar();
     void placeEditorBar();
+    // After a press or release: the editor bar takes the keys when the
+    // pointer hit the text it edits (the cursor where it hit) or opened it.
+    void giveKeysToEditorBar(const QPointF& pane);
+    // The position in a text element's text nearest to a pane point.
+    int textCursorAt(const VectorElement& element, const QPointF& pane);
+    const VectorElement* editedElement() const;
 
     AppModel& m_model;
     VectorSceneRenderCache& m_cache;
@@ -75,6 +85,12 @@ private:
     CanvasPointerDrag m_pointer{m_model, m_drag};
     InlineTextEditorBar* m_editorBar = nullptr;
     PinchZoom m_pinch;
+    // While a press or release is handled: the text element under it.
+    bool m_inPointerEvent = false;
+    std::optional<QUuid> m_pointerTextID;
+    bool m_barOpenedByPointer = false;
+    // The element the bar was last opened for.
+    std::optional<QUuid> m_barOpenedFor;
     bool m_waitsForBackdrops = false;
 };
 
