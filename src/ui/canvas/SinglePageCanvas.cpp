@@ -254,7 +254,8 @@ void SinglePageCanvas::placeEditorBar()
     // The widget's margins hold the shadow: the bar itself is inset.
     const QMargins shadow(12, 8, 12, 16);
     const auto barAt = [&](int y) { return QRect(QPoint(x, y), size).marginsRemoved(shadow); };
-    // 10 points below the top edge, unless that covers the edited text:
+    // 10 points below the top edge, unless that covers the edited text (or
+    // its rotation knob):
     // then below it, or above it, whichever covers least.
     QList<int> candidates{10 - shadow.top()};
     QRectF text;
@@ -266,6 +267,11 @@ void SinglePageCanvas::placeEditorBar()
         turn.rotate(std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0);
         turn.translate(-frame.center().x(), -frame.center().y());
         text = turn.mapRect(frame).adjusted(-4, -4, 4, 4);
+        // The selection's rotation knob stays in reach too.
+        const QPointF knob = rotationHandlePoint(frame, std::isfinite(element->rotationDegrees)
+                                                            ? element->rotationDegrees
+                                                            : 0);
+        text = text.united(QRectF(knob - QPointF(9, 9), QSizeF(18, 18)));
         candidates.append(int(std::ceil(text.bottom())) + 6 - shadow.top());
         candidates.append(int(std::floor(text.top())) - 6 - (size.height() - shadow.bottom()));
     }

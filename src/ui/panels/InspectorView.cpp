@@ -78,8 +78,12 @@ void InspectorView::refresh()
     m_refreshing = true;
     // A field of another element (or of none) is not left holding the
     // keys: the focus would otherwise move on to the next field shown.
+    // A draft left there still lands on its own element, or nowhere when no
+    // element is shown any more (it may be gone).
     if (QWidget* focus = QApplication::focusWidget(); focus && m_selected->isAncestorOf(focus)) {
         const std::optional<VectorElement> next = m_model.controller().primarySelectedElement();
+        if (!next)
+            m_selected->retargetFields(QUuid());
         if (!next || next->id != m_shownElementID)
             focus->clearFocus();
     }
