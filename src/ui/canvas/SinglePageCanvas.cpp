@@ -67,8 +67,12 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     });
     connect(&m_model, &AppModel::languageChanged, this, &SinglePageCanvas::placeEditorBar);
     // The bar keeps clear of its text at every zoom and pan.
-    connect(&m_model, &AppModel::zoomScaleChanged, this, &SinglePageCanvas::placeEditorBar);
-    connect(&m_model, &AppModel::panOffsetChanged, this, &SinglePageCanvas::placeEditorBar);
+    const auto replaceBar = [this] {
+        if (m_editorBar->isVisible())
+            placeEditorBar();
+    };
+    connect(&m_model, &AppModel::zoomScaleChanged, this, replaceBar);
+    connect(&m_model, &AppModel::panOffsetChanged, this, replaceBar);
     VectorController& controller = m_model.controller();
     connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
         if (change.pageListChanged) {
@@ -254,9 +258,8 @@ void SinglePageCanvas::placeEditorBar()
     // The widget's margins hold the shadow: the bar itself is inset.
     const QMargins shadow(12, 8, 12, 16);
     const auto barAt = [&](int y) { return QRect(QPoint(x, y), size).marginsRemoved(shadow); };
-    // 10 points below the top edge, unless that covers the edited text (or
-    // its rotation knob):
-    // then below it, or above it, whichever covers least.
+    // 10 points below the top edge, unless that covers the edited text or
+    // its rotation knob: then below it, or above it, whichever covers least.
     QList<int> candidates{10 - shadow.top()};
     QRectF text;
     if (const VectorElement* element = editedElement()) {

@@ -98,6 +98,7 @@ public:
         m_text = new QTextEdit;
         m_text->setObjectName(QStringLiteral("releaseNotes"));
         m_text->setReadOnly(true);
+        m_text->setTabChangesFocus(true);
         m_text->setAcceptRichText(false);
         m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         m_text->setFrameShape(QFrame::NoFrame);
