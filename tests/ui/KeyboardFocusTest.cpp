@@ -306,7 +306,24 @@ TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
                                             VectorRect(10, 100, 50, 50), 0, VectorStyle()));
     const QUuid c = add(VectorElement::make(QStringLiteral("C"), ShapePayload::make(VectorShapeType::rectangle, 0, false, false),
                                             VectorRect(10, 200, 50, 50), 0, VectorStyle()));
-    clickLayerRow(0);
+    // A text on top: walked over, it is chosen but not opened, and the keys
+    // stay in the list; Return opens it in the bar.
+    const QUuid note =
+        add(VectorOperations::makeTextElement(QStringLiteral("Note"), {10, 300}, 12, QStringLiteral("#111317"), false));
+    clickLayerRow(1);
+    ASSERT_EQ(controller().selection(), QSet<QUuid>{c});
+    key(Qt::Key_Up);
+    EXPECT_EQ(controller().selection(), QSet<QUuid>{note});
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_TRUE(sidebar().layerList()->hasFocus());
+    key(Qt::Key_Return);
+    EXPECT_EQ(model->editingTextElementID(), std::optional<QUuid>(note));
+    EXPECT_TRUE(bar().field()->hasFocus());
+    key(Qt::Key_Escape);
+    EXPECT_FALSE(bar().isVisible());
+    // The keys go back to the list they came from.
+    EXPECT_TRUE(sidebar().layerList()->hasFocus());
+    clickLayerRow(1);
     ASSERT_EQ(controller().selection(), QSet<QUuid>{c});
     key(Qt::Key_Down);
     EXPECT_EQ(controller().selection(), QSet<QUuid>{b});
@@ -315,6 +332,8 @@ TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
     key(Qt::Key_Up);
     EXPECT_EQ(controller().selection(), QSet<QUuid>{b});
     key(Qt::Key_Home);
+    EXPECT_EQ(controller().selection(), QSet<QUuid>{note});
+    key(Qt::Key_Down);
     EXPECT_EQ(controller().selection(), QSet<QUuid>{c});
     EXPECT_TRUE(sidebar().layerList()->hasFocus());
     // Right reaches the row's lock, then its eye; Space presses them.

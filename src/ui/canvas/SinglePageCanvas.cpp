@@ -229,8 +229,12 @@ void SinglePageCanvas::syncEditorBar()
     if (!element) {
         // The keys come back here rather than moving on to whichever field
         // follows the bar.
-        if (m_editorBar->isVisible() && m_editorBar->isAncestorOf(QApplication::focusWidget()))
-            setFocus(Qt::OtherFocusReason);
+        if (m_editorBar->isVisible() && m_editorBar->isAncestorOf(QApplication::focusWidget())) {
+            QWidget* back = m_keysBeforeBar.data();
+            if (!back || !back->isVisible() || !back->isEnabled() || back->window() != window())
+                back = this;
+            back->setFocus(Qt::OtherFocusReason);
+        }
         m_editorBar->hide();
         if (!m_model.editingTextElementID())
             m_barOpenedFor.reset();
@@ -246,8 +250,16 @@ void SinglePageCanvas::syncEditorBar()
         if (m_inPointerEvent)
             m_barOpenedByPointer = true;
         else if (isVisible())
-            m_editorBar->focusField();
+            focusEditorBar(std::nullopt);
     }
+}
+
+void SinglePageCanvas::focusEditorBar(std::optional<int> cursor)
+{
+    QWidget* before = QApplication::focusWidget();
+    if (before && !m_editorBar->isAncestorOf(before))
+        m_keysBeforeBar = before;
+    m_editorBar->focusField(cursor);
 }
 
 void SinglePageCanvas::placeEditorBar()
@@ -343,9 +355,9 @@ void SinglePageCanvas::giveKeysToEditorBar(const QPointF& pane)
     if (!element || !m_editorBar->isVisible())
         return;
     if (m_pointerTextID == element->id)
-        m_editorBar->focusField(textCursorAt(*element, pane));
+        focusEditorBar(textCursorAt(*element, pane));
     else if (opened)
-        m_editorBar->focusField();
+        focusEditorBar(std::nullopt);
 }
 
 void SinglePageCanvas::resizeEvent(QResizeEvent* event)

@@ -5,6 +5,7 @@
 #include "canvas/render/PageCanvasGeometry.h"
 #include "canvas/render/ViewportNavigation.h"
 
+#include <QPointer>
 #include <QWidget>
 
 namespace zelvane {
@@ -78,6 +79,8 @@ private:
     // The position in a text element's text nearest to a pane point.
     int textCursorAt(const VectorElement& element, const QPointF& pane);
     const VectorElement* editedElement() const;
+    // Gives the bar the keys: the cursor at `cursor`, or the draft chosen.
+    void focusEditorBar(std::optional<int> cursor);
 
     AppModel& m_model;
     VectorSceneRenderCache& m_cache;
@@ -91,6 +94,8 @@ private:
     bool m_barOpenedByPointer = false;
     // The element the bar was last opened for.
     std::optional<QUuid> m_barOpenedFor;
+    // Where the keys were before the bar took them: they go back there.
+    QPointer<QWidget> m_keysBeforeBar;
     bool m_waitsForBackdrops = false;
 };
 

@@ -194,12 +194,15 @@ QWidget* SidebarView::buildLayerSection()
         }
         return -1;
     };
+    // Walking the list only chooses: the keys stay here, so Delete and
+    // Backspace act on a text too. Return or Space opens it for editing.
     layerList->onChoose = [this](int row) {
-        selectLayer(row);
-        // Walking the list, the keys stay here even when a text opens in
-        // the editor bar.
-        m_layerList->setFocus(Qt::OtherFocusReason);
+        if (const VectorElement* element = m_layers->element(row)) {
+            m_model.controller().setSelection({element->id});
+            m_model.setEditingTextElementID(std::nullopt);
+        }
     };
+    layerList->onActivate = [this](int row) { selectLayer(row); };
     layerList->buttonCount = [] { return 2; };
     layerList->onPressButton = [this, toggle](int row, int button) {
         toggle(row, button == LayerRowDelegate::kEyeButton);

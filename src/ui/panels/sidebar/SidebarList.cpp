@@ -67,6 +67,11 @@ void SidebarList::keyPressEvent(QKeyEvent* event)
                 event->accept();
                 return;
             }
+            if (chosen >= 0 && m_button == 0 && onActivate) {
+                onActivate(chosen);
+                event->accept();
+                return;
+            }
             break;
         default:
             break;

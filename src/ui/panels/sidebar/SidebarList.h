@@ -13,7 +13,7 @@ namespace zelvane {
 // last row; Page Up and Page Down move one row too unless the list turns
 // pages with them. Right and Left walk the buttons painted in the chosen
 // row (1, 2, … from the left; 0 is the row itself) and Space or Return
-// presses the one reached. The list keeps no choice of its own: it asks
+// presses the one reached, or activates the row itself. The list keeps no choice of its own: it asks
 // which row is chosen and says which row to choose.
 class SidebarList : public QListView {
     Q_OBJECT
@@ -30,6 +30,8 @@ public:
     // How many buttons the chosen row has now, and pressing one.
     std::function<int()> buttonCount;
     std::function<void(int row, int button)> onPressButton;
+    // Space or Return on the chosen row itself.
+    std::function<void(int row)> onActivate;
 
     // The button of the chosen row the keys are on (0: the row itself).
     int focusedButton() const { return m_button; }
