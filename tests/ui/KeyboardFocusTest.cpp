@@ -99,10 +99,11 @@ protected:
         return -1;
     }
 
-    // A double click as the pointer makes it: QTest leaves out the last
-    // release.
+    // A double click as the pointer makes it: a click, then the second press
+    // (which QTest sends as the double click alone) and its release.
     void doubleClick(const QPoint& at)
     {
+        QTest::mouseClick(&canvas(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(&canvas(), Qt::LeftButton, {}, at);
         QTest::mouseRelease(&canvas(), Qt::LeftButton, {}, at);
     }
@@ -137,6 +138,20 @@ TEST_F(KeyboardFocusTest, TypingAfterADoubleClickOnAPDFLineEditsItAndReturnCommi
     QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.02));
     ASSERT_TRUE(bar().field()->hasFocus());
     EXPECT_EQ(bar().field()->cursorPosition(), 0);
+}
+
+TEST_F(KeyboardFocusTest, APlainClickOnALineOpensItButDeleteStillActsOnTheLine)
+{
+    const QUuid line = addPDFLine(QStringLiteral("Confidential"), {100, 200});
+    const QUuid other = addPDFLine(QStringLiteral("Kept"), {100, 400});
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.5));
+    ASSERT_TRUE(bar().isVisible());
+    EXPECT_TRUE(canvas().hasFocus());
+    EXPECT_FALSE(aFieldHasTheKeys());
+    key(Qt::Key_Delete);
+    EXPECT_FALSE(element(line).has_value() && element(line)->visible &&
+                 element(line)->text()->text == QStringLiteral("Confidential"));
+    EXPECT_EQ(element(other)->text()->text, QStringLiteral("Kept"));
 }
 
 TEST_F(KeyboardFocusTest, EscapeClosesTheBarWithoutCommittingAndTheCanvasKeepsTheKeys)

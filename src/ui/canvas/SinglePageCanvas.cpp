@@ -49,7 +49,9 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_AcceptTouchEvents);
     setMouseTracking(true);
-    setFocusPolicy(Qt::StrongFocus);
+    // Tab reaches it; a press gives it the keys itself, unless the press
+    // gives them to the editor bar.
+    setFocusPolicy(Qt::TabFocus);
     m_editorBar = new InlineTextEditorBar(m_model, this);
     m_editorBar->hide();
     auto repaint = [this] { update(); };
@@ -370,10 +372,22 @@ void SinglePageCanvas::resizeEvent(QResizeEvent* event)
 
 void SinglePageCanvas::mousePressEvent(QMouseEvent* event)
 {
+    press(event, false);
+}
+
+void SinglePageCanvas::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    press(event, true);
+}
+
+void SinglePageCanvas::press(QMouseEvent* event, bool doubleClick)
+{
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
     }
+    const bool barHadKeys = m_editorBar->isVisible() && m_editorBar->isAncestorOf(QApplication::focusWidget());
+    const bool selectTool = m_model.activeTool() == EditorTool::select;
     {
         const auto hit = hitTestElement(geometry().paneToPage(event->position()),
                                         m_model.controller().currentPage().elements, true);
@@ -381,7 +395,15 @@ void SinglePageCanvas::mousePressEvent(QMouseEvent* event)
         const QScopedValueRollback inPointer(m_inPointerEvent, true);
         m_pointer.press(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
     }
-    giveKeysToEditorBar(event->position());
+    // A click opens a text in the bar but leaves the keys here (Delete
+    // still acts on the chosen line); a double click on it, or a click on
+    // it while typing there, gives the bar the keys with the cursor there.
+    m_barOpenedByPointer = false;
+    const VectorElement* edited = m_editorBar->isVisible() ? editedElement() : nullptr;
+    if (selectTool && edited && m_pointerTextID == edited->id && (doubleClick || barHadKeys))
+        focusEditorBar(textCursorAt(*edited, event->position()));
+    else
+        setFocus(Qt::MouseFocusReason);
     update();
     event->accept();
 }
@@ -411,11 +433,12 @@ void SinglePageCanvas::mouseReleaseEvent(QMouseEvent* event)
         const QScopedValueRollback inPointer(m_inPointerEvent, true);
         m_pointer.release(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
     }
-    // The text tool opens the bar on release; a select click already did.
-    // A block the tool has just added (none was under the press) is opened
-    // with its text chosen.
-    if (textTool || m_barOpenedByPointer)
+    // The text tool opens the bar on release, with the keys. A block it
+    // has just added (none was under the press) is opened with its text
+    // chosen.
+    if (textTool)
         giveKeysToEditorBar(event->position());
+    m_barOpenedByPointer = false;
     update();
     event->accept();
 }

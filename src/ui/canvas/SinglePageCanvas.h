@@ -22,8 +22,9 @@ struct VectorPage;
 // zooms. Scrolls are passed on while another display mode is shown or a
 // sheet is open. With the keyboard, Page Up and Page Down turn one page,
 // Home and End go to the first and last page. The editor bar takes the keys
-// when it opens, and gives them back to the canvas when it closes; it is
-// placed clear of the text it edits.
+// when it opens from outside the canvas, from the text tool or with a double
+// click on its text (a plain click leaves them on the canvas), and gives
+// them back when it closes; it is placed clear of the text it edits.
 class SinglePageCanvas : public QWidget {
     Q_OBJECT
 
@@ -57,6 +58,7 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -73,8 +75,9 @@ private:
     // Shows, fills or hides the editor bar from the model and the document.
     void syncEditorBar();
     void placeEditorBar();
-    // After a press or release: the editor bar takes the keys when the
-    // pointer hit the text it edits (the cursor where it hit) or opened it.
+    void press(QMouseEvent* event, bool doubleClick);
+    // After the text tool's release: the editor bar takes the keys, the
+    // cursor where the pointer hit its text, or the new block's text chosen.
     void giveKeysToEditorBar(const QPointF& pane);
     // The position in a text element's text nearest to a pane point.
     int textCursorAt(const VectorElement& element, const QPointF& pane);
