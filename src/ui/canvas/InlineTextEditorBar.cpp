@@ -11,11 +11,11 @@
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
-#include <algorithm>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace zelvane {
 

@@ -9,16 +9,16 @@
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "theme/Theme.h"
 
-#include <QFocusEvent>
-#include <QKeyEvent>
-#include <QScopedValueRollback>
-#include <QTransform>
-#include <QFontMetricsF>
-#include <QMouseEvent>
 #include <QApplication>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
+#include <QTransform>
 #include <QWheelEvent>
 #include <algorithm>
 #include <utility>
