@@ -4,7 +4,7 @@
 
 namespace zelvane {
 
-std::optional<VectorElement> hitTestElement(const VectorPoint& point, const QList<VectorElement>& elements,
+std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly)
 {
     QList<const VectorElement*> kept;

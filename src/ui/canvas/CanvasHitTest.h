@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/VectorElement.h"
+#include "model/ElementList.h"
 
 #include <QList>
 #include <optional>
@@ -11,7 +11,7 @@ namespace zelvane {
 // when asked) whose frame grown by 3 points holds the point, those grown by
 // only 0.5 are preferred; of these, topmost first, the one whose vertical
 // centre is strictly nearer the point wins. Rotation and lock are ignored.
-std::optional<VectorElement> hitTestElement(const VectorPoint& point, const QList<VectorElement>& elements,
+std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly);
 
 }  // namespace zelvane
