@@ -7,8 +7,10 @@
 #include "svg/SVGCodec.h"
 #include "sheets/ExportSheet.h"
 #include "window/SheetPresenter.h"
+#include "controls/FocusRing.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QFileInfo>
@@ -220,4 +222,32 @@ TEST_F(ExportSheetTest, EscapeWhileTheSaveIsWrittenClosesTheSheetAndTheFileIsSti
     EXPECT_TRUE(QFile(path + QStringLiteral(".pdf")).open(QIODevice::ReadOnly));
     EXPECT_FALSE(model->controller().hasUnsavedChanges());
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }, 3000));
+}
+
+TEST_F(ExportSheetTest, TabReachesEveryFormatRowAndSpaceChoosesIt)
+{
+    QDialog* dialog = openSheet();
+    ASSERT_NE(dialog, nullptr);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QList<QString> reached;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        reached.append(focus->objectName());
+        // The control with the keys is marked.
+        if (focus != sheet())
+            EXPECT_EQ(FocusRing::markedWidget(), focus) << focus->objectName().toStdString();
+    }
+    for (const char* name : {"format.pdf", "format.svg", "format.png", "cancel", "save"})
+        EXPECT_TRUE(reached.contains(QLatin1String(name))) << name;
+    // In the order they are shown.
+    EXPECT_LT(reached.indexOf("format.pdf"), reached.indexOf("format.svg"));
+    EXPECT_LT(reached.indexOf("format.png"), reached.indexOf("cancel"));
+
+    part("format.svg")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Space);
+    EXPECT_EQ(model->exportFormat(), ExportFormat::svg);
+    EXPECT_TRUE(model->showExportSheet());
 }

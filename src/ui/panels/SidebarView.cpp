@@ -11,6 +11,7 @@
 #include "panels/sidebar/LayerRowDelegate.h"
 #include "panels/sidebar/PageListModel.h"
 #include "panels/sidebar/PageRowDelegate.h"
+#include "panels/sidebar/SidebarList.h"
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
@@ -23,9 +24,9 @@ namespace zelvane {
 
 namespace {
 
-QListView* makeList(QWidget* parent)
+SidebarList* makeList(QWidget* parent)
 {
-    auto* list = new QListView(parent);
+    auto* list = new SidebarList(parent);
     list->setFrameShape(QFrame::NoFrame);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -36,7 +37,6 @@ QListView* makeList(QWidget* parent)
     // measured or painted, whatever the number of pages.
     list->setUniformItemSizes(true);
     list->setMouseTracking(true);
-    list->setFocusPolicy(Qt::NoFocus);
     list->viewport()->setAutoFillBackground(false);
     list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     return list;
@@ -127,7 +127,16 @@ QWidget* SidebarView::buildPageSection()
     auto* listBox = new QWidget(section);
     auto* listLayout = new QVBoxLayout(listBox);
     listLayout->setContentsMargins(8, 0, 8, 8);
-    m_pageList = makeList(listBox);
+    SidebarList* pageList = makeList(listBox);
+    m_pageList = pageList;
+    pageList->chosenRow = [this] { return int(m_model.controller().currentPageIndex()); };
+    pageList->onChoose = [this](int row) { selectPage(row); };
+    // The current row's move arrows, while there is somewhere to move.
+    pageList->buttonCount = [this] { return m_model.controller().document().pages.size() >= 2 ? 2 : 0; };
+    pageList->onPressButton = [this](int row, int button) {
+        movePage(row, button == 1 ? -1 : +1);
+        m_pageList->scrollTo(m_pages->index(int(m_model.controller().currentPageIndex())));
+    };
     m_pageList->setModel(m_pages);
     m_pageList->setItemDelegate(m_pageDelegate);
     listLayout->addWidget(m_pageList);
@@ -173,7 +182,38 @@ QWidget* SidebarView::buildLayerSection()
     auto* listBox = new QWidget;
     auto* listLayout = new QVBoxLayout(listBox);
     listLayout->setContentsMargins(8, 0, 8, 10);
-    m_layerList = makeList(listBox);
+    SidebarList* layerList = makeList(listBox);
+    m_layerList = layerList;
+    layerList->chosenRow = [this] {
+        const QSet<QUuid>& selection = m_model.controller().selection();
+        if (selection.isEmpty())
+            return -1;
+        for (int row = 0; row < m_layers->rowCount(); ++row) {
+            if (selection.contains(m_layers->element(row)->id))
+                return row;
+        }
+        return -1;
+    };
+    // Walking the list only chooses: the keys stay here, so Delete and
+    // Backspace act on a text too. Return or Space opens it for editing.
+    layerList->onChoose = [this](int row) {
+        if (const VectorElement* element = m_layers->element(row)) {
+            m_model.controller().setSelection({element->id});
+            m_model.setEditingTextElementID(std::nullopt);
+        }
+    };
+    layerList->onActivate = [this](int row) { selectLayer(row); };
+    layerList->buttonCount = [] { return 2; };
+    layerList->onPressButton = [this, toggle](int row, int button) {
+        toggle(row, button == LayerRowDelegate::kEyeButton);
+    };
+    // Page Up and Page Down turn the page whose elements are listed.
+    layerList->onPageKey = [this](int offset) {
+        VectorController& controller = m_model.controller();
+        const qsizetype target = controller.currentPageIndex() + offset;
+        if (target >= 0 && target < controller.document().pages.size())
+            selectPage(int(target));
+    };
     m_layerList->setModel(m_layers);
     m_layerList->setItemDelegate(m_layerDelegate);
     listLayout->addWidget(m_layerList);
