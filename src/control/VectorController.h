@@ -417,6 +417,8 @@ private:
 
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
+    // "name: unreadable file", for library artwork that cannot be drawn.
+    static QString unreadableFile(const QString& name);
     // How the current page is brought back among the pages of a stored
     // document, before documentChanged is emitted: not at all, only from
     // past the last page, or from either side.

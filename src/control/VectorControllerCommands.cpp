@@ -8,6 +8,7 @@
 #include "Localization.h"
 #include "fonts/TextFonts.h"
 #include "operations/VectorOperations.h"
+#include "render/ArtworkRenderer.h"
 
 namespace zelvane {
 
@@ -210,6 +211,11 @@ void VectorController::stampActiveSignature(const std::optional<VectorPoint>& at
         return;
     const VectorPoint point = at.value_or(defaultSignaturePoint(currentPage()));
     const SignaturePreset preset = activeSignaturePreset();
+    // Artwork that cannot be drawn would place an empty frame.
+    if (preset.assetData && !ArtworkRenderer::canDraw(*preset.assetData, preset.assetExtension)) {
+        reportFailure(L("Signature impossible : ", "Signature failed: "), unreadableFile(preset.title));
+        return;
+    }
     const VectorElement element =
         VectorOperations::makeSignatureElement(preset, point, !preset.assetData.has_value());
     placeElement(element, L(QStringLiteral("Signature apposée (") + preset.title + QStringLiteral(")"),
