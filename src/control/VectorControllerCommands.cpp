@@ -167,7 +167,7 @@ void VectorController::addTextBlock(const QString& text, const std::optional<Vec
         setSelection({*id});
 }
 
-void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame)
+void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame, double rotationDegrees)
 {
     if (!hasValidCurrentPage())
         return;
@@ -178,7 +178,7 @@ void VectorController::addShape(VectorShapeType type, const std::optional<Vector
     const VectorElement element = VectorElement::make(
         name,
         ShapePayload{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false, type == VectorShapeType::arrow},
-        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), 0,
+        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), rotationDegrees,
         isStroke ? VectorStyle(QStringLiteral("#D97706"), std::nullopt, 2.2, 1.0, false)
                  : VectorStyle(QStringLiteral("#1E3A8A"), QStringLiteral("#DBEAFE"), 1.8, 1.0, false));
     placeElement(element, L(name + QStringLiteral(" ajouté"), name + QStringLiteral(" added")));
