@@ -4,6 +4,7 @@
 #include "theme/Theme.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QListView>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -22,11 +23,10 @@ constexpr int kScrollMargin = 24;
 PageRowDrag::PageRowDrag(QListView& list, std::function<void(int from, int to)> onMove, QObject* parent)
     : QObject(parent), m_list(list), m_onMove(std::move(onMove))
 {
-    m_marker = new QWidget(list.viewport());
-    m_marker->setAutoFillBackground(true);
-    QPalette palette = m_marker->palette();
-    palette.setColor(QPalette::Window, Theme::accent());
-    m_marker->setPalette(palette);
+    // Painted by the style sheet the list's own sheet puts in charge.
+    m_marker = new QFrame(list.viewport());
+    m_marker->setStyleSheet(QStringLiteral("QFrame { background-color: %1; border: none; }")
+                                .arg(Theme::accent().name(QColor::HexRgb)));
     m_marker->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_marker->hide();
     list.viewport()->installEventFilter(this);
