@@ -216,6 +216,9 @@ TEST_F(VectorControllerLibrariesTest, AnUnreadableSignatureFileIsNeverActive)
     EXPECT_EQ(controller->currentPage().elements.size(), 1);
     EXPECT_EQ(controller->history().undoStack().size(), steps);
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("Stamp failed: broken: unreadable file"));
+    Localization::setCurrent(AppLanguage::fr);
+    controller->importSignatureFiles({source});
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Import impossible : scan.png : fichier illisible"));
 }
 
 TEST_F(VectorControllerLibrariesTest, NumbersInNamesSortByValue)
