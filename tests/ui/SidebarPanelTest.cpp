@@ -206,6 +206,31 @@ TEST_F(SidebarPanelTest, ThePageListTakesTheRoomItsRowsNeedUpToHalfThePanel)
     EXPECT_LE(pages->viewport()->height(), 720 / 2 + row);
 }
 
+TEST_F(SidebarPanelTest, TheRotateButtonTurnsEverythingOnThePageAndFourTurnsGiveItBack)
+{
+    controller().stampApprovalBadge(VectorStampKind::approved, VectorPoint{200, 300});
+    controller().stampActiveSignature(VectorPoint{420, 700});
+    controller().addTextBlock(QStringLiteral("Heading"), VectorPoint{60, 80});
+    controller().addShape(VectorShapeType::arrow, VectorRect(100, 500, 140, 84));
+    const VectorDocument before = controller().document();
+    ASSERT_EQ(before.pages[0].elements.size(), 4);
+
+    QTest::mouseClick(sidebar->rotatePageButton(), Qt::LeftButton);
+    const VectorPage& turned = controller().currentPage();
+    EXPECT_EQ(turned.width, before.pages[0].height);
+    for (qsizetype i = 0; i < 4; ++i) {
+        const VectorElement& was = before.pages[0].elements[i];
+        EXPECT_EQ(turned.elements[i].frame.width, was.frame.width) << i;
+        EXPECT_EQ(turned.elements[i].frame.height, was.frame.height) << i;
+        EXPECT_EQ(turned.elements[i].rotationDegrees, was.rotationDegrees + 90) << i;
+    }
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(sidebar->rotatePageButton(), Qt::LeftButton);
+    VectorDocument after = controller().document();
+    after.revision = before.revision;
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(SidebarPanelTest, TheMiniatureDrawsAtMostTwentyFourVisibleBoxes)
 {
     VectorPage page = controller().document().pages[0];
