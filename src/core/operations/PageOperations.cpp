@@ -11,14 +11,6 @@ bool isValidIndex(const VectorDocument& document, qsizetype index)
     return index >= 0 && index < document.pages.size();
 }
 
-// A quarter turn of a rectangle on a page of width w and height h: an area
-// of the page, its sides swapped.
-VectorRect turned(const VectorRect& r, double w, double h, bool clockwise)
-{
-    return clockwise ? VectorRect(h - r.y - r.height, r.x, r.height, r.width)
-                     : VectorRect(r.y, w - r.x - r.width, r.height, r.width);
-}
-
 // Turns move positions in whole millionths of a point, so that turns undo
 // one another exactly: the coarse part of a value is worked out on that
 // grid (where sums are exact once rounded back to it) and the part finer
@@ -39,6 +31,33 @@ GridValue split(double value)
 {
     const double coarse = onGrid(value);
     return {coarse, value - coarse};
+}
+
+// A quarter turn of a rectangle on a page of width w and height h: an area
+// of the page, its sides swapped. Worked out on the grid like the frames.
+VectorRect turned(const VectorRect& r, double w, double h, bool clockwise)
+{
+    if (!std::isfinite(r.x) || !std::isfinite(r.y) || !std::isfinite(r.width) || !std::isfinite(r.height)) {
+        return clockwise ? VectorRect(h - r.y - r.height, r.x, r.height, r.width)
+                         : VectorRect(r.y, w - r.x - r.width, r.height, r.width);
+    }
+    VectorRect area = r;
+    area.width = r.height;
+    area.height = r.width;
+    if (clockwise) {
+        // The bottom edge becomes the left one.
+        const GridValue y = split(r.y);
+        const GridValue side = split(r.height);
+        area.x = onGrid(onGrid(h) - y.coarse - side.coarse) - (y.fine + side.fine);
+        area.y = r.x;
+    } else {
+        // The right edge becomes the top one.
+        const GridValue x = split(r.x);
+        const GridValue side = split(r.width);
+        area.x = r.y;
+        area.y = onGrid(onGrid(w) - x.coarse - side.coarse) - (x.fine + side.fine);
+    }
+    return area;
 }
 
 // The same rectangle, its sides kept, with its centre where a quarter turn

@@ -194,7 +194,7 @@ TEST(PageOperationsTest, FourTurnsOrATurnAndItsReverseGiveTheSameDocumentBack)
     VectorDocument document = documentWithPages({"A"});
     VectorPage& page = document.pages[0];
     page.pdfPageData = QByteArray("%PDF-1.7");
-    page.redactedPDFRects = {VectorRect(100.5, 50.25, 200, 20)};
+    page.redactedPDFRects = {VectorRect(100.37, 50.123, 200.11, 20.9), VectorRect(0.1, 0.2, 595.18, 0.3)};
     VectorElement stamp = boxAt(VectorRect(90.584, 664.3498, 176, 52));
     stamp.rotationDegrees = -4;
     VectorElement text = boxAt(VectorRect(148.82, 294.6615, 8 * 15 * 0.58, 15 * 1.38));
