@@ -7,6 +7,8 @@
 #include "model/RGBAColor.h"
 #include "pdf/PDFContentFilter.h"
 #include "pdf/PDFInputLimits.h"
+#include "pdf/PDFOptionalContent.h"
+#include "pdf/PDFPageAnnotations.h"
 #include "render/PageRenderer.h"
 
 #include <QBuffer>
@@ -33,6 +35,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
@@ -250,8 +253,16 @@ struct SourcePDF {
     PDFWorkTally work;
 };
 
-// The original PDF page as a form XObject of the output, or nothing when its
-// bytes cannot be read.
+// A page that shows in the editor but whose objects cannot be copied.
+struct DamagedBackdrop : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The original PDF page as a form XObject of the output, with the
+// annotations it shows drawn into it, or nothing when its bytes cannot be
+// read as a PDF or have no such page (the editor shows no backdrop then
+// either). Throws DamagedBackdrop when the page is there but its objects
+// cannot be read or copied.
 std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*, SourcePDF>& sources,
                                              const VectorPage& page, QRectF* mediaBox)
 {
@@ -278,8 +289,8 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         source.work.checkPage(source.pages[size_t(index)]);
     } catch (const PDFWorkTally::Exceeded& exceeded) {
         throw CodecError(QStringLiteral("PDFCodec"), 4, exceeded.message());
-    } catch (const std::exception&) {
-        return std::nullopt;
+    } catch (const std::exception& error) {
+        throw DamagedBackdrop(error.what());
     }
     try {
         QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
@@ -291,9 +302,47 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         form.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
                                      mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
         form.removeKey("/Matrix");
+        form = formWithAnnotations(*source.pdf, sourcePage, form);
         return output.copyForeignObject(form);
+    } catch (const std::exception& error) {
+        throw DamagedBackdrop(error.what());
+    }
+}
+
+// Whether every stream `object` draws from can be read as the writer copies
+// it: its raw bytes (what is not a stream or not reachable is not looked at;
+// the page tree is not followed).
+bool streamsReadable(QPDFObjectHandle object, std::set<QPDFObjGen>& seen, int depth = 0)
+{
+    if (depth > 64) {
+        return true;
+    }
+    if (object.isIndirect()) {
+        if (!seen.insert(object.getObjGen()).second) {
+            return true;
+        }
+    }
+    try {
+        if (object.isStream()) {
+            object.getRawStreamData();
+            return streamsReadable(object.getDict(), seen, depth + 1);
+        }
+        if (object.isArray()) {
+            for (QPDFObjectHandle item : object.aitems()) {
+                if (!streamsReadable(item, seen, depth + 1)) {
+                    return false;
+                }
+            }
+        } else if (object.isDictionary()) {
+            for (auto [key, value] : object.ditems()) {
+                if (key != "/Parent" && key != "/P" && !streamsReadable(value, seen, depth + 1)) {
+                    return false;
+                }
+            }
+        }
+        return true;
     } catch (const std::exception&) {
-        return std::nullopt;
+        return false;
     }
 }
 
@@ -408,10 +457,16 @@ QString rasterizedPagesNote(const PDFExportReport& report)
                  + QStringLiteral(" written as pictures: their masked text could not be removed"));
 }
 
-QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, const PDFExportOptions& options)
+namespace {
+
+// The whole output, once the overlays are drawn. `careful` looks at every
+// stream each backdrop draws from before writing, and writes the pages whose
+// streams cannot be read as pictures: the second try after a first one
+// failed on a damaged file.
+QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlays, PDFExportReport* report,
+                         const PDFExportOptions& options, bool careful)
 {
-    OverlayDrawing overlays(document);
-    try {
+    {
         QPDF output;
         output.setSuppressWarnings(true);
         if (overlays.drawnAtOnce()) {
@@ -436,7 +491,12 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
             if (!page.pdfPageData) {
                 continue;
             }
-            backdrop.form = backdropForm(output, sources, page, &backdrop.mediaBox);
+            try {
+                backdrop.form = backdropForm(output, sources, page, &backdrop.mediaBox);
+            } catch (const DamagedBackdrop& error) {
+                backdrop.unfilterable = QStringLiteral("damaged page: ") + QString::fromUtf8(error.what());
+                continue;
+            }
             if (!backdrop.form) {
                 continue;
             }
@@ -449,7 +509,17 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
                     backdrop.unfilterable = QString::fromUtf8(error.what());
                 }
             }
+            if (std::set<QPDFObjGen> seen; careful && !backdrop.unfilterable && !streamsReadable(*backdrop.form, seen)) {
+                backdrop.unfilterable = QStringLiteral("damaged page: a stream cannot be read");
+            }
         }
+        std::vector<QPDF*> sourceFiles;
+        for (auto& [data, source] : sources) {
+            if (source.pdf && !source.pages.empty()) {
+                sourceFiles.push_back(source.pdf.get());
+            }
+        }
+        copyOptionalContent(output, sourceFiles);
         QPDFPageDocumentHelper pageTree(output);
         std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
@@ -549,11 +619,31 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
         writer.write();
         const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
         return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
-    } catch (const CodecError&) {
-        throw;
-    } catch (const std::exception&) {
-        failContext();
     }
+}
+
+}  // namespace
+
+QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, const PDFExportOptions& options)
+{
+    OverlayDrawing overlays(document);
+    // A damaged source page never fails the export: when writing fails, the
+    // pages whose streams cannot be read are written as pictures.
+    for (const bool careful : {false, true}) {
+        PDFExportReport written;
+        try {
+            QByteArray pdf = writeDocument(document, overlays, &written, options, careful);
+            if (report) {
+                report->rasterizedPages.append(written.rasterizedPages);
+            }
+            return pdf;
+        } catch (const CodecError&) {
+            throw;
+        } catch (const std::exception& error) {
+            qDebug().noquote() << "PDF export:" << (careful ? "careful" : "first") << "try failed:" << error.what();
+        }
+    }
+    failContext();
 }
 
 }  // namespace zelvane::PDFCodec

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <cmath>
@@ -369,11 +370,115 @@ ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
     return repaired.ok ? repaired : result;
 }
 
+// The texts of the pages read so far, by the file they were read from and
+// page, kept for as long as anything else holds that file's bytes (the pages
+// of a document drawn over it): a page's text is read once, whoever asks
+// for it again (the import, every export, the canvas). At most
+// kKeptCharacters characters are kept; the pages asked for least recently
+// go first.
+class PageTextStore {
+public:
+    static constexpr qsizetype kKeptCharacters = 750 * 1000;
+
+    static PageTextStore& shared()
+    {
+        static PageTextStore store;
+        return store;
+    }
+
+    std::optional<PDFPageText> find(const QByteArray& bytes, int page)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (Entry& entry : m_entries) {
+            if (sameBytes(entry.bytes, bytes)) {
+                const auto found = entry.pages.find(page);
+                if (found == entry.pages.end())
+                    break;
+                found->second.used = ++m_clock;
+                return found->second.text;
+            }
+        }
+        return std::nullopt;
+    }
+
+    void keep(const QByteArray& bytes, int page, const PDFPageText& text)
+    {
+        if (text.text.size() > kKeptCharacters)
+            return;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        // Files nobody else holds any more are let go.
+        for (const Entry& entry : m_entries) {
+            if (entry.bytes.isDetached()) {
+                for (const auto& [index, kept] : entry.pages)
+                    m_characters -= kept.text.text.size();
+            }
+        }
+        std::erase_if(m_entries, [](const Entry& entry) { return entry.bytes.isDetached(); });
+        Entry* into = nullptr;
+        for (Entry& entry : m_entries) {
+            if (sameBytes(entry.bytes, bytes))
+                into = &entry;
+        }
+        if (!into) {
+            m_entries.push_back({bytes, {}});
+            into = &m_entries.back();
+        }
+        if (!into->pages.emplace(page, Kept{text, ++m_clock}).second)
+            return;
+        m_characters += text.text.size();
+        while (m_characters > kKeptCharacters)
+            forgetLeastRecent();
+    }
+
+private:
+    struct Kept {
+        PDFPageText text;
+        quint64 used = 0;
+    };
+    struct Entry {
+        QByteArray bytes;
+        std::map<int, Kept> pages;
+    };
+
+    static bool sameBytes(const QByteArray& a, const QByteArray& b)
+    {
+        return a.constData() == b.constData() && a.size() == b.size();
+    }
+
+    void forgetLeastRecent()
+    {
+        Entry* oldestEntry = nullptr;
+        std::map<int, Kept>::iterator oldest;
+        for (Entry& entry : m_entries) {
+            for (auto at = entry.pages.begin(); at != entry.pages.end(); ++at) {
+                if (!oldestEntry || at->second.used < oldest->second.used) {
+                    oldestEntry = &entry;
+                    oldest = at;
+                }
+            }
+        }
+        if (!oldestEntry) {
+            m_characters = 0;
+            return;
+        }
+        m_characters -= oldest->second.text.text.size();
+        oldestEntry->pages.erase(oldest);
+        std::erase_if(m_entries, [](const Entry& entry) { return entry.pages.empty(); });
+    }
+
+    std::mutex m_mutex;
+    std::vector<Entry> m_entries;
+    qsizetype m_characters = 0;
+    quint64 m_clock = 0;
+};
+
 }  // namespace
 
 struct PDFDocument::Private {
     PopplerDocument* document = nullptr;
     std::vector<PageGeometry> pages;
+    // The bytes the document was opened from, under which its page texts are kept.
+    QByteArray source;
     // The unrotated copy poppler reads, kept to open it again elsewhere.
     QByteArray renderBytes;
 
@@ -491,6 +596,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     data->document = opened.document;
     data->pages = std::move(read.pages);
     data->renderBytes = read.renderBytes;
+    data->source = bytes;
     if (poppler_document_get_n_pages(data->document) != int(data->pages.size()))
         return fail(OpenError::damaged);
     for (int i = 0; i < int(data->pages.size()); ++i) {
@@ -511,6 +617,7 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->document = opened.document;
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
+    data->source = d->source;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
@@ -617,9 +724,18 @@ QImage PDFDocument::renderPage(int pageIndex, double scale) const
 
 PDFPageText PDFDocument::pageText(int pageIndex) const
 {
-    PDFPageText result;
     if (!d->page(pageIndex))
-        return result;
+        return {};
+    if (std::optional<PDFPageText> kept = PageTextStore::shared().find(d->source, pageIndex))
+        return *std::move(kept);
+    PDFPageText text = readPageText(pageIndex);
+    PageTextStore::shared().keep(d->source, pageIndex, text);
+    return text;
+}
+
+PDFPageText PDFDocument::readPageText(int pageIndex) const
+{
+    PDFPageText result;
     PopplerPage* page = poppler_document_get_page(d->document, pageIndex);
     if (!page)
         return result;

@@ -95,10 +95,15 @@ public:
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;
 
-    // Empty for a page without text or an index out of range.
+    // Empty for a page without text or an index out of range. Read once
+    // for the bytes the document was opened from: asked again while
+    // anything holds those bytes, by this instance or any other opened from
+    // them, the page's text is not read again.
     PDFPageText pageText(int pageIndex) const;
 
 private:
+    PDFPageText readPageText(int pageIndex) const;
+
     struct Private;
     explicit PDFDocument(std::unique_ptr<Private> d);
     std::unique_ptr<Private> d;

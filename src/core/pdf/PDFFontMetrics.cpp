@@ -1,9 +1,11 @@
 #include "pdf/PDFFontMetrics.h"
 
-#include <QFile>
-#include <QGuiApplication>
-#include <QHash>
-#include <QRawFont>
+#include <QString>
+
+#include "pdf/PDFFontProgramMetrics.h"
+#include "pdf/PDFPredefinedCMaps.h"
+#include "pdf/PDFStandardFontMetrics.h"
+
 
 #include <qpdf/Buffer.hh>
 
@@ -19,85 +21,6 @@ double numberOf(QPDFObjectHandle value, double fallback)
 {
     double number = fallback;
     return value.getValueAsNumber(number) && std::isfinite(number) ? number : fallback;
-}
-
-// Unicode of the WinAnsi codes 0x80..0x9F (the rest is Latin-1).
-constexpr char16_t kWinAnsiHigh[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-// The installed face with the metrics of a standard font, by base name.
-QString standardFaceFile(const std::string& baseFont)
-{
-    static const QHash<QString, QString> faces = {
-        {QStringLiteral("Helvetica"), QStringLiteral("NimbusSans-Regular")},
-        {QStringLiteral("Helvetica-Bold"), QStringLiteral("NimbusSans-Bold")},
-        {QStringLiteral("Helvetica-Oblique"), QStringLiteral("NimbusSans-Italic")},
-        {QStringLiteral("Helvetica-BoldOblique"), QStringLiteral("NimbusSans-BoldItalic")},
-        {QStringLiteral("Arial"), QStringLiteral("NimbusSans-Regular")},
-        {QStringLiteral("Times-Roman"), QStringLiteral("NimbusRoman-Regular")},
-        {QStringLiteral("Times-Bold"), QStringLiteral("NimbusRoman-Bold")},
-        {QStringLiteral("Times-Italic"), QStringLiteral("NimbusRoman-Italic")},
-        {QStringLiteral("Times-BoldItalic"), QStringLiteral("NimbusRoman-BoldItalic")},
-        {QStringLiteral("Courier"), QStringLiteral("NimbusMonoPS-Regular")},
-        {QStringLiteral("Courier-Bold"), QStringLiteral("NimbusMonoPS-Bold")},
-        {QStringLiteral("Courier-Oblique"), QStringLiteral("NimbusMonoPS-Italic")},
-        {QStringLiteral("Courier-BoldOblique"), QStringLiteral("NimbusMonoPS-BoldItalic")},
-    };
-    QString name = QString::fromStdString(baseFont);
-    if (name.startsWith(QLatin1Char('/'))) {
-        name.remove(0, 1);
-    }
-    const QString face = faces.value(name);
-    return face.isEmpty() ? QString() : QStringLiteral("/usr/share/fonts/type1/urw-base35/") + face + ".t1";
-}
-
-// Widths per unit of size of codes 0..255 of a standard font, its glyphs
-// looked up by the Unicode of each code in the encoding.
-std::vector<double> standardWidths(const QString& file, const std::string& encoding)
-{
-    // Font engines belong to the thread that made them: one set per thread.
-    thread_local QHash<QString, std::vector<double>> known;
-    const QString key = file + QLatin1Char(' ') + QString::fromStdString(encoding);
-    if (const auto found = known.constFind(key); found != known.constEnd()) {
-        return *found;
-    }
-    // Font engines need the GUI application.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        throw PDFUnmeasurableFont("standard font without widths measured without a GUI application");
-    }
-    const QRawFont font(file, 1000, QFont::PreferNoHinting);
-    if (!font.isValid()) {
-        throw PDFUnmeasurableFont("standard font without widths and without its metrics face");
-    }
-    const bool winAnsi = encoding == "/WinAnsiEncoding";
-    if (!winAnsi && !encoding.empty() && encoding != "/StandardEncoding") {
-        throw PDFUnmeasurableFont("standard font without widths in encoding " + encoding);
-    }
-    std::vector<double> widths(256, -1);
-    for (unsigned code = 32; code < 256; ++code) {
-        char16_t unicode = 0;
-        if (winAnsi) {
-            unicode = code >= 0x80 && code < 0xA0 ? kWinAnsiHigh[code - 0x80] : char16_t(code);
-        } else if (code < 127) {
-            unicode = code == 0x27 ? u'\u2019' : code == 0x60 ? u'\u2018' : char16_t(code);
-        }
-        if (unicode == 0 || code == 127) {
-            continue;
-        }
-        const QList<quint32> glyphs = font.glyphIndexesForString(QString(QChar(unicode)));
-        if (glyphs.size() != 1 || glyphs.front() == 0) {
-            continue;
-        }
-        const QList<QPointF> advances = font.advancesForGlyphIndexes(glyphs, QRawFont::UseDesignMetrics);
-        if (advances.size() == 1) {
-            widths[code] = advances.front().x() / 1000.0;
-        }
-    }
-    known.insert(key, widths);
-    return widths;
 }
 
 unsigned bigEndian(const std::string& bytes)
@@ -249,15 +172,15 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
         throw PDFUnmeasurableFont("Type 3 font without widths");
     }
     QPDFObjectHandle baseFont = font.getKey("/BaseFont");
-    const QString file = baseFont.isName() ? standardFaceFile(baseFont.getName()) : QString();
-    if (file.isEmpty()) {
+    std::optional<std::vector<double>> standard =
+        baseFont.isName() ? standardFontWidths(baseFont.getName(), font.getKey("/Encoding")) : std::nullopt;
+    if (!standard) {
+        standard = embeddedFontWidths(font);
+    }
+    if (!standard) {
         throw PDFUnmeasurableFont("font without widths");
     }
-    QPDFObjectHandle encoding = font.getKey("/Encoding");
-    if (!encoding.isNull() && !encoding.isName()) {
-        throw PDFUnmeasurableFont("standard font without widths and with its own encoding");
-    }
-    m_simpleWidths = standardWidths(file, encoding.isName() ? encoding.getName() : std::string());
+    m_simpleWidths = std::move(*standard);
     m_ascent = 0.75;
     m_descent = -0.25;
 }
@@ -265,11 +188,38 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
 void PDFFontMetrics::readEmbeddedCMap(QPDFObjectHandle stream)
 {
     const std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
-    const std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    const std::vector<CMapToken> tokens = tokenizeCMap(text);
-    if (stream.getDict().getKey("/UseCMap").isName() || stream.getDict().getKey("/UseCMap").isStream()) {
+    std::string text(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    // A map based on a predefined one: its own entries, then the base's.
+    QPDFObjectHandle base = stream.getDict().getKey("/UseCMap");
+    if (base.isStream()) {
         throw PDFUnmeasurableFont("character-code map based on another");
     }
+    if (base.isName()) {
+        const std::optional<std::string> inherited = predefinedCMapText(base.getName().substr(1));
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on one not installed");
+        }
+        text += '\n' + *inherited;
+    }
+    // The same stated in the map itself.
+    if (const size_t statement = text.find("usecmap"); statement != std::string::npos) {
+        const size_t slash = text.rfind('/', statement);
+        const std::string name =
+            slash == std::string::npos ? std::string() : QString::fromStdString(text.substr(slash + 1, statement - slash - 1))
+                                                              .trimmed()
+                                                              .toStdString();
+        const std::optional<std::string> inherited = name.empty() ? std::nullopt : predefinedCMapText(name);
+        if (!inherited) {
+            throw PDFUnmeasurableFont("character-code map based on another");
+        }
+        text = text.substr(0, slash) + text.substr(statement + 7) + '\n' + *inherited;
+    }
+    readCMapText(text);
+}
+
+void PDFFontMetrics::readCMapText(const std::string& text)
+{
+    const std::vector<CMapToken> tokens = tokenizeCMap(text);
     for (size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i].kind != CMapToken::word) {
             continue;
@@ -311,8 +261,15 @@ void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
         QPDFObjectHandle mode = encoding.getDict().getKey("/WMode");
         m_vertical = mode.isInteger() && mode.getIntValue() == 1;
         readEmbeddedCMap(encoding);
+    } else if (encoding.isName()) {
+        const std::optional<std::string> predefined = predefinedCMapText(encoding.getName().substr(1));
+        if (!predefined) {
+            throw PDFUnmeasurableFont("composite font with a predefined character-code map not installed");
+        }
+        m_vertical = predefined->find("/WMode 1 def") != std::string::npos;
+        readCMapText(*predefined);
     } else {
-        throw PDFUnmeasurableFont("composite font with a predefined character-code map");
+        throw PDFUnmeasurableFont("composite font without a character-code map");
     }
     QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
     QPDFObjectHandle cidFont =

@@ -44,8 +44,8 @@ struct PDFGlyph {
 // glyph of a shown string: simple fonts by /Widths (the standard 14 fonts
 // without widths by their metric-compatible installed faces), Type 3 fonts
 // through their font matrix, and composite fonts by their CID widths
-// (/W, /DW, and /W2, /DW2 in vertical writing) with Identity or embedded
-// character-code maps.
+// (/W, /DW, and /W2, /DW2 in vertical writing) with Identity, embedded or
+// installed predefined character-code maps.
 class PDFFontMetrics {
 public:
     // Throws PDFUnmeasurableFont.
@@ -81,6 +81,7 @@ private:
     void readSimpleFont(QPDFObjectHandle font, bool type3);
     void readCompositeFont(QPDFObjectHandle font);
     void readEmbeddedCMap(QPDFObjectHandle stream);
+    void readCMapText(const std::string& text);
     void readExtents(QPDFObjectHandle descriptor, double unitsPerText);
     unsigned cidOf(unsigned code, int bytes) const;
     double cidWidth(unsigned cid) const;

@@ -1,0 +1,108 @@
+// Standard fonts without widths: which names stand for them and the widths
+// their glyphs take in each encoding.
+
+#include "core/fonts/TestFonts.h"
+#include "pdf/PDFFontMetrics.h"
+#include "pdf/PDFStandardFontMetrics.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <qpdf/QPDF.hh>
+
+using namespace zelvane;
+
+namespace {
+
+bool metricsInstalled()
+{
+    return QFile::exists(QStringLiteral("/usr/share/fonts/type1/urw-base35/NimbusRoman-Regular.afm"));
+}
+
+QPDFObjectHandle parsed(const std::string& text)
+{
+    return QPDFObjectHandle::parse(text);
+}
+
+}  // namespace
+
+TEST(PDFStandardFontMetricsTest, NamesAndAliasesOfTheStandardFonts)
+{
+    const std::vector<std::pair<std::string, std::string>> standard = {
+        {"/Helvetica", "Helvetica"},
+        {"/ABCDEF+Times-Roman", "Times-Roman"},
+        {"/Arial,Bold", "Helvetica-Bold"},
+        {"/Arial-BoldItalicMT", "Helvetica-BoldOblique"},
+        {"/ArialMT", "Helvetica"},
+        {"/TimesNewRomanPS-ItalicMT", "Times-Italic"},
+        {"/TimesNewRoman,BoldItalic", "Times-BoldItalic"},
+        {"/TimesNewRoman", "Times-Roman"},
+        {"/CourierNewPSMT", "Courier"},
+        {"/Courier-Oblique", "Courier-Oblique"},
+        {"/Symbol", "Symbol"},
+        {"/ZapfDingbats", "ZapfDingbats"},
+    };
+    for (const auto& [name, expected] : standard)
+        EXPECT_EQ(standardFontName(name).value_or("none"), expected) << name;
+    for (const char* other : {"/ArialNarrow", "/Arial-Black", "/Calibri", "/Helvetica-Light", "/abcdef+Helvetica"})
+        EXPECT_FALSE(standardFontName(other)) << other;
+}
+
+TEST(PDFStandardFontMetricsTest, GlyphsTakeTheWidthsTheirEncodingNames)
+{
+    if (!metricsInstalled())
+        GTEST_SKIP() << "fonts-urw-base35 is not installed";
+    const auto widthOf = [](const std::string& font, const std::string& encoding, int code) {
+        const std::optional<std::vector<double>> widths = standardFontWidths(font, parsed(encoding));
+        return widths ? widths->at(size_t(code)) : -1.0;
+    };
+    EXPECT_DOUBLE_EQ(widthOf("/Helvetica", "null", 'A'), 0.667);
+    // The straight quote of WinAnsi, the curly one of the standard encoding.
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "/WinAnsiEncoding", 0x27), 0.180);
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "null", 0x27), 0.333);
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "/WinAnsiEncoding", 0x80), 0.5);  // Euro
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "<< /BaseEncoding /WinAnsiEncoding /Differences [1 /W /quoteright] >>", 1),
+                     0.944);
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "<< /Differences [1 /W /quoteright] >>", 2), 0.333);
+    // A code naming no glyph of the font is drawn 0 wide.
+    EXPECT_DOUBLE_EQ(widthOf("/Times-Roman", "<< /Differences [1 /nosuchglyph] >>", 1), 0);
+    EXPECT_DOUBLE_EQ(widthOf("/CourierNewPS-BoldMT", "/WinAnsiEncoding", 'i'), 0.6);
+    // Symbol keeps its own encoding under a named one.
+    EXPECT_DOUBLE_EQ(widthOf("/Symbol", "/WinAnsiEncoding", 'a'), 0.631);
+    EXPECT_DOUBLE_EQ(widthOf("/ZapfDingbats", "null", 52), 0.846);
+    EXPECT_FALSE(standardFontWidths("/Calibri", parsed("/WinAnsiEncoding")));
+
+    // A font dictionary without widths is measured by them.
+    const PDFFontMetrics metrics(parsed("<< /Type /Font /Subtype /Type1 /BaseFont /Arial,Bold /Encoding "
+                                        "/WinAnsiEncoding >>"));
+    const std::vector<PDFGlyph> glyphs = metrics.glyphs("W");
+    ASSERT_EQ(glyphs.size(), 1u);
+    EXPECT_DOUBLE_EQ(glyphs[0].advance, standardFontWidths("/Helvetica-Bold", parsed("null"))->at('W'));
+    EXPECT_THROW(PDFFontMetrics(parsed("<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>")),
+                 PDFUnmeasurableFont);
+}
+
+TEST(PDFStandardFontMetricsTest, OtherFontsWithoutWidthsAreMeasuredByTheirEmbeddedProgram)
+{
+    const QByteArray program = zelvane::testing::liberationSansRegular();
+    if (program.isEmpty())
+        GTEST_SKIP() << "Liberation Sans is not installed";
+    QPDF pdf;
+    pdf.emptyPDF();
+    QPDFObjectHandle file = QPDFObjectHandle::newStream(&pdf, program.toStdString());
+    QPDFObjectHandle font = parsed("<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+SomeSans "
+                                   "/Encoding /WinAnsiEncoding /FontDescriptor << /Flags 32 >> >>");
+    font.getKey("/FontDescriptor").replaceKey("/FontFile2", file);
+    const PDFFontMetrics metrics(font);
+    const std::vector<PDFGlyph> glyphs = metrics.glyphs("Ai ");
+    ASSERT_EQ(glyphs.size(), 3u);
+    // Liberation Sans has Arial's advances: A 1366, i 455, space 569 of 2048.
+    EXPECT_NEAR(glyphs[0].advance, 1366.0 / 2048, 1e-9);
+    EXPECT_NEAR(glyphs[1].advance, 455.0 / 2048, 1e-9);
+    EXPECT_NEAR(glyphs[2].advance, 569.0 / 2048, 1e-9);
+
+    // A program that cannot be read leaves the font unmeasurable.
+    font.getKey("/FontDescriptor").replaceKey("/FontFile2", QPDFObjectHandle::newStream(&pdf, "not a font"));
+    EXPECT_THROW(PDFFontMetrics{font}, PDFUnmeasurableFont);
+}

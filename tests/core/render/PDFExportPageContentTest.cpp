@@ -1,0 +1,320 @@
+// What an exported PDF page shows besides the page content itself: the
+// annotations the editor shows over it (form fields, comments, stamps),
+// its layers as the file sets them, text in standard fonts without widths
+// kept as vectors, and pages of a damaged file exported as well as they can
+// be.
+
+#include "core/fonts/TestFonts.h"
+#include "core/support/PagePictures.h"
+#include "core/support/TestPDF.h"
+#include "export/PDFExport.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+QString pdfToText(const QByteArray& pdf)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(pdf);
+    file.close();
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
+    if (!process.waitForFinished(60000))
+        return {};
+    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+}
+
+QByteArray stream(const QByteArray& dictionary, const QByteArray& content)
+{
+    return "<< " + dictionary + " /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content
+           + "\nendstream";
+}
+
+// The exported page drawn on white at one pixel per point.
+QImage exportedPage(const QByteArray& pdf, int index, const QSize& size)
+{
+    const auto reopened = PDFDocument::open(pdf);
+    QImage flat(size, QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    if (reopened)
+        QPainter(&flat).drawImage(0, 0, reopened->renderPage(index, 1));
+    return flat;
+}
+
+// Images drawn by the page itself or by the forms it draws.
+int imagesOnPage(const QByteArray& pdf, int index)
+{
+    QPDF read;
+    read.setSuppressWarnings(true);
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    int images = 0;
+    std::function<void(QPDFObjectHandle, int)> count = [&](QPDFObjectHandle resources, int depth) {
+        if (!resources.isDictionary() || depth > 8)
+            return;
+        QPDFObjectHandle objects = resources.getKey("/XObject");
+        if (!objects.isDictionary())
+            return;
+        for (const std::string& key : objects.getKeys()) {
+            QPDFObjectHandle object = objects.getKey(key);
+            if (!object.isStream())
+                continue;
+            if (object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+                ++images;
+            else
+                count(object.getDict().getKey("/Resources"), depth + 1);
+        }
+    };
+    count(QPDFPageDocumentHelper(read).getAllPages().at(size_t(index)).getAttribute("/Resources", false), 0);
+    return images;
+}
+
+// A filled form: a text field whose value has no appearance yet, a ticked
+// checkbox, a comment, a stamp and a comment hidden by its flags. A form
+// that asks for appearances to be made has its checkbox drawn as readers
+// draw it, not by its own appearance.
+QByteArray filledForm(bool asksForAppearances = false)
+{
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [5 0 R 6 0 R] "
+            + QByteArray(asksForAppearances ? "/NeedAppearances true " : "")
+            + "/DR << /Font << /Helv 4 0 R >> >> /DA (/Helv 0 Tf 0 g) >> >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 10 0 R /Annots [5 0 R 6 0 R 7 0 R 8 0 R 9 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Jane Doe) /DA (/Helv 14 Tf 0 g) "
+        "/Rect [20 215 220 240] /F 4 /P 3 0 R >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Btn /T (agree) /V /Yes /AS /Yes /Rect [20 170 44 194] /F 4 /P 3 0 R "
+        "/AP << /N << /Yes 11 0 R /Off 12 0 R >> >> >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 100 220 130] /Contents (Comment words) "
+        "/DA (/Helv 12 Tf 0 g) /F 4 /P 3 0 R /AP << /N 13 0 R >> >>",
+        "<< /Type /Annot /Subtype /Stamp /Rect [240 90 390 150] /F 4 /P 3 0 R /AP << /N 14 0 R >> >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [240 200 390 230] /Contents (Hidden note) /F 2 /P 3 0 R "
+        "/AP << /N 15 0 R >> >>",
+        stream("", "BT /F1 16 Tf 20 270 Td (Form body) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "0 0 1 rg 4 4 16 16 re f"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "0 0 0 RG 1 w 0.5 0.5 23 23 re S"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 4 0 R >> >>",
+               "BT /F1 14 Tf 0 0.4 0 rg 5 10 Td (Comment words) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 150 60] /Resources << /Font << /F1 4 0 R >> >>",
+               "1 0 0 RG 4 w 4 4 142 52 re S BT /F1 22 Tf 1 0 0 rg 14 22 Td (APPROVED) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 150 30] /Resources << /Font << /F1 4 0 R >> >>",
+               "BT /F1 12 Tf 5 10 Td (Hidden note) Tj ET"),
+    });
+}
+
+// A page with one layer off and one on, and a page of another file whose
+// layers are off unless listed on.
+QByteArray layeredFile(bool baseStateOff)
+{
+    const QByteArray defaults = baseStateOff ? "/BaseState /OFF /ON [7 0 R]" : "/OFF [6 0 R]";
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [6 0 R 7 0 R] /D << " + defaults
+            + " /Order [6 0 R 7 0 R] >> >> >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> "
+        "/Properties << /Off 6 0 R /On 7 0 R >> >> /Contents 5 0 R >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        stream("", "BT /F1 16 Tf 20 260 Td (Always shown) Tj ET\n"
+                   "/OC /Off BDC 0 0 1 rg 20 150 120 50 re f BT /F1 16 Tf 20 120 Td (Hidden layer words) Tj ET EMC\n"
+                   "/OC /On BDC 1 0 0 rg 220 150 120 50 re f BT /F1 16 Tf 20 60 Td (Visible layer words) Tj ET "
+                   "EMC"),
+        "<< /Type /OCG /Name (Draft) >>",
+        "<< /Type /OCG /Name (Final) >>",
+    });
+}
+
+class PDFExportPageContentTest : public test::FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFExportPageContentTest, AnnotationsTheEditorShowsAreDrawnIntoTheExportedPage)
+{
+    VectorDocument document = PDFCodec::importPDF(filledForm(), QStringLiteral("form"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    const QSize size(400, 300);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QString text = pdfToText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Form body"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Jane Doe"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Comment words"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("APPROVED"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Hidden note"))) << text.toStdString();
+
+    // The page looks as the editor shows it; the text field's value is
+    // laid out by each reader in its own way, so its box is left out.
+    const QImage shown = test::exportedPicture(document.pages[0], 1);
+    QImage exported = exportedPage(pdf, 0, size);
+    QImage shownElsewhere = shown;
+    for (QImage* image : {&exported, &shownElsewhere})
+        QPainter(image).fillRect(QRectF(18, 58, 206, 29), Qt::white);
+    EXPECT_LT(test::strongShare(exported, shownElsewhere, QRectF(0, 0, 399, 299), 1), 0.002);
+    // The ticked box is blue, the stamp red, as on the canvas.
+    EXPECT_EQ(exported.pixelColor(32, 118), QColor(0, 0, 255));
+    EXPECT_EQ(shown.pixelColor(32, 118), QColor(0, 0, 255));
+    EXPECT_EQ(exported.pixelColor(243, 180).red(), 255);
+
+    // A mask over the comment takes its words out of the file.
+    document.pages[0].redactedPDFRects = {VectorRect(15, 165, 210, 40)};
+    const QByteArray masked = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QString maskedText = pdfToText(masked);
+    EXPECT_FALSE(maskedText.contains(QStringLiteral("Comment"))) << maskedText.toStdString();
+    EXPECT_TRUE(maskedText.contains(QStringLiteral("Jane Doe"))) << maskedText.toStdString();
+    EXPECT_TRUE(maskedText.contains(QStringLiteral("APPROVED"))) << maskedText.toStdString();
+
+    // Appearances made for display: the checkbox drawn as the canvas draws it.
+    VectorDocument asking = PDFCodec::importPDF(filledForm(true), QStringLiteral("asking"), std::nullopt);
+    ASSERT_EQ(asking.pages.size(), 1);
+    const QByteArray made = PDFCodec::exportPDF(asking);
+    EXPECT_TRUE(pdfToText(made).contains(QStringLiteral("Jane Doe")));
+    const QImage madeShown = test::exportedPicture(asking.pages[0], 1);
+    const QImage madeExported = exportedPage(made, 0, size);
+    EXPECT_NE(madeShown.pixelColor(32, 118), QColor(0, 0, 255));
+    EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(16, 102, 32, 32), 1), 0.02);
+    EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(0, 90, 399, 209), 1), 0.002);
+}
+
+TEST_F(PDFExportPageContentTest, LayersShowAsTheFileSetsThem)
+{
+    const QByteArray first = layeredFile(false);
+    const QByteArray second = layeredFile(true);
+    VectorDocument document = PDFCodec::importPDF(first, QStringLiteral("layers"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    const QSize size(400, 300);
+    const auto expectLayers = [&](const QByteArray& pdf, int pages) {
+        const QString text = pdfToText(pdf);
+        EXPECT_EQ(text.count(QStringLiteral("Visible layer words")), pages) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("Hidden"))) << text.toStdString();
+        for (int i = 0; i < pages; ++i) {
+            const QImage exported = exportedPage(pdf, i, size);
+            EXPECT_EQ(exported.pixelColor(80, 125), QColor(Qt::white)) << "page " << i;
+            EXPECT_EQ(exported.pixelColor(280, 125), QColor(255, 0, 0)) << "page " << i;
+        }
+    };
+
+    SCOPED_TRACE("unedited");
+    expectLayers(PDFCodec::exportPDF(document), 1);
+    const QImage shown = test::exportedPicture(document.pages[0], 1);
+    EXPECT_EQ(shown.pixelColor(80, 125), QColor(Qt::white));
+
+    // With a page of another file whose layers are off but one, and a mask
+    // that sends the content through the filter.
+    VectorDocument other = PDFCodec::importPDF(second, QStringLiteral("other"), std::nullopt);
+    ASSERT_EQ(other.pages.size(), 1);
+    document.pages.append(other.pages[0]);
+    document.pages[0].redactedPDFRects = {VectorRect(15, 30, 200, 20)};
+    SCOPED_TRACE("two files, masked");
+    expectLayers(PDFCodec::exportPDF(document), 2);
+}
+
+TEST_F(PDFExportPageContentTest, StandardFontsWithoutWidthsStayVectorText)
+{
+    // Helvetica and Times-Roman in their standard encodings, Arial,Bold
+    // and a Times with its own differences: none has widths.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /H 4 0 R /T 5 0 R /A 6 0 R "
+        "/D 7 0 R >> >> /Contents 8 0 R >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Font /Subtype /TrueType /BaseFont /Arial,Bold /Encoding /WinAnsiEncoding >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Roman /Encoding << /BaseEncoding /WinAnsiEncoding "
+        "/Differences [1 /W /i /d /t /h] >> >>",
+        stream("", "BT /H 16 Tf 20 260 Td (Sans serif line of words) Tj ET\n"
+                   "BT /T 16 Tf 20 220 Td (Serif line of other words) Tj ET\n"
+                   "BT /A 16 Tf 20 180 Td (Bold line in Arial) Tj ET\n"
+                   "BT /D 16 Tf 20 140 Td (Serif ) Tj <0102030405> Tj ( by differences) Tj ET"),
+    });
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("standard"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    int edited = 0;
+    for (VectorElement& element : document.pages[0].elements) {
+        if (TextPayload* text = element.text(); text && text->isPDFExtracted) {
+            text->text = QStringLiteral("Changed %1").arg(++edited);
+        }
+    }
+    ASSERT_EQ(edited, 4);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    EXPECT_EQ(imagesOnPage(pdf, 0), 0);
+    const QString text = pdfToText(pdf);
+    for (int i = 1; i <= edited; ++i)
+        EXPECT_TRUE(text.contains(QStringLiteral("Changed %1").arg(i))) << text.toStdString();
+    for (const char* word : {"Sans", "Serif", "Arial", "Width", "differences"})
+        EXPECT_FALSE(text.contains(QLatin1String(word))) << word << ": " << text.toStdString();
+}
+
+TEST_F(PDFExportPageContentTest, DamagedPageOfASourceIsExportedAsWellAsItCanBe)
+{
+    // The second page draws a form whose compressed content does not
+    // inflate, and its own content runs into garbage; the third page's
+    // content does not inflate at all.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> "
+        "/Contents 7 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> "
+        "/XObject << /Fm 9 0 R >> >> /Contents 8 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> "
+        "/Contents 10 0 R >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        stream("", "BT /F1 16 Tf 20 150 Td (First page words) Tj ET"),
+        stream("", "BT /F1 16 Tf 20 150 Td (Second page words) Tj ET /Fm Do\n"
+                   "0 0 1 rg 200 20 60 60 re f ) ] >> garbage BT ("),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Filter /FlateDecode", "not deflated at all"),
+        stream("/Filter /FlateDecode", "this is not deflated either"),
+    });
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("damaged"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 3);
+
+    for (const bool masked : {false, true}) {
+        SCOPED_TRACE(masked ? "masked" : "unmasked");
+        for (VectorPage& page : document.pages)
+            page.redactedPDFRects = masked ? QList<VectorRect>{VectorRect(0, 0, 10, 10)} : QList<VectorRect>{};
+        PDFCodec::PDFExportReport report;
+        QByteArray pdf;
+        EXPECT_NO_THROW(pdf = PDFCodec::exportPDF(document, &report));
+        const auto reopened = PDFDocument::open(pdf);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->pageCount(), 3);
+        const QString text = pdfToText(pdf);
+        EXPECT_TRUE(text.contains(QStringLiteral("First page words"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Second page words")) || masked) << text.toStdString();
+        for (const PDFCodec::RasterizedPage& page : report.rasterizedPages)
+            EXPECT_GE(page.pageIndex, 1);
+        // The damaged pages show what the editor shows of them.
+        for (int i = 1; i < 3; ++i) {
+            const QImage shown = test::exportedPicture(document.pages[i], 1);
+            const QImage exported = exportedPage(pdf, i, QSize(300, 200));
+            EXPECT_LT(test::strongShare(exported, shown, QRectF(0, 0, 299, 199), 1), 0.01) << "page " << i;
+        }
+    }
+}
