@@ -23,6 +23,7 @@ run: build
 	@$(BUILD_DIR)/src/app/zelvane $(ARGS)
 
 bench: configure
+	@BENCH=1 scripts/install-deps
 	@cmake --build $(BUILD_DIR) --target bench
 
 # Fuzz targets need clang and libFuzzer; each runs for FUZZ_SECONDS.

@@ -404,7 +404,7 @@ void VectorController::writeSaveJob(SaveJob& job)
             break;
         }
         case ExportFormat::svg:
-            ControllerFileIO::writeFileAtomically(job.path, SVGCodec::exportSVG(job.document).toUtf8());
+            ControllerFileIO::writeFileAtomically(job.path, SVGCodec::exportSVGUtf8(job.document));
             break;
         case ExportFormat::png: {
             const std::optional<QByteArray> png = PDFCodec::renderPagePNG(job.page, 2.0);

@@ -308,7 +308,7 @@ HttpReply exportRoute(VectorController& controller, const QJsonObject& args)
 HttpReply svgReply(const VectorController& controller)
 {
     return builtOffTheMainThread([document = controller.document()] {
-        return HttpReply::data(SVGCodec::exportSVG(document).toUtf8(), "image/svg+xml; charset=utf-8");
+        return HttpReply::data(SVGCodec::exportSVGUtf8(document), "image/svg+xml; charset=utf-8");
     });
 }
 

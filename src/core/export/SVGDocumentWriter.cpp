@@ -21,13 +21,13 @@ void writeRootStart(SVGMarkup& out, double width, double height, bool multipage,
     out << "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
     out.num(width) << "\" height=\"";
     out.num(height) << "\" viewBox=\"0 0 ";
-    out.num(width) << u' ';
-    out.num(height) << u'"';
+    out.num(width) << ' ';
+    out.num(height) << '"';
     if (multipage) {
         out << " data-multipage=\"true\"";
     }
-    appendOwnDocumentAttributes(out.text(), documentTitle);
-    out << u'>';
+    appendOwnDocumentAttributes(out.bytes(), documentTitle);
+    out << '>';
     out.endLine();
 }
 
@@ -37,7 +37,7 @@ void writeBackground(SVGMarkup& out, const VectorPage& page, QStringView indent)
     out.num(page.width) << "\" height=\"";
     out.num(page.height) << "\" fill=\"";
     out.attr(page.backgroundColorHex) << "\" data-role=\"page-background\"";
-    appendOwnPageAttributes(out.text(), page);
+    appendOwnPageAttributes(out.bytes(), page);
     out << "/>";
     out.endLine();
 }
@@ -50,10 +50,18 @@ void writeElements(SVGMarkup& out, const VectorPage& page, QStringView indent)
     }
 }
 
-// One page as a one-page file.
-QString serializeSinglePageSVG(const VectorPage& page, const QString& documentTitle)
+// Room for a typical file of this many pages and elements, so that the text
+// is seldom moved while it grows.
+qsizetype expectedSize(qsizetype pages, qsizetype elements)
 {
-    QString text;
+    return 512 + pages * 512 + elements * 320;
+}
+
+// One page as a one-page file.
+QByteArray serializeSinglePageSVG(const VectorPage& page, const QString& documentTitle)
+{
+    QByteArray text;
+    text.reserve(expectedSize(1, page.elements.size()));
     SVGMarkup out(text);
     writeRootStart(out, page.width, page.height, false, documentTitle);
     out << "  <title>";
@@ -68,7 +76,7 @@ QString serializeSinglePageSVG(const VectorPage& page, const QString& documentTi
 }
 
 // Every page stacked top to bottom, 32 points apart.
-QString serializeMultiPageSVG(const VectorDocument& document)
+QByteArray serializeMultiPageSVG(const VectorDocument& document)
 {
     double width = 0;
     double height = 0;
@@ -81,7 +89,8 @@ QString serializeMultiPageSVG(const VectorDocument& document)
     }
     height += kPageGap * double(std::max<qsizetype>(document.pages.size(), 1) - 1);
 
-    QString text;
+    QByteArray text;
+    text.reserve(expectedSize(document.pages.size(), document.totalElementsCount()));
     SVGMarkup out(text);
     writeRootStart(out, width, height, true, document.title);
     out << "  <title>";
@@ -90,7 +99,7 @@ QString serializeMultiPageSVG(const VectorDocument& document)
     double offset = 0;
     for (qsizetype i = 0; i < document.pages.size(); ++i) {
         const VectorPage& page = document.pages[i];
-        const QString number = QString::number(i + 1);
+        const QByteArray number = QByteArray::number(i + 1);
         out << "  <g id=\"page-" << number << "\" data-page-index=\"" << number << "\" data-page-title=\"";
         out.attr(page.title) << "\" data-page-width=\"";
         out.num(page.width) << "\" data-page-height=\"";
@@ -111,6 +120,11 @@ QString serializeMultiPageSVG(const VectorDocument& document)
 }  // namespace
 
 QString exportSVG(const VectorDocument& document, std::optional<qsizetype> pageIndex)
+{
+    return QString::fromUtf8(exportSVGUtf8(document, pageIndex));
+}
+
+QByteArray exportSVGUtf8(const VectorDocument& document, std::optional<qsizetype> pageIndex)
 {
     if (pageIndex && *pageIndex >= 0 && *pageIndex < document.pages.size()) {
         return serializeSinglePageSVG(document.pages[*pageIndex], document.title);

@@ -45,7 +45,7 @@ void opacity(SVGMarkup& out, const VectorElement& element)
 {
     if (element.style.opacity < 0.999) {
         out << " opacity=\"";
-        out.num(element.style.opacity) << u'"';
+        out.num(element.style.opacity) << '"';
     }
 }
 
@@ -54,15 +54,15 @@ void rotation(SVGMarkup& out, const VectorElement& element)
     if (std::fabs(element.rotationDegrees) > 0.01) {
         const VectorRect& f = element.frame;
         out << " transform=\"rotate(";
-        out.num(element.rotationDegrees) << u' ';
-        out.num(f.x + f.width / 2) << u' ';
+        out.num(element.rotationDegrees) << ' ';
+        out.num(f.x + f.width / 2) << ' ';
         out.num(f.y + f.height / 2) << ")\"";
     }
 }
 
 void ownData(SVGMarkup& out, const VectorElement& element)
 {
-    appendOwnElementAttributes(out.text(), element);
+    appendOwnElementAttributes(out.bytes(), element);
 }
 
 void strokeWidth(SVGMarkup& out, const VectorElement& element)
@@ -72,7 +72,7 @@ void strokeWidth(SVGMarkup& out, const VectorElement& element)
 
 void point(SVGMarkup& out, double x, double y)
 {
-    out.num(x) << u',';
+    out.num(x) << ',';
     out.num(y);
 }
 
@@ -83,7 +83,7 @@ void frameBox(SVGMarkup& out, const VectorRect& f)
     out.num(f.x) << "\" y=\"";
     out.num(f.y) << "\" width=\"";
     out.num(f.width) << "\" height=\"";
-    out.num(f.height) << u'"';
+    out.num(f.height) << '"';
 }
 
 // "M x y L x y ..." of points relative to the frame.
@@ -92,10 +92,10 @@ void polylineData(SVGMarkup& out, const VectorElement& element, const QList<Vect
     for (qsizetype i = 0; i < points.size(); ++i) {
         const VectorPoint p = element.denormalize(points[i]);
         if (i > 0) {
-            out << u' ';
+            out << ' ';
         }
         out << (i == 0 ? "M " : "L ");
-        out.num(p.x) << u' ';
+        out.num(p.x) << ' ';
         out.num(p.y);
     }
     if (closed && !points.isEmpty()) {
@@ -112,9 +112,9 @@ void arrowHeadPoints(SVGMarkup& out, const VectorPoint& from, const VectorPoint&
     const double bx = to.x - length * std::cos(theta + spread);
     const double by = to.y - length * std::sin(theta + spread);
     point(out, to.x, to.y);
-    out << u' ';
+    out << ' ';
     point(out, ax, ay);
-    out << u' ';
+    out << ' ';
     point(out, bx, by);
 }
 
@@ -151,7 +151,7 @@ void writeText(SVGMarkup& out, const VectorElement& element, const TextPayload& 
     out.num(anchorX) << "\" y=\"";
     out.num(f.y + text.fontSize) << "\" font-family=\"";
     out.attr(text.fontFamily) << "\" font-size=\"";
-    out.num(text.fontSize) << u'"';
+    out.num(text.fontSize) << '"';
     if (text.isBold) {
         out << " font-weight=\"bold\"";
     }
@@ -161,11 +161,11 @@ void writeText(SVGMarkup& out, const VectorElement& element, const TextPayload& 
     out << " text-anchor=\"" << anchor << "\" fill=\"";
     out.attr(element.style.fillColorHex ? *element.style.fillColorHex
                                         : element.style.strokeColorHex.value_or(kDefaultInk))
-        << u'"';
+        << '"';
     opacity(out, element);
     rotation(out, element);
     ownData(out, element);
-    out << u'>';
+    out << '>';
     const QStringView content = text.text;
     qsizetype end = lineEnd(content, 0);
     if (end == content.size()) {
@@ -178,7 +178,7 @@ void writeText(SVGMarkup& out, const VectorElement& element, const TextPayload& 
         out << indent << "  <tspan x=\"";
         out.num(anchorX) << "\" dy=\"";
         if (i == 0) {
-            out << u'0';
+            out << '0';
         } else {
             out.num(text.fontSize * 1.28);
         }
@@ -201,7 +201,7 @@ void shapePaint(SVGMarkup& out, const VectorElement& element)
     paint(out, element.style.strokeColorHex);
     out << "\" stroke-width=\"";
     strokeWidth(out, element);
-    out << u'"';
+    out << '"';
     dash(out, element);
     opacity(out, element);
     rotation(out, element);
@@ -224,7 +224,7 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
         frameBox(out, f);
         out << " rx=\"";
         out.num(shape.cornerRadius) << "\" ry=\"";
-        out.num(shape.cornerRadius) << u'"';
+        out.num(shape.cornerRadius) << '"';
         shapePaint(out, element);
         return;
     case VectorShapeType::ellipse:
@@ -232,19 +232,19 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
         out.num(f.x + f.width / 2) << "\" cy=\"";
         out.num(f.y + f.height / 2) << "\" rx=\"";
         out.num(f.width / 2) << "\" ry=\"";
-        out.num(f.height / 2) << u'"';
+        out.num(f.height / 2) << '"';
         shapePaint(out, element);
         return;
     case VectorShapeType::diamond:
         out << indent << "<polygon points=\"";
         point(out, f.x + f.width / 2, f.y);
-        out << u' ';
+        out << ' ';
         point(out, f.x + f.width, f.y + f.height / 2);
-        out << u' ';
+        out << ' ';
         point(out, f.x + f.width / 2, f.y + f.height);
-        out << u' ';
+        out << ' ';
         point(out, f.x, f.y + f.height / 2);
-        out << u'"';
+        out << '"';
         shapePaint(out, element);
         return;
     case VectorShapeType::line:
@@ -270,10 +270,10 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
             arrowHeadPoints(out, {f.x, f.y + f.height}, {f.x + f.width, f.y}, length);
             out << "\" fill=\"";
             paint(out, element.style.strokeColorHex);
-            out << u'"';
+            out << '"';
             opacity(out, element);
             rotation(out, element);
-            appendArrowHeadAttributes(out.text(), element);
+            appendArrowHeadAttributes(out.bytes(), element);
             out << "/>";
             out.endLine();
         }
@@ -290,7 +290,7 @@ void writePath(SVGMarkup& out, const VectorElement& element, const PathPayload& 
             continue;
         }
         if (!first) {
-            out << u' ';
+            out << ' ';
         }
         first = false;
         polylineData(out, element, subpath.points, subpath.isClosed);
@@ -330,7 +330,7 @@ bool writeArtwork(SVGMarkup& out, const VectorElement& element, const QByteArray
     }
     out << indent << "  <image ";
     frameBox(out, element.frame);
-    out << " href=\"data:image/png;base64," << QLatin1String(png.toBase64()) << "\"/>";
+    out << " href=\"data:image/png;base64," << QByteArrayView(png.toBase64()) << "\"/>";
     out.endLine();
     out << indent << "</g>";
     out.endLine();
@@ -342,11 +342,11 @@ void writeSignature(SVGMarkup& out, const VectorElement& element, const Signatur
 {
     const VectorRect& f = element.frame;
     out << indent << "<g data-role=\"signature\" data-signer=\"";
-    out.attr(signature.signerName) << u'"';
+    out.attr(signature.signerName) << '"';
     opacity(out, element);
     rotation(out, element);
     ownData(out, element);
-    out << u'>';
+    out << '>';
     out.endLine();
     if (signature.assetData && writeArtwork(out, element, *signature.assetData, signature.assetExtension,
                                             signature.removeWhiteBackground, indent)) {
@@ -400,11 +400,11 @@ void writeStamp(SVGMarkup& out, const VectorElement& element, const StampPayload
 {
     const VectorRect& f = element.frame;
     const QString color = escapeAttribute(element.style.strokeColorHex.value_or(defaultColorHex(stamp.stampKind)));
-    out << indent << "<g data-role=\"stamp\" data-kind=\"" << rawValue(stamp.stampKind) << u'"';
+    out << indent << "<g data-role=\"stamp\" data-kind=\"" << rawValue(stamp.stampKind) << '"';
     opacity(out, element);
     rotation(out, element);
     ownData(out, element);
-    out << u'>';
+    out << '>';
     out.endLine();
     if (stamp.assetData &&
         writeArtwork(out, element, *stamp.assetData, stamp.assetExtension, stamp.removeWhiteBackground, indent)) {
@@ -436,10 +436,10 @@ void writeStamp(SVGMarkup& out, const VectorElement& element, const StampPayload
 
 QString arrowHeadSVGPoints(const VectorPoint& from, const VectorPoint& to, double length)
 {
-    QString text;
+    QByteArray text;
     SVGMarkup out(text);
     arrowHeadPoints(out, from, to, length);
-    return text;
+    return QString::fromLatin1(text);
 }
 
 void writeElement(SVGMarkup& out, const VectorElement& element, QStringView indent)
@@ -464,14 +464,14 @@ void writeElement(SVGMarkup& out, const VectorElement& element, QStringView inde
 
 QStringList serializeElement(const VectorElement& element, const QString& indent)
 {
-    QString text;
+    QByteArray text;
     QList<qsizetype> lineEnds;
     SVGMarkup out(text, &lineEnds);
     writeElement(out, element, indent);
     QStringList lines;
     qsizetype start = 0;
     for (const qsizetype end : lineEnds) {
-        lines.append(text.mid(start, end - 1 - start));
+        lines.append(QString::fromUtf8(text.mid(start, end - 1 - start)));
         start = end;
     }
     return lines;

@@ -2,6 +2,7 @@
 
 #include "model/VectorDocument.h"
 
+#include <QByteArray>
 #include <QString>
 #include <optional>
 
@@ -13,5 +14,7 @@ namespace zelvane::SVGCodec {
 // drawing, or a plain one-page drawing when it has a single page), or only
 // the page at `pageIndex` when that index is in range. Never fails.
 QString exportSVG(const VectorDocument& document, std::optional<qsizetype> pageIndex = std::nullopt);
+// The same text as the UTF-8 bytes of the file, written straight as bytes.
+QByteArray exportSVGUtf8(const VectorDocument& document, std::optional<qsizetype> pageIndex = std::nullopt);
 
 }  // namespace zelvane::SVGCodec

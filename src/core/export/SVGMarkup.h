@@ -2,39 +2,48 @@
 
 #include "svg/SVGValueText.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
 
 namespace zelvane::SVGCodec {
 
-// Lines of SVG markup written one after the other into one text, each ended
-// by a line feed, with numbers and escaped texts written in place. Where each
-// line ends is noted when the caller wants the lines apart.
+// Lines of SVG markup written one after the other into one UTF-8 text, each
+// ended by a line feed, with numbers and escaped texts written in place.
+// Where each line ends is noted when the caller wants the lines apart.
 class SVGMarkup {
 public:
-    explicit SVGMarkup(QString& out, QList<qsizetype>* lineEnds = nullptr) : m_out(out), m_lineEnds(lineEnds) {}
+    explicit SVGMarkup(QByteArray& out, QList<qsizetype>* lineEnds = nullptr) : m_out(out), m_lineEnds(lineEnds) {}
 
-    QString& text() { return m_out; }
+    QByteArray& bytes() { return m_out; }
 
-    SVGMarkup& operator<<(const char* ascii)
+    // Plain ASCII markup.
+    template <qsizetype N>
+    SVGMarkup& operator<<(const char (&ascii)[N])
     {
-        m_out.append(QLatin1String(ascii));
+        m_out.append(ascii, N - 1);
         return *this;
     }
-    SVGMarkup& operator<<(QLatin1String text)
+    SVGMarkup& operator<<(QLatin1String ascii)
     {
-        m_out.append(text);
+        m_out.append(ascii.data(), ascii.size());
         return *this;
     }
+    SVGMarkup& operator<<(QByteArrayView ascii)
+    {
+        m_out.append(ascii);
+        return *this;
+    }
+    SVGMarkup& operator<<(char c)
+    {
+        m_out.append(c);
+        return *this;
+    }
+    // A text that needs no escaping (an indent, a number text).
     SVGMarkup& operator<<(QStringView text)
     {
-        m_out.append(text);
-        return *this;
-    }
-    SVGMarkup& operator<<(char16_t c)
-    {
-        m_out.append(QChar(c));
+        appendUtf8(m_out, text);
         return *this;
     }
     // A coordinate or length as formatNum writes it.
@@ -56,14 +65,14 @@ public:
     }
     void endLine()
     {
-        m_out.append(u'\n');
+        m_out.append('\n');
         if (m_lineEnds) {
             m_lineEnds->append(m_out.size());
         }
     }
 
 private:
-    QString& m_out;
+    QByteArray& m_out;
     QList<qsizetype>* m_lineEnds;
 };
 

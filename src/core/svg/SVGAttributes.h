@@ -49,6 +49,19 @@ public:
     // Sets `name`, replacing any value it had.
     void insert(const QString& name, const QString& value);
 
+    // Calls f(name, value) for every attribute, in an order in which a later
+    // call for the same name gives the value constFind finds.
+    template <typename F>
+    void forEach(F&& f) const
+    {
+        for (const QXmlStreamAttribute& attribute : m_read) {
+            f(attribute.qualifiedName(), attribute.value());
+        }
+        for (const auto& [name, value] : m_set) {
+            f(QStringView(name), QStringView(value));
+        }
+    }
+
 private:
     QXmlStreamAttributes m_read;
     QList<std::pair<QString, QString>> m_set;

@@ -40,12 +40,12 @@ void SVGXMLParserDelegate::appendElement(QString name, VectorElementKind kind, c
 
 bool SVGXMLParserDelegate::startOwnElement(const QString& tag, const SVGAttributeTable& attributes)
 {
-    std::optional<VectorElement> element = SVGCodec::readOwnElement(tag, attributes);
+    std::optional<VectorElement> element = SVGCodec::readOwnElement(tag, attributes, m_compactData);
     if (!element) {
         return false;
     }
     if (tag == QLatin1String("text")) {
-        m_ownText = OwnText{std::move(*element), {}, {}, false};
+        m_ownText = OwnText{std::move(*element), {}, {}, false, SVGCodec::hasOwnName(attributes)};
     } else {
         m_currentPage.elements.append(std::move(*element));
     }
@@ -54,7 +54,7 @@ bool SVGXMLParserDelegate::startOwnElement(const QString& tag, const SVGAttribut
 
 void SVGXMLParserDelegate::buildRect(const SVGAttributeTable& attributes)
 {
-    if (attributes.value(QStringLiteral("data-role")) == QLatin1String("page-background")) {
+    if (attributes.constFind(QStringLiteral("data-role")).view() == QLatin1String("page-background")) {
         const auto fill = attributes.constFind(QStringLiteral("fill"));
         if (const std::optional<SVGCodec::OwnPageData> own = SVGCodec::readOwnPage(attributes)) {
             m_currentPage.id = own->id;

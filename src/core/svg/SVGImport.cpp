@@ -123,6 +123,24 @@ bool isValidUtf8(const QByteArray& data)
     return true;
 }
 
+// The element name as the delegate takes it, the names met in every file
+// shared instead of made anew for each element.
+QString elementName(QStringView name)
+{
+    static const QString known[] = {
+        QStringLiteral("svg"),     QStringLiteral("g"),        QStringLiteral("rect"),    QStringLiteral("circle"),
+        QStringLiteral("ellipse"), QStringLiteral("line"),     QStringLiteral("polyline"), QStringLiteral("polygon"),
+        QStringLiteral("path"),    QStringLiteral("text"),     QStringLiteral("tspan"),   QStringLiteral("title"),
+        QStringLiteral("image"),
+    };
+    for (const QString& candidate : known) {
+        if (candidate == name) {
+            return candidate;
+        }
+    }
+    return name.toString();
+}
+
 VectorDocument read(QXmlStreamReader&& reader, const QString& title, const std::optional<QUrl>& fileURL)
 {
     reader.setNamespaceProcessing(false);
@@ -136,11 +154,11 @@ VectorDocument read(QXmlStreamReader&& reader, const QString& title, const std::
                 break;
             }
             ++depth;
-            delegate.startElement(reader.qualifiedName().toString(), SVGAttributeTable(reader.attributes()));
+            delegate.startElement(elementName(reader.qualifiedName()), SVGAttributeTable(reader.attributes()));
             break;
         case QXmlStreamReader::EndElement:
             --depth;
-            delegate.endElement(reader.qualifiedName().toString());
+            delegate.endElement(elementName(reader.qualifiedName()));
             break;
         case QXmlStreamReader::Characters:
             if (!reader.isCDATA()) {

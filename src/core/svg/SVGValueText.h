@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -16,6 +17,9 @@ namespace SVGCodec {
 QString formatNum(double value);
 // formatNum written at the end of `out`.
 void appendNum(QString& out, double value);
+
+// Whether the text formatNum writes reads back as exactly `value`.
+bool numReadsBackExactly(double value);
 
 // The value in the fewest digits that read back as exactly the same double,
 // in plain decimal notation for everyday magnitudes ("0.1", "595.28",
@@ -38,6 +42,15 @@ QString escapeAttribute(const QString& text);
 // escapeXML and escapeAttribute written at the end of `out`.
 void appendEscapedXML(QString& out, QStringView text);
 void appendEscapedAttribute(QString& out, QStringView text);
+
+// The same written as UTF-8 bytes, straight from the text: no copy of it in
+// between.
+void appendNum(QByteArray& out, double value);
+void appendExact(QByteArray& out, double value);
+void appendEscapedXML(QByteArray& out, QStringView text);
+void appendEscapedAttribute(QByteArray& out, QStringView text);
+// The text as UTF-8, unchanged (lone surrogates become U+FFFD).
+void appendUtf8(QByteArray& out, QStringView text);
 
 // The whole text read as a C-locale floating-point number (optional sign,
 // digits with fraction and exponent, infinity, NaN and hexadecimal forms).

@@ -53,9 +53,20 @@ bool SVGXMLParserDelegate::insideOwnElement() const
     return group && group->isOwnElement;
 }
 
+// The name in lower case, shared with `name` when it already is.
+static QString lowerCase(const QString& name)
+{
+    for (const QChar c : name) {
+        if (c.isUpper()) {
+            return name.toLower();
+        }
+    }
+    return name;
+}
+
 void SVGXMLParserDelegate::startElement(const QString& name, const SVGAttributeTable& rawAttributes)
 {
-    const QString tag = name.toLower();
+    const QString tag = lowerCase(name);
     if (hasLocalNameSVG(tag)) {
         m_sawSVGElement = true;
     }
@@ -69,6 +80,13 @@ void SVGXMLParserDelegate::startElement(const QString& name, const SVGAttributeT
         return;
     }
     if (insideOwnElement()) {
+        if (m_ownSignature && tag == QLatin1String("path") && innermostGroup()->holdsOwnSignature) {
+            const auto d = attributes.constFind(QStringLiteral("d"));
+            QList<VectorPoint> stroke = SVGCodec::relativePoints(d.view(), m_ownSignature->frame);
+            if (!stroke.isEmpty()) {
+                std::get<SignaturePayload>(m_ownSignature->kind).strokes.append(std::move(stroke));
+            }
+        }
         return;
     }
     if (m_ownText) {
@@ -116,13 +134,16 @@ void SVGXMLParserDelegate::characters(QStringView text)
 
 void SVGXMLParserDelegate::endElement(const QString& name)
 {
-    const QString tag = name.toLower();
+    const QString tag = lowerCase(name);
     if (tag == QLatin1String("text")) {
         if (m_ownText) {
             OwnText own = std::move(*m_ownText);
             m_ownText.reset();
-            std::get<TextPayload>(own.element.kind).text =
-                own.spans.isEmpty() ? own.direct : own.spans.join(QLatin1Char('\n'));
+            TextPayload& payload = std::get<TextPayload>(own.element.kind);
+            payload.text = own.spans.isEmpty() ? std::move(own.direct) : own.spans.join(QLatin1Char('\n'));
+            if (!own.named) {
+                own.element.name = SVGCodec::textDefaultName(payload.text);
+            }
             m_currentPage.elements.append(std::move(own.element));
         } else {
             endText();
@@ -157,6 +178,9 @@ void SVGXMLParserDelegate::startRoot(const SVGAttributeTable& attributes)
     m_currentPage.width = m_svgWidth;
     m_currentPage.height = m_svgHeight;
     m_currentPageSizeIsOwn = false;
+    if (const auto dialect = attributes.constFind(QStringLiteral("data-dialect")); dialect != attributes.constEnd()) {
+        m_compactData = dialect.view() == QLatin1String(SVGCodec::kCompactDialect);
+    }
 }
 
 void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)
@@ -164,6 +188,7 @@ void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)
     GroupContext group = m_groupStack.isEmpty() ? GroupContext{} : m_groupStack.back();
     const SVGCurrentTransform enclosing = group.composed;
     group.isPageGroup = false;
+    group.holdsOwnSignature = false;
     if (group.isOwnElement || m_ownText) {
         group.isOwnElement = true;
         m_groupStack.append(group);
@@ -187,7 +212,7 @@ void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)
         group.strokeWidth = width;
     }
 
-    const QString role = attributes.value(QStringLiteral("data-role"));
+    const QStringView role = attributes.constFind(QStringLiteral("data-role")).view();
     if (const auto title = attributes.constFind(QStringLiteral("data-page-title")); title != attributes.constEnd()) {
         group.isPageGroup = true;
         const double width =
@@ -197,8 +222,14 @@ void SVGXMLParserDelegate::startGroup(const SVGAttributeTable& attributes)
         m_currentPage = defaultPage(title.value(), std::max(width, 64.0), std::max(height, 64.0));
         m_currentPageSizeIsOwn = false;
     } else if (role == QLatin1String("signature") || role == QLatin1String("stamp")) {
-        if (std::optional<VectorElement> element = SVGCodec::readOwnElement(QStringLiteral("g"), attributes)) {
-            m_currentPage.elements.append(std::move(*element));
+        if (std::optional<VectorElement> element =
+                SVGCodec::readOwnElement(QStringLiteral("g"), attributes, m_compactData)) {
+            if (role == QLatin1String("signature") && SVGCodec::strokesFollowAsPaths(attributes, m_compactData)) {
+                m_ownSignature = std::move(*element);
+                group.holdsOwnSignature = true;
+            } else {
+                m_currentPage.elements.append(std::move(*element));
+            }
             group.isOwnElement = true;
         } else if (role == QLatin1String("signature")) {
             group.isSignatureGroup = true;
@@ -220,6 +251,10 @@ void SVGXMLParserDelegate::endGroup()
         return;
     }
     const GroupContext group = m_groupStack.takeLast();
+    if (group.holdsOwnSignature && m_ownSignature) {
+        m_currentPage.elements.append(std::move(*m_ownSignature));
+        m_ownSignature.reset();
+    }
     if (group.isOwnElement) {
         return;
     }

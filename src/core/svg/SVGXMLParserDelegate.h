@@ -34,6 +34,9 @@ public:
         // The element the program wrote as this group was already read from
         // its data attributes: nothing inside the group is read again.
         bool isOwnElement = false;
+        // The own signature element of this group, which takes its strokes
+        // from the paths inside it, is appended at the group's end.
+        bool holdsOwnSignature = false;
         // The composed transform of this group and all that enclose it.
         SVGCurrentTransform composed;
 
@@ -61,6 +64,7 @@ private:
         QStringList spans;
         QString direct;
         bool inSpan = false;
+        bool named = false;
     };
 
     const GroupContext* innermostGroup() const;
@@ -96,6 +100,10 @@ private:
     std::optional<SVGAttributeTable> m_activeTextAttributes;
     QString m_activeTextAccumulator;
     std::optional<OwnText> m_ownText;
+    // An own signature collecting its strokes from its group's paths.
+    std::optional<VectorElement> m_ownSignature;
+    // The file leaves out of its data attributes what its plain markup holds.
+    bool m_compactData = false;
     bool m_sawSVGElement = false;
 };
 

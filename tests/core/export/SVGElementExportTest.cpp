@@ -67,9 +67,8 @@ TEST(SVGTextMarkup, OneLineTextIsOneElement)
     const QStringList lines = serializeElement(textElement(QStringLiteral("Hello")), kIndent);
     ASSERT_EQ(lines.size(), 1);
     EXPECT_EQ(lines[0], QStringLiteral("  <text x=\"10\" y=\"32\" font-family=\"Helvetica Neue\" font-size=\"12\" "
-                                       "text-anchor=\"start\" fill=\"#111317\" data-id=\"%1\" data-name=\"Hello\" "
-                                       "data-frame=\"10 20 100 30\" data-fill-color=\"#111317\" "
-                                       "data-font-size=\"12\">Hello</text>")
+                                       "text-anchor=\"start\" fill=\"#111317\" data-id=\"%1\" "
+                                       "data-frame=\"10 20 100 30\">Hello</text>")
                             .arg(fixedIdText(7)));
     EXPECT_EQ(withoutOwnData(lines[0]),
               QStringLiteral("  <text x=\"10\" y=\"32\" font-family=\"Helvetica Neue\" font-size=\"12\" "
@@ -238,7 +237,7 @@ TEST(SVGStampMarkup, MatchesTheDialectExample)
         stampElement(VectorStampKind::approved, QStringLiteral("Approved"), QString(), VectorRect(100, 200, 160, 60));
     const QStringList lines = serializeElement(stamp, kIndent);
     EXPECT_EQ(lines[0], QStringLiteral("  <g data-role=\"stamp\" data-kind=\"approved\" data-id=\"%1\" "
-                                       "data-name=\"Approved\" data-frame=\"100 200 160 60\" data-title=\"Approved\">")
+                                       "data-frame=\"100 200 160 60\" data-title=\"Approved\">")
                             .arg(fixedIdText(9)));
     EXPECT_EQ(withoutOwnData(lines),
               (QStringList{

@@ -5,6 +5,9 @@
 // shows that taking them out leaves the dialect's line byte for byte.
 
 #include "core/svg/SVGTestSupport.h"
+#include "core/fonts/TestFonts.h"
+#include "operations/VectorOperations.h"
+#include "pdf/PDFImport.h"
 
 #include <gtest/gtest.h>
 #include <QXmlStreamReader>
@@ -15,6 +18,8 @@ using namespace zelvane;
 using namespace zelvane::testing;
 using SVGCodec::exportSVG;
 using SVGCodec::formatNum;
+using zelvane::testing::FontTestBase;
+using zelvane::testing::readBinaryFile;
 
 namespace {
 
@@ -46,15 +51,14 @@ TEST(SVGSinglePageLayout, MatchesTheDialectExample)
     const QStringList expected{
         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
         QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"200\" height=\"100\" "
-                       "viewBox=\"0 0 200 100\" data-document-title=\"Doc\">"),
+                       "viewBox=\"0 0 200 100\" data-document-title=\"Doc\" data-dialect=\"2\">"),
         QStringLiteral("  <title>Doc \u2014 Page 1</title>"),
         QStringLiteral("  <rect width=\"200\" height=\"100\" fill=\"#FFFFFF\" data-role=\"page-background\" "
                        "data-page-id=\"00000000-0000-0000-0000-000000000001\" data-page-title=\"Page 1\" "
                        "data-page-size=\"200 100\"/>"),
         QStringLiteral("  <rect x=\"10\" y=\"10\" width=\"50\" height=\"20\" fill=\"#FFB454\" stroke=\"#111317\" "
                        "stroke-width=\"1.80\" data-id=\"00000000-0000-0000-0000-000000000002\" "
-                       "data-name=\"Rectangle\" data-frame=\"10 10 50 20\" data-stroke-color=\"#111317\" "
-                       "data-fill-color=\"#FFB454\" data-stroke-width=\"1.8\" data-shape=\"rectangle\"/>"),
+                       "data-frame=\"10 10 50 20\"/>"),
         QStringLiteral("</svg>"),
     };
     EXPECT_EQ(lines, expected);
@@ -107,7 +111,7 @@ TEST(SVGMultiPageLayout, StacksPagesWithGapsAndNumbersThemFromOne)
     EXPECT_EQ(withoutOwnData(lines), dialect);
     // The program's additions: the document title on the root, the page
     // identity on each background rectangle; page groups are unchanged.
-    EXPECT_EQ(lines[1], dialect[1].chopped(1) + QStringLiteral(" data-document-title=\"Deck\">"));
+    EXPECT_EQ(lines[1], dialect[1].chopped(1) + QStringLiteral(" data-document-title=\"Deck\" data-dialect=\"2\">"));
     EXPECT_EQ(lines[3], dialect[3]);
     EXPECT_EQ(lines[4], QStringLiteral("    <rect width=\"595.28\" height=\"841.89\" fill=\"#F0F0F0\" "
                                        "data-role=\"page-background\" data-page-id=\"%1\" data-page-title=\"Cover\" "
@@ -239,4 +243,54 @@ TEST(SVGTextEscaping, ControlCharactersNeverMakeTheFileInvalid)
     const QString svg = exportSVG(makeDocument(QStringLiteral("Doc\x04"), {page, page}));
     EXPECT_TRUE(isWellFormed(svg));
     EXPECT_TRUE(isWellFormed(exportSVG(makeDocument(QStringLiteral("Doc\x04"), {page}))));
+}
+
+class SVGExportOfPDFLines : public FontTestBase {};
+
+TEST_F(SVGExportOfPDFLines, ReplacedAndDeletedLinesLeaveNeitherTheirTextNorANameInTheFile)
+{
+    const QByteArray data = readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("memo"), std::nullopt);
+    QList<VectorElement>& lines = document.pages[0].elements;
+    ASSERT_GE(lines.size(), 3);
+    // Two lines with texts of their own, found nowhere else on the page.
+    const auto unique = [&](qsizetype index) {
+        const QString text = lines[index].text()->text;
+        for (qsizetype other = 0; other < lines.size(); ++other) {
+            if (other != index && lines[other].text()->text.contains(text)) {
+                return false;
+            }
+        }
+        return text.size() >= 6;
+    };
+    qsizetype replaced = -1;
+    qsizetype deleted = -1;
+    for (qsizetype i = 0; i < lines.size() && deleted < 0; ++i) {
+        if (unique(i)) {
+            (replaced < 0 ? replaced : deleted) = i;
+        }
+    }
+    ASSERT_GE(deleted, 0);
+    const QString oldText = lines[replaced].text()->text;
+    const QString deletedText = lines[deleted].text()->text;
+    lines[replaced].text()->text = QStringLiteral("Zq replacement");
+    VectorOperations::deleteElements({lines[deleted].id}, 0, document);
+
+    const QString svg = exportSVG(document);
+    EXPECT_TRUE(svg.contains(QLatin1String("Zq replacement")));
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeXML(oldText))) << oldText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeAttribute(oldText))) << oldText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeXML(deletedText))) << deletedText.toStdString();
+    EXPECT_FALSE(svg.contains(SVGCodec::escapeAttribute(deletedText))) << deletedText.toStdString();
+    for (const char* field : {"data-name", "data-pdf-text", "data-original", "data-mask-color"}) {
+        EXPECT_FALSE(svg.contains(QLatin1String(field))) << field;
+    }
+    // Read back, the replaced line is a plain text named after what it says.
+    const VectorDocument back = SVGCodec::importSVG(svg.toUtf8(), QStringLiteral("memo"), std::nullopt);
+    ASSERT_EQ(back.pages[0].elements.size(), lines.size());
+    const VectorElement& read = back.pages[0].elements[replaced];
+    EXPECT_EQ(read.text()->text, QStringLiteral("Zq replacement"));
+    EXPECT_EQ(read.name, QStringLiteral("Zq replacement"));
+    EXPECT_FALSE(read.isPDFText());
+    EXPECT_FALSE(read.text()->originalPDFText);
 }

@@ -4,6 +4,9 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
 
 using namespace zelvane;
 using namespace zelvane::SVGCodec;
@@ -198,4 +201,41 @@ TEST(SVGNumberTexts, ListsSplitAtSpacesAndCommasOnly)
     EXPECT_EQ(readNumberList(u"0 0  100,,50"), (QList<double>{0, 0, 100, 50}));
     EXPECT_EQ(readNumberList(u"1\t2 3 x 4"), (QList<double>{3, 4}));
     EXPECT_TRUE(readNumberList(u"").isEmpty());
+}
+
+TEST(SVGNumberTexts, PlainDecimalsReadExactlyAsTheCLibraryReadsThem)
+{
+    // The plain decimal texts read without the C library: every one must
+    // give the very double strtod gives, near the limits of that road too.
+    const auto expectLikeStrtod = [](const std::string& text) {
+        const std::optional<double> read = readNumber(QString::fromStdString(text));
+        ASSERT_TRUE(read.has_value()) << text;
+        const double expected = std::strtod(text.c_str(), nullptr);
+        EXPECT_EQ(std::signbit(*read), std::signbit(expected)) << text;
+        EXPECT_EQ(*read, expected) << text;
+    };
+    for (const char* text : {"0", "-0", "0.1", "0.3", "12.345", "-595.28", "5.", ".5", "007.50", "123456789012345",
+                             "1234567890123456", "0.1234567890123456789", "9007199254740993", "0.30000000000000004",
+                             "1.0000000000000002", "0.0000000000000000000001", "0.00000000000000000000001"}) {
+        expectLikeStrtod(text);
+    }
+    std::uint64_t seed = 49;
+    for (int i = 0; i < 20000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const int digits = 1 + int(seed >> 60);
+        const int point = int((seed >> 40) % std::uint64_t(digits + 1));
+        std::string text = (seed >> 39) & 1 ? "-" : "";
+        std::uint64_t value = seed >> 8;
+        for (int d = 0; d < digits; ++d, value /= 10) {
+            if (d == point) {
+                text += '.';
+            }
+            text += char('0' + value % 10);
+        }
+        expectLikeStrtod(text);
+    }
+    EXPECT_FALSE(readNumber(u"1.2.3").has_value());
+    EXPECT_FALSE(readNumber(u"-").has_value());
+    EXPECT_FALSE(readNumber(u".").has_value());
+    EXPECT_FALSE(readNumber(u"--1").has_value());
 }

@@ -95,6 +95,8 @@ inline const QStringList& ownDataAttributeNames()
         QStringLiteral("data-page-id"),
         QStringLiteral("data-page-size"),
         QStringLiteral("data-document-title"),
+        QStringLiteral("data-dialect"),
+        QStringLiteral("data-no-fill"),
     };
     return names;
 }
