@@ -12,6 +12,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include <map>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -124,18 +126,49 @@ void extractFontEntry(QPDFObjectHandle font, ExtractedPDFFonts& entries)
     entries[name] = entry;
 }
 
-void collectFontsFromResources(QPDFObjectHandle resources, ExtractedPDFFonts& entries, int depth)
+// What a walk of the document has met, so that resources, forms and fonts
+// shared by many pages or named by one another are read once: a font is
+// decoded once, and a form is walked again only when met less deep than
+// before (so the depth bound finds what it would without the record).
+struct Walk {
+    ExtractedPDFFonts& entries;
+    std::set<QPDFObjGen> fonts;
+    std::map<QPDFObjGen, int> formDepths;
+
+    bool firstFont(QPDFObjectHandle font)
+    {
+        const QPDFObjGen id = font.getObjGen();
+        return !id.isIndirect() || fonts.insert(id).second;
+    }
+    bool shallower(QPDFObjectHandle form, int depth)
+    {
+        const QPDFObjGen id = form.getObjGen();
+        if (!id.isIndirect())
+            return true;
+        const auto [at, added] = formDepths.emplace(id, depth);
+        if (!added && at->second <= depth)
+            return false;
+        at->second = depth;
+        return true;
+    }
+};
+
+// Forms nested deeper than this below the page are not searched.
+constexpr int kMostFormDepth = 4;
+
+void collectFontsFromResources(QPDFObjectHandle resources, Walk& walk, int depth)
 {
-    if (depth >= 5 || !resources.isDictionary())
+    if (depth > kMostFormDepth || !resources.isDictionary())
         return;
     QPDFObjectHandle fonts = resources.getKey("/Font");
     if (fonts.isDictionary()) {
         for (auto& [key, font] : fonts.getDictAsMap()) {
-            if (!font.isDictionary())
+            // A font dictionary named again is not decoded again.
+            if (!font.isDictionary() || !walk.firstFont(font))
                 continue;
             // A broken font dictionary is passed over; the others are still read.
             try {
-                extractFontEntry(font, entries);
+                extractFontEntry(font, walk.entries);
             } catch (const std::exception&) {
             }
         }
@@ -148,14 +181,15 @@ void collectFontsFromResources(QPDFObjectHandle resources, ExtractedPDFFonts& en
         if (!xobject.isStream())
             continue;
         QPDFObjectHandle dict = xobject.getDict();
-        if (nameText(dict.getKey("/Subtype")) != QLatin1String("Form"))
+        if (depth + 1 > kMostFormDepth || nameText(dict.getKey("/Subtype")) != QLatin1String("Form")
+            || !walk.shallower(xobject, depth + 1))
             continue;
         QPDFObjectHandle formResourcesDict = dict.getKey("/Resources");
         if (formResourcesDict.isDictionary())
             formResources.push_back(formResourcesDict);
     }
     for (QPDFObjectHandle& child : formResources)
-        collectFontsFromResources(child, entries, depth + 1);
+        collectFontsFromResources(child, walk, depth + 1);
 }
 
 }  // namespace
@@ -171,12 +205,13 @@ ExtractedPDFFonts collectEmbeddedFonts(const QByteArray& pdfData)
         pdf.setAttemptRecovery(true);
         pdf.processMemoryFile("font registry input", pdfData.constData(), size_t(pdfData.size()));
         const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        Walk walk{entries, {}};
         for (QPDFPageObjectHelper page : pages) {
             // One damaged page does not keep the others' fonts out.
             try {
                 QPDFObjectHandle resources = page.getAttribute("/Resources", false);
                 if (resources.isDictionary())
-                    collectFontsFromResources(resources, entries, 0);
+                    collectFontsFromResources(resources, walk, 0);
             } catch (const std::exception&) {
             }
         }

@@ -28,7 +28,9 @@ inline constexpr qsizetype kMaxToUnicodeBytes = 8 * 1024 * 1024;
 
 // Every font of every page's resources (inherited from the page tree when
 // the page has none of its own) and of the form XObjects they use, down to
-// four levels of nesting. A PDF that cannot be opened (damaged beyond
+// four levels of nesting. Every font dictionary is decoded once, and forms
+// that name one another (in a cycle or a deep lattice) are walked once at
+// the least depth they are met. A PDF that cannot be opened (damaged beyond
 // repair, locked by a password) or has no page gives nothing. A font whose
 // streams cannot be decoded, or decode to more than the registry accepts,
 // comes without a program or without a ToUnicode text; the others are

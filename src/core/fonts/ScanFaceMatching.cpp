@@ -9,6 +9,7 @@
 #include <QRawFont>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <vector>
@@ -145,8 +146,9 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
         const QRectF box = path.boundingRect();
         if (box.width() <= 0 || box.height() <= 0)
             continue;
-        QImage drawn(word.box.size(), QImage::Format_Grayscale8);
-        drawn.fill(Qt::white);
+        // Coverage in the alpha of a format Qt paints fast.
+        QImage drawn(word.box.size(), QImage::Format_ARGB32_Premultiplied);
+        drawn.fill(Qt::transparent);
         {
             QPainter painter(&drawn);
             painter.setRenderHint(QPainter::Antialiasing);
@@ -155,9 +157,9 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
             painter.fillPath(path, Qt::black);
         }
         for (int y = 0; y < word.box.height(); ++y) {
-            const uchar* row = drawn.constScanLine(y);
+            const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
             for (int x = 0; x < word.box.width(); ++x) {
-                const float a = float(255 - row[x]) / 255.0f;
+                const float a = float(qAlpha(row[x])) / 255.0f;
                 const float b = ink[size_t(word.box.top() + y) * size_t(size.width()) + size_t(word.box.left() + x)];
                 apart += std::abs(a - b);
                 total += a + b;
@@ -198,20 +200,29 @@ InkRows inkRows(const std::vector<float>& ink, const QSize& size)
     return {first, last, top, std::max(halfInkEdge(strength, last, -1, size.height()), top + 0.5)};
 }
 
+// At most this many words of a line are compared with its print, taken
+// evenly from the line: a long line costs no more than a short one.
+constexpr qsizetype kMostWords = 6;
+
+QList<WordInk> sampledWords(const QList<WordInk>& words)
+{
+    QList<WordInk> sample;
+    const qsizetype count = std::min(words.size(), kMostWords);
+    for (qsizetype i = 0; i < count; ++i)
+        sample.append(words[count > 1 ? i * (words.size() - 1) / (count - 1) : 0]);
+    return sample;
+}
+
 // Some words of a line drawn over their picture, each from where its ink
 // starts: how far a drawing is from the ink, and where its baseline fits.
 // A long line is judged by a few of its words spread over it, and only the
 // ink of those words counts.
 class PlacedWords {
 public:
-    static constexpr qsizetype kMostWords = 6;
-
     PlacedWords(const std::vector<float>& ink, const QSize& size, const QList<WordInk>& words, double pixelsPerPoint)
-        : m_size(size), m_pixelsPerPoint(pixelsPerPoint), m_drawn(size, QImage::Format_Alpha8)
+        : m_size(size), m_pixelsPerPoint(pixelsPerPoint), m_drawn(size, QImage::Format_ARGB32_Premultiplied)
     {
-        const qsizetype count = std::min(words.size(), kMostWords);
-        for (qsizetype i = 0; i < count; ++i)
-            m_words.append(words[count > 1 ? i * (words.size() - 1) / (count - 1) : 0]);
+        m_words = sampledWords(words);
         m_ink.assign(ink.size(), 0.0f);
         for (const WordInk& word : m_words) {
             const int from = std::max(word.box.left() - 2, 0), to = std::min(word.box.right() + 2, size.width() - 1);
@@ -261,10 +272,10 @@ public:
         }
         double sum = 0;
         for (int y = 0; y < m_size.height(); ++y) {
-            const uchar* row = m_drawn.constScanLine(y);
+            const auto* row = reinterpret_cast<const QRgb*>(m_drawn.constScanLine(y));
             const float* printed = m_ink.data() + size_t(y) * size_t(m_size.width());
             for (int x = 0; x < m_size.width(); ++x)
-                sum += std::abs(float(row[x]) / 255.0f - printed[x]);
+                sum += std::abs(float(qAlpha(row[x])) / 255.0f - printed[x]);
         }
         return sum;
     }
@@ -304,7 +315,35 @@ bool drawsNoOutlines(const QRawFont& program)
     // Glyph 0 draws missing characters; the others are the program's own.
     if (glyphs < 2)
         return false;
-    for (quint32 glyph = 1; glyph < quint32(std::min(glyphs, 512)); ++glyph) {
+    // A TrueType program says where its outlines are: a glyph has one when
+    // its stretch of 'glyf' is not empty. Subsets often keep the original
+    // glyph numbers, their few outlines far behind empty glyphs, so every
+    // glyph is looked at.
+    const QByteArray head = program.fontTable("head");
+    const QByteArray loca = program.fontTable("loca");
+    const QByteArray glyf = program.fontTable("glyf");
+    if (head.size() >= 54 && !loca.isEmpty() && !glyf.isEmpty()) {
+        const bool longOffsets = uchar(head[51]) != 0 || uchar(head[50]) != 0;
+        const qsizetype width = longOffsets ? 4 : 2;
+        const auto offset = [&](qsizetype glyph) -> quint32 {
+            const auto* at = reinterpret_cast<const uchar*>(loca.constData()) + glyph * width;
+            return longOffsets ? (quint32(at[0]) << 24 | quint32(at[1]) << 16 | quint32(at[2]) << 8 | at[3])
+                               : (quint32(at[0]) << 8 | at[1]) * 2;
+        };
+        const qsizetype last = std::min<qsizetype>(glyphs, loca.size() / width - 1);
+        for (qsizetype glyph = 1; glyph < last; ++glyph) {
+            const quint32 start = offset(glyph);
+            if (offset(glyph + 1) <= start)
+                continue;
+            // A glyph with a header but no contour draws nothing either.
+            if (qsizetype(start) + 2 > glyf.size())
+                return false;
+            if (uchar(glyf[start]) != 0 || uchar(glyf[start + 1]) != 0)
+                return false;
+        }
+        return true;
+    }
+    for (quint32 glyph = 1; glyph < quint32(glyphs); ++glyph) {
         if (!program.pathForGlyph(glyph).isEmpty())
             return false;
     }
@@ -327,8 +366,18 @@ QStringList scanFaceFamilies()
     return families;
 }
 
+namespace {
+std::atomic<qint64> g_scanFaceMatchings{0};
+}  // namespace
+
+qint64 scanFaceMatchings()
+{
+    return g_scanFaceMatchings.load();
+}
+
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
+    ++g_scanFaceMatchings;
     const QString text = ink.text.trimmed();
     if (text.isEmpty() || ink.picture.isNull() || ink.width <= 0 || ink.height <= 0)
         return std::nullopt;
@@ -348,6 +397,7 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     const double inkHeight =
         std::clamp((rows.last - rows.first + 1 - 2 * halo) / ink.pixelsPerPoint, 0.5 * ink.height, ink.height);
 
+    const QList<WordInk> compared = sampledWords(words);
     std::optional<ScanFace> best;
     double bestScore = INFINITY;
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
@@ -377,7 +427,7 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
                 continue;
             const double byWidth = 100 * printedWidth / drawnWidth;
             const double byHeight = 100 * inkHeight / box.height();
-            const double apart = difference(printed, grey.size(), words, layoutFont(font, 0))
+            const double apart = difference(printed, grey.size(), compared, layoutFont(font, 0))
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             // A slant shows little on digits and short words: an italic face
             // has to match clearly better than the upright ones.

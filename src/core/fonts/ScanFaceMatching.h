@@ -58,6 +58,10 @@ QStringList scanFaceFamilies();
 // candidates, text or picture.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 
+// How many times chooseScanFace has run in this process: its matching is
+// costly and meant for a scan's text layer only.
+qint64 scanFaceMatchings();
+
 // A face for a line whose print cannot be seen: the sans-serif candidate
 // at `size`, regular or bold. Nothing without a font database.
 std::optional<ScanFace> defaultScanFace(double size, bool bold);

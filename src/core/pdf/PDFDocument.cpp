@@ -53,6 +53,8 @@ struct PageGeometry {
     std::map<std::string, double> baselineShares;
     // The fonts that only print invisible text on the page (a scan's text layer).
     std::set<std::string> invisibleFonts;
+    // The page's index in poppler's document, when not its own.
+    int popplerIndex = -1;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -142,7 +144,10 @@ double baselineShareOf(QPDFObjectHandle font)
     return ascent / (ascent - descent);
 }
 
-void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares, int depth)
+// `seen` holds the forms already read, so that forms naming one another are
+// read once.
+void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares,
+                           std::set<QPDFObjGen>& seen, int depth)
 {
     if (!resources.isDictionary() || depth > 4)
         return;
@@ -162,8 +167,9 @@ void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, dou
     if (objects.isDictionary()) {
         for (const std::string& key : objects.getKeys()) {
             QPDFObjectHandle object = objects.getKey(key);
-            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
-                collectBaselineShares(object.getDict().getKey("/Resources"), shares, depth + 1);
+            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")
+                && seen.insert(object.getObjGen()).second)
+                collectBaselineShares(object.getDict().getKey("/Resources"), shares, seen, depth + 1);
         }
     }
 }
@@ -228,26 +234,82 @@ struct ReadResult {
     bool ok = false;
 };
 
-ReadResult readWithQPDF(const QByteArray& bytes)
+bool isPDFWhitespace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// The name the trailer's /Encrypt key takes in bytes whose encryption is set
+// aside: the same length, so every offset of the file stays right.
+constexpr char kSetAsideEncrypt[] = "/Zncrypt";
+
+// Whether an encryption dictionary locks nothing but embedded files: its
+// streams and strings go through the identity filter (the default when
+// they name none), so only attachments need the password.
+bool locksOnlyEmbeddedFiles(QPDFObjectHandle encrypt)
+{
+    if (!encrypt.isDictionary() || !encrypt.getKey("/Filter").isNameAndEquals("/Standard"))
+        return false;
+    QPDFObjectHandle version = encrypt.getKey("/V");
+    if (!version.isInteger() || version.getIntValue() < 4)
+        return false;
+    for (const char* key : {"/StmF", "/StrF"}) {
+        QPDFObjectHandle filter = encrypt.getKey(key);
+        if (!filter.isNull() && !filter.isNameAndEquals("/Identity"))
+            return false;
+    }
+    return true;
+}
+
+// The bytes with every trailer's /Encrypt key renamed, when there is one.
+QByteArray withEncryptionSetAside(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    bool found = false;
+    for (qsizetype at = copy.indexOf("/Encrypt"); at >= 0; at = copy.indexOf("/Encrypt", at + 1)) {
+        qsizetype next = at + 8;
+        while (next < copy.size() && isPDFWhitespace(copy[next]))
+            ++next;
+        // Only the key, followed by a reference or a dictionary.
+        if (next < copy.size() && ((copy[next] >= '0' && copy[next] <= '9') || copy[next] == '<')) {
+            copy.replace(at, 8, kSetAsideEncrypt, 8);
+            found = true;
+        }
+    }
+    return found ? copy : QByteArray();
+}
+
+ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false)
 {
     ReadResult result;
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processMemoryFile("document", bytes.constData(), size_t(bytes.size()));
+        if (encryptionSetAside && !locksOnlyEmbeddedFiles(pdf.getTrailer().getKey(kSetAsideEncrypt))) {
+            result.passwordProtected = true;
+            return result;
+        }
 
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         result.pages.reserve(pages.size());
         PDFWorkTally work;
+        Type3GlyphGuard glyphGuard;
         bool copyNeeded = pdf.isEncrypted();
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
                 return result;
             work.checkPage(page);
+            // Glyphs that would draw themselves over and over are drawn empty.
+            try {
+                copyNeeded = glyphGuard.disarm(page) || copyNeeded;
+            } catch (const std::exception&) {
+            }
             PageGeometry geometry = geometryOf(page);
             try {
-                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, 0);
+                std::set<QPDFObjGen> forms;
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, forms, 0);
             } catch (const std::exception&) {
                 // Baselines are then taken from the font drawn.
             }
@@ -275,6 +337,9 @@ ReadResult readWithQPDF(const QByteArray& bytes)
         QPDFWriter writer(pdf);
         writer.setOutputMemory();
         writer.setPreserveEncryption(false);
+        // The same copy every time, so what is remembered of a file (its
+        // fonts) is remembered of its copy too.
+        writer.setDeterministicID(true);
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setCompressStreams(false);
         writer.write();
@@ -290,11 +355,6 @@ ReadResult readWithQPDF(const QByteArray& bytes)
     } catch (...) {
     }
     return result;
-}
-
-bool isPDFWhitespace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
 }
 
 bool isDigit(char c)
@@ -361,7 +421,18 @@ QByteArray lastCatalogReference(const QByteArray& bytes)
 ReadResult readWithQPDFRepairingTrailer(const QByteArray& bytes)
 {
     ReadResult result = readWithQPDF(bytes);
-    if (result.ok || result.passwordProtected || !result.tooLarge.isEmpty())
+    if (result.passwordProtected) {
+        // Attachments locked by a password keep nothing of the pages from
+        // being read: the file is read as if it had no encryption.
+        const QByteArray setAside = withEncryptionSetAside(bytes);
+        if (!setAside.isEmpty()) {
+            ReadResult unlocked = readWithQPDF(setAside, true);
+            if (unlocked.ok || !unlocked.tooLarge.isEmpty())
+                return unlocked;
+        }
+        return result;
+    }
+    if (result.ok || !result.tooLarge.isEmpty())
         return result;
     const QByteArray catalog = lastCatalogReference(bytes);
     if (catalog.isEmpty())
@@ -494,6 +565,15 @@ struct PDFDocument::Private {
             return nullptr;
         return &pages[size_t(index)];
     }
+
+    // A new reference to poppler's page, or nothing.
+    PopplerPage* popplerPage(int index) const
+    {
+        const PageGeometry* geometry = page(index);
+        if (!geometry)
+            return nullptr;
+        return poppler_document_get_page(document, geometry->popplerIndex >= 0 ? geometry->popplerIndex : index);
+    }
 };
 
 void separateWordsByGaps(PDFPageText& text)
@@ -558,6 +638,36 @@ PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
 
+namespace {
+
+// The pages as poppler alone sees them, for a file qpdf cannot read (or
+// reads otherwise) but poppler can: each page is what poppler draws, its
+// crop box turned by its /Rotate, placed at the origin and unturned. Pages
+// poppler cannot hand out are left out.
+std::vector<PageGeometry> popplerGeometry(PopplerDocument* document)
+{
+    std::vector<PageGeometry> pages;
+    const int count = poppler_document_get_n_pages(document);
+    for (int i = 0; i < count; ++i) {
+        PopplerPage* page = poppler_document_get_page(document, i);
+        if (!page)
+            continue;
+        double width = 0, height = 0;
+        poppler_page_get_size(page, &width, &height);
+        g_object_unref(page);
+        if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0)
+            continue;
+        PageGeometry geometry;
+        geometry.mediaBox = QRectF(0, 0, width, height);
+        geometry.cropBox = geometry.mediaBox;
+        geometry.popplerIndex = i;
+        pages.push_back(geometry);
+    }
+    return pages;
+}
+
+}  // namespace
+
 std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText)
 {
     const auto fail = [error](OpenError reason) {
@@ -571,40 +681,47 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
         return fail(OpenError::damaged);
 
     ReadResult read = readWithQPDFRepairingTrailer(bytes);
-    if (read.passwordProtected)
-        return fail(OpenError::passwordProtected);
     if (!read.tooLarge.isEmpty()) {
         if (errorText)
             *errorText = read.tooLarge;
         return fail(OpenError::tooLarge);
     }
-    if (!read.ok) {
-        // Files qpdf cannot make sense of are not drawn, since their boxes
-        // and rotation are unknown; poppler is only asked whether a
-        // password is what stands in the way.
-        const PopplerOpenResult probe = openWithPoppler(bytes);
-        if (probe.document)
-            g_object_unref(probe.document);
-        return fail(probe.encrypted ? OpenError::passwordProtected : OpenError::damaged);
-    }
+    // What poppler alone shows of the original file: used when qpdf cannot
+    // read it, or when poppler cannot read qpdf's reading of it.
+    const auto popplerAlone = [&](bool qpdfSaysPassword) {
+        const PopplerOpenResult opened = openWithPoppler(bytes);
+        if (!opened.document)
+            return fail(opened.encrypted || qpdfSaysPassword ? OpenError::passwordProtected : OpenError::damaged);
+        auto data = std::make_unique<Private>();
+        data->document = opened.document;
+        data->pages = popplerGeometry(opened.document);
+        data->source = bytes;
+        data->renderBytes = bytes;
+        if (data->pages.empty())
+            return fail(OpenError::damaged);
+        return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+    };
+    if (!read.ok)
+        return popplerAlone(read.passwordProtected);
 
     const PopplerOpenResult opened = openWithPoppler(read.renderBytes);
     if (!opened.document)
-        return fail(opened.encrypted ? OpenError::passwordProtected : OpenError::damaged);
+        return popplerAlone(opened.encrypted);
 
     auto data = std::make_unique<Private>();
     data->document = opened.document;
     data->pages = std::move(read.pages);
     data->renderBytes = read.renderBytes;
     data->source = bytes;
-    if (poppler_document_get_n_pages(data->document) != int(data->pages.size()))
-        return fail(OpenError::damaged);
-    for (int i = 0; i < int(data->pages.size()); ++i) {
+    bool agree = poppler_document_get_n_pages(data->document) == int(data->pages.size());
+    for (int i = 0; agree && i < int(data->pages.size()); ++i) {
         PopplerPage* page = poppler_document_get_page(data->document, i);
-        if (!page)
-            return fail(OpenError::damaged);
-        g_object_unref(page);
+        agree = page != nullptr;
+        if (page)
+            g_object_unref(page);
     }
+    if (!agree)
+        return popplerAlone(false);
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
@@ -619,6 +736,11 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->renderBytes = d->renderBytes;
     data->source = d->source;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
+}
+
+const QByteArray& PDFDocument::readableBytes() const
+{
+    return d->renderBytes;
 }
 
 int PDFDocument::pageCount() const
@@ -698,7 +820,7 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
     bool drawn = false;
-    if (PopplerPage* page = poppler_document_get_page(d->document, pageIndex)) {
+    if (PopplerPage* page = d->popplerPage(pageIndex)) {
         poppler_page_render(page, cr);
         g_object_unref(page);
         drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
@@ -736,7 +858,7 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
 PDFPageText PDFDocument::readPageText(int pageIndex) const
 {
     PDFPageText result;
-    PopplerPage* page = poppler_document_get_page(d->document, pageIndex);
+    PopplerPage* page = d->popplerPage(pageIndex);
     if (!page)
         return result;
 

@@ -71,6 +71,10 @@ public:
     // shares no poppler state with this one). Nothing if poppler fails.
     std::unique_ptr<PDFDocument> reopen() const;
 
+    // The bytes poppler reads: the file itself, or qpdf's copy of it
+    // (unturned, repaired, without the encryption of its attachments).
+    const QByteArray& readableBytes() const;
+
     int pageCount() const;
     // An empty rectangle for an index out of range.
     QRectF mediaBox(int pageIndex) const;

@@ -460,16 +460,15 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers, const ImportProgress& progress)
 {
-    // Fonts first, so the names met in the text already resolve to them.
-    PDFEmbeddedFontRegistry::shared().registerFonts(data);
-
     PDFDocument::OpenError openError = PDFDocument::OpenError::none;
     QString openErrorText;
     const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText);
+    // A file that cannot be opened is refused before anything else reads it
+    // (its fonts would only cost time and fill the font lists).
+    if (openError == PDFDocument::OpenError::tooLarge) {
+        throw CodecError(QStringLiteral("PDFCodec"), 4, openErrorText);
+    }
     if (!pdf || pdf->pageCount() < 1) {
-        if (openError == PDFDocument::OpenError::tooLarge) {
-            throw CodecError(QStringLiteral("PDFCodec"), 4, openErrorText);
-        }
         if (openError == PDFDocument::OpenError::passwordProtected) {
             throw CodecError(QStringLiteral("PDFCodec"), 1,
                              L("Ce fichier PDF est protégé par un mot de passe : il ne peut pas être ouvert.",
@@ -477,6 +476,11 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         }
         throw invalidPDFError();
     }
+
+    // Fonts before any text, so the names met in the text resolve to them;
+    // read from what poppler reads, so that a file qpdf had to mend or
+    // whose attachments are locked gives its fonts too.
+    PDFEmbeddedFontRegistry::shared().registerFonts(pdf->readableBytes());
 
     // Measuring a page (drawing and reading its pixels) is most of the
     // work and goes to the workers: up to two draw and measure pages, the

@@ -2,10 +2,15 @@
 
 #include "Localization.h"
 
+#include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <vector>
 
 namespace zelvane {
 
@@ -65,6 +70,112 @@ double numberOf(QPDFObjectHandle object)
     return std::isfinite(value) ? std::max(value, 0.0) : 0;
 }
 
+// What the renderer makes of a stream qpdf cannot decode: filters meant for
+// pictures (JBIG2, JPEG, JPEG 2000, CCITT fax) put in front of content. Their
+// output size is only bounded by what their data claims, so it counts as
+// the largest that can be known from the dictionary, and as past any limit
+// when nothing bounds it.
+std::optional<qint64> undecodableWorstCase(QPDFObjectHandle stream)
+{
+    QPDFObjectHandle dictionary = stream.getDict();
+    QPDFObjectHandle filters = dictionary.getKey("/Filter");
+    QPDFObjectHandle parameters = dictionary.getKey("/DecodeParms");
+    std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> chain;
+    if (filters.isName()) {
+        chain.emplace_back(filters, parameters.isArray() ? parameters.getArrayItem(0) : parameters);
+    } else if (filters.isArray()) {
+        for (int i = 0; i < filters.getArrayNItems(); ++i)
+            chain.emplace_back(filters.getArrayItem(i),
+                               parameters.isArray() ? parameters.getArrayItem(i) : QPDFObjectHandle::newNull());
+    }
+    for (auto& [filter, parms] : chain) {
+        if (!filter.isName())
+            continue;
+        const std::string name = filter.getName();
+        if (name == "/CCITTFaxDecode" || name == "/CCF") {
+            // One bit a pixel, Columns × Rows; without Rows, unbounded.
+            const double columns = parms.isDictionary() && parms.getKey("/Columns").isNumber()
+                                       ? numberOf(parms.getKey("/Columns"))
+                                       : 1728.0;
+            const double rows = parms.isDictionary() ? numberOf(parms.getKey("/Rows")) : 0.0;
+            if (rows <= 0)
+                return std::numeric_limits<qint64>::max();
+            return qint64(std::min(std::ceil(columns / 8) * rows, 1e15));
+        }
+        if (name == "/JBIG2Decode" || name == "/JPXDecode" || name == "/DCTDecode" || name == "/DCT")
+            return std::numeric_limits<qint64>::max();
+    }
+    return std::nullopt;
+}
+
+// Collects the decoded bytes and stops past the budget.
+class CollectingPipeline : public Pipeline {
+public:
+    explicit CollectingPipeline(qint64 budget) : Pipeline("zelvane-collect", nullptr), m_budget(budget) {}
+    void write(unsigned char const* data, size_t length) override
+    {
+        if (qint64(m_bytes.size() + length) > m_budget)
+            throw std::length_error("over budget");
+        m_bytes.append(reinterpret_cast<const char*>(data), length);
+    }
+    void finish() override {}
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    qint64 m_budget;
+    std::string m_bytes;
+};
+
+// Counts past which nothing more needs telling.
+constexpr qint64 kUnbounded = std::numeric_limits<qint64>::max() / 4;
+
+qint64 saturatingSum(qint64 a, qint64 b)
+{
+    return std::min(a + b, kUnbounded);
+}
+
+qint64 saturatingProduct(qint64 count, qint64 each)
+{
+    return each == 0 ? 0 : count > kUnbounded / each ? kUnbounded : count * each;
+}
+
+bool isContentSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+// The names content draws with Do, and how often. Bytes that only look like
+// "/Name Do" (inside a string, say) count too: the count may only be high.
+std::map<std::string, qint64> drawnNames(const std::string& content)
+{
+    std::map<std::string, qint64> names;
+    for (size_t at = content.find("Do"); at != std::string::npos; at = content.find("Do", at + 2)) {
+        if (at + 2 < content.size() && !isContentSpace(content[at + 2]) && content[at + 2] != '/'
+            && content[at + 2] != '[' && content[at + 2] != '(' && content[at + 2] != '<' && content[at + 2] != '%')
+            continue;
+        size_t end = at;
+        if (end == 0 || !isContentSpace(content[end - 1]))
+            continue;
+        while (end > 0 && isContentSpace(content[end - 1]))
+            --end;
+        size_t start = end;
+        while (start > 0 && !isContentSpace(content[start - 1]) && content[start - 1] != '/')
+            --start;
+        if (start == 0 || content[start - 1] != '/' || start == end)
+            continue;
+        ++names["/" + content.substr(start, end - start)];
+    }
+    return names;
+}
+
+// What drawing a form costs a renderer beyond its content (saving and
+// restoring its state, setting up its resources), counted as content bytes:
+// a page may draw about 130000 forms.
+constexpr qint64 kFormDrawingCost = 512;
+
+// The most forms drawn inside one another that a renderer follows.
+constexpr size_t kMostFormNesting = 100;
+
 }  // namespace
 
 PDFWorkTally::Exceeded::Exceeded(QString message)
@@ -72,12 +183,83 @@ PDFWorkTally::Exceeded::Exceeded(QString message)
 {
 }
 
+namespace {
+
+// The bytes of the page a JBIG2 stream's page information segment states
+// (one bit a pixel; a decoder holds the whole page), when JBIG2 is the
+// stream's only filter and the segment is found among its first ones.
+std::optional<double> jbig2PageBytes(QPDFObjectHandle stream)
+{
+    QPDFObjectHandle filter = stream.getDict().getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1)
+        filter = filter.getArrayItem(0);
+    if (!filter.isNameAndEquals("/JBIG2Decode"))
+        return std::nullopt;
+    std::shared_ptr<Buffer> raw;
+    try {
+        raw = stream.getRawStreamData();
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    const unsigned char* data = raw->getBuffer();
+    const size_t size = raw->getSize();
+    const auto be32 = [&](size_t at) {
+        return quint32(data[at]) << 24 | quint32(data[at + 1]) << 16 | quint32(data[at + 2]) << 8 | data[at + 3];
+    };
+    size_t at = 0;
+    for (int segment = 0; segment < 64 && at + 6 <= size; ++segment) {
+        const quint32 number = be32(at);
+        const unsigned char flags = data[at + 4];
+        at += 5;
+        // Referred-to segments: a count in the top three bits, or a long form.
+        quint32 referred = data[at] >> 5;
+        if (referred == 7) {
+            if (at + 4 > size)
+                return std::nullopt;
+            referred = be32(at) & 0x1fffffff;
+            at += 4 + (referred + 1 + 7) / 8;
+        } else {
+            at += 1;
+        }
+        const size_t referenceSize = number <= 256 ? 1 : number <= 65536 ? 2 : 4;
+        at += size_t(referred) * referenceSize + ((flags & 0x40) ? 4 : 1);
+        if (at + 4 > size)
+            return std::nullopt;
+        const quint32 length = be32(at);
+        at += 4;
+        if ((flags & 0x3f) == 48) {
+            if (at + 8 > size)
+                return std::nullopt;
+            const double width = be32(at);
+            // A height not known ahead (striped pages) grows with the data.
+            const double height = be32(at + 4) == 0xffffffff ? double(size) * 8 : double(be32(at + 4));
+            return width * height / 8;
+        }
+        if (length == 0xffffffff || at + length > size)
+            return std::nullopt;
+        at += length;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 qint64 PDFWorkTally::decodedSize(QPDFObjectHandle stream, qint64 budget)
 {
     const QPDFObjGen id = stream.getObjGen();
     if (id.isIndirect()) {
         if (const auto known = m_decoded.find(id); known != m_decoded.end())
             return known->second;
+    }
+    std::optional<qint64> worstCase;
+    try {
+        worstCase = undecodableWorstCase(stream);
+    } catch (const std::exception&) {
+    }
+    if (worstCase) {
+        if (id.isIndirect())
+            m_decoded.emplace(id, *worstCase);
+        return *worstCase;
     }
     CountingPipeline counter(budget);
     bool overBudget = false;
@@ -105,8 +287,10 @@ void PDFWorkTally::addStream(QPDFObjectHandle stream, PageWork& work)
     const qint64 pageBudget = kMaxContentBytesPerPage - work.content;
     const qint64 documentBudget = kMaxContentBytesPerDocument - m_documentContent;
     const qint64 size = decodedSize(stream, std::min(pageBudget, documentBudget));
-    work.content += size;
-    m_documentContent += size;
+    // Saturating: a worst case may be as large as a count can be.
+    work.content = size > kMaxContentBytesPerDocument ? kMaxContentBytesPerDocument + 1 : work.content + size;
+    m_documentContent =
+        size > kMaxContentBytesPerDocument ? kMaxContentBytesPerDocument + 1 : m_documentContent + size;
     if (work.content > kMaxContentBytesPerPage)
         exceededContent(kMaxContentBytesPerPage, false);
     if (m_documentContent > kMaxContentBytesPerDocument)
@@ -127,10 +311,13 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
             if (subtype.isNameAndEquals("/Image")) {
                 if (const QPDFObjGen id = xobject.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
                     continue;
-                // Pixels as a renderer holds them, four bytes each.
-                work.images += qint64(std::min(numberOf(dictionary.getKey("/Width")) *
-                                                   numberOf(dictionary.getKey("/Height")) * 4.0,
-                                               double(kMaxImageBytesPerPage) * 2));
+                // Pixels as a renderer holds them, four bytes each, or the
+                // page a JBIG2 decoder fills when its data states a larger
+                // one than the dictionary.
+                double bytes = numberOf(dictionary.getKey("/Width")) * numberOf(dictionary.getKey("/Height")) * 4.0;
+                if (const std::optional<double> page = jbig2PageBytes(xobject))
+                    bytes = std::max(bytes, *page);
+                work.images += qint64(std::min(bytes, double(kMaxImageBytesPerPage) * 2));
                 if (work.images > kMaxImageBytesPerPage)
                     exceededImages(kMaxImageBytesPerPage);
             } else if (subtype.isNameAndEquals("/Form")) {
@@ -140,6 +327,22 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
                 if (first)
                     addResources(dictionary.getKey("/Resources"), work, depth + 1);
             }
+        }
+    }
+    // Type 3 glyphs are content too, drawn with resources of their own.
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (auto [name, font] : fonts.ditems()) {
+            if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
+                continue;
+            if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
+                continue;
+            QPDFObjectHandle procedures = font.getKey("/CharProcs");
+            if (procedures.isDictionary()) {
+                for (auto [glyph, procedure] : procedures.ditems())
+                    addStream(procedure, work);
+            }
+            addResources(font.getKey("/Resources"), work, depth + 1);
         }
     }
     QPDFObjectHandle patterns = resources.getKey("/Pattern");
@@ -156,17 +359,253 @@ void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int 
     }
 }
 
+qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
+                                  std::vector<QPDFObjGen>& path, int& drawnInsideThemselves)
+{
+    QPDFObjectHandle xobjects = resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle();
+    bool namesForms = false;
+    if (xobjects.isDictionary() && path.size() <= kMostFormNesting) {
+        for (auto [name, xobject] : xobjects.ditems())
+            namesForms = namesForms
+                         || (xobject.isStream() && xobject.getDict().getKey("/Subtype").isNameAndEquals("/Form"));
+    }
+    qint64 total = 0;
+    if (!namesForms) {
+        for (QPDFObjectHandle stream : streams) {
+            if (stream.isStream())
+                total = saturatingSum(total, decodedSize(stream, kMaxContentBytesPerPage + 1));
+        }
+        return total;
+    }
+    // The content is decoded once, here, to read what it draws; its size is
+    // remembered for the rest of the tally.
+    CollectingPipeline content(kMaxContentBytesPerPage);
+    for (QPDFObjectHandle stream : streams) {
+        if (!stream.isStream())
+            continue;
+        const QPDFObjGen id = stream.getObjGen();
+        if (const auto known = m_decoded.find(id); id.isIndirect() && known != m_decoded.end()
+                                                   && known->second > kMaxContentBytesPerPage)
+            return known->second;
+        std::optional<qint64> worstCase;
+        try {
+            worstCase = undecodableWorstCase(stream);
+        } catch (const std::exception&) {
+        }
+        if (worstCase) {
+            total = saturatingSum(total, *worstCase);
+            if (total > kMaxContentBytesPerPage)
+                return total;
+            continue;
+        }
+        const size_t before = content.bytes().size();
+        try {
+            stream.pipeStreamData(&content, nullptr, 0, qpdf_dl_specialized, true);
+        } catch (const std::length_error&) {
+            return kUnbounded;
+        } catch (const std::exception&) {
+            // What was decoded is what is drawn.
+        }
+        const qint64 size = qint64(content.bytes().size() - before);
+        if (id.isIndirect())
+            m_decoded.emplace(id, size);
+        total = saturatingSum(total, size);
+    }
+    for (const auto& [name, count] : drawnNames(content.bytes())) {
+        QPDFObjectHandle form = xobjects.getKey(name);
+        if (!form.isStream() || !form.getDict().getKey("/Subtype").isNameAndEquals("/Form"))
+            continue;
+        const QPDFObjGen id = form.getObjGen();
+        if (std::find(path.begin(), path.end(), id) != path.end()) {
+            // Drawn inside itself: a renderer goes on until its nesting
+            // limit, and twice over means 2^limit drawings.
+            drawnInsideThemselves += int(std::min<qint64>(count, 2));
+            total = saturatingSum(total, saturatingProduct(count * qint64(kMostFormNesting),
+                                                           decodedSize(form, kMaxContentBytesPerPage + 1)));
+            continue;
+        }
+        qint64 each = 0;
+        if (const auto known = m_drawnForms.find(id); known != m_drawnForms.end()) {
+            each = known->second;
+        } else {
+            QPDFObjectHandle own = form.getDict().getKey("/Resources");
+            path.push_back(id);
+            each = drawnContent({form}, own.isDictionary() ? own : resources, path, drawnInsideThemselves);
+            path.pop_back();
+            m_drawnForms.emplace(id, each);
+        }
+        total = saturatingSum(total, saturatingProduct(count, saturatingSum(each, kFormDrawingCost)));
+        if (total > kMaxContentBytesPerPage)
+            return total;
+    }
+    return drawnInsideThemselves >= 2 ? kUnbounded : total;
+}
+
 void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
 {
     PageWork work;
     QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    // The content as drawn, forms as often as they are drawn (read first:
+    // what it decodes is remembered for the counts below).
+    std::vector<QPDFObjectHandle> contentStreams;
     if (contents.isArray()) {
         for (QPDFObjectHandle part : contents.aitems())
-            addStream(part, work);
+            contentStreams.push_back(part);
     } else {
-        addStream(contents, work);
+        contentStreams.push_back(contents);
     }
+    std::vector<QPDFObjGen> path;
+    int drawnInsideThemselves = 0;
+    if (drawnContent(contentStreams, page.getAttribute("/Resources", false), path, drawnInsideThemselves)
+        > kMaxContentBytesPerPage)
+        exceededContent(kMaxContentBytesPerPage, false);
+
+    for (QPDFObjectHandle& part : contentStreams)
+        addStream(part, work);
     addResources(page.getAttribute("/Resources", false), work, 0);
+    // Annotations are drawn with the page: their appearances count.
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        if (!annotation.isDictionary())
+            continue;
+        QPDFObjectHandle appearances = annotation.getKey("/AP");
+        if (!appearances.isDictionary())
+            continue;
+        QPDFObjectHandle normal = appearances.getKey("/N");
+        std::vector<QPDFObjectHandle> streams;
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems())
+                streams.push_back(appearance);
+        }
+        for (QPDFObjectHandle& appearance : streams) {
+            if (!appearance.isStream())
+                continue;
+            const QPDFObjGen id = appearance.getObjGen();
+            const bool first = !id.isIndirect() || !work.seen.count(id);
+            addStream(appearance, work);
+            if (first)
+                addResources(appearance.getDict().getKey("/Resources"), work, 1);
+        }
+    }
+}
+
+namespace {
+
+// Whether a glyph procedure shows text or draws a form (an XObject that is
+// not an image in the font's resources, or one they do not name).
+class GlyphDrawsMore : public QPDFObjectHandle::ParserCallbacks {
+public:
+    explicit GlyphDrawsMore(QPDFObjectHandle xobjects) : m_xobjects(std::move(xobjects)) {}
+    bool found = false;
+
+    void handleObject(QPDFObjectHandle object) override
+    {
+        if (!object.isOperator()) {
+            m_last = object;
+            return;
+        }
+        const std::string op = object.getOperatorValue();
+        if (op == "Tj" || op == "TJ" || op == "'" || op == "\"") {
+            found = true;
+        } else if (op == "Do") {
+            QPDFObjectHandle target = m_last.isName() && m_xobjects.isDictionary()
+                                          ? m_xobjects.getKey(m_last.getName())
+                                          : QPDFObjectHandle::newNull();
+            found = !(target.isStream() && target.getDict().getKey("/Subtype").isNameAndEquals("/Image"));
+        }
+        if (found)
+            terminateParsing();
+    }
+    void handleEOF() override {}
+
+private:
+    QPDFObjectHandle m_xobjects;
+    QPDFObjectHandle m_last;
+};
+
+}  // namespace
+
+bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth)
+{
+    if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
+        return false;
+    if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
+        return false;
+    bool disarmed = false;
+    QPDFObjectHandle resources = font.getKey("/Resources");
+    QPDFObjectHandle procedures = font.getKey("/CharProcs");
+    if (procedures.isDictionary()) {
+        for (auto [glyph, procedure] : procedures.ditems()) {
+            if (!procedure.isStream())
+                continue;
+            // A font without resources of its own draws with those of
+            // whatever shows its glyphs.
+            GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : enclosingXObjects);
+            try {
+                procedure.parseAsContents(&check);
+            } catch (const std::exception&) {
+                // What was read up to the fault decides.
+            }
+            if (check.found) {
+                procedure.replaceStreamData("0 0 d0\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+                disarmed = true;
+            }
+        }
+    }
+    return disarmResources(resources, depth + 1) || disarmed;
+}
+
+bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
+{
+    if (!resources.isDictionary() || depth > 32)
+        return false;
+    bool disarmed = false;
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (auto [name, font] : fonts.ditems())
+            disarmed = disarmFont(font, resources.getKey("/XObject"), depth) || disarmed;
+    }
+    for (const char* key : {"/XObject", "/Pattern"}) {
+        QPDFObjectHandle objects = resources.getKey(key);
+        if (!objects.isDictionary())
+            continue;
+        for (auto [name, object] : objects.ditems()) {
+            if (!object.isStream() || object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+                continue;
+            if (const QPDFObjGen id = object.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
+                continue;
+            disarmed = disarmResources(object.getDict().getKey("/Resources"), depth + 1) || disarmed;
+        }
+    }
+    return disarmed;
+}
+
+bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
+{
+    bool disarmed = disarmResources(page.getAttribute("/Resources", false), 0);
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return disarmed;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
+        std::vector<QPDFObjectHandle> streams;
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems())
+                streams.push_back(appearance);
+        }
+        for (QPDFObjectHandle& appearance : streams) {
+            if (appearance.isStream())
+                disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
+        }
+    }
+    return disarmed;
 }
 
 }  // namespace zelvane

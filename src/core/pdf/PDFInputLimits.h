@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <vector>
 
 namespace zelvane {
 
@@ -17,7 +18,11 @@ namespace zelvane {
 // reader, so that a small file that inflates to gigabytes fails at once with
 // a clear error instead of running for minutes:
 // - the page's content, decoded: its content streams, and the streams of the
-//   forms and tiling patterns it uses, each counted once per page;
+//   forms, tiling patterns, Type 3 glyphs and annotation appearances it
+//   uses, each counted once per page; a stream in a picture format that
+//   cannot be decoded here (JBIG2, JPEG, JPEG 2000, CCITT fax without a row
+//   count) counts as unbounded, since that is what it may cost the renderer;
+// - the page's content as drawn: a form counts each time it is drawn;
 // - the page's images, as the pixels they are drawn into (width × height ×
 //   4 bytes, as the dictionary states them: a renderer never decodes more);
 // - the decoded content of the whole document.
@@ -51,9 +56,33 @@ private:
     void addStream(QPDFObjectHandle stream, PageWork& work);
     void addResources(QPDFObjectHandle resources, PageWork& work, int depth);
     qint64 decodedSize(QPDFObjectHandle stream, qint64 budget);
+    // The content `streams` draw with `resources`, each form counted as
+    // often as it is drawn (a lattice of forms drawing forms twice costs
+    // 2^depth). `path` holds the forms being drawn; a form drawn inside
+    // itself more than once makes the cost unbounded.
+    qint64 drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
+                        std::vector<QPDFObjGen>& path, int& drawnInsideThemselves);
 
     std::map<QPDFObjGen, qint64> m_decoded;
+    std::map<QPDFObjGen, qint64> m_drawnForms;
     qint64 m_documentContent = 0;
+};
+
+// Type 3 glyphs that draw text or forms of their own can make a renderer
+// draw a glyph inside itself over and over (a glyph showing itself twice
+// costs 2^depth); no font needs that. The guard empties such glyphs
+// ("0 0 d0"), so that the document draws without them. Each font and form
+// is looked at once per document, however many pages share it.
+class Type3GlyphGuard {
+public:
+    // True when a glyph reachable from the page (its resources, forms,
+    // patterns, other Type 3 fonts and annotation appearances) was emptied.
+    bool disarm(QPDFPageObjectHelper& page);
+
+private:
+    bool disarmResources(QPDFObjectHandle resources, int depth);
+    bool disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth);
+    std::set<QPDFObjGen> m_seen;
 };
 
 }  // namespace zelvane

@@ -154,12 +154,48 @@ QList<TextRange> selectionsByLine(const PDFPageText& text, const TextRange& rang
     return lines;
 }
 
+namespace {
+
+// The colour the reader gives the unit's text, when a run holds it (runs
+// come in text order).
+std::optional<QColor> colourAt(const PDFPageText& text, qsizetype unit)
+{
+    const auto after = std::upper_bound(text.runs.begin(), text.runs.end(), unit,
+                                        [](qsizetype u, const PDFTextRun& run) { return u < run.start; });
+    if (after == text.runs.begin())
+        return std::nullopt;
+    const PDFTextRun& run = *(after - 1);
+    if (unit >= run.end || !run.color.isValid())
+        return std::nullopt;
+    return run.color;
+}
+
+// The median gap between neighbouring words of a row, when there are at
+// least three gaps to tell what the row's ordinary space is.
+std::optional<double> ordinaryGap(const QList<Word>& words)
+{
+    std::vector<double> gaps;
+    for (qsizetype i = 1; i < words.size(); ++i) {
+        const QRectF& a = words[i - 1].bounds;
+        const QRectF& b = words[i].bounds;
+        if (std::abs(a.center().y() - b.center().y()) <= 0.5 * std::min(a.height(), b.height()))
+            gaps.push_back(std::max(b.left() - a.right(), 0.0));
+    }
+    if (gaps.size() < 3)
+        return std::nullopt;
+    std::nth_element(gaps.begin(), gaps.begin() + qsizetype(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+}  // namespace
+
 QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange& range)
 {
     const QList<Word> words = wordsIn(text, range);
     if (words.size() < 2) {
         return {range};
     }
+    const std::optional<double> ordinary = ordinaryGap(words);
     QList<TextRange> result;
     qsizetype columnStart = range.location;
     for (qsizetype i = 1; i < words.size(); ++i) {
@@ -178,6 +214,17 @@ QList<TextRange> splitIntoColumnRanges(const PDFPageText& text, const TextRange&
             split = gap > std::max(0.9 * h, 10.0);
         } else {
             split = dy > 0.65 * h;
+        }
+        // A gap far wider than the row's other spaces leaves a column, as
+        // does a change of colour (cells of a table, a coloured label): a
+        // line takes one colour.
+        if (!split && ordinary && gap > std::max(0.9 * h, 10.0) && gap > 3 * *ordinary) {
+            split = true;
+        }
+        if (!split) {
+            const std::optional<QColor> before = colourAt(text, prev.range.location);
+            const std::optional<QColor> after = colourAt(text, cur.range.location);
+            split = before && after && before->rgb() != after->rgb();
         }
         if (split) {
             // Marks next to the words, such as "(" or "%", stay with them:

@@ -5,6 +5,7 @@
 
 #include "fonts/FontLookup.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
+#include "fonts/ScanFaceMatching.h"
 
 #include <QDir>
 #include <QFile>
@@ -383,4 +384,19 @@ TEST_F(PDFEmbeddedFontRegistryTest, TellsProgramsWithoutOutlines)
     EXPECT_TRUE(registry->drawsNoOutlines("ABCDEF+ZelvaneGlyphLess"));
     EXPECT_FALSE(registry->drawsNoOutlines("ZelvaneGlyphFull"));
     EXPECT_FALSE(registry->drawsNoOutlines("NotRegistered"));
+
+    // A subset that keeps its glyphs' numbers: the first 600 glyphs are
+    // empty, the outlines come after them.
+    const QByteArray fullLoca = raw.fontTable("loca");
+    const qsizetype width = longOffsets ? 4 : 2;
+    ASSERT_GT(glyphs, 700);
+    QByteArray lateLoca = fullLoca;
+    for (int glyph = 1; glyph <= 600; ++glyph)
+        lateLoca.replace(glyph * width, width, fullLoca.mid(600 * width, width));
+    const QByteArray late = rebuildFont(drawn, {{"loca", lateLoca}});
+    QRawFont lateRaw;
+    lateRaw.loadFromData(late, 12, QFont::PreferNoHinting);
+    ASSERT_TRUE(lateRaw.isValid());
+    EXPECT_FALSE(fonts::drawsNoOutlines(lateRaw));
+    EXPECT_TRUE(fonts::drawsNoOutlines(QRawFont(empty, 12)));
 }

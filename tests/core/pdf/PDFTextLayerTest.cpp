@@ -1,7 +1,11 @@
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFTextExtraction.h"
 
+#include "core/fonts/TestFonts.h"
 #include "core/support/TestPDF.h"
+#include "export/PDFExport.h"
+#include "fonts/TextFonts.h"
+#include "pdf/PDFImport.h"
 
 #include <gtest/gtest.h>
 
@@ -96,4 +100,85 @@ TEST(PDFTextLayerTest, ColumnPiecesKeepTheMarksNextToTheirWords)
         joined += text.text.mid(column.location, column.length).trimmed() + QLatin1Char('|');
     }
     EXPECT_EQ(joined, QStringLiteral("Total:|($122.50)|"));
+}
+
+namespace {
+
+class PDFFormTextTest : public FontTestBase {};
+
+// Text drawn only inside form XObjects, as iText and others write pages:
+// the page's content places the forms, a form holds the text.
+QByteArray textInForms()
+{
+    const QByteArray font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
+    const auto stream = [](const QByteArray& data, const QByteArray& keys) {
+        return "<< /Length " + QByteArray::number(data.size()) + ' ' + keys + " >>\nstream\n" + data + "\nendstream";
+    };
+    const QByteArray form = "/Type /XObject /Subtype /Form /BBox [0 0 400 100] /Resources << /Font << /F1 6 0 R >> >>";
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Contents 4 0 R /Resources << /XObject << /Fm0 5 0 R "
+         "/Fm1 7 0 R >> >> >>",
+         stream("q 1 0 0 1 20 180 cm /Fm0 Do Q q 1 0 0 1 20 60 cm /Fm1 Do Q", ""),
+         stream("BT /F1 14 Tf 0 40 Td (Invoice for the spring season) Tj ET", form), font,
+         stream("BT /F1 12 Tf 0 40 Td (Payment due within thirty days) Tj ET", form)});
+}
+
+}  // namespace
+
+TEST_F(PDFFormTextTest, TextDrawnInFormsIsEditableAndExportsEdited)
+{
+    const QByteArray pdf = textInForms();
+    VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    VectorPage& page = document.pages.front();
+    QStringList texts;
+    for (const VectorElement& element : page.elements)
+        texts.append(element.text()->text);
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("Invoice for the spring season"),
+                                  QStringLiteral("Payment due within thirty days")}));
+    ASSERT_EQ(page.elements.size(), 2);
+    // Over the print: the first line's baseline is 80 points from the top.
+    VectorElement& line = page.elements[0];
+    EXPECT_NEAR(line.frame.x, 20, 1.5);
+    EXPECT_NEAR(line.frame.y + line.text()->baselineOffset.value_or(0), 300 - 220, 1.5);
+
+    line.text()->text = QStringLiteral("Invoice for the autumn season");
+    PDFCodec::updateTextFrameForEditedContent(line);
+    const QByteArray exported = PDFCodec::exportPDF(document);
+    const std::unique_ptr<PDFDocument> written = PDFDocument::open(exported);
+    ASSERT_TRUE(written);
+    const PDFPageText text = written->pageText(0);
+    EXPECT_FALSE(text.text.contains(QStringLiteral("spring"))) << qPrintable(text.text);
+    const qsizetype autumn = text.text.indexOf(QStringLiteral("Invoice for the autumn season"));
+    ASSERT_GE(autumn, 0) << qPrintable(text.text);
+    EXPECT_NEAR(text.characterRects[autumn].left(), 20, 1.5);
+    EXPECT_NEAR(text.characterRects[autumn].center().y(), 300 - 225, 4);
+    EXPECT_TRUE(text.text.contains(QStringLiteral("Payment due within thirty days")));
+}
+
+TEST(PDFTextLayerTest, ALineSplitsWhereItsColourChangesOrAWideGapLeavesAColumn)
+{
+    const auto columnTexts = [](const QByteArray& pdf) {
+        const PDFPageText text = textOf(pdf);
+        const QString line = text.text.trimmed();
+        QStringList pieces;
+        for (const PDFCodec::TextRange& column :
+             PDFCodec::splitIntoColumnRanges(text, {text.text.indexOf(line), line.size()}))
+            pieces.append(text.text.mid(column.location, column.length).trimmed());
+        return pieces;
+    };
+    // "Label" in 12-point Helvetica is 29.35 points wide; a space is 3.34.
+    TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 400, 100);
+    page.texts = {{{20, 50}, 12, "Label", QColor(200, 0, 0)}, {{20 + 29.35 + 3.5, 50}, 12, "Value"}};
+    EXPECT_EQ(columnTexts(makeTestPDF({page})), (QStringList{QStringLiteral("Label"), QStringLiteral("Value")}));
+    page.texts[0].color = Qt::black;
+    EXPECT_EQ(columnTexts(makeTestPDF({page})), QStringList{QStringLiteral("Label Value")});
+
+    // Words a space apart, then a gap of 14 points: narrower than a column
+    // gap alone, but four times the row's spaces.
+    page.texts = {{{20, 50}, 12, "Net amount due now"}, {{20 + 110.74 + 14, 50}, 12, "Paid"}};
+    EXPECT_EQ(columnTexts(makeTestPDF({page})),
+              (QStringList{QStringLiteral("Net amount due now"), QStringLiteral("Paid")}));
 }

@@ -3,6 +3,7 @@
 // edited in an installed face resembling the print.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
 #include "fonts/FontLookup.h"
 #include "fonts/ScanFaceMatching.h"
 #include "fonts/TextFonts.h"
@@ -396,4 +397,23 @@ TEST_F(ScannedTextLineTest, AScanWithEveryLineEditedLooksLikeItsPrint)
         ASSERT_GT(total, 0);
         EXPECT_LT(100.0 * double(strong) / double(total), c.most) << c.file;
     }
+}
+
+TEST_F(ScannedTextLineTest, OnlyAScansTextLayerPaysForFaceMatching)
+{
+    // A page of 500 ordinary printed lines.
+    test::TestPDFPage page;
+    page.mediaBox = QRectF(0, 0, 400, 500 * 8 + 20);
+    for (int i = 0; i < 500; ++i)
+        page.texts.push_back({QPointF(20, 10 + 8 * i), 6, "Ordinary printed line number " + QByteArray::number(i)});
+    const qint64 before = fonts::scanFaceMatchings();
+    const VectorDocument document = PDFCodec::importPDF(test::makeTestPDF({page}), QStringLiteral("Lines"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    EXPECT_EQ(document.pages.front().elements.size(), 500);
+    EXPECT_EQ(fonts::scanFaceMatchings(), before);
+
+    // A scan's text layer does.
+    const VectorPage scan = imported("scan-groff-memo.pdf");
+    EXPECT_GT(fonts::scanFaceMatchings(), before);
+    EXPECT_LE(fonts::scanFaceMatchings() - before, scan.elements.size());
 }

@@ -149,7 +149,7 @@ QByteArray makeFilledTestPDF(double width, double height, const QColor& color)
     return makeTestPDF({page});
 }
 
-QByteArray makeRawTestPDF(const QList<QByteArray>& objects)
+QByteArray makeRawTestPDF(const QList<QByteArray>& objects, const QByteArray& trailerKeys)
 {
     QByteArray pdf = "%PDF-1.5\n";
     QList<qsizetype> offsets;
@@ -161,7 +161,7 @@ QByteArray makeRawTestPDF(const QList<QByteArray>& objects)
     pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
     for (const qsizetype offset : offsets)
         pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    return pdf + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+    return pdf + "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R " + trailerKeys + " >>\nstartxref\n" +
            QByteArray::number(xref) + "\n%%EOF\n";
 }
 

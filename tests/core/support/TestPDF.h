@@ -63,8 +63,9 @@ QByteArray encryptTestPDF(const QByteArray& pdf, const std::string& userPassword
 QByteArray makeFilledTestPDF(double width, double height, const QColor& color = Qt::red);
 
 // A PDF of the given object bodies, numbered from 1 in order, with a correct
-// cross-reference table; object 1 must be the catalog.
-QByteArray makeRawTestPDF(const QList<QByteArray>& objects);
+// cross-reference table; object 1 must be the catalog. `trailerKeys` are
+// written into the trailer dictionary as they are.
+QByteArray makeRawTestPDF(const QList<QByteArray>& objects, const QByteArray& trailerKeys = {});
 
 // A manual of `pageCount` A4 pages full of text: headings, body lines in a
 // serif face, code lines, coloured notes on tinted boxes and two-column

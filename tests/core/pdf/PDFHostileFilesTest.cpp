@@ -1,0 +1,434 @@
+// Files from the wild that used to hang the import or run it out of memory,
+// and files poppler opens that the import refused: each is made here, small.
+// With ZELVANE_TEST_PDF_OUT set, the files made are also written there (to
+// time the editor on them by hand).
+
+#include "CodecError.h"
+#include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
+#include "fonts/PDFFontCollector.h"
+#include "pdf/PDFDocument.h"
+#include "pdf/PDFImport.h"
+#include "support/LanguageFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cstdlib>
+#include <functional>
+#include <initializer_list>
+
+using namespace zelvane;
+using namespace zelvane::testing;
+
+namespace {
+
+QByteArray stream(const QByteArray& data, const QByteArray& keys = {})
+{
+    return "<< /Length " + QByteArray::number(data.size()) + ' ' + keys + " >>\nstream\n" + data + "\nendstream";
+}
+
+QByteArray flateStream(const QByteArray& data, const QByteArray& keys = {})
+{
+    return stream(qCompress(data, 9).mid(4), "/Filter /FlateDecode " + keys);
+}
+
+QByteArray reference(int object)
+{
+    return QByteArray::number(object) + " 0 R";
+}
+
+const QByteArray kFont = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>";
+
+// An embedded TrueType font whose program (garbage, 2 MB once decoded, a few
+// kilobytes in the file) costs its decoding each time it is read.
+constexpr qsizetype kHeavyProgramBytes = 2 * 1024 * 1024;
+
+QList<QByteArray> heavyFont(int firstObject, const QByteArray& name)
+{
+    QByteArray program(kHeavyProgramBytes, '\0');
+    for (qsizetype i = 0; i < program.size(); ++i)
+        program[i] = char((i * 7919) % 251);
+    return {"<< /Type /Font /Subtype /TrueType /BaseFont /" + name + " /FontDescriptor " + reference(firstObject + 1) +
+                " >>",
+            "<< /Type /FontDescriptor /FontName /" + name + " /Flags 32 /FontFile2 " + reference(firstObject + 2) + " >>",
+            flateStream(program)};
+}
+
+// Writes `pdf` where ZELVANE_TEST_PDF_OUT says, when it says.
+void keep(const char* name, const QByteArray& pdf)
+{
+    const QByteArray folder = qgetenv("ZELVANE_TEST_PDF_OUT");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(QString::fromLocal8Bit(folder));
+    QFile file(QDir(QString::fromLocal8Bit(folder)).filePath(QLatin1String(name)));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(pdf);
+}
+
+std::optional<CodecError> importFailure(const QByteArray& pdf)
+{
+    try {
+        PDFCodec::importPDF(pdf, QStringLiteral("Wild"), std::nullopt);
+    } catch (const CodecError& error) {
+        return error;
+    }
+    return std::nullopt;
+}
+
+qint64 elapsedMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.elapsed();
+}
+
+// The peak resident memory of this process so far, in bytes (0 when unknown).
+qint64 peakMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// JBIG2 data of one page of `side` × `side` pixels, all black.
+QByteArray jbig2Page(quint32 side)
+{
+    const auto bytes = [](std::initializer_list<int> values) {
+        QByteArray result;
+        for (const int value : values)
+            result.append(char(value));
+        return result;
+    };
+    const auto be32 = [&](quint32 v) { return bytes({int(v >> 24), int(v >> 16 & 255), int(v >> 8 & 255), int(v & 255)}); };
+    QByteArray jbig2;
+    // Page information segment: number 0, type 48, page 1, 19 data bytes.
+    jbig2 += be32(0) + bytes({48, 0, 1}) + be32(19);
+    jbig2 += be32(side) + be32(side) + be32(0) + be32(0) + bytes({0x04, 0, 0});
+    // End of page.
+    jbig2 += be32(1) + bytes({49, 0, 1}) + be32(0);
+    return jbig2;
+}
+
+// One page drawing its content stream through a JBIG2 filter: the data says
+// the page is 65000 × 65000 pixels (528 MB once decoded).
+QByteArray jbig2Bomb()
+{
+    return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
+                           stream(jbig2Page(65000), "/Filter /JBIG2Decode")});
+}
+
+// One page drawing a JBIG2 image whose dictionary says 100 × 100 pixels and
+// whose data says `side` × `side`.
+QByteArray jbig2Image(quint32 side)
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R /Resources << /XObject << /I 5 0 R "
+         ">> >> >>",
+         stream("q 200 0 0 200 0 0 cm /I Do Q"),
+         stream(jbig2Page(side), "/Type /XObject /Subtype /Image /Width 100 /Height 100 /ColorSpace /DeviceGray "
+                                 "/BitsPerComponent 1 /Filter /JBIG2Decode")});
+}
+
+// Three forms whose resources name one another (and themselves), each
+// with the same heavy font, drawn once from the page.
+QByteArray formCycle()
+{
+    const QByteArray resources = "<< /XObject << /A 5 0 R /B 6 0 R /C 7 0 R >> /Font << /F 8 0 R /H 11 0 R >> >>";
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  + resources + " >>",
+                              stream("/A Do")};
+    for (const char* label : {"A", "B", "C"})
+        objects.append(stream(QByteArray("BT /H 14 Tf 20 100 Td (Form ") + label + ") Tj ET",
+                              "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources " + resources));
+    objects += heavyFont(8, "Cyclic");
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// Forms 20 levels deep, six on each level, each naming all six of the next
+// level and the heavy font; the page draws the first.
+QByteArray formLattice()
+{
+    constexpr int levels = 20;
+    constexpr int width = 6;
+    const int fontObject = 5 + width * levels;
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  "<< /XObject << /L 5 0 R >> >> >>",
+                              stream("/L Do")};
+    for (int level = 0; level < levels; ++level) {
+        QByteArray next;
+        if (level + 1 < levels) {
+            next = "/XObject << ";
+            for (int twin = 0; twin < width; ++twin)
+                next += "/X" + QByteArray::number(twin) + ' ' + reference(5 + width * (level + 1) + twin) + ' ';
+            next += ">> ";
+        }
+        for (int twin = 0; twin < width; ++twin)
+            objects.append(stream("BT /H 14 Tf 20 100 Td (Lattice level " + QByteArray::number(level) + ") Tj ET",
+                                  "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources << " + next +
+                                      "/Font << /F " + reference(fontObject) + " /H " + reference(fontObject + 3) +
+                                      " >> >>"));
+    }
+    objects += heavyFont(fontObject, "Latticed");
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// Forms `levels` deep, each drawing the next twice (the last one is drawn
+// 2^(levels - 1) times); the last draws itself `selfDrawings` times.
+QByteArray drawnForms(int levels, int selfDrawings = 0)
+{
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                                  "<< /XObject << /L 5 0 R >> /Font << /H " + reference(5 + levels) + " >> >> >>",
+                              stream("BT /H 14 Tf 20 150 Td (Forms drawing forms) Tj ET /L Do")};
+    for (int level = 0; level < levels; ++level) {
+        QByteArray content = "0 0 1 1 re f";
+        QByteArray resources = "<< >>";
+        if (level + 1 < levels) {
+            content += " /X Do /X Do";
+            resources = "<< /XObject << /X " + reference(5 + level + 1) + " >> >>";
+        } else if (selfDrawings > 0) {
+            for (int i = 0; i < selfDrawings; ++i)
+                content += " /X Do";
+            resources = "<< /XObject << /X " + reference(5 + level) + " >> >>";
+        }
+        objects.append(stream(content, "/Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources " + resources));
+    }
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// A Type 3 glyph that draws itself twice, nine tenths as large.
+QByteArray selfDrawingGlyph()
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /T 5 0 R /H 7 "
+         "0 R >> >> >>",
+         stream("BT /T 100 Tf 20 40 Td (a) Tj ET BT /H 14 Tf 20 150 Td (Glyphs drawing glyphs) Tj ET"),
+         "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+         "/CharProcs << /a 6 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> /FirstChar 97 /LastChar 97 "
+         "/Widths [1000] /Resources << /Font << /T 5 0 R >> >> >>",
+         stream("1000 0 0 0 1000 1000 d1 0 0 100 100 re f BT /T 900 Tf 0 0 Td (aa) Tj ET"), kFont});
+}
+
+// A Type 3 glyph that draws a black image of its font's resources, shown
+// 100 points large at (20, 40).
+QByteArray imageGlyph()
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /T 5 0 R >> "
+         ">> >>",
+         stream("BT /T 100 Tf 20 40 Td (a) Tj ET"),
+         "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+         "/CharProcs << /a 6 0 R >> /Encoding << /Type /Encoding /Differences [97 /a] >> /FirstChar 97 /LastChar 97 "
+         "/Widths [1000] /Resources << /XObject << /Im 7 0 R >> >> >>",
+         stream("1000 0 d0 q 1000 0 0 1000 0 0 cm /Im Do Q"),
+         stream(QByteArray(1, '\0'), "/Type /XObject /Subtype /Image /Width 1 /Height 1 /ColorSpace /DeviceGray "
+                                    "/BitsPerComponent 8")});
+}
+
+// One page of text whose trailer's encryption locks only its attachment
+// (identity filters for streams and strings, a user password for embedded
+// files), as some producers write a file with a protected attachment.
+QByteArray lockedAttachment(const QByteArray& streamFilter = "/Identity")
+{
+    const QByteArray hex32(64, 'A');
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R /Names << /EmbeddedFiles << /Names [(notes.txt) 6 0 R] >> >> >>",
+         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /H 5 0 R >> "
+         ">> >>",
+         stream("BT /H 14 Tf 20 100 Td (An open page with a locked attachment) Tj ET"), kFont,
+         "<< /Type /Filespec /F (notes.txt) /EF << /F 7 0 R >> >>",
+         stream(QByteArray(32, '\x5a'), "/Type /EmbeddedFile"),
+         "<< /Filter /Standard /V 4 /R 4 /Length 128 /P -4 /O <" + hex32 + "> /U <" + hex32 +
+             "> /CF << /StdCF << /CFM /AESV2 /AuthEvent /EFOpen /Length 16 >> >> /StmF " + streamFilter +
+             " /StrF " + streamFilter + " /EFF /StdCF >>"},
+        "/Encrypt 8 0 R /ID [<0123456789ABCDEF0123456789ABCDEF> <0123456789ABCDEF0123456789ABCDEF>]");
+}
+
+// Two pages of text under a page tree whose /Kids also hold `damage`.
+QByteArray damagedPageTree(const QByteArray& damage)
+{
+    const auto page = [](int contents) {
+        return "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents " + reference(contents) +
+               " /Resources << /Font << /H 4 0 R >> >> >>";
+    };
+    return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>",
+                           "<< /Type /Pages /Kids [3 0 R " + damage + " 6 0 R] /Count 3 >>", page(5), kFont,
+                           stream("BT /H 14 Tf 20 100 Td (First page) Tj ET"), page(7),
+                           stream("BT /H 14 Tf 20 100 Td (Second page) Tj ET"), "(not a page)"});
+}
+
+QStringList textsOf(const VectorDocument& document)
+{
+    QStringList texts;
+    for (const VectorPage& page : document.pages) {
+        for (const VectorElement& element : page.elements) {
+            if (element.text())
+                texts.append(element.text()->text);
+        }
+    }
+    return texts;
+}
+
+// Import needs Qt's fonts.
+class PDFHostileFilesTest : public FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFHostileFilesTest, ContentInAPictureFormatIsRefusedAtOnceWithTheLimitsError)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const QByteArray bomb = jbig2Bomb();
+    keep("jbig2-bomb.pdf", bomb);
+    EXPECT_LT(bomb.size(), 1024);
+    std::optional<CodecError> failure;
+    EXPECT_LT(elapsedMs([&] { failure = importFailure(bomb); }), 2000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    EXPECT_TRUE(failure->message().contains(QStringLiteral("too large to open"))) << failure->what();
+
+    // In a process of its own, the refusal stays far from the memory the
+    // decoding would take.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            PDFDocument::OpenError error = PDFDocument::OpenError::none;
+            const bool refused = !PDFDocument::open(jbig2Bomb(), &error) && error == PDFDocument::OpenError::tooLarge;
+            std::_Exit(refused && peakMemory() < 300LL * 1024 * 1024 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+
+    // An image whose JBIG2 data states a page far larger than its
+    // dictionary's counts at the page's size.
+    keep("jbig2-image-bomb.pdf", jbig2Image(70000));
+    failure = importFailure(jbig2Image(70000));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    EXPECT_FALSE(importFailure(jbig2Image(100)));
+
+    // A CCITT stream states its rows: counted at one bit a pixel.
+    const QByteArray counted = makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Contents 4 0 R >>",
+         stream("x", "/Filter /CCITTFaxDecode /DecodeParms << /Columns 100000 /Rows 100000 >>")});
+    failure = importFailure(counted);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+}
+
+TEST_F(PDFHostileFilesTest, FormsNamingOneAnotherOpenAtOnce)
+{
+    const QByteArray cycle = formCycle();
+    const QByteArray lattice = formLattice();
+    keep("form-cycle.pdf", cycle);
+    keep("form-lattice.pdf", lattice);
+    for (const QByteArray& pdf : {cycle, lattice}) {
+        std::optional<VectorDocument> document;
+        EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt); }),
+                  1000);
+        ASSERT_TRUE(document);
+        EXPECT_EQ(document->pages.size(), 1);
+    }
+    // The font of every form is found, read once.
+    const fonts::ExtractedPDFFonts cycleFonts = fonts::collectEmbeddedFonts(cycle);
+    ASSERT_EQ(cycleFonts.count(QStringLiteral("Cyclic")), 1u);
+    EXPECT_EQ(cycleFonts.at(QStringLiteral("Cyclic")).fontStreamData->size(), kHeavyProgramBytes);
+    EXPECT_EQ(fonts::collectEmbeddedFonts(lattice).count(QStringLiteral("Latticed")), 1u);
+}
+
+TEST_F(PDFHostileFilesTest, AGlyphDrawingItselfOpensAtOnce)
+{
+    const QByteArray pdf = selfDrawingGlyph();
+    keep("type3-self.pdf", pdf);
+    std::optional<VectorDocument> document;
+    EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Glyphs"), std::nullopt); }), 2000);
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->pages.size(), 1);
+    EXPECT_TRUE(textsOf(*document).contains(QStringLiteral("Glyphs drawing glyphs")));
+    // The page still draws, without the glyph's drawing of itself.
+    const std::unique_ptr<PDFDocument> opened = PDFDocument::open(pdf);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_FALSE(opened->renderPage(0, 1.0).isNull());
+
+    // A glyph drawing a picture of its own is drawn as it is.
+    const std::unique_ptr<PDFDocument> pictured = PDFDocument::open(imageGlyph());
+    ASSERT_NE(pictured, nullptr);
+    const QImage page = pictured->renderPage(0, 1.0);
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(qAlpha(page.pixel(70, 100)), 255);
+    EXPECT_LT(qGray(page.pixel(70, 100)), 40);
+}
+
+TEST_F(PDFHostileFilesTest, AFileWhoseOnlyLockedPartIsAnAttachmentOpens)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const QByteArray pdf = lockedAttachment();
+    keep("locked-attachment.pdf", pdf);
+    const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Attachment"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("An open page with a locked attachment")});
+
+    // Locked pages still ask for the password.
+    const std::optional<CodecError> failure = importFailure(lockedAttachment("/StdCF"));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->message(), QStringLiteral("This PDF file is password-protected and cannot be opened."));
+}
+
+TEST_F(PDFHostileFilesTest, ADamagedPageTreeShowsThePagesPopplerCanShow)
+{
+    // A kid naming the tree's root (a loop), and a kid that is no page.
+    for (const QByteArray& damage : {QByteArray("2 0 R"), QByteArray("8 0 R")}) {
+        const QByteArray pdf = damagedPageTree(damage);
+        keep(damage == "2 0 R" ? "page-tree-loop.pdf" : "page-tree-string.pdf", pdf);
+        const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Tree"), std::nullopt);
+        EXPECT_EQ(textsOf(document), (QStringList{QStringLiteral("First page"), QStringLiteral("Second page")}))
+            << damage.constData();
+        for (const VectorPage& page : document.pages) {
+            EXPECT_EQ(page.width, 300);
+            EXPECT_EQ(page.height, 200);
+        }
+    }
+}
+
+TEST_F(PDFHostileFilesTest, FormsDrawnOverAndOverCountAsOftenAsTheyAreDrawn)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    // 2^25 drawings of a form 26 levels deep: refused at once.
+    const QByteArray lattice = drawnForms(26);
+    keep("drawn-lattice.pdf", lattice);
+    std::optional<CodecError> failure;
+    EXPECT_LT(elapsedMs([&] { failure = importFailure(lattice); }), 2000);
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+    // A form drawing itself twice would be drawn 2^100 times.
+    failure = importFailure(drawnForms(1, 2));
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 4);
+
+    // A few levels, and a form drawing itself once (a renderer stops it),
+    // open.
+    for (const QByteArray& pdf : {drawnForms(8), drawnForms(1, 1)}) {
+        const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
+        EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Forms drawing forms")});
+    }
+}
