@@ -132,6 +132,29 @@ int firstExportOnly(const QString& path)
     return first.wall < 0 ? 1 : 0;
 }
 
+// Run as `--write OUT [AGAIN]`: writes the export of the manual with every
+// line edited to OUT (and a second export of it to AGAIN), to compare what
+// two builds, or a process's first and later exports, write.
+int writeEdited(const QStringList& outputs)
+{
+    QTemporaryDir scratch;
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    const QString path = qpdf.isEmpty() ? QString() : groffManual(scratch, qpdf);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return 1;
+    const VectorDocument unedited = PDFCodec::importPDF(file.readAll(), QStringLiteral("manual"), std::nullopt);
+    int lines = 0;
+    const VectorDocument edited = everyLineEdited(unedited, &lines);
+    for (const QString& output : outputs) {
+        const QByteArray pdf = PDFCodec::exportPDF(edited);
+        QFile written(output);
+        if (pdf.isEmpty() || !written.open(QIODevice::WriteOnly) || written.write(pdf) != pdf.size())
+            return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -139,6 +162,12 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     if (argc == 3 && std::string(argv[1]) == "--first-export")
         return firstExportOnly(QString::fromLocal8Bit(argv[2]));
+    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--write") {
+        QStringList outputs;
+        for (int i = 2; i < argc; ++i)
+            outputs.append(QString::fromLocal8Bit(argv[i]));
+        return writeEdited(outputs);
+    }
     const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
     if (qpdf.isEmpty()) {
         std::printf("PDF export: qpdf missing, case left out\n");

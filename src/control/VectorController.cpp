@@ -294,7 +294,9 @@ const VectorPage& VectorController::currentPage() const
 
 std::optional<VectorElement> VectorController::primarySelectedElement() const
 {
-    const QList<VectorElement>& elements = currentPage().elements;
+    if (m_selection.isEmpty())
+        return std::nullopt;
+    const ElementList& elements = currentPage().elements;
     for (auto it = elements.crbegin(); it != elements.crend(); ++it) {
         if (m_selection.contains(it->id))
             return *it;
@@ -305,6 +307,8 @@ std::optional<VectorElement> VectorController::primarySelectedElement() const
 QList<VectorElement> VectorController::selectedElements() const
 {
     QList<VectorElement> result;
+    if (m_selection.isEmpty())
+        return result;
     for (const VectorElement& element : currentPage().elements) {
         if (m_selection.contains(element.id))
             result.append(element);
@@ -312,13 +316,13 @@ QList<VectorElement> VectorController::selectedElements() const
     return result;
 }
 
-QList<VectorElement> VectorController::filteredElementsOnCurrentPage() const
+ElementList VectorController::filteredElementsOnCurrentPage() const
 {
     const QString query = m_searchQuery.trimmed().toLower();
-    const QList<VectorElement>& elements = currentPage().elements;
+    const ElementList& elements = currentPage().elements;
     if (query.isEmpty())
         return elements;
-    QList<VectorElement> result;
+    ElementList result;
     for (const VectorElement& element : elements) {
         const TextPayload* text = element.text();
         if (element.name.toLower().contains(query) || element.displayTitle().toLower().contains(query) ||

@@ -171,8 +171,9 @@ public:
     // The selected elements of the current page, in page order.
     QList<VectorElement> selectedElements() const;
     // The current page's elements whose name, title or text holds the search
-    // query (trimmed, any case); all of them for an empty query.
-    QList<VectorElement> filteredElementsOnCurrentPage() const;
+    // query (trimmed, any case); all of them for an empty query (the page's
+    // own list, shared).
+    ElementList filteredElementsOnCurrentPage() const;
 
     // ---- Page and element commands -------------------------------------------
     // Each is one undo step with its own status label. A command that does not

@@ -105,7 +105,7 @@ bool VectorController::updateCurrentPageElement(const QUuid& id, const QString& 
 {
     if (!hasValidCurrentPage())
         return false;
-    const QList<VectorElement>& elements = m_document.pages.at(m_currentPageIndex).elements;
+    const ElementList& elements = m_document.pages.at(m_currentPageIndex).elements;
     if (std::none_of(elements.cbegin(), elements.cend(), [&id](const VectorElement& e) { return e.id == id; }))
         return false;
     perform(label, [this, &id, &mutate](VectorDocument& document) {
@@ -279,7 +279,7 @@ std::optional<QUuid> VectorController::replaceMatchedText(qsizetype pageIndex, c
 {
     if (!isPageIndex(pageIndex) || match.isEmpty())
         return std::nullopt;
-    for (const VectorElement& element : m_document.pages[pageIndex].elements) {
+    for (const VectorElement& element : std::as_const(m_document.pages)[pageIndex].elements) {
         const TextPayload* payload = element.text();
         if (!payload || !payload->text.contains(match, Qt::CaseInsensitive))
             continue;
@@ -304,7 +304,7 @@ qsizetype VectorController::replaceTextEverywhere(const QString& oldText, const 
     const auto textElements = [this](const auto& matches) {
         QList<ElementAddress> found;
         for (qsizetype pageIndex = 0; pageIndex < m_document.pages.size(); ++pageIndex) {
-            for (const VectorElement& element : m_document.pages[pageIndex].elements) {
+            for (const VectorElement& element : std::as_const(m_document.pages)[pageIndex].elements) {
                 if (const TextPayload* text = element.text(); text && matches(text->text))
                     found.append({pageIndex, element.id});
             }

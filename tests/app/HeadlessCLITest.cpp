@@ -212,7 +212,7 @@ TEST(HeadlessCLIConvertTest, ReplacesSignsAndStampsThroughTheController)
     QStringList texts;
     qsizetype signatureAt = -1;
     qsizetype stampAt = -1;
-    const QList<VectorElement>& elements = document.pages[0].elements;
+    const ElementList& elements = document.pages[0].elements;
     for (qsizetype i = 0; i < elements.size(); ++i) {
         if (const TextPayload* text = elements[i].text())
             texts.append(text->text);

@@ -21,7 +21,7 @@ const QString kSigner = QStringLiteral("Direction Technique");
 
 VectorElement onlySignature(const VectorController& controller)
 {
-    const QList<VectorElement>& elements = controller.document().pages[0].elements;
+    const ElementList& elements = controller.document().pages[0].elements;
     EXPECT_EQ(elements.size(), 1);
     return elements.isEmpty() ? VectorElement() : elements[0];
 }

@@ -275,7 +275,7 @@ TEST_F(VectorControllerGestureTest, AnEditDuringAGestureSurvivesIt)
     EXPECT_FALSE(
         controller->updateGesture(gesture, [&](VectorDocument& document) { moveElement(document, id, 60); }));
     EXPECT_FALSE(controller->commitGesture(gesture));
-    const QList<VectorElement>& elements = controller->document().pages[0].elements;
+    const ElementList& elements = controller->document().pages[0].elements;
     ASSERT_EQ(elements.size(), 2);
     EXPECT_DOUBLE_EQ(elements[0].frame.x, 10);
     EXPECT_EQ(elements[1].text()->text, QStringLiteral("remote"));

@@ -522,7 +522,7 @@ TEST_F(VectorControllerLibrariesTest, AnImportedStampIsPlacedAndCanBeUndone)
 
     const QUuid id = VectorController::deterministicUUID(QStringLiteral("stamp:Approved by.png"));
     EXPECT_EQ(controller->activeCustomStampPresetID(), id);
-    const QList<VectorElement>& elements = controller->currentPage().elements;
+    const ElementList& elements = controller->currentPage().elements;
     ASSERT_EQ(elements.size(), 1);
     const VectorElement& stamp = elements[0];
     EXPECT_NEAR(stamp.frame.midX(), 595.28 * 0.3, 0.6);

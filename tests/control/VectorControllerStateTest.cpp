@@ -255,7 +255,7 @@ TEST_F(VectorControllerStateTest, TheSearchMatchesNamesTitlesAndTexts)
             VectorOperations::addElement(element, 0, document);
     });
     controller->setSearchQuery(QStringLiteral("  Logo\n"));
-    const QList<VectorElement> found = controller->filteredElementsOnCurrentPage();
+    const ElementList found = controller->filteredElementsOnCurrentPage();
     ASSERT_EQ(found.size(), 2);
     EXPECT_EQ(found[0].id, logo.id);
     EXPECT_EQ(found[1].id, text.id);

@@ -177,7 +177,7 @@ TEST_F(InspectorSectionsTest, SignPlacesAndSelectsTheActiveSignature)
     show(section, {292, 200});
     EXPECT_TRUE(section.emptyNote()->isVisible());
     clickButton(section.signButton());
-    const QList<VectorElement>& elements = controller().document().pages[0].elements;
+    const ElementList& elements = controller().document().pages[0].elements;
     ASSERT_EQ(elements.size(), 1);
     EXPECT_NE(std::get_if<SignaturePayload>(&elements[0].kind), nullptr);
     EXPECT_EQ(controller().selection(), QSet<QUuid>{elements[0].id});
@@ -223,7 +223,7 @@ TEST_F(InspectorSectionsTest, AChipChoosesTheKindAndPlacesOneBadge)
     EXPECT_EQ(controller().activeStampKind(), VectorStampKind::confidential);
     EXPECT_FALSE(controller().activeCustomStampPresetID().has_value());
     EXPECT_FALSE(section.rows().at(0)->active());
-    const QList<VectorElement>& elements = controller().document().pages[0].elements;
+    const ElementList& elements = controller().document().pages[0].elements;
     ASSERT_EQ(elements.size(), 2);
     const auto* stamp = std::get_if<StampPayload>(&elements[1].kind);
     ASSERT_NE(stamp, nullptr);

@@ -411,7 +411,7 @@ TEST_F(SidebarPanelTest, EditsOfAnotherPageAndSelectionsTouchOnlyTheirRows)
     EXPECT_EQ(pageReset.count(), 0);
 
     // Selecting B repaints B's row; then selecting A repaints B's and A's.
-    const QList<VectorElement> elements = controller().currentPage().elements;
+    const ElementList elements = controller().currentPage().elements;
     controller().setSelection({elements[1].id});
     EXPECT_EQ(changedRows(layerChanged), QList<int>{1});
     layerChanged.clear();

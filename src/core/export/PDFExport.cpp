@@ -5,10 +5,12 @@
 #include "Localization.h"
 #include "fonts/FontMemo.h"
 #include "model/RGBAColor.h"
+#include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/PDFOptionalContent.h"
 #include "pdf/PDFPageAnnotations.h"
+#include "pdf/PDFResourcePruning.h"
 #include "render/PageRenderer.h"
 
 #include <QBuffer>
@@ -303,6 +305,9 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
                                      mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
         form.removeKey("/Matrix");
         form = formWithAnnotations(*source.pdf, sourcePage, form);
+        // Only what the page draws: resources shared with other pages keep
+        // theirs out of the file.
+        dropUnnamedResources(form);
         return output.copyForeignObject(form);
     } catch (const std::exception& error) {
         throw DamagedBackdrop(error.what());
@@ -360,18 +365,11 @@ QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
     return toUnturned * page.backdropTransform() * toPDF;
 }
 
-// The page's masks in the backdrop's user space, where its content draws.
-QList<PDFMaskRect> backdropMasks(const VectorPage& page, const QRectF& mediaBox)
+// The page's masks and lines in the backdrop's user space, where its content draws.
+BackdropMasking backdropMasks(const VectorPage& page, const QRectF& mediaBox)
 {
     const QTransform toPDF(1, 0, 0, -1, 0, page.height);
-    const QTransform toUser = toPDF * backdropMatrix(page, mediaBox).inverted();
-    const QColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
-    QList<PDFMaskRect> masks;
-    for (const MaskRect& mask : page.activeMaskRects()) {
-        const auto color = RGBAColor::fromHex(mask.colorHex);
-        masks.append({toUser.mapRect(mask.rect.toQRectF()), color ? color->toQColor() : background});
-    }
-    return masks;
+    return backdropMasking(page, toPDF * backdropMatrix(page, mediaBox).inverted());
 }
 
 // Replaces everything the output page draws by a picture of the page as
@@ -500,11 +498,11 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             if (!backdrop.form) {
                 continue;
             }
-            if (const QList<PDFMaskRect> masks = options.removeMaskedContent ? backdropMasks(page, backdrop.mediaBox)
-                                                                              : QList<PDFMaskRect>();
-                !masks.isEmpty()) {
+            if (const BackdropMasking masking = options.removeMaskedContent ? backdropMasks(page, backdrop.mediaBox)
+                                                                             : BackdropMasking();
+                !masking.masks.isEmpty()) {
                 try {
-                    backdrop.form = removeContentUnderMasks(output, *backdrop.form, masks);
+                    backdrop.form = removeContentUnderMasks(output, *backdrop.form, masking.masks, masking.keptLines);
                 } catch (const PDFUnfilterableContent& error) {
                     backdrop.unfilterable = QString::fromUtf8(error.what());
                 }

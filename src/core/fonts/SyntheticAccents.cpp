@@ -99,6 +99,9 @@ struct PendingAccent {
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
+    // The glyphs shaped for the layout are kept with it: reading its glyphs,
+    // cursor positions or drawing it then shapes the text no second time.
+    layout->setCacheEnabled(true);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     option.setUseDesignMetrics(true);
@@ -204,8 +207,21 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
         return {text, {}};
     const QRawFont face = fonts::rawFontOf(font);
     auto has = [&face](const QString& x) { return fonts::hasCharacters(face, x); };
-    if (has(text))
+    // The text's glyphs, read once: with one per unit (no surrogate pairs),
+    // whether the face has a character of the text is read from them.
+    const QList<quint32> glyphs = face.isValid() ? face.glyphIndexesForString(text) : QList<quint32>();
+    if (!glyphs.isEmpty() && std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end())
         return {text, {}};
+    const bool oneGlyphPerUnit = glyphs.size() == text.size();
+    const auto hasAt = [&](qsizetype position, const QString& c) {
+        if (!oneGlyphPerUnit)
+            return has(c);
+        for (qsizetype k = position; k < position + c.size(); ++k) {
+            if (glyphs[k] == 0)
+                return false;
+        }
+        return true;
+    };
 
     auto anyOf = [&has](const char* letters) {
         for (const char* c = letters; *c; ++c) {
@@ -218,9 +234,12 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
 
     QString adapted;
     QList<PendingAccent> pending;
+    qsizetype position = 0;
     for (const QString& c : characters(text)) {
         QString emitted;
-        if (has(c)) {
+        const bool present = hasAt(position, c);
+        position += c.size();
+        if (present) {
             emitted = c;
         } else {
             if (capitalsOnly) {

@@ -227,6 +227,25 @@ struct Coder<QList<T>> {
     }
 };
 
+// A page's element list reads and writes as the array of its elements.
+template <class L>
+struct Coder<L, std::enable_if_t<std::is_same_v<L, ElementList>>> {
+    static QJsonValue encode(const ElementList& list, const QString& path)
+    {
+        QJsonArray array;
+        qsizetype i = 0;
+        for (const VectorElement& element : list) {
+            array.append(Coder<VectorElement>::encode(element, indexPath(path, i)));
+            ++i;
+        }
+        return array;
+    }
+    static ElementList decode(const QJsonValue& json, const QString& path)
+    {
+        return Coder<QList<VectorElement>>::decode(json, path);
+    }
+};
+
 // ---- Structures: one list of fields serves both directions ------------------
 
 class FieldWriter {

@@ -47,7 +47,7 @@ QTransform VectorPage::backdropTransform() const
 
 VectorPage VectorPage::make(QUuid id, QString title, double width, double height, QString backgroundColorHex,
                             std::optional<QByteArray> pdfPageData, qint64 pdfPageIndex,
-                            QList<VectorRect> redactedPDFRects, QList<VectorElement> elements)
+                            QList<VectorRect> redactedPDFRects, ElementList elements)
 {
     VectorPage page;
     page.id = id;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ElementList.h"
 #include "model/VectorElement.h"
 
 #include <QByteArray>
@@ -46,14 +47,15 @@ struct VectorPage {
     qint64 pdfRotation = 0;
     // Parts of the backdrop blanked out with the background colour.
     QList<VectorRect> redactedPDFRects;
-    // Drawing order: the last one lies on top.
-    QList<VectorElement> elements;
+    // Drawing order: the last one lies on top. Copies of the page share the
+    // list's blocks; an edit copies only the blocks it changes.
+    ElementList elements;
 
     // The initialiser: keeps each side at least 64 (a side that is not a
     // number becomes 64) and everything else as given.
     static VectorPage make(QUuid id, QString title, double width, double height, QString backgroundColorHex,
                            std::optional<QByteArray> pdfPageData = std::nullopt, qint64 pdfPageIndex = 0,
-                           QList<VectorRect> redactedPDFRects = {}, QList<VectorElement> elements = {});
+                           QList<VectorRect> redactedPDFRects = {}, ElementList elements = {});
 
     // Maps the unturned page (the backdrop's media box scaled to the page's
     // sides before any turn) onto the page as it stands.

@@ -14,6 +14,18 @@ VectorPage* pageAt(VectorDocument& document, qsizetype index)
     return &document.pages[index];
 }
 
+qsizetype indexOf(const ElementList& elements, const QUuid& id)
+{
+    qsizetype i = 0;
+    for (const VectorElement& element : elements) {
+        if (element.id == id) {
+            return i;
+        }
+        ++i;
+    }
+    return -1;
+}
+
 }  // namespace
 
 QUuid addElement(const VectorElement& element, qsizetype pageIndex, VectorDocument& document)
@@ -32,13 +44,11 @@ void updateElement(const QUuid& id, qsizetype pageIndex, VectorDocument& documen
     if (!page) {
         return;
     }
-    const QList<VectorElement>& elements = page->elements;
-    for (qsizetype i = 0; i < elements.size(); ++i) {
-        if (elements[i].id == id) {
-            mutate(page->elements[i]);
-            document.revision += 1;
-            return;
-        }
+    // Found through the shared list; only the block that holds it is copied.
+    const qsizetype i = indexOf(page->elements, id);
+    if (i >= 0) {
+        mutate(page->elements[i]);
+        document.revision += 1;
     }
 }
 
@@ -52,14 +62,20 @@ void setElementFrames(const QHash<QUuid, VectorRect>& frames, qsizetype pageInde
     // element changed, in a single pass over the page.
     QSet<QUuid> done;
     done.reserve(frames.size());
-    for (qsizetype i = 0; i < page->elements.size() && done.size() < frames.size(); ++i) {
-        const QUuid& id = std::as_const(page->elements)[i].id;
+    QList<std::pair<qsizetype, VectorRect>> changes;
+    qsizetype i = 0;
+    const ElementList& elements = page->elements;
+    for (auto it = elements.begin(); it != elements.end() && done.size() < frames.size(); ++it, ++i) {
+        const QUuid& id = it->id;
         const auto frame = frames.constFind(id);
         if (frame == frames.constEnd() || done.contains(id)) {
             continue;
         }
         done.insert(id);
-        page->elements[i].frame = *frame;
+        changes.append({i, *frame});
+    }
+    for (const auto& [index, frame] : changes) {
+        page->elements[index].frame = frame;
         document.revision += 1;
     }
 }
@@ -70,19 +86,17 @@ void deleteElements(const QSet<QUuid>& ids, qsizetype pageIndex, VectorDocument&
     if (!page || ids.isEmpty()) {
         return;
     }
-    QList<VectorElement> kept;
-    kept.reserve(page->elements.size());
-    for (const VectorElement& element : std::as_const(page->elements)) {
+    // Blocks without a deleted element stay shared with the list before.
+    page->elements.removeIf([&](const VectorElement& element) {
         if (!ids.contains(element.id) || element.locked) {
-            kept.append(element);
-            continue;
+            return false;
         }
         const TextPayload* text = element.text();
         if (const auto printed = text && text->isPDFExtracted ? text->printedPDFBounds() : std::nullopt) {
             page->redactedPDFRects.append(*printed);
         }
-    }
-    page->elements = std::move(kept);
+        return true;
+    });
     document.revision += 1;
 }
 
@@ -93,7 +107,7 @@ QSet<QUuid> duplicateElements(const QSet<QUuid>& ids, qsizetype pageIndex, Vecto
     if (!page || ids.isEmpty()) {
         return created;
     }
-    const QList<VectorElement> before = page->elements;
+    const ElementList before = page->elements;
     for (const VectorElement& element : before) {
         if (!ids.contains(element.id)) {
             continue;
@@ -121,11 +135,19 @@ void moveElements(const QSet<QUuid>& ids, const VectorPoint& by, qsizetype pageI
     if (!page || ids.isEmpty()) {
         return;
     }
-    for (VectorElement& element : page->elements) {
+    // Read through the shared list: only the blocks of moved elements are copied.
+    QList<qsizetype> moved;
+    qsizetype i = 0;
+    for (const VectorElement& element : std::as_const(page->elements)) {
         if (ids.contains(element.id) && !element.locked) {
-            element.frame = VectorRect(element.frame.x + by.x, element.frame.y + by.y, element.frame.width,
-                                       element.frame.height);
+            moved.append(i);
         }
+        ++i;
+    }
+    for (const qsizetype index : moved) {
+        VectorElement& element = page->elements[index];
+        element.frame = VectorRect(element.frame.x + by.x, element.frame.y + by.y, element.frame.width,
+                                   element.frame.height);
     }
     document.revision += 1;
 }
@@ -138,12 +160,22 @@ void restack(const QSet<QUuid>& ids, qsizetype pageIndex, VectorDocument& docume
     if (!page || ids.isEmpty()) {
         return;
     }
-    QList<VectorElement> chosen;
-    QList<VectorElement> others;
-    for (const VectorElement& element : std::as_const(page->elements)) {
-        (ids.contains(element.id) ? chosen : others).append(element);
+    // The chosen ones are taken out (the blocks without any stay shared)
+    // and put back at one end.
+    ElementList chosen;
+    page->elements.removeIf([&](const VectorElement& element) {
+        if (!ids.contains(element.id)) {
+            return false;
+        }
+        chosen.append(element);
+        return true;
+    });
+    if (chosenInFront) {
+        page->elements.append(chosen);
+    } else {
+        chosen.append(page->elements);
+        page->elements = std::move(chosen);
     }
-    page->elements = chosenInFront ? others + chosen : chosen + others;
     document.revision += 1;
 }
 

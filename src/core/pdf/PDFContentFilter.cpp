@@ -1,6 +1,7 @@
 #include "pdf/PDFContentFilter.h"
 
 #include "pdf/PDFFontMetrics.h"
+#include "pdf/PDFResourcePruning.h"
 
 #include <QTransform>
 
@@ -89,30 +90,35 @@ struct FilteredContent {
     bool resourcesChanged = false;
 };
 
-// The masks in order of their top edge, so that a point is tested against
-// the few masks that reach its height rather than against all of them (a
-// page with every line changed has as many masks as lines).
+// Masks in order of their top edge, so that a point is tested against the
+// few masks that reach its height rather than against all of them (a page
+// with every line changed has as many masks as lines).
 class MaskIndex {
 public:
-    explicit MaskIndex(const QList<PDFMaskRect>& masks)
+    MaskIndex(const QList<PDFMaskRect>& masks, bool lines)
     {
-        for (const PDFMaskRect& mask : masks) {
-            const QRectF rect = mask.rect.normalized();
-            if (!std::isfinite(rect.top()) || !std::isfinite(rect.height())) {
-                m_unordered.push_back(mask.rect);
+        for (qsizetype i = 0; i < masks.size(); ++i) {
+            if (masks[i].line.has_value() != lines) {
                 continue;
             }
-            m_ordered.push_back({rect.top(), mask.rect});
+            const QRectF rect = masks[i].rect.normalized();
+            if (!std::isfinite(rect.top()) || !std::isfinite(rect.height())) {
+                m_unordered.push_back({0, masks[i].rect, i});
+                continue;
+            }
+            m_ordered.push_back({rect.top(), masks[i].rect, i});
             m_tallest = std::max(m_tallest, rect.height());
         }
         std::sort(m_ordered.begin(), m_ordered.end(),
                   [](const Entry& a, const Entry& b) { return a.top < b.top; });
     }
 
-    bool contains(const QPointF& point) const
+    // True when a mask holding `point` passes `test` (given the mask's index).
+    template <typename Test>
+    bool any(const QPointF& point, Test test) const
     {
-        for (const QRectF& rect : m_unordered) {
-            if (rect.contains(point)) {
+        for (const Entry& entry : m_unordered) {
+            if (entry.rect.contains(point) && test(entry.index)) {
                 return true;
             }
         }
@@ -126,7 +132,7 @@ public:
             if (above->top < lowest) {
                 break;
             }
-            if (above->rect.contains(point)) {
+            if (above->rect.contains(point) && test(above->index)) {
                 return true;
             }
         }
@@ -137,18 +143,95 @@ private:
     struct Entry {
         double top;
         QRectF rect;
+        qsizetype index;
     };
     std::vector<Entry> m_ordered;
-    std::vector<QRectF> m_unordered;
+    std::vector<Entry> m_unordered;
     double m_tallest = 0;
+};
+
+double distanceToLine(const QPointF& point, const QLineF& line)
+{
+    const QPointF direction = line.p2() - line.p1();
+    const double length = std::hypot(direction.x(), direction.y());
+    const QPointF offset = point - line.p1();
+    if (length < 1e-9) {
+        return std::hypot(offset.x(), offset.y());
+    }
+    return std::abs(offset.x() * direction.y() - offset.y() * direction.x()) / length;
+}
+
+// A glyph lies on a printed line when its baseline is this close to the
+// line's, in units of the line's size.
+constexpr double kOnBaseline = 0.3;
+
+// Which glyphs go: those under masks, decided by the line they belong to
+// where a mask covers a printed line.
+class GlyphFate {
+public:
+    GlyphFate(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
+        : m_masks(masks), m_keptLines(keptLines), m_areas(masks, false), m_lines(masks, true)
+    {
+    }
+
+    // `centre` is the middle of the glyph's box, `onBaseline` the middle of
+    // its advance on the baseline of its line (without rise).
+    bool goes(const QPointF& centre, const QPointF& onBaseline) const
+    {
+        if (m_areas.any(centre, [](qsizetype) { return true; })) {
+            return true;
+        }
+        const auto ofThisLine = [&](qsizetype index) { return !keptFrom(index, onBaseline); };
+        if (m_lines.any(centre, ofThisLine)) {
+            return true;
+        }
+        return m_lines.any(onBaseline, [&](qsizetype index) {
+            const PDFPrintedLine& line = *m_masks[index].line;
+            return distanceToLine(onBaseline, line.baseline) <= kOnBaseline * std::abs(line.size)
+                   && ofThisLine(index);
+        });
+    }
+
+private:
+    // True when the glyph belongs to a kept line rather than to the line
+    // the mask covers.
+    bool keptFrom(qsizetype index, const QPointF& onBaseline) const
+    {
+        const double toMasked = distanceToLine(onBaseline, m_masks[index].line->baseline);
+        for (const PDFPrintedLine& kept : m_keptLines) {
+            if (!kept.box.contains(onBaseline)) {
+                continue;
+            }
+            const double toKept = distanceToLine(onBaseline, kept.baseline);
+            if (toKept <= kOnBaseline * std::abs(kept.size) && toKept < toMasked) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const QList<PDFMaskRect>& m_masks;
+    const QList<PDFPrintedLine>& m_keptLines;
+    MaskIndex m_areas;
+    MaskIndex m_lines;
+};
+
+// A glyph as a survey of the content finds it, in the page's user space:
+// where its advance starts and ends on its line's baseline, and its size.
+struct SurveyedGlyph {
+    QPointF start;
+    QPointF end;
+    double size = 0;
 };
 
 struct Context {
     QPDF& pdf;
     const QList<PDFMaskRect>& masks;
-    MaskIndex maskIndex;
+    GlyphFate fate;
     FontCache fonts;
     std::set<QPDFObjGen> openForms;
+    // Set for a survey: the glyphs are gathered here and nothing changes.
+    std::vector<SurveyedGlyph>* survey = nullptr;
 };
 
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
@@ -182,20 +265,7 @@ public:
         }
     }
 
-    // The content's result, its resources without the objects that every
-    // use of was replaced (they would keep what lies under the masks).
-    FilteredContent& result()
-    {
-        if (m_result.resourcesChanged) {
-            QPDFObjectHandle objects = m_result.resources.getKey("/XObject");
-            for (const std::string& name : m_replacedNames) {
-                if (!m_usedNames.count(name)) {
-                    objects.removeKey(name);
-                }
-            }
-        }
-        return m_result;
-    }
+    FilteredContent& result() { return m_result; }
 
 private:
     void emitOriginal(const std::string& op)
@@ -296,15 +366,13 @@ private:
             return;
         } else if (op == "gs") {
             need(1, op);
-            graphicsStateDictionary();
+            if (graphicsStateDictionary()) {
+                return;
+            }
         } else if (op == "Do") {
             need(1, op);
             if (drawObject()) {
-                m_replacedNames.insert(m_operands[0].getName());
                 return;
-            }
-            if (m_operands[0].isName()) {
-                m_usedNames.insert(m_operands[0].getName());
             }
         } else if (op == "BDC" || op == "BMC") {
             beginMarkedContent(op);
@@ -321,12 +389,14 @@ private:
         m_textMatrix = m_lineMatrix;
     }
 
-    void graphicsStateDictionary()
+    // True when the state was written (changed) here: its soft mask's group
+    // drew something under the masks.
+    bool graphicsStateDictionary()
     {
         QPDFObjectHandle states = m_result.resources.isDictionary() ? m_result.resources.getKey("/ExtGState")
                                                                           : QPDFObjectHandle::newNull();
         if (!m_operands[0].isName() || !states.isDictionary()) {
-            return;
+            return false;
         }
         QPDFObjectHandle state = states.getKey(m_operands[0].getName());
         QPDFObjectHandle font = state.isDictionary() ? state.getKey("/Font") : QPDFObjectHandle::newNull();
@@ -335,16 +405,48 @@ private:
             m_state.metrics.reset();
             m_state.fontSize = numberOf(font.getArrayItem(1));
         }
+        // The group of a soft mask is drawn where the state is set.
+        QPDFObjectHandle softMask = state.isDictionary() ? state.getKey("/SMask") : QPDFObjectHandle::newNull();
+        QPDFObjectHandle group = softMask.isDictionary() ? softMask.getKey("/G") : QPDFObjectHandle::newNull();
+        if (!group.isStream() || m_context.survey) {
+            return false;
+        }
+        const std::optional<QPDFObjectHandle> cleaned = cleanedForm(group);
+        if (!cleaned) {
+            return false;
+        }
+        QPDFObjectHandle maskCopy = softMask.shallowCopy();
+        maskCopy.replaceKey("/G", *cleaned);
+        QPDFObjectHandle stateCopy = state.shallowCopy();
+        stateCopy.replaceKey("/SMask", maskCopy);
+        contentRemoved();
+        m_result.content += addResource("/ExtGState", stateCopy, "/ZelvaneState") + " gs\n";
+        return true;
     }
 
-    // Marked content that states the text it holds (/ActualText) would keep
-    // removed words: the statement goes when any of its glyphs does.
+    // Marked content that states what it holds (/ActualText, /Alt, /E)
+    // would keep removed words: the statement goes when any of its glyphs or
+    // images does, also from every marked content around it.
     void beginMarkedContent(const std::string& op)
     {
         OpenMark mark;
         mark.start = m_result.content.size();
-        mark.states = op == "BDC" && m_operands.size() == 2 && m_operands[1].isDictionary()
-                      && m_operands[1].hasKey("/ActualText");
+        if (op == "BDC" && m_operands.size() == 2) {
+            QPDFObjectHandle properties = m_operands[1];
+            if (properties.isName()) {
+                mark.named = true;
+                QPDFObjectHandle lists = m_result.resources.isDictionary() ? m_result.resources.getKey("/Properties")
+                                                                           : QPDFObjectHandle::newNull();
+                properties = lists.isDictionary() ? lists.getKey(properties.getName()) : QPDFObjectHandle::newNull();
+            }
+            if (properties.isDictionary()) {
+                for (const char* key : kStatements) {
+                    mark.states = mark.states || properties.hasKey(key);
+                }
+            }
+            mark.tag = m_operands[0];
+            mark.properties = properties;
+        }
         emitOriginal(op);
         mark.length = m_result.content.size() - mark.start;
         m_marks.push_back(mark);
@@ -355,33 +457,23 @@ private:
         if (m_marks.empty()) {
             return;
         }
-        const OpenMark mark = m_marks.back();
+        OpenMark mark = m_marks.back();
         m_marks.pop_back();
         if (!mark.states || !mark.lostGlyphs) {
             return;
         }
-        // Writes the opening again without the statement.
-        const std::string opening = m_result.content.substr(mark.start, mark.length);
-        QPDFObjectHandle tag;
-        QPDFObjectHandle properties;
-        std::vector<QPDFObjectHandle> parsed;
-        struct Collector : QPDFObjectHandle::ParserCallbacks {
-            std::vector<QPDFObjectHandle>* objects;
-            void handleObject(QPDFObjectHandle object, size_t, size_t) override { objects->push_back(object); }
-            void handleEOF() override {}
-        } collector;
-        collector.objects = &parsed;
-        QPDFObjectHandle::parseContentStream(QPDFObjectHandle::newStream(&m_context.pdf, opening), &collector);
-        if (parsed.size() != 3 || !parsed[1].isDictionary()) {
-            throw PDFUnfilterableContent("marked content could not be rewritten");
+        // Writes the opening again without the statements.
+        QPDFObjectHandle copy = mark.properties.shallowCopy();
+        for (const char* key : kStatements) {
+            copy.removeKey(key);
         }
-        QPDFObjectHandle copy = parsed[1].shallowCopy();
-        copy.removeKey("/ActualText");
-        const std::string rewritten = parsed[0].unparse() + " " + copy.unparse() + " BDC\n";
-        m_result.content.replace(mark.start, mark.length, rewritten);
+        const std::string properties = mark.named ? addResource("/Properties", copy, "/ZelvaneMark") : copy.unparse();
+        m_result.content.replace(mark.start, mark.length, mark.tag.unparse() + " " + properties + " BDC\n");
     }
 
-    void glyphRemoved()
+    // Something under the masks went: the content changed, and the marked
+    // content around it no longer holds what it states.
+    void contentRemoved()
     {
         m_result.changed = true;
         for (OpenMark& mark : m_marks) {
@@ -460,12 +552,22 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
-                    const QPolygonF onPage = (glyphToText * m_textMatrix * m_state.ctm).map(QPolygonF(box));
-                    QPointF centre;
-                    for (const QPointF& corner : onPage) {
-                        centre += corner / qreal(onPage.size());
+                    // (An affine map keeps the middle of a box the middle.)
+                    const QPointF centre = (glyphToText * m_textMatrix * m_state.ctm).map(box.center());
+                    // The middle of the advance, on the line's baseline.
+                    const QPointF onBaseline =
+                        vertical ? centre
+                                 : (QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm)
+                                       .map(QPointF(glyph.advance / 2, 0));
+                    if (m_context.survey && !vertical) {
+                        const QTransform toBaseline =
+                            QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm;
+                        const QPointF up = toBaseline.map(QPointF(0, 1)) - toBaseline.map(QPointF(0, 0));
+                        m_context.survey->push_back({toBaseline.map(QPointF(0, 0)),
+                                                     toBaseline.map(QPointF(glyph.advance, 0)),
+                                                     std::hypot(up.x(), up.y())});
                     }
-                    if (centreUnderMask(centre)) {
+                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
                         if (size == 0 || scale == 0) {
                             throw PDFUnfilterableContent("text of size zero under a mask");
@@ -492,7 +594,7 @@ private:
             emitOriginal(op);
             return;
         }
-        glyphRemoved();
+        contentRemoved();
         flushString();
         if (pending != 0) {
             array += numberText(pending);
@@ -500,28 +602,31 @@ private:
         m_result.content += prefix + "[" + array + "] TJ\n";
     }
 
-    bool centreUnderMask(const QPointF& point) const { return m_context.maskIndex.contains(point); }
-
-    // Gives `object` a new name among the resources (copied once for this
-    // content) and returns the name.
-    std::string addXObject(QPDFObjectHandle object)
+    // Gives `object` a new name in the category of the resources (copied
+    // once for this content) and returns the name.
+    std::string addResource(const std::string& category, QPDFObjectHandle object, const std::string& prefix)
     {
         if (!m_result.resourcesChanged) {
             m_result.resources = m_result.resources.isDictionary() ? m_result.resources.shallowCopy()
                                                                    : QPDFObjectHandle::newDictionary();
-            QPDFObjectHandle objects = m_result.resources.getKey("/XObject");
-            m_result.resources.replaceKey(
-                "/XObject", objects.isDictionary() ? objects.shallowCopy() : QPDFObjectHandle::newDictionary());
             m_result.resourcesChanged = true;
         }
-        QPDFObjectHandle objects = m_result.resources.getKey("/XObject");
+        if (!m_copiedCategories.count(category)) {
+            QPDFObjectHandle entries = m_result.resources.getKey(category);
+            m_result.resources.replaceKey(
+                category, entries.isDictionary() ? entries.shallowCopy() : QPDFObjectHandle::newDictionary());
+            m_copiedCategories.insert(category);
+        }
+        QPDFObjectHandle entries = m_result.resources.getKey(category);
         std::string name;
         do {
-            name = "/ZelvaneMasked" + std::to_string(m_nextName++);
-        } while (objects.hasKey(name));
-        objects.replaceKey(name, object);
+            name = prefix + std::to_string(m_nextName++);
+        } while (entries.hasKey(name));
+        entries.replaceKey(name, object);
         return name;
     }
+
+    std::string addXObject(QPDFObjectHandle object) { return addResource("/XObject", object, "/ZelvaneMasked"); }
 
     // True when the drawing was written (changed) here.
     bool drawObject()
@@ -538,7 +643,7 @@ private:
         QPDFObjectHandle subtype = object.getDict().getKey("/Subtype");
         const std::string kind = subtype.isName() ? subtype.getName() : std::string();
         if (kind == "/Image") {
-            if (!underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
+            if (m_context.survey || !underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
                 return false;
             }
             std::optional<QPDFObjectHandle> painted =
@@ -546,39 +651,53 @@ private:
             if (!painted) {
                 return false;
             }
-            m_result.changed = true;
+            contentRemoved();
             m_result.content += addXObject(*painted) + " Do\n";
             return true;
         }
         if (kind != "/Form") {
             return false;
         }
+        const std::optional<QPDFObjectHandle> cleaned = cleanedForm(object);
+        if (!cleaned) {
+            return false;
+        }
+        contentRemoved();
+        m_result.content += addXObject(*cleaned) + " Do\n";
+        return true;
+    }
+
+    // A copy of `form`, drawn here, without what lies under the masks;
+    // nothing when nothing of it does.
+    std::optional<QPDFObjectHandle> cleanedForm(QPDFObjectHandle form)
+    {
         if (m_depth >= kMaxFormDepth) {
             throw PDFUnfilterableContent("forms nested too deep");
         }
-        const QPDFObjGen id = object.getObjGen();
+        const QPDFObjGen id = form.getObjGen();
         if (m_context.openForms.count(id)) {
             throw PDFUnfilterableContent("form that draws itself");
         }
-        QPDFObjectHandle resources = object.getDict().getKey("/Resources");
-        if (!resources.isDictionary()) {
+        QPDFObjectHandle resources = form.getDict().getKey("/Resources");
+        const bool inherits = !resources.isDictionary();
+        if (inherits) {
             resources = m_result.resources;
         }
-        const QTransform formCtm = matrixOf(object.getDict().getKey("/Matrix")) * m_state.ctm;
+        const QTransform formCtm = matrixOf(form.getDict().getKey("/Matrix")) * m_state.ctm;
         m_context.openForms.insert(id);
-        FilteredContent inner = filterContent(m_context, object, resources, formCtm, m_depth + 1);
+        FilteredContent inner = filterContent(m_context, form, resources, formCtm, m_depth + 1);
         m_context.openForms.erase(id);
         if (!inner.changed) {
-            return false;
+            return std::nullopt;
         }
-        QPDFObjectHandle copy = object.copyStream();
+        QPDFObjectHandle copy = form.copyStream();
         copy.replaceStreamData(inner.content, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-        if (inner.resourcesChanged) {
+        // A copy of a form that drew with these resources names them: what
+        // replaced its objects here must not take them from it.
+        if (inner.resourcesChanged || inherits) {
             copy.getDict().replaceKey("/Resources", inner.resources);
         }
-        m_result.changed = true;
-        m_result.content += addXObject(copy) + " Do\n";
-        return true;
+        return copy;
     }
 
     void inlineImage()
@@ -597,12 +716,12 @@ private:
             pairs += m_inlineDictionary[i].unparse() + " " + m_inlineDictionary[i + 1].unparse() + "\n";
         }
         std::optional<std::string> painted;
-        if (underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
+        if (!m_context.survey && underMasks(m_state.ctm.mapRect(QRectF(0, 0, 1, 1)))) {
             painted = paintInlineImageUnderMasks(m_context.pdf, dictionary, data, m_state.ctm, m_context.masks,
                                                  m_result.resources);
         }
         if (painted) {
-            m_result.changed = true;
+            contentRemoved();
             m_result.content += *painted;
         } else {
             m_result.content += "BI\n" + pairs + "ID " + data + "\nEI\n";
@@ -612,9 +731,14 @@ private:
     struct OpenMark {
         size_t start = 0;
         size_t length = 0;
+        QPDFObjectHandle tag;
+        QPDFObjectHandle properties;
+        bool named = false;
         bool states = false;
         bool lostGlyphs = false;
     };
+
+    static constexpr const char* kStatements[] = {"/ActualText", "/Alt", "/E"};
 
     Context& m_context;
     int m_depth = 0;
@@ -628,8 +752,7 @@ private:
     bool m_inInlineImage = false;
     std::vector<QPDFObjectHandle> m_inlineDictionary;
     int m_nextName = 0;
-    std::set<std::string> m_replacedNames;
-    std::set<std::string> m_usedNames;
+    std::set<std::string> m_copiedCategories;
 };
 
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
@@ -650,9 +773,69 @@ FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFOb
     return std::move(walker.result());
 }
 
+// Gives the redacted areas that are the box of one printed line (a deleted
+// line) that line, so that they take its glyphs as a changed line's mask
+// does: the glyphs whose baselines lie in the area, but for those of kept
+// lines, share one baseline, and their advances span the area along it.
+void findLinesOfAreas(QList<PDFMaskRect>& masks, const std::vector<SurveyedGlyph>& glyphs,
+                      const QList<PDFPrintedLine>& keptLines)
+{
+    // Areas holding more glyphs than this are no line.
+    constexpr size_t kMostGlyphs = 2000;
+    const auto ofKeptLine = [&](const QPointF& point) {
+        for (const PDFPrintedLine& kept : keptLines) {
+            if (kept.box.contains(point) && distanceToLine(point, kept.baseline) <= kOnBaseline * std::abs(kept.size)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (PDFMaskRect& mask : masks) {
+        if (mask.line) {
+            continue;
+        }
+        const QRectF area = mask.rect.normalized();
+        std::vector<const SurveyedGlyph*> inside;
+        for (const SurveyedGlyph& glyph : glyphs) {
+            const QPointF middle = (glyph.start + glyph.end) / 2;
+            if (area.contains(middle) && glyph.size > 0 && !ofKeptLine(middle)) {
+                inside.push_back(&glyph);
+            }
+        }
+        if (inside.empty() || inside.size() > kMostGlyphs) {
+            continue;
+        }
+        const SurveyedGlyph& first = *inside.front();
+        const QLineF baseline(first.start, first.end == first.start ? first.start + QPointF(1, 0) : first.end);
+        QRectF reach;
+        bool oneLine = true;
+        for (const SurveyedGlyph* glyph : inside) {
+            if (distanceToLine((glyph->start + glyph->end) / 2, baseline) > kOnBaseline * first.size) {
+                oneLine = false;
+                break;
+            }
+            reach |= QRectF(glyph->start, glyph->end).normalized().adjusted(-1e-6, -1e-6, 1e-6, 1e-6);
+        }
+        if (!oneLine) {
+            continue;
+        }
+        const double slack = 0.25 * first.size + 1.5;
+        const QPointF direction = baseline.p2() - baseline.p1();
+        const bool across = std::abs(direction.x()) >= std::abs(direction.y());
+        const bool spans = across ? std::abs(reach.left() - area.left()) <= slack
+                                        && std::abs(reach.right() - area.right()) <= slack
+                                  : std::abs(reach.top() - area.top()) <= slack
+                                        && std::abs(reach.bottom() - area.bottom()) <= slack;
+        if (spans) {
+            mask.line = PDFPrintedLine{baseline, first.size, area};
+        }
+    }
+}
+
 }  // namespace
 
-QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks)
+QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks,
+                                         const QList<PDFPrintedLine>& keptLines)
 {
     if (masks.isEmpty()) {
         return form;
@@ -660,7 +843,20 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     if (!form.isStream()) {
         throw PDFUnfilterableContent("page content is not a form");
     }
-    Context context{pdf, masks, MaskIndex(masks), {}, {}};
+    // Where lines are kept, the redacted areas that are a line's box are
+    // found first, by a survey of the glyphs.
+    QList<PDFMaskRect> judged = masks;
+    const bool areas = std::any_of(masks.begin(), masks.end(), [](const PDFMaskRect& mask) { return !mask.line; });
+    if (!keptLines.isEmpty() && areas) {
+        std::vector<SurveyedGlyph> glyphs;
+        Context survey{pdf, masks, GlyphFate(masks, keptLines), {}, {}, &glyphs};
+        if (form.isIndirect()) {
+            survey.openForms.insert(form.getObjGen());
+        }
+        filterContent(survey, form, form.getDict().getKey("/Resources"), QTransform(), 0);
+        findLinesOfAreas(judged, glyphs, keptLines);
+    }
+    Context context{pdf, judged, GlyphFate(judged, keptLines), {}, {}};
     if (form.isIndirect()) {
         context.openForms.insert(form.getObjGen());
     }
@@ -674,6 +870,9 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     if (filtered.resourcesChanged) {
         copy.getDict().replaceKey("/Resources", filtered.resources);
     }
+    // What the copy no longer draws (the objects its cleaned copies replace)
+    // must not stay reachable from it.
+    dropUnnamedResources(copy);
     return copy;
 }
 

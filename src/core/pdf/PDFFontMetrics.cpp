@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <optional>
 
 namespace zelvane {
 
@@ -87,6 +89,215 @@ std::vector<CMapToken> tokenizeCMap(const std::string& text)
     return tokens;
 }
 
+// Glyphs reach this far above and below the baseline at most and at least,
+// per unit of size, whatever a font says.
+constexpr double kHighestAscent = 1.1;
+constexpr double kLowestAscent = 0.5;
+constexpr double kDeepestDescent = -0.5;
+
+unsigned bigEndianAt(const std::string& data, size_t at, int bytes)
+{
+    unsigned value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value = (value << 8) | static_cast<unsigned char>(data[at + size_t(i)]);
+    }
+    return value;
+}
+
+// The lowest and highest point of the glyphs of a TrueType or OpenType
+// program, from its 'head' table, per unit of size.
+std::optional<std::pair<double, double>> sfntReach(const std::string& data)
+{
+    if (data.size() < 12) {
+        return std::nullopt;
+    }
+    const unsigned tables = bigEndianAt(data, 4, 2);
+    for (unsigned i = 0; i < tables && 12 + 16 * (i + 1) <= data.size(); ++i) {
+        const size_t record = 12 + 16 * size_t(i);
+        if (data.compare(record, 4, "head") != 0) {
+            continue;
+        }
+        const size_t at = bigEndianAt(data, record + 8, 4);
+        if (at + 54 > data.size()) {
+            return std::nullopt;
+        }
+        const double unitsPerEm = bigEndianAt(data, at + 18, 2);
+        const double yMin = int16_t(bigEndianAt(data, at + 38, 2));
+        const double yMax = int16_t(bigEndianAt(data, at + 42, 2));
+        if (unitsPerEm < 16 || yMax <= yMin) {
+            return std::nullopt;
+        }
+        return std::make_pair(yMin / unitsPerEm, yMax / unitsPerEm);
+    }
+    return std::nullopt;
+}
+
+// The same from the clear-text part of a Type 1 program.
+std::optional<std::pair<double, double>> type1Reach(const std::string& data)
+{
+    const size_t key = data.find("/FontBBox");
+    if (key == std::string::npos) {
+        return std::nullopt;
+    }
+    std::vector<double> numbers;
+    size_t i = key + 9;
+    while (i < data.size() && numbers.size() < 4 && i < key + 200) {
+        const char c = data[i];
+        if (c == '-' || c == '+' || c == '.' || std::isdigit(static_cast<unsigned char>(c))) {
+            size_t used = 0;
+            try {
+                numbers.push_back(std::stod(data.substr(i, 32), &used));
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+            i += std::max<size_t>(used, 1);
+        } else if (c == '}' || c == ']') {
+            break;
+        } else {
+            ++i;
+        }
+    }
+    if (numbers.size() != 4 || numbers[3] <= numbers[1]) {
+        return std::nullopt;
+    }
+    return std::make_pair(numbers[1] / 1000.0, numbers[3] / 1000.0);
+}
+
+// The same from the top dictionary of a compact font program.
+std::optional<std::pair<double, double>> cffReach(const std::string& data)
+{
+    if (data.size() < 4) {
+        return std::nullopt;
+    }
+    // Skips an INDEX; returns where its data starts and the offsets.
+    const auto readIndex = [&](size_t at, std::vector<size_t>& offsets) -> std::optional<size_t> {
+        if (at + 2 > data.size()) {
+            return std::nullopt;
+        }
+        const unsigned count = bigEndianAt(data, at, 2);
+        if (count == 0) {
+            return at + 2;
+        }
+        if (at + 3 > data.size()) {
+            return std::nullopt;
+        }
+        const int offSize = static_cast<unsigned char>(data[at + 2]);
+        if (offSize < 1 || offSize > 4 || at + 3 + size_t(count + 1) * size_t(offSize) > data.size()) {
+            return std::nullopt;
+        }
+        offsets.clear();
+        for (unsigned k = 0; k <= count; ++k) {
+            offsets.push_back(bigEndianAt(data, at + 3 + size_t(k) * size_t(offSize), offSize));
+        }
+        return at + 2 + size_t(count + 1) * size_t(offSize);  // offsets count from the byte before the data
+    };
+    std::vector<size_t> names;
+    std::optional<size_t> afterNames = readIndex(static_cast<unsigned char>(data[2]), names);
+    if (!afterNames || names.empty()) {
+        return std::nullopt;
+    }
+    const size_t topAt = *afterNames + names.back();
+    std::vector<size_t> tops;
+    std::optional<size_t> topBase = readIndex(topAt, tops);
+    if (!topBase || tops.size() < 2) {
+        return std::nullopt;
+    }
+    const size_t begin = *topBase + tops[0];
+    const size_t end = std::min(data.size(), *topBase + tops[1]);
+    std::vector<double> operands;
+    for (size_t i = begin; i < end;) {
+        const int b0 = static_cast<unsigned char>(data[i]);
+        if (b0 >= 32 && b0 <= 246) {
+            operands.push_back(b0 - 139);
+            i += 1;
+        } else if (b0 >= 247 && b0 <= 250 && i + 1 < end) {
+            operands.push_back((b0 - 247) * 256 + static_cast<unsigned char>(data[i + 1]) + 108);
+            i += 2;
+        } else if (b0 >= 251 && b0 <= 254 && i + 1 < end) {
+            operands.push_back(-(b0 - 251) * 256 - static_cast<unsigned char>(data[i + 1]) - 108);
+            i += 2;
+        } else if (b0 == 28 && i + 2 < end) {
+            operands.push_back(int16_t(bigEndianAt(data, i + 1, 2)));
+            i += 3;
+        } else if (b0 == 29 && i + 4 < end) {
+            operands.push_back(int32_t(bigEndianAt(data, i + 1, 4)));
+            i += 5;
+        } else if (b0 == 30) {
+            // A real number in nibbles.
+            std::string text;
+            bool done = false;
+            for (++i; i < end && !done; ++i) {
+                const int byte = static_cast<unsigned char>(data[i]);
+                for (const int nibble : {byte >> 4, byte & 15}) {
+                    if (nibble <= 9) {
+                        text += char('0' + nibble);
+                    } else if (nibble == 0xa) {
+                        text += '.';
+                    } else if (nibble == 0xb) {
+                        text += 'E';
+                    } else if (nibble == 0xc) {
+                        text += "E-";
+                    } else if (nibble == 0xe) {
+                        text += '-';
+                    } else if (nibble == 0xf) {
+                        done = true;
+                        break;
+                    }
+                }
+            }
+            try {
+                operands.push_back(std::stod(text));
+            } catch (const std::exception&) {
+                return std::nullopt;
+            }
+        } else if (b0 == 12) {
+            operands.clear();
+            i += 2;
+        } else if (b0 <= 21) {
+            if (b0 == 5) {
+                if (operands.size() != 4 || operands[3] <= operands[1]) {
+                    return std::nullopt;
+                }
+                return std::make_pair(operands[1] / 1000.0, operands[3] / 1000.0);
+            }
+            operands.clear();
+            i += 1;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+// How far the glyphs of the font program embedded with `descriptor` reach
+// below and above the baseline, per unit of size; nothing when there is no
+// program or it cannot be read.
+std::optional<std::pair<double, double>> fontProgramReach(QPDFObjectHandle descriptor)
+{
+    for (const char* key : {"/FontFile2", "/FontFile3", "/FontFile"}) {
+        QPDFObjectHandle program = descriptor.getKey(key);
+        if (!program.isStream()) {
+            continue;
+        }
+        std::string data;
+        try {
+            const std::shared_ptr<Buffer> bytes = program.getStreamData(qpdf_dl_generalized);
+            data.assign(reinterpret_cast<const char*>(bytes->getBuffer()), bytes->getSize());
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        QPDFObjectHandle subtype = program.getDict().getKey("/Subtype");
+        if (std::string(key) == "/FontFile") {
+            return type1Reach(data.substr(0, std::min<size_t>(data.size(), 64 * 1024)));
+        }
+        if (std::string(key) == "/FontFile3" && !subtype.isNameAndEquals("/OpenType")) {
+            return cffReach(data);
+        }
+        return sfntReach(data);
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 PDFFontMetrics::PDFFontMetrics(QPDFObjectHandle font)
@@ -107,18 +318,29 @@ void PDFFontMetrics::readExtents(QPDFObjectHandle descriptor, double unitsPerTex
     if (!descriptor.isDictionary()) {
         return;
     }
+    // What the glyphs really reach: the font program's box, or the font's
+    // own box when the program cannot be read.
+    std::optional<std::pair<double, double>> reach = fontProgramReach(descriptor);
+    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
+    if (!reach && box.isArray() && box.getArrayNItems() == 4) {
+        const double bottom = numberOf(box.getArrayItem(1), 0) * unitsPerText;
+        const double top = numberOf(box.getArrayItem(3), 0) * unitsPerText;
+        if (top > bottom) {
+            reach = std::make_pair(bottom, top);
+        }
+    }
     double ascent = numberOf(descriptor.getKey("/Ascent"), 0) * unitsPerText;
     double descent = numberOf(descriptor.getKey("/Descent"), 0) * unitsPerText;
-    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
-    if ((ascent <= 0 || descent >= 0) && box.isArray() && box.getArrayNItems() == 4) {
-        ascent = std::max(ascent, numberOf(box.getArrayItem(3), 0) * unitsPerText);
-        descent = std::min(descent, numberOf(box.getArrayItem(1), 0) * unitsPerText);
+    if (reach) {
+        // A claim beyond what the glyphs reach is not believed.
+        ascent = ascent > 0 ? std::min(ascent, reach->second) : reach->second;
+        descent = descent < 0 ? std::max(descent, reach->first) : reach->first;
     }
-    if (ascent > 0 && ascent < 10) {
-        m_ascent = ascent;
+    if (ascent > 0) {
+        m_ascent = std::clamp(ascent, kLowestAscent, kHighestAscent);
     }
-    if (descent < 0 && descent > -10) {
-        m_descent = descent;
+    if (descent <= 0 && (descent < 0 || reach)) {
+        m_descent = std::clamp(descent, kDeepestDescent, 0.0);
     }
 }
 
@@ -138,10 +360,10 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
             const double top = numberOf(box.getArrayItem(3), 0) * yScale;
             const double bottom = numberOf(box.getArrayItem(1), 0) * yScale;
             if (std::max(top, bottom) > 0) {
-                m_ascent = std::max(top, bottom);
+                m_ascent = std::clamp(std::max(top, bottom), kLowestAscent, kHighestAscent);
             }
             if (std::min(top, bottom) < 0) {
-                m_descent = std::min(top, bottom);
+                m_descent = std::max(std::min(top, bottom), kDeepestDescent);
             }
         }
     } else {

@@ -371,6 +371,19 @@ std::optional<QPDFObjectHandle> paintImageUnderMasks(QPDFObjectHandle image, con
         paintedMask.getDict().removeKey("/DecodeParms");
         painted.getDict().replaceKey("/SMask", paintedMask);
     }
+    // So could a stencil naming the image's shape: it shows the image there.
+    QPDFObjectHandle stencil = dict.getKey("/Mask");
+    if (stencil.isStream()) {
+        ImageDescription shape = describe(stencil.getDict());
+        Raster bits = decodedRaster(stencil, shape.width, shape.height, 1, 1);
+        const bool inverted = shape.decode.isArray() && numberOf(shape.decode.getArrayItem(0), 0) > 0.5;
+        forPixelsUnderMasks(shape.width, shape.height, imageToUser, masks,
+                            [&](int x, int y, int) { bits.set(x, y, 0, inverted ? 1 : 0); });
+        QPDFObjectHandle paintedStencil = stencil.copyStream();
+        paintedStencil.replaceStreamData(bits.data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+        paintedStencil.getDict().removeKey("/DecodeParms");
+        painted.getDict().replaceKey("/Mask", paintedStencil);
+    }
     return painted;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QLineF>
 #include <QList>
 #include <QRectF>
 #include <QTransform>
@@ -8,16 +9,30 @@
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 namespace zelvane {
 
-// A rectangle of a page's user space (points, y up) whose content is to go,
-// and the colour it is painted.
+// A line of text as the page printed it, in a page's user space (points,
+// y up): its baseline from where its first glyph starts to where its last
+// ends, its font size, and the rectangle its glyphs fill.
+struct PDFPrintedLine {
+    QLineF baseline;
+    double size = 0;
+    QRectF box;
+};
+
+// A rectangle of a page's user space whose content is to go, and the colour
+// it is painted. A mask over one printed line (a changed line of text) names
+// that line: the glyphs under it then go by the line they belong to, so a
+// neighbouring line that reaches into the rectangle keeps its glyphs. A mask
+// without a line (a redacted area) takes every glyph whose centre it covers.
 struct PDFMaskRect {
     QRectF rect;
     QColor color;
+    std::optional<PDFPrintedLine> line;
 };
 
 // Thrown when part of a page under a mask cannot be read or rewritten

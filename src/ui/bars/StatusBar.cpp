@@ -1,5 +1,7 @@
 #include "bars/StatusBar.h"
 
+#include <QSet>
+
 #include "AppVersion.h"
 #include "Localization.h"
 #include "VectorController.h"
@@ -223,16 +225,37 @@ StatusSummary::Totals StatusBar::documentTotals()
 {
     const VectorController& controller = m_model.controller();
     const QList<VectorPage>& pages = controller.document().pages;
-    // Pages that left the document are forgotten now and then.
-    if (m_pageTotals.size() > 2 * pages.size() + 64)
-        m_pageTotals.clear();
+    // Pages that left the document are forgotten (their counts hold on to
+    // their elements).
+    if (m_pageTotals.size() > pages.size()) {
+        QSet<QUuid> present;
+        present.reserve(pages.size());
+        for (const VectorPage& page : pages)
+            present.insert(page.id);
+        m_pageTotals.removeIf([&present](const auto& entry) { return !present.contains(entry.key()); });
+    }
     StatusSummary::Totals totals;
     for (qsizetype i = 0; i < pages.size(); ++i) {
         const quint64 revision = controller.pageRevision(i);
-        auto kept = m_pageTotals.find(pages[i].id);
-        if (kept == m_pageTotals.end() || kept->first != revision)
-            kept = m_pageTotals.insert(pages[i].id, {revision, StatusSummary::pageTotals(pages[i])});
-        totals += kept->second;
+        const VectorPage& page = pages[i];
+        PageTotals& kept = m_pageTotals[page.id];
+        if (kept.revision != revision || kept.revision == 0) {
+            QHash<const void*, BlockTotals> blocks;
+            blocks.reserve(page.elements.blockCount());
+            StatusSummary::Totals counted;
+            counted.modifiedPDFTexts = page.redactedPDFRects.size();
+            for (qsizetype b = 0; b < page.elements.blockCount(); ++b) {
+                const QList<VectorElement>& block = page.elements.block(b);
+                const auto known = kept.blocks.constFind(block.constData());
+                BlockTotals entry = known != kept.blocks.constEnd() && known->block.size() == block.size()
+                                        ? *known
+                                        : BlockTotals{block, StatusSummary::elementTotals(block)};
+                counted += entry.totals;
+                blocks.insert(block.constData(), std::move(entry));
+            }
+            kept = PageTotals{revision, counted, std::move(blocks)};
+        }
+        totals += kept.totals;
     }
     return totals;
 }

@@ -58,8 +58,20 @@ private:
     QLabel* m_summary;
     PlainTextButton* m_osc;
     PlainTextButton* m_update;
-    // Each page's counts by page id, with the page revision they are of.
-    QHash<QUuid, std::pair<quint64, StatusSummary::Totals>> m_pageTotals;
+    // Each page's counts by page id, with the page revision they are of,
+    // and the counts of each block of its elements (by where the block's
+    // storage lives; the block is held so that place is not reused), so
+    // that a page with one changed block counts only that block again.
+    struct BlockTotals {
+        QList<VectorElement> block;
+        StatusSummary::Totals totals;
+    };
+    struct PageTotals {
+        quint64 revision = 0;
+        StatusSummary::Totals totals;
+        QHash<const void*, BlockTotals> blocks;
+    };
+    QHash<QUuid, PageTotals> m_pageTotals;
 };
 
 }  // namespace zelvane

@@ -24,6 +24,17 @@ Totals pageTotals(const VectorPage& page)
     return {alone.pdfTextElementCount(), alone.modifiedPDFTextCount(), alone.signatureCount()};
 }
 
+Totals elementTotals(const QList<VectorElement>& elements)
+{
+    Totals totals;
+    for (const VectorElement& element : elements) {
+        totals.pdfTexts += element.isPDFText() ? 1 : 0;
+        totals.modifiedPDFTexts += element.hasModifiedPDFText() ? 1 : 0;
+        totals.signatures += std::holds_alternative<SignaturePayload>(element.kind) ? 1 : 0;
+    }
+    return totals;
+}
+
 QString summaryText(const VectorDocument& document, qsizetype pageIndex, qsizetype selectionCount)
 {
     const bool inRange = pageIndex >= 0 && pageIndex < document.pages.size();

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace zelvane {
 
 struct VectorDocument;
+struct VectorElement;
 struct VectorPage;
 
 // The texts of the status bar, computed from the document alone so that
@@ -27,6 +29,9 @@ struct Totals {
     Totals& operator+=(const Totals& other);
 };
 Totals pageTotals(const VectorPage& page);
+// The counts of some of a page's elements, without the page's redactions
+// (pageTotals is these over all its elements plus the redactions).
+Totals elementTotals(const QList<VectorElement>& elements);
 // The summary of a current page of `pageElements` elements in a document
 // of these totals.
 QString summaryText(qsizetype pageElements, const Totals& totals, qsizetype selectionCount);

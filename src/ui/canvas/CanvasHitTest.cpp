@@ -23,7 +23,7 @@ VectorPoint inOwnFrame(const VectorPoint& point, const VectorElement& element)
 
 }  // namespace
 
-std::optional<VectorElement> hitTestElement(const VectorPoint& point, const QList<VectorElement>& elements,
+std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly)
 {
     QList<const VectorElement*> kept;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/VectorElement.h"
+#include "model/ElementList.h"
 
 #include <QList>
 #include <optional>
@@ -13,7 +13,7 @@ namespace zelvane {
 // centre is strictly nearer the point wins. A turned element is hit where it
 // is drawn: frames and centres are taken in the element's own unturned
 // frame, the point turned back about the frame's centre. Lock is ignored.
-std::optional<VectorElement> hitTestElement(const VectorPoint& point, const QList<VectorElement>& elements,
+std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly);
 
 }  // namespace zelvane

@@ -137,7 +137,11 @@ void SinglePageCanvas::paintEvent(QPaintEvent*)
                 overlay.liveElements.insert(primary->id);
         }
     }
+    // On screen, a page of very many elements is drawn over several frames.
+    overlay.progressive = !m_waitsForBackdrops && isVisible();
     drawSinglePageScene(painter, page, geom, outlines, backdrop, overlay, m_cache);
+    if (m_cache.hasUnfinishedSheet())
+        QMetaObject::invokeMethod(this, qOverload<>(&QWidget::update), Qt::QueuedConnection);
 
     paintHUD(painter, page);
 }

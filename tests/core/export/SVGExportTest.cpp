@@ -251,7 +251,7 @@ TEST_F(SVGExportOfPDFLines, ReplacedAndDeletedLinesLeaveNeitherTheirTextNorAName
 {
     const QByteArray data = readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
     VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("memo"), std::nullopt);
-    QList<VectorElement>& lines = document.pages[0].elements;
+    ElementList& lines = document.pages[0].elements;
     ASSERT_GE(lines.size(), 3);
     // Two lines with texts of their own, found nowhere else on the page.
     const auto unique = [&](qsizetype index) {

@@ -211,21 +211,23 @@ TEST_F(SyntheticAccentsTest, DrawsEveryKindOfAccent)
     }
 }
 
-// An edited line over its printed one, written to PDF in a subset that lacks
-// the capitals (another font fills them in): every glyph reads back where
-// the printed placement puts its character, and the line reads as one.
-TEST_F(SyntheticAccentsTest, AnEditedLineInPDFKeepsThePrintedPlacesOfItsGlyphs)
+namespace {
+
+// An edited line over its printed one, written to PDF in `font` (a subset
+// that lacks the capitals: another font fills them in), the print setting
+// its words `spread` points wider apart each than a plain layout: every
+// glyph reads back where the printed placement puts its character, and the
+// line reads as one.
+void expectPrintedPlaces(const QFont& font, double wordSpread)
 {
-    const QFont font = fontWith("Zelvane Printed Subset", QStringLiteral("abcdefghilmnoprstuvwxy "), 12);
     const QString printedText = QStringLiteral("the shell opens a file with vector layers");
     const QString edited = QStringLiteral("the SHELL opens a file with vector layers");
-    // The print set its words wider apart than a plain layout does.
     const auto plainPrinted = PDFCodec::layOutLine(printedText, font, 0, true);
     PDFCodec::PrintedLine printed{printedText, {}};
     double spread = 0;
     for (qsizetype i = 0; i < printedText.size(); ++i) {
         if (printedText[i] == QLatin1Char(' '))
-            spread += 2.5;
+            spread += wordSpread;
         printed.x.append(printedText[i] == QLatin1Char(' ')
                              ? std::numeric_limits<double>::quiet_NaN()
                              : plainPrinted->lineAt(0).cursorToX(int(i)) + spread);
@@ -270,4 +272,19 @@ TEST_F(SyntheticAccentsTest, AnEditedLineInPDFKeepsThePrintedPlacesOfItsGlyphs)
     }
     // The kept words before the change sit at their printed places.
     EXPECT_NEAR(text.characterRects[text.text.indexOf(QLatin1Char('t'))].left(), 20 + printed.x[0], 0.05);
+}
+
+}  // namespace
+
+TEST_F(SyntheticAccentsTest, AnEditedLineInPDFKeepsThePrintedPlacesOfItsGlyphs)
+{
+    const QFont font = fontWith("Zelvane Printed Subset", QStringLiteral("abcdefghilmnoprstuvwxy "), 12);
+    expectPrintedPlaces(font, 2.5);
+    // The same printed text placed otherwise, or in another size, takes its
+    // own places, not those of the line drawn before; drawn again, the same.
+    expectPrintedPlaces(font, 6.0);
+    QFont larger = font;
+    larger.setPointSizeF(15);
+    expectPrintedPlaces(larger, 2.5);
+    expectPrintedPlaces(font, 2.5);
 }

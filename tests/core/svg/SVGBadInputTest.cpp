@@ -120,7 +120,7 @@ TEST(SVGBrokenFiles, OwnDataThatDoesNotParseFallsBackToTheDrawing)
         "data-subpaths=\"M 1,x 2 Z Z M 0,0 0.5,nan 1,1\" data-opacity=\"huge\" data-shape=\"blob\"/>"
         "<rect data-role=\"page-background\" data-page-id=\"00000000-0000-0000-0000-000000000003\" "
         "data-page-size=\"1e999 20\"/></svg>");
-    const QList<VectorElement>& elements = document.pages[0].elements;
+    const ElementList& elements = document.pages[0].elements;
     ASSERT_EQ(elements.size(), 3);
     EXPECT_NE(elements[0].id, fixedId(1));
     EXPECT_NE(elements[1].id, fixedId(1));
@@ -153,7 +153,7 @@ TEST(SVGHostileFiles, DeeplyNestedGroupsAreBounded)
     const double started = cpuSeconds();
     const VectorDocument document = importBytes(bytes);
     EXPECT_LT(cpuSeconds() - started, 10.0);
-    const QList<VectorElement>& elements = document.pages[0].elements;
+    const ElementList& elements = document.pages[0].elements;
     ASSERT_FALSE(elements.isEmpty());
     EXPECT_LT(elements.size(), 300);
     EXPECT_EQ(elements.back().frame.x, 7);  // the content after the deep groups is read

@@ -22,7 +22,7 @@ QString wrap(const QString& body, const QString& root = QStringLiteral("<svg xml
     return root + body + QStringLiteral("</svg>");
 }
 
-const QList<VectorElement>& elementsOf(const VectorDocument& document)
+const ElementList& elementsOf(const VectorDocument& document)
 {
     return document.pages.front().elements;
 }

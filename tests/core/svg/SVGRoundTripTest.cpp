@@ -403,7 +403,7 @@ TEST(SVGRoundTripFile, FilesWrittenBeforeReadAsBefore)
         "</svg>\n");
     const VectorDocument back = SVGCodec::importSVG(svg.toUtf8(), QStringLiteral("Old"), std::nullopt);
     ASSERT_EQ(back.pages.size(), 1);
-    const QList<VectorElement>& elements = back.pages[0].elements;
+    const ElementList& elements = back.pages[0].elements;
     ASSERT_EQ(elements.size(), 4);
 
     const VectorElement& line = elements[0];

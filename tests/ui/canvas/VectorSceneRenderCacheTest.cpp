@@ -192,18 +192,60 @@ TEST_F(VectorSceneRenderCacheTest, ATurnedPageGetsATurnedBackdrop)
     EXPECT_TRUE(colorNear(canvas.pixel(100, 360), Qt::blue));
 }
 
+namespace {
+
+// What the screen shows of a page's backdrop once the worker has delivered:
+// a PDF not yet opened on the main thread is first rendered there.
+QList<BackdropTile> settled(VectorSceneRenderCache& cache, const VectorPage& page, double pixelsPerPoint,
+                            const QRectF& visible)
+{
+    QList<BackdropTile> tiles = cache.backdropImages(page, pixelsPerPoint, visible);
+    if (tiles.isEmpty()) {
+        cache.waitForBackdropWorker();
+        tiles = cache.backdropImages(page, pixelsPerPoint, visible);
+    }
+    return tiles;
+}
+
+}  // namespace
+
+TEST_F(VectorSceneRenderCacheTest, APDFNotYetOpenHereIsOpenedAndFirstRenderedOnTheWorker)
+{
+    VectorSceneRenderCache cache;
+    const VectorPage page = pdfPage(twoColourPDF());
+    const QRectF all(0, 0, 200, 100);
+    int ready = 0;
+    QObject::connect(&cache, &VectorSceneRenderCache::backdropReady, [&ready] { ++ready; });
+    // On screen nothing waits for the file to be opened: the sheet shows its
+    // colour until the worker delivers.
+    EXPECT_TRUE(cache.backdropImages(page, 1, all).isEmpty());
+    cache.waitForBackdropWorker();
+    EXPECT_EQ(ready, 1);
+    const auto tiles = cache.backdropImages(page, 1, all);
+    ASSERT_EQ(tiles.size(), 1);
+    EXPECT_EQ(tiles[0].image.size(), QSize(200, 100));
+    // The file is open here now: another page of it is rendered at once.
+    const VectorPage other = pdfPage(page.pdfPageData.value(), 0);
+    VectorPage wider = other;
+    wider.width = 400;
+    EXPECT_EQ(cache.backdropImages(wider, 1, QRectF(0, 0, 400, 100)).size(), 1);
+    // Waiting for the raster (a snapshot) still renders on the spot.
+    VectorSceneRenderCache fresh;
+    EXPECT_EQ(fresh.backdropImages(page, 1, all, VectorSceneRenderCache::BackdropWait::exact).size(), 1);
+}
+
 TEST_F(VectorSceneRenderCacheTest, UnreadablePDFsAndMissingPagesGiveNoBackdrop)
 {
     VectorSceneRenderCache cache;
     const QRectF all(0, 0, 200, 100);
     EXPECT_TRUE(cache.backdropImages(blankPage(), 1, all).isEmpty());
-    EXPECT_TRUE(cache.backdropImages(pdfPage(QByteArray("%PDF-1.4 garbage")), 1, all).isEmpty());
-    EXPECT_TRUE(cache.backdropImages(pdfPage(twoColourPDF(), 3), 1, all).isEmpty());
+    EXPECT_TRUE(settled(cache, pdfPage(QByteArray("%PDF-1.4 garbage")), 1, all).isEmpty());
+    EXPECT_TRUE(settled(cache, pdfPage(twoColourPDF(), 3), 1, all).isEmpty());
     // A negative index reads the first page.
-    const auto tiles = cache.backdropImages(pdfPage(twoColourPDF(), -2), 1, all);
+    const auto tiles = settled(cache, pdfPage(twoColourPDF(), -2), 1, all);
     ASSERT_EQ(tiles.size(), 1);
     EXPECT_EQ(tiles[0].image.size(), QSize(200, 100));
-    EXPECT_TRUE(cache.backdropImages(pdfPage(twoColourPDF()), std::nan(""), all).isEmpty());
+    EXPECT_TRUE(settled(cache, pdfPage(twoColourPDF()), std::nan(""), all).isEmpty());
 }
 
 TEST_F(VectorSceneRenderCacheTest, ANewZoomDrawsTheOldRasterUntilTheWorkerDelivers)
@@ -211,7 +253,7 @@ TEST_F(VectorSceneRenderCacheTest, ANewZoomDrawsTheOldRasterUntilTheWorkerDelive
     VectorSceneRenderCache cache;
     const VectorPage page = pdfPage(twoColourPDF());
     const QRectF all(0, 0, 200, 100);
-    ASSERT_EQ(cache.backdropImages(page, 1, all)[0].image.width(), 200);
+    ASSERT_EQ(settled(cache, page, 1, all)[0].image.width(), 200);
 
     int ready = 0;
     QObject::connect(&cache, &VectorSceneRenderCache::backdropReady, [&ready] { ++ready; });
@@ -263,7 +305,7 @@ TEST_F(VectorSceneRenderCacheTest, ImageBytesStayWithinTheBudget)
     for (int i = 0; i < 60; ++i) {
         // Every page its own PDF bytes, as after opening many files.
         const QByteArray copy(pdf.constData(), pdf.size());
-        const auto tiles = cache.backdropImages(pdfPage(copy), 2, QRectF(0, 0, 200, 100));
+        const auto tiles = settled(cache, pdfPage(copy), 2, QRectF(0, 0, 200, 100));
         ASSERT_EQ(tiles.size(), 1);
         EXPECT_LE(cache.imageBytes(), budget);
     }

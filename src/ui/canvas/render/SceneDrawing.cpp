@@ -7,6 +7,7 @@
 
 #include "render/MaskCover.h"
 
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -261,6 +262,14 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             continue;
         const auto found = cachedGeometries.constFind(element.id);
         const CachedElementGeometry* cached = found == cachedGeometries.constEnd() ? nullptr : &*found;
+        // An outline not built yet (a very large page is built over a few
+        // frames) is made for this drawing.
+        std::optional<CachedElementGeometry> own;
+        if (!cached) {
+            auto [path, heads] = VectorSceneRenderCache::buildPageSpacePath(element);
+            own = CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+            cached = &*own;
+        }
         if (batch.add(element, geom, tx, cached, painter))
             continue;
         batch.flush(painter);
@@ -282,13 +291,19 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
 
 namespace {
 
+// Progressive drawing: pages of more elements than this are drawn in slices
+// of kProgressiveSlice elements, for about kProgressiveMilliseconds a frame.
+constexpr qsizetype kProgressiveElements = 50000;
+constexpr qsizetype kProgressiveSlice = 8192;
+constexpr qint64 kProgressiveMilliseconds = 40;
+
 // How far around the pane, in points, the drawing of dragged elements
 // reaches.
 constexpr double kLiveMargin = 64;
 
 // Whether `now` are the `drawn` elements moved all by one offset and
 // otherwise unchanged; the offset in page points goes to `by`.
-bool movedTogether(const QList<VectorElement>& now, const QList<VectorElement>& drawn, QPointF& by)
+bool movedTogether(const ElementList& now, const ElementList& drawn, QPointF& by)
 {
     if (now.size() != drawn.size() || now.isEmpty())
         return false;
@@ -390,20 +405,46 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                              qsizetype end) {
             SheetLayer& layer = cache.sheetLayer(part);
             if (!(layer.state == layerState) || layer.image.isNull()) {
-                if (layer.image.size() != held.size())
+                if (layer.image.size() != held.size() || layer.image.constBits() == layer.shown.constBits())
                     layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
                 layer.image.fill(Qt::transparent);
                 layer.image.setDevicePixelRatio(dpr);
+                layer.state = std::move(layerState);
+                layer.nextElement = first;
+            }
+            if (layer.unfinished()) {
                 QPainter layerPainter(&layer.image);
                 layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
-                drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
-                                 layerState.base);
+                // A page of very many elements is drawn in slices of a fixed
+                // size, as many as fit in one frame's time.
+                const bool sliced = overlay.progressive && end - first > kProgressiveElements;
+                QElapsedTimer spent;
+                spent.start();
+                do {
+                    const qsizetype from = layer.nextElement;
+                    const qsizetype to = sliced ? std::min(end, from + kProgressiveSlice) : end;
+                    drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache, from, to,
+                                     layer.state.base && from == first);
+                    layer.nextElement = to;
+                } while (layer.nextElement < end && spent.elapsed() < kProgressiveMilliseconds);
                 layerPainter.end();
-                layer.state = std::move(layerState);
+                if (layer.nextElement >= end) {
+                    layer.nextElement = -1;
+                    // Kept only where pictures take several frames.
+                    layer.shown = sliced ? layer.image : QImage();
+                    layer.shownState = sliced ? layer.state : SheetLayerState();
+                }
             }
+            // While a new picture is drawn in slices, the last whole one of
+            // the same view stands in for it.
+            const SheetLayerState& was = layer.shownState;
+            const SheetLayerState& now = layer.state;
+            const bool standIn = layer.unfinished() && !layer.shown.isNull() && was.pageID == now.pageID &&
+                                 was.sheetSize == now.sheetSize && was.subpixelOrigin == now.subpixelOrigin &&
+                                 was.heldPart == now.heldPart && was.devicePixelRatio == now.devicePixelRatio;
             painter.save();
             painter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
-            painter.drawImage(held.topLeft(), layer.image);
+            painter.drawImage(held.topLeft(), standIn ? layer.shown : layer.image);
             painter.restore();
         };
         // The elements being dragged and their selection frames: drawn
@@ -412,7 +453,7 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
         // offset.
         auto drawLiveLayer = [&](qsizetype first, qsizetype end, const SheetLayerState& sheetState) {
             LiveLayer& live = cache.liveLayer();
-            const QList<VectorElement> elements = page.elements.mid(first, end - first);
+            const ElementList elements = page.elements.mid(first, end - first);
             SheetLayerState liveState = sheetState;
             liveState.elements.clear();
             liveState.tileImages.clear();

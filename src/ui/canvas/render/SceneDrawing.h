@@ -31,6 +31,11 @@ struct SceneOverlay {
     // Elements changing at every frame (a drag): the rest of the sheet is
     // kept in layers under and over them and only they are drawn anew.
     QSet<QUuid> liveElements;
+    // A sheet of very many elements may be drawn over several frames, a
+    // slice of elements at a time, so that no frame holds the window long:
+    // the layer then reports itself unfinished (SheetLayer::unfinished) and
+    // the caller asks for another frame. Off, the sheet is drawn whole.
+    bool progressive = false;
 };
 
 // One frame of the single-page canvas: the sheet with its shadow, the PDF

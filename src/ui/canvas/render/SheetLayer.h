@@ -16,7 +16,7 @@ namespace zelvane {
 // compare in constant time while the document still shares them.
 struct SheetLayerState {
     QUuid pageID;
-    QList<VectorElement> elements;
+    ElementList elements;
     QList<VectorRect> redactions;
     QString backgroundColorHex;
     double pageWidth = 0;
@@ -48,6 +48,14 @@ struct SheetLayerState {
 struct SheetLayer {
     SheetLayerState state;
     QImage image;
+    // The next element to draw into the image when it was drawn only in
+    // part (progressive drawing of a very large page); -1 once complete.
+    qsizetype nextElement = -1;
+    bool unfinished() const { return nextElement >= 0; }
+    // The last complete image and its state, shown while a new one is
+    // drawn in part when it covers the same part of the same view.
+    QImage shown;
+    SheetLayerState shownState;
 };
 
 // The elements being dragged and their selection frames, drawn once and
@@ -57,7 +65,7 @@ struct LiveLayer {
     // The sheet as for a SheetLayer, without elements or backdrop.
     SheetLayerState state;
     // The elements as drawn.
-    QList<VectorElement> drawn;
+    ElementList drawn;
     QSizeF paneSize;
     QPointF worldOffset;
     bool rotating = false;

@@ -9,6 +9,7 @@
 #include "render/ElementRenderer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QSet>
 #include <QtEndian>
@@ -194,13 +195,22 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
     });
     if (gone(m_mainDocument.data))
         m_mainDocument = {};
+    if (gone(m_openingHere))
+        m_openingHere.clear();
     m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
     m_cachedPageID.reset();
     m_cachedElements.clear();
     m_cachedGeometries.clear();
+    m_nextGeometry = -1;
     for (SheetLayer& layer : m_sheetLayers)
         layer = {};
     m_liveLayer = {};
+}
+
+bool VectorSceneRenderCache::hasUnfinishedSheet() const
+{
+    return m_nextGeometry >= 0 || std::any_of(std::begin(m_sheetLayers), std::end(m_sheetLayers),
+                       [](const SheetLayer& layer) { return layer.unfinished(); });
 }
 
 // ---- Element outlines --------------------------------------------------------
@@ -211,19 +221,89 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     // constant time while the document still shares it, and it guards
     // callers whose revisions can repeat (a document's own revision comes
     // back with undo or a file opened again).
-    if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements)
-        return m_cachedGeometries;
-    ElementGeometries built;
-    built.reserve(page.elements.size());
-    for (const VectorElement& element : page.elements) {
+    const auto entryOf = [](const VectorElement& element) {
         auto [path, heads] = buildPageSpacePath(element);
-        built.insert(element.id, CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)});
+        return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+    };
+    if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements) {
+        continueGeometries(entryOf);
+        return m_cachedGeometries;
+    }
+    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements, entryOf)) {
+        m_cachedRevision = contentRevision;
+        m_cachedElements = page.elements;
+        return m_cachedGeometries;
     }
     m_cachedPageID = page.id;
     m_cachedRevision = contentRevision;
     m_cachedElements = page.elements;
-    m_cachedGeometries = std::move(built);
+    m_cachedGeometries = ElementGeometries();
+    m_cachedGeometries.reserve(page.elements.size());
+    m_nextGeometry = 0;
+    continueGeometries(entryOf);
     return m_cachedGeometries;
+}
+
+template <class EntryOf>
+void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
+{
+    if (m_nextGeometry < 0)
+        return;
+    // The outlines of a page of very many elements are built over several
+    // calls, in page order, about kGeometryMilliseconds at a time; an
+    // element still without one is drawn from its own outline meanwhile.
+    const qsizetype count = m_cachedElements.size();
+    const bool budgeted = count > kGeometryBudgetElements;
+    QElapsedTimer spent;
+    spent.start();
+    auto it = std::as_const(m_cachedElements).begin() + m_nextGeometry;
+    for (qsizetype i = m_nextGeometry; i < count; ++it) {
+        m_cachedGeometries.insert(it->id, entryOf(*it));
+        ++i;
+        if (budgeted && i % 1024 == 0 && spent.elapsed() >= kGeometryMilliseconds && i < count) {
+            m_nextGeometry = i;
+            return;
+        }
+    }
+    m_nextGeometry = -1;
+}
+
+template <class EntryOf>
+bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const EntryOf& entryOf)
+{
+    // Only the run between what the lists keep equal at both ends is built
+    // again; an edit of one element of a large page builds one outline.
+    const ElementList& before = m_cachedElements;
+    // Only while every element has an id of its own (one outline each).
+    if (m_cachedGeometries.size() != before.size())
+        return false;
+    const qsizetype same = ElementList::commonPrefix(before, elements);
+    const qsizetype sameEnd =
+        ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
+    const qsizetype oldEnd = before.size() - sameEnd;
+    const qsizetype newEnd = elements.size() - sameEnd;
+    // A large change is built whole (the hash is then built at its size).
+    if ((oldEnd - same) + (newEnd - same) > elements.size() / 2 + 64)
+        return false;
+    QSet<QUuid> gone;
+    for (qsizetype i = same; i < oldEnd; ++i)
+        gone.insert(before.at(i).id);
+    QSet<QUuid> added;
+    for (qsizetype i = same; i < newEnd; ++i) {
+        const QUuid& id = elements.at(i).id;
+        // An id found twice on the page keeps the outline of its last
+        // element only when the whole page is built in order.
+        if (added.contains(id) || (!gone.contains(id) && m_cachedGeometries.contains(id)))
+            return false;
+        added.insert(id);
+    }
+    for (const QUuid& id : std::as_const(gone))
+        m_cachedGeometries.remove(id);
+    for (qsizetype i = same; i < newEnd; ++i) {
+        const VectorElement& element = elements.at(i);
+        m_cachedGeometries.insert(element.id, entryOf(element));
+    }
+    return true;
 }
 
 // ---- Printed lines under edited PDF text ----------------------------------
@@ -402,6 +482,15 @@ QList<BackdropTile> VectorSceneRenderCache::backdropImages(const VectorPage& pag
             schedule(source, whole, wholeRect);
         }
     }
+    if (tiles.isEmpty() && wait == BackdropWait::allowStale && !isOpenHere(source.pdf)) {
+        // A PDF not yet read on this thread may take long to open (a file
+        // of thousands of pages): on screen, the worker renders this first
+        // backdrop and opens the file for this thread meanwhile; the sheet
+        // shows its page colour until then.
+        schedule(source, whole, wholeRect);
+        openHereInBackground(source);
+        return {};
+    }
     if (tiles.isEmpty()) {
         if (auto rendered = renderNow(source, whole, wholeRect))
             tiles.append(*rendered);
@@ -531,6 +620,40 @@ void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize&
         QMetaObject::invokeMethod(
             this, [this, generation, source, fullPixels, pixelRect, image = image] {
                 deliver(generation, source, fullPixels, pixelRect, image);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool VectorSceneRenderCache::isOpenHere(const QByteArray& pdf) const
+{
+    return m_mainDocument.document && m_mainDocument.data.constData() == pdf.constData() &&
+           m_mainDocument.data.size() == pdf.size();
+}
+
+void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
+{
+    const QByteArray& pdf = source.pdf;
+    if (m_openingHere.constData() == pdf.constData() && m_openingHere.size() == pdf.size())
+        return;
+    m_openingHere = pdf;
+    m_worker.start([this, pdf, failure = failureKey(source.key())] {
+        std::shared_ptr<PDFDocument> document = PDFDocument::open(pdf);
+        // Used only on the main thread from now on.
+        QMetaObject::invokeMethod(
+            this, [this, pdf, failure, document = std::move(document)] {
+                // Dropped when its document was let go meanwhile.
+                if (m_openingHere.constData() != pdf.constData() || m_openingHere.size() != pdf.size())
+                    return;
+                m_openingHere.clear();
+                if (!document) {
+                    // Not a PDF: remembered, as a failed render is.
+                    ImageLRUEntry entry;
+                    entry.pinned = pdf;
+                    m_images.insert(failure, std::move(entry));
+                } else if (!isOpenHere(pdf)) {
+                    m_mainDocument = OpenedPDF{pdf, document};
+                }
             },
             Qt::QueuedConnection);
     });

@@ -128,6 +128,10 @@ public:
     enum class SheetPart { whole, underLive, overLive };
     SheetLayer& sheetLayer(SheetPart part = SheetPart::whole) { return m_sheetLayers[int(part)]; }
     LiveLayer& liveLayer() { return m_liveLayer; }
+    // A sheet layer was left drawn in part by the last frame, or the
+    // outlines of the page are not all built yet: another frame will
+    // carry on.
+    bool hasUnfinishedSheet() const;
 
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
@@ -163,8 +167,20 @@ private:
 
     std::optional<QUuid> m_cachedPageID;
     quint64 m_cachedRevision = 0;
-    QList<VectorElement> m_cachedElements;
+    ElementList m_cachedElements;
     ElementGeometries m_cachedGeometries;
+    // Builds more of the outlines of m_cachedElements (all of them for a
+    // page of few elements).
+    template <class EntryOf>
+    void continueGeometries(const EntryOf& entryOf);
+    static constexpr qsizetype kGeometryBudgetElements = 50000;
+    static constexpr qint64 kGeometryMilliseconds = 30;
+    // The next element whose outline is to be built; -1 once all are.
+    qsizetype m_nextGeometry = -1;
+    // Brings the outlines of m_cachedElements up to `elements` when few
+    // changed; false (nothing done) when the page is better built whole.
+    template <class EntryOf>
+    bool updateGeometries(const ElementList& elements, const EntryOf& entryOf);
 
     struct PrintedEntry {
         QByteArray pdfData;
@@ -180,6 +196,10 @@ private:
     SheetLayer m_sheetLayers[3];
     LiveLayer m_liveLayer;
     OpenedPDF m_mainDocument;
+    // The PDF being opened on the worker for the main thread, if any.
+    QByteArray m_openingHere;
+    bool isOpenHere(const QByteArray& pdf) const;
+    void openHereInBackground(const BackdropSource& source);
     // Used only by the worker's jobs, which run one at a time.
     OpenedPDF m_workerDocument;
     QThreadPool m_worker;

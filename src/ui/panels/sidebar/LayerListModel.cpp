@@ -11,7 +11,6 @@ LayerListModel::LayerListModel(VectorController& controller, QObject* parent)
     : QAbstractListModel(parent), m_controller(controller)
 {
     m_elements = controller.filteredElementsOnCurrentPage();
-    std::reverse(m_elements.begin(), m_elements.end());
     m_selection = controller.selection();
     connect(&controller, &VectorController::documentChanged, this, &LayerListModel::documentChanged);
     connect(&controller, &VectorController::currentPageIndexChanged, this, &LayerListModel::sync);
@@ -38,7 +37,8 @@ QVariant LayerListModel::data(const QModelIndex& index, int role) const
 
 const VectorElement* LayerListModel::element(int row) const
 {
-    return row >= 0 && row < m_elements.size() ? &m_elements.at(row) : nullptr;
+    const qsizetype count = m_elements.size();
+    return row >= 0 && row < count ? &m_elements.at(count - 1 - row) : nullptr;
 }
 
 void LayerListModel::emitRowsChanged(const QList<qsizetype>& rows)
@@ -64,38 +64,50 @@ void LayerListModel::documentChanged(const DocumentChange& change)
 
 void LayerListModel::sync()
 {
-    QList<VectorElement> elements = m_controller.filteredElementsOnCurrentPage();
-    std::reverse(elements.begin(), elements.end());
+    ElementList elements = m_controller.filteredElementsOnCurrentPage();
     const qsizetype oldCount = m_elements.size();
     const qsizetype newCount = elements.size();
 
-    // The rows that keep their element at both ends; what lies between was
-    // removed, added or replaced.
-    qsizetype head = 0;
-    while (head < oldCount && head < newCount && m_elements.at(head).id == elements.at(head).id)
+    // Page order here; rows run the other way. What both lists keep equal
+    // at both ends stands; blocks the lists share are passed over whole.
+    const qsizetype same = ElementList::commonPrefix(m_elements, elements);
+    const qsizetype sameEnd = ElementList::commonSuffix(m_elements, elements, std::min(oldCount, newCount) - same);
+    // Between them: elements of the same ids in the same places changed in
+    // place; the rest was removed, added or replaced.
+    const qsizetype oldMiddle = oldCount - same - sameEnd;
+    const qsizetype newMiddle = newCount - same - sameEnd;
+    qsizetype head = 0;  // from `same` on, same id
+    while (head < oldMiddle && head < newMiddle && m_elements.at(same + head).id == elements.at(same + head).id)
         ++head;
-    qsizetype tail = 0;
-    while (tail < oldCount - head && tail < newCount - head &&
-           m_elements.at(oldCount - 1 - tail).id == elements.at(newCount - 1 - tail).id)
+    qsizetype tail = 0;  // from `sameEnd` back, same id
+    while (tail < oldMiddle - head && tail < newMiddle - head &&
+           m_elements.at(oldCount - sameEnd - 1 - tail).id == elements.at(newCount - sameEnd - 1 - tail).id)
         ++tail;
 
+    // Rows, counted in the new list, whose element changed in place.
     QList<qsizetype> changed;
-    for (qsizetype row = 0; row < head; ++row) {
-        if (!(m_elements.at(row) == elements.at(row)))
-            changed.append(row);
+    for (qsizetype i = 0; i < head; ++i) {
+        if (!(m_elements.at(same + i) == elements.at(same + i)))
+            changed.append(newCount - 1 - (same + i));
     }
     for (qsizetype i = 0; i < tail; ++i) {
-        if (!(m_elements.at(oldCount - 1 - i) == elements.at(newCount - 1 - i)))
-            changed.append(newCount - 1 - i);
+        const qsizetype index = newCount - sameEnd - 1 - i;
+        if (!(m_elements.at(oldCount - sameEnd - 1 - i) == elements.at(index)))
+            changed.append(newCount - 1 - index);
     }
 
-    if (oldCount - tail > head) {
-        beginRemoveRows(QModelIndex(), int(head), int(oldCount - tail - 1));
-        m_elements.remove(head, oldCount - tail - head);
+    // The replaced run: page indices [same + head, count - sameEnd - tail)
+    // in each list, rows [sameEnd + tail, count - same - head).
+    const qsizetype firstRow = sameEnd + tail;
+    const qsizetype removed = oldMiddle - head - tail;
+    const qsizetype added = newMiddle - head - tail;
+    if (removed > 0) {
+        beginRemoveRows(QModelIndex(), int(firstRow), int(firstRow + removed - 1));
+        m_elements.remove(same + head, removed);
         endRemoveRows();
     }
-    if (newCount - tail > head) {
-        beginInsertRows(QModelIndex(), int(head), int(newCount - tail - 1));
+    if (added > 0) {
+        beginInsertRows(QModelIndex(), int(firstRow), int(firstRow + added - 1));
         m_elements = elements;
         endInsertRows();
     }
@@ -110,10 +122,22 @@ void LayerListModel::selectionChanged()
 {
     const QSet<QUuid>& now = m_controller.selection();
     QList<qsizetype> changed;
-    for (qsizetype row = 0; row < m_elements.size(); ++row) {
-        const QUuid& id = m_elements.at(row).id;
-        if (m_selection.contains(id) != now.contains(id))
-            changed.append(row);
+    // Only the ids that joined or left the selection are looked for.
+    QSet<QUuid> flipped = now;
+    flipped.unite(m_selection);
+    for (const QUuid& id : std::as_const(m_selection)) {
+        if (now.contains(id))
+            flipped.remove(id);
+    }
+    if (!flipped.isEmpty()) {
+        const qsizetype count = m_elements.size();
+        qsizetype index = 0;
+        for (const VectorElement& element : std::as_const(m_elements)) {
+            if (flipped.contains(element.id))
+                changed.append(count - 1 - index);
+            ++index;
+        }
+        std::sort(changed.begin(), changed.end());
     }
     m_selection = now;
     emitRowsChanged(changed);

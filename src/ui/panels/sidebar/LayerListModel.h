@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/VectorElement.h"
+#include "model/ElementList.h"
 
 #include <QAbstractListModel>
 #include <QList>
@@ -15,7 +15,10 @@ struct DocumentChange;
 // topmost (last drawn) first. Rows follow element ids and only the rows
 // whose element changed are reported: a changed element its row's data, a
 // run of elements added or removed those rows, a new selection the rows
-// that gained or lost it. Edits of other pages touch no row.
+// that gained or lost it. Edits of other pages touch no row. The list is
+// the page's own (shared) list read from its far end, and finding what
+// changed passes over the blocks an edit left shared, so an edit of one
+// element of a very large page costs about one block.
 class LayerListModel : public QAbstractListModel {
     Q_OBJECT
 
@@ -40,7 +43,8 @@ private:
     void emitRowsChanged(const QList<qsizetype>& rows);
 
     VectorController& m_controller;
-    QList<VectorElement> m_elements;
+    // In page order: row r shows the element at size() - 1 - r.
+    ElementList m_elements;
     QSet<QUuid> m_selection;
 };
 

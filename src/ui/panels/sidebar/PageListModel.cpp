@@ -3,6 +3,8 @@
 #include "DocumentChange.h"
 #include "VectorController.h"
 
+#include <QHash>
+
 namespace zelvane {
 
 PageListModel::PageListModel(VectorController& controller, QObject* parent)
@@ -41,27 +43,58 @@ const VectorPage* PageListModel::page(int row) const
 void PageListModel::sync(const DocumentChange& change)
 {
     const QList<VectorPage>& pages = m_controller.document().pages;
-    bool sameIDs = pages.size() == m_ids.size();
-    for (qsizetype i = 0; sameIDs && i < pages.size(); ++i)
-        sameIDs = pages.at(i).id == m_ids.at(i);
-    if (!sameIDs) {
+    const qsizetype oldCount = m_ids.size();
+    const qsizetype newCount = pages.size();
+    // The ids kept at both ends; what lies between was removed, added or
+    // moved, and only those rows are replaced.
+    qsizetype head = 0;
+    while (head < oldCount && head < newCount && m_ids.at(head) == pages.at(head).id)
+        ++head;
+    qsizetype tail = 0;
+    while (tail < oldCount - head && tail < newCount - head &&
+           m_ids.at(oldCount - 1 - tail) == pages.at(newCount - 1 - tail).id)
+        ++tail;
+    const qsizetype removed = oldCount - head - tail;
+    const qsizetype added = newCount - head - tail;
+    if (change.pageListChanged && !change.changedPageIDs.isEmpty() && change.changedPageIDs.size() == newCount &&
+        head == 0 && tail == 0) {
+        // Another document: every row is new.
         beginResetModel();
         m_ids.clear();
-        m_ids.reserve(pages.size());
+        m_ids.reserve(newCount);
         for (const VectorPage& page : pages)
             m_ids.append(page.id);
         endResetModel();
-    } else {
-        for (const QUuid& id : change.changedPageIDs) {
-            const qsizetype row = m_ids.indexOf(id);
-            if (row >= 0)
-                emit dataChanged(index(int(row)), index(int(row)));
-        }
-        if (m_paintedCurrent != m_controller.currentPageIndex())
-            currentPageMoved();
+        m_paintedCurrent = m_controller.currentPageIndex();
         return;
     }
-    m_paintedCurrent = m_controller.currentPageIndex();
+    if (removed > 0) {
+        beginRemoveRows(QModelIndex(), int(head), int(head + removed - 1));
+        m_ids.remove(head, removed);
+        endRemoveRows();
+    }
+    if (added > 0) {
+        beginInsertRows(QModelIndex(), int(head), int(head + added - 1));
+        for (qsizetype i = 0; i < added; ++i)
+            m_ids.insert(head + i, pages.at(head + i).id);
+        endInsertRows();
+    }
+    if (!change.changedPageIDs.isEmpty()) {
+        QHash<QUuid, qsizetype> rows;
+        if (change.changedPageIDs.size() > 8) {
+            rows.reserve(m_ids.size());
+            for (qsizetype row = 0; row < m_ids.size(); ++row)
+                rows.insert(m_ids.at(row), row);
+        }
+        for (const QUuid& id : change.changedPageIDs) {
+            const qsizetype row = rows.isEmpty() ? m_ids.indexOf(id) : rows.value(id, -1);
+            // Rows just inserted are drawn anew anyway.
+            if (row >= 0 && (row < head || row >= head + added))
+                emit dataChanged(index(int(row)), index(int(row)));
+        }
+    }
+    if (m_paintedCurrent != m_controller.currentPageIndex())
+        currentPageMoved();
 }
 
 void PageListModel::currentPageMoved()

@@ -489,7 +489,7 @@ TEST_F(InspectorViewTest, FrontAndBackMoveTheShownElementWhileDuplicateAndDelete
     controller().setSelection({a.id, b.id});
     ASSERT_EQ(section().elementID(), b.id);
     QTest::mouseClick(section().button(QStringLiteral("Front")), Qt::LeftButton);
-    const QList<VectorElement>& elements = controller().document().pages[0].elements;
+    const ElementList& elements = controller().document().pages[0].elements;
     EXPECT_EQ(elements[0].id, a.id);
     EXPECT_EQ(elements[2].id, b.id);
     EXPECT_EQ(controller().statusMessage(), "Brought to front");
@@ -542,7 +542,7 @@ TEST_F(InspectorViewTest, ANewSelectionScrollsItsSectionIntoView)
         const int top = section().mapTo(view->scrollArea()->viewport(), QPoint(0, 0)).y();
         return top >= 0 && top < view->scrollArea()->viewport()->height();
     };
-    const QList<VectorElement> elements = controller().document().pages[0].elements;
+    const ElementList elements = controller().document().pages[0].elements;
     for (const VectorElement& element : elements) {
         bar->setValue(bar->maximum());
         QApplication::processEvents();

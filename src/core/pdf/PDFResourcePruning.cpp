@@ -1,0 +1,252 @@
+#include "pdf/PDFResourcePruning.h"
+
+#include <qpdf/QPDF.hh>
+
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zelvane {
+
+namespace {
+
+// The categories of resources trimmed to what the content names.
+const char* const kCategories[] = {"/Font",    "/XObject",    "/ExtGState", "/Shading",
+                                   "/Pattern", "/ColorSpace", "/Properties"};
+
+// Forms drawn inside forms deeper than this leave the resources as they are.
+constexpr int kMaxDepth = 24;
+
+// The content cannot say for sure what it names.
+struct Unknowable : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+using Names = std::map<std::string, std::set<std::string>>;
+
+bool isDeviceSpace(const std::string& name)
+{
+    return name == "/DeviceGray" || name == "/DeviceRGB" || name == "/DeviceCMYK" || name == "/Pattern"
+           || name == "/G" || name == "/RGB" || name == "/CMYK" || name == "/I" || name == "/Indexed";
+}
+
+class Pruner;
+
+// Collects the names one content stream uses of the resources it draws with.
+class NameCollector : public QPDFObjectHandle::ParserCallbacks {
+public:
+    NameCollector(Pruner& pruner, QPDFObjectHandle resources, Names& names, int depth)
+        : m_pruner(pruner), m_resources(resources), m_names(names), m_depth(depth)
+    {
+    }
+
+    void handleObject(QPDFObjectHandle object, size_t, size_t) override
+    {
+        if (!object.isOperator()) {
+            m_operands.push_back(object);
+            return;
+        }
+        operate(object.getOperatorValue());
+        m_operands.clear();
+    }
+
+    void handleEOF() override {}
+
+private:
+    void use(const std::string& category, QPDFObjectHandle name)
+    {
+        if (name.isName()) {
+            m_names[category].insert(name.getName());
+        }
+    }
+
+    QPDFObjectHandle entry(const std::string& category, QPDFObjectHandle name)
+    {
+        if (!name.isName() || !m_resources.isDictionary()) {
+            return QPDFObjectHandle::newNull();
+        }
+        QPDFObjectHandle entries = m_resources.getKey(category);
+        return entries.isDictionary() ? entries.getKey(name.getName()) : QPDFObjectHandle::newNull();
+    }
+
+    void operate(const std::string& op);
+
+    Pruner& m_pruner;
+    QPDFObjectHandle m_resources;
+    Names& m_names;
+    int m_depth;
+    std::vector<QPDFObjectHandle> m_operands;
+    bool m_inInlineImage = false;
+};
+
+class Pruner {
+public:
+    // Collects what `content` names of `resources` into `names`.
+    void collect(QPDFObjectHandle content, QPDFObjectHandle resources, Names& names, int depth)
+    {
+        if (depth > kMaxDepth) {
+            throw Unknowable("forms nested too deep");
+        }
+        const QPDFObjGen id = content.getObjGen();
+        if (content.isIndirect() && m_open.count(id)) {
+            throw Unknowable("form that draws itself");
+        }
+        if (content.isIndirect()) {
+            m_open.insert(id);
+        }
+        NameCollector collector(*this, resources, names, depth);
+        QPDF* owner = content.getOwningQPDF();
+        const size_t warnings = owner ? owner->numWarnings() : 0;
+        try {
+            QPDFObjectHandle::parseContentStream(content, &collector);
+            if (owner && owner->numWarnings() != warnings) {
+                throw Unknowable("damaged content");
+            }
+        } catch (const std::exception& error) {
+            m_open.erase(id);
+            throw Unknowable(error.what());
+        }
+        m_open.erase(id);
+    }
+
+    // A form drawn with `resources`: its names count there when it has no
+    // resources of its own; otherwise its own are trimmed.
+    void drawn(QPDFObjectHandle form, QPDFObjectHandle resources, Names& names, int depth)
+    {
+        if (!form.isStream()) {
+            return;
+        }
+        QPDFObjectHandle own = form.getDict().getKey("/Resources");
+        if (!own.isDictionary()) {
+            collect(form, resources, names, depth + 1);
+            return;
+        }
+        if (form.isIndirect() && !m_trimmed.insert(form.getObjGen()).second) {
+            return;
+        }
+        trim(form, depth + 1);
+    }
+
+    // Trims the resources of `form` to what its content names; leaves them
+    // when that cannot be known.
+    void trim(QPDFObjectHandle form, int depth)
+    {
+        QPDFObjectHandle resources = form.getDict().getKey("/Resources");
+        if (!resources.isDictionary()) {
+            return;
+        }
+        Names names;
+        try {
+            collect(form, resources, names, depth);
+        } catch (const Unknowable&) {
+            return;
+        }
+        QPDFObjectHandle trimmed = resources.shallowCopy();
+        bool changed = false;
+        for (const char* category : kCategories) {
+            QPDFObjectHandle entries = resources.getKey(category);
+            if (!entries.isDictionary()) {
+                continue;
+            }
+            const std::set<std::string>& used = names[category];
+            QPDFObjectHandle kept = QPDFObjectHandle::newDictionary();
+            bool dropped = false;
+            for (const std::string& key : entries.getKeys()) {
+                if (used.count(key)) {
+                    kept.replaceKey(key, entries.getKey(key));
+                } else {
+                    dropped = true;
+                }
+            }
+            if (dropped) {
+                changed = true;
+                if (kept.getKeys().empty()) {
+                    trimmed.removeKey(category);
+                } else {
+                    trimmed.replaceKey(category, kept);
+                }
+            }
+        }
+        if (changed) {
+            form.getDict().replaceKey("/Resources", trimmed);
+        }
+    }
+
+private:
+    std::set<QPDFObjGen> m_open;
+    std::set<QPDFObjGen> m_trimmed;
+};
+
+void NameCollector::operate(const std::string& op)
+{
+    if (m_inInlineImage) {
+        if (op == "ID") {
+            for (size_t i = 0; i + 1 < m_operands.size(); i += 2) {
+                if (m_operands[i].isName()
+                    && (m_operands[i].getName() == "/CS" || m_operands[i].getName() == "/ColorSpace")
+                    && m_operands[i + 1].isName() && !isDeviceSpace(m_operands[i + 1].getName())) {
+                    use("/ColorSpace", m_operands[i + 1]);
+                }
+            }
+        } else if (op == "EI") {
+            m_inInlineImage = false;
+        }
+        return;
+    }
+    if (op == "BI") {
+        m_inInlineImage = true;
+    } else if (op == "Tf" && m_operands.size() == 2) {
+        use("/Font", m_operands[0]);
+        QPDFObjectHandle font = entry("/Font", m_operands[0]);
+        if (font.isDictionary() && font.getKey("/Subtype").isNameAndEquals("/Type3")
+            && !font.getKey("/Resources").isDictionary()) {
+            throw Unknowable("Type 3 font drawing with the page's resources");
+        }
+    } else if (op == "Do" && m_operands.size() == 1) {
+        use("/XObject", m_operands[0]);
+        QPDFObjectHandle object = entry("/XObject", m_operands[0]);
+        if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")) {
+            m_pruner.drawn(object, m_resources, m_names, m_depth);
+        } else if (object.isStream()) {
+            QPDFObjectHandle space = object.getDict().getKey("/ColorSpace");
+            if (space.isName() && !isDeviceSpace(space.getName())) {
+                use("/ColorSpace", space);
+            }
+        }
+    } else if (op == "gs" && m_operands.size() == 1) {
+        use("/ExtGState", m_operands[0]);
+        QPDFObjectHandle state = entry("/ExtGState", m_operands[0]);
+        QPDFObjectHandle softMask = state.isDictionary() ? state.getKey("/SMask") : QPDFObjectHandle::newNull();
+        if (softMask.isDictionary()) {
+            m_pruner.drawn(softMask.getKey("/G"), m_resources, m_names, m_depth);
+        }
+    } else if (op == "sh" && m_operands.size() == 1) {
+        use("/Shading", m_operands[0]);
+    } else if ((op == "scn" || op == "SCN") && !m_operands.empty() && m_operands.back().isName()) {
+        use("/Pattern", m_operands.back());
+        QPDFObjectHandle pattern = entry("/Pattern", m_operands.back());
+        if (pattern.isStream() && !pattern.getDict().getKey("/Resources").isDictionary()) {
+            throw Unknowable("pattern drawing with the page's resources");
+        }
+    } else if ((op == "cs" || op == "CS") && m_operands.size() == 1 && m_operands[0].isName()
+               && !isDeviceSpace(m_operands[0].getName())) {
+        use("/ColorSpace", m_operands[0]);
+    } else if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
+        use("/Properties", m_operands[1]);
+    }
+}
+
+}  // namespace
+
+void dropUnnamedResources(QPDFObjectHandle form)
+{
+    if (!form.isStream()) {
+        return;
+    }
+    Pruner pruner;
+    pruner.trim(form, 0);
+}
+
+}  // namespace zelvane

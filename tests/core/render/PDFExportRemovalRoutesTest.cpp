@@ -1,0 +1,346 @@
+// Every road by which a recipient could read a deleted or replaced line out
+// of an exported PDF, tried with the tools a recipient has: the file
+// decompressed by qpdf and searched, pdftotext, pdfimages. And the other
+// side: an untouched line keeps every glyph where pdftotext -bbox finds it.
+
+#include "core/fonts/TestFonts.h"
+#include "core/support/TestPDF.h"
+#include "export/PDFExport.h"
+#include "operations/VectorOperations.h"
+#include "pdf/PDFImport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+// Runs a tool of poppler or qpdf on `pdf` written to a file; its standard
+// output, or the file it writes into `output` when given.
+QByteArray runTool(const QString& program, QStringList arguments, const QByteArray& pdf,
+                   const QString& output = {})
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.pdf"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write(pdf);
+    file.close();
+    for (QString& argument : arguments) {
+        argument.replace(QStringLiteral("@in"), path);
+        argument.replace(QStringLiteral("@dir"), dir.path());
+    }
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(120000))
+        return {};
+    if (output.isEmpty())
+        return process.readAllStandardOutput();
+    QFile written(dir.filePath(output));
+    return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
+}
+
+// The whole file decompressed, as `qpdf --qdf --object-streams=disable` writes it.
+QByteArray decompressed(const QByteArray& pdf)
+{
+    const QByteArray qdf = runTool(QStringLiteral("qpdf"),
+                                   {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"),
+                                    QStringLiteral("@in"), QStringLiteral("@dir/out.pdf")},
+                                   pdf, QStringLiteral("out.pdf"));
+    EXPECT_FALSE(qdf.isEmpty());
+    return qdf;
+}
+
+QString pdfToText(const QByteArray& pdf)
+{
+    return QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {QStringLiteral("@in"), QStringLiteral("-")}, pdf));
+}
+
+struct PlacedWord {
+    QString text;
+    QRectF box;
+};
+
+// The words of page 1 with their boxes, as `pdftotext -bbox` gives them.
+QList<PlacedWord> placedWords(const QByteArray& pdf)
+{
+    const QString html = QString::fromUtf8(runTool(
+        QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), QStringLiteral("1"),
+                                      QStringLiteral("-l"), QStringLiteral("1"), QStringLiteral("@in"),
+                                      QStringLiteral("-")},
+        pdf));
+    static const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([-\\d.]+)\" yMin=\"([-\\d.]+)\" xMax=\"([-\\d.]+)\" yMax=\"([-\\d.]+)\">([^<]*)</word>"));
+    QList<PlacedWord> words;
+    for (auto match = word.globalMatch(html); match.hasNext();) {
+        const auto m = match.next();
+        const double left = m.captured(1).toDouble(), top = m.captured(2).toDouble();
+        words.append({m.captured(5), QRectF(left, top, m.captured(3).toDouble() - left, m.captured(4).toDouble() - top)});
+    }
+    return words;
+}
+
+QByteArray streamObject(const QByteArray& content, const QByteArray& extra = {})
+{
+    return "<< /Length " + QByteArray::number(content.size()) + extra + " >>\nstream\n" + content + "\nendstream";
+}
+
+// A simple font of 600-unit glyphs with the descriptor entries given.
+QByteArray monoFont(const QByteArray& descriptor = {})
+{
+    return "<< /Type /Font /Subtype /Type1 /BaseFont /Courier /FirstChar 32 /LastChar 255 /Widths [" +
+           QByteArray("600 ").repeated(224) + "] /Encoding /WinAnsiEncoding" +
+           (descriptor.isEmpty() ? QByteArray() : " /FontDescriptor " + descriptor) + " >>";
+}
+
+// One page of 300 x 200 points drawing `content` with /F1 (and the other
+// resources given), then the objects given from number 6 on.
+QByteArray pageWith(const QByteArray& content, const QByteArray& resources = {}, const QList<QByteArray>& more = {})
+{
+    QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> " + resources +
+            " >> /Contents 4 0 R >>",
+        streamObject(content),
+        monoFont(),
+    };
+    objects += more;
+    return test::makeRawTestPDF(objects);
+}
+
+// The extracted lines of page `index`, top to bottom.
+QList<VectorElement*> linesOf(VectorDocument& document, qsizetype index = 0)
+{
+    QList<VectorElement*> lines;
+    for (VectorElement& element : document.pages[index].elements) {
+        if (element.isPDFText())
+            lines.append(&element);
+    }
+    std::sort(lines.begin(), lines.end(),
+              [](const VectorElement* a, const VectorElement* b) { return a->frame.y < b->frame.y; });
+    return lines;
+}
+
+void deleteLine(VectorDocument& document, const VectorElement* line)
+{
+    VectorOperations::deleteElements({line->id}, 0, document);
+}
+
+class PDFExportRemovalRoutesTest : public test::FontTestBase {};
+
+}  // namespace
+
+TEST_F(PDFExportRemovalRoutesTest, StatementsOfMarkedContentGoWithTheDeletedLines)
+{
+    // The first line states its text through a named property list, the
+    // second gives an alternate description and an expansion in place; the
+    // third, kept, states its own.
+    const QByteArray source = pageWith(
+        "/Span /MC0 BDC BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET EMC "
+        "/Span << /Alt (Alternate secret) /E (Expansion secret) >> BDC BT /F1 12 Tf 20 110 Td (Bravo line) Tj ET EMC "
+        "/Span << /ActualText (Kept statement) >> BDC BT /F1 12 Tf 20 70 Td (Charlie kept) Tj ET EMC",
+        "/Properties << /MC0 << /ActualText (Confidential statement) >> >>");
+    ASSERT_TRUE(decompressed(source).contains("Confidential statement"));
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("marked"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    VectorOperations::deleteElements({lines[0]->id, lines[1]->id}, 0, document);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    for (const char* gone : {"Confidential", "Alternate secret", "Expansion secret", "Alpha", "Bravo"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    EXPECT_TRUE(file.contains("Kept statement"));
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Confidential")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Bravo")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Kept statement"))) << text.toStdString();
+}
+
+TEST_F(PDFExportRemovalRoutesTest, LinesInFontsClaimingHugeAscentOrDescentAreRemovedWhenReplaced)
+{
+    const QByteArray source = pageWith(
+        "BT /F2 12 Tf 20 150 Td (Ascent secret) Tj ET BT /F3 12 Tf 20 110 Td (Descent secret) Tj ET "
+        "BT /F1 12 Tf 20 70 Td (Plain kept line) Tj ET",
+        "/Font << /F1 5 0 R /F2 6 0 R /F3 7 0 R >>",
+        {monoFont("8 0 R"), monoFont("9 0 R"),
+         "<< /Type /FontDescriptor /FontName /Courier /Flags 32 /FontBBox [0 -200 600 800] /ItalicAngle 0 "
+         "/Ascent 3000 /Descent -200 /CapHeight 600 /StemV 80 >>",
+         "<< /Type /FontDescriptor /FontName /Courier /Flags 32 /FontBBox [0 -200 600 800] /ItalicAngle 0 "
+         "/Ascent 800 /Descent -3000 /CapHeight 600 /StemV 80 >>"});
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("claims"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    lines[0]->text()->text = QStringLiteral("Ascent zanzibar");
+    lines[1]->text()->text = QStringLiteral("Descent zanzibar");
+
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    EXPECT_FALSE(decompressed(pdf).contains("secret"));
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("secret"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Plain kept line"))) << text.toStdString();
+}
+
+TEST_F(PDFExportRemovalRoutesTest, StencilMaskOfAnImageUnderARedactionShowsNothingThere)
+{
+    // A black image whose explicit stencil mask spells words: pdfimages
+    // writes the stencil as an image of its own.
+    QImage shape(120, 40, QImage::Format_Mono);
+    shape.fill(1);
+    {
+        QPainter painter(&shape);
+        QFont font(QStringLiteral("DejaVu Sans"));
+        font.setPixelSize(16);
+        painter.setFont(font);
+        painter.setPen(QColor::fromRgb(shape.color(0)));
+        painter.drawText(QRectF(0, 0, 120, 40), Qt::AlignCenter, QStringLiteral("SECRET WORD"));
+    }
+    QByteArray bits;
+    for (int y = 0; y < shape.height(); ++y) {
+        const QImage row = shape.copy(0, y, shape.width(), 1).convertToFormat(QImage::Format_Mono);
+        bits += QByteArray(reinterpret_cast<const char*>(row.constScanLine(0)), (shape.width() + 7) / 8);
+    }
+    // Qt's mono images store colour indexes: write 0 where it drew (shown).
+    const bool drawnIsZero = QColor(shape.color(0)) == QColor(Qt::black);
+    if (!drawnIsZero) {
+        for (char& byte : bits)
+            byte = char(~byte);
+    }
+    const QByteArray black(120 * 40, '\0');
+    const QByteArray source = pageWith("q 240 0 0 80 30 60 cm /Im Do Q", "/XObject << /Im 6 0 R >>",
+                                       {streamObject(black, " /Type /XObject /Subtype /Image /Width 120 /Height 40 "
+                                                            "/ColorSpace /DeviceGray /BitsPerComponent 8 /Mask 7 0 R"),
+                                        streamObject(bits, " /Type /XObject /Subtype /Image /Width 120 /Height 40 "
+                                                           "/ImageMask true")});
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("stencil"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    // The whole right half of the image, in page space (y down).
+    document.pages[0].redactedPDFRects = {VectorRect(150, 60, 120, 80)};
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    ASSERT_TRUE(report.rasterizedPages.isEmpty());
+
+    const QByteArray list = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), QStringLiteral("@in")}, pdf);
+    ASSERT_TRUE(list.contains(" mask ")) << list.toStdString();
+    // pdfimages -png writes the image, then its stencil.
+    const QByteArray stencil = runTool(QStringLiteral("pdfimages"),
+                                       {QStringLiteral("-png"), QStringLiteral("@in"), QStringLiteral("@dir/img")}, pdf,
+                                       QStringLiteral("img-001.png"));
+    QImage written;
+    ASSERT_TRUE(written.loadFromData(stencil, "PNG"));
+    ASSERT_EQ(written.size(), QSize(120, 40));
+    // Pixels of the right half (x 61 and on, clear of the edge) are all
+    // alike; the left half still has both values.
+    QSet<QRgb> right;
+    QSet<QRgb> leftHalf;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 120; ++x)
+            (x >= 61 ? right : leftHalf).insert(written.pixel(x, y));
+    }
+    EXPECT_EQ(right.size(), 1);
+    EXPECT_EQ(leftHalf.size(), 2);
+}
+
+TEST_F(PDFExportRemovalRoutesTest, DeletedPageSharingTheResourcesOfTheOthersLeavesNothingInTheFile)
+{
+    // Three pages drawing with one resource dictionary; the second draws its
+    // words through a form of that dictionary.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources 6 0 R /Contents 7 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources 6 0 R /Contents 8 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources 6 0 R /Contents 9 0 R >>",
+        "<< /Font << /F1 10 0 R >> /XObject << /Two 11 0 R >> >>",
+        streamObject("BT /F1 12 Tf 20 100 Td (First page) Tj ET"),
+        streamObject("/Two Do"),
+        streamObject("BT /F1 12 Tf 20 100 Td (Third page) Tj ET"),
+        monoFont(),
+        streamObject("BT /F1 12 Tf 20 100 Td (Removed page words) Tj ET",
+                     " /Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources << /Font << /F1 10 0 R >> >>"),
+    });
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("shared"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 3);
+    VectorOperations::deletePage(document, 1);
+
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    const QByteArray file = decompressed(pdf);
+    EXPECT_FALSE(file.contains("Removed page words"));
+    EXPECT_TRUE(file.contains("First page"));
+    EXPECT_TRUE(file.contains("Third page"));
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Removed")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Third page")));
+}
+
+TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedOrDeletedNeighbourKeepsEveryGlyphInPlace)
+{
+    // 12-point Helvetica lines, the lower baseline 10 points under the upper
+    // one (2 points tighter than the size), or 7 (the lines overlap); the
+    // upper or the lower one replaced, or deleted.
+    const QList<QByteArray> printed = {"Remplacer cette ligne longue", "Voici la sc\xe8ne. Fin"};
+    struct Case {
+        int gap;
+        bool deleted;
+        int changed;
+    };
+    std::vector<Case> cases;
+    for (const int gap : {10, 7}) {
+        for (const bool deleted : {false, true}) {
+            for (const int changed : {0, 1})
+                cases.push_back({gap, deleted, changed});
+        }
+    }
+    for (const auto& [gap, deleted, replaced] : cases) {
+            SCOPED_TRACE(QStringLiteral("gap %1, line %2 %3").arg(gap).arg(replaced)
+                             .arg(deleted ? QStringLiteral("deleted") : QStringLiteral("replaced")).toStdString());
+            test::TestPDFPage page;
+            page.mediaBox = QRectF(0, 0, 300, 200);
+            page.texts = {{QPointF(20, 100), 12, printed[0]}, {QPointF(20, 100 - gap), 12, printed[1]}};
+            const QByteArray source = test::makeTestPDF({page});
+            const QList<PlacedWord> before = placedWords(source);
+            VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("tight"), std::nullopt);
+            QList<VectorElement*> lines = linesOf(document);
+            ASSERT_EQ(lines.size(), 2);
+            if (deleted)
+                deleteLine(document, lines[replaced]);
+            else
+                lines[replaced]->text()->text = QStringLiteral("Nouvelle");
+
+            const QByteArray pdf = PDFCodec::exportPDF(document);
+            const QList<PlacedWord> after = placedWords(pdf);
+            const QStringList kept = QString::fromLatin1(printed[1 - replaced]).split(QLatin1Char(' '));
+            for (const QString& word : kept) {
+                const auto was =
+                    std::find_if(before.begin(), before.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(was, before.end()) << word.toStdString();
+                const auto is =
+                    std::find_if(after.begin(), after.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(is, after.end()) << word.toStdString();
+                EXPECT_NEAR(is->box.left(), was->box.left(), 0.05) << word.toStdString();
+                EXPECT_NEAR(is->box.top(), was->box.top(), 0.05) << word.toStdString();
+                EXPECT_NEAR(is->box.right(), was->box.right(), 0.05) << word.toStdString();
+            }
+            const QString text = pdfToText(pdf);
+            const QStringList written = text.simplified().split(QLatin1Char(' '));
+            for (const QString& word : QString::fromLatin1(printed[replaced]).split(QLatin1Char(' '))) {
+                if (!kept.contains(word))
+                    EXPECT_FALSE(written.contains(word)) << word.toStdString() << "\n" << text.toStdString();
+            }
+        }
+}
