@@ -16,6 +16,7 @@
 #include <QStyleFactory>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 namespace zelvane::EditorLaunch {
 
@@ -53,8 +54,20 @@ int run(int& argc, char** argv)
     });
 
     const int status = QApplication::exec();
+    // An open under way is given up at once: its remote caller is told so
+    // before the API closes, and its import ends at the next page.
+    model.controller().cancelOpens();
     // The OSC and HTTP threads end before anything they use goes away.
     model.controller().stopRemoteServices();
+    // A save being written is finished first.
+    model.controller().waitForSaves();
+    // A cancelled import stops at its next page; one still reading the
+    // file's structure (which cannot be interrupted) is not waited for: the
+    // process ends without tearing down what that thread may still use.
+    if (!model.controller().waitForImportThread(300)) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return status;
 }
 

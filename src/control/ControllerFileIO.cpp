@@ -74,8 +74,13 @@ QString reasonForWriteErrno(int error)
 
 [[noreturn]] void failWrite(const QString& path, int error)
 {
-    fail(ControllerErrorCode::writeFailed, L("Impossible d'écrire « %1 » : %2.", "Could not write \"%1\": %2.")
-                                               .arg(displayName(path), reasonForWriteErrno(error)));
+    // A folder removed while the file was written: said as such.
+    const bool folderGone = (error == ENOENT || error == ENOTDIR || error == ESTALE) &&
+                            !QFileInfo(QFileInfo(path).absolutePath()).isDir();
+    const QString reason =
+        folderGone ? L("son dossier n'existe plus", "its folder no longer exists") : reasonForWriteErrno(error);
+    fail(ControllerErrorCode::writeFailed,
+         L("Impossible d'écrire « %1 » : %2.", "Could not write \"%1\": %2.").arg(displayName(path), reason));
 }
 
 // An open descriptor, closed when it goes.

@@ -19,6 +19,8 @@ enum class ControllerErrorCode {
     // a later open replaced it, or the user kept edits made meanwhile.
     openSuperseded = 17,
     openDeclined = 18,
+    // A background open ended by quitting before its document was read.
+    openCancelled = 19,
 };
 
 // File work of the controller: careful reading, atomic writing.

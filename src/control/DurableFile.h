@@ -9,7 +9,9 @@ namespace zelvane {
 // flushed to the disk (fsync) before the temporary file is renamed over the
 // destination, and the folder after it. Until commit() succeeds the
 // destination is untouched; a writer that is destroyed uncommitted removes
-// its temporary file. A destination that is a symbolic link is written
+// its temporary file. The temporary file (".NAME.zelvane-TOKEN.tmp") is locked while
+// it is written; opening a writer removes those of the folder that no live
+// writer holds (left by a killed process). A destination that is a symbolic link is written
 // through to the file it names; an existing file keeps its permissions, a new
 // one gets 0666 less the umask.
 class DurableFile {

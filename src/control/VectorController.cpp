@@ -32,7 +32,10 @@ VectorController::~VectorController()
     // recording is dropped with the object.
     if (m_saveWriter)
         m_saveWriter->waitForDone();
-    // What a background open delivers after this is dropped with the object.
+    // What a background open delivers after this is dropped with the object;
+    // its import stops at the next page.
+    if (m_importCancel)
+        *m_importCancel = true;
     if (m_importThread)
         m_openThreads.append(m_importThread);
     for (QThread* thread : std::as_const(m_openThreads)) {

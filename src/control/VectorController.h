@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QUuid>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -276,6 +277,15 @@ public:
     void openFileInBackground(const QString& path,
                               std::function<void(const std::optional<CodecError>&)> done = {},
                               OpenSource source = OpenSource::remote);
+    // For quitting: the running import stops after the page it is reading
+    // (the controller's destructor then waits only for that), and every
+    // background open not ended yet is told at once, before this returns:
+    // an overtaken one openSuperseded, the others openCancelled ("open
+    // cancelled: the editor is quitting"). The document stays as it is.
+    void cancelOpens();
+    // Waits at most `timeout` for the running import's thread to end; true
+    // when none runs (any more).
+    bool waitForImportThread(int timeoutMs);
     // An open started by openFileInBackground has not ended yet.
     bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
     // How far the running import has read its file: pages read of how many.
@@ -527,12 +537,17 @@ private:
     // Tells a request that a later open overtook it (on a later turn of the
     // event loop, so that callers never see their callback inside their call).
     void supersede(OpenRequest request);
+    void tellOvertakenOpens();
+    // The callers of overtaken opens, waiting to be told.
+    std::deque<std::function<void(const std::optional<CodecError>&)>> m_overtakenOpens;
     void finishImport(quint64 serial, const QString& path,
                       std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome);
     bool mayReplaceAfterOpen(const OpenRequest& request);
     // The import thread (at most one), the request it serves (none once
     // overtaken), and the open waiting for it.
     QThread* m_importThread = nullptr;
+    // Set to stop the running import after its current page.
+    std::shared_ptr<std::atomic<bool>> m_importCancel;
     std::optional<OpenProgress> m_openProgress;
     std::optional<OpenRequest> m_runningOpen;
     std::optional<OpenRequest> m_waitingOpen;

@@ -10,9 +10,12 @@
 #include "render/PageRenderer.h"
 #include "export/SVGExport.h"
 #include "svg/SVGCodec.h"
+#include "ThreadHandOver.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
 
@@ -23,6 +26,10 @@
 namespace zelvane {
 
 namespace {
+
+// What a save's worker and an import's thread are handed through Qt.
+constexpr char kSaveHandOver = 0;
+constexpr char kImportHandOver = 0;
 
 QString openFailurePrefix()
 {
@@ -47,6 +54,12 @@ CodecError unexpectedFailure(const QString& fileName, const std::exception& erro
     return CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::unexpected),
                       L("Échec inattendu avec « %1 » (%2).", "Unexpected failure with \"%1\" (%2).")
                           .arg(fileName, QString::fromLocal8Bit(error.what())));
+}
+
+CodecError openCancelledError()
+{
+    return CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openCancelled),
+                      QStringLiteral("open cancelled: the editor is quitting"));
 }
 
 QString normalizedPath(const QString& path)
@@ -154,8 +167,11 @@ void VectorController::openFileInBackground(const QString& path,
     } else {
         // One import at a time: the newest open waits for the running one,
         // which it overtakes, and replaces an older one still waiting.
-        if (m_runningOpen)
+        if (m_runningOpen) {
+            // Its document would be dropped: the import stops now.
+            *m_importCancel = true;
             supersede(*std::exchange(m_runningOpen, std::nullopt));
+        }
         if (m_waitingOpen)
             supersede(*std::exchange(m_waitingOpen, std::nullopt));
         m_waitingOpen = std::move(request);
@@ -180,7 +196,11 @@ void VectorController::startImport(OpenRequest request)
         std::atomic<bool> posted{false};
     };
     auto shared = std::make_shared<Progress>();
-    const auto progress = [this, serial, shared](int pagesRead, int pageCount) {
+    m_importCancel = std::make_shared<std::atomic<bool>>(false);
+    const auto progress = [this, serial, shared, cancel = m_importCancel](int pagesRead, int pageCount) {
+        // Checked between pages: a cancelled import ends here.
+        if (cancel->load())
+            throw openCancelledError();
         shared->pagesRead = pagesRead;
         shared->pageCount = pageCount;
         if (shared->posted.exchange(true))
@@ -201,10 +221,17 @@ void VectorController::startImport(OpenRequest request)
         } catch (const CodecError& error) {
             *outcome = error;
         }
+        handOverSent(&kImportHandOver);
         QMetaObject::invokeMethod(
-            this, [this, path, serial, outcome] { finishImport(serial, path, outcome); }, Qt::QueuedConnection);
+            this,
+            [this, path, serial, outcome] {
+                handOverTaken(&kImportHandOver);
+                finishImport(serial, path, outcome);
+            },
+            Qt::QueuedConnection);
     });
     QThread* thread = m_importThread;
+    thread->setObjectName(QStringLiteral("zelvane-import"));
     // `finished` is sent before the thread has released its thread storage
     // and event dispatcher, so the thread is waited for before it is let go:
     // a thread still tearing down when the process ends would race the
@@ -218,17 +245,46 @@ void VectorController::startImport(OpenRequest request)
     thread->start();
 }
 
+void VectorController::cancelOpens()
+{
+    // Those overtaken already are told so now: no later turn of the event
+    // loop may come.
+    tellOvertakenOpens();
+    if (m_importCancel)
+        *m_importCancel = true;
+    for (std::optional<OpenRequest>* open : {&m_runningOpen, &m_waitingOpen}) {
+        if (!*open)
+            continue;
+        const OpenRequest request = *std::exchange(*open, std::nullopt);
+        if (request.done)
+            request.done(openCancelledError());
+    }
+    setOpenProgress(std::nullopt);
+    if (!isOpening())
+        emit openingChanged();
+}
+
+bool VectorController::waitForImportThread(int timeoutMs)
+{
+    return !m_importThread || m_importThread->wait(QDeadlineTimer(timeoutMs));
+}
+
 void VectorController::supersede(OpenRequest request)
 {
     if (!request.done)
         return;
-    QMetaObject::invokeMethod(
-        this,
-        [done = std::move(request.done)] {
-            done(CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
-                            QStringLiteral("superseded by a later open")));
-        },
-        Qt::QueuedConnection);
+    m_overtakenOpens.push_back(std::move(request.done));
+    QMetaObject::invokeMethod(this, &VectorController::tellOvertakenOpens, Qt::QueuedConnection);
+}
+
+void VectorController::tellOvertakenOpens()
+{
+    while (!m_overtakenOpens.empty()) {
+        const auto done = std::move(m_overtakenOpens.front());
+        m_overtakenOpens.pop_front();
+        done(CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
+                        QStringLiteral("superseded by a later open")));
+    }
 }
 
 void VectorController::finishImport(quint64 serial, const QString& path,
@@ -346,7 +402,9 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
     }
     if (m_pendingSaves++ == 0)
         emit savingChanged();
-    m_saveWriter->start([this, written = m_writtenSaves, job = std::move(job)]() mutable {
+    // Made whole before it is handed over.
+    QRunnable* const task = QRunnable::create([this, written = m_writtenSaves, job = std::move(job)]() mutable {
+        handOverTaken(&kSaveHandOver);
         writeSaveJob(job);
         {
             const std::lock_guard<std::mutex> locker(written->lock);
@@ -354,6 +412,8 @@ void VectorController::saveFileInBackground(const QString& path, const std::opti
         }
         QMetaObject::invokeMethod(this, &VectorController::finishWrittenSaves, Qt::QueuedConnection);
     });
+    handOverSent(&kSaveHandOver);
+    m_saveWriter->start(task);
 }
 
 void VectorController::waitForSaves()

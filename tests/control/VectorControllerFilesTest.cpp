@@ -571,6 +571,27 @@ TEST_F(VectorControllerFilesTest, AWriteGoesThroughATemporaryFile)
     EXPECT_EQ(QDir(scratchPath(QString())).entryList(QDir::Files), QStringList{QStringLiteral("atomic.svg")});
 }
 
+TEST_F(VectorControllerFilesTest, AFolderThatVanishedIsReportedAsSuch)
+{
+    // Made by the save, then gone before the file could be written in it.
+    const QString path = scratchPath(QStringLiteral("gone/plan.svg"));
+    try {
+        ControllerFileIO::writeFileAtomically(path, "new");
+        FAIL() << "written into a folder that does not exist";
+    } catch (const CodecError& error) {
+        EXPECT_EQ(error.code(), int(ControllerErrorCode::writeFailed));
+        EXPECT_EQ(error.message(), QStringLiteral("Could not write \"plan.svg\": its folder no longer exists."));
+    }
+    // A file that cannot be made in an existing folder says otherwise.
+    ASSERT_TRUE(QDir().mkpath(scratchPath(QStringLiteral("here/plan.svg"))));
+    try {
+        ControllerFileIO::writeFileAtomically(scratchPath(QStringLiteral("here/plan.svg")), "new");
+        FAIL() << "written over a folder";
+    } catch (const CodecError& error) {
+        EXPECT_FALSE(error.message().contains(QStringLiteral("no longer exists"))) << error.message().toStdString();
+    }
+}
+
 namespace {
 
 // A full disk of 64 KiB mounted for the test, when the test may mount one.

@@ -212,3 +212,82 @@ TEST_F(VectorControllerOpenQueueTest, WindowOpensAskAboutAnyEditMadeMeanwhileBut
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(opened->failure.has_value());
 }
+
+TEST_F(VectorControllerOpenQueueTest, AnOpenStartedDuringTheReplaceQuestionKeepsTheOlderDocumentOut)
+{
+    const QString older = writePDF(QStringLiteral("older.pdf"), makeManualTestPDF(3));
+    const QString newer = writePDF(QStringLiteral("newer.pdf"), makeFilledTestPDF(200, 100));
+    QStringList shown;
+    QObject::connect(controller.get(), &VectorController::documentChanged,
+                     [&] { shown.append(controller->document().title); });
+    std::shared_ptr<Outcome> second;
+    int asked = 0;
+    controller->setReplaceQuestion([&] {
+        // While the user is asked, a newer open comes in; the user then
+        // says yes to the older file.
+        ++asked;
+        second = open(newer, VectorController::OpenSource::window);
+        return true;
+    });
+
+    const auto first = open(older, VectorController::OpenSource::window);
+    controller->addTextBlock(QStringLiteral("made meanwhile"));
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(first->ended);
+    EXPECT_EQ(failureCode(*first), int(ControllerErrorCode::openSuperseded));
+    EXPECT_EQ(first->failure->message(), QStringLiteral("superseded by a later open"));
+    ASSERT_TRUE(second && second->ended);
+    EXPECT_FALSE(second->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("newer"));
+    EXPECT_FALSE(shown.contains(QStringLiteral("older")));
+}
+
+TEST_F(VectorControllerOpenQueueTest, AnOpenIsToldAtOnceWhenAQueuedOneOvertakesIt)
+{
+    const QString large = writePDF(QStringLiteral("large.pdf"), makeManualTestPDF(400));
+    const QString small = writePDF(QStringLiteral("small.pdf"), makeFilledTestPDF(200, 100));
+    const auto first = open(large);
+    // Its import is under way.
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return controller->openProgress().has_value(); }));
+    const auto second = open(small);
+    EXPECT_FALSE(first->ended) << "never inside the call that overtook it";
+    // Told on the next turn of the event loop, without waiting for its
+    // import to end.
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(first->ended);
+    EXPECT_EQ(failureCode(*first), int(ControllerErrorCode::openSuperseded));
+    EXPECT_FALSE(second->ended);
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_FALSE(second->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+}
+
+TEST_F(VectorControllerOpenQueueTest, CancellingForQuitTellsEveryOpenAndStopsTheImport)
+{
+    const QString large = writePDF(QStringLiteral("large.pdf"), makeManualTestPDF(400));
+    const QString small = writePDF(QStringLiteral("small.pdf"), makeFilledTestPDF(200, 100));
+    const VectorDocument before = controller->document();
+    const auto running = open(large);
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return controller->openProgress().has_value(); }));
+    const auto waiting = open(small);
+    controller->cancelOpens();
+    // Both told before the call returns, whatever the event loop does next:
+    // the overtaken one that it was, the other that it was cancelled.
+    ASSERT_TRUE(running->ended);
+    EXPECT_EQ(failureCode(*running), int(ControllerErrorCode::openSuperseded));
+    ASSERT_TRUE(waiting->ended);
+    ASSERT_TRUE(waiting->failure.has_value());
+    EXPECT_EQ(waiting->failure->code(), int(ControllerErrorCode::openCancelled));
+    EXPECT_EQ(waiting->failure->message(), QStringLiteral("open cancelled: the editor is quitting"));
+    // A running open alone is cancelled too.
+    const auto alone = open(large);
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return controller->openProgress().has_value(); }));
+    controller->cancelOpens();
+    ASSERT_TRUE(alone->ended);
+    EXPECT_EQ(failureCode(*alone), int(ControllerErrorCode::openCancelled));
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(controller->document(), before);
+    EXPECT_FALSE(controller->lastError().has_value());
+    EXPECT_FALSE(controller->openProgress().has_value());
+}

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonDocument>
+#include <QDateTime>
 #include <QLockFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -419,7 +420,23 @@ TEST_F(UpdaterInstallTest, RefusesBeforeDownloading)
     QLockFile other(dir.filePath("opt/.zelvane-update.lock"));
     ASSERT_TRUE(other.tryLock(0));
     EXPECT_EQ(install(*updater, release("x")).text(), "Another update is already in progress.");
+    // Still so when that process has been at it for an hour and the lock
+    // file is all that tells it (no native lock, as on some file systems).
+    QByteArray held;
+    {
+        QFile file(dir.filePath("opt/.zelvane-update.lock"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        held = file.readAll();
+    }
     other.unlock();
+    testing::writeFile(dir.filePath("opt/.zelvane-update.lock"), held);
+    {
+        QFile aged(dir.filePath("opt/.zelvane-update.lock"));
+        ASSERT_TRUE(aged.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(aged.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(install(*updater, release("x")).text(), "Another update is already in progress.");
+    QFile::remove(dir.filePath("opt/.zelvane-update.lock"));
 
     // A program run from a build tree.
     UpdaterEnvironment env = environment();

@@ -7,6 +7,7 @@
 #include "support/LanguageFixture.h"
 #include "support/ZipWriter.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -425,10 +426,31 @@ TEST_F(RelaunchScriptTest, AnInstallationStoppedAfterAnyStepLeavesARunnableProgr
 
 TEST_F(RelaunchScriptTest, NothingIsRemovedWhileAnotherProcessInstalls)
 {
-    QLockFile installing(parent + "/" + InstallationSwap::kLockFile);
+    const QString lockPath = parent + "/" + InstallationSwap::kLockFile;
+    QLockFile installing(lockPath);
     ASSERT_TRUE(installing.tryLock(0));
     EXPECT_FALSE(InstallationSwap::removeLeftovers(destination));
     EXPECT_TRUE(QFileInfo::exists(work));
+
+    // A lock of a live process that has been installing for an hour, as a
+    // file system without native locks keeps it: its age makes it no less
+    // held.
+    const auto contentOf = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray held = contentOf(lockPath);
+    ASSERT_FALSE(held.isEmpty());
+    installing.unlock();
+    testing::writeFile(lockPath, held);
+    {
+        QFile aged(lockPath);
+        ASSERT_TRUE(aged.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(aged.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    EXPECT_FALSE(InstallationSwap::removeLeftovers(destination));
+    EXPECT_TRUE(QFileInfo::exists(work));
+    EXPECT_EQ(contentOf(lockPath), held);
 }
 
 }  // namespace

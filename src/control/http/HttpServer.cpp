@@ -1,6 +1,7 @@
 #include "http/HttpServer.h"
 
 #include "remote/SocketSupport.h"
+#include "ThreadHandOver.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -97,6 +98,9 @@ struct HttpServer::Listener {
 };
 
 namespace {
+
+// What a request's queued call to the handler's thread is handed.
+constexpr char kRequestHandOver = 0;
 
 // Marks an exchange dropped when its queued call is destroyed unrun (its
 // context went away), so that the server does not wait for nothing.
@@ -544,9 +548,11 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
         if (const std::shared_ptr<Exchange> dropped = weak.lock())
             dropped->finish(Exchange::State::dropped);
     };
+    handOverSent(&kRequestHandOver);
     const bool queued = QMetaObject::invokeMethod(
         shared.context,
         [exchange, guard, handler = shared.handler, request] {
+            handOverTaken(&kRequestHandOver);
             {
                 const std::lock_guard lock(exchange->mutex);
                 if (exchange->state != Exchange::State::queued)
@@ -563,10 +569,16 @@ std::optional<HttpReply> HttpServer::handOver(Listener& listener, const HttpRequ
     std::optional<HttpReply> reply;
     {
         std::unique_lock lock(exchange->mutex);
-        exchange->changed.wait_until(lock, deadline, [&] {
+        const auto ended = [&] {
             return exchange->stopping || exchange->state == Exchange::State::answered ||
                    exchange->state == Exchange::State::dropped;
-        });
+        };
+        exchange->changed.wait_until(lock, deadline, ended);
+        // A request the handler has begun is applied whatever the clock
+        // says: its caller is told how it went, never "timeout" for an edit
+        // that then happens.
+        if (exchange->state == Exchange::State::running)
+            exchange->changed.wait(lock, ended);
         if (exchange->state == Exchange::State::answered) {
             reply = std::move(exchange->reply);
         } else {
@@ -590,8 +602,11 @@ std::optional<HttpReply> HttpServer::laterAnswer(Listener& listener, LaterReply&
         // Short waits, so that stopping the server is noticed soon.
         if (std::optional<HttpReply> reply = later.waitFor(std::chrono::milliseconds(50)))
             return reply;
-        if (listener.wake.isRaised())
-            return std::nullopt;
+        if (listener.wake.isRaised()) {
+            // An answer given as the server stops (an open cancelled by
+            // quitting) still reaches its client.
+            return later.waitFor(std::chrono::milliseconds(0));
+        }
         if (Clock::now() >= deadline)
             return HttpReply::error(QStringLiteral("timeout"), 503);
     }

@@ -35,7 +35,8 @@ namespace zelvane {
 // thread for an object living there) through a queued call, and the server
 // waits for its answer at most `answerTimeout` from the moment the request
 // was read: past that the client gets 503 {"ok":false,"error":"timeout"},
-// and a request the handler has not started yet is not run at all. Without a
+// and a request the handler has not started yet is not run at all, while one
+// it has started is waited for and answered with its result. Without a
 // context the handler runs on the connection's own thread. An exception
 // from the handler becomes a 500 reply.
 // A reply with a LaterReply is answered when that is given, within its own
@@ -77,7 +78,8 @@ public:
     bool start(quint16 port);
     // Wakes the server thread wherever it waits (accept, read, the handler's
     // answer, write), joins it and then closes the sockets. A connection being
-    // served is closed unanswered. Safe at any time and more than once.
+    // served is closed unanswered, unless its later reply has been given by
+    // then. Safe at any time and more than once.
     void stop();
 
     bool isRunning() const;

@@ -71,11 +71,13 @@ void AppModel::open(const QUrl& url, std::function<void()> finished)
 void AppModel::finishOpen(const QUrl& url, const std::optional<CodecError>& failure)
 {
     if (failure) {
-        // Overtaken by a later open, or kept out by the user's Cancel: the
-        // document in the window is the one wanted, nothing failed.
+        // Overtaken by a later open, kept out by the user's Cancel or given
+        // up by quitting: the document in the window is the one wanted,
+        // nothing failed.
         const bool dropped = failure->domain() == QLatin1String("Zelvane") &&
                              (failure->code() == int(ControllerErrorCode::openSuperseded) ||
-                              failure->code() == int(ControllerErrorCode::openDeclined));
+                              failure->code() == int(ControllerErrorCode::openDeclined) ||
+                              failure->code() == int(ControllerErrorCode::openCancelled));
         if (!dropped)
             setAlert(AlertItem::make(openFailureTitle(), failure->message()));
         return;

@@ -257,6 +257,49 @@ TEST_F(HttpServerTest, ABusyMainThreadGivesATimeoutErrorAndTheRequestIsNotRunLat
     EXPECT_EQ(roundTrip(server.port(), getRequest("/v1/state", server.port())).status, 200);
 }
 
+TEST_F(HttpServerTest, ARequestBegunBeforeTheTimeoutIsAnsweredWithItsRealResult)
+{
+    HttpServer::Options options = quick();
+    options.answerTimeout = 2s;
+    int applied = 0;
+    HttpServer server(
+        &context,
+        [&](const HttpRequest&) {
+            // Outlasts the answer time, whenever it began.
+            std::this_thread::sleep_for(options.answerTimeout + 300ms);
+            ++applied;
+            return HttpReply::json({{"ok", true}, {"id", "e1"}});
+        },
+        options);
+    ASSERT_TRUE(server.start(0));
+    const Reply reply = roundTrip(server.port(), postRequest("/v1/text", R"({"text":"x"})", server.port()));
+    EXPECT_EQ(applied, 1);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.json().value(QStringLiteral("id")).toString(), QStringLiteral("e1"));
+}
+
+TEST_F(HttpServerTest, AnAnswerGivenAsTheServerStopsStillReachesItsClient)
+{
+    std::shared_ptr<LaterReply> pending;
+    HttpServer server(
+        &context,
+        [&](const HttpRequest&) {
+            HttpReply reply;
+            reply.later = std::make_shared<LaterReply>(60s);
+            pending = reply.later;
+            return reply;
+        },
+        quick());
+    ASSERT_TRUE(server.start(0));
+    auto client = std::async(std::launch::async, [&] { return exchange(server.port(), getRequest("/open", server.port())); });
+    ASSERT_TRUE(processEventsUntil([&] { return pending != nullptr; }));
+    pending->resolve(HttpReply::error(QStringLiteral("cancelled: the editor is quitting"), 503));
+    server.stop();
+    const Reply reply = parseReply(client.get());
+    EXPECT_EQ(reply.status, 503);
+    EXPECT_EQ(reply.json().value(QStringLiteral("error")).toString(), QStringLiteral("cancelled: the editor is quitting"));
+}
+
 TEST_F(HttpServerTest, RequestsFromWebPagesAreRefused)
 {
     HttpServer server(&context, recorder());

@@ -1,6 +1,7 @@
 #include "control/ControllerTestSupport.h"
 #include "VectorController.h"
 #include "operations/VectorOperations.h"
+#include "http/HttpServer.h"
 #include "remote/ApiRoutes.h"
 #include "remote/RemoteControl.h"
 #include "control/remote/RemoteTestSupport.h"
@@ -335,4 +336,33 @@ TEST_F(ApiRoutesTest, AnOpenOvertakenByALaterOneAnswersAnErrorAndTheLaterFileSta
     EXPECT_EQ(second.json()["title"].toString(), "small");
     EXPECT_EQ(second.json()["pages"].toInt(), 1);
     EXPECT_EQ(controller->document().title, "small");
+}
+
+TEST_F(ApiRoutesTest, ATimedOutEditIsNeverApplied)
+{
+    // The real routes behind a server that waits 200 ms for the main thread.
+    HttpServer::Options options;
+    options.answerTimeout = std::chrono::milliseconds(200);
+    HttpServer server(
+        controller.get(),
+        [this](const HttpRequest& request) { return dispatchHTTPRequest(*controller, request, ApiContext()); },
+        options);
+    ASSERT_TRUE(server.start(0));
+    const VectorDocument before = controller->document();
+    const QByteArray body = R"({"text":"Paid","x":100,"y":100})";
+    // The main thread looks at no events until the client has its answer.
+    const QByteArray raw = zelvane::remotetest::exchange(
+        server.port(), zelvane::remotetest::postRequest("/v1/text", body, server.port()), std::chrono::seconds(30));
+    const zelvane::remotetest::Reply reply = zelvane::remotetest::parseReply(raw);
+    EXPECT_EQ(reply.status, 503);
+    EXPECT_EQ(reply.json().value(QStringLiteral("error")).toString(), QStringLiteral("timeout"));
+    // The queued request runs now, and does nothing.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(controller->document(), before);
+    EXPECT_FALSE(controller->canUndo());
+
+    // The same request served in time is applied once.
+    EXPECT_EQ(call("POST", "/v1/text", QJsonDocument::fromJson(body).object()).status, 200);
+    EXPECT_EQ(controller->document().totalElementsCount(), 1);
 }

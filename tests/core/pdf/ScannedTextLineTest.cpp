@@ -13,6 +13,7 @@
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
+#include "pdf/ScannedTextLine.h"
 #include "render/PageRenderer.h"
 
 #include <QFontInfo>
@@ -60,6 +61,37 @@ TEST(InvisibleTextFontsTest, FontsShowingTextOnlyInvisiblyAreListed)
     EXPECT_TRUE(invisibleFontsOf("BT /F1 10 Tf (a 3 Tr) Tj ET").empty());
     // Broken content keeps what was read before the fault.
     EXPECT_EQ(invisibleFontsOf("BT /F1 10 Tf 3 Tr (a) Tj ET BT ] ) >> (((("), layer);
+}
+
+TEST(InvisibleTextFontsTest, OnlyALineWhoseEveryRunIsInvisibleIsAScanLine)
+{
+    PDFPageText page;
+    page.text = QStringLiteral("Scan layer Printed");
+    page.characterRects = QList<QRectF>(page.text.size(), QRectF(0, 0, 5, 10));
+    PDFTextRun layer;
+    layer.start = 0;
+    layer.end = 10;
+    layer.fontName = QStringLiteral("GlyphLessFont");
+    layer.invisible = true;
+    PDFTextRun print;
+    print.start = 11;
+    print.end = page.text.size();
+    print.fontName = QStringLiteral("Helvetica");
+    page.runs = {layer, print};
+
+    EXPECT_TRUE(PDFCodec::printedInvisibly(page, 0, 10));
+    // Visible and invisible runs on one line: printed, not a scan line,
+    // whichever comes first.
+    EXPECT_FALSE(PDFCodec::printedInvisibly(page, 0, page.text.size()));
+    std::swap(page.runs[0].invisible, page.runs[1].invisible);
+    EXPECT_FALSE(PDFCodec::printedInvisibly(page, 0, page.text.size()));
+    EXPECT_TRUE(PDFCodec::printedInvisibly(page, 11, 7));
+    // Characters without any run say nothing either way; none at all is no
+    // scan line.
+    page.runs = {layer};
+    EXPECT_TRUE(PDFCodec::printedInvisibly(page, 0, page.text.size()));
+    page.runs.clear();
+    EXPECT_FALSE(PDFCodec::printedInvisibly(page, 0, page.text.size()));
 }
 
 namespace {
