@@ -172,6 +172,53 @@ TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
     EXPECT_TRUE(model->recentURLs().isEmpty());
 }
 
+TEST_F(ExportSheetTest, SavingAsANewFileMakesItTheDocumentsNameEverywhere)
+{
+    const QString memo = settingsFolder.filePath(QStringLiteral("memo.pdf"));
+    VectorDocument document = model->controller().document();
+    document.title = QStringLiteral("memo");
+    document.fileURL = QUrl::fromLocalFile(memo);
+    document.sourceFormat = DocumentSourceFormat::pdf;
+    model->controller().setDocument(document);
+    model->controller().addTextBlock(QStringLiteral("Signed"));
+    ASSERT_TRUE(window->windowHandle()->title().startsWith(QStringLiteral("memo")));
+
+    ASSERT_NE(openSheet(), nullptr);
+    click("format.pdf");
+    answerSavePanel(settingsFolder.filePath(QStringLiteral("memo-signed")));
+    click("save");
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests[0].proposedName, QStringLiteral("memo.pdf"));
+    const QString signedPath = settingsFolder.filePath(QStringLiteral("memo-signed.pdf"));
+    ASSERT_GT(QFileInfo(signedPath).size(), 0);
+
+    // The title bar, the recent files and the next panel name the new file.
+    EXPECT_EQ(model->controller().document().title, QStringLiteral("memo-signed"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return window->windowHandle()->title().startsWith(QStringLiteral("memo-signed · ")); }, 3000))
+        << window->windowHandle()->title().toStdString();
+    ASSERT_FALSE(model->recentURLs().isEmpty());
+    EXPECT_EQ(model->recentURLs().first(), QUrl::fromLocalFile(QFileInfo(signedPath).absoluteFilePath()));
+    EXPECT_FALSE(model->controller().hasUnsavedChanges());
+    ASSERT_NE(openSheet(), nullptr);
+    answerSavePanel(std::nullopt);
+    click("save");
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests[0].proposedName, QStringLiteral("memo-signed.pdf"));
+    model->setShowExportSheet(false);
+
+    // Undoing the edit keeps the name; the quit question asks about it.
+    model->controller().undo();
+    EXPECT_EQ(model->controller().document().title, QStringLiteral("memo-signed"));
+    QStringList asked;
+    model->setUnsavedChangesQuestion([&asked](const QString& title) {
+        asked.append(title);
+        return UnsavedChangesAnswer::cancel;
+    });
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(asked, QStringList{QStringLiteral("memo-signed")});
+}
+
 TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
 {
     ASSERT_NE(openSheet(), nullptr);

@@ -10,6 +10,7 @@
 #include "panels/sidebar/LayerListModel.h"
 #include "panels/sidebar/LayerRowDelegate.h"
 #include "panels/sidebar/PageListModel.h"
+#include "panels/sidebar/PageRowDrag.h"
 #include "panels/sidebar/PageRowDelegate.h"
 #include "panels/sidebar/SidebarList.h"
 #include "theme/Theme.h"
@@ -19,6 +20,8 @@
 #include <QListView>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace zelvane {
 
@@ -65,13 +68,16 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(buildPageSection());
+    // The two lists share the panel's height: the page list takes what its
+    // rows need, up to half of it.
+    layout->addWidget(buildPageSection(), 1);
     layout->addWidget(separatorLine(Qt::Horizontal, this));
     layout->addWidget(buildLayerSection(), 1);
 
     VectorController& controller = model.controller();
     connect(&controller, &VectorController::documentChanged, this, [this] {
         updatePageHeader();
+        updatePageListHeight();
         updateLayerHeader();
     });
     connect(&controller, &VectorController::currentPageIndexChanged, this, [this] {
@@ -83,6 +89,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     });
     connect(m_layers, &LayerListModel::listed, this, &SidebarView::updateLayerHeader);
     updatePageHeader();
+    updatePageListHeight();
     updateLayerHeader();
 }
 
@@ -119,6 +126,8 @@ QWidget* SidebarView::buildPageSection()
     headerLayout->setContentsMargins(10, 0, 10, 0);
     headerLayout->addWidget(m_pagesHeader);
     layout->addWidget(header);
+    m_pageSection = section;
+    m_pageHeaderRow = header;
 
     m_pages = new PageListModel(controller, this);
     m_pageDelegate = new PageRowDelegate(*m_pages, this);
@@ -140,8 +149,9 @@ QWidget* SidebarView::buildPageSection()
     m_pageList->setModel(m_pages);
     m_pageList->setItemDelegate(m_pageDelegate);
     listLayout->addWidget(m_pageList);
-    listBox->setFixedHeight(kPageListHeight);
-    layout->addWidget(listBox);
+    m_pageListBox = listBox;
+    layout->addWidget(listBox, 1);
+    m_pageDrag = new PageRowDrag(*m_pageList, [this](int from, int to) { movePageTo(from, to); }, this);
     return section;
 }
 
@@ -248,6 +258,30 @@ void SidebarView::movePage(int row, int offset)
     const qsizetype target = controller.currentPageIndex() + offset;
     if (target >= 0 && target < controller.document().pages.size())
         controller.moveCurrentPage(offset);
+}
+
+void SidebarView::movePageTo(int from, int to)
+{
+    VectorController& controller = m_model.controller();
+    controller.setCurrentPageIndex(from);
+    if (to >= 0 && to < controller.document().pages.size())
+        controller.moveCurrentPage(to - from);
+}
+
+void SidebarView::updatePageListHeight()
+{
+    // Room for every row, at least one, and no more.
+    const int rows = std::max(int(m_model.controller().document().pages.size()), 1);
+    const QMargins margins = m_pageListBox->layout()->contentsMargins();
+    const int rowsHeight = rows * (PageRowDelegate::kRowHeight + PageRowDelegate::kRowSpacing);
+    const int listHeight = rowsHeight + margins.bottom() + 2 * m_pageList->frameWidth();
+    m_pageListBox->setMinimumHeight(PageRowDelegate::kRowHeight + PageRowDelegate::kRowSpacing + margins.bottom());
+    m_pageListBox->setMaximumHeight(listHeight);
+    // The section above the list: its top margin, the header and the gap.
+    auto* sectionLayout = static_cast<QVBoxLayout*>(m_pageSection->layout());
+    const int above = sectionLayout->contentsMargins().top() + m_pageHeaderRow->sizeHint().height()
+                      + sectionLayout->spacing();
+    m_pageSection->setMaximumHeight(above + listHeight);
 }
 
 void SidebarView::selectLayer(int row)
