@@ -7,6 +7,7 @@
 #include "model/RGBAColor.h"
 #include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
+#include "pdf/PDFDocument.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/PDFOptionalContent.h"
 #include "pdf/PDFPageAnnotations.h"
@@ -250,9 +251,15 @@ private:
 };
 
 struct SourcePDF {
+    // What qpdf reads (it reads from these bytes without copying them).
+    QByteArray bytes;
     std::unique_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
     PDFWorkTally work;
+    // The editor shows pages no qpdf reading gives: each is written as a
+    // picture of what the editor shows.
+    bool shownByPopplerAlone = false;
+    int shownPages = 0;
 };
 
 // A page that shows in the editor but whose objects cannot be copied.
@@ -272,18 +279,41 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     auto found = sources.find(data.constData());
     if (found == sources.end()) {
         SourcePDF source;
+        // The pages as the editor shows them: the bytes its PDF reading
+        // reads (a file with locked attachments or one qpdf had to mend
+        // gives qpdf's copy of it), or none of qpdf's when only poppler
+        // reads the file. A file the editor cannot open is read as it is.
+        source.bytes = data;
+        std::shared_ptr<PDFDocument> shown;
         try {
-            source.pdf = std::make_unique<QPDF>();
-            source.pdf->setSuppressWarnings(true);
-            source.pdf->processMemoryFile("backdrop", data.constData(), size_t(data.size()));
-            source.pages = QPDFPageDocumentHelper(*source.pdf).getAllPages();
+            shown = openedBackdrop(data);
         } catch (const std::exception&) {
-            source.pages.clear();
+        }
+        if (shown) {
+            source.bytes = shown->readableBytes();
+            source.shownByPopplerAlone = shown->readByPopplerAlone();
+            source.shownPages = shown->pageCount();
+        }
+        if (!source.shownByPopplerAlone) {
+            try {
+                source.pdf = std::make_unique<QPDF>();
+                source.pdf->setSuppressWarnings(true);
+                source.pdf->processMemoryFile("backdrop", source.bytes.constData(), size_t(source.bytes.size()));
+                source.pages = QPDFPageDocumentHelper(*source.pdf).getAllPages();
+            } catch (const std::exception&) {
+                source.pages.clear();
+            }
         }
         found = sources.emplace(data.constData(), std::move(source)).first;
     }
     SourcePDF& source = found->second;
     const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
+    if (source.shownByPopplerAlone) {
+        if (index >= source.shownPages) {
+            return std::nullopt;
+        }
+        throw DamagedBackdrop("only poppler reads the page");
+    }
     if (index >= qint64(source.pages.size())) {
         return std::nullopt;
     }

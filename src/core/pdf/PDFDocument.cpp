@@ -53,6 +53,8 @@ struct PageGeometry {
     std::map<std::string, double> baselineShares;
     // The fonts that only print invisible text on the page (a scan's text layer).
     std::set<std::string> invisibleFonts;
+    // The fonts whose program the file does not hold, by name without subset prefix.
+    std::set<std::string> fontsWithoutProgram;
     // The page's index in poppler's document, when not its own.
     int popplerIndex = -1;
 };
@@ -144,11 +146,29 @@ double baselineShareOf(QPDFObjectHandle font)
     return ascent / (ascent - descent);
 }
 
+// Whether the file holds the program of a font that is not a Type 3 font.
+bool holdsProgram(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!descriptor.isDictionary()) {
+        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
+        if (descendants.isArray() && descendants.getArrayNItems() > 0)
+            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
+    }
+    if (!descriptor.isDictionary())
+        return false;
+    for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {
+        if (descriptor.getKey(key).isStream())
+            return true;
+    }
+    return false;
+}
+
 // `seen` holds the forms already read, so that forms naming one another are
 // read once.
-void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, double>& shares,
-                           std::set<QPDFObjGen>& seen, int depth)
+void collectBaselineShares(QPDFObjectHandle resources, PageGeometry& geometry, std::set<QPDFObjGen>& seen, int depth)
 {
+    std::map<std::string, double>& shares = geometry.baselineShares;
     if (!resources.isDictionary() || depth > 4)
         return;
     QPDFObjectHandle fonts = resources.getKey("/Font");
@@ -161,6 +181,8 @@ void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, dou
             const double share = baselineShareOf(font);
             if (share > 0)
                 shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
+            if (!font.getKey("/Subtype").isNameAndEquals("/Type3") && !holdsProgram(font))
+                geometry.fontsWithoutProgram.insert(withoutSubsetPrefix(name.getName().substr(1)));
         }
     }
     QPDFObjectHandle objects = resources.getKey("/XObject");
@@ -169,7 +191,7 @@ void collectBaselineShares(QPDFObjectHandle resources, std::map<std::string, dou
             QPDFObjectHandle object = objects.getKey(key);
             if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")
                 && seen.insert(object.getObjGen()).second)
-                collectBaselineShares(object.getDict().getKey("/Resources"), shares, seen, depth + 1);
+                collectBaselineShares(object.getDict().getKey("/Resources"), geometry, seen, depth + 1);
         }
     }
 }
@@ -309,7 +331,7 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             PageGeometry geometry = geometryOf(page);
             try {
                 std::set<QPDFObjGen> forms;
-                collectBaselineShares(page.getAttribute("/Resources", false), geometry.baselineShares, forms, 0);
+                collectBaselineShares(page.getAttribute("/Resources", false), geometry, forms, 0);
             } catch (const std::exception&) {
                 // Baselines are then taken from the font drawn.
             }
@@ -552,11 +574,51 @@ struct PDFDocument::Private {
     QByteArray source;
     // The unrotated copy poppler reads, kept to open it again elsewhere.
     QByteArray renderBytes;
+    // qpdf cannot read the file, or reads other pages than poppler shows.
+    bool popplerAlone = false;
+
+    // The page whose text was read last, with poppler's text of it still
+    // attached: drawing that page next does not gather its text again
+    // (poppler collects a page's text while drawing it unless it has it).
+    std::mutex readPageMutex;
+    PopplerPage* readPage = nullptr;
+    int readPageIndex = -1;
 
     ~Private()
     {
+        if (readPage)
+            g_object_unref(readPage);
         if (document)
             g_object_unref(document);
+    }
+
+    void keepReadPage(int index, PopplerPage* page)
+    {
+        PopplerPage* dropped = nullptr;
+        {
+            std::lock_guard lock(readPageMutex);
+            dropped = readPage;
+            readPage = page;
+            readPageIndex = index;
+        }
+        if (dropped)
+            g_object_unref(dropped);
+    }
+
+    // Page `index` to draw, the one whose text was just read when it is
+    // that page (then no longer kept); a reference the caller drops.
+    PopplerPage* pageToDraw(int index)
+    {
+        {
+            std::lock_guard lock(readPageMutex);
+            if (readPage && readPageIndex == index) {
+                PopplerPage* page = readPage;
+                readPage = nullptr;
+                readPageIndex = -1;
+                return page;
+            }
+        }
+        return popplerPage(index);
     }
 
     const PageGeometry* page(int index) const
@@ -697,6 +759,7 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
         data->pages = popplerGeometry(opened.document);
         data->source = bytes;
         data->renderBytes = bytes;
+        data->popplerAlone = true;
         if (data->pages.empty())
             return fail(OpenError::damaged);
         return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
@@ -735,12 +798,18 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;
+    data->popplerAlone = d->popplerAlone;
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
 const QByteArray& PDFDocument::readableBytes() const
 {
     return d->renderBytes;
+}
+
+bool PDFDocument::readByPopplerAlone() const
+{
+    return d->popplerAlone;
 }
 
 int PDFDocument::pageCount() const
@@ -820,7 +889,7 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
     bool drawn = false;
-    if (PopplerPage* page = d->popplerPage(pageIndex)) {
+    if (PopplerPage* page = d->pageToDraw(pageIndex)) {
         poppler_page_render(page, cr);
         g_object_unref(page);
         drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
@@ -913,6 +982,8 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
         const std::set<std::string>& invisible = d->pages[size_t(pageIndex)].invisibleFonts;
         run.invisible = invisible.contains(run.fontName.toStdString())
                         || invisible.contains(withoutSubsetPrefix(run.fontName.toStdString()));
+        run.withoutProgram =
+            d->pages[size_t(pageIndex)].fontsWithoutProgram.contains(withoutSubsetPrefix(run.fontName.toStdString()));
         result.runs.append(run);
     }
 
@@ -921,7 +992,7 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);
     g_free(utf8);
-    g_object_unref(page);
+    d->keepReadPage(pageIndex, page);
     return result;
 }
 

@@ -27,6 +27,9 @@ struct PDFTextRun {
     // Printed invisibly (render mode 3, or 7 with nothing painted through
     // it), as a scan's text layer is: the page shows the text as a picture.
     bool invisible = false;
+    // The page names the font without the file holding its program (known
+    // only for files qpdf reads).
+    bool withoutProgram = false;
 };
 
 // The text of a page as the reader lays it out: lines separated by line
@@ -74,6 +77,10 @@ public:
     // The bytes poppler reads: the file itself, or qpdf's copy of it
     // (unturned, repaired, without the encryption of its attachments).
     const QByteArray& readableBytes() const;
+    // Whether the pages are poppler's alone: qpdf cannot read the file, or
+    // reads other pages than poppler shows, so readableBytes() are the
+    // file itself and no qpdf reading of them gives these pages.
+    bool readByPopplerAlone() const;
 
     int pageCount() const;
     // An empty rectangle for an index out of range.

@@ -47,11 +47,16 @@ const std::array<FamilyAlias, 10>& familyAliases()
 }
 
 // The family a PDF font belongs to: the registered face's when the PDF's own
-// program was registered, else what its PostScript name says.
-QString familyOf(const QString& postScriptName)
+// program was registered, else what its PostScript name says. A font the
+// file holds no program of takes nothing from the registry: a face there of
+// the same name came from another file.
+QString familyOf(const QString& postScriptName, bool withoutProgram)
 {
     if (postScriptName.isEmpty()) {
         return {};
+    }
+    if (withoutProgram) {
+        return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
     }
     if (const auto family =
             PDFEmbeddedFontRegistry::shared().designFamily(PDFEmbeddedFontRegistry::stripSubsetPrefix(postScriptName))) {
@@ -59,6 +64,8 @@ QString familyOf(const QString& postScriptName)
     }
     return PDFEmbeddedFontRegistry::parsePostScriptFontName(postScriptName).family;
 }
+
+QString normalizedFamily(const QString& family, const QString& postScript, bool mayBeRegistered);
 
 bool isLayoutSpace(QChar c)
 {
@@ -134,14 +141,14 @@ ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, q
     }
     if (!run->fontName.isEmpty()) {
         const QString psName = PDFEmbeddedFontRegistry::stripSubsetPrefix(run->fontName);
-        const QString family = PDFEmbeddedFontRegistry::stripSubsetPrefix(familyOf(run->fontName));
+        const QString family = PDFEmbeddedFontRegistry::stripSubsetPrefix(familyOf(run->fontName, run->withoutProgram));
         const QString lower = psName.toLower();
         attributes.isBold = containsAny(lower, {"bold", "-bd", "semibold", "demi", "heavy", "black", "medium"});
         attributes.isItalic = containsAny(lower, {"italic", "oblique", "-it"});
         if (!psName.isEmpty()) {
             attributes.postScriptName = psName;
         }
-        attributes.familyName = normalizeFontFamilyName(family, psName);
+        attributes.familyName = normalizedFamily(family, psName, !run->withoutProgram);
         attributes.sizeFromFont = isUsableFontSize(run->fontSize);
         attributes.fontSize = printedFontSize(page, start, length, fallbackHeight);
     }
@@ -151,8 +158,17 @@ ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, q
 
 QString normalizeFontFamilyName(const QString& family, const QString& postScript)
 {
+    return normalizedFamily(family, postScript, true);
+}
+
+namespace {
+
+// `mayBeRegistered`: the PDF may hold the font's program, so a registered
+// face of its names is the PDF's own.
+QString normalizedFamily(const QString& family, const QString& postScript, bool mayBeRegistered)
+{
     const QString base = family.isEmpty() ? postScript : family;
-    if (PDFEmbeddedFontRegistry::shared().hasRegisteredFont(postScript, base)) {
+    if (mayBeRegistered && PDFEmbeddedFontRegistry::shared().hasRegisteredFont(postScript, base)) {
         return base;
     }
     if (!postScript.isEmpty() && fonts::hasFontSupport()) {
@@ -168,5 +184,7 @@ QString normalizeFontFamilyName(const QString& family, const QString& postScript
     }
     return base.isEmpty() ? QStringLiteral("Helvetica Neue") : base;
 }
+
+}  // namespace
 
 }  // namespace zelvane::PDFCodec

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #ifdef __SSE2__
@@ -514,12 +515,12 @@ void forEachSet(const std::uint64_t* mask, int words, Visit visit)
 // the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
 // `scratch` holds two rows of masks.
 void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
-                std::uint64_t* strong, std::vector<std::uint64_t>& scratch, InkScan& scan)
+                std::uint64_t* strong, std::uint64_t* scratch, InkScan& scan)
 {
     const int words = distances.wordsPerRow();
     // Stroke and sampled ink are ink too: rows without ink have none.
-    std::uint64_t* stroke = scratch.data();
-    std::uint64_t* sampled = scratch.data() + words;
+    std::uint64_t* stroke = scratch;
+    std::uint64_t* sampled = scratch + words;
     distances.masksAtLeast(py, {kInk, kStrongInk, kStroke, kSampledInk}, {ink, strong, stroke, sampled});
     int first = -1, last = -1;
     for (int w = 0; w < words; ++w) {
@@ -556,14 +557,14 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
 // firstRow on) that have its bit set; other columns keep their values.
 // Only columns from `firstColumn` on, up to `lastColumn`, can have bits set;
 // the extents start at `firstColumn`.
-void columnExtents(const std::vector<std::uint64_t>& masks, int words, int firstColumn, int lastColumn,
+void columnExtents(const std::uint64_t* masks, int rows, int words, int firstColumn, int lastColumn,
                    int firstRow, std::vector<int>& top, std::vector<int>& bottom)
 {
     const int firstWord = firstColumn / 64, lastWord = lastColumn / 64;
-    const int rows = int(masks.size()) / words;
-    std::vector<std::uint64_t> seen(size_t(words), 0);
+    QVarLengthArray<std::uint64_t, 64> seen(words);
+    std::fill(seen.begin(), seen.end(), 0);
     const auto mark = [&](int r, std::vector<int>& extent) {
-        const std::uint64_t* row = masks.data() + size_t(r) * size_t(words);
+        const std::uint64_t* row = masks + size_t(r) * size_t(words);
         for (int w = firstWord; w <= lastWord; ++w) {
             const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
             seen[size_t(w)] |= row[w];
@@ -583,11 +584,16 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
 {
     InkScan scan(pixels.columns());
     const size_t words = size_t(distances.wordsPerRow());
-    std::vector<std::uint64_t> ink(size_t(band.height()) * words), strong(size_t(band.height()) * words);
-    std::vector<std::uint64_t> scratch(2 * words);
+    const size_t rowMasks = size_t(band.height()) * words;
+    // The band's ink masks, its strong ink masks, then two rows of scratch,
+    // in one block.
+    const std::unique_ptr<std::uint64_t[]> masks =
+        std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + 2 * words);
+    std::uint64_t* const ink = masks.get();
+    std::uint64_t* const strong = ink + rowMasks;
     for (int py = band.startPY; py <= band.endPY; ++py) {
         const size_t at = size_t(py - band.startPY) * words;
-        scanInkRow(pixels, distances, py, ink.data() + at, strong.data() + at, scratch, scan);
+        scanInkRow(pixels, distances, py, ink + at, strong + at, strong + rowMasks, scan);
     }
     if (scan.empty()) {
         return scan;
@@ -600,9 +606,10 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.colBottom.assign(columns, INT_MIN);
     scan.strongTop.assign(columns, INT_MAX);
     scan.strongBottom.assign(columns, INT_MIN);
-    columnExtents(ink, int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.colTop, scan.colBottom);
-    columnExtents(strong, int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.strongTop,
-                  scan.strongBottom);
+    columnExtents(ink, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.colTop,
+                  scan.colBottom);
+    columnExtents(strong, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY,
+                  scan.strongTop, scan.strongBottom);
     return scan;
 }
 
@@ -626,7 +633,7 @@ std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pi
     }
     qsizetype tied = k - stronger;
     qint64 sumR = 0, sumG = 0, sumB = 0;
-    std::vector<std::uint64_t> mask(size_t(distances.wordsPerRow()));
+    QVarLengthArray<std::uint64_t, 64> mask(distances.wordsPerRow());
     for (int py = band.startPY; py <= band.endPY; ++py) {
         distances.maskAtLeast(py, std::uint8_t(cutoff), mask.data());
         const QRgb* line = pixels.row(py);

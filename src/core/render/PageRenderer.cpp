@@ -226,6 +226,11 @@ BackdropsKeptOpen::BackdropsKeptOpen(const QList<VectorPage>& pages)
 
 BackdropsKeptOpen::~BackdropsKeptOpen() = default;
 
+std::shared_ptr<PDFDocument> openedBackdrop(const QByteArray& data)
+{
+    return openBackdrop(data);
+}
+
 void forgetThreadBackdrop()
 {
     threadBackdrop() = ThreadBackdrop();

@@ -48,6 +48,10 @@ private:
     std::shared_ptr<PDFDocument> m_document;
 };
 
+// The PDF the editor draws `data` from, opened as this thread keeps it for
+// drawing (nothing when it cannot be opened).
+std::shared_ptr<PDFDocument> openedBackdrop(const QByteArray& data);
+
 // Lets go of what this thread kept of the last backdrop it drew over (the
 // PDF and the text of a page), for a thread that goes on living without
 // drawing pages.

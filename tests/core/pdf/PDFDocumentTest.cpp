@@ -1,5 +1,6 @@
 #include "pdf/PDFDocument.h"
 
+#include "core/fonts/TestFonts.h"
 #include "core/support/TestPDF.h"
 
 #include <gtest/gtest.h>
@@ -320,6 +321,47 @@ TEST(PDFDocumentRenderTest, RenderBoxStretchesTheBoxOverTheImage)
     expectTransparent(overhang, 25, 25);
     expectTransparent(overhang, 75, 75);
     expectOpaque(overhang, 25, 75, kBlue);
+}
+
+// Drawing a page whose text was just read (poppler then has the page's
+// text and does not gather it again) gives the very pixels of a page drawn
+// without reading its text, whole or in part, and the text read stays the
+// same; the page kept for drawing goes to the page it was read for only.
+TEST(PDFDocumentRenderTest, APageDrawnAfterItsTextWasReadHasTheSamePixels)
+{
+    for (const char* name : {"groff-memo.pdf", "cairo-memo.pdf", "pdftex-paper.pdf", "ghostscript-sideways.pdf"}) {
+        SCOPED_TRACE(name);
+        const QString path = QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name);
+        // Bytes of their own: the texts are read, not found among those kept.
+        const auto reading = openOrFail(readBinaryFile(path));
+        const auto drawing = openOrFail(readBinaryFile(path));
+        ASSERT_NE(reading, nullptr);
+        ASSERT_NE(drawing, nullptr);
+        for (int index = 0; index < reading->pageCount(); ++index) {
+            const QRectF media = reading->mediaBox(index);
+            const QSize size(int(std::round(media.width() * 2)), int(std::round(media.height() * 2)));
+            const QRect part(size.width() / 5, size.height() / 7, size.width() / 2, size.height() / 3);
+            const PDFPageText text = reading->pageText(index);
+            EXPECT_FALSE(text.text.isEmpty());
+            // Another page's drawing does not take the page just read.
+            if (reading->pageCount() > 1) {
+                const int other = (index + 1) % reading->pageCount();
+                EXPECT_EQ(reading->renderPage(other, 1), drawing->renderPage(other, 1));
+            }
+            QImage afterReading, plain;
+            ASSERT_TRUE(reading->renderBoxInto(index, media, size, part, afterReading));
+            ASSERT_TRUE(drawing->renderBoxInto(index, media, size, part, plain));
+            EXPECT_EQ(afterReading, plain);
+            EXPECT_EQ(reading->renderPage(index, 2), drawing->renderPage(index, 2));
+            const auto again = openOrFail(readBinaryFile(path));
+            ASSERT_NE(again, nullptr);
+            ASSERT_TRUE(again->renderBoxInto(index, media, size, part, plain));
+            const PDFPageText textAfterDrawing = again->pageText(index);
+            EXPECT_EQ(textAfterDrawing.text, text.text);
+            EXPECT_EQ(textAfterDrawing.characterRects, text.characterRects);
+            EXPECT_EQ(textAfterDrawing.runs.size(), text.runs.size());
+        }
+    }
 }
 
 TEST(PDFDocumentRenderTest, RefusesEmptyAndOversizedRenders)

@@ -5,7 +5,9 @@
 
 #include "CodecError.h"
 #include "core/fonts/TestFonts.h"
+#include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
+#include "export/PDFExport.h"
 #include "fonts/PDFFontCollector.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
@@ -290,6 +292,17 @@ QStringList textsOf(const VectorDocument& document)
     return texts;
 }
 
+// Page `index` of an exported file as a reader shows it, on white.
+QImage readerPicture(const PDFDocument& exported, int index, double scale)
+{
+    const QImage drawn = exported.renderPage(index, scale);
+    QImage image(drawn.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.drawImage(0, 0, drawn);
+    return image;
+}
+
 // Import needs Qt's fonts.
 class PDFHostileFilesTest : public FontTestBase {};
 
@@ -430,5 +443,48 @@ TEST_F(PDFHostileFilesTest, FormsDrawnOverAndOverCountAsOftenAsTheyAreDrawn)
     for (const QByteArray& pdf : {drawnForms(8), drawnForms(1, 1)}) {
         const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
         EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Forms drawing forms")});
+    }
+}
+
+TEST_F(PDFHostileFilesTest, AFileWhoseOnlyLockedPartIsAnAttachmentExportsItsPage)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    const VectorDocument document = PDFCodec::importPDF(lockedAttachment(), QStringLiteral("Attachment"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    PDFCodec::PDFExportReport report;
+    const auto exported = PDFDocument::open(PDFCodec::exportPDF(document, &report));
+    ASSERT_TRUE(exported);
+    ASSERT_EQ(exported->pageCount(), 1);
+    // The page itself, its text still text, not a blank page or a picture.
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    EXPECT_EQ(exported->pageText(0).text.simplified(), QStringLiteral("An open page with a locked attachment"));
+}
+
+TEST_F(PDFHostileFilesTest, ADamagedPageTreeExportsEachPageAsTheEditorShowsIt)
+{
+    const ScopedLanguage english(AppLanguage::en);
+    constexpr double kScale = 2;
+    for (const QByteArray& damage : {QByteArray("2 0 R"), QByteArray("8 0 R")}) {
+        const VectorDocument document = PDFCodec::importPDF(damagedPageTree(damage), QStringLiteral("Tree"), std::nullopt);
+        ASSERT_EQ(document.pages.size(), 2) << damage.constData();
+        PDFCodec::PDFExportReport report;
+        const auto exported = PDFDocument::open(PDFCodec::exportPDF(document, &report));
+        ASSERT_TRUE(exported) << damage.constData();
+        ASSERT_EQ(exported->pageCount(), 2) << damage.constData();
+        // qpdf reads another page tree than the one shown: each page is the
+        // picture of what the editor shows, and the status says which.
+        ASSERT_EQ(report.rasterizedPages.size(), 2) << damage.constData();
+        EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+        EXPECT_EQ(report.rasterizedPages[1].pageIndex, 1);
+        EXPECT_TRUE(PDFCodec::rasterizedPagesNote(report).startsWith(QStringLiteral("pages 1, 2 written as pictures")));
+        const QImage shown[2] = {exportedPicture(document.pages[0], kScale), exportedPicture(document.pages[1], kScale)};
+        const QRectF text(10, 80, 200, 30);
+        // The pictures tell the two pages apart.
+        ASSERT_GT(strongShare(shown[0], shown[1], text, kScale), 0.02) << damage.constData();
+        for (int i = 0; i < 2; ++i) {
+            const QImage written = readerPicture(*exported, i, kScale);
+            ASSERT_EQ(written.size(), shown[i].size());
+            EXPECT_LT(strongShare(written, shown[i], text, kScale), 0.005) << damage.constData() << " page " << i;
+        }
     }
 }

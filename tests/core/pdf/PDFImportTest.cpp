@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 using namespace zelvane;
 namespace test = zelvane::testing;
 
@@ -241,4 +243,28 @@ TEST(PDFColumnSplitTest, VisualRowsOfASelection)
     EXPECT_EQ(lines[1], (PDFCodec::TextRange{4, 6}));
     EXPECT_FALSE(PDFCodec::selectionBounds(rows.page, {3, 1}).has_value());
     EXPECT_EQ(*PDFCodec::selectionBounds(rows.page, {0, 3}), QRectF(0, 100, 20, 10));
+}
+
+TEST_F(PDFImportTest, AFontTheFileHoldsNoProgramOfTakesNoFamilyFromAnotherFile)
+{
+    // The memo holds a subset of Times-Roman (the URW design), which the
+    // import registers under that name.
+    QFile memo(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    ASSERT_TRUE(memo.open(QIODevice::ReadOnly));
+    const VectorDocument first = PDFCodec::importPDF(memo.readAll(), QStringLiteral("memo"), std::nullopt);
+    QString memoFamily;
+    for (const VectorElement& element : first.pages[0].elements) {
+        if (element.text()->postScriptFontName == QStringLiteral("Times-Roman"))
+            memoFamily = element.text()->fontFamily;
+    }
+    // Its own lines take the family of its program.
+    EXPECT_EQ(memoFamily, QStringLiteral("Nimbus Roman"));
+
+    // A file naming Times-Roman without its program gets what it gets in a
+    // fresh process, whatever was imported before.
+    const QByteArray data =
+        test::makeTestPDF({letter({{QPointF(72, 650), 10, "Second line of text", Qt::black, "Times-Roman"}})});
+    const VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("T"), std::nullopt);
+    ASSERT_EQ(texts(document.pages[0]), QStringList{"Second line of text"});
+    EXPECT_EQ(document.pages[0].elements[0].text()->fontFamily, QStringLiteral("Times New Roman"));
 }
