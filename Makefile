@@ -51,7 +51,7 @@ tsan:
 	  -DCMAKE_CXX_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
 	  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=thread >/dev/null
 	@cmake --build $(TSAN_DIR) -j $(TSAN_JOBS) --target zelvane_control_tests zelvane_core_tests zelvane_ui_tests
-	@cd $(TSAN_DIR) && G_SLICE=always-malloc TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp exitcode=66 halt_on_error=0 second_deadlock_stack=1 history_size=4" \
+	@cd $(TSAN_DIR) && G_SLICE=always-malloc TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp exitcode=66 die_after_fork=0 halt_on_error=0 second_deadlock_stack=1 history_size=4" \
 	  QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j 2 --timeout 1200 -R '$(TSAN_TESTS)'
 
 clean:

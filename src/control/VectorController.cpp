@@ -1,5 +1,7 @@
 #include "VectorController.h"
 
+#include "ThreadHandOver.h"
+
 #include <QThread>
 #include <QThreadPool>
 
@@ -40,6 +42,7 @@ VectorController::~VectorController()
         m_openThreads.append(m_importThread);
     for (QThread* thread : std::as_const(m_openThreads)) {
         thread->wait();
+        handOverTaken(thread);  // marked by the import's thread as it ends
         delete thread;
     }
 }

@@ -223,6 +223,9 @@ void VectorController::startImport(OpenRequest request)
         QMetaObject::invokeMethod(
             this, handedOver([this, path, serial, outcome] { finishImport(serial, path, outcome); }),
             Qt::QueuedConnection);
+        // QThread::wait() learns of the end through Qt's own lock, which the
+        // thread sanitizer does not see.
+        handOverSent(QThread::currentThread());
     });
     QThread* thread = m_importThread;
     thread->setObjectName(QStringLiteral("zelvane-import"));
@@ -234,6 +237,7 @@ void VectorController::startImport(OpenRequest request)
         if (!m_openThreads.removeOne(thread))
             return;
         thread->wait();
+        handOverTaken(thread);
         delete thread;
     });
     thread->start();

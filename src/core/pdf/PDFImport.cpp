@@ -1,6 +1,7 @@
 #include "pdf/PDFImport.h"
 
 #include "CodecError.h"
+#include "ThreadHandOver.h"
 #include "Localization.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "model/PageFormatPreset.h"
@@ -131,7 +132,10 @@ public:
     explicit LineHelpers(int threads)
     {
         for (int i = 0; i < threads; ++i) {
-            m_threads.emplace_back(QThread::create([this] { helpUntil([this] { return m_stopping; }); }));
+            m_threads.emplace_back(QThread::create([this] {
+                helpUntil([this] { return m_stopping; });
+                handOverSent(this);
+            }));
             m_threads.back()->start();
         }
     }
@@ -143,8 +147,11 @@ public:
             m_stopping = true;
         }
         m_wake.notify_all();
+        // QThread::wait() learns of the thread's end through Qt's own lock,
+        // which the thread sanitizer does not see: the end is marked.
         for (const std::unique_ptr<QThread>& thread : m_threads)
             thread->wait();
+        handOverTaken(this);
     }
 
     // Calls `each` for every index below `count`, here and wherever help
@@ -338,7 +345,10 @@ public:
           m_ready(std::make_unique<std::atomic<bool>[]>(m_pages.size())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
-            m_threads.emplace_back(QThread::create([this, i] { work(i == 0); }));
+            m_threads.emplace_back(QThread::create([this, i] {
+                work(i == 0);
+                handOverSent(this);
+            }));
             m_threads.back()->start();
         }
     }
@@ -354,6 +364,7 @@ public:
         for (const std::unique_ptr<QThread>& thread : m_threads) {
             thread->wait();
         }
+        handOverTaken(this);  // as in ~LineHelpers
     }
 
     // Waits for page `index`; rethrows what stopped the worker measuring it.
