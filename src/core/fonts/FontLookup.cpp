@@ -10,13 +10,12 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QPainterPath>
 #include <QRawFont>
 #include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 namespace zelvane::fonts {
 
@@ -138,7 +137,7 @@ QString compactName(const QString& name)
 }
 
 struct FaceIndex {
-    QMutex mutex;
+    std::mutex mutex;
     QHash<QString, InstalledFace> facesByPostScriptName;
     QSet<QString> indexedFamilies;
     // Each family's compact name, worked out once: every lookup goes
@@ -161,7 +160,7 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
     const QString key = postScriptName.toLower();
     const QString compact = compactName(postScriptName);
     FaceIndex& index = faceIndex();
-    QMutexLocker locker(&index.mutex);
+    const std::lock_guard<std::mutex> locker(index.mutex);
     for (const QString& family : QFontDatabase::families()) {
         auto known = index.compactFamilies.constFind(family);
         if (known == index.compactFamilies.constEnd())
@@ -185,7 +184,7 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
 void forgetInstalledFaces()
 {
     FaceIndex& index = faceIndex();
-    QMutexLocker locker(&index.mutex);
+    const std::lock_guard<std::mutex> locker(index.mutex);
     index.facesByPostScriptName.clear();
     index.indexedFamilies.clear();
 }

@@ -11,13 +11,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QMutexLocker>
 #include <QRawFont>
 #include <QScopeGuard>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <mutex>
 #include <set>
 
 namespace zelvane {
@@ -164,7 +164,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
     const QByteArray file = QCryptographicHash::hash(pdfData, QCryptographicHash::Sha1);
     {
         const qsizetype families = QFontDatabase::families().size();
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         if (file == m_lastFile && m_facesEntered == m_lastFileEntered && families == m_lastFileFamilies)
             return;
     }
@@ -187,7 +187,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
     // face entered and no family installed since, would register the same.
     const auto rememberFile = qScopeGuard([&] {
         const qsizetype families = QFontDatabase::families().size();
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         m_lastFile = file;
         m_lastFileEntered = m_facesEntered;
         m_lastFileFamilies = families;
@@ -203,7 +203,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
         // or another) gets its names back; Qt already has it.
         const QByteArray program = programDigest(key, entry);
         {
-            QMutexLocker locker(&m_lock);
+            const std::lock_guard<std::mutex> locker(m_lock);
             const auto known = m_registeredPrograms.constFind(program);
             if (known != m_registeredPrograms.constEnd()) {
                 enterFace(*known, key, false);
@@ -219,7 +219,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
         if (!map.empty())
             bytes = patchTrueTypeCmapIfNeeded(bytes, map, entry.subtype == QLatin1String("Type0"));
         if (const std::optional<RegisteredFace> face = loadFace(bytes, key, entry.fontStreamExt, false, {})) {
-            QMutexLocker locker(&m_lock);
+            const std::lock_guard<std::mutex> locker(m_lock);
             enterFace(*face, key, false);
             m_registeredPrograms.insert(program, *face);
         }
@@ -230,7 +230,7 @@ bool PDFEmbeddedFontRegistry::isCompleteSystemOrRegisteredFont(const QString& po
 {
     const QString key = postScriptName.toLower();
     {
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         if (m_completeFontsRegistered.contains(key))
             return true;
     }
@@ -247,7 +247,7 @@ bool PDFEmbeddedFontRegistry::isCompleteSystemOrRegisteredFont(const QString& po
     }
     if (found < 60)
         return false;
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     m_completeFontsRegistered.insert(key);
     if (!face->family.isEmpty())
         m_registeredFamilies.insert(fonts::withoutFoundry(face->family));
@@ -274,7 +274,7 @@ bool PDFEmbeddedFontRegistry::registerFontBinary(const QByteArray& bytes, const 
     const std::optional<RegisteredFace> face = loadFace(bytes, cleanPSName, ext, isComplete, existingPath);
     if (!face)
         return false;
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     enterFace(*face, cleanPSName, isComplete);
     return true;
 }
@@ -352,14 +352,14 @@ void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QStrin
 
 bool PDFEmbeddedFontRegistry::drawsNoOutlines(const QString& postScriptName) const
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     return m_withoutOutlines.contains(stripSubsetPrefix(postScriptName).toLower());
 }
 
 bool PDFEmbeddedFontRegistry::hasRegisteredFont(const std::optional<QString>& postScriptName,
                                                 const std::optional<QString>& familyName) const
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     if (postScriptName && !postScriptName->isEmpty() && m_facesByKey.contains(postScriptName->toLower()))
         return true;
     if (familyName && !familyName->isEmpty() && m_facesByKey.contains(familyName->toLower()))
@@ -382,7 +382,7 @@ QFont PDFEmbeddedFontRegistry::fontForFace(const RegisteredFace& face, double si
 QString PDFEmbeddedFontRegistry::postScriptNameOf(const QFont& font) const
 {
     {
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         const auto found = m_namesByFamily.constFind(font.families().value(0, font.family()));
         if (found != m_namesByFamily.constEnd())
             return *found;
@@ -392,7 +392,7 @@ QString PDFEmbeddedFontRegistry::postScriptNameOf(const QFont& font) const
 
 std::optional<QString> PDFEmbeddedFontRegistry::designFamily(const QString& postScriptName) const
 {
-    QMutexLocker locker(&m_lock);
+    const std::lock_guard<std::mutex> locker(m_lock);
     const auto found = m_facesByKey.constFind(postScriptName.toLower());
     if (found == m_facesByKey.constEnd() || found->designFamily.isEmpty())
         return std::nullopt;
@@ -405,7 +405,7 @@ std::optional<QFont> PDFEmbeddedFontRegistry::makeFont(const std::optional<QStri
 {
     std::optional<RegisteredFace> face;
     {
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         if (postScriptName && !postScriptName->isEmpty()) {
             const auto found = m_facesByKey.constFind(postScriptName->toLower());
             if (found != m_facesByKey.constEnd())
@@ -443,7 +443,7 @@ QStringList PDFEmbeddedFontRegistry::registeredFamilyNames() const
 {
     QStringList names;
     {
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         names = QStringList(m_registeredFamilies.begin(), m_registeredFamilies.end());
     }
     std::sort(names.begin(), names.end());

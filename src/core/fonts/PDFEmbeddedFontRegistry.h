@@ -5,12 +5,12 @@
 #include <QByteArray>
 #include <QFont>
 #include <QHash>
-#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 
 namespace zelvane {
@@ -163,7 +163,7 @@ private:
     // Enters the face's names; called with the lock held.
     void enterFace(const RegisteredFace& face, const QString& cleanPSName, bool isComplete);
 
-    mutable QMutex m_lock;
+    mutable std::mutex m_lock;
     QHash<QString, RegisteredFace> m_facesByKey;
     // Qt's family of each registered program to the name it was registered under.
     QHash<QString, QString> m_namesByFamily;
