@@ -5,7 +5,6 @@
 
 #include "fonts/WebFontTransport.h"
 
-#include <QMutexLocker>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QUrl>
@@ -54,7 +53,7 @@ void PDFEmbeddedFontRegistry::fetchAndCacheGoogleFonts(const QStringList& famili
         return;
     QStringList requested;
     {
-        QMutexLocker locker(&m_lock);
+        const std::lock_guard<std::mutex> locker(m_lock);
         for (const QString& family : families) {
             const QString key = family.toLower();
             if (m_attemptedRemoteFamilies.contains(key))
