@@ -172,6 +172,33 @@ TEST_F(PDFExportRemovalRoutesTest, StatementsOfMarkedContentGoWithTheDeletedLine
     EXPECT_TRUE(text.contains(QStringLiteral("Kept statement"))) << text.toStdString();
 }
 
+TEST_F(PDFExportRemovalRoutesTest, SharedPropertyListsAndMarkedPointsLoseWhatTheyStateOfDeletedLines)
+{
+    // /MC0 states the deleted first line and names the kept third one too
+    // (written first); points state text inside the deleted second line's
+    // marked content and right after it.
+    const QByteArray source = pageWith(
+        "/Span /MC0 BDC BT /F1 12 Tf 20 70 Td (Charlie kept) Tj ET EMC "
+        "/Span /MC0 BDC BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET EMC "
+        "/Span << /Lang (en) >> BDC BT /F1 12 Tf 20 110 Td /Note << /Alt (Point secret) >> DP (Bravo line) Tj "
+        "/Note /MC1 DP ET EMC /Note << /E (Trailing secret) >> DP",
+        "/Properties << /MC0 << /ActualText (Confidential statement) >> /MC1 << /ActualText (Named point) >> >>");
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("shared"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    VectorOperations::deleteElements({lines[0]->id, lines[1]->id}, 0, document);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    for (const char* gone : {"Confidential", "Point secret", "Named point", "Trailing secret", "Alpha", "Bravo"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Confidential"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+}
+
 TEST_F(PDFExportRemovalRoutesTest, LinesInFontsClaimingHugeAscentOrDescentAreRemovedWhenReplaced)
 {
     const QByteArray source = pageWith(
