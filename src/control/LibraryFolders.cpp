@@ -4,6 +4,7 @@
 #include "CodecError.h"
 #include "assets/AssetImageCodec.h"
 #include "model/VectorStyle.h"
+#include "render/ArtworkRenderer.h"
 
 #include <QCollator>
 #include <QDir>
@@ -175,7 +176,9 @@ QList<LibraryFile> readFolder(const QString& folder)
         } catch (const CodecError&) {
             continue;
         }
-        if (data.isEmpty())
+        // A file that cannot be drawn (an empty or damaged image, a PDF
+        // without a page) is no signature or stamp: it is not offered.
+        if (!ArtworkRenderer::canDraw(data, entry.suffix().toLower()))
             continue;
         files.append({entry.filePath(), entry.fileName(), entry.completeBaseName(), entry.suffix(), data});
     }

@@ -193,7 +193,8 @@ public:
     // Placements select the new element. Without a point or frame they use the
     // default place on the current page.
     void addTextBlock(const QString& text, const std::optional<VectorPoint>& at = std::nullopt);
-    void addShape(VectorShapeType type, const std::optional<VectorRect>& frame = std::nullopt);
+    void addShape(VectorShapeType type, const std::optional<VectorRect>& frame = std::nullopt,
+                  double rotationDegrees = 0);
     // Without a kind: the chosen custom stamp when it is still in the
     // library, else a built-in stamp of activeStampKind.
     void stampApprovalBadge(const std::optional<VectorStampKind>& kind = std::nullopt,
@@ -428,6 +429,8 @@ private:
 
     void setLastError(const std::optional<QString>& error);
     void reportFailure(const QString& prefix, const QString& message);
+    // "name: unreadable file", for library artwork that cannot be drawn.
+    static QString unreadableFile(const QString& name);
     // How the current page is brought back among the pages of a stored
     // document, before documentChanged is emitted: not at all, only from
     // past the last page, or from either side.

@@ -8,6 +8,7 @@
 #include "Localization.h"
 #include "fonts/TextFonts.h"
 #include "operations/VectorOperations.h"
+#include "render/ArtworkRenderer.h"
 
 namespace zelvane {
 
@@ -166,7 +167,7 @@ void VectorController::addTextBlock(const QString& text, const std::optional<Vec
         setSelection({*id});
 }
 
-void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame)
+void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame, double rotationDegrees)
 {
     if (!hasValidCurrentPage())
         return;
@@ -177,7 +178,7 @@ void VectorController::addShape(VectorShapeType type, const std::optional<Vector
     const VectorElement element = VectorElement::make(
         name,
         ShapePayload{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false, type == VectorShapeType::arrow},
-        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), 0,
+        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), rotationDegrees,
         isStroke ? VectorStyle(QStringLiteral("#D97706"), std::nullopt, 2.2, 1.0, false)
                  : VectorStyle(QStringLiteral("#1E3A8A"), QStringLiteral("#DBEAFE"), 1.8, 1.0, false));
     placeElement(element, L(name + QStringLiteral(" ajouté"), name + QStringLiteral(" added")));
@@ -210,6 +211,11 @@ void VectorController::stampActiveSignature(const std::optional<VectorPoint>& at
         return;
     const VectorPoint point = at.value_or(defaultSignaturePoint(currentPage()));
     const SignaturePreset preset = activeSignaturePreset();
+    // Artwork that cannot be drawn would place an empty frame.
+    if (preset.assetData && !ArtworkRenderer::canDraw(*preset.assetData, preset.assetExtension)) {
+        reportFailure(L("Signature impossible : ", "Signature failed: "), unreadableFile(preset.title));
+        return;
+    }
     const VectorElement element =
         VectorOperations::makeSignatureElement(preset, point, !preset.assetData.has_value());
     placeElement(element, L(QStringLiteral("Signature apposée (") + preset.title + QStringLiteral(")"),

@@ -423,6 +423,17 @@ void VectorController::waitForSaves()
     finishWrittenSaves();
 }
 
+namespace {
+
+// Whether `url` names another file than the document's own.
+bool isAnotherFile(const std::optional<QUrl>& own, const QUrl& url)
+{
+    return !(own && own->isLocalFile() && url.isLocalFile() &&
+             QFileInfo(own->toLocalFile()) == QFileInfo(url.toLocalFile()));
+}
+
+}  // namespace
+
 VectorController::SaveJob VectorController::makeSaveJob(const QString& path, const std::optional<ExportFormat>& format)
 {
     SaveJob job;
@@ -431,6 +442,10 @@ VectorController::SaveJob VectorController::makeSaveJob(const QString& path, con
     job.format = formatForSave(path, format);
     // Implicitly shared: the copies cost nothing until the document changes.
     job.document = m_document;
+    // A PDF or SVG written to another file becomes the document's own: it
+    // carries the name the document takes from it.
+    if (job.format != ExportFormat::png && isAnotherFile(m_document.fileURL, QUrl::fromLocalFile(path)))
+        job.document.title = QFileInfo(path).completeBaseName();
     if (job.format == ExportFormat::png)
         job.page = currentPage();
     job.replacementsAtStart = m_replacements;
@@ -523,22 +538,40 @@ bool VectorController::hasUnsavedChanges() const
 
 void VectorController::recordSavedFile(const VectorDocument& written, const QUrl& url, DocumentSourceFormat format)
 {
+    // A file that becomes the document's own gives it its name (the file
+    // name without its extension, as when it is opened); saving again to
+    // the same file keeps the title the document has.
+    const bool newFile = isAnotherFile(written.fileURL, url);
+    const QString title = newFile ? QFileInfo(url.toLocalFile()).completeBaseName() : m_document.title;
     // A gesture running across a save keeps the file in its start document,
     // so cancelling the gesture does not forget where the document lives.
     if (m_gesture) {
         m_gesture->startDocument.fileURL = url;
         m_gesture->startDocument.sourceFormat = format;
+        m_gesture->startDocument.title = title;
+        if (newFile) {
+            m_gesture->startHistory.rehome(url, format);
+            m_gesture->startHistory.retitle(title);
+        }
     }
     // Steps recorded while the file was written may hold the written state.
     m_history.relocate(written, url, format);
+    // Like a rename, the new file and its name are no edit: undo and redo
+    // keep them.
+    if (newFile) {
+        m_history.rehome(url, format);
+        m_history.retitle(title);
+    }
     VectorDocument saved = written;
     saved.fileURL = url;
     saved.sourceFormat = format;
+    saved.title = title;
     m_savedDocument = std::move(saved);
     // The document keeps the edits made while the file was written.
     VectorDocument current = m_document;
     current.fileURL = url;
     current.sourceFormat = format;
+    current.title = title;
     m_recordingSave = true;
     storeDocument(std::move(current), PageIndexFix::none);
     m_recordingSave = false;

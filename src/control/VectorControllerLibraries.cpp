@@ -8,11 +8,17 @@
 #include "Localization.h"
 #include "SavedSignatureStore.h"
 #include "operations/VectorOperations.h"
+#include "render/ArtworkRenderer.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace zelvane {
+
+QString VectorController::unreadableFile(const QString& name)
+{
+    return name + L(" : fichier illisible", ": unreadable file");
+}
 
 namespace {
 
@@ -154,6 +160,13 @@ std::pair<QString, std::optional<QString>> VectorController::copyIntoLibrary(con
     for (const QString& path : paths) {
         const QString name = QFileInfo(path).fileName();
         try {
+            // Only artwork that can be drawn joins a library.
+            const QByteArray data = ControllerFileIO::readRegularFile(path);
+            if (!ArtworkRenderer::canDraw(data, QFileInfo(path).suffix().toLower())) {
+                if (!firstFailure)
+                    firstFailure = unreadableFile(name);
+                continue;
+            }
             // Through a temporary file: an earlier copy of the same name stays
             // when this one fails, and a file already in the folder is left alone.
             ControllerFileIO::copyFileAtomically(path, QDir(folder).filePath(name));
@@ -193,8 +206,9 @@ void VectorController::importSignatureFiles(const QStringList& paths)
     const QUuid id = deterministicUUID(QStringLiteral("sig:") + lastName);
     if (std::any_of(m_signatures.cbegin(), m_signatures.cend(), [&id](const auto& p) { return p.id == id; }))
         setActiveSignaturePresetID(id);
-    setStatusMessage(L(QStringLiteral("Signature importée : ") + lastName,
-                       QStringLiteral("Signature imported: ") + lastName));
+    if (!lastName.isEmpty())
+        setStatusMessage(L(QStringLiteral("Signature importée : ") + lastName,
+                           QStringLiteral("Signature imported: ") + lastName));
     if (failure)
         reportFailure(L("Import impossible : ", "Import failed: "), *failure);
 }
@@ -241,6 +255,11 @@ void VectorController::stampCustomStamp(const StampPreset& preset, const std::op
 {
     if (!hasValidCurrentPage())
         return;
+    // Artwork that cannot be drawn would place an empty frame.
+    if (!preset.assetData.isEmpty() && !ArtworkRenderer::canDraw(preset.assetData, preset.assetExtension)) {
+        reportFailure(L("Tampon impossible : ", "Stamp failed: "), unreadableFile(preset.title));
+        return;
+    }
     const VectorPoint point = at.value_or(defaultPoint(0.3, 0.82));
     const VectorElement element = VectorOperations::makeCustomStampElement(preset, point, -4.0);
     placeElement(element, L(QStringLiteral("Tampon « ") + preset.title + QStringLiteral(" » ajouté"),

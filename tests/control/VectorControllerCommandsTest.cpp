@@ -135,6 +135,47 @@ TEST_F(VectorControllerCommandsTest, RotatingAPageSwapsItsSidesAndKeepsTheSelect
     EXPECT_EQ(controller->statusMessage(), QStringLiteral("Page rotated 90°"));
 }
 
+TEST_F(VectorControllerCommandsTest, WhatIsOnATurnedPageTurnsWithItAndFourTurnsGiveItBack)
+{
+    usePages(1);
+    writeFile(QDir(signaturesFolder()).filePath(QStringLiteral("Jane.png")), pngImage(300, 100));
+    controller->reloadSignaturesAndStampsFromDisk();
+    controller->stampApprovalBadge(VectorStampKind::approved, VectorPoint{200, 300});
+    controller->stampActiveSignature(VectorPoint{420, 700});
+    controller->addTextBlock(QStringLiteral("Heading of the page"), VectorPoint{60, 80});
+    controller->addShape(VectorShapeType::arrow, VectorRect(100, 500, 140, 84));
+    const VectorDocument before = controller->document();
+    ASSERT_EQ(before.pages[0].elements.size(), 4);
+    const qsizetype steps = undoSteps();
+
+    controller->rotateCurrentPage(true);
+    const VectorPage& turned = controller->currentPage();
+    for (qsizetype i = 0; i < 4; ++i) {
+        const VectorElement& was = before.pages[0].elements[i];
+        const VectorElement& now = turned.elements[i];
+        // Same size, a quarter turn more, its centre where the turn carries it.
+        EXPECT_EQ(now.frame.width, was.frame.width) << i;
+        EXPECT_EQ(now.frame.height, was.frame.height) << i;
+        EXPECT_NEAR(now.rotationDegrees, was.rotationDegrees + 90, 1e-9) << i;
+        EXPECT_NEAR(now.frame.midX(), 841.89 - was.frame.midY(), 1e-5) << i;
+        EXPECT_NEAR(now.frame.midY(), was.frame.midX(), 1e-5) << i;
+        EXPECT_EQ(now.kind, was.kind) << i;
+    }
+    EXPECT_EQ(undoSteps(), steps + 1);
+
+    for (int i = 0; i < 3; ++i)
+        controller->rotateCurrentPage(true);
+    VectorDocument after = controller->document();
+    after.revision = before.revision;
+    EXPECT_EQ(after, before);
+
+    controller->rotateCurrentPage(false);
+    controller->rotateCurrentPage(true);
+    after = controller->document();
+    after.revision = before.revision;
+    EXPECT_EQ(after, before);
+}
+
 TEST_F(VectorControllerCommandsTest, MovingAPageOutsideTheDocumentDoesNothing)
 {
     usePages(3);

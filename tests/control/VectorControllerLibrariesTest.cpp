@@ -1,5 +1,7 @@
 #include "ControllerTestSupport.h"
 
+#include "core/support/TestPDF.h"
+
 #include "LibraryFolders.h"
 #include "SavedSignatureStore.h"
 #include "model/ModelCoding.h"
@@ -163,12 +165,68 @@ TEST_F(VectorControllerLibrariesTest, OnlyReadableAssetFilesEnterTheLibraryInNam
     EXPECT_EQ(controller->activeSignaturePresetID(), a.id);
 }
 
+TEST_F(VectorControllerLibrariesTest, AnUnreadableSignatureFileIsNeverActive)
+{
+    // Nine bytes named .png sort first, a PDF without a page, an SVG that is not.
+    writeFile(signatureFile(QStringLiteral("broken.png")), "\x89PNG\r\n\x1a\n!");
+    writeFile(signatureFile(QStringLiteral("c.pdf")), "%PDF-1.4 stub");
+    writeFile(signatureFile(QStringLiteral("d.svg")), "<html>");
+    writeFile(signatureFile(QStringLiteral("Jane.png")), pngImage(300, 100));
+    writeFile(stampFile(QStringLiteral("a.png")), "\x89PNG\r\n\x1a\n!");
+    const auto controller = makeController();
+    EXPECT_EQ(titlesOf(controller->signatures()), QStringList{QStringLiteral("Jane")});
+    EXPECT_EQ(controller->activeSignaturePresetID(), controller->signatures()[0].id);
+    EXPECT_TRUE(controller->customStamps().isEmpty());
+    controller->reloadSignaturesAndStampsFromDisk();
+    EXPECT_EQ(controller->activeSignaturePresetID(), controller->signatures()[0].id);
+
+    // Signing places the readable signature.
+    controller->stampActiveSignature();
+    ASSERT_EQ(controller->currentPage().elements.size(), 1);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Signature placed (Jane)"));
+
+    // Once the readable file is gone, the broken one is still not chosen:
+    // the generated signature is placed instead.
+    QFile::remove(signatureFile(QStringLiteral("Jane.png")));
+    controller->reloadSignaturesAndStampsFromDisk();
+    EXPECT_TRUE(controller->signatures().isEmpty());
+    const SignaturePreset active = controller->activeSignaturePreset();
+    EXPECT_FALSE(active.assetData.has_value());
+    EXPECT_FALSE(active.strokes.isEmpty());
+
+    // Importing an unreadable file copies nothing and says why.
+    const QString source = scratchPath(QStringLiteral("scan.png"));
+    writeFile(source, "\x89PNG\r\n\x1a\n!");
+    controller->importSignatureFiles({source});
+    EXPECT_FALSE(QFileInfo::exists(signatureFile(QStringLiteral("scan.png"))));
+    EXPECT_TRUE(controller->signatures().isEmpty());
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Import failed: scan.png: unreadable file"));
+    controller->importStampFiles({source});
+    EXPECT_FALSE(QFileInfo::exists(stampFile(QStringLiteral("scan.png"))));
+    EXPECT_EQ(controller->currentPage().elements.size(), 1);
+
+    // Artwork that cannot be drawn is never placed, and no success is told.
+    StampPreset stamp;
+    stamp.id = QUuid::createUuid();
+    stamp.title = QStringLiteral("broken");
+    stamp.assetData = QByteArray("\x89PNG\r\n\x1a\n!");
+    stamp.assetExtension = QStringLiteral("png");
+    const qsizetype steps = controller->history().undoStack().size();
+    controller->stampCustomStamp(stamp);
+    EXPECT_EQ(controller->currentPage().elements.size(), 1);
+    EXPECT_EQ(controller->history().undoStack().size(), steps);
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Stamp failed: broken: unreadable file"));
+    Localization::setCurrent(AppLanguage::fr);
+    controller->importSignatureFiles({source});
+    EXPECT_EQ(controller->statusMessage(), QStringLiteral("Import impossible : scan.png : fichier illisible"));
+}
+
 TEST_F(VectorControllerLibrariesTest, NumbersInNamesSortByValue)
 {
     for (const char* name : {"sig10.png", "sig2.png", "Sig1.png", "sig1b.png"})
         writeFile(signatureFile(QString::fromLatin1(name)), pngImage(10, 10));
     for (const char* name : {"stamp 10.pdf", "stamp 9.pdf", "Stamp 1.pdf"})
-        writeFile(stampFile(QString::fromLatin1(name)), "%PDF-1.4 stub");
+        writeFile(stampFile(QString::fromLatin1(name)), makeFilledTestPDF(60, 40));
     const auto controller = makeController();
     EXPECT_EQ(titlesOf(controller->signatures()), (QStringList{"Sig1", "sig1b", "sig2", "sig10"}));
     EXPECT_EQ(titlesOf(controller->customStamps()), (QStringList{"Stamp 1", "stamp 9", "stamp 10"}));
@@ -177,7 +235,7 @@ TEST_F(VectorControllerLibrariesTest, NumbersInNamesSortByValue)
 TEST_F(VectorControllerLibrariesTest, StampEntriesFromTheFolder)
 {
     writeFile(stampFile(QStringLiteral("Seal.PNG")), pngImage(20, 20));
-    writeFile(stampFile(QStringLiteral("Seal.pdf")), "%PDF-1.4 stub");
+    writeFile(stampFile(QStringLiteral("Seal.pdf")), makeFilledTestPDF(60, 40));
     writeFile(signatureFile(QStringLiteral("Seal.PNG")), pngImage(20, 20));
     const auto controller = makeController();
     const QList<StampPreset>& stamps = controller->customStamps();
@@ -432,7 +490,7 @@ TEST_F(VectorControllerLibrariesTest, AnUnacceptedFileIsCopiedButNotChosen)
 {
     const auto controller = makeController();
     const QString gif = scratchPath(QStringLiteral("anim.gif"));
-    writeFile(gif, "GIF89a");
+    writeFile(gif, pngImage(10, 10));
     const QUuid active = controller->activeSignaturePresetID();
     controller->importSignatureFiles({gif});
     EXPECT_TRUE(QFileInfo::exists(signatureFile(QStringLiteral("anim.gif"))));

@@ -7,8 +7,10 @@
 #include "svg/SVGCodec.h"
 #include "sheets/ExportSheet.h"
 #include "window/SheetPresenter.h"
+#include "controls/FocusRing.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QClipboard>
 #include <QDialog>
 #include <QFileInfo>
@@ -170,6 +172,53 @@ TEST_F(ExportSheetTest, ReturnSavesInTheChosenFormatAndCloses)
     EXPECT_TRUE(model->recentURLs().isEmpty());
 }
 
+TEST_F(ExportSheetTest, SavingAsANewFileMakesItTheDocumentsNameEverywhere)
+{
+    const QString memo = settingsFolder.filePath(QStringLiteral("memo.pdf"));
+    VectorDocument document = model->controller().document();
+    document.title = QStringLiteral("memo");
+    document.fileURL = QUrl::fromLocalFile(memo);
+    document.sourceFormat = DocumentSourceFormat::pdf;
+    model->controller().setDocument(document);
+    model->controller().addTextBlock(QStringLiteral("Signed"));
+    ASSERT_TRUE(window->windowHandle()->title().startsWith(QStringLiteral("memo")));
+
+    ASSERT_NE(openSheet(), nullptr);
+    click("format.pdf");
+    answerSavePanel(settingsFolder.filePath(QStringLiteral("memo-signed")));
+    click("save");
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests[0].proposedName, QStringLiteral("memo.pdf"));
+    const QString signedPath = settingsFolder.filePath(QStringLiteral("memo-signed.pdf"));
+    ASSERT_GT(QFileInfo(signedPath).size(), 0);
+
+    // The title bar, the recent files and the next panel name the new file.
+    EXPECT_EQ(model->controller().document().title, QStringLiteral("memo-signed"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] { return window->windowHandle()->title().startsWith(QStringLiteral("memo-signed · ")); }, 3000))
+        << window->windowHandle()->title().toStdString();
+    ASSERT_FALSE(model->recentURLs().isEmpty());
+    EXPECT_EQ(model->recentURLs().first(), QUrl::fromLocalFile(QFileInfo(signedPath).absoluteFilePath()));
+    EXPECT_FALSE(model->controller().hasUnsavedChanges());
+    ASSERT_NE(openSheet(), nullptr);
+    answerSavePanel(std::nullopt);
+    click("save");
+    ASSERT_EQ(fake->requests.size(), 1);
+    EXPECT_EQ(fake->requests[0].proposedName, QStringLiteral("memo-signed.pdf"));
+    model->setShowExportSheet(false);
+
+    // Undoing the edit keeps the name; the quit question asks about it.
+    model->controller().undo();
+    EXPECT_EQ(model->controller().document().title, QStringLiteral("memo-signed"));
+    QStringList asked;
+    model->setUnsavedChangesQuestion([&asked](const QString& title) {
+        asked.append(title);
+        return UnsavedChangesAnswer::cancel;
+    });
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(asked, QStringList{QStringLiteral("memo-signed")});
+}
+
 TEST_F(ExportSheetTest, ACancelledOrFailedSaveKeepsTheSheetOpen)
 {
     ASSERT_NE(openSheet(), nullptr);
@@ -220,4 +269,32 @@ TEST_F(ExportSheetTest, EscapeWhileTheSaveIsWrittenClosesTheSheetAndTheFileIsSti
     EXPECT_TRUE(QFile(path + QStringLiteral(".pdf")).open(QIODevice::ReadOnly));
     EXPECT_FALSE(model->controller().hasUnsavedChanges());
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown.isNull(); }, 3000));
+}
+
+TEST_F(ExportSheetTest, TabReachesEveryFormatRowAndSpaceChoosesIt)
+{
+    QDialog* dialog = openSheet();
+    ASSERT_NE(dialog, nullptr);
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    QList<QString> reached;
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(dialog->windowHandle(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        reached.append(focus->objectName());
+        // The control with the keys is marked.
+        if (focus != sheet())
+            EXPECT_EQ(FocusRing::markedWidget(), focus) << focus->objectName().toStdString();
+    }
+    for (const char* name : {"format.pdf", "format.svg", "format.png", "cancel", "save"})
+        EXPECT_TRUE(reached.contains(QLatin1String(name))) << name;
+    // In the order they are shown.
+    EXPECT_LT(reached.indexOf("format.pdf"), reached.indexOf("format.svg"));
+    EXPECT_LT(reached.indexOf("format.png"), reached.indexOf("cancel"));
+
+    part("format.svg")->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(dialog->windowHandle(), Qt::Key_Space);
+    EXPECT_EQ(model->exportFormat(), ExportFormat::svg);
+    EXPECT_TRUE(model->showExportSheet());
 }

@@ -105,9 +105,10 @@ TEST_F(MainWindowTest, TheTitleMarksUnsavedChangesWithAnAsterisk)
     controller.redo();
     EXPECT_TRUE(window->isWindowModified());
 
+    // Saved to a file of its own, the document takes its name.
     controller.saveFile(folder.filePath(QStringLiteral("Notes.svg")));
     EXPECT_FALSE(window->isWindowModified());
-    EXPECT_EQ(shownTitle(), QStringLiteral("Untitled · Page 1/1 — Zelvane"));
+    EXPECT_EQ(shownTitle(), QStringLiteral("Notes · Page 1/1 — Zelvane"));
 
     // A title holding the placeholder itself shows it as written.
     VectorDocument odd = controller.document();

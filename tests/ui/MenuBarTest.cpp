@@ -42,7 +42,7 @@ const QList<MenuRow>& menuRows()
          "Ctrl+F"},
         {EditorCommand::preferences, "Préférences…", "Preferences…", "Ctrl+,"},
         {EditorCommand::placeActiveSignature, "Apposer la signature active (S)", "Place Active Signature (S)",
-         "Ctrl+Shift+S"},
+         "Ctrl+Alt+Shift+S"},
         {EditorCommand::importSignatureFile, "Importer un fichier de signature (PDF, PNG, JPG…)",
          "Import Signature File (PDF, PNG, JPG…)", ""},
         {EditorCommand::openSignaturesFolder, "Ouvrir le dossier Signatures dans le gestionnaire de fichiers",
@@ -158,11 +158,17 @@ TEST_F(MenuBarTest, NoTwoCommandsShareAKeyAndNoneUsesTheSuperKey)
         }
     }
     const QKeySequence place = shortcutsFor(EditorCommand::placeActiveSignature).value(0);
-    EXPECT_EQ(place, QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_S));
+    EXPECT_EQ(place, QKeySequence(Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::Key_S));
     // The key places the signature from the window, as the menu does.
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(controller().currentPage().elements.size(), 1);
+    EXPECT_FALSE(model->showExportSheet());
+    // Ctrl+Shift+S is Save As, as in every Linux editor: the export sheet,
+    // where the format and then the file are chosen.
     QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(model->showExportSheet());
     EXPECT_EQ(controller().currentPage().elements.size(), 1);
 }
 
@@ -178,7 +184,7 @@ TEST_F(MenuBarTest, FrenchUsesQtsOwnTextsForKeysAndDialogs)
     EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Voir dans :"));
     EXPECT_EQ(shortcutText(EditorCommand::redo), QStringLiteral("Ctrl+Maj+Z"));
     EXPECT_EQ(shortcutText(EditorCommand::deleteSelection), QStringLiteral("Suppr"));
-    EXPECT_EQ(shortcutText(EditorCommand::placeActiveSignature), QStringLiteral("Ctrl+Maj+S"));
+    EXPECT_EQ(shortcutText(EditorCommand::placeActiveSignature), QStringLiteral("Ctrl+Alt+Maj+S"));
     EXPECT_EQ(action(EditorCommand::redo)->shortcut().toString(QKeySequence::NativeText), QStringLiteral("Ctrl+Maj+Z"));
     EXPECT_EQ(shown(action(EditorCommand::fitPageOrSelection)), QStringLiteral("Cadrer tout ou la sélection (Maj+Z / F)"));
 

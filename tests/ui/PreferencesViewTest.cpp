@@ -2,6 +2,7 @@
 #include "UiTestSupport.h"
 
 #include "remote/RemoteControl.h"
+#include "controls/FocusRing.h"
 #include "sheets/PreferencesView.h"
 #include "sheets/RemotePortSettings.h"
 #include "update/OsselUpdater.h"
@@ -242,6 +243,31 @@ TEST(PortSettingsWithoutServicesTest, ApplyingSaysTheRemoteControlIsOff)
     EXPECT_FALSE(outcome.allApplied());
     EXPECT_EQ(outcome.message(),
               QStringLiteral("OSC: remote control is off · HTTP/MCP: remote control is off"));
+}
+
+TEST_F(PreferencesViewTest, TabReachesCheckNowAndApplyInTheOrderShown)
+{
+    settings->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(settings.get()));
+    view()->oscPortField()->setFocus(Qt::TabFocusReason);
+    // Apply comes right after the field it applies, marked.
+    QTest::keyClick(settings->windowHandle(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), view()->applyButton());
+    EXPECT_EQ(FocusRing::markedWidget(), view()->applyButton());
+    QList<QWidget*> reached;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(settings->windowHandle(), Qt::Key_Tab);
+        reached.append(QApplication::focusWidget());
+    }
+    // Round the page from the top, Check Now after its toggle.
+    ASSERT_TRUE(reached.contains(view()->checkNowButton()));
+    EXPECT_EQ(reached.value(reached.indexOf(view()->checkNowButton()) - 1), view()->autoCheckToggle());
+    EXPECT_EQ(reached.last(), view()->applyButton());
+
+    // Space presses the button that has the keys.
+    view()->checkNowButton()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(settings->windowHandle(), Qt::Key_Space);
+    EXPECT_TRUE(model->showUpdater());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "panels/sidebar/LayerRowDelegate.h"
 #include "panels/sidebar/MiniPagePreview.h"
 #include "panels/sidebar/PageRowDelegate.h"
+#include "panels/sidebar/PageRowDrag.h"
 
 #include <QLabel>
 #include <QListView>
@@ -135,6 +136,99 @@ TEST_F(SidebarPanelTest, ChevronsMoveTheCurrentPageWithoutChoosingTheRow)
     EXPECT_TRUE(controller().selection().isEmpty());
     EXPECT_FALSE(model->editingTextElementID().has_value());
     EXPECT_EQ(undoSteps(), steps + 1);
+}
+
+TEST_F(SidebarPanelTest, ARowDraggedTwoPlacesDownMovesItsPageThereInOneStep)
+{
+    for (int i = 0; i < 3; ++i)
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+    controller().setCurrentPageIndex(3);
+    QList<QUuid> ids;
+    for (const VectorPage& page : controller().document().pages)
+        ids.append(page.id);
+    const qsizetype steps = undoSteps();
+    QWidget* viewport = sidebar->pageList()->viewport();
+    // The list has taken the room its four rows need.
+    QCoreApplication::processEvents();
+    ASSERT_GE(viewport->height(), pageItemRect(3).bottom());
+
+    // Pressed on the first row, dragged over the third, released there.
+    const QPoint from = pageItemRect(0).center();
+    const QPoint to = pageItemRect(2).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 6; ++i)
+        QTest::mouseMove(viewport, from + (to - from) * i / 6);
+    EXPECT_TRUE(sidebar->pageDrag()->isDragging());
+    EXPECT_TRUE(sidebar->pageDrag()->dropMarker()->isVisible());
+    EXPECT_EQ(controller().currentPageIndex(), 3);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+
+    QList<QUuid> moved;
+    for (const VectorPage& page : controller().document().pages)
+        moved.append(page.id);
+    EXPECT_EQ(moved, (QList<QUuid>{ids[1], ids[2], ids[0], ids[3]}));
+    EXPECT_EQ(controller().currentPageIndex(), 2);
+    EXPECT_EQ(undoSteps(), steps + 1);
+    EXPECT_EQ(controller().statusMessage(), QStringLiteral("Page moved"));
+    EXPECT_FALSE(sidebar->pageDrag()->isDragging());
+    EXPECT_FALSE(sidebar->pageDrag()->dropMarker()->isVisible());
+    controller().undo();
+    EXPECT_EQ(controller().document().pages[0].id, ids[0]);
+
+    // A press and release without a drag still chooses the row; a drag
+    // released on its own row moves nothing.
+    clickPageList(pageItemRect(1).center());
+    EXPECT_EQ(controller().currentPageIndex(), 1);
+    QTest::mousePress(viewport, Qt::LeftButton, {}, pageItemRect(1).center());
+    QTest::mouseMove(viewport, pageItemRect(1).center() + QPoint(0, 20));
+    QTest::mouseMove(viewport, pageItemRect(1).center() + QPoint(0, 5));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, pageItemRect(1).center() + QPoint(0, 5));
+    EXPECT_EQ(undoSteps(), steps);
+}
+
+TEST_F(SidebarPanelTest, ThePageListTakesTheRoomItsRowsNeedUpToHalfThePanel)
+{
+    const int row = PageRowDelegate::kRowHeight + PageRowDelegate::kRowSpacing;
+    // Two pages: both rows shown, the rest left to the layers.
+    controller().addBlankPage(PageFormatPreset::a4Portrait);
+    QCoreApplication::processEvents();
+    QListView* pages = sidebar->pageList();
+    EXPECT_GE(pages->viewport()->height(), 2 * row);
+    EXPECT_LT(pages->viewport()->height(), 3 * row);
+    EXPECT_GT(sidebar->layerList()->height(), 720 / 2);
+
+    // Many pages: about half the panel's height, far more than three rows.
+    for (int i = 0; i < 20; ++i)
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+    QCoreApplication::processEvents();
+    EXPECT_GE(pages->viewport()->height(), 4 * row);
+    EXPECT_GT(pages->viewport()->height(), 720 / 2 - 2 * row);
+    EXPECT_LE(pages->viewport()->height(), 720 / 2 + row);
+}
+
+TEST_F(SidebarPanelTest, TheRotateButtonTurnsEverythingOnThePageAndFourTurnsGiveItBack)
+{
+    controller().stampApprovalBadge(VectorStampKind::approved, VectorPoint{200, 300});
+    controller().stampActiveSignature(VectorPoint{420, 700});
+    controller().addTextBlock(QStringLiteral("Heading"), VectorPoint{60, 80});
+    controller().addShape(VectorShapeType::arrow, VectorRect(100, 500, 140, 84));
+    const VectorDocument before = controller().document();
+    ASSERT_EQ(before.pages[0].elements.size(), 4);
+
+    QTest::mouseClick(sidebar->rotatePageButton(), Qt::LeftButton);
+    const VectorPage& turned = controller().currentPage();
+    EXPECT_EQ(turned.width, before.pages[0].height);
+    for (qsizetype i = 0; i < 4; ++i) {
+        const VectorElement& was = before.pages[0].elements[i];
+        EXPECT_EQ(turned.elements[i].frame.width, was.frame.width) << i;
+        EXPECT_EQ(turned.elements[i].frame.height, was.frame.height) << i;
+        EXPECT_EQ(turned.elements[i].rotationDegrees, was.rotationDegrees + 90) << i;
+    }
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(sidebar->rotatePageButton(), Qt::LeftButton);
+    VectorDocument after = controller().document();
+    after.revision = before.revision;
+    EXPECT_EQ(after, before);
 }
 
 TEST_F(SidebarPanelTest, TheMiniatureDrawsAtMostTwentyFourVisibleBoxes)

@@ -9,6 +9,10 @@
 #include "update/UpdateError.h"
 
 #include <QLabel>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTextLayout>
 #include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
@@ -139,10 +143,10 @@ TEST_F(UpdateSheetTest, OffersTheReleaseWithItsNotes)
     updater.setState(UpdateState::updateAvailable(release("Faster export.\n<b>not bold</b>")));
     show();
     EXPECT_EQ(sheet.findChild<Chip*>()->text(), "NEW VERSION v2.0.0");
-    const auto* notes = sheet.findChild<QLabel*>("releaseNotes");
-    EXPECT_EQ(notes->text(), "Faster export.\n<b>not bold</b>");
-    EXPECT_EQ(notes->textFormat(), Qt::PlainText);
-    EXPECT_EQ(sheet.findChild<QScrollArea*>("releaseNotesScroll")->height(), 70);
+    const auto* notes = sheet.findChild<QTextEdit*>("releaseNotes");
+    EXPECT_EQ(notes->toPlainText(), "Faster export.\n<b>not bold</b>");
+    EXPECT_TRUE(notes->isReadOnly());
+    EXPECT_EQ(notes->height(), 70);
     // This test program is no installation: the sheet says so beforehand,
     // and offers nothing to press that could only fail.
     EXPECT_TRUE(sheet.findChild<QLabel*>("installationNote")->text().contains("cannot be replaced"));
@@ -211,10 +215,30 @@ TEST_F(UpdateSheetTest, LongNotesScrollAndMissingNotesGetTheDefault)
 {
     updater.setState(UpdateState::updateAvailable(release(QString("A line of notes.\n").repeated(60))));
     show();
-    EXPECT_EQ(sheet.findChild<QScrollArea*>("releaseNotesScroll")->height(), 140);
+    EXPECT_EQ(sheet.findChild<QTextEdit*>("releaseNotes")->height(), 140);
     updater.setState(UpdateState::updateAvailable(release()));
     QApplication::processEvents();
-    EXPECT_EQ(sheet.findChild<QLabel*>("releaseNotes")->text(), "Maintenance and feature update.");
+    EXPECT_EQ(sheet.findChild<QTextEdit*>("releaseNotes")->toPlainText(), "Maintenance and feature update.");
+}
+
+TEST_F(UpdateSheetTest, NotesWrapToTheWidthLeftBesideTheScrollBar)
+{
+    const QString checksum = QString("0123456789abcdef").repeated(4);
+    updater.setState(UpdateState::updateAvailable(
+        release(QString("Notes of the release, long enough to need the scroll bar.\n").repeated(12) + "sha256: " +
+                checksum)));
+    show();
+    auto* notes = sheet.findChild<QTextEdit*>("releaseNotes");
+    ASSERT_TRUE(notes->verticalScrollBar()->isVisible());
+    EXPECT_EQ(notes->horizontalScrollBar()->maximum(), 0);
+    const int visible = notes->viewport()->width();
+    // Every laid-out line, the checksum's included, fits the visible width.
+    for (QTextBlock block = notes->document()->begin(); block.isValid(); block = block.next()) {
+        QTextLayout* layout = block.layout();
+        for (int i = 0; i < layout->lineCount(); ++i)
+            EXPECT_LE(layout->lineAt(i).naturalTextWidth(), visible) << block.text().toStdString();
+    }
+    EXPECT_TRUE(notes->toPlainText().endsWith(checksum));
 }
 
 

@@ -210,6 +210,46 @@ std::optional<QString> installedFamily(const QString& family)
     return std::nullopt;
 }
 
+namespace {
+
+// The installed families among `families`, in the same order.
+QStringList installedAmong(const QStringList& families)
+{
+    if (!hasFontSupport())
+        return {};
+    QSet<QString> installed;
+    for (const QString& listed : QFontDatabase::families())
+        installed.insert(withoutFoundry(listed).toLower());
+    QStringList found;
+    for (const QString& family : families) {
+        if (installed.contains(family.toLower()))
+            found.append(family);
+    }
+    return found;
+}
+
+}  // namespace
+
+QStringList offeredTextFamilies()
+{
+    static const QStringList kOffered{
+        QStringLiteral("Liberation Sans"), QStringLiteral("Liberation Serif"), QStringLiteral("Liberation Mono"),
+        QStringLiteral("Nimbus Sans"),     QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Nimbus Roman"),
+        QStringLiteral("Nimbus Mono PS"),  QStringLiteral("URW Gothic"),       QStringLiteral("URW Bookman"),
+        QStringLiteral("C059"),            QStringLiteral("P052"),             QStringLiteral("DejaVu Sans"),
+        QStringLiteral("DejaVu Serif"),    QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Noto Sans"),
+        QStringLiteral("Noto Serif"),      QStringLiteral("Noto Sans Mono"),   QStringLiteral("Noto Mono"),
+    };
+    return installedAmong(kOffered);
+}
+
+QString defaultTextFamily()
+{
+    const QStringList sans = installedAmong({QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                                             QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans")});
+    return sans.isEmpty() ? QStringLiteral("Liberation Sans") : sans.first();
+}
+
 bool familyHasFace(const QString& family, bool bold, bool italic)
 {
     for (const QString& style : QFontDatabase::styles(family)) {

@@ -68,6 +68,18 @@ std::optional<QString> installedFamily(const QString& family);
 // `bold` and italic exactly when `italic`.
 bool familyHasFace(const QString& family, bool bold, bool italic);
 
+// The free text families offered to the user, those of them installed, as
+// Debian names them: Liberation (fonts-liberation2, metric-compatible with
+// Arial, Times New Roman and Courier New), the URW fonts (fonts-urw-base35,
+// metric-compatible with Helvetica, Times and Courier), DejaVu
+// (fonts-dejavu-core) and Noto (fonts-noto-core, fonts-noto-mono). Empty
+// without a font database.
+QStringList offeredTextFamilies();
+// The family new text is set in: the first installed of Liberation Sans,
+// Nimbus Sans, DejaVu Sans and Noto Sans; Liberation Sans when none is or
+// without a font database.
+QString defaultTextFamily();
+
 // The PostScript name of the font's primary face; empty when unknown.
 QString postScriptNameOf(const QFont& font);
 QString postScriptNameOf(const QRawFont& font);

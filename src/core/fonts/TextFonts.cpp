@@ -8,6 +8,7 @@
 #include "fonts/PDFEmbeddedFontRegistry.h"
 
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QTransform>
 #include <QTextLayout>
 
@@ -146,12 +147,14 @@ double measureTextWidth(const TextPayload& payload)
     return widest;
 }
 
-void updateTextFrameForEditedContent(VectorElement& element)
+namespace {
+
+// Refits the frame to the text, `before` being where the frame stood: the
+// width follows the text, the height grows for several lines, and a turned
+// frame keeps the start of its first line where it was.
+void refitFrame(VectorElement& element, const QRectF& before)
 {
     const TextPayload* payload = element.text();
-    if (!payload)
-        return;
-    const QRectF before = element.frame.toQRectF();
     element.frame.width = std::max(measureTextWidth(*payload) + 2.0, 14.0);
     const qsizetype lines = payload->text.count(QLatin1Char('\n')) + 1;
     if (lines >= 2)
@@ -167,6 +170,46 @@ void updateTextFrameForEditedContent(VectorElement& element)
         element.frame.x = centre.x() - element.frame.width / 2;
         element.frame.y = centre.y() - element.frame.height / 2;
     }
+}
+
+// The height the lines of a payload take when drawn: from the top of the
+// capitals of the first line to the lowest descender of the last.
+double inkHeight(const TextPayload& payload)
+{
+    const double size = std::max(payload.fontSize, 1.0);
+    const double between = double(payload.text.count(QLatin1Char('\n'))) * size * 1.25;
+    if (!fonts::hasFontSupport())
+        return size * 0.93 + between;
+    const QFont font = resolveFont(payload, size);
+    return fonts::capHeightOf(font) + QFontMetricsF(font).descent() + between;
+}
+
+}  // namespace
+
+void updateTextFrameForEditedContent(VectorElement& element)
+{
+    if (!element.text())
+        return;
+    refitFrame(element, element.frame.toQRectF());
+}
+
+void updateTextFrameForRestyledContent(VectorElement& element, const TextPayload& before)
+{
+    TextPayload* payload = element.text();
+    if (!payload)
+        return;
+    const QRectF frame = element.frame.toQRectF();
+    const double was = inkHeight(before);
+    const double now = inkHeight(*payload);
+    if (std::isfinite(was) && std::isfinite(now) && was > 0 && now > 0 && std::isfinite(element.frame.height)) {
+        // The frame keeps the room it gave the text, in the new size: its
+        // height, and where a printed line puts its baseline, scale alike.
+        const double ratio = now / was;
+        element.frame.height = std::max(element.frame.height * ratio, 1.0);
+        if (payload->baselineOffset)
+            payload->baselineOffset = *payload->baselineOffset * ratio;
+    }
+    refitFrame(element, frame);
 }
 
 }  // namespace zelvane::PDFCodec

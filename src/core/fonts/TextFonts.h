@@ -35,4 +35,10 @@ double measureTextWidth(const TextPayload& payload);
 // shrinks. Other elements are left alone.
 void updateTextFrameForEditedContent(VectorElement& element);
 
+// Refits a text element's frame after its size, face or weight changed
+// (`before` is the payload as it was): the height, and a printed line's
+// baseline offset, scale with the height the lines take in the new style,
+// and the width follows the text as for an edit of the content.
+void updateTextFrameForRestyledContent(VectorElement& element, const TextPayload& before);
+
 }  // namespace zelvane::PDFCodec

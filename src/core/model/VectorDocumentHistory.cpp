@@ -55,6 +55,16 @@ void VectorDocumentHistory::relocate(const VectorDocument& written, const std::o
     }
 }
 
+void VectorDocumentHistory::rehome(const std::optional<QUrl>& fileURL, DocumentSourceFormat format)
+{
+    for (QList<VectorDocument>* stack : {&m_undoStack, &m_redoStack}) {
+        for (VectorDocument& snapshot : *stack) {
+            snapshot.fileURL = fileURL;
+            snapshot.sourceFormat = format;
+        }
+    }
+}
+
 void VectorDocumentHistory::clear()
 {
     m_undoStack.clear();

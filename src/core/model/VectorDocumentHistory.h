@@ -25,6 +25,10 @@ public:
     // content; any revision) the file and format it was saved as, so that
     // undoing back to a saved state finds it saved.
     void relocate(const VectorDocument& written, const std::optional<QUrl>& fileURL, DocumentSourceFormat format);
+    // Gives every kept snapshot the file and format the document now lives
+    // in (after a save to another file): no undo or redo brings back the
+    // file it was saved from before.
+    void rehome(const std::optional<QUrl>& fileURL, DocumentSourceFormat format);
 
     bool canUndo() const { return !m_undoStack.isEmpty(); }
     bool canRedo() const { return !m_redoStack.isEmpty(); }

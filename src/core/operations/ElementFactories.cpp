@@ -1,6 +1,7 @@
 #include "Graphemes.h"
 #include "Localization.h"
 #include "assets/AssetImageCodec.h"
+#include "fonts/FontLookup.h"
 #include "operations/VectorOperations.h"
 
 #include <cmath>
@@ -114,7 +115,7 @@ VectorElement makeTextElement(const QString& text, const VectorPoint& at, double
 
     TextPayload fields;
     fields.text = text;
-    fields.fontFamily = QStringLiteral("Helvetica Neue");
+    fields.fontFamily = fonts::defaultTextFamily();
     fields.fontSize = fontSize;
     fields.isBold = isBold;
     fields.isItalic = false;

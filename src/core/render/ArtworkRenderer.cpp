@@ -214,6 +214,36 @@ QImage renderImage(const QByteArray& data, const std::optional<QString>& ext, in
     return bitmap;
 }
 
+bool canDraw(const QByteArray& data, const std::optional<QString>& ext)
+{
+    if (data.isEmpty())
+        return false;
+    if (AssetImageCodec::isPDF(data, ext) && openFirstPDFPage(data))
+        return true;
+    if (hasExtension(ext, QLatin1String("svg"))) {
+        try {
+            const VectorDocument document = SVGCodec::importSVG(data, QStringLiteral("Asset"), std::nullopt);
+            if (!document.pages.isEmpty())
+                return true;
+        } catch (const std::exception&) {
+        }
+    }
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    reader.setAllocationLimit(kDecodeAllocationLimitMB);
+    if (!reader.canRead())
+        return false;
+    const QSize declared = reader.size();
+    if (declared.isValid())
+        return !declared.isEmpty() && qint64(declared.width()) * declared.height() <= kMaxDecodedPixels &&
+               !(reader.format() == "jpeg" && isCutJPEG(data));
+    // A format that cannot tell its size up front is decoded.
+    return !decodeImage(data).isNull();
+}
+
 void draw(const QByteArray& data, const std::optional<QString>& ext, bool removeWhiteBackground, const QRectF& rect,
           QPainter& painter)
 {

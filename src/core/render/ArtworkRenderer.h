@@ -24,6 +24,11 @@ namespace ArtworkRenderer {
 QImage renderImage(const QByteArray& data, const std::optional<QString>& ext, int targetMaxDimension,
                    bool removeWhiteBackground);
 
+// Whether the bytes are artwork that can be drawn: a PDF with a page, SVG
+// the program reads, or an image whose reader knows its format and size.
+// Cheap next to drawing: nothing is rendered and most images are not decoded.
+bool canDraw(const QByteArray& data, const std::optional<QString>& ext);
+
 // The artwork stretched into `rect`: PDF artwork with its paper kept is drawn
 // from its own page at the device's resolution, anything else as the bitmap
 // of renderImage.

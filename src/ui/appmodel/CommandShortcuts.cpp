@@ -18,7 +18,8 @@ QList<QKeySequence> shortcutsFor(EditorCommand command)
     constexpr auto alt = Qt::AltModifier;
     switch (command) {
     case EditorCommand::quit:
-        return {keys(ctrl | Qt::Key_Q)};
+        // The editor has one window: closing it (Ctrl+W) is quitting.
+        return {keys(ctrl | Qt::Key_Q), keys(ctrl | Qt::Key_W)};
     case EditorCommand::preferences:
         return {keys(ctrl | Qt::Key_Comma)};
     case EditorCommand::newDocument:
@@ -30,7 +31,8 @@ QList<QKeySequence> shortcutsFor(EditorCommand command)
     case EditorCommand::saveDocument:
         return {keys(ctrl | Qt::Key_S)};
     case EditorCommand::saveAsOrExport:
-        return {keys(ctrl | Qt::Key_E)};
+        // Ctrl+Shift+S is Save As in every Linux editor.
+        return {keys(ctrl | Qt::Key_E), keys(ctrl | shift | Qt::Key_S)};
     case EditorCommand::undo:
         return {keys(ctrl | Qt::Key_Z)};
     case EditorCommand::redo:
@@ -44,8 +46,9 @@ QList<QKeySequence> shortcutsFor(EditorCommand command)
     case EditorCommand::searchText:
         return {keys(ctrl | Qt::Key_F)};
     case EditorCommand::placeActiveSignature:
-        // Not with Meta (Super): desktops keep it for themselves.
-        return {keys(ctrl | shift | Qt::Key_S)};
+        // Not with Meta (Super): desktops keep it for themselves; Ctrl+Shift+S
+        // is Save As.
+        return {keys(ctrl | alt | shift | Qt::Key_S)};
     case EditorCommand::singlePageView:
         return {keys(ctrl | Qt::Key_1)};
     case EditorCommand::continuousView:

@@ -4,6 +4,7 @@
 #include "theme/Theme.h"
 
 #include <QHash>
+#include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -100,7 +101,7 @@ PlainTextButton::PlainTextButton(const QString& text, const QFont& font, const Q
     setText(text);
     setFont(font);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] {
         if (action)
             action();
@@ -153,11 +154,18 @@ SymbolButton::SymbolButton(const QString& symbol, int size, const QColor& color,
                            QWidget* parent)
     : QAbstractButton(parent), m_symbol(symbol), m_size(size), m_color(color)
 {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] {
         if (action)
             action();
     });
+}
+
+bool SymbolButton::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTipChange)
+        setAccessibleName(toolTip());
+    return QAbstractButton::event(event);
 }
 
 void SymbolButton::paintEvent(QPaintEvent*)

@@ -88,7 +88,8 @@ private:
     double m_verticalPadding = 0;
 };
 
-// A borderless button showing one symbol, faint while disabled.
+// A borderless button showing one symbol, faint while disabled; its
+// tooltip is also its name for assistive technologies.
 class SymbolButton : public QAbstractButton {
     Q_OBJECT
 
@@ -101,6 +102,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     QString m_symbol;

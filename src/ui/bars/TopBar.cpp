@@ -79,7 +79,7 @@ public:
         setObjectName(QStringLiteral("tool.") + rawValue(tool));
         setToolTip(helpText(tool));
         setText(label(tool));
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         connect(this, &QAbstractButton::clicked, this, [this] { m_model.setActiveTool(m_tool); });
     }
 
@@ -204,7 +204,7 @@ public:
         : m_model(model), m_mode(mode), m_symbol(symbol)
     {
         setObjectName(QStringLiteral("mode.") + rawValue(mode));
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setFixedSize(24, 22);
         connect(this, &QAbstractButton::clicked, this, [this] { m_model.setDisplayMode(m_mode); });
     }
@@ -234,7 +234,7 @@ public:
     explicit ZoomPercentButton(AppModel& model) : m_model(model)
     {
         setObjectName(QStringLiteral("zoomPercent"));
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setFont(Theme::font(10.5, QFont::DemiBold, true));
         setFixedWidth(44);
     }
@@ -433,6 +433,8 @@ QWidget* TopBar::makeDisplayModePicker()
         button->setToolTip(L(QStringLiteral("Vue ") + QString::fromUtf8(mode.french) + QStringLiteral(" (") + key +
                                  QLatin1Char(')'),
                              QString::fromUtf8(mode.english) + QStringLiteral(" view (") + key + QLatin1Char(')')));
+        // It shows no text: its tooltip names it.
+        button->setAccessibleName(button->toolTip());
         picker->layout()->addWidget(button);
     }
     return picker;
@@ -454,6 +456,7 @@ QWidget* TopBar::makeZoomControls()
     const QString resetKeys = singleKeysText(SingleKeyAction::resetView);
     percent->setToolTip(L(QStringLiteral("Réinitialiser la vue à 100 % (") + resetKeys + QLatin1Char(')'),
                           QStringLiteral("Reset view to 100% (") + resetKeys + QLatin1Char(')')));
+    percent->setAccessibleName(percent->toolTip());
     connect(percent, &QAbstractButton::clicked, this, [this] { m_model.resetView(); });
     auto* zoomIn = new IconButton(QStringLiteral("plus.magnifyingglass"),
                                   withKeys("Zoom avant", "Zoom in", keys(EditorCommand::zoomIn)),
@@ -516,6 +519,7 @@ QWidget* TopBar::makeSearchField()
     m_searchClear = new SymbolButton(QStringLiteral("xmark.circle.fill"), 11, Theme::textDim(),
                                      [this] { m_model.controller().setSearchQuery(QString()); });
     m_searchClear->setObjectName(QStringLiteral("searchClear"));
+    m_searchClear->setToolTip(L("Effacer la recherche", "Clear search"));
     layout->addWidget(m_searchClear);
     // Wider than 142 when the placeholder needs it (French): the field's
     // margins, the glass and its gap, and the line edit's own 2 + 2.

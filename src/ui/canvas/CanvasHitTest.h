@@ -10,7 +10,9 @@ namespace zelvane {
 // The element under a page point: among the visible elements (text only
 // when asked) whose frame grown by 3 points holds the point, those grown by
 // only 0.5 are preferred; of these, topmost first, the one whose vertical
-// centre is strictly nearer the point wins. Rotation and lock are ignored.
+// centre is strictly nearer the point wins. A turned element is hit where it
+// is drawn: frames and centres are taken in the element's own unturned
+// frame, the point turned back about the frame's centre. Lock is ignored.
 std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly);
 

@@ -42,6 +42,30 @@ bool proportionalKind(const VectorElement& element)
 
 }  // namespace
 
+ArrowPlacement arrowFrame(const VectorPoint& from, const VectorPoint& to)
+{
+    const double dx = finiteOr(to.x - from.x, 0);
+    const double dy = finiteOr(to.y - from.y, 0);
+    if (std::hypot(dx, dy) < 4)
+        return {VectorRect(std::min(from.x, to.x), std::min(from.y, to.y), 36, 24), 0};
+    const double width = std::max(std::abs(dx), 1.0);
+    const double height = std::max(std::abs(dy), 1.0);
+    const double cx = std::min(from.x, to.x) + width / 2;
+    const double cy = std::min(from.y, to.y) + height / 2;
+    const VectorRect box(cx - width / 2, cy - height / 2, width, height);
+    // The same box on its side: turned a quarter, it covers the drag again.
+    const VectorRect onItsSide(cx - height / 2, cy - width / 2, height, width);
+    const bool rightward = dx >= 0;
+    const bool upward = dy <= 0;
+    if (rightward && upward)
+        return {box, 0};
+    if (!rightward && !upward)
+        return {box, 180};
+    // Down to the right the rising diagonal turns a quarter clockwise, up to
+    // the left a quarter the other way.
+    return {onItsSide, rightward ? 90.0 : -90.0};
+}
+
 VectorRect resizedFrame(const VectorRect& initial, int handle, double dx, double dy, double rotationDegrees,
                         bool proportional)
 {
@@ -354,9 +378,14 @@ void CanvasPointerDrag::place(const VectorPoint& startPage, const VectorPoint& e
         m_model.setActiveTool(EditorTool::select);
         break;
     }
-    case EditorTool::rectangle:
-    case EditorTool::ellipse:
     case EditorTool::arrow: {
+        const auto [frame, rotation] = arrowFrame(startPage, endPage);
+        controller.addShape(VectorShapeType::arrow, frame, rotation);
+        m_model.setActiveTool(EditorTool::select);
+        break;
+    }
+    case EditorTool::rectangle:
+    case EditorTool::ellipse: {
         VectorRect frame;
         frame.x = std::min(startPage.x, endPage.x);
         frame.y = std::min(startPage.y, endPage.y);

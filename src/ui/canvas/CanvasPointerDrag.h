@@ -62,6 +62,18 @@ private:
     bool m_selecting = false;
 };
 
+// The frame and rotation of an arrow dragged from `from` to `to`. An arrow
+// is drawn along its frame's rising diagonal, from bottom left to top right;
+// a half turn, or a quarter turn of the frame with its sides swapped, makes
+// it point the way the drag went, from its start to its end. A drag shorter
+// than 4 points (a click) gives a 36 × 24 arrow rising to the right in a
+// frame whose top left is there; neither side is thinner than 1 point.
+struct ArrowPlacement {
+    VectorRect frame;
+    double rotationDegrees = 0;
+};
+ArrowPlacement arrowFrame(const VectorPoint& from, const VectorPoint& to);
+
 // A frame resized by dragging one corner handle (0 top left, 1 top right,
 // 2 bottom right, 3 bottom left) by a page delta, the opposite corner kept
 // in place, for an element turned by `rotationDegrees`. Proportional keeps

@@ -11,9 +11,11 @@
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 namespace zelvane {
 
@@ -35,7 +37,7 @@ InlineTextEditorBar::InlineTextEditorBar(AppModel& model, QWidget* parent)
       m_apply(new TextButton(QString(), [this] { commitEdit(); }, this)),
       m_restore(new TextButton(QString(), [this] { restoreOriginalPDFText(); }, this)),
       m_close(new IconButton(QStringLiteral("xmark"), QString(),
-                             [this] { m_model.setEditingTextElementID(std::nullopt); }, this))
+                             [this] { closeEditing(); }, this))
 {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(kShadowMargin + kPadX, kShadowMargin + kPadY - 4, kShadowMargin + kPadX,
@@ -59,6 +61,7 @@ InlineTextEditorBar::InlineTextEditorBar(AppModel& model, QWidget* parent)
                                .arg(Theme::text().name(), Theme::withOpacity(Theme::accent(), 0.45).name(QColor::HexArgb)));
     connect(m_field, &QLineEdit::textEdited, this, [this](const QString& text) { m_draft = text; });
     connect(m_field, &QLineEdit::returnPressed, this, &InlineTextEditorBar::commitEdit);
+    m_field->installEventFilter(this);
 
     m_apply->setSymbol(QStringLiteral("checkmark"));
     m_apply->setProminent(true);
@@ -129,6 +132,50 @@ void InlineTextEditorBar::commitEdit()
             PDFCodec::updateTextFrameForEditedContent(element);
         });
     });
+}
+
+void InlineTextEditorBar::closeEditing()
+{
+    m_model.setEditingTextElementID(std::nullopt);
+}
+
+void InlineTextEditorBar::focusField(std::optional<int> cursor)
+{
+    m_field->setFocus(Qt::OtherFocusReason);
+    if (cursor)
+        m_field->setCursorPosition(std::clamp(*cursor, 0, int(m_field->text().size())));
+    else
+        m_field->selectAll();
+}
+
+bool InlineTextEditorBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != m_field)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        // Undo and Redo stay with the field while it has typing to take
+        // back; then they go to the document's menu commands.
+        if (key->matches(QKeySequence::Undo) && !m_field->isUndoAvailable()) {
+            key->ignore();
+            return true;
+        }
+        if (key->matches(QKeySequence::Redo) && !m_field->isRedoAvailable()) {
+            key->ignore();
+            return true;
+        }
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            key->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+            closeEditing();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void InlineTextEditorBar::restoreOriginalPDFText()

@@ -3,6 +3,7 @@
 #include "model/TextPayload.h"
 
 #include <QUuid>
+#include <optional>
 #include <QWidget>
 
 class QLineEdit;
@@ -19,7 +20,9 @@ class TextButton;
 // field, Apply, Original PDF (while the stored text differs from the PDF's)
 // and close. The draft reaches the document only when committed (Apply or
 // Return), as one undo step; it follows the document when the element or
-// its stored text changes underneath.
+// its stored text changes underneath. While the field has the keyboard it
+// keeps the editing keys (Ctrl+A selects the draft, Ctrl+Z undoes typing
+// before it undoes the document) and Escape closes the bar.
 class InlineTextEditorBar : public QWidget {
     Q_OBJECT
 
@@ -42,6 +45,12 @@ public:
     void commitEdit();
     // Puts the element back as the PDF printed it.
     void restoreOriginalPDFText();
+    // Ends the editing without committing the draft.
+    void closeEditing();
+
+    // Gives the field the keyboard: the cursor at `cursor` (a position in
+    // the draft), or the whole draft selected.
+    void focusField(std::optional<int> cursor = std::nullopt);
 
     QLineEdit* field() const { return m_field; }
     TextButton* applyButton() const { return m_apply; }
@@ -51,6 +60,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void retranslate();

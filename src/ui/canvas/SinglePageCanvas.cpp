@@ -3,19 +3,25 @@
 #include "DocumentChange.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "canvas/CanvasHitTest.h"
 #include "canvas/InlineTextEditorBar.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
 #include "theme/Theme.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
-#include <QApplication>
 #include <QNativeGestureEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopedValueRollback>
+#include <QTransform>
 #include <QWheelEvent>
+#include <algorithm>
+#include <utility>
 
 namespace zelvane {
 
@@ -43,7 +49,9 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_AcceptTouchEvents);
     setMouseTracking(true);
-    setFocusPolicy(Qt::ClickFocus);
+    // Tab reaches it; a press gives it the keys itself, unless the press
+    // gives them to the editor bar.
+    setFocusPolicy(Qt::TabFocus);
     m_editorBar = new InlineTextEditorBar(m_model, this);
     m_editorBar->hide();
     auto repaint = [this] { update(); };
@@ -60,6 +68,13 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
         update();
     });
     connect(&m_model, &AppModel::languageChanged, this, &SinglePageCanvas::placeEditorBar);
+    // The bar keeps clear of its text at every zoom and pan.
+    const auto replaceBar = [this] {
+        if (m_editorBar->isVisible())
+            placeEditorBar();
+    };
+    connect(&m_model, &AppModel::zoomScaleChanged, this, replaceBar);
+    connect(&m_model, &AppModel::panOffsetChanged, this, replaceBar);
     VectorController& controller = m_model.controller();
     connect(&controller, &VectorController::documentChanged, this, [this](const DocumentChange& change) {
         if (change.pageListChanged) {
@@ -202,33 +217,153 @@ void SinglePageCanvas::abandonDrag()
     }
 }
 
-void SinglePageCanvas::syncEditorBar()
+const VectorElement* SinglePageCanvas::editedElement() const
 {
     const std::optional<QUuid>& id = m_model.editingTextElementID();
-    const TextPayload* payload = nullptr;
-    if (id) {
-        for (const VectorElement& element : m_model.controller().currentPage().elements) {
-            if (element.id == *id) {
-                payload = element.text();
-                break;
-            }
-        }
+    if (!id)
+        return nullptr;
+    for (const VectorElement& element : m_model.controller().currentPage().elements) {
+        if (element.id == *id)
+            return element.text() ? &element : nullptr;
     }
-    if (!payload) {
+    return nullptr;
+}
+
+void SinglePageCanvas::syncEditorBar()
+{
+    const VectorElement* element = editedElement();
+    if (!element) {
+        // The keys come back here rather than moving on to whichever field
+        // follows the bar.
+        if (m_editorBar->isVisible() && m_editorBar->isAncestorOf(QApplication::focusWidget())) {
+            QWidget* back = m_keysBeforeBar.data();
+            if (!back || !back->isVisible() || !back->isEnabled() || back->window() != window())
+                back = this;
+            back->setFocus(Qt::OtherFocusReason);
+        }
         m_editorBar->hide();
+        if (!m_model.editingTextElementID())
+            m_barOpenedFor.reset();
         return;
     }
-    m_editorBar->setElement(*id, *payload);
+    const QUuid id = element->id;
+    m_editorBar->setElement(id, *element->text());
     placeEditorBar();
     m_editorBar->show();
+    if (m_barOpenedFor != id) {
+        m_barOpenedFor = id;
+        // Opened by the pointer: the pointer's handler places the cursor.
+        if (m_inPointerEvent)
+            m_barOpenedByPointer = true;
+        else if (isVisible())
+            focusEditorBar(std::nullopt);
+    }
+}
+
+void SinglePageCanvas::focusEditorBar(std::optional<int> cursor)
+{
+    QWidget* before = QApplication::focusWidget();
+    if (before && !m_editorBar->isAncestorOf(before))
+        m_keysBeforeBar = before;
+    m_editorBar->focusField(cursor);
 }
 
 void SinglePageCanvas::placeEditorBar()
 {
     m_editorBar->adjustSize();
     const QSize size = m_editorBar->sizeHint().boundedTo(QSize(std::max(width(), 1), m_editorBar->sizeHint().height()));
-    // 10 points below the top edge; the widget's margin holds the shadow.
-    m_editorBar->setGeometry((width() - size.width()) / 2, 10 - 8, size.width(), size.height());
+    const int x = (width() - size.width()) / 2;
+    // The widget's margins hold the shadow: the bar itself is inset.
+    const QMargins shadow(12, 8, 12, 16);
+    const auto barAt = [&](int y) { return QRect(QPoint(x, y), size).marginsRemoved(shadow); };
+    // 10 points below the top edge, unless that covers the edited text or
+    // its rotation knob: then below it, or above it, whichever covers least.
+    QList<int> candidates{10 - shadow.top()};
+    QRectF text;
+    if (const VectorElement* element = editedElement()) {
+        const PageCanvasGeometry geom = geometry();
+        const QRectF frame = geom.pageToPane(element->frame);
+        QTransform turn;
+        turn.translate(frame.center().x(), frame.center().y());
+        turn.rotate(std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0);
+        turn.translate(-frame.center().x(), -frame.center().y());
+        text = turn.mapRect(frame).adjusted(-4, -4, 4, 4);
+        // The selection's rotation knob stays in reach too.
+        const QPointF knob = rotationHandlePoint(frame, std::isfinite(element->rotationDegrees)
+                                                            ? element->rotationDegrees
+                                                            : 0);
+        text = text.united(QRectF(knob - QPointF(9, 9), QSizeF(18, 18)));
+        candidates.append(int(std::ceil(text.bottom())) + 6 - shadow.top());
+        candidates.append(int(std::floor(text.top())) - 6 - (size.height() - shadow.bottom()));
+    }
+    int best = candidates.first();
+    double bestCover = -1;
+    for (int y : candidates) {
+        const QRect bar = barAt(y);
+        // Wholly inside the canvas, or not a choice (the first always is).
+        if (y != candidates.first() && (bar.top() < 0 || bar.bottom() > height()))
+            continue;
+        const QRectF cover = text.isValid() ? QRectF(bar).intersected(text) : QRectF();
+        const double area = cover.isValid() ? cover.width() * cover.height() : 0;
+        if (bestCover < 0 || area < bestCover) {
+            best = y;
+            bestCover = area;
+        }
+        if (area == 0)
+            break;
+    }
+    m_editorBar->setGeometry(x, best, size.width(), size.height());
+}
+
+int SinglePageCanvas::textCursorAt(const VectorElement& element, const QPointF& pane)
+{
+    const TextPayload* payload = element.text();
+    if (!payload)
+        return 0;
+    // Into the element's own frame, in page units.
+    const VectorPoint page = geometry().paneToPage(pane);
+    const VectorRect& frame = element.frame;
+    const QPointF centre(frame.x + frame.width / 2, frame.y + frame.height / 2);
+    QTransform unturn;
+    unturn.translate(centre.x(), centre.y());
+    unturn.rotate(-(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0));
+    unturn.translate(-centre.x(), -centre.y());
+    const QPointF local = unturn.map(QPointF(page.x, page.y)) - QPointF(frame.x, frame.y);
+
+    const PaneTextBlock& block = m_cache.textLayouts().block(*payload, 1.0);
+    const QStringList lines = payload->text.split(QLatin1Char('\n'));
+    if (block.lines.empty() || lines.isEmpty())
+        return int(payload->text.size());
+    const double fontSize = std::isfinite(payload->fontSize) && payload->fontSize > 0 ? payload->fontSize : 5.0;
+    const int lineIndex =
+        std::clamp(int(std::floor(local.y() / (1.25 * fontSize))), 0, int(std::min<size_t>(block.lines.size(), lines.size())) - 1);
+    const PaneTextLine& line = block.lines[size_t(lineIndex)].text;
+    double start = 0;
+    if (payload->alignment == TextAlignmentMode::center)
+        start = frame.width / 2 - line.width() / 2;
+    else if (payload->alignment == TextAlignmentMode::right)
+        start = frame.width - line.width();
+    const int length = int(lines[lineIndex].size());
+    int inLine = line.cursorAt(local.x() - start);
+    // The drawn text may spell accents apart: counted in proportion.
+    if (line.textLength() != length && line.textLength() > 0)
+        inLine = int(std::lround(double(inLine) * length / line.textLength()));
+    int position = std::clamp(inLine, 0, length);
+    for (int i = 0; i < lineIndex; ++i)
+        position += int(lines[i].size()) + 1;
+    return position;
+}
+
+void SinglePageCanvas::giveKeysToEditorBar(const QPointF& pane)
+{
+    const bool opened = std::exchange(m_barOpenedByPointer, false);
+    const VectorElement* element = editedElement();
+    if (!element || !m_editorBar->isVisible())
+        return;
+    if (m_pointerTextID == element->id)
+        focusEditorBar(textCursorAt(*element, pane));
+    else if (opened)
+        focusEditorBar(std::nullopt);
 }
 
 void SinglePageCanvas::resizeEvent(QResizeEvent* event)
@@ -241,11 +376,38 @@ void SinglePageCanvas::resizeEvent(QResizeEvent* event)
 
 void SinglePageCanvas::mousePressEvent(QMouseEvent* event)
 {
+    press(event, false);
+}
+
+void SinglePageCanvas::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    press(event, true);
+}
+
+void SinglePageCanvas::press(QMouseEvent* event, bool doubleClick)
+{
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
     }
-    m_pointer.press(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    const bool barHadKeys = m_editorBar->isVisible() && m_editorBar->isAncestorOf(QApplication::focusWidget());
+    const bool selectTool = m_model.activeTool() == EditorTool::select;
+    {
+        const auto hit = hitTestElement(geometry().paneToPage(event->position()),
+                                        m_model.controller().currentPage().elements, true);
+        m_pointerTextID = hit ? std::optional<QUuid>(hit->id) : std::nullopt;
+        const QScopedValueRollback inPointer(m_inPointerEvent, true);
+        m_pointer.press(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    }
+    // A click opens a text in the bar but leaves the keys here (Delete
+    // still acts on the chosen line); a double click on it, or a click on
+    // it while typing there, gives the bar the keys with the cursor there.
+    m_barOpenedByPointer = false;
+    const VectorElement* edited = m_editorBar->isVisible() ? editedElement() : nullptr;
+    if (selectTool && edited && m_pointerTextID == edited->id && (doubleClick || barHadKeys))
+        focusEditorBar(textCursorAt(*edited, event->position()));
+    else
+        setFocus(Qt::MouseFocusReason);
     update();
     event->accept();
 }
@@ -270,8 +432,51 @@ void SinglePageCanvas::mouseReleaseEvent(QMouseEvent* event)
         event->ignore();
         return;
     }
-    m_pointer.release(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    const bool textTool = m_drag.active && m_drag.tool == EditorTool::text;
+    {
+        const QScopedValueRollback inPointer(m_inPointerEvent, true);
+        m_pointer.release(event->position(), geometry(), event->modifiers() & Qt::ShiftModifier);
+    }
+    // The text tool opens the bar on release, with the keys. A block it
+    // has just added (none was under the press) is opened with its text
+    // chosen.
+    if (textTool)
+        giveKeysToEditorBar(event->position());
+    m_barOpenedByPointer = false;
     update();
+    event->accept();
+}
+
+void SinglePageCanvas::keyPressEvent(QKeyEvent* event)
+{
+    VectorController& controller = m_model.controller();
+    const qsizetype count = controller.document().pages.size();
+    const qsizetype current = controller.currentPageIndex();
+    std::optional<qsizetype> target;
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        switch (event->key()) {
+        case Qt::Key_PageDown:
+            target = current + 1;
+            break;
+        case Qt::Key_PageUp:
+            target = current - 1;
+            break;
+        case Qt::Key_Home:
+            target = 0;
+            break;
+        case Qt::Key_End:
+            target = count - 1;
+            break;
+        default:
+            break;
+        }
+    }
+    if (!target || m_model.openingFileName()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (*target >= 0 && *target < count && *target != current)
+        controller.setCurrentPageIndex(*target);
     event->accept();
 }
 

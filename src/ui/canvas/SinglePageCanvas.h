@@ -5,6 +5,7 @@
 #include "canvas/render/PageCanvasGeometry.h"
 #include "canvas/render/ViewportNavigation.h"
 
+#include <QPointer>
 #include <QWidget>
 
 namespace zelvane {
@@ -19,7 +20,11 @@ struct VectorPage;
 // bottom and, while a text element of the page is being edited, the inline
 // editor bar at the top. Drags with the left button work the active tool. A plain scroll pans; Ctrl or Alt with the wheel, or a pinch,
 // zooms. Scrolls are passed on while another display mode is shown or a
-// sheet is open.
+// sheet is open. With the keyboard, Page Up and Page Down turn one page,
+// Home and End go to the first and last page. The editor bar takes the keys
+// when it opens from outside the canvas, from the text tool or with a double
+// click on its text (a plain click leaves them on the canvas), and gives
+// them back when it closes; it is placed clear of the text it edits.
 class SinglePageCanvas : public QWidget {
     Q_OBJECT
 
@@ -53,8 +58,10 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -68,6 +75,15 @@ private:
     // Shows, fills or hides the editor bar from the model and the document.
     void syncEditorBar();
     void placeEditorBar();
+    void press(QMouseEvent* event, bool doubleClick);
+    // After the text tool's release: the editor bar takes the keys, the
+    // cursor where the pointer hit its text, or the new block's text chosen.
+    void giveKeysToEditorBar(const QPointF& pane);
+    // The position in a text element's text nearest to a pane point.
+    int textCursorAt(const VectorElement& element, const QPointF& pane);
+    const VectorElement* editedElement() const;
+    // Gives the bar the keys: the cursor at `cursor`, or the draft chosen.
+    void focusEditorBar(std::optional<int> cursor);
 
     AppModel& m_model;
     VectorSceneRenderCache& m_cache;
@@ -75,6 +91,14 @@ private:
     CanvasPointerDrag m_pointer{m_model, m_drag};
     InlineTextEditorBar* m_editorBar = nullptr;
     PinchZoom m_pinch;
+    // While a press or release is handled: the text element under it.
+    bool m_inPointerEvent = false;
+    std::optional<QUuid> m_pointerTextID;
+    bool m_barOpenedByPointer = false;
+    // The element the bar was last opened for.
+    std::optional<QUuid> m_barOpenedFor;
+    // Where the keys were before the bar took them: they go back there.
+    QPointer<QWidget> m_keysBeforeBar;
     bool m_waitsForBackdrops = false;
 };
 

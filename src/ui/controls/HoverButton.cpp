@@ -7,7 +7,8 @@ namespace zelvane {
 
 HoverButton::HoverButton(QWidget* parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // Tab reaches it; a click leaves the keyboard where it was.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
     m_animation = new QVariantAnimation(this);
     m_animation->setDuration(120);

@@ -11,9 +11,15 @@ namespace zelvane {
 IconButton::IconButton(const QString& symbol, const QString& helpText, std::function<void()> action, QWidget* parent)
     : HoverButton(parent), m_symbol(symbol), m_tint(Theme::accent())
 {
-    setToolTip(helpText);
+    setHelpText(helpText);
     setAction(std::move(action));
     setFixedSize(26, 24);
+}
+
+void IconButton::setHelpText(const QString& text)
+{
+    setToolTip(text);
+    setAccessibleName(text);
 }
 
 void IconButton::setSymbol(const QString& symbol)

@@ -7,7 +7,7 @@
 
 namespace zelvane {
 
-// A 26 × 24 symbol button with a tooltip; when active it is filled with its
+// A 26 × 24 symbol button with a tooltip, which also names it; when active it is filled with its
 // tint. setEnabled(false) greys the symbol and ignores clicks.
 class IconButton : public HoverButton {
     Q_OBJECT
@@ -20,7 +20,8 @@ public:
     void setSymbol(const QString& symbol);
     // The tooltip.
     QString helpText() const { return toolTip(); }
-    void setHelpText(const QString& text) { setToolTip(text); }
+    // Also the name the button goes by for assistive technologies.
+    void setHelpText(const QString& text);
     bool active() const { return m_active; }
     void setActive(bool active);
     const QColor& tint() const { return m_tint; }

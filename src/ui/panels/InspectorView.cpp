@@ -9,6 +9,7 @@
 #include "panels/inspector/SignatureLibrarySection.h"
 #include "theme/Theme.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -75,6 +76,17 @@ void InspectorView::refresh()
         return;
     }
     m_refreshing = true;
+    // A field of another element (or of none) is not left holding the
+    // keys: the focus would otherwise move on to the next field shown.
+    // A draft left there still lands on its own element, or nowhere when no
+    // element is shown any more (it may be gone).
+    if (QWidget* focus = QApplication::focusWidget(); focus && m_selected->isAncestorOf(focus)) {
+        const std::optional<VectorElement> next = m_model.controller().primarySelectedElement();
+        if (!next)
+            m_selected->retargetFields(QUuid());
+        if (!next || next->id != m_shownElementID)
+            focus->clearFocus();
+    }
     do {
         m_refreshAgain = false;
         const std::optional<VectorElement> primary = m_model.controller().primarySelectedElement();

@@ -10,7 +10,9 @@
 #include "panels/sidebar/LayerListModel.h"
 #include "panels/sidebar/LayerRowDelegate.h"
 #include "panels/sidebar/PageListModel.h"
+#include "panels/sidebar/PageRowDrag.h"
 #include "panels/sidebar/PageRowDelegate.h"
+#include "panels/sidebar/SidebarList.h"
 #include "theme/Theme.h"
 
 #include <QHBoxLayout>
@@ -19,13 +21,15 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace zelvane {
 
 namespace {
 
-QListView* makeList(QWidget* parent)
+SidebarList* makeList(QWidget* parent)
 {
-    auto* list = new QListView(parent);
+    auto* list = new SidebarList(parent);
     list->setFrameShape(QFrame::NoFrame);
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -36,7 +40,6 @@ QListView* makeList(QWidget* parent)
     // measured or painted, whatever the number of pages.
     list->setUniformItemSizes(true);
     list->setMouseTracking(true);
-    list->setFocusPolicy(Qt::NoFocus);
     list->viewport()->setAutoFillBackground(false);
     list->setStyleSheet(QStringLiteral("QListView { background: transparent; }"));
     return list;
@@ -65,13 +68,16 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(buildPageSection());
+    // The two lists share the panel's height: the page list takes what its
+    // rows need, up to half of it.
+    layout->addWidget(buildPageSection(), 1);
     layout->addWidget(separatorLine(Qt::Horizontal, this));
     layout->addWidget(buildLayerSection(), 1);
 
     VectorController& controller = model.controller();
     connect(&controller, &VectorController::documentChanged, this, [this] {
         updatePageHeader();
+        updatePageListHeight();
         updateLayerHeader();
     });
     connect(&controller, &VectorController::currentPageIndexChanged, this, [this] {
@@ -83,6 +89,7 @@ SidebarView::SidebarView(AppModel& model, QWidget* parent) : QWidget(parent), m_
     });
     connect(m_layers, &LayerListModel::listed, this, &SidebarView::updateLayerHeader);
     updatePageHeader();
+    updatePageListHeight();
     updateLayerHeader();
 }
 
@@ -119,6 +126,8 @@ QWidget* SidebarView::buildPageSection()
     headerLayout->setContentsMargins(10, 0, 10, 0);
     headerLayout->addWidget(m_pagesHeader);
     layout->addWidget(header);
+    m_pageSection = section;
+    m_pageHeaderRow = header;
 
     m_pages = new PageListModel(controller, this);
     m_pageDelegate = new PageRowDelegate(*m_pages, this);
@@ -127,12 +136,22 @@ QWidget* SidebarView::buildPageSection()
     auto* listBox = new QWidget(section);
     auto* listLayout = new QVBoxLayout(listBox);
     listLayout->setContentsMargins(8, 0, 8, 8);
-    m_pageList = makeList(listBox);
+    SidebarList* pageList = makeList(listBox);
+    m_pageList = pageList;
+    pageList->chosenRow = [this] { return int(m_model.controller().currentPageIndex()); };
+    pageList->onChoose = [this](int row) { selectPage(row); };
+    // The current row's move arrows, while there is somewhere to move.
+    pageList->buttonCount = [this] { return m_model.controller().document().pages.size() >= 2 ? 2 : 0; };
+    pageList->onPressButton = [this](int row, int button) {
+        movePage(row, button == 1 ? -1 : +1);
+        m_pageList->scrollTo(m_pages->index(int(m_model.controller().currentPageIndex())));
+    };
     m_pageList->setModel(m_pages);
     m_pageList->setItemDelegate(m_pageDelegate);
     listLayout->addWidget(m_pageList);
-    listBox->setFixedHeight(kPageListHeight);
-    layout->addWidget(listBox);
+    m_pageListBox = listBox;
+    layout->addWidget(listBox, 1);
+    m_pageDrag = new PageRowDrag(*m_pageList, [this](int from, int to) { movePageTo(from, to); }, this);
     return section;
 }
 
@@ -173,7 +192,38 @@ QWidget* SidebarView::buildLayerSection()
     auto* listBox = new QWidget;
     auto* listLayout = new QVBoxLayout(listBox);
     listLayout->setContentsMargins(8, 0, 8, 10);
-    m_layerList = makeList(listBox);
+    SidebarList* layerList = makeList(listBox);
+    m_layerList = layerList;
+    layerList->chosenRow = [this] {
+        const QSet<QUuid>& selection = m_model.controller().selection();
+        if (selection.isEmpty())
+            return -1;
+        for (int row = 0; row < m_layers->rowCount(); ++row) {
+            if (selection.contains(m_layers->element(row)->id))
+                return row;
+        }
+        return -1;
+    };
+    // Walking the list only chooses: the keys stay here, so Delete and
+    // Backspace act on a text too. Return or Space opens it for editing.
+    layerList->onChoose = [this](int row) {
+        if (const VectorElement* element = m_layers->element(row)) {
+            m_model.controller().setSelection({element->id});
+            m_model.setEditingTextElementID(std::nullopt);
+        }
+    };
+    layerList->onActivate = [this](int row) { selectLayer(row); };
+    layerList->buttonCount = [] { return 2; };
+    layerList->onPressButton = [this, toggle](int row, int button) {
+        toggle(row, button == LayerRowDelegate::kEyeButton);
+    };
+    // Page Up and Page Down turn the page whose elements are listed.
+    layerList->onPageKey = [this](int offset) {
+        VectorController& controller = m_model.controller();
+        const qsizetype target = controller.currentPageIndex() + offset;
+        if (target >= 0 && target < controller.document().pages.size())
+            selectPage(int(target));
+    };
     m_layerList->setModel(m_layers);
     m_layerList->setItemDelegate(m_layerDelegate);
     listLayout->addWidget(m_layerList);
@@ -208,6 +258,30 @@ void SidebarView::movePage(int row, int offset)
     const qsizetype target = controller.currentPageIndex() + offset;
     if (target >= 0 && target < controller.document().pages.size())
         controller.moveCurrentPage(offset);
+}
+
+void SidebarView::movePageTo(int from, int to)
+{
+    VectorController& controller = m_model.controller();
+    controller.setCurrentPageIndex(from);
+    if (to >= 0 && to < controller.document().pages.size())
+        controller.moveCurrentPage(to - from);
+}
+
+void SidebarView::updatePageListHeight()
+{
+    // Room for every row, at least one, and no more.
+    const int rows = std::max(int(m_model.controller().document().pages.size()), 1);
+    const QMargins margins = m_pageListBox->layout()->contentsMargins();
+    const int rowsHeight = rows * (PageRowDelegate::kRowHeight + PageRowDelegate::kRowSpacing);
+    const int listHeight = rowsHeight + margins.bottom() + 2 * m_pageList->frameWidth();
+    m_pageListBox->setMinimumHeight(PageRowDelegate::kRowHeight + PageRowDelegate::kRowSpacing + margins.bottom());
+    m_pageListBox->setMaximumHeight(listHeight);
+    // The section above the list: its top margin, the header and the gap.
+    auto* sectionLayout = static_cast<QVBoxLayout*>(m_pageSection->layout());
+    const int above = sectionLayout->contentsMargins().top() + m_pageHeaderRow->sizeHint().height()
+                      + sectionLayout->spacing();
+    m_pageSection->setMaximumHeight(above + listHeight);
 }
 
 void SidebarView::selectLayer(int row)

@@ -14,6 +14,7 @@ class LayerListModel;
 class LayerRowDelegate;
 class PageListModel;
 class PageRowDelegate;
+class PageRowDrag;
 class SectionHeader;
 
 // The left panel: the page list and the layer list of the current page.
@@ -24,8 +25,6 @@ class SidebarView : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kPageListHeight = 248;
-
     explicit SidebarView(AppModel& model, QWidget* parent = nullptr);
 
     QListView* pageList() const { return m_pageList; }
@@ -40,12 +39,16 @@ public:
     IconButton* deletePageButton() const { return m_deleteButton; }
     PageRowDelegate* pageDelegate() const { return m_pageDelegate; }
     LayerRowDelegate* layerDelegate() const { return m_layerDelegate; }
+    PageRowDrag* pageDrag() const { return m_pageDrag; }
 
 private:
     QWidget* buildPageSection();
     QWidget* buildLayerSection();
     void selectPage(int row);
     void movePage(int row, int offset);
+    // Moves the page of row `from` to row `to` in one step; it stays current.
+    void movePageTo(int from, int to);
+    void updatePageListHeight();
     void selectLayer(int row);
     void updatePageHeader();
     void updateLayerHeader();
@@ -56,6 +59,10 @@ private:
     PageRowDelegate* m_pageDelegate = nullptr;
     LayerRowDelegate* m_layerDelegate = nullptr;
     QListView* m_pageList = nullptr;
+    QWidget* m_pageSection = nullptr;
+    QWidget* m_pageHeaderRow = nullptr;
+    QWidget* m_pageListBox = nullptr;
+    PageRowDrag* m_pageDrag = nullptr;
     QListView* m_layerList = nullptr;
     SectionHeader* m_pagesHeader = nullptr;
     SectionHeader* m_layersHeader = nullptr;

@@ -75,7 +75,7 @@ class CapsuleButton : public QAbstractButton {
 public:
     CapsuleButton()
     {
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }

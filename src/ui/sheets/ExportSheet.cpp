@@ -67,7 +67,7 @@ public:
     FormatRow(AppModel& model, const FormatText& text) : m_model(model), m_format(text.format)
     {
         setObjectName(QStringLiteral("format.") + rawValue(text.format));
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         auto* layout = new QHBoxLayout(this);
         layout->setContentsMargins(8, 8, 8, 8);
         layout->setSpacing(10);

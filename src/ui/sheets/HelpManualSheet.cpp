@@ -48,7 +48,7 @@ public:
     {
         setText(HelpManualSheet::title(section));
         setObjectName(QStringLiteral("section-") + HelpManualSheet::rawValue(section));
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         connect(this, &QAbstractButton::clicked, this, std::move(choose));

@@ -190,7 +190,6 @@ OSCGuideSheet::OSCGuideSheet(AppModel& model, std::function<void()> close, QWidg
     copy->setObjectName(QStringLiteral("copyJSON"));
     copy->setSymbol(QStringLiteral("doc.on.doc"));
     copy->setCompact(true);
-    copy->setFocusPolicy(Qt::NoFocus);
     // Nothing to copy without a relay to name.
     copy->setEnabled(relay.has_value());
     m_copyButton = copy;

@@ -144,6 +144,12 @@ PreferencesView::PreferencesView(AppModel& model, QWidget* parent) : QWidget(par
         11, QFont::Normal, Theme::textDim(), true));
     layout->addStretch(1);
 
+    // Tab goes through the page in the order it reads.
+    const QList<QWidget*> order{m_language, m_autoCheck, checkNow, m_pdfFrames, m_sidebar,
+                                m_inspector, m_oscPort,   apply,    m_httpPort};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
     fillPortFields();
 }
 

@@ -105,7 +105,7 @@ PlainButton::PlainButton(const QString& symbolName, const QString& title, double
 {
     setText(title);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(this, &QAbstractButton::clicked, this, [action = std::move(action)] {
         if (action)
@@ -162,7 +162,7 @@ QAbstractButton* pushButton(const QString& title, const char* objectName, std::f
     button->setObjectName(QLatin1String(objectName));
     button->setAutoDefault(false);
     button->setDefault(isDefault);
-    button->setFocusPolicy(Qt::NoFocus);
+    button->setFocusPolicy(Qt::TabFocus);
     QObject::connect(button, &QPushButton::clicked, button, [action = std::move(action)] {
         if (action)
             action();

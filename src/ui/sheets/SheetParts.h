@@ -82,8 +82,8 @@ private:
     QColor m_color;
 };
 
-// A standard push button that takes no focus. The sheet's default button
-// is drawn as such; Return itself is handled by the sheet.
+// A standard push button that Tab reaches (Space presses it). The sheet's
+// default button is drawn as such; Return itself is handled by the sheet.
 QAbstractButton* pushButton(const QString& title, const char* objectName, std::function<void()> action,
                             bool isDefault = false);
 

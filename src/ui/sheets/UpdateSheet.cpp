@@ -21,6 +21,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTextDocument>
+#include <QTextEdit>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
@@ -87,30 +89,45 @@ QWidget* activityRegion(const QString& text, QFont::Weight weight, const QColor&
 }
 
 // The release notes in a scroll area of 70 to 140 points, on a faint
-// rounded box.
+// rounded box. Lines wrap at the width the scroll bar leaves, breaking
+// words too long for it (a checksum) anywhere.
 class NotesBox : public QWidget {
 public:
     explicit NotesBox(const QString& notes)
     {
-        auto* text = label(notes, 11.5, QFont::Normal, Theme::text(), true);
-        text->setObjectName(QStringLiteral("releaseNotes"));
-        text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        m_scroll = new QScrollArea;
-        m_scroll->setObjectName(QStringLiteral("releaseNotesScroll"));
-        m_scroll->setFrameShape(QFrame::NoFrame);
-        m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        m_scroll->setWidgetResizable(true);
-        m_scroll->setWidget(text);
-        m_scroll->viewport()->setAutoFillBackground(false);
-        text->setAutoFillBackground(false);
+        m_text = new QTextEdit;
+        m_text->setObjectName(QStringLiteral("releaseNotes"));
+        m_text->setReadOnly(true);
+        m_text->setTabChangesFocus(true);
+        m_text->setAcceptRichText(false);
+        m_text->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        m_text->setFrameShape(QFrame::NoFrame);
+        m_text->setFont(Theme::font(11.5));
+        m_text->setLineWrapMode(QTextEdit::WidgetWidth);
+        m_text->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        m_text->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_text->document()->setDocumentMargin(0);
+        QPalette palette = m_text->palette();
+        palette.setColor(QPalette::Text, Theme::text());
+        palette.setColor(QPalette::Base, Qt::transparent);
+        m_text->setPalette(palette);
+        m_text->viewport()->setAutoFillBackground(false);
+        m_text->setPlainText(notes);
         const int innerWidth = UpdateSheet::kWidth - 2 * kPadding - 2 * 10;
-        const int wanted = text->heightForWidth(innerWidth - m_scroll->verticalScrollBar()->sizeHint().width());
-        m_scroll->setFixedHeight(std::clamp(wanted, kNotesMinHeight, kNotesMaxHeight));
+        QTextDocument measure;
+        measure.setDefaultFont(m_text->font());
+        measure.setDocumentMargin(0);
+        QTextOption option = measure.defaultTextOption();
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        measure.setDefaultTextOption(option);
+        measure.setPlainText(notes);
+        measure.setTextWidth(innerWidth - m_text->verticalScrollBar()->sizeHint().width());
+        const int wanted = int(std::ceil(measure.size().height()));
+        m_text->setFixedHeight(std::clamp(wanted, kNotesMinHeight, kNotesMaxHeight));
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(10, 10, 10, 10);
-        layout->addWidget(m_scroll);
+        layout->addWidget(m_text);
     }
 
 protected:
@@ -124,7 +141,7 @@ protected:
     }
 
 private:
-    QScrollArea* m_scroll;
+    QTextEdit* m_text;
 };
 
 // Empties a layout. The widgets go later: one of them may be the button

@@ -2,6 +2,7 @@
 
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "controls/FocusRing.h"
 #include "theme/Theme.h"
 #include "window/AlertPresenter.h"
 #include "window/ContentView.h"
@@ -25,6 +26,7 @@ namespace zelvane {
 MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), m_model(model)
 {
     setObjectName(QStringLiteral("MainWindow"));
+    FocusRing::install();
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(kDefaultWidth, kDefaultHeight);
     QPalette palette = this->palette();

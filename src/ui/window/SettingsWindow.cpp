@@ -1,6 +1,7 @@
 #include "window/SettingsWindow.h"
 
 #include "appmodel/AppModel.h"
+#include "controls/FocusRing.h"
 #include "sheets/PreferencesView.h"
 
 #include <QShortcut>
@@ -11,6 +12,7 @@ namespace zelvane {
 SettingsWindow::SettingsWindow(AppModel& model, QWidget* parent) : QWidget(parent, Qt::Window), m_model(model)
 {
     setObjectName(QStringLiteral("SettingsWindow"));
+    FocusRing::install();
     setFixedSize(PreferencesView::kWidth, PreferencesView::kHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

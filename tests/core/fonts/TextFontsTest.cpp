@@ -5,10 +5,12 @@
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/TextFonts.h"
 #include "model/ShapePayload.h"
+#include "operations/VectorOperations.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QRawFont>
+#include <QTransform>
 
 #include <cmath>
 
@@ -103,6 +105,55 @@ TEST_F(TextFontsTest, FallsBackOnHelveticaNeueFaces)
     EXPECT_EQ(font.families().first(), *helvetica);
     // An empty family is Helvetica Neue too.
     EXPECT_EQ(PDFCodec::resolveFont(payload(""), 12).families().first(), *helvetica);
+}
+
+TEST_F(TextFontsTest, TheOfferedFamiliesAreInstalledAndTheOriginalNamesDrawInTheirCounterparts)
+{
+    const QStringList offered = fonts::offeredTextFamilies();
+    for (const char* family : {"Liberation Sans", "Liberation Serif", "Liberation Mono", "DejaVu Sans"})
+        EXPECT_TRUE(offered.contains(QString::fromLatin1(family))) << family;
+    for (const QString& family : offered)
+        EXPECT_TRUE(QFontDatabase::hasFamily(family)) << family.toStdString();
+    // New text is set in an installed sans-serif face.
+    EXPECT_EQ(fonts::defaultTextFamily(), "Liberation Sans");
+    EXPECT_EQ(face(PDFCodec::resolveFont(payload(fonts::defaultTextFamily()), 12)), "LiberationSans");
+    // Documents naming the original families are drawn in the metric-compatible faces.
+    EXPECT_EQ(face(PDFCodec::resolveFont(payload("Arial"), 12)), "LiberationSans");
+    EXPECT_EQ(face(PDFCodec::resolveFont(payload("Times New Roman"), 12)), "LiberationSerif");
+    EXPECT_TRUE(offered.contains(
+        fonts::withoutFoundry(QFontInfo(PDFCodec::resolveFont(payload("Helvetica Neue"), 12)).family())));
+}
+
+TEST_F(TextFontsTest, ARestyledTextKeepsItsRoomInTheNewStyle)
+{
+    VectorElement element = VectorOperations::makeTextElement("Total due", {40, 60}, 11, "#111317", false);
+    element.frame.height = 11;
+    TextPayload* text = element.text();
+    text->baselineOffset = 8.5;
+    const TextPayload before = *text;
+    text->fontSize = 22;
+    PDFCodec::updateTextFrameForRestyledContent(element, before);
+    EXPECT_NEAR(element.frame.height, 22, 0.5);
+    EXPECT_NEAR(*element.text()->baselineOffset, 17, 0.5);
+    EXPECT_EQ(element.frame.x, 40);
+    EXPECT_EQ(element.frame.y, 60);
+    EXPECT_NEAR(element.frame.width, PDFCodec::measureTextWidth(*element.text()) + 2, 1e-9);
+    // A turned frame keeps the start of its first line.
+    element.rotationDegrees = 90;
+    const TextPayload large = *element.text();
+    const QPointF start = QTransform()
+                              .translate(element.frame.midX(), element.frame.midY())
+                              .rotate(90)
+                              .map(QPointF(-element.frame.width / 2, -element.frame.height / 2));
+    element.text()->fontSize = 11;
+    PDFCodec::updateTextFrameForRestyledContent(element, large);
+    const QPointF after = QTransform()
+                              .translate(element.frame.midX(), element.frame.midY())
+                              .rotate(90)
+                              .map(QPointF(-element.frame.width / 2, -element.frame.height / 2));
+    EXPECT_NEAR(after.x(), start.x(), 1e-6);
+    EXPECT_NEAR(after.y(), start.y(), 1e-6);
+    EXPECT_NEAR(element.frame.height, 11, 0.3);
 }
 
 TEST_F(TextFontsTest, UsesRegisteredPDFFonts)

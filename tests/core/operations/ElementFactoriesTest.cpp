@@ -165,7 +165,8 @@ TEST(ElementFactoriesTest, TextBlocksAreSizedFromTheirLines)
     EXPECT_NEAR(one.frame.height, 24.84, 1e-9);
     const TextPayload* text = one.text();
     ASSERT_TRUE(text);
-    EXPECT_EQ(text->fontFamily, QStringLiteral("Helvetica Neue"));
+    // An installed sans-serif face (fonts-liberation2), metric-compatible with Arial.
+    EXPECT_EQ(text->fontFamily, QStringLiteral("Liberation Sans"));
     EXPECT_TRUE(text->isBold);
     EXPECT_FALSE(text->isPDFExtracted);
     EXPECT_EQ(text->maskColorHex, QStringLiteral("#FFFFFF"));

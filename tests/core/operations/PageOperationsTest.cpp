@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <QJsonObject>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
 
 using namespace zelvane;
 
@@ -128,7 +131,18 @@ TEST(PageOperationsTest, MoveReordersOrRefuses)
     EXPECT_EQ(document.revision, 3);
 }
 
-TEST(PageOperationsTest, RotationSwapsSidesAndRemapsFrames)
+// The corners of an element as drawn: its frame turned about its centre.
+QList<QPointF> drawnCorners(const VectorElement& element)
+{
+    const QRectF r = element.frame.toQRectF();
+    const QTransform turn = QTransform()
+                                .translate(r.center().x(), r.center().y())
+                                .rotate(element.rotationDegrees)
+                                .translate(-r.center().x(), -r.center().y());
+    return {turn.map(r.topLeft()), turn.map(r.topRight()), turn.map(r.bottomRight()), turn.map(r.bottomLeft())};
+}
+
+TEST(PageOperationsTest, ElementsTurnWithThePageKeepingTheirSides)
 {
     VectorDocument document = documentWithPages({"A"});
     document.pages[0].elements = {boxAt(VectorRect(10, 20, 100, 50))};
@@ -139,23 +153,85 @@ TEST(PageOperationsTest, RotationSwapsSidesAndRemapsFrames)
     document.pages[0].redactedPDFRects = {VectorRect(1, 1, 10, 10)};
 
     VectorDocument counter = document;
+    const VectorDocument before = document;
     VectorOperations::rotatePage(document, 0, true);
     const VectorPage& page = document.pages[0];
     EXPECT_EQ(page.width, 841.89);
     EXPECT_EQ(page.height, 595.28);
-    expectRect(page.elements[0].frame, VectorRect(771.89, 10, 50, 100));
-    EXPECT_EQ(page.elements[1].frame.height, 1);
-    EXPECT_EQ(page.elements[1].rotationDegrees, 12);
-    // Without a backdrop nothing but the frames changes.
+    // The centre (60, 45) goes to (841.89 - 45, 60); the sides stay.
+    expectRect(page.elements[0].frame, VectorRect(746.89, 35, 100, 50));
+    EXPECT_EQ(page.elements[0].rotationDegrees, 90);
+    EXPECT_EQ(page.elements[1].frame.width, 0);
+    EXPECT_EQ(page.elements[1].frame.height, 5);
+    EXPECT_EQ(page.elements[1].rotationDegrees, 102);
+    // Each element is drawn where the turned page carries it.
+    for (int i = 0; i < 2; ++i) {
+        const QList<QPointF> old = drawnCorners(before.pages[0].elements[i]);
+        const QList<QPointF> now = drawnCorners(page.elements[i]);
+        for (const QPointF& corner : old) {
+            const QPointF expected(841.89 - corner.y(), corner.x());
+            EXPECT_TRUE(std::any_of(now.cbegin(), now.cend(), [&](const QPointF& p) {
+                return std::abs(p.x() - expected.x()) < 1e-6 && std::abs(p.y() - expected.y()) < 1e-6;
+            })) << i << " " << expected.x() << "," << expected.y();
+        }
+    }
+    // Without a backdrop the page has no print to turn.
     EXPECT_EQ(page.redactedPDFRects, (QList<VectorRect>{VectorRect(1, 1, 10, 10)}));
     EXPECT_EQ(page.pdfRotation, 0);
     EXPECT_EQ(document.revision, 2);
 
     VectorOperations::rotatePage(counter, 0, false);
-    expectRect(counter.pages[0].elements[0].frame, VectorRect(20, 485.28, 50, 100));
+    expectRect(counter.pages[0].elements[0].frame, VectorRect(-5, 510.28, 100, 50));
+    EXPECT_EQ(counter.pages[0].elements[0].rotationDegrees, -90);
+    EXPECT_EQ(counter.pages[0].elements[1].rotationDegrees, -78);
 
     VectorOperations::rotatePage(counter, 3, false);
     EXPECT_EQ(counter.revision, 2);
+}
+
+TEST(PageOperationsTest, FourTurnsOrATurnAndItsReverseGiveTheSameDocumentBack)
+{
+    VectorDocument document = documentWithPages({"A"});
+    VectorPage& page = document.pages[0];
+    page.pdfPageData = QByteArray("%PDF-1.7");
+    page.redactedPDFRects = {VectorRect(100.37, 50.123, 200.11, 20.9), VectorRect(0.1, 0.2, 595.18, 0.3)};
+    VectorElement stamp = boxAt(VectorRect(90.584, 664.3498, 176, 52));
+    stamp.rotationDegrees = -4;
+    VectorElement text = boxAt(VectorRect(148.82, 294.6615, 8 * 15 * 0.58, 15 * 1.38));
+    VectorElement arrow = boxAt(VectorRect(0.1, 0.3, 140.7, 0.2));
+    arrow.rotationDegrees = 179.99;
+    // Off the micro-point grid and turned past a full turn.
+    VectorElement loose = boxAt(VectorRect(300.000000123, 400.5000000007, 33.3333333333, 12.1));
+    loose.rotationDegrees = 725.5;
+    VectorElement line;
+    line.id = QUuid::createUuid();
+    TextPayload printed;
+    printed.text = QStringLiteral("Total");
+    printed.isPDFExtracted = true;
+    printed.originalPDFText = printed.text;
+    printed.originalPDFRect = VectorRect(40.12, 300.07, 120.3, 14.2);
+    printed.originalRotationDegrees = 0;
+    line.kind = printed;
+    line.frame = *printed.originalPDFRect;
+    page.elements = {stamp, text, arrow, loose, line};
+    const VectorDocument original = document;
+
+    for (const bool clockwise : {true, false}) {
+        for (int turn = 1; turn <= 4; ++turn) {
+            VectorOperations::rotatePage(document, 0, clockwise);
+            EXPECT_FALSE(document.pages[0].elements[4].hasModifiedPDFText()) << turn;
+            if (turn < 4) {
+                EXPECT_NE(document.pages[0].elements, original.pages[0].elements);
+            }
+        }
+        VectorDocument restored = document;
+        restored.revision = original.revision;
+        EXPECT_EQ(restored, original) << clockwise;
+    }
+    VectorOperations::rotatePage(document, 0, true);
+    VectorOperations::rotatePage(document, 0, false);
+    document.revision = original.revision;
+    EXPECT_EQ(document, original);
 }
 
 TEST(PageOperationsTest, ABackdropTurnsWithThePageAndMasksFollowTheText)

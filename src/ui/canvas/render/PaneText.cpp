@@ -28,6 +28,18 @@ PaneTextLine::~PaneTextLine() = default;
 PaneTextLine::PaneTextLine(PaneTextLine&&) noexcept = default;
 PaneTextLine& PaneTextLine::operator=(PaneTextLine&&) noexcept = default;
 
+int PaneTextLine::cursorAt(double x) const
+{
+    if (!m_layout)
+        return 0;
+    return m_layout->lineAt(0).xToCursor(x, QTextLine::CursorBetweenCharacters);
+}
+
+int PaneTextLine::textLength() const
+{
+    return m_layout ? int(m_layout->text().size()) : 0;
+}
+
 void PaneTextLine::draw(QPainter& painter, const QPointF& topLeft, const QColor& color) const
 {
     if (!m_layout)

@@ -25,6 +25,12 @@ public:
     double descent() const { return m_descent; }
     bool isEmpty() const { return !m_layout; }
 
+    // The cursor position (a position in the laid-out text) nearest to `x`
+    // from the line's start.
+    int cursorAt(double x) const;
+    // The length of the laid-out text.
+    int textLength() const;
+
     // The line's top-left corner at `topLeft`.
     void draw(QPainter& painter, const QPointF& topLeft, const QColor& color) const;
     // The line's box centred on `center`.

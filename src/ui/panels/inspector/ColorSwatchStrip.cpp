@@ -24,7 +24,7 @@ public:
     {
         setFixedSize(kSide, kSide);
         setCursor(Qt::PointingHandCursor);
-        setFocusPolicy(Qt::NoFocus);
+        setFocusPolicy(Qt::TabFocus);
     }
 
     void setHighlighted(bool highlighted)

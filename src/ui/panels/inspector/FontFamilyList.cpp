@@ -1,5 +1,6 @@
 #include "panels/inspector/FontFamilyList.h"
 
+#include "fonts/FontLookup.h"
 #include "theme/Theme.h"
 
 #include <QSet>
@@ -20,10 +21,11 @@ FontFamilyList::FontFamilyList(QWidget* parent) : QComboBox(parent)
 
 QStringList FontFamilyList::familyList(const QString& elementFamily, const QStringList& registeredFamilies)
 {
-    QStringList names{QStringLiteral("Helvetica Neue"), QStringLiteral("Arial"),       QStringLiteral("Verdana"),
-                      QStringLiteral("Trebuchet MS"),   QStringLiteral("Avenir Next"), QStringLiteral("Gill Sans"),
-                      QStringLiteral("Times New Roman"), QStringLiteral("Georgia"),    QStringLiteral("Courier New"),
-                      elementFamily};
+    // The free families installed here, the element's own (a document may
+    // name a family this machine draws with a substitute) and the fonts of
+    // the open PDF files.
+    QStringList names = fonts::offeredTextFamilies();
+    names.append(elementFamily);
     names += registeredFamilies;
     QStringList result;
     QSet<QString> seen;

@@ -15,7 +15,7 @@ class FontFamilyList : public QComboBox {
 public:
     explicit FontFamilyList(QWidget* parent = nullptr);
 
-    // The fixed families, the element's own and the families registered
+    // The installed free families, the element's own and the families registered
     // from PDFs: empty names dropped, duplicates removed, sorted by code
     // point (so upper case comes before lower case).
     static QStringList familyList(const QString& elementFamily, const QStringList& registeredFamilies);

@@ -26,17 +26,27 @@ namespace {
 
 using TextChange = std::function<void(TextPayload&)>;
 
-// Changes the payload of a text element, refitting its frame when asked;
+// What a change of the payload does to the frame.
+enum class Refit {
+    none,     // alignment: the frame stays
+    content,  // the text: the frame follows the new text
+    style,    // size, face, weight or slant: the frame follows the new style
+};
+
+// Changes the payload of a text element and refits its frame as asked;
 // other kinds stay as they are.
-ElementEdits::Change textChange(TextChange change, bool refit)
+ElementEdits::Change textChange(TextChange change, Refit refit)
 {
     return [change = std::move(change), refit](VectorElement& element) {
         TextPayload* payload = element.text();
         if (!payload)
             return;
+        const TextPayload before = *payload;
         change(*payload);
-        if (refit)
+        if (refit == Refit::content)
             PDFCodec::updateTextFrameForEditedContent(element);
+        else if (refit == Refit::style)
+            PDFCodec::updateTextFrameForRestyledContent(element, before);
     };
 }
 
@@ -92,7 +102,7 @@ TextControls::TextControls(VectorController& controller, QWidget* parent)
     m_content = new ElementCommitField(
         L("Contenu du texte…", "Text content…"),
         [this](const QUuid& target, bool draft, const QString& text) {
-            const auto change = textChange([text](TextPayload& p) { p.text = text; }, true);
+            const auto change = textChange([text](TextPayload& p) { p.text = text; }, Refit::content);
             const QString label = L("Texte modifié", "Text updated");
             ElementEdits::commitField(m_controller, target, draft, label, change);
         },
@@ -121,7 +131,7 @@ TextControls::TextControls(VectorController& controller, QWidget* parent)
                                   {L("Corps", "Size"), 0, 6, 42, &InspectorFormat::pointsOneDecimal, 46,
                                    Theme::textDim(),
                                    [](VectorElement& element, double value) {
-                                       textChange([value](TextPayload& p) { p.fontSize = value; }, true)(element);
+                                       textChange([value](TextPayload& p) { p.fontSize = value; }, Refit::style)(element);
                                    }},
                                   this);
     static_cast<QHBoxLayout*>(m_size->layout())->setSpacing(6);
@@ -131,10 +141,10 @@ TextControls::TextControls(VectorController& controller, QWidget* parent)
     auto* styleRow = new QHBoxLayout;
     styleRow->setSpacing(6);
     m_bold = new IconButton(QStringLiteral("bold"), L("Gras", "Bold"), [this] {
-        editText(QString(), false, [](TextPayload& p) { p.isBold = !p.isBold; });
+        editText(QString(), true, [](TextPayload& p) { p.isBold = !p.isBold; });
     });
     m_italic = new IconButton(QStringLiteral("italic"), L("Italique", "Italic"), [this] {
-        editText(QString(), false, [](TextPayload& p) { p.isItalic = !p.isItalic; });
+        editText(QString(), true, [](TextPayload& p) { p.isItalic = !p.isItalic; });
     });
     for (IconButton* button : {m_bold, m_italic}) {
         button->setTint(Theme::accent());
@@ -157,9 +167,9 @@ TextControls::TextControls(VectorController& controller, QWidget* parent)
     column->addLayout(styleRow);
 }
 
-void TextControls::editText(const QString& label, bool refit, const std::function<void(TextPayload&)>& change)
+void TextControls::editText(const QString& label, bool restyles, const std::function<void(TextPayload&)>& change)
 {
-    ElementEdits::apply(m_controller, m_elementID, label, textChange(change, refit));
+    ElementEdits::apply(m_controller, m_elementID, label, textChange(change, restyles ? Refit::style : Refit::none));
 }
 
 void TextControls::showElement(const VectorElement& element, const TextPayload& payload)

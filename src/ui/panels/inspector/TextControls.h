@@ -35,7 +35,7 @@ public:
 
 private:
     // A discrete edit of the shown text element (none when it is no longer text).
-    void editText(const QString& label, bool refit, const std::function<void(TextPayload&)>& change);
+    void editText(const QString& label, bool restyles, const std::function<void(TextPayload&)>& change);
 
     VectorController& m_controller;
     QUuid m_elementID;

@@ -5,6 +5,7 @@
 #include "controls/SymbolIcon.h"
 #include "panels/sidebar/LayerListModel.h"
 #include "panels/sidebar/RowClick.h"
+#include "panels/sidebar/SidebarList.h"
 #include "theme/Theme.h"
 
 #include <QAbstractItemView>
@@ -117,6 +118,13 @@ void LayerRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
                element->locked ? Theme::warning() : Theme::textFaint(), 11);
     drawSymbol(*painter, eyeRect(option.rect), element->visible ? QStringLiteral("eye") : QStringLiteral("eye.slash"),
                element->visible ? Theme::textDim() : Theme::textFaint(), 11);
+    // The lock (1) or the eye (2) the keys are on.
+    if (const auto* list = qobject_cast<const SidebarList*>(option.widget)) {
+        if (list->marksButton(index.row(), kLockButton))
+            SidebarList::paintButtonMark(*painter, lockRect(option.rect));
+        else if (list->marksButton(index.row(), kEyeButton))
+            SidebarList::paintButtonMark(*painter, eyeRect(option.rect));
+    }
     painter->restore();
 }
 

@@ -18,6 +18,9 @@ class LayerRowDelegate : public QStyledItemDelegate {
 public:
     static constexpr int kRowHeight = 36;
     static constexpr int kRowSpacing = 3;
+    // The row's buttons as the keyboard counts them, from the left.
+    static constexpr int kLockButton = 1;
+    static constexpr int kEyeButton = 2;
 
     explicit LayerRowDelegate(LayerListModel& model, QObject* parent = nullptr);
 

@@ -5,6 +5,7 @@
 #include "panels/sidebar/MiniPagePreview.h"
 #include "panels/sidebar/RowClick.h"
 #include "panels/sidebar/PageListModel.h"
+#include "panels/sidebar/SidebarList.h"
 #include "theme/Theme.h"
 
 #include <QFontMetricsF>
@@ -147,6 +148,13 @@ void PageRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
                    upEnabled ? Theme::textDim() : Theme::textFaint(), 10);
         drawSymbol(*painter, downChevronRect(option.rect), QStringLiteral("chevron.down"),
                    downEnabled ? Theme::textDim() : Theme::textFaint(), 10);
+        // The chevron the keys are on: up (1) or down (2).
+        if (const auto* list = qobject_cast<const SidebarList*>(option.widget)) {
+            if (list->marksButton(pageIndex, 1))
+                SidebarList::paintButtonMark(*painter, upChevronRect(option.rect));
+            else if (list->marksButton(pageIndex, 2))
+                SidebarList::paintButtonMark(*painter, downChevronRect(option.rect));
+        }
     }
     painter->restore();
 }

@@ -1,5 +1,7 @@
 #include "CanvasToolsTestSupport.h"
 
+#include <QTransform>
+
 using namespace zelvane;
 using namespace zelvane::testing;
 
@@ -37,6 +39,33 @@ TEST_F(PlacementToolTest, ShapeToolsPlaceFromTheRubberBandOrAClick)
     EXPECT_EQ(undoSteps(), 3);
     controller().undo();
     EXPECT_EQ(page().elements.size(), 2);
+}
+
+TEST_F(PlacementToolTest, AnArrowPointsFromWhereTheDragStartsToWhereItEnds)
+{
+    // Where an arrow is drawn: from its frame's bottom left to its top
+    // right, turned about the frame's centre.
+    const auto tail_and_head = [](const VectorElement& arrow) {
+        const QRectF r = arrow.frame.toQRectF();
+        const QTransform turn = QTransform()
+                                    .translate(r.center().x(), r.center().y())
+                                    .rotate(arrow.rotationDegrees)
+                                    .translate(-r.center().x(), -r.center().y());
+        return std::pair(turn.map(r.bottomLeft()), turn.map(r.topRight()));
+    };
+    const VectorPoint start{300, 400};
+    for (const VectorPoint end : {VectorPoint{420, 330}, VectorPoint{180, 470}, VectorPoint{410, 480},
+                                  VectorPoint{200, 320}, VectorPoint{300, 250}, VectorPoint{150, 400}}) {
+        model->setActiveTool(EditorTool::arrow);
+        dragPage(start, end);
+        ASSERT_EQ(std::get<ShapePayload>(last().kind).shapeType, VectorShapeType::arrow);
+        const auto [tail, head] = tail_and_head(last());
+        EXPECT_NEAR(tail.x(), start.x, 1) << end.x << "," << end.y;
+        EXPECT_NEAR(tail.y(), start.y, 1) << end.x << "," << end.y;
+        EXPECT_NEAR(head.x(), end.x, 1) << end.x << "," << end.y;
+        EXPECT_NEAR(head.y(), end.y, 1) << end.x << "," << end.y;
+    }
+    EXPECT_EQ(undoSteps(), 6);
 }
 
 TEST_F(PlacementToolTest, PenStrokesAddPathsAndKeepThePen)

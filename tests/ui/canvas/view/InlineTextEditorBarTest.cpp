@@ -55,7 +55,10 @@ TEST_F(EditorBarTest, ReturnCommitsAChangedDraftAsOneStepAndRefits)
     PDFCodec::updateTextFrameForEditedContent(refitted);
     ASSERT_NE(refitted.frame, element(id)->frame);
 
+    // Opened from outside the text, the bar has the whole draft chosen.
+    EXPECT_EQ(field().selectedText(), QStringLiteral("Hello"));
     field().setFocus();
+    QTest::keyClick(&field(), Qt::Key_End);
     QTest::keyClicks(&field(), QStringLiteral(" wide world"));
     EXPECT_EQ(element(id)->text()->text, QStringLiteral("Hello"));
     QTest::keyClick(&field(), Qt::Key_Return);
@@ -76,6 +79,7 @@ TEST_F(EditorBarTest, TheDraftFollowsTheStoredTextOnlyWhenItChanges)
 {
     const QUuid id = addText(QStringLiteral("Hello"), {100, 100});
     edit(id);
+    QTest::keyClick(&field(), Qt::Key_End);
     QTest::keyClicks(&field(), QStringLiteral(" there"));
     QTest::keyClick(&field(), Qt::Key_Return);
     QTest::keyClicks(&field(), QStringLiteral(" again"));

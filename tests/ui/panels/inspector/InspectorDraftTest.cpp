@@ -67,15 +67,18 @@ TEST_F(InspectorDraftTest, ANameTypedForOneLayerRenamesOnlyThatLayer)
     name->selectAll();
     QTest::keyClicks(name, QStringLiteral("Box2"));
 
+    // The list takes the keys: the draft, leaving its field, lands on the
+    // layer it was typed for, and the field shows the chosen one.
     chooseLayer(b.id);
     ASSERT_EQ(controller.selection(), QSet<QUuid>{b.id});
-    ASSERT_TRUE(name->hasFocus()) << "the layer list took the focus";
-    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_TRUE(window->content()->sidebar()->layerList()->hasFocus());
+    EXPECT_FALSE(name->hasFocus());
     EXPECT_EQ(nameOf(a.id), QStringLiteral("Box2"));
     EXPECT_EQ(nameOf(b.id), QStringLiteral("Box B"));
     EXPECT_EQ(name->text(), QStringLiteral("Box B"));
 
-    QTest::keyClick(name, Qt::Key_Tab);
+    // A key now acts on the list, never on the hidden draft.
+    QTest::keyClick(window->windowHandle(), Qt::Key_Return);
     EXPECT_EQ(nameOf(b.id), QStringLiteral("Box B"));
     EXPECT_EQ(nameOf(a.id), QStringLiteral("Box2"));
     EXPECT_EQ(controller.history().undoStack().size(), 1);

@@ -416,16 +416,47 @@ TEST_F(InspectorViewTest, AFontChoiceClearsThePostScriptNameAndRefits)
     place({a});
     FontFamilyList* fonts = section().textControls()->fontList();
     EXPECT_EQ(fonts->currentText(), "Courier New");
+    const QString next = fonts->itemText(fonts->currentIndex() + 1);
+    ASSERT_FALSE(next.isEmpty());
     fonts->setFocus();
     QTest::keyClick(fonts, Qt::Key_Down);
     const VectorElement changed = element(a.id);
-    EXPECT_EQ(changed.text()->fontFamily, "Georgia");
+    EXPECT_EQ(changed.text()->fontFamily, next);
     EXPECT_FALSE(changed.text()->postScriptFontName.has_value());
     EXPECT_GT(changed.frame.width, 5);
     EXPECT_EQ(controller().statusMessage(), "Font updated");
     EXPECT_EQ(undoDepth(), 1);
     controller().undo();
     EXPECT_EQ(fonts->currentText(), "Courier New");
+}
+
+TEST_F(InspectorViewTest, TheTextFrameFollowsSizeAndWeightChanges)
+{
+    // An 11-point line in a frame as high as its type, as PDF lines come.
+    VectorElement a = text(QStringLiteral("Quarterly figures"), 11);
+    a.frame.height = 11;
+    a.text()->baselineOffset = 8.5;
+    place({a});
+    drag(section().textControls()->sizeRow()->slider(), 12, 3);
+    const VectorElement larger = element(a.id);
+    const double ratio = larger.text()->fontSize / 11;
+    ASSERT_GT(ratio, 1.2);
+    // The frame and the baseline grow with the type; the top left stays.
+    EXPECT_NEAR(larger.frame.height / 11, ratio, 0.03 * ratio);
+    EXPECT_NEAR(*larger.text()->baselineOffset / 8.5, ratio, 0.03 * ratio);
+    EXPECT_GT(larger.frame.width, a.frame.width * 1.15);
+    EXPECT_DOUBLE_EQ(larger.frame.x, a.frame.x);
+    EXPECT_DOUBLE_EQ(larger.frame.y, a.frame.y);
+    EXPECT_EQ(undoDepth(), 1);
+
+    // Bold type is wider: the frame widens with it, and narrows back.
+    TextControls* controls = section().textControls();
+    QTest::mouseClick(controls->boldButton(), Qt::LeftButton);
+    const VectorElement bold = element(a.id);
+    EXPECT_TRUE(bold.text()->isBold);
+    EXPECT_GT(bold.frame.width, larger.frame.width);
+    QTest::mouseClick(controls->boldButton(), Qt::LeftButton);
+    EXPECT_NEAR(element(a.id).frame.width, larger.frame.width, 0.01);
 }
 
 TEST_F(InspectorViewTest, TextButtonsAndTheSignatureBranchesEditThroughTheController)
