@@ -39,6 +39,29 @@ QString megabytes(qint64 bytes)
     return QString::number(bytes / (1024 * 1024));
 }
 
+// The normal appearance streams of a page's annotations (one per state
+// when the appearance has states): what is drawn with the page.
+std::vector<QPDFObjectHandle> annotationAppearances(QPDFPageObjectHelper& page)
+{
+    std::vector<QPDFObjectHandle> streams;
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return streams;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems()) {
+                if (appearance.isStream())
+                    streams.push_back(appearance);
+            }
+        }
+    }
+    return streams;
+}
+
 [[noreturn]] void exceededContent(qint64 limit, bool wholeDocument)
 {
     if (wholeDocument) {
@@ -464,32 +487,12 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
         addStream(part, work);
     addResources(page.getAttribute("/Resources", false), work, 0);
     // Annotations are drawn with the page: their appearances count.
-    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray())
-        return;
-    for (QPDFObjectHandle annotation : annotations.aitems()) {
-        if (!annotation.isDictionary())
-            continue;
-        QPDFObjectHandle appearances = annotation.getKey("/AP");
-        if (!appearances.isDictionary())
-            continue;
-        QPDFObjectHandle normal = appearances.getKey("/N");
-        std::vector<QPDFObjectHandle> streams;
-        if (normal.isStream()) {
-            streams.push_back(normal);
-        } else if (normal.isDictionary()) {
-            for (auto [state, appearance] : normal.ditems())
-                streams.push_back(appearance);
-        }
-        for (QPDFObjectHandle& appearance : streams) {
-            if (!appearance.isStream())
-                continue;
-            const QPDFObjGen id = appearance.getObjGen();
-            const bool first = !id.isIndirect() || !work.seen.count(id);
-            addStream(appearance, work);
-            if (first)
-                addResources(appearance.getDict().getKey("/Resources"), work, 1);
-        }
+    for (QPDFObjectHandle& appearance : annotationAppearances(page)) {
+        const QPDFObjGen id = appearance.getObjGen();
+        const bool first = !id.isIndirect() || !work.seen.count(id);
+        addStream(appearance, work);
+        if (first)
+            addResources(appearance.getDict().getKey("/Resources"), work, 1);
     }
 }
 
@@ -587,24 +590,8 @@ bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
 bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
 {
     bool disarmed = disarmResources(page.getAttribute("/Resources", false), 0);
-    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray())
-        return disarmed;
-    for (QPDFObjectHandle annotation : annotations.aitems()) {
-        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
-        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
-        std::vector<QPDFObjectHandle> streams;
-        if (normal.isStream()) {
-            streams.push_back(normal);
-        } else if (normal.isDictionary()) {
-            for (auto [state, appearance] : normal.ditems())
-                streams.push_back(appearance);
-        }
-        for (QPDFObjectHandle& appearance : streams) {
-            if (appearance.isStream())
-                disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
-        }
-    }
+    for (QPDFObjectHandle& appearance : annotationAppearances(page))
+        disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
     return disarmed;
 }
 
