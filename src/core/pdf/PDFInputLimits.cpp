@@ -131,6 +131,16 @@ std::optional<qint64> undecodableWorstCase(QPDFObjectHandle stream)
     return std::nullopt;
 }
 
+// The same, but none when the stream's dictionary cannot be read.
+std::optional<qint64> readableWorstCase(QPDFObjectHandle stream)
+{
+    try {
+        return undecodableWorstCase(stream);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 // Collects the decoded bytes and stops past the budget.
 class CollectingPipeline : public Pipeline {
 public:
@@ -274,11 +284,7 @@ qint64 PDFWorkTally::decodedSize(QPDFObjectHandle stream, qint64 budget)
         if (const auto known = m_decoded.find(id); known != m_decoded.end())
             return known->second;
     }
-    std::optional<qint64> worstCase;
-    try {
-        worstCase = undecodableWorstCase(stream);
-    } catch (const std::exception&) {
-    }
+    const std::optional<qint64> worstCase = readableWorstCase(stream);
     if (worstCase) {
         if (id.isIndirect())
             m_decoded.emplace(id, *worstCase);
@@ -410,11 +416,7 @@ qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, 
         if (const auto known = m_decoded.find(id); id.isIndirect() && known != m_decoded.end()
                                                    && known->second > kMaxContentBytesPerPage)
             return known->second;
-        std::optional<qint64> worstCase;
-        try {
-            worstCase = undecodableWorstCase(stream);
-        } catch (const std::exception&) {
-        }
+        const std::optional<qint64> worstCase = readableWorstCase(stream);
         if (worstCase) {
             total = saturatingSum(total, *worstCase);
             if (total > kMaxContentBytesPerPage)
