@@ -13,6 +13,7 @@
 // made in a scratch folder: the PDF with qpdf from a small one-page PDF.
 
 #include "VectorController.h"
+#include "WindowBenchEnvironment.h"
 #include "appmodel/AppModel.h"
 #include "operations/VectorOperations.h"
 #include "sample/SyntheticDocument.h"
@@ -210,13 +211,8 @@ void landing(const QString& path, const char* what)
 
 int main(int argc, char** argv)
 {
-    qputenv("ZELVANE_DISABLE_WEB_FONTS", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir scratch;
-    qputenv("XDG_CACHE_HOME", scratch.filePath(QStringLiteral("cache")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    zelvane::bench::useWindowBenchEnvironment(scratch);
     QApplication app(argc, argv);
     const QByteArray only = qgetenv("ZELVANE_BENCH_ONLY");
     if (only.isEmpty() || only == "edits")

@@ -12,6 +12,7 @@
 #include "GroffManual.h"
 #include "LoopbackClient.h"
 #include "VectorController.h"
+#include "WindowBenchEnvironment.h"
 #include "appmodel/AppModel.h"
 #include "http/HttpServer.h"
 #include "pdf/PDFImport.h"
@@ -221,13 +222,8 @@ bool largeDrag()
 
 int main(int argc, char** argv)
 {
-    qputenv("ZELVANE_DISABLE_WEB_FONTS", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir scratch;
-    qputenv("XDG_CACHE_HOME", scratch.filePath(QStringLiteral("cache")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", scratch.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", scratch.filePath(QStringLiteral("config")).toLocal8Bit());
+    zelvane::bench::useWindowBenchEnvironment(scratch);
     QApplication app(argc, argv);
     // ZELVANE_BENCH_ONLY=edits or =drag runs that case alone.
     const QByteArray only = qgetenv("ZELVANE_BENCH_ONLY");

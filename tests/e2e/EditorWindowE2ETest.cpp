@@ -81,6 +81,20 @@ QJsonObject waitForState(quint16 port, Test test, int milliseconds = 30000)
     return last;
 }
 
+// The environment of an editor run offscreen with its settings under
+// `home`, serving remote control on `apiPort` and OSC on `oscPort`.
+QProcessEnvironment editorEnvironment(const QTemporaryDir& home, quint16 apiPort, quint16 oscPort)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
+    environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(oscPort));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    return environment;
+}
+
 QByteArray oscMessage(const QByteArray& address)
 {
     auto padded = [](QByteArray text) {
@@ -109,13 +123,7 @@ TEST(EditorWindowE2ETest, OpensTheFileServesRemoteControlAndEndsOnSIGTERM)
     const quint16 apiPort = freeTcpPort();
     const quint16 oscPort = freeUdpPort();
 
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
-    environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(oscPort));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    QProcessEnvironment environment = editorEnvironment(home, apiPort, oscPort);
     QProcess editor;
     editor.setProcessEnvironment(environment);
     editor.start(QStringLiteral(ZELVANE_BINARY), {QStringLiteral("--lang"), QStringLiteral("en"), plan});
@@ -196,13 +204,7 @@ TEST(EditorWindowE2ETest, LibraryMessagesGoToTheDebugLogNotStandardError)
     // and ends; what the editor wrote on standard error.
     auto run = [&](bool debugLog) {
         const quint16 apiPort = freeTcpPort();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
-        environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(freeUdpPort()));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+        QProcessEnvironment environment = editorEnvironment(home, apiPort, freeUdpPort());
         if (debugLog)
             environment.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("zelvane.library.debug=true"));
         QProcess editor;
@@ -268,13 +270,7 @@ TEST(EditorWindowE2ETest, QuittingDuringAnOpenEndsAtOnceAndTellsTheCaller)
     ASSERT_EQ(pages.exitCode(), 0) << pages.readAllStandardError().constData();
 
     const quint16 apiPort = freeTcpPort();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    environment.insert(QStringLiteral("ZELVANE_API_PORT"), QString::number(apiPort));
-    environment.insert(QStringLiteral("ZELVANE_OSC_IN_PORT"), QString::number(freeUdpPort()));
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-    environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
+    QProcessEnvironment environment = editorEnvironment(home, apiPort, freeUdpPort());
     QProcess editor;
     editor.setProcessEnvironment(environment);
     editor.start(QStringLiteral(ZELVANE_BINARY), {QStringLiteral("--lang"), QStringLiteral("en")});

@@ -22,25 +22,12 @@ namespace {
 
 // The main window with its keyboard shortcuts, driven with real key and
 // mouse events sent to the window (so they reach whatever has the focus).
-class KeyboardFocusTest : public zelvane::testing::WindowTest {
+class KeyboardFocusTest : public zelvane::testing::KeyboardWindowTest {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        model->installKeyboardShortcutMonitor();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    }
-
-    VectorController& controller() { return model->controller(); }
     SinglePageCanvas& canvas() { return *window->findChild<SinglePageCanvas*>(); }
     InlineTextEditorBar& bar() { return *canvas().editorBar(); }
     SidebarView& sidebar() { return *window->content()->sidebar(); }
 
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window->windowHandle(), key, modifiers);
-    }
     void type(const QString& text)
     {
         for (QChar c : text)

@@ -16,24 +16,14 @@ using namespace zelvane;
 
 namespace {
 
-class SingleKeyShortcutsTest : public zelvane::testing::WindowTest {
+class SingleKeyShortcutsTest : public zelvane::testing::KeyboardWindowTest {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
-        model->installKeyboardShortcutMonitor();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        KeyboardWindowTest::SetUp();
         // The canvas has the keys, as after a click on it.
         window->content()->setFocus();
     }
-
-    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window->windowHandle(), key, modifiers);
-    }
-
-    VectorController& controller() { return model->controller(); }
 
     QUuid placeShape()
     {
@@ -51,11 +41,11 @@ TEST_F(SingleKeyShortcutsTest, LettersPickToolsWhateverShiftSays)
         {Qt::Key_R, EditorTool::rectangle}, {Qt::Key_O, EditorTool::ellipse}, {Qt::Key_L, EditorTool::arrow},
         {Qt::Key_K, EditorTool::stamp},   {Qt::Key_V, EditorTool::select},
     };
-    for (const auto& [key, tool] : table) {
-        press(key);
-        EXPECT_EQ(model->activeTool(), tool) << key;
+    for (const auto& [letter, tool] : table) {
+        key(letter);
+        EXPECT_EQ(model->activeTool(), tool) << letter;
     }
-    press(Qt::Key_P, Qt::ShiftModifier);
+    key(Qt::Key_P, Qt::ShiftModifier);
     EXPECT_EQ(model->activeTool(), EditorTool::pen);
     EXPECT_EQ(controller().document().totalElementsCount(), 0);
 }
@@ -63,13 +53,13 @@ TEST_F(SingleKeyShortcutsTest, LettersPickToolsWhateverShiftSays)
 TEST_F(SingleKeyShortcutsTest, ZResetsShiftZAndFFrameTheSelection)
 {
     model->setZoomScale(2);
-    press(Qt::Key_Z);
+    key(Qt::Key_Z);
     EXPECT_EQ(model->flashMessage(), QStringLiteral("View reset (100%)"));
     placeShape();
-    press(Qt::Key_Z, Qt::ShiftModifier);
+    key(Qt::Key_Z, Qt::ShiftModifier);
     EXPECT_TRUE(model->flashMessage()->startsWith(QStringLiteral("Framed selection (")));
     controller().setSelection({});
-    press(Qt::Key_F);
+    key(Qt::Key_F);
     EXPECT_EQ(model->flashMessage(), QStringLiteral("Fitted full page"));
 }
 
@@ -78,17 +68,17 @@ TEST_F(SingleKeyShortcutsTest, BracketsTurnOnePageAndStopAtTheEnds)
     controller().addBlankPage(PageFormatPreset::a4Portrait);
     controller().addBlankPage(PageFormatPreset::a4Portrait);
     controller().setCurrentPageIndex(0);
-    press(Qt::Key_BracketLeft);
+    key(Qt::Key_BracketLeft);
     EXPECT_EQ(controller().currentPageIndex(), 0);
-    press(Qt::Key_BracketRight);
+    key(Qt::Key_BracketRight);
     EXPECT_EQ(controller().currentPageIndex(), 1);
-    press(Qt::Key_BracketRight);
-    press(Qt::Key_BracketRight);
+    key(Qt::Key_BracketRight);
+    key(Qt::Key_BracketRight);
     EXPECT_EQ(controller().currentPageIndex(), 2);
-    press(Qt::Key_BracketLeft);
+    key(Qt::Key_BracketLeft);
     EXPECT_EQ(controller().currentPageIndex(), 1);
     const qsizetype steps = controller().history().undoStack().size();
-    press(Qt::Key_BraceRight, Qt::ShiftModifier);
+    key(Qt::Key_BraceRight, Qt::ShiftModifier);
     EXPECT_EQ(controller().currentPageIndex(), 1);
     EXPECT_EQ(controller().history().undoStack().size(), steps);
 }
@@ -96,15 +86,15 @@ TEST_F(SingleKeyShortcutsTest, BracketsTurnOnePageAndStopAtTheEnds)
 TEST_F(SingleKeyShortcutsTest, BackspaceDeletesTheSelectionAndEscapeDropsIt)
 {
     placeShape();
-    press(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
     EXPECT_EQ(controller().document().totalElementsCount(), 0);
     const qsizetype steps = controller().history().undoStack().size();
-    press(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
     EXPECT_EQ(controller().history().undoStack().size(), steps);
 
     placeShape();
     model->setActiveTool(EditorTool::pen);
-    press(Qt::Key_Escape);
+    key(Qt::Key_Escape);
     EXPECT_TRUE(controller().selection().isEmpty());
     EXPECT_EQ(model->activeTool(), EditorTool::select);
     EXPECT_EQ(controller().document().totalElementsCount(), 1);
@@ -114,15 +104,15 @@ TEST_F(SingleKeyShortcutsTest, KeysWithModifiersOrOutsideTheTablePass)
 {
     placeShape();
     model->setActiveTool(EditorTool::pen);
-    for (const Qt::Key key : {Qt::Key_5, Qt::Key_Space, Qt::Key_Left, Qt::Key_Q, Qt::Key_Tab})
-        press(key);
-    press(Qt::Key_V, Qt::AltModifier);
-    press(Qt::Key_T, Qt::MetaModifier);
+    for (const Qt::Key other : {Qt::Key_5, Qt::Key_Space, Qt::Key_Left, Qt::Key_Q, Qt::Key_Tab})
+        key(other);
+    key(Qt::Key_V, Qt::AltModifier);
+    key(Qt::Key_T, Qt::MetaModifier);
     EXPECT_EQ(model->activeTool(), EditorTool::pen);
     EXPECT_EQ(controller().document().totalElementsCount(), 1);
     // Ctrl+Z is the menu's Undo, not the Z key.
     model->setZoomScale(2);
-    press(Qt::Key_Z, Qt::ControlModifier);
+    key(Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(controller().document().totalElementsCount(), 0);
     EXPECT_EQ(model->zoomScale(), 2.0);
     EXPECT_FALSE(model->flashMessage());
@@ -135,9 +125,9 @@ TEST_F(SingleKeyShortcutsTest, ATextFieldKeepsItsLetters)
     field->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([field] { return field->hasFocus(); }));
     placeShape();
-    press(Qt::Key_P);
-    press(Qt::Key_Backspace);
-    press(Qt::Key_T);
+    key(Qt::Key_P);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_T);
     EXPECT_EQ(field->text(), QStringLiteral("t"));
     EXPECT_EQ(model->activeTool(), EditorTool::select);
     EXPECT_EQ(controller().document().totalElementsCount(), 1);
@@ -148,7 +138,7 @@ TEST_F(SingleKeyShortcutsTest, ASheetOrAlertHasTheKeysAndEscapeReachesTheAlert)
     placeShape();
     model->setShowAbout(true);
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
-    press(Qt::Key_P);
+    key(Qt::Key_P);
     EXPECT_EQ(model->activeTool(), EditorTool::select);
     model->setShowAbout(false);
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }));
@@ -156,7 +146,7 @@ TEST_F(SingleKeyShortcutsTest, ASheetOrAlertHasTheKeysAndEscapeReachesTheAlert)
     model->setAlert(AlertItem::make(QStringLiteral("Save Error"), QStringLiteral("disk full")));
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() != nullptr; }));
     QWidget* alert = QApplication::activeModalWidget();
-    press(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
     EXPECT_EQ(controller().document().totalElementsCount(), 1);
     QTest::keyClick(alert->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(QTest::qWaitFor([this] { return !model->alert(); }));
@@ -168,7 +158,7 @@ TEST_F(SingleKeyShortcutsTest, AnOpenMenuOrFileDialogHasTheKeys)
     QMenu* file = window->menus().menus().first();
     file->popup(window->mapToGlobal(QPoint(10, 10)));
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
-    press(Qt::Key_P);
+    key(Qt::Key_P);
     EXPECT_EQ(model->activeTool(), EditorTool::select);
     file->close();
     ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() == nullptr; }));
@@ -178,7 +168,7 @@ TEST_F(SingleKeyShortcutsTest, AnOpenMenuOrFileDialogHasTheKeys)
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         sawDialog = true;
-        press(Qt::Key_P);
+        key(Qt::Key_P);
         QTest::keyClick(dialog->windowHandle(), Qt::Key_K);
         dialog->reject();
     });

@@ -3,6 +3,7 @@
 #include "support/LanguageFixture.h"
 #include "support/TestWidgetApplication.h"
 
+#include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "appmodel/QtTranslations.h"
 #include "canvas/render/VectorSceneRenderCache.h"
@@ -70,6 +71,26 @@ protected:
 
     std::unique_ptr<AppModel> model;
     std::unique_ptr<MainWindow> window;
+};
+
+// The main window active with its keyboard shortcuts, driven with real key
+// events sent to the window (so they reach whatever has the focus).
+class KeyboardWindowTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        model->installKeyboardShortcutMonitor();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
+
+    VectorController& controller() { return model->controller(); }
+
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(window->windowHandle(), key, modifiers);
+    }
 };
 
 }  // namespace zelvane::testing

@@ -263,6 +263,7 @@ public:
         if (!m_operands.empty() || m_inInlineImage) {
             throw PDFUnfilterableContent("content ends inside an operation");
         }
+        dropLostStatements();
     }
 
     FilteredContent& result() { return m_result; }
@@ -374,7 +375,7 @@ private:
             if (drawObject()) {
                 return;
             }
-        } else if (op == "BDC" || op == "BMC") {
+        } else if (op == "BDC" || op == "BMC" || op == "DP") {
             beginMarkedContent(op);
             return;
         } else if (op == "EMC") {
@@ -426,15 +427,20 @@ private:
 
     // Marked content that states what it holds (/ActualText, /Alt, /E)
     // would keep removed words: the statement goes when any of its glyphs or
-    // images does, also from every marked content around it.
+    // images does, also from every marked content around it. A marked-content
+    // point (DP) loses its statement inside marked content that lost
+    // something, and next to text that lost glyphs. A named property list
+    // that lost its statement anywhere loses it in all its uses here, so the
+    // original is no longer named.
     void beginMarkedContent(const std::string& op)
     {
-        OpenMark mark;
+        Statement mark;
+        mark.op = op == "DP" ? "DP" : "BDC";
         mark.start = m_result.content.size();
-        if (op == "BDC" && m_operands.size() == 2) {
+        if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
             QPDFObjectHandle properties = m_operands[1];
             if (properties.isName()) {
-                mark.named = true;
+                mark.name = properties.getName();
                 QPDFObjectHandle lists = m_result.resources.isDictionary() ? m_result.resources.getKey("/Properties")
                                                                            : QPDFObjectHandle::newNull();
                 properties = lists.isDictionary() ? lists.getKey(properties.getName()) : QPDFObjectHandle::newNull();
@@ -447,28 +453,62 @@ private:
             mark.tag = m_operands[0];
             mark.properties = properties;
         }
+        if (op == "DP") {
+            mark.around = m_marks;
+            mark.lostGlyphs = m_lastTextLost;
+        }
         emitOriginal(op);
         mark.length = m_result.content.size() - mark.start;
-        m_marks.push_back(mark);
+        m_statements.push_back(mark);
+        if (op == "DP") {
+            m_pointsBeforeText.push_back(m_statements.size() - 1);
+        } else {
+            m_marks.push_back(m_statements.size() - 1);
+        }
     }
 
     void endMarkedContent()
     {
-        if (m_marks.empty()) {
-            return;
+        if (!m_marks.empty()) {
+            m_marks.pop_back();
         }
-        OpenMark mark = m_marks.back();
-        m_marks.pop_back();
-        if (!mark.states || !mark.lostGlyphs) {
-            return;
+    }
+
+    // Writes the openings and points that lost their statements again
+    // without them, from the last, so that earlier places stay.
+    void dropLostStatements()
+    {
+        std::set<std::string> lostNames;
+        for (Statement& statement : m_statements) {
+            for (size_t index : statement.around) {
+                statement.lostGlyphs = statement.lostGlyphs || m_statements[index].lostGlyphs;
+            }
+            if (statement.states && statement.lostGlyphs && !statement.name.empty()) {
+                lostNames.insert(statement.name);
+            }
         }
-        // Writes the opening again without the statements.
-        QPDFObjectHandle copy = mark.properties.shallowCopy();
-        for (const char* key : kStatements) {
-            copy.removeKey(key);
+        std::map<std::string, std::string> renamed;
+        for (auto it = m_statements.rbegin(); it != m_statements.rend(); ++it) {
+            Statement& statement = *it;
+            const bool lostByName = !statement.name.empty() && lostNames.count(statement.name);
+            if (!statement.states || !(statement.lostGlyphs || lostByName)) {
+                continue;
+            }
+            QPDFObjectHandle copy = statement.properties.shallowCopy();
+            for (const char* key : kStatements) {
+                copy.removeKey(key);
+            }
+            std::string properties = copy.unparse();
+            if (!statement.name.empty()) {
+                auto name = renamed.find(statement.name);
+                if (name == renamed.end()) {
+                    name = renamed.emplace(statement.name, addResource("/Properties", copy, "/ZelvaneMark")).first;
+                }
+                properties = name->second;
+            }
+            m_result.content.replace(statement.start, statement.length,
+                                     statement.tag.unparse() + " " + properties + " " + statement.op + "\n");
         }
-        const std::string properties = mark.named ? addResource("/Properties", copy, "/ZelvaneMark") : copy.unparse();
-        m_result.content.replace(mark.start, mark.length, mark.tag.unparse() + " " + properties + " BDC\n");
     }
 
     // Something under the masks went: the content changed, and the marked
@@ -476,9 +516,21 @@ private:
     void contentRemoved()
     {
         m_result.changed = true;
-        for (OpenMark& mark : m_marks) {
-            mark.lostGlyphs = true;
+        for (size_t index : m_marks) {
+            m_statements[index].lostGlyphs = true;
         }
+        textShown(true);
+    }
+
+    // Text was shown (or something else drawn that lost content): points
+    // waiting for it are tied to it.
+    void textShown(bool lost)
+    {
+        for (size_t index : m_pointsBeforeText) {
+            m_statements[index].lostGlyphs = m_statements[index].lostGlyphs || lost;
+        }
+        m_pointsBeforeText.clear();
+        m_lastTextLost = lost;
     }
 
     // One shown string or TJ array, rewritten when glyphs of it lie under a
@@ -591,6 +643,7 @@ private:
             }
         }
         if (!removedAny) {
+            textShown(false);
             emitOriginal(op);
             return;
         }
@@ -728,14 +781,20 @@ private:
         }
     }
 
-    struct OpenMark {
+    // The opening of marked content (BDC, BMC) or a marked-content point
+    // (DP) as written.
+    struct Statement {
+        std::string op;
         size_t start = 0;
         size_t length = 0;
         QPDFObjectHandle tag;
         QPDFObjectHandle properties;
-        bool named = false;
+        // The name of a property list of the resources; empty when inline.
+        std::string name;
         bool states = false;
         bool lostGlyphs = false;
+        // For a point: the marked content it lies in.
+        std::vector<size_t> around;
     };
 
     static constexpr const char* kStatements[] = {"/ActualText", "/Alt", "/E"};
@@ -748,7 +807,11 @@ private:
     std::vector<GraphicsState> m_stack;
     QTransform m_textMatrix;
     QTransform m_lineMatrix;
-    std::vector<OpenMark> m_marks;
+    std::vector<Statement> m_statements;
+    // Indices into m_statements of the open marked content.
+    std::vector<size_t> m_marks;
+    std::vector<size_t> m_pointsBeforeText;
+    bool m_lastTextLost = false;
     bool m_inInlineImage = false;
     std::vector<QPDFObjectHandle> m_inlineDictionary;
     int m_nextName = 0;

@@ -118,10 +118,9 @@ std::string withoutSubsetPrefix(const std::string& name)
     return i > 0 && i < name.size() && name[i] == '+' ? name.substr(i + 1) : name;
 }
 
-// The share of a text rectangle's height above the baseline for a font,
-// from its descriptor's ascent and descent as poppler reads them (0.95 and
-// -0.35 when absent or unusable); 0 without a descriptor.
-double baselineShareOf(QPDFObjectHandle font)
+// A font's descriptor, or that of its first descendant font (composite
+// fonts keep it there).
+QPDFObjectHandle descriptorOf(QPDFObjectHandle font)
 {
     QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
     if (!descriptor.isDictionary()) {
@@ -129,6 +128,15 @@ double baselineShareOf(QPDFObjectHandle font)
         if (descendants.isArray() && descendants.getArrayNItems() > 0)
             descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
     }
+    return descriptor;
+}
+
+// The share of a text rectangle's height above the baseline for a font,
+// from its descriptor's ascent and descent as poppler reads them (0.95 and
+// -0.35 when absent or unusable); 0 without a descriptor.
+double baselineShareOf(QPDFObjectHandle font)
+{
+    QPDFObjectHandle descriptor = descriptorOf(font);
     if (!descriptor.isDictionary())
         return 0;
     double ascent = 0.95;
@@ -149,12 +157,7 @@ double baselineShareOf(QPDFObjectHandle font)
 // Whether the file holds the program of a font that is not a Type 3 font.
 bool holdsProgram(QPDFObjectHandle font)
 {
-    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
-    if (!descriptor.isDictionary()) {
-        QPDFObjectHandle descendants = font.getKey("/DescendantFonts");
-        if (descendants.isArray() && descendants.getArrayNItems() > 0)
-            descriptor = descendants.getArrayItem(0).getKey("/FontDescriptor");
-    }
+    QPDFObjectHandle descriptor = descriptorOf(font);
     if (!descriptor.isDictionary())
         return false;
     for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {

@@ -39,6 +39,29 @@ QString megabytes(qint64 bytes)
     return QString::number(bytes / (1024 * 1024));
 }
 
+// The normal appearance streams of a page's annotations (one per state
+// when the appearance has states): what is drawn with the page.
+std::vector<QPDFObjectHandle> annotationAppearances(QPDFPageObjectHelper& page)
+{
+    std::vector<QPDFObjectHandle> streams;
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return streams;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
+        if (normal.isStream()) {
+            streams.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems()) {
+                if (appearance.isStream())
+                    streams.push_back(appearance);
+            }
+        }
+    }
+    return streams;
+}
+
 [[noreturn]] void exceededContent(qint64 limit, bool wholeDocument)
 {
     if (wholeDocument) {
@@ -106,6 +129,16 @@ std::optional<qint64> undecodableWorstCase(QPDFObjectHandle stream)
             return std::numeric_limits<qint64>::max();
     }
     return std::nullopt;
+}
+
+// The same, but none when the stream's dictionary cannot be read.
+std::optional<qint64> readableWorstCase(QPDFObjectHandle stream)
+{
+    try {
+        return undecodableWorstCase(stream);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 // Collects the decoded bytes and stops past the budget.
@@ -251,11 +284,7 @@ qint64 PDFWorkTally::decodedSize(QPDFObjectHandle stream, qint64 budget)
         if (const auto known = m_decoded.find(id); known != m_decoded.end())
             return known->second;
     }
-    std::optional<qint64> worstCase;
-    try {
-        worstCase = undecodableWorstCase(stream);
-    } catch (const std::exception&) {
-    }
+    const std::optional<qint64> worstCase = readableWorstCase(stream);
     if (worstCase) {
         if (id.isIndirect())
             m_decoded.emplace(id, *worstCase);
@@ -387,11 +416,7 @@ qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, 
         if (const auto known = m_decoded.find(id); id.isIndirect() && known != m_decoded.end()
                                                    && known->second > kMaxContentBytesPerPage)
             return known->second;
-        std::optional<qint64> worstCase;
-        try {
-            worstCase = undecodableWorstCase(stream);
-        } catch (const std::exception&) {
-        }
+        const std::optional<qint64> worstCase = readableWorstCase(stream);
         if (worstCase) {
             total = saturatingSum(total, *worstCase);
             if (total > kMaxContentBytesPerPage)
@@ -464,32 +489,12 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
         addStream(part, work);
     addResources(page.getAttribute("/Resources", false), work, 0);
     // Annotations are drawn with the page: their appearances count.
-    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray())
-        return;
-    for (QPDFObjectHandle annotation : annotations.aitems()) {
-        if (!annotation.isDictionary())
-            continue;
-        QPDFObjectHandle appearances = annotation.getKey("/AP");
-        if (!appearances.isDictionary())
-            continue;
-        QPDFObjectHandle normal = appearances.getKey("/N");
-        std::vector<QPDFObjectHandle> streams;
-        if (normal.isStream()) {
-            streams.push_back(normal);
-        } else if (normal.isDictionary()) {
-            for (auto [state, appearance] : normal.ditems())
-                streams.push_back(appearance);
-        }
-        for (QPDFObjectHandle& appearance : streams) {
-            if (!appearance.isStream())
-                continue;
-            const QPDFObjGen id = appearance.getObjGen();
-            const bool first = !id.isIndirect() || !work.seen.count(id);
-            addStream(appearance, work);
-            if (first)
-                addResources(appearance.getDict().getKey("/Resources"), work, 1);
-        }
+    for (QPDFObjectHandle& appearance : annotationAppearances(page)) {
+        const QPDFObjGen id = appearance.getObjGen();
+        const bool first = !id.isIndirect() || !work.seen.count(id);
+        addStream(appearance, work);
+        if (first)
+            addResources(appearance.getDict().getKey("/Resources"), work, 1);
     }
 }
 
@@ -587,24 +592,8 @@ bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
 bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
 {
     bool disarmed = disarmResources(page.getAttribute("/Resources", false), 0);
-    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray())
-        return disarmed;
-    for (QPDFObjectHandle annotation : annotations.aitems()) {
-        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
-        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
-        std::vector<QPDFObjectHandle> streams;
-        if (normal.isStream()) {
-            streams.push_back(normal);
-        } else if (normal.isDictionary()) {
-            for (auto [state, appearance] : normal.ditems())
-                streams.push_back(appearance);
-        }
-        for (QPDFObjectHandle& appearance : streams) {
-            if (appearance.isStream())
-                disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
-        }
-    }
+    for (QPDFObjectHandle& appearance : annotationAppearances(page))
+        disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
     return disarmed;
 }
 

@@ -400,6 +400,35 @@ TEST(PDFContentFilterTest, MarkedContentLosesWhatItStatesWithAnyRemovedGlyphAlso
     EXPECT_EQ(text.text.count(QStringLiteral("Kept")), 2) << text.text.toStdString();
 }
 
+TEST(PDFContentFilterTest, SharedPropertyListsAndMarkedPointsLoseWhatTheyStateOfRemovedGlyphs)
+{
+    // /MC0 names both a kept line (first) and a removed one; points state
+    // text right after removed text, and inside marked content that loses
+    // glyphs but after kept text, and beside kept text.
+    const QByteArray pdf = pageWith(
+        "/Span /MC0 BDC BT /F1 10 Tf 10 20 Td (Kept) Tj ET EMC "
+        "/Note << /ActualText (Kept point) >> DP "
+        "BT /F1 10 Tf 10 50 Td (Kept) Tj ET "
+        "/Span /MC0 BDC BT /F1 10 Tf 10 150 Td (Secret) Tj ET EMC "
+        "BT /F1 10 Tf 10 125 Td (Gone) Tj ET /Note << /E (Point after) >> DP "
+        "/Span << /Lang (en) >> BDC BT /F1 10 Tf 10 100 Td (Hidden) Tj ET /Note /MC1 DP "
+        "BT /F1 10 Tf 10 80 Td (Also) Tj ET /Note << /Alt (Point inside) >> DP EMC",
+        "/Properties << /MC0 << /ActualText (Named statement) /Lang (de) >> "
+        "/MC1 << /ActualText (Named point) >> >>");
+    const QByteArray after = filtered(pdf, {{0, {{QRectF(5, 145, 60, 15), Qt::white},
+                                                 {QRectF(5, 120, 60, 15), Qt::white},
+                                                 {QRectF(5, 95, 60, 15), Qt::white}}}});
+    const QByteArray file = decodedFile(after);
+    for (const char* gone : {"Named statement", "Point inside", "Named point", "Point after", "Secret", "Hidden",
+                             "Gone"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    for (const char* kept : {"Kept point", "(en)", "(de)"})
+        EXPECT_TRUE(file.contains(kept)) << kept;
+    const PDFPageText text = textOf(after);
+    EXPECT_EQ(text.text.count(QStringLiteral("Kept")), 2) << text.text.toStdString();
+    EXPECT_TRUE(text.text.contains(QStringLiteral("Also"))) << text.text.toStdString();
+}
+
 TEST(PDFContentFilterTest, VerticalColumnLosesItsMiddleGlyphAndKeepsTheOthersInPlace)
 {
     // Five glyphs down a column (Identity-V, each 1 em down, position vector

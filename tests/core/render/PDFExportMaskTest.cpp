@@ -3,6 +3,7 @@
 // the page looks as the editor shows it.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
 #include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
@@ -15,9 +16,7 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
@@ -32,18 +31,7 @@ namespace {
 
 QString pdfToText(const QByteArray& pdf)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.pdf"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(pdf);
-    file.close();
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return test::pdfToText(pdf, {QStringLiteral("-layout")});
 }
 
 QString simplified(const QString& text)

@@ -5,6 +5,7 @@
 // be.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
 #include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
@@ -15,8 +16,6 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
@@ -30,18 +29,7 @@ namespace {
 
 QString pdfToText(const QByteArray& pdf)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.pdf"));
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(pdf);
-    file.close();
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput()).simplified();
+    return test::pdfToText(pdf).simplified();
 }
 
 QByteArray stream(const QByteArray& dictionary, const QByteArray& content)

@@ -172,6 +172,35 @@ TEST_F(PDFExportRemovalRoutesTest, StatementsOfMarkedContentGoWithTheDeletedLine
     EXPECT_TRUE(text.contains(QStringLiteral("Kept statement"))) << text.toStdString();
 }
 
+TEST_F(PDFExportRemovalRoutesTest, SharedPropertyListsAndMarkedPointsLoseWhatTheyStateOfDeletedLines)
+{
+    // /MC0 states the deleted first line and names the kept last one too
+    // (written first); points state text right after the deleted first
+    // line, and inside the deleted second line's marked content, the last
+    // one after a kept line.
+    const QByteArray source = pageWith(
+        "/Span /MC0 BDC BT /F1 12 Tf 20 30 Td (Delta kept) Tj ET EMC "
+        "/Span /MC0 BDC BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET EMC /Note << /E (Trailing secret) >> DP "
+        "/Span << /Lang (en) >> BDC BT /F1 12 Tf 20 110 Td (Bravo line) Tj /Note /MC1 DP ET "
+        "BT /F1 12 Tf 20 70 Td (Charlie kept) Tj ET /Note << /Alt (Point secret) >> DP EMC",
+        "/Properties << /MC0 << /ActualText (Confidential statement) >> /MC1 << /ActualText (Named point) >> >>");
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("shared"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 4);
+    VectorOperations::deleteElements({lines[0]->id, lines[1]->id}, 0, document);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    for (const char* gone : {"Confidential", "Point secret", "Named point", "Trailing secret", "Alpha", "Bravo"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("Confidential"))) << text.toStdString();
+    for (const char* kept : {"Charlie kept", "Delta kept"})
+        EXPECT_TRUE(text.contains(QString::fromLatin1(kept))) << text.toStdString();
+}
+
 TEST_F(PDFExportRemovalRoutesTest, LinesInFontsClaimingHugeAscentOrDescentAreRemovedWhenReplaced)
 {
     const QByteArray source = pageWith(
