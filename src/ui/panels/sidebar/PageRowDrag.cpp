@@ -21,7 +21,7 @@ constexpr int kScrollMargin = 24;
 }  // namespace
 
 PageRowDrag::PageRowDrag(QListView& list, std::function<void(int from, int to)> onMove, QObject* parent)
-    : QObject(parent), m_list(list), m_onMove(std::move(onMove))
+    : QObject(parent), m_list(list), m_viewport(list.viewport()), m_onMove(std::move(onMove))
 {
     // Painted by the style sheet the list's own sheet puts in charge.
     m_marker = new QFrame(list.viewport());
@@ -77,7 +77,7 @@ void PageRowDrag::stop()
 
 bool PageRowDrag::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != m_list.viewport())
+    if (watched != m_viewport)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

@@ -36,6 +36,9 @@ private:
     void stop();
 
     QListView& m_list;
+    // The list's viewport, kept apart: the filter still sees its events
+    // while the list around it is being destroyed.
+    QWidget* m_viewport = nullptr;
     std::function<void(int from, int to)> m_onMove;
     std::optional<int> m_pressedRow;
     QPoint m_pressedAt;
