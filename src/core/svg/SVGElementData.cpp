@@ -494,6 +494,23 @@ std::optional<VectorShapeType> shapeTypeForTag(const QString& tag, const Attribu
     return std::nullopt;
 }
 
+// Calls `each` with every non-empty piece of `text` between spaces.
+template <typename Each>
+void forEachSpaceSeparated(QStringView text, const Each& each)
+{
+    const qsizetype n = text.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = text.indexOf(u' ', start);
+        if (end < 0) {
+            end = n;
+        }
+        if (end > start) {
+            each(text.sliced(start, end - start));
+        }
+        start = end + 1;
+    }
+}
+
 // Page points of the path data the writer puts on a path ("M x y L x y ...
 // Z", subpaths one after the other) made relative to `frame`.
 QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
@@ -502,16 +519,9 @@ QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
     const double width = frame.width;
     const double height = frame.height;
     std::optional<double> x;
-    const qsizetype n = d.size();
-    for (qsizetype start = 0; start < n;) {
-        qsizetype end = d.indexOf(u' ', start);
-        if (end < 0) {
-            end = n;
-        }
-        const QStringView token = d.sliced(start, end - start);
-        start = end + 1;
-        if (token.isEmpty() || token == u'L') {
-            continue;
+    forEachSpaceSeparated(d, [&](QStringView token) {
+        if (token == u'L') {
+            return;
         }
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
@@ -528,7 +538,7 @@ QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
                 x.reset();
             }
         }
-    }
+    });
     return subpaths;
 }
 
@@ -637,17 +647,7 @@ void appendSubpaths(QByteArray& out, const QList<VectorSubpath>& subpaths)
 QList<VectorSubpath> readSubpaths(QStringView text)
 {
     QList<VectorSubpath> subpaths;
-    const qsizetype n = text.size();
-    for (qsizetype start = 0; start < n;) {
-        qsizetype end = text.indexOf(u' ', start);
-        if (end < 0) {
-            end = n;
-        }
-        const QStringView token = text.sliced(start, end - start);
-        start = end + 1;
-        if (token.isEmpty()) {
-            continue;
-        }
+    forEachSpaceSeparated(text, [&](QStringView token) {
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
         } else if (token == u'Z') {
@@ -657,7 +657,7 @@ QList<VectorSubpath> readSubpaths(QStringView text)
         } else if (!subpaths.isEmpty()) {
             const qsizetype comma = token.indexOf(u',');
             if (comma < 0) {
-                continue;
+                return;
             }
             const std::optional<double> x = readFiniteNumber(token.left(comma));
             const std::optional<double> y = readFiniteNumber(token.mid(comma + 1));
@@ -665,7 +665,7 @@ QList<VectorSubpath> readSubpaths(QStringView text)
                 subpaths.back().points.append({*x, *y});
             }
         }
-    }
+    });
     return subpaths;
 }
 
