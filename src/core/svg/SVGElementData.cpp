@@ -609,7 +609,7 @@ QString defaultName(const VectorElement& element)
         [](const auto& payload) -> QString {
             using Payload = std::decay_t<decltype(payload)>;
             if constexpr (std::is_same_v<Payload, TextPayload>) {
-                return leadingGraphemes(payload.text.trimmed(), 28);
+                return textDefaultName(payload.text);
             } else if constexpr (std::is_same_v<Payload, ShapePayload>) {
                 switch (payload.shapeType) {
                 case VectorShapeType::rectangle: return QStringLiteral("Rectangle");
