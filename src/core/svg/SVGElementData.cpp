@@ -379,7 +379,9 @@ bool plainPointsCarry(const Lists& lists, const PointsOf& pointsOf, const Vector
     return true;
 }
 
-void writePayload(AttributeWriter& out, const TextPayload& text)
+// The data of each kind; the frame for the kinds whose point lists the
+// plain markup may carry.
+void writePayload(AttributeWriter& out, const TextPayload& text, const VectorRect&)
 {
     if (!numReadsBackExactly(text.fontSize)) {
         out.number(QLatin1String("data-font-size"), text.fontSize);
@@ -393,7 +395,7 @@ void writePayload(AttributeWriter& out, const TextPayload& text)
     // the colour that hides it stay out of the file.
 }
 
-void writePayload(AttributeWriter& out, const ShapePayload& shape)
+void writePayload(AttributeWriter& out, const ShapePayload& shape, const VectorRect&)
 {
     if (shape.shapeType == VectorShapeType::arrow) {
         out.raw(QLatin1String("data-shape"), rawValue(shape.shapeType));
@@ -431,7 +433,7 @@ void writePayload(AttributeWriter& out, const SignaturePayload& signature, const
     out.asset(signature.assetData, signature.assetExtension, signature.removeWhiteBackground);
 }
 
-void writePayload(AttributeWriter& out, const StampPayload& stamp)
+void writePayload(AttributeWriter& out, const StampPayload& stamp, const VectorRect&)
 {
     if (!stamp.title.isEmpty()) {
         out.text(QLatin1String("data-title"), stamp.title);
@@ -704,16 +706,7 @@ void appendOwnElementAttributes(QByteArray& text, const VectorElement& element)
         out.flag(QLatin1String("data-dashed"), style.dashed);
     }
     out.flag(QLatin1String("data-locked"), element.locked);
-    std::visit(
-        [&](const auto& payload) {
-            using Payload = std::decay_t<decltype(payload)>;
-            if constexpr (std::is_same_v<Payload, PathPayload> || std::is_same_v<Payload, SignaturePayload>) {
-                writePayload(out, payload, element.frame);
-            } else {
-                writePayload(out, payload);
-            }
-        },
-        element.kind);
+    std::visit([&](const auto& payload) { writePayload(out, payload, element.frame); }, element.kind);
 }
 
 void appendArrowHeadAttributes(QByteArray& text, const VectorElement& element)
