@@ -7,6 +7,7 @@
 #include "canvas/InlineTextEditorBar.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
+#include "controls/RunKeys.h"
 #include "theme/Theme.h"
 
 #include <QApplication>
@@ -450,27 +451,11 @@ void SinglePageCanvas::mouseReleaseEvent(QMouseEvent* event)
 void SinglePageCanvas::keyPressEvent(QKeyEvent* event)
 {
     VectorController& controller = m_model.controller();
-    const qsizetype count = controller.document().pages.size();
-    const qsizetype current = controller.currentPageIndex();
-    std::optional<qsizetype> target;
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        switch (event->key()) {
-        case Qt::Key_PageDown:
-            target = current + 1;
-            break;
-        case Qt::Key_PageUp:
-            target = current - 1;
-            break;
-        case Qt::Key_Home:
-            target = 0;
-            break;
-        case Qt::Key_End:
-            target = count - 1;
-            break;
-        default:
-            break;
-        }
-    }
+    const int count = int(controller.document().pages.size());
+    const int current = int(controller.currentPageIndex());
+    std::optional<int> target;
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        target = runKeyTarget(event->key(), current, count);
     if (!target || m_model.openingFileName()) {
         QWidget::keyPressEvent(event);
         return;
