@@ -62,6 +62,13 @@ QByteArray tileKey(const QByteArray& sourceKey, const QSize& fullPixels, const Q
     return key;
 }
 
+// The same bytes are shared by every page of a document, so comparing where
+// they live is enough (and constant time).
+bool sameBytes(const QByteArray& a, const QByteArray& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
 QByteArray failureKey(const QByteArray& sourceKey)
 {
     return sourceKey + QByteArrayLiteral("!unreadable");
@@ -69,7 +76,7 @@ QByteArray failureKey(const QByteArray& sourceKey)
 
 std::shared_ptr<PDFDocument> openThroughSlot(VectorSceneRenderCache::OpenedPDF& slot, const QByteArray& data)
 {
-    if (slot.document && data.constData() == slot.data.constData() && data.size() == slot.data.size())
+    if (slot.document && sameBytes(data, slot.data))
         return slot.document;
     slot.document = PDFDocument::open(data);
     slot.data = slot.document ? data : QByteArray();
@@ -316,10 +323,7 @@ const PDFCodec::PrintedLine* VectorSceneRenderCache::printedLine(const VectorPag
         return nullptr;
     const QByteArray& data = *page.pdfPageData;
     const auto found = m_printedLines.constFind(element.id);
-    // The same bytes are shared by every page of a document, so comparing
-    // where they live is enough (and constant time).
-    if (found != m_printedLines.constEnd() && found->pdfData.constData() == data.constData()
-        && found->pdfData.size() == data.size() && found->pdfPageIndex == page.pdfPageIndex
+    if (found != m_printedLines.constEnd() && sameBytes(found->pdfData, data) && found->pdfPageIndex == page.pdfPageIndex
         && found->pdfRotation == page.pdfRotation && found->text == *text)
         return found->printed ? &*found->printed : nullptr;
     // Entries of closed documents or deleted elements are dropped now and
@@ -628,14 +632,13 @@ void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize&
 
 bool VectorSceneRenderCache::isOpenHere(const QByteArray& pdf) const
 {
-    return m_mainDocument.document && m_mainDocument.data.constData() == pdf.constData() &&
-           m_mainDocument.data.size() == pdf.size();
+    return m_mainDocument.document && sameBytes(m_mainDocument.data, pdf);
 }
 
 void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
 {
     const QByteArray& pdf = source.pdf;
-    if (m_openingHere.constData() == pdf.constData() && m_openingHere.size() == pdf.size())
+    if (sameBytes(m_openingHere, pdf))
         return;
     m_openingHere = pdf;
     m_worker.start(handedOver([this, pdf, failure = failureKey(source.key())] {
@@ -644,7 +647,7 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
         QMetaObject::invokeMethod(
             this, handedOver([this, pdf, failure, document = std::move(document)] {
                 // Dropped when its document was let go meanwhile.
-                if (m_openingHere.constData() != pdf.constData() || m_openingHere.size() != pdf.size())
+                if (!sameBytes(m_openingHere, pdf))
                     return;
                 m_openingHere.clear();
                 if (!document) {
