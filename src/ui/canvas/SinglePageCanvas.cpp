@@ -283,16 +283,11 @@ void SinglePageCanvas::placeEditorBar()
     QRectF text;
     if (const VectorElement* element = editedElement()) {
         const PageCanvasGeometry geom = geometry();
-        const QRectF frame = geom.pageToPane(element->frame);
-        QTransform turn;
-        turn.translate(frame.center().x(), frame.center().y());
-        turn.rotate(std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0);
-        turn.translate(-frame.center().x(), -frame.center().y());
-        text = turn.mapRect(frame).adjusted(-4, -4, 4, 4);
+        const double degrees = std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0;
+        if (const std::optional<VectorRect> turned = rotatedBounds(element->frame, degrees))
+            text = geom.pageToPane(*turned).adjusted(-4, -4, 4, 4);
         // The selection's rotation knob stays in reach too.
-        const QPointF knob = rotationHandlePoint(frame, std::isfinite(element->rotationDegrees)
-                                                            ? element->rotationDegrees
-                                                            : 0);
+        const QPointF knob = rotationHandlePoint(geom.pageToPane(element->frame), degrees);
         text = text.united(QRectF(knob - QPointF(9, 9), QSizeF(18, 18)));
         candidates.append(int(std::ceil(text.bottom())) + 6 - shadow.top());
         candidates.append(int(std::floor(text.top())) - 6 - (size.height() - shadow.bottom()));
