@@ -235,6 +235,31 @@ TEST_F(KeyboardFocusTest, TheBarNeverCoversTheLineItEditsAtAnyZoom)
     }
 }
 
+TEST_F(KeyboardFocusTest, TheBarKeepsClearOfATurnedLineAndItsKnob)
+{
+    VectorElement turned = VectorOperations::makeTextElement(QStringLiteral("Turned line"), {60, 60}, 12,
+                                                             QStringLiteral("#333333"), false);
+    turned.rotationDegrees = 90;
+    const QUuid line = add(turned);
+    model->setEditingTextElementID(line);
+    ASSERT_TRUE(bar().isVisible());
+    for (double zoom : {1.0, 2.0}) {
+        model->setZoomScale(zoom);
+        // The upright line's top brought under the top of the canvas.
+        const QRectF frame = canvas().geometry().pageToPane(element(line)->frame);
+        model->setPanOffset(model->panOffset() + QSizeF(0, 20 - (frame.center().y() - frame.width() / 2)));
+        const QRectF text = canvas().geometry().pageToPane(element(line)->frame);
+        // A quarter turn about its centre: as tall as it was wide.
+        const QRectF upright(text.center().x() - text.height() / 2, text.center().y() - text.width() / 2,
+                             text.height(), text.width());
+        const QRectF drawn = QRectF(bar().geometry()).adjusted(12, 8, -12, -16);
+        EXPECT_FALSE(drawn.intersects(upright)) << zoom;
+        EXPECT_FALSE(drawn.contains(rotationHandlePoint(text, 90))) << zoom;
+        EXPECT_GE(bar().geometry().top(), 0) << zoom;
+        EXPECT_LE(bar().geometry().bottom(), canvas().height()) << zoom;
+    }
+}
+
 TEST_F(KeyboardFocusTest, BackspaceAfterChoosingALayerRowDeletesTheElementAndChangesNoField)
 {
     const QUuid text =
