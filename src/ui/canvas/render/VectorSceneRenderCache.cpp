@@ -229,15 +229,11 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     // constant time while the document still shares it, and it guards
     // callers whose revisions can repeat (a document's own revision comes
     // back with undo or a file opened again).
-    const auto entryOf = [](const VectorElement& element) {
-        auto [path, heads] = buildPageSpacePath(element);
-        return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
-    };
     if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements) {
-        continueGeometries(entryOf);
+        continueGeometries();
         return m_cachedGeometries;
     }
-    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements, entryOf)) {
+    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements)) {
         m_cachedRevision = contentRevision;
         m_cachedElements = page.elements;
         return m_cachedGeometries;
@@ -248,12 +244,17 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     m_cachedGeometries = ElementGeometries();
     m_cachedGeometries.reserve(page.elements.size());
     m_nextGeometry = 0;
-    continueGeometries(entryOf);
+    continueGeometries();
     return m_cachedGeometries;
 }
 
-template <class EntryOf>
-void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
+CachedElementGeometry VectorSceneRenderCache::buildGeometry(const VectorElement& element)
+{
+    auto [path, heads] = buildPageSpacePath(element);
+    return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+}
+
+void VectorSceneRenderCache::continueGeometries()
 {
     if (m_nextGeometry < 0)
         return;
@@ -266,7 +267,7 @@ void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
     spent.start();
     auto it = std::as_const(m_cachedElements).begin() + m_nextGeometry;
     for (qsizetype i = m_nextGeometry; i < count; ++it) {
-        m_cachedGeometries.insert(it->id, entryOf(*it));
+        m_cachedGeometries.insert(it->id, buildGeometry(*it));
         ++i;
         if (budgeted && i % 1024 == 0 && spent.elapsed() >= kGeometryMilliseconds && i < count) {
             m_nextGeometry = i;
@@ -276,8 +277,7 @@ void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
     m_nextGeometry = -1;
 }
 
-template <class EntryOf>
-bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const EntryOf& entryOf)
+bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
 {
     // Only the run between what the lists keep equal at both ends is built
     // again; an edit of one element of a large page builds one outline.
@@ -309,7 +309,7 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const
         m_cachedGeometries.remove(id);
     for (qsizetype i = same; i < newEnd; ++i) {
         const VectorElement& element = elements.at(i);
-        m_cachedGeometries.insert(element.id, entryOf(element));
+        m_cachedGeometries.insert(element.id, buildGeometry(element));
     }
     return true;
 }
