@@ -12,9 +12,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
+#include <initializer_list>
+#include <utility>
 
 using namespace zelvane;
 
@@ -40,6 +43,21 @@ protected:
         VectorOperations::addElement(element, controller().currentPageIndex(), document);
         controller().setDocument(document);
         return element.id;
+    }
+    // Three blank pages, the one at `current` current.
+    void threePages(qsizetype current)
+    {
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+        controller().setCurrentPageIndex(current);
+    }
+    // Each key pressed in turn, and the page it leaves current.
+    void expectPagesAfterKeys(std::initializer_list<std::pair<Qt::Key, qsizetype>> steps)
+    {
+        for (const auto& [pressed, page] : steps) {
+            key(pressed);
+            EXPECT_EQ(controller().currentPageIndex(), page) << QKeySequence(pressed).toString().toStdString();
+        }
     }
     QUuid addPDFLine(const QString& text, const VectorPoint& at)
     {
@@ -308,23 +326,12 @@ TEST_F(KeyboardFocusTest, InFrenchDelAfterASignatureRowDeletesItAndTheSignerStay
 
 TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(0);
+    threePages(0);
     QListView* pages = sidebar().pageList();
     const QRect first = pages->visualRect(pages->model()->index(0, 0));
     QTest::mouseClick(pages->viewport(), Qt::LeftButton, {}, QPoint(first.left() + 60, first.top() + 20));
     ASSERT_TRUE(pages->hasFocus());
-    key(Qt::Key_Down);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_End);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_Down);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_PageUp);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_Home);
-    EXPECT_EQ(controller().currentPageIndex(), 0);
+    expectPagesAfterKeys({{Qt::Key_Down, 1}, {Qt::Key_End, 2}, {Qt::Key_Down, 2}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 0}});
 
     // The layer list: the topmost row first.
     const QUuid a = add(VectorElement::make(QStringLiteral("A"), ShapePayload::make(VectorShapeType::rectangle, 0, false, false),
@@ -388,9 +395,7 @@ TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
 
 TEST_F(KeyboardFocusTest, ThePageRowsArrowsAreReachedWithTheKeys)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(1);
+    threePages(1);
     const QUuid moved = controller().currentPage().id;
     QListView* pages = sidebar().pageList();
     pages->setFocus(Qt::TabFocusReason);
@@ -409,24 +414,17 @@ TEST_F(KeyboardFocusTest, ThePageRowsArrowsAreReachedWithTheKeys)
 
 TEST_F(KeyboardFocusTest, PageKeysOnTheCanvasTurnPages)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(0);
+    threePages(0);
     const qsizetype steps = undoSteps();
     // A click on the empty sheet gives the canvas the keys.
     QTest::mouseClick(&canvas(), Qt::LeftButton, {}, panePoint(300, 400));
     ASSERT_TRUE(canvas().hasFocus());
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_PageDown);
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_PageUp);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_Home);
-    EXPECT_EQ(controller().currentPageIndex(), 0);
-    key(Qt::Key_End);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
+    expectPagesAfterKeys({{Qt::Key_PageDown, 1},
+                          {Qt::Key_PageDown, 2},
+                          {Qt::Key_PageDown, 2},
+                          {Qt::Key_PageUp, 1},
+                          {Qt::Key_Home, 0},
+                          {Qt::Key_End, 2}});
     EXPECT_EQ(undoSteps(), steps);
 }
 
