@@ -59,9 +59,10 @@ protected:
             EXPECT_EQ(controller().currentPageIndex(), page) << QKeySequence(pressed).toString().toStdString();
         }
     }
-    QUuid addPDFLine(const QString& text, const VectorPoint& at)
+    QUuid addPDFLine(const QString& text, const VectorPoint& at, double rotationDegrees = 0)
     {
         VectorElement e = VectorOperations::makeTextElement(text, at, 12, QStringLiteral("#333333"), false);
+        e.rotationDegrees = rotationDegrees;
         TextPayload* payload = e.text();
         payload->isPDFExtracted = true;
         payload->originalPDFText = text;
@@ -141,6 +142,20 @@ TEST_F(KeyboardFocusTest, TypingAfterADoubleClickOnAPDFLineEditsItAndReturnCommi
 
     // A click in the middle of the line puts the cursor there.
     QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.02));
+    ASSERT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().field()->cursorPosition(), 0);
+}
+
+TEST_F(KeyboardFocusTest, AClickOnATurnedLinePutsTheCursorWhereTheTextIsDrawn)
+{
+    // Upside down: the text's end is drawn at the frame's left. Wide first
+    // and last letters: a click near either end is clearly beyond them.
+    const QUuid line = addPDFLine(QStringLiteral("Wide total W"), {100, 200}, 180);
+    doubleClick(inside(line, 0.02));
+    ASSERT_TRUE(bar().isVisible());
+    ASSERT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().field()->cursorPosition(), QStringLiteral("Wide total W").size());
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.98));
     ASSERT_TRUE(bar().field()->hasFocus());
     EXPECT_EQ(bar().field()->cursorPosition(), 0);
 }

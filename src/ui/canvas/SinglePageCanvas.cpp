@@ -19,7 +19,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScopedValueRollback>
-#include <QTransform>
 #include <QWheelEvent>
 #include <algorithm>
 #include <utility>
@@ -317,14 +316,9 @@ int SinglePageCanvas::textCursorAt(const VectorElement& element, const QPointF& 
     if (!payload)
         return 0;
     // Into the element's own frame, in page units.
-    const VectorPoint page = geometry().paneToPage(pane);
+    const VectorPoint unturned = inOwnFrame(geometry().paneToPage(pane), element);
     const VectorRect& frame = element.frame;
-    const QPointF centre(frame.x + frame.width / 2, frame.y + frame.height / 2);
-    QTransform unturn;
-    unturn.translate(centre.x(), centre.y());
-    unturn.rotate(-(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0));
-    unturn.translate(-centre.x(), -centre.y());
-    const QPointF local = unturn.map(QPointF(page.x, page.y)) - QPointF(frame.x, frame.y);
+    const QPointF local(unturned.x - frame.x, unturned.y - frame.y);
 
     const PaneTextBlock& block = m_cache.textLayouts().block(*payload, 1.0);
     const QStringList lines = payload->text.split(QLatin1Char('\n'));
