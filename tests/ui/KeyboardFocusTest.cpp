@@ -12,9 +12,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
+#include <initializer_list>
+#include <utility>
 
 using namespace zelvane;
 
@@ -41,9 +44,25 @@ protected:
         controller().setDocument(document);
         return element.id;
     }
-    QUuid addPDFLine(const QString& text, const VectorPoint& at)
+    // Three blank pages, the one at `current` current.
+    void threePages(qsizetype current)
+    {
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+        controller().addBlankPage(PageFormatPreset::a4Portrait);
+        controller().setCurrentPageIndex(current);
+    }
+    // Each key pressed in turn, and the page it leaves current.
+    void expectPagesAfterKeys(std::initializer_list<std::pair<Qt::Key, qsizetype>> steps)
+    {
+        for (const auto& [pressed, page] : steps) {
+            key(pressed);
+            EXPECT_EQ(controller().currentPageIndex(), page) << QKeySequence(pressed).toString().toStdString();
+        }
+    }
+    QUuid addPDFLine(const QString& text, const VectorPoint& at, double rotationDegrees = 0)
     {
         VectorElement e = VectorOperations::makeTextElement(text, at, 12, QStringLiteral("#333333"), false);
+        e.rotationDegrees = rotationDegrees;
         TextPayload* payload = e.text();
         payload->isPDFExtracted = true;
         payload->originalPDFText = text;
@@ -123,6 +142,20 @@ TEST_F(KeyboardFocusTest, TypingAfterADoubleClickOnAPDFLineEditsItAndReturnCommi
 
     // A click in the middle of the line puts the cursor there.
     QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.02));
+    ASSERT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().field()->cursorPosition(), 0);
+}
+
+TEST_F(KeyboardFocusTest, AClickOnATurnedLinePutsTheCursorWhereTheTextIsDrawn)
+{
+    // Upside down: the text's end is drawn at the frame's left. Wide first
+    // and last letters: a click near either end is clearly beyond them.
+    const QUuid line = addPDFLine(QStringLiteral("Wide total W"), {100, 200}, 180);
+    doubleClick(inside(line, 0.02));
+    ASSERT_TRUE(bar().isVisible());
+    ASSERT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().field()->cursorPosition(), QStringLiteral("Wide total W").size());
+    QTest::mouseClick(&canvas(), Qt::LeftButton, {}, inside(line, 0.98));
     ASSERT_TRUE(bar().field()->hasFocus());
     EXPECT_EQ(bar().field()->cursorPosition(), 0);
 }
@@ -235,6 +268,31 @@ TEST_F(KeyboardFocusTest, TheBarNeverCoversTheLineItEditsAtAnyZoom)
     }
 }
 
+TEST_F(KeyboardFocusTest, TheBarKeepsClearOfATurnedLineAndItsKnob)
+{
+    VectorElement turned = VectorOperations::makeTextElement(QStringLiteral("Turned line"), {60, 60}, 12,
+                                                             QStringLiteral("#333333"), false);
+    turned.rotationDegrees = 90;
+    const QUuid line = add(turned);
+    model->setEditingTextElementID(line);
+    ASSERT_TRUE(bar().isVisible());
+    for (double zoom : {1.0, 2.0}) {
+        model->setZoomScale(zoom);
+        // The upright line's top brought under the top of the canvas.
+        const QRectF frame = canvas().geometry().pageToPane(element(line)->frame);
+        model->setPanOffset(model->panOffset() + QSizeF(0, 20 - (frame.center().y() - frame.width() / 2)));
+        const QRectF text = canvas().geometry().pageToPane(element(line)->frame);
+        // A quarter turn about its centre: as tall as it was wide.
+        const QRectF upright(text.center().x() - text.height() / 2, text.center().y() - text.width() / 2,
+                             text.height(), text.width());
+        const QRectF drawn = QRectF(bar().geometry()).adjusted(12, 8, -12, -16);
+        EXPECT_FALSE(drawn.intersects(upright)) << zoom;
+        EXPECT_FALSE(drawn.contains(rotationHandlePoint(text, 90))) << zoom;
+        EXPECT_GE(bar().geometry().top(), 0) << zoom;
+        EXPECT_LE(bar().geometry().bottom(), canvas().height()) << zoom;
+    }
+}
+
 TEST_F(KeyboardFocusTest, BackspaceAfterChoosingALayerRowDeletesTheElementAndChangesNoField)
 {
     const QUuid text =
@@ -283,23 +341,12 @@ TEST_F(KeyboardFocusTest, InFrenchDelAfterASignatureRowDeletesItAndTheSignerStay
 
 TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(0);
+    threePages(0);
     QListView* pages = sidebar().pageList();
     const QRect first = pages->visualRect(pages->model()->index(0, 0));
     QTest::mouseClick(pages->viewport(), Qt::LeftButton, {}, QPoint(first.left() + 60, first.top() + 20));
     ASSERT_TRUE(pages->hasFocus());
-    key(Qt::Key_Down);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_End);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_Down);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_PageUp);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_Home);
-    EXPECT_EQ(controller().currentPageIndex(), 0);
+    expectPagesAfterKeys({{Qt::Key_Down, 1}, {Qt::Key_End, 2}, {Qt::Key_Down, 2}, {Qt::Key_PageUp, 1}, {Qt::Key_Home, 0}});
 
     // The layer list: the topmost row first.
     const QUuid a = add(VectorElement::make(QStringLiteral("A"), ShapePayload::make(VectorShapeType::rectangle, 0, false, false),
@@ -363,9 +410,7 @@ TEST_F(KeyboardFocusTest, TheListsWalkWithArrowsHomeAndEnd)
 
 TEST_F(KeyboardFocusTest, ThePageRowsArrowsAreReachedWithTheKeys)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(1);
+    threePages(1);
     const QUuid moved = controller().currentPage().id;
     QListView* pages = sidebar().pageList();
     pages->setFocus(Qt::TabFocusReason);
@@ -384,24 +429,17 @@ TEST_F(KeyboardFocusTest, ThePageRowsArrowsAreReachedWithTheKeys)
 
 TEST_F(KeyboardFocusTest, PageKeysOnTheCanvasTurnPages)
 {
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().addBlankPage(PageFormatPreset::a4Portrait);
-    controller().setCurrentPageIndex(0);
+    threePages(0);
     const qsizetype steps = undoSteps();
     // A click on the empty sheet gives the canvas the keys.
     QTest::mouseClick(&canvas(), Qt::LeftButton, {}, panePoint(300, 400));
     ASSERT_TRUE(canvas().hasFocus());
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_PageDown);
-    key(Qt::Key_PageDown);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
-    key(Qt::Key_PageUp);
-    EXPECT_EQ(controller().currentPageIndex(), 1);
-    key(Qt::Key_Home);
-    EXPECT_EQ(controller().currentPageIndex(), 0);
-    key(Qt::Key_End);
-    EXPECT_EQ(controller().currentPageIndex(), 2);
+    expectPagesAfterKeys({{Qt::Key_PageDown, 1},
+                          {Qt::Key_PageDown, 2},
+                          {Qt::Key_PageDown, 2},
+                          {Qt::Key_PageUp, 1},
+                          {Qt::Key_Home, 0},
+                          {Qt::Key_End, 2}});
     EXPECT_EQ(undoSteps(), steps);
 }
 

@@ -4,10 +4,6 @@
 
 namespace zelvane {
 
-namespace {
-
-// The point as the unturned frame of a turned element sees it: turned back
-// about the frame's centre.
 VectorPoint inOwnFrame(const VectorPoint& point, const VectorElement& element)
 {
     const double degrees = element.rotationDegrees;
@@ -20,8 +16,6 @@ VectorPoint inOwnFrame(const VectorPoint& point, const VectorElement& element)
     const double dy = point.y - cy;
     return VectorPoint(cx + dx * std::cos(r) - dy * std::sin(r), cy + dx * std::sin(r) + dy * std::cos(r));
 }
-
-}  // namespace
 
 std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly)

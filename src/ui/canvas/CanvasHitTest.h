@@ -13,6 +13,10 @@ namespace zelvane {
 // centre is strictly nearer the point wins. A turned element is hit where it
 // is drawn: frames and centres are taken in the element's own unturned
 // frame, the point turned back about the frame's centre. Lock is ignored.
+// A page point as the unturned frame of a turned element sees it: turned
+// back about the frame's centre.
+VectorPoint inOwnFrame(const VectorPoint& point, const VectorElement& element);
+
 std::optional<VectorElement> hitTestElement(const VectorPoint& point, const ElementList& elements,
                                             bool textOnly);
 

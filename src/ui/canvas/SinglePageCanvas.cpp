@@ -7,6 +7,7 @@
 #include "canvas/InlineTextEditorBar.h"
 #include "canvas/render/SceneDrawing.h"
 #include "canvas/render/VectorSceneRenderCache.h"
+#include "controls/RunKeys.h"
 #include "theme/Theme.h"
 
 #include <QApplication>
@@ -18,7 +19,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScopedValueRollback>
-#include <QTransform>
 #include <QWheelEvent>
 #include <algorithm>
 #include <utility>
@@ -282,16 +282,11 @@ void SinglePageCanvas::placeEditorBar()
     QRectF text;
     if (const VectorElement* element = editedElement()) {
         const PageCanvasGeometry geom = geometry();
-        const QRectF frame = geom.pageToPane(element->frame);
-        QTransform turn;
-        turn.translate(frame.center().x(), frame.center().y());
-        turn.rotate(std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0);
-        turn.translate(-frame.center().x(), -frame.center().y());
-        text = turn.mapRect(frame).adjusted(-4, -4, 4, 4);
+        const double degrees = std::isfinite(element->rotationDegrees) ? element->rotationDegrees : 0;
+        if (const std::optional<VectorRect> turned = rotatedBounds(element->frame, degrees))
+            text = geom.pageToPane(*turned).adjusted(-4, -4, 4, 4);
         // The selection's rotation knob stays in reach too.
-        const QPointF knob = rotationHandlePoint(frame, std::isfinite(element->rotationDegrees)
-                                                            ? element->rotationDegrees
-                                                            : 0);
+        const QPointF knob = rotationHandlePoint(geom.pageToPane(element->frame), degrees);
         text = text.united(QRectF(knob - QPointF(9, 9), QSizeF(18, 18)));
         candidates.append(int(std::ceil(text.bottom())) + 6 - shadow.top());
         candidates.append(int(std::floor(text.top())) - 6 - (size.height() - shadow.bottom()));
@@ -321,14 +316,9 @@ int SinglePageCanvas::textCursorAt(const VectorElement& element, const QPointF& 
     if (!payload)
         return 0;
     // Into the element's own frame, in page units.
-    const VectorPoint page = geometry().paneToPage(pane);
+    const VectorPoint unturned = inOwnFrame(geometry().paneToPage(pane), element);
     const VectorRect& frame = element.frame;
-    const QPointF centre(frame.x + frame.width / 2, frame.y + frame.height / 2);
-    QTransform unturn;
-    unturn.translate(centre.x(), centre.y());
-    unturn.rotate(-(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0));
-    unturn.translate(-centre.x(), -centre.y());
-    const QPointF local = unturn.map(QPointF(page.x, page.y)) - QPointF(frame.x, frame.y);
+    const QPointF local(unturned.x - frame.x, unturned.y - frame.y);
 
     const PaneTextBlock& block = m_cache.textLayouts().block(*payload, 1.0);
     const QStringList lines = payload->text.split(QLatin1Char('\n'));
@@ -450,27 +440,11 @@ void SinglePageCanvas::mouseReleaseEvent(QMouseEvent* event)
 void SinglePageCanvas::keyPressEvent(QKeyEvent* event)
 {
     VectorController& controller = m_model.controller();
-    const qsizetype count = controller.document().pages.size();
-    const qsizetype current = controller.currentPageIndex();
-    std::optional<qsizetype> target;
-    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
-        switch (event->key()) {
-        case Qt::Key_PageDown:
-            target = current + 1;
-            break;
-        case Qt::Key_PageUp:
-            target = current - 1;
-            break;
-        case Qt::Key_Home:
-            target = 0;
-            break;
-        case Qt::Key_End:
-            target = count - 1;
-            break;
-        default:
-            break;
-        }
-    }
+    const int count = int(controller.document().pages.size());
+    const int current = int(controller.currentPageIndex());
+    std::optional<int> target;
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)
+        target = runKeyTarget(event->key(), current, count);
     if (!target || m_model.openingFileName()) {
         QWidget::keyPressEvent(event);
         return;

@@ -54,8 +54,7 @@ void drawPageThumbnail(QPainter& painter, const VectorPage& page, const QSizeF& 
         const TextPayload* text = element.text();
         if (text && text->isPDFExtracted && page.pdfPageData && !element.hasModifiedPDFText())
             continue;
-        const auto [path, heads] = VectorSceneRenderCache::buildPageSpacePath(element);
-        const CachedElementGeometry outline{element.id, element.frame, path, heads};
+        const CachedElementGeometry outline = VectorSceneRenderCache::buildGeometry(element);
         drawElementInLayer(painter, element, geom, tx, &outline, cache, cache.printedLine(page, element));
     }
     painter.restore();

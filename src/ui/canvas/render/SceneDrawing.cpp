@@ -266,8 +266,7 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
         // frames) is made for this drawing.
         std::optional<CachedElementGeometry> own;
         if (!cached) {
-            auto [path, heads] = VectorSceneRenderCache::buildPageSpacePath(element);
-            own = CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+            own = VectorSceneRenderCache::buildGeometry(element);
             cached = &*own;
         }
         if (batch.add(element, geom, tx, cached, painter))

@@ -62,6 +62,13 @@ QByteArray tileKey(const QByteArray& sourceKey, const QSize& fullPixels, const Q
     return key;
 }
 
+// The same bytes are shared by every page of a document, so comparing where
+// they live is enough (and constant time).
+bool sameBytes(const QByteArray& a, const QByteArray& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
 QByteArray failureKey(const QByteArray& sourceKey)
 {
     return sourceKey + QByteArrayLiteral("!unreadable");
@@ -69,7 +76,7 @@ QByteArray failureKey(const QByteArray& sourceKey)
 
 std::shared_ptr<PDFDocument> openThroughSlot(VectorSceneRenderCache::OpenedPDF& slot, const QByteArray& data)
 {
-    if (slot.document && data.constData() == slot.data.constData() && data.size() == slot.data.size())
+    if (slot.document && sameBytes(data, slot.data))
         return slot.document;
     slot.document = PDFDocument::open(data);
     slot.data = slot.document ? data : QByteArray();
@@ -222,15 +229,11 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     // constant time while the document still shares it, and it guards
     // callers whose revisions can repeat (a document's own revision comes
     // back with undo or a file opened again).
-    const auto entryOf = [](const VectorElement& element) {
-        auto [path, heads] = buildPageSpacePath(element);
-        return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
-    };
     if (m_cachedPageID == page.id && m_cachedRevision == contentRevision && m_cachedElements == page.elements) {
-        continueGeometries(entryOf);
+        continueGeometries();
         return m_cachedGeometries;
     }
-    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements, entryOf)) {
+    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements)) {
         m_cachedRevision = contentRevision;
         m_cachedElements = page.elements;
         return m_cachedGeometries;
@@ -241,12 +244,17 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
     m_cachedGeometries = ElementGeometries();
     m_cachedGeometries.reserve(page.elements.size());
     m_nextGeometry = 0;
-    continueGeometries(entryOf);
+    continueGeometries();
     return m_cachedGeometries;
 }
 
-template <class EntryOf>
-void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
+CachedElementGeometry VectorSceneRenderCache::buildGeometry(const VectorElement& element)
+{
+    auto [path, heads] = buildPageSpacePath(element);
+    return CachedElementGeometry{element.id, element.frame, std::move(path), std::move(heads)};
+}
+
+void VectorSceneRenderCache::continueGeometries()
 {
     if (m_nextGeometry < 0)
         return;
@@ -259,7 +267,7 @@ void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
     spent.start();
     auto it = std::as_const(m_cachedElements).begin() + m_nextGeometry;
     for (qsizetype i = m_nextGeometry; i < count; ++it) {
-        m_cachedGeometries.insert(it->id, entryOf(*it));
+        m_cachedGeometries.insert(it->id, buildGeometry(*it));
         ++i;
         if (budgeted && i % 1024 == 0 && spent.elapsed() >= kGeometryMilliseconds && i < count) {
             m_nextGeometry = i;
@@ -269,8 +277,7 @@ void VectorSceneRenderCache::continueGeometries(const EntryOf& entryOf)
     m_nextGeometry = -1;
 }
 
-template <class EntryOf>
-bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const EntryOf& entryOf)
+bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
 {
     // Only the run between what the lists keep equal at both ends is built
     // again; an edit of one element of a large page builds one outline.
@@ -302,7 +309,7 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements, const
         m_cachedGeometries.remove(id);
     for (qsizetype i = same; i < newEnd; ++i) {
         const VectorElement& element = elements.at(i);
-        m_cachedGeometries.insert(element.id, entryOf(element));
+        m_cachedGeometries.insert(element.id, buildGeometry(element));
     }
     return true;
 }
@@ -316,10 +323,7 @@ const PDFCodec::PrintedLine* VectorSceneRenderCache::printedLine(const VectorPag
         return nullptr;
     const QByteArray& data = *page.pdfPageData;
     const auto found = m_printedLines.constFind(element.id);
-    // The same bytes are shared by every page of a document, so comparing
-    // where they live is enough (and constant time).
-    if (found != m_printedLines.constEnd() && found->pdfData.constData() == data.constData()
-        && found->pdfData.size() == data.size() && found->pdfPageIndex == page.pdfPageIndex
+    if (found != m_printedLines.constEnd() && sameBytes(found->pdfData, data) && found->pdfPageIndex == page.pdfPageIndex
         && found->pdfRotation == page.pdfRotation && found->text == *text)
         return found->printed ? &*found->printed : nullptr;
     // Entries of closed documents or deleted elements are dropped now and
@@ -628,14 +632,13 @@ void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize&
 
 bool VectorSceneRenderCache::isOpenHere(const QByteArray& pdf) const
 {
-    return m_mainDocument.document && m_mainDocument.data.constData() == pdf.constData() &&
-           m_mainDocument.data.size() == pdf.size();
+    return m_mainDocument.document && sameBytes(m_mainDocument.data, pdf);
 }
 
 void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
 {
     const QByteArray& pdf = source.pdf;
-    if (m_openingHere.constData() == pdf.constData() && m_openingHere.size() == pdf.size())
+    if (sameBytes(m_openingHere, pdf))
         return;
     m_openingHere = pdf;
     m_worker.start(handedOver([this, pdf, failure = failureKey(source.key())] {
@@ -644,7 +647,7 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
         QMetaObject::invokeMethod(
             this, handedOver([this, pdf, failure, document = std::move(document)] {
                 // Dropped when its document was let go meanwhile.
-                if (m_openingHere.constData() != pdf.constData() || m_openingHere.size() != pdf.size())
+                if (!sameBytes(m_openingHere, pdf))
                     return;
                 m_openingHere.clear();
                 if (!document) {

@@ -105,6 +105,8 @@ public:
     // An element's outline and arrow heads in page points.
     static std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> buildPageSpacePath(
         const VectorElement& element);
+    // The same as the entry geometries() keeps for it.
+    static CachedElementGeometry buildGeometry(const VectorElement& element);
 
     // How the page's PDF printed the line a changed PDF text element was
     // made from, as the export draws it (PDFCodec::printedLineFor); null
@@ -171,16 +173,14 @@ private:
     ElementGeometries m_cachedGeometries;
     // Builds more of the outlines of m_cachedElements (all of them for a
     // page of few elements).
-    template <class EntryOf>
-    void continueGeometries(const EntryOf& entryOf);
+    void continueGeometries();
     static constexpr qsizetype kGeometryBudgetElements = 50000;
     static constexpr qint64 kGeometryMilliseconds = 30;
     // The next element whose outline is to be built; -1 once all are.
     qsizetype m_nextGeometry = -1;
     // Brings the outlines of m_cachedElements up to `elements` when few
     // changed; false (nothing done) when the page is better built whole.
-    template <class EntryOf>
-    bool updateGeometries(const ElementList& elements, const EntryOf& entryOf);
+    bool updateGeometries(const ElementList& elements);
 
     struct PrintedEntry {
         QByteArray pdfData;

@@ -2,6 +2,7 @@
 
 #include "DocumentChange.h"
 #include "VectorController.h"
+#include "panels/sidebar/CommonEnds.h"
 
 #include <algorithm>
 
@@ -76,13 +77,10 @@ void LayerListModel::sync()
     // place; the rest was removed, added or replaced.
     const qsizetype oldMiddle = oldCount - same - sameEnd;
     const qsizetype newMiddle = newCount - same - sameEnd;
-    qsizetype head = 0;  // from `same` on, same id
-    while (head < oldMiddle && head < newMiddle && m_elements.at(same + head).id == elements.at(same + head).id)
-        ++head;
-    qsizetype tail = 0;  // from `sameEnd` back, same id
-    while (tail < oldMiddle - head && tail < newMiddle - head &&
-           m_elements.at(oldCount - sameEnd - 1 - tail).id == elements.at(newCount - sameEnd - 1 - tail).id)
-        ++tail;
+    // Counted from `same` on and from `sameEnd` back: the same ids.
+    const auto [head, tail] = commonEnds(oldMiddle, newMiddle, [&](qsizetype i, qsizetype j) {
+        return m_elements.at(same + i).id == elements.at(same + j).id;
+    });
 
     // Rows, counted in the new list, whose element changed in place.
     QList<qsizetype> changed;

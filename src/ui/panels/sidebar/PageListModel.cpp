@@ -2,6 +2,7 @@
 
 #include "DocumentChange.h"
 #include "VectorController.h"
+#include "panels/sidebar/CommonEnds.h"
 
 #include <QHash>
 
@@ -47,13 +48,8 @@ void PageListModel::sync(const DocumentChange& change)
     const qsizetype newCount = pages.size();
     // The ids kept at both ends; what lies between was removed, added or
     // moved, and only those rows are replaced.
-    qsizetype head = 0;
-    while (head < oldCount && head < newCount && m_ids.at(head) == pages.at(head).id)
-        ++head;
-    qsizetype tail = 0;
-    while (tail < oldCount - head && tail < newCount - head &&
-           m_ids.at(oldCount - 1 - tail) == pages.at(newCount - 1 - tail).id)
-        ++tail;
+    const auto [head, tail] =
+        commonEnds(oldCount, newCount, [&](qsizetype i, qsizetype j) { return m_ids.at(i) == pages.at(j).id; });
     const qsizetype removed = oldCount - head - tail;
     const qsizetype added = newCount - head - tail;
     if (change.pageListChanged && !change.changedPageIDs.isEmpty() && change.changedPageIDs.size() == newCount &&

@@ -24,12 +24,12 @@ PageRowDrag::PageRowDrag(QListView& list, std::function<void(int from, int to)> 
     : QObject(parent), m_list(list), m_viewport(list.viewport()), m_onMove(std::move(onMove))
 {
     // Painted by the style sheet the list's own sheet puts in charge.
-    m_marker = new QFrame(list.viewport());
+    m_marker = new QFrame(m_viewport);
     m_marker->setStyleSheet(QStringLiteral("QFrame { background-color: %1; border: none; }")
                                 .arg(Theme::accent().name(QColor::HexRgb)));
     m_marker->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_marker->hide();
-    list.viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
 }
 
 int PageRowDrag::targetRow(const QPoint& point) const
@@ -69,7 +69,7 @@ void PageRowDrag::showMarker(int target)
 void PageRowDrag::stop()
 {
     if (m_dragging)
-        m_list.viewport()->unsetCursor();
+        m_viewport->unsetCursor();
     m_dragging = false;
     m_pressedRow.reset();
     m_marker->hide();
@@ -101,12 +101,12 @@ bool PageRowDrag::eventFilter(QObject* watched, QEvent* event)
             if ((at - m_pressedAt).manhattanLength() < QApplication::startDragDistance())
                 return false;
             m_dragging = true;
-            m_list.viewport()->setCursor(Qt::ClosedHandCursor);
+            m_viewport->setCursor(Qt::ClosedHandCursor);
         }
         QScrollBar* bar = m_list.verticalScrollBar();
         if (at.y() < kScrollMargin)
             bar->setValue(bar->value() - bar->singleStep());
-        else if (at.y() > m_list.viewport()->height() - kScrollMargin)
+        else if (at.y() > m_viewport->height() - kScrollMargin)
             bar->setValue(bar->value() + bar->singleStep());
         showMarker(targetRow(at));
         return true;

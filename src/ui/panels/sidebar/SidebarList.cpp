@@ -1,5 +1,6 @@
 #include "panels/sidebar/SidebarList.h"
 
+#include "controls/RunKeys.h"
 #include "theme/Theme.h"
 
 #include <QKeyEvent>
@@ -22,30 +23,16 @@ void SidebarList::keyPressEvent(QKeyEvent* event)
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     std::optional<int> target;
     if (modifiers == Qt::NoModifier) {
-        switch (event->key()) {
-        case Qt::Key_Down:
-            target = chosen < 0 ? 0 : chosen + 1;
-            break;
-        case Qt::Key_Up:
-            target = chosen < 0 ? count - 1 : chosen - 1;
-            break;
-        case Qt::Key_Home:
-            target = 0;
-            break;
-        case Qt::Key_End:
-            target = count - 1;
-            break;
-        case Qt::Key_PageDown:
-        case Qt::Key_PageUp: {
-            const int offset = event->key() == Qt::Key_PageDown ? 1 : -1;
-            if (onPageKey) {
-                onPageKey(offset);
-                event->accept();
-                return;
-            }
-            target = chosen < 0 ? 0 : chosen + offset;
-            break;
+        const int key = event->key();
+        if ((key == Qt::Key_PageDown || key == Qt::Key_PageUp) && onPageKey) {
+            onPageKey(key == Qt::Key_PageDown ? 1 : -1);
+            event->accept();
+            return;
         }
+        // The arrows move one row, as Page Down and Page Up do here.
+        target = runKeyTarget(key == Qt::Key_Down ? Qt::Key_PageDown : key == Qt::Key_Up ? Qt::Key_PageUp : key,
+                              chosen, count);
+        switch (key) {
         case Qt::Key_Right:
         case Qt::Key_Left: {
             const int buttons = buttonCount && chosen >= 0 ? buttonCount() : 0;
