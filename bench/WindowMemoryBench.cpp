@@ -11,6 +11,7 @@
 
 #include "GroffManual.h"
 #include "VectorController.h"
+#include "WindowBenchEnvironment.h"
 #include "appmodel/AppModel.h"
 #include "canvas/PageCardsView.h"
 #include "core/support/TestPDF.h"
@@ -130,10 +131,6 @@ int openManyTimes()
 
 int main(int argc, char** argv)
 {
-    qputenv("ZELVANE_DISABLE_WEB_FONTS", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
     if (qEnvironmentVariableIsEmpty("ZELVANE_BENCH_CASE")) {
         // Each case in a fresh process, so that one's memory is not counted
         // in the other's.
@@ -150,8 +147,8 @@ int main(int argc, char** argv)
         }
         return status;
     }
-    for (const char* variable : {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-        qputenv(variable, home.filePath(QString::fromLatin1(variable)).toLocal8Bit());
+    QTemporaryDir scratch;
+    zelvane::bench::useWindowBenchEnvironment(scratch);
     QApplication app(argc, argv);
     return qgetenv("ZELVANE_BENCH_CASE") == "cards" ? scrollCards() : openManyTimes();
 }

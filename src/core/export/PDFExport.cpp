@@ -267,13 +267,37 @@ struct DamagedBackdrop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Maps the backdrop's user space onto the output page (PDF space, y up).
+QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
+{
+    const bool sideways = normalizedQuarterTurn(page.pdfRotation) % 180 != 0;
+    const double unturnedWidth = sideways ? page.height : page.width;
+    const double unturnedHeight = sideways ? page.width : page.height;
+    const double sx = unturnedWidth / std::max(mediaBox.width(), 1.0);
+    const double sy = unturnedHeight / std::max(mediaBox.height(), 1.0);
+    // User space (y up) -> unturned page space (y down) -> page space -> PDF.
+    const QTransform toUnturned(sx, 0, 0, -sy, -mediaBox.x() * sx, unturnedHeight + mediaBox.y() * sy);
+    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
+    return toUnturned * page.backdropTransform() * toPDF;
+}
+
+// The page's masks and lines in the backdrop's user space, where its content draws.
+BackdropMasking backdropMasks(const VectorPage& page, const QRectF& mediaBox)
+{
+    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
+    return backdropMasking(page, toPDF * backdropMatrix(page, mediaBox).inverted());
+}
+
 // The original PDF page as a form XObject of the output, with the
-// annotations it shows drawn into it, or nothing when its bytes cannot be
-// read as a PDF or have no such page (the editor shows no backdrop then
-// either). Throws DamagedBackdrop when the page is there but its objects
-// cannot be read or copied.
+// annotations it shows drawn into it and, with `removeMasked`, without what
+// lies under the page's masks, or nothing when its bytes cannot be read as a
+// PDF or have no such page (the editor shows no backdrop then either).
+// `unfilterable` says why what lies under the masks could not be removed
+// (the page is then copied as it is). Throws DamagedBackdrop when the page
+// is there but its objects cannot be read or copied.
 std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*, SourcePDF>& sources,
-                                             const VectorPage& page, QRectF* mediaBox)
+                                             const VectorPage& page, bool removeMasked, QRectF* mediaBox,
+                                             std::optional<QString>* unfilterable)
 {
     const QByteArray& data = *page.pdfPageData;
     auto found = sources.find(data.constData());
@@ -324,21 +348,40 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     } catch (const std::exception& error) {
         throw DamagedBackdrop(error.what());
     }
+    QPDFObjectHandle form;
     try {
         QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
         const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
         *mediaBox = QRectF(std::min(box.llx, box.urx), std::min(box.lly, box.ury), std::abs(box.urx - box.llx),
                            std::abs(box.ury - box.lly));
         // The unrotated page, clipped to its media box.
-        QPDFObjectHandle form = sourcePage.getFormXObjectForPage(false);
+        form = sourcePage.getFormXObjectForPage(false);
         form.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
                                      mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
         form.removeKey("/Matrix");
         form = formWithAnnotations(*source.pdf, sourcePage, form);
-        // Only what the page draws: resources shared with other pages keep
-        // theirs out of the file.
-        dropUnnamedResources(form);
-        return output.copyForeignObject(form);
+    } catch (const std::exception& error) {
+        throw DamagedBackdrop(error.what());
+    }
+    // The removal is done in the source, before the copy, so that the copy
+    // takes only what is left: a form it changed comes with its resources
+    // trimmed to what it draws.
+    QPDFObjectHandle drawn = form;
+    if (const BackdropMasking masking = removeMasked ? backdropMasks(page, *mediaBox) : BackdropMasking();
+        !masking.masks.isEmpty()) {
+        try {
+            drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
+        } catch (const PDFUnfilterableContent& error) {
+            *unfilterable = QString::fromUtf8(error.what());
+        }
+    }
+    try {
+        if (drawn.isSameObjectAs(form)) {
+            // Only what the page draws: resources shared with other pages
+            // keep theirs out of the file.
+            dropUnnamedResources(form);
+        }
+        return output.copyForeignObject(drawn);
     } catch (const std::exception& error) {
         throw DamagedBackdrop(error.what());
     }
@@ -379,27 +422,6 @@ bool streamsReadable(QPDFObjectHandle object, std::set<QPDFObjGen>& seen, int de
     } catch (const std::exception&) {
         return false;
     }
-}
-
-// Maps the backdrop's user space onto the output page (PDF space, y up).
-QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
-{
-    const bool sideways = normalizedQuarterTurn(page.pdfRotation) % 180 != 0;
-    const double unturnedWidth = sideways ? page.height : page.width;
-    const double unturnedHeight = sideways ? page.width : page.height;
-    const double sx = unturnedWidth / std::max(mediaBox.width(), 1.0);
-    const double sy = unturnedHeight / std::max(mediaBox.height(), 1.0);
-    // User space (y up) -> unturned page space (y down) -> page space -> PDF.
-    const QTransform toUnturned(sx, 0, 0, -sy, -mediaBox.x() * sx, unturnedHeight + mediaBox.y() * sy);
-    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
-    return toUnturned * page.backdropTransform() * toPDF;
-}
-
-// The page's masks and lines in the backdrop's user space, where its content draws.
-BackdropMasking backdropMasks(const VectorPage& page, const QRectF& mediaBox)
-{
-    const QTransform toPDF(1, 0, 0, -1, 0, page.height);
-    return backdropMasking(page, toPDF * backdropMatrix(page, mediaBox).inverted());
 }
 
 // Replaces everything the output page draws by a picture of the page as
@@ -520,22 +542,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 continue;
             }
             try {
-                backdrop.form = backdropForm(output, sources, page, &backdrop.mediaBox);
+                backdrop.form = backdropForm(output, sources, page, options.removeMaskedContent, &backdrop.mediaBox,
+                                             &backdrop.unfilterable);
             } catch (const DamagedBackdrop& error) {
                 backdrop.unfilterable = QStringLiteral("damaged page: ") + QString::fromUtf8(error.what());
                 continue;
             }
             if (!backdrop.form) {
                 continue;
-            }
-            if (const BackdropMasking masking = options.removeMaskedContent ? backdropMasks(page, backdrop.mediaBox)
-                                                                             : BackdropMasking();
-                !masking.masks.isEmpty()) {
-                try {
-                    backdrop.form = removeContentUnderMasks(output, *backdrop.form, masking.masks, masking.keptLines);
-                } catch (const PDFUnfilterableContent& error) {
-                    backdrop.unfilterable = QString::fromUtf8(error.what());
-                }
             }
             if (std::set<QPDFObjGen> seen; careful && !backdrop.unfilterable && !streamsReadable(*backdrop.form, seen)) {
                 backdrop.unfilterable = QStringLiteral("damaged page: a stream cannot be read");

@@ -1,6 +1,7 @@
 #include "fonts/PDFFontCollector.h"
 
 #include "fonts/PDFEmbeddedFontRegistry.h"
+#include "fonts/PDFFontWalk.h"
 
 #include <QStringDecoder>
 
@@ -12,8 +13,6 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-#include <map>
-#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -126,72 +125,6 @@ void extractFontEntry(QPDFObjectHandle font, ExtractedPDFFonts& entries)
     entries[name] = entry;
 }
 
-// What a walk of the document has met, so that resources, forms and fonts
-// shared by many pages or named by one another are read once: a font is
-// decoded once, and a form is walked again only when met less deep than
-// before (so the depth bound finds what it would without the record).
-struct Walk {
-    ExtractedPDFFonts& entries;
-    std::set<QPDFObjGen> fonts;
-    std::map<QPDFObjGen, int> formDepths;
-
-    bool firstFont(QPDFObjectHandle font)
-    {
-        const QPDFObjGen id = font.getObjGen();
-        return !id.isIndirect() || fonts.insert(id).second;
-    }
-    bool shallower(QPDFObjectHandle form, int depth)
-    {
-        const QPDFObjGen id = form.getObjGen();
-        if (!id.isIndirect())
-            return true;
-        const auto [at, added] = formDepths.emplace(id, depth);
-        if (!added && at->second <= depth)
-            return false;
-        at->second = depth;
-        return true;
-    }
-};
-
-// Forms nested deeper than this below the page are not searched.
-constexpr int kMostFormDepth = 4;
-
-void collectFontsFromResources(QPDFObjectHandle resources, Walk& walk, int depth)
-{
-    if (depth > kMostFormDepth || !resources.isDictionary())
-        return;
-    QPDFObjectHandle fonts = resources.getKey("/Font");
-    if (fonts.isDictionary()) {
-        for (auto& [key, font] : fonts.getDictAsMap()) {
-            // A font dictionary named again is not decoded again.
-            if (!font.isDictionary() || !walk.firstFont(font))
-                continue;
-            // A broken font dictionary is passed over; the others are still read.
-            try {
-                extractFontEntry(font, walk.entries);
-            } catch (const std::exception&) {
-            }
-        }
-    }
-    QPDFObjectHandle xobjects = resources.getKey("/XObject");
-    if (!xobjects.isDictionary())
-        return;
-    std::vector<QPDFObjectHandle> formResources;
-    for (auto& [key, xobject] : xobjects.getDictAsMap()) {
-        if (!xobject.isStream())
-            continue;
-        QPDFObjectHandle dict = xobject.getDict();
-        if (depth + 1 > kMostFormDepth || nameText(dict.getKey("/Subtype")) != QLatin1String("Form")
-            || !walk.shallower(xobject, depth + 1))
-            continue;
-        QPDFObjectHandle formResourcesDict = dict.getKey("/Resources");
-        if (formResourcesDict.isDictionary())
-            formResources.push_back(formResourcesDict);
-    }
-    for (QPDFObjectHandle& child : formResources)
-        collectFontsFromResources(child, walk, depth + 1);
-}
-
 }  // namespace
 
 ExtractedPDFFonts collectEmbeddedFonts(const QByteArray& pdfData)
@@ -205,13 +138,18 @@ ExtractedPDFFonts collectEmbeddedFonts(const QByteArray& pdfData)
         pdf.setAttemptRecovery(true);
         pdf.processMemoryFile("font registry input", pdfData.constData(), size_t(pdfData.size()));
         const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
-        Walk walk{entries, {}};
+        // A font dictionary named again is not decoded again.
+        PDFFontWalk walk;
         for (QPDFPageObjectHelper page : pages) {
             // One damaged page does not keep the others' fonts out.
             try {
-                QPDFObjectHandle resources = page.getAttribute("/Resources", false);
-                if (resources.isDictionary())
-                    collectFontsFromResources(resources, walk, 0);
+                walk.walk(page.getAttribute("/Resources", false), [&entries](QPDFObjectHandle font) {
+                    // A broken font dictionary is passed over; the others are still read.
+                    try {
+                        extractFontEntry(font, entries);
+                    } catch (const std::exception&) {
+                    }
+                });
             } catch (const std::exception&) {
             }
         }

@@ -53,15 +53,7 @@ void ElementList::appendBlock(QList<VectorElement> block)
 
 void ElementList::append(const VectorElement& element)
 {
-    if (m_blocks.isEmpty() || m_blocks.constLast().size() >= kBlockSize) {
-        QList<VectorElement> block;
-        block.reserve(kBlockSize);
-        block.append(element);
-        appendBlock(std::move(block));
-        return;
-    }
-    m_blocks.last().append(element);
-    m_ends.last() += 1;
+    append(VectorElement(element));
 }
 
 void ElementList::append(VectorElement&& element)
@@ -133,7 +125,6 @@ void ElementList::rebalance(qsizetype b)
     QList<VectorElement> second = block.mid(half);
     m_blocks[b].resize(half);
     m_blocks.insert(b + 1, std::move(second));
-    m_ends.insert(b, 0);
     recomputeEnds(b);
 }
 
@@ -263,8 +254,9 @@ qsizetype ElementList::commonSuffix(const ElementList& a, const ElementList& b, 
         const qsizetype bb = b.blockOf(lastB);
         const qsizetype lengthA = lastA + 1 - a.blockStart(ba);
         const qsizetype lengthB = lastB + 1 - b.blockStart(bb);
-        if (a.m_ends.at(ba) == lastA + 1 && b.m_ends.at(bb) == lastB + 1 && lengthA == a.m_blocks.at(ba).size() &&
-            lengthB == b.m_blocks.at(bb).size() && lengthA == lengthB &&
+        // Blocks ending at the same distance from the end and holding the
+        // same storage are passed over whole.
+        if (lengthA == a.m_blocks.at(ba).size() && lengthB == b.m_blocks.at(bb).size() && lengthA == lengthB &&
             a.m_blocks.at(ba).constData() == b.m_blocks.at(bb).constData() && n + lengthA <= limit) {
             n += lengthA;
             continue;

@@ -228,8 +228,8 @@ struct Coder<QList<T>> {
 };
 
 // A page's element list reads and writes as the array of its elements.
-template <class L>
-struct Coder<L, std::enable_if_t<std::is_same_v<L, ElementList>>> {
+template <>
+struct Coder<ElementList> {
     static QJsonValue encode(const ElementList& list, const QString& path)
     {
         QJsonArray array;

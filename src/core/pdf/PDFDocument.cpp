@@ -1,5 +1,6 @@
 #include "pdf/PDFDocument.h"
 
+#include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFInputLimits.h"
 
@@ -167,36 +168,21 @@ bool holdsProgram(QPDFObjectHandle font)
     return false;
 }
 
-// `seen` holds the forms already read, so that forms naming one another are
-// read once.
-void collectBaselineShares(QPDFObjectHandle resources, PageGeometry& geometry, std::set<QPDFObjGen>& seen, int depth)
+// What the page's fonts tell: their baseline shares and which of them the
+// file holds no program of.
+void readFonts(QPDFObjectHandle resources, PageGeometry& geometry)
 {
-    std::map<std::string, double>& shares = geometry.baselineShares;
-    if (!resources.isDictionary() || depth > 4)
-        return;
-    QPDFObjectHandle fonts = resources.getKey("/Font");
-    if (fonts.isDictionary()) {
-        for (const std::string& key : fonts.getKeys()) {
-            QPDFObjectHandle font = fonts.getKey(key);
-            QPDFObjectHandle name = font.isDictionary() ? font.getKey("/BaseFont") : QPDFObjectHandle();
-            if (!name.isName())
-                continue;
-            const double share = baselineShareOf(font);
-            if (share > 0)
-                shares.emplace(withoutSubsetPrefix(name.getName().substr(1)), share);
-            if (!font.getKey("/Subtype").isNameAndEquals("/Type3") && !holdsProgram(font))
-                geometry.fontsWithoutProgram.insert(withoutSubsetPrefix(name.getName().substr(1)));
-        }
-    }
-    QPDFObjectHandle objects = resources.getKey("/XObject");
-    if (objects.isDictionary()) {
-        for (const std::string& key : objects.getKeys()) {
-            QPDFObjectHandle object = objects.getKey(key);
-            if (object.isStream() && object.getDict().getKey("/Subtype").isNameAndEquals("/Form")
-                && seen.insert(object.getObjGen()).second)
-                collectBaselineShares(object.getDict().getKey("/Resources"), geometry, seen, depth + 1);
-        }
-    }
+    fonts::PDFFontWalk().walk(resources, [&geometry](QPDFObjectHandle font) {
+        QPDFObjectHandle name = font.getKey("/BaseFont");
+        if (!name.isName())
+            return;
+        const std::string clean = withoutSubsetPrefix(name.getName().substr(1));
+        const double share = baselineShareOf(font);
+        if (share > 0)
+            geometry.baselineShares.emplace(clean, share);
+        if (!font.getKey("/Subtype").isNameAndEquals("/Type3") && !holdsProgram(font))
+            geometry.fontsWithoutProgram.insert(clean);
+    });
 }
 
 QPDFObjectHandle arrayFrom(const QRectF& box)
@@ -333,8 +319,7 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             }
             PageGeometry geometry = geometryOf(page);
             try {
-                std::set<QPDFObjGen> forms;
-                collectBaselineShares(page.getAttribute("/Resources", false), geometry, forms, 0);
+                readFonts(page.getAttribute("/Resources", false), geometry);
             } catch (const std::exception&) {
                 // Baselines are then taken from the font drawn.
             }

@@ -61,14 +61,15 @@ struct Library {
     }
 };
 
-}  // namespace
-
-std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font)
-{
-    try {
-        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+// The font program embedded with a font descriptor (Type 1, TrueType or
+// compact font), opened by FreeType; no face when there is none or it
+// cannot be read. Throws what reading the stream throws.
+class EmbeddedProgram {
+public:
+    explicit EmbeddedProgram(QPDFObjectHandle descriptor)
+    {
         if (!descriptor.isDictionary()) {
-            return std::nullopt;
+            return;
         }
         QPDFObjectHandle program;
         for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {
@@ -78,19 +79,50 @@ std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font)
             }
         }
         if (!program.isStream()) {
-            return std::nullopt;
+            return;
         }
-        const std::shared_ptr<Buffer> data = program.getStreamData(qpdf_dl_generalized);
-        const Library library;
-        if (!library.library) {
-            return std::nullopt;
+        m_data = program.getStreamData(qpdf_dl_generalized);
+        if (!m_library.library
+            || FT_New_Memory_Face(m_library.library, m_data->getBuffer(), FT_Long(m_data->getSize()), 0, &m_face)
+                   != 0) {
+            m_face = nullptr;
+            return;
         }
-        FT_Face face = nullptr;
-        if (FT_New_Memory_Face(library.library, data->getBuffer(), FT_Long(data->getSize()), 0, &face) != 0) {
-            return std::nullopt;
+        if (m_face->units_per_EM == 0) {
+            FT_Done_Face(m_face);
+            m_face = nullptr;
         }
-        const std::unique_ptr<FT_FaceRec_, decltype(&FT_Done_Face)> owned(face, &FT_Done_Face);
-        if (face->units_per_EM == 0) {
+    }
+
+    ~EmbeddedProgram()
+    {
+        if (m_face) {
+            FT_Done_Face(m_face);
+        }
+    }
+
+    EmbeddedProgram(const EmbeddedProgram&) = delete;
+    EmbeddedProgram& operator=(const EmbeddedProgram&) = delete;
+
+    // Its face, with at least one unit per em; null when not read.
+    FT_Face face() const { return m_face; }
+
+private:
+    // The face reads from these bytes as long as it lives.
+    std::shared_ptr<Buffer> m_data;
+    Library m_library;
+    FT_Face m_face = nullptr;
+};
+
+}  // namespace
+
+std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font)
+{
+    try {
+        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+        const EmbeddedProgram program(descriptor);
+        FT_Face face = program.face();
+        if (!face) {
             return std::nullopt;
         }
         QPDFObjectHandle flags = descriptor.getKey("/Flags");
@@ -112,6 +144,21 @@ std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font)
             }
         }
         return widths;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<std::pair<double, double>> embeddedFontReach(QPDFObjectHandle descriptor)
+{
+    try {
+        const EmbeddedProgram program(descriptor);
+        FT_Face face = program.face();
+        if (!face || face->units_per_EM < 16 || face->bbox.yMax <= face->bbox.yMin) {
+            return std::nullopt;
+        }
+        const double unitsPerEm = face->units_per_EM;
+        return std::make_pair(face->bbox.yMin / unitsPerEm, face->bbox.yMax / unitsPerEm);
     } catch (const std::exception&) {
         return std::nullopt;
     }

@@ -4,6 +4,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zelvane {
@@ -16,5 +17,10 @@ namespace zelvane {
 // glyph is 0 wide. Nothing when the font embeds no program or it cannot be
 // read.
 std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font);
+
+// How far the glyphs of the font program embedded with `descriptor` reach
+// below and above the baseline, per unit of font size: the program's own
+// box. Nothing when there is no program or it cannot be read.
+std::optional<std::pair<double, double>> embeddedFontReach(QPDFObjectHandle descriptor);
 
 }  // namespace zelvane

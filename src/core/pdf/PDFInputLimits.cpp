@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <vector>
@@ -209,6 +210,81 @@ constexpr qint64 kFormDrawingCost = 512;
 // The most forms drawn inside one another that a renderer follows.
 constexpr size_t kMostFormNesting = 100;
 
+// What a walk of the objects a page draws with does with each kind.
+struct DrawnObjectVisits {
+    std::function<void(QPDFObjectHandle image)> image = [](QPDFObjectHandle) {};
+    // A form, a tiling pattern or an annotation's appearance.
+    std::function<void(QPDFObjectHandle stream)> content = [](QPDFObjectHandle) {};
+    // `enclosingXObjects`: those of the resources naming the font.
+    std::function<void(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects)> type3Font =
+        [](QPDFObjectHandle, QPDFObjectHandle) {};
+};
+
+// Whether `object` is met for the first time (a direct object always is).
+bool firstMet(QPDFObjectHandle object, std::set<QPDFObjGen>& seen)
+{
+    const QPDFObjGen id = object.getObjGen();
+    return !id.isIndirect() || seen.insert(id).second;
+}
+
+void walkDrawnResources(QPDFObjectHandle resources, std::set<QPDFObjGen>& seen, const DrawnObjectVisits& visits,
+                        int depth)
+{
+    if (!resources.isDictionary() || depth > 32)
+        return;
+    // Type 3 glyphs are content too, drawn with resources of their own.
+    QPDFObjectHandle fonts = resources.getKey("/Font");
+    if (fonts.isDictionary()) {
+        for (auto [name, font] : fonts.ditems()) {
+            if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3") || !firstMet(font, seen))
+                continue;
+            visits.type3Font(font, resources.getKey("/XObject"));
+            walkDrawnResources(font.getKey("/Resources"), seen, visits, depth + 1);
+        }
+    }
+    QPDFObjectHandle xobjects = resources.getKey("/XObject");
+    if (xobjects.isDictionary()) {
+        for (auto [name, xobject] : xobjects.ditems()) {
+            if (!xobject.isStream())
+                continue;
+            QPDFObjectHandle subtype = xobject.getDict().getKey("/Subtype");
+            if (subtype.isNameAndEquals("/Image")) {
+                if (firstMet(xobject, seen))
+                    visits.image(xobject);
+            } else if (subtype.isNameAndEquals("/Form") && firstMet(xobject, seen)) {
+                visits.content(xobject);
+                walkDrawnResources(xobject.getDict().getKey("/Resources"), seen, visits, depth + 1);
+            }
+        }
+    }
+    QPDFObjectHandle patterns = resources.getKey("/Pattern");
+    if (patterns.isDictionary()) {
+        for (auto [name, pattern] : patterns.ditems()) {
+            // Shadings carry no content.
+            if (!pattern.isStream() || !firstMet(pattern, seen))
+                continue;
+            visits.content(pattern);
+            walkDrawnResources(pattern.getDict().getKey("/Resources"), seen, visits, depth + 1);
+        }
+    }
+}
+
+// Walks what a page draws beyond its content streams: the Type 3 fonts,
+// images, forms and tiling patterns its resources name, then those the
+// resources of each of these name in turn (to 32 levels), and the same for
+// its annotations' appearances. An object met again by reference (as
+// `seen` remembers) is passed over, with all it names.
+void walkDrawnObjects(QPDFPageObjectHelper& page, std::set<QPDFObjGen>& seen, const DrawnObjectVisits& visits)
+{
+    walkDrawnResources(page.getAttribute("/Resources", false), seen, visits, 0);
+    for (QPDFObjectHandle& appearance : annotationAppearances(page)) {
+        if (!firstMet(appearance, seen))
+            continue;
+        visits.content(appearance);
+        walkDrawnResources(appearance.getDict().getKey("/Resources"), seen, visits, 1);
+    }
+}
+
 }  // namespace
 
 PDFWorkTally::Exceeded::Exceeded(QString message)
@@ -313,6 +389,11 @@ void PDFWorkTally::addStream(QPDFObjectHandle stream, PageWork& work)
         return;
     if (const QPDFObjGen id = stream.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
         return;
+    countStream(stream, work);
+}
+
+void PDFWorkTally::countStream(QPDFObjectHandle stream, PageWork& work)
+{
     const qint64 pageBudget = kMaxContentBytesPerPage - work.content;
     const qint64 documentBudget = kMaxContentBytesPerDocument - m_documentContent;
     const qint64 size = decodedSize(stream, std::min(pageBudget, documentBudget));
@@ -326,66 +407,17 @@ void PDFWorkTally::addStream(QPDFObjectHandle stream, PageWork& work)
         exceededContent(kMaxContentBytesPerDocument, true);
 }
 
-void PDFWorkTally::addResources(QPDFObjectHandle resources, PageWork& work, int depth)
+void PDFWorkTally::countImage(QPDFObjectHandle image, PageWork& work)
 {
-    if (!resources.isDictionary() || depth > 32)
-        return;
-    QPDFObjectHandle xobjects = resources.getKey("/XObject");
-    if (xobjects.isDictionary()) {
-        for (auto [name, xobject] : xobjects.ditems()) {
-            if (!xobject.isStream())
-                continue;
-            QPDFObjectHandle dictionary = xobject.getDict();
-            QPDFObjectHandle subtype = dictionary.getKey("/Subtype");
-            if (subtype.isNameAndEquals("/Image")) {
-                if (const QPDFObjGen id = xobject.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
-                    continue;
-                // Pixels as a renderer holds them, four bytes each, or the
-                // page a JBIG2 decoder fills when its data states a larger
-                // one than the dictionary.
-                double bytes = numberOf(dictionary.getKey("/Width")) * numberOf(dictionary.getKey("/Height")) * 4.0;
-                if (const std::optional<double> page = jbig2PageBytes(xobject))
-                    bytes = std::max(bytes, *page);
-                work.images += qint64(std::min(bytes, double(kMaxImageBytesPerPage) * 2));
-                if (work.images > kMaxImageBytesPerPage)
-                    exceededImages(kMaxImageBytesPerPage);
-            } else if (subtype.isNameAndEquals("/Form")) {
-                const QPDFObjGen id = xobject.getObjGen();
-                const bool first = !id.isIndirect() || !work.seen.count(id);
-                addStream(xobject, work);
-                if (first)
-                    addResources(dictionary.getKey("/Resources"), work, depth + 1);
-            }
-        }
-    }
-    // Type 3 glyphs are content too, drawn with resources of their own.
-    QPDFObjectHandle fonts = resources.getKey("/Font");
-    if (fonts.isDictionary()) {
-        for (auto [name, font] : fonts.ditems()) {
-            if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
-                continue;
-            if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !work.seen.insert(id).second)
-                continue;
-            QPDFObjectHandle procedures = font.getKey("/CharProcs");
-            if (procedures.isDictionary()) {
-                for (auto [glyph, procedure] : procedures.ditems())
-                    addStream(procedure, work);
-            }
-            addResources(font.getKey("/Resources"), work, depth + 1);
-        }
-    }
-    QPDFObjectHandle patterns = resources.getKey("/Pattern");
-    if (patterns.isDictionary()) {
-        for (auto [name, pattern] : patterns.ditems()) {
-            if (!pattern.isStream())
-                continue;  // shadings carry no content
-            const QPDFObjGen id = pattern.getObjGen();
-            const bool first = !id.isIndirect() || !work.seen.count(id);
-            addStream(pattern, work);
-            if (first)
-                addResources(pattern.getDict().getKey("/Resources"), work, depth + 1);
-        }
-    }
+    QPDFObjectHandle dictionary = image.getDict();
+    // Pixels as a renderer holds them, four bytes each, or the page a JBIG2
+    // decoder fills when its data states a larger one than the dictionary.
+    double bytes = numberOf(dictionary.getKey("/Width")) * numberOf(dictionary.getKey("/Height")) * 4.0;
+    if (const std::optional<double> page = jbig2PageBytes(image))
+        bytes = std::max(bytes, *page);
+    work.images += qint64(std::min(bytes, double(kMaxImageBytesPerPage) * 2));
+    if (work.images > kMaxImageBytesPerPage)
+        exceededImages(kMaxImageBytesPerPage);
 }
 
 qint64 PDFWorkTally::drawnContent(const std::vector<QPDFObjectHandle>& streams, QPDFObjectHandle resources,
@@ -487,15 +519,18 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
 
     for (QPDFObjectHandle& part : contentStreams)
         addStream(part, work);
-    addResources(page.getAttribute("/Resources", false), work, 0);
-    // Annotations are drawn with the page: their appearances count.
-    for (QPDFObjectHandle& appearance : annotationAppearances(page)) {
-        const QPDFObjGen id = appearance.getObjGen();
-        const bool first = !id.isIndirect() || !work.seen.count(id);
-        addStream(appearance, work);
-        if (first)
-            addResources(appearance.getDict().getKey("/Resources"), work, 1);
-    }
+
+    // What the page draws beyond its content, each counted once for it.
+    walkDrawnObjects(page, work.seen,
+                     {.image = [&](QPDFObjectHandle image) { countImage(image, work); },
+                      .content = [&](QPDFObjectHandle stream) { countStream(stream, work); },
+                      .type3Font = [&](QPDFObjectHandle font, QPDFObjectHandle) {
+                          QPDFObjectHandle procedures = font.getKey("/CharProcs");
+                          if (procedures.isDictionary()) {
+                              for (auto [glyph, procedure] : procedures.ditems())
+                                  addStream(procedure, work);
+                          }
+                      }});
 }
 
 namespace {
@@ -532,68 +567,42 @@ private:
     QPDFObjectHandle m_last;
 };
 
-}  // namespace
-
-bool Type3GlyphGuard::disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth)
+// Empties the glyphs of a Type 3 font that show text or draw forms; true
+// when one was.
+bool disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects)
 {
-    if (!font.isDictionary() || !font.getKey("/Subtype").isNameAndEquals("/Type3"))
-        return false;
-    if (const QPDFObjGen id = font.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
-        return false;
-    bool disarmed = false;
     QPDFObjectHandle resources = font.getKey("/Resources");
     QPDFObjectHandle procedures = font.getKey("/CharProcs");
-    if (procedures.isDictionary()) {
-        for (auto [glyph, procedure] : procedures.ditems()) {
-            if (!procedure.isStream())
-                continue;
-            // A font without resources of its own draws with those of
-            // whatever shows its glyphs.
-            GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : enclosingXObjects);
-            try {
-                procedure.parseAsContents(&check);
-            } catch (const std::exception&) {
-                // What was read up to the fault decides.
-            }
-            if (check.found) {
-                procedure.replaceStreamData("0 0 d0\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
-                disarmed = true;
-            }
-        }
-    }
-    return disarmResources(resources, depth + 1) || disarmed;
-}
-
-bool Type3GlyphGuard::disarmResources(QPDFObjectHandle resources, int depth)
-{
-    if (!resources.isDictionary() || depth > 32)
+    if (!procedures.isDictionary())
         return false;
     bool disarmed = false;
-    QPDFObjectHandle fonts = resources.getKey("/Font");
-    if (fonts.isDictionary()) {
-        for (auto [name, font] : fonts.ditems())
-            disarmed = disarmFont(font, resources.getKey("/XObject"), depth) || disarmed;
-    }
-    for (const char* key : {"/XObject", "/Pattern"}) {
-        QPDFObjectHandle objects = resources.getKey(key);
-        if (!objects.isDictionary())
+    for (auto [glyph, procedure] : procedures.ditems()) {
+        if (!procedure.isStream())
             continue;
-        for (auto [name, object] : objects.ditems()) {
-            if (!object.isStream() || object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
-                continue;
-            if (const QPDFObjGen id = object.getObjGen(); id.isIndirect() && !m_seen.insert(id).second)
-                continue;
-            disarmed = disarmResources(object.getDict().getKey("/Resources"), depth + 1) || disarmed;
+        // A font without resources of its own draws with those of whatever
+        // shows its glyphs.
+        GlyphDrawsMore check(resources.isDictionary() ? resources.getKey("/XObject") : enclosingXObjects);
+        try {
+            procedure.parseAsContents(&check);
+        } catch (const std::exception&) {
+            // What was read up to the fault decides.
+        }
+        if (check.found) {
+            procedure.replaceStreamData("0 0 d0\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+            disarmed = true;
         }
     }
     return disarmed;
 }
 
+}  // namespace
+
 bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
 {
-    bool disarmed = disarmResources(page.getAttribute("/Resources", false), 0);
-    for (QPDFObjectHandle& appearance : annotationAppearances(page))
-        disarmed = disarmResources(appearance.getDict().getKey("/Resources"), 1) || disarmed;
+    bool disarmed = false;
+    walkDrawnObjects(page, m_seen, {.type3Font = [&](QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects) {
+                         disarmed = disarmFont(font, enclosingXObjects) || disarmed;
+                     }});
     return disarmed;
 }
 

@@ -53,8 +53,10 @@ private:
         qint64 images = 0;
         std::set<QPDFObjGen> seen;
     };
+    // Counts the stream unless the page already counted it.
     void addStream(QPDFObjectHandle stream, PageWork& work);
-    void addResources(QPDFObjectHandle resources, PageWork& work, int depth);
+    void countStream(QPDFObjectHandle stream, PageWork& work);
+    void countImage(QPDFObjectHandle image, PageWork& work);
     qint64 decodedSize(QPDFObjectHandle stream, qint64 budget);
     // The content `streams` draw with `resources`, each form counted as
     // often as it is drawn (a lattice of forms drawing forms twice costs
@@ -80,8 +82,6 @@ public:
     bool disarm(QPDFPageObjectHelper& page);
 
 private:
-    bool disarmResources(QPDFObjectHandle resources, int depth);
-    bool disarmFont(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects, int depth);
     std::set<QPDFObjGen> m_seen;
 };
 

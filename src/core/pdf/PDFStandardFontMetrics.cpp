@@ -136,21 +136,14 @@ std::shared_ptr<const FaceMetrics> faceMetrics(const std::string& face)
     return metrics;
 }
 
-// Glyph names of the codes of a named base encoding over the font's own.
-std::array<std::string, 256> baseEncoding(const std::string& name, const FaceMetrics& face)
+// Glyph names of the codes of WinAnsi (or Mac Roman) encoding, given those
+// of the standard encoding.
+std::array<std::string, 256> latinEncoding(bool winAnsi, const std::array<std::string, 256>& standard)
 {
-    std::array<std::string, 256> names = face.builtin;
-    const bool winAnsi = name == "/WinAnsiEncoding";
-    const bool macRoman = name == "/MacRomanEncoding";
-    if (!winAnsi && !macRoman) {
-        return names;  // the standard encoding is the text faces' own
-    }
-    for (unsigned code = 0; code < 256; ++code) {
-        names[code].clear();
-    }
+    std::array<std::string, 256> names;
     // The printable ASCII range is the standard encoding's, but for the quotes.
     for (unsigned code = 32; code < 127; ++code) {
-        names[code] = face.builtin[code];
+        names[code] = standard[code];
     }
     names[0x27] = "quotesingle";
     names[0x60] = "grave";
@@ -171,19 +164,16 @@ std::array<std::string, 256> glyphNamesOf(QPDFObjectHandle encoding, const std::
         if (!namedBases) {
             return;
         }
+        // The text faces' own encoding is the standard one.
+        const std::shared_ptr<const FaceMetrics> times = faceMetrics("NimbusRoman-Regular");
+        static const std::array<std::string, 256> unknown;
+        const std::array<std::string, 256>& standard = times ? times->builtin : unknown;
         if (base == "/StandardEncoding") {
-            // The text faces' own encoding is the standard one.
-            if (const std::shared_ptr<const FaceMetrics> times = faceMetrics("NimbusRoman-Regular")) {
-                names = times->builtin;
+            if (times) {
+                names = standard;
             }
-            return;
-        }
-        FaceMetrics ascii;
-        if (const std::shared_ptr<const FaceMetrics> times = faceMetrics("NimbusRoman-Regular")) {
-            ascii.builtin = times->builtin;
-        }
-        if (base == "/WinAnsiEncoding" || base == "/MacRomanEncoding") {
-            names = baseEncoding(base, ascii);
+        } else if (base == "/WinAnsiEncoding" || base == "/MacRomanEncoding") {
+            names = latinEncoding(base == "/WinAnsiEncoding", standard);
         }
     };
     if (encoding.isName()) {

@@ -379,7 +379,9 @@ bool plainPointsCarry(const Lists& lists, const PointsOf& pointsOf, const Vector
     return true;
 }
 
-void writePayload(AttributeWriter& out, const TextPayload& text)
+// The data of each kind; the frame for the kinds whose point lists the
+// plain markup may carry.
+void writePayload(AttributeWriter& out, const TextPayload& text, const VectorRect&)
 {
     if (!numReadsBackExactly(text.fontSize)) {
         out.number(QLatin1String("data-font-size"), text.fontSize);
@@ -393,7 +395,7 @@ void writePayload(AttributeWriter& out, const TextPayload& text)
     // the colour that hides it stay out of the file.
 }
 
-void writePayload(AttributeWriter& out, const ShapePayload& shape)
+void writePayload(AttributeWriter& out, const ShapePayload& shape, const VectorRect&)
 {
     if (shape.shapeType == VectorShapeType::arrow) {
         out.raw(QLatin1String("data-shape"), rawValue(shape.shapeType));
@@ -431,7 +433,7 @@ void writePayload(AttributeWriter& out, const SignaturePayload& signature, const
     out.asset(signature.assetData, signature.assetExtension, signature.removeWhiteBackground);
 }
 
-void writePayload(AttributeWriter& out, const StampPayload& stamp)
+void writePayload(AttributeWriter& out, const StampPayload& stamp, const VectorRect&)
 {
     if (!stamp.title.isEmpty()) {
         out.text(QLatin1String("data-title"), stamp.title);
@@ -494,6 +496,23 @@ std::optional<VectorShapeType> shapeTypeForTag(const QString& tag, const Attribu
     return std::nullopt;
 }
 
+// Calls `each` with every non-empty piece of `text` between spaces.
+template <typename Each>
+void forEachSpaceSeparated(QStringView text, const Each& each)
+{
+    const qsizetype n = text.size();
+    for (qsizetype start = 0; start < n;) {
+        qsizetype end = text.indexOf(u' ', start);
+        if (end < 0) {
+            end = n;
+        }
+        if (end > start) {
+            each(text.sliced(start, end - start));
+        }
+        start = end + 1;
+    }
+}
+
 // Page points of the path data the writer puts on a path ("M x y L x y ...
 // Z", subpaths one after the other) made relative to `frame`.
 QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
@@ -502,16 +521,9 @@ QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
     const double width = frame.width;
     const double height = frame.height;
     std::optional<double> x;
-    const qsizetype n = d.size();
-    for (qsizetype start = 0; start < n;) {
-        qsizetype end = d.indexOf(u' ', start);
-        if (end < 0) {
-            end = n;
-        }
-        const QStringView token = d.sliced(start, end - start);
-        start = end + 1;
-        if (token.isEmpty() || token == u'L') {
-            continue;
+    forEachSpaceSeparated(d, [&](QStringView token) {
+        if (token == u'L') {
+            return;
         }
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
@@ -528,7 +540,7 @@ QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
                 x.reset();
             }
         }
-    }
+    });
     return subpaths;
 }
 
@@ -599,7 +611,7 @@ QString defaultName(const VectorElement& element)
         [](const auto& payload) -> QString {
             using Payload = std::decay_t<decltype(payload)>;
             if constexpr (std::is_same_v<Payload, TextPayload>) {
-                return leadingGraphemes(payload.text.trimmed(), 28);
+                return textDefaultName(payload.text);
             } else if constexpr (std::is_same_v<Payload, ShapePayload>) {
                 switch (payload.shapeType) {
                 case VectorShapeType::rectangle: return QStringLiteral("Rectangle");
@@ -637,17 +649,7 @@ void appendSubpaths(QByteArray& out, const QList<VectorSubpath>& subpaths)
 QList<VectorSubpath> readSubpaths(QStringView text)
 {
     QList<VectorSubpath> subpaths;
-    const qsizetype n = text.size();
-    for (qsizetype start = 0; start < n;) {
-        qsizetype end = text.indexOf(u' ', start);
-        if (end < 0) {
-            end = n;
-        }
-        const QStringView token = text.sliced(start, end - start);
-        start = end + 1;
-        if (token.isEmpty()) {
-            continue;
-        }
+    forEachSpaceSeparated(text, [&](QStringView token) {
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
         } else if (token == u'Z') {
@@ -657,7 +659,7 @@ QList<VectorSubpath> readSubpaths(QStringView text)
         } else if (!subpaths.isEmpty()) {
             const qsizetype comma = token.indexOf(u',');
             if (comma < 0) {
-                continue;
+                return;
             }
             const std::optional<double> x = readFiniteNumber(token.left(comma));
             const std::optional<double> y = readFiniteNumber(token.mid(comma + 1));
@@ -665,7 +667,7 @@ QList<VectorSubpath> readSubpaths(QStringView text)
                 subpaths.back().points.append({*x, *y});
             }
         }
-    }
+    });
     return subpaths;
 }
 
@@ -704,16 +706,7 @@ void appendOwnElementAttributes(QByteArray& text, const VectorElement& element)
         out.flag(QLatin1String("data-dashed"), style.dashed);
     }
     out.flag(QLatin1String("data-locked"), element.locked);
-    std::visit(
-        [&](const auto& payload) {
-            using Payload = std::decay_t<decltype(payload)>;
-            if constexpr (std::is_same_v<Payload, PathPayload> || std::is_same_v<Payload, SignaturePayload>) {
-                writePayload(out, payload, element.frame);
-            } else {
-                writePayload(out, payload);
-            }
-        },
-        element.kind);
+    std::visit([&](const auto& payload) { writePayload(out, payload, element.frame); }, element.kind);
 }
 
 void appendArrowHeadAttributes(QByteArray& text, const VectorElement& element)

@@ -15,45 +15,6 @@ namespace {
 // The largest magnitude below which a whole number fits a signed 64-bit integer.
 constexpr double kIntegerLimit = 9.2e18;
 
-bool needsEscape(char16_t c)
-{
-    return c < 0x20 || c == u'&' || c == u'<' || c == u'>' || c == u'"' || (c >= 0xD800 && c <= 0xDFFF) ||
-           c == 0xFFFE || c == 0xFFFF;
-}
-
-void appendEscaped(QString& out, QStringView text, bool attribute)
-{
-    const qsizetype n = text.size();
-    qsizetype run = 0;  // the start of the characters that pass unchanged
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (!needsEscape(c) || ((c == u'\n' || c == u'\t') && !attribute)) {
-            continue;
-        }
-        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
-            ++i;
-            continue;
-        }
-        out.append(text.sliced(run, i - run));
-        run = i + 1;
-        if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            out.append(QChar(QChar::ReplacementCharacter));
-            continue;
-        }
-        switch (c) {
-        case u'&': out.append(QLatin1String("&amp;")); break;
-        case u'<': out.append(QLatin1String("&lt;")); break;
-        case u'>': out.append(QLatin1String("&gt;")); break;
-        case u'"': out.append(QLatin1String("&quot;")); break;
-        case u'\r': out.append(QLatin1String("&#13;")); break;
-        case u'\n': out.append(QLatin1String("&#10;")); break;
-        case u'\t': out.append(QLatin1String("&#9;")); break;
-        default: break;  // a control character XML does not allow is dropped
-        }
-    }
-    out.append(text.sliced(run));
-}
-
 // A value at least 0.005 from every whole number, to two decimals, as
 // QString::number(value, 'f', 2) writes it: the exact binary value rounded,
 // a tie going away from zero. Its length, or 0 when the value is too large
@@ -200,16 +161,6 @@ void appendUtf8(QByteArray& out, QStringView text, bool escape, bool attribute)
 
 }  // namespace
 
-void appendNum(QString& out, double value)
-{
-    char buffer[64];
-    if (const int length = numChars(buffer, value)) {
-        out.append(QLatin1StringView(buffer, length));
-    } else {
-        out.append(QString::number(value, 'f', 2));
-    }
-}
-
 void appendNum(QByteArray& out, double value)
 {
     char buffer[64];
@@ -234,15 +185,9 @@ bool numReadsBackExactly(double value)
 
 QString formatNum(double value)
 {
-    QString out;
+    QByteArray out;
     appendNum(out, value);
-    return out;
-}
-
-void appendExact(QString& out, double value)
-{
-    char buffer[64];
-    out.append(QLatin1StringView(buffer, exactChars(buffer, value)));
+    return QString::fromLatin1(out);
 }
 
 void appendExact(QByteArray& out, double value)
@@ -253,19 +198,9 @@ void appendExact(QByteArray& out, double value)
 
 QString formatExact(double value)
 {
-    QString out;
+    QByteArray out;
     appendExact(out, value);
-    return out;
-}
-
-void appendEscapedXML(QString& out, QStringView text)
-{
-    appendEscaped(out, text, false);
-}
-
-void appendEscapedAttribute(QString& out, QStringView text)
-{
-    appendEscaped(out, text, true);
+    return QString::fromLatin1(out);
 }
 
 void appendEscapedXML(QByteArray& out, QStringView text)
@@ -285,18 +220,16 @@ void appendUtf8(QByteArray& out, QStringView text)
 
 QString escapeXML(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    appendEscaped(out, text, false);
-    return out;
+    QByteArray out;
+    appendEscapedXML(out, text);
+    return QString::fromUtf8(out);
 }
 
 QString escapeAttribute(const QString& text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 8);
-    appendEscaped(out, text, true);
-    return out;
+    QByteArray out;
+    appendEscapedAttribute(out, text);
+    return QString::fromUtf8(out);
 }
 
 std::optional<double> readNumber(QStringView text)

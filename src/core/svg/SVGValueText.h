@@ -15,8 +15,6 @@ namespace SVGCodec {
 // within 0.005 of one ("12", never "-0"), otherwise two decimals ("12.30").
 // A value that is not finite is written as "0".
 QString formatNum(double value);
-// formatNum written at the end of `out`.
-void appendNum(QString& out, double value);
 
 // Whether the text formatNum writes reads back as exactly `value`.
 bool numReadsBackExactly(double value);
@@ -25,8 +23,6 @@ bool numReadsBackExactly(double value);
 // in plain decimal notation for everyday magnitudes ("0.1", "595.28",
 // "100000") and in exponent notation otherwise. Not finite gives "0".
 QString formatExact(double value);
-// formatExact written at the end of `out`.
-void appendExact(QString& out, double value);
 
 // Text for character data: "&", "<", ">" and the double quote as entities
 // (ampersand first), the carriage return as "&#13;" so that it reads back as
@@ -39,12 +35,8 @@ QString escapeXML(const QString& text);
 // written as character references, which survive attribute normalisation.
 QString escapeAttribute(const QString& text);
 
-// escapeXML and escapeAttribute written at the end of `out`.
-void appendEscapedXML(QString& out, QStringView text);
-void appendEscapedAttribute(QString& out, QStringView text);
-
-// The same written as UTF-8 bytes, straight from the text: no copy of it in
-// between.
+// formatNum, formatExact, escapeXML and escapeAttribute written at the end
+// of `out` as UTF-8 bytes, straight from the text: no copy of it in between.
 void appendNum(QByteArray& out, double value);
 void appendExact(QByteArray& out, double value);
 void appendEscapedXML(QByteArray& out, QStringView text);

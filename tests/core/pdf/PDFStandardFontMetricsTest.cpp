@@ -106,3 +106,37 @@ TEST(PDFStandardFontMetricsTest, OtherFontsWithoutWidthsAreMeasuredByTheirEmbedd
     font.getKey("/FontDescriptor").replaceKey("/FontFile2", QPDFObjectHandle::newStream(&pdf, "not a font"));
     EXPECT_THROW(PDFFontMetrics{font}, PDFUnmeasurableFont);
 }
+
+TEST(PDFStandardFontMetricsTest, EmbeddedProgramsBoxBoundsWhatTheDescriptorClaims)
+{
+    // The descriptor claims three ems above and below the baseline; the
+    // program's own box says how far its glyphs reach.
+    struct Program {
+        QByteArray bytes;
+        const char* key;
+        double descent;
+        double ascent;
+    };
+    const std::vector<Program> programs = {
+        // Liberation Sans: 'head' box -621 ... 2007 of 2048 units.
+        {zelvane::testing::liberationSansRegular(), "/FontFile2", -621.0 / 2048, 2007.0 / 2048},
+        // Nimbus Sans (Type 1): /FontBBox {-210 -299 1032 1075}.
+        {zelvane::testing::readBinaryFile(QStringLiteral("/usr/share/fonts/type1/urw-base35/NimbusSans-Regular.t1")),
+         "/FontFile", -0.299, 1.075},
+    };
+    for (const Program& program : programs) {
+        SCOPED_TRACE(program.key);
+        if (program.bytes.isEmpty())
+            GTEST_SKIP() << "the font program is not installed";
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFObjectHandle font = parsed(
+            "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Claims /FirstChar 32 /LastChar 32 /Widths [500] "
+            "/FontDescriptor << /Flags 32 /Ascent 3000 /Descent -3000 /FontBBox [0 -3000 1000 3000] >> >>");
+        font.getKey("/FontDescriptor")
+            .replaceKey(program.key, QPDFObjectHandle::newStream(&pdf, program.bytes.toStdString()));
+        const PDFFontMetrics metrics(font);
+        EXPECT_NEAR(metrics.ascent(), program.ascent, 1e-9);
+        EXPECT_NEAR(metrics.descent(), program.descent, 1e-9);
+    }
+}

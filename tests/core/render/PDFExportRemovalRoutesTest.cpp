@@ -4,6 +4,7 @@
 // side: an untouched line keeps every glyph where pdftotext -bbox finds it.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
 #include "operations/VectorOperations.h"
@@ -63,10 +64,7 @@ QByteArray decompressed(const QByteArray& pdf)
     return qdf;
 }
 
-QString pdfToText(const QByteArray& pdf)
-{
-    return QString::fromUtf8(runTool(QStringLiteral("pdftotext"), {QStringLiteral("@in"), QStringLiteral("-")}, pdf));
-}
+using test::pdfToText;
 
 struct PlacedWord {
     QString text;
