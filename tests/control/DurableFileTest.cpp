@@ -1,6 +1,8 @@
 // What a save promises the file it replaces: its permissions, its symbolic
 // link, and the old content whenever the new one could not be made durable.
 
+#include "CodecError.h"
+#include "ControllerFileIO.h"
 #include "DurableFile.h"
 
 #include <QDir>
@@ -13,9 +15,14 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <functional>
+#include <future>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +33,31 @@ namespace {
 // the C library's for every caller in it.
 std::atomic<bool> failFileSync{false};
 
+// While set, flock() and rename() of this binary first ask these: what
+// another process could do at that moment is done there. A hook answers
+// -1 (with errno) to stand for the call, anything else to let it run.
+std::function<int(int, int)> beforeLock;
+std::function<int(const char*, const char*)> beforeRename;
+
 }  // namespace
+
+extern "C" int flock(int fd, int operation)
+{
+    using Lock = int (*)(int, int);
+    static const Lock real = reinterpret_cast<Lock>(dlsym(RTLD_NEXT, "flock"));
+    if (beforeLock && beforeLock(fd, operation) == -1)
+        return -1;
+    return real(fd, operation);
+}
+
+extern "C" int rename(const char* from, const char* to)
+{
+    using Rename = int (*)(const char*, const char*);
+    static const Rename real = reinterpret_cast<Rename>(dlsym(RTLD_NEXT, "rename"));
+    if (beforeRename && beforeRename(from, to) == -1)
+        return -1;
+    return real(from, to);
+}
 
 extern "C" int fsync(int fd)
 {
@@ -176,8 +207,14 @@ TEST_F(DurableFileTest, OnlyTemporaryFilesOfOursNobodyHoldsAreRemoved)
     ASSERT_TRUE(running.open());
     ASSERT_TRUE(running.write("a", 1));
     // Files that only look alike: not ours, kept.
-    const QStringList others{QStringLiteral(".notes.txt.tmp"), QStringLiteral(".b.svg.zelvane-ABC.tmp"),
-                             QStringLiteral(".b.svg.zelvane-.tmp"), QStringLiteral("b.svg.zelvane-k3x.tmp")};
+    const QStringList others{QStringLiteral(".notes.txt.tmp"),
+                             QStringLiteral(".b.svg.zelvane-ABC.tmp"),
+                             QStringLiteral(".b.svg.zelvane-.tmp"),
+                             QStringLiteral("b.svg.zelvane-k3x.tmp"),
+                             QStringLiteral(".b.svg.zelvane-k3x.bak"),
+                             QStringLiteral("..zelvane-k3x.tmp"),
+                             QStringLiteral(".report.pdf.backup-k3x9.tmp"),
+                             QStringLiteral(".b.svg.zelvane-0123456789abcdefghij.tmp")};
     for (const QString& name : others) {
         QFile file(path(name.toLatin1().constData()));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -206,6 +243,151 @@ TEST_F(DurableFileTest, AFolderRemovedDuringTheWriteFailsTheCommit)
     ASSERT_TRUE(QDir(path("gone")).removeRecursively());
     EXPECT_FALSE(file.commit());
     EXPECT_EQ(file.error(), ENOENT);
+}
+
+// Where a file has our name but is not a file we make, it stays: a symbolic
+// link (and the file it leads to), a named pipe (which must not hold up the
+// save either).
+TEST_F(DurableFileTest, ALinkOrAPipeWithATemporaryNameIsLeftAlone)
+{
+    const QString linked = path("kept.svg");
+    ASSERT_TRUE(write(linked, "kept"));
+    ASSERT_TRUE(QFile::link(linked, path(".b.svg.zelvane-11nk.tmp")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(".b.svg.zelvane-f1f0.tmp")).constData(), 0600), 0);
+
+    auto saved = std::async(std::launch::async, [this] { return write(path("b.svg"), "b"); });
+    if (saved.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {
+        // Stuck opening the pipe: a writer lets it go on before failing.
+        const int writer = ::open(QFile::encodeName(path(".b.svg.zelvane-f1f0.tmp")).constData(), O_WRONLY | O_NONBLOCK);
+        saved.wait();
+        if (writer >= 0)
+            ::close(writer);
+        FAIL() << "the save waited on a named pipe";
+    }
+    EXPECT_TRUE(saved.get());
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral(".b.svg.zelvane-11nk.tmp"), QStringLiteral("b.svg"), QStringLiteral("kept.svg")}));
+    struct stat pipe {};
+    EXPECT_TRUE(::lstat(QFile::encodeName(path(".b.svg.zelvane-f1f0.tmp")).constData(), &pipe) == 0 && S_ISFIFO(pipe.st_mode));
+    EXPECT_EQ(read(linked), "kept");
+}
+
+// Another save's clean-up finds an abandoned file, and a new save's file
+// takes that name before the clean-up locks it: the new file stays.
+TEST_F(DurableFileTest, AFileThatTookTheNameOfAnAbandonedOneIsKept)
+{
+    const QString name = path(".b.svg.zelvane-5aa.tmp");
+    {
+        QFile abandoned(name);
+        ASSERT_TRUE(abandoned.open(QIODevice::WriteOnly));
+    }
+    const QString newcomer = path("newcomer");
+    {
+        QFile file(newcomer);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("new") == 3);
+    }
+    bool replaced = false;
+    beforeLock = [&](int, int operation) {
+        if ((operation & LOCK_NB) && !replaced)
+            replaced = ::rename(QFile::encodeName(newcomer).constData(), QFile::encodeName(name).constData()) == 0;
+        return 0;
+    };
+    const bool written = write(path("b.svg"), "b");
+    beforeLock = nullptr;
+    ASSERT_TRUE(written);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(read(name), "new");
+}
+
+// A save holds the lock on its file from the open to the rename, so that no
+// other save in the folder takes the file for abandoned meanwhile.
+TEST_F(DurableFileTest, ASaveHoldsItsFileFromTheOpenToTheRename)
+{
+    // The lock taken while a signal comes in, and the file taken for
+    // abandoned by another save between its creation and the lock.
+    int interruptions = 1;
+    int removals = 1;
+    beforeLock = [&](int fd, int operation) {
+        if (operation != LOCK_EX)
+            return 0;
+        if (interruptions-- > 0) {
+            errno = EINTR;
+            return -1;
+        }
+        if (removals-- > 0) {
+            const QByteArray link = "/proc/self/fd/" + QByteArray::number(fd);
+            char target[4096] = {};
+            if (::readlink(link.constData(), target, sizeof target - 1) > 0)
+                ::unlink(target);
+        }
+        return 0;
+    };
+    DurableFile file(path("plan.svg"));
+    const bool opened = file.open();
+    beforeLock = nullptr;
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(file.write("new", 3));
+    const QStringList temporaries = entries();
+    ASSERT_EQ(temporaries.size(), 1);
+    const QByteArray temporary = QFile::encodeName(path(temporaries.first().toUtf8().constData()));
+
+    // Seen through a descriptor of its own (as another process sees it):
+    // locked now, and still locked when the rename comes.
+    const auto lockedByAnother = [&](const char* name) {
+        const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        return locked;
+    };
+    EXPECT_TRUE(lockedByAnother(temporary.constData()));
+    bool lockedAtRename = false;
+    beforeRename = [&](const char* from, const char*) {
+        lockedAtRename = lockedByAnother(from);
+        return 0;
+    };
+    const bool committed = file.commit();
+    beforeRename = nullptr;
+    EXPECT_TRUE(committed);
+    EXPECT_TRUE(lockedAtRename);
+    EXPECT_EQ(read(path("plan.svg")), "new");
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("plan.svg")});
+}
+
+// Only a folder that is really gone is reported as gone: a file missing in
+// a folder still there, or another failure while the folder went, says its
+// own reason.
+TEST_F(DurableFileTest, TheFolderIsSaidGoneOnlyWhenItIsGoneAndThatIsTheFailure)
+{
+    const auto failureOf = [](const QString& target) {
+        try {
+            ControllerFileIO::writeFileAtomically(target, "new");
+        } catch (const CodecError& error) {
+            return error.message();
+        }
+        return QStringLiteral("<written>");
+    };
+    beforeRename = [](const char* from, const char*) {
+        ::unlink(from);
+        return 0;
+    };
+    const QString missing = failureOf(path("plan.svg"));
+    beforeRename = [this](const char*, const char*) {
+        QDir(path("gone")).removeRecursively();
+        errno = EIO;
+        return -1;
+    };
+    ASSERT_TRUE(QDir(folder.path()).mkdir(QStringLiteral("gone")));
+    const QString failed = failureOf(path("gone/plan.svg"));
+    beforeRename = nullptr;
+    // In whichever language the messages are.
+    const auto saysFolderGone = [](const QString& message) {
+        return message.contains(QStringLiteral("no longer exists")) || message.contains(QStringLiteral("n'existe plus"));
+    };
+    for (const QString& message : {missing, failed}) {
+        EXPECT_TRUE(message.contains(QStringLiteral("plan.svg"))) << message.toStdString();
+        EXPECT_FALSE(saysFolderGone(message)) << message.toStdString();
+    }
 }
 
 }  // namespace

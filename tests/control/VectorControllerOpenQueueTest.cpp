@@ -286,6 +286,9 @@ TEST_F(VectorControllerOpenQueueTest, CancellingForQuitTellsEveryOpenAndStopsThe
     controller->cancelOpens();
     ASSERT_TRUE(alone->ended);
     EXPECT_EQ(failureCode(*alone), int(ControllerErrorCode::openCancelled));
+    // A caller tells a quit apart from an overtaken or a declined open.
+    EXPECT_NE(failureCode(*alone), failureCode(*running));
+    EXPECT_NE(failureCode(*alone), int(ControllerErrorCode::openDeclined));
     ASSERT_TRUE(waitForOpens());
     EXPECT_EQ(controller->document(), before);
     EXPECT_FALSE(controller->lastError().has_value());
