@@ -485,6 +485,17 @@ TEST_F(KeyboardFocusTest, TurningThePageEndsTheEditingButNeverLosesTyping)
     ASSERT_TRUE(bar().field()->hasFocus());
     EXPECT_EQ(bar().draftText(), QStringLiteral("Invoice totalabc"));
     EXPECT_EQ(element(line)->text()->text, QStringLiteral("Invoice totalabc"));
+
+    // The grid of pages shows no editor: it ends there too, and the single
+    // keys act again.
+    key(Qt::Key_3, Qt::ControlModifier);
+    ASSERT_EQ(model->displayMode(), CanvasDisplayMode::multiPageGrid);
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_FALSE(aFieldHasTheKeys());
+    key(Qt::Key_R);
+    EXPECT_EQ(model->activeTool(), EditorTool::rectangle);
+    key(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_FALSE(bar().isVisible());
 }
 
 TEST_F(KeyboardFocusTest, EveryButtonOfTheWindowIsReachedByTabAndNamedInBothLanguages)

@@ -27,6 +27,7 @@ AppModel::AppModel(bool startServices, bool persistEnabled, QObject* parent)
     m_controller->setReplaceQuestion([this] { return confirmReplacingDocument(); });
     connect(m_controller, &VectorController::currentPageIndexChanged, this, &AppModel::endEditingOutOfSight);
     connect(m_controller, &VectorController::documentChanged, this, &AppModel::endEditingOutOfSight);
+    connect(this, &AppModel::displayModeChanged, this, &AppModel::endEditingOutOfSight);
     if (startServices) {
         auto services = std::make_unique<RemoteControl>(*m_controller);
         m_remoteControl = services.get();
@@ -125,6 +126,11 @@ void AppModel::endEditingOutOfSight()
 {
     if (!m_editingTextElementID)
         return;
+    // Only the single page shows the editor.
+    if (m_displayMode != CanvasDisplayMode::singlePage) {
+        setEditingTextElementID(std::nullopt);
+        return;
+    }
     for (const VectorElement& element : m_controller->currentPage().elements) {
         if (element.id == *m_editingTextElementID && element.text())
             return;

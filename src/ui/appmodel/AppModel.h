@@ -119,7 +119,8 @@ public:
 
     // The text open in the inline editor. The editing ends by itself when
     // that text is no longer on the current page (the page was turned, the
-    // text deleted), so no editor stays open out of sight.
+    // text deleted, another display mode chosen), so no editor stays open
+    // out of sight.
     const std::optional<QUuid>& editingTextElementID() const { return m_editingTextElementID; }
     void setEditingTextElementID(const std::optional<QUuid>& id);
 
