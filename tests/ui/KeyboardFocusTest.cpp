@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListView>
@@ -539,6 +540,20 @@ TEST_F(KeyboardFocusTest, EveryButtonOfTheWindowIsReachedByTabAndNamedInBothLang
 TEST_F(KeyboardFocusTest, CtrlWClosesTheWindowAsLinuxEditorsDo)
 {
     key(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+}
+
+TEST_F(KeyboardFocusTest, CtrlQInAnOpenSheetQuits)
+{
+    model->setShowExportSheet(true);
+    QDialog* sheet = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
+        return sheet && sheet->isVisible();
+    }, 5000));
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
 }
 
