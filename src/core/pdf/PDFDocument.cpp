@@ -290,6 +290,58 @@ QByteArray withEncryptionSetAside(const QByteArray& bytes)
     return found ? copy : QByteArray();
 }
 
+// Rebuilds a page tree that names one of its own nodes again (a loop, which
+// qpdf refuses) as readers read it: every page met in order, each once, under
+// one new root, with what it inherited set on itself. False when the
+// catalog has no page tree.
+bool readPageTreeOnce(QPDF& pdf)
+{
+    QPDFObjectHandle root = pdf.getRoot().getKey("/Pages");
+    if (!root.isDictionary())
+        return false;
+    const char* const inheritable[] = {"/MediaBox", "/CropBox", "/Rotate", "/Resources"};
+    struct Visit {
+        QPDFObjectHandle node;
+        std::map<std::string, QPDFObjectHandle> inherited;
+    };
+    std::vector<Visit> toVisit{{root, {}}};
+    std::set<QPDFObjGen> seen;
+    std::vector<QPDFObjectHandle> pages;
+    while (!toVisit.empty()) {
+        Visit visit = std::move(toVisit.back());
+        toVisit.pop_back();
+        QPDFObjectHandle node = visit.node;
+        if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+            continue;
+        for (const char* key : inheritable) {
+            if (node.hasKey(key))
+                visit.inherited[key] = node.getKey(key);
+        }
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (kids.isArray() && !node.getKey("/Type").isNameAndEquals("/Page")) {
+            for (int i = kids.getArrayNItems() - 1; i >= 0; --i)
+                toVisit.push_back({kids.getArrayItem(i), visit.inherited});
+            continue;
+        }
+        if (!node.isIndirect())
+            continue;
+        for (const auto& [key, value] : visit.inherited)
+            node.replaceKey(key, value);
+        pages.push_back(node);
+    }
+    QPDFObjectHandle tree = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    tree.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
+    tree.replaceKey("/Kids", QPDFObjectHandle::newArray(pages));
+    tree.replaceKey("/Count", QPDFObjectHandle::newInteger(int(pages.size())));
+    for (QPDFObjectHandle& page : pages) {
+        page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        page.replaceKey("/Parent", tree);
+    }
+    pdf.getRoot().replaceKey("/Pages", tree);
+    pdf.updateAllPagesCache();
+    return true;
+}
+
 ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false)
 {
     ReadResult result;
@@ -302,11 +354,20 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             return result;
         }
 
-        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        bool copyNeeded = pdf.isEncrypted();
+        std::vector<QPDFPageObjectHelper> pages;
+        try {
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        } catch (const std::exception&) {
+            if (!readPageTreeOnce(pdf))
+                throw;
+            // Poppler reads the mended tree.
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+            copyNeeded = true;
+        }
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
-        bool copyNeeded = pdf.isEncrypted();
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
