@@ -319,6 +319,14 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             source.bytes = shown->readableBytes();
             source.shownByPopplerAlone = shown->readByPopplerAlone();
             source.shownPages = shown->pageCount();
+            // Pages whose objects qpdf cannot copy are copied from their
+            // drawing, as vectors and text.
+            if (source.shownByPopplerAlone) {
+                if (const QByteArray drawn = shown->drawnCopy(); !drawn.isEmpty()) {
+                    source.bytes = drawn;
+                    source.shownByPopplerAlone = false;
+                }
+            }
         }
         if (!source.shownByPopplerAlone) {
             try {
