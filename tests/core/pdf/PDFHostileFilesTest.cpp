@@ -349,6 +349,48 @@ TEST_F(PDFHostileFilesTest, ContentInAPictureFormatIsRefusedAtOnceWithTheLimitsE
     EXPECT_EQ(failure->code(), 4);
 }
 
+namespace {
+
+// A page filled with a tiling pattern of `keys` (steps, matrix), whose tile
+// draws a small square.
+QByteArray tiledPage(const QByteArray& keys)
+{
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+         "/Resources << /Font << /H 6 0 R >> /Pattern << /P 5 0 R >> >> >>",
+         stream("/Pattern cs /P scn 0 0 612 792 re f BT /H 14 Tf 20 700 Td (Tiled page) Tj ET"),
+         stream("0 0 1 rg 0 0 0.5 0.5 re f",
+                "/PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 0.5 0.5] /Resources << >> " + keys),
+         kFont});
+}
+
+}  // namespace
+
+TEST_F(PDFHostileFilesTest, APatternOfCountlessTilesIsRefusedWithTheLimitsError)
+{
+    // Readers draw a tile at a time: steps of a thousandth of a point over
+    // a page are half a trillion tiles, which they would draw for hours.
+    const ScopedLanguage english(AppLanguage::en);
+    for (const QByteArray& keys : {QByteArray("/XStep 0.001 /YStep 0.001"),
+                                   QByteArray("/XStep -1 /YStep 1 /Matrix [0.001 0 0 -0.001 0 0]")}) {
+        const QByteArray pdf = tiledPage(keys);
+        keep("pattern-tiles.pdf", pdf);
+        const std::optional<CodecError> failure = importFailure(pdf);
+        ASSERT_TRUE(failure) << keys.constData();
+        EXPECT_EQ(failure->code(), 4);
+        EXPECT_TRUE(failure->message().contains(QStringLiteral("too large to open"))) << failure->what();
+    }
+    // Ordinary steps, turned or flipped by the pattern's matrix, open; a step
+    // of zero draws nothing.
+    for (const QByteArray& keys :
+         {QByteArray("/XStep 10 /YStep 10"), QByteArray("/XStep 1 /YStep 1 /Matrix [0 -10 10 0 0 0]"),
+          QByteArray("/XStep 0 /YStep 0")}) {
+        const VectorDocument document = PDFCodec::importPDF(tiledPage(keys), QStringLiteral("Tiles"), std::nullopt);
+        EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Tiled page")}) << keys.constData();
+    }
+}
+
 TEST_F(PDFHostileFilesTest, FormsNamingOneAnotherOpenAtOnce)
 {
     const QByteArray cycle = formCycle();
