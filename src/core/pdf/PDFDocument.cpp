@@ -216,6 +216,43 @@ GBytes* newGBytes(QByteArray bytes)
                                       [](gpointer data) { delete static_cast<QByteArray*>(data); }, owner);
 }
 
+// poppler makes two colour profiles the whole process shares (sRGB and
+// XYZ) when it makes its first graphics state, without a lock: two threads
+// making their first graphics states at once would both make them, each
+// releasing what the other had stored. The text of one small page is read
+// once, before poppler opens any document of ours, so that they exist
+// before pages are read or drawn on several threads.
+void setUpPopplerProfiles()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const QList<QByteArray> objects{"<</Type/Catalog/Pages 2 0 R>>", "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+                                        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 10 10]>>"};
+        QByteArray pdf = "%PDF-1.4\n";
+        QList<qsizetype> offsets;
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            offsets.append(pdf.size());
+            pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const qsizetype xref = pdf.size();
+        pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+        for (const qsizetype offset : offsets)
+            pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+        pdf += "trailer\n<</Size " + QByteArray::number(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
+               QByteArray::number(xref) + "\n%%EOF\n";
+        GBytes* gbytes = newGBytes(pdf);
+        PopplerDocument* document = poppler_document_new_from_bytes(gbytes, nullptr, nullptr);
+        g_bytes_unref(gbytes);
+        if (!document)
+            return;
+        if (PopplerPage* page = poppler_document_get_page(document, 0)) {
+            g_free(poppler_page_get_text(page));
+            g_object_unref(page);
+        }
+        g_object_unref(document);
+    });
+}
+
 struct PopplerOpenResult {
     PopplerDocument* document = nullptr;
     bool encrypted = false;
@@ -223,6 +260,7 @@ struct PopplerOpenResult {
 
 PopplerOpenResult openWithPoppler(const QByteArray& bytes)
 {
+    setUpPopplerProfiles();
     PopplerOpenResult result;
     GBytes* gbytes = newGBytes(bytes);
     GError* error = nullptr;
