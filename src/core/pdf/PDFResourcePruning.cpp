@@ -1,8 +1,12 @@
 #include "pdf/PDFResourcePruning.h"
 
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -34,41 +38,102 @@ bool isDeviceSpace(const std::string& name)
 
 class Pruner;
 
+// An operand of the content as far as the names matter: a name, or anything
+// else (an array or dictionary counts as one operand).
+struct Operand {
+    bool isName = false;
+    std::string name;
+};
+
 // Collects the names one content stream uses of the resources it draws with.
-class NameCollector : public QPDFObjectHandle::ParserCallbacks {
+class NameCollector {
 public:
     NameCollector(Pruner& pruner, QPDFObjectHandle resources, Names& names, int depth)
         : m_pruner(pruner), m_resources(resources), m_names(names), m_depth(depth)
     {
     }
 
-    void handleObject(QPDFObjectHandle object, size_t, size_t) override
+    // Reads the content's tokens once (without making objects of them).
+    // Throws Unknowable where the content is damaged.
+    void read(const std::shared_ptr<Buffer>& data)
     {
-        if (!object.isOperator()) {
-            m_operands.push_back(object);
-            return;
+        auto input = std::make_shared<BufferInputSource>("content", data.get());
+        QPDFTokenizer tokenizer;
+        tokenizer.allowEOF();
+        // Arrays and dictionaries open around the current token.
+        int nesting = 0;
+        for (;;) {
+            const QPDFTokenizer::Token token = tokenizer.readToken(input, "content", true);
+            switch (token.getType()) {
+            case QPDFTokenizer::tt_eof:
+                if (nesting != 0 || m_inInlineImage) {
+                    throw Unknowable("content ends inside an operation");
+                }
+                return;
+            case QPDFTokenizer::tt_bad:
+            case QPDFTokenizer::tt_brace_open:
+            case QPDFTokenizer::tt_brace_close:
+            case QPDFTokenizer::tt_inline_image:
+                throw Unknowable("damaged content");
+            case QPDFTokenizer::tt_array_open:
+            case QPDFTokenizer::tt_dict_open:
+                ++nesting;
+                break;
+            case QPDFTokenizer::tt_array_close:
+            case QPDFTokenizer::tt_dict_close:
+                if (nesting == 0) {
+                    throw Unknowable("damaged content");
+                }
+                if (--nesting == 0) {
+                    m_operands.push_back({});
+                }
+                break;
+            case QPDFTokenizer::tt_word:
+                if (nesting != 0) {
+                    throw Unknowable("operator inside an operand");
+                }
+                operate(token.getValue());
+                m_operands.clear();
+                if (token.getValue() == "ID") {
+                    // The data runs from after the one character that
+                    // ends ID to EI.
+                    char skipped;
+                    input->read(&skipped, 1);
+                    tokenizer.expectInlineImage(input);
+                    if (tokenizer.readToken(input, "content", true).getType() != QPDFTokenizer::tt_inline_image) {
+                        throw Unknowable("damaged inline image");
+                    }
+                }
+                break;
+            case QPDFTokenizer::tt_name:
+                if (nesting == 0) {
+                    m_operands.push_back({true, token.getValue()});
+                }
+                break;
+            default:
+                if (nesting == 0) {
+                    m_operands.push_back({});
+                }
+                break;
+            }
         }
-        operate(object.getOperatorValue());
-        m_operands.clear();
     }
-
-    void handleEOF() override {}
 
 private:
-    void use(const std::string& category, QPDFObjectHandle name)
+    void use(const std::string& category, const Operand& name)
     {
-        if (name.isName()) {
-            m_names[category].insert(name.getName());
+        if (name.isName) {
+            m_names[category].insert(name.name);
         }
     }
 
-    QPDFObjectHandle entry(const std::string& category, QPDFObjectHandle name)
+    QPDFObjectHandle entry(const std::string& category, const Operand& name)
     {
-        if (!name.isName() || !m_resources.isDictionary()) {
+        if (!name.isName || !m_resources.isDictionary()) {
             return QPDFObjectHandle::newNull();
         }
         QPDFObjectHandle entries = m_resources.getKey(category);
-        return entries.isDictionary() ? entries.getKey(name.getName()) : QPDFObjectHandle::newNull();
+        return entries.isDictionary() ? entries.getKey(name.name) : QPDFObjectHandle::newNull();
     }
 
     void operate(const std::string& op);
@@ -77,7 +142,7 @@ private:
     QPDFObjectHandle m_resources;
     Names& m_names;
     int m_depth;
-    std::vector<QPDFObjectHandle> m_operands;
+    std::vector<Operand> m_operands;
     bool m_inInlineImage = false;
 };
 
@@ -100,7 +165,10 @@ public:
         QPDF* owner = content.getOwningQPDF();
         const size_t warnings = owner ? owner->numWarnings() : 0;
         try {
-            QPDFObjectHandle::parseContentStream(content, &collector);
+            Pl_Buffer data("content");
+            std::string description;
+            content.pipeContentStreams(&data, "content", description);
+            collector.read(data.getBufferSharedPointer());
             if (owner && owner->numWarnings() != warnings) {
                 throw Unknowable("damaged content");
             }
@@ -184,9 +252,8 @@ void NameCollector::operate(const std::string& op)
     if (m_inInlineImage) {
         if (op == "ID") {
             for (size_t i = 0; i + 1 < m_operands.size(); i += 2) {
-                if (m_operands[i].isName()
-                    && (m_operands[i].getName() == "/CS" || m_operands[i].getName() == "/ColorSpace")
-                    && m_operands[i + 1].isName() && !isDeviceSpace(m_operands[i + 1].getName())) {
+                if (m_operands[i].isName && (m_operands[i].name == "/CS" || m_operands[i].name == "/ColorSpace")
+                    && m_operands[i + 1].isName && !isDeviceSpace(m_operands[i + 1].name)) {
                     use("/ColorSpace", m_operands[i + 1]);
                 }
             }
@@ -212,7 +279,7 @@ void NameCollector::operate(const std::string& op)
         } else if (object.isStream()) {
             QPDFObjectHandle space = object.getDict().getKey("/ColorSpace");
             if (space.isName() && !isDeviceSpace(space.getName())) {
-                use("/ColorSpace", space);
+                use("/ColorSpace", {true, space.getName()});
             }
         }
     } else if (op == "gs" && m_operands.size() == 1) {
@@ -224,14 +291,14 @@ void NameCollector::operate(const std::string& op)
         }
     } else if (op == "sh" && m_operands.size() == 1) {
         use("/Shading", m_operands[0]);
-    } else if ((op == "scn" || op == "SCN") && !m_operands.empty() && m_operands.back().isName()) {
+    } else if ((op == "scn" || op == "SCN") && !m_operands.empty() && m_operands.back().isName) {
         use("/Pattern", m_operands.back());
         QPDFObjectHandle pattern = entry("/Pattern", m_operands.back());
         if (pattern.isStream() && !pattern.getDict().getKey("/Resources").isDictionary()) {
             throw Unknowable("pattern drawing with the page's resources");
         }
-    } else if ((op == "cs" || op == "CS") && m_operands.size() == 1 && m_operands[0].isName()
-               && !isDeviceSpace(m_operands[0].getName())) {
+    } else if ((op == "cs" || op == "CS") && m_operands.size() == 1 && m_operands[0].isName
+               && !isDeviceSpace(m_operands[0].name)) {
         use("/ColorSpace", m_operands[0]);
     } else if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
         use("/Properties", m_operands[1]);
