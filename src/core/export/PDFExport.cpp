@@ -267,6 +267,31 @@ struct DamagedBackdrop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Gives the form of `page` (a copy of its content) the bytes of the page's
+// one content stream as they are compressed in the source, so that the
+// writer copies them rather than inflating and deflating them again. Only
+// for content known to be read whole: a stream that does not inflate is
+// left to the writer, which then fails on it.
+void keepCompressedContent(QPDFPageObjectHelper& page, QPDFObjectHandle pageForm)
+{
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isArray() && contents.getArrayNItems() == 1) {
+        contents = contents.getArrayItem(0);
+    }
+    if (!contents.isStream()) {
+        return;
+    }
+    QPDFObjectHandle filter = contents.getDict().getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1) {
+        filter = filter.getArrayItem(0);
+    }
+    if (!filter.isNameAndEquals("/FlateDecode") && !filter.isNameAndEquals("/Fl")) {
+        return;
+    }
+    pageForm.replaceStreamData(contents.getRawStreamData(), contents.getDict().getKey("/Filter"),
+                               contents.getDict().getKey("/DecodeParms"));
+}
+
 // Maps the backdrop's user space onto the output page (PDF space, y up).
 QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
 {
@@ -349,8 +374,9 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         throw DamagedBackdrop(error.what());
     }
     QPDFObjectHandle form;
+    QPDFObjectHandle pageForm;
+    QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
     try {
-        QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
         const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
         *mediaBox = QRectF(std::min(box.llx, box.urx), std::min(box.lly, box.ury), std::abs(box.urx - box.llx),
                            std::abs(box.ury - box.lly));
@@ -359,6 +385,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         form.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
                                      mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
         form.removeKey("/Matrix");
+        pageForm = form;
         form = formWithAnnotations(*source.pdf, sourcePage, form);
     } catch (const std::exception& error) {
         throw DamagedBackdrop(error.what());
@@ -379,7 +406,9 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         if (drawn.isSameObjectAs(form)) {
             // Only what the page draws: resources shared with other pages
             // keep theirs out of the file.
-            dropUnnamedResources(form);
+            if (dropUnnamedResources(form)) {
+                keepCompressedContent(sourcePage, pageForm);
+            }
         }
         return output.copyForeignObject(drawn);
     } catch (const std::exception& error) {

@@ -203,12 +203,14 @@ public:
     {
         QPDFObjectHandle resources = form.getDict().getKey("/Resources");
         if (!resources.isDictionary()) {
+            m_everyNameKnown = false;  // (not read)
             return;
         }
         Names names;
         try {
             collect(form, resources, names, depth);
         } catch (const Unknowable&) {
+            m_everyNameKnown = false;
             return;
         }
         QPDFObjectHandle trimmed = resources.shallowCopy();
@@ -242,7 +244,10 @@ public:
         }
     }
 
+    bool everyNameKnown() const { return m_everyNameKnown; }
+
 private:
+    bool m_everyNameKnown = true;
     std::set<QPDFObjGen> m_open;
     std::set<QPDFObjGen> m_trimmed;
 };
@@ -307,13 +312,14 @@ void NameCollector::operate(const std::string& op)
 
 }  // namespace
 
-void dropUnnamedResources(QPDFObjectHandle form)
+bool dropUnnamedResources(QPDFObjectHandle form)
 {
     if (!form.isStream()) {
-        return;
+        return false;
     }
     Pruner pruner;
     pruner.trim(form, 0);
+    return pruner.everyNameKnown();
 }
 
 }  // namespace zelvane
