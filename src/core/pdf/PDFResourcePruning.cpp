@@ -5,11 +5,13 @@
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFTokenizer.hh>
 
+#include <cctype>
 #include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelvane {
@@ -36,6 +38,127 @@ bool isDeviceSpace(const std::string& name)
            || name == "/G" || name == "/RGB" || name == "/CMYK" || name == "/I" || name == "/Indexed";
 }
 
+// What the names of a content depend on, token by token: names, other
+// operands, the openings and closings of arrays and dictionaries, and
+// operators.
+enum class Kind { name, other, open, close, word };
+
+struct Token {
+    Kind kind;
+    std::string_view value;
+};
+
+bool isWhiteSpace(char c)
+{
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+}
+
+bool isDelimiter(char c)
+{
+    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
+           || c == '%';
+}
+
+bool isPlainNumber(std::string_view word)
+{
+    size_t i = word.empty() || (word[0] != '+' && word[0] != '-') ? 0 : 1;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < word.size(); ++i) {
+        if (word[i] == '.' && !point) {
+            point = true;
+        } else if (word[i] >= '0' && word[i] <= '9') {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
+// Splits ordinary content into tokens, quickly. Returns false, having
+// taken nothing, where qpdf's tokenizer has to judge: inline images, names
+// with escapes, numbers of unusual form, braces, anything damaged.
+bool scanPlainly(std::string_view content, std::vector<Token>& tokens)
+{
+    const size_t size = content.size();
+    size_t i = 0;
+    while (i < size) {
+        const char c = content[i];
+        if (isWhiteSpace(c)) {
+            ++i;
+        } else if (c == '%') {
+            while (i < size && content[i] != '\n' && content[i] != '\r') {
+                ++i;
+            }
+        } else if (c == '(') {
+            int depth = 0;
+            for (; i < size; ++i) {
+                if (content[i] == '\\') {
+                    ++i;
+                } else if (content[i] == '(') {
+                    ++depth;
+                } else if (content[i] == ')' && --depth == 0) {
+                    break;
+                }
+            }
+            if (i >= size) {
+                return false;
+            }
+            ++i;
+            tokens.push_back({Kind::other, {}});
+        } else if (c == '<' && i + 1 < size && content[i + 1] == '<') {
+            i += 2;
+            tokens.push_back({Kind::open, {}});
+        } else if (c == '>' && i + 1 < size && content[i + 1] == '>') {
+            i += 2;
+            tokens.push_back({Kind::close, {}});
+        } else if (c == '<') {
+            for (++i; i < size && content[i] != '>'; ++i) {
+                if (!std::isxdigit(static_cast<unsigned char>(content[i])) && !isWhiteSpace(content[i])) {
+                    return false;
+                }
+            }
+            if (i >= size) {
+                return false;
+            }
+            ++i;
+            tokens.push_back({Kind::other, {}});
+        } else if (c == '[') {
+            ++i;
+            tokens.push_back({Kind::open, {}});
+        } else if (c == ']') {
+            ++i;
+            tokens.push_back({Kind::close, {}});
+        } else if (c == '/') {
+            const size_t start = i;
+            for (++i; i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i]); ++i) {
+                if (content[i] == '#') {
+                    return false;
+                }
+            }
+            tokens.push_back({Kind::name, content.substr(start, i - start)});
+        } else if (isDelimiter(c)) {
+            return false;
+        } else {
+            const size_t start = i;
+            while (i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i])) {
+                ++i;
+            }
+            const std::string_view word = content.substr(start, i - start);
+            if (isPlainNumber(word) || word == "true" || word == "false" || word == "null") {
+                tokens.push_back({Kind::other, {}});
+            } else if (word[0] == '+' || word[0] == '-' || word[0] == '.' || (word[0] >= '0' && word[0] <= '9')
+                       || word == "BI" || word == "ID") {
+                return false;
+            } else {
+                tokens.push_back({Kind::word, word});
+            }
+        }
+    }
+    return true;
+}
+
 class Pruner;
 
 // An operand of the content as far as the names matter: a name, or anything
@@ -57,18 +180,23 @@ public:
     // Throws Unknowable where the content is damaged.
     void read(const std::shared_ptr<Buffer>& data)
     {
+        const std::string_view content(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        std::vector<Token> tokens;
+        if (scanPlainly(content, tokens)) {
+            for (const Token& token : tokens) {
+                take(token.kind, token.value);
+            }
+            end();
+            return;
+        }
         auto input = std::make_shared<BufferInputSource>("content", data.get());
         QPDFTokenizer tokenizer;
         tokenizer.allowEOF();
-        // Arrays and dictionaries open around the current token.
-        int nesting = 0;
         for (;;) {
             const QPDFTokenizer::Token token = tokenizer.readToken(input, "content", true);
             switch (token.getType()) {
             case QPDFTokenizer::tt_eof:
-                if (nesting != 0 || m_inInlineImage) {
-                    throw Unknowable("content ends inside an operation");
-                }
+                end();
                 return;
             case QPDFTokenizer::tt_bad:
             case QPDFTokenizer::tt_brace_open:
@@ -77,23 +205,14 @@ public:
                 throw Unknowable("damaged content");
             case QPDFTokenizer::tt_array_open:
             case QPDFTokenizer::tt_dict_open:
-                ++nesting;
+                take(Kind::open, {});
                 break;
             case QPDFTokenizer::tt_array_close:
             case QPDFTokenizer::tt_dict_close:
-                if (nesting == 0) {
-                    throw Unknowable("damaged content");
-                }
-                if (--nesting == 0) {
-                    m_operands.push_back({});
-                }
+                take(Kind::close, {});
                 break;
             case QPDFTokenizer::tt_word:
-                if (nesting != 0) {
-                    throw Unknowable("operator inside an operand");
-                }
-                operate(token.getValue());
-                m_operands.clear();
+                take(Kind::word, token.getValue());
                 if (token.getValue() == "ID") {
                     // The data runs from after the one character that
                     // ends ID to EI.
@@ -106,20 +225,57 @@ public:
                 }
                 break;
             case QPDFTokenizer::tt_name:
-                if (nesting == 0) {
-                    m_operands.push_back({true, token.getValue()});
-                }
+                take(Kind::name, token.getValue());
                 break;
             default:
-                if (nesting == 0) {
-                    m_operands.push_back({});
-                }
+                take(Kind::other, {});
                 break;
             }
         }
     }
 
 private:
+    void take(Kind kind, std::string_view value)
+    {
+        switch (kind) {
+        case Kind::open:
+            ++m_nesting;
+            break;
+        case Kind::close:
+            if (m_nesting == 0) {
+                throw Unknowable("damaged content");
+            }
+            if (--m_nesting == 0) {
+                m_operands.push_back({});
+            }
+            break;
+        case Kind::word:
+            if (m_nesting != 0) {
+                throw Unknowable("operator inside an operand");
+            }
+            operate(value);
+            m_operands.clear();
+            break;
+        case Kind::name:
+            if (m_nesting == 0) {
+                m_operands.push_back({true, std::string(value)});
+            }
+            break;
+        case Kind::other:
+            if (m_nesting == 0) {
+                m_operands.push_back({});
+            }
+            break;
+        }
+    }
+
+    void end() const
+    {
+        if (m_nesting != 0 || m_inInlineImage) {
+            throw Unknowable("content ends inside an operation");
+        }
+    }
+
     void use(const std::string& category, const Operand& name)
     {
         if (name.isName) {
@@ -136,7 +292,7 @@ private:
         return entries.isDictionary() ? entries.getKey(name.name) : QPDFObjectHandle::newNull();
     }
 
-    void operate(const std::string& op);
+    void operate(std::string_view op);
 
     Pruner& m_pruner;
     QPDFObjectHandle m_resources;
@@ -144,6 +300,8 @@ private:
     int m_depth;
     std::vector<Operand> m_operands;
     bool m_inInlineImage = false;
+    // Arrays and dictionaries open around the current token.
+    int m_nesting = 0;
 };
 
 class Pruner {
@@ -252,7 +410,7 @@ private:
     std::set<QPDFObjGen> m_trimmed;
 };
 
-void NameCollector::operate(const std::string& op)
+void NameCollector::operate(std::string_view op)
 {
     if (m_inInlineImage) {
         if (op == "ID") {
