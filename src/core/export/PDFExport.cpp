@@ -256,6 +256,7 @@ struct SourcePDF {
     std::unique_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
     PDFWorkTally work;
+    PDFMeasuredFonts fonts;
     // The editor shows pages no qpdf reading gives: each is written as a
     // picture of what the editor shows.
     bool shownByPopplerAlone = false;
@@ -397,7 +398,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     if (const BackdropMasking masking = removeMasked ? backdropMasks(page, *mediaBox) : BackdropMasking();
         !masking.masks.isEmpty()) {
         try {
-            drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
+            drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines, &source.fonts);
         } catch (const PDFUnfilterableContent& error) {
             *unfilterable = QString::fromUtf8(error.what());
         }

@@ -51,25 +51,21 @@ std::string numberText(double value)
     return text == "-0" ? std::string("0") : text.toStdString();
 }
 
-struct FontCache {
-    std::map<QPDFObjGen, std::shared_ptr<const PDFFontMetrics>> byObject;
-
-    std::shared_ptr<const PDFFontMetrics> metricsOf(QPDFObjectHandle font)
-    {
-        try {
-            if (!font.isIndirect()) {
-                return std::make_shared<const PDFFontMetrics>(font);
-            }
-            auto found = byObject.find(font.getObjGen());
-            if (found == byObject.end()) {
-                found = byObject.emplace(font.getObjGen(), std::make_shared<const PDFFontMetrics>(font)).first;
-            }
-            return found->second;
-        } catch (const PDFUnmeasurableFont& error) {
-            throw PDFUnfilterableContent(error.what());
+std::shared_ptr<const PDFFontMetrics> metricsOf(PDFMeasuredFonts& fonts, QPDFObjectHandle font)
+{
+    try {
+        if (!font.isIndirect()) {
+            return std::make_shared<const PDFFontMetrics>(font);
         }
+        auto found = fonts.byObject.find(font.getObjGen());
+        if (found == fonts.byObject.end()) {
+            found = fonts.byObject.emplace(font.getObjGen(), std::make_shared<const PDFFontMetrics>(font)).first;
+        }
+        return found->second;
+    } catch (const PDFUnmeasurableFont& error) {
+        throw PDFUnfilterableContent(error.what());
     }
-};
+}
 
 struct GraphicsState {
     QTransform ctm;
@@ -150,6 +146,38 @@ private:
     double m_tallest = 0;
 };
 
+// An affine map as plain numbers: products and points without QTransform's
+// classification of every matrix (a page of text maps each glyph).
+struct Affine {
+    double a, b, c, d, e, f;
+
+    explicit Affine(const QTransform& t)
+        : a(t.m11()), b(t.m12()), c(t.m21()), d(t.m22()), e(t.dx()), f(t.dy())
+    {
+    }
+
+    Affine(double a_, double b_, double c_, double d_, double e_, double f_)
+        : a(a_), b(b_), c(c_), d(d_), e(e_), f(f_)
+    {
+    }
+
+    // This map, then `then`.
+    Affine operator*(const Affine& then) const
+    {
+        return {a * then.a + b * then.c,     a * then.b + b * then.d,     c * then.a + d * then.c,
+                c * then.b + d * then.d,     e * then.a + f * then.c + then.e, e * then.b + f * then.d + then.f};
+    }
+
+    QPointF map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+};
+
+// `matrix` moved by (tx, ty) in its own space first.
+QTransform translated(const QTransform& matrix, double tx, double ty)
+{
+    return QTransform(matrix.m11(), matrix.m12(), matrix.m21(), matrix.m22(),
+                      matrix.dx() + tx * matrix.m11() + ty * matrix.m21(), matrix.dy() + tx * matrix.m12() + ty * matrix.m22());
+}
+
 double distanceToLine(const QPointF& point, const QLineF& line)
 {
     const QPointF direction = line.p2() - line.p1();
@@ -228,7 +256,7 @@ struct Context {
     QPDF& pdf;
     const QList<PDFMaskRect>& masks;
     GlyphFate fate;
-    FontCache fonts;
+    PDFMeasuredFonts& fonts;
     std::set<QPDFObjGen> openForms;
     // Set for a survey: the glyphs are gathered here and nothing changes.
     std::vector<SurveyedGlyph>* survey = nullptr;
@@ -565,13 +593,12 @@ private:
             throw PDFUnfilterableContent("text shown without a font");
         }
         if (!m_state.metrics) {
-            m_state.metrics = m_context.fonts.metricsOf(m_state.font);
+            m_state.metrics = metricsOf(m_context.fonts, m_state.font);
         }
         const PDFFontMetrics& metrics = *m_state.metrics;
         const bool vertical = metrics.vertical();
         const double size = m_state.fontSize;
         const double scale = m_state.horizontalScale;
-        const QTransform glyphToText(size * scale, 0, 0, size, 0, m_state.rise);
 
         // Written again as a TJ array: strings of kept glyphs and numbers.
         std::string array;
@@ -585,8 +612,7 @@ private:
             }
         };
         const auto move = [&](double advance) {
-            m_textMatrix = (vertical ? QTransform(1, 0, 0, 1, 0, advance) : QTransform(1, 0, 0, 1, advance, 0))
-                           * m_textMatrix;
+            m_textMatrix = vertical ? translated(m_textMatrix, 0, advance) : translated(m_textMatrix, advance, 0);
         };
         for (QPDFObjectHandle& item : items) {
             if (item.isString()) {
@@ -604,20 +630,20 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
+                    // Text space to the page's user space.
+                    const Affine textToUser = Affine(m_textMatrix) * Affine(m_state.ctm);
                     // (An affine map keeps the middle of a box the middle.)
-                    const QPointF centre = (glyphToText * m_textMatrix * m_state.ctm).map(box.center());
+                    const QPointF middle = box.center();
+                    const QPointF centre =
+                        textToUser.map(middle.x() * size * scale, middle.y() * size + m_state.rise);
                     // The middle of the advance, on the line's baseline.
                     const QPointF onBaseline =
-                        vertical ? centre
-                                 : (QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm)
-                                       .map(QPointF(glyph.advance / 2, 0));
+                        vertical ? centre : textToUser.map(glyph.advance / 2 * size * scale, 0);
                     if (m_context.survey && !vertical) {
-                        const QTransform toBaseline =
-                            QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm;
-                        const QPointF up = toBaseline.map(QPointF(0, 1)) - toBaseline.map(QPointF(0, 0));
-                        m_context.survey->push_back({toBaseline.map(QPointF(0, 0)),
-                                                     toBaseline.map(QPointF(glyph.advance, 0)),
-                                                     std::hypot(up.x(), up.y())});
+                        const QPointF origin = textToUser.map(0, 0);
+                        const QPointF up = textToUser.map(0, size) - origin;
+                        m_context.survey->push_back(
+                            {origin, textToUser.map(glyph.advance * size * scale, 0), std::hypot(up.x(), up.y())});
                     }
                     if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
@@ -898,8 +924,10 @@ void findLinesOfAreas(QList<PDFMaskRect>& masks, const std::vector<SurveyedGlyph
 }  // namespace
 
 QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks,
-                                         const QList<PDFPrintedLine>& keptLines)
+                                         const QList<PDFPrintedLine>& keptLines, PDFMeasuredFonts* measured)
 {
+    PDFMeasuredFonts ownFonts;
+    PDFMeasuredFonts& fonts = measured ? *measured : ownFonts;
     if (masks.isEmpty()) {
         return form;
     }
@@ -912,14 +940,14 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     const bool areas = std::any_of(masks.begin(), masks.end(), [](const PDFMaskRect& mask) { return !mask.line; });
     if (!keptLines.isEmpty() && areas) {
         std::vector<SurveyedGlyph> glyphs;
-        Context survey{pdf, masks, GlyphFate(masks, keptLines), {}, {}, &glyphs};
+        Context survey{pdf, masks, GlyphFate(masks, keptLines), fonts, {}, &glyphs};
         if (form.isIndirect()) {
             survey.openForms.insert(form.getObjGen());
         }
         filterContent(survey, form, form.getDict().getKey("/Resources"), QTransform(), 0);
         findLinesOfAreas(judged, glyphs, keptLines);
     }
-    Context context{pdf, judged, GlyphFate(judged, keptLines), {}, {}};
+    Context context{pdf, judged, GlyphFate(judged, keptLines), fonts, {}};
     if (form.isIndirect()) {
         context.openForms.insert(form.getObjGen());
     }
