@@ -5,11 +5,17 @@
 
 #include <QTransform>
 
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/QPDFTokenizer.hh>
+#include <qpdf/QUtil.hh>
+
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace zelvane {
@@ -844,13 +850,111 @@ private:
     std::set<std::string> m_copiedCategories;
 };
 
+// Hands the objects of `content` (a stream or an array of streams) to
+// `callbacks` as qpdf's content parsing does, reading each token once.
+// Throws PDFUnfilterableContent where the content is damaged.
+void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& callbacks)
+{
+    Pl_Buffer buffer("content");
+    std::string description;
+    content.pipeContentStreams(&buffer, "content", description);
+    const std::shared_ptr<Buffer> data = buffer.getBufferSharedPointer();
+    const auto input = std::make_shared<BufferInputSource>("content", data.get());
+    QPDFTokenizer tokenizer;
+    tokenizer.allowEOF();
+    // The arrays (true) and dictionaries (false) being read, with their items.
+    std::vector<std::pair<bool, std::vector<QPDFObjectHandle>>> open;
+    const auto take = [&](QPDFObjectHandle object) {
+        if (open.empty()) {
+            callbacks.handleObject(object, 0, 0);
+        } else {
+            open.back().second.push_back(object);
+        }
+    };
+    for (;;) {
+        const QPDFTokenizer::Token token = tokenizer.readToken(input, "content", true);
+        switch (token.getType()) {
+        case QPDFTokenizer::tt_eof:
+            if (!open.empty()) {
+                throw PDFUnfilterableContent("content ends inside an array or dictionary");
+            }
+            callbacks.handleEOF();
+            return;
+        case QPDFTokenizer::tt_array_open:
+        case QPDFTokenizer::tt_dict_open:
+            open.emplace_back(token.getType() == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
+            break;
+        case QPDFTokenizer::tt_array_close:
+        case QPDFTokenizer::tt_dict_close: {
+            const bool array = token.getType() == QPDFTokenizer::tt_array_close;
+            if (open.empty() || open.back().first != array) {
+                throw PDFUnfilterableContent("content is damaged");
+            }
+            std::vector<QPDFObjectHandle> items = std::move(open.back().second);
+            open.pop_back();
+            if (array) {
+                take(QPDFObjectHandle::newArray(items));
+                break;
+            }
+            if (items.size() % 2 != 0) {
+                throw PDFUnfilterableContent("content is damaged");
+            }
+            QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
+            for (size_t i = 0; i < items.size(); i += 2) {
+                if (!items[i].isName()) {
+                    throw PDFUnfilterableContent("content is damaged");
+                }
+                dictionary.replaceKey(items[i].getName(), items[i + 1]);
+            }
+            take(dictionary);
+            break;
+        }
+        case QPDFTokenizer::tt_integer:
+            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(token.getValue().c_str())));
+            break;
+        case QPDFTokenizer::tt_real:
+            take(QPDFObjectHandle::newReal(token.getValue()));
+            break;
+        case QPDFTokenizer::tt_name:
+            take(QPDFObjectHandle::newName(token.getValue()));
+            break;
+        case QPDFTokenizer::tt_string:
+            take(QPDFObjectHandle::newString(token.getValue()));
+            break;
+        case QPDFTokenizer::tt_bool:
+            take(QPDFObjectHandle::newBool(token.getValue() == "true"));
+            break;
+        case QPDFTokenizer::tt_null:
+            take(QPDFObjectHandle::newNull());
+            break;
+        case QPDFTokenizer::tt_word:
+            take(QPDFObjectHandle::newOperator(token.getValue()));
+            if (open.empty() && token.getValue() == "ID") {
+                // The data runs from after the one character that ends ID
+                // to EI.
+                char skipped;
+                input->read(&skipped, 1);
+                tokenizer.expectInlineImage(input);
+                const QPDFTokenizer::Token image = tokenizer.readToken(input, "content", true);
+                if (image.getType() != QPDFTokenizer::tt_inline_image) {
+                    throw PDFUnfilterableContent("content ends inside an inline image");
+                }
+                callbacks.handleObject(QPDFObjectHandle::newInlineImage(image.getValue()), 0, 0);
+            }
+            break;
+        default:
+            throw PDFUnfilterableContent("content is damaged");
+        }
+    }
+}
+
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
                               const QTransform& ctm, int depth)
 {
     ContentWalker walker(context, resources, ctm, depth);
     const size_t warnings = context.pdf.numWarnings();
     try {
-        QPDFObjectHandle::parseContentStream(content, &walker);
+        parseContent(content, walker);
     } catch (const PDFUnfilterableContent&) {
         throw;
     } catch (const std::exception& error) {
