@@ -1,5 +1,6 @@
 #include "pdf/PDFContentFilter.h"
 
+#include "pdf/PDFContentTokens.h"
 #include "pdf/PDFFontMetrics.h"
 #include "pdf/PDFResourcePruning.h"
 
@@ -859,6 +860,12 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
     std::string description;
     content.pipeContentStreams(&buffer, "content", description);
     const std::shared_ptr<Buffer> data = buffer.getBufferSharedPointer();
+    const std::string_view plain(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    // Ordinary content is split by the quick scanner, the rest by qpdf's
+    // tokenizer, token by token.
+    std::vector<PDFContentToken> scanned;
+    const bool quick = scanPlainContent(plain, scanned, true);
+    size_t next = 0;
     const auto input = std::make_shared<BufferInputSource>("content", data.get());
     QPDFTokenizer tokenizer;
     tokenizer.allowEOF();
@@ -872,8 +879,24 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
         }
     };
     for (;;) {
-        const QPDFTokenizer::Token token = tokenizer.readToken(input, "content", true);
-        switch (token.getType()) {
+        QPDFTokenizer::Token read;
+        QPDFTokenizer::token_type_e type = QPDFTokenizer::tt_eof;
+        std::string_view written;
+        const std::string* bytes = nullptr;
+        if (quick) {
+            if (next < scanned.size()) {
+                type = scanned[next].type;
+                written = scanned[next].written;
+                bytes = &scanned[next].bytes;
+                ++next;
+            }
+        } else {
+            read = tokenizer.readToken(input, "content", true);
+            type = read.getType();
+            written = read.getValue();
+            bytes = &read.getValue();
+        }
+        switch (type) {
         case QPDFTokenizer::tt_eof:
             if (!open.empty()) {
                 throw PDFUnfilterableContent("content ends inside an array or dictionary");
@@ -882,11 +905,11 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             return;
         case QPDFTokenizer::tt_array_open:
         case QPDFTokenizer::tt_dict_open:
-            open.emplace_back(token.getType() == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
+            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
             break;
         case QPDFTokenizer::tt_array_close:
         case QPDFTokenizer::tt_dict_close: {
-            const bool array = token.getType() == QPDFTokenizer::tt_array_close;
+            const bool array = type == QPDFTokenizer::tt_array_close;
             if (open.empty() || open.back().first != array) {
                 throw PDFUnfilterableContent("content is damaged");
             }
@@ -910,28 +933,28 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             break;
         }
         case QPDFTokenizer::tt_integer:
-            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(token.getValue().c_str())));
+            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(std::string(written).c_str())));
             break;
         case QPDFTokenizer::tt_real:
-            take(QPDFObjectHandle::newReal(token.getValue()));
+            take(QPDFObjectHandle::newReal(std::string(written)));
             break;
         case QPDFTokenizer::tt_name:
-            take(QPDFObjectHandle::newName(token.getValue()));
+            take(QPDFObjectHandle::newName(std::string(written)));
             break;
         case QPDFTokenizer::tt_string:
-            take(QPDFObjectHandle::newString(token.getValue()));
+            take(QPDFObjectHandle::newString(*bytes));
             break;
         case QPDFTokenizer::tt_bool:
-            take(QPDFObjectHandle::newBool(token.getValue() == "true"));
+            take(QPDFObjectHandle::newBool(written == "true"));
             break;
         case QPDFTokenizer::tt_null:
             take(QPDFObjectHandle::newNull());
             break;
         case QPDFTokenizer::tt_word:
-            take(QPDFObjectHandle::newOperator(token.getValue()));
-            if (open.empty() && token.getValue() == "ID") {
+            take(QPDFObjectHandle::newOperator(std::string(written)));
+            if (!quick && open.empty() && written == "ID") {
                 // The data runs from after the one character that ends ID
-                // to EI.
+                // to EI (the quick scanner leaves inline images to qpdf).
                 char skipped;
                 input->read(&skipped, 1);
                 tokenizer.expectInlineImage(input);

@@ -1,11 +1,12 @@
 #include "pdf/PDFResourcePruning.h"
 
+#include "pdf/PDFContentTokens.h"
+
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFTokenizer.hh>
 
-#include <cctype>
 #include <map>
 #include <memory>
 #include <set>
@@ -43,122 +44,6 @@ bool isDeviceSpace(const std::string& name)
 // operators.
 enum class Kind { name, other, open, close, word };
 
-struct Token {
-    Kind kind;
-    std::string_view value;
-};
-
-bool isWhiteSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
-}
-
-bool isDelimiter(char c)
-{
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-           || c == '%';
-}
-
-bool isPlainNumber(std::string_view word)
-{
-    size_t i = word.empty() || (word[0] != '+' && word[0] != '-') ? 0 : 1;
-    size_t digits = 0;
-    bool point = false;
-    for (; i < word.size(); ++i) {
-        if (word[i] == '.' && !point) {
-            point = true;
-        } else if (word[i] >= '0' && word[i] <= '9') {
-            ++digits;
-        } else {
-            return false;
-        }
-    }
-    return digits > 0;
-}
-
-// Splits ordinary content into tokens, quickly. Returns false, having
-// taken nothing, where qpdf's tokenizer has to judge: inline images, names
-// with escapes, numbers of unusual form, braces, anything damaged.
-bool scanPlainly(std::string_view content, std::vector<Token>& tokens)
-{
-    const size_t size = content.size();
-    size_t i = 0;
-    while (i < size) {
-        const char c = content[i];
-        if (isWhiteSpace(c)) {
-            ++i;
-        } else if (c == '%') {
-            while (i < size && content[i] != '\n' && content[i] != '\r') {
-                ++i;
-            }
-        } else if (c == '(') {
-            int depth = 0;
-            for (; i < size; ++i) {
-                if (content[i] == '\\') {
-                    ++i;
-                } else if (content[i] == '(') {
-                    ++depth;
-                } else if (content[i] == ')' && --depth == 0) {
-                    break;
-                }
-            }
-            if (i >= size) {
-                return false;
-            }
-            ++i;
-            tokens.push_back({Kind::other, {}});
-        } else if (c == '<' && i + 1 < size && content[i + 1] == '<') {
-            i += 2;
-            tokens.push_back({Kind::open, {}});
-        } else if (c == '>' && i + 1 < size && content[i + 1] == '>') {
-            i += 2;
-            tokens.push_back({Kind::close, {}});
-        } else if (c == '<') {
-            for (++i; i < size && content[i] != '>'; ++i) {
-                if (!std::isxdigit(static_cast<unsigned char>(content[i])) && !isWhiteSpace(content[i])) {
-                    return false;
-                }
-            }
-            if (i >= size) {
-                return false;
-            }
-            ++i;
-            tokens.push_back({Kind::other, {}});
-        } else if (c == '[') {
-            ++i;
-            tokens.push_back({Kind::open, {}});
-        } else if (c == ']') {
-            ++i;
-            tokens.push_back({Kind::close, {}});
-        } else if (c == '/') {
-            const size_t start = i;
-            for (++i; i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i]); ++i) {
-                if (content[i] == '#') {
-                    return false;
-                }
-            }
-            tokens.push_back({Kind::name, content.substr(start, i - start)});
-        } else if (isDelimiter(c)) {
-            return false;
-        } else {
-            const size_t start = i;
-            while (i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i])) {
-                ++i;
-            }
-            const std::string_view word = content.substr(start, i - start);
-            if (isPlainNumber(word) || word == "true" || word == "false" || word == "null") {
-                tokens.push_back({Kind::other, {}});
-            } else if (word[0] == '+' || word[0] == '-' || word[0] == '.' || (word[0] >= '0' && word[0] <= '9')
-                       || word == "BI" || word == "ID") {
-                return false;
-            } else {
-                tokens.push_back({Kind::word, word});
-            }
-        }
-    }
-    return true;
-}
-
 class Pruner;
 
 // An operand of the content as far as the names matter: a name, or anything
@@ -181,10 +66,28 @@ public:
     void read(const std::shared_ptr<Buffer>& data)
     {
         const std::string_view content(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-        std::vector<Token> tokens;
-        if (scanPlainly(content, tokens)) {
-            for (const Token& token : tokens) {
-                take(token.kind, token.value);
+        std::vector<PDFContentToken> tokens;
+        if (scanPlainContent(content, tokens, false)) {
+            for (const PDFContentToken& token : tokens) {
+                switch (token.type) {
+                case QPDFTokenizer::tt_array_open:
+                case QPDFTokenizer::tt_dict_open:
+                    take(Kind::open, {});
+                    break;
+                case QPDFTokenizer::tt_array_close:
+                case QPDFTokenizer::tt_dict_close:
+                    take(Kind::close, {});
+                    break;
+                case QPDFTokenizer::tt_name:
+                    take(Kind::name, token.written);
+                    break;
+                case QPDFTokenizer::tt_word:
+                    take(Kind::word, token.written);
+                    break;
+                default:
+                    take(Kind::other, {});
+                    break;
+                }
             }
             end();
             return;
