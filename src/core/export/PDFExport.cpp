@@ -257,6 +257,7 @@ struct SourcePDF {
     std::unique_ptr<QPDF> pdf;
     std::vector<QPDFPageObjectHelper> pages;
     PDFWorkTally work;
+    PDFMeasuredFonts fonts;
     // The editor shows pages no qpdf reading gives: each is written as a
     // picture of what the editor shows.
     bool shownByPopplerAlone = false;
@@ -267,6 +268,31 @@ struct SourcePDF {
 struct DamagedBackdrop : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// Gives the form of `page` (a copy of its content) the bytes of the page's
+// one content stream as they are compressed in the source, so that the
+// writer copies them rather than inflating and deflating them again. Only
+// for content known to be read whole: a stream that does not inflate is
+// left to the writer, which then fails on it.
+void keepCompressedContent(QPDFPageObjectHelper& page, QPDFObjectHandle pageForm)
+{
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isArray() && contents.getArrayNItems() == 1) {
+        contents = contents.getArrayItem(0);
+    }
+    if (!contents.isStream()) {
+        return;
+    }
+    QPDFObjectHandle filter = contents.getDict().getKey("/Filter");
+    if (filter.isArray() && filter.getArrayNItems() == 1) {
+        filter = filter.getArrayItem(0);
+    }
+    if (!filter.isNameAndEquals("/FlateDecode") && !filter.isNameAndEquals("/Fl")) {
+        return;
+    }
+    pageForm.replaceStreamData(contents.getRawStreamData(), contents.getDict().getKey("/Filter"),
+                               contents.getDict().getKey("/DecodeParms"));
+}
 
 // Maps the backdrop's user space onto the output page (PDF space, y up).
 QTransform backdropMatrix(const VectorPage& page, const QRectF& mediaBox)
@@ -359,6 +385,8 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         throw DamagedBackdrop(error.what());
     }
     QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
+    // The page's own form, before the annotations are drawn around it.
+    QPDFObjectHandle ownForm;
     const auto pageForm = [&] {
         try {
             const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
@@ -369,6 +397,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             made.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
                                          mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
             made.removeKey("/Matrix");
+            ownForm = made;
             return formWithAnnotations(*source.pdf, sourcePage, made);
         } catch (const std::exception& error) {
             throw DamagedBackdrop(error.what());
@@ -385,7 +414,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     if (const BackdropMasking masking = removeMasked ? backdropMasks(page, *mediaBox) : BackdropMasking();
         !masking.masks.isEmpty()) {
         try {
-            drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
+            drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines, &source.fonts);
         } catch (const PDFUnfilterableContent& error) {
             *unfilterable = QString::fromUtf8(error.what());
         }
@@ -394,7 +423,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             form = pageForm();
             drawn = form;
             try {
-                drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
+                drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines, &source.fonts);
                 unfilterable->reset();
             } catch (const PDFUnfilterableContent&) {
             }
@@ -404,7 +433,9 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
         if (drawn.isSameObjectAs(form)) {
             // Only what the page draws: resources shared with other pages
             // keep theirs out of the file.
-            dropUnnamedResources(form);
+            if (dropUnnamedResources(form)) {
+                keepCompressedContent(sourcePage, ownForm);
+            }
         }
         return output.copyForeignObject(drawn);
     } catch (const std::exception& error) {

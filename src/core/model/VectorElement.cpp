@@ -93,7 +93,8 @@ bool VectorElement::hasModifiedPDFText() const
     if (!payload || !payload->isPDFExtracted) {
         return false;
     }
-    if (payload->originalPDFText &&
+    // (Equal texts are equal once decomposed: only differing ones are.)
+    if (payload->originalPDFText && *payload->originalPDFText != payload->text &&
         payload->originalPDFText->normalized(QString::NormalizationForm_D) !=
             payload->text.normalized(QString::NormalizationForm_D)) {
         return true;

@@ -1,15 +1,22 @@
 #include "pdf/PDFContentFilter.h"
 
+#include "pdf/PDFContentTokens.h"
 #include "pdf/PDFFontMetrics.h"
 #include "pdf/PDFResourcePruning.h"
 
 #include <QTransform>
+
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/Pl_Buffer.hh>
+#include <qpdf/QPDFTokenizer.hh>
+#include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace zelvane {
@@ -51,25 +58,21 @@ std::string numberText(double value)
     return text == "-0" ? std::string("0") : text.toStdString();
 }
 
-struct FontCache {
-    std::map<QPDFObjGen, std::shared_ptr<const PDFFontMetrics>> byObject;
-
-    std::shared_ptr<const PDFFontMetrics> metricsOf(QPDFObjectHandle font)
-    {
-        try {
-            if (!font.isIndirect()) {
-                return std::make_shared<const PDFFontMetrics>(font);
-            }
-            auto found = byObject.find(font.getObjGen());
-            if (found == byObject.end()) {
-                found = byObject.emplace(font.getObjGen(), std::make_shared<const PDFFontMetrics>(font)).first;
-            }
-            return found->second;
-        } catch (const PDFUnmeasurableFont& error) {
-            throw PDFUnfilterableContent(error.what());
+std::shared_ptr<const PDFFontMetrics> metricsOf(PDFMeasuredFonts& fonts, QPDFObjectHandle font)
+{
+    try {
+        if (!font.isIndirect()) {
+            return std::make_shared<const PDFFontMetrics>(font);
         }
+        auto found = fonts.byObject.find(font.getObjGen());
+        if (found == fonts.byObject.end()) {
+            found = fonts.byObject.emplace(font.getObjGen(), std::make_shared<const PDFFontMetrics>(font)).first;
+        }
+        return found->second;
+    } catch (const PDFUnmeasurableFont& error) {
+        throw PDFUnfilterableContent(error.what());
     }
-};
+}
 
 struct GraphicsState {
     QTransform ctm;
@@ -150,6 +153,38 @@ private:
     double m_tallest = 0;
 };
 
+// An affine map as plain numbers: products and points without QTransform's
+// classification of every matrix (a page of text maps each glyph).
+struct Affine {
+    double a, b, c, d, e, f;
+
+    explicit Affine(const QTransform& t)
+        : a(t.m11()), b(t.m12()), c(t.m21()), d(t.m22()), e(t.dx()), f(t.dy())
+    {
+    }
+
+    Affine(double a_, double b_, double c_, double d_, double e_, double f_)
+        : a(a_), b(b_), c(c_), d(d_), e(e_), f(f_)
+    {
+    }
+
+    // This map, then `then`.
+    Affine operator*(const Affine& then) const
+    {
+        return {a * then.a + b * then.c,     a * then.b + b * then.d,     c * then.a + d * then.c,
+                c * then.b + d * then.d,     e * then.a + f * then.c + then.e, e * then.b + f * then.d + then.f};
+    }
+
+    QPointF map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+};
+
+// `matrix` moved by (tx, ty) in its own space first.
+QTransform translated(const QTransform& matrix, double tx, double ty)
+{
+    return QTransform(matrix.m11(), matrix.m12(), matrix.m21(), matrix.m22(),
+                      matrix.dx() + tx * matrix.m11() + ty * matrix.m21(), matrix.dy() + tx * matrix.m12() + ty * matrix.m22());
+}
+
 double distanceToLine(const QPointF& point, const QLineF& line)
 {
     const QPointF direction = line.p2() - line.p1();
@@ -228,7 +263,7 @@ struct Context {
     QPDF& pdf;
     const QList<PDFMaskRect>& masks;
     GlyphFate fate;
-    FontCache fonts;
+    PDFMeasuredFonts& fonts;
     std::set<QPDFObjGen> openForms;
     // Set for a survey: the glyphs are gathered here and nothing changes.
     std::vector<SurveyedGlyph>* survey = nullptr;
@@ -565,13 +600,12 @@ private:
             throw PDFUnfilterableContent("text shown without a font");
         }
         if (!m_state.metrics) {
-            m_state.metrics = m_context.fonts.metricsOf(m_state.font);
+            m_state.metrics = metricsOf(m_context.fonts, m_state.font);
         }
         const PDFFontMetrics& metrics = *m_state.metrics;
         const bool vertical = metrics.vertical();
         const double size = m_state.fontSize;
         const double scale = m_state.horizontalScale;
-        const QTransform glyphToText(size * scale, 0, 0, size, 0, m_state.rise);
 
         // Written again as a TJ array: strings of kept glyphs and numbers.
         std::string array;
@@ -585,8 +619,7 @@ private:
             }
         };
         const auto move = [&](double advance) {
-            m_textMatrix = (vertical ? QTransform(1, 0, 0, 1, 0, advance) : QTransform(1, 0, 0, 1, advance, 0))
-                           * m_textMatrix;
+            m_textMatrix = vertical ? translated(m_textMatrix, 0, advance) : translated(m_textMatrix, advance, 0);
         };
         for (QPDFObjectHandle& item : items) {
             if (item.isString()) {
@@ -604,20 +637,20 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
+                    // Text space to the page's user space.
+                    const Affine textToUser = Affine(m_textMatrix) * Affine(m_state.ctm);
                     // (An affine map keeps the middle of a box the middle.)
-                    const QPointF centre = (glyphToText * m_textMatrix * m_state.ctm).map(box.center());
+                    const QPointF middle = box.center();
+                    const QPointF centre =
+                        textToUser.map(middle.x() * size * scale, middle.y() * size + m_state.rise);
                     // The middle of the advance, on the line's baseline.
                     const QPointF onBaseline =
-                        vertical ? centre
-                                 : (QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm)
-                                       .map(QPointF(glyph.advance / 2, 0));
+                        vertical ? centre : textToUser.map(glyph.advance / 2 * size * scale, 0);
                     if (m_context.survey && !vertical) {
-                        const QTransform toBaseline =
-                            QTransform(size * scale, 0, 0, size, 0, 0) * m_textMatrix * m_state.ctm;
-                        const QPointF up = toBaseline.map(QPointF(0, 1)) - toBaseline.map(QPointF(0, 0));
-                        m_context.survey->push_back({toBaseline.map(QPointF(0, 0)),
-                                                     toBaseline.map(QPointF(glyph.advance, 0)),
-                                                     std::hypot(up.x(), up.y())});
+                        const QPointF origin = textToUser.map(0, 0);
+                        const QPointF up = textToUser.map(0, size) - origin;
+                        m_context.survey->push_back(
+                            {origin, textToUser.map(glyph.advance * size * scale, 0), std::hypot(up.x(), up.y())});
                     }
                     if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
@@ -818,13 +851,133 @@ private:
     std::set<std::string> m_copiedCategories;
 };
 
+// Hands the objects of `content` (a stream or an array of streams) to
+// `callbacks` as qpdf's content parsing does, reading each token once.
+// Throws PDFUnfilterableContent where the content is damaged.
+void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& callbacks)
+{
+    Pl_Buffer buffer("content");
+    std::string description;
+    content.pipeContentStreams(&buffer, "content", description);
+    const std::shared_ptr<Buffer> data = buffer.getBufferSharedPointer();
+    const std::string_view plain(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    // Ordinary content is split by the quick scanner, the rest by qpdf's
+    // tokenizer, token by token.
+    std::vector<PDFContentToken> scanned;
+    const bool quick = scanPlainContent(plain, scanned, true);
+    size_t next = 0;
+    const auto input = std::make_shared<BufferInputSource>("content", data.get());
+    QPDFTokenizer tokenizer;
+    tokenizer.allowEOF();
+    // The arrays (true) and dictionaries (false) being read, with their items.
+    std::vector<std::pair<bool, std::vector<QPDFObjectHandle>>> open;
+    const auto take = [&](QPDFObjectHandle object) {
+        if (open.empty()) {
+            callbacks.handleObject(object, 0, 0);
+        } else {
+            open.back().second.push_back(object);
+        }
+    };
+    for (;;) {
+        QPDFTokenizer::Token read;
+        QPDFTokenizer::token_type_e type = QPDFTokenizer::tt_eof;
+        std::string_view written;
+        const std::string* bytes = nullptr;
+        if (quick) {
+            if (next < scanned.size()) {
+                type = scanned[next].type;
+                written = scanned[next].written;
+                bytes = &scanned[next].bytes;
+                ++next;
+            }
+        } else {
+            read = tokenizer.readToken(input, "content", true);
+            type = read.getType();
+            written = read.getValue();
+            bytes = &read.getValue();
+        }
+        switch (type) {
+        case QPDFTokenizer::tt_eof:
+            if (!open.empty()) {
+                throw PDFUnfilterableContent("content ends inside an array or dictionary");
+            }
+            callbacks.handleEOF();
+            return;
+        case QPDFTokenizer::tt_array_open:
+        case QPDFTokenizer::tt_dict_open:
+            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
+            break;
+        case QPDFTokenizer::tt_array_close:
+        case QPDFTokenizer::tt_dict_close: {
+            const bool array = type == QPDFTokenizer::tt_array_close;
+            if (open.empty() || open.back().first != array) {
+                throw PDFUnfilterableContent("content is damaged");
+            }
+            std::vector<QPDFObjectHandle> items = std::move(open.back().second);
+            open.pop_back();
+            if (array) {
+                take(QPDFObjectHandle::newArray(items));
+                break;
+            }
+            if (items.size() % 2 != 0) {
+                throw PDFUnfilterableContent("content is damaged");
+            }
+            QPDFObjectHandle dictionary = QPDFObjectHandle::newDictionary();
+            for (size_t i = 0; i < items.size(); i += 2) {
+                if (!items[i].isName()) {
+                    throw PDFUnfilterableContent("content is damaged");
+                }
+                dictionary.replaceKey(items[i].getName(), items[i + 1]);
+            }
+            take(dictionary);
+            break;
+        }
+        case QPDFTokenizer::tt_integer:
+            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(std::string(written).c_str())));
+            break;
+        case QPDFTokenizer::tt_real:
+            take(QPDFObjectHandle::newReal(std::string(written)));
+            break;
+        case QPDFTokenizer::tt_name:
+            take(QPDFObjectHandle::newName(std::string(written)));
+            break;
+        case QPDFTokenizer::tt_string:
+            take(QPDFObjectHandle::newString(*bytes));
+            break;
+        case QPDFTokenizer::tt_bool:
+            take(QPDFObjectHandle::newBool(written == "true"));
+            break;
+        case QPDFTokenizer::tt_null:
+            take(QPDFObjectHandle::newNull());
+            break;
+        case QPDFTokenizer::tt_word:
+            take(QPDFObjectHandle::newOperator(std::string(written)));
+            if (!quick && open.empty() && written == "ID") {
+                // The data runs from after the one character that ends ID
+                // to EI (the quick scanner leaves inline images to qpdf).
+                char skipped;
+                input->read(&skipped, 1);
+                tokenizer.expectInlineImage(input);
+                const QPDFTokenizer::Token image = tokenizer.readToken(input, "content", true);
+                if (image.getType() != QPDFTokenizer::tt_inline_image) {
+                    throw PDFUnfilterableContent("content ends inside an inline image");
+                }
+                callbacks.handleObject(QPDFObjectHandle::newInlineImage(image.getValue()), 0, 0);
+            }
+            break;
+        default:
+            throw PDFUnfilterableContent("content is damaged");
+        }
+    }
+}
+
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
                               const QTransform& ctm, int depth)
 {
     ContentWalker walker(context, resources, ctm, depth);
     const size_t warnings = context.pdf.numWarnings();
     try {
-        QPDFObjectHandle::parseContentStream(content, &walker);
+        parseContent(content, walker);
     } catch (const PDFUnfilterableContent&) {
         throw;
     } catch (const std::exception& error) {
@@ -898,8 +1051,10 @@ void findLinesOfAreas(QList<PDFMaskRect>& masks, const std::vector<SurveyedGlyph
 }  // namespace
 
 QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks,
-                                         const QList<PDFPrintedLine>& keptLines)
+                                         const QList<PDFPrintedLine>& keptLines, PDFMeasuredFonts* measured)
 {
+    PDFMeasuredFonts ownFonts;
+    PDFMeasuredFonts& fonts = measured ? *measured : ownFonts;
     if (masks.isEmpty()) {
         return form;
     }
@@ -912,14 +1067,14 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
     const bool areas = std::any_of(masks.begin(), masks.end(), [](const PDFMaskRect& mask) { return !mask.line; });
     if (!keptLines.isEmpty() && areas) {
         std::vector<SurveyedGlyph> glyphs;
-        Context survey{pdf, masks, GlyphFate(masks, keptLines), {}, {}, &glyphs};
+        Context survey{pdf, masks, GlyphFate(masks, keptLines), fonts, {}, &glyphs};
         if (form.isIndirect()) {
             survey.openForms.insert(form.getObjGen());
         }
         filterContent(survey, form, form.getDict().getKey("/Resources"), QTransform(), 0);
         findLinesOfAreas(judged, glyphs, keptLines);
     }
-    Context context{pdf, judged, GlyphFate(judged, keptLines), {}, {}};
+    Context context{pdf, judged, GlyphFate(judged, keptLines), fonts, {}};
     if (form.isIndirect()) {
         context.openForms.insert(form.getObjGen());
     }

@@ -4,11 +4,22 @@
 
 #include <QList>
 
+#include <map>
+#include <memory>
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
 namespace zelvane {
+
+class PDFFontMetrics;
+
+// The fonts of one PDF measured by the filter, by object: kept from page to
+// page of that PDF (never across PDFs, whose objects share numbers).
+struct PDFMeasuredFonts {
+    std::map<QPDFObjGen, std::shared_ptr<const PDFFontMetrics>> byObject;
+};
 
 // Removes from a page's content what lies under mask rectangles, so that a
 // written file holds only what the page shows:
@@ -37,8 +48,10 @@ namespace zelvane {
 // result is a new form when anything changed, and `form` itself otherwise.
 // Throws PDFUnfilterableContent when the content cannot be read well enough
 // to be sure (a damaged stream, a font whose glyphs cannot be measured, an
-// image that cannot be decoded): nothing is then changed.
+// image that cannot be decoded): nothing is then changed. `fonts`, when
+// given, keeps the fonts measured for other forms of `pdf`.
 QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const QList<PDFMaskRect>& masks,
-                                         const QList<PDFPrintedLine>& keptLines = {});
+                                         const QList<PDFPrintedLine>& keptLines = {},
+                                         PDFMeasuredFonts* fonts = nullptr);
 
 }  // namespace zelvane

@@ -1,11 +1,18 @@
 #include "pdf/PDFResourcePruning.h"
 
+#include "pdf/PDFContentTokens.h"
+
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zelvane {
@@ -32,53 +39,172 @@ bool isDeviceSpace(const std::string& name)
            || name == "/G" || name == "/RGB" || name == "/CMYK" || name == "/I" || name == "/Indexed";
 }
 
+// What the names of a content depend on, token by token: names, other
+// operands, the openings and closings of arrays and dictionaries, and
+// operators.
+enum class Kind { name, other, open, close, word };
+
 class Pruner;
 
+// An operand of the content as far as the names matter: a name, or anything
+// else (an array or dictionary counts as one operand).
+struct Operand {
+    bool isName = false;
+    std::string name;
+};
+
 // Collects the names one content stream uses of the resources it draws with.
-class NameCollector : public QPDFObjectHandle::ParserCallbacks {
+class NameCollector {
 public:
     NameCollector(Pruner& pruner, QPDFObjectHandle resources, Names& names, int depth)
         : m_pruner(pruner), m_resources(resources), m_names(names), m_depth(depth)
     {
     }
 
-    void handleObject(QPDFObjectHandle object, size_t, size_t) override
+    // Reads the content's tokens once (without making objects of them).
+    // Throws Unknowable where the content is damaged.
+    void read(const std::shared_ptr<Buffer>& data)
     {
-        if (!object.isOperator()) {
-            m_operands.push_back(object);
+        const std::string_view content(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        std::vector<PDFContentToken> tokens;
+        if (scanPlainContent(content, tokens, false)) {
+            for (const PDFContentToken& token : tokens) {
+                switch (token.type) {
+                case QPDFTokenizer::tt_array_open:
+                case QPDFTokenizer::tt_dict_open:
+                    take(Kind::open, {});
+                    break;
+                case QPDFTokenizer::tt_array_close:
+                case QPDFTokenizer::tt_dict_close:
+                    take(Kind::close, {});
+                    break;
+                case QPDFTokenizer::tt_name:
+                    take(Kind::name, token.written);
+                    break;
+                case QPDFTokenizer::tt_word:
+                    take(Kind::word, token.written);
+                    break;
+                default:
+                    take(Kind::other, {});
+                    break;
+                }
+            }
+            end();
             return;
         }
-        operate(object.getOperatorValue());
-        m_operands.clear();
-    }
-
-    void handleEOF() override {}
-
-private:
-    void use(const std::string& category, QPDFObjectHandle name)
-    {
-        if (name.isName()) {
-            m_names[category].insert(name.getName());
+        auto input = std::make_shared<BufferInputSource>("content", data.get());
+        QPDFTokenizer tokenizer;
+        tokenizer.allowEOF();
+        for (;;) {
+            const QPDFTokenizer::Token token = tokenizer.readToken(input, "content", true);
+            switch (token.getType()) {
+            case QPDFTokenizer::tt_eof:
+                end();
+                return;
+            case QPDFTokenizer::tt_bad:
+            case QPDFTokenizer::tt_brace_open:
+            case QPDFTokenizer::tt_brace_close:
+            case QPDFTokenizer::tt_inline_image:
+                throw Unknowable("damaged content");
+            case QPDFTokenizer::tt_array_open:
+            case QPDFTokenizer::tt_dict_open:
+                take(Kind::open, {});
+                break;
+            case QPDFTokenizer::tt_array_close:
+            case QPDFTokenizer::tt_dict_close:
+                take(Kind::close, {});
+                break;
+            case QPDFTokenizer::tt_word:
+                take(Kind::word, token.getValue());
+                if (token.getValue() == "ID") {
+                    // The data runs from after the one character that
+                    // ends ID to EI.
+                    char skipped;
+                    input->read(&skipped, 1);
+                    tokenizer.expectInlineImage(input);
+                    if (tokenizer.readToken(input, "content", true).getType() != QPDFTokenizer::tt_inline_image) {
+                        throw Unknowable("damaged inline image");
+                    }
+                }
+                break;
+            case QPDFTokenizer::tt_name:
+                take(Kind::name, token.getValue());
+                break;
+            default:
+                take(Kind::other, {});
+                break;
+            }
         }
     }
 
-    QPDFObjectHandle entry(const std::string& category, QPDFObjectHandle name)
+private:
+    void take(Kind kind, std::string_view value)
     {
-        if (!name.isName() || !m_resources.isDictionary()) {
+        switch (kind) {
+        case Kind::open:
+            ++m_nesting;
+            break;
+        case Kind::close:
+            if (m_nesting == 0) {
+                throw Unknowable("damaged content");
+            }
+            if (--m_nesting == 0) {
+                m_operands.push_back({});
+            }
+            break;
+        case Kind::word:
+            if (m_nesting != 0) {
+                throw Unknowable("operator inside an operand");
+            }
+            operate(value);
+            m_operands.clear();
+            break;
+        case Kind::name:
+            if (m_nesting == 0) {
+                m_operands.push_back({true, std::string(value)});
+            }
+            break;
+        case Kind::other:
+            if (m_nesting == 0) {
+                m_operands.push_back({});
+            }
+            break;
+        }
+    }
+
+    void end() const
+    {
+        if (m_nesting != 0 || m_inInlineImage) {
+            throw Unknowable("content ends inside an operation");
+        }
+    }
+
+    void use(const std::string& category, const Operand& name)
+    {
+        if (name.isName) {
+            m_names[category].insert(name.name);
+        }
+    }
+
+    QPDFObjectHandle entry(const std::string& category, const Operand& name)
+    {
+        if (!name.isName || !m_resources.isDictionary()) {
             return QPDFObjectHandle::newNull();
         }
         QPDFObjectHandle entries = m_resources.getKey(category);
-        return entries.isDictionary() ? entries.getKey(name.getName()) : QPDFObjectHandle::newNull();
+        return entries.isDictionary() ? entries.getKey(name.name) : QPDFObjectHandle::newNull();
     }
 
-    void operate(const std::string& op);
+    void operate(std::string_view op);
 
     Pruner& m_pruner;
     QPDFObjectHandle m_resources;
     Names& m_names;
     int m_depth;
-    std::vector<QPDFObjectHandle> m_operands;
+    std::vector<Operand> m_operands;
     bool m_inInlineImage = false;
+    // Arrays and dictionaries open around the current token.
+    int m_nesting = 0;
 };
 
 class Pruner {
@@ -100,7 +226,10 @@ public:
         QPDF* owner = content.getOwningQPDF();
         const size_t warnings = owner ? owner->numWarnings() : 0;
         try {
-            QPDFObjectHandle::parseContentStream(content, &collector);
+            Pl_Buffer data("content");
+            std::string description;
+            content.pipeContentStreams(&data, "content", description);
+            collector.read(data.getBufferSharedPointer());
             if (owner && owner->numWarnings() != warnings) {
                 throw Unknowable("damaged content");
             }
@@ -135,12 +264,14 @@ public:
     {
         QPDFObjectHandle resources = form.getDict().getKey("/Resources");
         if (!resources.isDictionary()) {
+            m_everyNameKnown = false;  // (not read)
             return;
         }
         Names names;
         try {
             collect(form, resources, names, depth);
         } catch (const Unknowable&) {
+            m_everyNameKnown = false;
             return;
         }
         QPDFObjectHandle trimmed = resources.shallowCopy();
@@ -174,19 +305,21 @@ public:
         }
     }
 
+    bool everyNameKnown() const { return m_everyNameKnown; }
+
 private:
+    bool m_everyNameKnown = true;
     std::set<QPDFObjGen> m_open;
     std::set<QPDFObjGen> m_trimmed;
 };
 
-void NameCollector::operate(const std::string& op)
+void NameCollector::operate(std::string_view op)
 {
     if (m_inInlineImage) {
         if (op == "ID") {
             for (size_t i = 0; i + 1 < m_operands.size(); i += 2) {
-                if (m_operands[i].isName()
-                    && (m_operands[i].getName() == "/CS" || m_operands[i].getName() == "/ColorSpace")
-                    && m_operands[i + 1].isName() && !isDeviceSpace(m_operands[i + 1].getName())) {
+                if (m_operands[i].isName && (m_operands[i].name == "/CS" || m_operands[i].name == "/ColorSpace")
+                    && m_operands[i + 1].isName && !isDeviceSpace(m_operands[i + 1].name)) {
                     use("/ColorSpace", m_operands[i + 1]);
                 }
             }
@@ -212,7 +345,7 @@ void NameCollector::operate(const std::string& op)
         } else if (object.isStream()) {
             QPDFObjectHandle space = object.getDict().getKey("/ColorSpace");
             if (space.isName() && !isDeviceSpace(space.getName())) {
-                use("/ColorSpace", space);
+                use("/ColorSpace", {true, space.getName()});
             }
         }
     } else if (op == "gs" && m_operands.size() == 1) {
@@ -224,14 +357,14 @@ void NameCollector::operate(const std::string& op)
         }
     } else if (op == "sh" && m_operands.size() == 1) {
         use("/Shading", m_operands[0]);
-    } else if ((op == "scn" || op == "SCN") && !m_operands.empty() && m_operands.back().isName()) {
+    } else if ((op == "scn" || op == "SCN") && !m_operands.empty() && m_operands.back().isName) {
         use("/Pattern", m_operands.back());
         QPDFObjectHandle pattern = entry("/Pattern", m_operands.back());
         if (pattern.isStream() && !pattern.getDict().getKey("/Resources").isDictionary()) {
             throw Unknowable("pattern drawing with the page's resources");
         }
-    } else if ((op == "cs" || op == "CS") && m_operands.size() == 1 && m_operands[0].isName()
-               && !isDeviceSpace(m_operands[0].getName())) {
+    } else if ((op == "cs" || op == "CS") && m_operands.size() == 1 && m_operands[0].isName
+               && !isDeviceSpace(m_operands[0].name)) {
         use("/ColorSpace", m_operands[0]);
     } else if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
         use("/Properties", m_operands[1]);
@@ -240,13 +373,14 @@ void NameCollector::operate(const std::string& op)
 
 }  // namespace
 
-void dropUnnamedResources(QPDFObjectHandle form)
+bool dropUnnamedResources(QPDFObjectHandle form)
 {
     if (!form.isStream()) {
-        return;
+        return false;
     }
     Pruner pruner;
     pruner.trim(form, 0);
+    return pruner.everyNameKnown();
 }
 
 }  // namespace zelvane

@@ -15,6 +15,9 @@ namespace zelvane {
 // (other pages may share them): trimmed copies replace them on the forms.
 // Where the content cannot be read, or a Type 3 font or a pattern draws
 // with the resources it is used with, the resources stay as they are.
-void dropUnnamedResources(QPDFObjectHandle form);
+// Returns true when the content of `form` and of every form it draws was
+// read whole and its names known (false when any was not read, or `form`
+// is no stream).
+bool dropUnnamedResources(QPDFObjectHandle form);
 
 }  // namespace zelvane

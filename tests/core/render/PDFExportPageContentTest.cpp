@@ -259,6 +259,34 @@ TEST_F(PDFExportPageContentTest, StandardFontsWithoutWidthsStayVectorText)
         EXPECT_FALSE(text.contains(QLatin1String(word))) << word << ": " << text.toStdString();
 }
 
+TEST_F(PDFExportPageContentTest, UnchangedPageKeepsItsContentCompressedAsTheSourceHasIt)
+{
+    // Page 1's one content stream is deflated (as zlib writes it, without
+    // Qt's length prefix); page 2 draws two streams, one of them deflated.
+    const QByteArray first = qCompress(QByteArray("BT /F1 16 Tf 20 150 Td (Compressed page words) Tj ET"), 9).mid(4);
+    const QByteArray second = qCompress(QByteArray("BT /F1 16 Tf 20 150 Td (Second part words) Tj ET"), 9).mid(4);
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents 6 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents [7 0 R 8 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        stream("/Filter /FlateDecode", first),
+        stream("", "BT /F1 16 Tf 20 100 Td (First part words) Tj ET"),
+        stream("/Filter [/FlateDecode]", second),
+    });
+    const VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("compressed"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 2);
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    // The writer copies the stream rather than deflating it again.
+    EXPECT_TRUE(pdf.contains(first));
+    const QString text = pdfToText(pdf);
+    for (const char* words : {"Compressed page words", "First part words", "Second part words"})
+        EXPECT_TRUE(text.contains(QLatin1String(words))) << words << ": " << text.toStdString();
+}
+
 TEST_F(PDFExportPageContentTest, DamagedPageOfASourceIsExportedAsWellAsItCanBe)
 {
     // The second page draws a form whose compressed content does not
