@@ -58,6 +58,10 @@ struct PageGeometry {
     std::set<std::string> fontsWithoutProgram;
     // The page's index in poppler's document, when not its own.
     int popplerIndex = -1;
+    // Drawing the page gathers the very text reading it alone gives: qpdf
+    // wrote the page poppler reads (its crop box is its media box) and it
+    // shows no annotation that could draw text of its own.
+    bool textReadWhileDrawing = false;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -189,6 +193,23 @@ QPDFObjectHandle arrayFrom(const QRectF& box)
 {
     return QPDFObjectHandle::newArray(
         QPDFObjectHandle::Rectangle(box.x(), box.y(), box.x() + box.width(), box.y() + box.height()));
+}
+
+// Whether drawing the page adds nothing to what its content draws: every
+// annotation it has is a link without an appearance of its own.
+bool drawsOnlyItsContent(QPDFPageObjectHelper& page)
+{
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (annotations.isNull())
+        return true;
+    if (!annotations.isArray())
+        return false;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        if (!annotation.isDictionary() || !annotation.getKey("/Subtype").isNameAndEquals("/Link")
+            || !annotation.getKey("/AP").isNull())
+            return false;
+    }
+    return true;
 }
 
 // Whether poppler reads the page exactly as the copy would give it: its media
@@ -324,6 +345,10 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
                 // Baselines are then taken from the font drawn.
             }
             geometry.invisibleFonts = invisiblyPrintedFonts(page);
+            try {
+                geometry.textReadWhileDrawing = drawsOnlyItsContent(page);
+            } catch (const std::exception&) {
+            }
             copyNeeded = copyNeeded || !readsAsWritten(page, geometry);
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
@@ -480,6 +505,16 @@ public:
             }
         }
         return std::nullopt;
+    }
+
+    bool contains(const QByteArray& bytes, int page)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Entry& entry : m_entries) {
+            if (sameBytes(entry.bytes, bytes))
+                return entry.pages.contains(page);
+        }
+        return false;
     }
 
     void keep(const QByteArray& bytes, int page, const PDFPageText& text)
@@ -834,18 +869,23 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     return renderBoxInto(pageIndex, box, pixelSize, QRect(QPoint(0, 0), pixelSize), image);
 }
 
-bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
-                                QImage& image) const
-{
-    const PageGeometry* geometry = d->page(pageIndex);
-    if (!geometry || pixelSize.isEmpty() || part.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(part))
-        return false;
-    if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
-        return false;
-    if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width())
-        || !std::isfinite(box.height()) || box.width() <= 0 || box.height() <= 0)
-        return false;
+namespace {
 
+bool drawable(const QRectF& box, const QSize& pixelSize, const QRect& part)
+{
+    if (pixelSize.isEmpty() || part.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(part))
+        return false;
+    if (qint64(pixelSize.width()) * pixelSize.height() > PDFDocument::kMaxRenderPixels)
+        return false;
+    return std::isfinite(box.x()) && std::isfinite(box.y()) && std::isfinite(box.width())
+           && std::isfinite(box.height()) && box.width() > 0 && box.height() > 0;
+}
+
+// Draws `page` as renderBoxInto describes; poppler gathers the page's text
+// meanwhile when the page has none yet.
+bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const QSize& pixelSize, const QRect& part,
+              QImage& image)
+{
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
     // words. An image of the right size is drawn over again, so a page
@@ -868,7 +908,6 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     // user space point (x, y) lands at (x - mediaLeft, mediaTop - y). Map
     // that so the box's top left corner goes to (0, 0) and the box fills
     // the image. A part is the same picture moved by whole pixels.
-    const QRectF& media = geometry->mediaBox;
     const double mediaTop = media.y() + media.height();
     const double boxTop = box.y() + box.height();
     if (part.topLeft() != QPoint(0, 0))
@@ -876,17 +915,52 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_scale(cr, pixelSize.width() / box.width(), pixelSize.height() / box.height());
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
-    bool drawn = false;
-    if (PopplerPage* page = d->pageToDraw(pageIndex)) {
-        poppler_page_render(page, cr);
-        g_object_unref(page);
-        drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
-    }
+    poppler_page_render(page, cr);
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
     return drawn;
+}
+
+}  // namespace
+
+bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                                QImage& image) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    if (!geometry || !drawable(box, pixelSize, part))
+        return false;
+    PopplerPage* page = d->pageToDraw(pageIndex);
+    if (!page)
+        return false;
+    const bool drawn = drawPage(page, geometry->mediaBox, box, pixelSize, part, image);
+    g_object_unref(page);
+    return drawn;
+}
+
+bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                                       QImage& image, PDFPageText& text) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    const bool together = geometry && geometry->textReadWhileDrawing && !d->popplerAlone
+                          && drawable(box, pixelSize, part)
+                          && !PageTextStore::shared().contains(d->source, pageIndex);
+    PopplerPage* page = together ? d->popplerPage(pageIndex) : nullptr;
+    if (!page) {
+        text = pageText(pageIndex);
+        return renderBoxInto(pageIndex, box, pixelSize, part, image);
+    }
+    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image)) {
+        // What poppler gathered of a drawing that failed is not relied on.
+        g_object_unref(page);
+        text = pageText(pageIndex);
+        return false;
+    }
+    text = readPageText(pageIndex, page);
+    PageTextStore::shared().keep(d->source, pageIndex, text);
+    return true;
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const
@@ -914,10 +988,15 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
 
 PDFPageText PDFDocument::readPageText(int pageIndex) const
 {
-    PDFPageText result;
     PopplerPage* page = d->popplerPage(pageIndex);
     if (!page)
-        return result;
+        return {};
+    return readPageText(pageIndex, page);
+}
+
+PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page) const
+{
+    PDFPageText result;
 
     gchar* utf8 = poppler_page_get_text(page);
     PopplerRectangle* rectangles = nullptr;

@@ -154,25 +154,67 @@ std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocu
     return create(document, pageIndex, pageWidth, pageHeight, raster, QRect(QPoint(0, 0), *size));
 }
 
+namespace {
+
+// What a page's bitmap shows: the media box (at least a point either way)
+// stretched over the bitmap, its top at row 0.
+std::optional<QRectF> drawnBox(const PDFDocument& document, int pageIndex)
+{
+    const QRectF media = document.mediaBox(pageIndex);
+    if (media.isEmpty()) {
+        return std::nullopt;
+    }
+    return QRectF(media.x(), media.y(), std::max(media.width(), 1.0), std::max(media.height(), 1.0));
+}
+
+}  // namespace
+
 std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
                                                                    double pageWidth, double pageHeight,
                                                                    QImage& raster, const QRect& area)
 {
     const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
-    if (!size) {
+    const std::optional<QRectF> box = drawnBox(document, pageIndex);
+    if (!size || !box) {
         return std::nullopt;
     }
-    const QRectF media = document.mediaBox(pageIndex);
-    if (media.isEmpty()) {
-        return std::nullopt;
-    }
-    const QRectF box(media.x(), media.y(), std::max(media.width(), 1.0), std::max(media.height(), 1.0));
-    // The box is drawn to fill the whole bitmap, its top at row 0.
     const QRect part = area.intersected(QRect(QPoint(0, 0), *size));
-    if (part.isEmpty() || !document.renderBoxInto(pageIndex, box, *size, part, raster)) {
+    if (part.isEmpty() || !document.renderBoxInto(pageIndex, *box, *size, part, raster)) {
         return std::nullopt;
     }
     return PDFPageBitmapAnalyzer(raster, part.topLeft(), *size);
+}
+
+bool PDFPageBitmapAnalyzer::drawReadingText(const PDFDocument& document, int pageIndex, double pageWidth,
+                                            double pageHeight, QImage& raster, const QRect& area, PDFPageText& text)
+{
+    const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
+    const std::optional<QRectF> box = drawnBox(document, pageIndex);
+    const QRect part = size ? area.intersected(QRect(QPoint(0, 0), *size)) : QRect();
+    if (!box || part.isEmpty()) {
+        text = document.pageText(pageIndex);
+        return false;
+    }
+    return document.renderBoxReadingText(pageIndex, *box, *size, part, raster, text);
+}
+
+std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::overDrawn(const QImage& drawn, const QPoint& drawnAt,
+                                                                      double pageWidth, double pageHeight,
+                                                                      const QRect& area)
+{
+    const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
+    if (!size || drawn.depth() != 32) {
+        return std::nullopt;
+    }
+    const QRect part = area.intersected(QRect(QPoint(0, 0), *size));
+    if (part.isEmpty() || !QRect(drawnAt, drawn.size()).contains(part)) {
+        return std::nullopt;
+    }
+    // The part's pixels where they lie, without a copy.
+    const QPoint at = part.topLeft() - drawnAt;
+    const QImage pixels(drawn.constBits() + qsizetype(at.y()) * drawn.bytesPerLine() + qsizetype(at.x()) * 4,
+                        part.width(), part.height(), drawn.bytesPerLine(), drawn.format());
+    return PDFPageBitmapAnalyzer(pixels, part.topLeft(), *size);
 }
 
 std::optional<QSize> PDFPageBitmapAnalyzer::pixelSize(double pageWidth, double pageHeight)
