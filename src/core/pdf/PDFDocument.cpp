@@ -958,7 +958,10 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
         text = pageText(pageIndex);
         return false;
     }
-    text = readPageText(pageIndex, page);
+    // The page is let go at once, and with it poppler's text of it, which
+    // would otherwise be held while the page is measured: drawing it again
+    // gathers its text once more.
+    text = readPageText(pageIndex, page, false);
     PageTextStore::shared().keep(d->source, pageIndex, text);
     return true;
 }
@@ -991,10 +994,10 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
     PopplerPage* page = d->popplerPage(pageIndex);
     if (!page)
         return {};
-    return readPageText(pageIndex, page);
+    return readPageText(pageIndex, page, true);
 }
 
-PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page) const
+PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page, bool keepPage) const
 {
     PDFPageText result;
 
@@ -1059,7 +1062,10 @@ PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page) const
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);
     g_free(utf8);
-    d->keepReadPage(pageIndex, page);
+    if (keepPage)
+        d->keepReadPage(pageIndex, page);
+    else
+        g_object_unref(page);
     return result;
 }
 

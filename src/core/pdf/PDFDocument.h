@@ -125,8 +125,8 @@ public:
 private:
     PDFPageText readPageText(int pageIndex) const;
     // The text of `page` (poppler's page `pageIndex`), whose reference the
-    // document takes over.
-    PDFPageText readPageText(int pageIndex, _PopplerPage* page) const;
+    // document takes over: kept for drawing the page next, or dropped.
+    PDFPageText readPageText(int pageIndex, _PopplerPage* page, bool keepPage) const;
 
     struct Private;
     explicit PDFDocument(std::unique_ptr<Private> d);

@@ -280,7 +280,7 @@ constexpr double kScannedLineMargin = 16;
 // where the page measured before by the same thread (`lastArea`) had its
 // text, reading its text in the same pass; only when its own text reaches
 // beyond that is the part under it drawn again. `lastArea` becomes the part
-// this page needs.
+// this page needs (with the part drawn for it, when that adds little).
 MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
                          QRect& lastArea)
 {
@@ -337,7 +337,10 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         const double margin = kScannedLineMargin;
         area = text.isEmpty() ? QRect()
                               : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
-        lastArea = area;
+        // Where pages differ by a few pixels, the next is drawn where
+        // either of the last two had their text.
+        const QRect both = area.united(guess);
+        lastArea = qint64(both.width()) * both.height() * 4 <= qint64(area.width()) * area.height() * 5 ? both : area;
     }
     if (area.isEmpty()) {
         page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr, parallel);
