@@ -664,12 +664,20 @@ struct PDFDocument::Private {
 void separateWordsByGaps(PDFPageText& text)
 {
     constexpr double kWordGap = 0.1;  // of the font size
-    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
-        for (const PDFTextRun& run : text.runs) {
-            if (run.start <= unit && unit < run.end && run.fontSize > 0)
-                return run.fontSize;
+    // Each unit's font size: that of the first run holding it with one,
+    // 0 for none (the runs follow the text, one after the other).
+    std::vector<double> sizes(size_t(text.text.size()), 0.0);
+    for (qsizetype r = text.runs.size() - 1; r >= 0; --r) {
+        const PDFTextRun& run = text.runs[r];
+        if (run.fontSize > 0) {
+            const qsizetype end = std::min(run.end, text.text.size());
+            for (qsizetype unit = std::max<qsizetype>(run.start, 0); unit < end; ++unit)
+                sizes[size_t(unit)] = run.fontSize;
         }
-        return rect.height() * 0.8;
+    }
+    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
+        const double size = sizes[size_t(unit)];
+        return size > 0 ? size : rect.height() * 0.8;
     };
     const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar(0xA0); };
     QList<qsizetype> insertAt;

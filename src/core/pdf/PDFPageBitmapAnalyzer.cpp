@@ -708,22 +708,24 @@ Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
-    stems.tops.reserve(scan.colTop.size());
-    stems.bottoms.reserve(scan.colTop.size());
+    stems.tops.resize(scan.colTop.size());
+    stems.bottoms.resize(scan.colTop.size());
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
+        size_t count = 0;
         for (size_t i = 0; i < top.size(); ++i) {
-            if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
-                stems.bottoms.push_back(bottom[i]);
-                stems.tops.push_back(top[i]);
-            }
+            // Written in place, kept only when a stem.
+            stems.bottoms[count] = bottom[i];
+            stems.tops[count] = top[i];
+            count += top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem ? 1 : 0;
         }
+        return count;
     };
-    collect(scan.strongTop, scan.strongBottom);
-    if (stems.bottoms.size() < 3) {
-        stems.tops.clear();
-        stems.bottoms.clear();
-        collect(scan.colTop, scan.colBottom);
+    size_t count = collect(scan.strongTop, scan.strongBottom);
+    if (count < 3) {
+        count = collect(scan.colTop, scan.colBottom);
     }
+    stems.tops.resize(count);
+    stems.bottoms.resize(count);
     return stems;
 }
 
