@@ -3,6 +3,7 @@
 #include "CodecError.h"
 #include "ThreadHandOver.h"
 #include "Localization.h"
+#include "fonts/FontMemo.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "model/PageFormatPreset.h"
 #include "pdf/PDFDocument.h"
@@ -533,6 +534,9 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     // read from what poppler reads, so that a file qpdf had to mend or
     // whose attachments are locked gives its fonts too.
     PDFEmbeddedFontRegistry::shared().registerFonts(pdf->readableBytes());
+    // Lines set in the same font and size, page after page, have their font
+    // chosen and measured once (no font is registered from here on).
+    const fonts::FontMemo fontMemo;
 
     // Measuring a page (drawing and reading its pixels) is most of the
     // work and goes to the workers: up to two draw and measure pages, the
