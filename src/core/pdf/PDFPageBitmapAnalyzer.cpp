@@ -98,9 +98,28 @@ int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
     return 255;
 }
 
-// The k-th element (from 0) of a list, as a full sort would place it.
+// The k-th element (from 0) of a list, as a full sort would place it. Rows
+// of one line lie close together: their values are counted when they span
+// few enough, the list is partly sorted otherwise.
 int nthValue(std::vector<int>& values, size_t k)
 {
+    constexpr int kCountedSpan = 1024;
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    if (qint64(*high) - qint64(*low) < kCountedSpan) {
+        const int first = *low;
+        QVarLengthArray<int, 256> counts(*high - first + 1);
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const int value : values) {
+            ++counts[size_t(value - first)];
+        }
+        size_t seen = 0;
+        for (qsizetype i = 0; i < counts.size(); ++i) {
+            seen += size_t(counts[i]);
+            if (seen > k) {
+                return first + int(i);
+            }
+        }
+    }
     std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
     return values[k];
 }
