@@ -352,8 +352,8 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         analyzer = PDFPageBitmapAnalyzer::overDrawn(raster, drawnArea.topLeft(), page.width, page.height, area);
     }
     if (!analyzer) {
-        // The text reaches beyond what was drawn: the part under it is drawn
-        // on its own (the page's text is not gathered again).
+        // The text reaches beyond what was drawn, or nothing was drawn yet:
+        // the part under the text is drawn on its own.
         raster = QImage();
         bitmap.reset();
         // A turned page is drawn unturned, then turned.

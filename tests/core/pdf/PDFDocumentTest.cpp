@@ -372,13 +372,15 @@ QByteArray pdfStream(const QByteArray& dictionary, const QByteArray& content)
            + "\nendstream";
 }
 
-// Two pages of text: the first with a link, which draws nothing, the second
-// with a comment whose appearance prints words of its own.
-QByteArray annotatedPages()
+// Pages of text: the first with a link, which draws nothing, the second
+// with a comment whose appearance prints words of its own, the third with
+// glyphs drawn by the file's own procedures, invisible words and words in a
+// layer that is off.
+QByteArray unusualPages()
 {
     return makeRawTestPDF({
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
+        "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [13 0 R] /D << /OFF [13 0 R] >> >> >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R 11 0 R] /Count 3 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
         "/Contents 6 0 R /Annots [8 0 R] >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
@@ -391,6 +393,17 @@ QByteArray annotatedPages()
         "/F 4 /P 4 0 R /AP << /N 10 0 R >> >>",
         pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 5 0 R >> >>",
                   "BT /F1 14 Tf 0 0.4 0 rg 5 10 Td (Comment words) Tj ET"),
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R /T 14 0 R >> "
+        "/Properties << /Off 13 0 R >> >> /Contents 12 0 R >>",
+        pdfStream("", "BT /F1 12 Tf 20 170 Td (Shown words) Tj ET BT /T 20 Tf 20 120 Td (abba) Tj ET "
+                      "BT 3 Tr /F1 12 Tf 20 80 Td (Invisible words) Tj ET "
+                      "/OC /Off BDC BT /F1 12 Tf 20 40 Td (Words in a layer that is off) Tj ET EMC"),
+        "<< /Type /OCG /Name (Off) >>",
+        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+        "/CharProcs << /a 15 0 R /b 16 0 R >> /Encoding << /Type /Encoding /Differences [97 /a /b] >> "
+        "/FirstChar 97 /LastChar 98 /Widths [800 600] >>",
+        pdfStream("", "800 0 0 0 700 700 d1 0 0 700 700 re f"),
+        pdfStream("", "600 0 0 0 500 900 d1 0 0 500 900 re f"),
     });
 }
 
@@ -419,7 +432,8 @@ void expectSameText(const PDFPageText& actual, const PDFPageText& expected)
 // reading it alone gives (glyphs, rectangles, order, runs) and the very
 // pixels drawing it alone gives, whole or in part; a page whose annotation
 // prints words of its own keeps them out of its text, as reading it alone
-// does, while its drawing shows them.
+// does, while its drawing shows them; glyphs the file draws itself,
+// invisible words and words in a layer that is off read alike too.
 TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
 {
     std::vector<std::pair<QString, QByteArray>> files;
@@ -427,7 +441,7 @@ TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
                              "ghostscript-notice.pdf", "ghostscript-sideways.pdf", "groff-landscape.pdf",
                              "scan-groff-memo.pdf", "scan-invoice.pdf"})
         files.emplace_back(QLatin1String(name), readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name)));
-    files.emplace_back(QStringLiteral("annotated"), annotatedPages());
+    files.emplace_back(QStringLiteral("unusual"), unusualPages());
     files.emplace_back(QStringLiteral("manual"), makeManualTestPDF(3));
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name.toStdString());
@@ -456,9 +470,11 @@ TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
             expectSameText(again, expected);
             EXPECT_EQ(pixels, alone->renderBox(index, media, size));
         }
-        if (name == QStringLiteral("annotated")) {
+        if (name == QStringLiteral("unusual")) {
             EXPECT_TRUE(alone->pageText(0).text.contains(QStringLiteral("Linked words")));
             EXPECT_FALSE(alone->pageText(1).text.contains(QStringLiteral("Comment")));
+            EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("abba")));
+            EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("Invisible words")));
         }
     }
 }
