@@ -98,12 +98,6 @@ double capHeightOf(const QFont& font)
     return FontMemo::remembered(&FontMemo::capHeights, font, [&] { return measuredCapHeight(font); });
 }
 
-double ascentOf(const QFont& font)
-{
-    return FontMemo::remembered(&FontMemo::ascents, font,
-                                [&] { return QFontMetricsF(font, pointDevice()).ascent(); });
-}
-
 QFont makeFont(const QStringList& families, double size, bool bold, bool italic)
 {
     QFont font;

@@ -43,8 +43,6 @@ QRawFont rawFontOf(const QFont& font);
 // another flat-topped capital of the program, or is 0.7 of the ascent when
 // it has none.
 double capHeightOf(const QFont& font);
-// The font's ascent in points (QFontMetricsF on pointDevice()).
-double ascentOf(const QFont& font);
 
 struct InstalledFace {
     // As the font database lists it, with a " [foundry]" suffix when several

@@ -47,7 +47,6 @@ public:
     QHash<std::pair<QFont, double>, QFont> layoutFonts;
     QHash<QFont, QRawFont> rawFonts;
     QHash<QFont, double> capHeights;
-    QHash<QFont, double> ascents;
     QHash<QFont, QString> postScriptNames;
 
 private:

@@ -379,8 +379,9 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     }
     probe.fontSize = size;
     const QFont font = resolveFont(probe, size);
+    const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fonts::capHeightOf(font);
-    const double ascent = fonts::ascentOf(font);
+    const double ascent = fontMetrics.ascent();
     double selBaseline = selY + ascent;
     // Where the reader put the baseline, when the PDF says how its font sits.
     if (const auto baseline = readerBaseline(page, range)) {
