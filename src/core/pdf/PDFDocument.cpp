@@ -966,12 +966,14 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
         text = pageText(pageIndex);
         return false;
     }
-    // The page is let go at once, and with it poppler's text of it, which
-    // would otherwise be held while the page is measured: drawing it again
-    // gathers its text once more.
-    text = readPageText(pageIndex, page, false);
+    text = readPageText(pageIndex, page, true);
     PageTextStore::shared().keep(d->source, pageIndex, text);
     return true;
+}
+
+void PDFDocument::forgetKeptPage() const
+{
+    d->keepReadPage(-1, nullptr);
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const

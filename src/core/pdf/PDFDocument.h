@@ -112,6 +112,10 @@ public:
     // drawing succeeds or not.
     bool renderBoxReadingText(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
                               QImage& image, PDFPageText& text) const;
+    // The page whose text was read last is kept, with poppler's text of it,
+    // so that drawing it next does not gather its text again: this lets it
+    // go once no drawing of it is to come.
+    void forgetKeptPage() const;
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;

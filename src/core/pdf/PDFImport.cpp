@@ -280,8 +280,9 @@ constexpr double kScannedLineMargin = 16;
 // content once more than drawing it does. So an unturned page is first drawn
 // where the page measured before by the same thread (`lastArea`) had its
 // text, reading its text in the same pass; only when its own text reaches
-// beyond that is the part under it drawn again. `lastArea` becomes the part
-// this page needs (with the part drawn for it, when that adds little).
+// beyond that is the part under it drawn again. `lastArea` grows to take in
+// the part this page needs, and beyond when that part reached beyond it; a
+// page without text empties it.
 MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
                          QRect& lastArea)
 {
@@ -318,6 +319,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         page.text = pdf.pageText(index);
     }
     if (page.text.text.isEmpty()) {
+        pdf.forgetKeptPage();
         return page;
     }
     ParallelFor parallel;
@@ -338,12 +340,18 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         const double margin = kScannedLineMargin;
         area = text.isEmpty() ? QRect()
                               : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
-        // Where pages differ by a few pixels, the next is drawn where
-        // either of the last two had their text.
-        const QRect both = area.united(guess);
-        lastArea = qint64(both.width()) * both.height() * 4 <= qint64(area.width()) * area.height() * 5 ? both : area;
+        // Drawing blank paper costs little, drawing a page twice much: the
+        // next page is drawn where any page before it had its text and, when
+        // this one's text reached further, as much further again.
+        lastArea = area.isEmpty() ? QRect() : area.united(guess);
+        if (!guess.isEmpty() && !area.isEmpty() && !guess.contains(area)) {
+            lastArea.adjust(-std::max(guess.left() - area.left(), 0), -std::max(guess.top() - area.top(), 0),
+                            std::max(area.right() - guess.right(), 0), std::max(area.bottom() - guess.bottom(), 0));
+            lastArea &= QRect(QPoint(0, 0), *size);
+        }
     }
     if (area.isEmpty()) {
+        pdf.forgetKeptPage();
         page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr, parallel);
         return page;
     }
@@ -351,9 +359,14 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
     if (drawn) {
         analyzer = PDFPageBitmapAnalyzer::overDrawn(raster, drawnArea.topLeft(), page.width, page.height, area);
     }
+    if (analyzer) {
+        // Poppler's text of the page is not held while its lines are measured.
+        pdf.forgetKeptPage();
+    }
     if (!analyzer) {
         // The text reaches beyond what was drawn, or nothing was drawn yet:
-        // the part under the text is drawn on its own.
+        // the part under the text is drawn on its own (with the page kept
+        // since its text was read, which poppler does not read again).
         raster = QImage();
         bitmap.reset();
         // A turned page is drawn unturned, then turned.
