@@ -463,6 +463,14 @@ TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
             ASSERT_TRUE(together->renderBoxReadingText(index, media, size, part, pixels, text));
             expectSameText(text, expected);
             EXPECT_EQ(pixels, expectedPixels);
+            // Drawn again, with the page kept since its text was read or,
+            // once it is let go, with a page of its own: the same pixels.
+            QImage redrawn;
+            ASSERT_TRUE(together->renderBoxInto(index, media, size, part, redrawn));
+            EXPECT_EQ(redrawn, expectedPixels);
+            together->forgetKeptPage();
+            ASSERT_TRUE(together->renderBoxInto(index, media, size, part, redrawn));
+            EXPECT_EQ(redrawn, expectedPixels);
             // Read once: asked again, the text is the one kept.
             expectSameText(together->pageText(index), expected);
             PDFPageText again;
