@@ -278,7 +278,7 @@ constexpr double kScannedLineMargin = 16;
 //
 // The text tells what to draw, but reading it alone goes over the page's
 // content once more than drawing it does. So an unturned page is first drawn
-// where the page measured before by the same thread (`lastArea`) had its
+// where the pages measured before by the same thread (`lastArea`) had their
 // text, reading its text in the same pass; only when its own text reaches
 // beyond that is the part under it drawn again. `lastArea` grows to take in
 // the part this page needs, and beyond when that part reached beyond it; a
@@ -362,8 +362,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
     if (analyzer) {
         // Poppler's text of the page is not held while its lines are measured.
         pdf.forgetKeptPage();
-    }
-    if (!analyzer) {
+    } else {
         // The text reaches beyond what was drawn, or nothing was drawn yet:
         // the part under the text is drawn on its own (with the page kept
         // since its text was read, which poppler does not read again).
