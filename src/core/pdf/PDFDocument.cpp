@@ -4,6 +4,9 @@
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFInputLimits.h"
 
+#include <QImage>
+#include <QPainter>
+
 // GLib uses "signals" as a name, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -11,6 +14,7 @@
 #pragma pop_macro("signals")
 
 #include <cairo.h>
+#include <cairo-pdf.h>
 
 // Use qpdf's std::shared_ptr interfaces only.
 #define POINTERHOLDER_TRANSITION 4
@@ -311,6 +315,58 @@ QByteArray withEncryptionSetAside(const QByteArray& bytes)
     return found ? copy : QByteArray();
 }
 
+// Rebuilds a page tree that names one of its own nodes again (a loop, which
+// qpdf refuses) as readers read it: every page met in order, each once, under
+// one new root, with what it inherited set on itself. False when the
+// catalog has no page tree.
+bool readPageTreeOnce(QPDF& pdf)
+{
+    QPDFObjectHandle root = pdf.getRoot().getKey("/Pages");
+    if (!root.isDictionary())
+        return false;
+    const char* const inheritable[] = {"/MediaBox", "/CropBox", "/Rotate", "/Resources"};
+    struct Visit {
+        QPDFObjectHandle node;
+        std::map<std::string, QPDFObjectHandle> inherited;
+    };
+    std::vector<Visit> toVisit{{root, {}}};
+    std::set<QPDFObjGen> seen;
+    std::vector<QPDFObjectHandle> pages;
+    while (!toVisit.empty()) {
+        Visit visit = std::move(toVisit.back());
+        toVisit.pop_back();
+        QPDFObjectHandle node = visit.node;
+        if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+            continue;
+        for (const char* key : inheritable) {
+            if (node.hasKey(key))
+                visit.inherited[key] = node.getKey(key);
+        }
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (kids.isArray() && !node.getKey("/Type").isNameAndEquals("/Page")) {
+            for (int i = kids.getArrayNItems() - 1; i >= 0; --i)
+                toVisit.push_back({kids.getArrayItem(i), visit.inherited});
+            continue;
+        }
+        if (!node.isIndirect())
+            continue;
+        for (const auto& [key, value] : visit.inherited)
+            node.replaceKey(key, value);
+        pages.push_back(node);
+    }
+    QPDFObjectHandle tree = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    tree.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
+    tree.replaceKey("/Kids", QPDFObjectHandle::newArray(pages));
+    tree.replaceKey("/Count", QPDFObjectHandle::newInteger(int(pages.size())));
+    for (QPDFObjectHandle& page : pages) {
+        page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        page.replaceKey("/Parent", tree);
+    }
+    pdf.getRoot().replaceKey("/Pages", tree);
+    pdf.updateAllPagesCache();
+    return true;
+}
+
 ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false)
 {
     ReadResult result;
@@ -323,11 +379,20 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             return result;
         }
 
-        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        bool copyNeeded = pdf.isEncrypted();
+        std::vector<QPDFPageObjectHelper> pages;
+        try {
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        } catch (const std::exception&) {
+            if (!readPageTreeOnce(pdf))
+                throw;
+            // Poppler reads the mended tree.
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+            copyNeeded = true;
+        }
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
-        bool copyNeeded = pdf.isEncrypted();
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
@@ -974,6 +1039,89 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
 void PDFDocument::forgetKeptPage() const
 {
     d->keepReadPage(-1, nullptr);
+}
+
+QByteArray PDFDocument::drawnCopy() const
+{
+    QByteArray pdf;
+    const cairo_write_func_t append = [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<QByteArray*>(closure)->append(reinterpret_cast<const char*>(data), qsizetype(length));
+        return CAIRO_STATUS_SUCCESS;
+    };
+    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(append, &pdf, 612, 792);
+    cairo_t* cr = cairo_create(surface);
+    for (int i = 0; i < pageCount() && cairo_status(cr) == CAIRO_STATUS_SUCCESS; ++i) {
+        // The same drawing as renderBoxInto's of the whole media box at one
+        // point per pixel.
+        const QRectF& media = d->page(i)->mediaBox;
+        cairo_pdf_surface_set_size(surface, std::max(media.width(), 1.0), std::max(media.height(), 1.0));
+        if (PopplerPage* page = d->pageToDraw(i)) {
+            cairo_save(cr);
+            poppler_page_render(page, cr);
+            cairo_restore(cr);
+            g_object_unref(page);
+        }
+        cairo_show_page(cr);
+    }
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    const bool written = drawn && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    if (!written)
+        return QByteArray();
+    // Cairo can leave out a font it failed to copy while still naming it:
+    // a copy qpdf cannot read without mending is not used.
+    try {
+        QPDF copy;
+        copy.setSuppressWarnings(true);
+        copy.processMemoryFile("drawn", pdf.constData(), size_t(pdf.size()));
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(copy).getAllPages();
+        if (int(pages.size()) != pageCount())
+            return QByteArray();
+        for (QPDFPageObjectHelper& page : pages) {
+            QPDFObjectHandle fonts = page.getAttribute("/Resources", false).getKey("/Font");
+            if (fonts.isDictionary()) {
+                for (auto [name, font] : fonts.ditems()) {
+                    if (!font.isDictionary())
+                        return QByteArray();
+                }
+            }
+        }
+        if (copy.anyWarnings())
+            return QByteArray();
+    } catch (const std::exception&) {
+        return QByteArray();
+    }
+    // Nor one that does not look like the pages it copies (a glyph cairo
+    // could not copy goes missing without a word).
+    const std::unique_ptr<PDFDocument> drawnPages = open(pdf);
+    if (!drawnPages || drawnPages->pageCount() != pageCount())
+        return QByteArray();
+    const auto onWhite = [](const QImage& drawn) {
+        QImage flat(drawn.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, drawn);
+        return flat;
+    };
+    for (int i = 0; i < pageCount(); ++i) {
+        const QImage shown = onWhite(renderPage(i, 1));
+        const QImage copied = onWhite(drawnPages->renderPage(i, 1));
+        if (shown.size() != copied.size())
+            return QByteArray();
+        qint64 differing = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const QRgb* a = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+            const QRgb* b = reinterpret_cast<const QRgb*>(copied.constScanLine(y));
+            for (int x = 0; x < shown.width(); ++x) {
+                if (std::abs(qGray(a[x]) - qGray(b[x])) > 128)
+                    ++differing;
+            }
+        }
+        if (differing * 1000 > qint64(shown.width()) * shown.height())
+            return QByteArray();
+    }
+    return pdf;
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const
