@@ -62,6 +62,10 @@ struct PageGeometry {
     std::set<std::string> fontsWithoutProgram;
     // The page's index in poppler's document, when not its own.
     int popplerIndex = -1;
+    // Drawing the page gathers the very text reading it alone gives: qpdf
+    // wrote the page poppler reads (its crop box is its media box) and it
+    // shows no annotation that could draw text of its own.
+    bool textReadWhileDrawing = false;
 };
 
 // What PDF readers use for a page whose media box is missing or unusable.
@@ -193,6 +197,23 @@ QPDFObjectHandle arrayFrom(const QRectF& box)
 {
     return QPDFObjectHandle::newArray(
         QPDFObjectHandle::Rectangle(box.x(), box.y(), box.x() + box.width(), box.y() + box.height()));
+}
+
+// Whether drawing the page adds nothing to what its content draws: every
+// annotation it has is a link without an appearance of its own.
+bool drawsOnlyItsContent(QPDFPageObjectHelper& page)
+{
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (annotations.isNull())
+        return true;
+    if (!annotations.isArray())
+        return false;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        if (!annotation.isDictionary() || !annotation.getKey("/Subtype").isNameAndEquals("/Link")
+            || !annotation.getKey("/AP").isNull())
+            return false;
+    }
+    return true;
 }
 
 // Whether poppler reads the page exactly as the copy would give it: its media
@@ -427,6 +448,10 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
                 // Baselines are then taken from the font drawn.
             }
             geometry.invisibleFonts = invisiblyPrintedFonts(page);
+            try {
+                geometry.textReadWhileDrawing = drawsOnlyItsContent(page);
+            } catch (const std::exception&) {
+            }
             copyNeeded = copyNeeded || !readsAsWritten(page, geometry);
             result.pages.push_back(geometry);
             // Set on the page itself so nothing is inherited from the tree.
@@ -585,6 +610,16 @@ public:
         return std::nullopt;
     }
 
+    bool contains(const QByteArray& bytes, int page)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Entry& entry : m_entries) {
+            if (sameBytes(entry.bytes, bytes))
+                return entry.pages.contains(page);
+        }
+        return false;
+    }
+
     void keep(const QByteArray& bytes, int page, const PDFPageText& text)
     {
         if (text.text.size() > kKeptCharacters)
@@ -732,12 +767,20 @@ struct PDFDocument::Private {
 void separateWordsByGaps(PDFPageText& text)
 {
     constexpr double kWordGap = 0.1;  // of the font size
-    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
-        for (const PDFTextRun& run : text.runs) {
-            if (run.start <= unit && unit < run.end && run.fontSize > 0)
-                return run.fontSize;
+    // Each unit's font size: that of the first run holding it with one,
+    // 0 for none (the runs follow the text, one after the other).
+    std::vector<double> sizes(size_t(text.text.size()), 0.0);
+    for (qsizetype r = text.runs.size() - 1; r >= 0; --r) {
+        const PDFTextRun& run = text.runs[r];
+        if (run.fontSize > 0) {
+            const qsizetype end = std::min(run.end, text.text.size());
+            for (qsizetype unit = std::max<qsizetype>(run.start, 0); unit < end; ++unit)
+                sizes[size_t(unit)] = run.fontSize;
         }
-        return rect.height() * 0.8;
+    }
+    const auto sizeAt = [&](qsizetype unit, const QRectF& rect) {
+        const double size = sizes[size_t(unit)];
+        return size > 0 ? size : rect.height() * 0.8;
     };
     const auto isBlank = [](QChar c) { return c.isSpace() || c == QChar(0xA0); };
     QList<qsizetype> insertAt;
@@ -937,18 +980,23 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     return renderBoxInto(pageIndex, box, pixelSize, QRect(QPoint(0, 0), pixelSize), image);
 }
 
-bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
-                                QImage& image) const
-{
-    const PageGeometry* geometry = d->page(pageIndex);
-    if (!geometry || pixelSize.isEmpty() || part.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(part))
-        return false;
-    if (qint64(pixelSize.width()) * pixelSize.height() > kMaxRenderPixels)
-        return false;
-    if (!std::isfinite(box.x()) || !std::isfinite(box.y()) || !std::isfinite(box.width())
-        || !std::isfinite(box.height()) || box.width() <= 0 || box.height() <= 0)
-        return false;
+namespace {
 
+bool drawable(const QRectF& box, const QSize& pixelSize, const QRect& part)
+{
+    if (pixelSize.isEmpty() || part.isEmpty() || !QRect(QPoint(0, 0), pixelSize).contains(part))
+        return false;
+    if (qint64(pixelSize.width()) * pixelSize.height() > PDFDocument::kMaxRenderPixels)
+        return false;
+    return std::isfinite(box.x()) && std::isfinite(box.y()) && std::isfinite(box.width())
+           && std::isfinite(box.height()) && box.width() > 0 && box.height() > 0;
+}
+
+// Draws `page` as renderBoxInto describes; poppler gathers the page's text
+// meanwhile when the page has none yet.
+bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const QSize& pixelSize, const QRect& part,
+              QImage& image)
+{
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
     // words. An image of the right size is drawn over again, so a page
@@ -971,7 +1019,6 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     // user space point (x, y) lands at (x - mediaLeft, mediaTop - y). Map
     // that so the box's top left corner goes to (0, 0) and the box fills
     // the image. A part is the same picture moved by whole pixels.
-    const QRectF& media = geometry->mediaBox;
     const double mediaTop = media.y() + media.height();
     const double boxTop = box.y() + box.height();
     if (part.topLeft() != QPoint(0, 0))
@@ -979,17 +1026,57 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_scale(cr, pixelSize.width() / box.width(), pixelSize.height() / box.height());
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
-    bool drawn = false;
-    if (PopplerPage* page = d->pageToDraw(pageIndex)) {
-        poppler_page_render(page, cr);
-        g_object_unref(page);
-        drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
-    }
+    poppler_page_render(page, cr);
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_flush(surface);
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
     return drawn;
+}
+
+}  // namespace
+
+bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                                QImage& image) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    if (!geometry || !drawable(box, pixelSize, part))
+        return false;
+    PopplerPage* page = d->pageToDraw(pageIndex);
+    if (!page)
+        return false;
+    const bool drawn = drawPage(page, geometry->mediaBox, box, pixelSize, part, image);
+    g_object_unref(page);
+    return drawn;
+}
+
+bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                                       QImage& image, PDFPageText& text) const
+{
+    const PageGeometry* geometry = d->page(pageIndex);
+    const bool together = geometry && geometry->textReadWhileDrawing && !d->popplerAlone
+                          && drawable(box, pixelSize, part)
+                          && !PageTextStore::shared().contains(d->source, pageIndex);
+    PopplerPage* page = together ? d->popplerPage(pageIndex) : nullptr;
+    if (!page) {
+        text = pageText(pageIndex);
+        return renderBoxInto(pageIndex, box, pixelSize, part, image);
+    }
+    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image)) {
+        // What poppler gathered of a drawing that failed is not relied on.
+        g_object_unref(page);
+        text = pageText(pageIndex);
+        return false;
+    }
+    text = readPageText(pageIndex, page, true);
+    PageTextStore::shared().keep(d->source, pageIndex, text);
+    return true;
+}
+
+void PDFDocument::forgetKeptPage() const
+{
+    d->keepReadPage(-1, nullptr);
 }
 
 QByteArray PDFDocument::drawnCopy() const
@@ -1100,10 +1187,15 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
 
 PDFPageText PDFDocument::readPageText(int pageIndex) const
 {
-    PDFPageText result;
     PopplerPage* page = d->popplerPage(pageIndex);
     if (!page)
-        return result;
+        return {};
+    return readPageText(pageIndex, page, true);
+}
+
+PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page, bool keepPage) const
+{
+    PDFPageText result;
 
     gchar* utf8 = poppler_page_get_text(page);
     PopplerRectangle* rectangles = nullptr;
@@ -1166,7 +1258,10 @@ PDFPageText PDFDocument::readPageText(int pageIndex) const
     poppler_page_free_text_attributes(attributes);
     g_free(rectangles);
     g_free(utf8);
-    d->keepReadPage(pageIndex, page);
+    if (keepPage)
+        d->keepReadPage(pageIndex, page);
+    else
+        g_object_unref(page);
     return result;
 }
 

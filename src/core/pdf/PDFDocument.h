@@ -9,6 +9,9 @@
 #include <QString>
 #include <memory>
 
+// Poppler's page, as its glib interface names it.
+struct _PopplerPage;
+
 namespace zelvane {
 
 // A stretch of page text drawn with one font and colour; [start, end) in
@@ -102,6 +105,17 @@ public:
     // part's size): the same pixels as the whole picture has there.
     bool renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
                        QImage& image) const;
+    // The same, and the page's text as pageText gives it, read in the same
+    // pass over the page's content where drawing gathers that very text
+    // (the page shows no annotation of its own and its text was not read
+    // before); read on its own first otherwise. `text` is set whether the
+    // drawing succeeds or not.
+    bool renderBoxReadingText(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
+                              QImage& image, PDFPageText& text) const;
+    // The page whose text was read last is kept, with poppler's text of it,
+    // so that drawing it next does not gather its text again: this lets it
+    // go once no drawing of it is to come.
+    void forgetKeptPage() const;
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;
@@ -119,6 +133,9 @@ public:
 
 private:
     PDFPageText readPageText(int pageIndex) const;
+    // The text of `page` (poppler's page `pageIndex`), whose reference the
+    // document takes over: kept for drawing the page next, or dropped.
+    PDFPageText readPageText(int pageIndex, _PopplerPage* page, bool keepPage) const;
 
     struct Private;
     explicit PDFDocument(std::unique_ptr<Private> d);

@@ -3,6 +3,7 @@
 #include "CodecError.h"
 #include "ThreadHandOver.h"
 #include "Localization.h"
+#include "fonts/FontMemo.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "model/PageFormatPreset.h"
 #include "pdf/PDFDocument.h"
@@ -20,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zelvane::PDFCodec {
@@ -273,10 +275,20 @@ constexpr double kScannedLineMargin = 16;
 // The page is measured as a viewer shows it: a page with /Rotate keeps its
 // PDF unturned underneath and turns it by pdfRotation. Only the part of the
 // page under its text is drawn, into a bitmap from `bitmaps`.
-MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers)
+//
+// The text tells what to draw, but reading it alone goes over the page's
+// content once more than drawing it does. So an unturned page is first drawn
+// where the pages measured before by the same thread (`lastArea`) had their
+// text, reading its text in the same pass; only when its own text reaches
+// beyond that is the part under it drawn again. `lastArea` grows to take in
+// the part this page needs, and beyond when that part reached beyond it; a
+// page without text empties it.
+MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
+                         QRect& lastArea)
 {
     MeasuredPage page;
     page.mediaBox = pdf.mediaBox(index);
+    const QRect guess = std::exchange(lastArea, QRect());
     if (page.mediaBox.isEmpty()) {
         return page;
     }
@@ -288,43 +300,84 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
     page.width = sideways ? unturnedHeight : unturnedWidth;
     page.height = sideways ? unturnedWidth : unturnedHeight;
     page.textBox = page.mediaBox;
-    page.text = pdf.pageText(index);
+    const std::optional<QSize> size = PDFPageBitmapAnalyzer::pixelSize(page.width, page.height);
+
+    std::optional<PageBitmaps::Lent> bitmap;
+    QImage raster;
+    QRect drawnArea;
+    bool drawn = false;
+    if (page.rotation == 0 && size) {
+        drawnArea = guess.intersected(QRect(QPoint(0, 0), *size));
+    }
+    if (!drawnArea.isEmpty()) {
+        bitmap.emplace(bitmaps, qint64(drawnArea.width()) * drawnArea.height() * 4);
+        raster = QImage(bitmap->bytes(), drawnArea.width(), drawnArea.height(), drawnArea.width() * 4,
+                        QImage::Format_ARGB32_Premultiplied);
+        drawn = PDFPageBitmapAnalyzer::drawReadingText(pdf, index, page.width, page.height, raster, drawnArea,
+                                                       page.text);
+    } else {
+        page.text = pdf.pageText(index);
+    }
+    if (page.text.text.isEmpty()) {
+        pdf.forgetKeptPage();
+        return page;
+    }
     ParallelFor parallel;
     if (helpers) {
         parallel = [helpers](qsizetype count, const std::function<void(qsizetype)>& each) {
             helpers->run(count, each);
         };
     }
-    if (!page.text.text.isEmpty()) {
-        if (page.rotation != 0) {
-            turnPageText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
-            page.textBox = QRectF(0, 0, page.width, page.height);
-        }
-        const std::optional<QSize> size = PDFPageBitmapAnalyzer::pixelSize(page.width, page.height);
-        QRect area = size ? QRect(QPoint(0, 0), *size) : QRect();
-        if (size && page.rotation == 0) {
-            const QRectF text = textArea(page.text, page.textBox.height(), page.height);
-            // A scan's text layer only roughly follows the picture's words,
-            // which are measured a little beyond the layer's boxes.
-            const double margin = kScannedLineMargin;
-            area = text.isEmpty() ? QRect()
-                                  : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
-        }
-        if (area.isEmpty()) {
-            page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr, parallel);
-            return page;
-        }
-        // A turned page is drawn unturned, then turned.
-        const QSize drawn = sideways ? area.size().transposed() : area.size();
-        const PageBitmaps::Lent bitmap(bitmaps, qint64(drawn.width()) * drawn.height() * 4);
-        QImage raster(bitmap.bytes(), drawn.width(), drawn.height(), drawn.width() * 4,
-                      QImage::Format_ARGB32_Premultiplied);
-        const std::optional<PDFPageBitmapAnalyzer> analyzer =
-            page.rotation == 0
-                ? PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, area)
-                : PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
-        page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr, parallel);
+    if (page.rotation != 0) {
+        turnPageText(page.text, QSizeF(unturnedWidth, unturnedHeight), page.rotation);
+        page.textBox = QRectF(0, 0, page.width, page.height);
     }
+    QRect area = size ? QRect(QPoint(0, 0), *size) : QRect();
+    if (size && page.rotation == 0) {
+        const QRectF text = textArea(page.text, page.textBox.height(), page.height);
+        // A scan's text layer only roughly follows the picture's words,
+        // which are measured a little beyond the layer's boxes.
+        const double margin = kScannedLineMargin;
+        area = text.isEmpty() ? QRect()
+                              : PDFPageBitmapAnalyzer::pixelsUnder(*size, text.adjusted(-margin, -margin, margin, margin));
+        // Drawing blank paper costs little, drawing a page twice much: the
+        // next page is drawn where any page before it had its text and, when
+        // this one's text reached further, as much further again.
+        lastArea = area.isEmpty() ? QRect() : area.united(guess);
+        if (!guess.isEmpty() && !area.isEmpty() && !guess.contains(area)) {
+            lastArea.adjust(-std::max(guess.left() - area.left(), 0), -std::max(guess.top() - area.top(), 0),
+                            std::max(area.right() - guess.right(), 0), std::max(area.bottom() - guess.bottom(), 0));
+            lastArea &= QRect(QPoint(0, 0), *size);
+        }
+    }
+    if (area.isEmpty()) {
+        pdf.forgetKeptPage();
+        page.lines = measureTextLines(page.text, page.textBox, page.height, nullptr, parallel);
+        return page;
+    }
+    std::optional<PDFPageBitmapAnalyzer> analyzer;
+    if (drawn) {
+        analyzer = PDFPageBitmapAnalyzer::overDrawn(raster, drawnArea.topLeft(), page.width, page.height, area);
+    }
+    if (analyzer) {
+        // Poppler's text of the page is not held while its lines are measured.
+        pdf.forgetKeptPage();
+    } else {
+        // The text reaches beyond what was drawn, or nothing was drawn yet:
+        // the part under the text is drawn on its own (with the page kept
+        // since its text was read, which poppler does not read again).
+        raster = QImage();
+        bitmap.reset();
+        // A turned page is drawn unturned, then turned.
+        const QSize drawnSize = sideways ? area.size().transposed() : area.size();
+        bitmap.emplace(bitmaps, qint64(drawnSize.width()) * drawnSize.height() * 4);
+        raster = QImage(bitmap->bytes(), drawnSize.width(), drawnSize.height(), drawnSize.width() * 4,
+                        QImage::Format_ARGB32_Premultiplied);
+        analyzer = page.rotation == 0
+                       ? PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, area)
+                       : PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
+    }
+    page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr, parallel);
     return page;
 }
 
@@ -416,13 +469,14 @@ private:
         }
         const PDFDocument& pdf = own ? *own : m_pdf;
         const int count = int(m_pages.size());
+        QRect lastArea;
         for (int index = nextPage(); index < count; index = nextPage()) {
             Slot result;
             result.done = true;
             result.failure = failure;
             if (!result.failure) {
                 try {
-                    result.page = measurePage(pdf, index, m_bitmaps, m_helpers);
+                    result.page = measurePage(pdf, index, m_bitmaps, m_helpers, lastArea);
                 } catch (...) {
                     result.failure = std::current_exception();
                 }
@@ -492,6 +546,9 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     // read from what poppler reads, so that a file qpdf had to mend or
     // whose attachments are locked gives its fonts too.
     PDFEmbeddedFontRegistry::shared().registerFonts(pdf->readableBytes());
+    // Lines set in the same font and size, page after page, have their font
+    // chosen and measured once (no font is registered from here on).
+    const fonts::FontMemo fontMemo;
 
     // Measuring a page (drawing and reading its pixels) is most of the
     // work and goes to the workers: up to two draw and measure pages, the
@@ -510,8 +567,10 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         measuring.emplace(*pdf, pageWorkers, bitmaps, helpers ? &*helpers : nullptr);
     }
     QList<VectorPage> pages;
+    QRect lastArea;
     for (int i = 0; i < pageCount; ++i) {
-        const MeasuredPage page = measuring ? measuring->take(i) : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr);
+        const MeasuredPage page = measuring ? measuring->take(i)
+                                            : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr, lastArea);
         if (progress)
             progress(i + 1, pageCount);
         if (!page.present) {

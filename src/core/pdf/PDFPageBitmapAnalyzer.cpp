@@ -98,9 +98,28 @@ int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
     return 255;
 }
 
-// The k-th element (from 0) of a list, as a full sort would place it.
+// The k-th element (from 0) of a list, as a full sort would place it. Rows
+// of one line lie close together: their values are counted when they span
+// few enough, the list is partly sorted otherwise.
 int nthValue(std::vector<int>& values, size_t k)
 {
+    constexpr int kCountedSpan = 1024;
+    const auto [low, high] = std::minmax_element(values.begin(), values.end());
+    if (qint64(*high) - qint64(*low) < kCountedSpan) {
+        const int first = *low;
+        QVarLengthArray<int, 256> counts(*high - first + 1);
+        std::fill(counts.begin(), counts.end(), 0);
+        for (const int value : values) {
+            ++counts[size_t(value - first)];
+        }
+        size_t seen = 0;
+        for (qsizetype i = 0; i < counts.size(); ++i) {
+            seen += size_t(counts[i]);
+            if (seen > k) {
+                return first + int(i);
+            }
+        }
+    }
     std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
     return values[k];
 }
@@ -154,25 +173,67 @@ std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocu
     return create(document, pageIndex, pageWidth, pageHeight, raster, QRect(QPoint(0, 0), *size));
 }
 
+namespace {
+
+// What a page's bitmap shows: the media box (at least a point either way)
+// stretched over the bitmap, its top at row 0.
+std::optional<QRectF> drawnBox(const PDFDocument& document, int pageIndex)
+{
+    const QRectF media = document.mediaBox(pageIndex);
+    if (media.isEmpty()) {
+        return std::nullopt;
+    }
+    return QRectF(media.x(), media.y(), std::max(media.width(), 1.0), std::max(media.height(), 1.0));
+}
+
+}  // namespace
+
 std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::create(const PDFDocument& document, int pageIndex,
                                                                    double pageWidth, double pageHeight,
                                                                    QImage& raster, const QRect& area)
 {
     const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
-    if (!size) {
+    const std::optional<QRectF> box = drawnBox(document, pageIndex);
+    if (!size || !box) {
         return std::nullopt;
     }
-    const QRectF media = document.mediaBox(pageIndex);
-    if (media.isEmpty()) {
-        return std::nullopt;
-    }
-    const QRectF box(media.x(), media.y(), std::max(media.width(), 1.0), std::max(media.height(), 1.0));
-    // The box is drawn to fill the whole bitmap, its top at row 0.
     const QRect part = area.intersected(QRect(QPoint(0, 0), *size));
-    if (part.isEmpty() || !document.renderBoxInto(pageIndex, box, *size, part, raster)) {
+    if (part.isEmpty() || !document.renderBoxInto(pageIndex, *box, *size, part, raster)) {
         return std::nullopt;
     }
     return PDFPageBitmapAnalyzer(raster, part.topLeft(), *size);
+}
+
+bool PDFPageBitmapAnalyzer::drawReadingText(const PDFDocument& document, int pageIndex, double pageWidth,
+                                            double pageHeight, QImage& raster, const QRect& area, PDFPageText& text)
+{
+    const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
+    const std::optional<QRectF> box = drawnBox(document, pageIndex);
+    const QRect part = size ? area.intersected(QRect(QPoint(0, 0), *size)) : QRect();
+    if (!box || part.isEmpty()) {
+        text = document.pageText(pageIndex);
+        return false;
+    }
+    return document.renderBoxReadingText(pageIndex, *box, *size, part, raster, text);
+}
+
+std::optional<PDFPageBitmapAnalyzer> PDFPageBitmapAnalyzer::overDrawn(const QImage& drawn, const QPoint& drawnAt,
+                                                                      double pageWidth, double pageHeight,
+                                                                      const QRect& area)
+{
+    const std::optional<QSize> size = pixelSize(pageWidth, pageHeight);
+    if (!size || drawn.depth() != 32) {
+        return std::nullopt;
+    }
+    const QRect part = area.intersected(QRect(QPoint(0, 0), *size));
+    if (part.isEmpty() || !QRect(drawnAt, drawn.size()).contains(part)) {
+        return std::nullopt;
+    }
+    // The part's pixels where they lie, without a copy.
+    const QPoint at = part.topLeft() - drawnAt;
+    const QImage pixels(drawn.constBits() + qsizetype(at.y()) * drawn.bytesPerLine() + qsizetype(at.x()) * 4,
+                        part.width(), part.height(), drawn.bytesPerLine(), drawn.format());
+    return PDFPageBitmapAnalyzer(pixels, part.topLeft(), *size);
 }
 
 std::optional<QSize> PDFPageBitmapAnalyzer::pixelSize(double pageWidth, double pageHeight)
@@ -666,22 +727,24 @@ Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
-    stems.tops.reserve(scan.colTop.size());
-    stems.bottoms.reserve(scan.colTop.size());
+    stems.tops.resize(scan.colTop.size());
+    stems.bottoms.resize(scan.colTop.size());
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
+        size_t count = 0;
         for (size_t i = 0; i < top.size(); ++i) {
-            if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
-                stems.bottoms.push_back(bottom[i]);
-                stems.tops.push_back(top[i]);
-            }
+            // Written in place, kept only when a stem.
+            stems.bottoms[count] = bottom[i];
+            stems.tops[count] = top[i];
+            count += top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem ? 1 : 0;
         }
+        return count;
     };
-    collect(scan.strongTop, scan.strongBottom);
-    if (stems.bottoms.size() < 3) {
-        stems.tops.clear();
-        stems.bottoms.clear();
-        collect(scan.colTop, scan.colBottom);
+    size_t count = collect(scan.strongTop, scan.strongBottom);
+    if (count < 3) {
+        count = collect(scan.colTop, scan.colBottom);
     }
+    stems.tops.resize(count);
+    stems.bottoms.resize(count);
     return stems;
 }
 

@@ -8,6 +8,7 @@
 namespace zelvane {
 
 class PDFDocument;
+struct PDFPageText;
 
 // What is really printed under one text line, measured on the page's pixels.
 // Lengths and positions in points, origin at the page's top left, y down.
@@ -46,6 +47,18 @@ public:
     // reaching past it is measured as blank paper.
     static std::optional<PDFPageBitmapAnalyzer> create(const PDFDocument& document, int pageIndex, double pageWidth,
                                                        double pageHeight, QImage& raster, const QRect& area);
+    // Draws what create(…, area) draws, the pixels `area` of the unturned
+    // page, into `raster`, and reads the page's text into `text` in the same
+    // pass where it can (PDFDocument::renderBoxReadingText). False when the
+    // page cannot be drawn; `text` is set either way.
+    static bool drawReadingText(const PDFDocument& document, int pageIndex, double pageWidth, double pageHeight,
+                                QImage& raster, const QRect& area, PDFPageText& text);
+    // The analyzer create(…, area) gives, over pixels drawn before: `drawn`
+    // holds the unturned page's bitmap from `drawnAt` on (as drawReadingText
+    // or create draw it) and is read in place. Nothing when the pixels
+    // `area` are not all among them.
+    static std::optional<PDFPageBitmapAnalyzer> overDrawn(const QImage& drawn, const QPoint& drawnAt,
+                                                          double pageWidth, double pageHeight, const QRect& area);
     // Over an already rendered page (any format; transparency shows white).
     // Premultiplied ARGB32 and RGB32 images are read in place, not copied.
     explicit PDFPageBitmapAnalyzer(const QImage& pageAtTwiceItsSize);

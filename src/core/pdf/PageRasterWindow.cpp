@@ -106,6 +106,44 @@ bool hasAVX2()
     static const bool has = __builtin_cpu_supports("avx2");
     return has;
 }
+
+// Bit k set when byte k of the thirty-two is at least the threshold.
+__attribute__((target("avx2"))) inline std::uint32_t atLeastOf32(const std::uint8_t* bytes, __m256i threshold)
+{
+    const __m256i values = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+    return std::uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_max_epu8(values, threshold), values)));
+}
+
+// How many of `count` bytes (a multiple of 64) are at least `threshold`.
+__attribute__((target("avx2,popcnt"))) int countAtLeastAVX2(const std::uint8_t* bytes, int count,
+                                                           std::uint8_t threshold)
+{
+    const __m256i limit = _mm256_set1_epi8(char(threshold));
+    int found = 0;
+    for (int i = 0; i < count; i += 64) {
+        found += __builtin_popcountll(std::uint64_t(atLeastOf32(bytes + i, limit))
+                                      | std::uint64_t(atLeastOf32(bytes + i + 32, limit)) << 32);
+    }
+    return found;
+}
+
+// The masks of `words` words of bytes for up to four thresholds.
+template<size_t N>
+__attribute__((target("avx2"))) void masksAtLeastAVX2(const std::uint8_t* bytes, int words,
+                                                      const std::array<std::uint8_t, N>& thresholds,
+                                                      const std::array<std::uint64_t*, N>& out)
+{
+    __m256i limits[N];
+    for (size_t k = 0; k < N; ++k) {
+        limits[k] = _mm256_set1_epi8(char(thresholds[k]));
+    }
+    for (int w = 0; w < words; ++w) {
+        const std::uint8_t* word = bytes + w * 64;
+        for (size_t k = 0; k < N; ++k) {
+            out[k][w] = std::uint64_t(atLeastOf32(word, limits[k])) | std::uint64_t(atLeastOf32(word + 32, limits[k])) << 32;
+        }
+    }
+}
 #endif
 
 // Set bits of a 16-bit mask.
@@ -164,6 +202,11 @@ PaperDistances::PaperDistances(const PageRasterWindow& pixels, const PaperColour
 int PaperDistances::countAtLeast(int py, std::uint8_t threshold) const
 {
     const std::uint8_t* bytes = row(py);
+#ifdef ZELVANE_AVX2_DISTANCES
+    if (hasAVX2()) {
+        return countAtLeastAVX2(bytes, m_stride, threshold);
+    }
+#endif
     int count = 0;
 #ifdef __SSE2__
     const __m128i limit = _mm_set1_epi8(char(threshold));
@@ -181,6 +224,12 @@ int PaperDistances::countAtLeast(int py, std::uint8_t threshold) const
 void PaperDistances::maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* words) const
 {
     const std::uint8_t* bytes = row(py);
+#ifdef ZELVANE_AVX2_DISTANCES
+    if (hasAVX2()) {
+        masksAtLeastAVX2<1>(bytes, wordsPerRow(), {threshold}, {words});
+        return;
+    }
+#endif
     std::fill(words, words + wordsPerRow(), 0);
 #ifdef __SSE2__
     const __m128i limit = _mm_set1_epi8(char(threshold));
@@ -202,6 +251,12 @@ void PaperDistances::maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* 
 void PaperDistances::masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
                                   const std::array<std::uint64_t*, 4>& words) const
 {
+#ifdef ZELVANE_AVX2_DISTANCES
+    if (hasAVX2()) {
+        masksAtLeastAVX2<4>(row(py), wordsPerRow(), thresholds, words);
+        return;
+    }
+#endif
 #ifdef __SSE2__
     const std::uint8_t* bytes = row(py);
     const std::array<__m128i, 4> limits{_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),

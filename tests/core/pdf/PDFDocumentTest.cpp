@@ -364,6 +364,129 @@ TEST(PDFDocumentRenderTest, APageDrawnAfterItsTextWasReadHasTheSamePixels)
     }
 }
 
+namespace {
+
+QByteArray pdfStream(const QByteArray& dictionary, const QByteArray& content)
+{
+    return "<< " + dictionary + " /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content
+           + "\nendstream";
+}
+
+// Pages of text: the first with a link, which draws nothing, the second
+// with a comment whose appearance prints words of its own, the third with
+// glyphs drawn by the file's own procedures, invisible words and words in a
+// layer that is off.
+QByteArray unusualPages()
+{
+    return makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R /OCProperties << /OCGs [13 0 R] /D << /OFF [13 0 R] >> >> >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R 11 0 R] /Count 3 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents 6 0 R /Annots [8 0 R] >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents 7 0 R /Annots [9 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        pdfStream("", "BT /F1 14 Tf 20 150 Td (Linked words) Tj ET"),
+        pdfStream("", "BT /F1 14 Tf 20 150 Td (Page words) Tj ET"),
+        "<< /Type /Annot /Subtype /Link /Rect [20 145 120 165] /Border [0 0 0] /A << /S /URI /URI (http://127.0.0.1/) >> >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 60 220 90] /Contents (Comment words) /DA (/Helv 12 Tf 0 g) "
+        "/F 4 /P 4 0 R /AP << /N 10 0 R >> >>",
+        pdfStream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 5 0 R >> >>",
+                  "BT /F1 14 Tf 0 0.4 0 rg 5 10 Td (Comment words) Tj ET"),
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R /T 14 0 R >> "
+        "/Properties << /Off 13 0 R >> >> /Contents 12 0 R >>",
+        pdfStream("", "BT /F1 12 Tf 20 170 Td (Shown words) Tj ET BT /T 20 Tf 20 120 Td (abba) Tj ET "
+                      "BT 3 Tr /F1 12 Tf 20 80 Td (Invisible words) Tj ET "
+                      "/OC /Off BDC BT /F1 12 Tf 20 40 Td (Words in a layer that is off) Tj ET EMC"),
+        "<< /Type /OCG /Name (Off) >>",
+        "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+        "/CharProcs << /a 15 0 R /b 16 0 R >> /Encoding << /Type /Encoding /Differences [97 /a /b] >> "
+        "/FirstChar 97 /LastChar 98 /Widths [800 600] >>",
+        pdfStream("", "800 0 0 0 700 700 d1 0 0 700 700 re f"),
+        pdfStream("", "600 0 0 0 500 900 d1 0 0 500 900 re f"),
+    });
+}
+
+void expectSameText(const PDFPageText& actual, const PDFPageText& expected)
+{
+    EXPECT_EQ(actual.text, expected.text);
+    EXPECT_EQ(actual.characterRects, expected.characterRects);
+    ASSERT_EQ(actual.runs.size(), expected.runs.size());
+    for (qsizetype i = 0; i < actual.runs.size(); ++i) {
+        const PDFTextRun& a = actual.runs[i];
+        const PDFTextRun& b = expected.runs[i];
+        EXPECT_EQ(a.start, b.start);
+        EXPECT_EQ(a.end, b.end);
+        EXPECT_EQ(a.fontName, b.fontName);
+        EXPECT_EQ(a.fontSize, b.fontSize);
+        EXPECT_EQ(a.color, b.color);
+        EXPECT_EQ(a.baselineShare, b.baselineShare);
+        EXPECT_EQ(a.invisible, b.invisible);
+        EXPECT_EQ(a.withoutProgram, b.withoutProgram);
+    }
+}
+
+}  // namespace
+
+// Drawing a page and reading its text in the same pass gives the very text
+// reading it alone gives (glyphs, rectangles, order, runs) and the very
+// pixels drawing it alone gives, whole or in part; a page whose annotation
+// prints words of its own keeps them out of its text, as reading it alone
+// does, while its drawing shows them; glyphs the file draws itself,
+// invisible words and words in a layer that is off read alike too.
+TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
+{
+    std::vector<std::pair<QString, QByteArray>> files;
+    for (const char* name : {"groff-memo.pdf", "cairo-memo.pdf", "pdftex-paper.pdf", "pdftex-turned.pdf",
+                             "ghostscript-notice.pdf", "ghostscript-sideways.pdf", "groff-landscape.pdf",
+                             "scan-groff-memo.pdf", "scan-invoice.pdf"})
+        files.emplace_back(QLatin1String(name), readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/") + QLatin1String(name)));
+    files.emplace_back(QStringLiteral("unusual"), unusualPages());
+    files.emplace_back(QStringLiteral("manual"), makeManualTestPDF(3));
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name.toStdString());
+        // Bytes of their own each: no text is found among those kept.
+        const auto alone = openOrFail(QByteArray(bytes.constData(), bytes.size()));
+        const auto together = openOrFail(QByteArray(bytes.constData(), bytes.size()));
+        ASSERT_NE(alone, nullptr);
+        ASSERT_NE(together, nullptr);
+        for (int index = 0; index < alone->pageCount(); ++index) {
+            SCOPED_TRACE(index);
+            const QRectF media = alone->mediaBox(index);
+            const QSize size(int(std::round(media.width() * 2)), int(std::round(media.height() * 2)));
+            const QRect part(size.width() / 6, size.height() / 5, size.width() / 2, size.height() / 2);
+            const PDFPageText expected = alone->pageText(index);
+            EXPECT_FALSE(expected.text.isEmpty());
+            QImage expectedPixels, pixels;
+            ASSERT_TRUE(alone->renderBoxInto(index, media, size, part, expectedPixels));
+            PDFPageText text;
+            ASSERT_TRUE(together->renderBoxReadingText(index, media, size, part, pixels, text));
+            expectSameText(text, expected);
+            EXPECT_EQ(pixels, expectedPixels);
+            // Drawn again, with the page kept since its text was read or,
+            // once it is let go, with a page of its own: the same pixels.
+            QImage redrawn;
+            ASSERT_TRUE(together->renderBoxInto(index, media, size, part, redrawn));
+            EXPECT_EQ(redrawn, expectedPixels);
+            together->forgetKeptPage();
+            ASSERT_TRUE(together->renderBoxInto(index, media, size, part, redrawn));
+            EXPECT_EQ(redrawn, expectedPixels);
+            // Read once: asked again, the text is the one kept.
+            expectSameText(together->pageText(index), expected);
+            PDFPageText again;
+            ASSERT_TRUE(together->renderBoxReadingText(index, media, size, QRect(QPoint(0, 0), size), pixels, again));
+            expectSameText(again, expected);
+            EXPECT_EQ(pixels, alone->renderBox(index, media, size));
+        }
+        if (name == QStringLiteral("unusual")) {
+            EXPECT_TRUE(alone->pageText(0).text.contains(QStringLiteral("Linked words")));
+            EXPECT_FALSE(alone->pageText(1).text.contains(QStringLiteral("Comment")));
+            EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("abba")));
+            EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("Invisible words")));
+        }
+    }
+}
+
 TEST(PDFDocumentRenderTest, RefusesEmptyAndOversizedRenders)
 {
     const auto document = openOrFail(makeTestPDF({pageWithRedCorner()}));

@@ -118,6 +118,102 @@ TEST_F(PDFParallelImportTest, LinesMeasuredInAnyOrderMakeTheSameLines)
     }
 }
 
+// Pages are drawn where the page before had its text and read in the same
+// pass: whether the text then lies within what was drawn, reaches beyond it
+// or is missing, every page imports as it measures on its own, drawn whole.
+TEST_F(PDFParallelImportTest, PagesDrawnWhereThePageBeforeHadItsTextImportAsEachMeasuredAlone)
+{
+    const auto page = [](std::vector<test::TestPDFText> texts) {
+        test::TestPDFPage made;
+        made.mediaBox = QRectF(0, 0, 400, 500);
+        made.texts = std::move(texts);
+        return made;
+    };
+    const QByteArray data = test::makeTestPDF({
+        page({{QPointF(40, 450), 12, "Only a heading up here"}}),
+        page({{QPointF(40, 470), 12, "Top of a full page, with a line running right across it"}, {QPointF(60, 250), 14, "Middle line", QColor(0x80, 0, 0)},
+              {QPointF(30, 20), 10, "Foot of the page, wider than before"}}),
+        page({{QPointF(100, 260), 11, "Within the page before"}}),
+        page({}),
+        page({{QPointF(200, 40), 12, "Low on a page after an empty one"}}),
+        page({{QPointF(250, 460), 12, "Up right"}, {QPointF(20, 30), 12, "Down left"}}),
+        page({{QPointF(250, 455), 12, "Up right", QColor(0, 0, 0x90)}, {QPointF(20, 35), 12, "Down left"}}),
+    });
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data);
+    ASSERT_TRUE(pdf);
+    VectorDocument expected;
+    for (int index = 0; index < pdf->pageCount(); ++index) {
+        const QRectF box = pdf->mediaBox(index);
+        const auto analyzer = PDFPageBitmapAnalyzer::create(*pdf, index, box.width(), box.height());
+        ASSERT_TRUE(analyzer);
+        VectorPage made;
+        made.elements =
+            PDFCodec::extractEditableTextElements(pdf->pageText(index), box, box.width(), box.height(), &*analyzer);
+        expected.pages.append(made);
+    }
+    EXPECT_TRUE(expected.pages[3].elements.isEmpty());
+    for (const int workers : {1, 3}) {
+        // Bytes of their own: the texts are read again, not found among those kept.
+        const VectorDocument imported = withoutIdentifiers(
+            PDFCodec::importPDF(QByteArray(data.constData(), data.size()), QStringLiteral("T"), std::nullopt, workers));
+        ASSERT_EQ(imported.pages.size(), expected.pages.size());
+        for (qsizetype i = 0; i < imported.pages.size(); ++i) {
+            ASSERT_EQ(imported.pages[i].elements.size(), expected.pages[i].elements.size()) << i;
+            for (qsizetype e = 0; e < imported.pages[i].elements.size(); ++e) {
+                VectorElement element = expected.pages[i].elements[e];
+                element.id = QUuid();
+                EXPECT_EQ(imported.pages[i].elements[e], element) << "page " << i + 1 << ", " << workers << " workers";
+            }
+        }
+    }
+}
+
+// An analyzer over a drawing larger than its area measures as one drawn for
+// that area alone: the same inside, blank paper past the area, and none
+// when the area reaches beyond the drawing.
+TEST(PDFPageBitmapAnalyzerReadingTest, AnAnalyzerOverALargerDrawingMeasuresItsAreaAlone)
+{
+    if (!test::ensureGuiApplication())
+        GTEST_SKIP() << "another kind of application object exists";
+    const QByteArray data = test::makeManualTestPDF(1);
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data);
+    const std::unique_ptr<PDFDocument> alone = PDFDocument::open(QByteArray(data.constData(), data.size()));
+    ASSERT_TRUE(pdf && alone);
+    const std::optional<QSize> size = PDFPageBitmapAnalyzer::pixelSize(595, 842);
+    ASSERT_TRUE(size);
+    const QRect drawnArea(40, 30, 1000, 1500);
+    const QRect area = PDFPageBitmapAnalyzer::pixelsUnder(*size, QRectF(60.3, 50.7, 380.2, 500.9));
+    ASSERT_TRUE(drawnArea.contains(area));
+    QImage drawn;
+    PDFPageText text;
+    ASSERT_TRUE(PDFPageBitmapAnalyzer::drawReadingText(*pdf, 0, 595, 842, drawn, drawnArea, text));
+    EXPECT_EQ(drawn.size(), drawnArea.size());
+    EXPECT_EQ(text.text, alone->pageText(0).text);
+    EXPECT_EQ(text.characterRects, alone->pageText(0).characterRects);
+
+    const auto over = PDFPageBitmapAnalyzer::overDrawn(drawn, drawnArea.topLeft(), 595, 842, area);
+    QImage raster;
+    const auto part = PDFPageBitmapAnalyzer::create(*alone, 0, 595, 842, raster, area);
+    ASSERT_TRUE(over && part);
+    int inked = 0;
+    for (double y = 40; y + 14 <= 600; y += 7.3) {
+        for (const QRectF& region : {QRectF(60.3, y, 380.2, 14), QRectF(45, y, 500, 14), QRectF(430, y, 30, 14)}) {
+            const RegionMetrics a = over->analyzeTextRegion(region, QStringLiteral("Hg"), 11);
+            const RegionMetrics b = part->analyzeTextRegion(region, QStringLiteral("Hg"), 11);
+            ASSERT_EQ(a.backgroundHex, b.backgroundHex) << y;
+            ASSERT_EQ(a.inkHex, b.inkHex) << y;
+            ASSERT_EQ(QRectF(a.inkX, a.inkY, a.inkWidth, a.inkHeight), QRectF(b.inkX, b.inkY, b.inkWidth, b.inkHeight));
+            ASSERT_EQ(a.baselineY, b.baselineY);
+            ASSERT_EQ(a.capHeight, b.capHeight);
+            ASSERT_EQ(a.looksBold, b.looksBold);
+            inked += a.inkHex ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inked, 20);
+    EXPECT_EQ(over->greyPicture(QRectF(70, 60, 200, 100)), part->greyPicture(QRectF(70, 60, 200, 100)));
+    EXPECT_FALSE(PDFPageBitmapAnalyzer::overDrawn(drawn, drawnArea.topLeft(), 595, 842, drawnArea.adjusted(0, 0, 1, 0)));
+}
+
 TEST(PDFPageBitmapAnalyzerReadingTest, PremultipliedPixelsReadAsPaintedOnWhite)
 {
     // Every alpha with every channel value it allows, one pixel each.
