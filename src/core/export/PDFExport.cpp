@@ -1,5 +1,5 @@
 #include "export/PDFExport.h"
-#include "pdf/QPDFPreparation.h"
+#include "QPDFPreparation.h"
 #include "export/PageDrawingThreads.h"
 
 #include "CodecError.h"

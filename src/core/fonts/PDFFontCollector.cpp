@@ -1,5 +1,5 @@
 #include "fonts/PDFFontCollector.h"
-#include "pdf/QPDFPreparation.h"
+#include "QPDFPreparation.h"
 
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/PDFFontWalk.h"

@@ -1,5 +1,5 @@
 #include "pdf/PDFDocument.h"
-#include "pdf/QPDFPreparation.h"
+#include "QPDFPreparation.h"
 
 #include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"

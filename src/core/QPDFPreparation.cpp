@@ -1,4 +1,4 @@
-#include "pdf/QPDFPreparation.h"
+#include "QPDFPreparation.h"
 
 #include <qpdf/QPDFCryptoProvider.hh>
 
