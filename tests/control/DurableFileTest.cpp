@@ -8,10 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include "support/SpawnedProcess.h"
 
 #include <atomic>
 #include <cerrno>
@@ -170,17 +172,13 @@ TEST_F(DurableFileTest, AKilledSavesTemporaryFileIsRemovedByTheNextSaveIntoTheFo
 {
     const QString document = path("plan.svg");
     ASSERT_TRUE(write(document, "old"));
-    QProcess saver;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("ZELVANE_TEST_HALF_SAVE"), document);
-    saver.setProcessEnvironment(environment);
-    saver.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
-                {QStringLiteral("--gtest_filter=DurableFileHalfSave.WritesAndWaits")});
-    ASSERT_TRUE(saver.waitForStarted(30000));
-    QByteArray said;
-    while (!said.contains("ready\n") && saver.waitForReadyRead(60000))
-        said += saver.readAllStandardOutput();
-    ASSERT_TRUE(said.contains("ready\n")) << said.constData();
+    zelvane::testing::SpawnedProcess saver(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")),
+                                           {QStringLiteral("--gtest_filter=DurableFileHalfSave.WritesAndWaits")},
+                                           environment);
+    ASSERT_TRUE(saver.started());
+    ASSERT_TRUE(saver.readUntil("ready\n", std::chrono::seconds(60))) << saver.output().constData();
     const QStringList halfSaved = entries();
     ASSERT_EQ(halfSaved.size(), 2);
     const QString temporary = halfSaved.filter(QStringLiteral(".tmp")).value(0);
@@ -190,8 +188,7 @@ TEST_F(DurableFileTest, AKilledSavesTemporaryFileIsRemovedByTheNextSaveIntoTheFo
     ASSERT_TRUE(write(path("other.svg"), "x"));
     EXPECT_TRUE(entries().contains(temporary));
 
-    saver.kill();
-    ASSERT_TRUE(saver.waitForFinished(30000));
+    ASSERT_TRUE(saver.kill());
     EXPECT_TRUE(entries().contains(temporary));
     // The next save into the folder removes it; the file written meanwhile
     // and the old one are untouched.

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QListView>
@@ -443,6 +444,61 @@ TEST_F(KeyboardFocusTest, PageKeysOnTheCanvasTurnPages)
     EXPECT_EQ(undoSteps(), steps);
 }
 
+TEST_F(KeyboardFocusTest, TurningThePageEndsTheEditingButNeverLosesTyping)
+{
+    threePages(0);
+    const QUuid line = addPDFLine(QStringLiteral("Invoice total"), {100, 200});
+    doubleClick(inside(line, 0.98));
+    ASSERT_TRUE(bar().field()->hasFocus());
+    // Typing not applied yet: the page keys leave the page and the draft alone.
+    type(QStringLiteral("abc"));
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(controller().currentPageIndex(), 0);
+    EXPECT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().draftText(), QStringLiteral("Invoice totalabc"));
+    key(Qt::Key_Return);
+    // Applied: Page Down turns the page, the editing ends and the canvas keys
+    // act on the page shown.
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(controller().currentPageIndex(), 1);
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_FALSE(bar().isVisible());
+    EXPECT_FALSE(aFieldHasTheKeys());
+    key(Qt::Key_R);
+    EXPECT_EQ(model->activeTool(), EditorTool::rectangle);
+    key(Qt::Key_V);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(controller().currentPageIndex(), 0);
+    EXPECT_FALSE(bar().isVisible());
+
+    // Turned from elsewhere (a remote command) in the middle of typing: the
+    // draft goes with the bar, and the line opens again with its stored text.
+    doubleClick(inside(line, 0.5));
+    ASSERT_TRUE(bar().field()->hasFocus());
+    type(QStringLiteral("zz"));
+    controller().setCurrentPageIndex(2);
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_FALSE(aFieldHasTheKeys());
+    key(Qt::Key_Home);
+    ASSERT_EQ(controller().currentPageIndex(), 0);
+    EXPECT_FALSE(bar().isVisible());
+    doubleClick(inside(line, 0.98));
+    ASSERT_TRUE(bar().field()->hasFocus());
+    EXPECT_EQ(bar().draftText(), QStringLiteral("Invoice totalabc"));
+    EXPECT_EQ(element(line)->text()->text, QStringLiteral("Invoice totalabc"));
+
+    // The grid of pages shows no editor: it ends there too, and the single
+    // keys act again.
+    key(Qt::Key_3, Qt::ControlModifier);
+    ASSERT_EQ(model->displayMode(), CanvasDisplayMode::multiPageGrid);
+    EXPECT_FALSE(model->editingTextElementID().has_value());
+    EXPECT_FALSE(aFieldHasTheKeys());
+    key(Qt::Key_R);
+    EXPECT_EQ(model->activeTool(), EditorTool::rectangle);
+    key(Qt::Key_1, Qt::ControlModifier);
+    EXPECT_FALSE(bar().isVisible());
+}
+
 TEST_F(KeyboardFocusTest, EveryButtonOfTheWindowIsReachedByTabAndNamedInBothLanguages)
 {
     for (AppLanguage language : {AppLanguage::en, AppLanguage::fr}) {
@@ -484,6 +540,20 @@ TEST_F(KeyboardFocusTest, EveryButtonOfTheWindowIsReachedByTabAndNamedInBothLang
 TEST_F(KeyboardFocusTest, CtrlWClosesTheWindowAsLinuxEditorsDo)
 {
     key(Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+}
+
+TEST_F(KeyboardFocusTest, CtrlQInAnOpenSheetQuits)
+{
+    model->setShowExportSheet(true);
+    QDialog* sheet = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
+        return sheet && sheet->isVisible();
+    }, 5000));
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
 }
 

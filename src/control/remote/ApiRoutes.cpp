@@ -11,6 +11,7 @@
 #include "osc/OSCAddresses.h"
 #include "remote/RemotePaths.h"
 #include "export/SVGExport.h"
+#include "ThreadHandOver.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -107,13 +108,13 @@ HttpReply builtOffTheMainThread(std::function<HttpReply()> build)
     }();
     HttpReply reply;
     reply.later = std::make_shared<LaterReply>(kLargeReplyLimit);
-    workers->start([later = reply.later, build = std::move(build)] {
+    workers->start(handedOver([later = reply.later, build = std::move(build)] {
         try {
             later->resolve(build());
         } catch (const std::exception& error) {
             later->resolve(HttpReply::error(QString::fromLocal8Bit(error.what()), 500));
         }
-    });
+    }));
     return reply;
 }
 

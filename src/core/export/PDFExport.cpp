@@ -8,6 +8,7 @@
 #include "model/RGBAColor.h"
 #include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
+#include "pdf/PDFDamagedContent.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/PDFOptionalContent.h"
@@ -294,11 +295,12 @@ BackdropMasking backdropMasks(const VectorPage& page, const QRectF& mediaBox)
 // lies under the page's masks, or nothing when its bytes cannot be read as a
 // PDF or have no such page (the editor shows no backdrop then either).
 // `unfilterable` says why what lies under the masks could not be removed
-// (the page is then copied as it is). Throws DamagedBackdrop when the page
-// is there but its objects cannot be read or copied.
+// (the page is then copied as it is). With `careful`, a page content that
+// decodes only in part is taken as far as it decodes. Throws DamagedBackdrop
+// when the page is there but its objects cannot be read or copied.
 std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*, SourcePDF>& sources,
-                                             const VectorPage& page, bool removeMasked, QRectF* mediaBox,
-                                             std::optional<QString>* unfilterable)
+                                             const VectorPage& page, bool removeMasked, bool careful,
+                                             QRectF* mediaBox, std::optional<QString>* unfilterable)
 {
     const QByteArray& data = *page.pdfPageData;
     auto found = sources.find(data.constData());
@@ -318,6 +320,14 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             source.bytes = shown->readableBytes();
             source.shownByPopplerAlone = shown->readByPopplerAlone();
             source.shownPages = shown->pageCount();
+            // Pages whose objects qpdf cannot copy are copied from their
+            // drawing, as vectors and text.
+            if (source.shownByPopplerAlone) {
+                if (const QByteArray drawn = shown->drawnCopy(); !drawn.isEmpty()) {
+                    source.bytes = drawn;
+                    source.shownByPopplerAlone = false;
+                }
+            }
         }
         if (!source.shownByPopplerAlone) {
             try {
@@ -350,21 +360,26 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
     } catch (const std::exception& error) {
         throw DamagedBackdrop(error.what());
     }
-    QPDFObjectHandle form;
-    try {
-        QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
-        const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
-        *mediaBox = QRectF(std::min(box.llx, box.urx), std::min(box.lly, box.ury), std::abs(box.urx - box.llx),
-                           std::abs(box.ury - box.lly));
-        // The unrotated page, clipped to its media box.
-        form = sourcePage.getFormXObjectForPage(false);
-        form.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
-                                     mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
-        form.removeKey("/Matrix");
-        form = formWithAnnotations(*source.pdf, sourcePage, form);
-    } catch (const std::exception& error) {
-        throw DamagedBackdrop(error.what());
+    QPDFPageObjectHelper& sourcePage = source.pages[size_t(index)];
+    const auto pageForm = [&] {
+        try {
+            const QPDFObjectHandle::Rectangle box = sourcePage.getMediaBox(false).getArrayAsRectangle();
+            *mediaBox = QRectF(std::min(box.llx, box.urx), std::min(box.lly, box.ury), std::abs(box.urx - box.llx),
+                               std::abs(box.ury - box.lly));
+            // The unrotated page, clipped to its media box.
+            QPDFObjectHandle made = sourcePage.getFormXObjectForPage(false);
+            made.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
+                                         mediaBox->left(), mediaBox->top(), mediaBox->right(), mediaBox->bottom())));
+            made.removeKey("/Matrix");
+            return formWithAnnotations(*source.pdf, sourcePage, made);
+        } catch (const std::exception& error) {
+            throw DamagedBackdrop(error.what());
+        }
+    };
+    if (careful) {
+        keepDecodableContent(sourcePage);
     }
+    QPDFObjectHandle form = pageForm();
     // The removal is done in the source, before the copy, so that the copy
     // takes only what is left: a form it changed comes with its resources
     // trimmed to what it draws.
@@ -375,6 +390,16 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
         } catch (const PDFUnfilterableContent& error) {
             *unfilterable = QString::fromUtf8(error.what());
+        }
+        // A page content cut short is filtered as far as it reads.
+        if (*unfilterable && keepDecodableContent(sourcePage)) {
+            form = pageForm();
+            drawn = form;
+            try {
+                drawn = removeContentUnderMasks(*source.pdf, form, masking.masks, masking.keptLines);
+                unfilterable->reset();
+            } catch (const PDFUnfilterableContent&) {
+            }
         }
     }
     try {
@@ -545,8 +570,8 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 continue;
             }
             try {
-                backdrop.form = backdropForm(output, sources, page, options.removeMaskedContent, &backdrop.mediaBox,
-                                             &backdrop.unfilterable);
+                backdrop.form = backdropForm(output, sources, page, options.removeMaskedContent, careful,
+                                             &backdrop.mediaBox, &backdrop.unfilterable);
             } catch (const DamagedBackdrop& error) {
                 backdrop.unfilterable = QStringLiteral("damaged page: ") + QString::fromUtf8(error.what());
                 continue;

@@ -5,6 +5,9 @@
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFInputLimits.h"
 
+#include <QImage>
+#include <QPainter>
+
 // GLib uses "signals" as a name, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -12,6 +15,7 @@
 #pragma pop_macro("signals")
 
 #include <cairo.h>
+#include <cairo-pdf.h>
 
 // Use qpdf's std::shared_ptr interfaces only.
 #define POINTERHOLDER_TRANSITION 4
@@ -213,6 +217,43 @@ GBytes* newGBytes(QByteArray bytes)
                                       [](gpointer data) { delete static_cast<QByteArray*>(data); }, owner);
 }
 
+// poppler makes two colour profiles the whole process shares (sRGB and
+// XYZ) when it makes its first graphics state, without a lock: two threads
+// making their first graphics states at once would both make them, each
+// releasing what the other had stored. The text of one small page is read
+// once, before poppler opens any document of ours, so that they exist
+// before pages are read or drawn on several threads.
+void setUpPopplerProfiles()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const QList<QByteArray> objects{"<</Type/Catalog/Pages 2 0 R>>", "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+                                        "<</Type/Page/Parent 2 0 R/MediaBox[0 0 10 10]>>"};
+        QByteArray pdf = "%PDF-1.4\n";
+        QList<qsizetype> offsets;
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            offsets.append(pdf.size());
+            pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const qsizetype xref = pdf.size();
+        pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+        for (const qsizetype offset : offsets)
+            pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+        pdf += "trailer\n<</Size " + QByteArray::number(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
+               QByteArray::number(xref) + "\n%%EOF\n";
+        GBytes* gbytes = newGBytes(pdf);
+        PopplerDocument* document = poppler_document_new_from_bytes(gbytes, nullptr, nullptr);
+        g_bytes_unref(gbytes);
+        if (!document)
+            return;
+        if (PopplerPage* page = poppler_document_get_page(document, 0)) {
+            g_free(poppler_page_get_text(page));
+            g_object_unref(page);
+        }
+        g_object_unref(document);
+    });
+}
+
 struct PopplerOpenResult {
     PopplerDocument* document = nullptr;
     bool encrypted = false;
@@ -220,6 +261,7 @@ struct PopplerOpenResult {
 
 PopplerOpenResult openWithPoppler(const QByteArray& bytes)
 {
+    setUpPopplerProfiles();
     PopplerOpenResult result;
     GBytes* gbytes = newGBytes(bytes);
     GError* error = nullptr;
@@ -291,6 +333,58 @@ QByteArray withEncryptionSetAside(const QByteArray& bytes)
     return found ? copy : QByteArray();
 }
 
+// Rebuilds a page tree that names one of its own nodes again (a loop, which
+// qpdf refuses) as readers read it: every page met in order, each once, under
+// one new root, with what it inherited set on itself. False when the
+// catalog has no page tree.
+bool readPageTreeOnce(QPDF& pdf)
+{
+    QPDFObjectHandle root = pdf.getRoot().getKey("/Pages");
+    if (!root.isDictionary())
+        return false;
+    const char* const inheritable[] = {"/MediaBox", "/CropBox", "/Rotate", "/Resources"};
+    struct Visit {
+        QPDFObjectHandle node;
+        std::map<std::string, QPDFObjectHandle> inherited;
+    };
+    std::vector<Visit> toVisit{{root, {}}};
+    std::set<QPDFObjGen> seen;
+    std::vector<QPDFObjectHandle> pages;
+    while (!toVisit.empty()) {
+        Visit visit = std::move(toVisit.back());
+        toVisit.pop_back();
+        QPDFObjectHandle node = visit.node;
+        if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+            continue;
+        for (const char* key : inheritable) {
+            if (node.hasKey(key))
+                visit.inherited[key] = node.getKey(key);
+        }
+        QPDFObjectHandle kids = node.getKey("/Kids");
+        if (kids.isArray() && !node.getKey("/Type").isNameAndEquals("/Page")) {
+            for (int i = kids.getArrayNItems() - 1; i >= 0; --i)
+                toVisit.push_back({kids.getArrayItem(i), visit.inherited});
+            continue;
+        }
+        if (!node.isIndirect())
+            continue;
+        for (const auto& [key, value] : visit.inherited)
+            node.replaceKey(key, value);
+        pages.push_back(node);
+    }
+    QPDFObjectHandle tree = pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+    tree.replaceKey("/Type", QPDFObjectHandle::newName("/Pages"));
+    tree.replaceKey("/Kids", QPDFObjectHandle::newArray(pages));
+    tree.replaceKey("/Count", QPDFObjectHandle::newInteger(int(pages.size())));
+    for (QPDFObjectHandle& page : pages) {
+        page.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+        page.replaceKey("/Parent", tree);
+    }
+    pdf.getRoot().replaceKey("/Pages", tree);
+    pdf.updateAllPagesCache();
+    return true;
+}
+
 ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false)
 {
     ReadResult result;
@@ -304,11 +398,20 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             return result;
         }
 
-        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        bool copyNeeded = pdf.isEncrypted();
+        std::vector<QPDFPageObjectHelper> pages;
+        try {
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        } catch (const std::exception&) {
+            if (!readPageTreeOnce(pdf))
+                throw;
+            // Poppler reads the mended tree.
+            pages = QPDFPageDocumentHelper(pdf).getAllPages();
+            copyNeeded = true;
+        }
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
-        bool copyNeeded = pdf.isEncrypted();
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
@@ -889,6 +992,89 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     cairo_surface_finish(surface);
     cairo_surface_destroy(surface);
     return drawn;
+}
+
+QByteArray PDFDocument::drawnCopy() const
+{
+    QByteArray pdf;
+    const cairo_write_func_t append = [](void* closure, const unsigned char* data, unsigned int length) {
+        static_cast<QByteArray*>(closure)->append(reinterpret_cast<const char*>(data), qsizetype(length));
+        return CAIRO_STATUS_SUCCESS;
+    };
+    cairo_surface_t* surface = cairo_pdf_surface_create_for_stream(append, &pdf, 612, 792);
+    cairo_t* cr = cairo_create(surface);
+    for (int i = 0; i < pageCount() && cairo_status(cr) == CAIRO_STATUS_SUCCESS; ++i) {
+        // The same drawing as renderBoxInto's of the whole media box at one
+        // point per pixel.
+        const QRectF& media = d->page(i)->mediaBox;
+        cairo_pdf_surface_set_size(surface, std::max(media.width(), 1.0), std::max(media.height(), 1.0));
+        if (PopplerPage* page = d->pageToDraw(i)) {
+            cairo_save(cr);
+            poppler_page_render(page, cr);
+            cairo_restore(cr);
+            g_object_unref(page);
+        }
+        cairo_show_page(cr);
+    }
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    const bool written = drawn && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    if (!written)
+        return QByteArray();
+    // Cairo can leave out a font it failed to copy while still naming it:
+    // a copy qpdf cannot read without mending is not used.
+    try {
+        QPDF copy;
+        copy.setSuppressWarnings(true);
+        copy.processMemoryFile("drawn", pdf.constData(), size_t(pdf.size()));
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(copy).getAllPages();
+        if (int(pages.size()) != pageCount())
+            return QByteArray();
+        for (QPDFPageObjectHelper& page : pages) {
+            QPDFObjectHandle fonts = page.getAttribute("/Resources", false).getKey("/Font");
+            if (fonts.isDictionary()) {
+                for (auto [name, font] : fonts.ditems()) {
+                    if (!font.isDictionary())
+                        return QByteArray();
+                }
+            }
+        }
+        if (copy.anyWarnings())
+            return QByteArray();
+    } catch (const std::exception&) {
+        return QByteArray();
+    }
+    // Nor one that does not look like the pages it copies (a glyph cairo
+    // could not copy goes missing without a word).
+    const std::unique_ptr<PDFDocument> drawnPages = open(pdf);
+    if (!drawnPages || drawnPages->pageCount() != pageCount())
+        return QByteArray();
+    const auto onWhite = [](const QImage& drawn) {
+        QImage flat(drawn.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter(&flat).drawImage(0, 0, drawn);
+        return flat;
+    };
+    for (int i = 0; i < pageCount(); ++i) {
+        const QImage shown = onWhite(renderPage(i, 1));
+        const QImage copied = onWhite(drawnPages->renderPage(i, 1));
+        if (shown.size() != copied.size())
+            return QByteArray();
+        qint64 differing = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const QRgb* a = reinterpret_cast<const QRgb*>(shown.constScanLine(y));
+            const QRgb* b = reinterpret_cast<const QRgb*>(copied.constScanLine(y));
+            for (int x = 0; x < shown.width(); ++x) {
+                if (std::abs(qGray(a[x]) - qGray(b[x])) > 128)
+                    ++differing;
+            }
+        }
+        if (differing * 1000 > qint64(shown.width()) * shown.height())
+            return QByteArray();
+    }
+    return pdf;
 }
 
 QImage PDFDocument::renderPage(int pageIndex, double scale) const

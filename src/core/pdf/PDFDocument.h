@@ -105,6 +105,11 @@ public:
     // The whole media box at `scale` pixels per point (sides rounded, at
     // least 1), on a transparent background.
     QImage renderPage(int pageIndex, double scale) const;
+    // Every page as a PDF of its own drawing: vector paths, text in the
+    // fonts it is drawn in, images, each page its media box at the origin,
+    // drawn as renderPage draws it. For a document read by poppler alone,
+    // whose objects qpdf cannot copy. Empty when drawing fails.
+    QByteArray drawnCopy() const;
 
     // Empty for a page without text or an index out of range. Read once
     // for the bytes the document was opened from: asked again while

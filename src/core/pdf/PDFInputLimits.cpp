@@ -218,6 +218,8 @@ struct DrawnObjectVisits {
     // `enclosingXObjects`: those of the resources naming the font.
     std::function<void(QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects)> type3Font =
         [](QPDFObjectHandle, QPDFObjectHandle) {};
+    // A tiling pattern, after its content.
+    std::function<void(QPDFObjectHandle pattern)> tilingPattern = [](QPDFObjectHandle) {};
 };
 
 // Whether `object` is met for the first time (a direct object always is).
@@ -264,6 +266,7 @@ void walkDrawnResources(QPDFObjectHandle resources, std::set<QPDFObjGen>& seen, 
             if (!pattern.isStream() || !firstMet(pattern, seen))
                 continue;
             visits.content(pattern);
+            visits.tilingPattern(pattern);
             walkDrawnResources(pattern.getDict().getKey("/Resources"), seen, visits, depth + 1);
         }
     }
@@ -520,6 +523,33 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
     for (QPDFObjectHandle& part : contentStreams)
         addStream(part, work);
 
+    // A tiling pattern is drawn once for each of its tiles in the area it
+    // fills, at most the page: its steps in the page's space give how many.
+    const QPDFObjectHandle::Rectangle media = page.getMediaBox(false).getArrayAsRectangle();
+    const double pageArea = std::abs((media.urx - media.llx) * (media.ury - media.lly));
+    const auto countTiles = [&](QPDFObjectHandle pattern) {
+        QPDFObjectHandle dictionary = pattern.getDict();
+        if (!dictionary.getKey("/PatternType").isInteger() || dictionary.getKey("/PatternType").getIntValue() != 1)
+            return;
+        // Steps and matrix entries may be negative.
+        const auto value = [](QPDFObjectHandle number) { return number.isNumber() ? number.getNumericValue() : 0.0; };
+        double scale = 1;
+        QPDFObjectHandle matrix = dictionary.getKey("/Matrix");
+        if (matrix.isArray() && matrix.getArrayNItems() == 6) {
+            scale = value(matrix.getArrayItem(0)) * value(matrix.getArrayItem(3))
+                    - value(matrix.getArrayItem(1)) * value(matrix.getArrayItem(2));
+        }
+        const double tileArea =
+            std::abs(value(dictionary.getKey("/XStep")) * value(dictionary.getKey("/YStep")) * scale);
+        // Readers draw nothing for a step of zero.
+        if (!std::isfinite(tileArea) || tileArea <= 0 || !std::isfinite(pageArea))
+            return;
+        const double tiles = pageArea / tileArea;
+        const double perTile = double(std::max<qint64>(decodedSize(pattern, kMaxContentBytesPerPage), 64));
+        if (tiles * perTile > double(kMaxContentBytesPerPage))
+            exceededContent(kMaxContentBytesPerPage, false);
+    };
+
     // What the page draws beyond its content, each counted once for it.
     walkDrawnObjects(page, work.seen,
                      {.image = [&](QPDFObjectHandle image) { countImage(image, work); },
@@ -530,7 +560,8 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
                               for (auto [glyph, procedure] : procedures.ditems())
                                   addStream(procedure, work);
                           }
-                      }});
+                      },
+                      .tilingPattern = countTiles});
 }
 
 namespace {

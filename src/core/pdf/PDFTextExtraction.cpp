@@ -444,7 +444,12 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     fields.originalFontFamily = fields.fontFamily;
     fields.originalPostScriptFontName = fields.postScriptFontName;
 
-    return VectorElement::make(leadingGraphemes(text, 32), TextPayload::make(fields), frame, 0,
+    // A line printed smaller than the smallest size the editor sets is
+    // shown at that size: it is the line's own size, so that the line reads
+    // as unchanged (and its print stays in the exports) until it is edited.
+    TextPayload payload = TextPayload::make(fields);
+    payload.originalFontSize = payload.fontSize;
+    return VectorElement::make(leadingGraphemes(text, 32), std::move(payload), frame, 0,
                                VectorStyle(std::nullopt, textColor, 0, 1.0, false));
 }
 

@@ -25,6 +25,9 @@ AppModel::AppModel(bool startServices, bool persistEnabled, QObject* parent)
     // An opened file about to replace edits made while it was read asks
     // first, as any other replacement of an edited document does.
     m_controller->setReplaceQuestion([this] { return confirmReplacingDocument(); });
+    connect(m_controller, &VectorController::currentPageIndexChanged, this, &AppModel::endEditingOutOfSight);
+    connect(m_controller, &VectorController::documentChanged, this, &AppModel::endEditingOutOfSight);
+    connect(this, &AppModel::displayModeChanged, this, &AppModel::endEditingOutOfSight);
     if (startServices) {
         auto services = std::make_unique<RemoteControl>(*m_controller);
         m_remoteControl = services.get();
@@ -117,6 +120,22 @@ void AppModel::setPanOffset(const QSizeF& offset)
 void AppModel::setEditingTextElementID(const std::optional<QUuid>& id)
 {
     assignAndNotify(m_editingTextElementID, id, &AppModel::editingTextElementIDChanged);
+}
+
+void AppModel::endEditingOutOfSight()
+{
+    if (!m_editingTextElementID)
+        return;
+    // Only the single page shows the editor.
+    if (m_displayMode != CanvasDisplayMode::singlePage) {
+        setEditingTextElementID(std::nullopt);
+        return;
+    }
+    for (const VectorElement& element : m_controller->currentPage().elements) {
+        if (element.id == *m_editingTextElementID && element.text())
+            return;
+    }
+    setEditingTextElementID(std::nullopt);
 }
 
 void AppModel::setSearchFocusRequest(int request)

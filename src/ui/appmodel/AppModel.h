@@ -117,6 +117,10 @@ public:
     QSizeF panOffset() const { return m_panOffset; }
     void setPanOffset(const QSizeF& offset);
 
+    // The text open in the inline editor. The editing ends by itself when
+    // that text is no longer on the current page (the page was turned, the
+    // text deleted, another display mode chosen), so no editor stays open
+    // out of sight.
     const std::optional<QUuid>& editingTextElementID() const { return m_editingTextElementID; }
     void setEditingTextElementID(const std::optional<QUuid>& id);
 
@@ -295,6 +299,7 @@ private:
         emit(this->*changed)();
     }
     void setSheetFlag(bool& field, bool value, void (AppModel::*changed)());
+    void endEditingOutOfSight();
     void applyLaunchArguments(const QStringList& arguments);
     void storeRecentPaths();
     bool saveBeforeReplacing();

@@ -86,7 +86,9 @@ void InlineTextEditorBar::retranslate()
 
 void InlineTextEditorBar::setElement(const QUuid& elementID, const TextPayload& payload)
 {
-    const bool restart = elementID != m_elementID || payload.text != m_payload.text;
+    // A bar that is appearing starts from the stored text: a draft lives only
+    // as long as the bar that showed it.
+    const bool restart = isHidden() || elementID != m_elementID || payload.text != m_payload.text;
     m_elementID = elementID;
     m_payload = payload;
     if (restart)
@@ -174,6 +176,10 @@ bool InlineTextEditorBar::eventFilter(QObject* watched, QEvent* event)
             closeEditing();
             return true;
         }
+        // Turning the page ends the editing: not while typing waits to be
+        // applied, so the draft is not lost to a stray key.
+        if ((key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) && m_draft != m_payload.text)
+            return true;
     }
     return QWidget::eventFilter(watched, event);
 }

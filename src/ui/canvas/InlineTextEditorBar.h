@@ -33,8 +33,8 @@ public:
     explicit InlineTextEditorBar(AppModel& model, QWidget* parent = nullptr);
 
     // The element being edited and its payload as the document holds it
-    // now. The draft starts anew only for another element or another stored
-    // text.
+    // now. The draft starts anew when the bar appears, and while it is shown
+    // only for another element or another stored text.
     void setElement(const QUuid& elementID, const TextPayload& payload);
     const QUuid& elementID() const { return m_elementID; }
 

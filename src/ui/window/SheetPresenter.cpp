@@ -1,9 +1,11 @@
 #include "window/SheetPresenter.h"
 
 #include "appmodel/AppModel.h"
+#include "appmodel/CommandShortcuts.h"
 #include "window/SheetTable.h"
 
 #include <QDialog>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace zelvane {
@@ -70,6 +72,10 @@ void SheetPresenter::open(qsizetype index)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(entry.makeView(m_model, dialog));
     connect(dialog, &QDialog::finished, this, &SheetPresenter::dialogFinished);
+    // The sheet keeps the keys from the window's menu: Quit reaches the
+    // window from here too, as it does while a save started here runs.
+    auto* quit = new QShortcut(shortcutsFor(EditorCommand::quit).constFirst(), dialog);
+    connect(quit, &QShortcut::activated, m_window, &QWidget::close);
     m_dialogs[index] = dialog;
     m_openOrder.removeAll(index);
     m_openOrder.append(index);

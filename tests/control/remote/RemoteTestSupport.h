@@ -8,6 +8,9 @@
 #include <QJsonObject>
 #include <QList>
 #include <QMetaObject>
+
+#include "ThreadHandOver.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -42,7 +45,7 @@ auto whileProcessingEvents(Work work) -> std::invoke_result_t<Work>
             ~Wake()
             {
                 flag = true;
-                QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(QCoreApplication::instance(), zelvane::handedOver([] {}), Qt::QueuedConnection);
             }
         } wake{done};
         return work();

@@ -165,6 +165,25 @@ TEST_F(PDFImportTest, TextLinesBecomeElementsOverTheirPrint)
     EXPECT_EQ(page.elements[1].style.fillColorHex, QStringLiteral("#111317"));
 }
 
+TEST_F(PDFImportTest, FinePrintSmallerThanTheEditorsSmallestSizeImportsUnchanged)
+{
+    // Footnotes at 4.5 pt: shown at the editor's smallest size, but nothing
+    // about them is an edit, so no export masks and redraws them.
+    const QByteArray data = test::makeTestPDF({letter({
+        {QPointF(72, 700), 4.5, "Fine print under the table"},
+        {QPointF(72, 650), 12, "Body text of the page"},
+    })});
+    const VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("T"), std::nullopt);
+    const VectorPage& page = document.pages[0];
+    ASSERT_EQ(texts(page), (QStringList{"Fine print under the table", "Body text of the page"}));
+    EXPECT_EQ(page.elements[0].text()->fontSize, 5);
+    for (const VectorElement& element : page.elements) {
+        EXPECT_FALSE(element.hasModifiedPDFText()) << element.text()->text.toStdString();
+    }
+    EXPECT_TRUE(page.activeMaskRects().isEmpty());
+    EXPECT_EQ(document.modifiedPDFTextCount(), 0);
+}
+
 TEST_F(PDFImportTest, ColumnsAndColouredBackgrounds)
 {
     const QByteArray data = test::makeTestPDF({letter(

@@ -306,3 +306,56 @@ TEST_F(PDFExportPageContentTest, DamagedPageOfASourceIsExportedAsWellAsItCanBe)
         }
     }
 }
+
+TEST_F(PDFExportPageContentTest, ContentCutShortIsExportedAsFarAsItReadsAsVectors)
+{
+    // The compressed content of the second page breaks off half-way, as in
+    // a file cut short; that of the third goes bad half-way, as in a damaged
+    // download. Readers draw what inflates before the damage, and so does the
+    // export, as vectors and text rather than as a picture.
+    QByteArray content = "BT /F1 16 Tf 20 170 Td (Words before the damage) Tj ET\n";
+    for (int i = 0; i < 1500; ++i)
+        content += "0." + QByteArray::number(i % 10) + " g " + QByteArray::number(10 + i % 280) + " "
+                   + QByteArray::number(20 + (i * 7) % 120) + " 3 3 re f\n";
+    content += "BT /F1 16 Tf 20 5 Td (Words after the damage) Tj ET\n";
+    const QByteArray deflated = qCompress(content).mid(4);
+    const QByteArray damaged = QByteArray(deflated).replace(deflated.size() / 2, 40, QByteArray(40, '\0'));
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> "
+        "/Contents 7 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> "
+        "/Contents 8 0 R >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> "
+        "/Contents 9 0 R >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        stream("", "BT /F1 16 Tf 20 150 Td (First page words) Tj ET"),
+        stream("/Filter /FlateDecode", deflated.left(deflated.size() / 2)),
+        stream("/Filter /FlateDecode", damaged),
+    });
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("cut"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 3);
+
+    for (const bool masked : {false, true}) {
+        SCOPED_TRACE(masked ? "masked" : "unmasked");
+        for (VectorPage& page : document.pages)
+            page.redactedPDFRects = masked ? QList<VectorRect>{VectorRect(290, 190, 10, 10)} : QList<VectorRect>{};
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        // What the damaged content inflates to ends in garbage: it is drawn
+        // as it is, but text cannot be taken out of it.
+        const int pages = masked ? 2 : 3;
+        EXPECT_EQ(report.rasterizedPages.size(), 3 - pages);
+        const QString text = pdfToText(pdf);
+        EXPECT_TRUE(text.contains(QStringLiteral("First page words"))) << text.toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("Words before the damage")), pages - 1) << text.toStdString();
+        EXPECT_FALSE(text.contains(QStringLiteral("after the damage"))) << text.toStdString();
+        for (int i = 1; i < 3; ++i) {
+            EXPECT_EQ(imagesOnPage(pdf, i), i < pages ? 0 : 1) << "page " << i;
+            const QImage shown = test::exportedPicture(document.pages[i], 1);
+            const QImage exported = exportedPage(pdf, i, QSize(300, 200));
+            EXPECT_LT(test::strongShare(exported, shown, QRectF(0, 0, 299, 199), 1), 0.01) << "page " << i;
+        }
+    }
+}

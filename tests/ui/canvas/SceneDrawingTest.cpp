@@ -205,6 +205,41 @@ TEST_F(SceneDrawingTest, MasksHideChangedPDFTextWhichIsDrawnAnew)
     EXPECT_EQ(countNear(image, Qt::blue, QRect(40, 40, 160, 40), 60), 0);
 }
 
+TEST_F(SceneDrawingTest, ATurnedPDFLinesBoxTurnsWithIt)
+{
+    TestPDFPage pdf;
+    pdf.mediaBox = QRectF(0, 0, 200, 200);
+    VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("PDF"), 200, 200,
+                                       QStringLiteral("#FFFFFF"), makeTestPDF({pdf}));
+    // A line 160 long, 10 high, centred at (100, 100) and running down the page.
+    VectorElement line = text(QStringLiteral("HHHH"), VectorRect(20, 95, 160, 10));
+    line.rotationDegrees = 90;
+    TextPayload& payload = *line.text();
+    payload.isPDFExtracted = true;
+    payload.originalPDFText = QStringLiteral("HHHH");
+    payload.originalPDFRect = line.frame;
+    payload.originalTextColorHex = QStringLiteral("#000000");
+    payload.originalFontSize = 14;
+    payload.originalRotationDegrees = 90;
+    page.elements = {line};
+    const PageCanvasGeometry geom{QSizeF(200, 200), 200, 200, 1, QSizeF(0, 0), 0};
+    SceneOverlay boxes;
+    boxes.showPDFTextBoxes = true;
+    const QImage image = draw(page, geom, boxes);
+    const auto tinted = [&](const QRect& area) {
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += qBlue(image.pixel(x, y)) - qRed(image.pixel(x, y)) > 12 ? 1 : 0;
+        return count;
+    };
+    // Its long sides run down beside the centre; nothing lies along the unturned frame's ends.
+    EXPECT_GT(tinted(QRect(88, 30, 8, 140)), 20);
+    EXPECT_GT(tinted(QRect(104, 30, 8, 140)), 20);
+    EXPECT_EQ(tinted(QRect(10, 85, 60, 30)), 0);
+    EXPECT_EQ(tinted(QRect(130, 85, 60, 30)), 0);
+}
+
 TEST_F(SceneDrawingTest, TextLinesKeepEmptyLinesAndTheirColour)
 {
     VectorPage page = blankPage(200, 200);

@@ -96,6 +96,11 @@ void drawPDFTextBox(QPainter& painter, const VectorElement& element, const QRect
     const double width = selected ? 1.3 : 0.8;
     QPainterPath box;
     box.addRoundedRect(paneRect.adjusted(-1, -1, 1, 1), 2, 2);
+    // A turned line's box turns with it about its centre.
+    if (std::abs(element.rotationDegrees) > 0.01) {
+        const QPointF c = paneRect.center();
+        box = QTransform::fromTranslate(c.x(), c.y()).rotate(element.rotationDegrees).translate(-c.x(), -c.y()).map(box);
+    }
     painter.strokePath(box, scenePen(withAlpha(color, selected ? 0.85 : 0.4), width, {3, 2}));
 }
 

@@ -138,9 +138,13 @@ TEST_F(EditorBarTest, ShownOnlyForATextElementOfTheCurrentPage)
     const QUuid text = addText(QStringLiteral("Hello"), {100, 300});
     edit(text);
     EXPECT_TRUE(barShown());
+    // Another page shown ends the editing: coming back does not reopen it.
     controller().addBlankPage(PageFormatPreset::a4Portrait);
     EXPECT_FALSE(barShown());
+    EXPECT_FALSE(model->editingTextElementID().has_value());
     controller().setCurrentPageIndex(0);
+    EXPECT_FALSE(barShown());
+    edit(text);
     EXPECT_TRUE(barShown());
     model->setDisplayMode(CanvasDisplayMode::multiPageGrid);
     EXPECT_FALSE(barShown());
