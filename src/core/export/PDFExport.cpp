@@ -1,4 +1,5 @@
 #include "export/PDFExport.h"
+#include "QPDFPreparation.h"
 #include "export/PageDrawingThreads.h"
 
 #include "CodecError.h"
@@ -358,6 +359,7 @@ std::optional<QPDFObjectHandle> backdropForm(QPDF& output, std::map<const char*,
             try {
                 source.pdf = std::make_unique<QPDF>();
                 source.pdf->setSuppressWarnings(true);
+                prepareQPDF();
                 source.pdf->processMemoryFile("backdrop", source.bytes.constData(), size_t(source.bytes.size()));
                 source.pages = QPDFPageDocumentHelper(*source.pdf).getAllPages();
             } catch (const std::exception&) {
@@ -577,6 +579,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         output.setSuppressWarnings(true);
         if (overlays.drawnAtOnce()) {
             const QByteArray& only = overlays.all().front().pdf;
+            prepareQPDF();
             output.processMemoryFile("overlay", only.constData(), size_t(only.size()));
         } else {
             output.emptyPDF();
@@ -631,6 +634,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 }
                 auto part = std::make_unique<QPDF>();
                 part->setSuppressWarnings(true);
+                prepareQPDF();
                 part->processMemoryFile("overlay", drawnPart.pdf.constData(), size_t(drawnPart.pdf.size()));
                 const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
                 if (partPages.size() != drawnPart.pages.size()) {

@@ -1,10 +1,10 @@
 #include "fonts/FontLookup.h"
 
+#include "fonts/FontDatabaseCalls.h"
 #include "fonts/FontMemo.h"
 #include "fonts/FontSubstitutions.h"
 #include "fonts/SfntReader.h"
 
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHash>
 #include <QFontInfo>
@@ -161,7 +161,7 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
     const QString compact = compactName(postScriptName);
     FaceIndex& index = faceIndex();
     const std::lock_guard<std::mutex> locker(index.mutex);
-    for (const QString& family : QFontDatabase::families()) {
+    for (const QString& family : fontDatabase::families()) {
         auto known = index.compactFamilies.constFind(family);
         if (known == index.compactFamilies.constEnd())
             known = index.compactFamilies.insert(family, compactName(family));
@@ -169,7 +169,7 @@ std::optional<InstalledFace> findFaceByPostScriptName(const QString& postScriptN
         if (familyKey.isEmpty() || !compact.startsWith(familyKey) || index.indexedFamilies.contains(family))
             continue;
         index.indexedFamilies.insert(family);
-        for (const QString& style : QFontDatabase::styles(family)) {
+        for (const QString& style : fontDatabase::styles(family)) {
             const QString name = postScriptNameOf(QRawFont::fromFont(faceFont(family, style, 12)));
             if (!name.isEmpty() && !index.facesByPostScriptName.contains(name.toLower()))
                 index.facesByPostScriptName.insert(name.toLower(), {family, style});
@@ -193,7 +193,7 @@ std::optional<QString> installedFamily(const QString& family)
 {
     if (!hasFontSupport())
         return std::nullopt;
-    const QStringList installed = QFontDatabase::families();
+    const QStringList installed = fontDatabase::families();
     for (const QString& candidate : substituteFamilies(family)) {
         const QString wanted = compactName(candidate);
         if (wanted.isEmpty())
@@ -217,7 +217,7 @@ QStringList installedAmong(const QStringList& families)
     if (!hasFontSupport())
         return {};
     QSet<QString> installed;
-    for (const QString& listed : QFontDatabase::families())
+    for (const QString& listed : fontDatabase::families())
         installed.insert(withoutFoundry(listed).toLower());
     QStringList found;
     for (const QString& family : families) {
@@ -251,9 +251,9 @@ QString defaultTextFamily()
 
 bool familyHasFace(const QString& family, bool bold, bool italic)
 {
-    for (const QString& style : QFontDatabase::styles(family)) {
-        const bool styleBold = QFontDatabase::weight(family, style) >= QFont::DemiBold;
-        const bool styleItalic = QFontDatabase::italic(family, style);
+    for (const QString& style : fontDatabase::styles(family)) {
+        const bool styleBold = fontDatabase::weight(family, style) >= QFont::DemiBold;
+        const bool styleItalic = fontDatabase::italic(family, style);
         if (styleBold == bold && styleItalic == italic)
             return true;
     }

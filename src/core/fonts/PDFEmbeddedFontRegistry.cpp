@@ -1,5 +1,6 @@
 #include "fonts/PDFEmbeddedFontRegistry.h"
 
+#include "fonts/FontDatabaseCalls.h"
 #include "fonts/FontFamilyRenaming.h"
 #include "fonts/FontLookup.h"
 #include "fonts/FontSubstitutions.h"
@@ -10,7 +11,6 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QFontDatabase>
 #include <QRawFont>
 #include <QScopeGuard>
 #include <QSaveFile>
@@ -60,12 +60,13 @@ const QString& completenessProbe()
 // The style under which Qt lists a registered program in its family.
 QString registeredStyleName(const QString& family, const QRawFont& raw)
 {
-    const QStringList styles = QFontDatabase::styles(family);
+    const QStringList styles = fonts::fontDatabase::styles(family);
     if (styles.contains(raw.styleName()))
         return raw.styleName();
     const bool italic = raw.style() != QFont::StyleNormal;
     for (const QString& style : styles) {
-        if (QFontDatabase::weight(family, style) == raw.weight() && QFontDatabase::italic(family, style) == italic)
+        if (fonts::fontDatabase::weight(family, style) == raw.weight()
+            && fonts::fontDatabase::italic(family, style) == italic)
             return style;
     }
     return raw.styleName();
@@ -163,7 +164,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
         return;
     const QByteArray file = QCryptographicHash::hash(pdfData, QCryptographicHash::Sha1);
     {
-        const qsizetype families = QFontDatabase::families().size();
+        const qsizetype families = fonts::fontDatabase::families().size();
         const std::lock_guard<std::mutex> locker(m_lock);
         if (file == m_lastFile && m_facesEntered == m_lastFileEntered && families == m_lastFileFamilies)
             return;
@@ -186,7 +187,7 @@ void PDFEmbeddedFontRegistry::registerFonts(const QByteArray& pdfData)
     // Web-font families are asked once: reading the file again, with no
     // face entered and no family installed since, would register the same.
     const auto rememberFile = qScopeGuard([&] {
-        const qsizetype families = QFontDatabase::families().size();
+        const qsizetype families = fonts::fontDatabase::families().size();
         const std::lock_guard<std::mutex> locker(m_lock);
         m_lastFile = file;
         m_lastFileEntered = m_facesEntered;
@@ -302,12 +303,12 @@ std::optional<PDFEmbeddedFontRegistry::RegisteredFace> PDFEmbeddedFontRegistry::
     // Qt is handed the program under a family of its own; the file keeps
     // the program as the PDF had it.
     const QString unique = uniqueFamilyName(bytes, cleanPSName);
-    int id = QFontDatabase::addApplicationFontFromData(renamed(bytes, unique));
+    int id = fonts::fontDatabase::addApplicationFontFromData(renamed(bytes, unique));
     if (id < 0 && !path.isEmpty())
-        id = QFontDatabase::addApplicationFont(path);
+        id = fonts::fontDatabase::addApplicationFont(path);
     if (id < 0)
-        id = QFontDatabase::addApplicationFontFromData(bytes);
-    const QString family = id >= 0 ? QFontDatabase::applicationFontFamilies(id).value(0) : raw.familyName();
+        id = fonts::fontDatabase::addApplicationFontFromData(bytes);
+    const QString family = id >= 0 ? fonts::fontDatabase::applicationFontFamilies(id).value(0) : raw.familyName();
     RegisteredFace face;
     face.family = family;
     face.styleName = family.isEmpty() ? raw.styleName() : registeredStyleName(family, raw);

@@ -1,4 +1,5 @@
 #include "fonts/PDFFontCollector.h"
+#include "QPDFPreparation.h"
 
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "fonts/PDFFontWalk.h"
@@ -136,6 +137,7 @@ ExtractedPDFFonts collectEmbeddedFonts(const QByteArray& pdfData)
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.setAttemptRecovery(true);
+        prepareQPDF();
         pdf.processMemoryFile("font registry input", pdfData.constData(), size_t(pdfData.size()));
         const std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         // A font dictionary named again is not decoded again.

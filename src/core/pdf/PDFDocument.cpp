@@ -1,4 +1,5 @@
 #include "pdf/PDFDocument.h"
+#include "QPDFPreparation.h"
 
 #include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"
@@ -411,6 +412,7 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
+        prepareQPDF();
         pdf.processMemoryFile("document", bytes.constData(), size_t(bytes.size()));
         if (encryptionSetAside && !locksOnlyEmbeddedFiles(pdf.getTrailer().getKey(kSetAsideEncrypt))) {
             result.passwordProtected = true;

@@ -1,4 +1,5 @@
 #include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
 #include "core/support/TestPDF.h"
 #include "CodecError.h"
 #include "operations/VectorOperations.h"
@@ -8,8 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <thread>
 
@@ -82,22 +81,6 @@ int countColor(const QImage& image, QColor color, const QRect& area, int toleran
         }
     }
     return count;
-}
-
-QString pdfToText(const QByteArray& pdf)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("out.pdf"));
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(pdf);
-    file.close();
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {path, QStringLiteral("-")});
-    if (!process.waitForFinished(30000)) {
-        return {};
-    }
-    return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 class PageExportTest : public test::FontTestBase {};
@@ -224,7 +207,7 @@ void expectManyDrawnPages(const QByteArray& pdf, int count, double width, const 
     for (int i = 0; i < count; ++i) {
         EXPECT_NEAR(reopened->mediaBox(i).width(), width + i, 1e-3) << name.toStdString() << " page " << i + 1;
     }
-    const QStringList texts = pdfToText(pdf).split(QLatin1Char('\f'));
+    const QStringList texts = test::pdfToText(pdf).split(QLatin1Char('\f'));
     ASSERT_GE(texts.size(), count);
     for (int i = 0; i < count; ++i) {
         EXPECT_EQ(texts[i].simplified(), QStringLiteral("%1 %2 end").arg(name).arg(i + 1))
@@ -272,7 +255,7 @@ TEST_F(PageExportTest, TheOriginalPageStaysVectorAndSearchable)
     page.elements = {helloLine()};  // unchanged: left to the backdrop
     const QByteArray pdf = PDFCodec::exportPDF(documentOf({page}));
 
-    const QString text = pdfToText(pdf);
+    const QString text = test::pdfToText(pdf);
     EXPECT_TRUE(text.contains(QStringLiteral("Hello World"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("Kept Line")));
     EXPECT_EQ(text.count(QStringLiteral("Hello World")), 1);  // not drawn a second time
@@ -302,7 +285,7 @@ TEST_F(PageExportTest, AnEditedLineIsMaskedAndRedrawn)
     EXPECT_GT(countColor(image, QColor(0, 255, 0), printed), printed.width() * printed.height() / 3);
     EXPECT_GT(countColor(image, QColor(255, 0, 0), printed, 90), 30);
     EXPECT_EQ(countColor(image, Qt::black, printed, 60), 0);
-    EXPECT_TRUE(pdfToText(pdf).contains(QStringLiteral("Bonjour")));
+    EXPECT_TRUE(test::pdfToText(pdf).contains(QStringLiteral("Bonjour")));
 
     // The same page as PNG shows the same.
     const QImage png = QImage::fromData(*PDFCodec::renderPagePNG(page, 2), "PNG");

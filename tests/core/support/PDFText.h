@@ -5,10 +5,11 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include "core/support/ProgramOutput.h"
 
 namespace zelvane::testing {
 
@@ -23,11 +24,7 @@ inline QString pdfToText(const QByteArray& pdf, const QStringList& options = {})
         return {};
     file.write(pdf);
     file.close();
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), QStringList(options) << path << QStringLiteral("-"));
-    if (!process.waitForFinished(60000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return QString::fromUtf8(programOutput(QStringLiteral("pdftotext"), QStringList(options) << path << QStringLiteral("-"), 60000));
 }
 
 } // namespace zelvane::testing
