@@ -4,6 +4,7 @@
 #include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFInputLimits.h"
+#include "pdf/RawPDF.h"
 
 #include <QImage>
 #include <QPainter>
@@ -250,18 +251,7 @@ void setUpPopplerProfiles()
     std::call_once(once, [] {
         const QList<QByteArray> objects{"<</Type/Catalog/Pages 2 0 R>>", "<</Type/Pages/Kids[3 0 R]/Count 1>>",
                                         "<</Type/Page/Parent 2 0 R/MediaBox[0 0 10 10]>>"};
-        QByteArray pdf = "%PDF-1.4\n";
-        QList<qsizetype> offsets;
-        for (qsizetype i = 0; i < objects.size(); ++i) {
-            offsets.append(pdf.size());
-            pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-        }
-        const qsizetype xref = pdf.size();
-        pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-        for (const qsizetype offset : offsets)
-            pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-        pdf += "trailer\n<</Size " + QByteArray::number(objects.size() + 1) + "/Root 1 0 R>>\nstartxref\n" +
-               QByteArray::number(xref) + "\n%%EOF\n";
+        const QByteArray pdf = rawPDF(objects);
         GBytes* gbytes = newGBytes(pdf);
         PopplerDocument* document = poppler_document_new_from_bytes(gbytes, nullptr, nullptr);
         g_bytes_unref(gbytes);
@@ -1138,10 +1128,10 @@ QByteArray PDFDocument::drawnCopy() const
     const std::unique_ptr<PDFDocument> drawnPages = open(pdf);
     if (!drawnPages || drawnPages->pageCount() != pageCount())
         return QByteArray();
-    const auto onWhite = [](const QImage& drawn) {
-        QImage flat(drawn.size(), QImage::Format_RGB32);
+    const auto onWhite = [](const QImage& picture) {
+        QImage flat(picture.size(), QImage::Format_RGB32);
         flat.fill(Qt::white);
-        QPainter(&flat).drawImage(0, 0, drawn);
+        QPainter(&flat).drawImage(0, 0, picture);
         return flat;
     };
     for (int i = 0; i < pageCount(); ++i) {

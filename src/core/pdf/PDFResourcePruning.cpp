@@ -69,25 +69,7 @@ public:
         std::vector<PDFContentToken> tokens;
         if (scanPlainContent(content, tokens, false)) {
             for (const PDFContentToken& token : tokens) {
-                switch (token.type) {
-                case QPDFTokenizer::tt_array_open:
-                case QPDFTokenizer::tt_dict_open:
-                    take(Kind::open, {});
-                    break;
-                case QPDFTokenizer::tt_array_close:
-                case QPDFTokenizer::tt_dict_close:
-                    take(Kind::close, {});
-                    break;
-                case QPDFTokenizer::tt_name:
-                    take(Kind::name, token.written);
-                    break;
-                case QPDFTokenizer::tt_word:
-                    take(Kind::word, token.written);
-                    break;
-                default:
-                    take(Kind::other, {});
-                    break;
-                }
+                take(kindOf(token.type), token.written);
             }
             end();
             return;
@@ -106,14 +88,6 @@ public:
             case QPDFTokenizer::tt_brace_close:
             case QPDFTokenizer::tt_inline_image:
                 throw Unknowable("damaged content");
-            case QPDFTokenizer::tt_array_open:
-            case QPDFTokenizer::tt_dict_open:
-                take(Kind::open, {});
-                break;
-            case QPDFTokenizer::tt_array_close:
-            case QPDFTokenizer::tt_dict_close:
-                take(Kind::close, {});
-                break;
             case QPDFTokenizer::tt_word:
                 take(Kind::word, token.getValue());
                 if (token.getValue() == "ID") {
@@ -127,17 +101,32 @@ public:
                     }
                 }
                 break;
-            case QPDFTokenizer::tt_name:
-                take(Kind::name, token.getValue());
-                break;
             default:
-                take(Kind::other, {});
+                take(kindOf(token.getType()), token.getValue());
                 break;
             }
         }
     }
 
 private:
+    static Kind kindOf(QPDFTokenizer::token_type_e type)
+    {
+        switch (type) {
+        case QPDFTokenizer::tt_array_open:
+        case QPDFTokenizer::tt_dict_open:
+            return Kind::open;
+        case QPDFTokenizer::tt_array_close:
+        case QPDFTokenizer::tt_dict_close:
+            return Kind::close;
+        case QPDFTokenizer::tt_name:
+            return Kind::name;
+        case QPDFTokenizer::tt_word:
+            return Kind::word;
+        default:
+            return Kind::other;
+        }
+    }
+
     void take(Kind kind, std::string_view value)
     {
         switch (kind) {
