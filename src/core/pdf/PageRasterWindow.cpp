@@ -259,8 +259,8 @@ void PaperDistances::masksAtLeast(int py, const std::array<std::uint8_t, 4>& thr
 #endif
 #ifdef __SSE2__
     const std::uint8_t* bytes = row(py);
-    const std::array<__m128i, 4> limits{_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),
-                                        _mm_set1_epi8(char(thresholds[2])), _mm_set1_epi8(char(thresholds[3]))};
+    const __m128i limits[4] = {_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),
+                               _mm_set1_epi8(char(thresholds[2])), _mm_set1_epi8(char(thresholds[3]))};
     for (int w = 0; w < wordsPerRow(); ++w) {
         std::array<std::uint64_t, 4> masks{};
         for (int part = 0; part < 4; ++part) {

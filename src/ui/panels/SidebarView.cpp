@@ -219,9 +219,9 @@ QWidget* SidebarView::buildLayerSection()
     };
     // Page Up and Page Down turn the page whose elements are listed.
     layerList->onPageKey = [this](int offset) {
-        VectorController& controller = m_model.controller();
-        const qsizetype target = controller.currentPageIndex() + offset;
-        if (target >= 0 && target < controller.document().pages.size())
+        const VectorController& shown = m_model.controller();
+        const qsizetype target = shown.currentPageIndex() + offset;
+        if (target >= 0 && target < shown.document().pages.size())
             selectPage(int(target));
     };
     m_layerList->setModel(m_layers);

@@ -481,9 +481,9 @@ TEST_F(PDFHostileFilesTest, APageTreeLoopingThroughAnInnerNodeKeepsWhatItsPagesI
     const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Tree"), std::nullopt);
     EXPECT_EQ(textsOf(document), (QStringList{QStringLiteral("First page"), QStringLiteral("Second page")}));
     ASSERT_EQ(document.pages.size(), 2);
-    for (const VectorPage& page : document.pages) {
-        EXPECT_EQ(page.width, 200);
-        EXPECT_EQ(page.height, 300);
+    for (const VectorPage& imported : document.pages) {
+        EXPECT_EQ(imported.width, 200);
+        EXPECT_EQ(imported.height, 300);
     }
     PDFCodec::PDFExportReport report;
     const auto exported = PDFDocument::open(PDFCodec::exportPDF(document, &report));
