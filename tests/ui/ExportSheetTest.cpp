@@ -284,8 +284,9 @@ TEST_F(ExportSheetTest, TabReachesEveryFormatRowAndSpaceChoosesIt)
         ASSERT_NE(focus, nullptr);
         reached.append(focus->objectName());
         // The control with the keys is marked.
-        if (focus != sheet())
+        if (focus != sheet()) {
             EXPECT_EQ(FocusRing::markedWidget(), focus) << focus->objectName().toStdString();
+        }
     }
     for (const char* name : {"format.pdf", "format.svg", "format.png", "cancel", "save"})
         EXPECT_TRUE(reached.contains(QLatin1String(name))) << name;

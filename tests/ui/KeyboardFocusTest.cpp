@@ -501,16 +501,17 @@ TEST_F(KeyboardFocusTest, TurningThePageEndsTheEditingButNeverLosesTyping)
 
 TEST_F(KeyboardFocusTest, EveryButtonOfTheWindowIsReachedByTabAndNamedInBothLanguages)
 {
-    for (AppLanguage language : {AppLanguage::en, AppLanguage::fr}) {
-        model->setLanguage(language);
+    for (AppLanguage shownLanguage : {AppLanguage::en, AppLanguage::fr}) {
+        model->setLanguage(shownLanguage);
         for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
             if (!button->isVisibleTo(window.get()))
                 continue;
             EXPECT_TRUE(button->focusPolicy() & Qt::TabFocus) << button->metaObject()->className() << " "
                                                               << button->objectName().toStdString();
-            if (button->text().isEmpty())
+            if (button->text().isEmpty()) {
                 EXPECT_FALSE(button->accessibleName().isEmpty())
                     << button->metaObject()->className() << " " << button->objectName().toStdString();
+            }
         }
     }
     // The icon buttons' names follow the language.

@@ -153,8 +153,9 @@ TEST_F(MenuBarTest, NoTwoCommandsShareAKeyAndNoneUsesTheSuperKey)
             owners.insert(sequence, command);
             EXPECT_FALSE(sequence[0].keyboardModifiers() & Qt::MetaModifier) << sequence.toString().toStdString();
             // Nor a single key the canvas takes for itself.
-            if (!(sequence[0].keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+            if (!(sequence[0].keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
                 EXPECT_FALSE(singleKeyShortcutFor(sequence[0].key(), false)) << sequence.toString().toStdString();
+            }
         }
     }
     const QKeySequence place = shortcutsFor(EditorCommand::placeActiveSignature).value(0);
@@ -201,8 +202,9 @@ TEST_F(MenuBarTest, TheWebsiteItemIsOffWithoutAnAddress)
     EXPECT_EQ(MainMenuBar::websiteURL(QStringLiteral("https://example.org/zelvane")),
               QUrl(QStringLiteral("https://example.org/zelvane")));
     EXPECT_EQ(action(EditorCommand::website)->isEnabled(), MainMenuBar::websiteURL().has_value());
-    if (MainMenuBar::websiteAddress().isEmpty())
+    if (MainMenuBar::websiteAddress().isEmpty()) {
         EXPECT_FALSE(action(EditorCommand::website)->isEnabled());
+    }
 }
 
 TEST_F(MenuBarTest, EnabledStatesFollowThePagesTheSelectionAndTheHistory)

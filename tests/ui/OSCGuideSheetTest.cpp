@@ -100,14 +100,14 @@ TEST_F(OSCGuideSheetTest, CopyJSONPutsTheConfigurationOnTheClipboardAndReturnClo
 
 TEST_F(OSCGuideSheetTest, TheGuideKeepsToItsHeightInBothLanguages)
 {
-    for (AppLanguage language : {AppLanguage::fr, AppLanguage::en}) {
-        Localization::setCurrent(language);
+    for (AppLanguage shownLanguage : {AppLanguage::fr, AppLanguage::en}) {
+        Localization::setCurrent(shownLanguage);
         AppModel model(false, false);
         OSCGuideSheet sheet(model, [] {});
         sheet.show();
-        EXPECT_LE(sheet.height(), OSCGuideSheet::kHeight) << int(language);
+        EXPECT_LE(sheet.height(), OSCGuideSheet::kHeight) << int(shownLanguage);
         // The Close button keeps its margin from the bottom edge.
-        EXPECT_LE(sheet.closeButton()->geometry().bottom(), sheet.height() - 20) << int(language);
+        EXPECT_LE(sheet.closeButton()->geometry().bottom(), sheet.height() - 20) << int(shownLanguage);
     }
     Localization::setCurrent(AppLanguage::en);
 }

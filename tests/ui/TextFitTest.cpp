@@ -106,7 +106,8 @@ protected:
     // Waits for the panels and layouts to settle, then walks.
     QStringList settledCuts(QWidget* root)
     {
-        QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !window->content()->isAnimating(); }, 5000))
+            << "the panels are still moving";
         QApplication::processEvents();
         QApplication::processEvents();
         const QStringList cuts = cutTexts(root);
@@ -152,7 +153,8 @@ TEST_P(TextFitTest, EverySheetShowsEveryTextWhole)
             }
         }
         (model.get()->*entry.setShown)(false);
-        QTest::qWaitFor([sheet = QPointer<QDialog>(sheet)] { return !sheet || !sheet->isVisible(); }, 5000);
+        ASSERT_TRUE(QTest::qWaitFor([sheet = QPointer<QDialog>(sheet)] { return !sheet || !sheet->isVisible(); }, 5000))
+            << entry.name;
     }
 }
 
@@ -166,6 +168,6 @@ TEST_P(TextFitTest, TheSettingsWindowShowsEveryTextWhole)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, TextFitTest, ::testing::Values(AppLanguage::fr, AppLanguage::en),
-                         [](const ::testing::TestParamInfo<AppLanguage>& info) {
-                             return info.param == AppLanguage::fr ? std::string("French") : std::string("English");
+                         [](const ::testing::TestParamInfo<AppLanguage>& paramInfo) {
+                             return paramInfo.param == AppLanguage::fr ? std::string("French") : std::string("English");
                          });

@@ -305,8 +305,8 @@ TEST_F(TopBarTest, TooltipsNameTheLinuxKeys)
 
 TEST_F(TopBarTest, EveryControlGetsTheRoomItAsksForInBothLanguages)
 {
-    for (AppLanguage language : {AppLanguage::en, AppLanguage::fr}) {
-        model->setLanguage(language);
+    for (AppLanguage shownLanguage : {AppLanguage::en, AppLanguage::fr}) {
+        model->setLanguage(shownLanguage);
         QApplication::processEvents();
         for (QWidget* child : bar()->findChildren<QWidget*>()) {
             const bool fixedWidth = child->minimumWidth() == child->maximumWidth();

@@ -520,24 +520,27 @@ QList<VectorSubpath> relativeSubpaths(QStringView d, const VectorRect& frame)
     QList<VectorSubpath> subpaths;
     const double width = frame.width;
     const double height = frame.height;
-    std::optional<double> x;
+    // The x of a point whose y is still to come.
+    double x = 0;
+    bool hasX = false;
     forEachSpaceSeparated(d, [&](QStringView token) {
         if (token == u'L') {
             return;
         }
         if (token == u'M') {
             subpaths.append(VectorSubpath{});
-            x.reset();
+            hasX = false;
         } else if (token == u'Z') {
             if (!subpaths.isEmpty()) {
                 subpaths.back().isClosed = true;
             }
         } else if (const std::optional<double> value = readFiniteNumber(token); value && !subpaths.isEmpty()) {
-            if (!x) {
-                x = value;
+            if (!hasX) {
+                x = *value;
+                hasX = true;
             } else {
-                subpaths.back().points.append({(*x - frame.x) / width, (*value - frame.y) / height});
-                x.reset();
+                subpaths.back().points.append({(x - frame.x) / width, (*value - frame.y) / height});
+                hasX = false;
             }
         }
     });

@@ -58,8 +58,7 @@ void AppModel::open(const QUrl& url, std::function<void()> finished)
         url.toLocalFile(),
         [self, url, serial, finished = std::move(finished)](const std::optional<CodecError>& failure) {
             if (self && serial == self->m_latestOpenSerial) {
-                self->assignAndNotify(self->m_openingFileName, std::optional<QString>(),
-                                      &AppModel::openingFileNameChanged);
+                self->assignAndNotify(self->m_openingFileName, std::nullopt, &AppModel::openingFileNameChanged);
                 self->finishOpen(url, failure);
             }
             if (finished)

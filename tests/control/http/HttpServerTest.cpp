@@ -395,8 +395,9 @@ TEST_F(HttpServerTest, IdleAndSlowClientsDoNotHoldUpOthers)
     std::vector<std::unique_ptr<TestClient>> idle;
     for (int i = 0; i < 40; ++i) {
         idle.push_back(std::make_unique<TestClient>(port));
-        if (i % 2)
+        if (i % 2) {
             ASSERT_TRUE(idle.back()->send("GET /v1/st"));  // a slow sender
+        }
     }
     const auto before = std::chrono::steady_clock::now();
     EXPECT_EQ(roundTrip(port, getRequest("/v1/state", port)).status, 200);

@@ -366,8 +366,9 @@ TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedOrDeletedNeighbour
             const QString text = pdfToText(pdf);
             const QStringList written = text.simplified().split(QLatin1Char(' '));
             for (const QString& word : QString::fromLatin1(printed[replaced]).split(QLatin1Char(' '))) {
-                if (!kept.contains(word))
+                if (!kept.contains(word)) {
                     EXPECT_FALSE(written.contains(word)) << word.toStdString() << "\n" << text.toStdString();
+                }
             }
         }
 }

@@ -137,11 +137,11 @@ TEST_F(PageCardsTest, TheThumbnailShowsThePageAsItPrints)
     line.text()->originalTextColorHex = QStringLiteral("#000000");
     printed.elements = {line};
     auto darkPixels = [&cache](const VectorPage& p) {
-        const QImage image = renderPageThumbnail(p, QSizeF(595.28, 841.89), 1, cache);
+        const QImage thumbnail = renderPageThumbnail(p, QSizeF(595.28, 841.89), 1, cache);
         int dark = 0;
         for (int y = 90; y < 160; ++y)
             for (int x = 90; x < 300; ++x)
-                dark += image.pixelColor(x, y).lightness() < 100;
+                dark += thumbnail.pixelColor(x, y).lightness() < 100;
         return dark;
     };
     EXPECT_EQ(darkPixels(printed), 0);

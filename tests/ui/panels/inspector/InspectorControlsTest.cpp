@@ -122,8 +122,9 @@ TEST_F(InspectorControlsTest, TheFontListSortsByCodePointDropsEmptyNamesAndKeeps
         EXPECT_TRUE(offered.contains(QString::fromLatin1(family))) << family;
     EXPECT_TRUE(offered.contains(QStringLiteral("Helvetica")));
     for (const QString& family : offered) {
-        if (family != QStringLiteral("Helvetica"))
+        if (family != QStringLiteral("Helvetica")) {
             EXPECT_TRUE(QFontDatabase::hasFamily(family)) << family.toStdString();
+        }
     }
     EXPECT_FALSE(offered.contains(QStringLiteral("Helvetica Neue")));
     EXPECT_FALSE(offered.contains(QStringLiteral("Avenir Next")));
