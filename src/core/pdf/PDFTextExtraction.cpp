@@ -416,24 +416,26 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     }
     probe.fontSize = size;
     const QFont font = resolveFont(probe, size);
-    const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fonts::capHeightOf(font);
-    const double ascent = fontMetrics.ascent();
-    double selBaseline = selY + ascent;
-    // Where the reader put the baseline, when the PDF says how its font sits.
-    if (const auto baseline = readerBaseline(page, range)) {
-        selBaseline = pageHeight - (mediaBox.height() - *baseline);
-    }
+    // The font's ascent loads the font: it is looked up only where needed.
+    const auto ascent = [&font] { return QFontMetricsF(font, fonts::pointDevice()).ascent(); };
 
     double offset = 0;
     if (metrics) {
+        double selBaseline = 0;
+        if (attrs.sizeFromFont) {
+            // Where the reader put the baseline, when the PDF says how its font sits.
+            const auto baseline = readerBaseline(page, range);
+            selBaseline = baseline ? pageHeight - (mediaBox.height() - *baseline) : selY + ascent();
+        }
         const double baselineY = attrs.sizeFromFont && std::abs(selBaseline - metrics->baselineY) <= 1.2
                                      ? selBaseline
                                      : metrics->baselineY;
         offset = std::min(baselineY - frame.y, frame.height + 1.5);
         offset = std::max(offset, 0.88 * capHeight);
     } else {
-        offset = attrs.sizeFromFont && capHeight <= ascent ? ascent : capHeight;
+        const double fontAscent = attrs.sizeFromFont ? ascent() : 0;
+        offset = attrs.sizeFromFont && capHeight <= fontAscent ? fontAscent : capHeight;
     }
 
     bool fontMatches = attrs.sizeFromFont;
