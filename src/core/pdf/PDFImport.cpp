@@ -283,11 +283,22 @@ constexpr double kScannedLineMargin = 16;
 // beyond that is the part under it drawn again. `lastArea` grows to take in
 // the part this page needs, and beyond when that part reached beyond it; a
 // page without text empties it.
+//
+// Pages whose text keeps spreading would each be drawn twice that way. So
+// once a page's text reached beyond the drawing, the pages after it read
+// their text first and are drawn once, under it, until one of them would
+// have fitted in the drawing made before knowing its text.
+struct DrawingGuess {
+    QRect lastArea;
+    bool missed = false;
+};
+
 MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
-                         QRect& lastArea)
+                         DrawingGuess& drawing)
 {
     MeasuredPage page;
     page.mediaBox = pdf.mediaBox(index);
+    QRect& lastArea = drawing.lastArea;
     const QRect guess = std::exchange(lastArea, QRect());
     if (page.mediaBox.isEmpty()) {
         return page;
@@ -306,7 +317,7 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
     QImage raster;
     QRect drawnArea;
     bool drawn = false;
-    if (page.rotation == 0 && size) {
+    if (page.rotation == 0 && size && !drawing.missed) {
         drawnArea = guess.intersected(QRect(QPoint(0, 0), *size));
     }
     if (!drawnArea.isEmpty()) {
@@ -344,6 +355,8 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
         // next page is drawn where any page before it had its text and, when
         // this one's text reached further, as much further again.
         lastArea = area.isEmpty() ? QRect() : area.united(guess);
+        const QRect fitting = guess.intersected(QRect(QPoint(0, 0), *size));
+        drawing.missed = !area.isEmpty() && !fitting.isEmpty() && !fitting.contains(area);
         if (!guess.isEmpty() && !area.isEmpty() && !guess.contains(area)) {
             lastArea.adjust(-std::max(guess.left() - area.left(), 0), -std::max(guess.top() - area.top(), 0),
                             std::max(area.right() - guess.right(), 0), std::max(area.bottom() - guess.bottom(), 0));
@@ -469,14 +482,14 @@ private:
         }
         const PDFDocument& pdf = own ? *own : m_pdf;
         const int count = int(m_pages.size());
-        QRect lastArea;
+        DrawingGuess drawing;
         for (int index = nextPage(); index < count; index = nextPage()) {
             Slot result;
             result.done = true;
             result.failure = failure;
             if (!result.failure) {
                 try {
-                    result.page = measurePage(pdf, index, m_bitmaps, m_helpers, lastArea);
+                    result.page = measurePage(pdf, index, m_bitmaps, m_helpers, drawing);
                 } catch (...) {
                     result.failure = std::current_exception();
                 }
@@ -567,10 +580,10 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         measuring.emplace(*pdf, pageWorkers, bitmaps, helpers ? &*helpers : nullptr);
     }
     QList<VectorPage> pages;
-    QRect lastArea;
+    DrawingGuess drawing;
     for (int i = 0; i < pageCount; ++i) {
         const MeasuredPage page = measuring ? measuring->take(i)
-                                            : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr, lastArea);
+                                            : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr, drawing);
         if (progress)
             progress(i + 1, pageCount);
         if (!page.present) {

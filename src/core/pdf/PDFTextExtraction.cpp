@@ -104,16 +104,53 @@ std::optional<double> readerBaseline(const PDFPageText& text, const TextRange& r
 
 std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& range)
 {
-    std::optional<QRectF> bounds;
+    // QRectF::united's arithmetic, step by step (so every bit of the result
+    // is the same), without a call per character: a line of a page unites
+    // dozens of rectangles, and the import measures every line and word.
+    bool any = false;
+    double x = 0, y = 0, w = 0, h = 0;
     const qsizetype end = std::min(range.end(), text.characterRects.size());
     for (qsizetype i = std::max<qsizetype>(range.location, 0); i < end; ++i) {
         const QRectF& rect = text.characterRects[i];
         if (rect.isNull()) {
             continue;
         }
-        bounds = bounds ? bounds->united(rect) : rect;
+        if (!any || (w == 0. && h == 0.)) {
+            any = true;
+            x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
+            continue;
+        }
+        double left = x;
+        double right = x;
+        if (w < 0)
+            left += w;
+        else
+            right += w;
+        if (rect.width() < 0) {
+            left = qMin(left, rect.x() + rect.width());
+            right = qMax(right, rect.x());
+        } else {
+            left = qMin(left, rect.x());
+            right = qMax(right, rect.x() + rect.width());
+        }
+        double top = y;
+        double bottom = y;
+        if (h < 0)
+            top += h;
+        else
+            bottom += h;
+        if (rect.height() < 0) {
+            top = qMin(top, rect.y() + rect.height());
+            bottom = qMax(bottom, rect.y());
+        } else {
+            top = qMin(top, rect.y());
+            bottom = qMax(bottom, rect.y() + rect.height());
+        }
+        x = left, y = top, w = right - left, h = bottom - top;
     }
-    return bounds;
+    if (!any)
+        return std::nullopt;
+    return QRectF(x, y, w, h);
 }
 
 QList<TextRange> selectionsByLine(const PDFPageText& text, const TextRange& range)
@@ -379,24 +416,26 @@ std::optional<VectorElement> buildExtractedTextElement(const PDFPageText& page, 
     }
     probe.fontSize = size;
     const QFont font = resolveFont(probe, size);
-    const QFontMetricsF fontMetrics(font, fonts::pointDevice());
     const double capHeight = fonts::capHeightOf(font);
-    const double ascent = fontMetrics.ascent();
-    double selBaseline = selY + ascent;
-    // Where the reader put the baseline, when the PDF says how its font sits.
-    if (const auto baseline = readerBaseline(page, range)) {
-        selBaseline = pageHeight - (mediaBox.height() - *baseline);
-    }
+    // The font's ascent loads the font: it is looked up only where needed.
+    const auto ascent = [&font] { return QFontMetricsF(font, fonts::pointDevice()).ascent(); };
 
     double offset = 0;
     if (metrics) {
+        double selBaseline = 0;
+        if (attrs.sizeFromFont) {
+            // Where the reader put the baseline, when the PDF says how its font sits.
+            const auto baseline = readerBaseline(page, range);
+            selBaseline = baseline ? pageHeight - (mediaBox.height() - *baseline) : selY + ascent();
+        }
         const double baselineY = attrs.sizeFromFont && std::abs(selBaseline - metrics->baselineY) <= 1.2
                                      ? selBaseline
                                      : metrics->baselineY;
         offset = std::min(baselineY - frame.y, frame.height + 1.5);
         offset = std::max(offset, 0.88 * capHeight);
     } else {
-        offset = attrs.sizeFromFont && capHeight <= ascent ? ascent : capHeight;
+        const double fontAscent = attrs.sizeFromFont ? ascent() : 0;
+        offset = attrs.sizeFromFont && capHeight <= fontAscent ? fontAscent : capHeight;
     }
 
     bool fontMatches = attrs.sizeFromFont;

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
+
 #include <QFile>
 
 using namespace zelvane;
@@ -262,6 +265,47 @@ TEST(PDFColumnSplitTest, VisualRowsOfASelection)
     EXPECT_EQ(lines[1], (PDFCodec::TextRange{4, 6}));
     EXPECT_FALSE(PDFCodec::selectionBounds(rows.page, {3, 1}).has_value());
     EXPECT_EQ(*PDFCodec::selectionBounds(rows.page, {0, 3}), QRectF(0, 100, 20, 10));
+}
+
+// The bounds of a selection are its characters' rectangles united one after
+// the other, bit for bit: rectangles turned inside out, lines without
+// height, missing boxes and coordinates that round differently in each order.
+TEST(PDFColumnSplitTest, SelectionBoundsAreTheCharactersRectanglesUnited)
+{
+    PDFPageText page;
+    const QList<QRectF> rects = {
+        QRectF(),
+        QRectF(10.1, 20.3, 0, 0),
+        QRectF(0.1, 0.7, 0, 9.3),
+        QRectF(0.30000000000000004, 1e-17, 0.6, 0.2),
+        QRectF(5.5, 7.25, -3.1, -2.9),
+        QRectF(),
+        QRectF(1e9 + 0.1, -3.3, 1e-9, 0),
+        QRectF(-0.0, -7.7, 12.345678901234567, 0.1),
+        QRectF(4.4, 3.3, 2.2, -1.1),
+    };
+    for (const QRectF& rect : rects) {
+        page.text.append(QLatin1Char('x'));
+        page.characterRects.append(rect);
+    }
+    for (qsizetype from = 0; from < rects.size(); ++from) {
+        for (qsizetype to = from; to <= rects.size(); ++to) {
+            std::optional<QRectF> united;
+            for (qsizetype i = from; i < to; ++i) {
+                if (!rects[i].isNull())
+                    united = united ? united->united(rects[i]) : rects[i];
+            }
+            const std::optional<QRectF> bounds = PDFCodec::selectionBounds(page, {from, to - from});
+            ASSERT_EQ(bounds.has_value(), united.has_value()) << from << " " << to;
+            if (bounds) {
+                const std::array<double, 4> got = {bounds->x(), bounds->y(), bounds->width(), bounds->height()};
+                const std::array<double, 4> want = {united->x(), united->y(), united->width(), united->height()};
+                EXPECT_EQ(std::memcmp(got.data(), want.data(), sizeof(got)), 0) << from << " " << to;
+            }
+        }
+    }
+    EXPECT_FALSE(PDFCodec::selectionBounds(page, {0, 1}).has_value());
+    EXPECT_EQ(PDFCodec::selectionBounds(page, {7, 100}), QRectF(-0.0, -7.7, 12.345678901234567, 0.1).united(rects[8]));
 }
 
 TEST_F(PDFImportTest, AFontTheFileHoldsNoProgramOfTakesNoFamilyFromAnotherFile)

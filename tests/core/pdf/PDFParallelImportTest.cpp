@@ -120,7 +120,8 @@ TEST_F(PDFParallelImportTest, LinesMeasuredInAnyOrderMakeTheSameLines)
 
 // Pages are drawn where the page before had its text and read in the same
 // pass: whether the text then lies within what was drawn, reaches beyond it
-// or is missing, every page imports as it measures on its own, drawn whole.
+// (once or page after page) or is missing, every page imports as it
+// measures on its own, drawn whole.
 TEST_F(PDFParallelImportTest, PagesDrawnWhereThePageBeforeHadItsTextImportAsEachMeasuredAlone)
 {
     const auto page = [](std::vector<test::TestPDFText> texts) {
@@ -138,6 +139,11 @@ TEST_F(PDFParallelImportTest, PagesDrawnWhereThePageBeforeHadItsTextImportAsEach
         page({{QPointF(200, 40), 12, "Low on a page after an empty one"}}),
         page({{QPointF(250, 460), 12, "Up right"}, {QPointF(20, 30), 12, "Down left"}}),
         page({{QPointF(250, 455), 12, "Up right", QColor(0, 0, 0x90)}, {QPointF(20, 35), 12, "Down left"}}),
+        // Text spreading further page after page, then back within.
+        page({{QPointF(30, 482), 12, "A wide line near the top of the page"}, {QPointF(150, 240), 12, "Centre"}}),
+        page({{QPointF(6, 490), 12, "Wider still, from the left edge to far on the right"}, {QPointF(150, 8), 12, "Bottom"}}),
+        page({{QPointF(100, 250), 12, "Inside again"}}),
+        page({{QPointF(110, 300), 12, "And drawn with its text", QColor(0, 0x70, 0)}}),
     });
     const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data);
     ASSERT_TRUE(pdf);
