@@ -100,6 +100,27 @@ std::optional<double> readerBaseline(const PDFPageText& text, const TextRange& r
     return std::nullopt;
 }
 
+// One axis of QRectF::united, with its arithmetic: the span from `start`
+// over `size` (either sign) widened to take in the other span.
+void uniteAxis(double& start, double& size, double otherStart, double otherSize)
+{
+    double low = start;
+    double high = start;
+    if (size < 0)
+        low += size;
+    else
+        high += size;
+    if (otherSize < 0) {
+        low = qMin(low, otherStart + otherSize);
+        high = qMax(high, otherStart);
+    } else {
+        low = qMin(low, otherStart);
+        high = qMax(high, otherStart + otherSize);
+    }
+    start = low;
+    size = high - low;
+}
+
 }  // namespace
 
 std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& range)
@@ -120,33 +141,8 @@ std::optional<QRectF> selectionBounds(const PDFPageText& text, const TextRange& 
             x = rect.x(), y = rect.y(), w = rect.width(), h = rect.height();
             continue;
         }
-        double left = x;
-        double right = x;
-        if (w < 0)
-            left += w;
-        else
-            right += w;
-        if (rect.width() < 0) {
-            left = qMin(left, rect.x() + rect.width());
-            right = qMax(right, rect.x());
-        } else {
-            left = qMin(left, rect.x());
-            right = qMax(right, rect.x() + rect.width());
-        }
-        double top = y;
-        double bottom = y;
-        if (h < 0)
-            top += h;
-        else
-            bottom += h;
-        if (rect.height() < 0) {
-            top = qMin(top, rect.y() + rect.height());
-            bottom = qMax(bottom, rect.y());
-        } else {
-            top = qMin(top, rect.y());
-            bottom = qMax(bottom, rect.y() + rect.height());
-        }
-        x = left, y = top, w = right - left, h = bottom - top;
+        uniteAxis(x, w, rect.x(), rect.width());
+        uniteAxis(y, h, rect.y(), rect.height());
     }
     if (!any)
         return std::nullopt;
