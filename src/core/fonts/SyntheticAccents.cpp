@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <memory>
 
@@ -82,6 +83,8 @@ QList<qsizetype> sameUnits(qsizetype count)
         units[i] = i;
     return units;
 }
+
+std::atomic<bool> printedTextLaidOutAlone{false};
 
 struct PendingAccent {
     qsizetype position;
@@ -288,6 +291,11 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     return result;
 }
 
+void layOutPrintedTextAlone(bool alone)
+{
+    printedTextLaidOutAlone = alone;
+}
+
 double alignedLineStart(double x, double width, TextAlignmentMode alignment, double boxWidth)
 {
     switch (alignment) {
@@ -410,6 +418,42 @@ QList<double> sourcePositions(const QList<double>& cursorX, const QString& drawn
     return natural;
 }
 
+// Whether every unit of `text` is shaped into the same glyphs at the same
+// distances from one another wherever the text stands in a line laid out
+// without ligatures: Latin letters, digits, punctuation and currency signs,
+// which all fall into one script run with what stands before them, none of
+// them joins or reorders with its neighbours, and a font's pair kerning only
+// changes the advance of the first glyph of a pair.
+bool shapedAlikeInAnyLine(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool alike = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300 && u != 0xAD)
+                           || (u >= 0x1E00 && u < 0x1F00) || (u >= 0x2010 && u < 0x2028)
+                           || (u >= 0x2030 && u < 0x205F) || (u >= 0x20A0 && u < 0x20C0);
+        if (!alike)
+            return false;
+    }
+    return true;
+}
+
+// Where a plain layout of `end` alone puts each of its cursor positions,
+// read from `cursorX` (those of `drawn`) when `drawn` ends with `end`: the
+// cuts that keep letters apart fall alike in both, so the glyphs of `end`
+// and their advances are the same and only their start differs. Nothing
+// when `drawn` does not end so.
+std::optional<QList<double>> naturalPositionsOfEnd(const QList<double>& cursorX, const QString& drawn,
+                                                   const QString& end)
+{
+    const qsizetype start = drawn.size() - end.size();
+    if (start < 0 || QStringView(drawn).mid(start) != end || !shapedAlikeInAnyLine(drawn))
+        return std::nullopt;
+    QList<double> natural(end.size() + 1);
+    for (qsizetype j = 0; j <= end.size(); ++j)
+        natural[j] = cursorX[start + j] - cursorX[start];
+    return natural;
+}
+
 // `printed` with the origin of every glyph: where only the ink's start is
 // known, the glyph's origin lies its left bearing before it.
 PrintedLine printedOrigins(const PrintedLine& printed, const QFont& font)
@@ -439,17 +483,22 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
 {
     if (!printed || drawn.isEmpty())
         return {{0, int(drawn.size()), 0.0}};
-    const QList<double> natural =
-        sourcePositions(cursorPositions(layout.lineAt(0), drawn, glyphs), drawn, sourceOf, source.size());
-    // The printed text laid out plainly the same way.
+    const QList<double> cursorX = cursorPositions(layout.lineAt(0), drawn, glyphs);
+    const QList<double> natural = sourcePositions(cursorX, drawn, sourceOf, source.size());
     QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
-    const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
-    const QList<double> naturalPrinted =
-        sourcePositions(cursorPositions(printedLayout->lineAt(0), printedDrawn, glyphPerUnit(*printedLayout, printedDrawn)),
-                        printedDrawn, printedSourceOf, printed->text.size());
-    const QList<double> shifts = printedShifts(printedOrigins(*printed, font), naturalPrinted, source, natural);
+    std::optional<QList<double>> naturalPrinted;
+    if (!printedTextLaidOutAlone && drawn.size() == source.size() && printedDrawn.size() == printed->text.size())
+        naturalPrinted = naturalPositionsOfEnd(cursorX, drawn, printedDrawn);
+    if (!naturalPrinted) {
+        // The printed text laid out plainly the same way.
+        const auto printedLayout = layOutLine(printedDrawn, font, kern, true);
+        naturalPrinted = sourcePositions(
+            cursorPositions(printedLayout->lineAt(0), printedDrawn, glyphPerUnit(*printedLayout, printedDrawn)),
+            printedDrawn, printedSourceOf, printed->text.size());
+    }
+    const QList<double> shifts = printedShifts(printedOrigins(*printed, font), *naturalPrinted, source, natural);
 
     QList<ShiftedPiece> pieces;
     for (qsizetype k = 0; k < drawn.size(); ++k) {

@@ -71,4 +71,10 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
                   const QColor& color, TextAlignmentMode alignment, double boxWidth,
                   const PrintedLine* printed = nullptr);
 
+// A line drawn over its print takes the plain places of the printed text
+// from its own layout where it ends with that text, and lays the printed
+// text out on its own otherwise; with `alone`, always on its own. Both give
+// the same places (the switch is there to check that they do).
+void layOutPrintedTextAlone(bool alone);
+
 }  // namespace zelvane::PDFCodec

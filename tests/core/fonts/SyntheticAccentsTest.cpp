@@ -11,6 +11,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRegularExpression>
 #include <QTextLayout>
 
 #include <limits>
@@ -287,4 +288,86 @@ TEST_F(SyntheticAccentsTest, AnEditedLineInPDFKeepsThePrintedPlacesOfItsGlyphs)
     larger.setPointSizeF(15);
     expectPrintedPlaces(larger, 2.5);
     expectPrintedPlaces(font, 2.5);
+}
+
+namespace {
+
+// The PDF of `lines` (edited text over printed text) drawn one under the
+// other in `font` with `kern`, its creation date and subset tags blanked.
+QByteArray linesOverTheirPrint(const QList<std::pair<QString, PDFCodec::PrintedLine>>& lines, const QFont& font,
+                               double kern)
+{
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);
+        writer.setPageLayout(QPageLayout(QPageSize(QSizeF(600, 20 + 14 * lines.size()), QPageSize::Point, QString(),
+                                                   QPageSize::ExactMatch),
+                                         QPageLayout::Portrait, QMarginsF()));
+        QPainter painter(&writer);
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            PDFCodec::drawTextLine(painter, lines[i].first, QPointF(10, 20 + 14 * double(i)), font, kern, Qt::black,
+                                   TextAlignmentMode::left, 580, &lines[i].second);
+    }
+    QString text = QString::fromLatin1(bytes);
+    text.replace(QRegularExpression(QStringLiteral("/CreationDate \\([^)]*\\)")), QString());
+    text.replace(QRegularExpression(QStringLiteral("[A-Z]{6}\\+")), QString());
+    return text.toLatin1();
+}
+
+}  // namespace
+
+TEST_F(SyntheticAccentsTest, AnEditedLineEndingWithItsPrintedTextIsPlacedAsWhenThePrintIsLaidOutAlone)
+{
+    // Printed lines with what kerning and the cuts against ligatures act on:
+    // capitals that kern, quotes and brackets before letters, f and st, digits.
+    const QStringList printedTexts = {
+        QStringLiteral("To AVOID a file, Type \"Ayes\" or (T) with 12.50 $ off"),
+        QStringLiteral("the office of first stations: staff, fluff, afflict, stst"),
+        QStringLiteral("L'WAVE Yo, Te; Pa. \u201CVa\u201D \u2014 we're \u00C9t\u00E9 \u00E0 No\u00EBl"),
+        QStringLiteral("f"),
+        QStringLiteral("t t  two  spaces, then   three"),
+        QStringLiteral("xyz"),
+    };
+    // Edits that end with the printed text (before it: a word, a letter, an
+    // "f" or "s" that cuts the line right there), and edits that do not.
+    const QStringList before = {QStringLiteral("EDITED "), QStringLiteral("A"), QStringLiteral("of"),
+                                QStringLiteral("La"), QStringLiteral("Vas"), QString()};
+    QList<std::pair<QString, PDFCodec::PrintedLine>> lines;
+    // The installed text fonts, one with much kerning, and a subset that
+    // lacks the capitals and the digits (another font fills them in).
+    QList<QFont> fontsUsed;
+    QStringList families = fonts::offeredTextFamilies();
+    families.append(QStringLiteral("Latin Modern Roman"));
+    for (const QString& family : families)
+        fontsUsed.append(fonts::makeFont({family}, 11, false, false));
+    fontsUsed.append(fontWith("Zelvane Lower Subset", QStringLiteral("abcdefghilmnoprstuvwxy ,.;'\""), 11));
+    for (const QFont& font : fontsUsed) {
+        for (const double kern : {0.0, 0.35}) {
+            lines.clear();
+            for (const QString& printedText : printedTexts) {
+                // The print spreads the words 1.5 points each wider than a plain layout.
+                const auto plain = PDFCodec::layOutLine(printedText, font, kern, true);
+                PDFCodec::PrintedLine printed{printedText, {}};
+                double spread = 0;
+                for (qsizetype i = 0; i < printedText.size(); ++i) {
+                    spread += printedText[i] == QLatin1Char(' ') ? 1.5 : 0.0;
+                    printed.x.append(printedText[i] == QLatin1Char(' ')
+                                         ? std::numeric_limits<double>::quiet_NaN()
+                                         : plain->lineAt(0).cursorToX(int(i)) + spread);
+                }
+                for (const QString& start : before)
+                    lines.append({start + printedText, printed});
+                lines.append({printedText + QStringLiteral(" more"), printed});
+                lines.append({QString(printedText).replace(0, 1, QStringLiteral("W")), printed});
+            }
+            PDFCodec::layOutPrintedTextAlone(true);
+            const QByteArray alone = linesOverTheirPrint(lines, font, kern);
+            PDFCodec::layOutPrintedTextAlone(false);
+            const QByteArray reused = linesOverTheirPrint(lines, font, kern);
+            EXPECT_EQ(reused, alone) << qPrintable(font.family()) << " " << kern;
+        }
+    }
 }
