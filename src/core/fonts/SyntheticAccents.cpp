@@ -62,18 +62,42 @@ QString firstCharacter(const QString& text)
     return end > 0 ? text.left(end) : text;
 }
 
-QStringList characters(const QString& text)
-{
-    QStringList out;
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype start = 0;
-    for (qsizetype end = finder.toNextBoundary(); end >= 0; end = finder.toNextBoundary()) {
-        if (end > start)
-            out.append(text.mid(start, end - start));
-        start = end;
+// The ends of the characters (graphemes) of `text` one after another, each
+// after the last. Below U+0300 every unit is a character of its own but a
+// carriage return and the line feed after it; such text is cut without
+// Qt's boundary finder, which looks every unit's properties up first.
+class CharacterEnds {
+public:
+    explicit CharacterEnds(const QString& text)
+        : m_text(text)
+    {
+        m_simple = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x300; });
+        if (!m_simple)
+            m_finder.emplace(QTextBoundaryFinder::Grapheme, text);
     }
-    return out;
-}
+
+    // The end of the character starting at `start` (where the last ended);
+    // -1 after the last.
+    qsizetype next(qsizetype start)
+    {
+        if (!m_simple) {
+            qsizetype end = m_finder->toNextBoundary();
+            while (end >= 0 && end <= start)
+                end = m_finder->toNextBoundary();
+            return end;
+        }
+        if (start >= m_text.size())
+            return -1;
+        const bool pair = m_text[start] == QLatin1Char('\r') && start + 1 < m_text.size()
+                          && m_text[start + 1] == QLatin1Char('\n');
+        return start + (pair ? 2 : 1);
+    }
+
+private:
+    const QString& m_text;
+    bool m_simple = true;
+    std::optional<QTextBoundaryFinder> m_finder;
+};
 
 // Every unit standing for itself.
 QList<qsizetype> sameUnits(qsizetype count)
@@ -216,9 +240,9 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (!glyphs.isEmpty() && std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end())
         return {text, {}};
     const bool oneGlyphPerUnit = glyphs.size() == text.size();
-    const auto hasAt = [&](qsizetype position, const QString& c) {
+    const auto hasAt = [&](qsizetype position, QStringView c) {
         if (!oneGlyphPerUnit)
-            return has(c);
+            return has(c.toString());
         for (qsizetype k = position; k < position + c.size(); ++k) {
             if (glyphs[k] == 0)
                 return false;
@@ -226,25 +250,37 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
         return true;
     };
 
-    auto anyOf = [&has](const char* letters) {
-        for (const char* c = letters; *c; ++c) {
-            if (has(QString(QLatin1Char(*c))))
-                return true;
+    // Whether the face is a subset of capitals: asked once, when a character is missing.
+    std::optional<bool> capitalsOnlyFace;
+    const auto capitalsOnlyAsked = [&] {
+        if (!capitalsOnlyFace) {
+            const QList<quint32> vowels = face.isValid() ? face.glyphIndexesForString(QStringLiteral("aeioAEIO"))
+                                                         : QList<quint32>();
+            const auto anyOf = [&](qsizetype from) {
+                return vowels.size() == 8 && std::any_of(vowels.begin() + from, vowels.begin() + from + 4,
+                                                         [](quint32 glyph) { return glyph != 0; });
+            };
+            capitalsOnlyFace = !anyOf(0) && anyOf(4);
         }
-        return false;
+        return *capitalsOnlyFace;
     };
-    const bool capitalsOnly = !anyOf("aeio") && anyOf("AEIO");
 
     QString adapted;
+    adapted.reserve(text.size());
     QList<PendingAccent> pending;
-    qsizetype position = 0;
-    for (const QString& c : characters(text)) {
+    CharacterEnds ends(text);
+    for (qsizetype position = 0, end = ends.next(0); end > position; position = end, end = ends.next(end)) {
+        const QStringView unit = QStringView(text).mid(position, end - position);
+        if (oneGlyphPerUnit && hasAt(position, unit)) {
+            adapted += unit;
+            continue;
+        }
+        const QString c = unit.toString();
         QString emitted;
-        const bool present = hasAt(position, c);
-        position += c.size();
-        if (present) {
+        if (hasAt(position, c)) {
             emitted = c;
         } else {
+            const bool capitalsOnly = capitalsOnlyAsked();
             if (capitalsOnly) {
                 const QString u = firstCharacter(c.toUpper());
                 if (!u.isEmpty() && u != c) {
@@ -364,25 +400,35 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
         else if (!(out.runs[0].rawFont() == face))
             return std::nullopt;
     }
-    QList<QList<QPointF>> positions;
-    for (const QGlyphRun& run : out.runs)
-        positions.append(run.positions());
-    QList<qsizetype> next(out.runs.size(), 0);
+    const qsizetype runCount = out.runs.size();
+    std::array<QList<QPointF>, 2> positions;
+    for (qsizetype r = 0; r < runCount; ++r)
+        positions[size_t(r)] = out.runs[r].positions();
+    // With two runs, the face's glyphs for the units tell which run draws each.
+    const QList<quint32> faceGlyphs = runCount == 2 ? face.glyphIndexesForString(drawn) : QList<quint32>();
+    if (runCount == 2 && faceGlyphs.size() != drawn.size())
+        return std::nullopt;
+    std::array<qsizetype, 2> next{0, 0};
     out.runOf.resize(drawn.size());
     out.glyphOf.resize(drawn.size());
     out.x.resize(drawn.size());
+    qsizetype* const runOf = out.runOf.data();
+    qsizetype* const glyphOf = out.glyphOf.data();
+    double* const x = out.x.data();
     for (qsizetype k = 0; k < drawn.size(); ++k) {
-        const qsizetype r = out.runs.size() == 1 || face.supportsCharacter(drawn[k]) ? own : 1 - own;
-        if (next[r] >= positions[r].size())
+        const size_t r = size_t(runCount == 1 || faceGlyphs[k] != 0 ? own : 1 - own);
+        const QList<QPointF>& places = positions[r];
+        if (next[r] >= places.size())
             return std::nullopt;
-        out.runOf[k] = r;
-        out.glyphOf[k] = next[r]++;
-        out.x[k] = positions[r][out.glyphOf[k]].x();
-        if (k > 0 && out.x[k] < out.x[k - 1])
+        runOf[k] = qsizetype(r);
+        glyphOf[k] = next[r]++;
+        x[k] = places[glyphOf[k]].x();
+        if (k > 0 && x[k] < x[k - 1])
             return std::nullopt;
     }
-    for (qsizetype r = 0; r < out.runs.size(); ++r) {
-        if (next[r] != positions[r].size() || out.runs[r].glyphIndexes().size() != positions[r].size())
+    for (qsizetype r = 0; r < runCount; ++r) {
+        if (next[size_t(r)] != positions[size_t(r)].size()
+            || out.runs[r].glyphIndexes().size() != positions[size_t(r)].size())
             return std::nullopt;
     }
     // Checked against the layout's own cursor positions midway and at the end.

@@ -129,6 +129,19 @@ TEST_F(SyntheticAccentsTest, EmitsLettersOutsideTheTableUnchanged)
     const auto adapted = PDFCodec::adaptStringForSubsetFont(QStringLiteral("ñnÉ"), font, 0);
     EXPECT_EQ(adapted.adapted, QStringLiteral("ñnE"));
     ASSERT_EQ(adapted.accents.size(), 1);
+
+    // Letters written with a combining accent stay one character (an É with
+    // one more accent is not in the table), a carriage return before a line
+    // feed too; letters in the table around them still take their drawn
+    // accents, each over its own base letter.
+    const QString combined = QStringLiteral("Én\u0301\r\nÉ\u0301\rÉ");
+    const auto mixed = PDFCodec::adaptStringForSubsetFont(combined, font, 0);
+    EXPECT_EQ(mixed.adapted, QStringLiteral("En\u0301\r\nÉ\u0301\rE"));
+    ASSERT_EQ(mixed.accents.size(), 2);
+    EXPECT_LT(mixed.accents[0].centerX, mixed.accents[1].centerX);
+    const auto simple = PDFCodec::adaptStringForSubsetFont(QStringLiteral("É\r\nÉ"), font, 0);
+    EXPECT_EQ(simple.adapted, QStringLiteral("E\r\nE"));
+    EXPECT_EQ(simple.accents.size(), 2);
 }
 
 TEST_F(SyntheticAccentsTest, NeverAlignsLeftOfTheStart)
