@@ -24,6 +24,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
@@ -251,6 +252,50 @@ private:
     std::vector<std::exception_ptr> m_failures;
     std::vector<std::future<void>> m_helpers;
 };
+
+// Part of the text of `document`: one element of each font and size its
+// visible text is set in, on one page of their own (none when no helper
+// thread would draw its export).
+std::optional<VectorDocument> fontSamples(const VectorDocument& document)
+{
+    qsizetype lines = 0;
+    QSet<QString> seen;
+    VectorPage sample;
+    sample.width = 612;
+    sample.height = 792;
+    sample.backgroundColorHex = QStringLiteral("#FFFFFF");
+    for (const VectorPage& page : document.pages) {
+        ++lines;
+        for (const VectorElement& element : page.elements) {
+            const TextPayload* text = element.text();
+            if (!element.visible || !text) {
+                continue;
+            }
+            ++lines;
+            const auto trait = [](const std::optional<bool>& value) {
+                return value ? QLatin1Char(*value ? '1' : '0') : QLatin1Char('-');
+            };
+            QString key = text->postScriptFontName.value_or(QString()) + QChar(0x1f) + text->fontFamily + QChar(0x1f) +
+                          QString::number(text->fontSize, 'g', 17) + QChar(0x1f);
+            key += trait(text->isBold);
+            key += trait(text->isItalic);
+            key += trait(text->originalIsBold);
+            key += trait(text->originalIsItalic);
+            if (!text->text.trimmed().isEmpty() && !seen.contains(key)) {
+                seen.insert(key);
+                sample.elements.append(element);
+            }
+        }
+    }
+    // An export of this many edited lines shares its pages out among the threads.
+    if (lines < 2 * kElementsPerOverlayPart || sample.elements.isEmpty()) {
+        return std::nullopt;
+    }
+    VectorDocument samples;
+    samples.title = document.title;
+    samples.pages.append(std::move(sample));
+    return samples;
+}
 
 struct SourcePDF {
     // What qpdf reads (it reads from these bytes without copying them).
@@ -537,6 +582,40 @@ QByteArray underlay(const VectorPage& page, const QString& backdropName, const s
 }
 
 }  // namespace
+
+ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<std::atomic<bool>> leftOff, std::shared_future<void> done)
+    : m_leftOff(std::move(leftOff))
+    , m_done(std::move(done))
+{
+}
+
+ExportDrawingWarmUp::~ExportDrawingWarmUp()
+{
+    *m_leftOff = true;
+    wait();
+}
+
+void ExportDrawingWarmUp::wait() const
+{
+    m_done.wait();
+}
+
+std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document)
+{
+    std::optional<VectorDocument> samples = fontSamples(document);
+    PageDrawingThreads* const threads = samples ? PageDrawingThreads::shared() : nullptr;
+    if (!threads) {
+        return nullptr;
+    }
+    auto leftOff = std::make_shared<std::atomic<bool>>(false);
+    std::shared_future<void> done =
+        threads->runOnEach([leftOff, samples = std::make_shared<const VectorDocument>(*std::move(samples))] {
+            if (!*leftOff) {
+                drawOverlay(*samples, 0, [] { return qsizetype(1); });
+            }
+        });
+    return std::make_unique<ExportDrawingWarmUp>(std::move(leftOff), std::move(done));
+}
 
 QString pdfCreator()
 {

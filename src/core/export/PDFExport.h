@@ -6,6 +6,10 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+#include <future>
+#include <memory>
+
 namespace zelvane::PDFCodec {
 
 // A page written as a picture of itself because what lies under its masks
@@ -41,6 +45,33 @@ inline constexpr double kRasterizedPageDPI = 300;
 // Throws CodecError "PDFCodec" 2 or 3 when the PDF cannot be written.
 QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report = nullptr,
                      const PDFExportOptions& options = {});
+
+// The drawing threads of the export made ready, in the background, to draw
+// a document's text: each lays out and draws, once, a line in every font and
+// size the document's text is set in. A thread meeting a font for the first
+// time looks it up under Qt's one font lock for the whole program: without
+// this, the first export of a process has every thread queue there. An
+// export started meanwhile draws on each thread once that thread is ready.
+class ExportDrawingWarmUp {
+public:
+    ExportDrawingWarmUp(std::shared_ptr<std::atomic<bool>> leftOff, std::shared_future<void> done);
+    // Leaves what no thread has started and waits for what is being drawn.
+    ~ExportDrawingWarmUp();
+    ExportDrawingWarmUp(const ExportDrawingWarmUp&) = delete;
+    ExportDrawingWarmUp& operator=(const ExportDrawingWarmUp&) = delete;
+
+    // Waits until every thread is ready.
+    void wait() const;
+
+private:
+    std::shared_ptr<std::atomic<bool>> m_leftOff;
+    std::shared_future<void> m_done;
+};
+
+// Starts readying the drawing threads for `document`; null when its export
+// would draw on the calling thread alone (too few lines), so nothing is to
+// be readied. Drop the result before the application object goes.
+std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document);
 
 // The status line's note on pages written as pictures ("" when none was),
 // in the interface language.
