@@ -44,6 +44,8 @@
 #include <set>
 #include <vector>
 
+#include <zlib.h>
+
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
 // and the original PDF page as a form XObject, and sets the exact media box.
@@ -570,6 +572,71 @@ void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPag
     out.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newStream(&output, content.toStdString()));
 }
 
+// The page contents the export made (backdrops taken out from under their
+// masks) compressed by the drawing threads once they have drawn their pages,
+// rather than one after the other by the writer at the end. Only the
+// streams' bytes go to the threads; the objects stay with the calling
+// thread, which puts the compressed bytes back in `finish`.
+class ContentCompression {
+public:
+    void add(QPDFObjectHandle stream, PageDrawingThreads& threads)
+    {
+        if (!stream.isStream() || stream.getDict().hasKey("/Filter") || !m_seen.insert(stream.getObjGen()).second) {
+            return;
+        }
+        std::shared_ptr<Buffer> raw;
+        try {
+            raw = stream.getRawStreamData();
+        } catch (const std::exception&) {
+            return;  // left to the writer
+        }
+        auto compressed = std::make_shared<std::string>();
+        try {
+            m_streams.push_back({stream, compressed, threads.run([raw, compressed] {
+                                     uLongf size = compressBound(uLong(raw->getSize()));
+                                     compressed->resize(size);
+                                     if (compress2(reinterpret_cast<Bytef*>(compressed->data()), &size,
+                                                   raw->getBuffer(), uLong(raw->getSize()),
+                                                   Z_DEFAULT_COMPRESSION) != Z_OK) {
+                                         compressed->clear();
+                                         return;
+                                     }
+                                     compressed->resize(size);
+                                 })});
+        } catch (const std::exception&) {
+            m_seen.erase(stream.getObjGen());  // left to the writer
+        }
+    }
+
+    ~ContentCompression()
+    {
+        for (Compressed& stream : m_streams) {
+            stream.done.wait();
+        }
+    }
+
+    void finish()
+    {
+        for (Compressed& stream : m_streams) {
+            stream.done.get();
+            if (!stream.compressed->empty()) {
+                stream.stream.replaceStreamData(*stream.compressed, QPDFObjectHandle::newName("/FlateDecode"),
+                                                QPDFObjectHandle::newNull());
+            }
+        }
+        m_streams.clear();
+    }
+
+private:
+    struct Compressed {
+        QPDFObjectHandle stream;
+        std::shared_ptr<std::string> compressed;
+        std::future<void> done;
+    };
+    std::set<QPDFObjGen> m_seen;
+    std::vector<Compressed> m_streams;
+};
+
 QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
 {
     const RGBAColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1));
@@ -700,6 +767,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             }
         }
         copyOptionalContent(output, sourceFiles);
+        ContentCompression compression;
+        if (PageDrawingThreads* const threads = overlays.drawnAtOnce() ? nullptr : PageDrawingThreads::shared()) {
+            for (const Backdrop& backdrop : backdrops) {
+                if (backdrop.form && !backdrop.unfilterable) {
+                    compression.add(*backdrop.form, *threads);
+                }
+            }
+        }
         QPDFPageDocumentHelper pageTree(output);
         std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
@@ -790,6 +865,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
             out.addPageContents(QPDFObjectHandle::newStream(&output, std::string("\nQ\n")), false);
         }
+        compression.finish();
         QPDFWriter writer(output);
         writer.setOutputMemory();
         writer.setCompressStreams(true);
