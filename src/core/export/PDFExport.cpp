@@ -650,16 +650,17 @@ QByteArray underlay(const VectorPage& page, const QString& backdropName, const s
 
 }  // namespace
 
-ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<std::atomic<bool>> leftOff, std::shared_future<void> done)
-    : m_leftOff(std::move(leftOff))
+ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done)
+    : m_drawing(std::move(drawing))
     , m_done(std::move(done))
 {
 }
 
 ExportDrawingWarmUp::~ExportDrawingWarmUp()
 {
-    *m_leftOff = true;
-    wait();
+    std::unique_lock<std::mutex> lock(m_drawing->mutex);
+    m_drawing->leftOff = true;
+    m_drawing->ended.wait(lock, [this] { return m_drawing->drawing == 0; });
 }
 
 void ExportDrawingWarmUp::wait() const
@@ -674,14 +675,25 @@ std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& d
     if (!threads) {
         return nullptr;
     }
-    auto leftOff = std::make_shared<std::atomic<bool>>(false);
+    auto drawing = std::make_shared<ExportDrawingWarmUp::Drawing>();
     std::shared_future<void> done =
-        threads->runOnEach([leftOff, samples = std::make_shared<const VectorDocument>(*std::move(samples))] {
-            if (!*leftOff) {
-                drawOverlay(*samples, 0, [] { return qsizetype(1); });
+        threads->runOnEach([drawing, samples = std::make_shared<const VectorDocument>(*std::move(samples))] {
+            {
+                const std::lock_guard<std::mutex> lock(drawing->mutex);
+                if (drawing->leftOff) {
+                    return;
+                }
+                ++drawing->drawing;
             }
+            try {
+                drawOverlay(*samples, 0, [] { return qsizetype(1); });
+            } catch (...) {
+            }
+            const std::lock_guard<std::mutex> lock(drawing->mutex);
+            --drawing->drawing;
+            drawing->ended.notify_all();
         });
-    return std::make_unique<ExportDrawingWarmUp>(std::move(leftOff), std::move(done));
+    return std::make_unique<ExportDrawingWarmUp>(std::move(drawing), std::move(done));
 }
 
 QString pdfCreator()

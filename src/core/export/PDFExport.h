@@ -6,9 +6,10 @@
 #include <QList>
 #include <QString>
 
-#include <atomic>
+#include <condition_variable>
 #include <future>
 #include <memory>
+#include <mutex>
 
 namespace zelvane::PDFCodec {
 
@@ -54,8 +55,17 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report = n
 // export started meanwhile draws on each thread once that thread is ready.
 class ExportDrawingWarmUp {
 public:
-    ExportDrawingWarmUp(std::shared_ptr<std::atomic<bool>> leftOff, std::shared_future<void> done);
-    // Leaves what no thread has started and waits for what is being drawn.
+    // Whether the threads still draw for it, and how many are drawing.
+    struct Drawing {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool leftOff = false;
+        int drawing = 0;
+    };
+
+    ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done);
+    // Leaves it to the threads that have not started it (without waiting
+    // for what they do before) and waits for those drawing it.
     ~ExportDrawingWarmUp();
     ExportDrawingWarmUp(const ExportDrawingWarmUp&) = delete;
     ExportDrawingWarmUp& operator=(const ExportDrawingWarmUp&) = delete;
@@ -64,7 +74,7 @@ public:
     void wait() const;
 
 private:
-    std::shared_ptr<std::atomic<bool>> m_leftOff;
+    std::shared_ptr<Drawing> m_drawing;
     std::shared_future<void> m_done;
 };
 

@@ -5,6 +5,12 @@
 #include "core/fonts/TestFonts.h"
 #include "core/support/PDFText.h"
 #include "export/PDFExport.h"
+#include "export/PageDrawingThreads.h"
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +72,42 @@ TEST_F(ExportDrawingWarmUpTest, ExportsWhileAndAfterTheThreadsAreReadiedWriteThe
     EXPECT_EQ(test::pdfToText(readied).simplified(), cold);
     // Nothing of the readying's own drawing reaches an export.
     EXPECT_EQ(test::pdfToText(readied).simplified().count(QStringLiteral("Ligne 1 de la page 1 ")), 1);
+}
+
+TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWaitingForThem)
+{
+    PDFCodec::PageDrawingThreads* const threads = PDFCodec::PageDrawingThreads::shared();
+    ASSERT_NE(threads, nullptr);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int holding = 0;
+    bool released = false;
+    std::vector<std::future<void>> held;
+    for (int i = 0; i < threads->count(); ++i) {
+        held.push_back(threads->run([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++holding;
+            changed.notify_all();
+            changed.wait(lock, [&] { return released; });
+        }));
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return holding == threads->count(); });
+    }
+    // Every thread is busy with other work (an export, say): closing the
+    // document does not wait for it.
+    auto warmUp = PDFCodec::warmUpExportDrawing(linesDocument(6, 100));
+    ASSERT_NE(warmUp, nullptr);
+    warmUp.reset();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    for (std::future<void>& job : held)
+        job.get();
+    threads->run([] {}).get();
 }
 
 }  // namespace
