@@ -763,21 +763,15 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
         }
         // The line is drawn in the font of its first character; letters
         // printed in another font only lend the place where their word starts.
-        // The font of each character of the line: that of the first run
-        // holding it, found in one pass over the runs.
-        static const QString noFont;
-        QList<const QString*> fonts(text.size(), nullptr);
-        for (const PDFTextRun& run : page.runs) {
-            for (qsizetype i = std::max(run.start, at); i < std::min(run.end, at + text.size()); ++i) {
-                if (!fonts[i - at]) {
-                    fonts[i - at] = &run.fontName;
+        const auto fontAt = [&page](qsizetype i) {
+            for (const PDFTextRun& run : page.runs) {
+                if (i >= run.start && i < run.end) {
+                    return run.fontName;
                 }
             }
-        }
-        const auto fontAt = [&](qsizetype i) -> const QString& {
-            return fonts[i - at] ? *fonts[i - at] : noFont;
+            return QString();
         };
-        const QString& lineFont = fontAt(at);
+        const QString lineFont = fontAt(at);
         // An invisible text layer stretches its glyphs over the printed
         // words: only where a word starts tells where the print has it.
         const bool wordsOnly = printedInvisibly(page, at, text.size());
