@@ -1,6 +1,7 @@
 #include "VectorController.h"
 
 #include "ThreadHandOver.h"
+#include "export/PDFExport.h"
 
 #include <QThread>
 #include <QThreadPool>
@@ -29,6 +30,7 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
 
 VectorController::~VectorController()
 {
+    m_exportWarmUp.reset();
     stopRemoteServices();
     // A file being written is finished, never left half-written; its
     // recording is dropped with the object.

@@ -31,6 +31,10 @@ class QThreadPool;
 
 namespace zelvane {
 
+namespace PDFCodec {
+class ExportDrawingWarmUp;
+}
+
 // The single owner of the open document. Every discrete edit goes through
 // perform(), which keeps a whole-document undo step; the controller also
 // keeps the current page, the selection, the status line, the signature and
@@ -569,6 +573,8 @@ private:
     };
     std::shared_ptr<WrittenSaves> m_writtenSaves = std::make_shared<WrittenSaves>();
     std::unique_ptr<QThreadPool> m_saveWriter;
+    // The PDF export's drawing threads made ready for the document opened last.
+    std::unique_ptr<PDFCodec::ExportDrawingWarmUp> m_exportWarmUp;
     int m_pendingSaves = 0;
     quint64 m_nextSaveSerial = 1;
     // The serial of the last save recorded as the saved state: a save asked

@@ -145,6 +145,9 @@ void VectorController::openFileAtPath(const QString& path)
 void VectorController::putOpenedDocument(VectorDocument opened, const QString& fileName)
 {
     replaceDocument(std::move(opened));
+    // Its first export then draws as fast as the later ones.
+    m_exportWarmUp.reset();
+    m_exportWarmUp = PDFCodec::warmUpExportDrawing(m_document);
     const qsizetype pages = m_document.pages.size();
     const QString pageWord = pages >= 2 ? QStringLiteral("pages") : QStringLiteral("page");
     const QString counts = QString::number(pages) + QLatin1Char(' ') + pageWord + QStringLiteral(", ") +

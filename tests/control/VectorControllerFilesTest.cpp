@@ -4,7 +4,9 @@
 #include "control/remote/RemoteTestSupport.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
+#include "export/PDFExport.h"
 #include "export/SVGExport.h"
+#include "pdf/PDFImport.h"
 #include "support/EventLoopStallProbe.h"
 
 #include <QDir>
@@ -758,4 +760,19 @@ TEST_F(VectorControllerFilesTest, EditsAreUnsavedUntilSavedAndUndoingBackIsNoCha
     writeFile(scratchPath(QStringLiteral("one.pdf")), onePagePDF());
     controller->openFile(scratchPath(QStringLiteral("one.pdf")));
     EXPECT_FALSE(controller->hasUnsavedChanges());
+}
+
+TEST_F(VectorControllerFilesTest, OpeningAgainAndClosingWhileTheExportThreadsAreReadiedEndQuietly)
+{
+    const QString path = scratchPath(QStringLiteral("long.pdf"));
+    writeFile(path, makeManualTestPDF(16));
+    controller->openFile(path);
+    // Long enough for its export to draw on several threads: they are readied.
+    ASSERT_NE(PDFCodec::warmUpExportDrawing(controller->document()), nullptr);
+    controller->openFile(path);
+    controller->openFile(path);
+    const QByteArray exported = PDFCodec::exportPDF(controller->document());
+    EXPECT_EQ(PDFCodec::importPDF(exported, QStringLiteral("again"), std::nullopt).pages.size(),
+              controller->document().pages.size());
+    controller.reset();
 }

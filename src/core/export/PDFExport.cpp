@@ -24,6 +24,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
@@ -42,6 +43,8 @@
 #include <memory>
 #include <set>
 #include <vector>
+
+#include <zlib.h>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
@@ -251,6 +254,50 @@ private:
     std::vector<std::exception_ptr> m_failures;
     std::vector<std::future<void>> m_helpers;
 };
+
+// Part of the text of `document`: one element of each font and size its
+// visible text is set in, on one page of their own (none when no helper
+// thread would draw its export).
+std::optional<VectorDocument> fontSamples(const VectorDocument& document)
+{
+    qsizetype lines = 0;
+    QSet<QString> seen;
+    VectorPage sample;
+    sample.width = 612;
+    sample.height = 792;
+    sample.backgroundColorHex = QStringLiteral("#FFFFFF");
+    for (const VectorPage& page : document.pages) {
+        ++lines;
+        for (const VectorElement& element : page.elements) {
+            const TextPayload* text = element.text();
+            if (!element.visible || !text) {
+                continue;
+            }
+            ++lines;
+            const auto trait = [](const std::optional<bool>& value) {
+                return value ? QLatin1Char(*value ? '1' : '0') : QLatin1Char('-');
+            };
+            QString key = text->postScriptFontName.value_or(QString()) + QChar(0x1f) + text->fontFamily + QChar(0x1f) +
+                          QString::number(text->fontSize, 'g', 17) + QChar(0x1f);
+            key += trait(text->isBold);
+            key += trait(text->isItalic);
+            key += trait(text->originalIsBold);
+            key += trait(text->originalIsItalic);
+            if (!text->text.trimmed().isEmpty() && !seen.contains(key)) {
+                seen.insert(key);
+                sample.elements.append(element);
+            }
+        }
+    }
+    // An export of this many edited lines shares its pages out among the threads.
+    if (lines < 2 * kElementsPerOverlayPart || sample.elements.isEmpty()) {
+        return std::nullopt;
+    }
+    VectorDocument samples;
+    samples.title = document.title;
+    samples.pages.append(std::move(sample));
+    return samples;
+}
 
 struct SourcePDF {
     // What qpdf reads (it reads from these bytes without copying them).
@@ -525,6 +572,71 @@ void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPag
     out.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newStream(&output, content.toStdString()));
 }
 
+// The page contents the export made (backdrops taken out from under their
+// masks) compressed by the drawing threads once they have drawn their pages,
+// rather than one after the other by the writer at the end. Only the
+// streams' bytes go to the threads; the objects stay with the calling
+// thread, which puts the compressed bytes back in `finish`.
+class ContentCompression {
+public:
+    void add(QPDFObjectHandle stream, PageDrawingThreads& threads)
+    {
+        if (!stream.isStream() || stream.getDict().hasKey("/Filter") || !m_seen.insert(stream.getObjGen()).second) {
+            return;
+        }
+        std::shared_ptr<Buffer> raw;
+        try {
+            raw = stream.getRawStreamData();
+        } catch (const std::exception&) {
+            return;  // left to the writer
+        }
+        auto compressed = std::make_shared<std::string>();
+        try {
+            m_streams.push_back({stream, compressed, threads.run([raw, compressed] {
+                                     uLongf size = compressBound(uLong(raw->getSize()));
+                                     compressed->resize(size);
+                                     if (compress2(reinterpret_cast<Bytef*>(compressed->data()), &size,
+                                                   raw->getBuffer(), uLong(raw->getSize()),
+                                                   Z_DEFAULT_COMPRESSION) != Z_OK) {
+                                         compressed->clear();
+                                         return;
+                                     }
+                                     compressed->resize(size);
+                                 })});
+        } catch (const std::exception&) {
+            m_seen.erase(stream.getObjGen());  // left to the writer
+        }
+    }
+
+    ~ContentCompression()
+    {
+        for (Compressed& stream : m_streams) {
+            stream.done.wait();
+        }
+    }
+
+    void finish()
+    {
+        for (Compressed& stream : m_streams) {
+            stream.done.get();
+            if (!stream.compressed->empty()) {
+                stream.stream.replaceStreamData(*stream.compressed, QPDFObjectHandle::newName("/FlateDecode"),
+                                                QPDFObjectHandle::newNull());
+            }
+        }
+        m_streams.clear();
+    }
+
+private:
+    struct Compressed {
+        QPDFObjectHandle stream;
+        std::shared_ptr<std::string> compressed;
+        std::future<void> done;
+    };
+    std::set<QPDFObjGen> m_seen;
+    std::vector<Compressed> m_streams;
+};
+
 QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
 {
     const RGBAColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1));
@@ -537,6 +649,52 @@ QByteArray underlay(const VectorPage& page, const QString& backdropName, const s
 }
 
 }  // namespace
+
+ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done)
+    : m_drawing(std::move(drawing))
+    , m_done(std::move(done))
+{
+}
+
+ExportDrawingWarmUp::~ExportDrawingWarmUp()
+{
+    std::unique_lock<std::mutex> lock(m_drawing->mutex);
+    m_drawing->leftOff = true;
+    m_drawing->ended.wait(lock, [this] { return m_drawing->drawing == 0; });
+}
+
+void ExportDrawingWarmUp::wait() const
+{
+    m_done.wait();
+}
+
+std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document)
+{
+    std::optional<VectorDocument> samples = fontSamples(document);
+    PageDrawingThreads* const threads = samples ? PageDrawingThreads::shared() : nullptr;
+    if (!threads) {
+        return nullptr;
+    }
+    auto drawing = std::make_shared<ExportDrawingWarmUp::Drawing>();
+    std::shared_future<void> done =
+        threads->runOnEach([drawing, samples = std::make_shared<const VectorDocument>(*std::move(samples))] {
+            {
+                const std::lock_guard<std::mutex> lock(drawing->mutex);
+                if (drawing->leftOff) {
+                    return;
+                }
+                ++drawing->drawing;
+            }
+            try {
+                drawOverlay(*samples, 0, [] { return qsizetype(1); });
+            } catch (...) {
+            }
+            const std::lock_guard<std::mutex> lock(drawing->mutex);
+            --drawing->drawing;
+            drawing->ended.notify_all();
+        });
+    return std::make_unique<ExportDrawingWarmUp>(std::move(drawing), std::move(done));
+}
 
 QString pdfCreator()
 {
@@ -621,6 +779,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             }
         }
         copyOptionalContent(output, sourceFiles);
+        ContentCompression compression;
+        if (PageDrawingThreads* const threads = overlays.drawnAtOnce() ? nullptr : PageDrawingThreads::shared()) {
+            for (const Backdrop& backdrop : backdrops) {
+                if (backdrop.form && !backdrop.unfilterable) {
+                    compression.add(*backdrop.form, *threads);
+                }
+            }
+        }
         QPDFPageDocumentHelper pageTree(output);
         std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
@@ -711,6 +877,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
             out.addPageContents(QPDFObjectHandle::newStream(&output, std::string("\nQ\n")), false);
         }
+        compression.finish();
         QPDFWriter writer(output);
         writer.setOutputMemory();
         writer.setCompressStreams(true);

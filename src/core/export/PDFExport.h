@@ -6,6 +6,11 @@
 #include <QList>
 #include <QString>
 
+#include <condition_variable>
+#include <future>
+#include <memory>
+#include <mutex>
+
 namespace zelvane::PDFCodec {
 
 // A page written as a picture of itself because what lies under its masks
@@ -41,6 +46,42 @@ inline constexpr double kRasterizedPageDPI = 300;
 // Throws CodecError "PDFCodec" 2 or 3 when the PDF cannot be written.
 QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report = nullptr,
                      const PDFExportOptions& options = {});
+
+// The drawing threads of the export made ready, in the background, to draw
+// a document's text: each lays out and draws, once, a line in every font and
+// size the document's text is set in. A thread meeting a font for the first
+// time looks it up under Qt's one font lock for the whole program: without
+// this, the first export of a process has every thread queue there. An
+// export started meanwhile draws on each thread once that thread is ready.
+class ExportDrawingWarmUp {
+public:
+    // Whether the threads still draw for it, and how many are drawing.
+    struct Drawing {
+        std::mutex mutex;
+        std::condition_variable ended;
+        bool leftOff = false;
+        int drawing = 0;
+    };
+
+    ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done);
+    // Leaves it to the threads that have not started it (without waiting
+    // for what they do before) and waits for those drawing it.
+    ~ExportDrawingWarmUp();
+    ExportDrawingWarmUp(const ExportDrawingWarmUp&) = delete;
+    ExportDrawingWarmUp& operator=(const ExportDrawingWarmUp&) = delete;
+
+    // Waits until every thread is ready.
+    void wait() const;
+
+private:
+    std::shared_ptr<Drawing> m_drawing;
+    std::shared_future<void> m_done;
+};
+
+// Starts readying the drawing threads for `document`; null when its export
+// would draw on the calling thread alone (too few lines), so nothing is to
+// be readied. Drop the result before the application object goes.
+std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document);
 
 // The status line's note on pages written as pictures ("" when none was),
 // in the interface language.

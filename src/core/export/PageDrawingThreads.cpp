@@ -49,17 +49,55 @@ std::future<void> PageDrawingThreads::run(std::function<void()> job)
     return done;
 }
 
+std::shared_future<void> PageDrawingThreads::runOnEach(std::function<void()> job)
+{
+    auto onEach = std::make_shared<OnEach>();
+    onEach->job = std::move(job);
+    std::shared_future<void> done = onEach->done.get_future().share();
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        onEach->left = m_count;
+        m_onEach.push_back(std::move(onEach));
+    }
+    m_wake.notify_all();
+    return done;
+}
+
 void PageDrawingThreads::work()
 {
+    // The jobs for every thread this thread has run (all were handed in
+    // after it started: the threads start before anything is handed in).
+    size_t ranOnEach = 0;
     for (;;) {
+        std::shared_ptr<OnEach> onEach;
         std::packaged_task<void()> task;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return !m_jobs.empty(); });
-            task = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            m_wake.wait(lock, [&] { return ranOnEach < m_onEachPast + m_onEach.size() || !m_jobs.empty(); });
+            if (ranOnEach < m_onEachPast + m_onEach.size()) {
+                onEach = m_onEach[ranOnEach - m_onEachPast];
+                ++ranOnEach;
+            } else {
+                task = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            }
         }
-        task();
+        if (!onEach) {
+            task();
+            continue;
+        }
+        try {
+            onEach->job();
+        } catch (...) {
+        }
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (--onEach->left == 0) {
+            onEach->done.set_value();
+        }
+        while (!m_onEach.empty() && m_onEach.front()->left == 0) {
+            m_onEach.pop_front();
+            ++m_onEachPast;
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <future>
 #include <mutex>
 
@@ -25,6 +26,10 @@ public:
     // Runs `job` on one of the threads, after the jobs handed in before it;
     // the future holds what it threw.
     std::future<void> run(std::function<void()> job);
+    // Runs `job` once on every thread, each before the jobs it takes after
+    // this call, and returns at once. The future is ready once every thread
+    // has run it; what it throws is dropped.
+    std::shared_future<void> runOnEach(std::function<void()> job);
 
 private:
     // Throws std::system_error when not even one thread can be made.
@@ -32,10 +37,21 @@ private:
 
     void work();
 
+    // A job for every thread, and how many have still to run it.
+    struct OnEach {
+        std::function<void()> job;
+        int left = 0;
+        std::promise<void> done;
+    };
+
     int m_count = 0;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<std::packaged_task<void()>> m_jobs;
+    // The jobs for every thread some thread has still to run, oldest first;
+    // m_onEachPast counts those every thread has run (gone from the list).
+    std::deque<std::shared_ptr<OnEach>> m_onEach;
+    size_t m_onEachPast = 0;
 };
 
 }  // namespace zelvane::PDFCodec

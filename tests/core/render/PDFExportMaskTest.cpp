@@ -323,3 +323,54 @@ TEST_F(PDFExportMaskTest, PageThatCannotBeFilteredIsWrittenAsAPicture)
     }
     EXPECT_TRUE(PDFCodec::rasterizedPagesNote({}).isEmpty());
 }
+
+namespace {
+
+// Whether every backdrop form of the export is compressed.
+bool backdropsCompressed(const QByteArray& pdf)
+{
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(read).getAllPages()) {
+        for (auto& [name, form] : page.getFormXObjects()) {
+            if (!form.getDict().getKey("/Filter").isNameAndEquals("/FlateDecode"))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(PDFExportMaskTest, PagesDrawnOnSeveralThreadsKeepTheirBackdropsAsOnePageAloneDoes)
+{
+    const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    VectorDocument one = imported(source, QStringLiteral("memo"));
+    one.pages.resize(1);
+    int lines = 0;
+    for (VectorElement& element : one.pages[0].elements) {
+        if (TextPayload* text = element.text(); text && text->isPDFExtracted) {
+            text->text = QStringLiteral("EDITED ") + text->text;
+            ++lines;
+        }
+    }
+    ASSERT_GT(lines, 5);
+    // Enough edited lines for the pages to be shared out among threads.
+    VectorDocument many = one;
+    while (many.pages.size() * lines < 1200) {
+        many.pages.append(one.pages[0]);
+        many.pages.back().id = QUuid::createUuid();
+    }
+
+    const QByteArray alone = PDFCodec::exportPDF(one);
+    const QByteArray shared = PDFCodec::exportPDF(many);
+    const QList<QByteArray> backdrop = pageStreams(alone, 0).mid(1);
+    ASSERT_FALSE(backdrop.isEmpty());
+    for (int i = 0; i < int(many.pages.size()); i += 7)
+        EXPECT_EQ(pageStreams(shared, i).mid(1), backdrop) << "page " << i + 1;
+    EXPECT_TRUE(backdropsCompressed(shared));
+    const QString text = pdfToText(shared);
+    EXPECT_EQ(text.count(QStringLiteral("Quarterly office memo")), int(many.pages.size()));
+    EXPECT_EQ(text.count(QStringLiteral("EDITED Quarterly office memo")), int(many.pages.size()));
+    expectSoundFile(shared);
+}

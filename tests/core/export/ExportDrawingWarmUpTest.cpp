@@ -1,0 +1,113 @@
+// The export's drawing threads made ready for a document's fonts: only for
+// documents whose export draws on several threads, without changing what
+// an export writes, also while they are being readied.
+
+#include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
+#include "export/PDFExport.h"
+#include "export/PageDrawingThreads.h"
+
+#include <condition_variable>
+#include <future>
+#include <mutex>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+using namespace zelvane;
+namespace test = zelvane::testing;
+
+namespace {
+
+class ExportDrawingWarmUpTest : public test::FontTestBase {};
+
+// `lines` lines of text per page, in three faces and two sizes.
+VectorDocument linesDocument(int pages, int lines)
+{
+    QList<VectorPage> made;
+    for (int p = 0; p < pages; ++p) {
+        VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("P%1").arg(p + 1), 612, 792,
+                                           QStringLiteral("#FFFFFF"));
+        for (int i = 0; i < lines; ++i) {
+            TextPayload text;
+            text.text = QStringLiteral("Ligne %1 de la page %2").arg(i + 1).arg(p + 1);
+            text.fontFamily = i % 3 == 0 ? QStringLiteral("Times") : QStringLiteral("Helvetica");
+            text.isBold = i % 3 == 1;
+            text.fontSize = i % 2 == 0 ? 6 : 5;
+            VectorElement element;
+            element.id = QUuid::createUuid();
+            element.kind = text;
+            element.frame = VectorRect(36, 20 + i * 6.5, 400, 6);
+            page.elements.append(element);
+        }
+        made.append(page);
+    }
+    return VectorDocument::make(QUuid::createUuid(), QStringLiteral("Lines"), DocumentSourceFormat::svg, std::nullopt,
+                                made, 1);
+}
+
+TEST_F(ExportDrawingWarmUpTest, OnlyADocumentWhoseExportDrawsOnSeveralThreadsIsReadiedFor)
+{
+    EXPECT_EQ(PDFCodec::warmUpExportDrawing(linesDocument(2, 20)), nullptr);
+    const auto warmUp = PDFCodec::warmUpExportDrawing(linesDocument(6, 100));
+    ASSERT_NE(warmUp, nullptr);
+    warmUp->wait();
+    // Dropped at once, it leaves what no thread has started and returns.
+    PDFCodec::warmUpExportDrawing(linesDocument(6, 100)).reset();
+}
+
+TEST_F(ExportDrawingWarmUpTest, ExportsWhileAndAfterTheThreadsAreReadiedWriteTheSameText)
+{
+    const VectorDocument document = linesDocument(6, 100);
+    const QString cold = test::pdfToText(PDFCodec::exportPDF(document)).simplified();
+    ASSERT_TRUE(cold.contains(QStringLiteral("Ligne 100 de la page 6")));
+
+    // Started while the threads are being readied, then once they are.
+    auto warmUp = PDFCodec::warmUpExportDrawing(document);
+    ASSERT_NE(warmUp, nullptr);
+    const QByteArray whileReadied = PDFCodec::exportPDF(document);
+    warmUp->wait();
+    const QByteArray readied = PDFCodec::exportPDF(document);
+    EXPECT_EQ(test::pdfToText(whileReadied).simplified(), cold);
+    EXPECT_EQ(test::pdfToText(readied).simplified(), cold);
+    // Nothing of the readying's own drawing reaches an export.
+    EXPECT_EQ(test::pdfToText(readied).simplified().count(QStringLiteral("Ligne 1 de la page 1 ")), 1);
+}
+
+TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWaitingForThem)
+{
+    PDFCodec::PageDrawingThreads* const threads = PDFCodec::PageDrawingThreads::shared();
+    ASSERT_NE(threads, nullptr);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int holding = 0;
+    bool released = false;
+    std::vector<std::future<void>> held;
+    for (int i = 0; i < threads->count(); ++i) {
+        held.push_back(threads->run([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++holding;
+            changed.notify_all();
+            changed.wait(lock, [&] { return released; });
+        }));
+    }
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return holding == threads->count(); });
+    }
+    // Every thread is busy with other work (an export, say): closing the
+    // document does not wait for it.
+    auto warmUp = PDFCodec::warmUpExportDrawing(linesDocument(6, 100));
+    ASSERT_NE(warmUp, nullptr);
+    warmUp.reset();
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        released = true;
+    }
+    changed.notify_all();
+    for (std::future<void>& job : held)
+        job.get();
+    threads->run([] {}).get();
+}
+
+}  // namespace
