@@ -332,6 +332,7 @@ void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QStrin
         m_withoutOutlines.insert(cleanPSName.toLower());
         if (!face.postScriptName.isEmpty())
             m_withoutOutlines.insert(face.postScriptName.toLower());
+        m_anyWithoutOutlines.store(true, std::memory_order_release);
     }
     if (!family.isEmpty() && family != face.designFamily)
         m_namesByFamily.insert(family, cleanPSName);
@@ -353,6 +354,8 @@ void PDFEmbeddedFontRegistry::enterFace(const RegisteredFace& face, const QStrin
 
 bool PDFEmbeddedFontRegistry::drawsNoOutlines(const QString& postScriptName) const
 {
+    if (!m_anyWithoutOutlines.load(std::memory_order_acquire))
+        return false;
     const std::lock_guard<std::mutex> locker(m_lock);
     return m_withoutOutlines.contains(stripSubsetPrefix(postScriptName).toLower());
 }

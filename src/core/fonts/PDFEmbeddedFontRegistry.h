@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -172,6 +173,10 @@ private:
     QSet<QString> m_registeredFamilies;
     // Names (lower-cased) of registered programs without outlines.
     QSet<QString> m_withoutOutlines;
+    // Whether m_withoutOutlines holds any name: most files register none,
+    // and drawsNoOutlines, asked for every line by several threads, then
+    // answers without the lock.
+    std::atomic<bool> m_anyWithoutOutlines{false};
     // How many times faces were entered, and the file read last (its SHA-1)
     // with that number and the number of installed families after it.
     quint64 m_facesEntered = 0;

@@ -694,6 +694,8 @@ struct PDFDocument::Private {
     QByteArray renderBytes;
     // qpdf cannot read the file, or reads other pages than poppler shows.
     bool popplerAlone = false;
+    // Held while poppler draws a page, when set (takeTurnsDrawing).
+    std::shared_ptr<std::mutex> drawingTurn;
 
     // The page whose text was read last, with poppler's text of it still
     // attached: drawing that page next does not gather its text again
@@ -928,6 +930,11 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
     return std::unique_ptr<PDFDocument>(new PDFDocument(std::move(data)));
 }
 
+void PDFDocument::takeTurnsDrawing(std::shared_ptr<std::mutex> turn)
+{
+    d->drawingTurn = std::move(turn);
+}
+
 const QByteArray& PDFDocument::readableBytes() const
 {
     return d->renderBytes;
@@ -987,7 +994,7 @@ bool drawable(const QRectF& box, const QSize& pixelSize, const QRect& part)
 // Draws `page` as renderBoxInto describes; poppler gathers the page's text
 // meanwhile when the page has none yet.
 bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const QSize& pixelSize, const QRect& part,
-              QImage& image)
+              QImage& image, std::mutex* turn)
 {
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
@@ -1018,7 +1025,12 @@ bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const Q
     cairo_scale(cr, pixelSize.width() / box.width(), pixelSize.height() / box.height());
     cairo_translate(cr, media.x() - box.x(), boxTop - mediaTop);
 
-    poppler_page_render(page, cr);
+    {
+        std::unique_lock<std::mutex> drawing;
+        if (turn)
+            drawing = std::unique_lock(*turn);
+        poppler_page_render(page, cr);
+    }
     const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
     cairo_surface_flush(surface);
@@ -1038,7 +1050,7 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     PopplerPage* page = d->pageToDraw(pageIndex);
     if (!page)
         return false;
-    const bool drawn = drawPage(page, geometry->mediaBox, box, pixelSize, part, image);
+    const bool drawn = drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get());
     g_object_unref(page);
     return drawn;
 }
@@ -1055,7 +1067,7 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
         text = pageText(pageIndex);
         return renderBoxInto(pageIndex, box, pixelSize, part, image);
     }
-    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image)) {
+    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get())) {
         // What poppler gathered of a drawing that failed is not relied on.
         g_object_unref(page);
         text = pageText(pageIndex);

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <memory>
+#include <mutex>
 
 // Poppler's page, as its glib interface names it.
 struct _PopplerPage;
@@ -76,6 +77,14 @@ public:
     // Another instance over the same file, for use on another thread (it
     // shares no poppler state with this one). Nothing if poppler fails.
     std::unique_ptr<PDFDocument> reopen() const;
+
+    // Drawings of pages (renderBox…) hold `turn` while poppler draws, so that
+    // documents drawing on several threads draw one at a time: cairo
+    // composites glyphs under one lock for the whole program, taken for
+    // every string, and threads drawing at once queue on it string after
+    // string, each wait a sleep and a wake-up in the kernel. Nothing is held
+    // for a null turn (the default).
+    void takeTurnsDrawing(std::shared_ptr<std::mutex> turn);
 
     // The bytes poppler reads: the file itself, or qpdf's copy of it
     // (unturned, repaired, without the encryption of its attachments).

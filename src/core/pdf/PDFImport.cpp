@@ -406,8 +406,11 @@ QList<VectorElement> elementsOf(const MeasuredPage& page)
 // ahead of the page being taken, so measured pages do not pile up.
 class PageMeasuring {
 public:
-    PageMeasuring(const PDFDocument& pdf, int workers, PageBitmaps& bitmaps, LineHelpers* helpers)
-        : m_pdf(pdf), m_bitmaps(bitmaps), m_helpers(helpers), m_pages(size_t(pdf.pageCount())),
+    // `pdf` takes `drawingTurn` to draw, as the workers' own documents do.
+    PageMeasuring(const PDFDocument& pdf, std::shared_ptr<std::mutex> drawingTurn, int workers,
+                  PageBitmaps& bitmaps, LineHelpers* helpers)
+        : m_pdf(pdf), m_drawingTurn(std::move(drawingTurn)), m_bitmaps(bitmaps), m_helpers(helpers),
+          m_pages(size_t(pdf.pageCount())),
           m_ready(std::make_unique<std::atomic<bool>[]>(m_pages.size())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
@@ -475,6 +478,8 @@ private:
                 own = m_pdf.reopen();
                 if (!own) {
                     failure = std::make_exception_ptr(invalidPDFError());
+                } else {
+                    own->takeTurnsDrawing(m_drawingTurn);
                 }
             } catch (...) {
                 failure = std::current_exception();
@@ -506,6 +511,7 @@ private:
     }
 
     const PDFDocument& m_pdf;
+    const std::shared_ptr<std::mutex> m_drawingTurn;
     PageBitmaps& m_bitmaps;
     LineHelpers* const m_helpers;
     std::vector<Slot> m_pages;
@@ -577,7 +583,11 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     PageBitmaps bitmaps(kPageBitmapBudget);
     std::optional<PageMeasuring> measuring;
     if (pageWorkers > 1) {
-        measuring.emplace(*pdf, pageWorkers, bitmaps, helpers ? &*helpers : nullptr);
+        // The workers draw one at a time and measure side by side: drawing
+        // at once, they would queue on cairo's lock at every string.
+        auto drawingTurn = std::make_shared<std::mutex>();
+        pdf->takeTurnsDrawing(drawingTurn);
+        measuring.emplace(*pdf, drawingTurn, pageWorkers, bitmaps, helpers ? &*helpers : nullptr);
     }
     QList<VectorPage> pages;
     DrawingGuess drawing;

@@ -10,6 +10,10 @@
 
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 using namespace zelvane;
 using namespace zelvane::testing;
@@ -484,6 +488,53 @@ TEST(PDFDocumentRenderTest, TextReadWhileDrawingIsTheTextReadAlone)
             EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("abba")));
             EXPECT_TRUE(alone->pageText(2).text.contains(QStringLiteral("Invisible words")));
         }
+    }
+}
+
+TEST(PDFDocumentRenderTest, DocumentsTakingTurnsDrawOnSeveralThreadsAsEachAlone)
+{
+    const QByteArray bytes = makeManualTestPDF(6);
+    const auto alone = openOrFail(QByteArray(bytes.constData(), bytes.size()));
+    ASSERT_NE(alone, nullptr);
+    std::vector<QImage> expected;
+    std::vector<PDFPageText> expectedTexts;
+    for (int index = 0; index < alone->pageCount(); ++index) {
+        const QRectF media = alone->mediaBox(index);
+        expected.push_back(alone->renderBox(index, media, QSize(int(std::round(media.width() * 2)),
+                                                                int(std::round(media.height() * 2)))));
+        expectedTexts.push_back(alone->pageText(index));
+    }
+    // Bytes of their own: the texts are read while drawing, not found kept.
+    const auto first = openOrFail(QByteArray(bytes.constData(), bytes.size()));
+    ASSERT_NE(first, nullptr);
+    const std::unique_ptr<PDFDocument> second = first->reopen();
+    ASSERT_NE(second, nullptr);
+    const auto turn = std::make_shared<std::mutex>();
+    first->takeTurnsDrawing(turn);
+    second->takeTurnsDrawing(turn);
+    std::vector<QImage> drawn(expected.size());
+    std::vector<PDFPageText> texts(expected.size());
+    {
+        // Held here until both threads are under way: they start waiting.
+        std::unique_lock held(*turn);
+        const auto drawEvery = [&](const PDFDocument* document, int from) {
+            for (int index = from; index < document->pageCount(); index += 2) {
+                const QRectF media = document->mediaBox(index);
+                const QSize size(int(std::round(media.width() * 2)), int(std::round(media.height() * 2)));
+                document->renderBoxReadingText(index, media, size, QRect(QPoint(0, 0), size), drawn[size_t(index)],
+                                               texts[size_t(index)]);
+            }
+        };
+        std::thread one(drawEvery, first.get(), 0);
+        std::thread other(drawEvery, second.get(), 1);
+        held.unlock();
+        one.join();
+        other.join();
+    }
+    for (size_t index = 0; index < expected.size(); ++index) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(drawn[index], expected[index]);
+        expectSameText(texts[index], expectedTexts[index]);
     }
 }
 
