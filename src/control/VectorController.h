@@ -61,6 +61,9 @@ public:
     // ---- State ---------------------------------------------------------------
 
     const VectorDocument& document() const { return m_document; }
+    // Whether the PDF export's drawing threads were set to be made ready for
+    // the open document (a long one) when it was opened.
+    bool readiesExportDrawing() const { return m_exportWarmUp != nullptr; }
     // Replaces the document outside the history and the status line (the
     // self-test and the snapshot renderer hand documents over this way); a
     // current page past the new last page moves to it. Cancels a gesture.

@@ -769,10 +769,16 @@ TEST_F(VectorControllerFilesTest, OpeningAgainAndClosingWhileTheExportThreadsAre
     controller->openFile(path);
     // Long enough for its export to draw on several threads: they are readied.
     ASSERT_NE(PDFCodec::warmUpExportDrawing(controller->document()), nullptr);
+    EXPECT_TRUE(controller->readiesExportDrawing());
     controller->openFile(path);
     controller->openFile(path);
     const QByteArray exported = PDFCodec::exportPDF(controller->document());
     EXPECT_EQ(PDFCodec::importPDF(exported, QStringLiteral("again"), std::nullopt).pages.size(),
               controller->document().pages.size());
+    // A short document has nothing to be readied for.
+    const QString shortPath = scratchPath(QStringLiteral("short.pdf"));
+    writeFile(shortPath, makeManualTestPDF(1));
+    controller->openFile(shortPath);
+    EXPECT_FALSE(controller->readiesExportDrawing());
     controller.reset();
 }
