@@ -1,5 +1,6 @@
 #include "export/PDFExport.h"
 #include "QPDFPreparation.h"
+#include "export/OverlayPart.h"
 #include "export/PageDrawingThreads.h"
 
 #include "CodecError.h"
@@ -76,13 +77,6 @@ QByteArray matrix(const QTransform& t)
     return number(t.m11()) + ' ' + number(t.m12()) + ' ' + number(t.m21()) + ' ' + number(t.m22()) + ' ' +
            number(t.dx()) + ' ' + number(t.dy()) + " cm";
 }
-
-// One PDF drawn by Qt holding the masks and elements of some pages, one
-// page each, in the order of `pages`.
-struct OverlayPart {
-    QByteArray pdf;
-    std::vector<qsizetype> pages;
-};
 
 // Draws `first`, then every page `next` hands out until it hands out none
 // (an index past the last page). A part is made even when `first` is past
@@ -164,6 +158,7 @@ public:
             total >= 2 * kElementsPerOverlayPart ? PageDrawingThreads::shared() : nullptr;
         const qsizetype threads = std::min<qsizetype>(helpers ? helpers->count() + 1 : 1, count);
         const qsizetype parts = std::min(total / kElementsPerOverlayPart, threads);
+
         if (parts < 2) {
             m_atOnce = true;
             m_parts.resize(1);
@@ -206,8 +201,9 @@ public:
     bool drawnAtOnce() const { return m_atOnce; }
 
     // Every part, once all pages are drawn; rethrows what stopped drawing
-    // one. Parts that drew no page are empty.
-    const std::vector<OverlayPart>& all()
+    // one. Parts that drew no page are empty; the others are read ahead
+    // (see readOverlayPartAhead) unless every page was drawn at once.
+    std::vector<OverlayPart>& all()
     {
         if (!m_atOnce) {
             drawShared(m_parts.size() - 1);
@@ -230,6 +226,7 @@ private:
         try {
             if (const qsizetype first = take(); first < m_document.pages.size()) {
                 m_parts[k] = drawOverlay(m_document, first, [this] { return take(); });
+                readOverlayPartAhead(m_parts[k]);
             }
         } catch (...) {
             m_failures[k] = std::current_exception();
@@ -792,17 +789,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         if (!overlays.drawnAtOnce()) {
             // The pages of every part follow in page order, copied with what
             // they use; their sources stay open until the output is written.
-            const std::vector<OverlayPart>& drawn = overlays.all();
+            std::vector<OverlayPart>& drawn = overlays.all();
             std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
-            for (const OverlayPart& drawnPart : drawn) {
+            for (OverlayPart& drawnPart : drawn) {
                 if (drawnPart.pages.empty()) {
                     continue;
                 }
-                auto part = std::make_unique<QPDF>();
-                part->setSuppressWarnings(true);
-                prepareQPDF();
-                part->processMemoryFile("overlay", drawnPart.pdf.constData(), size_t(drawnPart.pdf.size()));
-                const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
+                std::vector<QPDFPageObjectHelper> partPages;
+                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages);
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }

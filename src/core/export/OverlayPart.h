@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <memory>
+#include <vector>
+
+namespace zelvane::PDFCodec {
+
+// One PDF drawn by Qt holding the masks and elements of some pages, one
+// page each, in the order of `pages`.
+struct OverlayPart {
+    QByteArray pdf;
+    std::vector<qsizetype> pages;
+    // qpdf's reading of `pdf`, made ahead by the thread that drew it (null
+    // when not made or when reading failed there), and its pages.
+    std::unique_ptr<QPDF> read;
+    std::vector<QPDFPageObjectHelper> readPages;
+};
+
+// Reads the part with qpdf, as far as copying its pages later reads it:
+// its pages with what they inherit, every object parsed, and every stream
+// that has no filter compressed, as the PDF writer would compress it (the
+// same bytes once inflated). Never throws: when any of it fails, the part
+// is left unread. Meant for the thread that drew the part, so that the
+// thread copying its pages mostly copies; the part is then handed over
+// whole (never used by two threads at once).
+void readOverlayPartAhead(OverlayPart& part) noexcept;
+
+// The part's reading, with its pages in `pages`: the one made ahead (taken
+// from the part, which is left unread), else read now, throwing what
+// reading throws.
+std::unique_ptr<QPDF> takeOverlayPartReading(OverlayPart& part, std::vector<QPDFPageObjectHelper>& pages);
+
+}  // namespace zelvane::PDFCodec
