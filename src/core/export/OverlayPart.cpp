@@ -1,13 +1,12 @@
 #include "export/OverlayPart.h"
 #include "QPDFPreparation.h"
+#include "export/StreamDeflate.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 
 #include <string>
-
-#include <zlib.h>
 
 namespace zelvane::PDFCodec {
 
@@ -23,19 +22,10 @@ std::unique_ptr<QPDF> readPart(const QByteArray& pdf, std::vector<QPDFPageObject
     return read;
 }
 
-// `data` deflated as zlib's compress2 and qpdf's writer do at the default
-// level; empty when that fails.
-std::string deflated(const Buffer& data)
+std::string deflatedStream(QPDFObjectHandle stream)
 {
-    std::string compressed;
-    uLongf size = compressBound(uLong(data.getSize()));
-    compressed.resize(size);
-    if (compress2(reinterpret_cast<Bytef*>(compressed.data()), &size, data.getBuffer(), uLong(data.getSize()),
-                  Z_DEFAULT_COMPRESSION) != Z_OK) {
-        return {};
-    }
-    compressed.resize(size);
-    return compressed;
+    const std::shared_ptr<Buffer> raw = stream.getRawStreamData();
+    return deflated(raw->getBuffer(), raw->getSize());
 }
 
 }  // namespace
@@ -56,7 +46,7 @@ void readOverlayPartAhead(OverlayPart& part) noexcept
             if (dict.hasKey("/Filter") || dict.getKey("/Type").isNameAndEquals("/Metadata")) {
                 continue;
             }
-            if (const std::string compressed = deflated(*object.getRawStreamData()); !compressed.empty()) {
+            if (const std::string compressed = deflatedStream(object); !compressed.empty()) {
                 object.replaceStreamData(compressed, QPDFObjectHandle::newName("/FlateDecode"),
                                          QPDFObjectHandle::newNull());
             }

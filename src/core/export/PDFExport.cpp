@@ -2,6 +2,7 @@
 #include "QPDFPreparation.h"
 #include "export/OverlayPart.h"
 #include "export/PageDrawingThreads.h"
+#include "export/StreamDeflate.h"
 
 #include "CodecError.h"
 #include "Localization.h"
@@ -45,7 +46,6 @@
 #include <set>
 #include <vector>
 
-#include <zlib.h>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
@@ -158,7 +158,6 @@ public:
             total >= 2 * kElementsPerOverlayPart ? PageDrawingThreads::shared() : nullptr;
         const qsizetype threads = std::min<qsizetype>(helpers ? helpers->count() + 1 : 1, count);
         const qsizetype parts = std::min(total / kElementsPerOverlayPart, threads);
-
         if (parts < 2) {
             m_atOnce = true;
             m_parts.resize(1);
@@ -590,15 +589,7 @@ public:
         auto compressed = std::make_shared<std::string>();
         try {
             m_streams.push_back({stream, compressed, threads.run([raw, compressed] {
-                                     uLongf size = compressBound(uLong(raw->getSize()));
-                                     compressed->resize(size);
-                                     if (compress2(reinterpret_cast<Bytef*>(compressed->data()), &size,
-                                                   raw->getBuffer(), uLong(raw->getSize()),
-                                                   Z_DEFAULT_COMPRESSION) != Z_OK) {
-                                         compressed->clear();
-                                         return;
-                                     }
-                                     compressed->resize(size);
+                                     *compressed = deflated(raw->getBuffer(), raw->getSize());
                                  })});
         } catch (const std::exception&) {
             m_seen.erase(stream.getObjGen());  // left to the writer
@@ -830,6 +821,9 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         if (pages.size() != size_t(document.pages.size())) {
             failContext();
         }
+        // What closes every page's drawing, compressed once for all pages
+        // rather than once a page by the writer.
+        const std::string closingContent = deflated(std::string("\nQ\n"));
         for (size_t i = 0; i < pages.size(); ++i) {
             const VectorPage& page = document.pages[qsizetype(i)];
             QPDFPageObjectHelper& out = pages[i];
@@ -869,7 +863,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             }
             const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
             out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
-            out.addPageContents(QPDFObjectHandle::newStream(&output, std::string("\nQ\n")), false);
+            QPDFObjectHandle closing = QPDFObjectHandle::newStream(&output);
+            if (closingContent.empty()) {
+                closing.replaceStreamData("\nQ\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+            } else {
+                closing.replaceStreamData(closingContent, QPDFObjectHandle::newName("/FlateDecode"),
+                                          QPDFObjectHandle::newNull());
+            }
+            out.addPageContents(closing, false);
         }
         compression.finish();
         QPDFWriter writer(output);

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace zelvane::PDFCodec {
+
+// `size` bytes from `data` as a PDF /FlateDecode stream holds them, deflated
+// at zlib's default level as qpdf's writer deflates them; empty when zlib
+// fails.
+std::string deflated(const unsigned char* data, size_t size);
+
+inline std::string deflated(const std::string& data)
+{
+    return deflated(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+}
+
+}  // namespace zelvane::PDFCodec
