@@ -30,6 +30,7 @@
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -625,6 +626,27 @@ private:
     std::vector<Compressed> m_streams;
 };
 
+// The writer's output gathered in one byte array as it comes (rather than
+// in a buffer of the writer's own, copied out at the end).
+class WrittenBytes : public Pipeline {
+public:
+    explicit WrittenBytes(QByteArray& bytes)
+        : Pipeline("written bytes", nullptr)
+        , m_bytes(bytes)
+    {
+    }
+
+    void write(const unsigned char* data, size_t size) override
+    {
+        m_bytes.append(reinterpret_cast<const char*>(data), qsizetype(size));
+    }
+
+    void finish() override {}
+
+private:
+    QByteArray& m_bytes;
+};
+
 QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
 {
     const RGBAColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1));
@@ -873,16 +895,17 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             out.addPageContents(closing, false);
         }
         compression.finish();
+        QByteArray written;
+        WrittenBytes bytes(written);
         QPDFWriter writer(output);
-        writer.setOutputMemory();
+        writer.setOutputPipeline(&bytes);
         writer.setCompressStreams(true);
         // Streams that are compressed already are copied as they are: an
         // image whose data inflates far past what it shows is never inflated.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
-        const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-        return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+        return written;
     }
 }
 
