@@ -47,7 +47,6 @@
 #include <set>
 #include <vector>
 
-
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
 // and the original PDF page as a form XObject, and sets the exact media box.
