@@ -216,6 +216,39 @@ public:
         return m_parts;
     }
 
+    // Hands `copy` every part that drew pages, the calling thread's own
+    // first, then each other one soon after it is done (see eachAsDone), so
+    // that parts are copied while the last ones are still being drawn. Then
+    // rethrows, as all() does, what stopped drawing a part, or else what
+    // `copy` threw (after which it is handed no more parts).
+    void eachDrawnPart(const std::function<void(OverlayPart&)>& copy)
+    {
+        std::exception_ptr copyFailure;
+        const auto hand = [&](size_t k) {
+            if (copyFailure || m_failures[k] || m_parts[k].pages.empty()) {
+                return;
+            }
+            try {
+                copy(m_parts[k]);
+            } catch (...) {
+                copyFailure = std::current_exception();
+            }
+        };
+        if (!m_atOnce) {
+            drawShared(m_parts.size() - 1);
+        }
+        hand(m_parts.size() - 1);
+        eachAsDone(m_helpers, hand);
+        for (const std::exception_ptr& failure : m_failures) {
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
+        }
+        if (copyFailure) {
+            std::rethrow_exception(copyFailure);
+        }
+    }
+
 private:
     qsizetype take() { return m_next.fetch_add(1); }
 
@@ -799,21 +832,21 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         QPDFPageDocumentHelper pageTree(output);
         std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
-            // The pages of every part follow in page order, copied with what
-            // they use; their sources stay open until the output is written.
-            std::vector<OverlayPart>& drawn = overlays.all();
+            // The pages of every part, copied with what they use as soon as
+            // the part is drawn, then put in page order; the parts stay open
+            // until the output is written.
             std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
-            for (OverlayPart& drawnPart : drawn) {
-                if (drawnPart.pages.empty()) {
-                    continue;
-                }
+            overlays.eachDrawnPart([&](OverlayPart& drawnPart) {
                 std::vector<QPDFPageObjectHelper> partPages;
                 std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages);
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }
+                // What adding a page of another file does to that file first.
+                part->pushInheritedAttributesToPage();
                 for (size_t j = 0; j < partPages.size(); ++j) {
-                    drawnPages[size_t(drawnPart.pages[j])] = partPages[j];
+                    drawnPages[size_t(drawnPart.pages[j])] =
+                        QPDFPageObjectHelper(output.copyForeignObject(partPages[j].getObjectHandle()));
                 }
                 if (drawnPart.pages.front() == 0) {
                     // The document's information (title, creator) as the writer gave it.
@@ -823,7 +856,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                     }
                 }
                 parts.push_back(std::move(part));
-            }
+            });
             for (const std::optional<QPDFPageObjectHelper>& page : drawnPages) {
                 if (!page) {
                     failContext();
