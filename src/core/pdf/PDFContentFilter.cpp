@@ -15,6 +15,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
@@ -51,6 +52,11 @@ QTransform matrixOf(QPDFObjectHandle array)
 
 std::string numberText(double value)
 {
+    // A whole number is written as its digits, as the general form below
+    // would write it.
+    if (std::abs(value) < 1e15 && value == std::trunc(value)) {
+        return std::to_string(static_cast<long long>(value));
+    }
     QByteArray text = QByteArray::number(value, 'f', 4);
     while (text.contains('.') && (text.endsWith('0') || text.endsWith('.'))) {
         text.chop(1);
@@ -106,10 +112,10 @@ public:
             }
             const QRectF rect = masks[i].rect.normalized();
             if (!std::isfinite(rect.top()) || !std::isfinite(rect.height())) {
-                m_unordered.push_back({0, masks[i].rect, i});
+                m_unordered.emplace_back(0, masks[i].rect, i);
                 continue;
             }
-            m_ordered.push_back({rect.top(), masks[i].rect, i});
+            m_ordered.emplace_back(rect.top(), masks[i].rect, i);
             m_tallest = std::max(m_tallest, rect.height());
         }
         std::sort(m_ordered.begin(), m_ordered.end(),
@@ -117,17 +123,26 @@ public:
     }
 
     // True when a mask holding `point` passes `test` (given the mask's index).
+    // `hint` is where a previous search succeeded: glyphs in a row mostly
+    // lie under one mask, which is then tried first (when the search below
+    // would reach it, so that the answer is the same).
     template <typename Test>
-    bool any(const QPointF& point, Test test) const
+    bool any(const QPointF& point, Test test, size_t& hint) const
     {
         for (const Entry& entry : m_unordered) {
-            if (entry.rect.contains(point) && test(entry.index)) {
+            if (entry.contains(point) && test(entry.index)) {
                 return true;
             }
         }
         // A mask holding the point starts at most its height above it; the
         // margin keeps rounding from leaving one out.
         const double lowest = point.y() - m_tallest * (1 + 1e-9) - 1e-6;
+        if (hint < m_ordered.size()) {
+            const Entry& entry = m_ordered[hint];
+            if (entry.top <= point.y() && !(entry.top < lowest) && entry.contains(point) && test(entry.index)) {
+                return true;
+            }
+        }
         auto above = std::upper_bound(m_ordered.begin(), m_ordered.end(), point.y(),
                                       [](double y, const Entry& entry) { return y < entry.top; });
         while (above != m_ordered.begin()) {
@@ -135,7 +150,8 @@ public:
             if (above->top < lowest) {
                 break;
             }
-            if (above->rect.contains(point) && test(above->index)) {
+            if (above->contains(point) && test(above->index)) {
+                hint = size_t(above - m_ordered.begin());
                 return true;
             }
         }
@@ -144,8 +160,26 @@ public:
 
 private:
     struct Entry {
+        Entry(double top_, const QRectF& rect, qsizetype index_) : top(top_), index(index_)
+        {
+            // The edges as QRectF::contains() finds them.
+            left = right = rect.x();
+            (rect.width() < 0 ? left : right) += rect.width();
+            upper = lower = rect.y();
+            (rect.height() < 0 ? upper : lower) += rect.height();
+        }
+
+        // As QRectF::contains() tells.
+        bool contains(const QPointF& point) const
+        {
+            if (left == right || point.x() < left || point.x() > right) {
+                return false;
+            }
+            return upper != lower && !(point.y() < upper) && !(point.y() > lower);
+        }
+
         double top;
-        QRectF rect;
+        double left, right, upper, lower;
         qsizetype index;
     };
     std::vector<Entry> m_ordered;
@@ -176,6 +210,16 @@ struct Affine {
     }
 
     QPointF map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
+
+    // Affine(matrix) * then, when this is that product for a matrix of the
+    // same linear part as `matrix`: the same numbers, with only the
+    // translation computed again.
+    Affine placed(const QTransform& matrix, const Affine& then) const
+    {
+        const double x = matrix.dx();
+        const double y = matrix.dy();
+        return {a, b, c, d, x * then.a + y * then.c + then.e, x * then.b + y * then.d + then.f};
+    }
 };
 
 // `matrix` moved by (tx, ty) in its own space first.
@@ -213,18 +257,21 @@ public:
     // its advance on the baseline of its line (without rise).
     bool goes(const QPointF& centre, const QPointF& onBaseline) const
     {
-        if (m_areas.any(centre, [](qsizetype) { return true; })) {
+        if (m_areas.any(centre, [](qsizetype) { return true; }, m_areaHint)) {
             return true;
         }
         const auto ofThisLine = [&](qsizetype index) { return !keptFrom(index, onBaseline); };
-        if (m_lines.any(centre, ofThisLine)) {
+        if (m_lines.any(centre, ofThisLine, m_lineHint)) {
             return true;
         }
-        return m_lines.any(onBaseline, [&](qsizetype index) {
-            const PDFPrintedLine& line = *m_masks[index].line;
-            return distanceToLine(onBaseline, line.baseline) <= kOnBaseline * std::abs(line.size)
-                   && ofThisLine(index);
-        });
+        return m_lines.any(
+            onBaseline,
+            [&](qsizetype index) {
+                const PDFPrintedLine& line = *m_masks[index].line;
+                return distanceToLine(onBaseline, line.baseline) <= kOnBaseline * std::abs(line.size)
+                       && ofThisLine(index);
+            },
+            m_baselineHint);
     }
 
 private:
@@ -232,13 +279,19 @@ private:
     // the mask covers.
     bool keptFrom(qsizetype index, const QPointF& onBaseline) const
     {
-        const double toMasked = distanceToLine(onBaseline, m_masks[index].line->baseline);
+        std::optional<double> toMasked;
         for (const PDFPrintedLine& kept : m_keptLines) {
             if (!kept.box.contains(onBaseline)) {
                 continue;
             }
             const double toKept = distanceToLine(onBaseline, kept.baseline);
-            if (toKept <= kOnBaseline * std::abs(kept.size) && toKept < toMasked) {
+            if (toKept > kOnBaseline * std::abs(kept.size)) {
+                continue;
+            }
+            if (!toMasked) {
+                toMasked = distanceToLine(onBaseline, m_masks[index].line->baseline);
+            }
+            if (toKept < *toMasked) {
                 return true;
             }
         }
@@ -249,6 +302,9 @@ private:
     const QList<PDFPrintedLine>& m_keptLines;
     MaskIndex m_areas;
     MaskIndex m_lines;
+    mutable size_t m_areaHint = 0;
+    mutable size_t m_lineHint = 0;
+    mutable size_t m_baselineHint = 0;
 };
 
 // A glyph as a survey of the content finds it, in the page's user space:
@@ -621,6 +677,8 @@ private:
         const auto move = [&](double advance) {
             m_textMatrix = vertical ? translated(m_textMatrix, 0, advance) : translated(m_textMatrix, advance, 0);
         };
+        const Affine userSpace(m_state.ctm);
+        const Affine towardsUser = Affine(m_textMatrix) * userSpace;
         for (QPDFObjectHandle& item : items) {
             if (item.isString()) {
                 std::vector<PDFGlyph> glyphs;
@@ -637,8 +695,9 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
-                    // Text space to the page's user space.
-                    const Affine textToUser = Affine(m_textMatrix) * Affine(m_state.ctm);
+                    // Text space to the page's user space (only the text
+                    // matrix's translation changes from glyph to glyph).
+                    const Affine textToUser = towardsUser.placed(m_textMatrix, userSpace);
                     // (An affine map keeps the middle of a box the middle.)
                     const QPointF middle = box.center();
                     const QPointF centre =
