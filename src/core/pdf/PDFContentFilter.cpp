@@ -1,5 +1,6 @@
 #include "pdf/PDFContentFilter.h"
 
+#include "pdf/PDFContentOperand.h"
 #include "pdf/PDFContentTokens.h"
 #include "pdf/PDFFontMetrics.h"
 #include "pdf/PDFResourcePruning.h"
@@ -17,6 +18,8 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,7 +39,17 @@ double numberOf(QPDFObjectHandle value)
     return number;
 }
 
-QTransform matrixOf(const std::vector<QPDFObjectHandle>& operands, size_t first = 0)
+double numberOf(const PDFContentOperand& value)
+{
+    double number = 0;
+    if (!value.getValueAsNumber(number) || !std::isfinite(number)) {
+        throw PDFUnfilterableContent("operand is not a number");
+    }
+    return number;
+}
+
+template <typename Operands>
+QTransform matrixOf(const Operands& operands, size_t first = 0)
 {
     return QTransform(numberOf(operands[first]), numberOf(operands[first + 1]), numberOf(operands[first + 2]),
                       numberOf(operands[first + 3]), numberOf(operands[first + 4]), numberOf(operands[first + 5]));
@@ -330,7 +343,7 @@ FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFOb
 
 // Walks one content stream, writing it again with what lies under the
 // masks removed.
-class ContentWalker : public QPDFObjectHandle::ParserCallbacks {
+class ContentWalker {
 public:
     ContentWalker(Context& context, QPDFObjectHandle resources, const QTransform& ctm, int depth)
         : m_context(context), m_depth(depth)
@@ -339,17 +352,15 @@ public:
         m_state.ctm = ctm;
     }
 
-    void handleObject(QPDFObjectHandle object, size_t, size_t) override
+    void handleOperand(PDFContentOperand&& operand) { m_operands.push_back(std::move(operand)); }
+
+    void handleOperator(std::string_view op)
     {
-        if (object.isOperator()) {
-            operate(object.getOperatorValue());
-            m_operands.clear();
-        } else {
-            m_operands.push_back(object);
-        }
+        operate(op);
+        m_operands.clear();
     }
 
-    void handleEOF() override
+    void handleEOF()
     {
         if (!m_operands.empty() || m_inInlineImage) {
             throw PDFUnfilterableContent("content ends inside an operation");
@@ -360,9 +371,9 @@ public:
     FilteredContent& result() { return m_result; }
 
 private:
-    void emitOriginal(const std::string& op)
+    void emitOriginal(std::string_view op)
     {
-        for (QPDFObjectHandle& operand : m_operands) {
+        for (const PDFContentOperand& operand : m_operands) {
             m_result.content += operand.unparse();
             m_result.content += ' ';
         }
@@ -370,10 +381,10 @@ private:
         m_result.content += '\n';
     }
 
-    void need(size_t count, const std::string& op) const
+    void need(size_t count, std::string_view op) const
     {
         if (m_operands.size() != count) {
-            throw PDFUnfilterableContent("operator " + op + " with a wrong number of operands");
+            throw PDFUnfilterableContent("operator " + std::string(op) + " with a wrong number of operands");
         }
     }
 
@@ -387,7 +398,7 @@ private:
         return false;
     }
 
-    void operate(const std::string& op)
+    void operate(std::string_view op)
     {
         if (m_inInlineImage) {
             if (op == "ID") {
@@ -399,7 +410,7 @@ private:
                 m_inInlineImage = false;
                 return;
             }
-            throw PDFUnfilterableContent("operator " + op + " inside an inline image");
+            throw PDFUnfilterableContent("operator " + std::string(op) + " inside an inline image");
         }
         if (op == "BI") {
             m_inInlineImage = true;
@@ -523,25 +534,27 @@ private:
     // something, and next to text that lost glyphs. A named property list
     // that lost its statement anywhere loses it in all its uses here, so the
     // original is no longer named.
-    void beginMarkedContent(const std::string& op)
+    void beginMarkedContent(std::string_view op)
     {
         Statement mark;
         mark.op = op == "DP" ? "DP" : "BDC";
         mark.start = m_result.content.size();
         if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
-            QPDFObjectHandle properties = m_operands[1];
-            if (properties.isName()) {
-                mark.name = properties.getName();
+            QPDFObjectHandle properties;
+            if (m_operands[1].isName()) {
+                mark.name = m_operands[1].getName();
                 QPDFObjectHandle lists = m_result.resources.isDictionary() ? m_result.resources.getKey("/Properties")
                                                                            : QPDFObjectHandle::newNull();
-                properties = lists.isDictionary() ? lists.getKey(properties.getName()) : QPDFObjectHandle::newNull();
+                properties = lists.isDictionary() ? lists.getKey(mark.name) : QPDFObjectHandle::newNull();
+            } else {
+                properties = m_operands[1].handle();
             }
             if (properties.isDictionary()) {
                 for (const char* key : kStatements) {
                     mark.states = mark.states || properties.hasKey(key);
                 }
             }
-            mark.tag = m_operands[0];
+            mark.tag = m_operands[0].handle();
             mark.properties = properties;
         }
         if (op == "DP") {
@@ -627,13 +640,15 @@ private:
     // One shown string or TJ array, rewritten when glyphs of it lie under a
     // mask: the kept glyphs in order, the removed ones replaced by the
     // positioning that moves as far.
-    void showText(const std::string& op)
+    void showText(std::string_view op)
     {
-        std::vector<QPDFObjectHandle> items;
+        std::span<const PDFContentOperand> items;
+        // The items of an array read by qpdf.
+        std::vector<PDFContentOperand> arrayItems;
         std::string prefix;
         if (op == "Tj" || op == "'") {
             need(1, op);
-            items.push_back(m_operands[0]);
+            items = std::span(m_operands.data(), 1);
             if (op == "'") {
                 moveLine(0, -m_state.leading);
                 prefix = "T*\n";
@@ -643,14 +658,19 @@ private:
             m_state.wordSpacing = numberOf(m_operands[0]);
             m_state.charSpacing = numberOf(m_operands[1]);
             moveLine(0, -m_state.leading);
-            items.push_back(m_operands[2]);
+            items = std::span(m_operands.data() + 2, 1);
             prefix = m_operands[0].unparse() + " Tw " + m_operands[1].unparse() + " Tc T*\n";
         } else {
             need(1, op);
             if (!m_operands[0].isArray()) {
                 throw PDFUnfilterableContent("TJ without an array");
             }
-            items = m_operands[0].getArrayAsVector();
+            if (const std::vector<PDFContentOperand>* read = m_operands[0].readItems()) {
+                items = *read;
+            } else {
+                arrayItems = m_operands[0].arrayItems();
+                items = arrayItems;
+            }
         }
         if (m_state.font.isNull()) {
             throw PDFUnfilterableContent("text shown without a font");
@@ -679,11 +699,11 @@ private:
         };
         const Affine userSpace(m_state.ctm);
         const Affine towardsUser = Affine(m_textMatrix) * userSpace;
-        for (QPDFObjectHandle& item : items) {
+        for (const PDFContentOperand& item : items) {
             if (item.isString()) {
                 std::vector<PDFGlyph> glyphs;
                 try {
-                    glyphs = metrics.glyphs(item.getStringValue());
+                    glyphs = metrics.glyphs(item.stringBytes());
                 } catch (const PDFUnmeasurableFont& error) {
                     throw PDFUnfilterableContent(error.what());
                 }
@@ -857,7 +877,7 @@ private:
             if (!m_inlineDictionary[i].isName()) {
                 throw PDFUnfilterableContent("damaged inline image");
             }
-            dictionary.replaceKey(m_inlineDictionary[i].getName(), m_inlineDictionary[i + 1]);
+            dictionary.replaceKey(m_inlineDictionary[i].getName(), m_inlineDictionary[i + 1].handle());
             pairs += m_inlineDictionary[i].unparse() + " " + m_inlineDictionary[i + 1].unparse() + "\n";
         }
         std::optional<std::string> painted;
@@ -894,7 +914,7 @@ private:
     Context& m_context;
     int m_depth = 0;
     FilteredContent m_result;
-    std::vector<QPDFObjectHandle> m_operands;
+    std::vector<PDFContentOperand> m_operands;
     GraphicsState m_state;
     std::vector<GraphicsState> m_stack;
     QTransform m_textMatrix;
@@ -905,15 +925,15 @@ private:
     std::vector<size_t> m_pointsBeforeText;
     bool m_lastTextLost = false;
     bool m_inInlineImage = false;
-    std::vector<QPDFObjectHandle> m_inlineDictionary;
+    std::vector<PDFContentOperand> m_inlineDictionary;
     int m_nextName = 0;
     std::set<std::string> m_copiedCategories;
 };
 
-// Hands the objects of `content` (a stream or an array of streams) to
-// `callbacks` as qpdf's content parsing does, reading each token once.
-// Throws PDFUnfilterableContent where the content is damaged.
-void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& callbacks)
+// Hands the operands and operators of `content` (a stream or an array of
+// streams) to `walker` as qpdf's content parsing finds them, reading each
+// token once. Throws PDFUnfilterableContent where the content is damaged.
+void parseContent(QPDFObjectHandle content, ContentWalker& walker)
 {
     Pl_Buffer buffer("content");
     std::string description;
@@ -929,12 +949,12 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
     QPDFTokenizer tokenizer;
     tokenizer.allowEOF();
     // The arrays (true) and dictionaries (false) being read, with their items.
-    std::vector<std::pair<bool, std::vector<QPDFObjectHandle>>> open;
-    const auto take = [&](QPDFObjectHandle object) {
+    std::vector<std::pair<bool, std::vector<PDFContentOperand>>> open;
+    const auto take = [&](PDFContentOperand&& operand) {
         if (open.empty()) {
-            callbacks.handleObject(object, 0, 0);
+            walker.handleOperand(std::move(operand));
         } else {
-            open.back().second.push_back(object);
+            open.back().second.push_back(std::move(operand));
         }
     };
     for (;;) {
@@ -960,11 +980,11 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             if (!open.empty()) {
                 throw PDFUnfilterableContent("content ends inside an array or dictionary");
             }
-            callbacks.handleEOF();
+            walker.handleEOF();
             return;
         case QPDFTokenizer::tt_array_open:
         case QPDFTokenizer::tt_dict_open:
-            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
+            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<PDFContentOperand>());
             break;
         case QPDFTokenizer::tt_array_close:
         case QPDFTokenizer::tt_dict_close: {
@@ -972,10 +992,10 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             if (open.empty() || open.back().first != array) {
                 throw PDFUnfilterableContent("content is damaged");
             }
-            std::vector<QPDFObjectHandle> items = std::move(open.back().second);
+            std::vector<PDFContentOperand> items = std::move(open.back().second);
             open.pop_back();
             if (array) {
-                take(QPDFObjectHandle::newArray(items));
+                take(PDFContentOperand::array(std::move(items)));
                 break;
             }
             if (items.size() % 2 != 0) {
@@ -986,32 +1006,36 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
                 if (!items[i].isName()) {
                     throw PDFUnfilterableContent("content is damaged");
                 }
-                dictionary.replaceKey(items[i].getName(), items[i + 1]);
+                dictionary.replaceKey(items[i].getName(), items[i + 1].handle());
             }
-            take(dictionary);
+            take(PDFContentOperand::object(dictionary));
             break;
         }
         case QPDFTokenizer::tt_integer:
-            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(std::string(written).c_str())));
+            take(PDFContentOperand::integer(QUtil::string_to_ll(std::string(written).c_str())));
             break;
         case QPDFTokenizer::tt_real:
-            take(QPDFObjectHandle::newReal(std::string(written)));
+            take(PDFContentOperand::real(written));
             break;
         case QPDFTokenizer::tt_name:
-            take(QPDFObjectHandle::newName(std::string(written)));
+            take(PDFContentOperand::name(written));
             break;
         case QPDFTokenizer::tt_string:
-            take(QPDFObjectHandle::newString(*bytes));
+            take(PDFContentOperand::string(*bytes));
             break;
         case QPDFTokenizer::tt_bool:
-            take(QPDFObjectHandle::newBool(written == "true"));
+            take(PDFContentOperand::object(QPDFObjectHandle::newBool(written == "true")));
             break;
         case QPDFTokenizer::tt_null:
-            take(QPDFObjectHandle::newNull());
+            take(PDFContentOperand::object(QPDFObjectHandle::newNull()));
             break;
         case QPDFTokenizer::tt_word:
-            take(QPDFObjectHandle::newOperator(std::string(written)));
-            if (!quick && open.empty() && written == "ID") {
+            if (!open.empty()) {
+                take(PDFContentOperand::object(QPDFObjectHandle::newOperator(std::string(written))));
+                break;
+            }
+            walker.handleOperator(written);
+            if (!quick && written == "ID") {
                 // The data runs from after the one character that ends ID
                 // to EI (the quick scanner leaves inline images to qpdf).
                 char skipped;
@@ -1021,7 +1045,7 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
                 if (image.getType() != QPDFTokenizer::tt_inline_image) {
                     throw PDFUnfilterableContent("content ends inside an inline image");
                 }
-                callbacks.handleObject(QPDFObjectHandle::newInlineImage(image.getValue()), 0, 0);
+                walker.handleOperand(PDFContentOperand::object(QPDFObjectHandle::newInlineImage(image.getValue())));
             }
             break;
         default:
