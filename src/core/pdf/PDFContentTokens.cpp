@@ -1,20 +1,41 @@
 #include "pdf/PDFContentTokens.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace zelvane {
 
 namespace {
 
-bool isWhiteSpace(char c)
+// What each character is to the scanner, looked up rather than compared.
+enum CharacterClass : unsigned char { kRegular = 0, kWhiteSpace = 1, kDelimiter = 2 };
+
+constexpr std::array<unsigned char, 256> kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const char c : {' ', '\n', '\r', '\t', '\f', '\0'}) {
+        classes[static_cast<unsigned char>(c)] = kWhiteSpace;
+    }
+    for (const char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
+        classes[static_cast<unsigned char>(c)] = kDelimiter;
+    }
+    return classes;
+}();
+
+inline bool isWhiteSpace(char c)
 {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+    return kClasses[static_cast<unsigned char>(c)] == kWhiteSpace;
 }
 
-bool isDelimiter(char c)
+inline bool isDelimiter(char c)
 {
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-           || c == '%';
+    return kClasses[static_cast<unsigned char>(c)] == kDelimiter;
+}
+
+// Neither white space nor a delimiter: part of a name, number or word.
+inline bool isRegular(char c)
+{
+    return kClasses[static_cast<unsigned char>(c)] == kRegular;
 }
 
 int hexValue(char c)
@@ -51,6 +72,19 @@ bool literalString(std::string_view content, size_t& i, std::string* bytes)
     int depth = 0;
     for (; i < size; ++i) {
         const char c = content[i];
+        if (depth > 0 && c != '\\' && c != '\r' && c != '(' && c != ')') {
+            // A run of plain characters, taken at once.
+            size_t end = i + 1;
+            while (end < size && content[end] != '\\' && content[end] != '\r' && content[end] != '('
+                   && content[end] != ')') {
+                ++end;
+            }
+            if (bytes) {
+                bytes->append(content.data() + i, end - i);
+            }
+            i = end - 1;
+            continue;
+        }
         if (c == '\\') {
             if (++i >= size) {
                 return false;
@@ -106,6 +140,9 @@ bool literalString(std::string_view content, size_t& i, std::string* bytes)
 bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& tokens, bool strings)
 {
     const size_t size = content.size();
+    // Content has a token in every few characters (a bound keeps a content
+    // of long strings or comments from taking room for nothing).
+    tokens.reserve(tokens.size() + std::min<size_t>(size / 5, 1 << 16) + 16);
     size_t i = 0;
     while (i < size) {
         const char c = content[i];
@@ -160,7 +197,7 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
             tokens.push_back({QPDFTokenizer::tt_array_close, {}, {}});
         } else if (c == '/') {
             const size_t start = i;
-            for (++i; i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i]); ++i) {
+            for (++i; i < size && isRegular(content[i]); ++i) {
                 if (content[i] == '#') {
                     return false;
                 }
@@ -170,7 +207,7 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
             return false;
         } else {
             const size_t start = i;
-            while (i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i])) {
+            while (i < size && isRegular(content[i])) {
                 ++i;
             }
             const std::string_view word = content.substr(start, i - start);
