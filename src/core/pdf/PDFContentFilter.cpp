@@ -200,6 +200,23 @@ private:
     double m_tallest = 0;
 };
 
+// True when `op` is the operator `name`: compared in place, as most
+// operators of a content differ from a name in their length or first
+// character.
+template <size_t N>
+bool isOperator(std::string_view op, const char (&name)[N])
+{
+    if (op.size() != N - 1) {
+        return false;
+    }
+    for (size_t i = 0; i + 1 < N; ++i) {
+        if (op[i] != name[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // An affine map as plain numbers: products and points without QTransform's
 // classification of every matrix (a page of text maps each glyph).
 struct Affine {
@@ -401,34 +418,34 @@ private:
     void operate(std::string_view op)
     {
         if (m_inInlineImage) {
-            if (op == "ID") {
+            if (isOperator(op, "ID")) {
                 m_inlineDictionary = m_operands;
                 return;
             }
-            if (op == "EI") {
+            if (isOperator(op, "EI")) {
                 inlineImage();
                 m_inInlineImage = false;
                 return;
             }
             throw PDFUnfilterableContent("operator " + std::string(op) + " inside an inline image");
         }
-        if (op == "BI") {
+        if (isOperator(op, "BI")) {
             m_inInlineImage = true;
             return;
         }
-        if (op == "q") {
+        if (isOperator(op, "q")) {
             m_stack.push_back(m_state);
-        } else if (op == "Q") {
+        } else if (isOperator(op, "Q")) {
             if (!m_stack.empty()) {
                 m_state = m_stack.back();
                 m_stack.pop_back();
             }
-        } else if (op == "cm") {
+        } else if (isOperator(op, "cm")) {
             need(6, op);
             m_state.ctm = matrixOf(m_operands) * m_state.ctm;
-        } else if (op == "BT") {
+        } else if (isOperator(op, "BT")) {
             m_textMatrix = m_lineMatrix = QTransform();
-        } else if (op == "Tf") {
+        } else if (isOperator(op, "Tf")) {
             need(2, op);
             QPDFObjectHandle fonts =
                 m_result.resources.isDictionary() ? m_result.resources.getKey("/Font") : QPDFObjectHandle::newNull();
@@ -438,49 +455,49 @@ private:
             m_state.font = fonts.getKey(m_operands[0].getName());
             m_state.metrics.reset();
             m_state.fontSize = numberOf(m_operands[1]);
-        } else if (op == "Tc") {
+        } else if (isOperator(op, "Tc")) {
             need(1, op);
             m_state.charSpacing = numberOf(m_operands[0]);
-        } else if (op == "Tw") {
+        } else if (isOperator(op, "Tw")) {
             need(1, op);
             m_state.wordSpacing = numberOf(m_operands[0]);
-        } else if (op == "Tz") {
+        } else if (isOperator(op, "Tz")) {
             need(1, op);
             m_state.horizontalScale = numberOf(m_operands[0]) / 100.0;
-        } else if (op == "TL") {
+        } else if (isOperator(op, "TL")) {
             need(1, op);
             m_state.leading = numberOf(m_operands[0]);
-        } else if (op == "Ts") {
+        } else if (isOperator(op, "Ts")) {
             need(1, op);
             m_state.rise = numberOf(m_operands[0]);
-        } else if (op == "Td" || op == "TD") {
+        } else if (isOperator(op, "Td") || isOperator(op, "TD")) {
             need(2, op);
-            if (op == "TD") {
+            if (isOperator(op, "TD")) {
                 m_state.leading = -numberOf(m_operands[1]);
             }
             moveLine(numberOf(m_operands[0]), numberOf(m_operands[1]));
-        } else if (op == "Tm") {
+        } else if (isOperator(op, "Tm")) {
             need(6, op);
             m_textMatrix = m_lineMatrix = matrixOf(m_operands);
-        } else if (op == "T*") {
+        } else if (isOperator(op, "T*")) {
             moveLine(0, -m_state.leading);
-        } else if (op == "Tj" || op == "'" || op == "\"" || op == "TJ") {
+        } else if (isOperator(op, "Tj") || isOperator(op, "'") || isOperator(op, "\"") || isOperator(op, "TJ")) {
             showText(op);
             return;
-        } else if (op == "gs") {
+        } else if (isOperator(op, "gs")) {
             need(1, op);
             if (graphicsStateDictionary()) {
                 return;
             }
-        } else if (op == "Do") {
+        } else if (isOperator(op, "Do")) {
             need(1, op);
             if (drawObject()) {
                 return;
             }
-        } else if (op == "BDC" || op == "BMC" || op == "DP") {
+        } else if (isOperator(op, "BDC") || isOperator(op, "BMC") || isOperator(op, "DP")) {
             beginMarkedContent(op);
             return;
-        } else if (op == "EMC") {
+        } else if (isOperator(op, "EMC")) {
             endMarkedContent();
         }
         emitOriginal(op);
@@ -537,9 +554,9 @@ private:
     void beginMarkedContent(std::string_view op)
     {
         Statement mark;
-        mark.op = op == "DP" ? "DP" : "BDC";
+        mark.op = isOperator(op, "DP") ? "DP" : "BDC";
         mark.start = m_result.content.size();
-        if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
+        if ((isOperator(op, "BDC") || isOperator(op, "DP")) && m_operands.size() == 2) {
             QPDFObjectHandle properties;
             if (m_operands[1].isName()) {
                 mark.name = m_operands[1].getName();
@@ -557,14 +574,14 @@ private:
             mark.tag = m_operands[0].handle();
             mark.properties = properties;
         }
-        if (op == "DP") {
+        if (isOperator(op, "DP")) {
             mark.around = m_marks;
             mark.lostGlyphs = m_lastTextLost;
         }
         emitOriginal(op);
         mark.length = m_result.content.size() - mark.start;
         m_statements.push_back(mark);
-        if (op == "DP") {
+        if (isOperator(op, "DP")) {
             m_pointsBeforeText.push_back(m_statements.size() - 1);
         } else {
             m_marks.push_back(m_statements.size() - 1);
@@ -646,14 +663,14 @@ private:
         // The items of an array read by qpdf.
         std::vector<PDFContentOperand> arrayItems;
         std::string prefix;
-        if (op == "Tj" || op == "'") {
+        if (isOperator(op, "Tj") || isOperator(op, "'")) {
             need(1, op);
             items = std::span(m_operands.data(), 1);
-            if (op == "'") {
+            if (isOperator(op, "'")) {
                 moveLine(0, -m_state.leading);
                 prefix = "T*\n";
             }
-        } else if (op == "\"") {
+        } else if (isOperator(op, "\"")) {
             need(3, op);
             m_state.wordSpacing = numberOf(m_operands[0]);
             m_state.charSpacing = numberOf(m_operands[1]);

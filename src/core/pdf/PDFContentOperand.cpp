@@ -4,7 +4,58 @@
 
 #include <cstdlib>
 
+#include <langinfo.h>
+
 namespace zelvane {
+
+namespace {
+
+// Powers of ten a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                        1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+}  // namespace
+
+double realValue(const std::string& text)
+{
+    // A real of at most 15 digits is its digits (a whole number a double
+    // holds exactly) divided by a power of ten a double holds exactly: the
+    // one rounding of that division gives the double nearest to the text's
+    // value, which is what atof() gives where the decimal point is '.'.
+    // Anything else, and every other locale, is left to atof().
+    const char* point = nl_langinfo(RADIXCHAR);
+    if (point == nullptr || point[0] != '.' || point[1] != '\0') {
+        return std::atof(text.c_str());
+    }
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        i = 1;
+    }
+    unsigned long long digits = 0;
+    int count = 0;
+    int decimals = 0;
+    bool afterPoint = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '.' && !afterPoint) {
+            afterPoint = true;
+        } else if (c >= '0' && c <= '9') {
+            if (++count > 15) {
+                return std::atof(text.c_str());
+            }
+            digits = digits * 10 + static_cast<unsigned>(c - '0');
+            decimals += afterPoint ? 1 : 0;
+        } else {
+            return std::atof(text.c_str());
+        }
+    }
+    if (count == 0) {
+        return std::atof(text.c_str());
+    }
+    const double magnitude = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+    return negative ? -magnitude : magnitude;
+}
 
 PDFContentOperand PDFContentOperand::integer(long long value)
 {
@@ -123,7 +174,7 @@ bool PDFContentOperand::getValueAsNumber(double& value) const
         return true;
     case Kind::Real:
         // As qpdf reads a real's text.
-        value = std::atof(m_text.c_str());
+        value = realValue(m_text);
         return true;
     case Kind::Object:
         return m_object.getValueAsNumber(value);

@@ -60,4 +60,8 @@ private:
     mutable QPDFObjectHandle m_object;
 };
 
+// The value of a real number's text as atof() reads it (as qpdf reads one),
+// for the plain forms quickly.
+double realValue(const std::string& text);
+
 }  // namespace zelvane

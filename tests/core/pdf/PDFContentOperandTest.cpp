@@ -123,3 +123,40 @@ TEST(PDFContentOperandTest, OperandsKeptAsReadAnswerAsQPDFsObjects)
     expectSameAnswers(PDFContentOperand::object(QPDFObjectHandle::newBool(true)), QPDFObjectHandle::newBool(true));
     expectSameAnswers(PDFContentOperand::object(QPDFObjectHandle::newNull()), QPDFObjectHandle::newNull());
 }
+
+TEST(PDFContentOperandTest, RealsReadAsAtofReadsThem)
+{
+    // Every plain form of up to 18 digits, with signs, leading zeros and
+    // points anywhere, and forms atof() alone reads.
+    std::vector<std::string> texts = {"0.",  ".0",   "-0.0", "+0.5", "-.5", "5.", "000.0100", "0.1",  "0.3",
+                                      "2.675", "1e5", "-",   ".",    "1.2.3", "9007199254740993.5", "1.0000000000000002",
+                                      "123456789012345.", ".123456789012345", "0.000000000000001", "-999999999999999"};
+    unsigned state = 45;
+    const auto next = [&]() {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) & 0xffffff;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        const unsigned sign = next() % 3;
+        text += sign == 0 ? "" : sign == 1 ? "-" : "+";
+        const int length = 1 + int(next() % 18);
+        const int point = int(next() % (length + 1));
+        for (int d = 0; d < length; ++d) {
+            if (d == point) {
+                text += '.';
+            }
+            text += char('0' + next() % 10);
+        }
+        if (point == length) {
+            text += '.';
+        }
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        const double expected = std::atof(text.c_str());
+        const double read = realValue(text);
+        EXPECT_TRUE(read == expected && std::signbit(read) == std::signbit(expected))
+            << text << " reads " << read << " instead of " << expected;
+    }
+}
