@@ -133,6 +133,7 @@ public:
         }
         std::sort(m_ordered.begin(), m_ordered.end(),
                   [](const Entry& a, const Entry& b) { return a.top < b.top; });
+        m_reach = m_tallest * (1 + 1e-9);
     }
 
     // True when a mask holding `point` passes `test` (given the mask's index).
@@ -142,6 +143,9 @@ public:
     template <typename Test>
     bool any(const QPointF& point, Test test, size_t& hint) const
     {
+        if (m_ordered.empty() && m_unordered.empty()) {
+            return false;
+        }
         for (const Entry& entry : m_unordered) {
             if (entry.contains(point) && test(entry.index)) {
                 return true;
@@ -149,7 +153,7 @@ public:
         }
         // A mask holding the point starts at most its height above it; the
         // margin keeps rounding from leaving one out.
-        const double lowest = point.y() - m_tallest * (1 + 1e-9) - 1e-6;
+        const double lowest = point.y() - m_reach - 1e-6;
         if (hint < m_ordered.size()) {
             const Entry& entry = m_ordered[hint];
             if (entry.top <= point.y() && !(entry.top < lowest) && entry.contains(point) && test(entry.index)) {
@@ -198,6 +202,7 @@ private:
     std::vector<Entry> m_ordered;
     std::vector<Entry> m_unordered;
     double m_tallest = 0;
+    double m_reach = 0;
 };
 
 // True when `op` is the operator `name`: compared in place, as most
@@ -241,23 +246,14 @@ struct Affine {
 
     QPointF map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
 
-    // Affine(matrix) * then, when this is that product for a matrix of the
-    // same linear part as `matrix`: the same numbers, with only the
-    // translation computed again.
-    Affine placed(const QTransform& matrix, const Affine& then) const
+    // Affine(matrix) * then, for a matrix translated by (x, y), when this is
+    // that product for a matrix of the same linear part: the same numbers,
+    // with only the translation computed again.
+    Affine placed(double x, double y, const Affine& then) const
     {
-        const double x = matrix.dx();
-        const double y = matrix.dy();
         return {a, b, c, d, x * then.a + y * then.c + then.e, x * then.b + y * then.d + then.f};
     }
 };
-
-// `matrix` moved by (tx, ty) in its own space first.
-QTransform translated(const QTransform& matrix, double tx, double ty)
-{
-    return QTransform(matrix.m11(), matrix.m12(), matrix.m21(), matrix.m22(),
-                      matrix.dx() + tx * matrix.m11() + ty * matrix.m21(), matrix.dy() + tx * matrix.m12() + ty * matrix.m22());
-}
 
 double distanceToLine(const QPointF& point, const QLineF& line)
 {
@@ -711,9 +707,24 @@ private:
                 kept.clear();
             }
         };
+        // The text matrix's translation, moved in the matrix's own space
+        // glyph by glyph and written back when the show ends (its other
+        // numbers stay).
+        const double m11 = m_textMatrix.m11();
+        const double m12 = m_textMatrix.m12();
+        const double m21 = m_textMatrix.m21();
+        const double m22 = m_textMatrix.m22();
+        double textX = m_textMatrix.dx();
+        double textY = m_textMatrix.dy();
+        bool moved = false;
         const auto move = [&](double advance) {
-            m_textMatrix = vertical ? translated(m_textMatrix, 0, advance) : translated(m_textMatrix, advance, 0);
+            const double tx = vertical ? 0 : advance;
+            const double ty = vertical ? advance : 0;
+            textX = textX + tx * m11 + ty * m21;
+            textY = textY + tx * m12 + ty * m22;
+            moved = true;
         };
+        const bool sizeless = size == 0 || scale == 0;
         const Affine userSpace(m_state.ctm);
         const Affine towardsUser = Affine(m_textMatrix) * userSpace;
         for (const PDFContentOperand& item : items) {
@@ -734,7 +745,7 @@ private:
                                                          metrics.ascent() - metrics.descent());
                     // Text space to the page's user space (only the text
                     // matrix's translation changes from glyph to glyph).
-                    const Affine textToUser = towardsUser.placed(m_textMatrix, userSpace);
+                    const Affine textToUser = towardsUser.placed(textX, textY, userSpace);
                     // (An affine map keeps the middle of a box the middle.)
                     const QPointF middle = box.center();
                     const QPointF centre =
@@ -750,7 +761,7 @@ private:
                     }
                     if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
-                        if (size == 0 || scale == 0) {
+                        if (sizeless) {
                             throw PDFUnfilterableContent("text of size zero under a mask");
                         }
                         pending -= (glyph.advance * size + spacing) * 1000.0 / size;
@@ -770,6 +781,9 @@ private:
                 flushString();
                 pending += adjustment;
             }
+        }
+        if (moved) {
+            m_textMatrix = QTransform(m11, m12, m21, m22, textX, textY);
         }
         if (!removedAny) {
             textShown(false);
