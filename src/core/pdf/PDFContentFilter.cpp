@@ -992,12 +992,15 @@ void parseContent(QPDFObjectHandle content, ContentWalker& walker)
         QPDFTokenizer::Token read;
         QPDFTokenizer::token_type_e type = QPDFTokenizer::tt_eof;
         std::string_view written;
+        // A string's bytes: the scanner's own (taken), or the tokenizer's.
+        std::string* scannedBytes = nullptr;
         const std::string* bytes = nullptr;
         if (quick) {
             if (next < scanned.size()) {
                 type = scanned[next].type;
                 written = scanned[next].written;
-                bytes = &scanned[next].bytes;
+                scannedBytes = &scanned[next].bytes;
+                bytes = scannedBytes;
                 ++next;
             }
         } else {
@@ -1052,7 +1055,7 @@ void parseContent(QPDFObjectHandle content, ContentWalker& walker)
             take(PDFContentOperand::name(written));
             break;
         case QPDFTokenizer::tt_string:
-            take(PDFContentOperand::string(*bytes));
+            take(PDFContentOperand::string(scannedBytes ? std::move(*scannedBytes) : std::string(*bytes)));
             break;
         case QPDFTokenizer::tt_bool:
             take(PDFContentOperand::object(QPDFObjectHandle::newBool(written == "true")));
