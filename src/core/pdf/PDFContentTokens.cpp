@@ -143,6 +143,14 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
     // Content has a token in every few characters (a bound keeps a content
     // of long strings or comments from taking room for nothing).
     tokens.reserve(tokens.size() + std::min<size_t>(size / 5, 1 << 16) + 16);
+    // Each token is made in its place.
+    const auto add = [&tokens](QPDFTokenizer::token_type_e type,
+                               std::string_view written = {}) -> PDFContentToken& {
+        PDFContentToken& token = tokens.emplace_back();
+        token.type = type;
+        token.written = written;
+        return token;
+    };
     size_t i = 0;
     while (i < size) {
         const char c = content[i];
@@ -153,19 +161,18 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
                 ++i;
             }
         } else if (c == '(') {
-            PDFContentToken token{QPDFTokenizer::tt_string, {}, {}};
+            PDFContentToken& token = add(QPDFTokenizer::tt_string);
             if (!literalString(content, i, strings ? &token.bytes : nullptr)) {
                 return false;
             }
-            tokens.push_back(std::move(token));
         } else if (c == '<' && i + 1 < size && content[i + 1] == '<') {
             i += 2;
-            tokens.push_back({QPDFTokenizer::tt_dict_open, {}, {}});
+            add(QPDFTokenizer::tt_dict_open);
         } else if (c == '>' && i + 1 < size && content[i + 1] == '>') {
             i += 2;
-            tokens.push_back({QPDFTokenizer::tt_dict_close, {}, {}});
+            add(QPDFTokenizer::tt_dict_close);
         } else if (c == '<') {
-            PDFContentToken token{QPDFTokenizer::tt_string, {}, {}};
+            PDFContentToken& token = add(QPDFTokenizer::tt_string);
             int high = -1;
             for (++i; i < size && content[i] != '>'; ++i) {
                 if (isWhiteSpace(content[i])) {
@@ -188,13 +195,12 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
                 token.bytes += char(high << 4);
             }
             ++i;
-            tokens.push_back(std::move(token));
         } else if (c == '[') {
             ++i;
-            tokens.push_back({QPDFTokenizer::tt_array_open, {}, {}});
+            add(QPDFTokenizer::tt_array_open);
         } else if (c == ']') {
             ++i;
-            tokens.push_back({QPDFTokenizer::tt_array_close, {}, {}});
+            add(QPDFTokenizer::tt_array_close);
         } else if (c == '/') {
             const size_t start = i;
             for (++i; i < size && isRegular(content[i]); ++i) {
@@ -202,7 +208,7 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
                     return false;
                 }
             }
-            tokens.push_back({QPDFTokenizer::tt_name, content.substr(start, i - start), {}});
+            add(QPDFTokenizer::tt_name, content.substr(start, i - start));
         } else if (isDelimiter(c)) {
             return false;
         } else {
@@ -212,16 +218,16 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
             }
             const std::string_view word = content.substr(start, i - start);
             if (const QPDFTokenizer::token_type_e number = numberType(word); number != QPDFTokenizer::tt_bad) {
-                tokens.push_back({number, word, {}});
+                add(number, word);
             } else if (word == "true" || word == "false") {
-                tokens.push_back({QPDFTokenizer::tt_bool, word, {}});
+                add(QPDFTokenizer::tt_bool, word);
             } else if (word == "null") {
-                tokens.push_back({QPDFTokenizer::tt_null, word, {}});
+                add(QPDFTokenizer::tt_null, word);
             } else if (word[0] == '+' || word[0] == '-' || word[0] == '.' || (word[0] >= '0' && word[0] <= '9')
                        || word == "BI" || word == "ID") {
                 return false;
             } else {
-                tokens.push_back({QPDFTokenizer::tt_word, word, {}});
+                add(QPDFTokenizer::tt_word, word);
             }
         }
     }
