@@ -63,20 +63,6 @@ QTransform matrixOf(QPDFObjectHandle array)
     return matrixOf(array.getArrayAsVector());
 }
 
-std::string numberText(double value)
-{
-    // A whole number is written as its digits, as the general form below
-    // would write it.
-    if (std::abs(value) < 1e15 && value == std::trunc(value)) {
-        return std::to_string(static_cast<long long>(value));
-    }
-    QByteArray text = QByteArray::number(value, 'f', 4);
-    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.'))) {
-        text.chop(1);
-    }
-    return text == "-0" ? std::string("0") : text.toStdString();
-}
-
 std::shared_ptr<const PDFFontMetrics> metricsOf(PDFMeasuredFonts& fonts, QPDFObjectHandle font)
 {
     try {
@@ -768,7 +754,7 @@ private:
                     } else {
                         if (pending != 0) {
                             flushString();
-                            array += numberText(pending) + ' ';
+                            array += contentNumberText(pending) + ' ';
                             pending = 0;
                         }
                         kept += glyph.code;
@@ -793,7 +779,7 @@ private:
         contentRemoved();
         flushString();
         if (pending != 0) {
-            array += numberText(pending);
+            array += contentNumberText(pending);
         }
         m_result.content += prefix + "[" + array + "] TJ\n";
     }

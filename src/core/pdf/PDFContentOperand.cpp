@@ -2,6 +2,10 @@
 
 #include <qpdf/QUtil.hh>
 
+#include <QByteArray>
+
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include <langinfo.h>
@@ -109,6 +113,34 @@ PDFContentOperand PDFContentOperand::object(QPDFObjectHandle object)
     }
     operand.m_object = object;
     return operand;
+}
+
+std::string contentNumberText(double value)
+{
+    // A whole number is written as its digits.
+    if (std::abs(value) < 1e15 && value == std::trunc(value)) {
+        return std::to_string(static_cast<long long>(value));
+    }
+    // Four decimals, the nearest to the value. Only a value halfway between
+    // two (an odd number of 32nds) is rounded otherwise by to_chars() (to
+    // even) than by Qt (away from zero): those, and values out of range, are
+    // written by Qt.
+    std::string text;
+    if (std::abs(value) < 1e15) {
+        const bool halfway = value * 32 == std::trunc(value * 32) && value * 16 != std::trunc(value * 16);
+        char digits[40];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 4);
+        if (!halfway && error == std::errc()) {
+            text.assign(digits, end);
+        }
+    }
+    if (text.empty()) {
+        text = QByteArray::number(value, 'f', 4).toStdString();
+    }
+    while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
+        text.pop_back();
+    }
+    return text == "-0" ? std::string("0") : text;
 }
 
 bool PDFContentOperand::isName() const

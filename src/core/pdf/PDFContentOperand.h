@@ -64,4 +64,8 @@ private:
 // for the plain forms quickly.
 double realValue(const std::string& text);
 
+// A number as the content filter writes it into a content: at most four
+// decimals, without trailing zeros ("0" for what rounds to zero).
+std::string contentNumberText(double value);
+
 }  // namespace zelvane

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/QPDFTokenizer.hh>
@@ -159,4 +161,36 @@ TEST(PDFContentOperandTest, RealsReadAsAtofReadsThem)
         EXPECT_TRUE(read == expected && std::signbit(read) == std::signbit(expected))
             << text << " reads " << read << " instead of " << expected;
     }
+}
+
+TEST(PDFContentOperandTest, NumbersAreWrittenAsQtWritesThemToFourDecimals)
+{
+    // Qt's fixed form to four decimals, trailing zeros dropped.
+    const auto byQt = [](double value) {
+        QByteArray text = QByteArray::number(value, 'f', 4);
+        while (text.contains('.') && (text.endsWith('0') || text.endsWith('.')))
+            text.chop(1);
+        return text == "-0" ? std::string("0") : text.toStdString();
+    };
+    std::vector<double> values = {0.5,     -0.5,    0.03125, -0.03125, 1.96875, -7804.015, 0.00005, -0.00005,
+                                  0.00004, -0.00004, 1e-9,   -1e-9,    1e14 + 0.5, 999999999999999.9, 1e15 + 0.5,
+                                  2.5e20,  -0.0,    12.34565, 0.1 + 0.2};
+    // Every 32nd (the values halfway between two of four decimals among
+    // them), and positioning as the filter adds it up.
+    for (int k = -4096; k <= 4096; ++k)
+        values.push_back(k / 32.0 + (k % 3) * 1024);
+    unsigned state = 87;
+    const auto next = [&]() {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) & 0xffffff;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const double advance = double(next() % 1000) / 1000.0;
+        const double size = 1 + double(next() % 2000) / 100.0;
+        const double spacing = (double(next() % 200) - 100.0) / 100.0;
+        values.push_back(-(advance * size + spacing) * 1000.0 / size * (1 + next() % 40));
+        values.push_back(double(next()) / double(1 + next() % 100000) - 80.0);
+    }
+    for (const double value : values)
+        EXPECT_EQ(contentNumberText(value), byQt(value)) << value;
 }
