@@ -1,6 +1,7 @@
 #include "fonts/SyntheticAccents.h"
 
 #include "fonts/FontLookup.h"
+#include "render/PDFTextOverlay.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -505,6 +506,42 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         }
         return 0.0;
     };
+
+    if (PDFTextOverlay* overlay = toPDF ? PDFTextOverlay::active() : nullptr) {
+        // Written as PDF text by the overlay when its glyphs are known one
+        // per unit (what each glyph stands for) and no accent is drawn.
+        const std::optional<UnitGlyphs> glyphs =
+            !adapted.accents.isEmpty() ? std::nullopt : lineGlyphs ? lineGlyphs : glyphPerUnit(*layout, adapted.adapted);
+        if (glyphs) {
+            QList<PDFTextOverlay::HeldRun> runs;
+            QList<QList<QPointF>> positions;
+            for (const QGlyphRun& run : glyphs->runs) {
+                runs.append({run, QList<QString>(run.glyphIndexes().size())});
+                positions.append(run.positions());
+            }
+            for (const ShiftedPiece& piece : pieces) {
+                for (qsizetype k = piece.start; k < piece.start + piece.length; ++k) {
+                    positions[glyphs->runOf[k]][glyphs->glyphOf[k]].rx() += piece.shift;
+                    runs[glyphs->runOf[k]].characters[glyphs->glyphOf[k]] = adapted.adapted.mid(k, 1);
+                }
+            }
+            for (qsizetype r = 0; r < runs.size(); ++r)
+                runs[r].run.setPositions(positions[r]);
+            if (overlay->hold(painter, origin, runs, color))
+                return;
+        }
+        // The held lines this line's ink may touch, accents included.
+        const double room = line.height();
+        double before = 0;
+        double after = 0;
+        for (const ShiftedPiece& piece : pieces) {
+            before = std::min(before, piece.shift);
+            after = std::max(after, piece.shift);
+        }
+        const QRectF ink(x + before - room, y - line.ascent() - room, line.horizontalAdvance() + after - before + 2 * room,
+                         line.height() + 2 * room);
+        overlay->drawHeldWith(painter, painter.deviceTransform().mapRect(ink));
+    }
 
     painter.save();
     if (toPDF && pieces.size() == 1 && pieces.front().shift == 0) {

@@ -1,4 +1,5 @@
 #include "render/PageRenderer.h"
+#include "render/PDFTextOverlay.h"
 
 #include "model/RGBAColor.h"
 #include "pdf/PDFDocument.h"
@@ -282,6 +283,9 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             const std::optional<PrintedLine> printed = printedLineFor(page, element);
             renderElement(element, painter, printed ? &*printed : nullptr);
             continue;
+        }
+        if (PDFTextOverlay* overlay = PDFTextOverlay::active(); overlay && !element.text()) {
+            overlay->drawHeldWith(painter);  // what Qt draws now lies over them
         }
         renderElement(element, painter);
     }

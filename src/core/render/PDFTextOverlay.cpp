@@ -1,0 +1,367 @@
+#include "render/PDFTextOverlay.h"
+
+#include "fonts/CompactFontProgram.h"
+
+#include <QPainter>
+#include <QHash>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace zelvane::PDFCodec {
+
+namespace {
+
+thread_local PDFTextOverlay* t_active = nullptr;
+
+// A number as PDF writes it: at most `decimals` decimals, no trailing zeros.
+void appendNumber(QByteArray& out, double value, int decimals = 4)
+{
+    if (!std::isfinite(value) || std::abs(value) < 0.5 * std::pow(10.0, -decimals))
+        value = 0;
+    char text[64];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) {
+        out += '0';
+        return;
+    }
+    const char* last = end;
+    if (std::find(text, end, '.') != end) {
+        while (last > text && last[-1] == '0')
+            --last;
+        if (last > text && last[-1] == '.')
+            --last;
+    }
+    if (last - text == 2 && text[0] == '-' && text[1] == '0')
+        out += '0';
+    else
+        out.append(text, last - text);
+}
+
+void appendHex(QByteArray& out, quint32 value, int digits)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+        out += kDigits[(value >> shift) & 0xF];
+}
+
+// A face whose glyphs Qt makes bolder or slanted itself is left to Qt,
+// which writes that emboldening and slant.
+bool styleShownByFace(const QRawFont& raw)
+{
+    const QString style = raw.styleName().toLower();
+    if (raw.weight() >= QFont::DemiBold
+        && !(style.contains(QLatin1String("bold")) || style.contains(QLatin1String("black"))
+             || style.contains(QLatin1String("heavy")) || style.contains(QLatin1String("demi"))
+             || style.contains(QLatin1String("semi"))))
+        return false;
+    if (raw.style() != QFont::StyleNormal
+        && !(style.contains(QLatin1String("italic")) || style.contains(QLatin1String("oblique"))))
+        return false;
+    return true;
+}
+
+// A font name made of the letters and digits of `family`.
+QByteArray fontNameOf(const QString& family)
+{
+    QByteArray name;
+    for (const QChar c : family) {
+        if (c.unicode() < 0x80 && c.isLetterOrNumber())
+            name += char(c.unicode());
+    }
+    return name.isEmpty() ? QByteArray("Text") : name;
+}
+
+// Six capitals naming a subset, from what it holds: subsets of other
+// glyphs or faces (of other overlays of the document too) get other tags.
+QByteArray subsetTag(const QString& family, const std::vector<std::pair<quint32, QString>>& glyphs)
+{
+    size_t seed = qHash(family);
+    for (const auto& [glyph, text] : glyphs)
+        seed = seed * 1000003u ^ glyph;
+    QByteArray tag(6, 'A');
+    for (int k = 5; k >= 0; --k, seed /= 26)
+        tag[k] = char('A' + seed % 26);
+    return tag;
+}
+
+QByteArray toUnicodeMap(const std::vector<std::pair<quint32, QString>>& glyphs)
+{
+    QByteArray out = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                     "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                     "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                     "1 begincodespacerange\n<00> <FF>\nendcodespacerange\n";
+    for (size_t start = 0; start < glyphs.size(); start += 100) {
+        const size_t end = std::min(glyphs.size(), start + 100);
+        QByteArray block;
+        int count = 0;
+        for (size_t code = start; code < end; ++code) {
+            const QString& text = glyphs[code].second;
+            if (text.isEmpty())
+                continue;
+            block += '<';
+            appendHex(block, quint32(code), 2);
+            block += "> <";
+            for (const QChar c : text)
+                appendHex(block, c.unicode(), 4);
+            block += ">\n";
+            ++count;
+        }
+        if (count > 0)
+            out += QByteArray::number(count) + " beginbfchar\n" + block + "endbfchar\n";
+    }
+    out += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return out;
+}
+
+}  // namespace
+
+PDFTextOverlay* PDFTextOverlay::active()
+{
+    return t_active;
+}
+
+PDFTextOverlay::Scope::Scope(PDFTextOverlay& overlay)
+    : m_previous(t_active)
+{
+    t_active = &overlay;
+}
+
+PDFTextOverlay::Scope::~Scope()
+{
+    t_active = m_previous;
+}
+
+void PDFTextOverlay::startPage(qsizetype index)
+{
+    if (m_page >= 0 && !m_held.empty()) {
+        Page& page = m_pages[m_page];
+        for (const HeldLine& line : m_held)
+            writeLine(line, page);
+    }
+    m_held.clear();
+    m_page = index;
+}
+
+bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const QList<HeldRun>& runs,
+                          const QColor& color)
+{
+    if (m_page < 0 || runs.isEmpty() || color.alpha() != 255 || painter.opacity() < 1.0 || painter.hasClipping()
+        || painter.compositionMode() != QPainter::CompositionMode_SourceOver)
+        return false;
+    const QTransform transform = painter.deviceTransform();
+    if (!transform.isInvertible() || !transform.isAffine())
+        return false;
+    for (const HeldRun& held : runs) {
+        const QRawFont raw = held.run.rawFont();
+        const QList<quint32> glyphs = held.run.glyphIndexes();
+        if (!raw.isValid() || raw.pixelSize() <= 0 || raw.unitsPerEm() <= 0 || !styleShownByFace(raw)
+            || held.run.positions().size() != glyphs.size() || held.characters.size() != glyphs.size()
+            || held.run.overline() || held.run.underline() || held.run.strikeOut() || !faceOf(raw))
+            return false;
+    }
+    // Where the glyphs may ink: from a size before the first origin to a
+    // size after the last, a size and a half above the baseline, one below.
+    QRectF bounds;
+    for (const HeldRun& held : runs) {
+        const double size = held.run.rawFont().pixelSize();
+        for (const QPointF& at : held.run.positions()) {
+            const QPointF p = origin + at;
+            bounds |= QRectF(p.x() - size, p.y() - 1.5 * size, 2 * size, 2.5 * size);
+        }
+    }
+    m_held.push_back({transform, transform.mapRect(bounds), origin, color, runs});
+    return true;
+}
+
+void PDFTextOverlay::drawHeldWith(QPainter& painter, const std::optional<QRectF>& area)
+{
+    std::vector<HeldLine> drawn;
+    std::vector<HeldLine> kept;
+    for (HeldLine& line : m_held)
+        (!area || line.bounds.intersects(*area) ? drawn : kept).push_back(std::move(line));
+    m_held = std::move(kept);
+    if (drawn.empty())
+        return;
+    painter.save();
+    for (const HeldLine& line : drawn) {
+        painter.setTransform(line.transform);
+        painter.setPen(line.color);
+        for (const HeldRun& run : line.runs)
+            painter.drawGlyphRun(line.origin, run.run);
+    }
+    painter.restore();
+}
+
+PDFTextOverlay::Face* PDFTextOverlay::faceOf(const QRawFont& raw)
+{
+    for (Face& face : m_faces) {
+        if (face.raw == raw)
+            return &face;
+    }
+    Face face;
+    face.raw = raw;
+    face.design = raw;
+    face.unitsPerEm = raw.unitsPerEm();
+    face.design.setPixelSize(face.unitsPerEm);
+    if (!face.design.isValid())
+        return nullptr;
+    m_faces.push_back(std::move(face));
+    return &m_faces.back();
+}
+
+std::pair<size_t, int> PDFTextOverlay::codeOf(Face& face, quint32 glyph, const QString& characters)
+{
+    if (const auto found = face.codes.find(glyph); found != face.codes.end())
+        return found->second;
+    if (face.glyphsOf.empty() || face.glyphsOf.back().size() >= 256) {
+        face.glyphsOf.emplace_back();
+        face.fonts.push_back(m_fonts.size());
+        Font font;
+        font.name = "/ZT" + QByteArray::number(qsizetype(m_fonts.size()));
+        m_fonts.push_back(font);
+    }
+    const std::pair<size_t, int> code{face.fonts.size() - 1, int(face.glyphsOf.back().size())};
+    face.glyphsOf.back().emplace_back(glyph, characters);
+    face.codes.emplace(glyph, code);
+    return code;
+}
+
+double PDFTextOverlay::advanceOf(Face& face, quint32 glyph)
+{
+    const auto found = face.advances.find(glyph);
+    if (found != face.advances.end())
+        return found->second;
+    const QList<QPointF> advances = face.design.advancesForGlyphIndexes({glyph}, QRawFont::UseDesignMetrics);
+    const double advance = advances.isEmpty() ? 0.0 : advances.front().x();
+    face.advances.emplace(glyph, advance);
+    return advance;
+}
+
+void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
+{
+    QByteArray& out = page.content;
+    out += "q ";
+    for (const double v : {line.transform.m11(), line.transform.m12(), line.transform.m21(), line.transform.m22(),
+                           line.transform.dx(), line.transform.dy()}) {
+        appendNumber(out, v, 6);
+        out += ' ';
+    }
+    out += "cm ";
+    for (const double v : {line.color.redF(), line.color.greenF(), line.color.blueF()}) {
+        appendNumber(out, v, 4);
+        out += ' ';
+    }
+    out += "rg\nBT\n";
+    for (const HeldRun& held : line.runs) {
+        const QRawFont raw = held.run.rawFont();
+        Face& face = *faceOf(raw);
+        const double size = raw.pixelSize();
+        const QList<quint32> glyphs = held.run.glyphIndexes();
+        const QList<QPointF> positions = held.run.positions();
+        size_t currentFont = size_t(-1);
+        bool open = false;  // a TJ array is open
+        double expectedX = 0;
+        double y = 0;
+        for (qsizetype i = 0; i < glyphs.size(); ++i) {
+            const auto [slot, code] = codeOf(face, glyphs[i], held.characters[i]);
+            const size_t font = face.fonts[slot];
+            const QPointF at = line.origin + positions[i];
+            const bool sameLine = open && font == currentFont && std::abs(at.y() - y) < 1e-6;
+            if (!sameLine) {
+                if (open)
+                    out += "] TJ\n";
+                if (font != currentFont) {
+                    out += m_fonts[font].name + ' ';
+                    appendNumber(out, size, 4);
+                    out += " Tf ";
+                    currentFont = font;
+                    if (std::find(page.fonts.begin(), page.fonts.end(), font) == page.fonts.end())
+                        page.fonts.push_back(font);
+                }
+                out += "1 0 0 -1 ";
+                appendNumber(out, at.x(), 4);
+                out += ' ';
+                appendNumber(out, at.y(), 4);
+                out += " Tm [";
+                open = true;
+                y = at.y();
+            } else {
+                // The distance from where the last glyph's width leaves the
+                // pen, in thousandths of the size, against the text's way.
+                const double adjustment = (expectedX - at.x()) / size * 1000.0;
+                if (std::abs(adjustment) >= 0.0005) {
+                    out += ' ';
+                    appendNumber(out, adjustment, 3);
+                    out += ' ';
+                }
+            }
+            out += '<';
+            appendHex(out, quint32(code), 2);
+            out += '>';
+            const double advance = advanceOf(face, glyphs[i]);
+            expectedX = at.x() + advance / face.unitsPerEm * size;
+        }
+        if (open)
+            out += "] TJ\n";
+    }
+    out += "ET Q\n";
+}
+
+void PDFTextOverlay::finish()
+{
+    startPage(-1);
+    for (Face& face : m_faces) {
+        // Glyph space: 1000 units to the em, y up.
+        const double scale = 1000.0 / face.unitsPerEm;
+        const QTransform toGlyphSpace(scale, 0, 0, -scale, 0, 0);
+        for (size_t slot = 0; slot < face.fonts.size(); ++slot) {
+            Font& font = m_fonts[face.fonts[slot]];
+            const std::vector<std::pair<quint32, QString>>& glyphs = face.glyphsOf[slot];
+            QList<fonts::CompactFontGlyph> outlines;
+            QByteArray widths = "[";
+            QByteArray differences = "[0";
+            QRectF box;
+            for (size_t code = 0; code < glyphs.size(); ++code) {
+                const double advance = advanceOf(face, glyphs[code].first) * scale;
+                const QByteArray name = 'g' + QByteArray::number(qsizetype(code) + 1);
+                fonts::CompactFontGlyph glyph{name, toGlyphSpace.map(face.design.pathForGlyph(glyphs[code].first)),
+                                              advance};
+                box |= glyph.outline.boundingRect();
+                outlines.append(glyph);
+                appendNumber(widths, advance, 3);
+                widths += ' ';
+                differences += " /" + name;
+            }
+            widths += ']';
+            differences += ']';
+            const QByteArray baseFont = subsetTag(face.raw.familyName(), glyphs) + '+' + fontNameOf(face.raw.familyName());
+            font.program = fonts::compactFontProgram(baseFont, outlines);
+            QByteArray bbox = "[";
+            for (const double v : {std::floor(box.left()), std::floor(box.top()), std::ceil(box.right()),
+                                   std::ceil(box.bottom())}) {
+                appendNumber(bbox, v, 0);
+                bbox += ' ';
+            }
+            bbox += ']';
+            QByteArray metrics;
+            for (const auto& [key, value] : {std::pair{"/Ascent ", face.design.ascent()},
+                                             std::pair{"/Descent ", -face.design.descent()},
+                                             std::pair{"/CapHeight ", face.design.capHeight()}}) {
+                metrics += key;
+                appendNumber(metrics, value * scale, 0);
+                metrics += ' ';
+            }
+            font.dictionary = "<< /Type /Font /Subtype /Type1 /BaseFont /" + baseFont + " /FirstChar 0 /LastChar "
+                              + QByteArray::number(qsizetype(glyphs.size()) - 1) + " /Widths " + widths
+                              + " /Encoding << /Type /Encoding /Differences " + differences + " >> >>";
+            font.descriptor = "<< /Type /FontDescriptor /FontName /" + baseFont + " /Flags 4 /FontBBox " + bbox
+                              + " /ItalicAngle 0 " + metrics + "/StemV 80 >>";
+            font.toUnicode = toUnicodeMap(glyphs);
+        }
+    }
+}
+
+}  // namespace zelvane::PDFCodec
