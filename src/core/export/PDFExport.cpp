@@ -4,6 +4,7 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "fonts/FontMemo.h"
+#include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
 #include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
@@ -12,7 +13,6 @@
 #include "pdf/PDFOptionalContent.h"
 #include "pdf/PDFPageAnnotations.h"
 #include "pdf/PDFResourcePruning.h"
-#include "render/PDFTextOverlay.h"
 #include "render/PageRenderer.h"
 
 #include <QBuffer>

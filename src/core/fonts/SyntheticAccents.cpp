@@ -1,7 +1,7 @@
 #include "fonts/SyntheticAccents.h"
 
 #include "fonts/FontLookup.h"
-#include "render/PDFTextOverlay.h"
+#include "fonts/PDFTextOverlay.h"
 
 #include <QFontMetricsF>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "render/PageRenderer.h"
-#include "render/PDFTextOverlay.h"
 
+#include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFTextExtraction.h"

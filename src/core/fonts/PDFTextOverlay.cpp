@@ -1,4 +1,4 @@
-#include "render/PDFTextOverlay.h"
+#include "fonts/PDFTextOverlay.h"
 
 #include "fonts/CompactFontProgram.h"
 
