@@ -285,7 +285,16 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             continue;
         }
         if (PDFTextOverlay* overlay = PDFTextOverlay::active(); overlay && !element.text()) {
-            overlay->drawHeldWith(painter);  // what Qt draws now lies over them
+            // What Qt draws now lies over the held lines it may touch: its
+            // frame, turned about its centre, with room for strokes and
+            // arrow heads.
+            const QRectF frame = element.frame.toQRectF();
+            const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
+                                        .rotate(element.rotationDegrees)
+                                        .translate(-frame.center().x(), -frame.center().y());
+            const double room = 20 + 4 * std::max(element.style.strokeWidth, 0.0);
+            overlay->drawHeldWith(painter,
+                                  painter.deviceTransform().mapRect(turn.mapRect(frame).adjusted(-room, -room, room, room)));
         }
         renderElement(element, painter);
     }
