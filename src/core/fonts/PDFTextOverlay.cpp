@@ -3,6 +3,7 @@
 #include "fonts/CompactFontProgram.h"
 
 #include <QPainter>
+#include <QFontDatabase>
 #include <QHash>
 #include <QPainterPath>
 
@@ -47,20 +48,47 @@ void appendHex(QByteArray& out, quint32 value, int digits)
         out += kDigits[(value >> shift) & 0xF];
 }
 
-// A face whose glyphs Qt makes bolder or slanted itself is left to Qt,
-// which writes that emboldening and slant.
-bool styleShownByFace(const QRawFont& raw)
+quint16 bigEndian16(const QByteArray& table, qsizetype at)
 {
+    return quint16((quint8(table[at]) << 8) | quint8(table[at + 1]));
+}
+
+// Whether the face says it is bold as FreeType reads it: the OS/2 table's
+// selection flags, else the header's style, else (no such tables) what the
+// font database says of its weight.
+bool faceSaysBold(const QRawFont& raw)
+{
+    if (const QByteArray os2 = raw.fontTable("OS/2"); os2.size() >= 64)
+        return bigEndian16(os2, 62) & 0x20;
+    if (const QByteArray head = raw.fontTable("head"); head.size() >= 46)
+        return bigEndian16(head, 44) & 0x01;
+    return QFontDatabase::weight(raw.familyName(), raw.styleName()) >= QFont::Bold;
+}
+
+bool faceHasFixedPitch(const QRawFont& raw)
+{
+    if (const QByteArray post = raw.fontTable("post"); post.size() >= 16)
+        return bigEndian16(post, 12) != 0 || bigEndian16(post, 14) != 0;
+    return QFontDatabase::isFixedPitch(raw.familyName(), raw.styleName());
+}
+
+// Qt draws a face asked for bold that does not say it is bold (letters of
+// proportional width) twice, the second time half a line thickness back and
+// for the eye alone.
+bool emboldenedByQt(const QRawFont& raw)
+{
+    return raw.weight() >= QFont::Bold && !faceSaysBold(raw) && !faceHasFixedPitch(raw);
+}
+
+// Faces Qt slants itself, or whose weight the database does not know, are
+// left to Qt.
+bool writable(const QRawFont& raw)
+{
+    if (QFontDatabase::weight(raw.familyName(), raw.styleName()) < 0)
+        return false;
     const QString style = raw.styleName().toLower();
-    if (raw.weight() >= QFont::DemiBold
-        && !(style.contains(QLatin1String("bold")) || style.contains(QLatin1String("black"))
-             || style.contains(QLatin1String("heavy")) || style.contains(QLatin1String("demi"))
-             || style.contains(QLatin1String("semi"))))
-        return false;
-    if (raw.style() != QFont::StyleNormal
-        && !(style.contains(QLatin1String("italic")) || style.contains(QLatin1String("oblique"))))
-        return false;
-    return true;
+    return raw.style() == QFont::StyleNormal || style.contains(QLatin1String("italic"))
+           || style.contains(QLatin1String("oblique"));
 }
 
 // A font name made of the letters and digits of `family`.
@@ -118,6 +146,19 @@ QByteArray toUnicodeMap(const std::vector<std::pair<quint32, QString>>& glyphs)
 
 }  // namespace
 
+QRectF PDFTextOverlay::inkOf(const QPointF& origin, const QList<HeldRun>& runs)
+{
+    QRectF ink;
+    for (const HeldRun& held : runs) {
+        const QRawFont raw = held.run.rawFont();
+        const QList<quint32> glyphs = held.run.glyphIndexes();
+        const QList<QPointF> positions = held.run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            ink |= raw.boundingRect(glyphs[i]).translated(origin + positions[i]);
+    }
+    return ink.adjusted(-1, -1, 1, 1);
+}
+
 PDFTextOverlay* PDFTextOverlay::active()
 {
     return t_active;
@@ -157,22 +198,12 @@ bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const 
     for (const HeldRun& held : runs) {
         const QRawFont raw = held.run.rawFont();
         const QList<quint32> glyphs = held.run.glyphIndexes();
-        if (!raw.isValid() || raw.pixelSize() <= 0 || raw.unitsPerEm() <= 0 || !styleShownByFace(raw)
+        if (!raw.isValid() || raw.pixelSize() <= 0 || raw.unitsPerEm() <= 0 || !writable(raw)
             || held.run.positions().size() != glyphs.size() || held.characters.size() != glyphs.size()
             || held.run.overline() || held.run.underline() || held.run.strikeOut() || !faceOf(raw))
             return false;
     }
-    // Where the glyphs may ink: from a size before the first origin to a
-    // size after the last, a size and a half above the baseline, one below.
-    QRectF bounds;
-    for (const HeldRun& held : runs) {
-        const double size = held.run.rawFont().pixelSize();
-        for (const QPointF& at : held.run.positions()) {
-            const QPointF p = origin + at;
-            bounds |= QRectF(p.x() - size, p.y() - 1.5 * size, 2 * size, 2.5 * size);
-        }
-    }
-    m_held.push_back({transform, transform.mapRect(bounds), origin, color, runs});
+    m_held.push_back({transform, transform.mapRect(inkOf(origin, runs)), origin, color, runs});
     return true;
 }
 
@@ -240,22 +271,10 @@ double PDFTextOverlay::advanceOf(Face& face, quint32 glyph)
     return advance;
 }
 
-void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
+void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page)
 {
     QByteArray& out = page.content;
-    out += "q ";
-    for (const double v : {line.transform.m11(), line.transform.m12(), line.transform.m21(), line.transform.m22(),
-                           line.transform.dx(), line.transform.dy()}) {
-        appendNumber(out, v, 6);
-        out += ' ';
-    }
-    out += "cm ";
-    for (const double v : {line.color.redF(), line.color.greenF(), line.color.blueF()}) {
-        appendNumber(out, v, 4);
-        out += ' ';
-    }
-    out += "rg\nBT\n";
-    for (const HeldRun& held : line.runs) {
+    {
         const QRawFont raw = held.run.rawFont();
         Face& face = *faceOf(raw);
         const double size = raw.pixelSize();
@@ -268,7 +287,7 @@ void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
         for (qsizetype i = 0; i < glyphs.size(); ++i) {
             const auto [slot, code] = codeOf(face, glyphs[i], held.characters[i]);
             const size_t font = face.fonts[slot];
-            const QPointF at = line.origin + positions[i];
+            const QPointF at = origin + positions[i];
             const bool sameLine = open && font == currentFont && std::abs(at.y() - y) < 1e-6;
             if (!sameLine) {
                 if (open)
@@ -306,6 +325,34 @@ void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
         }
         if (open)
             out += "] TJ\n";
+    }
+}
+
+void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
+{
+    QByteArray& out = page.content;
+    out += "q ";
+    for (const double v : {line.transform.m11(), line.transform.m12(), line.transform.m21(), line.transform.m22(),
+                           line.transform.dx(), line.transform.dy()}) {
+        appendNumber(out, v, 6);
+        out += ' ';
+    }
+    out += "cm ";
+    for (const double v : {line.color.redF(), line.color.greenF(), line.color.blueF()}) {
+        appendNumber(out, v, 4);
+        out += ' ';
+    }
+    out += "rg\nBT\n";
+    for (const HeldRun& held : line.runs) {
+        const QRawFont raw = held.run.rawFont();
+        if (emboldenedByQt(raw)) {
+            writeRun(held, line.origin, page);
+            out += "/Span << /ActualText () >> BDC\n";
+            writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page);
+            out += "EMC\n";
+        } else {
+            writeRun(held, line.origin, page);
+        }
     }
     out += "ET Q\n";
 }

@@ -73,6 +73,9 @@ public:
     // (nothing held) when it cannot be written exactly as Qt would draw it.
     bool hold(const QPainter& painter, const QPointF& origin, const QList<HeldRun>& runs, const QColor& color);
 
+    // Where the glyphs of `runs` drawn at `origin` ink, with a point to spare.
+    static QRectF inkOf(const QPointF& origin, const QList<HeldRun>& runs);
+
     // Qt is about to draw something over the held lines of the current page
     // (within `area`, device space, when given): those it may touch are drawn
     // by Qt first, so that what comes later stays on top of them.
@@ -86,7 +89,7 @@ public:
 private:
     struct HeldLine {
         QTransform transform;
-        QRectF bounds;  // device space, with room to spare
+        QRectF bounds;  // device space
         QPointF origin;
         QColor color;
         QList<HeldRun> runs;
@@ -103,6 +106,7 @@ private:
     };
 
     void writeLine(const HeldLine& line, Page& page);
+    void writeRun(const HeldRun& run, const QPointF& origin, Page& page);
     std::pair<size_t, int> codeOf(Face& face, quint32 glyph, const QString& characters);
     static double advanceOf(Face& face, quint32 glyph);
     Face* faceOf(const QRawFont& raw);

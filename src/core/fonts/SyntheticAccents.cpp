@@ -530,16 +530,26 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
             if (overlay->hold(painter, origin, runs, color))
                 return;
         }
-        // The held lines this line's ink may touch, accents included.
-        const double room = line.height();
-        double before = 0;
-        double after = 0;
-        for (const ShiftedPiece& piece : pieces) {
-            before = std::min(before, piece.shift);
-            after = std::max(after, piece.shift);
+        // The held lines this line's ink may touch: its glyphs' ink when
+        // known, else the line's box with room for accents and swashes.
+        QRectF ink;
+        if (glyphs) {
+            QList<PDFTextOverlay::HeldRun> runs;
+            for (const QGlyphRun& run : glyphs->runs)
+                runs.append({run, {}});
+            double before = 0;
+            double after = 0;
+            for (const ShiftedPiece& piece : pieces) {
+                before = std::min(before, piece.shift);
+                after = std::max(after, piece.shift);
+            }
+            ink = PDFTextOverlay::inkOf(origin, runs).adjusted(before, 0, after, 0);
+        } else {
+            const double room = line.height();
+            ink = QRectF(x - room, y - line.ascent() - room, line.horizontalAdvance() + 2 * room, line.height() + 2 * room);
+            for (const ShiftedPiece& piece : pieces)
+                ink.adjust(std::min(piece.shift, 0.0), 0, std::max(piece.shift, 0.0), 0);
         }
-        const QRectF ink(x + before - room, y - line.ascent() - room, line.horizontalAdvance() + after - before + 2 * room,
-                         line.height() + 2 * room);
         overlay->drawHeldWith(painter, painter.deviceTransform().mapRect(ink));
     }
 

@@ -3,10 +3,12 @@
 // after them stays on top.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/FontTestPDF.h"
 #include "core/support/PDFText.h"
 #include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
+#include "fonts/PDFEmbeddedFontRegistry.h"
 #include "operations/VectorOperations.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
@@ -17,6 +19,7 @@
 #include <QPainter>
 
 #define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -76,6 +79,37 @@ EmbeddedFonts fontsOfFirstPage(const QByteArray& pdf)
     };
     walk(page.getAttribute("/Resources", false), 0);
     return found;
+}
+
+// A table of a TrueType font, by its tag.
+QByteArray tableOf(const QByteArray& font, const QByteArray& tag)
+{
+    const auto number = [&](qsizetype at, int bytes) {
+        quint32 v = 0;
+        for (int k = 0; k < bytes; ++k)
+            v = (v << 8) | quint8(font[at + k]);
+        return v;
+    };
+    for (quint32 i = 0; i < number(4, 2); ++i) {
+        const qsizetype record = 12 + 16 * qsizetype(i);
+        if (font.mid(record, 4) == tag)
+            return font.mid(number(record + 8, 4), number(record + 12, 4));
+    }
+    return {};
+}
+
+// The first page's content streams, decoded, one after the other.
+QByteArray contentOfFirstPage(const QByteArray& pdf)
+{
+    QPDF read;
+    read.setSuppressWarnings(true);
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    QByteArray content;
+    for (QPDFObjectHandle stream : QPDFPageDocumentHelper(read).getAllPages().front().getPageContents()) {
+        const std::shared_ptr<Buffer> data = stream.getStreamData();
+        content += QByteArray(reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()));
+    }
+    return content;
 }
 
 // The manual's first page with every line changed; one of them accented and
@@ -176,4 +210,46 @@ TEST_F(PDFExportTextTest, WhatIsDrawnAfterALineStaysOnTopOfIt)
     // The other lines stay the export's own text.
     EXPECT_GE(fontsOfFirstPage(exported).compact, 3);
     EXPECT_TRUE(test::pdfToText(exported).contains(QStringLiteral("EDITED first line")));
+}
+
+TEST_F(PDFExportTextTest, ABoldLineIsDrawnOnceWhenItsFaceSaysItIsBold)
+{
+    // A PDF's embedded program whose selection flags say bold while its
+    // weight class says regular, asked for bold: Qt goes by the flags and
+    // draws it once, as it is (a face it thought lighter it would draw
+    // twice, the second time for the eye alone).
+    const QString line = QStringLiteral("Bold asked of a bold face");
+    test::TestFontOptions options;
+    options.family = QStringLiteral("Zelvane Lone");
+    options.postScriptName = QStringLiteral("ZelvaneLone-Bold");
+    options.characters = line;
+    QByteArray program = test::makeTestFont(test::liberationSansRegular(), options);
+    QByteArray os2 = tableOf(program, "OS/2");
+    ASSERT_GE(os2.size(), 64);
+    os2[63] = char((quint8(os2[63]) | 0x20) & ~0x40);
+    program = test::rebuildFont(program, {{"OS/2", os2}});
+    PDFEmbeddedFontRegistry::shared().registerFonts(
+        test::makeFontTestPDF({{{{"ABCDEF+ZelvaneLone-Bold", "TrueType", program}}}}));
+    ASSERT_TRUE(PDFEmbeddedFontRegistry::shared().hasRegisteredFont(QStringLiteral("ZelvaneLone-Bold"), std::nullopt));
+    VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("page"), 400, 120, QStringLiteral("#FFFFFF"));
+    VectorElement element = VectorOperations::makeTextElement(line, {30, 40}, 18, QStringLiteral("#000000"), true);
+    element.text()->fontFamily = options.family;
+    element.text()->postScriptFontName = options.postScriptName;
+    page.elements = {element};
+    const auto documentOf = [](const VectorPage& only) {
+        return VectorDocument::make(QUuid::createUuid(), QStringLiteral("bold"), DocumentSourceFormat::pdf,
+                                    std::nullopt, {only}, 1);
+    };
+    const QByteArray exported = PDFCodec::exportPDF(documentOf(page));
+    element.style.opacity = 0.99;  // left to Qt's writer
+    page.elements = {element};
+    const QByteArray byQt = PDFCodec::exportPDF(documentOf(page));
+    EXPECT_FALSE(contentOfFirstPage(byQt).contains("/ActualText"));
+    EXPECT_FALSE(contentOfFirstPage(exported).contains("/ActualText"));
+    EXPECT_EQ(fontsOfFirstPage(exported).trueType, 0);
+
+    const QSize size(qRound(page.width * kScale), qRound(page.height * kScale));
+    EXPECT_LT(test::strongShare(pictureOf(exported, size), pictureOf(byQt, size), QRectF(10, 10, 380, 100), kScale),
+              0.01);
+    EXPECT_EQ(test::pdfToText(exported).count(QStringLiteral("bold face")), 1);
 }
