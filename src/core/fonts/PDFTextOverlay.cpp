@@ -198,9 +198,11 @@ bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const 
     for (const HeldRun& held : runs) {
         const QRawFont raw = held.run.rawFont();
         const QList<quint32> glyphs = held.run.glyphIndexes();
-        if (!raw.isValid() || raw.pixelSize() <= 0 || raw.unitsPerEm() <= 0 || !writable(raw)
+        if (!raw.isValid() || raw.pixelSize() <= 0 || raw.unitsPerEm() <= 0
             || held.run.positions().size() != glyphs.size() || held.characters.size() != glyphs.size()
-            || held.run.overline() || held.run.underline() || held.run.strikeOut() || !faceOf(raw))
+            || held.run.overline() || held.run.underline() || held.run.strikeOut())
+            return false;
+        if (const Face* face = faceOf(raw); !face || !face->writable)
             return false;
     }
     m_held.push_back({transform, transform.mapRect(inkOf(origin, runs)), origin, color, runs});
@@ -239,6 +241,8 @@ PDFTextOverlay::Face* PDFTextOverlay::faceOf(const QRawFont& raw)
     face.design.setPixelSize(face.unitsPerEm);
     if (!face.design.isValid())
         return nullptr;
+    face.writable = writable(raw);
+    face.emboldened = emboldenedByQt(raw);
     m_faces.push_back(std::move(face));
     return &m_faces.back();
 }
@@ -345,7 +349,7 @@ void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
     out += "rg\nBT\n";
     for (const HeldRun& held : line.runs) {
         const QRawFont raw = held.run.rawFont();
-        if (emboldenedByQt(raw)) {
+        if (faceOf(raw)->emboldened) {
             writeRun(held, line.origin, page);
             out += "/Span << /ActualText () >> BDC\n";
             writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page);

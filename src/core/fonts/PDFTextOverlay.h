@@ -16,6 +16,7 @@
 #include <QString>
 #include <QTransform>
 
+#include <deque>
 #include <map>
 #include <optional>
 #include <vector>
@@ -97,6 +98,8 @@ private:
     struct Face {
         QRawFont raw;
         QRawFont design;  // at one pixel per font unit
+        bool writable = false;
+        bool emboldened = false;  // drawn by Qt twice
         double unitsPerEm = 0;
         // Every 256 glyphs a font of their own: glyph -> font and code.
         std::map<quint32, std::pair<size_t, int>> codes;
@@ -114,7 +117,7 @@ private:
     qsizetype m_page = -1;
     std::vector<HeldLine> m_held;
     std::map<qsizetype, Page> m_pages;
-    std::vector<Face> m_faces;
+    std::deque<Face> m_faces;  // stays where it is as faces are added
     std::vector<Font> m_fonts;
 };
 
