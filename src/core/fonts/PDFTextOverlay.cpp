@@ -205,7 +205,7 @@ bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const 
         if (const Face* face = faceOf(raw); !face || !face->writable)
             return false;
     }
-    m_held.push_back({transform, transform.mapRect(inkOf(origin, runs)), origin, color, runs});
+    m_held.push_back({transform, painter.worldTransform(), transform.mapRect(inkOf(origin, runs)), origin, color, runs});
     return true;
 }
 
@@ -220,7 +220,7 @@ void PDFTextOverlay::drawHeldWith(QPainter& painter, const std::optional<QRectF>
         return;
     painter.save();
     for (const HeldLine& line : drawn) {
-        painter.setTransform(line.transform);
+        painter.setWorldTransform(line.world);
         painter.setPen(line.color);
         for (const HeldRun& run : line.runs)
             painter.drawGlyphRun(line.origin, run.run);

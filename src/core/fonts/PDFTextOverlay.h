@@ -89,8 +89,9 @@ public:
 
 private:
     struct HeldLine {
-        QTransform transform;
-        QRectF bounds;  // device space
+        QTransform transform;  // to the device
+        QTransform world;      // the painter's, to draw it again
+        QRectF bounds;         // device space
         QPointF origin;
         QColor color;
         QList<HeldRun> runs;
