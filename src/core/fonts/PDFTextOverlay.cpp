@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace zelvane::PDFCodec {
 
@@ -17,28 +18,66 @@ namespace {
 
 thread_local PDFTextOverlay* t_active = nullptr;
 
-// A number as PDF writes it: at most `decimals` decimals, no trailing zeros.
+// A number as PDF writes it: at most `decimals` decimals (0 to 6), no
+// trailing zeros. Rounded as std::to_chars rounds the exact value; a value
+// too close to halfway for its scaled product to tell is left to it.
 void appendNumber(QByteArray& out, double value, int decimals = 4)
 {
-    if (!std::isfinite(value) || std::abs(value) < 0.5 * std::pow(10.0, -decimals))
+    static constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+    static constexpr quint64 kUnit[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (!std::isfinite(value) || std::abs(value) < 0.5 / kScale[decimals])
         value = 0;
-    char text[64];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    if (error != std::errc()) {
+    const double scaled = std::abs(value) * kScale[decimals];
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    // The product is within half a unit in the last place of the exact one.
+    if (scaled >= 1e15 || std::abs(fraction - 0.5) <= scaled * 0x1p-50) {
+        char text[64];
+        const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+        if (error != std::errc()) {
+            out += '0';
+            return;
+        }
+        const char* last = end;
+        if (std::find(text, end, '.') != end) {
+            while (last > text && last[-1] == '0')
+                --last;
+            if (last > text && last[-1] == '.')
+                --last;
+        }
+        if (last - text == 2 && text[0] == '-' && text[1] == '0')
+            out += '0';
+        else
+            out.append(text, last - text);
+        return;
+    }
+    const quint64 n = quint64(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n == 0) {
         out += '0';
         return;
     }
-    const char* last = end;
-    if (std::find(text, end, '.') != end) {
-        while (last > text && last[-1] == '0')
-            --last;
-        if (last > text && last[-1] == '.')
-            --last;
+    char text[32];
+    char* end = text + sizeof text;
+    char* first = end;
+    quint64 part = n % kUnit[decimals];
+    int digits = decimals;
+    while (digits > 0 && part % 10 == 0) {  // trailing zeros dropped
+        part /= 10;
+        --digits;
     }
-    if (last - text == 2 && text[0] == '-' && text[1] == '0')
-        out += '0';
-    else
-        out.append(text, last - text);
+    if (digits > 0) {
+        for (int k = 0; k < digits; ++k, part /= 10)
+            *--first = char('0' + part % 10);
+        *--first = '.';
+    }
+    quint64 integer = n / kUnit[decimals];
+    do {
+        *--first = char('0' + integer % 10);
+        integer /= 10;
+    } while (integer > 0);
+    if (value < 0)
+        *--first = '-';
+    out.append(first, end - first);
 }
 
 void appendHex(QByteArray& out, quint32 value, int digits)
@@ -159,6 +198,19 @@ QRectF PDFTextOverlay::inkOf(const QPointF& origin, const QList<HeldRun>& runs)
     return ink.adjusted(-1, -1, 1, 1);
 }
 
+QRectF PDFTextOverlay::heldInkOf(const QPointF& origin, const QList<HeldRun>& runs)
+{
+    QRectF ink;
+    for (const HeldRun& held : runs) {
+        Face& face = *faceOf(held.run.rawFont());
+        const QList<quint32> glyphs = held.run.glyphIndexes();
+        const QList<QPointF> positions = held.run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            ink |= boxOf(face, glyphs[i]).translated(origin + positions[i]);
+    }
+    return ink.adjusted(-1, -1, 1, 1);
+}
+
 PDFTextOverlay* PDFTextOverlay::active()
 {
     return t_active;
@@ -204,8 +256,11 @@ bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const 
             return false;
         if (const Face* face = faceOf(raw); !face || !face->writable)
             return false;
+        // Glyph ids of TrueType and compact font programs are 16-bit.
+        if (std::any_of(glyphs.cbegin(), glyphs.cend(), [](quint32 glyph) { return glyph > 0xFFFF; }))
+            return false;
     }
-    m_held.push_back({transform, painter.worldTransform(), transform.mapRect(inkOf(origin, runs)), origin, color, runs});
+    m_held.push_back({transform, painter.worldTransform(), transform.mapRect(heldInkOf(origin, runs)), origin, color, runs});
     return true;
 }
 
@@ -247,10 +302,12 @@ PDFTextOverlay::Face* PDFTextOverlay::faceOf(const QRawFont& raw)
     return &m_faces.back();
 }
 
-std::pair<size_t, int> PDFTextOverlay::codeOf(Face& face, quint32 glyph, const QString& characters)
+std::pair<size_t, int> PDFTextOverlay::codeOf(Face& face, quint32 glyph, QChar character)
 {
-    if (const auto found = face.codes.find(glyph); found != face.codes.end())
-        return found->second;
+    if (glyph < face.codes.size() && face.codes[glyph].second >= 0)
+        return face.codes[glyph];
+    if (glyph >= face.codes.size())
+        face.codes.resize(size_t(glyph) + 1, {0, -1});
     if (face.glyphsOf.empty() || face.glyphsOf.back().size() >= 256) {
         face.glyphsOf.emplace_back();
         face.fonts.push_back(m_fonts.size());
@@ -259,20 +316,34 @@ std::pair<size_t, int> PDFTextOverlay::codeOf(Face& face, quint32 glyph, const Q
         m_fonts.push_back(font);
     }
     const std::pair<size_t, int> code{face.fonts.size() - 1, int(face.glyphsOf.back().size())};
-    face.glyphsOf.back().emplace_back(glyph, characters);
-    face.codes.emplace(glyph, code);
+    face.glyphsOf.back().emplace_back(glyph, character.isNull() ? QString() : QString(character));
+    face.codes[glyph] = code;
     return code;
 }
 
 double PDFTextOverlay::advanceOf(Face& face, quint32 glyph)
 {
-    const auto found = face.advances.find(glyph);
-    if (found != face.advances.end())
-        return found->second;
+    if (glyph < face.advances.size() && !std::isnan(face.advances[glyph]))
+        return face.advances[glyph];
     const QList<QPointF> advances = face.design.advancesForGlyphIndexes({glyph}, QRawFont::UseDesignMetrics);
     const double advance = advances.isEmpty() ? 0.0 : advances.front().x();
-    face.advances.emplace(glyph, advance);
+    if (glyph >= face.advances.size())
+        face.advances.resize(size_t(glyph) + 1, std::numeric_limits<double>::quiet_NaN());
+    face.advances[glyph] = advance;
     return advance;
+}
+
+const QRectF& PDFTextOverlay::boxOf(Face& face, quint32 glyph)
+{
+    if (glyph >= face.boxes.size()) {
+        face.boxes.resize(size_t(glyph) + 1);
+        face.boxKnown.resize(size_t(glyph) + 1, false);
+    }
+    if (!face.boxKnown[glyph]) {
+        face.boxes[glyph] = face.raw.boundingRect(glyph);
+        face.boxKnown[glyph] = true;
+    }
+    return face.boxes[glyph];
 }
 
 void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page)
@@ -321,9 +392,9 @@ void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& 
                     out += ' ';
                 }
             }
-            out += '<';
-            appendHex(out, quint32(code), 2);
-            out += '>';
+            static const char kDigits[] = "0123456789ABCDEF";
+            const char hex[4] = {'<', kDigits[(code >> 4) & 0xF], kDigits[code & 0xF], '>'};
+            out.append(hex, 4);
             const double advance = advanceOf(face, glyphs[i]);
             expectedX = at.x() + advance / face.unitsPerEm * size;
         }

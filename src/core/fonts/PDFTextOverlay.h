@@ -28,10 +28,11 @@ namespace zelvane::PDFCodec {
 class PDFTextOverlay {
 public:
     // One glyph run of a line: the run as Qt would draw it at `origin` and
-    // the characters each of its glyphs stands for.
+    // the character each of its glyphs stands for, one unit per glyph (a
+    // null character where it stands for none).
     struct HeldRun {
         QGlyphRun run;
-        QList<QString> characters;
+        QString characters;
     };
 
     // A font of the overlay, in PDF syntax: the font dictionary without its
@@ -102,16 +103,23 @@ private:
         bool writable = false;
         bool emboldened = false;  // drawn by Qt twice
         double unitsPerEm = 0;
-        // Every 256 glyphs a font of their own: glyph -> font and code.
-        std::map<quint32, std::pair<size_t, int>> codes;
-        std::map<quint32, double> advances;  // in font units
+        // Every 256 glyphs a font of their own: by glyph, its font and code
+        // (a negative code for a glyph not written yet).
+        std::vector<std::pair<size_t, int>> codes;
+        // By glyph: its advance in font units (NaN until asked) and its
+        // ink at the face's size (set once `boxKnown`).
+        std::vector<double> advances;
+        std::vector<QRectF> boxes;
+        std::vector<bool> boxKnown;
         std::vector<size_t> fonts;
         std::vector<std::vector<std::pair<quint32, QString>>> glyphsOf;  // per font, by code
     };
 
     void writeLine(const HeldLine& line, Page& page);
     void writeRun(const HeldRun& run, const QPointF& origin, Page& page);
-    std::pair<size_t, int> codeOf(Face& face, quint32 glyph, const QString& characters);
+    std::pair<size_t, int> codeOf(Face& face, quint32 glyph, QChar character);
+    static const QRectF& boxOf(Face& face, quint32 glyph);
+    QRectF heldInkOf(const QPointF& origin, const QList<HeldRun>& runs);
     static double advanceOf(Face& face, quint32 glyph);
     Face* faceOf(const QRawFont& raw);
 

@@ -611,13 +611,13 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
             QList<PDFTextOverlay::HeldRun> runs;
             QList<QList<QPointF>> positions;
             for (const QGlyphRun& run : glyphs->runs) {
-                runs.append({run, QList<QString>(run.glyphIndexes().size())});
+                runs.append({run, QString(run.glyphIndexes().size(), QChar())});
                 positions.append(run.positions());
             }
             for (const ShiftedPiece& piece : pieces) {
                 for (qsizetype k = piece.start; k < piece.start + piece.length; ++k) {
                     positions[glyphs->runOf[k]][glyphs->glyphOf[k]].rx() += piece.shift;
-                    runs[glyphs->runOf[k]].characters[glyphs->glyphOf[k]] = adapted.adapted.mid(k, 1);
+                    runs[glyphs->runOf[k]].characters[glyphs->glyphOf[k]] = adapted.adapted[k];
                 }
             }
             for (qsizetype r = 0; r < runs.size(); ++r)
