@@ -21,7 +21,8 @@ thread_local PDFTextOverlay* t_active = nullptr;
 // A number as PDF writes it: at most `decimals` decimals (0 to 6), no
 // trailing zeros. Rounded as std::to_chars rounds the exact value; a value
 // too close to halfway for its scaled product to tell is left to it.
-void appendNumber(QByteArray& out, double value, int decimals = 4)
+template <class Bytes>
+void appendNumber(Bytes& out, double value, int decimals = 4)
 {
     static constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
     static constexpr quint64 kUnit[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
@@ -48,7 +49,7 @@ void appendNumber(QByteArray& out, double value, int decimals = 4)
         if (last - text == 2 && text[0] == '-' && text[1] == '0')
             out += '0';
         else
-            out.append(text, last - text);
+            out.append(text, size_t(last - text));
         return;
     }
     const quint64 n = quint64(whole) + (fraction > 0.5 ? 1 : 0);
@@ -77,7 +78,7 @@ void appendNumber(QByteArray& out, double value, int decimals = 4)
     } while (integer > 0);
     if (value < 0)
         *--first = '-';
-    out.append(first, end - first);
+    out.append(first, size_t(end - first));
 }
 
 void appendHex(QByteArray& out, quint32 value, int digits)
@@ -231,8 +232,11 @@ void PDFTextOverlay::startPage(qsizetype index)
 {
     if (m_page >= 0 && !m_held.empty()) {
         Page& page = m_pages[m_page];
+        std::string content;
+        content.reserve(16384);
         for (const HeldLine& line : m_held)
-            writeLine(line, page);
+            writeLine(line, page, content);
+        page.content.append(content.data(), qsizetype(content.size()));
     }
     m_held.clear();
     m_page = index;
@@ -346,9 +350,8 @@ const QRectF& PDFTextOverlay::boxOf(Face& face, quint32 glyph)
     return face.boxes[glyph];
 }
 
-void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page)
+void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page, std::string& out)
 {
-    QByteArray& out = page.content;
     {
         const QRawFont raw = held.run.rawFont();
         Face& face = *faceOf(raw);
@@ -368,7 +371,8 @@ void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& 
                 if (open)
                     out += "] TJ\n";
                 if (font != currentFont) {
-                    out += m_fonts[font].name + ' ';
+                    out.append(m_fonts[font].name.constData(), size_t(m_fonts[font].name.size()));
+                    out += ' ';
                     appendNumber(out, size, 4);
                     out += " Tf ";
                     currentFont = font;
@@ -403,9 +407,8 @@ void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& 
     }
 }
 
-void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
+void PDFTextOverlay::writeLine(const HeldLine& line, Page& page, std::string& out)
 {
-    QByteArray& out = page.content;
     out += "q ";
     for (const double v : {line.transform.m11(), line.transform.m12(), line.transform.m21(), line.transform.m22(),
                            line.transform.dx(), line.transform.dy()}) {
@@ -421,12 +424,12 @@ void PDFTextOverlay::writeLine(const HeldLine& line, Page& page)
     for (const HeldRun& held : line.runs) {
         const QRawFont raw = held.run.rawFont();
         if (faceOf(raw)->emboldened) {
-            writeRun(held, line.origin, page);
+            writeRun(held, line.origin, page, out);
             out += "/Span << /ActualText () >> BDC\n";
-            writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page);
+            writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page, out);
             out += "EMC\n";
         } else {
-            writeRun(held, line.origin, page);
+            writeRun(held, line.origin, page, out);
         }
     }
     out += "ET Q\n";

@@ -19,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QPainter;
@@ -115,8 +116,8 @@ private:
         std::vector<std::vector<std::pair<quint32, QString>>> glyphsOf;  // per font, by code
     };
 
-    void writeLine(const HeldLine& line, Page& page);
-    void writeRun(const HeldRun& run, const QPointF& origin, Page& page);
+    void writeLine(const HeldLine& line, Page& page, std::string& out);
+    void writeRun(const HeldRun& run, const QPointF& origin, Page& page, std::string& out);
     std::pair<size_t, int> codeOf(Face& face, quint32 glyph, QChar character);
     static const QRectF& boxOf(Face& face, quint32 glyph);
     QRectF heldInkOf(const QPointF& origin, const QList<HeldRun>& runs);
