@@ -14,9 +14,27 @@
 
 namespace zelvane::PDFCodec {
 
+struct PDFTextOverlay::FaceData {
+    QRawFont raw;
+    QRawFont design;  // at one pixel per font unit
+    bool writable = false;
+    bool emboldened = false;  // drawn by Qt twice
+    double unitsPerEm = 0;
+    // By glyph: its advance in font units (NaN until asked), its ink at the
+    // face's size and its outline in glyph space (each set once known).
+    std::vector<double> advances;
+    std::vector<QRectF> boxes;
+    std::vector<bool> boxKnown;
+    std::vector<QPainterPath> outlines;
+    std::vector<bool> outlineKnown;
+};
+
 namespace {
 
 thread_local PDFTextOverlay* t_active = nullptr;
+
+// Faces a thread keeps at most; more start the list afresh.
+constexpr size_t kThreadFaces = 64;
 
 // A number as PDF writes it: at most `decimals` decimals (0 to 6), no
 // trailing zeros. Rounded as std::to_chars rounds the exact value; a value
@@ -186,6 +204,15 @@ QByteArray toUnicodeMap(const std::vector<std::pair<quint32, QString>>& glyphs)
 
 }  // namespace
 
+// Each holding its font engine, so that no other engine takes its place
+// under the same address. Never destroyed: engines must not be let go after
+// Qt's font data at exit.
+std::vector<std::shared_ptr<PDFTextOverlay::FaceData>>& PDFTextOverlay::threadFaces()
+{
+    thread_local auto* const faces = new std::vector<std::shared_ptr<FaceData>>();
+    return *faces;
+}
+
 QRectF PDFTextOverlay::inkOf(const QPointF& origin, const QList<HeldRun>& runs)
 {
     QRectF ink;
@@ -203,7 +230,7 @@ QRectF PDFTextOverlay::heldInkOf(const QPointF& origin, const QList<HeldRun>& ru
 {
     QRectF ink;
     for (const HeldRun& held : runs) {
-        Face& face = *faceOf(held.run.rawFont());
+        FaceData& face = *faceOf(held.run.rawFont())->data;
         const QList<quint32> glyphs = held.run.glyphIndexes();
         const QList<QPointF> positions = held.run.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
@@ -258,7 +285,7 @@ bool PDFTextOverlay::hold(const QPainter& painter, const QPointF& origin, const 
             || held.run.positions().size() != glyphs.size() || held.characters.size() != glyphs.size()
             || held.run.overline() || held.run.underline() || held.run.strikeOut())
             return false;
-        if (const Face* face = faceOf(raw); !face || !face->writable)
+        if (const Face* face = faceOf(raw); !face || !face->data->writable)
             return false;
         // Glyph ids of TrueType and compact font programs are 16-bit.
         if (std::any_of(glyphs.cbegin(), glyphs.cend(), [](quint32 glyph) { return glyph > 0xFFFF; }))
@@ -290,18 +317,28 @@ void PDFTextOverlay::drawHeldWith(QPainter& painter, const std::optional<QRectF>
 PDFTextOverlay::Face* PDFTextOverlay::faceOf(const QRawFont& raw)
 {
     for (Face& face : m_faces) {
-        if (face.raw == raw)
+        if (face.data->raw == raw)
             return &face;
     }
+    std::vector<std::shared_ptr<FaceData>>& known = threadFaces();
+    auto found = std::find_if(known.begin(), known.end(), [&](const auto& data) { return data->raw == raw; });
+    if (found == known.end()) {
+        auto data = std::make_shared<FaceData>();
+        data->raw = raw;
+        data->design = raw;
+        data->unitsPerEm = raw.unitsPerEm();
+        data->design.setPixelSize(data->unitsPerEm);
+        if (!data->design.isValid())
+            return nullptr;
+        data->writable = writable(raw);
+        data->emboldened = emboldenedByQt(raw);
+        if (known.size() >= kThreadFaces)
+            known.clear();
+        known.push_back(std::move(data));
+        found = known.end() - 1;
+    }
     Face face;
-    face.raw = raw;
-    face.design = raw;
-    face.unitsPerEm = raw.unitsPerEm();
-    face.design.setPixelSize(face.unitsPerEm);
-    if (!face.design.isValid())
-        return nullptr;
-    face.writable = writable(raw);
-    face.emboldened = emboldenedByQt(raw);
+    face.data = *found;
     m_faces.push_back(std::move(face));
     return &m_faces.back();
 }
@@ -325,7 +362,7 @@ std::pair<size_t, int> PDFTextOverlay::codeOf(Face& face, quint32 glyph, QChar c
     return code;
 }
 
-double PDFTextOverlay::advanceOf(Face& face, quint32 glyph)
+double PDFTextOverlay::advanceOf(FaceData& face, quint32 glyph)
 {
     if (glyph < face.advances.size() && !std::isnan(face.advances[glyph]))
         return face.advances[glyph];
@@ -337,7 +374,7 @@ double PDFTextOverlay::advanceOf(Face& face, quint32 glyph)
     return advance;
 }
 
-const QRectF& PDFTextOverlay::boxOf(Face& face, quint32 glyph)
+const QRectF& PDFTextOverlay::boxOf(FaceData& face, quint32 glyph)
 {
     if (glyph >= face.boxes.size()) {
         face.boxes.resize(size_t(glyph) + 1);
@@ -350,11 +387,27 @@ const QRectF& PDFTextOverlay::boxOf(Face& face, quint32 glyph)
     return face.boxes[glyph];
 }
 
+const QPainterPath& PDFTextOverlay::outlineOf(FaceData& face, quint32 glyph)
+{
+    if (glyph >= face.outlines.size()) {
+        face.outlines.resize(size_t(glyph) + 1);
+        face.outlineKnown.resize(size_t(glyph) + 1, false);
+    }
+    if (!face.outlineKnown[glyph]) {
+        // Glyph space: 1000 units to the em, y up.
+        const double scale = 1000.0 / face.unitsPerEm;
+        face.outlines[glyph] = QTransform(scale, 0, 0, -scale, 0, 0).map(face.design.pathForGlyph(glyph));
+        face.outlineKnown[glyph] = true;
+    }
+    return face.outlines[glyph];
+}
+
 void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page, std::string& out)
 {
     {
         const QRawFont raw = held.run.rawFont();
         Face& face = *faceOf(raw);
+        FaceData& data = *face.data;
         const double size = raw.pixelSize();
         const QList<quint32> glyphs = held.run.glyphIndexes();
         const QList<QPointF> positions = held.run.positions();
@@ -399,8 +452,8 @@ void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& 
             static const char kDigits[] = "0123456789ABCDEF";
             const char hex[4] = {'<', kDigits[(code >> 4) & 0xF], kDigits[code & 0xF], '>'};
             out.append(hex, 4);
-            const double advance = advanceOf(face, glyphs[i]);
-            expectedX = at.x() + advance / face.unitsPerEm * size;
+            const double advance = advanceOf(data, glyphs[i]);
+            expectedX = at.x() + advance / data.unitsPerEm * size;
         }
         if (open)
             out += "] TJ\n";
@@ -423,7 +476,7 @@ void PDFTextOverlay::writeLine(const HeldLine& line, Page& page, std::string& ou
     out += "rg\nBT\n";
     for (const HeldRun& held : line.runs) {
         const QRawFont raw = held.run.rawFont();
-        if (faceOf(raw)->emboldened) {
+        if (faceOf(raw)->data->emboldened) {
             writeRun(held, line.origin, page, out);
             out += "/Span << /ActualText () >> BDC\n";
             writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page, out);
@@ -439,9 +492,9 @@ void PDFTextOverlay::finish()
 {
     startPage(-1);
     for (Face& face : m_faces) {
+        FaceData& data = *face.data;
         // Glyph space: 1000 units to the em, y up.
-        const double scale = 1000.0 / face.unitsPerEm;
-        const QTransform toGlyphSpace(scale, 0, 0, -scale, 0, 0);
+        const double scale = 1000.0 / data.unitsPerEm;
         for (size_t slot = 0; slot < face.fonts.size(); ++slot) {
             Font& font = m_fonts[face.fonts[slot]];
             const std::vector<std::pair<quint32, QString>>& glyphs = face.glyphsOf[slot];
@@ -450,10 +503,9 @@ void PDFTextOverlay::finish()
             QByteArray differences = "[0";
             QRectF box;
             for (size_t code = 0; code < glyphs.size(); ++code) {
-                const double advance = advanceOf(face, glyphs[code].first) * scale;
+                const double advance = advanceOf(data, glyphs[code].first) * scale;
                 const QByteArray name = 'g' + QByteArray::number(qsizetype(code) + 1);
-                fonts::CompactFontGlyph glyph{name, toGlyphSpace.map(face.design.pathForGlyph(glyphs[code].first)),
-                                              advance};
+                fonts::CompactFontGlyph glyph{name, outlineOf(data, glyphs[code].first), advance};
                 box |= glyph.outline.boundingRect();
                 outlines.append(glyph);
                 appendNumber(widths, advance, 3);
@@ -462,7 +514,7 @@ void PDFTextOverlay::finish()
             }
             widths += ']';
             differences += ']';
-            const QByteArray baseFont = subsetTag(face.raw.familyName(), glyphs) + '+' + fontNameOf(face.raw.familyName());
+            const QByteArray baseFont = subsetTag(data.raw.familyName(), glyphs) + '+' + fontNameOf(data.raw.familyName());
             font.program = fonts::compactFontProgram(baseFont, outlines);
             QByteArray bbox = "[";
             for (const double v : {std::floor(box.left()), std::floor(box.top()), std::ceil(box.right()),
@@ -472,9 +524,9 @@ void PDFTextOverlay::finish()
             }
             bbox += ']';
             QByteArray metrics;
-            for (const auto& [key, value] : {std::pair{"/Ascent ", face.design.ascent()},
-                                             std::pair{"/Descent ", -face.design.descent()},
-                                             std::pair{"/CapHeight ", face.design.capHeight()}}) {
+            for (const auto& [key, value] : {std::pair{"/Ascent ", data.design.ascent()},
+                                             std::pair{"/Descent ", -data.design.descent()},
+                                             std::pair{"/CapHeight ", data.design.capHeight()}}) {
                 metrics += key;
                 appendNumber(metrics, value * scale, 0);
                 metrics += ' ';

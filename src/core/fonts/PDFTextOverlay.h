@@ -11,6 +11,7 @@
 #include <QColor>
 #include <QGlyphRun>
 #include <QList>
+#include <QPainterPath>
 #include <QPointF>
 #include <QRawFont>
 #include <QString>
@@ -18,6 +19,7 @@
 
 #include <deque>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -98,20 +100,14 @@ private:
         QColor color;
         QList<HeldRun> runs;
     };
+    // What the overlays a thread draws know of a face (a font engine at one
+    // size): kept for the thread's later overlays.
+    struct FaceData;
     struct Face {
-        QRawFont raw;
-        QRawFont design;  // at one pixel per font unit
-        bool writable = false;
-        bool emboldened = false;  // drawn by Qt twice
-        double unitsPerEm = 0;
+        std::shared_ptr<FaceData> data;
         // Every 256 glyphs a font of their own: by glyph, its font and code
         // (a negative code for a glyph not written yet).
         std::vector<std::pair<size_t, int>> codes;
-        // By glyph: its advance in font units (NaN until asked) and its
-        // ink at the face's size (set once `boxKnown`).
-        std::vector<double> advances;
-        std::vector<QRectF> boxes;
-        std::vector<bool> boxKnown;
         std::vector<size_t> fonts;
         std::vector<std::vector<std::pair<quint32, QString>>> glyphsOf;  // per font, by code
     };
@@ -119,10 +115,13 @@ private:
     void writeLine(const HeldLine& line, Page& page, std::string& out);
     void writeRun(const HeldRun& run, const QPointF& origin, Page& page, std::string& out);
     std::pair<size_t, int> codeOf(Face& face, quint32 glyph, QChar character);
-    static const QRectF& boxOf(Face& face, quint32 glyph);
+    static const QRectF& boxOf(FaceData& face, quint32 glyph);
+    static const QPainterPath& outlineOf(FaceData& face, quint32 glyph);
     QRectF heldInkOf(const QPointF& origin, const QList<HeldRun>& runs);
-    static double advanceOf(Face& face, quint32 glyph);
+    static double advanceOf(FaceData& face, quint32 glyph);
     Face* faceOf(const QRawFont& raw);
+    // The faces the calling thread's overlays wrote.
+    static std::vector<std::shared_ptr<FaceData>>& threadFaces();
 
     qsizetype m_page = -1;
     std::vector<HeldLine> m_held;
