@@ -18,6 +18,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <thread>
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -252,4 +254,31 @@ TEST_F(PDFExportTextTest, ABoldLineIsDrawnOnceWhenItsFaceSaysItIsBold)
     EXPECT_LT(test::strongShare(pictureOf(exported, size), pictureOf(byQt, size), QRectF(10, 10, 380, 100), kScale),
               0.01);
     EXPECT_EQ(test::pdfToText(exported).count(QStringLiteral("bold face")), 1);
+}
+
+TEST_F(PDFExportTextTest, AThreadWritesAFaceAlikeWhenItHasWrittenItBefore)
+{
+    const VectorDocument document = editedManual(QStringLiteral("Élève à Noël, déjà Ωμέγα Łódź"));
+    const VectorPage& page = document.pages.front();
+    const QSize size(qRound(page.width * kScale), qRound(page.height * kScale));
+    const QRectF whole(0, 0, page.width - 1, page.height - 1);
+    // On a thread of its own the first export meets every face for the
+    // first time; the second finds what the first learnt of them.
+    QByteArray first;
+    QByteArray second;
+    std::thread([&] {
+        first = PDFCodec::exportPDF(document);
+        second = PDFCodec::exportPDF(document);
+    }).join();
+    const QByteArray here = PDFCodec::exportPDF(document);
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(second.isEmpty());
+    const QImage firstPicture = pictureOf(first, size);
+    const QString firstText = test::pdfToText(first);
+    for (const QByteArray& later : {second, here}) {
+        EXPECT_EQ(fontsOfFirstPage(later).trueType, 0);
+        EXPECT_GE(fontsOfFirstPage(later).compact, 3);
+        EXPECT_EQ(test::strongShare(pictureOf(later, size), firstPicture, whole, kScale), 0.0);
+        EXPECT_EQ(test::pdfToText(later), firstText);
+    }
 }
