@@ -25,6 +25,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QHash>
 #include <QSet>
 
 #define POINTERHOLDER_TRANSITION 4
@@ -42,6 +43,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <array>
 #include <set>
 #include <vector>
 
@@ -306,12 +308,20 @@ private:
 };
 
 // Part of the text of `document`: one element of each font and size its
-// visible text is set in, on one page of their own (none when no helper
-// thread would draw its export).
+// visible text is set in, on one page of their own, holding every character
+// the document sets in that font and size (none when no helper thread would
+// draw its export).
 std::optional<VectorDocument> fontSamples(const VectorDocument& document)
 {
     qsizetype lines = 0;
-    QSet<QString> seen;
+    // By font and size: the characters its samples hold, and where its
+    // samples of the characters other lines add are (Latin letters apart
+    // from the rest, whose shaping may leave a whole line to Qt's writer).
+    struct Samples {
+        QSet<char16_t> characters;
+        std::array<qsizetype, 2> more{-1, -1};
+    };
+    QHash<QString, Samples> seen;
     VectorPage sample;
     sample.width = 612;
     sample.height = 792;
@@ -333,9 +343,31 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
             key += trait(text->isItalic);
             key += trait(text->originalIsBold);
             key += trait(text->originalIsItalic);
-            if (!text->text.trimmed().isEmpty() && !seen.contains(key)) {
-                seen.insert(key);
+            if (text->text.trimmed().isEmpty()) {
+                continue;
+            }
+            auto found = seen.find(key);
+            if (found == seen.end()) {
+                found = seen.insert(key, {});
                 sample.elements.append(element);
+                for (const QChar c : text->text) {
+                    found->characters.insert(c.unicode());
+                }
+                continue;
+            }
+            for (const QChar c : text->text) {
+                if (c.isSurrogate() || c == QLatin1Char('\n') || found->characters.contains(c.unicode())) {
+                    continue;
+                }
+                found->characters.insert(c.unicode());
+                qsizetype& more = found->more[c.unicode() < 0x0300 ? 0 : 1];
+                if (more < 0) {
+                    more = sample.elements.size();
+                    VectorElement added = element;
+                    added.text()->text.clear();
+                    sample.elements.append(added);
+                }
+                sample.elements[more].text()->text += c;
             }
         }
     }
