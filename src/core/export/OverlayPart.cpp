@@ -30,11 +30,12 @@ std::string deflatedStream(QPDFObjectHandle stream)
 
 }  // namespace
 
-void readOverlayPartAhead(OverlayPart& part) noexcept
+void readOverlayPartAhead(OverlayPart& part, const OverlayPartCompletion& complete) noexcept
 {
     try {
         std::vector<QPDFPageObjectHelper> pages;
         std::unique_ptr<QPDF> read = readPart(part.pdf, pages);
+        complete(*read, pages, part);
         // What adding a page of another file does to that file first.
         read->pushInheritedAttributesToPage();
         for (QPDFObjectHandle object : read->getAllObjects()) {
@@ -59,7 +60,8 @@ void readOverlayPartAhead(OverlayPart& part) noexcept
     }
 }
 
-std::unique_ptr<QPDF> takeOverlayPartReading(OverlayPart& part, std::vector<QPDFPageObjectHelper>& pages)
+std::unique_ptr<QPDF> takeOverlayPartReading(OverlayPart& part, std::vector<QPDFPageObjectHelper>& pages,
+                                             const OverlayPartCompletion& complete)
 {
     if (part.read) {
         pages = std::move(part.readPages);
@@ -67,7 +69,9 @@ std::unique_ptr<QPDF> takeOverlayPartReading(OverlayPart& part, std::vector<QPDF
         return std::move(part.read);
     }
     pages.clear();
-    return readPart(part.pdf, pages);
+    std::unique_ptr<QPDF> read = readPart(part.pdf, pages);
+    complete(*read, pages, part);
+    return read;
 }
 
 }  // namespace zelvane::PDFCodec

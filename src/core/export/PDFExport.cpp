@@ -7,6 +7,7 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "fonts/FontMemo.h"
+#include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
 #include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
@@ -26,6 +27,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QHash>
 #include <QSet>
 
 #define POINTERHOLDER_TRANSITION 4
@@ -44,6 +46,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <array>
 #include <set>
 #include <vector>
 
@@ -106,6 +109,7 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
     if (!painter.begin(&writer)) {
         failContext();
     }
+    const PDFTextOverlay::Scope holdingLines(part.text);
     for (qsizetype i = first; i < count; i = next()) {
         const VectorPage& page = document.pages[i];
         if (!part.pages.empty()) {
@@ -114,12 +118,64 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
                 failContext();
             }
         }
+        part.text.startPage(qsizetype(part.pages.size()));
         renderPage(page, painter, BackdropDrawing::leaveOut);
         part.pages.push_back(i);
     }
+    part.text.finish();
     painter.end();
     buffer.close();
     return part;
+}
+
+// Writes the lines the part holds as PDF text over the part's pages, as
+// `pdf` holds them (the k-th of `pages` drawn as the part's k-th page).
+void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const PDFTextOverlay& text)
+{
+    if (text.pages().empty()) {
+        return;
+    }
+    std::vector<QPDFObjectHandle> fonts;
+    for (const PDFTextOverlay::Font& font : text.fonts()) {
+        QPDFObjectHandle program = QPDFObjectHandle::newStream(&pdf, font.program.toStdString());
+        program.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1C"));
+        QPDFObjectHandle descriptor = QPDFObjectHandle::parse(font.descriptor.toStdString());
+        descriptor.replaceKey("/FontFile3", program);
+        QPDFObjectHandle dictionary = QPDFObjectHandle::parse(font.dictionary.toStdString());
+        dictionary.replaceKey("/FontDescriptor", pdf.makeIndirectObject(descriptor));
+        dictionary.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf, font.toUnicode.toStdString()));
+        fonts.push_back(pdf.makeIndirectObject(dictionary));
+    }
+    for (const auto& [index, held] : text.pages()) {
+        if (index < 0 || size_t(index) >= pages.size() || held.content.isEmpty()) {
+            continue;
+        }
+        QPDFPageObjectHelper page = pages[size_t(index)];
+        QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+        if (!resources.isDictionary()) {
+            resources = QPDFObjectHandle::newDictionary();
+            page.getObjectHandle().replaceKey("/Resources", resources);
+        }
+        if (!resources.getKey("/Font").isDictionary()) {
+            resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
+        }
+        QPDFObjectHandle named = resources.getKey("/Font");
+        for (const size_t font : held.fonts) {
+            named.replaceKey(text.fonts()[font].name.toStdString(), fonts[font]);
+        }
+        // Over Qt's drawing, in Qt's page space: y down from the top of the
+        // page as Qt wrote it.
+        const QPDFObjectHandle::Rectangle box = page.getMediaBox(false).getArrayAsRectangle();
+        const QByteArray over = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n" + held.content + "Q\n";
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("q\n")), true);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, over.toStdString()), false);
+    }
+}
+
+// The lines a part holds as PDF text, written over its pages in its reading.
+void addPartText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const OverlayPart& part)
+{
+    addHeldText(pdf, pages, part.text);
 }
 
 // What drawing a page's overlay costs, roughly: the elements drawn over it.
@@ -258,7 +314,7 @@ private:
         try {
             if (const qsizetype first = take(); first < m_document.pages.size()) {
                 m_parts[k] = drawOverlay(m_document, first, [this] { return take(); });
-                readOverlayPartAhead(m_parts[k]);
+                readOverlayPartAhead(m_parts[k], addPartText);
             }
         } catch (...) {
             m_failures[k] = std::current_exception();
@@ -285,12 +341,20 @@ private:
 };
 
 // Part of the text of `document`: one element of each font and size its
-// visible text is set in, on one page of their own (none when no helper
-// thread would draw its export).
+// visible text is set in, on one page of their own, holding every character
+// the document sets in that font and size (none when no helper thread would
+// draw its export).
 std::optional<VectorDocument> fontSamples(const VectorDocument& document)
 {
     qsizetype lines = 0;
-    QSet<QString> seen;
+    // By font and size: the characters its samples hold, and where its
+    // samples of the characters other lines add are (Latin letters apart
+    // from the rest, whose shaping may leave a whole line to Qt's writer).
+    struct Samples {
+        QSet<char16_t> characters;
+        std::array<qsizetype, 2> more{-1, -1};
+    };
+    QHash<QString, Samples> seen;
     VectorPage sample;
     sample.width = 612;
     sample.height = 792;
@@ -312,9 +376,31 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
             key += trait(text->isItalic);
             key += trait(text->originalIsBold);
             key += trait(text->originalIsItalic);
-            if (!text->text.trimmed().isEmpty() && !seen.contains(key)) {
-                seen.insert(key);
+            if (text->text.trimmed().isEmpty()) {
+                continue;
+            }
+            auto found = seen.find(key);
+            if (found == seen.end()) {
+                found = seen.insert(key, {});
                 sample.elements.append(element);
+                for (const QChar c : text->text) {
+                    found->characters.insert(c.unicode());
+                }
+                continue;
+            }
+            for (const QChar c : text->text) {
+                if (c.isSurrogate() || c == QLatin1Char('\n') || found->characters.contains(c.unicode())) {
+                    continue;
+                }
+                found->characters.insert(c.unicode());
+                qsizetype& more = found->more[c.unicode() < 0x0300 ? 0 : 1];
+                if (more < 0) {
+                    more = sample.elements.size();
+                    VectorElement added = element;
+                    added.text()->text.clear();
+                    sample.elements.append(added);
+                }
+                sample.elements[more].text()->text += c;
             }
         }
     }
@@ -778,9 +864,10 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         QPDF output;
         output.setSuppressWarnings(true);
         if (overlays.drawnAtOnce()) {
-            const QByteArray& only = overlays.all().front().pdf;
+            const OverlayPart& only = overlays.all().front();
             prepareQPDF();
-            output.processMemoryFile("overlay", only.constData(), size_t(only.size()));
+            output.processMemoryFile("overlay", only.pdf.constData(), size_t(only.pdf.size()));
+            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only.text);
         } else {
             output.emptyPDF();
         }
@@ -838,7 +925,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
             overlays.eachDrawnPart([&](OverlayPart& drawnPart) {
                 std::vector<QPDFPageObjectHelper> partPages;
-                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages);
+                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages, addPartText);
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }

@@ -31,6 +31,9 @@ namespace {
 
 class OverlayPartTest : public test::FontTestBase {};
 
+// Adds nothing to a reading.
+void nothingMore(QPDF&, const std::vector<QPDFPageObjectHelper>&, const OverlayPart&) {}
+
 // Two pages of text drawn by Qt's writer, as the export draws a part.
 OverlayPart drawnPart()
 {
@@ -77,7 +80,7 @@ TEST_F(OverlayPartTest, APartReadAheadHasTheSamePagesAndStreamsAllCompressed)
     }
     ASSERT_GT(unfiltered, 0);  // Qt leaves some streams (its font maps) to be compressed
 
-    readOverlayPartAhead(part);
+    readOverlayPartAhead(part, nothingMore);
     ASSERT_TRUE(part.read);
     ASSERT_EQ(part.readPages.size(), 2u);
     EXPECT_EQ(streamsOf(*part.read), expected);
@@ -91,12 +94,12 @@ TEST_F(OverlayPartTest, APartReadAheadHasTheSamePagesAndStreamsAllCompressed)
     // Taken once; taken again (a second try of the export), read again.
     QPDF* const readAhead = part.read.get();
     std::vector<QPDFPageObjectHelper> pages;
-    std::unique_ptr<QPDF> taken = takeOverlayPartReading(part, pages);
+    std::unique_ptr<QPDF> taken = takeOverlayPartReading(part, pages, nothingMore);
     EXPECT_EQ(taken.get(), readAhead);
     EXPECT_EQ(pages.size(), 2u);
     EXPECT_FALSE(part.read);
     EXPECT_TRUE(part.readPages.empty());
-    std::unique_ptr<QPDF> again = takeOverlayPartReading(part, pages);
+    std::unique_ptr<QPDF> again = takeOverlayPartReading(part, pages, nothingMore);
     ASSERT_TRUE(again);
     EXPECT_NE(again.get(), readAhead);
     EXPECT_EQ(pages.size(), 2u);
@@ -110,7 +113,7 @@ TEST_F(OverlayPartTest, APartThatDoesNotReadFailsWhenTakenAsItWouldHave)
         OverlayPart part;
         part.pdf = bytes;
         part.pages = {0};
-        EXPECT_NO_THROW(readOverlayPartAhead(part));
+        EXPECT_NO_THROW(readOverlayPartAhead(part, nothingMore));
         EXPECT_FALSE(part.read);
 
         std::string direct;
@@ -125,12 +128,58 @@ TEST_F(OverlayPartTest, APartThatDoesNotReadFailsWhenTakenAsItWouldHave)
         ASSERT_FALSE(direct.empty());
         std::vector<QPDFPageObjectHelper> pages;
         try {
-            takeOverlayPartReading(part, pages);
+            takeOverlayPartReading(part, pages, nothingMore);
             ADD_FAILURE() << "read: " << bytes.toStdString();
         } catch (const std::exception& error) {
             EXPECT_EQ(std::string(error.what()), direct);
         }
     }
+}
+
+TEST_F(OverlayPartTest, WhatIsAddedToAReadingIsAddedOnceToEachFreshReadingAndCompressed)
+{
+    // A new stream on the first page of every fresh reading, and how many
+    // readings it was added to.
+    int added = 0;
+    const OverlayPartCompletion mark = [&](QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages,
+                                           const OverlayPart&) {
+        ++added;
+        QPDFPageObjectHelper first = pages.front();
+        first.getObjectHandle().replaceKey("/ZelvaneMark", QPDFObjectHandle::newStream(&pdf, "mark"));
+    };
+    const auto markOf = [](const std::vector<QPDFPageObjectHelper>& pages) {
+        QPDFPageObjectHelper first = pages.front();
+        QPDFObjectHandle marked = first.getObjectHandle().getKey("/ZelvaneMark");
+        return marked.isStream() ? marked : QPDFObjectHandle::newNull();
+    };
+
+    OverlayPart part = drawnPart();
+    readOverlayPartAhead(part, mark);
+    ASSERT_TRUE(part.read);
+    EXPECT_EQ(added, 1);
+    std::vector<QPDFPageObjectHelper> pages;
+    std::unique_ptr<QPDF> ahead = takeOverlayPartReading(part, pages, mark);
+    EXPECT_EQ(added, 1);  // not added a second time
+    QPDFObjectHandle aheadMark = markOf(pages);
+    ASSERT_TRUE(aheadMark.isStream());
+    EXPECT_TRUE(aheadMark.getDict().getKey("/Filter").isNameAndEquals("/FlateDecode"));
+    EXPECT_EQ(aheadMark.getStreamData(qpdf_dl_generalized)->getSize(), 4u);
+
+    // Read again at copy time: added there, left to the writer to compress.
+    std::unique_ptr<QPDF> again = takeOverlayPartReading(part, pages, mark);
+    EXPECT_EQ(added, 2);
+    QPDFObjectHandle againMark = markOf(pages);
+    ASSERT_TRUE(againMark.isStream());
+    EXPECT_EQ(againMark.getStreamData(qpdf_dl_generalized)->getSize(), 4u);
+
+    // What the addition throws leaves the part unread, and is thrown at copy time.
+    const OverlayPartCompletion failing = [](QPDF&, const std::vector<QPDFPageObjectHelper>&, const OverlayPart&) {
+        throw std::runtime_error("no text");
+    };
+    OverlayPart other = drawnPart();
+    EXPECT_NO_THROW(readOverlayPartAhead(other, failing));
+    EXPECT_FALSE(other.read);
+    EXPECT_THROW(takeOverlayPartReading(other, pages, failing), std::runtime_error);
 }
 
 TEST_F(OverlayPartTest, AnExportDrawnOnManyThreadsWritesEveryStreamCompressed)
