@@ -82,11 +82,30 @@ QByteArray matrix(const QTransform& t)
 
 // One PDF drawn by Qt holding the masks and elements of some pages, one
 // page each, in the order of `pages`.
+// `data` deflated, or nothing when zlib fails (the writer then compresses it).
+std::string deflated(const QByteArray& data)
+{
+    std::string out;
+    uLongf size = compressBound(uLong(data.size()));
+    out.resize(size);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.constData()),
+                  uLong(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        return {};
+    }
+    out.resize(size);
+    return out;
+}
+
 struct OverlayPart {
     QByteArray pdf;
     std::vector<qsizetype> pages;
     // Lines written as PDF text over what Qt drew.
     PDFTextOverlay text;
+    // The text's page contents and font programs deflated by the thread that
+    // drew them, so that the writer copies them rather than compressing them
+    // one after the other at the end (by part page; by font).
+    std::map<qsizetype, std::string> deflatedContents;
+    std::vector<std::string> deflatedPrograms;
 };
 
 // Draws `first`, then every page `next` hands out until it hands out none
@@ -133,19 +152,40 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
     part.text.finish();
     painter.end();
     buffer.close();
+    for (const auto& [index, held] : part.text.pages()) {
+        part.deflatedContents.emplace(index, deflated(held.content));
+    }
+    for (const PDFTextOverlay::Font& font : part.text.fonts()) {
+        part.deflatedPrograms.push_back(deflated(font.program));
+    }
     return part;
+}
+
+// A stream of `pdf` holding `plain`, or `packed` (its deflated bytes) when
+// there are any.
+QPDFObjectHandle streamOf(QPDF& pdf, const QByteArray& plain, const std::string* packed)
+{
+    if (!packed || packed->empty()) {
+        return QPDFObjectHandle::newStream(&pdf, plain.toStdString());
+    }
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+    stream.replaceStreamData(*packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return stream;
 }
 
 // Writes the lines the part holds as PDF text over the part's pages, as
 // `pdf` holds them (the k-th of `pages` drawn as the part's k-th page).
-void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const PDFTextOverlay& text)
+void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const OverlayPart& part)
 {
+    const PDFTextOverlay& text = part.text;
     if (text.pages().empty()) {
         return;
     }
     std::vector<QPDFObjectHandle> fonts;
-    for (const PDFTextOverlay::Font& font : text.fonts()) {
-        QPDFObjectHandle program = QPDFObjectHandle::newStream(&pdf, font.program.toStdString());
+    for (size_t k = 0; k < text.fonts().size(); ++k) {
+        const PDFTextOverlay::Font& font = text.fonts()[k];
+        QPDFObjectHandle program =
+            streamOf(pdf, font.program, k < part.deflatedPrograms.size() ? &part.deflatedPrograms[k] : nullptr);
         program.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1C"));
         QPDFObjectHandle descriptor = QPDFObjectHandle::parse(font.descriptor.toStdString());
         descriptor.replaceKey("/FontFile3", program);
@@ -174,9 +214,13 @@ void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, cons
         // Over Qt's drawing, in Qt's page space: y down from the top of the
         // page as Qt wrote it.
         const QPDFObjectHandle::Rectangle box = page.getMediaBox(false).getArrayAsRectangle();
-        const QByteArray over = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n" + held.content + "Q\n";
+        const QByteArray into = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n";
+        const auto packed = part.deflatedContents.find(index);
         page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("q\n")), true);
-        page.addPageContents(QPDFObjectHandle::newStream(&pdf, over.toStdString()), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, into.toStdString()), false);
+        page.addPageContents(
+            streamOf(pdf, held.content, packed == part.deflatedContents.end() ? nullptr : &packed->second), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("Q\n")), false);
     }
 }
 
@@ -821,7 +865,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             const OverlayPart& only = overlays.all().front();
             prepareQPDF();
             output.processMemoryFile("overlay", only.pdf.constData(), size_t(only.pdf.size()));
-            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only.text);
+            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only);
         } else {
             output.emptyPDF();
         }
@@ -889,7 +933,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }
-                addHeldText(*part, partPages, drawnPart.text);
+                addHeldText(*part, partPages, drawnPart);
                 for (size_t j = 0; j < partPages.size(); ++j) {
                     drawnPages[size_t(drawnPart.pages[j])] = partPages[j];
                 }
