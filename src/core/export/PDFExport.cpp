@@ -125,19 +125,40 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
     part.text.finish();
     painter.end();
     buffer.close();
+    for (const auto& [index, held] : part.text.pages()) {
+        part.deflatedContents.emplace(index, deflated(held.content));
+    }
+    for (const PDFTextOverlay::Font& font : part.text.fonts()) {
+        part.deflatedPrograms.push_back(deflated(font.program));
+    }
     return part;
+}
+
+// A stream of `pdf` holding `plain`, or `packed` (its deflated bytes) when
+// there are any.
+QPDFObjectHandle streamOf(QPDF& pdf, const QByteArray& plain, const std::string* packed)
+{
+    if (!packed || packed->empty()) {
+        return QPDFObjectHandle::newStream(&pdf, plain.toStdString());
+    }
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+    stream.replaceStreamData(*packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return stream;
 }
 
 // Writes the lines the part holds as PDF text over the part's pages, as
 // `pdf` holds them (the k-th of `pages` drawn as the part's k-th page).
-void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const PDFTextOverlay& text)
+void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const OverlayPart& part)
 {
+    const PDFTextOverlay& text = part.text;
     if (text.pages().empty()) {
         return;
     }
     std::vector<QPDFObjectHandle> fonts;
-    for (const PDFTextOverlay::Font& font : text.fonts()) {
-        QPDFObjectHandle program = QPDFObjectHandle::newStream(&pdf, font.program.toStdString());
+    for (size_t k = 0; k < text.fonts().size(); ++k) {
+        const PDFTextOverlay::Font& font = text.fonts()[k];
+        QPDFObjectHandle program =
+            streamOf(pdf, font.program, k < part.deflatedPrograms.size() ? &part.deflatedPrograms[k] : nullptr);
         program.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1C"));
         QPDFObjectHandle descriptor = QPDFObjectHandle::parse(font.descriptor.toStdString());
         descriptor.replaceKey("/FontFile3", program);
@@ -166,16 +187,14 @@ void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, cons
         // Over Qt's drawing, in Qt's page space: y down from the top of the
         // page as Qt wrote it.
         const QPDFObjectHandle::Rectangle box = page.getMediaBox(false).getArrayAsRectangle();
-        const QByteArray over = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n" + held.content + "Q\n";
+        const QByteArray into = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n";
+        const auto packed = part.deflatedContents.find(index);
         page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("q\n")), true);
-        page.addPageContents(QPDFObjectHandle::newStream(&pdf, over.toStdString()), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, into.toStdString()), false);
+        page.addPageContents(
+            streamOf(pdf, held.content, packed == part.deflatedContents.end() ? nullptr : &packed->second), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("Q\n")), false);
     }
-}
-
-// The lines a part holds as PDF text, written over its pages in its reading.
-void addPartText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const OverlayPart& part)
-{
-    addHeldText(pdf, pages, part.text);
 }
 
 // What drawing a page's overlay costs, roughly: the elements drawn over it.
@@ -314,7 +333,7 @@ private:
         try {
             if (const qsizetype first = take(); first < m_document.pages.size()) {
                 m_parts[k] = drawOverlay(m_document, first, [this] { return take(); });
-                readOverlayPartAhead(m_parts[k], addPartText);
+                readOverlayPartAhead(m_parts[k], addHeldText);
             }
         } catch (...) {
             m_failures[k] = std::current_exception();
@@ -867,7 +886,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             const OverlayPart& only = overlays.all().front();
             prepareQPDF();
             output.processMemoryFile("overlay", only.pdf.constData(), size_t(only.pdf.size()));
-            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only.text);
+            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only);
         } else {
             output.emptyPDF();
         }
@@ -925,7 +944,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
             overlays.eachDrawnPart([&](OverlayPart& drawnPart) {
                 std::vector<QPDFPageObjectHelper> partPages;
-                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages, addPartText);
+                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages, addHeldText);
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <cstddef>
 #include <string>
 
@@ -13,6 +15,11 @@ std::string deflated(const unsigned char* data, size_t size);
 inline std::string deflated(const std::string& data)
 {
     return deflated(reinterpret_cast<const unsigned char*>(data.data()), data.size());
+}
+
+inline std::string deflated(const QByteArray& data)
+{
+    return deflated(reinterpret_cast<const unsigned char*>(data.constData()), size_t(data.size()));
 }
 
 }  // namespace zelvane::PDFCodec
