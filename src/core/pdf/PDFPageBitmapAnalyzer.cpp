@@ -298,6 +298,16 @@ RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundH
     return result;
 }
 
+// Set bits of a 16-bit mask, inline (without a processor's population
+// count, std::popcount is a library call).
+int bitsOf16(unsigned mask)
+{
+    mask = mask - ((mask >> 1) & 0x5555u);
+    mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
+    mask = (mask + (mask >> 4)) & 0x0F0Fu;
+    return int((mask + (mask >> 8)) & 0x1Fu);
+}
+
 // The sample among `lumas` that is the `skip`-th (from 0) of brightness
 // `luma`, in order; nothing when there are not that many.
 std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype count, int luma, qsizetype skip)
@@ -309,7 +319,7 @@ std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype co
     for (; i + 16 <= count; i += 16) {
         const unsigned equal = unsigned(
             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lumas + i)), wanted)));
-        const int found = std::popcount(equal);
+        const int found = bitsOf16(equal);
         if (found > skip) {
             break;
         }
@@ -502,9 +512,8 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
 }
 
 // What the ink of the line's band shows: its rectangle, for each column of
-// the window the rows its ink spans (all ink, and strong ink only), how many
-// horizontal stroke runs there are of each width, and how many pixels were
-// sampled for the ink colour at each distance from the paper.
+// the window the rows its ink spans (all ink, and strong ink only) and how
+// many horizontal stroke runs there are of each width.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     // The window's columns from minX to maxX, the first of which the column
@@ -513,9 +522,6 @@ struct InkScan {
     std::vector<int> colTop, colBottom, strongTop, strongBottom;
     std::vector<int> runsOfWidth;
     qsizetype runCount = 0;
-    std::array<qsizetype, 256> samplesAt{};
-    qsizetype sampleCount = 0;
-
     explicit InkScan(int columns) : runsOfWidth(size_t(columns) + 1, 0) {}
     bool empty() const { return maxX < minX || maxY < minY; }
     int rows() const { return maxY - minY + 1; }
@@ -572,17 +578,16 @@ void forEachSet(const std::uint64_t* mask, int words, Visit visit)
     }
 }
 
-// One row of the band into the scan: the ink rectangle, the stroke runs and
-// the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
-// `scratch` holds two rows of masks.
+// One row of the band into the scan: the ink rectangle and the stroke runs;
+// its ink and strong ink masks go to `ink` and `strong`. `scratch` holds a
+// row of masks.
 void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
                 std::uint64_t* strong, std::uint64_t* scratch, InkScan& scan)
 {
     const int words = distances.wordsPerRow();
-    // Stroke and sampled ink are ink too: rows without ink have none.
+    // Strokes are ink too: rows without ink have none.
     std::uint64_t* stroke = scratch;
-    std::uint64_t* sampled = scratch + words;
-    distances.masksAtLeast(py, {kInk, kStrongInk, kStroke, kSampledInk}, {ink, strong, stroke, sampled});
+    distances.masksAtLeast(py, {kInk, kStrongInk, kStroke}, {ink, strong, stroke});
     int first = -1, last = -1;
     for (int w = 0; w < words; ++w) {
         if (ink[w] != 0) {
@@ -607,11 +612,6 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
     if (run >= 1) {
         scan.addRun(run);
     }
-    const std::uint8_t* apart = distances.row(py);
-    forEachSet(sampled, words, [&](size_t i) {
-        ++scan.samplesAt[apart[i]];
-        ++scan.sampleCount;
-    });
 }
 
 // For each column, the first and last of `rows` rows of masks (from row
@@ -646,10 +646,10 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     InkScan scan(pixels.columns());
     const size_t words = size_t(distances.wordsPerRow());
     const size_t rowMasks = size_t(band.height()) * words;
-    // The band's ink masks, its strong ink masks, then two rows of scratch,
+    // The band's ink masks, its strong ink masks, then a row of scratch,
     // in one block.
     const std::unique_ptr<std::uint64_t[]> masks =
-        std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + 2 * words);
+        std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + words);
     std::uint64_t* const ink = masks.get();
     std::uint64_t* const strong = ink + rowMasks;
     for (int py = band.startPY; py <= band.endPY; ++py) {
@@ -677,20 +677,41 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
 // The ink colour: the average of the strongest quarter of the sampled
 // pixels in a stable sort, strongest first (in scan order among equally
 // strong ones); near-black ink is written as a fixed dark grey.
-std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pixels,
-                                 const PaperDistances& distances, const VerticalBand& band)
+std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDistances& distances,
+                                 const VerticalBand& band)
 {
-    if (scan.sampleCount == 0) {
+    // The band's pixels sampled for the ink colour (at least kSampledInk
+    // away) that are at least `threshold` away.
+    const auto samplesFrom = [&](int threshold) {
+        qsizetype count = 0;
+        for (int py = band.startPY; py <= band.endPY; ++py) {
+            count += distances.countAtLeast(py, std::uint8_t(threshold));
+        }
+        return count;
+    };
+    const qsizetype sampleCount = samplesFrom(kSampledInk);
+    if (sampleCount == 0) {
         return std::nullopt;
     }
     // The first k of the sort: every sample stronger than the k-th, then the
-    // earliest of those as strong.
-    const qsizetype k = std::max<qsizetype>(scan.sampleCount / 4, 1);
-    int cutoff = 255;
+    // earliest of those as strong. The cutoff is the strongest distance at
+    // least k samples reach, found by halving [kSampledInk, 255]: the counts
+    // fall as the distance grows.
+    const qsizetype k = std::max<qsizetype>(sampleCount / 4, 1);
+    int cutoff = kSampledInk;
+    // The weakest distance known to be reached by fewer than k, and by how many.
+    int beyond = 256;
     qsizetype stronger = 0;
-    while (stronger + scan.samplesAt[size_t(cutoff)] < k) {
-        stronger += scan.samplesAt[size_t(cutoff)];
-        --cutoff;
+    while (beyond - cutoff > 1) {
+        // Dark print on light paper mostly stops at the first step.
+        const int middle = beyond == 256 ? 255 : (cutoff + beyond) / 2;
+        const qsizetype reaching = samplesFrom(middle);
+        if (reaching >= k) {
+            cutoff = middle;
+        } else {
+            beyond = middle;
+            stronger = reaching;
+        }
     }
     qsizetype tied = k - stronger;
     qint64 sumR = 0, sumG = 0, sumB = 0;
@@ -807,7 +828,7 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     Stems stems = stemsOf(scan);
     RegionMetrics result = inkMetrics(scan, stems, text);
     result.backgroundHex = backgroundHex;
-    result.inkHex = inkColour(scan, pixels, distances, line);
+    result.inkHex = inkColour(pixels, distances, line);
     return result;
 }
 

@@ -248,35 +248,35 @@ void PaperDistances::maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* 
 #endif
 }
 
-void PaperDistances::masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
-                                  const std::array<std::uint64_t*, 4>& words) const
+void PaperDistances::masksAtLeast(int py, const std::array<std::uint8_t, 3>& thresholds,
+                                  const std::array<std::uint64_t*, 3>& words) const
 {
 #ifdef ZELVANE_AVX2_DISTANCES
     if (hasAVX2()) {
-        masksAtLeastAVX2<4>(row(py), wordsPerRow(), thresholds, words);
+        masksAtLeastAVX2<3>(row(py), wordsPerRow(), thresholds, words);
         return;
     }
 #endif
 #ifdef __SSE2__
     const std::uint8_t* bytes = row(py);
-    const __m128i limits[4] = {_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),
-                               _mm_set1_epi8(char(thresholds[2])), _mm_set1_epi8(char(thresholds[3]))};
+    const __m128i limits[3] = {_mm_set1_epi8(char(thresholds[0])), _mm_set1_epi8(char(thresholds[1])),
+                               _mm_set1_epi8(char(thresholds[2]))};
     for (int w = 0; w < wordsPerRow(); ++w) {
-        std::array<std::uint64_t, 4> masks{};
+        std::array<std::uint64_t, 3> masks{};
         for (int part = 0; part < 4; ++part) {
             const __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + w * 64 + part * 16));
-            for (size_t k = 0; k < 4; ++k) {
+            for (size_t k = 0; k < 3; ++k) {
                 const unsigned bits =
                     unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(sixteen, limits[k]), sixteen)));
                 masks[k] |= std::uint64_t(bits) << (part * 16);
             }
         }
-        for (size_t k = 0; k < 4; ++k) {
+        for (size_t k = 0; k < 3; ++k) {
             words[k][w] = masks[k];
         }
     }
 #else
-    for (size_t k = 0; k < 4; ++k) {
+    for (size_t k = 0; k < 3; ++k) {
         maskAtLeast(py, thresholds[k], words[k]);
     }
 #endif

@@ -66,9 +66,9 @@ public:
     // past the last column are clear.
     void maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* words) const;
     int wordsPerRow() const { return m_stride / 64; }
-    // The same for four thresholds at once, mask k to words[k].
-    void masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
-                      const std::array<std::uint64_t*, 4>& words) const;
+    // The same for three thresholds at once, mask k to words[k].
+    void masksAtLeast(int py, const std::array<std::uint8_t, 3>& thresholds,
+                      const std::array<std::uint64_t*, 3>& words) const;
 
 private:
     int m_columns;

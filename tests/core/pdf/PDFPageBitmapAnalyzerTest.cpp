@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <QPainter>
+#include <algorithm>
+#include <optional>
+#include <vector>
 
 using namespace zelvane;
 
@@ -154,4 +157,66 @@ TEST(PDFPageBitmapAnalyzerTest, RendersAPDFPageAtTwiceItsSize)
     EXPECT_FALSE(PDFPageBitmapAnalyzer::create(*document, 3, 64, 64));
     // A raster beyond the render limit is not made.
     EXPECT_FALSE(PDFPageBitmapAnalyzer::create(*document, 0, 10000, 10000));
+}
+
+TEST(PDFPageBitmapAnalyzerTest, InkColourIsTheStrongestQuarterOfTheSamplesInScanOrder)
+{
+    // Ink scattered over every row of the window at a few distances from
+    // the paper, pixels of one distance in different colours: the ink colour
+    // averages the first quarter of the sampled pixels (at least 55 away)
+    // sorted strongest first, pixels equally strong in scan order.
+    const int distances[] = {25, 55, 56, 90, 140, 200, 201, 254, 255};
+    quint32 seed = 49;
+    const auto next = [&](quint32 below) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % below;
+    };
+    for (int round = 0; round < 60; ++round) {
+        QImage image = paper();
+        const QRect window(30, 30, 161, 25);  // windowOf(15, 15, 80, 12)
+        const int inkPerRow = 1 + int(next(round % 3 == 0 ? 3 : 12));
+        for (int py = window.top(); py <= window.bottom(); ++py) {
+            for (int n = 0; n < inkPerRow; ++n) {
+                const int d = round % 5 == 0 ? 255 : distances[next(std::size(distances))];
+                const int low = 255 - d;
+                int channels[3] = {low + int(next(quint32(d + 1))), low + int(next(quint32(d + 1))),
+                                   low + int(next(quint32(d + 1)))};
+                channels[next(3)] = low;
+                image.setPixel(window.left() + int(next(quint32(window.width()))), py,
+                               qRgb(channels[0], channels[1], channels[2]));
+            }
+        }
+        struct Sample {
+            int distance;
+            QRgb colour;
+        };
+        std::vector<Sample> samples;
+        for (int py = window.top(); py <= window.bottom(); ++py) {
+            for (int px = window.left(); px <= window.right(); ++px) {
+                const QRgb p = image.pixel(px, py);
+                const int d = 255 - std::min({qRed(p), qGreen(p), qBlue(p)});
+                if (d >= 55)
+                    samples.push_back({d, p});
+            }
+        }
+        std::stable_sort(samples.begin(), samples.end(),
+                         [](const Sample& a, const Sample& b) { return a.distance > b.distance; });
+        std::optional<QString> expected;
+        if (!samples.empty()) {
+            const qint64 k = std::max<qint64>(qint64(samples.size()) / 4, 1);
+            qint64 r = 0, g = 0, b = 0;
+            for (qint64 i = 0; i < k; ++i) {
+                r += qRed(samples[size_t(i)].colour);
+                g += qGreen(samples[size_t(i)].colour);
+                b += qBlue(samples[size_t(i)].colour);
+            }
+            r /= k, g /= k, b /= k;
+            expected = r < 38 && g < 38 && b < 38
+                           ? QStringLiteral("#111317")
+                           : QString::asprintf("#%02X%02X%02X", int(r), int(g), int(b));
+        }
+        const RegionMetrics metrics = PDFPageBitmapAnalyzer(image).analyzeTextRegion(QRectF(15, 15, 80, 12), "ink", 10);
+        EXPECT_EQ(metrics.backgroundHex, QStringLiteral("#FFFFFF")) << "round " << round;
+        EXPECT_EQ(metrics.inkHex, expected) << "round " << round << ", " << samples.size() << " samples";
+    }
 }
