@@ -80,9 +80,12 @@ __attribute__((target("avx2"))) __m256i distancesOfEight(const QRgb* eight, __m2
 }
 
 // The distances of the row's first columns, 32 at a time; how many were done.
+// `blank` is the distance of a pixel 0 (nothing drawn), which most of a
+// line's pixels are: 32 of them at once are written without working it out.
 __attribute__((target("avx2"))) int distancesOfRow(const QRgb* line, int columns, std::uint8_t* out,
-                                                     const PaperColour& paper, bool overWhite)
+                                                     const PaperColour& paper, bool overWhite, std::uint8_t blank)
 {
+    const __m256i blanks = _mm256_set1_epi8(char(blank));
     const __m256i paperBytes =
         _mm256_set1_epi32(int((unsigned(paper.r) << 16) | (unsigned(paper.g) << 8) | unsigned(paper.b)));
     const __m256i opaque = _mm256_set1_epi32(overWhite ? 0 : int(0xFF000000u));
@@ -91,6 +94,13 @@ __attribute__((target("avx2"))) int distancesOfRow(const QRgb* line, int columns
     const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
     int i = 0;
     for (; i + 32 <= columns; i += 32) {
+        const __m256i* pixels = reinterpret_cast<const __m256i*>(line + i);
+        const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_loadu_si256(pixels), _mm256_loadu_si256(pixels + 1)),
+                                            _mm256_or_si256(_mm256_loadu_si256(pixels + 2), _mm256_loadu_si256(pixels + 3)));
+        if (_mm256_testz_si256(any, any)) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), blanks);
+            continue;
+        }
         const __m256i a = _mm256_packs_epi32(distancesOfEight(line + i, opaque, paperBytes),
                                              distancesOfEight(line + i + 8, opaque, paperBytes));
         const __m256i b = _mm256_packs_epi32(distancesOfEight(line + i + 16, opaque, paperBytes),
@@ -174,6 +184,9 @@ PaperDistances::PaperDistances(const PageRasterWindow& pixels, const PaperColour
     // Without white under the pixels, every pixel reads as opaque.
     const __m128i opaque = _mm_set1_epi32(pixels.readsOverWhite() ? 0 : int(0xFF000000u));
 #endif
+#ifdef ZELVANE_AVX2_DISTANCES
+    const std::uint8_t blank = std::uint8_t(distance(pixels.onPaper(0), paper));
+#endif
     for (int py = pixels.window().top(); py <= pixels.window().bottom(); ++py) {
         const QRgb* line = pixels.row(py);
         std::uint8_t* out = m_bytes.get() + size_t(py - m_firstRow) * size_t(m_stride);
@@ -181,7 +194,7 @@ PaperDistances::PaperDistances(const PageRasterWindow& pixels, const PaperColour
         int i = 0;
 #ifdef ZELVANE_AVX2_DISTANCES
         if (hasAVX2()) {
-            i = distancesOfRow(line, m_columns, out, paper, pixels.readsOverWhite());
+            i = distancesOfRow(line, m_columns, out, paper, pixels.readsOverWhite(), blank);
         }
 #endif
 #ifdef __SSE2__

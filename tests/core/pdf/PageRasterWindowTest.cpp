@@ -11,7 +11,8 @@ using namespace zelvane;
 namespace {
 
 // Pixels of every kind the page bitmaps hold: paper, ink, anti-aliased
-// edges, transparent parts, and values that are not validly premultiplied.
+// edges, transparent parts, and values that are not validly premultiplied;
+// stretches of pixels 0 (nothing drawn).
 QImage noise(int width, int height, QImage::Format format, quint32 seed)
 {
     QRandomGenerator random(seed);
@@ -29,6 +30,14 @@ QImage noise(int width, int height, QImage::Format format, quint32 seed)
             }
             default: line[x] = random.generate(); break;
             }
+        }
+        // Stretches where nothing was drawn, as between a line's words,
+        // and a row of them.
+        if (y % 2 == 0) {
+            const int start = int(random.bounded(width / 2));
+            std::fill(line + start, line + std::min(width, start + 40 + int(random.bounded(80))), 0u);
+        } else if (y == 3) {
+            std::fill(line, line + width, 0u);
         }
     }
     return image;
