@@ -511,15 +511,19 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
     return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
 }
 
-// What the ink of the line's band shows: its rectangle, for each column of
-// the window the rows its ink spans (all ink, and strong ink only) and how
-// many horizontal stroke runs there are of each width.
+// What the ink of the line's band shows: its rectangle, its masks, for each
+// column of the window the rows its strong ink spans and how many
+// horizontal stroke runs there are of each width.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     // The window's columns from minX to maxX, the first of which the column
     // extents start at.
     int firstColumn = 0, lastColumn = -1;
-    std::vector<int> colTop, colBottom, strongTop, strongBottom;
+    std::vector<int> strongTop, strongBottom;
+    // The band's ink masks (maskRows rows of `words` words from row
+    // firstRow on), then its strong ink masks.
+    std::unique_ptr<std::uint64_t[]> masks;
+    int words = 0, firstRow = 0, maskRows = 0;
     std::vector<int> runsOfWidth;
     qsizetype runCount = 0;
     explicit InkScan(int columns) : runsOfWidth(size_t(columns) + 1, 0) {}
@@ -617,27 +621,36 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
 // For each column, the first and last of `rows` rows of masks (from row
 // firstRow on) that have its bit set; other columns keep their values.
 // Only columns from `firstColumn` on, up to `lastColumn`, can have bits set;
-// the extents start at `firstColumn`.
+// the extents start at `firstColumn`. Each block of 64 columns is followed
+// down and up only as far as a column of it is still unseen.
 void columnExtents(const std::uint64_t* masks, int rows, int words, int firstColumn, int lastColumn,
                    int firstRow, std::vector<int>& top, std::vector<int>& bottom)
 {
     const int firstWord = firstColumn / 64, lastWord = lastColumn / 64;
-    QVarLengthArray<std::uint64_t, 64> seen(words);
-    std::fill(seen.begin(), seen.end(), 0);
-    const auto mark = [&](int r, std::vector<int>& extent) {
-        const std::uint64_t* row = masks + size_t(r) * size_t(words);
-        for (int w = firstWord; w <= lastWord; ++w) {
-            const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
-            seen[size_t(w)] |= row[w];
-            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i - size_t(firstColumn)] = firstRow + r; });
+    for (int w = firstWord; w <= lastWord; ++w) {
+        const std::uint64_t* column = masks + w;
+        // Column i of the block is extent[at + i].
+        const std::ptrdiff_t at = std::ptrdiff_t(w) * 64 - firstColumn;
+        std::uint64_t all = 0;
+        for (int r = 0; r < rows; ++r) {
+            all |= column[size_t(r) * size_t(words)];
         }
-    };
-    for (int r = 0; r < rows; ++r) {
-        mark(r, top);
-    }
-    std::fill(seen.begin(), seen.end(), 0);
-    for (int r = rows - 1; r >= 0; --r) {
-        mark(r, bottom);
+        std::uint64_t seen = 0;
+        for (int r = 0; seen != all; ++r) {
+            const std::uint64_t fresh = column[size_t(r) * size_t(words)] & ~seen;
+            seen |= fresh;
+            for (std::uint64_t bits = fresh; bits != 0; bits &= bits - 1) {
+                top[size_t(at + std::countr_zero(bits))] = firstRow + r;
+            }
+        }
+        seen = 0;
+        for (int r = rows - 1; seen != all; --r) {
+            const std::uint64_t fresh = column[size_t(r) * size_t(words)] & ~seen;
+            seen |= fresh;
+            for (std::uint64_t bits = fresh; bits != 0; bits &= bits - 1) {
+                bottom[size_t(at + std::countr_zero(bits))] = firstRow + r;
+            }
+        }
     }
 }
 
@@ -648,9 +661,11 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     const size_t rowMasks = size_t(band.height()) * words;
     // The band's ink masks, its strong ink masks, then a row of scratch,
     // in one block.
-    const std::unique_ptr<std::uint64_t[]> masks =
-        std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + words);
-    std::uint64_t* const ink = masks.get();
+    scan.masks = std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + words);
+    scan.words = int(words);
+    scan.firstRow = band.startPY;
+    scan.maskRows = band.height();
+    std::uint64_t* const ink = scan.masks.get();
     std::uint64_t* const strong = ink + rowMasks;
     for (int py = band.startPY; py <= band.endPY; ++py) {
         const size_t at = size_t(py - band.startPY) * words;
@@ -663,12 +678,8 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.firstColumn = scan.minX - pixels.window().left();
     scan.lastColumn = scan.maxX - pixels.window().left();
     const size_t columns = size_t(scan.lastColumn - scan.firstColumn + 1);
-    scan.colTop.assign(columns, INT_MAX);
-    scan.colBottom.assign(columns, INT_MIN);
     scan.strongTop.assign(columns, INT_MAX);
     scan.strongBottom.assign(columns, INT_MIN);
-    columnExtents(ink, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.colTop,
-                  scan.colBottom);
     columnExtents(strong, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY,
                   scan.strongTop, scan.strongBottom);
     return scan;
@@ -696,15 +707,16 @@ std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDist
     // The first k of the sort: every sample stronger than the k-th, then the
     // earliest of those as strong. The cutoff is the strongest distance at
     // least k samples reach, found by halving [kSampledInk, 255]: the counts
-    // fall as the distance grows.
+    // fall as the distance grows. Lines printed alike have the same cutoff,
+    // so the last one this thread found, and the distance above it, are
+    // tried first; any other way to the same distance gives the same cutoff.
+    thread_local int lastCutoff = 255;
     const qsizetype k = std::max<qsizetype>(sampleCount / 4, 1);
     int cutoff = kSampledInk;
     // The weakest distance known to be reached by fewer than k, and by how many.
     int beyond = 256;
     qsizetype stronger = 0;
-    while (beyond - cutoff > 1) {
-        // Dark print on light paper mostly stops at the first step.
-        const int middle = beyond == 256 ? 255 : (cutoff + beyond) / 2;
+    const auto narrow = [&](int middle) {
         const qsizetype reaching = samplesFrom(middle);
         if (reaching >= k) {
             cutoff = middle;
@@ -712,7 +724,16 @@ std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDist
             beyond = middle;
             stronger = reaching;
         }
+    };
+    for (const int guess : {lastCutoff, lastCutoff + 1}) {
+        if (cutoff < guess && guess < beyond) {
+            narrow(guess);
+        }
     }
+    while (beyond - cutoff > 1) {
+        narrow((cutoff + beyond) / 2);
+    }
+    lastCutoff = cutoff;
     qsizetype tied = k - stronger;
     qint64 sumR = 0, sumG = 0, sumB = 0;
     QVarLengthArray<std::uint64_t, 64> mask(distances.wordsPerRow());
@@ -748,8 +769,8 @@ Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
-    stems.tops.resize(scan.colTop.size());
-    stems.bottoms.resize(scan.colTop.size());
+    stems.tops.resize(scan.strongTop.size());
+    stems.bottoms.resize(scan.strongTop.size());
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
         size_t count = 0;
         for (size_t i = 0; i < top.size(); ++i) {
@@ -762,7 +783,11 @@ Stems stemsOf(const InkScan& scan)
     };
     size_t count = collect(scan.strongTop, scan.strongBottom);
     if (count < 3) {
-        count = collect(scan.colTop, scan.colBottom);
+        // The rows all ink spans, only needed here.
+        std::vector<int> top(scan.strongTop.size(), INT_MAX), bottom(scan.strongTop.size(), INT_MIN);
+        columnExtents(scan.masks.get(), scan.maskRows, scan.words, scan.firstColumn, scan.lastColumn, scan.firstRow,
+                      top, bottom);
+        count = collect(top, bottom);
     }
     stems.tops.resize(count);
     stems.bottoms.resize(count);
