@@ -308,6 +308,15 @@ int bitsOf16(unsigned mask)
     return int((mask + (mask >> 8)) & 0x1Fu);
 }
 
+// Set bits of a word, inline as bitsOf16.
+int bitsOf64(std::uint64_t word)
+{
+    word = word - ((word >> 1) & 0x5555555555555555u);
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return int((word * 0x0101010101010101u) >> 56);
+}
+
 // The sample among `lumas` that is the `skip`-th (from 0) of brightness
 // `luma`, in order; nothing when there are not that many.
 std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype count, int luma, qsizetype skip)
@@ -511,9 +520,8 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
     return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
 }
 
-// What the ink of the line's band shows: its rectangle, its masks, for each
-// column of the window the rows its strong ink spans and how many
-// horizontal stroke runs there are of each width.
+// What the ink of the line's band shows: its rectangle, its masks and, for
+// each column of the window, the rows its strong ink spans.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     // The window's columns from minX to maxX, the first of which the column
@@ -521,55 +529,13 @@ struct InkScan {
     int firstColumn = 0, lastColumn = -1;
     std::vector<int> strongTop, strongBottom;
     // The band's ink masks (maskRows rows of `words` words from row
-    // firstRow on), then its strong ink masks.
+    // firstRow on), then its strong ink masks, then its stroke masks.
     std::unique_ptr<std::uint64_t[]> masks;
     int words = 0, firstRow = 0, maskRows = 0;
-    std::vector<int> runsOfWidth;
-    qsizetype runCount = 0;
-    explicit InkScan(int columns) : runsOfWidth(size_t(columns) + 1, 0) {}
     bool empty() const { return maxX < minX || maxY < minY; }
     int rows() const { return maxY - minY + 1; }
-    void addRun(int width)
-    {
-        ++runsOfWidth[size_t(width)];
-        ++runCount;
-    }
-    // The median width of the stroke runs, 0 without any.
-    int medianRun() const
-    {
-        qsizetype seen = 0;
-        for (size_t width = 0; width < runsOfWidth.size(); ++width) {
-            seen += runsOfWidth[width];
-            if (seen > runCount / 2) {
-                return int(width);
-            }
-        }
-        return 0;
-    }
+    const std::uint64_t* strokeMasks() const { return masks.get() + 2 * size_t(maskRows) * size_t(words); }
 };
-
-// The runs of set bits of a row's mask into the scan; `run` carries a run
-// open at the end of a word into the next.
-void addRuns(std::uint64_t word, int& run, InkScan& scan)
-{
-    int at = 0;
-    while (at < 64) {
-        if (run == 0) {
-            const std::uint64_t rest = word >> at;
-            if (rest == 0) {
-                return;
-            }
-            at += std::countr_zero(rest);
-        }
-        const int ones = std::min(std::countr_one(word >> at), 64 - at);
-        run += ones;
-        at += ones;
-        if (at < 64) {
-            scan.addRun(run);
-            run = 0;
-        }
-    }
-}
 
 // The set bits of `words` words from `mask`, as column indexes, in order.
 template<typename Visit>
@@ -582,15 +548,12 @@ void forEachSet(const std::uint64_t* mask, int words, Visit visit)
     }
 }
 
-// One row of the band into the scan: the ink rectangle and the stroke runs;
-// its ink and strong ink masks go to `ink` and `strong`. `scratch` holds a
-// row of masks.
+// One row of the band into the scan: the ink rectangle; its ink, strong ink
+// and stroke masks go to `ink`, `strong` and `stroke`.
 void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
-                std::uint64_t* strong, std::uint64_t* scratch, InkScan& scan)
+                std::uint64_t* strong, std::uint64_t* stroke, InkScan& scan)
 {
     const int words = distances.wordsPerRow();
-    // Strokes are ink too: rows without ink have none.
-    std::uint64_t* stroke = scratch;
     distances.masksAtLeast(py, {kInk, kStrongInk, kStroke}, {ink, strong, stroke});
     int first = -1, last = -1;
     for (int w = 0; w < words; ++w) {
@@ -607,15 +570,54 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.maxX = std::max(scan.maxX, minPX + last);
     scan.minY = std::min(scan.minY, py);
     scan.maxY = std::max(scan.maxY, py);
-    // Horizontal stroke runs: pixels at least kStroke away, one after the
-    // other.
-    int run = 0;
-    for (int w = 0; w < words; ++w) {
-        addRuns(stroke[w], run, scan);
+}
+
+// Whether the line's horizontal stroke runs (pixels at least kStroke away,
+// one after the other in a row) are wide for its ink's height: their median
+// width at least a quarter of the ink rows, from 14 rows on. The median run
+// (the first width at which more than half the runs, by integer halving,
+// are no wider) reaches `wide` exactly when at most half of the runs are
+// narrower than `wide`: the runs are counted, not measured one by one.
+bool strokesLookBold(const InkScan& scan)
+{
+    const int inkRows = scan.rows();
+    if (inkRows < 14) {
+        return false;
     }
-    if (run >= 1) {
-        scan.addRun(run);
+    // medianRun / inkRows >= 0.25, in integers.
+    const int wide = (inkRows + 3) / 4;
+    const int words = scan.words;
+    const std::uint64_t* strokes = scan.strokeMasks();
+    qsizetype runs = 0, wideRuns = 0;
+    for (int r = 0; r < scan.maskRows; ++r) {
+        const std::uint64_t* row = strokes + size_t(r) * size_t(words);
+        // The 64 bits of the row from bit `at` on, 0 past its end.
+        const auto bitsFrom = [&](int at) {
+            const int w = at / 64, shift = at % 64;
+            const std::uint64_t low = w < words ? row[w] : 0;
+            if (shift == 0) {
+                return low;
+            }
+            const std::uint64_t high = w + 1 < words ? row[w + 1] : 0;
+            return low >> shift | high << (64 - shift);
+        };
+        std::uint64_t carry = 0;  // the last bit of the word before
+        for (int w = 0; w < words; ++w) {
+            const std::uint64_t word = row[w];
+            std::uint64_t starts = word & ~(word << 1 | carry);
+            carry = word >> 63;
+            if (starts == 0) {
+                continue;
+            }
+            runs += bitsOf64(starts);
+            // Starts followed by wide - 1 more set bits.
+            for (int more = 1; more < wide && starts != 0; ++more) {
+                starts &= bitsFrom(w * 64 + more);
+            }
+            wideRuns += bitsOf64(starts);
+        }
     }
+    return runs > 0 && runs - wideRuns <= runs / 2;
 }
 
 // For each column, the first and last of `rows` rows of masks (from row
@@ -656,12 +658,11 @@ void columnExtents(const std::uint64_t* masks, int rows, int words, int firstCol
 
 InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances, const VerticalBand& band)
 {
-    InkScan scan(pixels.columns());
+    InkScan scan;
     const size_t words = size_t(distances.wordsPerRow());
     const size_t rowMasks = size_t(band.height()) * words;
-    // The band's ink masks, its strong ink masks, then a row of scratch,
-    // in one block.
-    scan.masks = std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + words);
+    // The band's ink, strong ink and stroke masks, in one block.
+    scan.masks = std::make_unique_for_overwrite<std::uint64_t[]>(3 * rowMasks);
     scan.words = int(words);
     scan.firstRow = band.startPY;
     scan.maskRows = band.height();
@@ -669,7 +670,7 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     std::uint64_t* const strong = ink + rowMasks;
     for (int py = band.startPY; py <= band.endPY; ++py) {
         const size_t at = size_t(py - band.startPY) * words;
-        scanInkRow(pixels, distances, py, ink + at, strong + at, strong + rowMasks, scan);
+        scanInkRow(pixels, distances, py, ink + at, strong + at, strong + rowMasks + at, scan);
     }
     if (scan.empty()) {
         return scan;
@@ -810,9 +811,8 @@ RegionMetrics inkMetrics(const InkScan& scan, Stems& stems, const QString& text)
     if (!stems.tops.empty()) {
         capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
     }
-    const int medianRun = scan.medianRun();
     RegionMetrics result;
-    result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
+    result.looksBold = strokesLookBold(scan);
     result.inkX = scan.minX / 2.0;
     result.inkY = scan.minY / 2.0;
     result.inkWidth = std::max((scan.maxX - scan.minX + 1) / 2.0, 6.0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <QPainter>
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -219,4 +220,67 @@ TEST(PDFPageBitmapAnalyzerTest, InkColourIsTheStrongestQuarterOfTheSamplesInScan
         EXPECT_EQ(metrics.backgroundHex, QStringLiteral("#FFFFFF")) << "round " << round;
         EXPECT_EQ(metrics.inkHex, expected) << "round " << round << ", " << samples.size() << " samples";
     }
+}
+
+TEST(PDFPageBitmapAnalyzerTest, StrokesLookBoldWhenTheirMedianRunIsAQuarterOfTheInkHeight)
+{
+    // Rows of black runs of random widths, some cut by light grey ink that
+    // is no stroke, over 12 to 28 inked rows: bold exactly when the median
+    // width of the runs (the first width more than half of them, by integer
+    // halving, do not exceed) is at least a quarter of the inked rows, from
+    // 14 rows on.
+    quint32 seed = 14;
+    const auto next = [&](quint32 below) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % below);
+    };
+    int bold = 0, plain = 0;
+    for (int round = 0; round < 200; ++round) {
+        QImage image = paper();
+        const int rows = 12 + round % 17;
+        const QRect window(30, 30, 181, rows + 1);  // windowOf(15, 15, 90, rows / 2)
+        const int widest = 2 + next(24);
+        for (int py = window.top(); py < window.top() + rows; ++py) {
+            int px = window.left() + next(8);
+            for (int n = 0; n < 2 && px < window.right(); ++n) {
+                const int width = 1 + next(quint32(widest));
+                for (int i = 0; i < width && px <= window.right(); ++i, ++px) {
+                    image.setPixel(px, py, next(9) == 0 ? qRgb(225, 225, 225) : qRgb(0, 0, 0));
+                }
+                px += 3 + next(40);
+            }
+        }
+        std::map<int, qsizetype> widths;
+        qsizetype runs = 0;
+        for (int py = window.top(); py <= window.bottom(); ++py) {
+            int run = 0;
+            for (int px = window.left(); px <= window.right() + 1; ++px) {
+                if (px <= window.right() && qRed(image.pixel(px, py)) == 0) {
+                    ++run;
+                } else if (run > 0) {
+                    ++widths[run];
+                    ++runs;
+                    run = 0;
+                }
+            }
+        }
+        int median = 0;
+        qsizetype seen = 0;
+        for (const auto& [width, count] : widths) {
+            seen += count;
+            if (seen > runs / 2) {
+                median = width;
+                break;
+            }
+        }
+        const bool expected = rows >= 14 && double(median) / double(rows) >= 0.25;
+        (expected ? bold : plain) += 1;
+        const RegionMetrics metrics =
+            PDFPageBitmapAnalyzer(image).analyzeTextRegion(QRectF(15, 15, 90, rows / 2.0), "ink", 30);
+        ASSERT_EQ(metrics.backgroundHex, QStringLiteral("#FFFFFF")) << "round " << round;
+        ASSERT_DOUBLE_EQ(metrics.inkHeight, std::max(rows / 2.0, 6.0)) << "round " << round;
+        EXPECT_EQ(metrics.looksBold, expected) << "round " << round << ", " << rows << " rows, median " << median;
+    }
+    EXPECT_GT(bold, 20);
+    EXPECT_GT(plain, 20);
 }
