@@ -60,6 +60,8 @@ public:
 
     // How many pixels of row py are at least `threshold` away (threshold 1 or more).
     int countAtLeast(int py, std::uint8_t threshold) const;
+    // The same over rows firstRow to lastRow.
+    qsizetype countAtLeast(int firstRow, int lastRow, std::uint8_t threshold) const;
 
     // Bit (i % 64) of words[i / 64] set when pixel i of row py is at least
     // `threshold` away (threshold 1 or more), for wordsPerRow() words; bits

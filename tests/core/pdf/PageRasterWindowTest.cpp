@@ -88,6 +88,17 @@ TEST(PageRasterWindowTest, DistancesCountsAndMasksAgreeWithEachPixel)
                 // The image holds the page from pixel (2, 1) on.
                 const PageRasterWindow pixels(image, QPoint(2, 1), window.translated(2, 1));
                 const PaperDistances distances(pixels, paper);
+                // Rows counted together are their counts added up.
+                const int firstRow = window.top() + 1, lastRow = window.bottom() + 1;
+                for (const std::uint8_t threshold : {1, 55, 254}) {
+                    for (int from = firstRow; from <= lastRow; ++from) {
+                        qsizetype sum = 0;
+                        for (int to = from; to <= lastRow; ++to) {
+                            sum += distances.countAtLeast(to, threshold);
+                            ASSERT_EQ(distances.countAtLeast(from, to, threshold), sum);
+                        }
+                    }
+                }
                 std::vector<std::uint64_t> mask(size_t(distances.wordsPerRow()) + 1, ~std::uint64_t(0));
                 for (int py = window.top() + 1; py <= window.bottom() + 1; ++py) {
                     for (const std::uint8_t threshold : {1, 22, 45, 48, 55, 255}) {
