@@ -98,32 +98,6 @@ int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
     return 255;
 }
 
-// The k-th element (from 0) of a list, as a full sort would place it. Rows
-// of one line lie close together: their values are counted when they span
-// few enough, the list is partly sorted otherwise.
-int nthValue(std::vector<int>& values, size_t k)
-{
-    constexpr int kCountedSpan = 1024;
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    if (qint64(*high) - qint64(*low) < kCountedSpan) {
-        const int first = *low;
-        QVarLengthArray<int, 256> counts(*high - first + 1);
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const int value : values) {
-            ++counts[size_t(value - first)];
-        }
-        size_t seen = 0;
-        for (qsizetype i = 0; i < counts.size(); ++i) {
-            seen += size_t(counts[i]);
-            if (seen > k) {
-                return first + int(i);
-            }
-        }
-    }
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
-    return values[k];
-}
-
 }  // namespace
 
 PDFPageBitmapAnalyzer::PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize)
@@ -695,11 +669,7 @@ std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDist
     // The band's pixels sampled for the ink colour (at least kSampledInk
     // away) that are at least `threshold` away.
     const auto samplesFrom = [&](int threshold) {
-        qsizetype count = 0;
-        for (int py = band.startPY; py <= band.endPY; ++py) {
-            count += distances.countAtLeast(py, std::uint8_t(threshold));
-        }
-        return count;
+        return distances.countAtLeast(band.startPY, band.endPY, std::uint8_t(threshold));
     };
     const qsizetype sampleCount = samplesFrom(kSampledInk);
     if (sampleCount == 0) {
@@ -759,57 +729,72 @@ std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDist
     return avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
 }
 
-// Stems: columns whose ink runs a good part of the line's height, their tops
-// and bottoms in column order; strong ink first, all ink when strong ink
-// gives fewer than three.
+// Stems: columns whose ink runs a good part of the line's height, counted
+// by the row of their tops and of their bottoms; strong ink first, all ink
+// when strong ink gives fewer than three.
 struct Stems {
-    std::vector<int> tops, bottoms;
+    int firstRow = 0;  // the row counted first
+    QVarLengthArray<int, 128> tops, bottoms;
+    qsizetype count = 0;
+
+    // The value of rank k (from 0) of the counted rows.
+    int ofRank(const QVarLengthArray<int, 128>& rows, qsizetype k) const
+    {
+        qsizetype seen = 0;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            seen += rows[i];
+            if (seen > k) {
+                return firstRow + int(i);
+            }
+        }
+        return firstRow + int(rows.size()) - 1;
+    }
 };
 
 Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
-    stems.tops.resize(scan.strongTop.size());
-    stems.bottoms.resize(scan.strongTop.size());
+    stems.firstRow = scan.firstRow;
+    stems.tops.resize(scan.maskRows);
+    stems.bottoms.resize(scan.maskRows);
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
-        size_t count = 0;
+        std::fill(stems.tops.begin(), stems.tops.end(), 0);
+        std::fill(stems.bottoms.begin(), stems.bottoms.end(), 0);
+        stems.count = 0;
         for (size_t i = 0; i < top.size(); ++i) {
-            // Written in place, kept only when a stem.
-            stems.bottoms[count] = bottom[i];
-            stems.tops[count] = top[i];
-            count += top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem ? 1 : 0;
+            if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
+                ++stems.tops[top[i] - scan.firstRow];
+                ++stems.bottoms[bottom[i] - scan.firstRow];
+                ++stems.count;
+            }
         }
-        return count;
     };
-    size_t count = collect(scan.strongTop, scan.strongBottom);
-    if (count < 3) {
+    collect(scan.strongTop, scan.strongBottom);
+    if (stems.count < 3) {
         // The rows all ink spans, only needed here.
         std::vector<int> top(scan.strongTop.size(), INT_MAX), bottom(scan.strongTop.size(), INT_MIN);
         columnExtents(scan.masks.get(), scan.maskRows, scan.words, scan.firstColumn, scan.lastColumn, scan.firstRow,
                       top, bottom);
-        count = collect(top, bottom);
+        collect(top, bottom);
     }
-    stems.tops.resize(count);
-    stems.bottoms.resize(count);
     return stems;
 }
 
 // The metrics of the line's ink, in points: baseline from the stems'
 // bottoms (lower when the text has descenders), cap top from their tops,
-// boldness from the median stroke run.
-RegionMetrics inkMetrics(const InkScan& scan, Stems& stems, const QString& text)
+// boldness from the stroke runs.
+RegionMetrics inkMetrics(const InkScan& scan, const Stems& stems, const QString& text)
 {
     const int inkRows = scan.rows();
     int baselinePY = scan.maxY;
-    const size_t stemCount = stems.bottoms.size();
-    if (!stems.bottoms.empty()) {
-        baselinePY = nthValue(stems.bottoms,
-                              size_t(percentile(qsizetype(stemCount), hasDescender(text) ? 55 : 85)));
+    const qsizetype stemCount = stems.count;
+    if (stemCount > 0) {
+        baselinePY = stems.ofRank(stems.bottoms, percentile(stemCount, hasDescender(text) ? 55 : 85));
     }
     int capTopPY = scan.minY;
-    if (!stems.tops.empty()) {
-        capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
+    if (stemCount > 0) {
+        capTopPY = stems.ofRank(stems.tops, percentile(stemCount, 12));
     }
     RegionMetrics result;
     result.looksBold = strokesLookBold(scan);
@@ -850,7 +835,7 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     if (scan.empty()) {
         return selectionAsMeasured(rect, backgroundHex);
     }
-    Stems stems = stemsOf(scan);
+    const Stems stems = stemsOf(scan);
     RegionMetrics result = inkMetrics(scan, stems, text);
     result.backgroundHex = backgroundHex;
     result.inkHex = inkColour(pixels, distances, line);
