@@ -584,9 +584,11 @@ bool strokesLookBold(const InkScan& scan)
                 continue;
             }
             runs += bitsOf64(starts);
-            // Starts followed by wide - 1 more set bits.
+            // Starts followed by wide - 1 more set bits; within the word and
+            // the next one, shifted in place.
+            const std::uint64_t next = w + 1 < words ? row[w + 1] : 0;
             for (int more = 1; more < wide && starts != 0; ++more) {
-                starts &= bitsFrom(w * 64 + more);
+                starts &= more < 64 ? word >> more | next << (64 - more) : bitsFrom(w * 64 + more);
             }
             wideRuns += bitsOf64(starts);
         }
