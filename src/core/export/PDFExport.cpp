@@ -5,6 +5,7 @@
 #include "CodecError.h"
 #include "Localization.h"
 #include "fonts/FontMemo.h"
+#include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
 #include "export/BackdropMasking.h"
 #include "pdf/PDFContentFilter.h"
@@ -24,6 +25,7 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QHash>
 #include <QSet>
 
 #define POINTERHOLDER_TRANSITION 4
@@ -41,6 +43,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <array>
 #include <set>
 #include <vector>
 
@@ -79,9 +82,30 @@ QByteArray matrix(const QTransform& t)
 
 // One PDF drawn by Qt holding the masks and elements of some pages, one
 // page each, in the order of `pages`.
+// `data` deflated, or nothing when zlib fails (the writer then compresses it).
+std::string deflated(const QByteArray& data)
+{
+    std::string out;
+    uLongf size = compressBound(uLong(data.size()));
+    out.resize(size);
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.constData()),
+                  uLong(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        return {};
+    }
+    out.resize(size);
+    return out;
+}
+
 struct OverlayPart {
     QByteArray pdf;
     std::vector<qsizetype> pages;
+    // Lines written as PDF text over what Qt drew.
+    PDFTextOverlay text;
+    // The text's page contents and font programs deflated by the thread that
+    // drew them, so that the writer copies them rather than compressing them
+    // one after the other at the end (by part page; by font).
+    std::map<qsizetype, std::string> deflatedContents;
+    std::vector<std::string> deflatedPrograms;
 };
 
 // Draws `first`, then every page `next` hands out until it hands out none
@@ -112,6 +136,7 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
     if (!painter.begin(&writer)) {
         failContext();
     }
+    const PDFTextOverlay::Scope holdingLines(part.text);
     for (qsizetype i = first; i < count; i = next()) {
         const VectorPage& page = document.pages[i];
         if (!part.pages.empty()) {
@@ -120,12 +145,83 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
                 failContext();
             }
         }
+        part.text.startPage(qsizetype(part.pages.size()));
         renderPage(page, painter, BackdropDrawing::leaveOut);
         part.pages.push_back(i);
     }
+    part.text.finish();
     painter.end();
     buffer.close();
+    for (const auto& [index, held] : part.text.pages()) {
+        part.deflatedContents.emplace(index, deflated(held.content));
+    }
+    for (const PDFTextOverlay::Font& font : part.text.fonts()) {
+        part.deflatedPrograms.push_back(deflated(font.program));
+    }
     return part;
+}
+
+// A stream of `pdf` holding `plain`, or `packed` (its deflated bytes) when
+// there are any.
+QPDFObjectHandle streamOf(QPDF& pdf, const QByteArray& plain, const std::string* packed)
+{
+    if (!packed || packed->empty()) {
+        return QPDFObjectHandle::newStream(&pdf, plain.toStdString());
+    }
+    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+    stream.replaceStreamData(*packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
+    return stream;
+}
+
+// Writes the lines the part holds as PDF text over the part's pages, as
+// `pdf` holds them (the k-th of `pages` drawn as the part's k-th page).
+void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, const OverlayPart& part)
+{
+    const PDFTextOverlay& text = part.text;
+    if (text.pages().empty()) {
+        return;
+    }
+    std::vector<QPDFObjectHandle> fonts;
+    for (size_t k = 0; k < text.fonts().size(); ++k) {
+        const PDFTextOverlay::Font& font = text.fonts()[k];
+        QPDFObjectHandle program =
+            streamOf(pdf, font.program, k < part.deflatedPrograms.size() ? &part.deflatedPrograms[k] : nullptr);
+        program.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1C"));
+        QPDFObjectHandle descriptor = QPDFObjectHandle::parse(font.descriptor.toStdString());
+        descriptor.replaceKey("/FontFile3", program);
+        QPDFObjectHandle dictionary = QPDFObjectHandle::parse(font.dictionary.toStdString());
+        dictionary.replaceKey("/FontDescriptor", pdf.makeIndirectObject(descriptor));
+        dictionary.replaceKey("/ToUnicode", QPDFObjectHandle::newStream(&pdf, font.toUnicode.toStdString()));
+        fonts.push_back(pdf.makeIndirectObject(dictionary));
+    }
+    for (const auto& [index, held] : text.pages()) {
+        if (index < 0 || size_t(index) >= pages.size() || held.content.isEmpty()) {
+            continue;
+        }
+        QPDFPageObjectHelper page = pages[size_t(index)];
+        QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+        if (!resources.isDictionary()) {
+            resources = QPDFObjectHandle::newDictionary();
+            page.getObjectHandle().replaceKey("/Resources", resources);
+        }
+        if (!resources.getKey("/Font").isDictionary()) {
+            resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
+        }
+        QPDFObjectHandle named = resources.getKey("/Font");
+        for (const size_t font : held.fonts) {
+            named.replaceKey(text.fonts()[font].name.toStdString(), fonts[font]);
+        }
+        // Over Qt's drawing, in Qt's page space: y down from the top of the
+        // page as Qt wrote it.
+        const QPDFObjectHandle::Rectangle box = page.getMediaBox(false).getArrayAsRectangle();
+        const QByteArray into = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n";
+        const auto packed = part.deflatedContents.find(index);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("q\n")), true);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, into.toStdString()), false);
+        page.addPageContents(
+            streamOf(pdf, held.content, packed == part.deflatedContents.end() ? nullptr : &packed->second), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("Q\n")), false);
+    }
 }
 
 // What drawing a page's overlay costs, roughly: the elements drawn over it.
@@ -256,12 +352,20 @@ private:
 };
 
 // Part of the text of `document`: one element of each font and size its
-// visible text is set in, on one page of their own (none when no helper
-// thread would draw its export).
+// visible text is set in, on one page of their own, holding every character
+// the document sets in that font and size (none when no helper thread would
+// draw its export).
 std::optional<VectorDocument> fontSamples(const VectorDocument& document)
 {
     qsizetype lines = 0;
-    QSet<QString> seen;
+    // By font and size: the characters its samples hold, and where its
+    // samples of the characters other lines add are (Latin letters apart
+    // from the rest, whose shaping may leave a whole line to Qt's writer).
+    struct Samples {
+        QSet<char16_t> characters;
+        std::array<qsizetype, 2> more{-1, -1};
+    };
+    QHash<QString, Samples> seen;
     VectorPage sample;
     sample.width = 612;
     sample.height = 792;
@@ -283,9 +387,31 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
             key += trait(text->isItalic);
             key += trait(text->originalIsBold);
             key += trait(text->originalIsItalic);
-            if (!text->text.trimmed().isEmpty() && !seen.contains(key)) {
-                seen.insert(key);
+            if (text->text.trimmed().isEmpty()) {
+                continue;
+            }
+            auto found = seen.find(key);
+            if (found == seen.end()) {
+                found = seen.insert(key, {});
                 sample.elements.append(element);
+                for (const QChar c : text->text) {
+                    found->characters.insert(c.unicode());
+                }
+                continue;
+            }
+            for (const QChar c : text->text) {
+                if (c.isSurrogate() || c == QLatin1Char('\n') || found->characters.contains(c.unicode())) {
+                    continue;
+                }
+                found->characters.insert(c.unicode());
+                qsizetype& more = found->more[c.unicode() < 0x0300 ? 0 : 1];
+                if (more < 0) {
+                    more = sample.elements.size();
+                    VectorElement added = element;
+                    added.text()->text.clear();
+                    sample.elements.append(added);
+                }
+                sample.elements[more].text()->text += c;
             }
         }
     }
@@ -736,9 +862,10 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         QPDF output;
         output.setSuppressWarnings(true);
         if (overlays.drawnAtOnce()) {
-            const QByteArray& only = overlays.all().front().pdf;
+            const OverlayPart& only = overlays.all().front();
             prepareQPDF();
-            output.processMemoryFile("overlay", only.constData(), size_t(only.size()));
+            output.processMemoryFile("overlay", only.pdf.constData(), size_t(only.pdf.size()));
+            addHeldText(output, QPDFPageDocumentHelper(output).getAllPages(), only);
         } else {
             output.emptyPDF();
         }
@@ -806,6 +933,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }
+                addHeldText(*part, partPages, drawnPart);
                 for (size_t j = 0; j < partPages.size(); ++j) {
                     drawnPages[size_t(drawnPart.pages[j])] = partPages[j];
                 }

@@ -1,6 +1,7 @@
 #include "fonts/SyntheticAccents.h"
 
 #include "fonts/FontLookup.h"
+#include "fonts/PDFTextOverlay.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -600,6 +601,52 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         }
         return 0.0;
     };
+
+    if (PDFTextOverlay* overlay = toPDF ? PDFTextOverlay::active() : nullptr) {
+        // Written as PDF text by the overlay when its glyphs are known one
+        // per unit (what each glyph stands for) and no accent is drawn.
+        const std::optional<UnitGlyphs> glyphs =
+            !adapted.accents.isEmpty() ? std::nullopt : lineGlyphs ? lineGlyphs : glyphPerUnit(*layout, adapted.adapted);
+        if (glyphs) {
+            QList<PDFTextOverlay::HeldRun> runs;
+            QList<QList<QPointF>> positions;
+            for (const QGlyphRun& run : glyphs->runs) {
+                runs.append({run, QString(run.glyphIndexes().size(), QChar())});
+                positions.append(run.positions());
+            }
+            for (const ShiftedPiece& piece : pieces) {
+                for (qsizetype k = piece.start; k < piece.start + piece.length; ++k) {
+                    positions[glyphs->runOf[k]][glyphs->glyphOf[k]].rx() += piece.shift;
+                    runs[glyphs->runOf[k]].characters[glyphs->glyphOf[k]] = adapted.adapted[k];
+                }
+            }
+            for (qsizetype r = 0; r < runs.size(); ++r)
+                runs[r].run.setPositions(positions[r]);
+            if (overlay->hold(painter, origin, runs, color))
+                return;
+        }
+        // The held lines this line's ink may touch: its glyphs' ink when
+        // known, else the line's box with room for accents and swashes.
+        QRectF ink;
+        if (glyphs) {
+            QList<PDFTextOverlay::HeldRun> runs;
+            for (const QGlyphRun& run : glyphs->runs)
+                runs.append({run, {}});
+            double before = 0;
+            double after = 0;
+            for (const ShiftedPiece& piece : pieces) {
+                before = std::min(before, piece.shift);
+                after = std::max(after, piece.shift);
+            }
+            ink = PDFTextOverlay::inkOf(origin, runs).adjusted(before, 0, after, 0);
+        } else {
+            const double room = line.height();
+            ink = QRectF(x - room, y - line.ascent() - room, line.horizontalAdvance() + 2 * room, line.height() + 2 * room);
+            for (const ShiftedPiece& piece : pieces)
+                ink.adjust(std::min(piece.shift, 0.0), 0, std::max(piece.shift, 0.0), 0);
+        }
+        overlay->drawHeldWith(painter, painter.deviceTransform().mapRect(ink));
+    }
 
     painter.save();
     if (toPDF && pieces.size() == 1 && pieces.front().shift == 0) {

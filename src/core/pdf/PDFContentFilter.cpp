@@ -1,5 +1,6 @@
 #include "pdf/PDFContentFilter.h"
 
+#include "pdf/PDFContentOperand.h"
 #include "pdf/PDFContentTokens.h"
 #include "pdf/PDFFontMetrics.h"
 #include "pdf/PDFResourcePruning.h"
@@ -15,7 +16,10 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -35,7 +39,17 @@ double numberOf(QPDFObjectHandle value)
     return number;
 }
 
-QTransform matrixOf(const std::vector<QPDFObjectHandle>& operands, size_t first = 0)
+double numberOf(const PDFContentOperand& value)
+{
+    double number = 0;
+    if (!value.getValueAsNumber(number) || !std::isfinite(number)) {
+        throw PDFUnfilterableContent("operand is not a number");
+    }
+    return number;
+}
+
+template <typename Operands>
+QTransform matrixOf(const Operands& operands, size_t first = 0)
 {
     return QTransform(numberOf(operands[first]), numberOf(operands[first + 1]), numberOf(operands[first + 2]),
                       numberOf(operands[first + 3]), numberOf(operands[first + 4]), numberOf(operands[first + 5]));
@@ -47,15 +61,6 @@ QTransform matrixOf(QPDFObjectHandle array)
         return {};
     }
     return matrixOf(array.getArrayAsVector());
-}
-
-std::string numberText(double value)
-{
-    QByteArray text = QByteArray::number(value, 'f', 4);
-    while (text.contains('.') && (text.endsWith('0') || text.endsWith('.'))) {
-        text.chop(1);
-    }
-    return text == "-0" ? std::string("0") : text.toStdString();
 }
 
 std::shared_ptr<const PDFFontMetrics> metricsOf(PDFMeasuredFonts& fonts, QPDFObjectHandle font)
@@ -106,28 +111,41 @@ public:
             }
             const QRectF rect = masks[i].rect.normalized();
             if (!std::isfinite(rect.top()) || !std::isfinite(rect.height())) {
-                m_unordered.push_back({0, masks[i].rect, i});
+                m_unordered.emplace_back(0, masks[i].rect, i);
                 continue;
             }
-            m_ordered.push_back({rect.top(), masks[i].rect, i});
+            m_ordered.emplace_back(rect.top(), masks[i].rect, i);
             m_tallest = std::max(m_tallest, rect.height());
         }
         std::sort(m_ordered.begin(), m_ordered.end(),
                   [](const Entry& a, const Entry& b) { return a.top < b.top; });
+        m_reach = m_tallest * (1 + 1e-9);
     }
 
     // True when a mask holding `point` passes `test` (given the mask's index).
+    // `hint` is where a previous search succeeded: glyphs in a row mostly
+    // lie under one mask, which is then tried first (when the search below
+    // would reach it, so that the answer is the same).
     template <typename Test>
-    bool any(const QPointF& point, Test test) const
+    bool any(const QPointF& point, Test test, size_t& hint) const
     {
+        if (m_ordered.empty() && m_unordered.empty()) {
+            return false;
+        }
         for (const Entry& entry : m_unordered) {
-            if (entry.rect.contains(point) && test(entry.index)) {
+            if (entry.contains(point) && test(entry.index)) {
                 return true;
             }
         }
         // A mask holding the point starts at most its height above it; the
         // margin keeps rounding from leaving one out.
-        const double lowest = point.y() - m_tallest * (1 + 1e-9) - 1e-6;
+        const double lowest = point.y() - m_reach - 1e-6;
+        if (hint < m_ordered.size()) {
+            const Entry& entry = m_ordered[hint];
+            if (entry.top <= point.y() && !(entry.top < lowest) && entry.contains(point) && test(entry.index)) {
+                return true;
+            }
+        }
         auto above = std::upper_bound(m_ordered.begin(), m_ordered.end(), point.y(),
                                       [](double y, const Entry& entry) { return y < entry.top; });
         while (above != m_ordered.begin()) {
@@ -135,7 +153,8 @@ public:
             if (above->top < lowest) {
                 break;
             }
-            if (above->rect.contains(point) && test(above->index)) {
+            if (above->contains(point) && test(above->index)) {
+                hint = size_t(above - m_ordered.begin());
                 return true;
             }
         }
@@ -144,14 +163,50 @@ public:
 
 private:
     struct Entry {
+        Entry(double top_, const QRectF& rect, qsizetype index_) : top(top_), index(index_)
+        {
+            // The edges as QRectF::contains() finds them.
+            left = right = rect.x();
+            (rect.width() < 0 ? left : right) += rect.width();
+            upper = lower = rect.y();
+            (rect.height() < 0 ? upper : lower) += rect.height();
+        }
+
+        // As QRectF::contains() tells.
+        bool contains(const QPointF& point) const
+        {
+            if (left == right || point.x() < left || point.x() > right) {
+                return false;
+            }
+            return upper != lower && !(point.y() < upper) && !(point.y() > lower);
+        }
+
         double top;
-        QRectF rect;
+        double left, right, upper, lower;
         qsizetype index;
     };
     std::vector<Entry> m_ordered;
     std::vector<Entry> m_unordered;
     double m_tallest = 0;
+    double m_reach = 0;
 };
+
+// True when `op` is the operator `name`: compared in place, as most
+// operators of a content differ from a name in their length or first
+// character.
+template <size_t N>
+bool isOperator(std::string_view op, const char (&name)[N])
+{
+    if (op.size() != N - 1) {
+        return false;
+    }
+    for (size_t i = 0; i + 1 < N; ++i) {
+        if (op[i] != name[i]) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // An affine map as plain numbers: products and points without QTransform's
 // classification of every matrix (a page of text maps each glyph).
@@ -176,14 +231,15 @@ struct Affine {
     }
 
     QPointF map(double x, double y) const { return {a * x + c * y + e, b * x + d * y + f}; }
-};
 
-// `matrix` moved by (tx, ty) in its own space first.
-QTransform translated(const QTransform& matrix, double tx, double ty)
-{
-    return QTransform(matrix.m11(), matrix.m12(), matrix.m21(), matrix.m22(),
-                      matrix.dx() + tx * matrix.m11() + ty * matrix.m21(), matrix.dy() + tx * matrix.m12() + ty * matrix.m22());
-}
+    // Affine(matrix) * then, for a matrix translated by (x, y), when this is
+    // that product for a matrix of the same linear part: the same numbers,
+    // with only the translation computed again.
+    Affine placed(double x, double y, const Affine& then) const
+    {
+        return {a, b, c, d, x * then.a + y * then.c + then.e, x * then.b + y * then.d + then.f};
+    }
+};
 
 double distanceToLine(const QPointF& point, const QLineF& line)
 {
@@ -213,18 +269,21 @@ public:
     // its advance on the baseline of its line (without rise).
     bool goes(const QPointF& centre, const QPointF& onBaseline) const
     {
-        if (m_areas.any(centre, [](qsizetype) { return true; })) {
+        if (m_areas.any(centre, [](qsizetype) { return true; }, m_areaHint)) {
             return true;
         }
         const auto ofThisLine = [&](qsizetype index) { return !keptFrom(index, onBaseline); };
-        if (m_lines.any(centre, ofThisLine)) {
+        if (m_lines.any(centre, ofThisLine, m_lineHint)) {
             return true;
         }
-        return m_lines.any(onBaseline, [&](qsizetype index) {
-            const PDFPrintedLine& line = *m_masks[index].line;
-            return distanceToLine(onBaseline, line.baseline) <= kOnBaseline * std::abs(line.size)
-                   && ofThisLine(index);
-        });
+        return m_lines.any(
+            onBaseline,
+            [&](qsizetype index) {
+                const PDFPrintedLine& line = *m_masks[index].line;
+                return distanceToLine(onBaseline, line.baseline) <= kOnBaseline * std::abs(line.size)
+                       && ofThisLine(index);
+            },
+            m_baselineHint);
     }
 
 private:
@@ -232,13 +291,19 @@ private:
     // the mask covers.
     bool keptFrom(qsizetype index, const QPointF& onBaseline) const
     {
-        const double toMasked = distanceToLine(onBaseline, m_masks[index].line->baseline);
+        std::optional<double> toMasked;
         for (const PDFPrintedLine& kept : m_keptLines) {
             if (!kept.box.contains(onBaseline)) {
                 continue;
             }
             const double toKept = distanceToLine(onBaseline, kept.baseline);
-            if (toKept <= kOnBaseline * std::abs(kept.size) && toKept < toMasked) {
+            if (toKept > kOnBaseline * std::abs(kept.size)) {
+                continue;
+            }
+            if (!toMasked) {
+                toMasked = distanceToLine(onBaseline, m_masks[index].line->baseline);
+            }
+            if (toKept < *toMasked) {
                 return true;
             }
         }
@@ -249,6 +314,9 @@ private:
     const QList<PDFPrintedLine>& m_keptLines;
     MaskIndex m_areas;
     MaskIndex m_lines;
+    mutable size_t m_areaHint = 0;
+    mutable size_t m_lineHint = 0;
+    mutable size_t m_baselineHint = 0;
 };
 
 // A glyph as a survey of the content finds it, in the page's user space:
@@ -274,7 +342,7 @@ FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFOb
 
 // Walks one content stream, writing it again with what lies under the
 // masks removed.
-class ContentWalker : public QPDFObjectHandle::ParserCallbacks {
+class ContentWalker {
 public:
     ContentWalker(Context& context, QPDFObjectHandle resources, const QTransform& ctm, int depth)
         : m_context(context), m_depth(depth)
@@ -283,17 +351,15 @@ public:
         m_state.ctm = ctm;
     }
 
-    void handleObject(QPDFObjectHandle object, size_t, size_t) override
+    void handleOperand(PDFContentOperand&& operand) { m_operands.push_back(std::move(operand)); }
+
+    void handleOperator(std::string_view op)
     {
-        if (object.isOperator()) {
-            operate(object.getOperatorValue());
-            m_operands.clear();
-        } else {
-            m_operands.push_back(object);
-        }
+        operate(op);
+        m_operands.clear();
     }
 
-    void handleEOF() override
+    void handleEOF()
     {
         if (!m_operands.empty() || m_inInlineImage) {
             throw PDFUnfilterableContent("content ends inside an operation");
@@ -304,9 +370,9 @@ public:
     FilteredContent& result() { return m_result; }
 
 private:
-    void emitOriginal(const std::string& op)
+    void emitOriginal(std::string_view op)
     {
-        for (QPDFObjectHandle& operand : m_operands) {
+        for (const PDFContentOperand& operand : m_operands) {
             m_result.content += operand.unparse();
             m_result.content += ' ';
         }
@@ -314,10 +380,10 @@ private:
         m_result.content += '\n';
     }
 
-    void need(size_t count, const std::string& op) const
+    void need(size_t count, std::string_view op) const
     {
         if (m_operands.size() != count) {
-            throw PDFUnfilterableContent("operator " + op + " with a wrong number of operands");
+            throw PDFUnfilterableContent("operator " + std::string(op) + " with a wrong number of operands");
         }
     }
 
@@ -331,37 +397,37 @@ private:
         return false;
     }
 
-    void operate(const std::string& op)
+    void operate(std::string_view op)
     {
         if (m_inInlineImage) {
-            if (op == "ID") {
+            if (isOperator(op, "ID")) {
                 m_inlineDictionary = m_operands;
                 return;
             }
-            if (op == "EI") {
+            if (isOperator(op, "EI")) {
                 inlineImage();
                 m_inInlineImage = false;
                 return;
             }
-            throw PDFUnfilterableContent("operator " + op + " inside an inline image");
+            throw PDFUnfilterableContent("operator " + std::string(op) + " inside an inline image");
         }
-        if (op == "BI") {
+        if (isOperator(op, "BI")) {
             m_inInlineImage = true;
             return;
         }
-        if (op == "q") {
+        if (isOperator(op, "q")) {
             m_stack.push_back(m_state);
-        } else if (op == "Q") {
+        } else if (isOperator(op, "Q")) {
             if (!m_stack.empty()) {
                 m_state = m_stack.back();
                 m_stack.pop_back();
             }
-        } else if (op == "cm") {
+        } else if (isOperator(op, "cm")) {
             need(6, op);
             m_state.ctm = matrixOf(m_operands) * m_state.ctm;
-        } else if (op == "BT") {
+        } else if (isOperator(op, "BT")) {
             m_textMatrix = m_lineMatrix = QTransform();
-        } else if (op == "Tf") {
+        } else if (isOperator(op, "Tf")) {
             need(2, op);
             QPDFObjectHandle fonts =
                 m_result.resources.isDictionary() ? m_result.resources.getKey("/Font") : QPDFObjectHandle::newNull();
@@ -371,49 +437,49 @@ private:
             m_state.font = fonts.getKey(m_operands[0].getName());
             m_state.metrics.reset();
             m_state.fontSize = numberOf(m_operands[1]);
-        } else if (op == "Tc") {
+        } else if (isOperator(op, "Tc")) {
             need(1, op);
             m_state.charSpacing = numberOf(m_operands[0]);
-        } else if (op == "Tw") {
+        } else if (isOperator(op, "Tw")) {
             need(1, op);
             m_state.wordSpacing = numberOf(m_operands[0]);
-        } else if (op == "Tz") {
+        } else if (isOperator(op, "Tz")) {
             need(1, op);
             m_state.horizontalScale = numberOf(m_operands[0]) / 100.0;
-        } else if (op == "TL") {
+        } else if (isOperator(op, "TL")) {
             need(1, op);
             m_state.leading = numberOf(m_operands[0]);
-        } else if (op == "Ts") {
+        } else if (isOperator(op, "Ts")) {
             need(1, op);
             m_state.rise = numberOf(m_operands[0]);
-        } else if (op == "Td" || op == "TD") {
+        } else if (isOperator(op, "Td") || isOperator(op, "TD")) {
             need(2, op);
-            if (op == "TD") {
+            if (isOperator(op, "TD")) {
                 m_state.leading = -numberOf(m_operands[1]);
             }
             moveLine(numberOf(m_operands[0]), numberOf(m_operands[1]));
-        } else if (op == "Tm") {
+        } else if (isOperator(op, "Tm")) {
             need(6, op);
             m_textMatrix = m_lineMatrix = matrixOf(m_operands);
-        } else if (op == "T*") {
+        } else if (isOperator(op, "T*")) {
             moveLine(0, -m_state.leading);
-        } else if (op == "Tj" || op == "'" || op == "\"" || op == "TJ") {
+        } else if (isOperator(op, "Tj") || isOperator(op, "'") || isOperator(op, "\"") || isOperator(op, "TJ")) {
             showText(op);
             return;
-        } else if (op == "gs") {
+        } else if (isOperator(op, "gs")) {
             need(1, op);
             if (graphicsStateDictionary()) {
                 return;
             }
-        } else if (op == "Do") {
+        } else if (isOperator(op, "Do")) {
             need(1, op);
             if (drawObject()) {
                 return;
             }
-        } else if (op == "BDC" || op == "BMC" || op == "DP") {
+        } else if (isOperator(op, "BDC") || isOperator(op, "BMC") || isOperator(op, "DP")) {
             beginMarkedContent(op);
             return;
-        } else if (op == "EMC") {
+        } else if (isOperator(op, "EMC")) {
             endMarkedContent();
         }
         emitOriginal(op);
@@ -467,35 +533,37 @@ private:
     // something, and next to text that lost glyphs. A named property list
     // that lost its statement anywhere loses it in all its uses here, so the
     // original is no longer named.
-    void beginMarkedContent(const std::string& op)
+    void beginMarkedContent(std::string_view op)
     {
         Statement mark;
-        mark.op = op == "DP" ? "DP" : "BDC";
+        mark.op = isOperator(op, "DP") ? "DP" : "BDC";
         mark.start = m_result.content.size();
-        if ((op == "BDC" || op == "DP") && m_operands.size() == 2) {
-            QPDFObjectHandle properties = m_operands[1];
-            if (properties.isName()) {
-                mark.name = properties.getName();
+        if ((isOperator(op, "BDC") || isOperator(op, "DP")) && m_operands.size() == 2) {
+            QPDFObjectHandle properties;
+            if (m_operands[1].isName()) {
+                mark.name = m_operands[1].getName();
                 QPDFObjectHandle lists = m_result.resources.isDictionary() ? m_result.resources.getKey("/Properties")
                                                                            : QPDFObjectHandle::newNull();
-                properties = lists.isDictionary() ? lists.getKey(properties.getName()) : QPDFObjectHandle::newNull();
+                properties = lists.isDictionary() ? lists.getKey(mark.name) : QPDFObjectHandle::newNull();
+            } else {
+                properties = m_operands[1].handle();
             }
             if (properties.isDictionary()) {
                 for (const char* key : kStatements) {
                     mark.states = mark.states || properties.hasKey(key);
                 }
             }
-            mark.tag = m_operands[0];
+            mark.tag = m_operands[0].handle();
             mark.properties = properties;
         }
-        if (op == "DP") {
+        if (isOperator(op, "DP")) {
             mark.around = m_marks;
             mark.lostGlyphs = m_lastTextLost;
         }
         emitOriginal(op);
         mark.length = m_result.content.size() - mark.start;
         m_statements.push_back(mark);
-        if (op == "DP") {
+        if (isOperator(op, "DP")) {
             m_pointsBeforeText.push_back(m_statements.size() - 1);
         } else {
             m_marks.push_back(m_statements.size() - 1);
@@ -571,30 +639,37 @@ private:
     // One shown string or TJ array, rewritten when glyphs of it lie under a
     // mask: the kept glyphs in order, the removed ones replaced by the
     // positioning that moves as far.
-    void showText(const std::string& op)
+    void showText(std::string_view op)
     {
-        std::vector<QPDFObjectHandle> items;
+        std::span<const PDFContentOperand> items;
+        // The items of an array read by qpdf.
+        std::vector<PDFContentOperand> arrayItems;
         std::string prefix;
-        if (op == "Tj" || op == "'") {
+        if (isOperator(op, "Tj") || isOperator(op, "'")) {
             need(1, op);
-            items.push_back(m_operands[0]);
-            if (op == "'") {
+            items = std::span(m_operands.data(), 1);
+            if (isOperator(op, "'")) {
                 moveLine(0, -m_state.leading);
                 prefix = "T*\n";
             }
-        } else if (op == "\"") {
+        } else if (isOperator(op, "\"")) {
             need(3, op);
             m_state.wordSpacing = numberOf(m_operands[0]);
             m_state.charSpacing = numberOf(m_operands[1]);
             moveLine(0, -m_state.leading);
-            items.push_back(m_operands[2]);
+            items = std::span(m_operands.data() + 2, 1);
             prefix = m_operands[0].unparse() + " Tw " + m_operands[1].unparse() + " Tc T*\n";
         } else {
             need(1, op);
             if (!m_operands[0].isArray()) {
                 throw PDFUnfilterableContent("TJ without an array");
             }
-            items = m_operands[0].getArrayAsVector();
+            if (const std::vector<PDFContentOperand>* read = m_operands[0].readItems()) {
+                items = *read;
+            } else {
+                arrayItems = m_operands[0].arrayItems();
+                items = arrayItems;
+            }
         }
         if (m_state.font.isNull()) {
             throw PDFUnfilterableContent("text shown without a font");
@@ -618,14 +693,31 @@ private:
                 kept.clear();
             }
         };
+        // The text matrix's translation, moved in the matrix's own space
+        // glyph by glyph and written back when the show ends (its other
+        // numbers stay).
+        const double m11 = m_textMatrix.m11();
+        const double m12 = m_textMatrix.m12();
+        const double m21 = m_textMatrix.m21();
+        const double m22 = m_textMatrix.m22();
+        double textX = m_textMatrix.dx();
+        double textY = m_textMatrix.dy();
+        bool moved = false;
         const auto move = [&](double advance) {
-            m_textMatrix = vertical ? translated(m_textMatrix, 0, advance) : translated(m_textMatrix, advance, 0);
+            const double tx = vertical ? 0 : advance;
+            const double ty = vertical ? advance : 0;
+            textX = textX + tx * m11 + ty * m21;
+            textY = textY + tx * m12 + ty * m22;
+            moved = true;
         };
-        for (QPDFObjectHandle& item : items) {
+        const bool sizeless = size == 0 || scale == 0;
+        const Affine userSpace(m_state.ctm);
+        const Affine towardsUser = Affine(m_textMatrix) * userSpace;
+        for (const PDFContentOperand& item : items) {
             if (item.isString()) {
                 std::vector<PDFGlyph> glyphs;
                 try {
-                    glyphs = metrics.glyphs(item.getStringValue());
+                    glyphs = metrics.glyphs(item.stringBytes());
                 } catch (const PDFUnmeasurableFont& error) {
                     throw PDFUnfilterableContent(error.what());
                 }
@@ -637,8 +729,9 @@ private:
                                                          glyph.width, metrics.ascent() - metrics.descent())
                                                 : QRectF(0, metrics.descent(), glyph.advance,
                                                          metrics.ascent() - metrics.descent());
-                    // Text space to the page's user space.
-                    const Affine textToUser = Affine(m_textMatrix) * Affine(m_state.ctm);
+                    // Text space to the page's user space (only the text
+                    // matrix's translation changes from glyph to glyph).
+                    const Affine textToUser = towardsUser.placed(textX, textY, userSpace);
                     // (An affine map keeps the middle of a box the middle.)
                     const QPointF middle = box.center();
                     const QPointF centre =
@@ -654,14 +747,14 @@ private:
                     }
                     if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
                         removedAny = true;
-                        if (size == 0 || scale == 0) {
+                        if (sizeless) {
                             throw PDFUnfilterableContent("text of size zero under a mask");
                         }
                         pending -= (glyph.advance * size + spacing) * 1000.0 / size;
                     } else {
                         if (pending != 0) {
                             flushString();
-                            array += numberText(pending) + ' ';
+                            array += contentNumberText(pending) + ' ';
                             pending = 0;
                         }
                         kept += glyph.code;
@@ -675,6 +768,9 @@ private:
                 pending += adjustment;
             }
         }
+        if (moved) {
+            m_textMatrix = QTransform(m11, m12, m21, m22, textX, textY);
+        }
         if (!removedAny) {
             textShown(false);
             emitOriginal(op);
@@ -683,7 +779,7 @@ private:
         contentRemoved();
         flushString();
         if (pending != 0) {
-            array += numberText(pending);
+            array += contentNumberText(pending);
         }
         m_result.content += prefix + "[" + array + "] TJ\n";
     }
@@ -798,7 +894,7 @@ private:
             if (!m_inlineDictionary[i].isName()) {
                 throw PDFUnfilterableContent("damaged inline image");
             }
-            dictionary.replaceKey(m_inlineDictionary[i].getName(), m_inlineDictionary[i + 1]);
+            dictionary.replaceKey(m_inlineDictionary[i].getName(), m_inlineDictionary[i + 1].handle());
             pairs += m_inlineDictionary[i].unparse() + " " + m_inlineDictionary[i + 1].unparse() + "\n";
         }
         std::optional<std::string> painted;
@@ -835,7 +931,7 @@ private:
     Context& m_context;
     int m_depth = 0;
     FilteredContent m_result;
-    std::vector<QPDFObjectHandle> m_operands;
+    std::vector<PDFContentOperand> m_operands;
     GraphicsState m_state;
     std::vector<GraphicsState> m_stack;
     QTransform m_textMatrix;
@@ -846,15 +942,15 @@ private:
     std::vector<size_t> m_pointsBeforeText;
     bool m_lastTextLost = false;
     bool m_inInlineImage = false;
-    std::vector<QPDFObjectHandle> m_inlineDictionary;
+    std::vector<PDFContentOperand> m_inlineDictionary;
     int m_nextName = 0;
     std::set<std::string> m_copiedCategories;
 };
 
-// Hands the objects of `content` (a stream or an array of streams) to
-// `callbacks` as qpdf's content parsing does, reading each token once.
-// Throws PDFUnfilterableContent where the content is damaged.
-void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& callbacks)
+// Hands the operands and operators of `content` (a stream or an array of
+// streams) to `walker` as qpdf's content parsing finds them, reading each
+// token once. Throws PDFUnfilterableContent where the content is damaged.
+void parseContent(QPDFObjectHandle content, ContentWalker& walker)
 {
     Pl_Buffer buffer("content");
     std::string description;
@@ -870,24 +966,27 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
     QPDFTokenizer tokenizer;
     tokenizer.allowEOF();
     // The arrays (true) and dictionaries (false) being read, with their items.
-    std::vector<std::pair<bool, std::vector<QPDFObjectHandle>>> open;
-    const auto take = [&](QPDFObjectHandle object) {
+    std::vector<std::pair<bool, std::vector<PDFContentOperand>>> open;
+    const auto take = [&](PDFContentOperand&& operand) {
         if (open.empty()) {
-            callbacks.handleObject(object, 0, 0);
+            walker.handleOperand(std::move(operand));
         } else {
-            open.back().second.push_back(object);
+            open.back().second.push_back(std::move(operand));
         }
     };
     for (;;) {
         QPDFTokenizer::Token read;
         QPDFTokenizer::token_type_e type = QPDFTokenizer::tt_eof;
         std::string_view written;
+        // A string's bytes: the scanner's own (taken), or the tokenizer's.
+        std::string* scannedBytes = nullptr;
         const std::string* bytes = nullptr;
         if (quick) {
             if (next < scanned.size()) {
                 type = scanned[next].type;
                 written = scanned[next].written;
-                bytes = &scanned[next].bytes;
+                scannedBytes = &scanned[next].bytes;
+                bytes = scannedBytes;
                 ++next;
             }
         } else {
@@ -901,11 +1000,11 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             if (!open.empty()) {
                 throw PDFUnfilterableContent("content ends inside an array or dictionary");
             }
-            callbacks.handleEOF();
+            walker.handleEOF();
             return;
         case QPDFTokenizer::tt_array_open:
         case QPDFTokenizer::tt_dict_open:
-            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<QPDFObjectHandle>());
+            open.emplace_back(type == QPDFTokenizer::tt_array_open, std::vector<PDFContentOperand>());
             break;
         case QPDFTokenizer::tt_array_close:
         case QPDFTokenizer::tt_dict_close: {
@@ -913,10 +1012,10 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
             if (open.empty() || open.back().first != array) {
                 throw PDFUnfilterableContent("content is damaged");
             }
-            std::vector<QPDFObjectHandle> items = std::move(open.back().second);
+            std::vector<PDFContentOperand> items = std::move(open.back().second);
             open.pop_back();
             if (array) {
-                take(QPDFObjectHandle::newArray(items));
+                take(PDFContentOperand::array(std::move(items)));
                 break;
             }
             if (items.size() % 2 != 0) {
@@ -927,32 +1026,36 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
                 if (!items[i].isName()) {
                     throw PDFUnfilterableContent("content is damaged");
                 }
-                dictionary.replaceKey(items[i].getName(), items[i + 1]);
+                dictionary.replaceKey(items[i].getName(), items[i + 1].handle());
             }
-            take(dictionary);
+            take(PDFContentOperand::object(dictionary));
             break;
         }
         case QPDFTokenizer::tt_integer:
-            take(QPDFObjectHandle::newInteger(QUtil::string_to_ll(std::string(written).c_str())));
+            take(PDFContentOperand::integer(QUtil::string_to_ll(std::string(written).c_str())));
             break;
         case QPDFTokenizer::tt_real:
-            take(QPDFObjectHandle::newReal(std::string(written)));
+            take(PDFContentOperand::real(written));
             break;
         case QPDFTokenizer::tt_name:
-            take(QPDFObjectHandle::newName(std::string(written)));
+            take(PDFContentOperand::name(written));
             break;
         case QPDFTokenizer::tt_string:
-            take(QPDFObjectHandle::newString(*bytes));
+            take(PDFContentOperand::string(scannedBytes ? std::move(*scannedBytes) : std::string(*bytes)));
             break;
         case QPDFTokenizer::tt_bool:
-            take(QPDFObjectHandle::newBool(written == "true"));
+            take(PDFContentOperand::object(QPDFObjectHandle::newBool(written == "true")));
             break;
         case QPDFTokenizer::tt_null:
-            take(QPDFObjectHandle::newNull());
+            take(PDFContentOperand::object(QPDFObjectHandle::newNull()));
             break;
         case QPDFTokenizer::tt_word:
-            take(QPDFObjectHandle::newOperator(std::string(written)));
-            if (!quick && open.empty() && written == "ID") {
+            if (!open.empty()) {
+                take(PDFContentOperand::object(QPDFObjectHandle::newOperator(std::string(written))));
+                break;
+            }
+            walker.handleOperator(written);
+            if (!quick && written == "ID") {
                 // The data runs from after the one character that ends ID
                 // to EI (the quick scanner leaves inline images to qpdf).
                 char skipped;
@@ -962,7 +1065,7 @@ void parseContent(QPDFObjectHandle content, QPDFObjectHandle::ParserCallbacks& c
                 if (image.getType() != QPDFTokenizer::tt_inline_image) {
                     throw PDFUnfilterableContent("content ends inside an inline image");
                 }
-                callbacks.handleObject(QPDFObjectHandle::newInlineImage(image.getValue()), 0, 0);
+                walker.handleOperand(PDFContentOperand::object(QPDFObjectHandle::newInlineImage(image.getValue())));
             }
             break;
         default:

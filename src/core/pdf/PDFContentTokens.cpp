@@ -1,20 +1,41 @@
 #include "pdf/PDFContentTokens.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 
 namespace zelvane {
 
 namespace {
 
-bool isWhiteSpace(char c)
+// What each character is to the scanner, looked up rather than compared.
+enum CharacterClass : unsigned char { kRegular = 0, kWhiteSpace = 1, kDelimiter = 2 };
+
+constexpr std::array<unsigned char, 256> kClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const char c : {' ', '\n', '\r', '\t', '\f', '\0'}) {
+        classes[static_cast<unsigned char>(c)] = kWhiteSpace;
+    }
+    for (const char c : {'(', ')', '<', '>', '[', ']', '{', '}', '/', '%'}) {
+        classes[static_cast<unsigned char>(c)] = kDelimiter;
+    }
+    return classes;
+}();
+
+inline bool isWhiteSpace(char c)
 {
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\0';
+    return kClasses[static_cast<unsigned char>(c)] == kWhiteSpace;
 }
 
-bool isDelimiter(char c)
+inline bool isDelimiter(char c)
 {
-    return c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' || c == '{' || c == '}' || c == '/'
-           || c == '%';
+    return kClasses[static_cast<unsigned char>(c)] == kDelimiter;
+}
+
+// Neither white space nor a delimiter: part of a name, number or word.
+inline bool isRegular(char c)
+{
+    return kClasses[static_cast<unsigned char>(c)] == kRegular;
 }
 
 int hexValue(char c)
@@ -51,6 +72,19 @@ bool literalString(std::string_view content, size_t& i, std::string* bytes)
     int depth = 0;
     for (; i < size; ++i) {
         const char c = content[i];
+        if (depth > 0 && c != '\\' && c != '\r' && c != '(' && c != ')') {
+            // A run of plain characters, taken at once.
+            size_t end = i + 1;
+            while (end < size && content[end] != '\\' && content[end] != '\r' && content[end] != '('
+                   && content[end] != ')') {
+                ++end;
+            }
+            if (bytes) {
+                bytes->append(content.data() + i, end - i);
+            }
+            i = end - 1;
+            continue;
+        }
         if (c == '\\') {
             if (++i >= size) {
                 return false;
@@ -106,6 +140,17 @@ bool literalString(std::string_view content, size_t& i, std::string* bytes)
 bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& tokens, bool strings)
 {
     const size_t size = content.size();
+    // Content has a token in every few characters (a bound keeps a content
+    // of long strings or comments from taking room for nothing).
+    tokens.reserve(tokens.size() + std::min<size_t>(size / 5, 1 << 16) + 16);
+    // Each token is made in its place.
+    const auto add = [&tokens](QPDFTokenizer::token_type_e type,
+                               std::string_view written = {}) -> PDFContentToken& {
+        PDFContentToken& token = tokens.emplace_back();
+        token.type = type;
+        token.written = written;
+        return token;
+    };
     size_t i = 0;
     while (i < size) {
         const char c = content[i];
@@ -116,19 +161,18 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
                 ++i;
             }
         } else if (c == '(') {
-            PDFContentToken token{QPDFTokenizer::tt_string, {}, {}};
+            PDFContentToken& token = add(QPDFTokenizer::tt_string);
             if (!literalString(content, i, strings ? &token.bytes : nullptr)) {
                 return false;
             }
-            tokens.push_back(std::move(token));
         } else if (c == '<' && i + 1 < size && content[i + 1] == '<') {
             i += 2;
-            tokens.push_back({QPDFTokenizer::tt_dict_open, {}, {}});
+            add(QPDFTokenizer::tt_dict_open);
         } else if (c == '>' && i + 1 < size && content[i + 1] == '>') {
             i += 2;
-            tokens.push_back({QPDFTokenizer::tt_dict_close, {}, {}});
+            add(QPDFTokenizer::tt_dict_close);
         } else if (c == '<') {
-            PDFContentToken token{QPDFTokenizer::tt_string, {}, {}};
+            PDFContentToken& token = add(QPDFTokenizer::tt_string);
             int high = -1;
             for (++i; i < size && content[i] != '>'; ++i) {
                 if (isWhiteSpace(content[i])) {
@@ -151,40 +195,39 @@ bool scanPlainContent(std::string_view content, std::vector<PDFContentToken>& to
                 token.bytes += char(high << 4);
             }
             ++i;
-            tokens.push_back(std::move(token));
         } else if (c == '[') {
             ++i;
-            tokens.push_back({QPDFTokenizer::tt_array_open, {}, {}});
+            add(QPDFTokenizer::tt_array_open);
         } else if (c == ']') {
             ++i;
-            tokens.push_back({QPDFTokenizer::tt_array_close, {}, {}});
+            add(QPDFTokenizer::tt_array_close);
         } else if (c == '/') {
             const size_t start = i;
-            for (++i; i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i]); ++i) {
+            for (++i; i < size && isRegular(content[i]); ++i) {
                 if (content[i] == '#') {
                     return false;
                 }
             }
-            tokens.push_back({QPDFTokenizer::tt_name, content.substr(start, i - start), {}});
+            add(QPDFTokenizer::tt_name, content.substr(start, i - start));
         } else if (isDelimiter(c)) {
             return false;
         } else {
             const size_t start = i;
-            while (i < size && !isWhiteSpace(content[i]) && !isDelimiter(content[i])) {
+            while (i < size && isRegular(content[i])) {
                 ++i;
             }
             const std::string_view word = content.substr(start, i - start);
             if (const QPDFTokenizer::token_type_e number = numberType(word); number != QPDFTokenizer::tt_bad) {
-                tokens.push_back({number, word, {}});
+                add(number, word);
             } else if (word == "true" || word == "false") {
-                tokens.push_back({QPDFTokenizer::tt_bool, word, {}});
+                add(QPDFTokenizer::tt_bool, word);
             } else if (word == "null") {
-                tokens.push_back({QPDFTokenizer::tt_null, word, {}});
+                add(QPDFTokenizer::tt_null, word);
             } else if (word[0] == '+' || word[0] == '-' || word[0] == '.' || (word[0] >= '0' && word[0] <= '9')
                        || word == "BI" || word == "ID") {
                 return false;
             } else {
-                tokens.push_back({QPDFTokenizer::tt_word, word, {}});
+                add(QPDFTokenizer::tt_word, word);
             }
         }
     }

@@ -1,5 +1,6 @@
 #include "render/PageRenderer.h"
 
+#include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFTextExtraction.h"
@@ -282,6 +283,18 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             const std::optional<PrintedLine> printed = printedLineFor(page, element);
             renderElement(element, painter, printed ? &*printed : nullptr);
             continue;
+        }
+        if (PDFTextOverlay* overlay = PDFTextOverlay::active(); overlay && !element.text()) {
+            // What Qt draws now lies over the held lines it may touch: its
+            // frame, turned about its centre, with room for strokes and
+            // arrow heads.
+            const QRectF frame = element.frame.toQRectF();
+            const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
+                                        .rotate(element.rotationDegrees)
+                                        .translate(-frame.center().x(), -frame.center().y());
+            const double room = 20 + 4 * std::max(element.style.strokeWidth, 0.0);
+            overlay->drawHeldWith(painter,
+                                  painter.deviceTransform().mapRect(turn.mapRect(frame).adjusted(-room, -room, room, room)));
         }
         renderElement(element, painter);
     }

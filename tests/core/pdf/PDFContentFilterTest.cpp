@@ -16,6 +16,8 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QRegularExpression>
+
 #include <map>
 
 using namespace zelvane;
@@ -801,4 +803,76 @@ TEST(PDFContentFilterTest, GroupOfASoftMaskLosesWhatLiesUnderTheMask)
     const QByteArray file = decodedFile(after);
     EXPECT_FALSE(file.contains("Maskword"));
     EXPECT_TRUE(file.contains("Keptword"));
+}
+
+TEST(PDFContentFilterTest, GlyphsInEveryDirectionGoUnderTheirOwnMasksOnly)
+{
+    // Four lines of eight 6-point glyphs, written rightwards, upwards,
+    // leftwards and downwards; every other glyph under a mask of its own
+    // (written with negative widths or heights in turn), so that the glyph
+    // after each masked one lies just past the mask that took the one
+    // before it.
+    struct Line {
+        QByteArray letters;
+        QPointF origin;
+        QPointF along;  // the direction of writing
+        QPointF up;     // the glyphs' up
+    };
+    const std::vector<Line> lines = {
+        {"ABCDEFGH", {20, 150}, {1, 0}, {0, 1}},
+        {"IJKLMNOP", {200, 20}, {0, 1}, {-1, 0}},
+        {"QRSTUVWX", {150, 120}, {-1, 0}, {0, -1}},
+        {"abcdefgh", {250, 180}, {0, -1}, {1, 0}},
+    };
+    QByteArray content;
+    for (const Line& line : lines) {
+        content += "q " + QByteArray::number(line.along.x()) + ' ' + QByteArray::number(line.along.y()) + ' ' +
+                   QByteArray::number(line.up.x()) + ' ' + QByteArray::number(line.up.y()) + ' ' +
+                   QByteArray::number(line.origin.x()) + ' ' + QByteArray::number(line.origin.y()) +
+                   " cm BT /F1 10 Tf (" + line.letters + ") Tj ET Q\n";
+    }
+    const QByteArray pdf = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+        "/Contents 4 0 R >>",
+        streamObject(content),
+        kMonoFont.chopped(2) + " /FontDescriptor 6 0 R >>",
+        "<< /Type /FontDescriptor /FontName /Mono /Flags 32 /FontBBox [0 -200 600 800] /ItalicAngle 0 "
+        "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 >>",
+    });
+    ASSERT_EQ(textOf(pdf).text.count(QRegularExpression(QStringLiteral("[A-Xa-h]"))), 32);
+
+    // Areas, and the same masks over changed lines (naming their line).
+    for (const bool named : {false, true}) {
+        SCOPED_TRACE(named);
+        QList<PDFMaskRect> masks;
+        int turn = 0;
+        for (const Line& line : lines) {
+            const QPointF end = line.origin + line.along * 48;
+            const PDFPrintedLine printed{QLineF(line.origin, end), 10,
+                                         QRectF(line.origin, end + line.up * 8).normalized()};
+            for (int glyph = 1; glyph < 8; glyph += 2) {
+                // Around the middle of the glyph's box: 3 points up from the
+                // middle of its advance.
+                const QPointF middle = line.origin + line.along * (6 * glyph + 3) + line.up * 3;
+                const QPointF reach = line.along * 2 + line.up * 4;
+                QRectF rect = QRectF(middle - reach, middle + reach).normalized();
+                switch (turn++ % 4) {
+                case 1: rect = QRectF(rect.right(), rect.top(), -rect.width(), rect.height()); break;
+                case 2: rect = QRectF(rect.left(), rect.bottom(), rect.width(), -rect.height()); break;
+                case 3: rect = QRectF(rect.bottomRight(), rect.topLeft()); break;
+                default: break;
+                }
+                masks.append({rect, Qt::white, named ? std::optional(printed) : std::nullopt});
+            }
+        }
+        const QString text = textOf(filtered(pdf, {{0, masks}})).text;
+        for (const Line& line : lines) {
+            for (int glyph = 0; glyph < 8; ++glyph) {
+                const QChar letter = QLatin1Char(line.letters[glyph]);
+                EXPECT_EQ(text.contains(letter), glyph % 2 == 0) << letter.toLatin1() << " in " << text.toStdString();
+            }
+        }
+    }
 }
