@@ -115,6 +115,13 @@ TEST(RGBAColorTest, WritesSixUpperCaseDigitsWithoutAlpha)
     wild.g = -2;
     wild.b = kNaN;
     EXPECT_EQ(wild.hexString(), QStringLiteral("#FF0000"));
+    // Every byte of every channel, as printf writes it.
+    for (int value = 0; value < 256; ++value) {
+        const double unit = value / 255.0;
+        EXPECT_EQ(RGBAColor(unit, 0, 0, 1).hexString(), QString::asprintf("#%02X0000", value));
+        EXPECT_EQ(RGBAColor(0, unit, 0, 1).hexString(), QString::asprintf("#00%02X00", value));
+        EXPECT_EQ(RGBAColor(0, 0, unit, 1).hexString(), QString::asprintf("#0000%02X", value));
+    }
 }
 
 TEST(VectorStyleTest, InitialiserClampsWidthAndOpacityOnly)

@@ -12,6 +12,8 @@
 #include <QTransform>
 #include <QTextLayout>
 
+#include <array>
+#include <bit>
 #include <cmath>
 
 namespace zelvane::PDFCodec {
@@ -104,8 +106,11 @@ QFont resolveFont(const TextPayload& payload, double size)
     const auto trait = [](const std::optional<bool>& value) {
         return value ? QLatin1Char(*value ? '1' : '0') : QLatin1Char('-');
     };
+    // The size by its bits, four units that tell every size apart as its
+    // shortest exact decimal would, without formatting it.
+    const auto bits = std::bit_cast<std::array<char16_t, 4>>(effective);
     QString key = payload.postScriptFontName.value_or(QString()) + separator + payload.fontFamily + separator
-                  + QString::number(effective, 'g', 17) + separator;
+                  + QString(reinterpret_cast<const QChar*>(bits.data()), 4) + separator;
     key += trait(payload.isBold);
     key += trait(payload.isItalic);
     key += trait(payload.originalIsBold);

@@ -142,7 +142,13 @@ std::optional<RGBAColor> RGBAColor::fromHex(const std::optional<QString>& input)
 
 QString RGBAColor::hexString() const
 {
-    return QString::asprintf("#%02X%02X%02X", channelByte(r), channelByte(g), channelByte(b));
+    // "#RRGGBB", capital digits, written directly: colours are written for
+    // every imported line and exported element.
+    static constexpr char16_t digits[] = u"0123456789ABCDEF";
+    const int red = channelByte(r), green = channelByte(g), blue = channelByte(b);
+    const char16_t text[7] = {u'#', digits[red >> 4], digits[red & 15], digits[green >> 4],
+                              digits[green & 15], digits[blue >> 4], digits[blue & 15]};
+    return QString(reinterpret_cast<const QChar*>(text), 7);
 }
 
 QColor RGBAColor::toQColor() const

@@ -98,32 +98,6 @@ int valueOfRank(const std::array<int, 256>& counts, qsizetype k)
     return 255;
 }
 
-// The k-th element (from 0) of a list, as a full sort would place it. Rows
-// of one line lie close together: their values are counted when they span
-// few enough, the list is partly sorted otherwise.
-int nthValue(std::vector<int>& values, size_t k)
-{
-    constexpr int kCountedSpan = 1024;
-    const auto [low, high] = std::minmax_element(values.begin(), values.end());
-    if (qint64(*high) - qint64(*low) < kCountedSpan) {
-        const int first = *low;
-        QVarLengthArray<int, 256> counts(*high - first + 1);
-        std::fill(counts.begin(), counts.end(), 0);
-        for (const int value : values) {
-            ++counts[size_t(value - first)];
-        }
-        size_t seen = 0;
-        for (qsizetype i = 0; i < counts.size(); ++i) {
-            seen += size_t(counts[i]);
-            if (seen > k) {
-                return first + int(i);
-            }
-        }
-    }
-    std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(k), values.end());
-    return values[k];
-}
-
 }  // namespace
 
 PDFPageBitmapAnalyzer::PDFPageBitmapAnalyzer(const QImage& drawn, const QPoint& origin, const QSize& pageSize)
@@ -298,6 +272,25 @@ RegionMetrics selectionAsMeasured(const QRectF& rect, const QString& backgroundH
     return result;
 }
 
+// Set bits of a 16-bit mask, inline (without a processor's population
+// count, std::popcount is a library call).
+int bitsOf16(unsigned mask)
+{
+    mask = mask - ((mask >> 1) & 0x5555u);
+    mask = (mask & 0x3333u) + ((mask >> 2) & 0x3333u);
+    mask = (mask + (mask >> 4)) & 0x0F0Fu;
+    return int((mask + (mask >> 8)) & 0x1Fu);
+}
+
+// Set bits of a word, inline as bitsOf16.
+int bitsOf64(std::uint64_t word)
+{
+    word = word - ((word >> 1) & 0x5555555555555555u);
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return int((word * 0x0101010101010101u) >> 56);
+}
+
 // The sample among `lumas` that is the `skip`-th (from 0) of brightness
 // `luma`, in order; nothing when there are not that many.
 std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype count, int luma, qsizetype skip)
@@ -309,7 +302,7 @@ std::optional<qsizetype> nthOfBrightness(const std::uint8_t* lumas, qsizetype co
     for (; i + 16 <= count; i += 16) {
         const unsigned equal = unsigned(
             _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lumas + i)), wanted)));
-        const int found = std::popcount(equal);
+        const int found = bitsOf16(equal);
         if (found > skip) {
             break;
         }
@@ -501,65 +494,22 @@ VerticalBand separatedLine(const VerticalBand& band, const RowProfile& profile, 
     return std::abs(lower.mid() - center) < std::abs(upper.mid() - center) ? lower : upper;
 }
 
-// What the ink of the line's band shows: its rectangle, for each column of
-// the window the rows its ink spans (all ink, and strong ink only), how many
-// horizontal stroke runs there are of each width, and how many pixels were
-// sampled for the ink colour at each distance from the paper.
+// What the ink of the line's band shows: its rectangle, its masks and, for
+// each column of the window, the rows its strong ink spans.
 struct InkScan {
     int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
     // The window's columns from minX to maxX, the first of which the column
     // extents start at.
     int firstColumn = 0, lastColumn = -1;
-    std::vector<int> colTop, colBottom, strongTop, strongBottom;
-    std::vector<int> runsOfWidth;
-    qsizetype runCount = 0;
-    std::array<qsizetype, 256> samplesAt{};
-    qsizetype sampleCount = 0;
-
-    explicit InkScan(int columns) : runsOfWidth(size_t(columns) + 1, 0) {}
+    std::vector<int> strongTop, strongBottom;
+    // The band's ink masks (maskRows rows of `words` words from row
+    // firstRow on), then its strong ink masks, then its stroke masks.
+    std::unique_ptr<std::uint64_t[]> masks;
+    int words = 0, firstRow = 0, maskRows = 0;
     bool empty() const { return maxX < minX || maxY < minY; }
     int rows() const { return maxY - minY + 1; }
-    void addRun(int width)
-    {
-        ++runsOfWidth[size_t(width)];
-        ++runCount;
-    }
-    // The median width of the stroke runs, 0 without any.
-    int medianRun() const
-    {
-        qsizetype seen = 0;
-        for (size_t width = 0; width < runsOfWidth.size(); ++width) {
-            seen += runsOfWidth[width];
-            if (seen > runCount / 2) {
-                return int(width);
-            }
-        }
-        return 0;
-    }
+    const std::uint64_t* strokeMasks() const { return masks.get() + 2 * size_t(maskRows) * size_t(words); }
 };
-
-// The runs of set bits of a row's mask into the scan; `run` carries a run
-// open at the end of a word into the next.
-void addRuns(std::uint64_t word, int& run, InkScan& scan)
-{
-    int at = 0;
-    while (at < 64) {
-        if (run == 0) {
-            const std::uint64_t rest = word >> at;
-            if (rest == 0) {
-                return;
-            }
-            at += std::countr_zero(rest);
-        }
-        const int ones = std::min(std::countr_one(word >> at), 64 - at);
-        run += ones;
-        at += ones;
-        if (at < 64) {
-            scan.addRun(run);
-            run = 0;
-        }
-    }
-}
 
 // The set bits of `words` words from `mask`, as column indexes, in order.
 template<typename Visit>
@@ -572,17 +522,13 @@ void forEachSet(const std::uint64_t* mask, int words, Visit visit)
     }
 }
 
-// One row of the band into the scan: the ink rectangle, the stroke runs and
-// the sampled ink; its ink and strong ink masks go to `ink` and `strong`.
-// `scratch` holds two rows of masks.
+// One row of the band into the scan: the ink rectangle; its ink, strong ink
+// and stroke masks go to `ink`, `strong` and `stroke`.
 void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances, int py, std::uint64_t* ink,
-                std::uint64_t* strong, std::uint64_t* scratch, InkScan& scan)
+                std::uint64_t* strong, std::uint64_t* stroke, InkScan& scan)
 {
     const int words = distances.wordsPerRow();
-    // Stroke and sampled ink are ink too: rows without ink have none.
-    std::uint64_t* stroke = scratch;
-    std::uint64_t* sampled = scratch + words;
-    distances.masksAtLeast(py, {kInk, kStrongInk, kStroke, kSampledInk}, {ink, strong, stroke, sampled});
+    distances.masksAtLeast(py, {kInk, kStrongInk, kStroke}, {ink, strong, stroke});
     int first = -1, last = -1;
     for (int w = 0; w < words; ++w) {
         if (ink[w] != 0) {
@@ -598,63 +544,109 @@ void scanInkRow(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.maxX = std::max(scan.maxX, minPX + last);
     scan.minY = std::min(scan.minY, py);
     scan.maxY = std::max(scan.maxY, py);
-    // Horizontal stroke runs: pixels at least kStroke away, one after the
-    // other.
-    int run = 0;
-    for (int w = 0; w < words; ++w) {
-        addRuns(stroke[w], run, scan);
+}
+
+// Whether the line's horizontal stroke runs (pixels at least kStroke away,
+// one after the other in a row) are wide for its ink's height: their median
+// width at least a quarter of the ink rows, from 14 rows on. The median run
+// (the first width at which more than half the runs, by integer halving,
+// are no wider) reaches `wide` exactly when at most half of the runs are
+// narrower than `wide`: the runs are counted, not measured one by one.
+bool strokesLookBold(const InkScan& scan)
+{
+    const int inkRows = scan.rows();
+    if (inkRows < 14) {
+        return false;
     }
-    if (run >= 1) {
-        scan.addRun(run);
+    // medianRun / inkRows >= 0.25, in integers.
+    const int wide = (inkRows + 3) / 4;
+    const int words = scan.words;
+    const std::uint64_t* strokes = scan.strokeMasks();
+    qsizetype runs = 0, wideRuns = 0;
+    for (int r = 0; r < scan.maskRows; ++r) {
+        const std::uint64_t* row = strokes + size_t(r) * size_t(words);
+        // The 64 bits of the row from bit `at` on, 0 past its end.
+        const auto bitsFrom = [&](int at) {
+            const int w = at / 64, shift = at % 64;
+            const std::uint64_t low = w < words ? row[w] : 0;
+            if (shift == 0) {
+                return low;
+            }
+            const std::uint64_t high = w + 1 < words ? row[w + 1] : 0;
+            return low >> shift | high << (64 - shift);
+        };
+        std::uint64_t carry = 0;  // the last bit of the word before
+        for (int w = 0; w < words; ++w) {
+            const std::uint64_t word = row[w];
+            std::uint64_t starts = word & ~(word << 1 | carry);
+            carry = word >> 63;
+            if (starts == 0) {
+                continue;
+            }
+            runs += bitsOf64(starts);
+            // Starts followed by wide - 1 more set bits; within the word and
+            // the next one, shifted in place.
+            const std::uint64_t next = w + 1 < words ? row[w + 1] : 0;
+            for (int more = 1; more < wide && starts != 0; ++more) {
+                starts &= more < 64 ? word >> more | next << (64 - more) : bitsFrom(w * 64 + more);
+            }
+            wideRuns += bitsOf64(starts);
+        }
     }
-    const std::uint8_t* apart = distances.row(py);
-    forEachSet(sampled, words, [&](size_t i) {
-        ++scan.samplesAt[apart[i]];
-        ++scan.sampleCount;
-    });
+    return runs > 0 && runs - wideRuns <= runs / 2;
 }
 
 // For each column, the first and last of `rows` rows of masks (from row
 // firstRow on) that have its bit set; other columns keep their values.
 // Only columns from `firstColumn` on, up to `lastColumn`, can have bits set;
-// the extents start at `firstColumn`.
+// the extents start at `firstColumn`. Each block of 64 columns is followed
+// down and up only as far as a column of it is still unseen.
 void columnExtents(const std::uint64_t* masks, int rows, int words, int firstColumn, int lastColumn,
                    int firstRow, std::vector<int>& top, std::vector<int>& bottom)
 {
     const int firstWord = firstColumn / 64, lastWord = lastColumn / 64;
-    QVarLengthArray<std::uint64_t, 64> seen(words);
-    std::fill(seen.begin(), seen.end(), 0);
-    const auto mark = [&](int r, std::vector<int>& extent) {
-        const std::uint64_t* row = masks + size_t(r) * size_t(words);
-        for (int w = firstWord; w <= lastWord; ++w) {
-            const std::uint64_t fresh = row[w] & ~seen[size_t(w)];
-            seen[size_t(w)] |= row[w];
-            forEachSet(&fresh, 1, [&](size_t i) { extent[size_t(w) * 64 + i - size_t(firstColumn)] = firstRow + r; });
+    for (int w = firstWord; w <= lastWord; ++w) {
+        const std::uint64_t* column = masks + w;
+        // Column i of the block is extent[at + i].
+        const std::ptrdiff_t at = std::ptrdiff_t(w) * 64 - firstColumn;
+        std::uint64_t all = 0;
+        for (int r = 0; r < rows; ++r) {
+            all |= column[size_t(r) * size_t(words)];
         }
-    };
-    for (int r = 0; r < rows; ++r) {
-        mark(r, top);
-    }
-    std::fill(seen.begin(), seen.end(), 0);
-    for (int r = rows - 1; r >= 0; --r) {
-        mark(r, bottom);
+        std::uint64_t seen = 0;
+        for (int r = 0; seen != all; ++r) {
+            const std::uint64_t fresh = column[size_t(r) * size_t(words)] & ~seen;
+            seen |= fresh;
+            for (std::uint64_t bits = fresh; bits != 0; bits &= bits - 1) {
+                top[size_t(at + std::countr_zero(bits))] = firstRow + r;
+            }
+        }
+        seen = 0;
+        for (int r = rows - 1; seen != all; --r) {
+            const std::uint64_t fresh = column[size_t(r) * size_t(words)] & ~seen;
+            seen |= fresh;
+            for (std::uint64_t bits = fresh; bits != 0; bits &= bits - 1) {
+                bottom[size_t(at + std::countr_zero(bits))] = firstRow + r;
+            }
+        }
     }
 }
 
 InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances, const VerticalBand& band)
 {
-    InkScan scan(pixels.columns());
+    InkScan scan;
     const size_t words = size_t(distances.wordsPerRow());
     const size_t rowMasks = size_t(band.height()) * words;
-    // The band's ink masks, its strong ink masks, then two rows of scratch,
-    // in one block.
-    const std::unique_ptr<std::uint64_t[]> masks =
-        std::make_unique_for_overwrite<std::uint64_t[]>(2 * rowMasks + 2 * words);
-    std::uint64_t* const ink = masks.get();
+    // The band's ink, strong ink and stroke masks, in one block.
+    scan.masks = std::make_unique_for_overwrite<std::uint64_t[]>(3 * rowMasks);
+    scan.words = int(words);
+    scan.firstRow = band.startPY;
+    scan.maskRows = band.height();
+    std::uint64_t* const ink = scan.masks.get();
     std::uint64_t* const strong = ink + rowMasks;
     for (int py = band.startPY; py <= band.endPY; ++py) {
         const size_t at = size_t(py - band.startPY) * words;
-        scanInkRow(pixels, distances, py, ink + at, strong + at, strong + rowMasks, scan);
+        scanInkRow(pixels, distances, py, ink + at, strong + at, strong + rowMasks + at, scan);
     }
     if (scan.empty()) {
         return scan;
@@ -663,12 +655,8 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
     scan.firstColumn = scan.minX - pixels.window().left();
     scan.lastColumn = scan.maxX - pixels.window().left();
     const size_t columns = size_t(scan.lastColumn - scan.firstColumn + 1);
-    scan.colTop.assign(columns, INT_MAX);
-    scan.colBottom.assign(columns, INT_MIN);
     scan.strongTop.assign(columns, INT_MAX);
     scan.strongBottom.assign(columns, INT_MIN);
-    columnExtents(ink, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY, scan.colTop,
-                  scan.colBottom);
     columnExtents(strong, band.height(), int(words), scan.firstColumn, scan.lastColumn, band.startPY,
                   scan.strongTop, scan.strongBottom);
     return scan;
@@ -677,21 +665,48 @@ InkScan scanInk(const PageRasterWindow& pixels, const PaperDistances& distances,
 // The ink colour: the average of the strongest quarter of the sampled
 // pixels in a stable sort, strongest first (in scan order among equally
 // strong ones); near-black ink is written as a fixed dark grey.
-std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pixels,
-                                 const PaperDistances& distances, const VerticalBand& band)
+std::optional<QString> inkColour(const PageRasterWindow& pixels, const PaperDistances& distances,
+                                 const VerticalBand& band)
 {
-    if (scan.sampleCount == 0) {
+    // The band's pixels sampled for the ink colour (at least kSampledInk
+    // away) that are at least `threshold` away.
+    const auto samplesFrom = [&](int threshold) {
+        return distances.countAtLeast(band.startPY, band.endPY, std::uint8_t(threshold));
+    };
+    const qsizetype sampleCount = samplesFrom(kSampledInk);
+    if (sampleCount == 0) {
         return std::nullopt;
     }
     // The first k of the sort: every sample stronger than the k-th, then the
-    // earliest of those as strong.
-    const qsizetype k = std::max<qsizetype>(scan.sampleCount / 4, 1);
-    int cutoff = 255;
+    // earliest of those as strong. The cutoff is the strongest distance at
+    // least k samples reach, found by halving [kSampledInk, 255]: the counts
+    // fall as the distance grows. Lines printed alike have the same cutoff,
+    // so the last one this thread found, and the distance above it, are
+    // tried first; any other way to the same distance gives the same cutoff.
+    thread_local int lastCutoff = 255;
+    const qsizetype k = std::max<qsizetype>(sampleCount / 4, 1);
+    int cutoff = kSampledInk;
+    // The weakest distance known to be reached by fewer than k, and by how many.
+    int beyond = 256;
     qsizetype stronger = 0;
-    while (stronger + scan.samplesAt[size_t(cutoff)] < k) {
-        stronger += scan.samplesAt[size_t(cutoff)];
-        --cutoff;
+    const auto narrow = [&](int middle) {
+        const qsizetype reaching = samplesFrom(middle);
+        if (reaching >= k) {
+            cutoff = middle;
+        } else {
+            beyond = middle;
+            stronger = reaching;
+        }
+    };
+    for (const int guess : {lastCutoff, lastCutoff + 1}) {
+        if (cutoff < guess && guess < beyond) {
+            narrow(guess);
+        }
     }
+    while (beyond - cutoff > 1) {
+        narrow((cutoff + beyond) / 2);
+    }
+    lastCutoff = cutoff;
     qsizetype tied = k - stronger;
     qint64 sumR = 0, sumG = 0, sumB = 0;
     QVarLengthArray<std::uint64_t, 64> mask(distances.wordsPerRow());
@@ -716,57 +731,75 @@ std::optional<QString> inkColour(const InkScan& scan, const PageRasterWindow& pi
     return avgR < 38 && avgG < 38 && avgB < 38 ? QStringLiteral("#111317") : hexOf(avgR, avgG, avgB);
 }
 
-// Stems: columns whose ink runs a good part of the line's height, their tops
-// and bottoms in column order; strong ink first, all ink when strong ink
-// gives fewer than three.
+// Stems: columns whose ink runs a good part of the line's height, counted
+// by the row of their tops and of their bottoms; strong ink first, all ink
+// when strong ink gives fewer than three.
 struct Stems {
-    std::vector<int> tops, bottoms;
+    int firstRow = 0;  // the row counted first
+    QVarLengthArray<int, 128> tops, bottoms;
+    qsizetype count = 0;
+
+    // The value of rank k (from 0) of the counted rows.
+    int ofRank(const QVarLengthArray<int, 128>& rows, qsizetype k) const
+    {
+        qsizetype seen = 0;
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            seen += rows[i];
+            if (seen > k) {
+                return firstRow + int(i);
+            }
+        }
+        return firstRow + int(rows.size()) - 1;
+    }
 };
 
 Stems stemsOf(const InkScan& scan)
 {
     const int minStem = std::max(int(double(std::max(scan.rows(), 1)) * 0.36), 2);
     Stems stems;
-    stems.tops.resize(scan.colTop.size());
-    stems.bottoms.resize(scan.colTop.size());
+    stems.firstRow = scan.firstRow;
+    stems.tops.resize(scan.maskRows);
+    stems.bottoms.resize(scan.maskRows);
     const auto collect = [&](const std::vector<int>& top, const std::vector<int>& bottom) {
-        size_t count = 0;
+        std::fill(stems.tops.begin(), stems.tops.end(), 0);
+        std::fill(stems.bottoms.begin(), stems.bottoms.end(), 0);
+        stems.count = 0;
         for (size_t i = 0; i < top.size(); ++i) {
-            // Written in place, kept only when a stem.
-            stems.bottoms[count] = bottom[i];
-            stems.tops[count] = top[i];
-            count += top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem ? 1 : 0;
+            if (top[i] <= bottom[i] && bottom[i] - top[i] + 1 >= minStem) {
+                ++stems.tops[top[i] - scan.firstRow];
+                ++stems.bottoms[bottom[i] - scan.firstRow];
+                ++stems.count;
+            }
         }
-        return count;
     };
-    size_t count = collect(scan.strongTop, scan.strongBottom);
-    if (count < 3) {
-        count = collect(scan.colTop, scan.colBottom);
+    collect(scan.strongTop, scan.strongBottom);
+    if (stems.count < 3) {
+        // The rows all ink spans, only needed here.
+        std::vector<int> top(scan.strongTop.size(), INT_MAX), bottom(scan.strongTop.size(), INT_MIN);
+        columnExtents(scan.masks.get(), scan.maskRows, scan.words, scan.firstColumn, scan.lastColumn, scan.firstRow,
+                      top, bottom);
+        collect(top, bottom);
     }
-    stems.tops.resize(count);
-    stems.bottoms.resize(count);
     return stems;
 }
 
 // The metrics of the line's ink, in points: baseline from the stems'
 // bottoms (lower when the text has descenders), cap top from their tops,
-// boldness from the median stroke run.
-RegionMetrics inkMetrics(const InkScan& scan, Stems& stems, const QString& text)
+// boldness from the stroke runs.
+RegionMetrics inkMetrics(const InkScan& scan, const Stems& stems, const QString& text)
 {
     const int inkRows = scan.rows();
     int baselinePY = scan.maxY;
-    const size_t stemCount = stems.bottoms.size();
-    if (!stems.bottoms.empty()) {
-        baselinePY = nthValue(stems.bottoms,
-                              size_t(percentile(qsizetype(stemCount), hasDescender(text) ? 55 : 85)));
+    const qsizetype stemCount = stems.count;
+    if (stemCount > 0) {
+        baselinePY = stems.ofRank(stems.bottoms, percentile(stemCount, hasDescender(text) ? 55 : 85));
     }
     int capTopPY = scan.minY;
-    if (!stems.tops.empty()) {
-        capTopPY = nthValue(stems.tops, size_t(percentile(qsizetype(stems.tops.size()), 12)));
+    if (stemCount > 0) {
+        capTopPY = stems.ofRank(stems.tops, percentile(stemCount, 12));
     }
-    const int medianRun = scan.medianRun();
     RegionMetrics result;
-    result.looksBold = inkRows >= 14 && double(medianRun) / double(std::max(inkRows, 1)) >= 0.25;
+    result.looksBold = strokesLookBold(scan);
     result.inkX = scan.minX / 2.0;
     result.inkY = scan.minY / 2.0;
     result.inkWidth = std::max((scan.maxX - scan.minX + 1) / 2.0, 6.0);
@@ -804,10 +837,10 @@ RegionMetrics PDFPageBitmapAnalyzer::analyzeTextRegion(const QRectF& rect, const
     if (scan.empty()) {
         return selectionAsMeasured(rect, backgroundHex);
     }
-    Stems stems = stemsOf(scan);
+    const Stems stems = stemsOf(scan);
     RegionMetrics result = inkMetrics(scan, stems, text);
     result.backgroundHex = backgroundHex;
-    result.inkHex = inkColour(scan, pixels, distances, line);
+    result.inkHex = inkColour(pixels, distances, line);
     return result;
 }
 

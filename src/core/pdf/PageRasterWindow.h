@@ -60,15 +60,17 @@ public:
 
     // How many pixels of row py are at least `threshold` away (threshold 1 or more).
     int countAtLeast(int py, std::uint8_t threshold) const;
+    // The same over rows firstRow to lastRow.
+    qsizetype countAtLeast(int firstRow, int lastRow, std::uint8_t threshold) const;
 
     // Bit (i % 64) of words[i / 64] set when pixel i of row py is at least
     // `threshold` away (threshold 1 or more), for wordsPerRow() words; bits
     // past the last column are clear.
     void maskAtLeast(int py, std::uint8_t threshold, std::uint64_t* words) const;
     int wordsPerRow() const { return m_stride / 64; }
-    // The same for four thresholds at once, mask k to words[k].
-    void masksAtLeast(int py, const std::array<std::uint8_t, 4>& thresholds,
-                      const std::array<std::uint64_t*, 4>& words) const;
+    // The same for three thresholds at once, mask k to words[k].
+    void masksAtLeast(int py, const std::array<std::uint8_t, 3>& thresholds,
+                      const std::array<std::uint64_t*, 3>& words) const;
 
 private:
     int m_columns;

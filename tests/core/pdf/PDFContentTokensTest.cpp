@@ -64,7 +64,7 @@ TEST(PDFContentTokensTest, OrdinaryContentIsSplitAsQPDFSplitsIt)
         "/P <</MCID 0>>BDC[(x)]TJ EMC/Name/Other 0 0 m 1 1 l S",
         "' \" T* BT ET d0 d1 /CS0 cs 0.1 0.2 0.3 scn",
         "(caf\xe9 \xff\x80 (in (deep)) \\\\) Tj /caf\xe9 1 Tf \xa0word\xff",
-        std::string("(a\0b) Tj\0/N\0\x01x", 18),
+        std::string("(a\0b) Tj\0/N\0\x01x", sizeof("(a\0b) Tj\0/N\0\x01x") - 1),
         "",
     };
     for (const std::string& content : contents) {
