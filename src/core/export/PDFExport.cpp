@@ -1,6 +1,8 @@
 #include "export/PDFExport.h"
 #include "QPDFPreparation.h"
+#include "export/OverlayPart.h"
 #include "export/PageDrawingThreads.h"
+#include "export/StreamDeflate.h"
 
 #include "CodecError.h"
 #include "Localization.h"
@@ -30,6 +32,7 @@
 
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/Buffer.hh>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -46,8 +49,6 @@
 #include <array>
 #include <set>
 #include <vector>
-
-#include <zlib.h>
 
 // How a page is written: Qt's PDF writer draws the masks and elements as
 // vectors; qpdf then puts underneath, on each page, the background colour
@@ -79,34 +80,6 @@ QByteArray matrix(const QTransform& t)
     return number(t.m11()) + ' ' + number(t.m12()) + ' ' + number(t.m21()) + ' ' + number(t.m22()) + ' ' +
            number(t.dx()) + ' ' + number(t.dy()) + " cm";
 }
-
-// One PDF drawn by Qt holding the masks and elements of some pages, one
-// page each, in the order of `pages`.
-// `data` deflated, or nothing when zlib fails (the writer then compresses it).
-std::string deflated(const QByteArray& data)
-{
-    std::string out;
-    uLongf size = compressBound(uLong(data.size()));
-    out.resize(size);
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.constData()),
-                  uLong(data.size()), Z_DEFAULT_COMPRESSION) != Z_OK) {
-        return {};
-    }
-    out.resize(size);
-    return out;
-}
-
-struct OverlayPart {
-    QByteArray pdf;
-    std::vector<qsizetype> pages;
-    // Lines written as PDF text over what Qt drew.
-    PDFTextOverlay text;
-    // The text's page contents and font programs deflated by the thread that
-    // drew them, so that the writer copies them rather than compressing them
-    // one after the other at the end (by part page; by font).
-    std::map<qsizetype, std::string> deflatedContents;
-    std::vector<std::string> deflatedPrograms;
-};
 
 // Draws `first`, then every page `next` hands out until it hands out none
 // (an index past the last page). A part is made even when `first` is past
@@ -302,8 +275,9 @@ public:
     bool drawnAtOnce() const { return m_atOnce; }
 
     // Every part, once all pages are drawn; rethrows what stopped drawing
-    // one. Parts that drew no page are empty.
-    const std::vector<OverlayPart>& all()
+    // one. Parts that drew no page are empty; the others are read ahead
+    // (see readOverlayPartAhead) unless every page was drawn at once.
+    std::vector<OverlayPart>& all()
     {
         if (!m_atOnce) {
             drawShared(m_parts.size() - 1);
@@ -317,6 +291,39 @@ public:
         return m_parts;
     }
 
+    // Hands `copy` every part that drew pages, the calling thread's own
+    // first, then each other one soon after it is done (see eachAsDone), so
+    // that parts are copied while the last ones are still being drawn. Then
+    // rethrows, as all() does, what stopped drawing a part, or else what
+    // `copy` threw (after which it is handed no more parts).
+    void eachDrawnPart(const std::function<void(OverlayPart&)>& copy)
+    {
+        std::exception_ptr copyFailure;
+        const auto hand = [&](size_t k) {
+            if (copyFailure || m_failures[k] || m_parts[k].pages.empty()) {
+                return;
+            }
+            try {
+                copy(m_parts[k]);
+            } catch (...) {
+                copyFailure = std::current_exception();
+            }
+        };
+        if (!m_atOnce) {
+            drawShared(m_parts.size() - 1);
+        }
+        hand(m_parts.size() - 1);
+        eachAsDone(m_helpers, hand);
+        for (const std::exception_ptr& failure : m_failures) {
+            if (failure) {
+                std::rethrow_exception(failure);
+            }
+        }
+        if (copyFailure) {
+            std::rethrow_exception(copyFailure);
+        }
+    }
+
 private:
     qsizetype take() { return m_next.fetch_add(1); }
 
@@ -326,6 +333,7 @@ private:
         try {
             if (const qsizetype first = take(); first < m_document.pages.size()) {
                 m_parts[k] = drawOverlay(m_document, first, [this] { return take(); });
+                readOverlayPartAhead(m_parts[k], addHeldText);
             }
         } catch (...) {
             m_failures[k] = std::current_exception();
@@ -719,15 +727,7 @@ public:
         auto compressed = std::make_shared<std::string>();
         try {
             m_streams.push_back({stream, compressed, threads.run([raw, compressed] {
-                                     uLongf size = compressBound(uLong(raw->getSize()));
-                                     compressed->resize(size);
-                                     if (compress2(reinterpret_cast<Bytef*>(compressed->data()), &size,
-                                                   raw->getBuffer(), uLong(raw->getSize()),
-                                                   Z_DEFAULT_COMPRESSION) != Z_OK) {
-                                         compressed->clear();
-                                         return;
-                                     }
-                                     compressed->resize(size);
+                                     *compressed = deflated(raw->getBuffer(), raw->getSize());
                                  })});
         } catch (const std::exception&) {
             m_seen.erase(stream.getObjGen());  // left to the writer
@@ -761,6 +761,27 @@ private:
     };
     std::set<QPDFObjGen> m_seen;
     std::vector<Compressed> m_streams;
+};
+
+// The writer's output gathered in one byte array as it comes (rather than
+// in a buffer of the writer's own, copied out at the end).
+class WrittenBytes : public Pipeline {
+public:
+    explicit WrittenBytes(QByteArray& bytes)
+        : Pipeline("written bytes", nullptr)
+        , m_bytes(bytes)
+    {
+    }
+
+    void write(const unsigned char* data, size_t size) override
+    {
+        m_bytes.append(reinterpret_cast<const char*>(data), qsizetype(size));
+    }
+
+    void finish() override {}
+
+private:
+    QByteArray& m_bytes;
 };
 
 QByteArray underlay(const VectorPage& page, const QString& backdropName, const std::optional<QRectF>& mediaBox)
@@ -917,25 +938,21 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         QPDFPageDocumentHelper pageTree(output);
         std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
-            // The pages of every part follow in page order, copied with what
-            // they use; their sources stay open until the output is written.
-            const std::vector<OverlayPart>& drawn = overlays.all();
+            // The pages of every part, copied with what they use as soon as
+            // the part is drawn, then put in page order; the parts stay open
+            // until the output is written.
             std::vector<std::optional<QPDFPageObjectHelper>> drawnPages(size_t(document.pages.size()));
-            for (const OverlayPart& drawnPart : drawn) {
-                if (drawnPart.pages.empty()) {
-                    continue;
-                }
-                auto part = std::make_unique<QPDF>();
-                part->setSuppressWarnings(true);
-                prepareQPDF();
-                part->processMemoryFile("overlay", drawnPart.pdf.constData(), size_t(drawnPart.pdf.size()));
-                const std::vector<QPDFPageObjectHelper> partPages = QPDFPageDocumentHelper(*part).getAllPages();
+            overlays.eachDrawnPart([&](OverlayPart& drawnPart) {
+                std::vector<QPDFPageObjectHelper> partPages;
+                std::unique_ptr<QPDF> part = takeOverlayPartReading(drawnPart, partPages, addHeldText);
                 if (partPages.size() != drawnPart.pages.size()) {
                     failContext();
                 }
-                addHeldText(*part, partPages, drawnPart);
+                // What adding a page of another file does to that file first.
+                part->pushInheritedAttributesToPage();
                 for (size_t j = 0; j < partPages.size(); ++j) {
-                    drawnPages[size_t(drawnPart.pages[j])] = partPages[j];
+                    drawnPages[size_t(drawnPart.pages[j])] =
+                        QPDFPageObjectHelper(output.copyForeignObject(partPages[j].getObjectHandle()));
                 }
                 if (drawnPart.pages.front() == 0) {
                     // The document's information (title, creator) as the writer gave it.
@@ -945,7 +962,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                     }
                 }
                 parts.push_back(std::move(part));
-            }
+            });
             for (const std::optional<QPDFPageObjectHelper>& page : drawnPages) {
                 if (!page) {
                     failContext();
@@ -964,6 +981,9 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
         if (pages.size() != size_t(document.pages.size())) {
             failContext();
         }
+        // What closes every page's drawing, compressed once for all pages
+        // rather than once a page by the writer.
+        const std::string closingContent = deflated(std::string("\nQ\n"));
         for (size_t i = 0; i < pages.size(); ++i) {
             const VectorPage& page = document.pages[qsizetype(i)];
             QPDFPageObjectHelper& out = pages[i];
@@ -1003,19 +1023,27 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             }
             const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
             out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
-            out.addPageContents(QPDFObjectHandle::newStream(&output, std::string("\nQ\n")), false);
+            QPDFObjectHandle closing = QPDFObjectHandle::newStream(&output);
+            if (closingContent.empty()) {
+                closing.replaceStreamData("\nQ\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+            } else {
+                closing.replaceStreamData(closingContent, QPDFObjectHandle::newName("/FlateDecode"),
+                                          QPDFObjectHandle::newNull());
+            }
+            out.addPageContents(closing, false);
         }
         compression.finish();
+        QByteArray written;
+        WrittenBytes bytes(written);
         QPDFWriter writer(output);
-        writer.setOutputMemory();
+        writer.setOutputPipeline(&bytes);
         writer.setCompressStreams(true);
         // Streams that are compressed already are copied as they are: an
         // image whose data inflates far past what it shows is never inflated.
         writer.setDecodeLevel(qpdf_dl_none);
         writer.setObjectStreamMode(qpdf_o_generate);
         writer.write();
-        const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
-        return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+        return written;
     }
 }
 

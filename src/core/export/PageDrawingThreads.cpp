@@ -3,6 +3,8 @@
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -97,6 +99,29 @@ void PageDrawingThreads::work()
         while (!m_onEach.empty() && m_onEach.front()->left == 0) {
             m_onEach.pop_front();
             ++m_onEachPast;
+        }
+    }
+}
+
+void eachAsDone(std::vector<std::future<void>>& jobs, const std::function<void(size_t)>& done)
+{
+    std::vector<bool> handed(jobs.size(), false);
+    for (size_t left = jobs.size(); left > 0;) {
+        std::optional<size_t> waiting;
+        for (size_t k = 0; k < jobs.size(); ++k) {
+            if (handed[k]) {
+                continue;
+            }
+            if (jobs[k].valid() && jobs[k].wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+                waiting = waiting.value_or(k);
+                continue;
+            }
+            handed[k] = true;
+            --left;
+            done(k);
+        }
+        if (waiting && left > 0) {
+            jobs[*waiting].wait();
         }
     }
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <future>
 #include <mutex>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
@@ -53,5 +54,11 @@ private:
     std::deque<std::shared_ptr<OnEach>> m_onEach;
     size_t m_onEachPast = 0;
 };
+
+// Calls `done(k)` once for each of `jobs` (futures of jobs handed to the
+// threads; an invalid one counts as ended) soon after it ends: whenever it
+// has to wait, it first hands on, in order, every job that has ended, then
+// waits for the first one that has not. Returns once all are handed on.
+void eachAsDone(std::vector<std::future<void>>& jobs, const std::function<void(size_t)>& done);
 
 }  // namespace zelvane::PDFCodec

@@ -86,3 +86,38 @@ TEST(PageDrawingThreadsTest, AJobForEveryThreadRunsOnceOnEachBeforeTheJobsHanded
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PageDrawingThreadsTest, EndedJobsAreHandedOnWhileAnEarlierOneStillRuns)
+{
+    std::vector<std::promise<void>> ends(3);
+    std::vector<std::future<void>> jobs;
+    for (std::promise<void>& end : ends) {
+        jobs.push_back(end.get_future());
+    }
+    jobs.emplace_back();  // never handed to a thread: counts as ended
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<size_t> handed;
+    ends[1].set_value();
+    std::thread handing([&] {
+        eachAsDone(jobs, [&](size_t k) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            handed.push_back(k);
+            changed.notify_all();
+        });
+    });
+    {
+        // Jobs 1 and 3 handed on while job 0 still runs.
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return handed.size() == 2; });
+        EXPECT_EQ(handed, (std::vector<size_t>{1, 3}));
+    }
+    ends[2].set_value();
+    ends[0].set_value();
+    handing.join();
+    EXPECT_EQ(handed, (std::vector<size_t>{1, 3, 0, 2}));
+}
+
+}  // namespace

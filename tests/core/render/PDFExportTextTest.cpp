@@ -49,13 +49,13 @@ struct EmbeddedFonts {
     int trueType = 0;
 };
 
-EmbeddedFonts fontsOfFirstPage(const QByteArray& pdf)
+EmbeddedFonts fontsOfPage(const QByteArray& pdf, size_t index)
 {
     QPDF read;
     read.setSuppressWarnings(true);
     read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
     EmbeddedFonts found;
-    QPDFPageObjectHelper page = QPDFPageDocumentHelper(read).getAllPages().front();
+    QPDFPageObjectHelper page = QPDFPageDocumentHelper(read).getAllPages().at(index);
     std::function<void(QPDFObjectHandle, int)> walk = [&](QPDFObjectHandle resources, int depth) {
         if (!resources.isDictionary() || depth > 4)
             return;
@@ -81,6 +81,11 @@ EmbeddedFonts fontsOfFirstPage(const QByteArray& pdf)
     };
     walk(page.getAttribute("/Resources", false), 0);
     return found;
+}
+
+EmbeddedFonts fontsOfFirstPage(const QByteArray& pdf)
+{
+    return fontsOfPage(pdf, 0);
 }
 
 // A table of a TrueType font, by its tag.
@@ -281,4 +286,34 @@ TEST_F(PDFExportTextTest, AThreadWritesAFaceAlikeWhenItHasWrittenItBefore)
         EXPECT_EQ(test::strongShare(pictureOf(later, size), firstPicture, whole, kScale), 0.0);
         EXPECT_EQ(test::pdfToText(later), firstText);
     }
+}
+
+TEST_F(PDFExportTextTest, PagesDrawnOnTheDrawingThreadsWriteTheirLinesAsOnePageAlone)
+{
+    // Enough edited lines for the pages to be shared out between threads,
+    // each page read by the thread that drew it.
+    const VectorDocument one = editedManual(QStringLiteral("Élève à Noël, déjà Ωμέγα Łódź"));
+    VectorDocument many = one;
+    for (int i = 1; i < 16; ++i)
+        many.pages.append(one.pages.front());
+    const QByteArray alone = PDFCodec::exportPDF(one);
+    const QByteArray shared = PDFCodec::exportPDF(many);
+    const VectorPage& page = one.pages.front();
+    const QSize size(qRound(page.width * kScale), qRound(page.height * kScale));
+    const QImage alonePicture = pictureOf(alone, size);
+    const auto reopened = PDFDocument::open(shared);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->pageCount(), 16);
+    for (int i = 0; i < 16; ++i) {
+        const EmbeddedFonts fonts = fontsOfPage(shared, size_t(i));
+        EXPECT_GE(fonts.compact, 3) << i;
+        EXPECT_EQ(fonts.trueType, 0) << i;
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QPainter(&picture).drawImage(0, 0, reopened->renderPage(i, kScale));
+        EXPECT_EQ(test::strongShare(picture, alonePicture, QRectF(0, 0, page.width - 1, page.height - 1), kScale), 0.0)
+            << i;
+    }
+    EXPECT_EQ(test::pdfToText(shared).count(QStringLiteral("EDITED ")),
+              16 * test::pdfToText(alone).count(QStringLiteral("EDITED ")));
 }
