@@ -9,9 +9,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 
 #include <functional>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace zelvane::PDFCodec {
@@ -23,11 +21,6 @@ struct OverlayPart {
     std::vector<qsizetype> pages;
     // Lines written as PDF text over what Qt drew.
     PDFTextOverlay text;
-    // The text's page contents and font programs deflated by the thread that
-    // drew them, so that the writer copies them rather than compressing them
-    // one after the other at the end (by part page; by font).
-    std::map<qsizetype, std::string> deflatedContents;
-    std::vector<std::string> deflatedPrograms;
     // qpdf's reading of `pdf`, made ahead by the thread that drew it (null
     // when not made or when reading failed there), and its pages.
     std::unique_ptr<QPDF> read;

@@ -125,25 +125,22 @@ OverlayPart drawOverlay(const VectorDocument& document, qsizetype first, const s
     part.text.finish();
     painter.end();
     buffer.close();
-    for (const auto& [index, held] : part.text.pages()) {
-        part.deflatedContents.emplace(index, deflated(held.content));
-    }
-    for (const PDFTextOverlay::Font& font : part.text.fonts()) {
-        part.deflatedPrograms.push_back(deflated(font.program));
-    }
     return part;
 }
 
-// A stream of `pdf` holding `plain`, or `packed` (its deflated bytes) when
-// there are any.
-QPDFObjectHandle streamOf(QPDF& pdf, const QByteArray& plain, const std::string* packed)
+// The page's resources of `category` (/Font, /XObject), made where the page
+// has none.
+QPDFObjectHandle pageResources(QPDFPageObjectHelper& page, const std::string& category)
 {
-    if (!packed || packed->empty()) {
-        return QPDFObjectHandle::newStream(&pdf, plain.toStdString());
+    QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+    if (!resources.isDictionary()) {
+        resources = QPDFObjectHandle::newDictionary();
+        page.getObjectHandle().replaceKey("/Resources", resources);
     }
-    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
-    stream.replaceStreamData(*packed, QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
-    return stream;
+    if (!resources.getKey(category).isDictionary()) {
+        resources.replaceKey(category, QPDFObjectHandle::newDictionary());
+    }
+    return resources.getKey(category);
 }
 
 // Writes the lines the part holds as PDF text over the part's pages, as
@@ -155,10 +152,8 @@ void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, cons
         return;
     }
     std::vector<QPDFObjectHandle> fonts;
-    for (size_t k = 0; k < text.fonts().size(); ++k) {
-        const PDFTextOverlay::Font& font = text.fonts()[k];
-        QPDFObjectHandle program =
-            streamOf(pdf, font.program, k < part.deflatedPrograms.size() ? &part.deflatedPrograms[k] : nullptr);
+    for (const PDFTextOverlay::Font& font : text.fonts()) {
+        QPDFObjectHandle program = QPDFObjectHandle::newStream(&pdf, font.program.toStdString());
         program.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Type1C"));
         QPDFObjectHandle descriptor = QPDFObjectHandle::parse(font.descriptor.toStdString());
         descriptor.replaceKey("/FontFile3", program);
@@ -172,28 +167,16 @@ void addHeldText(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, cons
             continue;
         }
         QPDFPageObjectHelper page = pages[size_t(index)];
-        QPDFObjectHandle resources = page.getAttribute("/Resources", true);
-        if (!resources.isDictionary()) {
-            resources = QPDFObjectHandle::newDictionary();
-            page.getObjectHandle().replaceKey("/Resources", resources);
-        }
-        if (!resources.getKey("/Font").isDictionary()) {
-            resources.replaceKey("/Font", QPDFObjectHandle::newDictionary());
-        }
-        QPDFObjectHandle named = resources.getKey("/Font");
+        QPDFObjectHandle named = pageResources(page, "/Font");
         for (const size_t font : held.fonts) {
             named.replaceKey(text.fonts()[font].name.toStdString(), fonts[font]);
         }
         // Over Qt's drawing, in Qt's page space: y down from the top of the
         // page as Qt wrote it.
         const QPDFObjectHandle::Rectangle box = page.getMediaBox(false).getArrayAsRectangle();
-        const QByteArray into = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n";
-        const auto packed = part.deflatedContents.find(index);
+        const QByteArray over = "Q\nq 1 0 0 -1 0 " + number(std::abs(box.ury - box.lly)) + " cm\n" + held.content + "Q\n";
         page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("q\n")), true);
-        page.addPageContents(QPDFObjectHandle::newStream(&pdf, into.toStdString()), false);
-        page.addPageContents(
-            streamOf(pdf, held.content, packed == part.deflatedContents.end() ? nullptr : &packed->second), false);
-        page.addPageContents(QPDFObjectHandle::newStream(&pdf, std::string("Q\n")), false);
+        page.addPageContents(QPDFObjectHandle::newStream(&pdf, over.toStdString()), false);
     }
 }
 
@@ -1009,16 +992,8 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             std::optional<QRectF> mediaBox;
             QString name;
             if (backdrop.form) {
-                QPDFObjectHandle resources = out.getAttribute("/Resources", true);
-                if (!resources.isDictionary()) {
-                    resources = QPDFObjectHandle::newDictionary();
-                    out.getObjectHandle().replaceKey("/Resources", resources);
-                }
-                if (!resources.getKey("/XObject").isDictionary()) {
-                    resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
-                }
                 name = QStringLiteral("/ZelvaneBackdrop");
-                resources.getKey("/XObject").replaceKey(name.toStdString(), *backdrop.form);
+                pageResources(out, "/XObject").replaceKey(name.toStdString(), *backdrop.form);
                 mediaBox = backdrop.mediaBox;
             }
             const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
