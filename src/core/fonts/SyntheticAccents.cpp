@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
@@ -118,6 +119,37 @@ struct PendingAccent {
     bool capital;
 };
 
+// Whether `c` is one of the accented letters of the accent table.
+bool isAccentedLetter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0xC0 && u <= 0xFF && accentTable().contains(QString(c));
+}
+
+// Whether `face` is a subset of capitals: some capital vowel and no
+// lower-case one. Kept per thread for the faces asked, by their font engine.
+bool capitalsOnlyFace(const QRawFont& face)
+{
+    if (!face.isValid())
+        return false;
+    thread_local std::vector<std::pair<QRawFont, bool>> known;
+    for (const auto& [raw, capitals] : known) {
+        if (raw == face)
+            return capitals;
+    }
+    const QList<quint32> vowels = face.glyphIndexesForString(QStringLiteral("aeioAEIO"));
+    const auto anyOf = [&](qsizetype from) {
+        return vowels.size() == 8
+               && std::any_of(vowels.begin() + from, vowels.begin() + from + 4, [](quint32 glyph) { return glyph != 0; });
+    };
+    const bool capitals = !anyOf(0) && anyOf(4);
+    // A few faces at a time: held, a face's engine stays loaded.
+    if (known.size() >= 32)
+        known.clear();
+    known.emplace_back(face, capitals);
+    return capitals;
+}
+
 }  // namespace
 
 // Without ligatures the text is shaped in pieces cut after every "f" and
@@ -166,6 +198,59 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
     layout->createLine();
     layout->endLayout();
     return layout;
+}
+
+QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout)
+{
+    if (layout.lineCount() != 1)
+        return layout.glyphRuns();
+    const QList<QGlyphRun> pieces = layout.lineAt(0).glyphRuns();
+    if (pieces.size() <= 1)
+        return pieces;
+    // The pieces of one font and flags joined in their order, each list
+    // grown once rather than copied for every piece.
+    struct Joined {
+        QGlyphRun run;
+        QRawFont raw;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        QRectF box;
+    };
+    std::vector<Joined> joined;
+    joined.reserve(2);
+    for (const QGlyphRun& piece : pieces) {
+        const QRawFont raw = piece.rawFont();
+        auto found = std::find_if(joined.begin(), joined.end(), [&](const Joined& j) {
+            return j.raw == raw && j.run.flags() == piece.flags();
+        });
+        if (found == joined.end()) {
+            joined.push_back({piece, raw, {}, {}, {}});
+            continue;
+        }
+        if (found->run.isEmpty()) {
+            found->run = piece;
+            continue;
+        }
+        if (found->glyphs.isEmpty()) {
+            found->glyphs = found->run.glyphIndexes();
+            found->positions = found->run.positions();
+            found->box = found->run.boundingRect();
+        }
+        found->glyphs += piece.glyphIndexes();
+        found->positions += piece.positions();
+        found->box = found->box.united(piece.boundingRect());
+    }
+    QList<QGlyphRun> runs;
+    runs.reserve(qsizetype(joined.size()));
+    for (Joined& j : joined) {
+        if (!j.glyphs.isEmpty()) {
+            j.run.setGlyphIndexes(j.glyphs);
+            j.run.setPositions(j.positions);
+            j.run.setBoundingRect(j.box);
+        }
+        runs.append(j.run);
+    }
+    return runs;
 }
 
 namespace {
@@ -241,6 +326,16 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (!glyphs.isEmpty() && std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end())
         return {text, {}};
     const bool oneGlyphPerUnit = glyphs.size() == text.size();
+    // A face that is no subset of capitals only draws another letter for a
+    // missing one of the accent table: when no such letter is missing, the
+    // text stays as it is.
+    if (oneGlyphPerUnit && !capitalsOnlyFace(face)) {
+        bool replaced = false;
+        for (qsizetype k = 0; k < text.size() && !replaced; ++k)
+            replaced = glyphs[k] == 0 && isAccentedLetter(text[k]);
+        if (!replaced)
+            return {text, {}};
+    }
     const auto hasAt = [&](qsizetype position, QStringView c) {
         if (!oneGlyphPerUnit)
             return has(c.toString());
@@ -251,19 +346,11 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
         return true;
     };
 
-    // Whether the face is a subset of capitals: asked once, when a character is missing.
-    std::optional<bool> capitalsOnlyFace;
+    std::optional<bool> askedCapitals;
     const auto capitalsOnlyAsked = [&] {
-        if (!capitalsOnlyFace) {
-            const QList<quint32> vowels = face.isValid() ? face.glyphIndexesForString(QStringLiteral("aeioAEIO"))
-                                                         : QList<quint32>();
-            const auto anyOf = [&](qsizetype from) {
-                return vowels.size() == 8 && std::any_of(vowels.begin() + from, vowels.begin() + from + 4,
-                                                         [](quint32 glyph) { return glyph != 0; });
-            };
-            capitalsOnlyFace = !anyOf(0) && anyOf(4);
-        }
-        return *capitalsOnlyFace;
+        if (!askedCapitals)
+            askedCapitals = capitalsOnlyFace(face);
+        return *askedCapitals;
     };
 
     QString adapted;
@@ -389,7 +476,7 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     if (drawn.isEmpty() || !shapedOneGlyphPerUnit(drawn))
         return std::nullopt;
     UnitGlyphs out;
-    out.runs = layout.glyphRuns();
+    out.runs = lineGlyphRuns(layout);
     if (out.runs.isEmpty() || out.runs.size() > 2)
         return std::nullopt;
     // With two runs, the line's own font draws every unit it has a glyph for.

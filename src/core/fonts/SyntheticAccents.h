@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGlyphRun>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -47,6 +48,12 @@ struct AdaptedSubsetText {
 // ligatures every character keeps a glyph of its own (for PDF output).
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern,
                                         bool withoutLigatures = false);
+
+// The glyph runs of `layout` as QTextLayout::glyphRuns() gives them, one
+// per font (and run flags) with the same glyphs and places, in the order of
+// each font's first glyph on the line; joined without Qt's copies of every
+// run merged so far.
+QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout);
 
 // The base letter and accent of the 30 accented letters covered (É È Ê Ë À
 // Â Ä Ù Û Ü Î Ï Ô Ö Ç and their lower-case forms).

@@ -142,6 +142,11 @@ TEST_F(SyntheticAccentsTest, EmitsLettersOutsideTheTableUnchanged)
     const auto simple = PDFCodec::adaptStringForSubsetFont(QStringLiteral("É\r\nÉ"), font, 0);
     EXPECT_EQ(simple.adapted, QStringLiteral("E\r\nE"));
     EXPECT_EQ(simple.accents.size(), 2);
+
+    // Missing letters none of which the table holds leave the text alone.
+    const auto outside = PDFCodec::adaptStringForSubsetFont(QStringLiteral("ñnxÿ n"), font, 0);
+    EXPECT_EQ(outside.adapted, QStringLiteral("ñnxÿ n"));
+    EXPECT_TRUE(outside.accents.isEmpty());
 }
 
 TEST_F(SyntheticAccentsTest, NeverAlignsLeftOfTheStart)
