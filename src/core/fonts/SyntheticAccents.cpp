@@ -111,6 +111,7 @@ QList<qsizetype> sameUnits(qsizetype count)
 }
 
 std::atomic<bool> printedTextLaidOutAlone{false};
+std::atomic<bool> everyLigatureCutMade{false};
 
 struct PendingAccent {
     qsizetype position;
@@ -150,13 +151,60 @@ bool capitalsOnlyFace(const QRawFont& face)
     return capitals;
 }
 
+// Whether every unit of `text` is shaped into the same glyphs at the same
+// distances from one another wherever the text stands in a line laid out
+// without ligatures: Latin letters, digits, punctuation, currency signs and
+// the minus sign (which troff writes for an option's dashes), which all fall
+// into one script run with what stands before them, none of
+// them joins or reorders with its neighbours, and a font's pair kerning only
+// changes the advance of the first glyph of a pair.
+bool shapedAlikeInAnyLine(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool alike = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300 && u != 0xAD)
+                           || (u >= 0x1E00 && u < 0x1F00) || (u >= 0x2010 && u < 0x2028)
+                           || (u >= 0x2030 && u < 0x205F) || (u >= 0x20A0 && u < 0x20C0) || u == 0x2212;
+        if (!alike)
+            return false;
+    }
+    return true;
+}
+
+// Whether shaping with `face` gives every character the glyph of its
+// character map and the face's advance whatever stands beside it: a face
+// without tables of substitutions, positioning or kerning, OpenType's or
+// Apple's. Kept per thread for the faces asked, by their font engine.
+bool shapesEachCharacterAlone(const QRawFont& face)
+{
+    if (!face.isValid())
+        return false;
+    thread_local std::vector<std::pair<QRawFont, bool>> known;
+    for (const auto& [raw, alone] : known) {
+        if (raw == face)
+            return alone;
+    }
+    static const char* const kTables[] = {"GSUB", "GPOS", "kern", "morx", "mort", "kerx", "trak", "ankr", "feat", "JSTF"};
+    const bool alone = std::all_of(std::begin(kTables), std::end(kTables),
+                                   [&](const char* tag) { return face.fontTable(tag).isEmpty(); });
+    if (known.size() >= 32)
+        known.clear();
+    known.emplace_back(face, alone);
+    return alone;
+}
+
 }  // namespace
 
 // Without ligatures the text is shaped in pieces cut after every "f" and
 // between "s" and "t", the letters ligatures join, so that each character
 // keeps a glyph of its own (a PDF reader would read a ligature glyph back as
 // its ligature character, "oﬀice" for "office").
-std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
+namespace {
+
+// As layOutLine, with every cut made when `everyCut`; `ownGlyphs` is given
+// the glyphs of the line's own face for the text when they were read.
+std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& font, double kern, bool withoutLigatures,
+                                           bool everyCut, QList<quint32>* ownGlyphs = nullptr)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
     // The glyphs shaped for the layout are kept with it: reading its glyphs,
@@ -176,11 +224,27 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
                 made[size_t(k)].setProperty(QTextFormat::UserProperty, k);
             return made;
         }();
+        // A cut between two letters the line's own face draws changes
+        // nothing when that face shapes every character alone, nor does one
+        // beside a letter another font fills in, which is shaped apart from
+        // the face's anyway: such cuts are left out, and fewer pieces shaped.
+        // Only in lines of Latin letters, digits and punctuation, which make
+        // one script run whose characters each keep a glyph of their own.
+        QList<quint32> own;
+        if (!everyCut && shapedAlikeInAnyLine(text)) {
+            const QRawFont face = fonts::rawFontOf(layout->font());
+            if (shapesEachCharacterAlone(face))
+                own = face.glyphIndexesForString(text);
+            if (own.size() != text.size())
+                own.clear();
+        }
         QList<QTextLayout::FormatRange> pieces;
         qsizetype start = 0;
         for (qsizetype i = 1; i <= text.size(); ++i) {
-            const bool cut = i == text.size() || text[i - 1].toLower() == QLatin1Char('f')
-                             || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t'));
+            const bool cut = i == text.size()
+                             || ((text[i - 1].toLower() == QLatin1Char('f')
+                                  || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t')))
+                                 && (own.isEmpty() || (own[i - 1] == 0 && own[i] == 0)));
             if (!cut)
                 continue;
             QTextLayout::FormatRange piece;
@@ -193,11 +257,20 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
         // A text without cuts is shaped whole either way.
         if (pieces.size() > 1)
             layout->setFormats(pieces);
+        if (ownGlyphs)
+            *ownGlyphs = std::move(own);
     }
     layout->beginLayout();
     layout->createLine();
     layout->endLayout();
     return layout;
+}
+
+}  // namespace
+
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
+{
+    return layOutLineCut(text, font, kern, withoutLigatures, everyLigatureCutMade);
 }
 
 QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout)
@@ -420,6 +493,11 @@ void layOutPrintedTextAlone(bool alone)
     printedTextLaidOutAlone = alone;
 }
 
+void makeEveryLigatureCut(bool every)
+{
+    everyLigatureCutMade = every;
+}
+
 double alignedLineStart(double x, double width, TextAlignmentMode alignment, double boxWidth)
 {
     switch (alignment) {
@@ -471,7 +549,8 @@ struct UnitGlyphs {
 // The glyphs of `drawn` one per unit in `layout`; nothing when the line is
 // not made that way (clusters, other alphabets, more than one font filling
 // in) or its glyphs do not sit at the layout's own cursor positions.
-std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn)
+std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn,
+                                       const QList<quint32>& ownGlyphs = {})
 {
     if (drawn.isEmpty() || !shapedOneGlyphPerUnit(drawn))
         return std::nullopt;
@@ -493,7 +572,9 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     for (qsizetype r = 0; r < runCount; ++r)
         positions[size_t(r)] = out.runs[r].positions();
     // With two runs, the face's glyphs for the units tell which run draws each.
-    const QList<quint32> faceGlyphs = runCount == 2 ? face.glyphIndexesForString(drawn) : QList<quint32>();
+    const QList<quint32> faceGlyphs = runCount != 2                        ? QList<quint32>()
+                                      : ownGlyphs.size() == drawn.size() ? ownGlyphs
+                                                                         : face.glyphIndexesForString(drawn);
     if (runCount == 2 && faceGlyphs.size() != drawn.size())
         return std::nullopt;
     std::array<qsizetype, 2> next{0, 0};
@@ -550,25 +631,6 @@ QList<double> sourcePositions(const QList<double>& cursorX, const QString& drawn
             natural[i] = cursorX[k];
     }
     return natural;
-}
-
-// Whether every unit of `text` is shaped into the same glyphs at the same
-// distances from one another wherever the text stands in a line laid out
-// without ligatures: Latin letters, digits, punctuation and currency signs,
-// which all fall into one script run with what stands before them, none of
-// them joins or reorders with its neighbours, and a font's pair kerning only
-// changes the advance of the first glyph of a pair.
-bool shapedAlikeInAnyLine(QStringView text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool alike = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300 && u != 0xAD)
-                           || (u >= 0x1E00 && u < 0x1F00) || (u >= 0x2010 && u < 0x2028)
-                           || (u >= 0x2030 && u < 0x205F) || (u >= 0x20A0 && u < 0x20C0);
-        if (!alike)
-            return false;
-    }
-    return true;
 }
 
 // Where a plain layout of `end` alone puts each of its cursor positions,
@@ -667,7 +729,11 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     // One point of font size is one user unit, whatever the device's
     // resolution. A line placed over its print keeps Qt from joining letters
     // the print set apart.
-    const auto layout = layOutLine(adapted.adapted, font, kern, toPDF || printed);
+    // The glyphs of the line's own face, when read to lay it out, tell which
+    // font draws each unit without a second look.
+    QList<quint32> ownGlyphs;
+    const auto layout =
+        layOutLineCut(adapted.adapted, font, kern, toPDF || printed, everyLigatureCutMade, &ownGlyphs);
     const QTextLine line = layout->lineAt(0);
     if (!line.isValid())
         return;
@@ -675,7 +741,8 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     const double y = at.y();
     // Over a printed line (laid out without ligatures) the glyphs are read
     // once, for their places and to draw them.
-    const std::optional<UnitGlyphs> lineGlyphs = printed ? glyphPerUnit(*layout, adapted.adapted) : std::nullopt;
+    const std::optional<UnitGlyphs> lineGlyphs =
+        printed ? glyphPerUnit(*layout, adapted.adapted, ownGlyphs) : std::nullopt;
     const QList<ShiftedPiece> pieces =
         shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed, lineGlyphs);
     const QPointF origin(x, y - line.ascent());
@@ -693,7 +760,9 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         // Written as PDF text by the overlay when its glyphs are known one
         // per unit (what each glyph stands for) and no accent is drawn.
         const std::optional<UnitGlyphs> glyphs =
-            !adapted.accents.isEmpty() ? std::nullopt : lineGlyphs ? lineGlyphs : glyphPerUnit(*layout, adapted.adapted);
+            !adapted.accents.isEmpty() ? std::nullopt
+            : lineGlyphs               ? lineGlyphs
+                                       : glyphPerUnit(*layout, adapted.adapted, ownGlyphs);
         if (glyphs) {
             QList<PDFTextOverlay::HeldRun> runs;
             QList<QList<QPointF>> positions;

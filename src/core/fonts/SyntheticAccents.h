@@ -45,7 +45,8 @@ struct AdaptedSubsetText {
 // One line of text laid out with design metrics and `kern` points after
 // every character; one unit of the layout is one point of the font's size,
 // and QTextLayout::draw keeps that size in the painter's user units. Without
-// ligatures every character keeps a glyph of its own (for PDF output).
+// ligatures every character keeps a glyph of its own (for PDF output): the
+// text is shaped in pieces cut where letters could join.
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern,
                                         bool withoutLigatures = false);
 
@@ -83,5 +84,13 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 // text out on its own otherwise; with `alone`, always on its own. Both give
 // the same places (the switch is there to check that they do).
 void layOutPrintedTextAlone(bool alone);
+
+// A line laid out without ligatures leaves out the cuts that change nothing:
+// those between two letters its own face draws when that face shapes every
+// character alone (without tables of substitutions, positioning or kerning)
+// and those beside a letter another font fills in. With `every`, every cut is
+// made. Both give the same glyphs at the same places (the switch is there to
+// check that they do).
+void makeEveryLigatureCut(bool every);
 
 }  // namespace zelvane::PDFCodec

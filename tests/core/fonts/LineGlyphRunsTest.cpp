@@ -125,3 +125,80 @@ TEST_F(LineGlyphRunsTest, JoinsEachFontsPiecesInTheOrderOfTheLine)
     }
     expectSameRuns(*layout, line.toStdString());
 }
+
+namespace {
+
+// A face of Liberation Sans named `family` with only `characters` (all when
+// absent), without its tables of substitutions, positioning and kerning when
+// `plain`: as the faces of fonts embedded in PDF files come.
+QFont testFace(const QString& family, std::optional<QString> characters, bool plain, double size = 9.5)
+{
+    TestFontOptions options;
+    options.family = family;
+    options.postScriptName = QString(family).remove(' ');
+    options.characters = characters;
+    QByteArray font = makeTestFont(liberationSansRegular(), options);
+    if (plain)
+        font = rebuildFont(font, {}, {"GSUB", "GPOS", "GDEF", "kern"});
+    EXPECT_EQ(installTestFont(font), family);
+    return fonts::makeFont({family}, size, false, false);
+}
+
+// The same glyphs at the same places, and the same cursor places, whether
+// the line is laid out with every cut or without those that change nothing.
+void expectCutsChangeNothing(const QString& text, const QFont& font, double kern, const std::string& what)
+{
+    PDFCodec::makeEveryLigatureCut(true);
+    const auto every = PDFCodec::layOutLine(text, font, kern, true);
+    PDFCodec::makeEveryLigatureCut(false);
+    const auto fewer = PDFCodec::layOutLine(text, font, kern, true);
+    const QList<QGlyphRun> expected = every->glyphRuns();
+    const QList<QGlyphRun> actual = fewer->glyphRuns();
+    ASSERT_EQ(actual.size(), expected.size()) << what;
+    for (const QGlyphRun& run : actual) {
+        const auto same = std::find_if(expected.begin(), expected.end(),
+                                       [&](const QGlyphRun& other) {
+                                           return other.rawFont() == run.rawFont() && other.flags() == run.flags();
+                                       });
+        ASSERT_NE(same, expected.end()) << what;
+        EXPECT_EQ(run.glyphIndexes(), same->glyphIndexes()) << what;
+        EXPECT_EQ(run.positions(), same->positions()) << what;
+    }
+    for (int k = 0; k <= text.size(); ++k) {
+        EXPECT_EQ(fewer->lineAt(0).cursorToX(k), every->lineAt(0).cursorToX(k)) << what << " at " << k;
+        EXPECT_EQ(fewer->isValidCursorPosition(k), every->isValidCursorPosition(k)) << what << " at " << k;
+    }
+}
+
+}  // namespace
+
+TEST_F(LineGlyphRunsTest, LeavingOutCutsThatChangeNothingKeepsEveryGlyphAndPlace)
+{
+    const QStringList extra = {
+        QStringLiteral("office fifty affine stiff staff; first last ffi ffl ft fj"),
+        QStringLiteral("EDITED groff -man foo.1 | less -R \u2014 st. ST fT Ft \u2212\u2212file \u2212f"),
+        QStringLiteral("Wafer Tofu AVAST f.f,f;f:f!f?f)f]f'f\"f-f f"),
+        QStringLiteral("\u00e9t\u00e9 caf\u00e9 na\u00efve \u00c0 la fa\u00e7ade st\u00e9r\u00e9o"),
+    };
+    std::vector<std::pair<std::string, QFont>> faces = {
+        // Faces that shape each character alone, whole and cut down: the
+        // fonts filling in for the letters they lack have ligatures and kerning.
+        {"plain", testFace(QStringLiteral("Zelvane Cuts Plain"), std::nullopt, true)},
+        {"plain subset", testFace(QStringLiteral("Zelvane Cuts Plain Subset"), QStringLiteral("aeoinrtl sdEDT"), true)},
+        {"plain without f", testFace(QStringLiteral("Zelvane Cuts Plain No F"), QStringLiteral("aeoinrtls TDE.,"), true)},
+        {"plain f only", testFace(QStringLiteral("Zelvane Cuts Plain F"), QStringLiteral("fF "), true)},
+        // Faces with ligatures and kerning keep every cut.
+        {"full", testFace(QStringLiteral("Zelvane Cuts Full"), std::nullopt, false)},
+        {"full subset", testFace(QStringLiteral("Zelvane Cuts Full Subset"), QStringLiteral("aeoist f"), false)},
+    };
+    for (const QString& family : {QStringLiteral("DejaVu Sans"), QStringLiteral("Nimbus Roman")}) {
+        if (QFontDatabase::hasFamily(family))
+            faces.push_back({family.toStdString(), fonts::makeFont({family}, 11, false, false)});
+    }
+    for (const auto& [name, font] : faces) {
+        for (const QString& line : sampleLines() + extra) {
+            for (const double kern : {0.0, 0.4})
+                expectCutsChangeNothing(line, font, kern, name + ": " + line.toStdString());
+        }
+    }
+}
