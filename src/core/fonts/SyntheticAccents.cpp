@@ -680,7 +680,10 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     if (!printed || drawn.isEmpty())
         return {{0, int(drawn.size()), 0.0}};
     const QList<double> cursorX = cursorPositions(layout.lineAt(0), drawn, glyphs);
-    const QList<double> natural = sourcePositions(cursorX, drawn, sourceOf, source.size());
+    // Drawn unit for source unit, the drawn places are the source's.
+    const QList<double> natural =
+        subsetLigatures || drawn.size() != source.size() ? sourcePositions(cursorX, drawn, sourceOf, source.size())
+                                                         : cursorX;
     QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
@@ -728,9 +731,8 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 
     // One point of font size is one user unit, whatever the device's
     // resolution. A line placed over its print keeps Qt from joining letters
-    // the print set apart.
-    // The glyphs of the line's own face, when read to lay it out, tell which
-    // font draws each unit without a second look.
+    // the print set apart. The glyphs of the line's own face, when read to
+    // lay it out, later tell which font draws each unit.
     QList<quint32> ownGlyphs;
     const auto layout =
         layOutLineCut(adapted.adapted, font, kern, toPDF || printed, everyLigatureCutMade, &ownGlyphs);
