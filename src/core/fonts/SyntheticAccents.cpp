@@ -173,8 +173,8 @@ bool shapedAlikeInAnyLine(QStringView text)
 
 // Whether shaping with `face` gives every character the glyph of its
 // character map and the face's advance whatever stands beside it: a face
-// without tables of substitutions, positioning or kerning, OpenType's or
-// Apple's. Kept per thread for the faces asked, by their font engine.
+// without tables of substitutions, positioning, glyph classes or kerning,
+// OpenType's or Apple's. Kept per thread for the faces asked, by their font engine.
 bool shapesEachCharacterAlone(const QRawFont& face)
 {
     if (!face.isValid())
@@ -184,7 +184,7 @@ bool shapesEachCharacterAlone(const QRawFont& face)
         if (raw == face)
             return alone;
     }
-    static const char* const kTables[] = {"GSUB", "GPOS", "kern", "morx", "mort", "kerx", "trak", "ankr", "feat", "JSTF"};
+    static const char* const kTables[] = {"GSUB", "GPOS", "GDEF", "kern", "morx", "mort", "kerx", "trak", "ankr", "feat"};
     const bool alone = std::all_of(std::begin(kTables), std::end(kTables),
                                    [&](const char* tag) { return face.fontTable(tag).isEmpty(); });
     if (known.size() >= 32)
