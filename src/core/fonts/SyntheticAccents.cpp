@@ -127,28 +127,40 @@ bool isAccentedLetter(QChar c)
     return u >= 0xC0 && u <= 0xFF && accentTable().contains(QString(c));
 }
 
+// What one question (named by `Tag`) answered for the faces a thread asked
+// it of, by their font engine; each face held, so that no other engine takes its place under
+// the same address. A few faces at a time (a held face's engine stays
+// loaded), and never destroyed: engines must not be let go after Qt's font
+// data at exit.
+template <typename Tag, typename Ask>
+bool askedOfFace(const QRawFont& face, Ask ask)
+{
+    thread_local auto* const known = new std::vector<std::pair<QRawFont, bool>>();
+    for (const auto& [raw, answer] : *known) {
+        if (raw == face)
+            return answer;
+    }
+    const bool answer = ask();
+    if (known->size() >= 32)
+        known->clear();
+    known->emplace_back(face, answer);
+    return answer;
+}
+
 // Whether `face` is a subset of capitals: some capital vowel and no
-// lower-case one. Kept per thread for the faces asked, by their font engine.
+// lower-case one. Kept per thread.
 bool capitalsOnlyFace(const QRawFont& face)
 {
     if (!face.isValid())
         return false;
-    thread_local std::vector<std::pair<QRawFont, bool>> known;
-    for (const auto& [raw, capitals] : known) {
-        if (raw == face)
-            return capitals;
-    }
-    const QList<quint32> vowels = face.glyphIndexesForString(QStringLiteral("aeioAEIO"));
-    const auto anyOf = [&](qsizetype from) {
-        return vowels.size() == 8
-               && std::any_of(vowels.begin() + from, vowels.begin() + from + 4, [](quint32 glyph) { return glyph != 0; });
-    };
-    const bool capitals = !anyOf(0) && anyOf(4);
-    // A few faces at a time: held, a face's engine stays loaded.
-    if (known.size() >= 32)
-        known.clear();
-    known.emplace_back(face, capitals);
-    return capitals;
+    return askedOfFace<struct CapitalsOnly>(face, [&] {
+        const QList<quint32> vowels = face.glyphIndexesForString(QStringLiteral("aeioAEIO"));
+        const auto anyOf = [&](qsizetype from) {
+            return vowels.size() == 8 && std::any_of(vowels.begin() + from, vowels.begin() + from + 4,
+                                                     [](quint32 glyph) { return glyph != 0; });
+        };
+        return !anyOf(0) && anyOf(4);
+    });
 }
 
 // Whether every unit of `text` is shaped into the same glyphs at the same
@@ -174,35 +186,29 @@ bool shapedAlikeInAnyLine(QStringView text)
 // Whether shaping with `face` gives every character the glyph of its
 // character map and the face's advance whatever stands beside it: a face
 // without tables of substitutions, positioning, glyph classes or kerning,
-// OpenType's or Apple's. Kept per thread for the faces asked, by their font engine.
+// OpenType's or Apple's. Kept per thread.
 bool shapesEachCharacterAlone(const QRawFont& face)
 {
     if (!face.isValid())
         return false;
-    thread_local std::vector<std::pair<QRawFont, bool>> known;
-    for (const auto& [raw, alone] : known) {
-        if (raw == face)
-            return alone;
-    }
-    static const char* const kTables[] = {"GSUB", "GPOS", "GDEF", "kern", "morx", "mort", "kerx", "trak", "ankr", "feat"};
-    const bool alone = std::all_of(std::begin(kTables), std::end(kTables),
-                                   [&](const char* tag) { return face.fontTable(tag).isEmpty(); });
-    if (known.size() >= 32)
-        known.clear();
-    known.emplace_back(face, alone);
-    return alone;
+    return askedOfFace<struct EachAlone>(face, [&] {
+        static const char* const kTables[] = {"GSUB", "GPOS", "GDEF", "kern", "morx",
+                                              "mort", "kerx", "trak", "ankr", "feat"};
+        return std::all_of(std::begin(kTables), std::end(kTables),
+                           [&](const char* tag) { return face.fontTable(tag).isEmpty(); });
+    });
 }
 
 }  // namespace
 
+namespace {
+
 // Without ligatures the text is shaped in pieces cut after every "f" and
 // between "s" and "t", the letters ligatures join, so that each character
 // keeps a glyph of its own (a PDF reader would read a ligature glyph back as
-// its ligature character, "oﬀice" for "office").
-namespace {
-
-// As layOutLine, with every cut made when `everyCut`; `ownGlyphs` is given
-// the glyphs of the line's own face for the text when they were read.
+// its ligature character, "oﬀice" for "office"). As layOutLine, with every
+// cut made when `everyCut`; `ownGlyphs` is given the glyphs of the line's own
+// face for the text when they were read.
 std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& font, double kern, bool withoutLigatures,
                                            bool everyCut, QList<quint32>* ownGlyphs = nullptr)
 {
