@@ -14,12 +14,7 @@ struct Word {
 
 QList<Word> wordsOf(const QString& text)
 {
-    // Counted first: the list is allocated once.
-    qsizetype count = 0;
-    for (qsizetype k = 0; k < text.size(); ++k)
-        count += !text[k].isSpace() && (k == 0 || text[k - 1].isSpace());
     QList<Word> words;
-    words.reserve(count);
     qsizetype i = 0;
     while (i < text.size()) {
         while (i < text.size() && text[i].isSpace())
