@@ -997,7 +997,14 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                 mediaBox = backdrop.mediaBox;
             }
             const QByteArray before = underlay(page, name, mediaBox) + "q 1 0 0 1 0 " + number(shift) + " cm\n";
-            out.addPageContents(QPDFObjectHandle::newStream(&output, before.toStdString()), true);
+            // Compressed here, as the writer would, without its setting up
+            // a compressor of its own for every page.
+            QPDFObjectHandle opening = QPDFObjectHandle::newStream(&output, before.toStdString());
+            if (const std::string compressed = deflated(before); !compressed.empty()) {
+                opening.replaceStreamData(compressed, QPDFObjectHandle::newName("/FlateDecode"),
+                                          QPDFObjectHandle::newNull());
+            }
+            out.addPageContents(opening, true);
             QPDFObjectHandle closing = QPDFObjectHandle::newStream(&output);
             if (closingContent.empty()) {
                 closing.replaceStreamData("\nQ\n", QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());

@@ -7,9 +7,9 @@
 
 namespace zelvane::PDFCodec {
 
-// `size` bytes from `data` as a PDF /FlateDecode stream holds them, deflated
-// at zlib's default level as qpdf's writer deflates them; empty when zlib
-// fails.
+// `size` bytes from `data` as a PDF /FlateDecode stream holds them (a zlib
+// stream), no larger than zlib's default level makes it; empty when they
+// cannot be compressed (no memory). Safe to call on several threads at once.
 std::string deflated(const unsigned char* data, size_t size);
 
 inline std::string deflated(const std::string& data)

@@ -8,8 +8,10 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace zelvane::PDFCodec {
@@ -29,6 +31,43 @@ struct PDFTextOverlay::FaceData {
     std::vector<bool> outlineKnown;
 };
 
+class PDFTextOverlay::Writing {
+public:
+    // Appends to `bytes`, which holds what it holds until done().
+    explicit Writing(QByteArray& bytes)
+        : m_bytes(bytes)
+        , m_used(bytes.size())
+    {
+        grow(16384);
+    }
+
+    // Where `size` more bytes may be written; advance() past those written.
+    char* room(size_t size)
+    {
+        if (size_t(m_end - m_at) < size)
+            grow(size);
+        return m_at;
+    }
+    void advance(char* to) { m_at = to; }
+
+    // The bytes hold exactly what was written.
+    void done() { m_bytes.resize(m_at - m_bytes.data()); }
+
+private:
+    void grow(size_t size)
+    {
+        const qsizetype used = m_at ? m_at - m_bytes.data() : m_used;
+        m_bytes.resize(std::max(2 * m_bytes.size(), used + qsizetype(size)));
+        m_at = m_bytes.data() + used;
+        m_end = m_bytes.data() + m_bytes.size();
+    }
+
+    QByteArray& m_bytes;
+    qsizetype m_used;
+    char* m_at = nullptr;
+    char* m_end = nullptr;
+};
+
 namespace {
 
 thread_local PDFTextOverlay* t_active = nullptr;
@@ -36,26 +75,61 @@ thread_local PDFTextOverlay* t_active = nullptr;
 // Faces a thread keeps at most; more start the list afresh.
 constexpr size_t kThreadFaces = 64;
 
-// A number as PDF writes it: at most `decimals` decimals (0 to 6), no
-// trailing zeros. Rounded as std::to_chars rounds the exact value; a value
-// too close to halfway for its scaled product to tell is left to it.
-template <class Bytes>
-void appendNumber(Bytes& out, double value, int decimals = 4)
+// |value| times 10^Decimals rounded to a whole number exactly, half to even
+// (as std::to_chars rounds), for a finite value whose product is below 2^63.
+quint64 roundedExactly(double value, quint64 unit)
 {
-    static constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-    static constexpr quint64 kUnit[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    if (!std::isfinite(value) || std::abs(value) < 0.5 / kScale[decimals])
+    // |value| = mantissa * 2^exponent exactly.
+    const quint64 bits = std::bit_cast<quint64>(value);
+    const int biased = int((bits >> 52) & 0x7FF);
+    const quint64 mantissa = (bits & ((quint64(1) << 52) - 1)) | (biased ? quint64(1) << 52 : 0);
+    const int exponent = (biased ? biased : 1) - 1075;
+    const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * unit;
+    if (exponent >= 0)
+        return quint64(product << exponent);
+    if (exponent <= -127)
+        return 0;
+    const int shift = -exponent;
+    const unsigned __int128 whole = product >> shift;
+    const unsigned __int128 rest = product - (whole << shift);
+    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    return quint64(whole) + ((rest > half || (rest == half && (whole & 1))) ? 1 : 0);
+}
+
+// A number as PDF writes it, at `p` (at most 63 bytes), returning where it
+// ends: at most `Decimals` decimals (0 to 6), no trailing zeros. Rounded as
+// std::to_chars rounds the exact value; a value too close to halfway for
+// its scaled product to tell is left to it.
+template <int Decimals>
+char* putNumber(char* p, double value)
+{
+    static_assert(Decimals >= 0 && Decimals <= 6);
+    constexpr double kScale = Decimals == 0   ? 1
+                              : Decimals == 1 ? 1e1
+                              : Decimals == 2 ? 1e2
+                              : Decimals == 3 ? 1e3
+                              : Decimals == 4 ? 1e4
+                              : Decimals == 5 ? 1e5
+                                              : 1e6;
+    constexpr quint64 kUnit = quint64(kScale);
+    if (!std::isfinite(value) || std::abs(value) < 0.5 / kScale)
         value = 0;
-    const double scaled = std::abs(value) * kScale[decimals];
+    const double scaled = std::abs(value) * kScale;
     const double whole = std::floor(scaled);
     const double fraction = scaled - whole;
-    // The product is within half a unit in the last place of the exact one.
-    if (scaled >= 1e15 || std::abs(fraction - 0.5) <= scaled * 0x1p-50) {
+    // The product is within half a unit in the last place of the exact one:
+    // near halfway, the exact value decides.
+    quint64 n;
+    if (scaled < 1e15 && std::abs(fraction - 0.5) > scaled * 0x1p-50) [[likely]]
+        n = quint64(whole) + (fraction > 0.5 ? 1 : 0);
+    else if (scaled < 1e15)
+        n = roundedExactly(value, kUnit);
+    else {
         char text[64];
-        const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+        const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, Decimals);
         if (error != std::errc()) {
-            out += '0';
-            return;
+            *p++ = '0';
+            return p;
         }
         const char* last = end;
         if (std::find(text, end, '.') != end) {
@@ -64,39 +138,76 @@ void appendNumber(Bytes& out, double value, int decimals = 4)
             if (last > text && last[-1] == '.')
                 --last;
         }
-        if (last - text == 2 && text[0] == '-' && text[1] == '0')
-            out += '0';
-        else
-            out.append(text, size_t(last - text));
-        return;
+        if (last - text == 2 && text[0] == '-' && text[1] == '0') {
+            *p++ = '0';
+            return p;
+        }
+        std::memcpy(p, text, size_t(last - text));
+        return p + (last - text);
     }
-    const quint64 n = quint64(whole) + (fraction > 0.5 ? 1 : 0);
     if (n == 0) {
-        out += '0';
-        return;
+        *p++ = '0';
+        return p;
     }
-    char text[32];
-    char* end = text + sizeof text;
+    // At most 16 digits, a point and a sign: written backwards.
+    char text[24];
+    char* const end = text + sizeof text;
     char* first = end;
-    quint64 part = n % kUnit[decimals];
-    int digits = decimals;
-    while (digits > 0 && part % 10 == 0) {  // trailing zeros dropped
-        part /= 10;
-        --digits;
+    if constexpr (Decimals > 0) {
+        quint64 part = n % kUnit;
+        int digits = Decimals;
+        while (digits > 0 && part % 10 == 0) {  // trailing zeros dropped
+            part /= 10;
+            --digits;
+        }
+        if (digits > 0) {
+            for (int k = 0; k < digits; ++k, part /= 10)
+                *--first = char('0' + part % 10);
+            *--first = '.';
+        }
     }
-    if (digits > 0) {
-        for (int k = 0; k < digits; ++k, part /= 10)
-            *--first = char('0' + part % 10);
-        *--first = '.';
-    }
-    quint64 integer = n / kUnit[decimals];
+    quint64 integer = n / kUnit;
     do {
         *--first = char('0' + integer % 10);
         integer /= 10;
     } while (integer > 0);
     if (value < 0)
         *--first = '-';
-    out.append(first, size_t(end - first));
+    std::memcpy(p, first, size_t(end - first));
+    return p + (end - first);
+}
+
+char* putNumber(char* p, double value, int decimals)
+{
+    switch (decimals) {
+    case 0:
+        return putNumber<0>(p, value);
+    case 1:
+        return putNumber<1>(p, value);
+    case 2:
+        return putNumber<2>(p, value);
+    case 3:
+        return putNumber<3>(p, value);
+    case 5:
+        return putNumber<5>(p, value);
+    case 6:
+        return putNumber<6>(p, value);
+    default:
+        return putNumber<4>(p, value);
+    }
+}
+
+void appendNumber(QByteArray& out, double value, int decimals = 4)
+{
+    char text[64];
+    out.append(text, putNumber(text, value, decimals) - text);
+}
+
+template <size_t N>
+char* put(char* p, const char (&text)[N])
+{
+    std::memcpy(p, text, N - 1);
+    return p + (N - 1);
 }
 
 void appendHex(QByteArray& out, quint32 value, int digits)
@@ -228,15 +339,69 @@ QRectF PDFTextOverlay::inkOf(const QPointF& origin, const QList<HeldRun>& runs)
 
 QRectF PDFTextOverlay::heldInkOf(const QPointF& origin, const QList<HeldRun>& runs)
 {
-    QRectF ink;
+    // The glyphs' boxes united one after the other exactly as QRectF unites
+    // two rectangles (the same sums, in the same order), without a call per
+    // glyph: a null rectangle gives way to the next one, and a null next
+    // one leaves it as it is.
+    double x = 0;
+    double y = 0;
+    double w = 0;
+    double h = 0;
     for (const HeldRun& held : runs) {
         FaceData& face = *faceOf(held.run.rawFont())->data;
         const QList<quint32> glyphs = held.run.glyphIndexes();
         const QList<QPointF> positions = held.run.positions();
-        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
-            ink |= boxOf(face, glyphs[i]).translated(origin + positions[i]);
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            const quint32 glyph = glyphs[i];
+            const QRectF& box =
+                glyph < face.boxKnown.size() && face.boxKnown[glyph] ? face.boxes[glyph] : boxOf(face, glyph);
+            const QPointF at = origin + positions[i];
+            const double rx = box.x() + at.x();
+            const double ry = box.y() + at.y();
+            const double rw = box.width();
+            const double rh = box.height();
+            if (w == 0. && h == 0.) {
+                x = rx;
+                y = ry;
+                w = rw;
+                h = rh;
+                continue;
+            }
+            if (rw == 0. && rh == 0.)
+                continue;
+            double left = x;
+            double right = x;
+            if (w < 0)
+                left += w;
+            else
+                right += w;
+            if (rw < 0) {
+                left = qMin(left, rx + rw);
+                right = qMax(right, rx);
+            } else {
+                left = qMin(left, rx);
+                right = qMax(right, rx + rw);
+            }
+            double top = y;
+            double bottom = y;
+            if (h < 0)
+                top += h;
+            else
+                bottom += h;
+            if (rh < 0) {
+                top = qMin(top, ry + rh);
+                bottom = qMax(bottom, ry);
+            } else {
+                top = qMin(top, ry);
+                bottom = qMax(bottom, ry + rh);
+            }
+            x = left;
+            y = top;
+            w = right - left;
+            h = bottom - top;
+        }
     }
-    return ink.adjusted(-1, -1, 1, 1);
+    return QRectF(x, y, w, h).adjusted(-1, -1, 1, 1);
 }
 
 PDFTextOverlay* PDFTextOverlay::active()
@@ -259,11 +424,10 @@ void PDFTextOverlay::startPage(qsizetype index)
 {
     if (m_page >= 0 && !m_held.empty()) {
         Page& page = m_pages[m_page];
-        std::string content;
-        content.reserve(16384);
+        Writing out(page.content);
         for (const HeldLine& line : m_held)
-            writeLine(line, page, content);
-        page.content.append(content.data(), qsizetype(content.size()));
+            writeLine(line, page, out);
+        out.done();
     }
     m_held.clear();
     m_page = index;
@@ -402,90 +566,100 @@ const QPainterPath& PDFTextOverlay::outlineOf(FaceData& face, quint32 glyph)
     return face.outlines[glyph];
 }
 
-void PDFTextOverlay::writeRun(const HeldRun& held, const QPointF& origin, Page& page, std::string& out)
+void PDFTextOverlay::writeRun(const HeldRun& held, Face& face, const QPointF& origin, Page& page, Writing& out)
 {
-    {
-        const QRawFont raw = held.run.rawFont();
-        Face& face = *faceOf(raw);
-        FaceData& data = *face.data;
-        const double size = raw.pixelSize();
-        const QList<quint32> glyphs = held.run.glyphIndexes();
-        const QList<QPointF> positions = held.run.positions();
-        size_t currentFont = size_t(-1);
-        bool open = false;  // a TJ array is open
-        double expectedX = 0;
-        double y = 0;
-        for (qsizetype i = 0; i < glyphs.size(); ++i) {
-            const auto [slot, code] = codeOf(face, glyphs[i], held.characters[i]);
-            const size_t font = face.fonts[slot];
-            const QPointF at = origin + positions[i];
-            const bool sameLine = open && font == currentFont && std::abs(at.y() - y) < 1e-6;
-            if (!sameLine) {
-                if (open)
-                    out += "] TJ\n";
-                if (font != currentFont) {
-                    out.append(m_fonts[font].name.constData(), size_t(m_fonts[font].name.size()));
-                    out += ' ';
-                    appendNumber(out, size, 4);
-                    out += " Tf ";
-                    currentFont = font;
-                    if (std::find(page.fonts.begin(), page.fonts.end(), font) == page.fonts.end())
-                        page.fonts.push_back(font);
-                }
-                out += "1 0 0 -1 ";
-                appendNumber(out, at.x(), 4);
-                out += ' ';
-                appendNumber(out, at.y(), 4);
-                out += " Tm [";
-                open = true;
-                y = at.y();
-            } else {
-                // The distance from where the last glyph's width leaves the
-                // pen, in thousandths of the size, against the text's way.
-                const double adjustment = (expectedX - at.x()) / size * 1000.0;
-                if (std::abs(adjustment) >= 0.0005) {
-                    out += ' ';
-                    appendNumber(out, adjustment, 3);
-                    out += ' ';
-                }
+    static const char kDigits[] = "0123456789ABCDEF";
+    FaceData& data = *face.data;
+    const double size = held.run.rawFont().pixelSize();
+    const QList<quint32> glyphs = held.run.glyphIndexes();
+    const QList<QPointF> positions = held.run.positions();
+    size_t currentFont = size_t(-1);
+    bool open = false;  // a TJ array is open
+    double expectedX = 0;
+    double y = 0;
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const quint32 glyph = glyphs[i];
+        const auto [slot, code] = glyph < face.codes.size() && face.codes[glyph].second >= 0
+                                      ? face.codes[glyph]
+                                      : codeOf(face, glyph, held.characters[i]);
+        const size_t font = face.fonts[slot];
+        const QPointF at = origin + positions[i];
+        const bool sameLine = open && font == currentFont && std::abs(at.y() - y) < 1e-6;
+        char* p;
+        if (!sameLine) {
+            const QByteArray& name = m_fonts[font].name;
+            p = out.room(size_t(name.size()) + 256);
+            if (open)
+                p = put(p, "] TJ\n");
+            if (font != currentFont) {
+                std::memcpy(p, name.constData(), size_t(name.size()));
+                p += name.size();
+                *p++ = ' ';
+                p = putNumber<4>(p, size);
+                p = put(p, " Tf ");
+                currentFont = font;
+                if (std::find(page.fonts.begin(), page.fonts.end(), font) == page.fonts.end())
+                    page.fonts.push_back(font);
             }
-            static const char kDigits[] = "0123456789ABCDEF";
-            const char hex[4] = {'<', kDigits[(code >> 4) & 0xF], kDigits[code & 0xF], '>'};
-            out.append(hex, 4);
-            const double advance = advanceOf(data, glyphs[i]);
-            expectedX = at.x() + advance / data.unitsPerEm * size;
+            p = put(p, "1 0 0 -1 ");
+            p = putNumber<4>(p, at.x());
+            *p++ = ' ';
+            p = putNumber<4>(p, at.y());
+            p = put(p, " Tm [");
+            open = true;
+            y = at.y();
+        } else {
+            p = out.room(80);
+            // The distance from where the last glyph's width leaves the
+            // pen, in thousandths of the size, against the text's way.
+            const double adjustment = (expectedX - at.x()) / size * 1000.0;
+            if (std::abs(adjustment) >= 0.0005) {
+                *p++ = ' ';
+                p = putNumber<3>(p, adjustment);
+                *p++ = ' ';
+            }
         }
-        if (open)
-            out += "] TJ\n";
+        p[0] = '<';
+        p[1] = kDigits[(code >> 4) & 0xF];
+        p[2] = kDigits[code & 0xF];
+        p[3] = '>';
+        out.advance(p + 4);
+        const double advance = glyph < data.advances.size() && !std::isnan(data.advances[glyph])
+                                   ? data.advances[glyph]
+                                   : advanceOf(data, glyph);
+        expectedX = at.x() + advance / data.unitsPerEm * size;
     }
+    if (open)
+        out.advance(put(out.room(8), "] TJ\n"));
 }
 
-void PDFTextOverlay::writeLine(const HeldLine& line, Page& page, std::string& out)
+void PDFTextOverlay::writeLine(const HeldLine& line, Page& page, Writing& out)
 {
-    out += "q ";
+    char* p = put(out.room(1024), "q ");
     for (const double v : {line.transform.m11(), line.transform.m12(), line.transform.m21(), line.transform.m22(),
                            line.transform.dx(), line.transform.dy()}) {
-        appendNumber(out, v, 6);
-        out += ' ';
+        p = putNumber<6>(p, v);
+        *p++ = ' ';
     }
-    out += "cm ";
+    p = put(p, "cm ");
     for (const double v : {line.color.redF(), line.color.greenF(), line.color.blueF()}) {
-        appendNumber(out, v, 4);
-        out += ' ';
+        p = putNumber<4>(p, v);
+        *p++ = ' ';
     }
-    out += "rg\nBT\n";
+    out.advance(put(p, "rg\nBT\n"));
     for (const HeldRun& held : line.runs) {
         const QRawFont raw = held.run.rawFont();
-        if (faceOf(raw)->data->emboldened) {
-            writeRun(held, line.origin, page, out);
-            out += "/Span << /ActualText () >> BDC\n";
-            writeRun(held, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page, out);
-            out += "EMC\n";
+        Face& face = *faceOf(raw);
+        if (face.data->emboldened) {
+            writeRun(held, face, line.origin, page, out);
+            out.advance(put(out.room(64), "/Span << /ActualText () >> BDC\n"));
+            writeRun(held, face, line.origin - QPointF(0.5 * raw.lineThickness(), 0), page, out);
+            out.advance(put(out.room(8), "EMC\n"));
         } else {
-            writeRun(held, line.origin, page, out);
+            writeRun(held, face, line.origin, page, out);
         }
     }
-    out += "ET Q\n";
+    out.advance(put(out.room(8), "ET Q\n"));
 }
 
 void PDFTextOverlay::finish()

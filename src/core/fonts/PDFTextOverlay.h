@@ -112,8 +112,11 @@ private:
         std::vector<std::vector<std::pair<quint32, QString>>> glyphsOf;  // per font, by code
     };
 
-    void writeLine(const HeldLine& line, Page& page, std::string& out);
-    void writeRun(const HeldRun& run, const QPointF& origin, Page& page, std::string& out);
+    // A page's content as it is written: bytes appended in place.
+    class Writing;
+
+    void writeLine(const HeldLine& line, Page& page, Writing& out);
+    void writeRun(const HeldRun& run, Face& face, const QPointF& origin, Page& page, Writing& out);
     std::pair<size_t, int> codeOf(Face& face, quint32 glyph, QChar character);
     static const QRectF& boxOf(FaceData& face, quint32 glyph);
     static const QPainterPath& outlineOf(FaceData& face, quint32 glyph);
