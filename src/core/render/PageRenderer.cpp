@@ -111,6 +111,7 @@ struct ThreadBackdrop {
     std::shared_ptr<PDFDocument> textDocument;
     qint64 textIndex = -1;
     PDFPageText text;
+    std::optional<PrintedLineIndex> lineIndex;
     double textOffset = 0;
 };
 
@@ -169,8 +170,9 @@ void drawBackdropRaster(const VectorPage& page, QPainter& painter)
 }
 
 // The text of the backdrop's page as the page shows it (turned with it),
-// kept for the last page asked on this thread.
-const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
+// and the index its printed lines are found by, kept for the last page asked
+// on this thread.
+const PDFPageText& backdropText(const VectorPage& page, double& yOffset, const PrintedLineIndex*& lines)
 {
     const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
     ThreadBackdrop& kept = threadBackdrop();
@@ -179,6 +181,7 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
         kept.textDocument = document;
         kept.textIndex = index;
         kept.text = {};
+        kept.lineIndex.reset();
         kept.textOffset = 0;
         if (document && index < document->pageCount()) {
             kept.text = document->pageText(int(index));
@@ -191,7 +194,11 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
             }
         }
     }
+    if (!kept.lineIndex) {
+        kept.lineIndex.emplace(kept.text);
+    }
     yOffset = kept.textOffset;
+    lines = &*kept.lineIndex;
     return kept.text;
 }
 
@@ -247,8 +254,9 @@ std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorEl
         return std::nullopt;
     }
     double yOffset = 0;
-    const PDFPageText& pageText = backdropText(page, yOffset);
-    return printedLineOf(pageText, yOffset, *text);
+    const PrintedLineIndex* lines = nullptr;
+    const PDFPageText& pageText = backdropText(page, yOffset, lines);
+    return printedLineOf(pageText, *lines, yOffset, *text);
 }
 
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
