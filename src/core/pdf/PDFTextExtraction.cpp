@@ -734,14 +734,16 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
         return std::nullopt;
     }
     // Invisible format characters print nothing.
-    QString text;
-    text.reserve(payload.originalPDFText->size());
+    QString text(payload.originalPDFText->size(), Qt::Uninitialized);
+    qsizetype kept = 0;
     for (const QChar c : *payload.originalPDFText) {
-        if (c.category() != QChar::Other_Format) {
-            text += c;
+        // (None lies below the soft hyphen.)
+        if (c.unicode() < 0xad || c.category() != QChar::Other_Format) {
+            text.data()[kept++] = c;
         }
     }
-    text = text.trimmed();
+    text.truncate(kept);
+    text = std::move(text).trimmed();
     if (text.isEmpty()) {
         return std::nullopt;
     }
@@ -766,7 +768,7 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
     const QRectF near = invertible ? toPage.mapRect(area.normalized()).adjusted(-1.0, -1.0, 1.0, 1.0)
                                    : QRectF(0, 0, qInf(), qInf());
     const QStringView pageText(page.text);
-    for (const qsizetype at : index.charactersNear(near)) {
+    for (const qsizetype at : index.charactersNear(text.front(), near)) {
         if (at + text.size() > page.text.size() || at + text.size() > page.characterRects.size()
             || pageText.mid(at, text.size()) != text || !inside(at) || !inside(at + text.size() - 1)) {
             continue;
@@ -777,14 +779,13 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
         // An invisible text layer stretches its glyphs over the printed
         // words: only where a word starts tells where the print has it.
         const bool wordsOnly = printedInvisibly(page, at, text.size());
-        PrintedLine line{text, {}, wordsOnly};
-        line.x.reserve(text.size());
+        PrintedLine line{text, QList<double>(text.size()), wordsOnly};
+        double* const x = line.x.data();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const bool blank = page.characterRects[at + i].isNull();
             const bool ownPlace =
                 i == 0 || text[i - 1].isSpace() || (!wordsOnly && index.fontAt(at + i) == lineFont);
-            line.x.append(blank || text[i].isSpace() || !ownPlace ? std::nan("")
-                                                                  : placed(at + i).left() - own.x());
+            x[i] = blank || text[i].isSpace() || !ownPlace ? std::nan("") : placed(at + i).left() - own.x();
         }
         return line;
     }

@@ -52,7 +52,7 @@ PrintedLineIndex::PrintedLineIndex(const PDFPageText& page) : m_size(page.text.s
         }
         const QPointF centre = rect.center();
         if (std::isfinite(centre.x()) && std::isfinite(centre.y())) {
-            centres.push_back({i, centre.x(), centre.y()});
+            centres.push_back({i, centre.x(), centre.y(), page.text[i].unicode()});
         }
     }
     if (centres.empty()) {
@@ -69,19 +69,21 @@ PrintedLineIndex::PrintedLineIndex(const PDFPageText& page) : m_size(page.text.s
         return std::isfinite(at) ? std::min(size_t(at), bands - 1) : bands - 1;
     };
     // Counted, then placed band by band, keeping the places ascending.
+    std::vector<size_t> bandsOf(centres.size());
     m_bandStarts.assign(bands + 1, 0);
-    for (const Member& centre : centres) {
-        ++m_bandStarts[bandOf(centre.y) + 1];
+    for (size_t i = 0; i < centres.size(); ++i) {
+        bandsOf[i] = bandOf(centres[i].y);
+        ++m_bandStarts[bandsOf[i] + 1];
     }
     std::partial_sum(m_bandStarts.begin(), m_bandStarts.end(), m_bandStarts.begin());
     std::vector<qsizetype> next(m_bandStarts.begin(), m_bandStarts.end() - 1);
     m_members.resize(centres.size());
-    for (const Member& centre : centres) {
-        m_members[size_t(next[bandOf(centre.y)]++)] = centre;
+    for (size_t i = 0; i < centres.size(); ++i) {
+        m_members[size_t(next[bandsOf[i]]++)] = centres[i];
     }
 }
 
-std::vector<qsizetype> PrintedLineIndex::charactersNear(const QRectF& box) const
+std::vector<qsizetype> PrintedLineIndex::charactersNear(QChar character, const QRectF& box) const
 {
     std::vector<qsizetype> found;
     const QRectF near = box.normalized();
@@ -105,8 +107,8 @@ std::vector<qsizetype> PrintedLineIndex::charactersNear(const QRectF& box) const
     for (size_t band = from; band <= to; ++band) {
         for (qsizetype m = m_bandStarts[band]; m < m_bandStarts[band + 1]; ++m) {
             const Member& member = m_members[size_t(m)];
-            if (member.x >= near.left() && member.x <= near.right() && member.y >= near.top()
-                && member.y <= near.bottom()) {
+            if (member.character == character.unicode() && member.x >= near.left() && member.x <= near.right()
+                && member.y >= near.top() && member.y <= near.bottom()) {
                 found.push_back(member.place);
             }
         }

@@ -15,10 +15,10 @@ class PrintedLineIndex {
 public:
     explicit PrintedLineIndex(const PDFPageText& page);
 
-    // The places in the text, ascending, of every laid-out character whose
+    // The places in the text, ascending, of every laid-out `character` whose
     // centre lies in `box` (page points, y down), and maybe of a few more
     // near it. Every place of the text when `box` is not a finite rectangle.
-    std::vector<qsizetype> charactersNear(const QRectF& box) const;
+    std::vector<qsizetype> charactersNear(QChar character, const QRectF& box) const;
 
     // The font the character at `place` is printed in, as a number: the same
     // for two characters exactly when the first runs holding them name the
@@ -30,6 +30,7 @@ private:
         qsizetype place;
         double x;
         double y;
+        char16_t character;
     };
 
     qsizetype m_size = 0;
