@@ -270,15 +270,22 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             drawBackdropRaster(page, painter);
         }
     }
+    // The masks of a page mostly share one colour, read once.
+    const QString* readHex = nullptr;
+    QColor readColor;
     for (const MaskRect& mask : page.activeMaskRects()) {
-        const auto color = RGBAColor::fromHex(mask.colorHex);
+        if (!readHex || mask.colorHex != *readHex) {
+            const auto color = RGBAColor::fromHex(mask.colorHex);
+            readColor = color ? color->toQColor() : background;
+            readHex = &mask.colorHex;
+        }
         // On pixels a mask takes every pixel it touches; vector output keeps
         // it exact.
         const int device = painter.device()->devType();
         const QRectF cover = device == QInternal::Image || device == QInternal::Pixmap
                                  ? coveringDevicePixels(mask.rect.toQRectF(), painter.deviceTransform())
                                  : mask.rect.toQRectF();
-        painter.fillRect(cover, color ? color->toQColor() : background);
+        painter.fillRect(cover, readColor);
     }
     for (const VectorElement& element : page.elements) {
         if (!element.visible) {
