@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include <sys/resource.h>
@@ -120,15 +121,18 @@ VectorDocument everyLineEdited(const VectorDocument& unedited, int* lines)
 // line and prints the wall and processor seconds of the process's first
 // export. With `--readied` the drawing threads are first made ready for the
 // document, as the editor does when it opens one, and the export starts
-// once they are (a user edits before exporting).
+// once they are (a user edits before exporting); they stay ready, as the
+// editor keeps them while the document is open.
 int firstExportOnly(const QString& path, bool readied)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 1;
     const VectorDocument unedited = PDFCodec::importPDF(file.readAll(), QStringLiteral("manual"), std::nullopt);
+    std::unique_ptr<PDFCodec::ExportDrawingWarmUp> warmUp;
     if (readied) {
-        if (const auto warmUp = PDFCodec::warmUpExportDrawing(unedited))
+        warmUp = PDFCodec::warmUpExportDrawing(unedited);
+        if (warmUp)
             warmUp->wait();
     }
     int lines = 0;

@@ -780,9 +780,11 @@ QByteArray underlay(const VectorPage& page, const QString& backdropName, const s
 
 }  // namespace
 
-ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done)
+ExportDrawingWarmUp::ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done,
+                                         std::shared_future<void> opened)
     : m_drawing(std::move(drawing))
     , m_done(std::move(done))
+    , m_opened(std::move(opened))
 {
 }
 
@@ -796,6 +798,9 @@ ExportDrawingWarmUp::~ExportDrawingWarmUp()
 void ExportDrawingWarmUp::wait() const
 {
     m_done.wait();
+    if (m_opened.valid()) {
+        m_opened.wait();
+    }
 }
 
 std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document)
@@ -823,7 +828,37 @@ std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& d
             --drawing->drawing;
             drawing->ended.notify_all();
         });
-    return std::make_unique<ExportDrawingWarmUp>(std::move(drawing), std::move(done));
+    // Meanwhile one thread opens the PDF the pages are drawn over, which
+    // the calling thread of the first export would otherwise read and check
+    // before any thread could draw.
+    std::shared_future<void> opened;
+    if (std::any_of(document.pages.begin(), document.pages.end(),
+                    [](const VectorPage& page) { return page.pdfPageData.has_value(); })) {
+        try {
+            opened = threads->run([drawing, pages = document.pages] {
+                         {
+                             const std::lock_guard<std::mutex> lock(drawing->mutex);
+                             if (drawing->leftOff) {
+                                 return;
+                             }
+                             ++drawing->drawing;
+                         }
+                         std::shared_ptr<BackdropsKeptOpen> backdrops;
+                         try {
+                             backdrops = std::make_shared<BackdropsKeptOpen>(pages);
+                         } catch (...) {
+                         }
+                         // Kept by the warm-up alone.
+                         forgetThreadBackdrop();
+                         const std::lock_guard<std::mutex> lock(drawing->mutex);
+                         drawing->backdrops = std::move(backdrops);
+                         --drawing->drawing;
+                         drawing->ended.notify_all();
+                     }).share();
+        } catch (const std::exception&) {
+        }
+    }
+    return std::make_unique<ExportDrawingWarmUp>(std::move(drawing), std::move(done), std::move(opened));
 }
 
 QString pdfCreator()

@@ -13,6 +13,8 @@
 
 namespace zelvane::PDFCodec {
 
+class BackdropsKeptOpen;
+
 // A page written as a picture of itself because what lies under its masks
 // could not be removed from its PDF content.
 struct RasterizedPage {
@@ -55,15 +57,20 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report = n
 // export started meanwhile draws on each thread once that thread is ready.
 class ExportDrawingWarmUp {
 public:
-    // Whether the threads still draw for it, and how many are drawing.
+    // Whether the threads still draw for it, and how many are drawing; and
+    // the PDF most pages are drawn over, opened meanwhile by one of them and
+    // kept open while this lives, which an export then opens its own from
+    // rather than reading and checking the whole file again.
     struct Drawing {
         std::mutex mutex;
         std::condition_variable ended;
         bool leftOff = false;
         int drawing = 0;
+        std::shared_ptr<BackdropsKeptOpen> backdrops;
     };
 
-    ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done);
+    ExportDrawingWarmUp(std::shared_ptr<Drawing> drawing, std::shared_future<void> done,
+                        std::shared_future<void> opened = {});
     // Leaves it to the threads that have not started it (without waiting
     // for what they do before) and waits for those drawing it.
     ~ExportDrawingWarmUp();
@@ -76,6 +83,7 @@ public:
 private:
     std::shared_ptr<Drawing> m_drawing;
     std::shared_future<void> m_done;
+    std::shared_future<void> m_opened;
 };
 
 // Starts readying the drawing threads for `document`; null when its export

@@ -727,19 +727,23 @@ void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation)
     }
 }
 
-std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload)
+std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,
+                                         const TextPayload& payload)
 {
     if (!payload.originalPDFText || !payload.originalPDFRect) {
         return std::nullopt;
     }
     // Invisible format characters print nothing.
-    QString text;
+    QString text(payload.originalPDFText->size(), Qt::Uninitialized);
+    qsizetype kept = 0;
     for (const QChar c : *payload.originalPDFText) {
-        if (c.category() != QChar::Other_Format) {
-            text += c;
+        // (None lies below the soft hyphen.)
+        if (c.unicode() < 0xad || c.category() != QChar::Other_Format) {
+            text.data()[kept++] = c;
         }
     }
-    text = text.trimmed();
+    text.truncate(kept);
+    text = std::move(text).trimmed();
     if (text.isEmpty()) {
         return std::nullopt;
     }
@@ -757,35 +761,40 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset
     const auto inside = [&](qsizetype i) {
         return !page.characterRects[i].isNull() && area.contains(placed(i).center());
     };
-    for (qsizetype at = page.text.indexOf(text); at >= 0; at = page.text.indexOf(text, at + 1)) {
-        if (at + text.size() > page.characterRects.size() || !inside(at) || !inside(at + text.size() - 1)) {
+    // The line starts with a character inside its area: only those near the
+    // area, on the page, are tried (with a point to spare for rounding).
+    bool invertible = false;
+    const QTransform toPage = toOwnFrame.inverted(&invertible);
+    const QRectF near = invertible ? toPage.mapRect(area.normalized()).adjusted(-1.0, -1.0, 1.0, 1.0)
+                                   : QRectF(0, 0, qInf(), qInf());
+    const QStringView pageText(page.text);
+    for (const qsizetype at : index.charactersNear(text.front(), near)) {
+        if (at + text.size() > page.text.size() || at + text.size() > page.characterRects.size()
+            || pageText.mid(at, text.size()) != text || !inside(at) || !inside(at + text.size() - 1)) {
             continue;
         }
         // The line is drawn in the font of its first character; letters
         // printed in another font only lend the place where their word starts.
-        const auto fontAt = [&page](qsizetype i) {
-            for (const PDFTextRun& run : page.runs) {
-                if (i >= run.start && i < run.end) {
-                    return run.fontName;
-                }
-            }
-            return QString();
-        };
-        const QString lineFont = fontAt(at);
+        const int lineFont = index.fontAt(at);
         // An invisible text layer stretches its glyphs over the printed
         // words: only where a word starts tells where the print has it.
         const bool wordsOnly = printedInvisibly(page, at, text.size());
-        PrintedLine line{text, {}, wordsOnly};
+        PrintedLine line{text, QList<double>(text.size()), wordsOnly};
+        double* const x = line.x.data();
         for (qsizetype i = 0; i < text.size(); ++i) {
             const bool blank = page.characterRects[at + i].isNull();
             const bool ownPlace =
-                i == 0 || text[i - 1].isSpace() || (!wordsOnly && fontAt(at + i) == lineFont);
-            line.x.append(blank || text[i].isSpace() || !ownPlace ? std::nan("")
-                                                                  : placed(at + i).left() - own.x());
+                i == 0 || text[i - 1].isSpace() || (!wordsOnly && index.fontAt(at + i) == lineFont);
+            x[i] = blank || text[i].isSpace() || !ownPlace ? std::nan("") : placed(at + i).left() - own.x();
         }
         return line;
     }
     return std::nullopt;
+}
+
+std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload)
+{
+    return printedLineOf(page, PrintedLineIndex(page), yOffset, payload);
 }
 
 }  // namespace zelvane::PDFCodec

@@ -4,6 +4,7 @@
 #include "model/VectorElement.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
+#include "pdf/PrintedLineIndex.h"
 
 #include <QList>
 #include <QSizeF>
@@ -95,7 +96,10 @@ void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation);
 // its text and the x of every glyph from the element's original left edge.
 // `yOffset` moves the page text's rectangles onto the page (a page is at
 // least 64 points high, its media box may be lower). Nothing when the line
-// is not found there.
+// is not found there. `index` is the page text's, made once for the lines
+// of one page; the one without makes it for this line.
+std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,
+                                         const TextPayload& payload);
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload);
 
 }  // namespace zelvane::PDFCodec

@@ -111,6 +111,7 @@ struct ThreadBackdrop {
     std::shared_ptr<PDFDocument> textDocument;
     qint64 textIndex = -1;
     PDFPageText text;
+    std::optional<PrintedLineIndex> lineIndex;
     double textOffset = 0;
 };
 
@@ -169,8 +170,9 @@ void drawBackdropRaster(const VectorPage& page, QPainter& painter)
 }
 
 // The text of the backdrop's page as the page shows it (turned with it),
-// kept for the last page asked on this thread.
-const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
+// and the index its printed lines are found by, kept for the last page asked
+// on this thread.
+const PDFPageText& backdropText(const VectorPage& page, double& yOffset, const PrintedLineIndex*& lines)
 {
     const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
     ThreadBackdrop& kept = threadBackdrop();
@@ -179,6 +181,7 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
         kept.textDocument = document;
         kept.textIndex = index;
         kept.text = {};
+        kept.lineIndex.reset();
         kept.textOffset = 0;
         if (document && index < document->pageCount()) {
             kept.text = document->pageText(int(index));
@@ -191,7 +194,11 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset)
             }
         }
     }
+    if (!kept.lineIndex) {
+        kept.lineIndex.emplace(kept.text);
+    }
     yOffset = kept.textOffset;
+    lines = &*kept.lineIndex;
     return kept.text;
 }
 
@@ -247,8 +254,9 @@ std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorEl
         return std::nullopt;
     }
     double yOffset = 0;
-    const PDFPageText& pageText = backdropText(page, yOffset);
-    return printedLineOf(pageText, yOffset, *text);
+    const PrintedLineIndex* lines = nullptr;
+    const PDFPageText& pageText = backdropText(page, yOffset, lines);
+    return printedLineOf(pageText, *lines, yOffset, *text);
 }
 
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
@@ -262,15 +270,22 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             drawBackdropRaster(page, painter);
         }
     }
+    // The masks of a page mostly share one colour, read once.
+    const QString* readHex = nullptr;
+    QColor readColor;
     for (const MaskRect& mask : page.activeMaskRects()) {
-        const auto color = RGBAColor::fromHex(mask.colorHex);
+        if (!readHex || mask.colorHex != *readHex) {
+            const auto color = RGBAColor::fromHex(mask.colorHex);
+            readColor = color ? color->toQColor() : background;
+            readHex = &mask.colorHex;
+        }
         // On pixels a mask takes every pixel it touches; vector output keeps
         // it exact.
         const int device = painter.device()->devType();
         const QRectF cover = device == QInternal::Image || device == QInternal::Pixmap
                                  ? coveringDevicePixels(mask.rect.toQRectF(), painter.deviceTransform())
                                  : mask.rect.toQRectF();
-        painter.fillRect(cover, color ? color->toQColor() : background);
+        painter.fillRect(cover, readColor);
     }
     for (const VectorElement& element : page.elements) {
         if (!element.visible) {

@@ -4,8 +4,10 @@
 
 #include "core/fonts/TestFonts.h"
 #include "core/support/PDFText.h"
+#include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
 #include "export/PageDrawingThreads.h"
+#include "pdf/PDFImport.h"
 
 #include <condition_variable>
 #include <future>
@@ -74,8 +76,44 @@ TEST_F(ExportDrawingWarmUpTest, ExportsWhileAndAfterTheThreadsAreReadiedWriteThe
     EXPECT_EQ(test::pdfToText(readied).simplified().count(QStringLiteral("Ligne 1 de la page 1 ")), 1);
 }
 
+// A manual of `pages` pages with every line of its text edited.
+VectorDocument editedManual(int pages)
+{
+    VectorDocument document = PDFCodec::importPDF(test::makeManualTestPDF(pages), QStringLiteral("manual"),
+                                                  std::nullopt);
+    for (VectorPage& page : document.pages) {
+        for (VectorElement& element : page.elements) {
+            if (TextPayload* text = element.text(); text && text->isPDFExtracted)
+                text->text = QStringLiteral("EDITED ") + text->text;
+        }
+    }
+    return document;
+}
+
+TEST_F(ExportDrawingWarmUpTest, ExportsOverThePDFItKeepsOpenWriteTheSameText)
+{
+    // The threads readied also open the PDF the pages are drawn over: an
+    // export while they do, while it is kept open and after it is let go
+    // writes what one without them writes.
+    const VectorDocument document = editedManual(12);
+    const QString cold = test::pdfToText(PDFCodec::exportPDF(document)).simplified();
+    ASSERT_GE(cold.count(QStringLiteral("EDITED ")), 500);
+
+    auto warmUp = PDFCodec::warmUpExportDrawing(document);
+    ASSERT_NE(warmUp, nullptr);
+    const QByteArray whileReadied = PDFCodec::exportPDF(document);
+    warmUp->wait();
+    const QByteArray readied = PDFCodec::exportPDF(document);
+    const QByteArray again = PDFCodec::exportPDF(document);
+    warmUp.reset();
+    const QByteArray letGo = PDFCodec::exportPDF(document);
+    for (const QByteArray& pdf : {whileReadied, readied, again, letGo})
+        EXPECT_EQ(test::pdfToText(pdf).simplified(), cold);
+}
+
 TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWaitingForThem)
 {
+    const VectorDocument overPDF = editedManual(12);
     PDFCodec::PageDrawingThreads* const threads = PDFCodec::PageDrawingThreads::shared();
     ASSERT_NE(threads, nullptr);
     std::mutex mutex;
@@ -96,9 +134,12 @@ TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWai
         changed.wait(lock, [&] { return holding == threads->count(); });
     }
     // Every thread is busy with other work (an export, say): closing the
-    // document does not wait for it.
+    // document does not wait for it, nor for the opening of its PDF.
     auto warmUp = PDFCodec::warmUpExportDrawing(linesDocument(6, 100));
     ASSERT_NE(warmUp, nullptr);
+    warmUp.reset();
+    warmUp = PDFCodec::warmUpExportDrawing(overPDF);
+    EXPECT_NE(warmUp, nullptr);
     warmUp.reset();
     {
         const std::lock_guard<std::mutex> lock(mutex);
@@ -108,6 +149,7 @@ TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWai
     for (std::future<void>& job : held)
         job.get();
     threads->run([] {}).get();
+    EXPECT_TRUE(test::pdfToText(PDFCodec::exportPDF(overPDF)).contains(QStringLiteral("EDITED ")));
 }
 
 }  // namespace
