@@ -19,6 +19,7 @@
 #include <atomic>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
@@ -110,6 +111,7 @@ QList<qsizetype> sameUnits(qsizetype count)
 }
 
 std::atomic<bool> printedTextLaidOutAlone{false};
+std::atomic<bool> everyLigatureCutMade{false};
 
 struct PendingAccent {
     qsizetype position;
@@ -118,13 +120,97 @@ struct PendingAccent {
     bool capital;
 };
 
+// Whether `c` is one of the accented letters of the accent table.
+bool isAccentedLetter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u >= 0xC0 && u <= 0xFF && accentTable().contains(QString(c));
+}
+
+// What one question (named by `Tag`) answered for the faces a thread asked
+// it of, by their font engine; each face held, so that no other engine takes its place under
+// the same address. A few faces at a time (a held face's engine stays
+// loaded), and never destroyed: engines must not be let go after Qt's font
+// data at exit.
+template <typename Tag, typename Ask>
+bool askedOfFace(const QRawFont& face, Ask ask)
+{
+    thread_local auto* const known = new std::vector<std::pair<QRawFont, bool>>();
+    for (const auto& [raw, answer] : *known) {
+        if (raw == face)
+            return answer;
+    }
+    const bool answer = ask();
+    if (known->size() >= 32)
+        known->clear();
+    known->emplace_back(face, answer);
+    return answer;
+}
+
+// Whether `face` is a subset of capitals: some capital vowel and no
+// lower-case one. Kept per thread.
+bool capitalsOnlyFace(const QRawFont& face)
+{
+    if (!face.isValid())
+        return false;
+    return askedOfFace<struct CapitalsOnly>(face, [&] {
+        const QList<quint32> vowels = face.glyphIndexesForString(QStringLiteral("aeioAEIO"));
+        const auto anyOf = [&](qsizetype from) {
+            return vowels.size() == 8 && std::any_of(vowels.begin() + from, vowels.begin() + from + 4,
+                                                     [](quint32 glyph) { return glyph != 0; });
+        };
+        return !anyOf(0) && anyOf(4);
+    });
+}
+
+// Whether every unit of `text` is shaped into the same glyphs at the same
+// distances from one another wherever the text stands in a line laid out
+// without ligatures: Latin letters, digits, punctuation, currency signs and
+// the minus sign (which troff writes for an option's dashes), which all fall
+// into one script run with what stands before them, none of
+// them joins or reorders with its neighbours, and a font's pair kerning only
+// changes the advance of the first glyph of a pair.
+bool shapedAlikeInAnyLine(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool alike = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300 && u != 0xAD)
+                           || (u >= 0x1E00 && u < 0x1F00) || (u >= 0x2010 && u < 0x2028)
+                           || (u >= 0x2030 && u < 0x205F) || (u >= 0x20A0 && u < 0x20C0) || u == 0x2212;
+        if (!alike)
+            return false;
+    }
+    return true;
+}
+
+// Whether shaping with `face` gives every character the glyph of its
+// character map and the face's advance whatever stands beside it: a face
+// without tables of substitutions, positioning, glyph classes or kerning,
+// OpenType's or Apple's. Kept per thread.
+bool shapesEachCharacterAlone(const QRawFont& face)
+{
+    if (!face.isValid())
+        return false;
+    return askedOfFace<struct EachAlone>(face, [&] {
+        static const char* const kTables[] = {"GSUB", "GPOS", "GDEF", "kern", "morx",
+                                              "mort", "kerx", "trak", "ankr", "feat"};
+        return std::all_of(std::begin(kTables), std::end(kTables),
+                           [&](const char* tag) { return face.fontTable(tag).isEmpty(); });
+    });
+}
+
 }  // namespace
+
+namespace {
 
 // Without ligatures the text is shaped in pieces cut after every "f" and
 // between "s" and "t", the letters ligatures join, so that each character
 // keeps a glyph of its own (a PDF reader would read a ligature glyph back as
-// its ligature character, "oﬀice" for "office").
-std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
+// its ligature character, "oﬀice" for "office"). As layOutLine, with every
+// cut made when `everyCut`; `ownGlyphs` is given the glyphs of the line's own
+// face for the text when they were read.
+std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& font, double kern, bool withoutLigatures,
+                                           bool everyCut, QList<quint32>* ownGlyphs = nullptr)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
     // The glyphs shaped for the layout are kept with it: reading its glyphs,
@@ -144,11 +230,27 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
                 made[size_t(k)].setProperty(QTextFormat::UserProperty, k);
             return made;
         }();
+        // A cut between two letters the line's own face draws changes
+        // nothing when that face shapes every character alone, nor does one
+        // beside a letter another font fills in, which is shaped apart from
+        // the face's anyway: such cuts are left out, and fewer pieces shaped.
+        // Only in lines of Latin letters, digits and punctuation, which make
+        // one script run whose characters each keep a glyph of their own.
+        QList<quint32> own;
+        if (!everyCut && shapedAlikeInAnyLine(text)) {
+            const QRawFont face = fonts::rawFontOf(layout->font());
+            if (shapesEachCharacterAlone(face))
+                own = face.glyphIndexesForString(text);
+            if (own.size() != text.size())
+                own.clear();
+        }
         QList<QTextLayout::FormatRange> pieces;
         qsizetype start = 0;
         for (qsizetype i = 1; i <= text.size(); ++i) {
-            const bool cut = i == text.size() || text[i - 1].toLower() == QLatin1Char('f')
-                             || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t'));
+            const bool cut = i == text.size()
+                             || ((text[i - 1].toLower() == QLatin1Char('f')
+                                  || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t')))
+                                 && (own.isEmpty() || (own[i - 1] == 0 && own[i] == 0)));
             if (!cut)
                 continue;
             QTextLayout::FormatRange piece;
@@ -161,11 +263,73 @@ std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, 
         // A text without cuts is shaped whole either way.
         if (pieces.size() > 1)
             layout->setFormats(pieces);
+        if (ownGlyphs)
+            *ownGlyphs = std::move(own);
     }
     layout->beginLayout();
     layout->createLine();
     layout->endLayout();
     return layout;
+}
+
+}  // namespace
+
+std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern, bool withoutLigatures)
+{
+    return layOutLineCut(text, font, kern, withoutLigatures, everyLigatureCutMade);
+}
+
+QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout)
+{
+    if (layout.lineCount() != 1)
+        return layout.glyphRuns();
+    const QList<QGlyphRun> pieces = layout.lineAt(0).glyphRuns();
+    if (pieces.size() <= 1)
+        return pieces;
+    // The pieces of one font and flags joined in their order, each list
+    // grown once rather than copied for every piece.
+    struct Joined {
+        QGlyphRun run;
+        QRawFont raw;
+        QList<quint32> glyphs;
+        QList<QPointF> positions;
+        QRectF box;
+    };
+    std::vector<Joined> joined;
+    joined.reserve(2);
+    for (const QGlyphRun& piece : pieces) {
+        const QRawFont raw = piece.rawFont();
+        auto found = std::find_if(joined.begin(), joined.end(), [&](const Joined& j) {
+            return j.raw == raw && j.run.flags() == piece.flags();
+        });
+        if (found == joined.end()) {
+            joined.push_back({piece, raw, {}, {}, {}});
+            continue;
+        }
+        if (found->run.isEmpty()) {
+            found->run = piece;
+            continue;
+        }
+        if (found->glyphs.isEmpty()) {
+            found->glyphs = found->run.glyphIndexes();
+            found->positions = found->run.positions();
+            found->box = found->run.boundingRect();
+        }
+        found->glyphs += piece.glyphIndexes();
+        found->positions += piece.positions();
+        found->box = found->box.united(piece.boundingRect());
+    }
+    QList<QGlyphRun> runs;
+    runs.reserve(qsizetype(joined.size()));
+    for (Joined& j : joined) {
+        if (!j.glyphs.isEmpty()) {
+            j.run.setGlyphIndexes(j.glyphs);
+            j.run.setPositions(j.positions);
+            j.run.setBoundingRect(j.box);
+        }
+        runs.append(j.run);
+    }
+    return runs;
 }
 
 namespace {
@@ -241,6 +405,16 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (!glyphs.isEmpty() && std::find(glyphs.begin(), glyphs.end(), 0u) == glyphs.end())
         return {text, {}};
     const bool oneGlyphPerUnit = glyphs.size() == text.size();
+    // A face that is no subset of capitals only draws another letter for a
+    // missing one of the accent table: when no such letter is missing, the
+    // text stays as it is.
+    if (oneGlyphPerUnit && !capitalsOnlyFace(face)) {
+        bool replaced = false;
+        for (qsizetype k = 0; k < text.size() && !replaced; ++k)
+            replaced = glyphs[k] == 0 && isAccentedLetter(text[k]);
+        if (!replaced)
+            return {text, {}};
+    }
     const auto hasAt = [&](qsizetype position, QStringView c) {
         if (!oneGlyphPerUnit)
             return has(c.toString());
@@ -251,19 +425,11 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
         return true;
     };
 
-    // Whether the face is a subset of capitals: asked once, when a character is missing.
-    std::optional<bool> capitalsOnlyFace;
+    std::optional<bool> askedCapitals;
     const auto capitalsOnlyAsked = [&] {
-        if (!capitalsOnlyFace) {
-            const QList<quint32> vowels = face.isValid() ? face.glyphIndexesForString(QStringLiteral("aeioAEIO"))
-                                                         : QList<quint32>();
-            const auto anyOf = [&](qsizetype from) {
-                return vowels.size() == 8 && std::any_of(vowels.begin() + from, vowels.begin() + from + 4,
-                                                         [](quint32 glyph) { return glyph != 0; });
-            };
-            capitalsOnlyFace = !anyOf(0) && anyOf(4);
-        }
-        return *capitalsOnlyFace;
+        if (!askedCapitals)
+            askedCapitals = capitalsOnlyFace(face);
+        return *askedCapitals;
     };
 
     QString adapted;
@@ -333,6 +499,11 @@ void layOutPrintedTextAlone(bool alone)
     printedTextLaidOutAlone = alone;
 }
 
+void makeEveryLigatureCut(bool every)
+{
+    everyLigatureCutMade = every;
+}
+
 double alignedLineStart(double x, double width, TextAlignmentMode alignment, double boxWidth)
 {
     switch (alignment) {
@@ -384,12 +555,13 @@ struct UnitGlyphs {
 // The glyphs of `drawn` one per unit in `layout`; nothing when the line is
 // not made that way (clusters, other alphabets, more than one font filling
 // in) or its glyphs do not sit at the layout's own cursor positions.
-std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn)
+std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn,
+                                       const QList<quint32>& ownGlyphs = {})
 {
     if (drawn.isEmpty() || !shapedOneGlyphPerUnit(drawn))
         return std::nullopt;
     UnitGlyphs out;
-    out.runs = layout.glyphRuns();
+    out.runs = lineGlyphRuns(layout);
     if (out.runs.isEmpty() || out.runs.size() > 2)
         return std::nullopt;
     // With two runs, the line's own font draws every unit it has a glyph for.
@@ -406,7 +578,9 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     for (qsizetype r = 0; r < runCount; ++r)
         positions[size_t(r)] = out.runs[r].positions();
     // With two runs, the face's glyphs for the units tell which run draws each.
-    const QList<quint32> faceGlyphs = runCount == 2 ? face.glyphIndexesForString(drawn) : QList<quint32>();
+    const QList<quint32> faceGlyphs = runCount != 2                        ? QList<quint32>()
+                                      : ownGlyphs.size() == drawn.size() ? ownGlyphs
+                                                                         : face.glyphIndexesForString(drawn);
     if (runCount == 2 && faceGlyphs.size() != drawn.size())
         return std::nullopt;
     std::array<qsizetype, 2> next{0, 0};
@@ -465,25 +639,6 @@ QList<double> sourcePositions(const QList<double>& cursorX, const QString& drawn
     return natural;
 }
 
-// Whether every unit of `text` is shaped into the same glyphs at the same
-// distances from one another wherever the text stands in a line laid out
-// without ligatures: Latin letters, digits, punctuation and currency signs,
-// which all fall into one script run with what stands before them, none of
-// them joins or reorders with its neighbours, and a font's pair kerning only
-// changes the advance of the first glyph of a pair.
-bool shapedAlikeInAnyLine(QStringView text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        const bool alike = (u >= 0x20 && u < 0x7F) || (u >= 0xA0 && u < 0x0300 && u != 0xAD)
-                           || (u >= 0x1E00 && u < 0x1F00) || (u >= 0x2010 && u < 0x2028)
-                           || (u >= 0x2030 && u < 0x205F) || (u >= 0x20A0 && u < 0x20C0);
-        if (!alike)
-            return false;
-    }
-    return true;
-}
-
 // Where a plain layout of `end` alone puts each of its cursor positions,
 // read from `cursorX` (those of `drawn`) when `drawn` ends with `end`: the
 // cuts that keep letters apart fall alike in both, so the glyphs of `end`
@@ -531,7 +686,10 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     if (!printed || drawn.isEmpty())
         return {{0, int(drawn.size()), 0.0}};
     const QList<double> cursorX = cursorPositions(layout.lineAt(0), drawn, glyphs);
-    const QList<double> natural = sourcePositions(cursorX, drawn, sourceOf, source.size());
+    // Drawn unit for source unit, the drawn places are the source's.
+    const QList<double> natural =
+        subsetLigatures || drawn.size() != source.size() ? sourcePositions(cursorX, drawn, sourceOf, source.size())
+                                                         : cursorX;
     QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
@@ -579,8 +737,11 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 
     // One point of font size is one user unit, whatever the device's
     // resolution. A line placed over its print keeps Qt from joining letters
-    // the print set apart.
-    const auto layout = layOutLine(adapted.adapted, font, kern, toPDF || printed);
+    // the print set apart. The glyphs of the line's own face, when read to
+    // lay it out, later tell which font draws each unit.
+    QList<quint32> ownGlyphs;
+    const auto layout =
+        layOutLineCut(adapted.adapted, font, kern, toPDF || printed, everyLigatureCutMade, &ownGlyphs);
     const QTextLine line = layout->lineAt(0);
     if (!line.isValid())
         return;
@@ -588,7 +749,8 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     const double y = at.y();
     // Over a printed line (laid out without ligatures) the glyphs are read
     // once, for their places and to draw them.
-    const std::optional<UnitGlyphs> lineGlyphs = printed ? glyphPerUnit(*layout, adapted.adapted) : std::nullopt;
+    const std::optional<UnitGlyphs> lineGlyphs =
+        printed ? glyphPerUnit(*layout, adapted.adapted, ownGlyphs) : std::nullopt;
     const QList<ShiftedPiece> pieces =
         shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed, lineGlyphs);
     const QPointF origin(x, y - line.ascent());
@@ -606,7 +768,9 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         // Written as PDF text by the overlay when its glyphs are known one
         // per unit (what each glyph stands for) and no accent is drawn.
         const std::optional<UnitGlyphs> glyphs =
-            !adapted.accents.isEmpty() ? std::nullopt : lineGlyphs ? lineGlyphs : glyphPerUnit(*layout, adapted.adapted);
+            !adapted.accents.isEmpty() ? std::nullopt
+            : lineGlyphs               ? lineGlyphs
+                                       : glyphPerUnit(*layout, adapted.adapted, ownGlyphs);
         if (glyphs) {
             QList<PDFTextOverlay::HeldRun> runs;
             QList<QList<QPointF>> positions;

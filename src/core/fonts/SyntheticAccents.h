@@ -9,6 +9,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGlyphRun>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -44,9 +45,16 @@ struct AdaptedSubsetText {
 // One line of text laid out with design metrics and `kern` points after
 // every character; one unit of the layout is one point of the font's size,
 // and QTextLayout::draw keeps that size in the painter's user units. Without
-// ligatures every character keeps a glyph of its own (for PDF output).
+// ligatures every character keeps a glyph of its own (for PDF output): the
+// text is shaped in pieces cut where letters could join.
 std::unique_ptr<QTextLayout> layOutLine(const QString& text, const QFont& font, double kern,
                                         bool withoutLigatures = false);
+
+// The glyph runs of `layout` as QTextLayout::glyphRuns() gives them, one
+// per font (and run flags) with the same glyphs and places, in the order of
+// each font's first glyph on the line; joined without Qt's copies of every
+// run merged so far.
+QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout);
 
 // The base letter and accent of the 30 accented letters covered (É È Ê Ë À
 // Â Ä Ù Û Ü Î Ï Ô Ö Ç and their lower-case forms).
@@ -76,5 +84,13 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
 // text out on its own otherwise; with `alone`, always on its own. Both give
 // the same places (the switch is there to check that they do).
 void layOutPrintedTextAlone(bool alone);
+
+// A line laid out without ligatures leaves out the cuts that change nothing:
+// those between two letters its own face draws when that face shapes every
+// character alone (without tables of substitutions, positioning or kerning)
+// and those beside a letter another font fills in. With `every`, every cut is
+// made. Both give the same glyphs at the same places (the switch is there to
+// check that they do).
+void makeEveryLigatureCut(bool every);
 
 }  // namespace zelvane::PDFCodec

@@ -142,6 +142,11 @@ TEST_F(SyntheticAccentsTest, EmitsLettersOutsideTheTableUnchanged)
     const auto simple = PDFCodec::adaptStringForSubsetFont(QStringLiteral("É\r\nÉ"), font, 0);
     EXPECT_EQ(simple.adapted, QStringLiteral("E\r\nE"));
     EXPECT_EQ(simple.accents.size(), 2);
+
+    // Missing letters none of which the table holds leave the text alone.
+    const auto outside = PDFCodec::adaptStringForSubsetFont(QStringLiteral("ñnxÿ n"), font, 0);
+    EXPECT_EQ(outside.adapted, QStringLiteral("ñnxÿ n"));
+    EXPECT_TRUE(outside.accents.isEmpty());
 }
 
 TEST_F(SyntheticAccentsTest, NeverAlignsLeftOfTheStart)
@@ -335,7 +340,8 @@ QByteArray linesOverTheirPrint(const QList<std::pair<QString, PDFCodec::PrintedL
 TEST_F(SyntheticAccentsTest, AnEditedLineEndingWithItsPrintedTextIsPlacedAsWhenThePrintIsLaidOutAlone)
 {
     // Printed lines with what kerning and the cuts against ligatures act on:
-    // capitals that kern, quotes and brackets before letters, f and st, digits.
+    // capitals that kern, quotes and brackets before letters, f and st,
+    // digits, and the minus signs troff prints for an option's dashes.
     const QStringList printedTexts = {
         QStringLiteral("To AVOID a file, Type \"Ayes\" or (T) with 12.50 $ off"),
         QStringLiteral("the office of first stations: staff, fluff, afflict, stst"),
@@ -343,6 +349,7 @@ TEST_F(SyntheticAccentsTest, AnEditedLineEndingWithItsPrintedTextIsPlacedAsWhenT
         QStringLiteral("f"),
         QStringLiteral("t t  two  spaces, then   three"),
         QStringLiteral("xyz"),
+        QStringLiteral("\u2212\u2212vector \u2212f of 5\u22123 (a\u2212b)"),
     };
     // Edits that end with the printed text (before it: a word, a letter, an
     // "f" or "s" that cuts the line right there), and edits that do not.
