@@ -14,6 +14,8 @@ HeadlessOutcome runInfo(const QStringList& arguments)
     HeadlessRuntime::ensureGuiApplication();
     // Without an input the report describes the new controller's document.
     VectorController controller(false, false);
+    // The report exports nothing.
+    controller.setReadiesExportOnOpen(false);
     if (input) {
         try {
             controller.openFile(QUrl::fromLocalFile(resolvedPath(*input)));

@@ -64,6 +64,11 @@ public:
     // Whether the PDF export's drawing threads were set to be made ready for
     // the open document (a long one) when it was opened.
     bool readiesExportDrawing() const { return m_exportWarmUp != nullptr; }
+    // Whether documents opened from now on have the export's drawing
+    // threads made ready for them (the default). A caller that only reads
+    // what it opens turns it off: readying them loads the document's fonts
+    // on every drawing thread, for an export that will not come.
+    void setReadiesExportOnOpen(bool readies) { m_readiesExportOnOpen = readies; }
     // Replaces the document outside the history and the status line (the
     // self-test and the snapshot renderer hand documents over this way); a
     // current page past the new last page moves to it. Cancels a gesture.
@@ -578,6 +583,7 @@ private:
     std::unique_ptr<QThreadPool> m_saveWriter;
     // The PDF export's drawing threads made ready for the document opened last.
     std::unique_ptr<PDFCodec::ExportDrawingWarmUp> m_exportWarmUp;
+    bool m_readiesExportOnOpen = true;
     int m_pendingSaves = 0;
     quint64 m_nextSaveSerial = 1;
     // The serial of the last save recorded as the saved state: a save asked

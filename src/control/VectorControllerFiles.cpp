@@ -147,7 +147,8 @@ void VectorController::putOpenedDocument(VectorDocument opened, const QString& f
     replaceDocument(std::move(opened));
     // Its first export then draws as fast as the later ones.
     m_exportWarmUp.reset();
-    m_exportWarmUp = PDFCodec::warmUpExportDrawing(m_document);
+    if (m_readiesExportOnOpen)
+        m_exportWarmUp = PDFCodec::warmUpExportDrawing(m_document);
     const qsizetype pages = m_document.pages.size();
     const QString pageWord = pages >= 2 ? QStringLiteral("pages") : QStringLiteral("page");
     const QString counts = QString::number(pages) + QLatin1Char(' ') + pageWord + QStringLiteral(", ") +

@@ -782,3 +782,18 @@ TEST_F(VectorControllerFilesTest, OpeningAgainAndClosingWhileTheExportThreadsAre
     EXPECT_FALSE(controller->readiesExportDrawing());
     controller.reset();
 }
+
+TEST_F(VectorControllerFilesTest, AControllerThatOnlyReadsWhatItOpensReadiesNoExport)
+{
+    const QString path = scratchPath(QStringLiteral("long.pdf"));
+    writeFile(path, makeManualTestPDF(16));
+    controller->setReadiesExportOnOpen(false);
+    controller->openFile(path);
+    EXPECT_EQ(controller->document().pages.size(), 16);
+    EXPECT_FALSE(controller->readiesExportDrawing());
+    // Turned back on, the next document opened has them readied.
+    controller->setReadiesExportOnOpen(true);
+    controller->openFile(path);
+    EXPECT_TRUE(controller->readiesExportDrawing());
+    controller.reset();
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QDate>
+#include <QSet>
 #include <limits>
 
 using namespace zelvane;
@@ -178,6 +179,22 @@ TEST(VectorElementTest, DisplayTitles)
     EXPECT_EQ(withKind(signature).displayTitle(), QStringLiteral("Signature — "));
     EXPECT_EQ(withKind(StampPayload{}).displayTitle(), QString());
     EXPECT_EQ(withKind(PathPayload{}, QStringLiteral("Pen")).displayTitle(), QStringLiteral("Pen"));
+}
+
+TEST(VectorElementTest, NewElementsHaveDistinctRandomIdentifiers)
+{
+    QSet<QUuid> seen;
+    for (int i = 0; i < 4000; ++i) {
+        const QUuid id = VectorElement::make(QStringLiteral("x"), plainText(QStringLiteral("x")), VectorRect(0, 0, 1, 1), 0,
+                                             VectorStyle()).id;
+        ASSERT_FALSE(id.isNull());
+        EXPECT_EQ(id.version(), QUuid::Random);
+        EXPECT_EQ(id.variant(), QUuid::DCE);
+        // Written and read back as the files hold it.
+        EXPECT_EQ(QUuid::fromString(id.toString(QUuid::WithoutBraces)), id);
+        seen.insert(id);
+    }
+    EXPECT_EQ(seen.size(), 4000);
 }
 
 TEST(VectorElementTest, ModifiedPDFTextThresholds)

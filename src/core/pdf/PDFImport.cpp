@@ -12,7 +12,6 @@
 
 #include <QThread>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -124,18 +123,18 @@ private:
 // when pages were measured one at a time.
 constexpr qint64 kPageBitmapBudget = qint64(2) * 1190 * 1684 * 4;
 
-// Threads helping the page workers measure their pages' lines. A worker
-// hands a page's lines out and measures them too; an idle helper joins the
-// oldest page whose lines are still being handed out, and so does the
-// importing thread while it waits for a page. Helpers draw nothing and keep
-// no poppler document.
+// Threads helping the page workers measure their pages' lines, when the
+// import is given more threads than page workers. A worker hands a page's
+// lines out and measures them too; an idle helper joins the oldest page
+// whose lines are still being handed out. Helpers draw nothing and keep no
+// poppler document.
 class LineHelpers {
 public:
     explicit LineHelpers(int threads)
     {
         for (int i = 0; i < threads; ++i) {
             m_threads.emplace_back(QThread::create([this] {
-                helpUntil([this] { return m_stopping; });
+                help();
                 handOverSent(this);
             }));
             m_threads.back()->start();
@@ -171,12 +170,12 @@ public:
             std::rethrow_exception(job.failure);
     }
 
-    // Measures lines handed out until `done` holds (checked with the
-    // helpers' lock held; whoever makes it hold calls wake()).
-    void helpUntil(const std::function<bool()>& done)
+private:
+    // Measures lines handed out until the helpers stop.
+    void help()
     {
         std::unique_lock lock(m_mutex);
-        while (!done()) {
+        while (!m_stopping) {
             if (m_jobs.empty())
                 m_wake.wait(lock);
             else
@@ -184,15 +183,6 @@ public:
         }
     }
 
-    void wake()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-        }
-        m_wake.notify_all();
-    }
-
-private:
     struct Job {
         const qsizetype count;
         const std::function<void(qsizetype)>& each;
@@ -410,8 +400,7 @@ public:
     PageMeasuring(const PDFDocument& pdf, std::shared_ptr<std::mutex> drawingTurn, int workers,
                   PageBitmaps& bitmaps, LineHelpers* helpers)
         : m_pdf(pdf), m_drawingTurn(std::move(drawingTurn)), m_bitmaps(bitmaps), m_helpers(helpers),
-          m_pages(size_t(pdf.pageCount())),
-          m_ready(std::make_unique<std::atomic<bool>[]>(m_pages.size())), m_ahead(workers + 1)
+          m_pages(size_t(pdf.pageCount())), m_ahead(workers + 1)
     {
         for (int i = 0; i < workers; ++i) {
             m_threads.emplace_back(QThread::create([this, i] {
@@ -437,11 +426,12 @@ public:
     }
 
     // Waits for page `index`; rethrows what stopped the worker measuring it.
-    // Meanwhile this thread helps measure the lines of pages in progress.
+    // This thread measures no lines meanwhile: a line is measured on the
+    // thread that drew its page, whose processor still holds the pixels,
+    // and other threads reading them cost more processor time than the
+    // wait saves.
     MeasuredPage take(int index)
     {
-        if (m_helpers)
-            m_helpers->helpUntil([&] { return m_ready[size_t(index)].load(); });
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [&] { return m_pages[size_t(index)].done; });
         Slot& slot = m_pages[size_t(index)];
@@ -504,9 +494,6 @@ private:
                 m_pages[size_t(index)] = std::move(result);
             }
             m_changed.notify_all();
-            m_ready[size_t(index)] = true;
-            if (m_helpers)
-                m_helpers->wake();
         }
     }
 
@@ -515,8 +502,6 @@ private:
     PageBitmaps& m_bitmaps;
     LineHelpers* const m_helpers;
     std::vector<Slot> m_pages;
-    // Set once a page's slot is done, for whoever waits without the lock.
-    std::unique_ptr<std::atomic<bool>[]> m_ready;
     const int m_ahead;
     int m_next = 0;
     int m_taken = 0;
@@ -529,10 +514,11 @@ private:
 
 int defaultImportWorkers()
 {
-    // Two page workers, the importing thread helping them measure lines
-    // while it waits. Helper threads beyond them would speed the import up
-    // but each adds an allocator arena of its own (about 0.25 MB), which
-    // the import's peak memory has no room for.
+    // Two page workers, each measuring the lines of the pages it draws, the
+    // importing thread making the elements of the pages measured. Helper
+    // threads beyond them would speed the import up but each adds an
+    // allocator arena of its own (about 0.25 MB), which the import's peak
+    // memory has no room for, and reads pixels drawn on another processor.
     return std::clamp(QThread::idealThreadCount(), 1, kMostPageWorkers);
 }
 
@@ -577,7 +563,7 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
     const int threads = std::max(workers, 1);
     const int pageWorkers = std::min({threads, kMostPageWorkers, pageCount});
     std::optional<LineHelpers> helpers;
-    if (threads > 1) {
+    if (threads > pageWorkers) {
         helpers.emplace(threads - pageWorkers);
     }
     PageBitmaps bitmaps(kPageBitmapBudget);
