@@ -75,6 +75,9 @@ thread_local PDFTextOverlay* t_active = nullptr;
 // Faces a thread keeps at most; more start the list afresh.
 constexpr size_t kThreadFaces = 64;
 
+// 128 bits wide enough for a 53-bit mantissa times a power of ten.
+__extension__ typedef unsigned __int128 Wide;
+
 // |value| times 10^Decimals rounded to a whole number exactly, half to even
 // (as std::to_chars rounds), for a finite value whose product is below 2^63.
 quint64 roundedExactly(double value, quint64 unit)
@@ -84,15 +87,15 @@ quint64 roundedExactly(double value, quint64 unit)
     const int biased = int((bits >> 52) & 0x7FF);
     const quint64 mantissa = (bits & ((quint64(1) << 52) - 1)) | (biased ? quint64(1) << 52 : 0);
     const int exponent = (biased ? biased : 1) - 1075;
-    const unsigned __int128 product = static_cast<unsigned __int128>(mantissa) * unit;
+    const Wide product = static_cast<Wide>(mantissa) * unit;
     if (exponent >= 0)
         return quint64(product << exponent);
     if (exponent <= -127)
         return 0;
     const int shift = -exponent;
-    const unsigned __int128 whole = product >> shift;
-    const unsigned __int128 rest = product - (whole << shift);
-    const unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    const Wide whole = product >> shift;
+    const Wide rest = product - (whole << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
     return quint64(whole) + ((rest > half || (rest == half && (whole & 1))) ? 1 : 0);
 }
 
