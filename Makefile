@@ -44,7 +44,7 @@ fuzz:
 # their reason in tests/tsan.supp.
 TSAN_DIR ?= build-tsan
 TSAN_JOBS ?= 4
-TSAN_TESTS ?= ^(VectorController|DurableFile|Http|RequestArguments|ApiRoutes|OSC|RemotePaths|ServicePorts|SocketSupport|SnapshotQueue|PageExport|PDFExportMask|PDFParallelImport|FontDatabaseCalls|BackgroundSave|BackgroundOpen|PageDrawingThreads|ExportDrawingWarmUp|OverlayPart|PDFDocumentRenderTest.DocumentsTakingTurns)
+TSAN_TESTS ?= ^(VectorController|DurableFile|Http|RequestArguments|ApiRoutes|OSC|RemotePaths|ServicePorts|SocketSupport|SnapshotQueue|PageExport|PDFExportMask|PDFParallelImport|FontDatabaseCalls|BackgroundSave|BackgroundOpen|PageDrawingThreads|ExportDrawingWarmUp|OverlayPart|StreamDeflate|PDFDocumentRenderTest.DocumentsTakingTurns)
 tsan:
 	@cmake -S . -B $(TSAN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_FLAGS="-fsanitize=thread -fno-omit-frame-pointer" \
