@@ -50,6 +50,9 @@ HeadlessOutcome runConvert(const QStringList& arguments)
 
     HeadlessRuntime::ensureGuiApplication();
     VectorController controller(false, false);
+    // Only a PDF is drawn by the export's threads: for SVG or PNG, readying
+    // them would load the document's fonts on each of them for nothing.
+    controller.setReadiesExportOnOpen(output->endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive));
     try {
         if (*input != QLatin1String("demo")) {
             controller.openFile(QUrl::fromLocalFile(resolvedPath(*input)));
