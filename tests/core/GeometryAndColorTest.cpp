@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 using namespace zelvane;
@@ -79,6 +80,32 @@ TEST(RGBAColorTest, ReadsHexadecimalForms)
                 0x80 / 255.0);
     expectColor(RGBAColor::fromHex(QStringLiteral("#aabbcc")), 0xAA / 255.0, 0xBB / 255.0, 0xCC / 255.0);
     expectColor(RGBAColor::fromHex(QStringLiteral("+ABCDE")), 0x0A / 255.0, 0xBC / 255.0, 0xDE / 255.0);
+}
+
+TEST(RGBAColorTest, DigitsWrittenAsThisProgramWritesThemReadAsAnyOtherSpelling)
+{
+    // "#" and six or eight digits are read at once; spaces around them take
+    // the general reading, which must agree, and a character that is no
+    // digit anywhere leaves it to that reading too.
+    const QString digits = QStringLiteral("0123456789abcdefABCDEF");
+    std::uint32_t state = 12345;
+    const auto next = [&] { return state = state * 1664525u + 1013904223u; };
+    for (int k = 0; k < 2000; ++k) {
+        QString text = QStringLiteral("#");
+        const int count = k % 2 ? 8 : 6;
+        for (int i = 0; i < count; ++i)
+            text += digits[qsizetype(next() >> 8) % digits.size()];
+        if (k % 7 == 0)
+            text[qsizetype(1 + (next() >> 8) % quint32(count))] = QLatin1Char(k % 3 ? 'g' : '+');
+        const auto fast = RGBAColor::fromHex(text);
+        const auto general = RGBAColor::fromHex(QLatin1Char(' ') + text + QLatin1Char('\t'));
+        ASSERT_EQ(fast.has_value(), general.has_value()) << text.toStdString();
+        if (fast) {
+            EXPECT_EQ(*fast, *general) << text.toStdString();
+        }
+    }
+    expectColor(RGBAColor::fromHex(QStringLiteral("#0A1b2C")), 0x0A / 255.0, 0x1B / 255.0, 0x2C / 255.0);
+    expectColor(RGBAColor::fromHex(QStringLiteral("#FfEe0080")), 1, 0xEE / 255.0, 0, 0x80 / 255.0);
 }
 
 TEST(RGBAColorTest, ReadsNamesAndFunctionalForm)

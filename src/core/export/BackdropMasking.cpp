@@ -49,16 +49,9 @@ BackdropMasking backdropMasking(const VectorPage& page, const QTransform& pageTo
 {
     const QColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
     BackdropMasking masking;
-    // The masks of a page mostly share one colour, read once.
-    const QString* readHex = nullptr;
-    QColor readColor;
     for (const MaskRect& mask : page.activeMaskRects()) {
-        if (!readHex || mask.colorHex != *readHex) {
-            const auto color = RGBAColor::fromHex(mask.colorHex);
-            readColor = color ? color->toQColor() : background;
-            readHex = &mask.colorHex;
-        }
-        masking.masks.append({pageToUser.mapRect(mask.rect.toQRectF()), readColor, {}});
+        const auto color = RGBAColor::fromHex(mask.colorHex);
+        masking.masks.append({pageToUser.mapRect(mask.rect.toQRectF()), color ? color->toQColor() : background, {}});
     }
     // The masks of changed and hidden lines follow the redactions, in the
     // order of the elements.

@@ -342,69 +342,15 @@ QRectF PDFTextOverlay::inkOf(const QPointF& origin, const QList<HeldRun>& runs)
 
 QRectF PDFTextOverlay::heldInkOf(const QPointF& origin, const QList<HeldRun>& runs)
 {
-    // The glyphs' boxes united one after the other exactly as QRectF unites
-    // two rectangles (the same sums, in the same order), without a call per
-    // glyph: a null rectangle gives way to the next one, and a null next
-    // one leaves it as it is.
-    double x = 0;
-    double y = 0;
-    double w = 0;
-    double h = 0;
+    QRectF ink;
     for (const HeldRun& held : runs) {
         FaceData& face = *faceOf(held.run.rawFont())->data;
         const QList<quint32> glyphs = held.run.glyphIndexes();
         const QList<QPointF> positions = held.run.positions();
-        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
-            const quint32 glyph = glyphs[i];
-            const QRectF& box =
-                glyph < face.boxKnown.size() && face.boxKnown[glyph] ? face.boxes[glyph] : boxOf(face, glyph);
-            const QPointF at = origin + positions[i];
-            const double rx = box.x() + at.x();
-            const double ry = box.y() + at.y();
-            const double rw = box.width();
-            const double rh = box.height();
-            if (w == 0. && h == 0.) {
-                x = rx;
-                y = ry;
-                w = rw;
-                h = rh;
-                continue;
-            }
-            if (rw == 0. && rh == 0.)
-                continue;
-            double left = x;
-            double right = x;
-            if (w < 0)
-                left += w;
-            else
-                right += w;
-            if (rw < 0) {
-                left = qMin(left, rx + rw);
-                right = qMax(right, rx);
-            } else {
-                left = qMin(left, rx);
-                right = qMax(right, rx + rw);
-            }
-            double top = y;
-            double bottom = y;
-            if (h < 0)
-                top += h;
-            else
-                bottom += h;
-            if (rh < 0) {
-                top = qMin(top, ry + rh);
-                bottom = qMax(bottom, ry);
-            } else {
-                top = qMin(top, ry);
-                bottom = qMax(bottom, ry + rh);
-            }
-            x = left;
-            y = top;
-            w = right - left;
-            h = bottom - top;
-        }
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            ink |= boxOf(face, glyphs[i]).translated(origin + positions[i]);
     }
-    return QRectF(x, y, w, h).adjusted(-1, -1, 1, 1);
+    return ink.adjusted(-1, -1, 1, 1);
 }
 
 PDFTextOverlay* PDFTextOverlay::active()

@@ -65,6 +65,18 @@ std::optional<RGBAColor> parseFunctional(const QString& text)
     return RGBAColor(numbers[0] / 255.0, numbers[1] / 255.0, numbers[2] / 255.0, 1);
 }
 
+// The colour of six hexadecimal digits, or eight with alpha last, read as
+// one number.
+RGBAColor fromDigits(quint64 value, bool withAlpha)
+{
+    if (!withAlpha) {
+        return RGBAColor(double((value >> 16) & 0xFF) / 255.0, double((value >> 8) & 0xFF) / 255.0,
+                         double(value & 0xFF) / 255.0, 1);
+    }
+    return RGBAColor(double((value >> 24) & 0xFF) / 255.0, double((value >> 16) & 0xFF) / 255.0,
+                     double((value >> 8) & 0xFF) / 255.0, double(value & 0xFF) / 255.0);
+}
+
 std::optional<RGBAColor> parseHexadecimal(QString text)
 {
     if (text.startsWith(QLatin1Char('#'))) {
@@ -98,12 +110,7 @@ std::optional<RGBAColor> parseHexadecimal(QString text)
     if (!ok) {
         return std::nullopt;
     }
-    if (text.size() == 6) {
-        return RGBAColor(double((value >> 16) & 0xFF) / 255.0, double((value >> 8) & 0xFF) / 255.0,
-                         double(value & 0xFF) / 255.0, 1);
-    }
-    return RGBAColor(double((value >> 24) & 0xFF) / 255.0, double((value >> 16) & 0xFF) / 255.0,
-                     double((value >> 8) & 0xFF) / 255.0, double(value & 0xFF) / 255.0);
+    return fromDigits(value, text.size() == 8);
 }
 
 int channelByte(double c)
@@ -124,6 +131,24 @@ std::optional<RGBAColor> RGBAColor::fromHex(const std::optional<QString>& input)
 {
     if (!input) {
         return std::nullopt;
+    }
+    // "#RRGGBB" and "#RRGGBBAA", as this program writes them, read at once:
+    // masks and elements ask for their colour each time they are drawn.
+    if (const qsizetype size = input->size(); (size == 7 || size == 9) && input->front() == QLatin1Char('#')) {
+        quint32 value = 0;
+        bool digits = true;
+        for (qsizetype i = 1; i < size && digits; ++i) {
+            const char16_t c = (*input)[i].unicode();
+            const int digit = c >= u'0' && c <= u'9'   ? c - u'0'
+                              : c >= u'a' && c <= u'f' ? c - u'a' + 10
+                              : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                       : -1;
+            digits = digit >= 0;
+            value = (value << 4) | quint32(digit & 15);
+        }
+        if (digits) {
+            return fromDigits(value, size == 9);
+        }
     }
     const QString text = input->trimmed().toLower();
     if (text.isEmpty() || text == QLatin1String("none") || text == QLatin1String("transparent")) {

@@ -270,22 +270,15 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             drawBackdropRaster(page, painter);
         }
     }
-    // The masks of a page mostly share one colour, read once.
-    const QString* readHex = nullptr;
-    QColor readColor;
     for (const MaskRect& mask : page.activeMaskRects()) {
-        if (!readHex || mask.colorHex != *readHex) {
-            const auto color = RGBAColor::fromHex(mask.colorHex);
-            readColor = color ? color->toQColor() : background;
-            readHex = &mask.colorHex;
-        }
+        const auto color = RGBAColor::fromHex(mask.colorHex);
         // On pixels a mask takes every pixel it touches; vector output keeps
         // it exact.
         const int device = painter.device()->devType();
         const QRectF cover = device == QInternal::Image || device == QInternal::Pixmap
                                  ? coveringDevicePixels(mask.rect.toQRectF(), painter.deviceTransform())
                                  : mask.rect.toQRectF();
-        painter.fillRect(cover, readColor);
+        painter.fillRect(cover, color ? color->toQColor() : background);
     }
     for (const VectorElement& element : page.elements) {
         if (!element.visible) {
