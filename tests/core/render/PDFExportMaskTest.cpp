@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
@@ -50,6 +53,33 @@ QStringList wordsOf(const QString& text)
 
 // What `qpdf --check` checks: the file reads without warnings, every stream
 // decodes, and every page's content parses.
+// The first channel of every pixel of each image of `pdf` that lies inside
+// `area` (page points, two pixels in from its edges), for a picture drawn
+// over the whole page of width `pageWidth`.
+QList<QList<int>> imagePixelsIn(const QByteArray& pdf, const QRectF& area, double pageWidth)
+{
+    QPDF read;
+    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
+    QList<QList<int>> images;
+    for (QPDFObjectHandle object : read.getAllObjects()) {
+        if (!object.isStream() || !object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
+            continue;
+        const int width = int(object.getDict().getKey("/Width").getIntValue());
+        const int height = int(object.getDict().getKey("/Height").getIntValue());
+        const std::shared_ptr<Buffer> data = object.getStreamData(qpdf_dl_all);
+        const size_t channels = data->getSize() / size_t(width * height);
+        EXPECT_GE(channels, 1u);
+        const double toPixels = width / pageWidth;
+        QList<int> pixels;
+        for (int y = int(area.top() * toPixels) + 2; y < int(area.bottom() * toPixels) - 2; ++y) {
+            for (int x = int(area.left() * toPixels) + 2; x < int(area.right() * toPixels) - 2; ++x)
+                pixels.append(data->getBuffer()[(size_t(y) * size_t(width) + size_t(x)) * channels]);
+        }
+        images.append(pixels);
+    }
+    return images;
+}
+
 void expectSoundFile(const QByteArray& pdf)
 {
     QPDF read;
@@ -243,29 +273,28 @@ TEST_F(PDFExportMaskTest, ScannedPageLosesItsTextLayerAndPixelsUnderTheMask)
     EXPECT_TRUE(text.contains(QStringLiteral("Invoice")));
 
     // No dark pixel is left in the file's image under the mask.
-    QPDF read;
-    read.processMemoryFile("export", pdf.constData(), size_t(pdf.size()));
-    int images = 0;
-    for (QPDFObjectHandle object : read.getAllObjects()) {
-        if (!object.isStream() || !object.getDict().getKey("/Subtype").isNameAndEquals("/Image"))
-            continue;
-        const int width = int(object.getDict().getKey("/Width").getIntValue());
-        const int height = int(object.getDict().getKey("/Height").getIntValue());
-        const std::shared_ptr<Buffer> data = object.getStreamData(qpdf_dl_all);
-        const size_t channels = data->getSize() / size_t(width * height);
-        ASSERT_GE(channels, 1u);
-        const double toPixels = width / page.width;
-        int dark = 0;
-        for (int y = int(name.top() * toPixels) + 2; y < int(name.bottom() * toPixels) - 2; ++y) {
-            for (int x = int(name.left() * toPixels) + 2; x < int(name.right() * toPixels) - 2; ++x) {
-                if (data->getBuffer()[(size_t(y) * size_t(width) + size_t(x)) * channels] < 128)
-                    ++dark;
-            }
+    const QList<QList<int>> images = imagePixelsIn(pdf, name, page.width);
+    for (const QList<int>& pixels : images)
+        EXPECT_EQ(std::count_if(pixels.begin(), pixels.end(), [](int value) { return value < 128; }), 0);
+    EXPECT_EQ(images.size(), 1);
+
+    // Under an edited line's mask the picture takes the mask's own colour
+    // (its grey here), not the page's.
+    for (VectorElement& element : page.elements) {
+        if (TextPayload* payload = element.text(); payload && payload->text.contains(QStringLiteral("Bernard"))) {
+            payload->text = QStringLiteral("Invoice to Martin");
+            payload->maskColorHex = QStringLiteral("#336699");
         }
-        EXPECT_EQ(dark, 0);
-        ++images;
     }
-    EXPECT_EQ(images, 1);
+    page.redactedPDFRects.clear();
+    const QByteArray edited = PDFCodec::exportPDF(document);
+    expectSoundFile(edited);
+    const int grey = int(std::lround((0.299 * 0x33 + 0.587 * 0x66 + 0.114 * 0x99)));
+    const QList<QList<int>> under = imagePixelsIn(edited, word, page.width);
+    ASSERT_EQ(under.size(), 1);
+    ASSERT_FALSE(under[0].isEmpty());
+    for (const int value : under[0])
+        ASSERT_NEAR(value, grey, 2);
 }
 
 TEST_F(PDFExportMaskTest, PageThatCannotBeFilteredIsWrittenAsAPicture)
