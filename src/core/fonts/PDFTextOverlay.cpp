@@ -99,10 +99,15 @@ quint64 roundedExactly(double value, quint64 unit)
     return quint64(whole) + ((rest > half || (rest == half && (whole & 1))) ? 1 : 0);
 }
 
+// The largest magnitude written: about the largest real PDF readers take.
+constexpr double kLargestWritten = 1e38;
+
 // A number as PDF writes it, at `p` (at most 63 bytes), returning where it
 // ends: at most `Decimals` decimals (0 to 6), no trailing zeros. Rounded as
 // std::to_chars rounds the exact value; a value too close to halfway for
-// its scaled product to tell is left to it.
+// its scaled product to tell is left to it. A larger value than PDF readers
+// take is written as the largest they take, with its sign, so that what
+// lies far off the page stays off it.
 template <int Decimals>
 char* putNumber(char* p, double value)
 {
@@ -115,8 +120,10 @@ char* putNumber(char* p, double value)
                               : Decimals == 5 ? 1e5
                                               : 1e6;
     constexpr quint64 kUnit = quint64(kScale);
-    if (!std::isfinite(value) || std::abs(value) < 0.5 / kScale)
+    if (std::isnan(value) || std::abs(value) < 0.5 / kScale)
         value = 0;
+    else if (std::abs(value) > kLargestWritten)
+        value = std::copysign(kLargestWritten, value);
     const double scaled = std::abs(value) * kScale;
     const double whole = std::floor(scaled);
     const double fraction = scaled - whole;

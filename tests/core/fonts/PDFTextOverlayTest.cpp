@@ -1,7 +1,8 @@
 // What the PDF overlay writes for held lines: numbers exactly halfway
 // between two that can be written are rounded to the even one (as
 // std::to_chars rounds the exact value), and a page of many lines is written
-// whole, every line in the order it was held.
+// whole, every line in the order it was held; a line held far off the page
+// stays far off it.
 
 #include "core/fonts/TestFonts.h"
 #include "fonts/PDFTextOverlay.h"
@@ -12,6 +13,9 @@
 #include <QRawFont>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 using namespace zelvane::PDFCodec;
 namespace test = zelvane::testing;
@@ -106,4 +110,59 @@ TEST_F(PDFTextOverlayTest, APageOfManyLinesIsWrittenWholeInTheOrderHeld)
             from = at + start.size();
         }
     }
+}
+
+TEST_F(PDFTextOverlayTest, ALineHeldFarOffThePageIsWrittenFarOffIt)
+{
+    // Numbers too large to write as they are are written as the largest a
+    // PDF reader takes, with their sign: never as zero, on the page.
+    QImage image(64, 64, QImage::Format_ARGB32);
+    QPainter painter(&image);
+    PDFTextOverlay overlay;
+    overlay.startPage(0);
+    const QList<double> far{1e60, -1e60, 1e300, -std::numeric_limits<double>::max(), 1e40,
+                            -std::numeric_limits<double>::infinity()};
+    for (const double x : far)
+        ASSERT_TRUE(overlay.hold(painter, QPointF(x, 5), {runOf(QStringLiteral("A"), {0})}, Qt::black));
+    // Its second glyph far along the line, its third back where it started.
+    ASSERT_TRUE(overlay.hold(painter, QPointF(10, 20), {runOf(QStringLiteral("ABC"), {0, 1e70, 8})}, Qt::black));
+    painter.setWorldTransform(QTransform(1e80, 0, 0, -1e80, -1e90, 1e90));
+    ASSERT_TRUE(overlay.hold(painter, QPointF(0, 0), {runOf(QStringLiteral("B"), {0})}, Qt::black));
+    painter.end();
+    overlay.finish();
+
+    const QByteArray content = overlay.pages().at(0).content;
+    const QList<QByteArray> lines = content.split('\n');
+    QList<double> placed;
+    QList<double> adjustments;
+    QList<double> matrix;
+    for (const QByteArray& line : lines) {
+        const QList<QByteArray> words = line.split(' ');
+        for (const QByteArray& word : words) {
+            EXPECT_LE(word.size(), 63) << line.constData();
+            EXPECT_FALSE(word.contains('e') && !word.startsWith('/') && word != "BT" && word != "ET")
+                << line.constData();
+        }
+        if (const qsizetype at = words.indexOf("Tm"); at >= 2)
+            placed.append(words[at - 2].toDouble());
+        if (const qsizetype at = words.indexOf("Tm"); at >= 0 && line.contains("<01> "))
+            adjustments.append(words[words.indexOf("[<00>") + 1].toDouble());
+        if (line.startsWith("q ") && !line.startsWith("q 1 0 0 1 0 0 cm"))
+            for (qsizetype k = 1; k <= 6; ++k)
+                matrix.append(words[k].toDouble());
+    }
+    ASSERT_EQ(placed.size(), far.size() + 2);
+    for (qsizetype i = 0; i < far.size(); ++i) {
+        EXPECT_GE(std::abs(placed[i]), 1e37) << "line " << i << ": " << placed[i];
+        EXPECT_LE(std::abs(placed[i]), 3.4e38) << "line " << i << ": " << placed[i];
+        EXPECT_EQ(std::signbit(placed[i]), std::signbit(far[i])) << "line " << i;
+    }
+    // Against the text's way: a large step back, in thousandths of the size.
+    ASSERT_EQ(adjustments.size(), 1);
+    EXPECT_LE(adjustments[0], -1e37);
+    ASSERT_EQ(matrix.size(), 6);
+    EXPECT_GE(matrix[0], 1e37);
+    EXPECT_LE(matrix[3], -1e37);
+    EXPECT_LE(matrix[4], -1e37);
+    EXPECT_GE(matrix[5], 1e37);
 }
