@@ -110,6 +110,7 @@ struct ThreadBackdrop {
     std::shared_ptr<PDFDocument> document;
     std::shared_ptr<PDFDocument> textDocument;
     qint64 textIndex = -1;
+    int textTurn = 0;
     PDFPageText text;
     std::optional<PrintedLineIndex> lineIndex;
     double textOffset = 0;
@@ -177,9 +178,13 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset, const P
     const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
     ThreadBackdrop& kept = threadBackdrop();
     const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
-    if (document != kept.textDocument || index != kept.textIndex) {
+    // The text is kept turned as the page was: a page turned since then
+    // (or another page over the same one, turned otherwise) reads it anew.
+    const int turn = normalizedQuarterTurn(page.pdfRotation);
+    if (document != kept.textDocument || index != kept.textIndex || turn != kept.textTurn) {
         kept.textDocument = document;
         kept.textIndex = index;
+        kept.textTurn = turn;
         kept.text = {};
         kept.lineIndex.reset();
         kept.textOffset = 0;
@@ -187,7 +192,7 @@ const PDFPageText& backdropText(const VectorPage& page, double& yOffset, const P
             kept.text = document->pageText(int(index));
             const QRectF box = document->mediaBox(int(index));
             const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
-            if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0) {
+            if (turn != 0) {
                 turnPageText(kept.text, unturned, turn);
             } else {
                 kept.textOffset = unturned.height() - box.height();

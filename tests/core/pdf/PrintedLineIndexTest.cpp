@@ -5,6 +5,7 @@
 
 #include "core/fonts/TestFonts.h"
 #include "model/VectorPage.h"
+#include "operations/VectorOperations.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 #include "pdf/PDFTextExtraction.h"
@@ -273,6 +274,40 @@ TEST(PrintedLineIndexTest, ExportsFindTheLinesOfProducerFilesAsASearchDoes)
                 found += searched ? 1 : 0;
             }
         }
+    }
+    EXPECT_GT(found, 50);
+}
+
+TEST(PrintedLineIndexTest, APageTurnedSinceItsLinesWereFoundIsReadTurned)
+{
+    // A thread keeps the text of the last page it looked lines up on; the
+    // same page turned a quarter at a time must not be read as it lay.
+    ASSERT_TRUE(test::ensureGuiApplication());
+    const QByteArray data = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/groff-memo.pdf"));
+    VectorDocument document = PDFCodec::importPDF(data, QStringLiteral("groff-memo.pdf"), std::nullopt);
+    ASSERT_FALSE(document.pages.isEmpty());
+    const auto opened = PDFDocument::open(data);
+    ASSERT_TRUE(opened);
+    const QRectF box = opened->mediaBox(0);
+    const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
+    qsizetype found = 0;
+    for (int quarter = 0; quarter < 5; ++quarter) {
+        const VectorPage& page = document.pages[0];
+        PDFPageText text = opened->pageText(0);
+        double yOffset = 0;
+        if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0)
+            PDFCodec::turnPageText(text, unturned, turn);
+        else
+            yOffset = unturned.height() - box.height();
+        for (const VectorElement& element : page.elements) {
+            if (!element.text() || !element.text()->isPDFExtracted || element.text()->text.contains(QLatin1Char('\n')))
+                continue;
+            const std::optional<PrintedLine> searched = searchedLine(text, yOffset, *element.text());
+            EXPECT_TRUE(sameLine(PDFCodec::printedLineFor(page, element), searched))
+                << "turned " << 90 * quarter << ": " << element.text()->text.toStdString();
+            found += searched ? 1 : 0;
+        }
+        VectorOperations::rotatePage(document, 0, true);
     }
     EXPECT_GT(found, 50);
 }
