@@ -102,14 +102,14 @@ quint64 roundedExactly(double value, quint64 unit)
 // The largest magnitude written: about the largest real PDF readers take.
 constexpr double kLargestWritten = 1e38;
 
-// A number as PDF writes it, at `p` (at most 63 bytes), returning where it
-// ends: at most `Decimals` decimals (0 to 6), no trailing zeros. Rounded as
-// std::to_chars rounds the exact value; a value too close to halfway for
-// its scaled product to tell is left to it. A larger value than PDF readers
-// take is written as the largest they take, with its sign, so that what
-// lies far off the page stays off it.
+// The digits of a number as PDF writes it, at `p` (at most 60 bytes),
+// returning where they end: at most `Decimals` decimals (0 to 6), no
+// trailing zeros. Rounded as std::to_chars rounds the exact value; a value
+// too close to halfway for its scaled product to tell is left to it. A
+// larger value than PDF readers take is written as the largest they take,
+// with its sign, so that what lies far off the page stays off it.
 template <int Decimals>
-char* putNumber(char* p, double value)
+char* putDigits(char* p, double value)
 {
     static_assert(Decimals >= 0 && Decimals <= 6);
     constexpr double kScale = Decimals == 0   ? 1
@@ -185,6 +185,20 @@ char* putNumber(char* p, double value)
         *--first = '-';
     std::memcpy(p, first, size_t(end - first));
     return p + (end - first);
+}
+
+// A number as PDF writes it, at `p` (at most 63 bytes), returning where it
+// ends: its digits, as a real when beyond the integers PDF readers take.
+template <int Decimals>
+char* putNumber(char* p, double value)
+{
+    char* const end = putDigits<Decimals>(p, value);
+    if (std::abs(value) > 2147483647.0 && !std::memchr(p, '.', size_t(end - p))) [[unlikely]] {
+        end[0] = '.';
+        end[1] = '0';
+        return end + 2;
+    }
+    return end;
 }
 
 char* putNumber(char* p, double value, int decimals)
