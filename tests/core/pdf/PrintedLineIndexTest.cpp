@@ -17,6 +17,7 @@
 
 #include <QTransform>
 #include <cmath>
+#include <limits>
 #include <random>
 
 using namespace zelvane;
@@ -58,8 +59,14 @@ std::optional<PrintedLine> searchedLine(const PDFPageText& page, double yOffset,
         }
         return QString();
     };
+    // A line starts at a character placed somewhere.
+    const auto placedSomewhere = [&](qsizetype i) {
+        const QPointF centre = placed(i).center();
+        return std::isfinite(centre.x()) && std::isfinite(centre.y());
+    };
     for (qsizetype at = page.text.indexOf(text); at >= 0; at = page.text.indexOf(text, at + 1)) {
-        if (at + text.size() > page.characterRects.size() || !inside(at) || !inside(at + text.size() - 1))
+        if (at + text.size() > page.characterRects.size() || !placedSomewhere(at) || !inside(at)
+            || !inside(at + text.size() - 1))
             continue;
         const bool wordsOnly = PDFCodec::printedInvisibly(page, at, text.size());
         PrintedLine line{text, {}, wordsOnly};
@@ -310,6 +317,56 @@ TEST(PrintedLineIndexTest, APageTurnedSinceItsLinesWereFoundIsReadTurned)
         VectorOperations::rotatePage(document, 0, true);
     }
     EXPECT_GT(found, 50);
+}
+
+TEST(PrintedLineIndexTest, PagesOfUnmeasurablePlacesFindWhatASearchFinds)
+{
+    // Characters placed nowhere, at infinity, astronomically far, flat,
+    // upside down, or thousands on one row, and fewer places than
+    // characters: the index finds what a search of the page text finds (no
+    // line starting where no place can be measured).
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::nan("");
+    const QString row = QStringLiteral("of the page");
+    const QList<QRectF> odd{QRectF(nan, 100, 5, 10),     QRectF(100, nan, 5, 10),     QRectF(inf, 100, 5, 10),
+                            QRectF(100, -inf, 5, 10),    QRectF(1e308, 1e308, 1e308, 1e308),
+                            QRectF(-1e308, -1e308, 5, 10), QRectF(100, 100, 5, 0), QRectF(100, 100, -5, -10),
+                            QRectF(100, 100, 0, 0)};
+    std::mt19937 random(7);
+    qsizetype found = 0;
+    for (int round = 0; round < 60; ++round) {
+        PDFPageText page;
+        std::vector<QRectF> frames;
+        // A long row of the same words first, then rows placed oddly.
+        const int rows = round % 3 == 0 ? 400 : 20;
+        for (int r = 0; r < rows; ++r) {
+            const qsizetype start = page.text.size();
+            page.text += row + QLatin1Char(' ');
+            const double x = round % 3 == 0 ? 66.0 * r : 10 + random() % 500;
+            const double y = round % 3 == 0 ? 400 : 10 + random() % 800;
+            for (qsizetype i = 0; i <= row.size(); ++i) {
+                QRectF rect(x + 6.0 * double(i), y - 5, 5, 10);
+                if (random() % 5 == 0)
+                    rect = odd[random() % odd.size()];
+                page.characterRects.append(rect);
+            }
+            page.runs.append({start, page.text.size(), QStringLiteral("F%1").arg(random() % 2)});
+            frames.push_back(QRectF(x, y - 5, 66, 10));
+        }
+        // Places for fewer characters than the text has.
+        page.characterRects.resize(page.characterRects.size() - qsizetype(random() % 8));
+        const PDFCodec::PrintedLineIndex index(page);
+        for (const QRectF& frame : frames) {
+            for (const double turn : {0, 90}) {
+                const TextPayload payload = payloadFor(row, frame, turn);
+                const std::optional<PrintedLine> searched = searchedLine(page, 0, payload);
+                ASSERT_TRUE(sameLine(PDFCodec::printedLineOf(page, index, 0, payload), searched))
+                    << "round " << round << ", turned " << turn;
+                found += searched ? 1 : 0;
+            }
+        }
+    }
+    EXPECT_GT(found, 500);
 }
 
 }  // namespace
