@@ -414,6 +414,14 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (text.isEmpty() || !fonts::hasFontSupport())
         return {text, {}};
     const QRawFont face = fonts::rawFontOf(font);
+    // Without surrogates the face gives one glyph per unit, and a face that
+    // is no subset of capitals only changes a missing letter of the accent
+    // table: a text without such letters stays as it is, whichever glyphs
+    // the face lacks, and its glyphs need not be read.
+    if (face.isValid()
+        && std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate() || isAccentedLetter(c); })
+        && !capitalsOnlyFace(face))
+        return {text, {}};
     auto has = [&face](const QString& x) { return fonts::hasCharacters(face, x); };
     // The text's glyphs, read once: with one per unit (no surrogate pairs),
     // whether the face has a character of the text is read from them.
@@ -733,17 +741,21 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     }
     const QList<double> shifts = printedShifts(printedOrigins(*printed, font), *naturalPrinted, source, natural);
 
-    QList<ShiftedPiece> pieces;
-    pieces.reserve(drawn.size());
+    // At most one piece per unit, written in place.
+    QList<ShiftedPiece> pieces(drawn.size());
+    ShiftedPiece* const piece = pieces.data();
+    qsizetype count = 0;
+    const QChar* const units = drawn.constData();
     for (qsizetype k = 0; k < drawn.size(); ++k) {
         const double shift = shifts.value(sourceUnit(sourceOf, k));
-        if (!pieces.isEmpty() && (std::abs(pieces.back().shift - shift) < 1e-3 || !layout.isValidCursorPosition(int(k))
-                                  || drawn[k].isSpace())) {
-            ++pieces.back().length;
+        if (count > 0 && (std::abs(piece[count - 1].shift - shift) < 1e-3 || !layout.isValidCursorPosition(int(k))
+                          || units[k].isSpace())) {
+            ++piece[count - 1].length;
             continue;
         }
-        pieces.append({int(k), 1, shift});
+        piece[count++] = {int(k), 1, shift};
     }
+    pieces.resize(count);
     return pieces;
 }
 
