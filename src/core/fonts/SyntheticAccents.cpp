@@ -120,7 +120,7 @@ struct PendingAccent {
 };
 
 // Whether `c` is one of the accented letters of the accent table.
-bool isAccentedLetter(QChar c)
+inline bool isAccentedLetter(QChar c)
 {
     const char16_t u = c.unicode();
     return u >= 0xC0 && u <= 0xFF && accentTable().contains(QString(c));
