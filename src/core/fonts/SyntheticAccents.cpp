@@ -741,15 +741,19 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     }
     const QList<double> shifts = printedShifts(printedOrigins(*printed, font), *naturalPrinted, source, natural);
 
-    // At most one piece per unit, written in place.
+    // At most one piece per unit, written in place. Below U+0300 the only
+    // unit that starts no character is a line feed after a carriage return,
+    // a space, which stays in its piece anyway: the layout is not asked.
     QList<ShiftedPiece> pieces(drawn.size());
     ShiftedPiece* const piece = pieces.data();
     qsizetype count = 0;
     const QChar* const units = drawn.constData();
+    const bool everyUnitStarts =
+        std::all_of(drawn.begin(), drawn.end(), [](QChar c) { return c.unicode() < 0x300; });
     for (qsizetype k = 0; k < drawn.size(); ++k) {
         const double shift = shifts.value(sourceUnit(sourceOf, k));
-        if (count > 0 && (std::abs(piece[count - 1].shift - shift) < 1e-3 || !layout.isValidCursorPosition(int(k))
-                          || units[k].isSpace())) {
+        if (count > 0 && (std::abs(piece[count - 1].shift - shift) < 1e-3 || units[k].isSpace()
+                          || (!everyUnitStarts && !layout.isValidCursorPosition(int(k))))) {
             ++piece[count - 1].length;
             continue;
         }
