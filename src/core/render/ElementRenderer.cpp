@@ -160,8 +160,9 @@ void drawText(const VectorElement& element, const TextPayload& payload, QPainter
     const QColor color =
         colorOf(element.style.fillColorHex).value_or(colorOf(element.style.strokeColorHex).value_or(kDefaultInk));
     const QFont font = resolveFont(payload, payload.fontSize);
-    const double capHeight = fonts::capHeightOf(font);
-    const double firstBaseline = element.frame.y + payload.baselineOffset.value_or(capHeight);
+    // The cap height is measured only for a line that has no baseline of its own.
+    const double firstBaseline =
+        element.frame.y + (payload.baselineOffset ? *payload.baselineOffset : fonts::capHeightOf(font));
     const QStringList lines = payload.text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (lines[i].isEmpty()) {
