@@ -42,41 +42,26 @@ PrintedLineIndex::PrintedLineIndex(const PDFPageText& page) : m_size(page.text.s
         std::fill(m_fonts.begin() + from, m_fonts.begin() + to, font);
     }
 
-    // The laid-out characters whose centre is finite, read three times
-    // without a copy: for the rows they span, for their bands, and to place
-    // them band by band (by ascending place within a band).
     const qsizetype laidOut = std::min(m_size, page.characterRects.size());
-    const QRectF* const rects = page.characterRects.constData();
-    const auto centreOf = [rects](qsizetype i, QPointF& centre) {
-        const QRectF& rect = rects[i];
-        if (rect.isNull()) {
-            return false;
-        }
-        centre = rect.center();
-        return std::isfinite(centre.x()) && std::isfinite(centre.y());
-    };
-    QPointF centre;
-    size_t count = 0;
-    // The first lowest centre and the last highest, as std::minmax_element finds them.
-    double lowest = 0;
-    double highest = 0;
+    std::vector<Member> centres;
+    centres.reserve(size_t(laidOut));
     for (qsizetype i = 0; i < laidOut; ++i) {
-        if (!centreOf(i, centre)) {
+        const QRectF& rect = page.characterRects[i];
+        if (rect.isNull()) {
             continue;
         }
-        if (count == 0 || centre.y() < lowest) {
-            lowest = centre.y();
+        const QPointF centre = rect.center();
+        if (std::isfinite(centre.x()) && std::isfinite(centre.y())) {
+            centres.push_back({i, centre.x(), centre.y(), page.text[i].unicode()});
         }
-        if (count == 0 || !(centre.y() < highest)) {
-            highest = centre.y();
-        }
-        ++count;
     }
-    if (count == 0) {
+    if (centres.empty()) {
         return;
     }
-    m_top = lowest;
-    const double spread = highest - m_top;
+    const auto [lowest, highest] = std::minmax_element(
+        centres.begin(), centres.end(), [](const Member& a, const Member& b) { return a.y < b.y; });
+    m_top = lowest->y;
+    const double spread = highest->y - m_top;
     m_band = std::isfinite(spread) ? std::max(kBandHeight, spread / double(kMaxBands - 1)) : 1;
     const size_t bands = std::isfinite(spread) ? std::min(size_t(spread / m_band) + 1, kMaxBands) : 1;
     const auto bandOf = [&](double y) {
@@ -84,23 +69,17 @@ PrintedLineIndex::PrintedLineIndex(const PDFPageText& page) : m_size(page.text.s
         return std::isfinite(at) ? std::min(size_t(at), bands - 1) : bands - 1;
     };
     // Counted, then placed band by band, keeping the places ascending.
-    std::vector<quint32> bandsOf(count);
+    std::vector<size_t> bandsOf(centres.size());
     m_bandStarts.assign(bands + 1, 0);
-    for (qsizetype i = 0, k = 0; i < laidOut; ++i) {
-        if (centreOf(i, centre)) {
-            bandsOf[size_t(k)] = quint32(bandOf(centre.y()));
-            ++m_bandStarts[bandsOf[size_t(k++)] + 1];
-        }
+    for (size_t i = 0; i < centres.size(); ++i) {
+        bandsOf[i] = bandOf(centres[i].y);
+        ++m_bandStarts[bandsOf[i] + 1];
     }
     std::partial_sum(m_bandStarts.begin(), m_bandStarts.end(), m_bandStarts.begin());
     std::vector<qsizetype> next(m_bandStarts.begin(), m_bandStarts.end() - 1);
-    m_members.reset(new Member[count]);
-    m_memberCount = count;
-    const QChar* const characters = page.text.constData();
-    for (qsizetype i = 0, k = 0; i < laidOut; ++i) {
-        if (centreOf(i, centre)) {
-            m_members[size_t(next[bandsOf[size_t(k++)]]++)] = {i, centre.x(), centre.y(), characters[i].unicode()};
-        }
+    m_members.resize(centres.size());
+    for (size_t i = 0; i < centres.size(); ++i) {
+        m_members[size_t(next[bandsOf[i]]++)] = centres[i];
     }
 }
 
@@ -113,7 +92,7 @@ std::vector<qsizetype> PrintedLineIndex::charactersNear(QChar character, const Q
         std::iota(found.begin(), found.end(), qsizetype(0));
         return found;
     }
-    if (m_memberCount == 0) {
+    if (m_members.empty()) {
         return found;
     }
     // One band holds all when the centres spread too far to be measured.

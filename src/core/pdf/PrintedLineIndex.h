@@ -3,8 +3,6 @@
 #include "pdf/PDFDocument.h"
 
 #include <QRectF>
-
-#include <memory>
 #include <vector>
 
 namespace zelvane::PDFCodec {
@@ -41,8 +39,7 @@ private:
     // Members of band b are m_members[m_bandStarts[b] .. m_bandStarts[b + 1]),
     // by ascending place.
     std::vector<qsizetype> m_bandStarts;
-    std::unique_ptr<Member[]> m_members;
-    size_t m_memberCount = 0;
+    std::vector<Member> m_members;
     std::vector<int> m_fonts;
 };
 
