@@ -202,6 +202,13 @@ bool shapesEachCharacterAlone(const QRawFont& face)
 
 namespace {
 
+// Whether `c` is the lower-case ASCII letter `lower` or its capital: the
+// only characters whose lower case is "f", "s" or "t".
+inline bool isLetter(QChar c, char16_t lower)
+{
+    return c.unicode() == lower || c.unicode() == lower - 0x20;
+}
+
 // Without ligatures the text is shaped in pieces cut after every "f" and
 // between "s" and "t", the letters ligatures join, so that each character
 // keeps a glyph of its own (a PDF reader would read a ligature glyph back as
@@ -250,8 +257,8 @@ std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& fon
         qsizetype start = 0;
         for (qsizetype i = 1; i <= text.size(); ++i) {
             const bool cut = i == text.size()
-                             || ((text[i - 1].toLower() == QLatin1Char('f')
-                                  || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t')))
+                             || ((isLetter(text[i - 1], u'f')
+                                  || (isLetter(text[i - 1], u's') && isLetter(text[i], u't')))
                                  && (own.isEmpty() || (own[i - 1] == 0 && own[i] == 0)));
             if (!cut)
                 continue;
