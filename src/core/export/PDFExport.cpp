@@ -890,43 +890,6 @@ QString rasterizedPagesNote(const PDFExportReport& report)
 
 namespace {
 
-// Readings of overlay parts whose pages an output copied: kept as long as
-// the output may read from them, then let go by the drawing threads. Those
-// made the readings' objects; letting go of them (milliseconds for a long
-// document) would otherwise hold up the export's return.
-class KeptReadings {
-public:
-    KeptReadings() = default;
-    KeptReadings(const KeptReadings&) = delete;
-    KeptReadings& operator=(const KeptReadings&) = delete;
-
-    ~KeptReadings()
-    {
-        PageDrawingThreads* const threads = m_readings.empty() ? nullptr : PageDrawingThreads::shared();
-        for (std::shared_ptr<Reading>& reading : m_readings) {
-            if (threads) {
-                threads->letGo(std::move(reading));
-            }
-        }
-    }
-
-    // Keeps `reading` and the bytes it reads from.
-    void keep(std::unique_ptr<QPDF> reading, const QByteArray& bytes)
-    {
-        auto kept = std::make_shared<Reading>();
-        kept->bytes = bytes;
-        kept->pdf = std::move(reading);
-        m_readings.push_back(std::move(kept));
-    }
-
-private:
-    struct Reading {
-        QByteArray bytes;
-        std::unique_ptr<QPDF> pdf;  // let go before its bytes
-    };
-    std::vector<std::shared_ptr<Reading>> m_readings;
-};
-
 // The whole output, once the overlays are drawn. `careful` looks at every
 // stream each backdrop draws from before writing, and writes the pages whose
 // streams cannot be read as pictures: the second try after a first one
@@ -934,8 +897,6 @@ private:
 QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlays, PDFExportReport* report,
                          const PDFExportOptions& options, bool careful)
 {
-    // Let go after the output, which reads from them until it is written.
-    KeptReadings parts;
     {
         QPDF output;
         output.setSuppressWarnings(true);
@@ -993,6 +954,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             }
         }
         QPDFPageDocumentHelper pageTree(output);
+        std::vector<std::unique_ptr<QPDF>> parts;
         if (!overlays.drawnAtOnce()) {
             // The pages of every part, copied with what they use as soon as
             // the part is drawn, then put in page order; the parts stay open
@@ -1017,7 +979,7 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
                             "/Info", output.copyForeignObject(info.isIndirect() ? info : part->makeIndirectObject(info)));
                     }
                 }
-                parts.keep(std::move(part), drawnPart.pdf);
+                parts.push_back(std::move(part));
             });
             for (const std::optional<QPDFPageObjectHelper>& page : drawnPages) {
                 if (!page) {

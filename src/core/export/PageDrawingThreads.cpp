@@ -65,15 +65,6 @@ std::shared_future<void> PageDrawingThreads::runOnEach(std::function<void()> job
     return done;
 }
 
-void PageDrawingThreads::letGo(std::shared_ptr<void> held)
-{
-    try {
-        run([held = std::move(held)]() mutable { held.reset(); });
-    } catch (const std::exception&) {
-        // Let go here with the job that could not be handed in.
-    }
-}
-
 void PageDrawingThreads::work()
 {
     // The jobs for every thread this thread has run (all were handed in

@@ -31,11 +31,6 @@ public:
     // this call, and returns at once. The future is ready once every thread
     // has run it; what it throws is dropped.
     std::shared_future<void> runOnEach(std::function<void()> job);
-    // Lets go of `held` on one of the threads, after the jobs handed in
-    // before it, and returns at once; lets go of it here when no job can be
-    // handed in. For what the threads made, so that the caller need not
-    // spend its own time on it.
-    void letGo(std::shared_ptr<void> held);
 
 private:
     // Throws std::system_error when not even one thread can be made.

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <future>
 #include <map>
@@ -119,39 +118,6 @@ TEST(PageDrawingThreadsTest, EndedJobsAreHandedOnWhileAnEarlierOneStillRuns)
     ends[0].set_value();
     handing.join();
     EXPECT_EQ(handed, (std::vector<size_t>{1, 3, 0, 2}));
-}
-
-}  // namespace
-
-namespace {
-
-// What the threads are handed to let go of is let go on one of them, after
-// the jobs handed in before it: the caller returns at once, holding nothing.
-TEST(PageDrawingThreadsTest, WhatTheyAreHandedIsLetGoOnOneOfThemAfterTheJobsBefore)
-{
-    PageDrawingThreads* const threads = PageDrawingThreads::shared();
-    ASSERT_NE(threads, nullptr);
-    struct Held {
-        std::promise<std::thread::id>* released = nullptr;
-        ~Held() { released->set_value(std::this_thread::get_id()); }
-    };
-    std::promise<std::thread::id> released;
-    std::future<std::thread::id> where = released.get_future();
-    // Every thread busy until the gate opens.
-    std::promise<void> gate;
-    std::shared_future<void> open = gate.get_future().share();
-    std::shared_future<void> busy = threads->runOnEach([open] { open.wait(); });
-    auto held = std::make_shared<Held>();
-    held->released = &released;
-    std::weak_ptr<Held> watched = held;
-    threads->letGo(std::move(held));
-    EXPECT_EQ(held, nullptr);
-    EXPECT_EQ(where.wait_for(std::chrono::seconds(0)), std::future_status::timeout);
-    EXPECT_FALSE(watched.expired());  // kept by the job, not let go yet
-    gate.set_value();
-    EXPECT_NE(where.get(), std::this_thread::get_id());
-    EXPECT_TRUE(watched.expired());
-    busy.wait();
 }
 
 }  // namespace
