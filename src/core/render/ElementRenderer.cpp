@@ -163,11 +163,14 @@ void drawText(const VectorElement& element, const TextPayload& payload, QPainter
     // The cap height is measured only for a line that has no baseline of its own.
     const double firstBaseline =
         element.frame.y + (payload.baselineOffset ? *payload.baselineOffset : fonts::capHeightOf(font));
-    // A text of one line is drawn as it is, without a list of its lines.
+    // A text of one line is drawn as it is, without a list of its lines. Its
+    // baseline is the first of several lines' (a size that is not a finite
+    // number places no line, as below).
     if (!payload.text.contains(QLatin1Char('\n'))) {
+        const double lineOffset = 0.0 * payload.fontSize * 1.25;
         if (!payload.text.isEmpty())
-            drawTextLine(painter, payload.text, QPointF(element.frame.x, firstBaseline + 0.0 * payload.fontSize * 1.25),
-                         font, payload.letterSpacing, color, payload.alignment, element.frame.width, printed);
+            drawTextLine(painter, payload.text, QPointF(element.frame.x, firstBaseline + lineOffset), font,
+                         payload.letterSpacing, color, payload.alignment, element.frame.width, printed);
         return;
     }
     const QStringList lines = payload.text.split(QLatin1Char('\n'));
