@@ -143,9 +143,9 @@ int firstExportOnly(const QString& path, bool readied)
     return first.wall < 0 ? 1 : 0;
 }
 
-// Run as `--write OUT [AGAIN]`: writes the export of the manual with every
-// line edited to OUT (and a second export of it to AGAIN), to compare what
-// two builds, or a process's first and later exports, write.
+// Run as `--write OUT [AGAIN...]`: writes the export of the manual with
+// every line edited to OUT (and a further export of it to each AGAIN), to
+// compare what two builds, or a process's first and later exports, write.
 int writeEdited(const QStringList& outputs)
 {
     QTemporaryDir scratch;
@@ -173,7 +173,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--first-export")
         return firstExportOnly(QString::fromLocal8Bit(argv[2]), argc == 4 && std::string(argv[3]) == "--readied");
-    if ((argc == 3 || argc == 4) && std::string(argv[1]) == "--write") {
+    if (argc >= 3 && std::string(argv[1]) == "--write") {
         QStringList outputs;
         for (int i = 2; i < argc; ++i)
             outputs.append(QString::fromLocal8Bit(argv[i]));

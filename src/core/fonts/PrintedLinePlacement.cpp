@@ -15,6 +15,8 @@ struct Word {
 QList<Word> wordsOf(const QString& text)
 {
     QList<Word> words;
+    // At most one word in two units: the list is made once.
+    words.reserve(text.size() / 2 + 1);
     qsizetype i = 0;
     while (i < text.size()) {
         while (i < text.size() && text[i].isSpace())

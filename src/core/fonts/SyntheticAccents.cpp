@@ -13,6 +13,7 @@
 #include <QPaintEngine>
 #include <QRawFont>
 #include <QTextLayout>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <array>
@@ -101,13 +102,11 @@ private:
     std::optional<QTextBoundaryFinder> m_finder;
 };
 
-// Every unit standing for itself.
-QList<qsizetype> sameUnits(qsizetype count)
+// The source unit of drawn unit `k`: an empty `sourceOf` stands for every
+// unit standing for itself.
+inline qsizetype sourceUnit(const QList<qsizetype>& sourceOf, qsizetype k)
 {
-    QList<qsizetype> units(count);
-    for (qsizetype i = 0; i < count; ++i)
-        units[i] = i;
-    return units;
+    return sourceOf.isEmpty() ? k : sourceOf[k];
 }
 
 std::atomic<bool> printedTextLaidOutAlone{false};
@@ -121,7 +120,7 @@ struct PendingAccent {
 };
 
 // Whether `c` is one of the accented letters of the accent table.
-bool isAccentedLetter(QChar c)
+inline bool isAccentedLetter(QChar c)
 {
     const char16_t u = c.unicode();
     return u >= 0xC0 && u <= 0xFF && accentTable().contains(QString(c));
@@ -203,6 +202,13 @@ bool shapesEachCharacterAlone(const QRawFont& face)
 
 namespace {
 
+// Whether `c` is the lower-case ASCII letter `lower` or its capital: the
+// only characters whose lower case is "f", "s" or "t".
+inline bool isLetter(QChar c, char16_t lower)
+{
+    return c.unicode() == lower || c.unicode() == lower - 0x20;
+}
+
 // Without ligatures the text is shaped in pieces cut after every "f" and
 // between "s" and "t", the letters ligatures join, so that each character
 // keeps a glyph of its own (a PDF reader would read a ligature glyph back as
@@ -210,7 +216,8 @@ namespace {
 // cut made when `everyCut`; `ownGlyphs` is given the glyphs of the line's own
 // face for the text when they were read.
 std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& font, double kern, bool withoutLigatures,
-                                           bool everyCut, QList<quint32>* ownGlyphs = nullptr)
+                                           bool everyCut, QList<quint32>* ownGlyphs = nullptr,
+                                           QRawFont* ownFace = nullptr)
 {
     auto layout = std::make_unique<QTextLayout>(text, fonts::layoutFont(font, kern));
     // The glyphs shaped for the layout are kept with it: reading its glyphs,
@@ -243,13 +250,15 @@ std::unique_ptr<QTextLayout> layOutLineCut(const QString& text, const QFont& fon
                 own = face.glyphIndexesForString(text);
             if (own.size() != text.size())
                 own.clear();
+            if (ownFace)
+                *ownFace = face;
         }
         QList<QTextLayout::FormatRange> pieces;
         qsizetype start = 0;
         for (qsizetype i = 1; i <= text.size(); ++i) {
             const bool cut = i == text.size()
-                             || ((text[i - 1].toLower() == QLatin1Char('f')
-                                  || (text[i - 1].toLower() == QLatin1Char('s') && text[i].toLower() == QLatin1Char('t')))
+                             || ((isLetter(text[i - 1], u'f')
+                                  || (isLetter(text[i - 1], u's') && isLetter(text[i], u't')))
                                  && (own.isEmpty() || (own[i - 1] == 0 && own[i] == 0)));
             if (!cut)
                 continue;
@@ -287,32 +296,45 @@ QList<QGlyphRun> lineGlyphRuns(const QTextLayout& layout)
     if (pieces.size() <= 1)
         return pieces;
     // The pieces of one font and flags joined in their order, each list
-    // grown once rather than copied for every piece.
+    // made once at its full size rather than copied for every piece.
     struct Joined {
         QGlyphRun run;
         QRawFont raw;
+        QGlyphRun::GlyphRunFlags flags;
+        qsizetype firstPiece = 0;
+        qsizetype glyphCount = 0;
         QList<quint32> glyphs;
         QList<QPointF> positions;
         QRectF box;
     };
     std::vector<Joined> joined;
     joined.reserve(2);
-    for (const QGlyphRun& piece : pieces) {
+    QVarLengthArray<qsizetype, 16> joinedInto(pieces.size());
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        const QGlyphRun& piece = pieces[p];
         const QRawFont raw = piece.rawFont();
-        auto found = std::find_if(joined.begin(), joined.end(), [&](const Joined& j) {
-            return j.raw == raw && j.run.flags() == piece.flags();
-        });
-        if (found == joined.end()) {
-            joined.push_back({piece, raw, {}, {}, {}});
+        const QGlyphRun::GlyphRunFlags flags = piece.flags();
+        auto found = std::find_if(joined.begin(), joined.end(),
+                                  [&](const Joined& j) { return j.flags == flags && j.raw == raw; });
+        if (found == joined.end())
+            found = joined.insert(joined.end(), {piece, raw, flags, p, 0, {}, {}, {}});
+        found->glyphCount += piece.glyphIndexes().size();
+        joinedInto[p] = found - joined.begin();
+    }
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        Joined* const found = &joined[size_t(joinedInto[p])];
+        if (found->firstPiece == p)
             continue;
-        }
+        const QGlyphRun& piece = pieces[p];
         if (found->run.isEmpty()) {
             found->run = piece;
             continue;
         }
         if (found->glyphs.isEmpty()) {
-            found->glyphs = found->run.glyphIndexes();
-            found->positions = found->run.positions();
+            found->glyphs.reserve(found->glyphCount);
+            found->positions.reserve(found->glyphCount);
+            found->glyphs.append(found->run.glyphIndexes());
+            found->positions.append(found->run.positions());
             found->box = found->run.boundingRect();
         }
         found->glyphs += piece.glyphIndexes();
@@ -337,14 +359,15 @@ namespace {
 // Type 1 and CFF programs carry no ligature rules, and a subset often holds
 // "ffi" only as the ligature glyph it printed, without a plain "f" or "i".
 // On pixels such a sequence is drawn with the program's own ligature glyph
-// rather than with letters of another font.
+// rather than with letters of another font. `sourceOf` is left empty when
+// every unit stands for itself.
 QString withSubsetLigatures(const QString& text, const QFont& font, QList<qsizetype>* sourceOf = nullptr)
 {
     static const std::pair<const char*, char16_t> kLigatures[] = {
         {"ffi", u'\uFB03'}, {"ffl", u'\uFB04'}, {"ff", u'\uFB00'}, {"fi", u'\uFB01'}, {"fl", u'\uFB02'}};
     const auto identity = [&] {
         if (sourceOf)
-            *sourceOf = sameUnits(text.size());
+            sourceOf->clear();
         return text;
     };
     if (!text.contains(QLatin1Char('f')))
@@ -398,6 +421,14 @@ AdaptedSubsetText adaptStringForSubsetFont(const QString& text, const QFont& fon
     if (text.isEmpty() || !fonts::hasFontSupport())
         return {text, {}};
     const QRawFont face = fonts::rawFontOf(font);
+    // Without surrogates the face gives one glyph per unit, and a face that
+    // is no subset of capitals only changes a missing letter of the accent
+    // table: a text without such letters stays as it is, whichever glyphs
+    // the face lacks, and its glyphs need not be read.
+    if (face.isValid()
+        && std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate() || isAccentedLetter(c); })
+        && !capitalsOnlyFace(face))
+        return {text, {}};
     auto has = [&face](const QString& x) { return fonts::hasCharacters(face, x); };
     // The text's glyphs, read once: with one per unit (no surrogate pairs),
     // whether the face has a character of the text is read from them.
@@ -536,7 +567,8 @@ bool shapedOneGlyphPerUnit(const QString& text)
                             || (u >= 0x048A && u < 0x0530) || (u >= 0x1E00 && u < 0x2000)
                             || (u >= 0x2010 && u < 0x2028) || (u >= 0x2030 && u < 0x2060)
                             || (u >= 0x20A0 && u < 0x20C0) || (u >= 0x2100 && u < 0x2C00);
-        if (!simple || c.isMark())
+        // No mark lies below U+0300.
+        if (!simple || (u >= 0x0300 && c.isMark()))
             return false;
     }
     return true;
@@ -555,8 +587,9 @@ struct UnitGlyphs {
 // The glyphs of `drawn` one per unit in `layout`; nothing when the line is
 // not made that way (clusters, other alphabets, more than one font filling
 // in) or its glyphs do not sit at the layout's own cursor positions.
+// `ownFace`, when given, is the face of the layout's font.
 std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn,
-                                       const QList<quint32>& ownGlyphs = {})
+                                       const QList<quint32>& ownGlyphs = {}, const QRawFont* ownFace = nullptr)
 {
     if (drawn.isEmpty() || !shapedOneGlyphPerUnit(drawn))
         return std::nullopt;
@@ -565,7 +598,7 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     if (out.runs.isEmpty() || out.runs.size() > 2)
         return std::nullopt;
     // With two runs, the line's own font draws every unit it has a glyph for.
-    const QRawFont face = fonts::rawFontOf(layout.font());
+    const QRawFont face = ownFace && ownFace->isValid() ? *ownFace : fonts::rawFontOf(layout.font());
     qsizetype own = 0;
     if (out.runs.size() == 2) {
         if (out.runs[1].rawFont() == face)
@@ -619,6 +652,13 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
 // read from its glyphs when there is one per unit.
 QList<double> cursorPositions(const QTextLine& line, const QString& drawn, const std::optional<UnitGlyphs>& glyphs)
 {
+    if (glyphs && glyphs->x.size() == drawn.size()) {
+        QList<double> x;
+        x.reserve(drawn.size() + 1);
+        x.append(glyphs->x);
+        x.append(line.isValid() ? line.horizontalAdvance() : 0.0);
+        return x;
+    }
     QList<double> x(drawn.size() + 1, line.isValid() ? line.horizontalAdvance() : 0.0);
     for (qsizetype k = 0; k < drawn.size(); ++k)
         x[k] = glyphs ? glyphs->x[k] : line.isValid() ? line.cursorToX(int(k)) : 0.0;
@@ -627,13 +667,16 @@ QList<double> cursorPositions(const QTextLine& line, const QString& drawn, const
 
 // Where a line laid out from `drawn` puts every cursor position of the
 // source text it was drawn for, from the x of the drawn cursor positions;
-// `sourceOf` tells the source index of every drawn unit.
+// `sourceOf` tells the source index of every drawn unit (empty: the same).
 QList<double> sourcePositions(const QList<double>& cursorX, const QString& drawn, const QList<qsizetype>& sourceOf,
                               qsizetype sourceSize)
 {
+    if (sourceOf.isEmpty() && sourceSize == drawn.size())
+        return cursorX;
     QList<double> natural(sourceSize + 1, cursorX[drawn.size()]);
     for (qsizetype k = drawn.size() - 1; k >= 0; --k) {
-        for (qsizetype i = sourceOf[k]; i < (k + 1 < drawn.size() ? sourceOf[k + 1] : sourceSize); ++i)
+        for (qsizetype i = sourceUnit(sourceOf, k); i < (k + 1 < drawn.size() ? sourceUnit(sourceOf, k + 1) : sourceSize);
+             ++i)
             natural[i] = cursorX[k];
     }
     return natural;
@@ -690,7 +733,7 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     const QList<double> natural =
         subsetLigatures || drawn.size() != source.size() ? sourcePositions(cursorX, drawn, sourceOf, source.size())
                                                          : cursorX;
-    QList<qsizetype> printedSourceOf = sameUnits(printed->text.size());
+    QList<qsizetype> printedSourceOf;
     const QString printedDrawn =
         subsetLigatures ? withSubsetLigatures(printed->text, font, &printedSourceOf) : printed->text;
     std::optional<QList<double>> naturalPrinted;
@@ -705,16 +748,25 @@ QList<ShiftedPiece> shiftedPieces(const QTextLayout& layout, const QString& draw
     }
     const QList<double> shifts = printedShifts(printedOrigins(*printed, font), *naturalPrinted, source, natural);
 
-    QList<ShiftedPiece> pieces;
+    // At most one piece per unit, written in place. Below U+0300 the only
+    // unit that starts no character is a line feed after a carriage return,
+    // a space, which stays in its piece anyway: the layout is not asked.
+    QList<ShiftedPiece> pieces(drawn.size());
+    ShiftedPiece* const piece = pieces.data();
+    qsizetype count = 0;
+    const QChar* const units = drawn.constData();
+    const bool everyUnitStarts =
+        std::all_of(drawn.begin(), drawn.end(), [](QChar c) { return c.unicode() < 0x300; });
     for (qsizetype k = 0; k < drawn.size(); ++k) {
-        const double shift = shifts.value(sourceOf[k]);
-        if (!pieces.isEmpty() && (std::abs(pieces.back().shift - shift) < 1e-3 || !layout.isValidCursorPosition(int(k))
-                                  || drawn[k].isSpace())) {
-            ++pieces.back().length;
+        const double shift = shifts.value(sourceUnit(sourceOf, k));
+        if (count > 0 && (std::abs(piece[count - 1].shift - shift) < 1e-3 || units[k].isSpace()
+                          || (!everyUnitStarts && !layout.isValidCursorPosition(int(k))))) {
+            ++piece[count - 1].length;
             continue;
         }
-        pieces.append({int(k), 1, shift});
+        piece[count++] = {int(k), 1, shift};
     }
+    pieces.resize(count);
     return pieces;
 }
 
@@ -730,7 +782,7 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     const bool toPDF = engine && engine->type() == QPaintEngine::Pdf;
     if (adapted.adapted.size() != text.size() || alignment != TextAlignmentMode::left)
         printed = nullptr;
-    QList<qsizetype> sourceOf = sameUnits(adapted.adapted.size());
+    QList<qsizetype> sourceOf;
     const bool subsetLigatures = !toPDF && adapted.accents.isEmpty();
     if (subsetLigatures)
         adapted.adapted = withSubsetLigatures(adapted.adapted, font, &sourceOf);
@@ -740,8 +792,9 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     // the print set apart. The glyphs of the line's own face, when read to
     // lay it out, later tell which font draws each unit.
     QList<quint32> ownGlyphs;
+    QRawFont ownFace;
     const auto layout =
-        layOutLineCut(adapted.adapted, font, kern, toPDF || printed, everyLigatureCutMade, &ownGlyphs);
+        layOutLineCut(adapted.adapted, font, kern, toPDF || printed, everyLigatureCutMade, &ownGlyphs, &ownFace);
     const QTextLine line = layout->lineAt(0);
     if (!line.isValid())
         return;
@@ -750,7 +803,7 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
     // Over a printed line (laid out without ligatures) the glyphs are read
     // once, for their places and to draw them.
     const std::optional<UnitGlyphs> lineGlyphs =
-        printed ? glyphPerUnit(*layout, adapted.adapted, ownGlyphs) : std::nullopt;
+        printed ? glyphPerUnit(*layout, adapted.adapted, ownGlyphs, &ownFace) : std::nullopt;
     const QList<ShiftedPiece> pieces =
         shiftedPieces(*layout, adapted.adapted, sourceOf, text, font, kern, subsetLigatures, printed, lineGlyphs);
     const QPointF origin(x, y - line.ascent());
@@ -770,22 +823,37 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
         const std::optional<UnitGlyphs> glyphs =
             !adapted.accents.isEmpty() ? std::nullopt
             : lineGlyphs               ? lineGlyphs
-                                       : glyphPerUnit(*layout, adapted.adapted, ownGlyphs);
+                                       : glyphPerUnit(*layout, adapted.adapted, ownGlyphs, &ownFace);
         if (glyphs) {
+            // At most two runs (glyphPerUnit); each run's places and
+            // characters written in place.
+            const qsizetype runCount = glyphs->runs.size();
             QList<PDFTextOverlay::HeldRun> runs;
-            QList<QList<QPointF>> positions;
-            for (const QGlyphRun& run : glyphs->runs) {
-                runs.append({run, QString(run.glyphIndexes().size(), QChar())});
-                positions.append(run.positions());
+            runs.reserve(runCount);
+            std::array<QList<QPointF>, 2> positions;
+            for (qsizetype r = 0; r < runCount; ++r) {
+                const QGlyphRun& run = glyphs->runs[r];
+                positions[size_t(r)] = run.positions();
+                runs.append({run, QString(positions[size_t(r)].size(), QChar())});
             }
+            std::array<QPointF*, 2> places{};
+            std::array<QChar*, 2> characters{};
+            for (qsizetype r = 0; r < runCount; ++r) {
+                places[size_t(r)] = positions[size_t(r)].data();
+                characters[size_t(r)] = runs[r].characters.data();
+            }
+            const QChar* const drawnUnits = adapted.adapted.constData();
+            const qsizetype* const runOf = glyphs->runOf.constData();
+            const qsizetype* const glyphOf = glyphs->glyphOf.constData();
             for (const ShiftedPiece& piece : pieces) {
                 for (qsizetype k = piece.start; k < piece.start + piece.length; ++k) {
-                    positions[glyphs->runOf[k]][glyphs->glyphOf[k]].rx() += piece.shift;
-                    runs[glyphs->runOf[k]].characters[glyphs->glyphOf[k]] = adapted.adapted[k];
+                    const size_t r = size_t(runOf[k]);
+                    places[r][glyphOf[k]].rx() += piece.shift;
+                    characters[r][glyphOf[k]] = drawnUnits[k];
                 }
             }
-            for (qsizetype r = 0; r < runs.size(); ++r)
-                runs[r].run.setPositions(positions[r]);
+            for (qsizetype r = 0; r < runCount; ++r)
+                runs[r].run.setPositions(positions[size_t(r)]);
             if (overlay->hold(painter, origin, runs, color))
                 return;
         }

@@ -752,11 +752,16 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
     const QRectF own = payload.originalPDFRect->toQRectF();
     const double turn = payload.originalRotationDegrees.value_or(0);
     QTransform toOwnFrame = QTransform::fromTranslate(0, yOffset);
-    if (std::isfinite(turn) && std::fmod(turn, 360.0) != 0) {
+    const bool turned = std::isfinite(turn) && std::fmod(turn, 360.0) != 0;
+    if (turned) {
         const QPointF c = own.center();
         toOwnFrame *= QTransform().translate(c.x(), c.y()).rotate(-turn).translate(-c.x(), -c.y());
     }
-    const auto placed = [&](qsizetype i) { return toOwnFrame.mapRect(page.characterRects[i]); };
+    // Unturned, the frame only moves the page down: a rectangle is moved as
+    // QTransform moves it (x + 0, y + yOffset), without a call per character.
+    const auto placed = [&](qsizetype i) {
+        return turned ? toOwnFrame.mapRect(page.characterRects[i]) : page.characterRects[i].translated(0.0, yOffset);
+    };
     const QRectF area = own.adjusted(-1.0, -1.5, 1.0, 1.5);
     const auto inside = [&](qsizetype i) {
         return !page.characterRects[i].isNull() && area.contains(placed(i).center());

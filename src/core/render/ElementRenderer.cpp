@@ -160,8 +160,19 @@ void drawText(const VectorElement& element, const TextPayload& payload, QPainter
     const QColor color =
         colorOf(element.style.fillColorHex).value_or(colorOf(element.style.strokeColorHex).value_or(kDefaultInk));
     const QFont font = resolveFont(payload, payload.fontSize);
-    const double capHeight = fonts::capHeightOf(font);
-    const double firstBaseline = element.frame.y + payload.baselineOffset.value_or(capHeight);
+    // The cap height is measured only for a line that has no baseline of its own.
+    const double firstBaseline =
+        element.frame.y + (payload.baselineOffset ? *payload.baselineOffset : fonts::capHeightOf(font));
+    // A text of one line is drawn as it is, without a list of its lines. Its
+    // baseline is the first of several lines' (a size that is not a finite
+    // number places no line, as below).
+    if (!payload.text.contains(QLatin1Char('\n'))) {
+        const double lineOffset = 0.0 * payload.fontSize * 1.25;
+        if (!payload.text.isEmpty())
+            drawTextLine(painter, payload.text, QPointF(element.frame.x, firstBaseline + lineOffset), font,
+                         payload.letterSpacing, color, payload.alignment, element.frame.width, printed);
+        return;
+    }
     const QStringList lines = payload.text.split(QLatin1Char('\n'));
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (lines[i].isEmpty()) {

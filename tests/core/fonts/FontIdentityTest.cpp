@@ -15,6 +15,10 @@
 #include <QTemporaryDir>
 #include <QTextLayout>
 
+#include <algorithm>
+#include <functional>
+#include <limits>
+
 using namespace zelvane;
 using namespace zelvane::testing;
 
@@ -222,4 +226,77 @@ TEST_F(FontIdentityTest, ASubsetHoldingOnlyTheLigatureDrawsItsOwnGlyph)
         return image;
     };
     EXPECT_EQ(drawn(QStringLiteral("office")), drawn(QStringLiteral("o\uFB03ce")));
+}
+
+TEST_F(FontIdentityTest, ALineOverItsPrintDrawnWithTheSubsetsLigatureKeepsEveryWordAtItsPrintedPlace)
+{
+    // On pixels "ffi" is drawn with the subset's own ligature glyph: one
+    // drawn unit for three of the text, and the words after it must still
+    // take their own printed places, not those of the units before them.
+    for (const auto& [name, entry] : fonts::collectEmbeddedFonts(fixture("pdftex-paper.pdf")))
+        ASSERT_TRUE(registry->registerFontBinary(*entry.fontStreamData, name, entry.fontStreamExt, false));
+    const QFont bold = *fontOf("CMBX10");
+    const QRawFont face = QRawFont::fromFont(bold);
+    QStringList words{QStringLiteral("office")};
+    for (const char* word : {"is", "on", "in", "a", "the", "to", "and", "case", "code", "no"}) {
+        if (fonts::hasCharacters(face, QLatin1String(word)))
+            words.append(QLatin1String(word));
+    }
+    ASSERT_GE(words.size(), 3);
+    words = words.mid(0, 3);
+    const QString text = words.join(QLatin1Char(' '));
+    const QString drawn = QString(text).replace(QStringLiteral("ffi"), QString(QChar(0xFB03)));
+    ASSERT_EQ(drawn.size(), text.size() - 2);
+    // The print sets each word 12 points further right than a plain layout
+    // of the drawn text puts it.
+    const auto plain = PDFCodec::layOutLine(drawn, bold, 0, true);
+    const auto drawnUnit = [](qsizetype i) { return i <= 1 ? i : i <= 3 ? 1 : i - 2; };
+    PDFCodec::PrintedLine printed{text, {}};
+    QList<double> wordStarts;
+    qsizetype word = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char(' ')) {
+            ++word;
+            printed.x.append(std::numeric_limits<double>::quiet_NaN());
+            continue;
+        }
+        const double x = plain->lineAt(0).cursorToX(int(drawnUnit(i))) + 12.0 * double(word);
+        if (i == 0 || text[i - 1] == QLatin1Char(' '))
+            wordStarts.append(x);
+        printed.x.append(x);
+    }
+    ASSERT_EQ(wordStarts.size(), words.size());
+    // Which columns hold ink when the line is drawn over its print, and when
+    // each word is drawn alone at its printed place.
+    const auto inkColumns = [](const std::function<void(QPainter&)>& draw) {
+        QImage image(900, 120, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter painter(&image);
+            painter.scale(3, 3);
+            draw(painter);
+        }
+        QList<bool> columns(image.width(), false);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                columns[x] = columns[x] || qGray(image.pixel(x, y)) < 128;
+        return columns;
+    };
+    const QList<bool> line = inkColumns([&](QPainter& painter) {
+        PDFCodec::drawTextLine(painter, text, QPointF(10, 30), bold, 0, Qt::black, TextAlignmentMode::left, 280,
+                               &printed);
+    });
+    const QList<bool> alone = inkColumns([&](QPainter& painter) {
+        for (qsizetype w = 0; w < words.size(); ++w)
+            PDFCodec::drawTextLine(painter, words[w], QPointF(10 + wordStarts[w], 30), bold, 0, Qt::black,
+                                   TextAlignmentMode::left, 280);
+    });
+    ASSERT_GT(std::count(alone.begin(), alone.end(), true), 20);
+    qsizetype differing = 0;
+    for (qsizetype x = 1; x + 1 < line.size(); ++x) {
+        // A column off by one on a letter's edge is antialiasing.
+        if (line[x] != alone[x] && line[x] != alone[x - 1] && line[x] != alone[x + 1])
+            ++differing;
+    }
+    EXPECT_EQ(differing, 0);
 }

@@ -202,3 +202,15 @@ TEST_F(LineGlyphRunsTest, LeavingOutCutsThatChangeNothingKeepsEveryGlyphAndPlace
         }
     }
 }
+
+TEST_F(LineGlyphRunsTest, OnlyTheLettersThemselvesHaveFSOrTAsTheirLowerCase)
+{
+    // A line without ligatures is cut after "f" and between "s" and "t" of
+    // either case, found by their codes alone: no other character's lower
+    // case is one of these letters.
+    for (char32_t u = 0; u <= 0x10FFFF; ++u) {
+        const char32_t lower = QChar::toLower(u);
+        for (const char32_t letter : {U'f', U's', U't'})
+            EXPECT_EQ(lower == letter, u == letter || u == letter - 0x20) << std::hex << quint32(u);
+    }
+}

@@ -391,3 +391,44 @@ TEST_F(SyntheticAccentsTest, AnEditedLineEndingWithItsPrintedTextIsPlacedAsWhenT
         }
     }
 }
+
+TEST_F(SyntheticAccentsTest, APrintedPlaceInsideACharacterMovesNoPartOfIt)
+{
+    // Qt's layout starts a character at every unit below U+0300 but the line
+    // feed after a carriage return (what an edited line's pieces rely on).
+    QString units;
+    for (char16_t u = 1; u < 0x300; ++u) {
+        units += QChar(u);
+        units += QChar(u == u'\r' ? u'a' : u);
+    }
+    units += QStringLiteral("a\r\nb\r\r\n\n\r");
+    const auto plain = PDFCodec::layOutLine(units, fonts::makeFont({QStringLiteral("DejaVu Sans")}, 11, false, false),
+                                            0, true);
+    for (qsizetype k = 0; k < units.size(); ++k) {
+        const bool joined = k > 0 && units[k - 1] == QLatin1Char('\r') && units[k] == QLatin1Char('\n');
+        EXPECT_EQ(plain->isValidCursorPosition(int(k)), !joined) << k;
+    }
+
+    // A combining accent printed away from its letter is still drawn with
+    // it: the line looks as when the accent has no printed place of its own
+    // (the next word takes its own printed place again).
+    const QFont font = fonts::makeFont({QStringLiteral("DejaVu Sans")}, 14, false, false);
+    const QString text = QStringLiteral("Cafe\u0301 noir");
+    const auto layout = PDFCodec::layOutLine(text, font, 0, true);
+    const auto drawnOver = [&](double accentX) {
+        PDFCodec::PrintedLine printed{text, {}};
+        for (qsizetype i = 0; i < text.size(); ++i)
+            printed.x.append(text[i] == QLatin1Char(' ') ? std::numeric_limits<double>::quiet_NaN()
+                                                         : layout->lineAt(0).cursorToX(int(i)) + (i > 4 ? 9.0 : 3.0));
+        printed.x[4] = accentX;
+        QImage image(300, 60, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        PDFCodec::drawTextLine(painter, text, QPointF(10, 40), font, 0, Qt::black, TextAlignmentMode::left, 280,
+                               &printed);
+        return image;
+    };
+    const QImage withoutPlace = drawnOver(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_FALSE(ink(withoutPlace).isEmpty());
+    EXPECT_EQ(drawnOver(layout->lineAt(0).cursorToX(3) + 40), withoutPlace);
+}
