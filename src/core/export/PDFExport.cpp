@@ -195,6 +195,8 @@ qsizetype overlayWork(const VectorPage& page)
 // Below this many drawn elements a part is not worth a writer of its own
 // (each part embeds its own subsets of the fonts it uses).
 constexpr qsizetype kElementsPerOverlayPart = 250;
+// The most fonts (each at one size) the drawing threads are readied for.
+constexpr qsizetype kMostSampledFonts = 24;
 
 // The overlay of every page, as one or more PDFs. With few drawn elements
 // the calling thread draws every page into one part at once. With many,
@@ -342,21 +344,24 @@ private:
     std::vector<std::future<void>> m_helpers;
 };
 
-// Part of the text of `document`: one element of each font and size its
-// visible text is set in, on one page of their own, holding every character
-// the document sets in that font and size (none when no helper thread would
-// draw its export).
-std::optional<VectorDocument> fontSamples(const VectorDocument& document)
+}  // namespace
+
+std::optional<VectorDocument> exportFontSamples(const VectorDocument& document)
 {
     qsizetype lines = 0;
     // By font and size: the characters its samples hold, and where its
     // samples of the characters other lines add are (Latin letters apart
-    // from the rest, whose shaping may leave a whole line to Qt's writer).
+    // from the rest, whose shaping may leave a whole line to Qt's writer);
+    // how many lines are set in it, and the order it was first met in.
     struct Samples {
         QSet<char16_t> characters;
         std::array<qsizetype, 2> more{-1, -1};
+        qsizetype lines = 0;
+        qsizetype order = 0;
     };
     QHash<QString, Samples> seen;
+    // The font and size of each sample element.
+    QStringList sampleKeys;
     VectorPage sample;
     sample.width = 612;
     sample.height = 792;
@@ -384,12 +389,16 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
             auto found = seen.find(key);
             if (found == seen.end()) {
                 found = seen.insert(key, {});
+                found->order = seen.size() - 1;
+                found->lines = 1;
+                sampleKeys.append(key);
                 sample.elements.append(element);
                 for (const QChar c : text->text) {
                     found->characters.insert(c.unicode());
                 }
                 continue;
             }
+            ++found->lines;
             for (const QChar c : text->text) {
                 if (c.isSurrogate() || c == QLatin1Char('\n') || found->characters.contains(c.unicode())) {
                     continue;
@@ -400,6 +409,7 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
                     more = sample.elements.size();
                     VectorElement added = element;
                     added.text()->text.clear();
+                    sampleKeys.append(key);
                     sample.elements.append(added);
                 }
                 sample.elements[more].text()->text += c;
@@ -410,11 +420,35 @@ std::optional<VectorDocument> fontSamples(const VectorDocument& document)
     if (lines < 2 * kElementsPerOverlayPart || sample.elements.isEmpty()) {
         return std::nullopt;
     }
+    // Every thread loads each sampled font at each size, which costs more
+    // than an export draws of a document set in many of them: only the
+    // fonts and sizes most of its lines are set in are sampled.
+    if (seen.size() > kMostSampledFonts) {
+        QList<const Samples*> ranked;
+        for (const Samples& samples : std::as_const(seen)) {
+            ranked.append(&samples);
+        }
+        std::sort(ranked.begin(), ranked.end(), [](const Samples* a, const Samples* b) {
+            return a->lines != b->lines ? a->lines > b->lines : a->order < b->order;
+        });
+        const qsizetype fewestLines = ranked[kMostSampledFonts - 1]->lines;
+        const qsizetype lastOrder = ranked[kMostSampledFonts - 1]->order;
+        QList<VectorElement> kept;
+        for (qsizetype i = 0; i < sample.elements.size(); ++i) {
+            const Samples& samples = seen[sampleKeys[i]];
+            if (samples.lines > fewestLines || (samples.lines == fewestLines && samples.order <= lastOrder)) {
+                kept.append(sample.elements[i]);
+            }
+        }
+        sample.elements = std::move(kept);
+    }
     VectorDocument samples;
     samples.title = document.title;
     samples.pages.append(std::move(sample));
     return samples;
 }
+
+namespace {
 
 struct SourcePDF {
     // What qpdf reads (it reads from these bytes without copying them).
@@ -805,7 +839,7 @@ void ExportDrawingWarmUp::wait() const
 
 std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document)
 {
-    std::optional<VectorDocument> samples = fontSamples(document);
+    std::optional<VectorDocument> samples = exportFontSamples(document);
     PageDrawingThreads* const threads = samples ? PageDrawingThreads::shared() : nullptr;
     if (!threads) {
         return nullptr;

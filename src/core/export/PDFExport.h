@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace zelvane::PDFCodec {
 
@@ -85,6 +86,13 @@ private:
     std::shared_future<void> m_done;
     std::shared_future<void> m_opened;
 };
+
+// What the drawing threads draw to be readied for `document`: one element
+// of each font and size its visible text is set in, on one page of their
+// own, holding every character the document sets in that font and size; of
+// a document set in many, only the fonts and sizes most of its lines are set
+// in. None when no helper thread would draw its export.
+std::optional<VectorDocument> exportFontSamples(const VectorDocument& document);
 
 // Starts readying the drawing threads for `document`; null when its export
 // would draw on the calling thread alone (too few lines), so nothing is to

@@ -9,6 +9,9 @@
 #include "export/PageDrawingThreads.h"
 #include "pdf/PDFImport.h"
 
+#include <QMap>
+#include <QSet>
+
 #include <condition_variable>
 #include <future>
 #include <mutex>
@@ -74,6 +77,78 @@ TEST_F(ExportDrawingWarmUpTest, ExportsWhileAndAfterTheThreadsAreReadiedWriteThe
     EXPECT_EQ(test::pdfToText(readied).simplified(), cold);
     // Nothing of the readying's own drawing reaches an export.
     EXPECT_EQ(test::pdfToText(readied).simplified().count(QStringLiteral("Ligne 1 de la page 1 ")), 1);
+}
+
+// The fonts and sizes (as "family [bold] size") of the samples' lines, and
+// the characters sampled in each.
+QMap<QString, QSet<QChar>> sampledFonts(const VectorDocument& samples)
+{
+    QMap<QString, QSet<QChar>> fonts;
+    for (const VectorPage& page : samples.pages) {
+        for (const VectorElement& element : page.elements) {
+            const TextPayload* text = element.text();
+            if (!text)
+                continue;
+            const QString name = text->fontFamily + (text->isBold ? QStringLiteral(" bold ") : QStringLiteral(" "))
+                                 + QString::number(text->fontSize);
+            QSet<QChar>& characters = fonts[name];
+            for (const QChar c : text->text)
+                characters.insert(c);
+        }
+    }
+    return fonts;
+}
+
+TEST_F(ExportDrawingWarmUpTest, ADocumentSetInManyFontsReadiesTheThreadsForThoseMostOfItsLinesUse)
+{
+    // Few fonts: each is sampled with every character set in it.
+    VectorDocument few = linesDocument(6, 100);
+    few.pages[5].elements[0].text()->text += QStringLiteral("\u00E9\u0416");
+    const auto fewSamples = PDFCodec::exportFontSamples(few);
+    ASSERT_TRUE(fewSamples.has_value());
+    const QMap<QString, QSet<QChar>> fewFonts = sampledFonts(*fewSamples);
+    EXPECT_EQ(fewFonts.size(), 6);  // Times, Helvetica and its bold, at 6 and 5 points
+    EXPECT_TRUE(fewFonts.value(QStringLiteral("Times 6")).contains(QChar(0x00E9)));
+    EXPECT_TRUE(fewFonts.value(QStringLiteral("Times 6")).contains(QChar(0x0416)));
+
+    // A page of a table set in a hundred sizes, a line each, ahead of six
+    // pages of text in a few: the threads are readied for the sizes most
+    // lines use, with every character of theirs, and for as many of the
+    // others (first met first) as the few fonts leave room for.
+    VectorDocument many = linesDocument(6, 100);
+    VectorPage table = many.pages.front();
+    table.id = QUuid::createUuid();
+    table.elements.clear();
+    for (int i = 0; i < 100; ++i) {
+        TextPayload text;
+        text.text = QStringLiteral("Size %1").arg(i);
+        text.fontFamily = QStringLiteral("Times");
+        text.fontSize = 6.01 + i * 0.01;
+        VectorElement element;
+        element.id = QUuid::createUuid();
+        element.kind = text;
+        element.frame = VectorRect(36, 20 + i * 7, 400, 7);
+        table.elements.append(element);
+    }
+    many.pages.prepend(table);
+    many.pages[6].elements[0].text()->text += QStringLiteral("\u00E9");
+    const auto manySamples = PDFCodec::exportFontSamples(many);
+    ASSERT_TRUE(manySamples.has_value());
+    const QMap<QString, QSet<QChar>> manyFonts = sampledFonts(*manySamples);
+    EXPECT_EQ(manyFonts.size(), 24);
+    for (const QString& font : fewFonts.keys())
+        EXPECT_TRUE(manyFonts.contains(font)) << font.toStdString();
+    EXPECT_TRUE(manyFonts.value(QStringLiteral("Times 6")).contains(QChar(0x00E9)));
+    EXPECT_TRUE(manyFonts.contains(QStringLiteral("Times 6.01")));
+    EXPECT_TRUE(manyFonts.contains(QStringLiteral("Times 6.18")));
+    EXPECT_FALSE(manyFonts.contains(QStringLiteral("Times 6.19")));
+    // Readied for them, the threads still export every line.
+    auto warmUp = PDFCodec::warmUpExportDrawing(many);
+    ASSERT_NE(warmUp, nullptr);
+    warmUp->wait();
+    const QString text = test::pdfToText(PDFCodec::exportPDF(many)).simplified();
+    EXPECT_TRUE(text.contains(QStringLiteral("Size 99")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Ligne 100 de la page 6")));
 }
 
 // A manual of `pages` pages with every line of its text edited.
