@@ -19,6 +19,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <string>
 
 using namespace zelvane;
 using PDFCodec::PrintedLine;
@@ -250,6 +251,32 @@ TEST(PrintedLineIndexTest, ALineSharingItsTextIsFoundWhereItLies)
     EXPECT_EQ(startOf(payloadFor(row, QRectF(200, 200, 66, 10), 0)), -1000);
 }
 
+// Every one-line printed text of `page` is found by the export's lookup as
+// the plain search finds it in the page text read as the export reads it
+// (`opened` holds the page's PDF); how many the search found.
+qsizetype expectLinesFoundAsSearched(const PDFDocument& opened, const VectorPage& page, const std::string& label)
+{
+    const int pageIndex = int(std::max<qint64>(page.pdfPageIndex, 0));
+    PDFPageText text = opened.pageText(pageIndex);
+    const QRectF box = opened.mediaBox(pageIndex);
+    const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
+    double yOffset = 0;
+    if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0)
+        PDFCodec::turnPageText(text, unturned, turn);
+    else
+        yOffset = unturned.height() - box.height();
+    qsizetype found = 0;
+    for (const VectorElement& element : page.elements) {
+        if (!element.text() || !element.text()->isPDFExtracted || element.text()->text.contains(QLatin1Char('\n')))
+            continue;
+        const std::optional<PrintedLine> searched = searchedLine(text, yOffset, *element.text());
+        EXPECT_TRUE(sameLine(PDFCodec::printedLineFor(page, element), searched))
+            << label << ": " << element.text()->text.toStdString();
+        found += searched ? 1 : 0;
+    }
+    return found;
+}
+
 TEST(PrintedLineIndexTest, ExportsFindTheLinesOfProducerFilesAsASearchDoes)
 {
     // Turned pages, lines running down and up, a scan's invisible layer.
@@ -261,26 +288,8 @@ TEST(PrintedLineIndexTest, ExportsFindTheLinesOfProducerFilesAsASearchDoes)
         const VectorDocument document = PDFCodec::importPDF(data, QString::fromLatin1(name), std::nullopt);
         const auto opened = PDFDocument::open(data);
         ASSERT_TRUE(opened) << name;
-        for (const VectorPage& page : document.pages) {
-            // The page text as the export reads it.
-            const int pageIndex = int(std::max<qint64>(page.pdfPageIndex, 0));
-            PDFPageText text = opened->pageText(pageIndex);
-            const QRectF box = opened->mediaBox(pageIndex);
-            const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
-            double yOffset = 0;
-            if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0)
-                PDFCodec::turnPageText(text, unturned, turn);
-            else
-                yOffset = unturned.height() - box.height();
-            for (const VectorElement& element : page.elements) {
-                if (!element.text() || !element.text()->isPDFExtracted || element.text()->text.contains(QLatin1Char('\n')))
-                    continue;
-                const std::optional<PrintedLine> searched = searchedLine(text, yOffset, *element.text());
-                EXPECT_TRUE(sameLine(PDFCodec::printedLineFor(page, element), searched))
-                    << name << ": " << element.text()->text.toStdString();
-                found += searched ? 1 : 0;
-            }
-        }
+        for (const VectorPage& page : document.pages)
+            found += expectLinesFoundAsSearched(*opened, page, name);
     }
     EXPECT_GT(found, 50);
 }
@@ -295,25 +304,9 @@ TEST(PrintedLineIndexTest, APageTurnedSinceItsLinesWereFoundIsReadTurned)
     ASSERT_FALSE(document.pages.isEmpty());
     const auto opened = PDFDocument::open(data);
     ASSERT_TRUE(opened);
-    const QRectF box = opened->mediaBox(0);
-    const QSizeF unturned(std::max(box.width(), 64.0), std::max(box.height(), 64.0));
     qsizetype found = 0;
     for (int quarter = 0; quarter < 5; ++quarter) {
-        const VectorPage& page = document.pages[0];
-        PDFPageText text = opened->pageText(0);
-        double yOffset = 0;
-        if (const int turn = normalizedQuarterTurn(page.pdfRotation); turn != 0)
-            PDFCodec::turnPageText(text, unturned, turn);
-        else
-            yOffset = unturned.height() - box.height();
-        for (const VectorElement& element : page.elements) {
-            if (!element.text() || !element.text()->isPDFExtracted || element.text()->text.contains(QLatin1Char('\n')))
-                continue;
-            const std::optional<PrintedLine> searched = searchedLine(text, yOffset, *element.text());
-            EXPECT_TRUE(sameLine(PDFCodec::printedLineFor(page, element), searched))
-                << "turned " << 90 * quarter << ": " << element.text()->text.toStdString();
-            found += searched ? 1 : 0;
-        }
+        found += expectLinesFoundAsSearched(*opened, document.pages[0], "turned " + std::to_string(90 * quarter));
         VectorOperations::rotatePage(document, 0, true);
     }
     EXPECT_GT(found, 50);
