@@ -7,6 +7,7 @@
 #include "render/ArtworkRenderer.h"
 
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -79,6 +80,29 @@ void fillAndStroke(QPainter& painter, const QPainterPath& path, const std::optio
     if (stroke) {
         painter.strokePath(path, strokePen(*stroke, width, dashed));
     }
+}
+
+// Qt's PDF writer cannot write a coordinate beyond about four billion: it
+// writes bytes that PDF readers stop at, losing the rest of the page. An
+// element whose frame lies wholly that far off (or nowhere), which shows
+// nothing on the page, is left out of PDF output; everything is drawn on
+// other devices.
+bool writableToPDF(const VectorElement& element, const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Pdf) {
+        return true;
+    }
+    constexpr double kFarthest = 1e9;
+    const QRectF frame = element.frame.toQRectF();
+    const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
+                                .rotate(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0)
+                                .translate(-frame.center().x(), -frame.center().y());
+    const QRectF onDevice = painter.deviceTransform().mapRect(turn.mapRect(frame));
+    const bool finite = std::isfinite(onDevice.left()) && std::isfinite(onDevice.top())
+                        && std::isfinite(onDevice.right()) && std::isfinite(onDevice.bottom());
+    return finite && onDevice.right() >= -kFarthest && onDevice.left() <= kFarthest
+           && onDevice.bottom() >= -kFarthest && onDevice.top() <= kFarthest;
 }
 
 void drawShape(const VectorElement& element, const ShapePayload& shape, QPainter& painter)
@@ -258,6 +282,9 @@ void drawStamp(const VectorElement& element, const StampPayload& payload, QPaint
 
 void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed)
 {
+    if (!writableToPDF(element, painter)) {
+        return;
+    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(painter.opacity() * std::clamp(element.style.opacity, 0.0, 1.0));

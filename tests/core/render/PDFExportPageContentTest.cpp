@@ -1,8 +1,8 @@
 // What an exported PDF page shows besides the page content itself: the
 // annotations the editor shows over it (form fields, comments, stamps),
 // its layers as the file sets them, text in standard fonts without widths
-// kept as vectors, and pages of a damaged file exported as well as they can
-// be.
+// kept as vectors, pages of a damaged file exported as well as they can be,
+// and a page with elements far off it still readable whole.
 
 #include "core/fonts/TestFonts.h"
 #include "core/support/PDFText.h"
@@ -11,6 +11,7 @@
 #include "export/PDFExport.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
+#include "svg/SVGCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -386,4 +387,31 @@ TEST_F(PDFExportPageContentTest, ContentCutShortIsExportedAsFarAsItReadsAsVector
             EXPECT_LT(test::strongShare(exported, shown, QRectF(0, 0, 299, 199), 1), 0.01) << "page " << i;
         }
     }
+}
+
+TEST_F(PDFExportPageContentTest, ElementsFarOffThePageLeaveTheRestOfItReadable)
+{
+    // Shapes and a line placed absurdly far away (a typing slip in an SVG,
+    // a hostile file): they show nothing on the page, and what the page
+    // shows is written whole around them.
+    const VectorDocument document = SVGCodec::importSVG(
+        QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='595' height='842' viewBox='0 0 595 842'>"
+                       "<rect x='1e20' y='300' width='50' height='50' fill='#ff0000'/>"
+                       "<rect x='72' y='-3e15' width='50' height='50' fill='#ff0000'/>"
+                       "<text x='72' y='400' font-family='Liberation Sans' font-size='14'>Visible line</text>"
+                       "<text x='-1e30' y='420' font-family='Liberation Sans' font-size='14'>Far line</text>"
+                       "<rect x='72' y='500' width='100' height='40' fill='#0000ff'/>"
+                       "<text x='72' y='600' font-family='Liberation Sans' font-size='14'>Last line</text>"
+                       "</svg>"),
+        QStringLiteral("far"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    ASSERT_EQ(document.pages[0].elements.size(), 6);
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    ASSERT_FALSE(pdf.isEmpty());
+    const QString text = pdfToText(pdf);
+    EXPECT_TRUE(text.contains(QStringLiteral("Visible line"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Last line"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Far line"))) << text.toStdString();
+    const QImage page = exportedPage(pdf, 0, QSize(595, 842));
+    EXPECT_EQ(page.pixelColor(120, 520), QColor(0, 0, 255));
 }
