@@ -7,6 +7,7 @@
 #include "render/ArtworkRenderer.h"
 
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -82,27 +83,43 @@ void fillAndStroke(QPainter& painter, const QPainterPath& path, const std::optio
     }
 }
 
-// Qt's PDF writer cannot write a coordinate beyond about four billion: it
-// writes bytes that PDF readers stop at, losing the rest of the page. An
-// element whose frame lies wholly that far off (or nowhere), which shows
-// nothing on the page, is left out of PDF output; everything is drawn on
-// other devices.
-bool writableToPDF(const VectorElement& element, const QPainter& painter)
+// Where an element lies for Qt's PDF writer, which cannot write a
+// coordinate beyond about four billion: it writes bytes that PDF readers
+// stop at, losing the rest of the page.
+enum class PDFReach {
+    writable,  // drawn as on any other device
+    offPage,   // wholly that far off (or nowhere): it shows nothing on the page
+    straddling // reaching that far from the page it shows on
+};
+
+// The element's box on the device, turned, with room for its stroke.
+QRectF deviceBox(const VectorElement& element, const QPainter& painter)
 {
-    const QPaintEngine* engine = painter.paintEngine();
-    if (!engine || engine->type() != QPaintEngine::Pdf) {
-        return true;
-    }
-    constexpr double kFarthest = 1e9;
     const QRectF frame = element.frame.toQRectF();
     const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
                                 .rotate(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0)
                                 .translate(-frame.center().x(), -frame.center().y());
-    const QRectF onDevice = painter.deviceTransform().mapRect(turn.mapRect(frame));
-    const bool finite = std::isfinite(onDevice.left()) && std::isfinite(onDevice.top())
-                        && std::isfinite(onDevice.right()) && std::isfinite(onDevice.bottom());
-    return finite && onDevice.right() >= -kFarthest && onDevice.left() <= kFarthest
-           && onDevice.bottom() >= -kFarthest && onDevice.top() <= kFarthest;
+    const double stroke = std::isfinite(element.style.strokeWidth) ? std::max(element.style.strokeWidth, 0.0) : 0.0;
+    return painter.deviceTransform().mapRect(turn.mapRect(frame).adjusted(-stroke, -stroke, stroke, stroke));
+}
+
+PDFReach pdfReach(const VectorElement& element, const QPainter& painter)
+{
+    const QPaintEngine* engine = painter.paintEngine();
+    if (!engine || engine->type() != QPaintEngine::Pdf) {
+        return PDFReach::writable;
+    }
+    constexpr double kFarthest = 1e9;
+    const QRectF box = deviceBox(element, painter);
+    if (!std::isfinite(box.left()) || !std::isfinite(box.top()) || !std::isfinite(box.right())
+        || !std::isfinite(box.bottom())) {
+        return PDFReach::offPage;
+    }
+    if (box.left() >= -kFarthest && box.right() <= kFarthest && box.top() >= -kFarthest && box.bottom() <= kFarthest) {
+        return PDFReach::writable;
+    }
+    const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
+    return box.intersects(page) ? PDFReach::straddling : PDFReach::offPage;
 }
 
 void drawShape(const VectorElement& element, const ShapePayload& shape, QPainter& painter)
@@ -280,10 +297,55 @@ void drawStamp(const VectorElement& element, const StampPayload& payload, QPaint
 
 }  // namespace
 
+namespace {
+
+// Draws what `element` shows of the page as a picture, at three pixels per
+// device unit: for an element Qt's PDF writer cannot write.
+void drawVisiblePartAsPicture(const VectorElement& element, QPainter& painter)
+{
+    const QRectF page(0, 0, painter.device()->width(), painter.device()->height());
+    const QRectF visible = deviceBox(element, painter).intersected(page).toAlignedRect();
+    constexpr double kScale = 3;
+    const QSize pixels = (visible.size() * kScale).toSize();
+    if (visible.isEmpty() || pixels.isEmpty()) {
+        return;
+    }
+    QImage picture(pixels, QImage::Format_ARGB32_Premultiplied);
+    if (picture.isNull()) {
+        return;
+    }
+    picture.fill(Qt::transparent);
+    {
+        QPainter onPicture(&picture);
+        onPicture.scale(kScale, kScale);
+        onPicture.translate(-visible.topLeft());
+        onPicture.setTransform(painter.deviceTransform(), true);
+        onPicture.setOpacity(painter.opacity());
+        renderElement(element, onPicture);
+    }
+    painter.save();
+    painter.resetTransform();
+    painter.drawImage(visible, picture);
+    painter.restore();
+}
+
+}  // namespace
+
 void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed)
 {
-    if (!writableToPDF(element, painter)) {
+    switch (pdfReach(element, painter)) {
+    case PDFReach::writable:
+        break;
+    case PDFReach::offPage:
         return;
+    case PDFReach::straddling:
+        // Text is written by its own writer, which takes any number; any
+        // other element shows on the page as a picture of what it covers.
+        if (!element.text()) {
+            drawVisiblePartAsPicture(element, painter);
+            return;
+        }
+        break;
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);

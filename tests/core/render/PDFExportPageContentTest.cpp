@@ -393,7 +393,8 @@ TEST_F(PDFExportPageContentTest, ElementsFarOffThePageLeaveTheRestOfItReadable)
 {
     // Shapes and a line placed absurdly far away (a typing slip in an SVG,
     // a hostile file): they show nothing on the page, and what the page
-    // shows is written whole around them.
+    // shows is written whole around them. A band reaching that far from
+    // the page still shows its part of it.
     const VectorDocument document = SVGCodec::importSVG(
         QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='595' height='842' viewBox='0 0 595 842'>"
                        "<rect x='1e20' y='300' width='50' height='50' fill='#ff0000'/>"
@@ -402,10 +403,11 @@ TEST_F(PDFExportPageContentTest, ElementsFarOffThePageLeaveTheRestOfItReadable)
                        "<text x='-1e30' y='420' font-family='Liberation Sans' font-size='14'>Far line</text>"
                        "<rect x='72' y='500' width='100' height='40' fill='#0000ff'/>"
                        "<text x='72' y='600' font-family='Liberation Sans' font-size='14'>Last line</text>"
+                       "<rect x='-1e20' y='700' width='2e20' height='30' fill='#00ff00'/>"
                        "</svg>"),
         QStringLiteral("far"), std::nullopt);
     ASSERT_EQ(document.pages.size(), 1);
-    ASSERT_EQ(document.pages[0].elements.size(), 6);
+    ASSERT_EQ(document.pages[0].elements.size(), 7);
     const QByteArray pdf = PDFCodec::exportPDF(document);
     ASSERT_FALSE(pdf.isEmpty());
     const QString text = pdfToText(pdf);
@@ -414,4 +416,8 @@ TEST_F(PDFExportPageContentTest, ElementsFarOffThePageLeaveTheRestOfItReadable)
     EXPECT_FALSE(text.contains(QStringLiteral("Far line"))) << text.toStdString();
     const QImage page = exportedPage(pdf, 0, QSize(595, 842));
     EXPECT_EQ(page.pixelColor(120, 520), QColor(0, 0, 255));
+    // Drawn as a picture of the part it shows: green within a step.
+    const QColor band = page.pixelColor(300, 715);
+    EXPECT_TRUE(band.red() <= 2 && band.green() >= 253 && band.blue() <= 2) << band.name().toStdString();
+    EXPECT_EQ(page.pixelColor(300, 690), QColor(Qt::white));
 }
