@@ -95,12 +95,8 @@ enum class PDFReach {
 // The element's box on the device, turned, with room for its stroke.
 QRectF deviceBox(const VectorElement& element, const QPainter& painter)
 {
-    const QRectF frame = element.frame.toQRectF();
-    const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
-                                .rotate(std::isfinite(element.rotationDegrees) ? element.rotationDegrees : 0)
-                                .translate(-frame.center().x(), -frame.center().y());
     const double stroke = std::isfinite(element.style.strokeWidth) ? std::max(element.style.strokeWidth, 0.0) : 0.0;
-    return painter.deviceTransform().mapRect(turn.mapRect(frame).adjusted(-stroke, -stroke, stroke, stroke));
+    return painter.deviceTransform().mapRect(turnedFrame(element).adjusted(-stroke, -stroke, stroke, stroke));
 }
 
 PDFReach pdfReach(const VectorElement& element, const QPainter& painter)
@@ -330,6 +326,18 @@ void drawVisiblePartAsPicture(const VectorElement& element, QPainter& painter)
 }
 
 }  // namespace
+
+QRectF turnedFrame(const VectorElement& element)
+{
+    const QRectF frame = element.frame.toQRectF();
+    if (!std::isfinite(element.rotationDegrees)) {
+        return frame;
+    }
+    const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
+                                .rotate(element.rotationDegrees)
+                                .translate(-frame.center().x(), -frame.center().y());
+    return turn.mapRect(frame);
+}
 
 void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed)
 {

@@ -21,6 +21,10 @@ namespace zelvane::PDFCodec {
 // printed places of the words left unchanged.
 void renderElement(const VectorElement& element, QPainter& painter, const PrintedLine* printed = nullptr);
 
+// The element's frame turned about its centre as it is drawn (a rotation
+// that is not a number turns nothing), in page space.
+QRectF turnedFrame(const VectorElement& element);
+
 // The closed triangle of an arrow head with its point at `to`, coming from
 // `from`: barbs `size` long, 27.7 degrees (pi / 6.5) off the shaft.
 void addArrowHead(QPainterPath& path, const QPointF& from, const QPointF& to, double size);

@@ -301,13 +301,9 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
             // What Qt draws now lies over the held lines it may touch: its
             // frame, turned about its centre, with room for strokes and
             // arrow heads.
-            const QRectF frame = element.frame.toQRectF();
-            const QTransform turn = QTransform::fromTranslate(frame.center().x(), frame.center().y())
-                                        .rotate(element.rotationDegrees)
-                                        .translate(-frame.center().x(), -frame.center().y());
             const double room = 20 + 4 * std::max(element.style.strokeWidth, 0.0);
             overlay->drawHeldWith(painter,
-                                  painter.deviceTransform().mapRect(turn.mapRect(frame).adjusted(-room, -room, room, room)));
+                                  painter.deviceTransform().mapRect(turnedFrame(element).adjusted(-room, -room, room, room)));
         }
         renderElement(element, painter);
     }
