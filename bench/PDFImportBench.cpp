@@ -14,6 +14,11 @@
 // process of its own, is printed too; with ZELVANE_BENCH_PREVIOUS naming the
 // benchmark program of an earlier build, that build's import of the same file
 // is measured the same way in the same run, for comparison.
+//
+// The import's processor time is also set against mupdf drawing every page
+// once at the import's resolution (`mutool draw -r 144`), and against what
+// poppler alone costs for what every import needs of it: each page drawn at
+// that resolution and its text read (words, boxes, fonts), on one thread.
 
 #include "BestTime.h"
 #include "GroffManual.h"
@@ -26,6 +31,13 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+// GLib uses "signals" as a name, which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <poppler.h>
+#pragma pop_macro("signals")
+#include <cairo.h>
 
 #include <fcntl.h>
 #include <sched.h>
@@ -51,6 +63,48 @@ namespace {
 
 constexpr int kRuns = 3;
 
+
+// Run as `--poppler-once FILE`: poppler draws every page of FILE at the
+// import's raster size, gathering its text meanwhile, then hands out the
+// text, its boxes and its attributes, as the import asks for them.
+int popplerOnce(const char* path)
+{
+    gchar* uri = g_filename_to_uri(QFileInfo(QString::fromLocal8Bit(path)).absoluteFilePath().toLocal8Bit().constData(),
+                                   nullptr, nullptr);
+    PopplerDocument* document = uri ? poppler_document_new_from_file(uri, nullptr, nullptr) : nullptr;
+    g_free(uri);
+    if (!document)
+        return 1;
+    std::vector<unsigned char> pixels;
+    for (int i = 0; i < poppler_document_get_n_pages(document); ++i) {
+        PopplerPage* page = poppler_document_get_page(document, i);
+        if (!page)
+            continue;
+        double width = 0;
+        double height = 0;
+        poppler_page_get_size(page, &width, &height);
+        const int pixelWidth = int(std::lround(width * 2));
+        const int pixelHeight = int(std::lround(height * 2));
+        const int stride = cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, pixelWidth);
+        pixels.assign(size_t(stride) * size_t(pixelHeight), 0);
+        cairo_surface_t* surface =
+            cairo_image_surface_create_for_data(pixels.data(), CAIRO_FORMAT_ARGB32, pixelWidth, pixelHeight, stride);
+        cairo_t* cr = cairo_create(surface);
+        cairo_scale(cr, 2, 2);
+        poppler_page_render(page, cr);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+        g_free(poppler_page_get_text(page));
+        PopplerRectangle* boxes = nullptr;
+        guint count = 0;
+        if (poppler_page_get_text_layout(page, &boxes, &count))
+            g_free(boxes);
+        poppler_page_free_text_attributes(poppler_page_get_text_attributes(page));
+        g_object_unref(page);
+    }
+    g_object_unref(document);
+    return 0;
+}
 
 std::optional<QString> bashManual(const QTemporaryDir& folder)
 {
@@ -294,6 +348,8 @@ void printTarget(const QString& path, bool oneProcessor, const Figures& figures)
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--poppler-once") == 0)
+        return popplerOnce(argv[2]);
     const bool importOnce = argc == 3 && std::strcmp(argv[1], "--import-once") == 0;
     std::optional<PeakLauncher> launcher;
     if (!importOnce)
@@ -425,9 +481,17 @@ int main(int argc, char** argv)
                 mutool, {QStringLiteral("draw"), QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-F"),
                          QStringLiteral("pnm"), QStringLiteral("-o"), QStringLiteral("/dev/null"), path},
                 kRuns);
-            if (rastered.peakMB >= 0)
+            if (rastered.peakMB >= 0) {
                 std::printf("  reference mutool draw -r 144 -F pnm (drawing only): CPU %.2f s   import CPU ratio %.2f\n",
                             rastered.cpuSeconds, current.cpuSeconds / rastered.cpuSeconds);
+                const auto poppler =
+                    launcher->best(app.applicationFilePath(), {QStringLiteral("--poppler-once"), path}, kRuns);
+                if (poppler.peakMB >= 0)
+                    std::printf("  poppler alone drawing every page at 144 dpi and reading its text, one thread: "
+                                "CPU %.2f s (ratio to mutool %.2f)   import CPU ratio %.2f\n",
+                                poppler.cpuSeconds, poppler.cpuSeconds / rastered.cpuSeconds,
+                                current.cpuSeconds / poppler.cpuSeconds);
+            }
             if (drawn.peakMB >= 0) {
                 std::printf("  reference mutool draw -r 144 -o /dev/null: CPU %.2f s   import CPU ratio %.2f (target 2.5)\n",
                             drawn.cpuSeconds, current.cpuSeconds / drawn.cpuSeconds);
