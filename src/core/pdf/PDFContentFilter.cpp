@@ -1050,6 +1050,14 @@ void parseContent(QPDFObjectHandle content, ContentWalker& walker)
             take(PDFContentOperand::object(QPDFObjectHandle::newNull()));
             break;
         case QPDFTokenizer::tt_word:
+            // Readers take a word that starts as a number ("-40Td",
+            // "1.2.3", "3e2") for a number and what follows it, so it may
+            // move the text where this walk would not: such content is
+            // not read as they read it.
+            if (const char first = written.empty() ? ' ' : written.front();
+                (first >= '0' && first <= '9') || first == '+' || first == '-' || first == '.') {
+                throw PDFUnfilterableContent("a number runs into the characters after it");
+            }
             if (!open.empty()) {
                 take(PDFContentOperand::object(QPDFObjectHandle::newOperator(std::string(written))));
                 break;

@@ -298,6 +298,9 @@ TEST(PDFContentFilterTest, ContentThatCannotBeReadOrMeasuredIsRefused)
         "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
     })));
     EXPECT_TRUE(refuses(pageWith("BT /F9 10 Tf 10 100 Td (Hello) Tj ET")));
+    // Numbers run into what follows them, which readers split.
+    for (const char* run : {"10 100Td", "10 1.0.0 Td", "10 -1-2 Td", "10 100 Td [(He) 3e2 (llo)] TJ"})
+        EXPECT_TRUE(refuses(pageWith("BT /F1 10 Tf " + QByteArray(run) + " (Hello) Tj ET"))) << run;
     EXPECT_FALSE(refuses(pageWith("BT /F1 10 Tf 10 100 Td (Hello) Tj ET 0 0 m 10 10 l S")));
 }
 

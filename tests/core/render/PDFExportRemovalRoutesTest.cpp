@@ -372,3 +372,25 @@ TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedOrDeletedNeighbour
             }
         }
 }
+
+TEST_F(PDFExportRemovalRoutesTest, NumbersRunIntoTheirOperatorsCannotHideADeletedLineFromTheRemoval)
+{
+    // Readers split "-40Td" into a number and the operator that moves the
+    // second line down; a filter reading one unknown word would look for
+    // that line's glyphs at the end of the first.
+    const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 0 -40Td (Secret line) Tj ET "
+                                       "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET");
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("runs"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    ASSERT_EQ(lines[1]->text()->text, QStringLiteral("Secret line"));
+    deleteLine(document, lines[1]);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_FALSE(decompressed(pdf).contains("Secret"));
+    EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret")));
+    // What cannot be read as readers read it is written as a picture.
+    ASSERT_EQ(report.rasterizedPages.size(), 1);
+    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+}
