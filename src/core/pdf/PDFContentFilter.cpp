@@ -671,6 +671,11 @@ private:
                 items = arrayItems;
             }
         }
+        if (!isOperator(op, "TJ") && !items.front().isString()) {
+            // Readers show nothing and move nowhere for a number given as
+            // the text; taken as an adjustment it would move the text.
+            throw PDFUnfilterableContent("operator " + std::string(op) + " without a string");
+        }
         if (m_state.font.isNull()) {
             throw PDFUnfilterableContent("text shown without a font");
         }

@@ -373,24 +373,28 @@ TEST_F(PDFExportRemovalRoutesTest, UntouchedLineUnderAReplacedOrDeletedNeighbour
         }
 }
 
-TEST_F(PDFExportRemovalRoutesTest, NumbersRunIntoTheirOperatorsCannotHideADeletedLineFromTheRemoval)
+TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeletedLineFromTheRemoval)
 {
     // Readers split "-40Td" into a number and the operator that moves the
-    // second line down; a filter reading one unknown word would look for
-    // that line's glyphs at the end of the first.
-    const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 0 -40Td (Secret line) Tj ET "
-                                       "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET");
-    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("runs"), std::nullopt);
-    QList<VectorElement*> lines = linesOf(document);
-    ASSERT_EQ(lines.size(), 3);
-    ASSERT_EQ(lines[1]->text()->text, QStringLiteral("Secret line"));
-    deleteLine(document, lines[1]);
+    // second line down; they show nothing and move nowhere for a number
+    // given to Tj. A filter reading one unknown word, or taking the number
+    // for a TJ adjustment, would look for the second line's glyphs where
+    // they are not.
+    for (const QByteArray& hiding : {QByteArray("0 -40Td"), QByteArray("0 -40 Td 900000000 Tj")}) {
+        const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj " + hiding +
+                                           " (Secret line) Tj ET BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET");
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("hiding"), std::nullopt);
+        QList<VectorElement*> lines = linesOf(document);
+        ASSERT_EQ(lines.size(), 3) << hiding.toStdString();
+        ASSERT_EQ(lines[1]->text()->text, QStringLiteral("Secret line"));
+        deleteLine(document, lines[1]);
 
-    PDFCodec::PDFExportReport report;
-    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
-    EXPECT_FALSE(decompressed(pdf).contains("Secret"));
-    EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret")));
-    // What cannot be read as readers read it is written as a picture.
-    ASSERT_EQ(report.rasterizedPages.size(), 1);
-    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        EXPECT_FALSE(decompressed(pdf).contains("Secret")) << hiding.toStdString();
+        EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret"))) << hiding.toStdString();
+        // What cannot be read as readers read it is written as a picture.
+        ASSERT_EQ(report.rasterizedPages.size(), 1);
+        EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+    }
 }
