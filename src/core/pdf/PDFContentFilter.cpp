@@ -208,6 +208,13 @@ bool isOperator(std::string_view op, const char (&name)[N])
     return true;
 }
 
+// Whether `op` shows text or moves the text position.
+bool isTextPlacing(std::string_view op)
+{
+    return isOperator(op, "Tj") || isOperator(op, "TJ") || isOperator(op, "'") || isOperator(op, "\"")
+           || isOperator(op, "Td") || isOperator(op, "TD") || isOperator(op, "Tm") || isOperator(op, "T*");
+}
+
 // An affine map as plain numbers: products and points without QTransform's
 // classification of every matrix (a page of text maps each glyph).
 struct Affine {
@@ -427,6 +434,9 @@ private:
             m_state.ctm = matrixOf(m_operands) * m_state.ctm;
         } else if (isOperator(op, "BT")) {
             m_textMatrix = m_lineMatrix = QTransform();
+            m_inTextObject = true;
+        } else if (isOperator(op, "ET")) {
+            m_inTextObject = false;
         } else if (isOperator(op, "Tf")) {
             need(2, op);
             QPDFObjectHandle fonts =
@@ -452,6 +462,10 @@ private:
         } else if (isOperator(op, "Ts")) {
             need(1, op);
             m_state.rise = numberOf(m_operands[0]);
+        } else if (!m_inTextObject && isTextPlacing(op)) {
+            // Outside BT and ET, readers place text where the content that
+            // drew the form (or the page before) left them, each its own way.
+            throw PDFUnfilterableContent("text placed outside a text object");
         } else if (isOperator(op, "Td") || isOperator(op, "TD")) {
             need(2, op);
             if (isOperator(op, "TD")) {
@@ -947,6 +961,8 @@ private:
     std::vector<size_t> m_pointsBeforeText;
     bool m_lastTextLost = false;
     bool m_inInlineImage = false;
+    // Between BT and ET.
+    bool m_inTextObject = false;
     std::vector<PDFContentOperand> m_inlineDictionary;
     int m_nextName = 0;
     std::set<std::string> m_copiedCategories;

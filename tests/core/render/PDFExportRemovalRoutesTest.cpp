@@ -377,24 +377,31 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
 {
     // Readers split "-40Td" into a number and the operator that moves the
     // second line down; they show nothing and move nowhere for a number
-    // given to Tj. A filter reading one unknown word, or taking the number
-    // for a TJ adjustment, would look for the second line's glyphs where
-    // they are not.
-    for (const QByteArray& hiding : {QByteArray("0 -40Td"), QByteArray("0 -40 Td 900000000 Tj")}) {
-        const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj " + hiding +
-                                           " (Secret line) Tj ET BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET");
-        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("hiding"), std::nullopt);
+    // given to Tj; a form showing text without BT places it from where the
+    // page's last text left them. A filter reading one unknown word, taking
+    // the number for a TJ adjustment, or starting the form's text at its
+    // origin would look for the second line's glyphs where they are not.
+    const QByteArray kept = " BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET";
+    const QByteArray form = streamObject("/F1 12 Tf 0 -40 Td (Secret line) Tj",
+                                         " /Type /XObject /Subtype /Form /BBox [0 0 300 200]");
+    const QList<QByteArray> sources = {
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 0 -40Td (Secret line) Tj ET" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 0 -40 Td 900000000 Tj (Secret line) Tj ET" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do" + kept, "/XObject << /Fm1 6 0 R >>", {form}),
+    };
+    for (qsizetype i = 0; i < sources.size(); ++i) {
+        VectorDocument document = PDFCodec::importPDF(sources[i], QStringLiteral("hiding"), std::nullopt);
         QList<VectorElement*> lines = linesOf(document);
-        ASSERT_EQ(lines.size(), 3) << hiding.toStdString();
-        ASSERT_EQ(lines[1]->text()->text, QStringLiteral("Secret line"));
+        ASSERT_EQ(lines.size(), 3) << i;
+        ASSERT_EQ(lines[1]->text()->text, QStringLiteral("Secret line")) << i;
         deleteLine(document, lines[1]);
 
         PDFCodec::PDFExportReport report;
         const QByteArray pdf = PDFCodec::exportPDF(document, &report);
-        EXPECT_FALSE(decompressed(pdf).contains("Secret")) << hiding.toStdString();
-        EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret"))) << hiding.toStdString();
+        EXPECT_FALSE(decompressed(pdf).contains("Secret")) << i;
+        EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret"))) << i;
         // What cannot be read as readers read it is written as a picture.
-        ASSERT_EQ(report.rasterizedPages.size(), 1);
+        ASSERT_EQ(report.rasterizedPages.size(), 1) << i;
         EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
     }
 }
