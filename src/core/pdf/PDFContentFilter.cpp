@@ -215,6 +215,13 @@ bool isTextPlacing(std::string_view op)
            || isOperator(op, "Td") || isOperator(op, "TD") || isOperator(op, "Tm") || isOperator(op, "T*");
 }
 
+// Whether `op` builds a path (m, l, c, v, y, h, re).
+bool isPathConstruction(std::string_view op)
+{
+    return isOperator(op, "m") || isOperator(op, "l") || isOperator(op, "c") || isOperator(op, "v")
+           || isOperator(op, "y") || isOperator(op, "h") || isOperator(op, "re");
+}
+
 // An affine map as plain numbers: products and points without QTransform's
 // classification of every matrix (a page of text maps each glyph).
 struct Affine {
@@ -435,6 +442,7 @@ private:
         } else if (isOperator(op, "BT")) {
             m_textMatrix = m_lineMatrix = QTransform();
             m_inTextObject = true;
+            m_textAtPathPoint = false;
         } else if (isOperator(op, "ET")) {
             m_inTextObject = false;
         } else if (isOperator(op, "Tf")) {
@@ -475,6 +483,7 @@ private:
         } else if (isOperator(op, "Tm")) {
             need(6, op);
             m_textMatrix = m_lineMatrix = matrixOf(m_operands);
+            m_textAtPathPoint = false;
         } else if (isOperator(op, "T*")) {
             moveLine(0, -m_state.leading);
         } else if (isOperator(op, "Tj") || isOperator(op, "'") || isOperator(op, "\"") || isOperator(op, "TJ")) {
@@ -495,6 +504,10 @@ private:
             return;
         } else if (isOperator(op, "EMC")) {
             endMarkedContent();
+        } else if (m_inTextObject && isPathConstruction(op)) {
+            // Poppler then shows the next text at the path's point, other
+            // readers where the text was.
+            m_textAtPathPoint = true;
         }
         emitOriginal(op);
     }
@@ -503,6 +516,7 @@ private:
     {
         m_lineMatrix = QTransform(1, 0, 0, 1, tx, ty) * m_lineMatrix;
         m_textMatrix = m_lineMatrix;
+        m_textAtPathPoint = false;
     }
 
     // True when the state was written (changed) here: its soft mask's group
@@ -684,6 +698,9 @@ private:
                 arrayItems = m_operands[0].arrayItems();
                 items = arrayItems;
             }
+        }
+        if (m_textAtPathPoint) {
+            throw PDFUnfilterableContent("text shown after a path built inside its text object");
         }
         if (!isOperator(op, "TJ") && !items.front().isString()) {
             // Readers show nothing and move nowhere for a number given as
@@ -963,6 +980,8 @@ private:
     bool m_inInlineImage = false;
     // Between BT and ET.
     bool m_inTextObject = false;
+    // A path was built in the text object since the text was last placed.
+    bool m_textAtPathPoint = false;
     std::vector<PDFContentOperand> m_inlineDictionary;
     int m_nextName = 0;
     std::set<std::string> m_copiedCategories;
