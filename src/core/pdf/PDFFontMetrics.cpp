@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace zelvane {
@@ -166,21 +167,30 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
         readExtents(font.getKey("/FontDescriptor"), 0.001);
     }
     QPDFObjectHandle widths = font.getKey("/Widths");
-    m_simpleWidths.assign(256, -1);
     if (widths.isArray()) {
+        // Codes the array does not give a number for take the missing width.
+        constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
+        m_simpleWidths.assign(256, kUnset);
         const int first = int(numberOf(font.getKey("/FirstChar"), 0));
         const int count = widths.getArrayNItems();
         for (int i = 0; i < count; ++i) {
             const int code = first + i;
-            if (code >= 0 && code < 256) {
-                m_simpleWidths[size_t(code)] = numberOf(widths.getArrayItem(i), 0) * scale;
+            double width = 0;
+            if (code < 0 || code >= 256 || !widths.getArrayItem(i).getValueAsNumber(width) || !std::isfinite(width)) {
+                continue;
             }
+            // Readers draw text of negative widths backwards; such text is
+            // left unmeasured rather than placed otherwise.
+            if (width < 0) {
+                throw PDFUnmeasurableFont("font with a negative width");
+            }
+            m_simpleWidths[size_t(code)] = width * scale;
         }
         QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
         const double missing =
             descriptor.isDictionary() ? numberOf(descriptor.getKey("/MissingWidth"), 0) * scale : 0;
         for (double& width : m_simpleWidths) {
-            if (width < 0) {
+            if (std::isnan(width)) {
                 width = missing;
             }
         }

@@ -408,3 +408,26 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
         EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
     }
 }
+
+TEST_F(PDFExportRemovalRoutesTest, RedactedTextInAFontOfNegativeWidthsLeavesNothingReadable)
+{
+    // Readers draw the first line backwards from x = 280 (to 160); the
+    // redaction covers its left part. Taken as widths of nothing, its
+    // glyphs would all be looked for at 280, outside the redaction.
+    const QByteArray backwards = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FirstChar 32 /LastChar 126 "
+                                 "/Widths [" + QByteArray("-500 ").repeated(95) + "] >>";
+    const QByteArray source = pageWith("BT /F2 20 Tf 280 150 Td (Secret words) Tj ET "
+                                       "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
+                                       "/Font << /F1 5 0 R /F2 6 0 R >>", {backwards});
+    ASSERT_TRUE(pdfToText(source).contains(QStringLiteral("sdrow")));
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("backwards"), std::nullopt);
+    document.pages[0].redactedPDFRects = {VectorRect(150, 25, 80, 35)};
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    const QString text = pdfToText(pdf);
+    EXPECT_FALSE(text.contains(QStringLiteral("sdrow"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("terceS"))) << text.toStdString();
+    ASSERT_EQ(report.rasterizedPages.size(), 1);
+    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+}
