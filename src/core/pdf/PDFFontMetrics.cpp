@@ -171,12 +171,29 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
         // Codes the array does not give a number for take the missing width.
         constexpr double kUnset = std::numeric_limits<double>::quiet_NaN();
         m_simpleWidths.assign(256, kUnset);
-        const int first = int(numberOf(font.getKey("/FirstChar"), 0));
-        const int count = widths.getArrayNItems();
+        // The codes from /FirstChar (0 when not given) to /LastChar (255)
+        // take the array's widths in turn, as far as it goes. Readers part
+        // ways over codes that are not whole numbers of 0 to 255 or that
+        // run backwards, so such a font is left unmeasured.
+        const auto code = [&](const char* key, int fallback) {
+            QPDFObjectHandle given = font.getKey(key);
+            if (given.isNull()) {
+                return fallback;
+            }
+            if (!given.isInteger() || given.getIntValue() < 0 || given.getIntValue() > 255) {
+                throw PDFUnmeasurableFont("font whose first or last character code is not one");
+            }
+            return int(given.getIntValue());
+        };
+        const int first = code("/FirstChar", 0);
+        const int last = code("/LastChar", 255);
+        if (last < first) {
+            throw PDFUnmeasurableFont("font whose last character code comes before its first");
+        }
+        const int count = std::min(widths.getArrayNItems(), last - first + 1);
         for (int i = 0; i < count; ++i) {
-            const int code = first + i;
             double width = 0;
-            if (code < 0 || code >= 256 || !widths.getArrayItem(i).getValueAsNumber(width) || !std::isfinite(width)) {
+            if (!widths.getArrayItem(i).getValueAsNumber(width) || !std::isfinite(width)) {
                 continue;
             }
             // Readers draw text of negative widths backwards; such text is
@@ -184,7 +201,7 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
             if (width < 0) {
                 throw PDFUnmeasurableFont("font with a negative width");
             }
-            m_simpleWidths[size_t(code)] = width * scale;
+            m_simpleWidths[size_t(first + i)] = width * scale;
         }
         QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
         const double missing =

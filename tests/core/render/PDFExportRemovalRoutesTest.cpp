@@ -431,3 +431,34 @@ TEST_F(PDFExportRemovalRoutesTest, RedactedTextInAFontOfNegativeWidthsLeavesNoth
     ASSERT_EQ(report.rasterizedPages.size(), 1);
     EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
 }
+
+TEST_F(PDFExportRemovalRoutesTest, WidthsAreReadOnlyFromTheFirstToTheLastCharacterCodeAsReadersReadThem)
+{
+    // The array goes on past /LastChar: readers give B and the letters of
+    // "Secret" the missing width (6 points), so "Secret" lies at x = 62 to
+    // 98, under the redaction, and not at x = 198 where the array's extra
+    // widths would put it. A first code written as a real number is read
+    // otherwise by different readers: that page is a picture.
+    const QByteArray descriptor = "<< /Type /FontDescriptor /FontName /Helvetica /Flags 32 /FontBBox [0 -200 1000 "
+                                  "900] /ItalicAngle 0 /Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 "
+                                  "/MissingWidth 300 >>";
+    for (const QByteArray& first : {QByteArray("65"), QByteArray("65.0")}) {
+        const QByteArray font = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FirstChar " + first +
+                                " /LastChar 65 /Widths [600 2000 2000 2000] /FontDescriptor 7 0 R >>";
+        const QByteArray source = pageWith("BT /F2 20 Tf 20 150 Td (ABBBB Secret) Tj ET "
+                                           "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
+                                           "/Font << /F1 5 0 R /F2 6 0 R >>", {font, descriptor});
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("widths"), std::nullopt);
+        document.pages[0].redactedPDFRects = {VectorRect(60, 25, 40, 35)};
+
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        const QString text = pdfToText(pdf);
+        EXPECT_FALSE(text.contains(QStringLiteral("Secret"))) << first.toStdString() << text.toStdString();
+        EXPECT_FALSE(decompressed(pdf).contains("Secret")) << first.toStdString();
+        EXPECT_EQ(report.rasterizedPages.size(), first == "65" ? 0 : 1) << first.toStdString();
+        if (first == "65") {
+            EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+        }
+    }
+}
