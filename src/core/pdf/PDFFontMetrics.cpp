@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -23,6 +24,73 @@ double numberOf(QPDFObjectHandle value, double fallback)
 {
     double number = fallback;
     return value.getValueAsNumber(number) && std::isfinite(number) ? number : fallback;
+}
+
+// Reads the "c [v ...]" and "c_first c_last v" entries of a CID font's /W
+// (`values` 1) or /W2 (`values` 3) array, giving each CID its values.
+// Readers part ways over anything else: CIDs that are not whole numbers of
+// 0 to 65535, values that are not numbers, ranges that run backwards or
+// give a CID twice; such a font is left unmeasured.
+void readCIDMetrics(QPDFObjectHandle array, int values, const std::function<void(unsigned, const double*)>& assign)
+{
+    if (!array.isArray()) {
+        return;
+    }
+    constexpr unsigned kLastCID = 65535;
+    const auto cidOf = [](QPDFObjectHandle item) {
+        if (!item.isInteger() || item.getIntValue() < 0 || item.getIntValue() > kLastCID) {
+            throw PDFUnmeasurableFont("damaged CID metrics");
+        }
+        return unsigned(item.getIntValue());
+    };
+    const auto valueOf = [](QPDFObjectHandle item) {
+        double value = 0;
+        if (!item.getValueAsNumber(value) || !std::isfinite(value)) {
+            throw PDFUnmeasurableFont("damaged CID metrics");
+        }
+        return value;
+    };
+    std::vector<bool> given(kLastCID + 1);
+    const auto give = [&](unsigned cid, const double* read) {
+        if (given[cid]) {
+            throw PDFUnmeasurableFont("CID metrics given twice");
+        }
+        given[cid] = true;
+        assign(cid, read);
+    };
+    const int count = array.getArrayNItems();
+    double read[3] = {};
+    for (int i = 0; i < count;) {
+        const unsigned first = cidOf(array.getArrayItem(i));
+        if (i + 1 < count && array.getArrayItem(i + 1).isArray()) {
+            QPDFObjectHandle list = array.getArrayItem(i + 1);
+            const int items = list.getArrayNItems();
+            if (items % values != 0 || first + unsigned(items / values) > kLastCID + 1) {
+                throw PDFUnmeasurableFont("damaged CID metrics");
+            }
+            for (int k = 0; k < items / values; ++k) {
+                for (int j = 0; j < values; ++j) {
+                    read[j] = valueOf(list.getArrayItem(k * values + j));
+                }
+                give(first + unsigned(k), read);
+            }
+            i += 2;
+        } else if (i + 1 + values < count) {
+            const unsigned last = cidOf(array.getArrayItem(i + 1));
+            if (last < first) {
+                throw PDFUnmeasurableFont("damaged CID metrics");
+            }
+            for (int j = 0; j < values; ++j) {
+                read[j] = valueOf(array.getArrayItem(i + 2 + j));
+            }
+            for (unsigned cid = first; cid <= last; ++cid) {
+                give(cid, read);
+            }
+            i += 2 + values;
+        } else {
+            throw PDFUnmeasurableFont("damaged CID metrics");
+        }
+    }
 }
 
 unsigned bigEndian(const std::string& bytes)
@@ -323,33 +391,18 @@ void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
         throw PDFUnmeasurableFont("composite font without its CID font");
     }
     readExtents(cidFont.getKey("/FontDescriptor"), 0.001);
-    m_defaultWidth = numberOf(cidFont.getKey("/DW"), 1000) / 1000.0;
-    QPDFObjectHandle widths = cidFont.getKey("/W");
-    if (widths.isArray()) {
-        const int count = widths.getArrayNItems();
-        for (int i = 0; i < count;) {
-            const unsigned first = unsigned(std::max(0.0, numberOf(widths.getArrayItem(i), 0)));
-            if (i + 1 < count && widths.getArrayItem(i + 1).isArray()) {
-                QPDFObjectHandle list = widths.getArrayItem(i + 1);
-                for (int k = 0; k < list.getArrayNItems(); ++k) {
-                    m_cidWidths[first + unsigned(k)] = numberOf(list.getArrayItem(k), 0) / 1000.0;
-                }
-                i += 2;
-            } else if (i + 2 < count) {
-                const unsigned last = unsigned(std::max(0.0, numberOf(widths.getArrayItem(i + 1), 0)));
-                const double width = numberOf(widths.getArrayItem(i + 2), 0) / 1000.0;
-                if (last - first > 65535) {
-                    throw PDFUnmeasurableFont("CID width range too large");
-                }
-                for (unsigned cid = first; cid <= last && cid >= first; ++cid) {
-                    m_cidWidths[cid] = width;
-                }
-                i += 3;
-            } else {
-                throw PDFUnmeasurableFont("damaged CID widths");
-            }
-        }
+    QPDFObjectHandle defaultWidth = cidFont.getKey("/DW");
+    if (!defaultWidth.isNull() && (!defaultWidth.isInteger() || defaultWidth.getIntValue() < 0)) {
+        // Poppler takes only a whole number, others any number.
+        throw PDFUnmeasurableFont("CID font whose default width is not a whole number of units");
     }
+    m_defaultWidth = defaultWidth.isNull() ? 1.0 : double(defaultWidth.getIntValue()) / 1000.0;
+    readCIDMetrics(cidFont.getKey("/W"), 1, [this](unsigned cid, const double* values) {
+        if (values[0] < 0) {
+            throw PDFUnmeasurableFont("CID font with a negative width");
+        }
+        m_cidWidths[cid] = values[0] / 1000.0;
+    });
     if (!m_vertical) {
         return;
     }
@@ -358,36 +411,9 @@ void PDFFontMetrics::readCompositeFont(QPDFObjectHandle font)
         m_defaultVerticalY = numberOf(defaults.getArrayItem(0), 880) / 1000.0;
         m_defaultVerticalAdvance = numberOf(defaults.getArrayItem(1), -1000) / 1000.0;
     }
-    QPDFObjectHandle vertical = cidFont.getKey("/W2");
-    if (vertical.isArray()) {
-        const int count = vertical.getArrayNItems();
-        for (int i = 0; i < count;) {
-            const unsigned first = unsigned(std::max(0.0, numberOf(vertical.getArrayItem(i), 0)));
-            if (i + 1 < count && vertical.getArrayItem(i + 1).isArray()) {
-                QPDFObjectHandle list = vertical.getArrayItem(i + 1);
-                for (int k = 0; k + 2 < list.getArrayNItems(); k += 3) {
-                    m_cidVertical[first + unsigned(k / 3)] = {numberOf(list.getArrayItem(k), -1000) / 1000.0,
-                                                              numberOf(list.getArrayItem(k + 1), 0) / 1000.0,
-                                                              numberOf(list.getArrayItem(k + 2), 880) / 1000.0};
-                }
-                i += 2;
-            } else if (i + 4 < count) {
-                const unsigned last = unsigned(std::max(0.0, numberOf(vertical.getArrayItem(i + 1), 0)));
-                const VerticalMetrics metrics{numberOf(vertical.getArrayItem(i + 2), -1000) / 1000.0,
-                                              numberOf(vertical.getArrayItem(i + 3), 0) / 1000.0,
-                                              numberOf(vertical.getArrayItem(i + 4), 880) / 1000.0};
-                if (last - first > 65535) {
-                    throw PDFUnmeasurableFont("CID vertical metrics range too large");
-                }
-                for (unsigned cid = first; cid <= last && cid >= first; ++cid) {
-                    m_cidVertical[cid] = metrics;
-                }
-                i += 5;
-            } else {
-                throw PDFUnmeasurableFont("damaged CID vertical metrics");
-            }
-        }
-    }
+    readCIDMetrics(cidFont.getKey("/W2"), 3, [this](unsigned cid, const double* values) {
+        m_cidVertical[cid] = {values[0] / 1000.0, values[1] / 1000.0, values[2] / 1000.0};
+    });
 }
 
 unsigned PDFFontMetrics::cidOf(unsigned code, int bytes) const

@@ -462,3 +462,42 @@ TEST_F(PDFExportRemovalRoutesTest, WidthsAreReadOnlyFromTheFirstToTheLastCharact
         }
     }
 }
+
+TEST_F(PDFExportRemovalRoutesTest, CIDWidthsReadersReadAlikeAreMeasuredAndTheOthersLeaveThePageAPicture)
+{
+    // Codes 1 to 3 read as A to C. Poppler takes only whole numbers for the
+    // default width and the CIDs, and gives a CID listed twice whichever
+    // entry its sort leaves first; other readers take such widths otherwise.
+    const QByteArray toUnicode = streamObject(
+        "/CIDInit /ProcSet findresource begin 12 dict begin begincmap /CMapName /T def 1 begincodespacerange "
+        "<0000> <FFFF> endcodespacerange 1 beginbfrange <0001> <0003> <0041> endbfrange endcmap CMapName "
+        "currentdict /CMap defineresource pop end end");
+    const auto fontWith = [](const QByteArray& widths) {
+        return "<< /Type /Font /Subtype /Type0 /BaseFont /Cid /Encoding /Identity-H /DescendantFonts [<< /Type /Font "
+               "/Subtype /CIDFontType2 /BaseFont /Cid /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) "
+               "/Supplement 0 >> " +
+               widths + " >>] /ToUnicode 7 0 R >>";
+    };
+    for (const QByteArray& widths : {QByteArray("/DW 1000 /W [1 [500 500 500]]"),
+                                     QByteArray("/DW 1000 /W [1 [500 500 500] 1 3 1500]"),
+                                     QByteArray("/DW 1000 /W [1.0 [500 500 500]]"), QByteArray("/DW 500.5")}) {
+        const QByteArray source = pageWith("BT /F2 20 Tf 20 150 Td <0001000200030001000200030001> Tj ET "
+                                           "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
+                                           "/Font << /F1 5 0 R /F2 6 0 R >>", {fontWith(widths), toUnicode});
+        ASSERT_TRUE(pdfToText(source).contains(QStringLiteral("ABCABCA"))) << widths.toStdString();
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("cid"), std::nullopt);
+        // Over the third to fifth glyphs at 10 points each.
+        document.pages[0].redactedPDFRects = {VectorRect(41, 25, 28, 35)};
+
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        const QString text = pdfToText(pdf);
+        const bool measured = widths.startsWith("/DW 1000 /W [1 [500 500 500]]") && !widths.contains(" 1 3 ");
+        EXPECT_FALSE(text.contains(QStringLiteral("ABCAB"))) << widths.toStdString() << text.toStdString();
+        EXPECT_EQ(report.rasterizedPages.size(), measured ? 0 : 1) << widths.toStdString();
+        if (measured) {
+            EXPECT_TRUE(text.contains(QStringLiteral("AB"))) << text.toStdString();
+            EXPECT_TRUE(text.contains(QStringLiteral("CA"))) << text.toStdString();
+        }
+    }
+}
