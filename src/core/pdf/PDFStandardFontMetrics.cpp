@@ -203,56 +203,57 @@ std::array<std::string, 256> glyphNamesOf(QPDFObjectHandle encoding, const std::
 
 std::optional<std::string> standardFontName(const std::string& baseFont)
 {
-    std::string name = baseFont;
-    if (!name.empty() && name[0] == '/') {
-        name.erase(0, 1);
-    }
-    // A subset prefix: six capitals and a plus sign.
-    if (name.size() > 7 && name[6] == '+') {
-        bool capitals = true;
-        for (size_t i = 0; i < 6; ++i) {
-            capitals = capitals && name[i] >= 'A' && name[i] <= 'Z';
+    // The names poppler, which draws the pages, knows for the standard
+    // fonts: any other name (a subset prefix included) it draws with the
+    // widths of a font chosen by the descriptor's flags, so no standard
+    // metrics can be said to be its own.
+    static const std::map<std::string, std::string> kAliases = [] {
+        std::map<std::string, std::string> aliases;
+        const auto family = [&](const std::string& standard, std::initializer_list<const char*> names) {
+            for (const char* name : names) {
+                aliases.emplace(name, standard);
+            }
+        };
+        family("Helvetica", {"Arial", "ArialMT", "Helvetica"});
+        family("Helvetica-Bold", {"Arial,Bold", "Arial-Bold", "Arial-BoldMT", "Helvetica,Bold", "Helvetica-Bold"});
+        family("Helvetica-Oblique",
+               {"Arial,Italic", "Arial-Italic", "Arial-ItalicMT", "Helvetica,Italic", "Helvetica-Italic",
+                "Helvetica-Oblique"});
+        family("Helvetica-BoldOblique",
+               {"Arial,BoldItalic", "Arial-BoldItalic", "Arial-BoldItalicMT", "Helvetica,BoldItalic",
+                "Helvetica-BoldItalic", "Helvetica-BoldOblique"});
+        family("Courier", {"Courier", "CourierNew", "CourierNewPSMT"});
+        family("Courier-Bold", {"Courier,Bold", "Courier-Bold", "CourierNew,Bold", "CourierNew-Bold",
+                                "CourierNewPS-BoldMT"});
+        family("Courier-Oblique", {"Courier,Italic", "Courier-Oblique", "CourierNew,Italic", "CourierNew-Italic",
+                                   "CourierNewPS-ItalicMT"});
+        family("Courier-BoldOblique", {"Courier,BoldItalic", "Courier-BoldOblique", "CourierNew,BoldItalic",
+                                       "CourierNew-BoldItalic", "CourierNewPS-BoldItalicMT"});
+        family("Times-Roman", {"Times-Roman", "TimesNewRoman", "TimesNewRomanPS", "TimesNewRomanPSMT"});
+        family("Times-Bold", {"Times-Bold", "TimesNewRoman,Bold", "TimesNewRoman-Bold", "TimesNewRomanPS-Bold",
+                              "TimesNewRomanPS-BoldMT", "TimesNewRomanPSMT,Bold"});
+        family("Times-Italic", {"Times-Italic", "TimesNewRoman,Italic", "TimesNewRoman-Italic",
+                                "TimesNewRomanPS-Italic", "TimesNewRomanPS-ItalicMT", "TimesNewRomanPSMT,Italic"});
+        family("Times-BoldItalic",
+               {"Times-BoldItalic", "TimesNewRoman,BoldItalic", "TimesNewRoman-BoldItalic",
+                "TimesNewRomanPS-BoldItalic", "TimesNewRomanPS-BoldItalicMT", "TimesNewRomanPSMT,BoldItalic"});
+        family("Symbol", {"Symbol", "Symbol,Bold", "Symbol,Italic", "Symbol,BoldItalic", "SymbolMT",
+                          "SymbolMT,Bold", "SymbolMT,Italic", "SymbolMT,BoldItalic"});
+        family("ZapfDingbats", {"ZapfDingbats"});
+        return aliases;
+    }();
+    // Spaces do not count ("Times New Roman").
+    std::string name;
+    for (const char c : baseFont.substr(!baseFont.empty() && baseFont[0] == '/' ? 1 : 0)) {
+        if (c != ' ') {
+            name += c;
         }
-        if (capitals) {
-            name.erase(0, 7);
-        }
     }
-    if (standardFaces().count(name)) {
-        return name;
-    }
-    // Family, then style after a comma or hyphen.
-    const size_t split = name.find_first_of(",-");
-    std::string family = name.substr(0, split);
-    const std::string style = split == std::string::npos ? std::string() : name.substr(split + 1);
-    for (const char* suffix : {"PSMT", "MT", "PS"}) {
-        const std::string tail(suffix);
-        if (family.size() > tail.size() && family.compare(family.size() - tail.size(), tail.size(), tail) == 0) {
-            family.erase(family.size() - tail.size());
-            break;
-        }
-    }
-    std::string standard;
-    if (family == "Arial" || family == "Helvetica") {
-        standard = "Helvetica";
-    } else if (family == "TimesNewRoman" || family == "Times") {
-        standard = "Times";
-    } else if (family == "CourierNew" || family == "Courier") {
-        standard = "Courier";
-    } else if (family == "Symbol") {
-        return std::string("Symbol");
-    } else {
+    const auto found = kAliases.find(name);
+    if (found == kAliases.end()) {
         return std::nullopt;
     }
-    const bool bold = style.find("Bold") != std::string::npos;
-    const bool slanted = style.find("Italic") != std::string::npos || style.find("Oblique") != std::string::npos;
-    if (!style.empty() && !bold && !slanted && style != "Roman" && style != "Regular" && style != "PS"
-        && style != "PSMT" && style != "MT") {
-        return std::nullopt;  // another width (Narrow, Black, Light)
-    }
-    if (standard == "Times") {
-        return bold && slanted ? "Times-BoldItalic" : bold ? "Times-Bold" : slanted ? "Times-Italic" : "Times-Roman";
-    }
-    return standard + (bold && slanted ? "-BoldOblique" : bold ? "-Bold" : slanted ? "-Oblique" : "");
+    return found->second;
 }
 
 std::optional<std::vector<double>> standardFontWidths(const std::string& baseFont, QPDFObjectHandle encoding)

@@ -12,9 +12,10 @@ namespace zelvane {
 
 // The name of the standard font (one of the 14 every PDF reader knows, such
 // as "Times-Roman" or "ZapfDingbats") that a base font name stands for: the
-// standard names themselves and their common aliases ("Arial,Bold",
-// "TimesNewRomanPS-BoldItalicMT", "CourierNewPSMT"), with or without a subset
-// prefix. Nothing for any other font.
+// standard names themselves and the common aliases poppler knows
+// ("Arial,Bold", "TimesNewRomanPS-BoldItalicMT", "CourierNewPSMT"), spaces
+// aside. Nothing for any other name, a subset prefix included: poppler then
+// takes the widths of a font the descriptor's flags choose.
 std::optional<std::string> standardFontName(const std::string& baseFont);
 
 // The widths of codes 0..255, per unit of font size, of a simple font named

@@ -501,3 +501,23 @@ TEST_F(PDFExportRemovalRoutesTest, CIDWidthsReadersReadAlikeAreMeasuredAndTheOth
         }
     }
 }
+
+TEST_F(PDFExportRemovalRoutesTest, AStandardNameWithASubsetPrefixIsNotMeasuredAsTheStandardFont)
+{
+    // Without a program or widths, poppler draws "ABCDEF+Helvetica" with
+    // the widths of Times-Roman (no descriptor: a serif face), not
+    // Helvetica's; measured as Helvetica, the text after "ABCDEF" would be
+    // looked for 2.7 points further right than it is drawn.
+    const QByteArray font = "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Helvetica >>";
+    const QByteArray source = pageWith("BT /F2 24 Tf 20 150 Td (ABCDEF Secret) Tj ET "
+                                       "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
+                                       "/Font << /F1 5 0 R /F2 6 0 R >>", {font});
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("prefix"), std::nullopt);
+    document.pages[0].redactedPDFRects = {VectorRect(120, 20, 100, 40)};
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret")));
+    ASSERT_EQ(report.rasterizedPages.size(), 1);
+    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+}
