@@ -388,7 +388,7 @@ TEST_F(VectorControllerFilesTest, APDFSaveNamesThePagesWrittenAsPictures)
                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >>"
                           " /Contents 4 0 R >>",
                           "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
-                          "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
+                          "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont /FirstChar 0.5 /Widths [600] >>",
                       }));
     controller->openFile(source);
     controller->perform(QStringLiteral("Redact"), [](VectorDocument& document) {

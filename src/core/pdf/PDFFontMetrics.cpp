@@ -285,10 +285,37 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
         throw PDFUnmeasurableFont("Type 3 font without widths");
     }
     QPDFObjectHandle baseFont = font.getKey("/BaseFont");
+    QPDFObjectHandle encoding = font.getKey("/Encoding");
     std::optional<std::vector<double>> standard =
-        baseFont.isName() ? standardFontWidths(baseFont.getName(), font.getKey("/Encoding")) : std::nullopt;
+        baseFont.isName() ? standardFontWidths(baseFont.getName(), encoding) : std::nullopt;
     if (!standard) {
-        standard = embeddedFontWidths(font);
+        // Poppler, which draws the pages, gives any other font without
+        // widths those of the standard face its descriptor's flags choose
+        // (embedded program or not): Courier when fixed-pitch, Times when
+        // serif or without a descriptor, Helvetica otherwise, bold when
+        // forced bold, italic when italic. Without an encoding of its own
+        // an embedded program's codes are named by the program, which
+        // only it knows: such a font is left unmeasured.
+        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+        const bool embedded = descriptor.isDictionary()
+                              && (descriptor.getKey("/FontFile").isStream() || descriptor.getKey("/FontFile2").isStream()
+                                  || descriptor.getKey("/FontFile3").isStream());
+        if (!embedded || !encoding.isNull()) {
+            QPDFObjectHandle flagsEntry = descriptor.isDictionary() ? descriptor.getKey("/Flags") : QPDFObjectHandle();
+            constexpr long long kFixedPitch = 1, kSerif = 2, kItalic = 64, kForceBold = 1 << 18;
+            const long long flags = flagsEntry.isInteger() ? flagsEntry.getIntValue() : kSerif;
+            const bool bold = (flags & kForceBold) != 0;
+            const bool italic = (flags & kItalic) != 0;
+            std::string face;
+            if (flags & kFixedPitch) {
+                face = bold && italic ? "Courier-BoldOblique" : bold ? "Courier-Bold" : italic ? "Courier-Oblique" : "Courier";
+            } else if (flags & kSerif) {
+                face = bold && italic ? "Times-BoldItalic" : bold ? "Times-Bold" : italic ? "Times-Italic" : "Times-Roman";
+            } else {
+                face = bold && italic ? "Helvetica-BoldOblique" : bold ? "Helvetica-Bold" : italic ? "Helvetica-Oblique" : "Helvetica";
+            }
+            standard = standardFontWidths("/" + face, encoding);
+        }
     }
     if (!standard) {
         throw PDFUnmeasurableFont("font without widths");

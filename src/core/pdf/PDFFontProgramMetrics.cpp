@@ -1,6 +1,5 @@
 #include "pdf/PDFFontProgramMetrics.h"
 
-#include "pdf/PDFStandardFontMetrics.h"
 
 #include <qpdf/Buffer.hh>
 
@@ -14,41 +13,6 @@
 namespace zelvane {
 
 namespace {
-
-// The glyph of `code` through the program's character maps, as readers
-// look a code up when no glyph name leads to one.
-FT_UInt glyphByCharacterMaps(FT_Face face, unsigned code, bool symbolic)
-{
-    const auto lookUp = [&](FT_UShort platform, FT_UShort encoding, FT_ULong character) -> FT_UInt {
-        for (int i = 0; i < face->num_charmaps; ++i) {
-            FT_CharMap map = face->charmaps[i];
-            if (map->platform_id == platform && map->encoding_id == encoding && FT_Set_Charmap(face, map) == 0) {
-                return FT_Get_Char_Index(face, character);
-            }
-        }
-        return 0;
-    };
-    FT_UInt glyph = 0;
-    if (symbolic) {
-        glyph = lookUp(3, 0, 0xF000 + code);
-        if (!glyph) {
-            glyph = lookUp(3, 0, code);
-        }
-    }
-    if (!glyph) {
-        glyph = lookUp(1, 0, code);
-    }
-    if (!glyph) {
-        glyph = lookUp(3, 1, code);
-    }
-    // A Type 1 or compact font's own encoding.
-    for (const FT_Encoding own : {FT_ENCODING_ADOBE_CUSTOM, FT_ENCODING_ADOBE_STANDARD}) {
-        if (!glyph && FT_Select_Charmap(face, own) == 0) {
-            glyph = FT_Get_Char_Index(face, code);
-        }
-    }
-    return glyph;
-}
 
 struct Library {
     FT_Library library = nullptr;
@@ -115,39 +79,6 @@ private:
 };
 
 }  // namespace
-
-std::optional<std::vector<double>> embeddedFontWidths(QPDFObjectHandle font)
-{
-    try {
-        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
-        const EmbeddedProgram program(descriptor);
-        FT_Face face = program.face();
-        if (!face) {
-            return std::nullopt;
-        }
-        QPDFObjectHandle flags = descriptor.getKey("/Flags");
-        const bool symbolic = flags.isInteger() && (flags.getIntValue() & 4) != 0;
-        QPDFObjectHandle encoding = font.getKey("/Encoding");
-        const std::array<std::string, 256> names =
-            glyphNamesOf(encoding, {}, !symbolic || !encoding.isNull());
-        std::vector<double> widths(256, 0);
-        for (unsigned code = 0; code < 256; ++code) {
-            FT_UInt glyph = 0;
-            if (FT_HAS_GLYPH_NAMES(face) && !names[code].empty()) {
-                glyph = FT_Get_Name_Index(face, names[code].c_str());
-            }
-            if (!glyph) {
-                glyph = glyphByCharacterMaps(face, code, symbolic);
-            }
-            if (glyph && FT_Load_Glyph(face, glyph, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0) {
-                widths[code] = double(face->glyph->metrics.horiAdvance) / face->units_per_EM;
-            }
-        }
-        return widths;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
 
 std::optional<std::pair<double, double>> embeddedFontReach(QPDFObjectHandle descriptor)
 {

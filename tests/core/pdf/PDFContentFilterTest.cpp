@@ -295,7 +295,7 @@ TEST(PDFContentFilterTest, ContentThatCannotBeReadOrMeasuredIsRefused)
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
         streamObject("BT /F1 10 Tf 10 100 Td (Hello) Tj ET"),
-        "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
+        "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont /FirstChar 0.5 /Widths [600] >>",
     })));
     EXPECT_TRUE(refuses(pageWith("BT /F9 10 Tf 10 100 Td (Hello) Tj ET")));
     // Numbers run into what follows them, which readers split.

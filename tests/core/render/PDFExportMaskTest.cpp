@@ -299,16 +299,18 @@ TEST_F(PDFExportMaskTest, ScannedPageLosesItsTextLayerAndPixelsUnderTheMask)
 
 TEST_F(PDFExportMaskTest, PageThatCannotBeFilteredIsWrittenAsAPicture)
 {
-    // The first page's text is set in a font without widths that no
-    // installed face stands for: its glyphs cannot be placed.
+    // The first page's text is set in a font without widths whose
+    // embedded program names its codes itself, and cannot be read: its
+    // glyphs cannot be placed.
     const QByteArray source = test::makeRawTestPDF({
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> /Contents 5 0 R >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 6 0 R >> >> /Contents 7 0 R >>",
         streamObject("BT /F1 20 Tf 20 100 Td (Confidential words) Tj ET"),
-        "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont >>",
+        "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont /FontDescriptor << /Flags 32 /FontFile2 8 0 R >> >>",
         streamObject("BT /F1 20 Tf 20 100 Td (Second page) Tj ET"),
+        streamObject("not a font program"),
     });
     VectorDocument document = imported(source, QStringLiteral("mystery"));
     ASSERT_EQ(document.pages.size(), 2);

@@ -502,22 +502,39 @@ TEST_F(PDFExportRemovalRoutesTest, CIDWidthsReadersReadAlikeAreMeasuredAndTheOth
     }
 }
 
-TEST_F(PDFExportRemovalRoutesTest, AStandardNameWithASubsetPrefixIsNotMeasuredAsTheStandardFont)
+TEST_F(PDFExportRemovalRoutesTest, FontsWithoutWidthsAreMeasuredWithTheWidthsPopplerDrawsThemWith)
 {
-    // Without a program or widths, poppler draws "ABCDEF+Helvetica" with
-    // the widths of Times-Roman (no descriptor: a serif face), not
-    // Helvetica's; measured as Helvetica, the text after "ABCDEF" would be
-    // looked for 2.7 points further right than it is drawn.
-    const QByteArray font = "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Helvetica >>";
-    const QByteArray source = pageWith("BT /F2 24 Tf 20 150 Td (ABCDEF Secret) Tj ET "
-                                       "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
-                                       "/Font << /F1 5 0 R /F2 6 0 R >>", {font});
-    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("prefix"), std::nullopt);
-    document.pages[0].redactedPDFRects = {VectorRect(120, 20, 100, 40)};
+    // Without widths, poppler draws "ABCDEF+Helvetica" (no descriptor: a
+    // serif face) with the widths of Times-Roman, and a TrueType font with
+    // its program but sans-serif flags with those of Helvetica, not the
+    // program's. Measured otherwise, the end of a replaced line was left
+    // in the file.
+    const QByteArray dejaVu =
+        test::readBinaryFile(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    if (dejaVu.isEmpty())
+        GTEST_SKIP() << "DejaVu Sans is not installed";
+    const QList<QList<QByteArray>> fonts = {
+        {"<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Helvetica >>"},
+        {"<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /Encoding /WinAnsiEncoding /FontDescriptor 7 0 R >>",
+         "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 /FontBBox [0 -200 1000 900] /ItalicAngle 0 "
+         "/Ascent 800 /Descent -200 /CapHeight 700 /StemV 80 /FontFile2 8 0 R >>",
+         streamObject(dejaVu, " /Length1 " + QByteArray::number(dejaVu.size()))},
+    };
+    for (const QList<QByteArray>& font : fonts) {
+        const QByteArray source = pageWith("BT /F2 16 Tf 20 150 Td (ABCDEF Secret iiii WWW) Tj ET "
+                                           "BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET",
+                                           "/Font << /F1 5 0 R /F2 6 0 R >>", font);
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("widthless"), std::nullopt);
+        QList<VectorElement*> lines = linesOf(document);
+        ASSERT_EQ(lines.size(), 2) << font[0].toStdString();
+        lines[0]->text()->text = QStringLiteral("Replaced");
 
-    PDFCodec::PDFExportReport report;
-    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
-    EXPECT_FALSE(pdfToText(pdf).contains(QStringLiteral("Secret")));
-    ASSERT_EQ(report.rasterizedPages.size(), 1);
-    EXPECT_EQ(report.rasterizedPages[0].pageIndex, 0);
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        const QString text = pdfToText(pdf);
+        EXPECT_TRUE(report.rasterizedPages.isEmpty()) << font[0].toStdString();
+        for (const char* gone : {"Secret", "iiii", "W"})
+            EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone << " in " << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    }
 }
