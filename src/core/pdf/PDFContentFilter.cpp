@@ -441,10 +441,8 @@ private:
             m_state.ctm = matrixOf(m_operands) * m_state.ctm;
         } else if (isOperator(op, "BT")) {
             m_textMatrix = m_lineMatrix = QTransform();
-            m_inTextObject = true;
+            m_textBegun = true;
             m_textAtPathPoint = false;
-        } else if (isOperator(op, "ET")) {
-            m_inTextObject = false;
         } else if (isOperator(op, "Tf")) {
             need(2, op);
             QPDFObjectHandle fonts =
@@ -470,10 +468,10 @@ private:
         } else if (isOperator(op, "Ts")) {
             need(1, op);
             m_state.rise = numberOf(m_operands[0]);
-        } else if (!m_inTextObject && isTextPlacing(op)) {
-            // Outside BT and ET, readers place text where the content that
-            // drew the form (or the page before) left them, each its own way.
-            throw PDFUnfilterableContent("text placed outside a text object");
+        } else if (!m_textBegun && isTextPlacing(op)) {
+            // Before its first BT, a content's text is placed where the
+            // content that drew it left readers, each its own way.
+            throw PDFUnfilterableContent("text placed before any text object");
         } else if (isOperator(op, "Td") || isOperator(op, "TD")) {
             need(2, op);
             if (isOperator(op, "TD")) {
@@ -504,9 +502,9 @@ private:
             return;
         } else if (isOperator(op, "EMC")) {
             endMarkedContent();
-        } else if (m_inTextObject && isPathConstruction(op)) {
-            // Poppler then shows the next text at the path's point, other
-            // readers where the text was.
+        } else if (isPathConstruction(op)) {
+            // Until the text is placed again, poppler shows it at the path's
+            // point, other readers where it was.
             m_textAtPathPoint = true;
         }
         emitOriginal(op);
@@ -700,7 +698,7 @@ private:
             }
         }
         if (m_textAtPathPoint) {
-            throw PDFUnfilterableContent("text shown after a path built inside its text object");
+            throw PDFUnfilterableContent("text shown after a path was built");
         }
         if (!isOperator(op, "TJ") && !items.front().isString()) {
             // Readers show nothing and move nowhere for a number given as
@@ -978,9 +976,9 @@ private:
     std::vector<size_t> m_pointsBeforeText;
     bool m_lastTextLost = false;
     bool m_inInlineImage = false;
-    // Between BT and ET.
-    bool m_inTextObject = false;
-    // A path was built in the text object since the text was last placed.
+    // A BT was met: the text is placed by this content.
+    bool m_textBegun = false;
+    // A path was built since the text was last placed.
     bool m_textAtPathPoint = false;
     std::vector<PDFContentOperand> m_inlineDictionary;
     int m_nextName = 0;

@@ -378,11 +378,11 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
     // Readers split "-40Td" into a number and the operator that moves the
     // second line down; they show nothing and move nowhere for a number
     // given to Tj; a form showing text without BT places it from where the
-    // page's last text left them; poppler shows text after a path built in
-    // its text object at the path's point. A filter reading one unknown
-    // word, taking the number for a TJ adjustment, starting the form's text
-    // at its origin or going on from the first line would look for the
-    // second line's glyphs where they are not.
+    // page's last text left them; poppler shows text after a path (in its
+    // text object or after it) at the path's point. A filter reading one
+    // unknown word, taking the number for a TJ adjustment, starting the
+    // form's text at its origin or going on from the first line would look
+    // for the second line's glyphs where they are not.
     const QByteArray kept = " BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET";
     const QByteArray form = streamObject("/F1 12 Tf 0 -40 Td (Secret line) Tj",
                                          " /Type /XObject /Subtype /Form /BBox [0 0 300 200]");
@@ -391,6 +391,7 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 0 -40 Td 900000000 Tj (Secret line) Tj ET" + kept),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do" + kept, "/XObject << /Fm1 6 0 R >>", {form}),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 20 110 m n (Secret line) Tj ET" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET 20 110 m n (Secret line) Tj" + kept),
     };
     for (qsizetype i = 0; i < sources.size(); ++i) {
         VectorDocument document = PDFCodec::importPDF(sources[i], QStringLiteral("hiding"), std::nullopt);
