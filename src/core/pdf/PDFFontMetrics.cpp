@@ -264,11 +264,6 @@ void PDFFontMetrics::readSimpleFont(QPDFObjectHandle font, bool type3)
             if (!widths.getArrayItem(i).getValueAsNumber(width) || !std::isfinite(width)) {
                 continue;
             }
-            // Readers draw text of negative widths backwards; such text is
-            // left unmeasured rather than placed otherwise.
-            if (width < 0) {
-                throw PDFUnmeasurableFont("font with a negative width");
-            }
             m_simpleWidths[size_t(first + i)] = width * scale;
         }
         QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
@@ -479,8 +474,10 @@ std::vector<PDFGlyph> PDFFontMetrics::glyphs(const std::string& bytes) const
         for (const char byte : bytes) {
             const unsigned char code = static_cast<unsigned char>(byte);
             const double width = m_simpleWidths[code];
+            // Readers draw text of negative widths backwards; such text is
+            // left unmeasured rather than placed otherwise.
             if (width < 0) {
-                throw PDFUnmeasurableFont("code without a known width");
+                throw PDFUnmeasurableFont("code of a negative width");
             }
             result.push_back({std::string(1, byte), width, 0, 0, width, code == 32});
         }
