@@ -431,12 +431,11 @@ std::optional<VectorDocument> exportFontSamples(const VectorDocument& document)
         std::sort(ranked.begin(), ranked.end(), [](const Samples* a, const Samples* b) {
             return a->lines != b->lines ? a->lines > b->lines : a->order < b->order;
         });
-        const qsizetype fewestLines = ranked[kMostSampledFonts - 1]->lines;
-        const qsizetype lastOrder = ranked[kMostSampledFonts - 1]->order;
+        ranked.resize(kMostSampledFonts);
+        const QSet<const Samples*> sampled(ranked.cbegin(), ranked.cend());
         QList<VectorElement> kept;
         for (qsizetype i = 0; i < sample.elements.size(); ++i) {
-            const Samples& samples = seen[sampleKeys[i]];
-            if (samples.lines > fewestLines || (samples.lines == fewestLines && samples.order <= lastOrder)) {
+            if (sampled.contains(&*std::as_const(seen).find(sampleKeys[i]))) {
                 kept.append(sample.elements[i]);
             }
         }
