@@ -36,6 +36,14 @@ bool isCutJPEG(const QByteArray& data)
     return lastScan < 0 || data.indexOf(QByteArrayView("\xFF\xD9", 2), lastScan) < 0;
 }
 
+// SVG artwork is drawn only by our own SVG reader and page renderer: Qt's
+// image plugin for it would draw the same bytes otherwise when their
+// extension was not kept.
+bool isVectorFormat(const QByteArray& format)
+{
+    return format == "svg" || format == "svgz";
+}
+
 QImage decodeImage(const QByteArray& data)
 {
     QBuffer buffer;
@@ -44,6 +52,8 @@ QImage decodeImage(const QByteArray& data)
         return QImage();
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kDecodeAllocationLimitMB);
+    if (isVectorFormat(reader.format()))
+        return QImage();
     const QSize declared = reader.size();
     if (declared.isValid() && qint64(declared.width()) * declared.height() > kMaxDecodedPixels)
         return QImage();
@@ -234,7 +244,7 @@ bool canDraw(const QByteArray& data, const std::optional<QString>& ext)
         return false;
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kDecodeAllocationLimitMB);
-    if (!reader.canRead())
+    if (!reader.canRead() || isVectorFormat(reader.format()))
         return false;
     const QSize declared = reader.size();
     if (declared.isValid())
