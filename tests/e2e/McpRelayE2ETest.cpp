@@ -6,7 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,10 +24,12 @@ constexpr int waitMs = 30000;
 
 const QByteArray parseErrorLine = R"({"error":{"code":-32700,"message":"parse error"},"id":null,"jsonrpc":"2.0"})";
 
-QString unreachableText(const QString& base)
+// The relays below run with an empty PATH and nothing beside them, so the
+// editor they advise starting is named by its program name alone.
+QString unreachableText(const QString& base, const QString& editor = QStringLiteral("zelvane"))
 {
-    return QStringLiteral("Zelvane is not reachable at ") + base + QStringLiteral(" \u2014 launch ")
-        + QStringLiteral(ZELVANE_INSTALLED_EDITOR) + QStringLiteral(" and retry.");
+    return QStringLiteral("Zelvane is not reachable at ") + base + QStringLiteral(" \u2014 launch ") + editor
+        + QStringLiteral(" and retry.");
 }
 
 QByteArray toolCall(int id, const QByteArray& name, const QByteArray& arguments = "{}")
@@ -61,14 +65,16 @@ QJsonObject textResult(const QString& text, bool isError)
 // unset when it is null).
 class Relay {
 public:
-    explicit Relay(const QString& port)
+    explicit Relay(const QString& port, const QString& program = QStringLiteral(ZELVANE_MCP_BINARY),
+                   const QString& searchPath = QString())
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("ZELVANE_API_PORT"));
         if (!port.isNull())
             environment.insert(QStringLiteral("ZELVANE_API_PORT"), port);
+        environment.insert(QStringLiteral("PATH"), searchPath);
         m_process.setProcessEnvironment(environment);
-        m_process.start(QStringLiteral(ZELVANE_MCP_BINARY), QStringList{});
+        m_process.start(program, QStringList{});
         EXPECT_TRUE(m_process.waitForStarted(waitMs));
     }
 
@@ -369,6 +375,36 @@ TEST(McpRelayE2ETest, AnEditorThatIsNotListeningIsUnreachable)
     EXPECT_TRUE(line.contains(" \xe2\x80\x94 launch "));
     EXPECT_EQ(resultOf(relay.exchange(toolCall(2, "zelvane_snapshot"))), textResult(unreachableText(base), true));
     relay.finish();
+}
+
+TEST(McpRelayE2ETest, TheEditorAdvisedWhenUnreachableIsOneThatExists)
+{
+    // An install keeps the editor beside the relay; another one on PATH.
+    const QTemporaryDir installed;
+    const QTemporaryDir onPath;
+    ASSERT_TRUE(installed.isValid() && onPath.isValid());
+    const QString relayCopy = installed.filePath(QStringLiteral("zelvane-mcp"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZELVANE_MCP_BINARY), relayCopy));
+    for (const QString& editor : {installed.filePath(QStringLiteral("zelvane")), onPath.filePath(QStringLiteral("zelvane"))}) {
+        QFile file(editor);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n");
+        file.close();
+        ASSERT_TRUE(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    }
+    const RefusingPort refusing;
+    const QString base = QStringLiteral("http://127.0.0.1:") + QString::number(refusing.port());
+    const auto advised = [&](const QString& program, const QString& searchPath) {
+        Relay relay(QString::number(refusing.port()), program, searchPath);
+        const QJsonObject result = resultOf(relay.exchange(toolCall(1, "zelvane_state")));
+        relay.finish();
+        return result;
+    };
+    EXPECT_EQ(advised(relayCopy, onPath.path()), textResult(unreachableText(base, installed.filePath(QStringLiteral("zelvane"))), true));
+    EXPECT_EQ(advised(QStringLiteral(ZELVANE_MCP_BINARY), onPath.path()),
+              textResult(unreachableText(base, onPath.filePath(QStringLiteral("zelvane"))), true));
+    // Neither: the program name, not a path that is not there.
+    EXPECT_EQ(advised(QStringLiteral(ZELVANE_MCP_BINARY), QString()), textResult(unreachableText(base), true));
 }
 
 TEST(McpRelayE2ETest, PortsOutsideTheRangeAreUnreachableNotWrapped)

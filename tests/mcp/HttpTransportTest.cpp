@@ -141,8 +141,7 @@ TEST(HttpTransportTest, NothingListeningIsUnreachable)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->kind(), ProxyError::Kind::unreachable);
     EXPECT_EQ(error->detail(), base);
-    EXPECT_EQ(error->description(), QStringLiteral("Zelvane is not reachable at ") + base + QStringLiteral(" \u2014 launch ")
-                                        + QStringLiteral(ZELVANE_INSTALLED_EDITOR) + QStringLiteral(" and retry."));
+    EXPECT_EQ(error->description(), ProxyError::unreachable(base).description());
 }
 
 TEST(HttpTransportTest, AConnectionClosedWithoutReplyIsUnreachable)
