@@ -146,6 +146,9 @@ public:
     void setActiveStampKind(VectorStampKind kind);
 
     const QString& statusMessage() const { return m_statusMessage; }
+    // What the last successful save had to add to its message (the pages it
+    // wrote as pictures), empty when nothing.
+    const QString& lastSaveNote() const { return m_lastSaveNote; }
     // Shows a text in the status line without any edit (remote page turns).
     void setStatusMessage(const QString& message);
     // The last failure of an open, a save or an import, in the language of
@@ -589,6 +592,7 @@ private:
     // The serial of the last save recorded as the saved state: a save asked
     // for earlier never overrides it.
     quint64 m_lastRecordedSave = 0;
+    QString m_lastSaveNote;
     // Grows with every document put in place by an open or a new document.
     quint64 m_replacements = 0;
     // One per page of m_document, in the same order.

@@ -518,8 +518,9 @@ void VectorController::finishSave(SaveJob job)
         QString status =
             L(QStringLiteral("Enregistré : ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'),
               QStringLiteral("Saved: ") + name + QStringLiteral(" (") + formatName + QLatin1Char(')'));
-        if (!job.rasterizedNote.isEmpty())
-            status += QStringLiteral(" \u2014 ") + job.rasterizedNote;
+        m_lastSaveNote = job.rasterizedNote;
+        if (!m_lastSaveNote.isEmpty())
+            status += QStringLiteral(" \u2014 ") + m_lastSaveNote;
         setStatusMessage(status);
     }
     const bool ended = job.background && --m_pendingSaves == 0;

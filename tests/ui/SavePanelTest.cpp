@@ -197,6 +197,8 @@ TEST_F(SavePanelTest, ExportingAPictureClosesTheSheetButIsNoRecentFile)
     EXPECT_FALSE(model->showExportSheet());
     EXPECT_TRUE(model->recentURLs().isEmpty());
     EXPECT_EQ(model->flashMessage(), QStringLiteral("Saved: page.png"));
+    // One message for the save: the status line's is what the remote control reports.
+    EXPECT_EQ(model->controller().statusMessage(), QStringLiteral("Saved: page.png"));
     EXPECT_FALSE(model->controller().document().fileURL);
 
     model->setShowExportSheet(true);
@@ -231,6 +233,7 @@ TEST_F(SavePanelTest, SaveWritesInPlaceOrAsksInTheDocumentsOwnFormat)
     ASSERT_TRUE(model->saveDocumentDirectOrPanel());
     EXPECT_TRUE(panels->saveRequests.isEmpty());
     EXPECT_EQ(model->flashMessage(), QStringLiteral("Saved to drawing.svg"));
+    EXPECT_EQ(model->controller().statusMessage(), QStringLiteral("Saved to drawing.svg"));
     EXPECT_FALSE(model->controller().hasUnsavedChanges());
 
     // Without a file: SVG for a new document, PDF for a PDF source.

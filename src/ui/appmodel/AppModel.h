@@ -303,6 +303,9 @@ private:
     void applyLaunchArguments(const QStringList& arguments);
     void storeRecentPaths();
     bool saveBeforeReplacing();
+    // Flashes the message of a finished save and makes it the controller's
+    // status message, with the export's note on pages written as pictures.
+    void announceSave(QString message);
     // The format a document is saved in when none is chosen: PDF for a PDF
     // source, SVG otherwise.
     ExportFormat documentFormat() const;

@@ -109,7 +109,7 @@ bool AppModel::saveBeforeReplacing()
         if (!saveDocument(*fileURL))
             return false;
         const QString name = QFileInfo(fileURL->toLocalFile()).fileName();
-        flash(L("Enregistré dans ", "Saved to ") + name);
+        announceSave(L("Enregistré dans ", "Saved to ") + name);
         return true;
     }
     // Without a file of its own the document needs a place chosen by the
@@ -151,7 +151,7 @@ bool AppModel::saveDocumentDirectOrPanel()
     const std::optional<QUrl> fileURL = m_controller->document().fileURL;
     if (fileURL && fileURL->isLocalFile()) {
         if (saveDocument(*fileURL)) {
-            flash(L("Enregistré dans ", "Saved to ") + QFileInfo(fileURL->toLocalFile()).fileName());
+            announceSave(L("Enregistré dans ", "Saved to ") + QFileInfo(fileURL->toLocalFile()).fileName());
             return true;
         }
         // The alert waits until the panel offered next has closed, so the
@@ -207,7 +207,7 @@ bool AppModel::saveDocumentPanel(ExportFormat format)
     if (!saveDocument(QUrl::fromLocalFile(path), format))
         return false;
     setShowExportSheet(false);
-    flash(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
+    announceSave(L("Enregistré : ", "Saved: ") + QFileInfo(path).fileName());
     return true;
 }
 
@@ -242,6 +242,16 @@ bool AppModel::saveDocument(const QUrl& url, const std::optional<ExportFormat>& 
     if (own && own->isLocalFile() && QFileInfo(own->toLocalFile()) == QFileInfo(url.toLocalFile()))
         recordRecentURL(url);
     return true;
+}
+
+void AppModel::announceSave(QString message)
+{
+    // The status line and what the remote control reports say the same.
+    const QString& note = m_controller->lastSaveNote();
+    if (!note.isEmpty())
+        message += QStringLiteral(" \u2014 ") + note;
+    m_controller->setStatusMessage(message);
+    flash(message);
 }
 
 void AppModel::waitForSaves()
