@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QTest>
+#include <QTimer>
 #include <initializer_list>
 #include <utility>
 
@@ -556,5 +557,44 @@ TEST_F(KeyboardFocusTest, CtrlQInAnOpenSheetQuits)
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
     QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
+}
+
+TEST_F(KeyboardFocusTest, ACancelledQuitQuestionGivesTheKeyboardBackToTheSheet)
+{
+    controller().addTextBlock(QStringLiteral("draft"));
+    model->setShowExportSheet(true);
+    QDialog* sheet = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
+        return sheet && sheet->isVisible();
+    }, 5000));
+    sheet->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    // Ctrl+Q, then Cancel (Escape) in the question.
+    bool asked = false;
+    QTimer answer;
+    answer.setInterval(5);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || !box->isVisible() || box->objectName() != QLatin1String("UnsavedChangesQuestion"))
+            return;
+        answer.stop();
+        asked = true;
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    answer.start();
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked; }, 30000));
+    ASSERT_TRUE(window->isVisible());
+
+    // The keys reach the sheet again: Escape typed into it closes it.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            QWidget* focus = QApplication::focusWidget();
+            return QApplication::activeWindow() == sheet && focus && (focus == sheet || sheet->isAncestorOf(focus));
+        },
+        5000));
+    QTest::keyClick(sheet->windowHandle(), Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !model->showExportSheet(); }, 5000));
 }
 

@@ -47,8 +47,12 @@ MainWindow::MainWindow(AppModel& model, QWidget* parent) : QMainWindow(parent), 
     connect(&model.controller(), &VectorController::currentPageIndexChanged, this, &MainWindow::updateTitle);
     updateTitle();
 
-    model.setUnsavedChangesQuestion(
-        [this](const QString& title) { return askToSaveChanges(this, title); });
+    // Over an open sheet the question is the sheet's, so the sheet is what
+    // the keyboard returns to when it is cancelled.
+    model.setUnsavedChangesQuestion([this](const QString& title) {
+        QWidget* over = m_sheets->topmost();
+        return askToSaveChanges(over ? over : this, title);
+    });
     model.setSingleKeyTargetTest([this](QObject* receiver) { return takesSingleKeys(receiver); });
     m_environment = std::make_shared<WindowEnvironment>(this);
     model.controller().setEnvironment(m_environment);

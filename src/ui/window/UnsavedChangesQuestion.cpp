@@ -1,7 +1,9 @@
 #include "window/UnsavedChangesQuestion.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace zelvane {
@@ -23,7 +25,13 @@ UnsavedChangesAnswer askToSaveChanges(QWidget* window, const QString& documentTi
     QPushButton* cancel = box.addButton(L("Annuler", "Cancel"), QMessageBox::RejectRole);
     box.setDefaultButton(save);
     box.setEscapeButton(cancel);
+    // Cancelled, the keys go back to where they were typed.
+    const QPointer<QWidget> typing = QApplication::focusWidget();
     box.exec();
+    if (box.clickedButton() != save && box.clickedButton() != discard && typing && typing->isVisible()) {
+        typing->window()->activateWindow();
+        typing->setFocus(Qt::OtherFocusReason);
+    }
     if (box.clickedButton() == save)
         return UnsavedChangesAnswer::save;
     if (box.clickedButton() == discard)
