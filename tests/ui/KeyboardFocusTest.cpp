@@ -79,6 +79,20 @@ protected:
         return std::nullopt;
     }
     qsizetype undoSteps() { return controller().history().undoStack().size(); }
+    // The export sheet, open and the active window; none if it never got there.
+    QDialog* openActiveExportSheet()
+    {
+        model->setShowExportSheet(true);
+        QDialog* sheet = nullptr;
+        const bool shown = QTest::qWaitFor([&] {
+            sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
+            return sheet && sheet->isVisible();
+        }, 5000);
+        if (!shown)
+            return nullptr;
+        sheet->activateWindow();
+        return QTest::qWaitForWindowActive(sheet) ? sheet : nullptr;
+    }
 
     QPoint panePoint(double x, double y) { return canvas().geometry().pageToPane(VectorPoint{x, y}).toPoint(); }
     // A point inside a text element's frame, `fraction` of the way along.
@@ -547,14 +561,8 @@ TEST_F(KeyboardFocusTest, CtrlWClosesTheWindowAsLinuxEditorsDo)
 
 TEST_F(KeyboardFocusTest, CtrlQInAnOpenSheetQuits)
 {
-    model->setShowExportSheet(true);
-    QDialog* sheet = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
-        return sheet && sheet->isVisible();
-    }, 5000));
-    sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QDialog* sheet = openActiveExportSheet();
+    ASSERT_NE(sheet, nullptr);
     QTest::keyClick(sheet->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !window->isVisible(); }, 5000));
 }
@@ -562,14 +570,8 @@ TEST_F(KeyboardFocusTest, CtrlQInAnOpenSheetQuits)
 TEST_F(KeyboardFocusTest, ACancelledQuitQuestionGivesTheKeyboardBackToTheSheet)
 {
     controller().addTextBlock(QStringLiteral("draft"));
-    model->setShowExportSheet(true);
-    QDialog* sheet = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        sheet = window->findChild<QDialog*>(QStringLiteral("ExportSheet"));
-        return sheet && sheet->isVisible();
-    }, 5000));
-    sheet->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet));
+    QDialog* sheet = openActiveExportSheet();
+    ASSERT_NE(sheet, nullptr);
     // Ctrl+Q, then Cancel (Escape) in the question.
     bool asked = false;
     QTimer answer;
