@@ -3,6 +3,7 @@
 #include "pdf/PDFFontMetrics.h"
 
 #include <QByteArray>
+#include <QRectF>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
@@ -218,14 +219,14 @@ std::vector<std::pair<std::string, double>> laidOutLines(const std::string& byte
     return lines;
 }
 
-QPDFObjectHandle newForm(QPDF& pdf, const std::string& content, double width, double height,
-                         QPDFObjectHandle resources)
+QPDFObjectHandle newForm(QPDF& pdf, const std::string& content, const QRectF& box, QPDFObjectHandle resources)
 {
     QPDFObjectHandle form = QPDFObjectHandle::newStream(&pdf, content);
     QPDFObjectHandle dict = form.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
-    dict.replaceKey("/BBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, width, height)));
+    dict.replaceKey("/BBox", QPDFObjectHandle::newArray(
+                                 QPDFObjectHandle::Rectangle(box.left(), box.top(), box.right(), box.bottom())));
     dict.replaceKey("/Resources", resources.isDictionary() ? resources : QPDFObjectHandle::newDictionary());
     return form;
 }
@@ -335,7 +336,7 @@ std::optional<PDFAnnotationAppearance> freeTextAppearance(QPDF& pdf, QPDFAnnotat
         }
     }
     content += "ET Q\n";
-    return PDFAnnotationAppearance{newForm(pdf, content, width, height, resources),
+    return PDFAnnotationAppearance{newForm(pdf, content, QRectF(0, 0, width, height), resources),
                                    QPointF(std::min(rect.llx, rect.urx), std::min(rect.lly, rect.ury))};
 }
 
@@ -395,17 +396,17 @@ std::string iconStrokes(const std::string& name, double& squareLow, double& squa
         strokes = "1 J 0 j 2 w " + circle(15.5, 15.5, 3.8) + "S\n13 13 m 5 5 l S 7 7 m 9.5 4.5 l S "
                   "9.5 9.5 m 11.5 7.5 l S\n";
     } else if (name == "/Help") {
-        strokes = "1 J 1 j 2.5 w " + circle(12, 12, 7.5)
-                  + "S\n2 w 9 14.5 m 9 16.5 10.3 17.5 12 17.5 c 13.7 17.5 15 16.5 15 14.8 c "
-                    "15 13.3 12 12.8 12 10.5 c 12 10 l S 12 7 m 12 7.2 l S\n";
+        strokes = "1 J 1 j 2.5 w 8 15.5 m 8 18.2 9.8 19.8 12 19.8 c 14.3 19.8 16 18.2 16 16 c 16 13.5 12 12.8 12 10 c "
+                  "12 9 l S 12 5.2 m 12 5.4 l S\n";
     } else if (name == "/NewParagraph") {
-        strokes = "0 J 1 j 2 w 8.5 21 m 15.5 21 l 12 16 l h S\n1 J 0 j 1.5 w 6 5 m 6 13 l 9.5 5 l "
-                  "9.5 13 l S 13 5 m 13 13 l 16 13 l 17.5 13 17.5 9 16 9 c 13 9 l S\n";
+        strokes = "1 J 1 j 2 w 9.5 4 m 9.5 16 l S 13 4 m 13 16 l S 14.5 16 m 8 16 l 5.8 16 4.2 14.6 4.2 12.8 c "
+                  "4.2 11 5.8 9.6 8 9.6 c 9.5 9.6 l S\n1 w 18 21.5 m 19 19 l 21.5 19 l 19.5 17.5 l 20.3 15 l 18 16.5 l "
+                  "15.7 15 l 16.5 17.5 l 14.5 19 l 17 19 l h S\n";
     } else if (name == "/Paragraph") {
         strokes = "1 J 1 j 2 w 13 4 m 13 19 l S 16.5 4 m 16.5 19 l S 18.5 19 m 10.5 19 l "
                   "7.5 19 5.5 17 5.5 15 c 5.5 13 7.5 11 10.5 11 c 13 11 l S\n";
     } else if (name == "/Insert") {
-        strokes = "1 J 0 j 2.5 w 4 6 m 12 19 l 20 6 l S\n";
+        strokes = "1 J 1 j 2 w 11.5 18 m 20 18 l S 8.5 12 m 20 12 l S 11.5 6 m 20 6 l S 4.2 14 m 6.8 12 l 4.2 10 l h S\n";
     } else if (name == "/Cross") {
         strokes = "1 J 0 j 2.5 w 18 5 m 6 17 l S 6 5 m 18 17 l S\n";
     } else if (name == "/Circle") {
@@ -433,8 +434,223 @@ std::optional<PDFAnnotationAppearance> noteAppearance(QPDF& pdf, QPDFAnnotationO
     content += "0.7294 0.7412 0.7137 RG\nq 1 0 0 1 0 1 cm\n" + strokes + "Q\n";
     content += "Q\n";
     const QPDFObjectHandle::Rectangle rect = annotation.getRect();
-    return PDFAnnotationAppearance{newForm(pdf, content, 24, 24, resources),
+    return PDFAnnotationAppearance{newForm(pdf, content, QRectF(0, 0, 24, 24), resources),
                                    QPointF(std::min(rect.llx, rect.urx), std::max(rect.lly, rect.ury) - 24)};
+}
+
+// The border's line width and dashes as operators (nothing when it has no
+// width).
+std::string lineStyle(const Border& border)
+{
+    if (border.width <= 0) {
+        return {};
+    }
+    std::string style = number(border.width) + " w [";
+    for (const double dash : border.dashes) {
+        style += number(dash) + " ";
+    }
+    return style + "] 0 d\n";
+}
+
+std::vector<double> numbersOf(QPDFObjectHandle array)
+{
+    std::vector<double> numbers;
+    if (array.isArray()) {
+        for (QPDFObjectHandle item : array.aitems()) {
+            if (!item.isNumber() || !std::isfinite(item.getNumericValue())) {
+                return {};
+            }
+            numbers.push_back(item.getNumericValue());
+        }
+    }
+    return numbers;
+}
+
+// A square or circle: its border in /C, inside its rectangle by half the
+// border's width, filled with /IC.
+std::optional<PDFAnnotationAppearance> shapeAppearance(QPDF& pdf, QPDFAnnotationObjectHelper& annotation,
+                                                       bool ellipse)
+{
+    QPDFObjectHandle dictionary = annotation.getObjectHandle();
+    const QPDFObjectHandle::Rectangle rect = annotation.getRect();
+    const double width = std::abs(rect.urx - rect.llx);
+    const double height = std::abs(rect.ury - rect.lly);
+    if (!(width > 0) || !(height > 0)) {
+        return std::nullopt;
+    }
+    const Border border = borderOf(dictionary);
+    QPDFObjectHandle resources;
+    std::string content = "q\n" + opacity(dictionary, resources) + colourOperators(dictionary.getKey("/C"), true)
+                          + "\n" + lineStyle(border);
+    const std::string inside = colourOperators(dictionary.getKey("/IC"), false);
+    content += inside + "\n";
+    const bool fill = !inside.empty();
+    const bool stroke = border.width > 0;
+    if (!fill && !stroke) {
+        return std::nullopt;
+    }
+    const double half = border.width / 2;
+    if (ellipse) {
+        const double rx = width / 2 - half;
+        const double ry = height / 2 - half;
+        const double kx = rx * 0.5523;
+        const double ky = ry * 0.5523;
+        const double cx = width / 2;
+        const double cy = height / 2;
+        const auto n = [](double v) { return number(v); };
+        content += n(cx + rx) + " " + n(cy) + " m " + n(cx + rx) + " " + n(cy + ky) + " " + n(cx + kx) + " "
+                   + n(cy + ry) + " " + n(cx) + " " + n(cy + ry) + " c " + n(cx - kx) + " " + n(cy + ry) + " "
+                   + n(cx - rx) + " " + n(cy + ky) + " " + n(cx - rx) + " " + n(cy) + " c " + n(cx - rx) + " "
+                   + n(cy - ky) + " " + n(cx - kx) + " " + n(cy - ry) + " " + n(cx) + " " + n(cy - ry) + " c "
+                   + n(cx + kx) + " " + n(cy - ry) + " " + n(cx + rx) + " " + n(cy - ky) + " " + n(cx + rx) + " "
+                   + n(cy) + " c h\n";
+    } else {
+        content += number(half) + " " + number(half) + " " + number(width - border.width) + " "
+                   + number(height - border.width) + " re\n";
+    }
+    content += std::string(fill && stroke ? "b" : fill ? "f" : "S") + "\nQ\n";
+    return PDFAnnotationAppearance{newForm(pdf, content, QRectF(0, 0, width, height), resources),
+                                   QPointF(std::min(rect.llx, rect.urx), std::min(rect.lly, rect.ury))};
+}
+
+// A form drawn in page space: its box the annotation's rectangle, grown to
+// hold `points` and `reach` around them.
+PDFAnnotationAppearance inPageSpace(QPDF& pdf, QPDFAnnotationObjectHelper& annotation, const std::string& content,
+                                    const std::vector<QPointF>& points, double reach, QPDFObjectHandle resources)
+{
+    const QPDFObjectHandle::Rectangle rect = annotation.getRect();
+    QRectF box = QRectF(QPointF(rect.llx, rect.lly), QPointF(rect.urx, rect.ury)).normalized();
+    for (const QPointF& point : points) {
+        box |= QRectF(point.x() - reach, point.y() - reach, 2 * reach, 2 * reach);
+    }
+    return PDFAnnotationAppearance{newForm(pdf, content, box, resources), QPointF(0, 0)};
+}
+
+// Ink, polygons and polylines: their paths stroked in /C with the border's
+// line (a polygon closed and filled with /IC); a line from /L to /L.
+std::optional<PDFAnnotationAppearance> pathAppearance(QPDF& pdf, QPDFAnnotationObjectHelper& annotation,
+                                                      const std::string& subtype)
+{
+    QPDFObjectHandle dictionary = annotation.getObjectHandle();
+    std::vector<std::vector<double>> paths;
+    if (subtype == "/Ink") {
+        QPDFObjectHandle list = dictionary.getKey("/InkList");
+        if (list.isArray()) {
+            for (QPDFObjectHandle path : list.aitems()) {
+                paths.push_back(numbersOf(path));
+            }
+        }
+    } else if (subtype == "/Line") {
+        paths.push_back(numbersOf(dictionary.getKey("/L")));
+        if (paths.back().size() != 4) {
+            return std::nullopt;
+        }
+    } else {
+        paths.push_back(numbersOf(dictionary.getKey("/Vertices")));
+    }
+    const Border border = borderOf(dictionary);
+    QPDFObjectHandle resources;
+    std::string content = "q\n" + opacity(dictionary, resources) + colourOperators(dictionary.getKey("/C"), true)
+                          + "\n" + lineStyle(border);
+    const bool closed = subtype == "/Polygon";
+    const std::string inside = closed ? colourOperators(dictionary.getKey("/IC"), false) : std::string();
+    if (!inside.empty()) {
+        content += inside + "\n";
+    }
+    const bool stroke = border.width > 0;
+    if (!stroke && inside.empty()) {
+        return std::nullopt;
+    }
+    std::vector<QPointF> points;
+    for (const std::vector<double>& path : paths) {
+        if (path.size() < 2) {
+            continue;
+        }
+        for (size_t i = 0; i + 1 < path.size(); i += 2) {
+            points.emplace_back(path[i], path[i + 1]);
+            content += number(path[i]) + " " + number(path[i + 1]) + (i == 0 ? " m\n" : " l\n");
+        }
+        if (closed) {
+            content += std::string(stroke && !inside.empty() ? "b" : !inside.empty() ? "f" : "s") + "\n";
+        } else {
+            content += "S\n";
+        }
+    }
+    if (points.empty()) {
+        return std::nullopt;
+    }
+    content += "Q\n";
+    return inPageSpace(pdf, annotation, content, points, std::max(1.0, border.width), resources);
+}
+
+// Highlights, underlines, strike-outs and squiggly lines over their
+// quadrilaterals, in /C, multiplied with what lies under them but for the
+// strike-outs.
+std::optional<PDFAnnotationAppearance> markupAppearance(QPDF& pdf, QPDFAnnotationObjectHelper& annotation,
+                                                        const std::string& subtype)
+{
+    QPDFObjectHandle dictionary = annotation.getObjectHandle();
+    const std::vector<double> quads = numbersOf(dictionary.getKey("/QuadPoints"));
+    if (quads.size() < 8) {
+        return std::nullopt;
+    }
+    QPDFObjectHandle resources;
+    std::string content = "q\n" + opacity(dictionary, resources);
+    if (subtype != "/StrikeOut") {
+        if (!resources.isDictionary()) {
+            resources = QPDFObjectHandle::newDictionary();
+        }
+        QPDFObjectHandle states = resources.getKey("/ExtGState");
+        if (!states.isDictionary()) {
+            states = QPDFObjectHandle::newDictionary();
+            resources.replaceKey("/ExtGState", states);
+        }
+        states.replaceKey("/ZelvaneMultiply", QPDFObjectHandle::parse("<< /BM /Multiply >>"));
+        content += "/ZelvaneMultiply gs\n";
+    }
+    const bool highlight = subtype == "/Highlight";
+    content += colourOperators(dictionary.getKey("/C"), !highlight) + "\n";
+    if (!highlight) {
+        content += "[] 0 d 1 w\n";
+    }
+    std::vector<QPointF> points;
+    double reach = 2;
+    const auto n = [](double v) { return number(v); };
+    for (size_t i = 0; i + 7 < quads.size(); i += 8) {
+        // The top edge from (x1, y1) to (x2, y2), the bottom one from (x3, y3) to (x4, y4).
+        const double x1 = quads[i], y1 = quads[i + 1], x2 = quads[i + 2], y2 = quads[i + 3];
+        const double x3 = quads[i + 4], y3 = quads[i + 5], x4 = quads[i + 6], y4 = quads[i + 7];
+        points.insert(points.end(), {{x1, y1}, {x2, y2}, {x3, y3}, {x4, y4}});
+        if (highlight) {
+            // Ends bulging out by a quarter of the height.
+            const double bulge = std::abs(y1 - y3) / 4;
+            reach = std::max(reach, bulge + 1);
+            content += n(x3) + " " + n(y3) + " m " + n(x3 - bulge) + " " + n(y3 + bulge) + " " + n(x1 - bulge) + " "
+                       + n(y1 - bulge) + " " + n(x1) + " " + n(y1) + " c " + n(x2) + " " + n(y2) + " l "
+                       + n(x2 + bulge) + " " + n(y2 - bulge) + " " + n(x4 + bulge) + " " + n(y4 + bulge) + " "
+                       + n(x4) + " " + n(y4) + " c f\n";
+        } else if (subtype == "/Underline") {
+            content += n(x3) + " " + n(y3) + " m " + n(x4) + " " + n(y4) + " l S\n";
+        } else if (subtype == "/StrikeOut") {
+            content += n((x1 + x3) / 2) + " " + n((y1 + y3) / 2) + " m " + n((x2 + x4) / 2) + " " + n((y2 + y4) / 2)
+                       + " l S\n";
+        } else {
+            // A zigzag two points a step, a sixth of the height high, on the bottom edge.
+            const double rise = (y1 - y3) / 6;
+            double x = x1;
+            content += n(x) + " " + n(y3 + rise) + " m\n";
+            bool down = false;
+            int steps = 0;
+            do {
+                down = !down;
+                x += 2;
+                content += n(x) + " " + n(y3 + (down ? 0 : rise)) + " l\n";
+            } while (x < x2 && ++steps < 100000);
+            content += "S\n";
+        }
+    }
+    content += "Q\n";
+    return inPageSpace(pdf, annotation, content, points, reach, resources);
 }
 
 }  // namespace
@@ -453,6 +669,15 @@ std::optional<PDFAnnotationAppearance> madeAnnotationAppearance(QPDF& pdf, QPDFA
         }
         if (subtype == "/Text") {
             return noteAppearance(pdf, annotation);
+        }
+        if (subtype == "/Square" || subtype == "/Circle") {
+            return shapeAppearance(pdf, annotation, subtype == "/Circle");
+        }
+        if (subtype == "/Ink" || subtype == "/Line" || subtype == "/Polygon" || subtype == "/PolyLine") {
+            return pathAppearance(pdf, annotation, subtype);
+        }
+        if (subtype == "/Highlight" || subtype == "/Underline" || subtype == "/StrikeOut" || subtype == "/Squiggly") {
+            return markupAppearance(pdf, annotation, subtype);
         }
     } catch (const std::exception&) {
     }

@@ -23,9 +23,12 @@ struct PDFAnnotationAppearance {
 // the text's colour, filled with /C), and /Contents laid out in lines in the
 // font and colour of /DA, aligned by /Q, from the top. For a note (/Text):
 // its icon (/Name, a note when none) on a 24-point square filled with /C,
-// at the top-left corner of its rectangle. Nothing for other annotations,
-// for those with an appearance, or when the annotation cannot be read.
-// Never throws.
+// at the top-left corner of its rectangle. Squares and circles, lines, ink,
+// polygons and polylines are stroked in /C with their border's line and
+// filled with /IC; highlights, underlines, strike-outs and squiggly lines
+// drawn over their quadrilaterals in /C. Nothing for other annotations
+// (stamps and file attachments among them), for those with an appearance,
+// or when the annotation cannot be read. Never throws.
 std::optional<PDFAnnotationAppearance> madeAnnotationAppearance(QPDF& pdf, QPDFAnnotationObjectHelper& annotation);
 
 }  // namespace zelvane

@@ -194,6 +194,39 @@ QByteArray checkboxesToMake()
     });
 }
 
+// Mark-ups without appearances, over page words: a square, a circle, a
+// line, ink, a highlight, an underline, a strike-out, a squiggly line, a
+// polygon and a polyline.
+QByteArray markedUpPage()
+{
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 5 0 R /Annots [6 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        stream("", "BT /F1 14 Tf 142 144 Td (Highlighted) Tj ET"),
+        "<< /Type /Annot /Subtype /Square /Rect [20 200 120 260] /C [1 0 0] /IC [0 1 0] /BS << /W 3 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Circle /Rect [140 200 240 260] /C [0 0 1] /BS << /W 2 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Line /Rect [260 200 380 260] /L [265 205 375 255] /C [1 0 1] /BS << /W 2 >> "
+        "/F 4 >>",
+        "<< /Type /Annot /Subtype /Ink /Rect [20 100 120 180] /InkList [[25 110 60 170 115 120]] /C [0 0.5 0] "
+        "/BS << /W 3 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Highlight /Rect [140 140 240 160] /QuadPoints [140 160 240 160 140 140 240 140] "
+        "/C [1 1 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Underline /Rect [260 140 380 160] /QuadPoints [260 160 380 160 260 140 380 140] "
+        "/C [0 0 1] /F 4 >>",
+        "<< /Type /Annot /Subtype /StrikeOut /Rect [140 100 240 120] /QuadPoints [140 120 240 120 140 100 240 100] "
+        "/C [1 0 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Squiggly /Rect [260 100 380 120] /QuadPoints [260 120 380 120 260 100 380 100] "
+        "/C [0 0.6 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Polygon /Rect [20 20 120 80] /Vertices [25 25 115 25 70 75] /C [0 0 0] "
+        "/IC [0.5 0.5 1] /F 4 >>",
+        "<< /Type /Annot /Subtype /PolyLine /Rect [140 20 240 80] /Vertices [145 25 190 75 235 25] /C [0.6 0 0] "
+        "/F 4 >>",
+    });
+}
+
 // How many pixels of `area` are not white.
 int inkedPixels(const QImage& image, const QRect& area)
 {
@@ -297,6 +330,26 @@ TEST_F(PDFExportPageContentTest, CommentsShowInTheExportAsTheCanvasShowsThem)
         EXPECT_NE(picture->pixelColor(312, 228), QColor(0, 0, 255));
         EXPECT_EQ(picture->pixelColor(30, 222), QColor(Qt::white));
     }
+
+    // A redaction over the made note takes its words out as the page's own.
+    document.pages[0].redactedPDFRects = {VectorRect(15, 115, 210, 70)};
+    const QByteArray redacted = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QString redactedText = pdfToText(redacted);
+    EXPECT_FALSE(redactedText.contains(QStringLiteral("Made note"))) << redactedText.toStdString();
+    EXPECT_TRUE(redactedText.contains(QStringLiteral("Single stream note"))) << redactedText.toStdString();
+
+    // Mark-ups without appearances, drawn as the canvas draws them.
+    VectorDocument marked = PDFCodec::importPDF(markedUpPage(), QStringLiteral("marked"), std::nullopt);
+    ASSERT_EQ(marked.pages.size(), 1);
+    const QImage markedShown = test::exportedPicture(marked.pages[0], 1);
+    const QImage markedExported = exportedPage(PDFCodec::exportPDF(marked), 0, size);
+    EXPECT_LT(test::strongShare(markedExported, markedShown, QRectF(0, 0, 399, 299), 1), 0.001);
+    for (const QPoint& inside : {QPoint(70, 70), QPoint(70, 250), QPoint(145, 150), QPoint(235, 150)}) {
+        EXPECT_EQ(markedExported.pixelColor(inside), markedShown.pixelColor(inside)) << inside.x() << "," << inside.y();
+        EXPECT_NE(markedExported.pixelColor(inside), QColor(Qt::white)) << inside.x() << "," << inside.y();
+    }
+    EXPECT_GT(inkedPixels(markedExported, QRect(260, 170, 120, 30)), 100);
 
     // Boxes a form asks to be made: the unticked one shows no tick, as on
     // the canvas, the ticked one its tick.
