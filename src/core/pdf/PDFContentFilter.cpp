@@ -349,7 +349,18 @@ struct Context {
     std::set<QPDFObjGen> openForms;
     // Set for a survey: the glyphs are gathered here and nothing changes.
     std::vector<SurveyedGlyph>* survey = nullptr;
+    // Property lists whose statements go wherever they are named, and those
+    // found in this walk to lose them (each content names a list as its
+    // resources call it: they are told apart by the object).
+    std::vector<QPDFObjectHandle> lostLists;
+    std::vector<QPDFObjectHandle> foundLost;
 };
+
+bool holdsList(const std::vector<QPDFObjectHandle>& lists, QPDFObjectHandle list)
+{
+    return std::any_of(lists.begin(), lists.end(),
+                       [&](const QPDFObjectHandle& held) { return held.isSameObjectAs(list); });
+}
 
 FilteredContent filterContent(Context& context, QPDFObjectHandle content, QPDFObjectHandle resources,
                               const QTransform& ctm, int depth);
@@ -614,15 +625,22 @@ private:
             }
             if (statement.states && statement.lostGlyphs && !statement.name.empty()) {
                 lostNames.insert(statement.name);
+                if (!holdsList(m_context.foundLost, statement.properties)) {
+                    m_context.foundLost.push_back(statement.properties);
+                }
             }
         }
         std::map<std::string, std::string> renamed;
         for (auto it = m_statements.rbegin(); it != m_statements.rend(); ++it) {
             Statement& statement = *it;
-            const bool lostByName = !statement.name.empty() && lostNames.count(statement.name);
+            const bool lostElsewhere = !statement.name.empty() && statement.states
+                                       && holdsList(m_context.lostLists, statement.properties);
+            const bool lostByName = lostElsewhere || (!statement.name.empty() && lostNames.count(statement.name));
             if (!statement.states || !(statement.lostGlyphs || lostByName)) {
                 continue;
             }
+            // A content that lost nothing of its own changes for it too.
+            m_result.changed = true;
             QPDFObjectHandle copy = statement.properties.shallowCopy();
             for (const char* key : kStatements) {
                 copy.removeKey(key);
@@ -908,6 +926,7 @@ private:
         }
         QPDFObjectHandle copy = form.copyStream();
         copy.replaceStreamData(inner.content, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+        dropPrivateData(copy);
         // A copy of a form that drew with these resources names them: what
         // replaced its objects here must not take them from it.
         if (inner.resourcesChanged || inherits) {
@@ -1223,17 +1242,36 @@ QPDFObjectHandle removeContentUnderMasks(QPDF& pdf, QPDFObjectHandle form, const
         filterContent(survey, form, form.getDict().getKey("/Resources"), QTransform(), 0);
         findLinesOfAreas(judged, glyphs, keptLines);
     }
-    Context context{pdf, judged, GlyphFate(judged, keptLines), fonts, {}};
-    if (form.isIndirect()) {
-        context.openForms.insert(form.getObjGen());
+    // A property list that lost its statements in one content loses them in
+    // every content naming it, those walked before it included: the walk is
+    // made again, knowing the lists, until it finds no more (the lists a
+    // walk finds go by the glyphs alone, so a second walk finds the same).
+    std::vector<QPDFObjectHandle> lostLists;
+    FilteredContent filtered;
+    for (int walk = 0;; ++walk) {
+        Context context{pdf, judged, GlyphFate(judged, keptLines), fonts, {}};
+        context.lostLists = lostLists;
+        if (form.isIndirect()) {
+            context.openForms.insert(form.getObjGen());
+        }
+        filtered = filterContent(context, form, form.getDict().getKey("/Resources"), QTransform(), 0);
+        const bool more = std::any_of(context.foundLost.begin(), context.foundLost.end(),
+                                      [&](const QPDFObjectHandle& list) { return !holdsList(lostLists, list); });
+        if (!more || walk >= 3) {
+            break;
+        }
+        for (const QPDFObjectHandle& list : context.foundLost) {
+            if (!holdsList(lostLists, list)) {
+                lostLists.push_back(list);
+            }
+        }
     }
-    const FilteredContent filtered =
-        filterContent(context, form, form.getDict().getKey("/Resources"), QTransform(), 0);
     if (!filtered.changed) {
         return form;
     }
     QPDFObjectHandle copy = form.copyStream();
     copy.replaceStreamData(filtered.content, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
+    dropPrivateData(copy);
     if (filtered.resourcesChanged) {
         copy.getDict().replaceKey("/Resources", filtered.resources);
     }

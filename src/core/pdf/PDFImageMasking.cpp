@@ -1,5 +1,7 @@
 #include "pdf/PDFImageMasking.h"
 
+#include "pdf/PDFResourcePruning.h"
+
 #include <QPolygonF>
 
 #include <qpdf/Buffer.hh>
@@ -354,6 +356,8 @@ std::optional<QPDFObjectHandle> paintImageUnderMasks(QPDFObjectHandle image, con
     QPDFObjectHandle painted = image.copyStream();
     painted.replaceStreamData(raster.data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
     painted.getDict().removeKey("/DecodeParms");
+    // Its other versions (one for print, say) would still show it whole.
+    dropPrivateData(painted);
 
     // A soft mask could still show the shapes under the mask: make it opaque there.
     QPDFObjectHandle softMask = dict.getKey("/SMask");
@@ -369,6 +373,7 @@ std::optional<QPDFObjectHandle> paintImageUnderMasks(QPDFObjectHandle image, con
         QPDFObjectHandle paintedMask = softMask.copyStream();
         paintedMask.replaceStreamData(alpha.data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
         paintedMask.getDict().removeKey("/DecodeParms");
+        dropPrivateData(paintedMask);
         painted.getDict().replaceKey("/SMask", paintedMask);
     }
     // So could a stencil naming the image's shape: it shows the image there.
@@ -382,6 +387,7 @@ std::optional<QPDFObjectHandle> paintImageUnderMasks(QPDFObjectHandle image, con
         QPDFObjectHandle paintedStencil = stencil.copyStream();
         paintedStencil.replaceStreamData(bits.data, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull());
         paintedStencil.getDict().removeKey("/DecodeParms");
+        dropPrivateData(paintedStencil);
         painted.getDict().replaceKey("/Mask", paintedStencil);
     }
     return painted;

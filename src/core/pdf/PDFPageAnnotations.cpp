@@ -1,5 +1,6 @@
 #include "pdf/PDFPageAnnotations.h"
 
+#include "pdf/PDFAnnotationAppearance.h"
 #include "pdf/PDFStandardFontMetrics.h"
 
 #include <QByteArray>
@@ -222,13 +223,32 @@ QPDFObjectHandle formWithAnnotations(QPDF& pdf, QPDFPageObjectHelper& page, QPDF
                 }
             }
             const std::string name = "/ZelvaneAnnotation" + std::to_string(drawn);
-            const std::string drawing = annotation.getPageContentForAppearance(name, 0, 0, an_hidden | an_no_view);
-            if (drawing.empty()) {
-                continue;
-            }
-            QPDFObjectHandle appearance = annotation.getAppearanceStream("/N");
-            if (!appearance.isStream()) {
-                continue;
+            std::string drawing;
+            QPDFObjectHandle appearance;
+            if (const std::optional<PDFAnnotationAppearance> made = madeAnnotationAppearance(pdf, annotation)) {
+                // A comment without an appearance, as poppler shows it.
+                if ((annotation.getFlags() & (an_hidden | an_no_view)) != 0) {
+                    continue;
+                }
+                appearance = made->form;
+                drawing = "q 1 0 0 1 " + number(made->origin.x()) + " " + number(made->origin.y()) + " cm " + name
+                          + " Do Q";
+            } else {
+                // A single normal appearance is what readers draw, whatever
+                // appearance state the annotation names.
+                QPDFObjectHandle appearances = dictionary.getKey("/AP");
+                if (appearances.isDictionary() && appearances.getKey("/N").isStream()
+                    && dictionary.hasKey("/AS")) {
+                    dictionary.removeKey("/AS");
+                }
+                drawing = annotation.getPageContentForAppearance(name, 0, 0, an_hidden | an_no_view);
+                if (drawing.empty()) {
+                    continue;
+                }
+                appearance = annotation.getAppearanceStream("/N");
+                if (!appearance.isStream()) {
+                    continue;
+                }
             }
             objects.replaceKey(name, appearance);
             QPDFObjectHandle layer = dictionary.getKey("/OC");

@@ -14,7 +14,10 @@ namespace zelvane {
 // content it belongs to. Form fields without an appearance (or all of them
 // when their form asks for appearances to be made) get one made first, as
 // readers make it for display: text and choice fields from their value,
-// checkboxes and radio buttons from their state.
+// checkboxes and radio buttons from their state. Comments without one get
+// the one poppler makes for display (free text, notes, shapes, lines, ink
+// and text mark-ups). A single normal appearance is drawn whatever
+// appearance state the annotation names, as readers draw it.
 //
 // `pageForm` is the page as a form XObject of `pdf` (the unrotated page in
 // its user space). The result is a new form that draws `pageForm` and the

@@ -372,4 +372,15 @@ bool dropUnnamedResources(QPDFObjectHandle form)
     return pruner.everyNameKnown();
 }
 
+void dropPrivateData(QPDFObjectHandle stream)
+{
+    if (!stream.isStream()) {
+        return;
+    }
+    QPDFObjectHandle dict = stream.getDict();
+    for (const char* key : {"/PieceInfo", "/LastModified", "/Metadata", "/OPI", "/Ref", "/Alternates"}) {
+        dict.removeKey(key);
+    }
+}
+
 }  // namespace zelvane

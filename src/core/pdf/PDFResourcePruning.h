@@ -20,4 +20,11 @@ namespace zelvane {
 // is no stream).
 bool dropUnnamedResources(QPDFObjectHandle form);
 
+// Takes from `stream`, a changed copy of a form or an image, what it kept of
+// the original's drawing besides its content: a producer's private data
+// (/PieceInfo, where illustration programs keep their whole artwork), its
+// metadata, prepress proxies (/OPI), the pages it stands in for (/Ref) and
+// the alternate versions of an image (/Alternates, such as one for print).
+void dropPrivateData(QPDFObjectHandle stream);
+
 }  // namespace zelvane

@@ -133,6 +133,111 @@ QByteArray layeredFile(bool baseStateOff)
     });
 }
 
+// Comments as viewers write them: a free-text note and a signature box
+// whose one normal appearance is a stream while /AS names a state, a
+// free-text note and a note without any appearance; then a print-only
+// comment, a comment in a layer that is off, and an unticked checkbox of a
+// form that asks for appearances to be made, none of which the canvas shows.
+QByteArray commentedPage()
+{
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [7 0 R 11 0 R] "
+        "/DR << /Font << /Helv 4 0 R >> >> /DA (/Helv 0 Tf 0 g) >> "
+        "/OCProperties << /OCGs [12 0 R] /D << /OFF [12 0 R] /Order [12 0 R] >> >> >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 5 0 R /Annots [6 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 13 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        stream("", "BT /F1 16 Tf 20 270 Td (Page words) Tj ET"),
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 200 220 230] /Contents (Single stream note) "
+        "/DA (/Helv 12 Tf 0 g) /F 4 /P 3 0 R /AS /N /AP << /N 14 0 R >> >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Sig /T (signature) /Rect [240 200 390 240] /F 4 /P 3 0 R "
+        "/AS /N /AP << /N 15 0 R >> >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 120 220 180] /Contents (Made note words) /Q 1 "
+        "/DA (/Helv 14 Tf 0 0 1 rg) /BS << /W 2 >> /C [1 1 0.6] /F 4 /P 3 0 R >>",
+        "<< /Type /Annot /Subtype /Text /Rect [300 140 324 164] /Contents (Icon note) /C [1 1 0] /F 4 /P 3 0 R >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 60 220 90] /Contents (Print only) /F 36 /P 3 0 R "
+        "/AP << /N 16 0 R >> >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Btn /T (unticked) /V /Off /AS /Off /Rect [300 60 324 84] /F 4 "
+        "/P 3 0 R /MK << /BC [0 0 0] >> /AP << /N << /Yes 17 0 R /Off 18 0 R >> >> >>",
+        "<< /Type /OCG /Name (Drafts) >>",
+        "<< /Type /Annot /Subtype /FreeText /Rect [20 20 220 50] /Contents (Layer off) /F 4 /P 3 0 R /OC 12 0 R "
+        "/AP << /N 19 0 R >> >>",
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 4 0 R >> >>",
+               "BT /F1 14 Tf 5 10 Td (Single stream note) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 150 40] /Resources << /Font << /F1 4 0 R >> >>",
+               "1 0 0 RG 2 w 5 8 m 145 8 l S BT /F1 12 Tf 1 0 0 rg 8 16 Td (Signed by Jane) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 4 0 R >> >>",
+               "BT /F1 14 Tf 5 10 Td (Print only) Tj ET"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "0 0 1 rg 4 4 16 16 re f"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "0 0 0 RG 1 w 0.5 0.5 23 23 re S"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 200 30] /Resources << /Font << /F1 4 0 R >> >>",
+               "0 0 1 rg 0 0 200 30 re f BT /F1 14 Tf 1 1 1 rg 5 10 Td (Layer off) Tj ET"),
+    });
+}
+
+// A form that asks for appearances to be made, with an unticked checkbox
+// and a ticked one: each has appearances of both states of its own.
+QByteArray checkboxesToMake()
+{
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [4 0 R 5 0 R] /NeedAppearances true "
+        "/DA (/Helv 0 Tf 0 g) >> >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Annots [4 0 R 5 0 R] >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Btn /T (unticked) /V /Off /AS /Off /Rect [20 40 44 64] /F 4 "
+        "/P 3 0 R /AP << /N << /Yes 6 0 R /Off 7 0 R >> >> >>",
+        "<< /Type /Annot /Subtype /Widget /FT /Btn /T (ticked) /V /Yes /AS /Yes /Rect [120 40 144 64] /F 4 "
+        "/P 3 0 R /AP << /N << /Yes 6 0 R /Off 7 0 R >> >> >>",
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "0 0 1 rg 4 4 16 16 re f"),
+        stream("/Type /XObject /Subtype /Form /BBox [0 0 24 24]", "1 0 0 rg 4 4 16 16 re f"),
+    });
+}
+
+// Mark-ups without appearances, over page words: a square, a circle, a
+// line, ink, a highlight, an underline, a strike-out, a squiggly line, a
+// polygon and a polyline.
+QByteArray markedUpPage()
+{
+    return test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 300] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 5 0 R /Annots [6 0 R 7 0 R 8 0 R 9 0 R 10 0 R 11 0 R 12 0 R 13 0 R 14 0 R 15 0 R] >>",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        stream("", "BT /F1 14 Tf 142 144 Td (Highlighted) Tj ET"),
+        "<< /Type /Annot /Subtype /Square /Rect [20 200 120 260] /C [1 0 0] /IC [0 1 0] /BS << /W 3 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Circle /Rect [140 200 240 260] /C [0 0 1] /BS << /W 2 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Line /Rect [260 200 380 260] /L [265 205 375 255] /C [1 0 1] /BS << /W 2 >> "
+        "/F 4 >>",
+        "<< /Type /Annot /Subtype /Ink /Rect [20 100 120 180] /InkList [[25 110 60 170 115 120]] /C [0 0.5 0] "
+        "/BS << /W 3 >> /F 4 >>",
+        "<< /Type /Annot /Subtype /Highlight /Rect [140 140 240 160] /QuadPoints [140 160 240 160 140 140 240 140] "
+        "/C [1 1 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Underline /Rect [260 140 380 160] /QuadPoints [260 160 380 160 260 140 380 140] "
+        "/C [0 0 1] /F 4 >>",
+        "<< /Type /Annot /Subtype /StrikeOut /Rect [140 100 240 120] /QuadPoints [140 120 240 120 140 100 240 100] "
+        "/C [1 0 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Squiggly /Rect [260 100 380 120] /QuadPoints [260 120 380 120 260 100 380 100] "
+        "/C [0 0.6 0] /F 4 >>",
+        "<< /Type /Annot /Subtype /Polygon /Rect [20 20 120 80] /Vertices [25 25 115 25 70 75] /C [0 0 0] "
+        "/IC [0.5 0.5 1] /F 4 >>",
+        "<< /Type /Annot /Subtype /PolyLine /Rect [140 20 240 80] /Vertices [145 25 190 75 235 25] /C [0.6 0 0] "
+        "/F 4 >>",
+    });
+}
+
+// How many pixels of `area` are not white.
+int inkedPixels(const QImage& image, const QRect& area)
+{
+    int inked = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            inked += qGray(image.pixel(x, y)) < 200 ? 1 : 0;
+    }
+    return inked;
+}
+
 class PDFExportPageContentTest : public test::FontTestBase {};
 
 }  // namespace
@@ -185,6 +290,77 @@ TEST_F(PDFExportPageContentTest, AnnotationsTheEditorShowsAreDrawnIntoTheExporte
     EXPECT_NE(madeShown.pixelColor(32, 118), QColor(0, 0, 255));
     EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(16, 102, 32, 32), 1), 0.02);
     EXPECT_LT(test::strongShare(madeExported, madeShown, QRectF(0, 90, 399, 209), 1), 0.002);
+}
+
+TEST_F(PDFExportPageContentTest, CommentsShowInTheExportAsTheCanvasShowsThem)
+{
+    VectorDocument document = PDFCodec::importPDF(commentedPage(), QStringLiteral("comments"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    const QSize size(400, 300);
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QString text = pdfToText(pdf);
+    for (const char* shown : {"Page words", "Single stream note", "Signed by Jane", "Made note words"})
+        EXPECT_TRUE(text.contains(QLatin1String(shown))) << shown << ": " << text.toStdString();
+    for (const char* left : {"Print only", "Layer off"})
+        EXPECT_FALSE(text.contains(QLatin1String(left))) << left << ": " << text.toStdString();
+
+    const QImage shown = test::exportedPicture(document.pages[0], 1);
+    const QImage exported = exportedPage(pdf, 0, size);
+    // Each comment's box, in page space (y down), looks as on the canvas.
+    const QList<QRectF> boxes = {
+        QRectF(20, 70, 200, 30),  QRectF(240, 60, 150, 40), QRectF(20, 120, 200, 60), QRectF(300, 136, 24, 24),
+        QRectF(20, 210, 200, 30), QRectF(300, 216, 24, 24), QRectF(20, 250, 200, 30),
+    };
+    for (const QRectF& box : boxes)
+        EXPECT_LT(test::strongShare(exported, shown, box, 1), 0.02) << box.x() << "," << box.y();
+    EXPECT_LT(test::strongShare(exported, shown, QRectF(0, 0, 399, 299), 1), 0.004);
+    // The made note is filled with its colour and the note's icon with its
+    // own; the print-only comment, the comment in the layer that is off
+    // and the unticked box's tick are on neither.
+    EXPECT_EQ(shown.pixelColor(30, 165), QColor(255, 255, 153));
+    EXPECT_EQ(exported.pixelColor(30, 165), QColor(255, 255, 153));
+    for (const QImage* picture : {&shown, &exported}) {
+        const QColor fill = picture->pixelColor(321, 140);
+        EXPECT_TRUE(fill.red() > 240 && fill.green() > 240 && fill.blue() < 30) << fill.name().toStdString();
+    }
+    for (const QImage* picture : {&shown, &exported}) {
+        EXPECT_EQ(picture->pixelColor(200, 265), QColor(Qt::white));
+        EXPECT_NE(picture->pixelColor(312, 228), QColor(0, 0, 255));
+        EXPECT_EQ(picture->pixelColor(30, 222), QColor(Qt::white));
+    }
+
+    // A redaction over the made note takes its words out as the page's own.
+    document.pages[0].redactedPDFRects = {VectorRect(15, 115, 210, 70)};
+    const QByteArray redacted = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QString redactedText = pdfToText(redacted);
+    EXPECT_FALSE(redactedText.contains(QStringLiteral("Made note"))) << redactedText.toStdString();
+    EXPECT_TRUE(redactedText.contains(QStringLiteral("Single stream note"))) << redactedText.toStdString();
+
+    // Mark-ups without appearances, drawn as the canvas draws them.
+    VectorDocument marked = PDFCodec::importPDF(markedUpPage(), QStringLiteral("marked"), std::nullopt);
+    ASSERT_EQ(marked.pages.size(), 1);
+    const QImage markedShown = test::exportedPicture(marked.pages[0], 1);
+    const QImage markedExported = exportedPage(PDFCodec::exportPDF(marked), 0, size);
+    EXPECT_LT(test::strongShare(markedExported, markedShown, QRectF(0, 0, 399, 299), 1), 0.001);
+    for (const QPoint& inside : {QPoint(70, 70), QPoint(70, 250), QPoint(145, 150), QPoint(235, 150)}) {
+        EXPECT_EQ(markedExported.pixelColor(inside), markedShown.pixelColor(inside)) << inside.x() << "," << inside.y();
+        EXPECT_NE(markedExported.pixelColor(inside), QColor(Qt::white)) << inside.x() << "," << inside.y();
+    }
+    EXPECT_GT(inkedPixels(markedExported, QRect(260, 170, 120, 30)), 100);
+
+    // Boxes a form asks to be made: the unticked one shows no tick, as on
+    // the canvas, the ticked one its tick.
+    VectorDocument form = PDFCodec::importPDF(checkboxesToMake(), QStringLiteral("boxes"), std::nullopt);
+    ASSERT_EQ(form.pages.size(), 1);
+    const QImage boxesShown = test::exportedPicture(form.pages[0], 1);
+    const QImage boxesExported = exportedPage(PDFCodec::exportPDF(form), 0, QSize(200, 100));
+    for (const QImage* picture : {&boxesShown, &boxesExported}) {
+        EXPECT_EQ(inkedPixels(*picture, QRect(20, 36, 24, 24)), 0);
+        EXPECT_GT(inkedPixels(*picture, QRect(120, 36, 24, 24)), 20);
+    }
 }
 
 TEST_F(PDFExportPageContentTest, LayersShowAsTheFileSetsThem)

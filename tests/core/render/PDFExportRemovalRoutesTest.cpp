@@ -199,6 +199,52 @@ TEST_F(PDFExportRemovalRoutesTest, SharedPropertyListsAndMarkedPointsLoseWhatThe
         EXPECT_TRUE(text.contains(QString::fromLatin1(kept))) << text.toStdString();
 }
 
+TEST_F(PDFExportRemovalRoutesTest, CopiesOfFormsAndImagesKeepNothingOfWhatTheOriginalsHeld)
+{
+    // A form drawn first names the property list that states the deleted
+    // first line; it draws a kept line and is left as it is. A second form
+    // draws the deleted second line and a kept one, and carries a
+    // producer's private copy of its artwork and metadata naming the line.
+    // An image under a redaction has another version for print.
+    const QByteArray source = pageWith(
+        "/Kept Do /Span /MC0 BDC BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET EMC /Drawn Do "
+        "q 100 0 0 30 180 5 cm /Im Do Q",
+        "/Properties 6 0 R /XObject << /Kept 7 0 R /Drawn 8 0 R /Im 10 0 R >>",
+        {"<< /MC0 << /ActualText (Confidential statement) >> >>",
+         streamObject("/Span /MC0 BDC BT /F1 12 Tf 20 70 Td (Charlie kept) Tj ET EMC",
+                      " /Type /XObject /Subtype /Form /BBox [0 0 300 200] "
+                      "/Resources << /Font << /F1 5 0 R >> /Properties 6 0 R >>"),
+         streamObject("BT /F1 12 Tf 20 110 Td (Bravo line) Tj ET BT /F1 12 Tf 20 90 Td (Echo kept) Tj ET",
+                      " /Type /XObject /Subtype /Form /BBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >> "
+                      "/PieceInfo << /Illustrator << /Private (Bravo native artwork) >> >> /Metadata 9 0 R"),
+         streamObject("<x:xmpmeta><dc:title>Bravo metadata</dc:title></x:xmpmeta>", " /Type /Metadata /Subtype /XML"),
+         streamObject(QByteArray(80, '\x40'), " /Type /XObject /Subtype /Image /Width 20 /Height 4 "
+                                              "/ColorSpace /DeviceGray /BitsPerComponent 8 "
+                                              "/Alternates [<< /Image 11 0 R /DefaultForPrinting true >>]"),
+         streamObject(QByteArray("ALTERNATEPRINTPIXELS").repeated(4),
+                      " /Type /XObject /Subtype /Image /Width 20 /Height 4 /ColorSpace /DeviceGray "
+                      "/BitsPerComponent 8")});
+    const QByteArray original = decompressed(source);
+    for (const char* held : {"Confidential", "Bravo native", "Bravo metadata", "ALTERNATEPRINT"})
+        ASSERT_TRUE(original.contains(held)) << held;
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("objects"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 4);
+    VectorOperations::deleteElements({lines[0]->id, lines[1]->id}, 0, document);
+    // The image, in page space (y down).
+    document.pages[0].redactedPDFRects.append(VectorRect(175, 160, 110, 40));
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    for (const char* gone : {"Confidential", "Bravo native", "Bravo metadata", "ALTERNATEPRINT", "Alpha", "Bravo"})
+        EXPECT_FALSE(file.contains(gone)) << gone;
+    const QString text = pdfToText(pdf);
+    for (const char* kept : {"Charlie kept", "Echo kept"})
+        EXPECT_TRUE(text.contains(QLatin1String(kept))) << text.toStdString();
+}
+
 TEST_F(PDFExportRemovalRoutesTest, LinesInFontsClaimingHugeAscentOrDescentAreRemovedWhenReplaced)
 {
     const QByteArray source = pageWith(
