@@ -274,14 +274,16 @@ bool emboldenedByQt(const QRawFont& raw)
 }
 
 // Faces Qt slants itself, or whose weight the database does not know, are
-// left to Qt.
+// left to Qt. A face the database knows as slanted is drawn as it is, even
+// when its style's name does not say so (a symbol program with an italic
+// angle, such as the one of TeX's bullets).
 bool writable(const QRawFont& raw)
 {
     if (QFontDatabase::weight(raw.familyName(), raw.styleName()) < 0)
         return false;
     const QString style = raw.styleName().toLower();
     return raw.style() == QFont::StyleNormal || style.contains(QLatin1String("italic"))
-           || style.contains(QLatin1String("oblique"));
+           || style.contains(QLatin1String("oblique")) || QFontDatabase::italic(raw.familyName(), raw.styleName());
 }
 
 // A font name made of the letters and digits of `family`.
