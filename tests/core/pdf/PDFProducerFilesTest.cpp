@@ -308,6 +308,12 @@ TEST_F(PDFProducerFilesTest, ACorrectedBulletedLineKeepsItsUprightFaceAndItsBull
     EXPECT_EQ(again->text()->text, corrected);
     EXPECT_FALSE(again->text()->isItalic);
     EXPECT_FALSE(again->text()->postScriptFontName.value_or(QString()).contains(QLatin1String("CMSY")));
+    // Its words are drawn with the glyphs the export wrote them in.
+    const TextPayload& reopenedText = *again->text();
+    const auto reopenedLayout = PDFCodec::layOutLine(QStringLiteral("efficient"),
+                                                     PDFCodec::resolveFont(reopenedText, reopenedText.fontSize), 0);
+    for (const QGlyphRun& run : reopenedLayout->glyphRuns())
+        EXPECT_TRUE(run.rawFont().familyName().contains(QLatin1String("CMR10"))) << qPrintable(run.rawFont().familyName());
 }
 
 TEST_F(PDFProducerFilesTest, WordsPrintedInAnotherFontOnlyLendTheirStart)
