@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <set>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -274,14 +275,16 @@ bool emboldenedByQt(const QRawFont& raw)
 }
 
 // Faces Qt slants itself, or whose weight the database does not know, are
-// left to Qt.
+// left to Qt. A face the database knows as slanted is drawn as it is, even
+// when its style's name does not say so (a symbol program with an italic
+// angle, such as the one of TeX's bullets).
 bool writable(const QRawFont& raw)
 {
     if (QFontDatabase::weight(raw.familyName(), raw.styleName()) < 0)
         return false;
     const QString style = raw.styleName().toLower();
     return raw.style() == QFont::StyleNormal || style.contains(QLatin1String("italic"))
-           || style.contains(QLatin1String("oblique"));
+           || style.contains(QLatin1String("oblique")) || QFontDatabase::italic(raw.familyName(), raw.styleName());
 }
 
 // A font name made of the letters and digits of `family`.
@@ -337,6 +340,26 @@ QByteArray toUnicodeMap(const std::vector<std::pair<quint32, QString>>& glyphs)
     return out;
 }
 
+
+// The name of the glyph at `code` standing for `text`: "uni" and the
+// character's four hexadecimal digits ("u" and five or six beyond the
+// basic plane), as readers and font engines turn glyph names back into
+// characters, so that a reader without the character map, and this program
+// reading the font again, still know the character; "g" and the code plus
+// one for a glyph of no single character or a name already taken.
+QByteArray glyphName(const QString& text, size_t code, std::set<QByteArray>& taken)
+{
+    QByteArray name;
+    const QList<uint> characters = text.toUcs4();
+    if (characters.size() == 1 && characters.front() >= 0x20 && characters.front() != 0x7F) {
+        const uint c = characters.front();
+        name = c <= 0xFFFF ? "uni" + QByteArray::number(c, 16).toUpper().rightJustified(4, '0')
+                           : "u" + QByteArray::number(c, 16).toUpper().rightJustified(5, '0');
+    }
+    if (name.isEmpty() || !taken.insert(name).second)
+        name = 'g' + QByteArray::number(qsizetype(code) + 1);
+    return name;
+}
 }  // namespace
 
 // Each holding its font engine, so that no other engine takes its place
@@ -646,9 +669,10 @@ void PDFTextOverlay::finish()
             QByteArray widths = "[";
             QByteArray differences = "[0";
             QRectF box;
+            std::set<QByteArray> taken;
             for (size_t code = 0; code < glyphs.size(); ++code) {
                 const double advance = advanceOf(data, glyphs[code].first) * scale;
-                const QByteArray name = 'g' + QByteArray::number(qsizetype(code) + 1);
+                const QByteArray name = glyphName(glyphs[code].second, code, taken);
                 fonts::CompactFontGlyph glyph{name, outlineOf(data, glyphs[code].first), advance};
                 box |= glyph.outline.boundingRect();
                 outlines.append(glyph);

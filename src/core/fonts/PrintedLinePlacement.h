@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace zelvane::PDFCodec {
 
@@ -16,10 +17,15 @@ namespace zelvane::PDFCodec {
 // glyph of their own, such as spaces or the second letter of a ligature).
 // With `inkStarts`, x tells where the ink of a word's first letter begins
 // (a scan's text layer boxes the words' ink) rather than its origin.
+// `symbolFonts` names (PostScript names without subset prefix, in the order
+// first met) the fonts other than the line's own that the print shows its
+// marks in, such as a list's bullet: the line draws what its own font lacks
+// from those first.
 struct PrintedLine {
     QString text;
     QList<double> x;
     bool inkStarts = false;
+    QStringList symbolFonts;
 };
 
 // How far each UTF-16 unit of `edited` moves from where a plain layout puts

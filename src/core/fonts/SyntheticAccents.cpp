@@ -575,7 +575,7 @@ bool shapedOneGlyphPerUnit(const QString& text)
 }
 
 // The glyphs of a line laid out without ligatures, one per unit of the
-// text: the runs (one per font: the line's own, and the one filling in for
+// text: the runs (one per font: the line's own, and those filling in for
 // characters it lacks), and for every unit the run and glyph that draw it.
 struct UnitGlyphs {
     QList<QGlyphRun> runs;
@@ -585,9 +585,9 @@ struct UnitGlyphs {
 };
 
 // The glyphs of `drawn` one per unit in `layout`; nothing when the line is
-// not made that way (clusters, other alphabets, more than one font filling
-// in) or its glyphs do not sit at the layout's own cursor positions.
-// `ownFace`, when given, is the face of the layout's font.
+// not made that way (clusters, other alphabets) or its glyphs do not sit at
+// the layout's own cursor positions. `ownFace`, when given, is the face of
+// the layout's font.
 std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString& drawn,
                                        const QList<quint32>& ownGlyphs = {}, const QRawFont* ownFace = nullptr)
 {
@@ -595,28 +595,43 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
         return std::nullopt;
     UnitGlyphs out;
     out.runs = lineGlyphRuns(layout);
-    if (out.runs.isEmpty() || out.runs.size() > 2)
+    if (out.runs.isEmpty())
         return std::nullopt;
-    // With two runs, the line's own font draws every unit it has a glyph for.
+    // With several runs, the line's own font draws every unit it has a glyph for.
     const QRawFont face = ownFace && ownFace->isValid() ? *ownFace : fonts::rawFontOf(layout.font());
+    const qsizetype runCount = out.runs.size();
     qsizetype own = 0;
-    if (out.runs.size() == 2) {
-        if (out.runs[1].rawFont() == face)
-            own = 1;
-        else if (!(out.runs[0].rawFont() == face))
+    if (runCount > 1) {
+        own = -1;
+        for (qsizetype r = 0; r < runCount && own < 0; ++r) {
+            if (out.runs[r].rawFont() == face)
+                own = r;
+        }
+        if (own < 0)
             return std::nullopt;
     }
-    const qsizetype runCount = out.runs.size();
-    std::array<QList<QPointF>, 2> positions;
+    std::vector<QList<QPointF>> positions(static_cast<size_t>(runCount));
     for (qsizetype r = 0; r < runCount; ++r)
         positions[size_t(r)] = out.runs[r].positions();
-    // With two runs, the face's glyphs for the units tell which run draws each.
-    const QList<quint32> faceGlyphs = runCount != 2                        ? QList<quint32>()
+    // With several runs, the face's glyphs for the units tell which units its
+    // run draws; with more than two, the glyphs each other run's face has for
+    // them, matched with that run's next glyph, tell which of those draws the rest.
+    const QList<quint32> faceGlyphs = runCount == 1                        ? QList<quint32>()
                                       : ownGlyphs.size() == drawn.size() ? ownGlyphs
                                                                          : face.glyphIndexesForString(drawn);
-    if (runCount == 2 && faceGlyphs.size() != drawn.size())
+    if (runCount > 1 && faceGlyphs.size() != drawn.size())
         return std::nullopt;
-    std::array<qsizetype, 2> next{0, 0};
+    std::vector<QList<quint32>> runGlyphs;
+    std::vector<QList<quint32>> runFaceGlyphs;
+    if (runCount > 2) {
+        for (qsizetype r = 0; r < runCount; ++r) {
+            runGlyphs.push_back(out.runs[r].glyphIndexes());
+            runFaceGlyphs.push_back(r == own ? QList<quint32>() : out.runs[r].rawFont().glyphIndexesForString(drawn));
+            if (r != own && runFaceGlyphs.back().size() != drawn.size())
+                return std::nullopt;
+        }
+    }
+    std::vector<qsizetype> next(size_t(runCount), 0);
     out.runOf.resize(drawn.size());
     out.glyphOf.resize(drawn.size());
     out.x.resize(drawn.size());
@@ -624,12 +639,27 @@ std::optional<UnitGlyphs> glyphPerUnit(const QTextLayout& layout, const QString&
     qsizetype* const glyphOf = out.glyphOf.data();
     double* const x = out.x.data();
     for (qsizetype k = 0; k < drawn.size(); ++k) {
-        const size_t r = size_t(runCount == 1 || faceGlyphs[k] != 0 ? own : 1 - own);
-        const QList<QPointF>& places = positions[r];
-        if (next[r] >= places.size())
+        qsizetype r = runCount == 1 || faceGlyphs[k] != 0 ? own : 1 - own;
+        if (runCount > 2 && r != own) {
+            // The one other run whose next glyph is its face's for the unit.
+            r = -1;
+            for (qsizetype other = 0; other < runCount; ++other) {
+                const size_t o = size_t(other);
+                if (other == own || next[o] >= runGlyphs[o].size() || runFaceGlyphs[o][k] == 0
+                    || runGlyphs[o][next[o]] != runFaceGlyphs[o][k])
+                    continue;
+                if (r >= 0)
+                    return std::nullopt;
+                r = other;
+            }
+            if (r < 0)
+                return std::nullopt;
+        }
+        const QList<QPointF>& places = positions[size_t(r)];
+        if (next[size_t(r)] >= places.size())
             return std::nullopt;
-        runOf[k] = qsizetype(r);
-        glyphOf[k] = next[r]++;
+        runOf[k] = r;
+        glyphOf[k] = next[size_t(r)]++;
         x[k] = places[glyphOf[k]].x();
         if (k > 0 && x[k] < x[k - 1])
             return std::nullopt;
@@ -825,19 +855,18 @@ void drawTextLine(QPainter& painter, const QString& text, const QPointF& at, con
             : lineGlyphs               ? lineGlyphs
                                        : glyphPerUnit(*layout, adapted.adapted, ownGlyphs, &ownFace);
         if (glyphs) {
-            // At most two runs (glyphPerUnit); each run's places and
-            // characters written in place.
+            // Each run's places and characters written in place.
             const qsizetype runCount = glyphs->runs.size();
             QList<PDFTextOverlay::HeldRun> runs;
             runs.reserve(runCount);
-            std::array<QList<QPointF>, 2> positions;
+            std::vector<QList<QPointF>> positions(static_cast<size_t>(runCount));
             for (qsizetype r = 0; r < runCount; ++r) {
                 const QGlyphRun& run = glyphs->runs[r];
                 positions[size_t(r)] = run.positions();
                 runs.append({run, QString(positions[size_t(r)].size(), QChar())});
             }
-            std::array<QPointF*, 2> places{};
-            std::array<QChar*, 2> characters{};
+            std::vector<QPointF*> places(size_t(runCount), nullptr);
+            std::vector<QChar*> characters(size_t(runCount), nullptr);
             for (qsizetype r = 0; r < runCount; ++r) {
                 places[size_t(r)] = positions[size_t(r)].data();
                 characters[size_t(r)] = runs[r].characters.data();

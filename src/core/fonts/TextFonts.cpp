@@ -120,6 +120,30 @@ QFont resolveFont(const TextPayload& payload, double size)
                                        [&] { return resolveFontAnew(payload, effective); });
 }
 
+QFont withSymbolFonts(const QFont& font, const QStringList& postScriptNames)
+{
+    if (postScriptNames.isEmpty() || !fonts::hasFontSupport())
+        return font;
+    QStringList families = font.families();
+    if (families.isEmpty())
+        families.append(font.family());
+    qsizetype at = 1;
+    for (const QString& name : postScriptNames) {
+        QString family;
+        if (const auto registered = PDFEmbeddedFontRegistry::shared().makeFont(name, std::nullopt, font.pointSizeF(),
+                                                                                false, false))
+            family = registered->families().value(0, registered->family());
+        else if (const auto installed = fonts::findFaceByPostScriptName(name))
+            family = installed->family;
+        if (family.isEmpty() || families.contains(family, Qt::CaseInsensitive))
+            continue;
+        families.insert(at++, family);
+    }
+    QFont copy = font;
+    copy.setFamilies(families);
+    return copy;
+}
+
 double measureSingleLineWidth(const QString& text, const QFont& font, double kern)
 {
     if (text.isEmpty())

@@ -11,6 +11,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 namespace zelvane::PDFCodec {
 
@@ -21,6 +22,13 @@ namespace zelvane::PDFCodec {
 // substitute) with the wanted weight and slant, else a Helvetica Neue face.
 // Never fails.
 QFont resolveFont(const TextPayload& payload, double size);
+
+// `font` with the faces of `postScriptNames` (the PDF's own registered
+// programs, else installed faces of those names) right behind its own, so
+// that the characters its face lacks come from them before any other
+// family: a printed line's marks set in fonts of their own, such as a list's
+// bullet, keep their glyphs. Names of no face are passed over.
+QFont withSymbolFonts(const QFont& font, const QStringList& postScriptNames);
 
 // The typographic width in points of one line, with `kern` points added
 // after every character. An empty text measures 0.

@@ -7,6 +7,7 @@
 #include <QFontInfo>
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace zelvane::PDFCodec {
 
@@ -67,11 +68,6 @@ QString familyOf(const QString& postScriptName, bool withoutProgram)
 
 QString normalizedFamily(const QString& family, const QString& postScript, bool mayBeRegistered);
 
-bool isLayoutSpace(QChar c)
-{
-    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
-}
-
 }  // namespace
 
 std::optional<QString> hexFromColor(const QColor& color)
@@ -85,28 +81,84 @@ std::optional<QString> hexFromColor(const QColor& color)
 
 namespace {
 
-// The run at the first character of [start, start + length) that is not a
-// space, tab or line break (the first character when all are).
-const PDFTextRun* runAtFirstPrintedCharacter(const PDFPageText& page, qsizetype start, qsizetype length)
+// The run that speaks for the line [start, start + length): of the fonts its
+// printed characters (all but blanks) are in, the one most of them are in,
+// and of that font's runs on the line the one of the size most of them
+// have; the first met wins a tie. A lone symbol set in a font of its own,
+// such as a list's bullet, so never gives the line its face. Runs follow the
+// text one after the other. A line of blanks only is spoken for by the run
+// of its first character.
+const PDFTextRun* lineRun(const PDFPageText& page, qsizetype start, qsizetype length)
 {
     start = std::clamp<qsizetype>(start, 0, page.text.size());
     const qsizetype end = std::clamp<qsizetype>(start + std::max<qsizetype>(length, 0), start, page.text.size());
     if (start == end) {
         return nullptr;
     }
-    qsizetype index = start;
-    while (index < end && isLayoutSpace(page.text[index])) {
-        ++index;
+    // The first run that may hold `start`: the last one starting at or
+    // before it, else the first after it.
+    auto run = std::upper_bound(page.runs.begin(), page.runs.end(), start,
+                                [](qsizetype unit, const PDFTextRun& r) { return unit < r.start; });
+    if (run != page.runs.begin()) {
+        --run;
     }
-    if (index == end) {
-        index = start;
-    }
-    for (const PDFTextRun& candidate : page.runs) {
-        if (candidate.start <= index && index < candidate.end) {
-            return &candidate;
+    struct Count {
+        const PDFTextRun* run;
+        qsizetype characters;
+    };
+    std::vector<Count> counts;  // the printed characters of each run on the line
+    const PDFTextRun* firstRun = nullptr;
+    for (; run != page.runs.end() && run->start < end; ++run) {
+        const qsizetype from = std::max(run->start, start);
+        const qsizetype to = std::min(run->end, end);
+        if (from >= to) {
+            continue;
+        }
+        if (from == start) {
+            firstRun = &*run;
+        }
+        qsizetype characters = 0;
+        for (qsizetype i = from; i < to; ++i) {
+            characters += page.text[i].isSpace() ? 0 : 1;
+        }
+        if (characters > 0) {
+            counts.push_back({&*run, characters});
         }
     }
-    return nullptr;
+    if (counts.empty()) {
+        return firstRun;
+    }
+    // The characters of the runs on the line that `same` accepts.
+    const auto total = [&counts](const auto& same) {
+        qsizetype sum = 0;
+        for (const Count& count : counts) {
+            sum += same(*count.run) ? count.characters : 0;
+        }
+        return sum;
+    };
+    const auto most = [&counts](const auto& eligible, const auto& characters) {
+        const PDFTextRun* best = nullptr;
+        qsizetype bestCount = 0;
+        for (const Count& count : counts) {
+            if (!eligible(*count.run)) {
+                continue;
+            }
+            if (const qsizetype n = characters(*count.run); n > bestCount) {
+                best = count.run;
+                bestCount = n;
+            }
+        }
+        return best;
+    };
+    const PDFTextRun* font = most([](const PDFTextRun&) { return true; }, [&](const PDFTextRun& candidate) {
+        return total([&](const PDFTextRun& r) { return r.fontName == candidate.fontName; });
+    });
+    return most([&](const PDFTextRun& candidate) { return candidate.fontName == font->fontName; },
+                [&](const PDFTextRun& candidate) {
+                    return total([&](const PDFTextRun& r) {
+                        return r.fontName == candidate.fontName && r.fontSize == candidate.fontSize;
+                    });
+                });
 }
 
 double fallbackFontSize(double lineHeight)
@@ -123,7 +175,7 @@ bool isUsableFontSize(double size)
 
 double printedFontSize(const PDFPageText& page, qsizetype start, qsizetype length, double fallbackHeight)
 {
-    const PDFTextRun* run = runAtFirstPrintedCharacter(page, start, length);
+    const PDFTextRun* run = lineRun(page, start, length);
     if (run && !run->fontName.isEmpty() && isUsableFontSize(run->fontSize)) {
         return run->fontSize;
     }
@@ -135,7 +187,7 @@ ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, q
 {
     ExtractedFontAttributes attributes;
     attributes.fontSize = fallbackFontSize(fallbackHeight);
-    const PDFTextRun* run = runAtFirstPrintedCharacter(page, start, length);
+    const PDFTextRun* run = lineRun(page, start, length);
     if (!run) {
         return attributes;
     }

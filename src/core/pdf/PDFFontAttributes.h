@@ -23,8 +23,10 @@ struct ExtractedFontAttributes {
     bool sizeFromFont = false;
 };
 
-// The attributes at the first character of [start, start + length) that is
-// not a space, tab or line break; `fallbackHeight` is the line's height.
+// The attributes of the line [start, start + length): the font most of its
+// printed characters are in, at the size most of those have, never that of
+// a lone symbol in a font of its own (a list's bullet); `fallbackHeight` is
+// the line's height.
 ExtractedFontAttributes extractAttributedFontAndColor(const PDFPageText& page, qsizetype start, qsizetype length,
                                                       double fallbackHeight);
 

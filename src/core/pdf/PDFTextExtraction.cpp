@@ -727,6 +727,64 @@ void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation)
     }
 }
 
+namespace {
+
+// The font (as `index` numbers them) most of the characters of `text`,
+// printed at `at`, are in, blanks aside; the first met wins a tie.
+int mostUsedFont(const PrintedLineIndex& index, const QString& text, qsizetype at)
+{
+    // Fonts in the order first met, with their characters.
+    std::vector<std::pair<int, qsizetype>> counts;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isSpace()) {
+            continue;
+        }
+        const int font = index.fontAt(at + i);
+        const auto found = std::find_if(counts.begin(), counts.end(), [font](const auto& c) { return c.first == font; });
+        if (found == counts.end()) {
+            counts.emplace_back(font, 1);
+        } else {
+            ++found->second;
+        }
+    }
+    int best = index.fontAt(at);
+    qsizetype bestCount = 0;
+    for (const auto& [font, n] : counts) {
+        if (n > bestCount) {
+            best = font;
+            bestCount = n;
+        }
+    }
+    return best;
+}
+
+// The fonts, without subset prefix and in the order first met, that the
+// marks of `text` printed at `at` (characters that are neither letters,
+// digits nor blanks, such as a bullet) are printed in besides `lineFont`.
+QStringList symbolFontsOf(const PDFPageText& page, const PrintedLineIndex& index, const QString& text, qsizetype at,
+                          int lineFont)
+{
+    QStringList fonts;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c.isSpace() || c.isLetterOrNumber() || c.isSurrogate() || index.fontAt(at + i) == lineFont) {
+            continue;
+        }
+        const auto after = std::upper_bound(page.runs.begin(), page.runs.end(), at + i,
+                                            [](qsizetype u, const PDFTextRun& run) { return u < run.start; });
+        if (after == page.runs.begin() || at + i >= (after - 1)->end || (after - 1)->fontName.isEmpty()) {
+            continue;
+        }
+        const QString name = PDFEmbeddedFontRegistry::stripSubsetPrefix((after - 1)->fontName);
+        if (!fonts.contains(name)) {
+            fonts.append(name);
+        }
+    }
+    return fonts;
+}
+
+}  // namespace
+
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,
                                          const TextPayload& payload)
 {
@@ -778,9 +836,10 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
             || pageText.mid(at, text.size()) != text || !inside(at) || !inside(at + text.size() - 1)) {
             continue;
         }
-        // The line is drawn in the font of its first character; letters
-        // printed in another font only lend the place where their word starts.
-        const int lineFont = index.fontAt(at);
+        // The line is drawn in the font most of its characters are printed
+        // in, as it was extracted; letters printed in another font only lend
+        // the place where their word starts.
+        const int lineFont = mostUsedFont(index, text, at);
         // An invisible text layer stretches its glyphs over the printed
         // words: only where a word starts tells where the print has it.
         const bool wordsOnly = printedInvisibly(page, at, text.size());
@@ -792,6 +851,7 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
                 i == 0 || text[i - 1].isSpace() || (!wordsOnly && index.fontAt(at + i) == lineFont);
             x[i] = blank || text[i].isSpace() || !ownPlace ? std::nan("") : placed(at + i).left() - own.x();
         }
+        line.symbolFonts = symbolFontsOf(page, index, text, at, lineFont);
         return line;
     }
     return std::nullopt;

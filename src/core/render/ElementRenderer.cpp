@@ -196,7 +196,10 @@ void drawText(const VectorElement& element, const TextPayload& payload, QPainter
 {
     const QColor color =
         colorOf(element.style.fillColorHex).value_or(colorOf(element.style.strokeColorHex).value_or(kDefaultInk));
-    const QFont font = resolveFont(payload, payload.fontSize);
+    // Over its print, the marks the line's font lacks come from the fonts
+    // they were printed in.
+    const QFont font = printed ? withSymbolFonts(resolveFont(payload, payload.fontSize), printed->symbolFonts)
+                               : resolveFont(payload, payload.fontSize);
     // The cap height is measured only for a line that has no baseline of its own.
     const double firstBaseline =
         element.frame.y + (payload.baselineOffset ? *payload.baselineOffset : fonts::capHeightOf(font));

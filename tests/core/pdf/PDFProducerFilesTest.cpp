@@ -2,6 +2,7 @@
 // scripts/make-test-pdfs and kept under tests/data/pdf.
 
 #include "core/fonts/TestFonts.h"
+#include "core/support/PDFText.h"
 #include "core/support/PagePictures.h"
 #include "core/support/TestPDF.h"
 #include "operations/VectorOperations.h"
@@ -242,6 +243,77 @@ TEST_F(PDFProducerFilesTest, EditedJustifiedAndKernedLinesKeepTheirPrintedWordPl
         EXPECT_TRUE(exportedText.contains(QStringLiteral(" crew ")))
             << name << ": " << qPrintable(exportedText);
     }
+}
+
+TEST_F(PDFProducerFilesTest, ACorrectedBulletedLineKeepsItsUprightFaceAndItsBullet)
+{
+    // A LaTeX list: each bullet, from CMSY10, starts a line set in CMR10 at
+    // 10.95 points.
+    const QString bullet = QStringLiteral("\u2022");
+    VectorDocument document = imported("pdftex-list.pdf");
+    VectorPage& page = document.pages.front();
+    VectorElement* line = nullptr;
+    for (VectorElement& element : page.elements) {
+        if (element.text() && element.text()->text.startsWith(bullet + QStringLiteral(" The efficient")))
+            line = &element;
+    }
+    ASSERT_TRUE(line);
+    TextPayload& text = *line->text();
+    // The face and size of the line's words, not of the bullet.
+    EXPECT_EQ(text.postScriptFontName, QStringLiteral("CMR10"));
+    EXPECT_EQ(text.fontFamily, QStringLiteral("Computer Modern"));
+    EXPECT_FALSE(text.isItalic);
+    EXPECT_NEAR(text.fontSize, 10.95, 0.1);
+
+    // One word corrected: drawn over its print, the bullet in its own font
+    // and the words before the change where and as they were printed.
+    const QImage printed = drawnAt144(page);
+    const QRectF area = text.originalPDFRect->toQRectF();
+    const QString corrected = bullet + QStringLiteral(" The efficient staff found nine fine offices (on the fifth floor).");
+    text.text.replace(QStringLiteral("five"), QStringLiteral("nine"));
+    ASSERT_EQ(text.text, corrected);
+    PDFCodec::updateTextFrameForEditedContent(*line);
+    const std::optional<PDFCodec::PrintedLine> print = PDFCodec::printedLineFor(page, *line);
+    ASSERT_TRUE(print);
+    const QFont font = PDFCodec::withSymbolFonts(PDFCodec::resolveFont(text, text.fontSize), print->symbolFonts);
+    const auto layout = PDFCodec::layOutLine(text.text, font, text.letterSpacing, true);
+    for (const QGlyphRun& run : layout->glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        const bool drawsBullet = fonts::hasCharacters(raw, bullet) && run.glyphIndexes().contains(
+                                                                          raw.glyphIndexesForString(bullet).value(0));
+        EXPECT_FALSE(raw.familyName().contains(QLatin1String("DejaVu"))) << qPrintable(raw.familyName());
+        if (drawsBullet)
+            EXPECT_TRUE(raw.familyName().contains(QLatin1String("CMSY10"))) << qPrintable(raw.familyName());
+        else
+            EXPECT_EQ(raw.style(), QFont::StyleNormal) << qPrintable(raw.familyName());
+    }
+    const qsizetype changed = text.text.indexOf(QStringLiteral("nine"));
+    const QRectF before(area.left(), area.top(), print->x[changed] - 1, area.height());
+    const QRectF mark(area.left(), area.top(), print->x[2] - 1, area.height());
+    const QImage exportedPicture = drawnAt144(page);
+    const auto canvasPNG = PDFCodec::renderPagePNG(page, kScale);
+    ASSERT_TRUE(canvasPNG);
+    for (const QImage& drawn : {exportedPicture, QImage::fromData(*canvasPNG)}) {
+        EXPECT_LT(strongShare(printed, drawn, before), 0.03);
+        EXPECT_LT(strongShare(printed, drawn, mark), 0.03);
+    }
+
+    // Exported, the line reads as corrected, bullet and spaces included,
+    // and opened again it is the same line in an upright face.
+    const QByteArray exported = PDFCodec::exportPDF(document);
+    EXPECT_TRUE(test::pdfToText(exported).contains(corrected)) << qPrintable(test::pdfToText(exported));
+    const VectorDocument reopened = PDFCodec::importPDF(exported, QStringLiteral("again"), std::nullopt);
+    const VectorElement* again = elementStartingWith(reopened.pages.front(), bullet + QStringLiteral(" The efficient"));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->text()->text, corrected);
+    EXPECT_FALSE(again->text()->isItalic);
+    EXPECT_FALSE(again->text()->postScriptFontName.value_or(QString()).contains(QLatin1String("CMSY")));
+    // Its words are drawn with the glyphs the export wrote them in.
+    const TextPayload& reopenedText = *again->text();
+    const auto reopenedLayout = PDFCodec::layOutLine(QStringLiteral("efficient"),
+                                                     PDFCodec::resolveFont(reopenedText, reopenedText.fontSize), 0);
+    for (const QGlyphRun& run : reopenedLayout->glyphRuns())
+        EXPECT_TRUE(run.rawFont().familyName().contains(QLatin1String("CMR10"))) << qPrintable(run.rawFont().familyName());
 }
 
 TEST_F(PDFProducerFilesTest, WordsPrintedInAnotherFontOnlyLendTheirStart)

@@ -70,9 +70,31 @@ std::optional<PrintedLine> searchedLine(const PDFPageText& page, double yOffset,
             || !inside(at + text.size() - 1))
             continue;
         const bool wordsOnly = PDFCodec::printedInvisibly(page, at, text.size());
-        PrintedLine line{text, {}, wordsOnly};
+        PrintedLine line{text, {}, wordsOnly, {}};
+        // The line's font: the one most of its characters are in, blanks
+        // aside, the first met of those tied.
+        QStringList fonts;
+        QList<qsizetype> counts;
         for (qsizetype i = 0; i < text.size(); ++i) {
-            const bool ownPlace = i == 0 || text[i - 1].isSpace() || (!wordsOnly && fontAt(at + i) == fontAt(at));
+            if (text[i].isSpace())
+                continue;
+            const qsizetype known = fonts.indexOf(fontAt(at + i));
+            if (known < 0) {
+                fonts.append(fontAt(at + i));
+                counts.append(1);
+            } else {
+                ++counts[known];
+            }
+        }
+        QString lineFont = fontAt(at);
+        for (qsizetype f = 0, most = 0; f < fonts.size(); ++f) {
+            if (counts[f] > most) {
+                lineFont = fonts[f];
+                most = counts[f];
+            }
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const bool ownPlace = i == 0 || text[i - 1].isSpace() || (!wordsOnly && fontAt(at + i) == lineFont);
             line.x.append(page.characterRects[at + i].isNull() || text[i].isSpace() || !ownPlace
                               ? std::nan("")
                               : placed(at + i).left() - own.x());
