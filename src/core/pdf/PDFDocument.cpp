@@ -423,6 +423,7 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
+        FunctionShadingGuard shadingGuard;
         for (QPDFPageObjectHelper& page : pages) {
             // What is left of a page whose object was lost, say by a cut.
             if (!page.getObjectHandle().isDictionary())
@@ -431,6 +432,11 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             // Glyphs that would draw themselves over and over are drawn empty.
             try {
                 copyNeeded = glyphGuard.disarm(page) || copyNeeded;
+            } catch (const std::exception&) {
+            }
+            // So are shadings whose drawing would never end.
+            try {
+                copyNeeded = shadingGuard.disarm(page) || copyNeeded;
             } catch (const std::exception&) {
             }
             PageGeometry geometry = geometryOf(page);

@@ -1,6 +1,7 @@
 #include "pdf/PDFInputLimits.h"
 
 #include "Localization.h"
+#include "pdf/PDFFunctionShading.h"
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
@@ -220,6 +221,8 @@ struct DrawnObjectVisits {
         [](QPDFObjectHandle, QPDFObjectHandle) {};
     // A tiling pattern, after its content.
     std::function<void(QPDFObjectHandle pattern)> tilingPattern = [](QPDFObjectHandle) {};
+    // Each resource dictionary walked, before what it names.
+    std::function<void(QPDFObjectHandle resources)> resources = [](QPDFObjectHandle) {};
 };
 
 // Whether `object` is met for the first time (a direct object always is).
@@ -234,6 +237,7 @@ void walkDrawnResources(QPDFObjectHandle resources, std::set<QPDFObjGen>& seen, 
 {
     if (!resources.isDictionary() || depth > 32)
         return;
+    visits.resources(resources);
     // Type 3 glyphs are content too, drawn with resources of their own.
     QPDFObjectHandle fonts = resources.getKey("/Font");
     if (fonts.isDictionary()) {
@@ -633,6 +637,50 @@ bool Type3GlyphGuard::disarm(QPDFPageObjectHelper& page)
     bool disarmed = false;
     walkDrawnObjects(page, m_seen, {.type3Font = [&](QPDFObjectHandle font, QPDFObjectHandle enclosingXObjects) {
                          disarmed = disarmFont(font, enclosingXObjects) || disarmed;
+                     }});
+    return disarmed;
+}
+
+}  // namespace zelvane
+
+namespace zelvane {
+
+bool FunctionShadingGuard::disarm(QPDFPageObjectHelper& page)
+{
+    bool disarmed = false;
+    // Bounds the shading `holder` names under `key`.
+    const auto bound = [&](QPDFObjectHandle holder, const std::string& key) {
+        QPDFObjectHandle shading = holder.getKey(key);
+        QPDFObjectHandle bounded;
+        const QPDFObjGen id = shading.getObjGen();
+        if (id.isIndirect()) {
+            auto known = m_bounded.find(id);
+            if (known == m_bounded.end())
+                known = m_bounded.emplace(id, boundedFunctionShading(shading)).first;
+            bounded = known->second;
+        } else {
+            bounded = boundedFunctionShading(shading);
+        }
+        if (!bounded.isNull()) {
+            holder.replaceKey(key, bounded);
+            disarmed = true;
+        }
+    };
+    walkDrawnObjects(page, m_seen, {.resources = [&](QPDFObjectHandle resources) {
+                         QPDFObjectHandle shadings = resources.getKey("/Shading");
+                         if (shadings.isDictionary()) {
+                             for (const std::string& name : shadings.getKeys())
+                                 bound(shadings, name);
+                         }
+                         QPDFObjectHandle patterns = resources.getKey("/Pattern");
+                         if (patterns.isDictionary()) {
+                             for (const std::string& name : patterns.getKeys()) {
+                                 QPDFObjectHandle pattern = patterns.getKey(name);
+                                 if (pattern.isDictionary() && pattern.getKey("/PatternType").isInteger()
+                                     && pattern.getKey("/PatternType").getIntValue() == 2)
+                                     bound(pattern, "/Shading");
+                             }
+                         }
                      }});
     return disarmed;
 }

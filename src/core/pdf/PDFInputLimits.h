@@ -85,4 +85,21 @@ private:
     std::set<QPDFObjGen> m_seen;
 };
 
+// Function-based shadings that poppler's drawing would cover with cells
+// without end, or with millions of them, are written as the same colours on
+// a bounded lattice (boundedFunctionShading), wherever a page can draw them:
+// by name with sh, or through a shading pattern. Each is looked at once per
+// document.
+class FunctionShadingGuard {
+public:
+    // True when a shading reachable from the page (its resources, forms,
+    // patterns, Type 3 fonts and annotation appearances) was rewritten.
+    bool disarm(QPDFPageObjectHelper& page);
+
+private:
+    std::set<QPDFObjGen> m_seen;
+    // What each shading met by reference became (a null object: itself).
+    std::map<QPDFObjGen, QPDFObjectHandle> m_bounded;
+};
+
 }  // namespace zelvane

@@ -11,6 +11,7 @@
 #include "fonts/PDFFontCollector.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
+#include "render/PageRenderer.h"
 #include "support/LanguageFixture.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,22 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
 
 using namespace zelvane;
 using namespace zelvane::testing;
@@ -568,5 +581,196 @@ TEST_F(PDFHostileFilesTest, ADamagedPageTreeExportsEachPageAsTheEditorShowsIt)
         EXPECT_TRUE(editedReport.rasterizedPages.isEmpty()) << damage.constData();
         EXPECT_EQ(rewritten->pageText(0).text.simplified(), QStringLiteral("First page"));
         EXPECT_EQ(rewritten->pageText(1).text.simplified(), QStringLiteral("Replaced words")) << damage.constData();
+    }
+}
+
+namespace {
+
+// A page of four function-based shadings whose functions are small
+// calculator programs, one turned by 45° and one flipped, with two lines of
+// text laid over them as qpdf --overlay lays a page over another.
+QByteArray functionShadings()
+{
+    const QByteArray functions[] = {"{ 2 copy mul }", "{ add 2 div dup dup }", "{ exch pop dup 1 exch sub 0.5 }",
+                                    "{ 2 copy mul 3 1 roll }"};
+    const QByteArray matrices[] = {"[200 0 0 200 50 500]", "[-200 0 0 200 530 500]",
+                                   "[141.42 141.42 -141.42 141.42 190 150]", "[200 0 0 200 330 150]"};
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents [4 0 R 5 0 R] "
+                              "/Resources << /Shading << /S0 6 0 R /S1 7 0 R /S2 8 0 R /S3 9 0 R >> "
+                              "/XObject << /Fx1 14 0 R >> >> >>",
+                              stream("q\nq /S0 sh Q q /S1 sh Q q /S2 sh Q q /S3 sh Q\n"),
+                              stream("\nQ\nq\n1 0 0 1 0 0 cm\n/Fx1 Do\nQ\n")};
+    for (int i = 0; i < 4; ++i) {
+        objects.append("<< /ShadingType 1 /ColorSpace /DeviceRGB /Domain [0 1 0 1] /Matrix " + matrices[i]
+                       + " /Function " + reference(10 + i) + " >>");
+    }
+    for (const QByteArray& function : functions)
+        objects.append(stream(function, "/FunctionType 4 /Domain [0 1 0 1] /Range [0 1 0 1 0 1]"));
+    objects.append(stream("BT /F1 24 Tf 72 720 Td (Shaded page, first line) Tj 0 -30 Td (and the second line "
+                          "over it) Tj ET",
+                          "/Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /Font << /F1 15 0 R >> >>"));
+    objects.append(kFont);
+    return makeRawTestPDF(objects);
+}
+
+// What a run of a program to its end cost: wall time and peak memory.
+struct ProgramCost {
+    bool ran = false;
+    double seconds = 0;
+    qint64 peakBytes = 0;
+};
+
+// The peak resident memory of process `pid` once it runs `program` (0
+// before: until then it shares this process's memory).
+qint64 peakMemoryOf(pid_t pid, const QByteArray& program)
+{
+    QFile name(QStringLiteral("/proc/%1/comm").arg(pid));
+    if (!name.open(QIODevice::ReadOnly) || name.readAll().trimmed() != program.left(15))
+        return 0;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// Runs `command` to its end, watching its memory meanwhile (what the kernel
+// counts for a child includes the memory of the process that started it).
+ProgramCost runToItsEnd(const QStringList& command)
+{
+    std::vector<QByteArray> words;
+    for (const QString& word : command)
+        words.push_back(word.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = -1;
+    const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ProgramCost cost;
+    if (started != 0)
+        return cost;
+    int status = 0;
+    for (;;) {
+        cost.peakBytes = std::max(cost.peakBytes, peakMemoryOf(pid, words.front()));
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid || (ended < 0 && errno != EINTR))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    cost.seconds = double(timer.nsecsElapsed()) / 1e9;
+    cost.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return cost;
+}
+
+// This process's resident memory now, in bytes (0 when unknown).
+qint64 residentMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return 0;
+}
+
+// Starts the peak of resident memory again from what is resident now.
+bool resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+}  // namespace
+
+TEST_F(PDFHostileFilesTest, FunctionShadingsOpenAndExportInAboutPopplersTimeAndMemory)
+{
+    const QByteArray pdf = functionShadings();
+    keep("function-shadings.pdf", pdf);
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString path = folder.filePath(QStringLiteral("shadings.pdf"));
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(pdf);
+    }
+    // Poppler's own drawing of the page at the import's resolution.
+    const ProgramCost poppler =
+        runToItsEnd({QStringLiteral("pdftoppm"), QStringLiteral("-r"), QStringLiteral("144"), QStringLiteral("-png"),
+                     QStringLiteral("-singlefile"), path, folder.filePath(QStringLiteral("poppler"))});
+    ASSERT_TRUE(poppler.ran);
+    const QImage popplers(folder.filePath(QStringLiteral("poppler.png")));
+    ASSERT_FALSE(popplers.isNull());
+
+    // The import and a PNG of the page, on a thread of their own so that a
+    // drawing without end fails the test instead of holding it.
+    struct Outcome {
+        std::atomic<bool> done = false;
+        std::optional<VectorDocument> document;
+        std::optional<QByteArray> png;
+        double seconds = 0;
+        qint64 grownBytes = 0;
+    };
+    const auto outcome = std::make_shared<Outcome>();
+    ASSERT_TRUE(resetPeakMemory());
+    std::thread work([outcome, pdf] {
+        const qint64 before = residentMemory();
+        QElapsedTimer timer;
+        timer.start();
+        outcome->document = PDFCodec::importPDF(pdf, QStringLiteral("Shadings"), std::nullopt);
+        if (!outcome->document->pages.isEmpty())
+            outcome->png = PDFCodec::renderPagePNG(outcome->document->pages.front(), 2.0);
+        outcome->seconds = double(timer.nsecsElapsed()) / 1e9;
+        outcome->grownBytes = peakMemory() - before;
+        outcome->done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now()
+                          + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(20 * poppler.seconds));
+    while (!outcome->done && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!outcome->done) {
+        // Left to run on: nothing it uses goes away.
+        work.detach();
+        FAIL() << "the import and PNG export ran past 20 times poppler's " << poppler.seconds << " s";
+    }
+    work.join();
+    std::printf("poppler %.2f s %lld MB; import and PNG %.2f s, %lld MB more\n", poppler.seconds,
+                poppler.peakBytes / (1024 * 1024), outcome->seconds, outcome->grownBytes / (1024 * 1024));
+    EXPECT_LT(outcome->seconds, 5 * poppler.seconds);
+    EXPECT_LT(outcome->grownBytes, 3 * poppler.peakBytes);
+    EXPECT_EQ(textsOf(*outcome->document),
+              (QStringList{QStringLiteral("Shaded page, first line"), QStringLiteral("and the second line over it")}));
+
+    // The shadings drawn as poppler draws them, the turned and the flipped
+    // ones included.
+    ASSERT_TRUE(outcome->png);
+    const QImage drawn = QImage::fromData(*outcome->png).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(drawn.size(), popplers.size());
+    const QImage reference = popplers.convertToFormat(QImage::Format_RGB32);
+    for (const QPointF& place : {QPointF(150, 600), QPointF(430, 600), QPointF(190, 291), QPointF(190, 200),
+                                 QPointF(430, 250), QPointF(500, 320)}) {
+        // Points, y up, to pixels at 144 dpi.
+        const QPoint pixel(int(place.x() * 2), int((792 - place.y()) * 2));
+        const QRgb ours = drawn.pixel(pixel);
+        const QRgb theirs = reference.pixel(pixel);
+        EXPECT_LE(std::abs(qRed(ours) - qRed(theirs)) + std::abs(qGreen(ours) - qGreen(theirs))
+                      + std::abs(qBlue(ours) - qBlue(theirs)),
+                  12)
+            << place.x() << "," << place.y() << ": " << std::hex << ours << " against " << theirs;
     }
 }
