@@ -208,8 +208,9 @@ public:
     // Placements select the new element. Without a point or frame they use the
     // default place on the current page.
     void addTextBlock(const QString& text, const std::optional<VectorPoint>& at = std::nullopt);
+    // `points`: where a line or an arrow runs in its frame (ShapePayload).
     void addShape(VectorShapeType type, const std::optional<VectorRect>& frame = std::nullopt,
-                  double rotationDegrees = 0);
+                  const std::optional<QList<VectorPoint>>& points = std::nullopt);
     // Without a kind: the chosen custom stamp when it is still in the
     // library, else a built-in stamp of activeStampKind.
     void stampApprovalBadge(const std::optional<VectorStampKind>& kind = std::nullopt,

@@ -167,7 +167,8 @@ void VectorController::addTextBlock(const QString& text, const std::optional<Vec
         setSelection({*id});
 }
 
-void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame, double rotationDegrees)
+void VectorController::addShape(VectorShapeType type, const std::optional<VectorRect>& frame,
+                                const std::optional<QList<VectorPoint>>& points)
 {
     if (!hasValidCurrentPage())
         return;
@@ -175,10 +176,11 @@ void VectorController::addShape(VectorShapeType type, const std::optional<Vector
     const bool isStroke = type == VectorShapeType::line || type == VectorShapeType::arrow;
     const QString name = label(type);
 
+    ShapePayload shape{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false, type == VectorShapeType::arrow};
+    if (isStroke)
+        shape.points = points;
     const VectorElement element = VectorElement::make(
-        name,
-        ShapePayload{type, type == VectorShapeType::roundedRectangle ? 8.0 : 0.0, false, type == VectorShapeType::arrow},
-        frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), rotationDegrees,
+        name, shape, frame.value_or(VectorRect(page.width * 0.32, page.height * 0.36, 140, 84)), 0,
         isStroke ? VectorStyle(QStringLiteral("#D97706"), std::nullopt, 2.2, 1.0, false)
                  : VectorStyle(QStringLiteral("#1E3A8A"), QStringLiteral("#DBEAFE"), 1.8, 1.0, false));
     placeElement(element, L(name + QStringLiteral(" ajouté"), name + QStringLiteral(" added")));

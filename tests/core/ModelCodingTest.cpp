@@ -89,8 +89,12 @@ QList<VectorElement> everyKind()
     stamp.assetData = QByteArray("%PDF-1.7 ...");
     stamp.assetExtension = QStringLiteral("pdf");
 
+    // An arrow that points down to the left of its frame.
+    ShapePayload arrow = ShapePayload::make(VectorShapeType::arrow, 0, false, true);
+    arrow.points = QList<VectorPoint>{{1, 0}, {0, 1}};
+
     return {element(minimalText()), element(fullText()), element(signature), element(path),
-            element(ShapePayload::make(VectorShapeType::diamond, 6, true, false)), element(stamp)};
+            element(ShapePayload::make(VectorShapeType::diamond, 6, true, false)), element(stamp), element(arrow)};
 }
 
 template <class T>

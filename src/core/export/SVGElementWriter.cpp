@@ -248,12 +248,13 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
         shapePaint(out, element);
         return;
     case VectorShapeType::line:
-    case VectorShapeType::arrow:
+    case VectorShapeType::arrow: {
+        const auto [start, end] = lineEnds(shape, f);
         out << indent << "<line x1=\"";
-        out.num(f.x) << "\" y1=\"";
-        out.num(f.y + f.height) << "\" x2=\"";
-        out.num(f.x + f.width) << "\" y2=\"";
-        out.num(f.y) << "\" stroke=\"";
+        out.num(start.x()) << "\" y1=\"";
+        out.num(start.y()) << "\" x2=\"";
+        out.num(end.x()) << "\" y2=\"";
+        out.num(end.y()) << "\" stroke=\"";
         paint(out, element.style.strokeColorHex);
         out << "\" stroke-width=\"";
         strokeWidth(out, element);
@@ -267,7 +268,7 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
         if (shape.endArrow || shape.shapeType == VectorShapeType::arrow) {
             const double length = std::max(element.style.strokeWidth * 4.2, 8.0);
             out << indent << "<polygon points=\"";
-            arrowHeadPoints(out, {f.x, f.y + f.height}, {f.x + f.width, f.y}, length);
+            arrowHeadPoints(out, {start.x(), start.y()}, {end.x(), end.y()}, length);
             out << "\" fill=\"";
             paint(out, element.style.strokeColorHex);
             out << '"';
@@ -278,6 +279,7 @@ void writeShape(SVGMarkup& out, const VectorElement& element, const ShapePayload
             out.endLine();
         }
         return;
+    }
     }
 }
 

@@ -472,6 +472,7 @@ struct Fields<ShapePayload> {
         v("cornerRadius", s.cornerRadius);
         v("startArrow", s.startArrow);
         v("endArrow", s.endArrow);
+        v("points", s.points);
     }
 };
 

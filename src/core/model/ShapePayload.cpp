@@ -3,6 +3,8 @@
 #include "Localization.h"
 #include "model/VectorGeometry.h"
 
+#include <cmath>
+
 namespace zelvane {
 
 QString rawValue(VectorShapeType type)
@@ -52,6 +54,21 @@ ShapePayload ShapePayload::make(VectorShapeType shapeType, double cornerRadius, 
     payload.startArrow = startArrow;
     payload.endArrow = endArrow || shapeType == VectorShapeType::arrow;
     return payload;
+}
+
+std::pair<QPointF, QPointF> lineEnds(const ShapePayload& shape, const VectorRect& frame)
+{
+    const auto at = [&frame](const VectorPoint& p) {
+        return QPointF(frame.x + frame.width * p.x, frame.y + frame.height * p.y);
+    };
+    if (shape.points && shape.points->size() == 2) {
+        const VectorPoint& start = shape.points->front();
+        const VectorPoint& end = shape.points->back();
+        if (std::isfinite(start.x) && std::isfinite(start.y) && std::isfinite(end.x) && std::isfinite(end.y)) {
+            return {at(start), at(end)};
+        }
+    }
+    return {at({0, 1}), at({1, 0})};
 }
 
 }  // namespace zelvane

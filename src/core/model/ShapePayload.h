@@ -1,9 +1,14 @@
 #pragma once
 
 #include "EnumCases.h"
+#include "model/VectorGeometry.h"
 
+#include <QList>
+#include <QPointF>
 #include <QString>
 #include <array>
+#include <optional>
+#include <utility>
 
 namespace zelvane {
 
@@ -25,6 +30,11 @@ struct ShapePayload {
     double cornerRadius = 0;
     bool startArrow = false;
     bool endArrow = false;
+    // Where a line or an arrow runs: its start and its end, each relative to
+    // the frame (0, 0 its top left, 1, 1 its bottom right). Without them, or
+    // with other than two finite points, it runs from the frame's bottom
+    // left to its top right, as lines and arrows written before did.
+    std::optional<QList<VectorPoint>> points;
 
     // The initialiser: the radius is kept at least 0 (not a number gives 0)
     // and an arrow always has its end arrow.
@@ -32,5 +42,9 @@ struct ShapePayload {
 
     bool operator==(const ShapePayload&) const = default;
 };
+
+// The start and the end of a line or an arrow drawn in `frame` (page
+// points, before the element's rotation).
+std::pair<QPointF, QPointF> lineEnds(const ShapePayload& shape, const VectorRect& frame);
 
 }  // namespace zelvane

@@ -830,6 +830,186 @@ void separateWordsByGaps(PDFPageText& text)
     text.characterRects = rects;
 }
 
+void joinSlantedLines(PDFPageText& text)
+{
+    // A line of the text, without its line feed.
+    struct Line {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        bool feed = false;
+        bool laidOut = false;
+        // The centres of its first and last laid-out characters, the way it
+        // advances (a unit vector, when it has two characters apart) and how
+        // tall its characters stand across that way.
+        QPointF first, last, way;
+        double height = 0;
+        bool slanted = false;
+    };
+    const qsizetype units = std::min(text.text.size(), text.characterRects.size());
+    QList<Line> lines;
+    for (qsizetype at = 0; at <= text.text.size();) {
+        const qsizetype feed = text.text.indexOf(QLatin1Char('\n'), at);
+        Line line;
+        line.start = at;
+        line.end = feed < 0 ? text.text.size() : feed;
+        line.feed = feed >= 0;
+        std::optional<qsizetype> firstUnit, lastUnit;
+        for (qsizetype i = line.start; i < std::min(line.end, units); ++i) {
+            if (text.characterRects[i].isNull() || text.text[i].isSpace())
+                continue;
+            if (!firstUnit)
+                firstUnit = i;
+            lastUnit = i;
+        }
+        if (firstUnit) {
+            const QRectF& a = text.characterRects[*firstUnit];
+            const QRectF& b = text.characterRects[*lastUnit];
+            line.laidOut = true;
+            line.first = a.center();
+            line.last = b.center();
+            const QPointF step = line.last - line.first;
+            const double length = std::hypot(step.x(), step.y());
+            const bool across = std::abs(step.y()) > std::abs(step.x());
+            line.height = across ? a.width() : a.height();
+            const double lastHeight = across ? b.width() : b.height();
+            if (line.height > 0 && length > 0.5 * line.height) {
+                line.way = step / length;
+                // Off both axes by more than half a degree and less than 30,
+                // with characters as tall at both ends (not a line that
+                // ends in smaller letters).
+                const double off = std::min(std::abs(line.way.x()), std::abs(line.way.y()));
+                line.slanted = off > 0.009 && off < 0.5 && std::abs(lastHeight - line.height) <= 0.1 * line.height;
+            }
+        }
+        lines.append(line);
+        if (feed < 0)
+            break;
+        at = feed + 1;
+    }
+    QList<qsizetype> slanted;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].slanted)
+            slanted.append(i);
+    }
+    if (slanted.isEmpty())
+        return;
+    // A slanted line goes on with the line whose first character comes next
+    // along its slant, a letter or a word space on: the reader starts a new
+    // line where the slant leaves the row, each word keeping its own.
+    QList<qsizetype> next(lines.size(), -1);
+    QList<qsizetype> previous(lines.size(), -1);
+    // The lines by where they start, in squares of the page, so that only
+    // those near where a line ends are tried.
+    constexpr double kSquare = 36;
+    const auto squareOf = [](double x, double y) {
+        return std::pair<qint64, qint64>(qint64(std::floor(x / kSquare)), qint64(std::floor(y / kSquare)));
+    };
+    std::map<std::pair<qint64, qint64>, QList<qsizetype>> starting;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].laidOut && std::isfinite(lines[i].first.x()) && std::isfinite(lines[i].first.y()))
+            starting[squareOf(lines[i].first.x(), lines[i].first.y())].append(i);
+    }
+    const auto headOf = [&](qsizetype i) {
+        while (previous[i] >= 0)
+            i = previous[i];
+        return i;
+    };
+    bool joined = false;
+    for (const qsizetype a : slanted) {
+        if (previous[a] >= 0)
+            continue;
+        const QPointF way = lines[a].way;
+        qsizetype tail = a;
+        for (;;) {
+            while (next[tail] >= 0)
+                tail = next[tail];
+            const Line& end = lines[tail];
+            qsizetype best = -1;
+            double bestAlong = 0;
+            // A line starting close enough lies within 2.5 times the taller
+            // height of the two, at most 1.25 times this one's.
+            const double reach = 3.2 * end.height;
+            if (!std::isfinite(end.last.x()) || !std::isfinite(end.last.y()) || !(reach < 1e4))
+                break;
+            const auto [left, top] = squareOf(end.last.x() - reach, end.last.y() - reach);
+            const auto [right, bottom] = squareOf(end.last.x() + reach, end.last.y() + reach);
+            QList<qsizetype> near;
+            for (qint64 x = left; x <= right; ++x) {
+                for (qint64 y = top; y <= bottom; ++y) {
+                    if (const auto found = starting.find({x, y}); found != starting.end())
+                        near.append(found->second);
+                }
+            }
+            for (const qsizetype b : near) {
+                const Line& start = lines[b];
+                if (previous[b] >= 0 || b == a)
+                    continue;
+                const QPointF step = start.first - end.last;
+                const double along = QPointF::dotProduct(step, way);
+                const double across = std::abs(step.x() * way.y() - step.y() * way.x());
+                const double h = std::max(end.height, start.height);
+                if (along <= 0 || along > 2.5 * h || across > 0.25 * h || std::abs(start.height - end.height) > 0.2 * h
+                    || (!start.way.isNull() && QPointF::dotProduct(start.way, way) < 0.95))
+                    continue;
+                if (best < 0 || along < bestAlong) {
+                    best = b;
+                    bestAlong = along;
+                }
+            }
+            if (best < 0 || headOf(tail) == best)
+                break;
+            next[tail] = best;
+            previous[best] = tail;
+            joined = true;
+        }
+    }
+    if (!joined)
+        return;
+    // The units in their new order: each chain of lines where its first
+    // line was, ended by that line's feed.
+    std::vector<qsizetype> order;
+    order.reserve(size_t(text.text.size()));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (previous[i] >= 0)
+            continue;
+        for (qsizetype k = i; k >= 0; k = next[k]) {
+            for (qsizetype u = lines[k].start; u < lines[k].end; ++u)
+                order.push_back(u);
+        }
+        if (lines[i].feed)
+            order.push_back(lines[i].end);
+    }
+    // Each unit's run: the first run holding it (the runs follow the text).
+    std::vector<qsizetype> runOf(size_t(text.text.size()), -1);
+    for (qsizetype r = text.runs.size() - 1; r >= 0; --r) {
+        const qsizetype end = std::min(text.runs[r].end, text.text.size());
+        for (qsizetype u = std::max<qsizetype>(text.runs[r].start, 0); u < end; ++u)
+            runOf[size_t(u)] = r;
+    }
+    PDFPageText result;
+    result.text.reserve(qsizetype(order.size()));
+    result.characterRects.reserve(qsizetype(order.size()));
+    for (size_t n = 0; n < order.size(); ++n) {
+        const qsizetype u = order[n];
+        result.text.append(text.text[u]);
+        result.characterRects.append(u < text.characterRects.size() ? text.characterRects[u] : QRectF());
+        const qsizetype run = runOf[size_t(u)];
+        if (run < 0)
+            continue;
+        // A run goes on while its units follow each other as they did.
+        if (n > 0 && !result.runs.isEmpty() && runOf[size_t(order[n - 1])] == run && order[n - 1] + 1 == u
+            && result.runs.back().end == qsizetype(n)) {
+            result.runs.back().end = qsizetype(n) + 1;
+            continue;
+        }
+        PDFTextRun piece = text.runs[run];
+        piece.start = qsizetype(n);
+        piece.end = qsizetype(n) + 1;
+        result.runs.append(piece);
+    }
+    text = std::move(result);
+}
+
 PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
@@ -1263,6 +1443,7 @@ PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page, bool kee
         result.runs.append(run);
     }
 
+    joinSlantedLines(result);
     separateWordsByGaps(result);
 
     poppler_page_free_text_attributes(attributes);

@@ -52,6 +52,14 @@ struct PDFPageText {
 // only), so that words stay apart and column gaps show in the text.
 void separateWordsByGaps(PDFPageText& text);
 
+// Joins again the lines of a line set at a slant (a tilted stamp) that the
+// reader cut where the slant left its row, often putting the later piece
+// first: a line whose characters run a little off both axes goes on with the
+// one whose first character comes next along the same slant, a letter or a
+// word space on, whatever their order in the text. Units of the text move
+// with their rectangles and runs.
+void joinSlantedLines(PDFPageText& text);
+
 // The one road to PDF files: opens a PDF held in memory, tells its pages'
 // boxes and renders them. Boxes are in PDF user space (points, origin at the
 // bottom left, y up) and ignore the page's /Rotate; renders show the page

@@ -150,16 +150,15 @@ void drawShape(const VectorElement& element, const ShapePayload& shape, QPainter
     case VectorShapeType::line:
     case VectorShapeType::arrow: {
         const QColor color = colorOf(style.strokeColorHex).value_or(colorOf(style.fillColorHex).value_or(kDefaultInk));
-        const QPointF bottomLeft(f.x, f.y + f.height);
-        const QPointF topRight(f.x + f.width, f.y);
+        const auto [start, end] = lineEnds(shape, f);
         painter.setPen(strokePen(color, width, style.dashed, Qt::RoundCap));
-        painter.drawLine(bottomLeft, topRight);
+        painter.drawLine(start, end);
         const double head = std::max(width * 4, 8.0);
         if (shape.endArrow || shape.shapeType == VectorShapeType::arrow) {
-            drawArrowHead(painter, bottomLeft, topRight, color, head);
+            drawArrowHead(painter, start, end, color, head);
         }
         if (shape.startArrow) {
-            drawArrowHead(painter, topRight, bottomLeft, color, head);
+            drawArrowHead(painter, end, start, color, head);
         }
         return;
     }

@@ -214,7 +214,7 @@ constexpr std::string_view kReadNames[] = {
     "data-kind", "data-letter-spacing", "data-locked", "data-mask-color", "data-name", "data-no-fill", "data-opacity",
     "data-original-bold", "data-original-color", "data-original-font-family", "data-original-font-size",
     "data-original-height", "data-original-italic", "data-original-postscript-font", "data-original-rect",
-    "data-original-rotation", "data-original-text", "data-original-width", "data-page-id", "data-page-size", "data-page-title", "data-pdf-text", "data-postscript-font",
+    "data-original-rotation", "data-original-text", "data-original-width", "data-page-id", "data-page-size", "data-page-title", "data-pdf-text", "data-points", "data-postscript-font",
     "data-remove-white-background", "data-role", "data-rotation", "data-shape", "data-signer", "data-smooth-curves",
     "data-start-arrow", "data-stroke-color", "data-stroke-width", "data-strokes", "data-subpaths", "data-subtitle",
     "data-title", "display", "fill", "font-family", "font-size", "font-style", "font-weight", "opacity", "rx", "stroke",
@@ -406,6 +406,9 @@ void writePayload(AttributeWriter& out, const ShapePayload& shape, const VectorR
     }
     out.flag(QLatin1String("data-start-arrow"), shape.startArrow);
     out.flag(QLatin1String("data-end-arrow"), shape.endArrow);
+    if (shape.points) {
+        out.strokes(QLatin1String("data-points"), {*shape.points});
+    }
 }
 
 void writePayload(AttributeWriter& out, const PathPayload& path, const VectorRect& frame)
@@ -603,6 +606,10 @@ std::optional<VectorElementKind> readKind(const QString& tag, const AttributeRea
     shape.cornerRadius = in.number(S("data-corner-radius")).value_or(plainRadius ? in.number(S("rx")).value_or(0) : 0);
     shape.startArrow = in.flag(S("data-start-arrow"));
     shape.endArrow = in.flag(S("data-end-arrow"));
+    if (const std::optional<QStringView> points = in.view(S("data-points"))) {
+        const QList<VectorSubpath> read = readSubpaths(*points);
+        shape.points = read.isEmpty() ? QList<VectorPoint>() : read.front().points;
+    }
     return shape;
 }
 

@@ -47,23 +47,18 @@ ArrowPlacement arrowFrame(const VectorPoint& from, const VectorPoint& to)
     const double dx = finiteOr(to.x - from.x, 0);
     const double dy = finiteOr(to.y - from.y, 0);
     if (std::hypot(dx, dy) < 4)
-        return {VectorRect(std::min(from.x, to.x), std::min(from.y, to.y), 36, 24), 0};
+        return {VectorRect(std::min(from.x, to.x), std::min(from.y, to.y), 36, 24), {{0, 1}, {1, 0}}};
     const double width = std::max(std::abs(dx), 1.0);
     const double height = std::max(std::abs(dy), 1.0);
-    const double cx = std::min(from.x, to.x) + width / 2;
-    const double cy = std::min(from.y, to.y) + height / 2;
+    const double cx = std::min(from.x, to.x) + std::abs(dx) / 2;
+    const double cy = std::min(from.y, to.y) + std::abs(dy) / 2;
     const VectorRect box(cx - width / 2, cy - height / 2, width, height);
-    // The same box on its side: turned a quarter, it covers the drag again.
-    const VectorRect onItsSide(cx - height / 2, cy - width / 2, height, width);
-    const bool rightward = dx >= 0;
-    const bool upward = dy <= 0;
-    if (rightward && upward)
-        return {box, 0};
-    if (!rightward && !upward)
-        return {box, 180};
-    // Down to the right the rising diagonal turns a quarter clockwise, up to
-    // the left a quarter the other way.
-    return {onItsSide, rightward ? 90.0 : -90.0};
+    // Where the drag started and ended, in the box: at two opposite corners,
+    // or halfway across a side stretched to 1 point.
+    const auto inBox = [&box](double x, double y) {
+        return VectorPoint{(x - box.x) / box.width, (y - box.y) / box.height};
+    };
+    return {box, {inBox(cx - dx / 2, cy - dy / 2), inBox(cx + dx / 2, cy + dy / 2)}};
 }
 
 VectorRect resizedFrame(const VectorRect& initial, int handle, double dx, double dy, double rotationDegrees,
@@ -379,8 +374,8 @@ void CanvasPointerDrag::place(const VectorPoint& startPage, const VectorPoint& e
         break;
     }
     case EditorTool::arrow: {
-        const auto [frame, rotation] = arrowFrame(startPage, endPage);
-        controller.addShape(VectorShapeType::arrow, frame, rotation);
+        const auto [frame, points] = arrowFrame(startPage, endPage);
+        controller.addShape(VectorShapeType::arrow, frame, points);
         m_model.setActiveTool(EditorTool::select);
         break;
     }

@@ -62,15 +62,14 @@ private:
     bool m_selecting = false;
 };
 
-// The frame and rotation of an arrow dragged from `from` to `to`. An arrow
-// is drawn along its frame's rising diagonal, from bottom left to top right;
-// a half turn, or a quarter turn of the frame with its sides swapped, makes
-// it point the way the drag went, from its start to its end. A drag shorter
+// The frame and the points of an arrow dragged from `from` to `to`: the
+// frame is the box the drag spans, unturned, and the arrow runs from the
+// corner where the drag started to the one where it ended. A drag shorter
 // than 4 points (a click) gives a 36 × 24 arrow rising to the right in a
 // frame whose top left is there; neither side is thinner than 1 point.
 struct ArrowPlacement {
     VectorRect frame;
-    double rotationDegrees = 0;
+    QList<VectorPoint> points;
 };
 ArrowPlacement arrowFrame(const VectorPoint& from, const VectorPoint& to);
 

@@ -317,3 +317,55 @@ TEST_F(PDFExportTextTest, PagesDrawnOnTheDrawingThreadsWriteTheirLinesAsOnePageA
     EXPECT_EQ(test::pdfToText(shared).count(QStringLiteral("EDITED ")),
               16 * test::pdfToText(alone).count(QStringLiteral("EDITED ")));
 }
+
+// A text block and a stamp placed by hand read back from the export as one
+// element a line, on the page as it stood and once the page is turned with
+// them: the stamp's title, set at a slant, is one line although the reader
+// cuts it where the slant leaves the row.
+TEST_F(PDFExportTextTest, TextAndAStampReadBackAsOneElementALine)
+{
+    test::TestPDFPage printed;
+    printed.mediaBox = QRectF(0, 0, 595, 842);
+    printed.texts.push_back({QPointF(72, 780), 12, "Agenda of the board meeting"});
+    const QByteArray source = test::makeTestPDF({printed});
+    for (const bool backdrop : {false, true}) {
+        for (const int turns : {0, 1, 3}) {
+            VectorDocument document =
+                backdrop ? PDFCodec::importPDF(source, QStringLiteral("agenda"), std::nullopt)
+                         : VectorDocument::make(QUuid::createUuid(), QStringLiteral("blank"), DocumentSourceFormat::svg,
+                                                std::nullopt,
+                                                {VectorPage::make(QUuid::createUuid(), QStringLiteral("Page"), 595, 842,
+                                                                  QStringLiteral("#FFFFFF"))},
+                                                1);
+            VectorOperations::addElement(VectorOperations::makeTextElement(QStringLiteral("Signed off by the board"),
+                                                                           {120, 300}, 15, QStringLiteral("#111317"),
+                                                                           false),
+                                         0, document);
+            const VectorElement stamp = VectorOperations::makeStampElement(VectorStampKind::approved, {300, 520});
+            const QString title = std::get<StampPayload>(stamp.kind).title;
+            const QString date = std::get<StampPayload>(stamp.kind).subtitle;
+            VectorOperations::addElement(stamp, 0, document);
+            for (int k = 0; k < turns; ++k)
+                VectorOperations::rotatePage(document, 0, true);
+
+            const VectorDocument again =
+                PDFCodec::importPDF(PDFCodec::exportPDF(document), QStringLiteral("again"), std::nullopt);
+            ASSERT_EQ(again.pages.size(), 1);
+            QStringList lines;
+            for (const VectorElement& element : again.pages.front().elements) {
+                if (element.text())
+                    lines.append(element.text()->text);
+            }
+            QStringList expected{QStringLiteral("Signed off by the board"), title, date};
+            if (backdrop)
+                expected.append(QStringLiteral("Agenda of the board meeting"));
+            lines.sort();
+            expected.sort();
+            EXPECT_EQ(lines, expected) << "backdrop " << backdrop << ", turns " << turns << ": "
+                                       << lines.join(QStringLiteral(" | ")).toStdString();
+            // Turned with the page, as they were.
+            for (const VectorElement& element : again.pages.front().elements)
+                EXPECT_EQ(normalizedQuarterTurn(qint64(element.rotationDegrees)), 90 * turns) << turns;
+        }
+    }
+}

@@ -92,6 +92,10 @@ QList<VectorElement> shapeElements()
                                       VectorStyle(std::nullopt, std::nullopt, 0, 0.05, false));
     arrow.visible = false;
     elements.append(arrow);
+    // An arrow pointing down to the right, its direction in its points.
+    ShapePayload pointing = ShapePayload::make(VectorShapeType::arrow, 0, false, true);
+    pointing.points = QList<VectorPoint>{{0, 0}, {1.0 / 3, 1}};
+    elements.append(makeElement(++id, QStringLiteral("Down"), pointing, VectorRect(40, 50, 90, 30), oddStyle()));
     return elements;
 }
 

@@ -408,17 +408,16 @@ std::pair<std::optional<QPainterPath>, std::optional<QPainterPath>> VectorSceneR
         break;
     case VectorShapeType::line:
     case VectorShapeType::arrow: {
-        const QPointF bottomLeft(f.x, f.y + f.height);
-        const QPointF topRight(f.x + f.width, f.y);
-        path.moveTo(bottomLeft);
-        path.lineTo(topRight);
+        const auto [start, end] = lineEnds(*shape, f);
+        path.moveTo(start);
+        path.lineTo(end);
         const double size = std::max(element.style.strokeWidth * 4, 8.0);
         QPainterPath heads;
         heads.setFillRule(Qt::WindingFill);
         if (shape->endArrow || shape->shapeType == VectorShapeType::arrow)
-            PDFCodec::addArrowHead(heads, bottomLeft, topRight, size);
+            PDFCodec::addArrowHead(heads, start, end, size);
         if (shape->startArrow)
-            PDFCodec::addArrowHead(heads, topRight, bottomLeft, size);
+            PDFCodec::addArrowHead(heads, end, start, size);
         if (heads.isEmpty())
             return {path, std::nullopt};
         return {path, heads};

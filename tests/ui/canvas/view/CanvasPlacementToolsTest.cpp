@@ -43,15 +43,16 @@ TEST_F(PlacementToolTest, ShapeToolsPlaceFromTheRubberBandOrAClick)
 
 TEST_F(PlacementToolTest, AnArrowPointsFromWhereTheDragStartsToWhereItEnds)
 {
-    // Where an arrow is drawn: from its frame's bottom left to its top
-    // right, turned about the frame's centre.
+    // Where an arrow is drawn: between its points in its frame, turned
+    // about the frame's centre.
     const auto tail_and_head = [](const VectorElement& arrow) {
         const QRectF r = arrow.frame.toQRectF();
         const QTransform turn = QTransform()
                                     .translate(r.center().x(), r.center().y())
                                     .rotate(arrow.rotationDegrees)
                                     .translate(-r.center().x(), -r.center().y());
-        return std::pair(turn.map(r.bottomLeft()), turn.map(r.topRight()));
+        const auto [start, end] = lineEnds(std::get<ShapePayload>(arrow.kind), arrow.frame);
+        return std::pair(turn.map(start), turn.map(end));
     };
     const VectorPoint start{300, 400};
     for (const VectorPoint end : {VectorPoint{420, 330}, VectorPoint{180, 470}, VectorPoint{410, 480},
@@ -64,8 +65,18 @@ TEST_F(PlacementToolTest, AnArrowPointsFromWhereTheDragStartsToWhereItEnds)
         EXPECT_NEAR(tail.y(), start.y, 1) << end.x << "," << end.y;
         EXPECT_NEAR(head.x(), end.x, 1) << end.x << "," << end.y;
         EXPECT_NEAR(head.y(), end.y, 1) << end.x << "," << end.y;
+        // Nobody turned it: its frame is the box the drag spans.
+        EXPECT_EQ(last().rotationDegrees, 0) << end.x << "," << end.y;
+        EXPECT_NEAR(last().frame.width, std::max(std::abs(end.x - start.x), 1.0), 1e-9) << end.x << "," << end.y;
+        EXPECT_NEAR(last().frame.height, std::max(std::abs(end.y - start.y), 1.0), 1e-9) << end.x << "," << end.y;
     }
     EXPECT_EQ(undoSteps(), 6);
+
+    // Left to right and down, as the inspector shows it.
+    model->setActiveTool(EditorTool::arrow);
+    dragPage({100, 100}, {287, 199});
+    EXPECT_EQ(last().rotationDegrees, 0);
+    EXPECT_EQ(last().frame, VectorRect(100, 100, 187, 99));
 }
 
 TEST_F(PlacementToolTest, PenStrokesAddPathsAndKeepThePen)
