@@ -233,9 +233,10 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
         continueGeometries();
         return m_cachedGeometries;
     }
-    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements)) {
+    if (m_cachedPageID == page.id && updateGeometries(page.elements)) {
         m_cachedRevision = contentRevision;
         m_cachedElements = page.elements;
+        continueGeometries();
         return m_cachedGeometries;
     }
     m_cachedPageID = page.id;
@@ -280,10 +281,14 @@ void VectorSceneRenderCache::continueGeometries()
 bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
 {
     // Only the run between what the lists keep equal at both ends is built
-    // again; an edit of one element of a large page builds one outline.
+    // again; an edit of one element of a large page builds one outline. A
+    // page whose outlines are still being built keeps those it has: the
+    // build carries on after them.
     const ElementList& before = m_cachedElements;
-    // Only while every element has an id of its own (one outline each).
-    if (m_cachedGeometries.size() != before.size())
+    const qsizetype built = m_nextGeometry < 0 ? before.size() : m_nextGeometry;
+    // Only while every element built has an id of its own (one outline
+    // each).
+    if (m_cachedGeometries.size() != built)
         return false;
     const qsizetype same = ElementList::commonPrefix(before, elements);
     const qsizetype sameEnd =
@@ -293,8 +298,12 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
     // A large change is built whole (the hash is then built at its size).
     if ((oldEnd - same) + (newEnd - same) > elements.size() / 2 + 64)
         return false;
+    // Nothing of the changed run was built yet: the build goes on over the
+    // new list, in order, from where it was.
+    if (m_nextGeometry >= 0 && built <= same)
+        return true;
     QSet<QUuid> gone;
-    for (qsizetype i = same; i < oldEnd; ++i)
+    for (qsizetype i = same; i < std::min(oldEnd, built); ++i)
         gone.insert(before.at(i).id);
     QSet<QUuid> added;
     for (qsizetype i = same; i < newEnd; ++i) {
@@ -310,6 +319,13 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
     for (qsizetype i = same; i < newEnd; ++i) {
         const VectorElement& element = elements.at(i);
         m_cachedGeometries.insert(element.id, buildGeometry(element));
+    }
+    if (m_nextGeometry >= 0) {
+        // What was built after the changed run keeps its outlines; the run
+        // itself is built now.
+        m_nextGeometry = built >= oldEnd ? built + (newEnd - oldEnd) : newEnd;
+        if (m_nextGeometry >= elements.size())
+            m_nextGeometry = -1;
     }
     return true;
 }
