@@ -206,6 +206,7 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
     if (gone(m_openingHere))
         m_openingHere.clear();
     m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
+    m_blockInks.clear();
     m_cachedPageID.reset();
     m_cachedElements.clear();
     m_cachedGeometries.clear();
@@ -328,6 +329,38 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
             m_nextGeometry = -1;
     }
     return true;
+}
+
+const VectorSceneRenderCache::BlockInk& VectorSceneRenderCache::blockInk(const ElementList& elements,
+                                                                         qsizetype block)
+{
+    const QList<VectorElement>& items = elements.block(block);
+    if (const auto found = m_blockInks.constFind(items.constData()); found != m_blockInks.constEnd())
+        return *found;
+    // The blocks of lists no longer drawn go now and then.
+    if (m_blockInks.size() > 2 * elements.blockCount() + 256) {
+        QSet<const VectorElement*> current;
+        for (qsizetype b = 0; b < elements.blockCount(); ++b)
+            current.insert(elements.block(b).constData());
+        m_blockInks.removeIf([&current](decltype(m_blockInks)::iterator entry) { return !current.contains(entry.key()); });
+    }
+    BlockInk entry;
+    entry.block = items;
+    for (const VectorElement& element : items) {
+        std::optional<QRectF> outline;
+        if (ElementInk::hasOutlineBeyondFrame(element)) {
+            const auto cached = m_cachedGeometries.constFind(element.id);
+            if (cached != m_cachedGeometries.constEnd() && cached->frame == element.frame) {
+                if (cached->path)
+                    outline = cached->path->boundingRect();
+            } else if (const auto path = buildPageSpacePath(element).first) {
+                outline = path->boundingRect();
+            }
+        }
+        entry.ink.unite(ElementInk::of(element, outline));
+        entry.hasPDFText = entry.hasPDFText || element.isPDFText();
+    }
+    return *m_blockInks.insert(items.constData(), std::move(entry));
 }
 
 // ---- Printed lines under edited PDF text ----------------------------------
