@@ -416,11 +416,15 @@ TEST_F(SceneDrawingTest, AnEditIsDrawnAgainOnlyWhereItChanges)
     ASSERT_FALSE(kept.isNull());
     kept.setPixelColor(mark, Qt::magenta);
 
+    // Selection frames are drawn over the sheet, for the elements chosen
+    // wherever they have moved in the list.
+    SceneOverlay overlay;
+    overlay.selection = {page.elements[4].id};
     const auto fresh = [&](const VectorPage& edited) {
         VectorSceneRenderCache other;
         QImage image = blankImage(geom.paneSize.toSize(), kPane);
         QPainter painter(&image);
-        drawSinglePageScene(painter, edited, geom, other.geometries(edited, 1), {}, {}, other);
+        drawSinglePageScene(painter, edited, geom, other.geometries(edited, 1), {}, overlay, other);
         return image;
     };
     const auto sameBut = [&](QImage drawn, const QImage& expected) {
@@ -431,33 +435,35 @@ TEST_F(SceneDrawingTest, AnEditIsDrawnAgainOnlyWhereItChanges)
     // The lowest box moves under the others and the text over it.
     page.elements[0].frame.y += 7;
     page.elements[0].frame.x += 5;
-    QImage drawn = draw(page, geom);
+    QImage drawn = draw(page, geom, overlay);
     EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
     EXPECT_TRUE(sameBut(drawn, fresh(page)));
 
     // One added on top, one taken away, one hidden.
     page.elements.append(shape(VectorShapeType::rectangle, VectorRect(150, 100, 50, 50), QStringLiteral("#000000"),
                                QStringLiteral("#FFCC00"), 3));
-    drawn = draw(page, geom);
+    overlay.selection.insert(page.elements.last().id);
+    drawn = draw(page, geom, overlay);
     EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
     EXPECT_TRUE(sameBut(drawn, fresh(page)));
     page.elements.removeAt(3);
-    drawn = draw(page, geom);
+    drawn = draw(page, geom, overlay);
     EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
     EXPECT_TRUE(sameBut(drawn, fresh(page)));
     page.elements[1].visible = false;
-    drawn = draw(page, geom);
+    overlay.selection.insert(page.elements[0].id);
+    drawn = draw(page, geom, overlay);
     EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
     EXPECT_TRUE(sameBut(drawn, fresh(page)));
 
     // Another zoom draws the sheet anew.
     const PageCanvasGeometry zoomed{QSizeF(400, 200), 400, 200, 1.5, QSizeF(0, 0), 0};
-    drawn = draw(page, zoomed);
+    drawn = draw(page, zoomed, overlay);
     VectorSceneRenderCache other;
     QImage expected = blankImage(zoomed.paneSize.toSize(), kPane);
     {
         QPainter painter(&expected);
-        drawSinglePageScene(painter, page, zoomed, other.geometries(page, 1), {}, {}, other);
+        drawSinglePageScene(painter, page, zoomed, other.geometries(page, 1), {}, overlay, other);
     }
     EXPECT_EQ(drawn, expected);
 }

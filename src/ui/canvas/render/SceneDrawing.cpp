@@ -790,11 +790,11 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
     painter.strokePath(outline, scenePen(withAlpha(Qt::white, 0.22), 1));
 
     if (!overlay.selection.isEmpty()) {
-        for (qsizetype i = 0; i < page.elements.size(); ++i) {
+        for (const qsizetype i : cache.selectedPlaces(page.elements, overlay.selection)) {
             if (liveSelection && i >= liveSelection->first && i < liveSelection->end)
                 continue;
             const VectorElement& element = page.elements[i];
-            if (element.visible && overlay.selection.contains(element.id))
+            if (element.visible)
                 drawSelection(painter, element, geom, overlay.isRotatingElement, cache.textLayouts());
         }
         if (liveSelection)

@@ -207,6 +207,7 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
         m_openingHere.clear();
     m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
     m_blockInks.clear();
+    m_selectedPlaces.reset();
     m_cachedPageID.reset();
     m_cachedElements.clear();
     m_cachedGeometries.clear();
@@ -361,6 +362,72 @@ const VectorSceneRenderCache::BlockInk& VectorSceneRenderCache::blockInk(const E
         entry.hasPDFText = entry.hasPDFText || element.isPDFText();
     }
     return *m_blockInks.insert(items.constData(), std::move(entry));
+}
+
+const QList<qsizetype>& VectorSceneRenderCache::selectedPlaces(const ElementList& elements,
+                                                               const QSet<QUuid>& selection)
+{
+    if (m_selectedPlaces && m_selectedPlaces->selection == selection && m_selectedPlaces->elements == elements)
+        return m_selectedPlaces->places;
+    const auto found = [&]() -> std::optional<QList<qsizetype>> {
+        if (!m_selectedPlaces)
+            return std::nullopt;
+        // Every id once on the page: a chosen id found in the changed run
+        // is nowhere else.
+        if (m_nextGeometry >= 0 || !(m_cachedElements == elements) || m_cachedGeometries.size() != elements.size())
+            return std::nullopt;
+        constexpr qsizetype kMostChanged = 4096;
+        const SelectedPlaces& was = *m_selectedPlaces;
+        const ElementList& before = was.elements;
+        const qsizetype same = ElementList::commonPrefix(before, elements);
+        const qsizetype sameEnd =
+            ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
+        const qsizetype oldEnd = before.size() - sameEnd;
+        const qsizetype newEnd = elements.size() - sameEnd;
+        if ((oldEnd - same) + (newEnd - same) > kMostChanged || selection.size() > kMostChanged ||
+            was.selection.size() > kMostChanged)
+            return std::nullopt;
+        QSet<QUuid> unseen;
+        for (const QUuid& id : selection) {
+            if (!was.selection.contains(id))
+                unseen.insert(id);
+        }
+        QList<qsizetype> places;
+        qsizetype k = 0;
+        for (; k < was.places.size() && was.places[k] < same; ++k) {
+            if (selection.contains(before.at(was.places[k]).id))
+                places.append(was.places[k]);
+        }
+        auto element = elements.begin() + same;
+        for (qsizetype i = same; i < newEnd; ++i, ++element) {
+            if (selection.contains(element->id)) {
+                places.append(i);
+                unseen.remove(element->id);
+            }
+        }
+        for (; k < was.places.size(); ++k) {
+            const qsizetype p = was.places[k];
+            if (p >= oldEnd && selection.contains(before.at(p).id))
+                places.append(p + (newEnd - oldEnd));
+        }
+        // A newly chosen element elsewhere is looked for over the page.
+        if (!unseen.isEmpty())
+            return std::nullopt;
+        return places;
+    }();
+    QList<qsizetype> places;
+    if (found) {
+        places = *found;
+    } else if (!selection.isEmpty()) {
+        qsizetype i = 0;
+        for (const VectorElement& element : elements) {
+            if (selection.contains(element.id))
+                places.append(i);
+            ++i;
+        }
+    }
+    m_selectedPlaces = SelectedPlaces{elements, selection, std::move(places)};
+    return m_selectedPlaces->places;
 }
 
 // ---- Printed lines under edited PDF text ----------------------------------

@@ -128,6 +128,12 @@ public:
     };
     const BlockInk& blockInk(const ElementList& elements, qsizetype block);
 
+    // Where the elements whose ids are in `selection` lie in `elements`, in
+    // list order (the scene draws their frames): found again only where the
+    // list or the selection changed since the last call, as long as the
+    // list is the one whose outlines are held and its ids are its own.
+    const QList<qsizetype>& selectedPlaces(const ElementList& elements, const QSet<QUuid>& selection);
+
     // Laid-out text of elements, badges and labels.
     TextLayoutCache& textLayouts() { return m_textLayouts; }
     // Fonts may have changed (another document was opened): text is laid
@@ -204,6 +210,12 @@ private:
     };
     QHash<QUuid, PrintedEntry> m_printedLines;
     QHash<const VectorElement*, BlockInk> m_blockInks;
+    struct SelectedPlaces {
+        ElementList elements;
+        QSet<QUuid> selection;
+        QList<qsizetype> places;
+    };
+    std::optional<SelectedPlaces> m_selectedPlaces;
 
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
