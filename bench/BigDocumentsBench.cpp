@@ -3,18 +3,24 @@
 //   every view of the window told of it) on a page of 1,000,000 elements,
 //   in main-thread CPU time, against the same edit on a page of 10 elements
 //   (target: < 100 ms);
+// - "signature": one signature added (the active one, placed where the
+//   window places it) on a settled page of 200,000 and of 1,000,000
+//   elements, in main-thread CPU time from the edit until the canvas has
+//   drawn it, every frame included, against the same edit on a page of 10
+//   elements;
 // - "landing": a 5,000-page PDF and a 1,000,000-element SVG opened through
 //   the window's open path, the window shown (offscreen); the longest gap
 //   between two beats of a 5 ms heartbeat on the main thread from the start
 //   of the open until the window has been idle for 2 s after the document
 //   landed (target: <= 250 ms).
-// ZELVANE_BENCH_ONLY=edits or =landing runs that case alone (=pdf or =svg
+// ZELVANE_BENCH_ONLY=edits, =signature or =landing runs that case alone (=pdf or =svg
 // one file of the landing). The files are
 // made in a scratch folder: the PDF with qpdf from a small one-page PDF.
 
 #include "VectorController.h"
 #include "WindowBenchEnvironment.h"
 #include "appmodel/AppModel.h"
+#include "canvas/render/VectorSceneRenderCache.h"
 #include "operations/VectorOperations.h"
 #include "sample/SyntheticDocument.h"
 #include "window/MainWindow.h"
@@ -117,6 +123,48 @@ void edits()
                 kSmallPage, small.edit, small.frame, big.edit / std::max(small.edit, 1e-3));
 }
 
+// Serves the window's events until the canvas has drawn everything, then
+// a few rounds more for what that queued.
+void settle()
+{
+    VectorSceneRenderCache& cache = VectorSceneRenderCache::shared();
+    for (int calm = 0; calm < 20;) {
+        QApplication::processEvents();
+        calm = cache.hasUnfinishedSheet() ? 0 : calm + 1;
+    }
+}
+
+// The median main-thread CPU time of adding a signature to a settled page
+// of `elements`, until the canvas has drawn it.
+double signatureMilliseconds(int elements)
+{
+    AppModel model(false, false);
+    VectorController& controller = model.controller();
+    controller.setDocument(documentOf(elements));
+    MainWindow window(model);
+    window.show();
+    settle();
+    std::vector<double> times;
+    for (int i = 0; i < 5; ++i) {
+        const double start = threadMilliseconds();
+        controller.stampActiveSignature(VectorPoint{300.0 + 150 * i, 600.0 + 90 * i});
+        settle();
+        times.push_back(threadMilliseconds() - start);
+    }
+    return median(times);
+}
+
+void signatures()
+{
+    const double small = signatureMilliseconds(kSmallPage);
+    for (const int elements : {200'000, kBigPage}) {
+        const double big = signatureMilliseconds(elements);
+        std::printf("signature: one added on a settled page of %d elements, window open (offscreen): median %.1f ms "
+                    "of main-thread CPU time until drawn; on a page of %d elements: %.1f ms\n",
+                    elements, big, kSmallPage, small);
+    }
+}
+
 QString makeBigPDF(const QString& folder)
 {
     const QString small = QDir(folder).filePath(QStringLiteral("one.pdf"));
@@ -217,6 +265,8 @@ int main(int argc, char** argv)
     const QByteArray only = qgetenv("ZELVANE_BENCH_ONLY");
     if (only.isEmpty() || only == "edits")
         edits();
+    if (only.isEmpty() || only == "signature")
+        signatures();
     // ZELVANE_BENCH_ONLY=pdf or =svg lands that file alone;
     // ZELVANE_BENCH_FILES names a folder where the files are kept between
     // runs (made when missing).

@@ -393,3 +393,77 @@ TEST_F(SceneDrawingTest, DrawnAccentsFollowCentredText)
     EXPECT_GT(countNear(image, Qt::black, QRect(85, 15, 30, 15), 100), 3);
     EXPECT_EQ(countNear(image, Qt::black, QRect(15, 10, 40, 25), 100), 0);
 }
+
+// An edit redraws the kept sheet only where it changes: a mark put into the
+// kept picture elsewhere stays, while around the changes the frame is the
+// one a fresh drawing of the edited page gives, an element that lies over a
+// changed one still on top.
+TEST_F(SceneDrawingTest, AnEditIsDrawnAgainOnlyWhereItChanges)
+{
+    VectorPage page = blankPage(400, 200);
+    for (int i = 0; i < 6; ++i)
+        page.elements.append(shape(VectorShapeType::rectangle, VectorRect(20 + 40 * i, 20, 60, 40),
+                                   QStringLiteral("#202020"), i % 2 ? QStringLiteral("#CC3333") : QStringLiteral("#3333CC"),
+                                   2));
+    page.elements.append(text(QStringLiteral("Au-dessus de tout"), VectorRect(30, 30, 40, 16)));
+    page.elements.append(shape(VectorShapeType::ellipse, VectorRect(300, 120, 60, 50), std::nullopt,
+                               QStringLiteral("#33AA33")));
+    const PageCanvasGeometry geom{QSizeF(400, 200), 400, 200, 1, QSizeF(0, 0), 0};
+    draw(page, geom);
+    // The mark, far from every change below.
+    const QPoint mark(380, 185);
+    QImage& kept = cache.sheetLayer().image;
+    ASSERT_FALSE(kept.isNull());
+    kept.setPixelColor(mark, Qt::magenta);
+
+    // Selection frames are drawn over the sheet, for the elements chosen
+    // wherever they have moved in the list.
+    SceneOverlay overlay;
+    overlay.selection = {page.elements[4].id};
+    const auto fresh = [&](const VectorPage& edited) {
+        VectorSceneRenderCache other;
+        QImage image = blankImage(geom.paneSize.toSize(), kPane);
+        QPainter painter(&image);
+        drawSinglePageScene(painter, edited, geom, other.geometries(edited, 1), {}, overlay, other);
+        return image;
+    };
+    const auto sameBut = [&](QImage drawn, const QImage& expected) {
+        drawn.setPixelColor(mark, expected.pixelColor(mark));
+        return drawn == expected;
+    };
+
+    // The lowest box moves under the others and the text over it.
+    page.elements[0].frame.y += 7;
+    page.elements[0].frame.x += 5;
+    QImage drawn = draw(page, geom, overlay);
+    EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
+    EXPECT_TRUE(sameBut(drawn, fresh(page)));
+
+    // One added on top, one taken away, one hidden.
+    page.elements.append(shape(VectorShapeType::rectangle, VectorRect(150, 100, 50, 50), QStringLiteral("#000000"),
+                               QStringLiteral("#FFCC00"), 3));
+    overlay.selection.insert(page.elements.last().id);
+    drawn = draw(page, geom, overlay);
+    EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
+    EXPECT_TRUE(sameBut(drawn, fresh(page)));
+    page.elements.removeAt(3);
+    drawn = draw(page, geom, overlay);
+    EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
+    EXPECT_TRUE(sameBut(drawn, fresh(page)));
+    page.elements[1].visible = false;
+    overlay.selection.insert(page.elements[0].id);
+    drawn = draw(page, geom, overlay);
+    EXPECT_EQ(drawn.pixelColor(mark), QColor(Qt::magenta));
+    EXPECT_TRUE(sameBut(drawn, fresh(page)));
+
+    // Another zoom draws the sheet anew.
+    const PageCanvasGeometry zoomed{QSizeF(400, 200), 400, 200, 1.5, QSizeF(0, 0), 0};
+    drawn = draw(page, zoomed, overlay);
+    VectorSceneRenderCache other;
+    QImage expected = blankImage(zoomed.paneSize.toSize(), kPane);
+    {
+        QPainter painter(&expected);
+        drawSinglePageScene(painter, page, zoomed, other.geometries(page, 1), {}, overlay, other);
+    }
+    EXPECT_EQ(drawn, expected);
+}

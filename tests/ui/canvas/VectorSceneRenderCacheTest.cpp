@@ -339,3 +339,31 @@ TEST_F(VectorSceneRenderCacheTest, AReplacedDocumentLeavesNoBackdropBehind)
     cache.releaseOtherDocuments({});
     EXPECT_EQ(cache.imageBytes(), 0);
 }
+
+// The outlines of a page of very many elements are built over several
+// calls; an edit at every call (a drag while the page is still being built)
+// keeps what was built, so the build still ends.
+TEST_F(VectorSceneRenderCacheTest, AnEditDuringTheBuildOfManyOutlinesKeepsWhatWasBuilt)
+{
+    VectorSceneRenderCache cache;
+    VectorPage page = blankPage(2000, 2000);
+    constexpr int kCount = 400000;
+    page.elements.reserve(kCount);
+    for (int i = 0; i < kCount; ++i)
+        page.elements.append(shapeElement(VectorShapeType::rectangle, VectorRect(i % 1000 * 2, i / 1000 * 2, 1.5, 1.5)));
+    quint64 revision = 1;
+    cache.geometries(page, revision);
+    ASSERT_TRUE(cache.hasUnfinishedSheet());
+    int calls = 1;
+    for (; cache.hasUnfinishedSheet() && calls < 1000; ++calls) {
+        page.elements[calls % 7].frame.x += 1;
+        cache.geometries(page, ++revision);
+    }
+    EXPECT_FALSE(cache.hasUnfinishedSheet());
+    const ElementGeometries& built = cache.geometries(page, revision);
+    ASSERT_EQ(built.size(), kCount);
+    for (int i = 0; i < 7; ++i) {
+        const VectorElement& element = page.elements.at(i);
+        EXPECT_EQ(built.value(element.id).path->boundingRect(), element.frame.toQRectF());
+    }
+}

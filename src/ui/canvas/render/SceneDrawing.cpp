@@ -2,6 +2,7 @@
 
 #include "theme/Theme.h"
 #include "ElementDrawing.h"
+#include "ElementInk.h"
 #include "PaneText.h"
 #include "model/RGBAColor.h"
 
@@ -10,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRegion>
+#include <algorithm>
 #include <cmath>
 
 namespace zelvane {
@@ -218,16 +221,51 @@ std::optional<VectorRect> rotatedBounds(const VectorRect& frame, double rotation
 
 namespace {
 
+// Part of the sheet to draw again, as rectangles in page points, and the
+// masks that may lie there, in the order the page gives them.
+struct RedrawArea {
+    QList<QRectF> rects;
+    QRectF bounds;
+    QList<MaskRect> masks;
+
+    void add(const QRectF& rect)
+    {
+        rects.append(rect);
+        bounds = bounds.isNull() ? rect : bounds.united(rect);
+    }
+    bool intersects(const QRectF& rect) const
+    {
+        if (rect.isNull() || !rect.intersects(bounds))
+            return false;
+        return std::any_of(rects.begin(), rects.end(), [&](const QRectF& r) { return r.intersects(rect); });
+    }
+};
+
+// The element's outline in page points for ElementInk, from the cache when
+// it holds one made for the element as it is.
+std::optional<QRectF> outlineBounds(const VectorElement& element, const ElementGeometries& cachedGeometries)
+{
+    if (!ElementInk::hasOutlineBeyondFrame(element))
+        return std::nullopt;
+    if (const auto found = cachedGeometries.constFind(element.id);
+        found != cachedGeometries.constEnd() && found->frame == element.frame)
+        return found->path ? std::optional<QRectF>(found->path->boundingRect()) : std::nullopt;
+    const auto path = VectorSceneRenderCache::buildPageSpacePath(element).first;
+    return path ? std::optional<QRectF>(path->boundingRect()) : std::nullopt;
+}
+
 // The sheet's own content: page colour, backdrop, masks, PDF text boxes and
 // elements, clipped to the sheet.
 // Only the elements from `first` up to before `end` are drawn, over the
 // page's colour, backdrop and masks when `base` is set. Without
 // `withinSheet` the elements are drawn whole over the pane, for a caller
-// that clips them later.
+// that clips them later. With `only`, the elements that cannot paint into
+// that area are left out (a caller that clips to it).
 void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanvasGeometry& geom,
                       const ElementGeometries& cachedGeometries, const QList<BackdropTile>& backdrop,
                       const SceneOverlay& overlay, VectorSceneRenderCache& cache, qsizetype first = 0,
-                      qsizetype end = -1, bool base = true, bool withinSheet = true)
+                      qsizetype end = -1, bool base = true, bool withinSheet = true,
+                      const RedrawArea* only = nullptr)
 {
     if (end < 0)
         end = page.elements.size();
@@ -245,7 +283,7 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
     painter.setRenderHint(QPainter::Antialiasing);
     if (base)
         drawBackdrop(painter, backdrop, tx);
-    for (const MaskRect& mask : base ? page.activeMaskRects() : QList<MaskRect>()) {
+    for (const MaskRect& mask : base ? (only ? only->masks : page.activeMaskRects()) : QList<MaskRect>()) {
         if (!mask.rect.intersects(visible))
             continue;
         const auto color = RGBAColor::fromHex(mask.colorHex);
@@ -256,15 +294,14 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
                              QColor(fill.red(), fill.green(), fill.blue()));
     }
     StrokeBatch batch;
-    for (qsizetype i = first; i < end; ++i) {
-        const VectorElement& element = page.elements[i];
+    const auto draw = [&](const VectorElement& element) {
         if (!element.visible)
-            continue;
+            return;
         // Culled by the area the turned element covers, so a long turned
         // element crossing the view is not lost.
         const auto bounds = rotatedBounds(element.frame, element.rotationDegrees);
         if (!bounds || !bounds->intersects(visible))
-            continue;
+            return;
         const auto found = cachedGeometries.constFind(element.id);
         const CachedElementGeometry* cached = found == cachedGeometries.constEnd() ? nullptr : &*found;
         // An outline not built yet (a very large page is built over a few
@@ -275,7 +312,7 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             cached = &*own;
         }
         if (batch.add(element, geom, tx, cached, painter))
-            continue;
+            return;
         batch.flush(painter);
         const TextPayload* text = element.text();
         if (text && text->isPDFExtracted) {
@@ -283,9 +320,29 @@ void drawSheetContent(QPainter& painter, const VectorPage& page, const PageCanva
             if (overlay.showPDFTextBoxes || overlay.textToolActive || selected)
                 drawPDFTextBox(painter, element, geom.pageToPane(element.frame), selected);
             if (page.pdfPageData && !element.hasModifiedPDFText())
-                continue;
+                return;
         }
         drawElementInLayer(painter, element, geom, tx, cached, cache, cache.printedLine(page, element));
+    };
+    if (!only) {
+        for (qsizetype i = first; i < end; ++i)
+            draw(page.elements[i]);
+    } else {
+        // Block by block, passing over those that cannot reach the area.
+        const ElementList& elements = page.elements;
+        const double s = geom.scale();
+        for (qsizetype b = elements.blockOf(first); b < elements.blockCount() && elements.blockStart(b) < end; ++b) {
+            if (!only->intersects(cache.blockInk(elements, b).ink.at(s)))
+                continue;
+            const QList<VectorElement>& items = elements.block(b);
+            const qsizetype start = elements.blockStart(b);
+            for (qsizetype k = std::max<qsizetype>(first - start, 0); k < items.size() && start + k < end; ++k) {
+                const VectorElement& element = items.at(k);
+                if (element.visible &&
+                    only->intersects(ElementInk::area(element, outlineBounds(element, cachedGeometries), s)))
+                    draw(element);
+            }
+        }
     }
     batch.flush(painter);
     painter.restore();
@@ -404,11 +461,179 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             state.tileImages.append(tile.image.cacheKey());
             state.tileRects.append(tile.pageRect);
         }
+        // Brings a complete layer drawn for other content up to `now` by
+        // drawing again only where the content changed: where elements were
+        // added, removed or changed, where a PDF text line's box came or went
+        // with the selection, and where masks changed; whatever lies above a
+        // changed element there is drawn again above it. False, with
+        // nothing done, when the layer differs otherwise (the view, the
+        // backdrop, the page) or the change covers much of it.
+        auto redrawChanged = [&](SheetLayer& layer, SheetLayerState& now, qsizetype first, qsizetype end) {
+            if (layer.unfinished() || layer.image.isNull() || layer.image.size() != held.size())
+                return false;
+            const SheetLayerState& was = layer.state;
+            {
+                SheetLayerState rest = was;
+                SheetLayerState nowRest = now;
+                rest.elements = nowRest.elements = ElementList();
+                rest.selection = nowRest.selection = QSet<QUuid>();
+                rest.masks = nowRest.masks = QList<MaskRect>();
+                if (!(rest == nowRest))
+                    return false;
+            }
+            constexpr qsizetype kMostChanged = 4096;
+            const ElementList& before = was.elements;
+            const ElementList& after = now.elements;
+            const qsizetype same = ElementList::commonPrefix(before, after);
+            const qsizetype sameEnd =
+                ElementList::commonSuffix(before, after, std::min(before.size(), after.size()) - same);
+            const qsizetype oldEnd = before.size() - sameEnd;
+            const qsizetype newEnd = after.size() - sameEnd;
+            if ((oldEnd - same) + (newEnd - same) > kMostChanged)
+                return false;
+            // The areas to draw again, in page points.
+            const double s = geom.scale();
+            QList<QRectF> changed;
+            const auto addInk = [&](const VectorElement& changedElement) {
+                changed.append(ElementInk::area(changedElement, outlineBounds(changedElement, {}), s));
+            };
+            auto element = before.begin() + same;
+            for (qsizetype i = same; i < oldEnd; ++i, ++element)
+                addInk(*element);
+            // Elements added on top of all the others, and nothing else
+            // changed underneath: they are drawn over the picture as it is.
+            bool onlyAddedOnTop = oldEnd == same && sameEnd == 0;
+            element = after.begin() + same;
+            for (qsizetype i = same; i < newEnd; ++i, ++element) {
+                addInk(*element);
+                // PDF text brings masks, which lie under every element.
+                onlyAddedOnTop = onlyAddedOnTop && !element->isPDFText();
+            }
+            const ElementList& elements = page.elements;
+            if (was.selection != now.selection) {
+                if (was.selection.size() + now.selection.size() > kMostChanged)
+                    return false;
+                QSet<QUuid> flipped;
+                const auto flip = [&flipped](const QSet<QUuid>& from, const QSet<QUuid>& to) {
+                    for (const QUuid& id : from) {
+                        if (!to.contains(id))
+                            flipped.insert(id);
+                    }
+                };
+                flip(was.selection, now.selection);
+                flip(now.selection, was.selection);
+                // Only PDF text lines are drawn otherwise when chosen.
+                for (qsizetype b = elements.blockOf(first);
+                     !flipped.isEmpty() && b < elements.blockCount() && elements.blockStart(b) < end; ++b) {
+                    if (!cache.blockInk(elements, b).hasPDFText)
+                        continue;
+                    for (const VectorElement& candidate : elements.block(b)) {
+                        if (candidate.isPDFText() && flipped.contains(candidate.id)) {
+                            addInk(candidate);
+                            onlyAddedOnTop = false;
+                        }
+                    }
+                }
+            }
+            if (was.masks != now.masks) {
+                onlyAddedOnTop = false;
+                if (was.masks.size() + now.masks.size() > kMostChanged)
+                    return false;
+                const auto gone = [&](const QList<MaskRect>& from, const QList<MaskRect>& to) {
+                    for (const MaskRect& mask : from) {
+                        if (!to.contains(mask))
+                            changed.append(mask.rect.toQRectF().normalized().adjusted(-2 / s, -2 / s, 2 / s, 2 / s));
+                    }
+                };
+                gone(was.masks, now.masks);
+                gone(now.masks, was.masks);
+            }
+            const QTransform tx = geom.pageToPaneTransform();
+            // In device pixels of the layer, a pixel wider on every side.
+            const QRectF layerRect(QPointF(0, 0), QSizeF(held.size()));
+            QList<QRect> pixels;
+            QRect united;
+            qint64 covered = 0;
+            for (const QRectF& inPage : std::as_const(changed)) {
+                if (!isFinite(inPage) || inPage.isEmpty())
+                    continue;
+                const QRectF r = tx.mapRect(inPage);
+                const QRectF onLayer = QRectF((r.x() + world.dx()) * dpr - held.x(), (r.y() + world.dy()) * dpr - held.y(),
+                                              r.width() * dpr, r.height() * dpr)
+                                           .adjusted(-2, -2, 2, 2)
+                                           .intersected(layerRect);
+                if (onLayer.isEmpty())
+                    continue;
+                const QRect part = onLayer.toAlignedRect();
+                pixels.append(part);
+                united = united.united(part);
+                covered += qint64(part.width()) * part.height();
+            }
+            if (pixels.size() > 64) {
+                pixels = {united};
+                covered = qint64(united.width()) * united.height();
+            }
+            // Drawn whole when most of it changes (and in slices on a very
+            // large page).
+            if (covered * 3 > qint64(held.width()) * held.height())
+                return false;
+            if (!pixels.isEmpty()) {
+                QRegion region;
+                for (const QRect& part : std::as_const(pixels))
+                    region += part;
+                RedrawArea area;
+                const QTransform toPage = tx.inverted();
+                for (const QRect& part : region)
+                    area.add(toPage.mapRect(QRectF((part.x() + held.x()) / dpr - world.dx(),
+                                                   (part.y() + held.y()) / dpr - world.dy(), part.width() / dpr,
+                                                   part.height() / dpr)));
+                if (now.base && !onlyAddedOnTop) {
+                    // The masks there, as the page gives them: those of the
+                    // redactions and of the PDF text that may reach the area.
+                    VectorPage nearby = page;
+                    nearby.elements.clear();
+                    for (qsizetype b = 0; b < elements.blockCount(); ++b) {
+                        const VectorSceneRenderCache::BlockInk& block = cache.blockInk(elements, b);
+                        if (block.hasPDFText && area.intersects(block.ink.at(s)))
+                            nearby.elements.append(ElementList(block.block));
+                    }
+                    area.masks = nearby.activeMaskRects();
+                }
+                // The last whole picture is this one: it is not copied for
+                // the change.
+                const bool keepsShown = !layer.shown.isNull();
+                layer.shown = QImage();
+                QPainter layerPainter(&layer.image);
+                layerPainter.setWorldTransform(QTransform::fromScale(1 / dpr, 1 / dpr));
+                layerPainter.setClipRegion(region);
+                if (!onlyAddedOnTop) {
+                    layerPainter.setCompositionMode(QPainter::CompositionMode_Source);
+                    layerPainter.fillRect(QRect(QPoint(0, 0), held.size()), Qt::transparent);
+                    layerPainter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+                }
+                layerPainter.setWorldTransform(QTransform());
+                layerPainter.translate(-held.x() / dpr + world.dx(), -held.y() / dpr + world.dy());
+                if (onlyAddedOnTop)
+                    drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache,
+                                     first + same, end, false, true, &area);
+                else
+                    drawSheetContent(layerPainter, page, geom, cachedGeometries, backdrop, overlay, cache, first, end,
+                                     now.base, true, &area);
+                layerPainter.end();
+                if (keepsShown)
+                    layer.shown = layer.image;
+            }
+            layer.state = std::move(now);
+            if (!layer.shown.isNull())
+                layer.shownState = layer.state;
+            return true;
+        };
         // Brings a layer up to date with its state and copies it out.
         auto drawLayer = [&](VectorSceneRenderCache::SheetPart part, SheetLayerState layerState, qsizetype first,
                              qsizetype end) {
             SheetLayer& layer = cache.sheetLayer(part);
-            if (!(layer.state == layerState) || layer.image.isNull()) {
+            if ((!(layer.state == layerState) || layer.image.isNull()) &&
+                !redrawChanged(layer, layerState, first, end)) {
                 if (layer.image.size() != held.size() || layer.image.constBits() == layer.shown.constBits())
                     layer.image = QImage(held.size(), QImage::Format_ARGB32_Premultiplied);
                 layer.image.fill(Qt::transparent);
@@ -565,11 +790,11 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
     painter.strokePath(outline, scenePen(withAlpha(Qt::white, 0.22), 1));
 
     if (!overlay.selection.isEmpty()) {
-        for (qsizetype i = 0; i < page.elements.size(); ++i) {
+        for (const qsizetype i : cache.selectedPlaces(page.elements, overlay.selection)) {
             if (liveSelection && i >= liveSelection->first && i < liveSelection->end)
                 continue;
             const VectorElement& element = page.elements[i];
-            if (element.visible && overlay.selection.contains(element.id))
+            if (element.visible)
                 drawSelection(painter, element, geom, overlay.isRotatingElement, cache.textLayouts());
         }
         if (liveSelection)

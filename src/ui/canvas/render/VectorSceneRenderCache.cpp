@@ -206,6 +206,8 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
     if (gone(m_openingHere))
         m_openingHere.clear();
     m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
+    m_blockInks.clear();
+    m_selectedPlaces.reset();
     m_cachedPageID.reset();
     m_cachedElements.clear();
     m_cachedGeometries.clear();
@@ -233,9 +235,10 @@ const ElementGeometries& VectorSceneRenderCache::geometries(const VectorPage& pa
         continueGeometries();
         return m_cachedGeometries;
     }
-    if (m_cachedPageID == page.id && m_nextGeometry < 0 && updateGeometries(page.elements)) {
+    if (m_cachedPageID == page.id && updateGeometries(page.elements)) {
         m_cachedRevision = contentRevision;
         m_cachedElements = page.elements;
+        continueGeometries();
         return m_cachedGeometries;
     }
     m_cachedPageID = page.id;
@@ -280,10 +283,14 @@ void VectorSceneRenderCache::continueGeometries()
 bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
 {
     // Only the run between what the lists keep equal at both ends is built
-    // again; an edit of one element of a large page builds one outline.
+    // again; an edit of one element of a large page builds one outline. A
+    // page whose outlines are still being built keeps those it has: the
+    // build carries on after them.
     const ElementList& before = m_cachedElements;
-    // Only while every element has an id of its own (one outline each).
-    if (m_cachedGeometries.size() != before.size())
+    const qsizetype built = m_nextGeometry < 0 ? before.size() : m_nextGeometry;
+    // Only while every element built has an id of its own (one outline
+    // each).
+    if (m_cachedGeometries.size() != built)
         return false;
     const qsizetype same = ElementList::commonPrefix(before, elements);
     const qsizetype sameEnd =
@@ -293,8 +300,12 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
     // A large change is built whole (the hash is then built at its size).
     if ((oldEnd - same) + (newEnd - same) > elements.size() / 2 + 64)
         return false;
+    // Nothing of the changed run was built yet: the build goes on over the
+    // new list, in order, from where it was.
+    if (m_nextGeometry >= 0 && built <= same)
+        return true;
     QSet<QUuid> gone;
-    for (qsizetype i = same; i < oldEnd; ++i)
+    for (qsizetype i = same; i < std::min(oldEnd, built); ++i)
         gone.insert(before.at(i).id);
     QSet<QUuid> added;
     for (qsizetype i = same; i < newEnd; ++i) {
@@ -311,7 +322,112 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
         const VectorElement& element = elements.at(i);
         m_cachedGeometries.insert(element.id, buildGeometry(element));
     }
+    if (m_nextGeometry >= 0) {
+        // What was built after the changed run keeps its outlines; the run
+        // itself is built now.
+        m_nextGeometry = built >= oldEnd ? built + (newEnd - oldEnd) : newEnd;
+        if (m_nextGeometry >= elements.size())
+            m_nextGeometry = -1;
+    }
     return true;
+}
+
+const VectorSceneRenderCache::BlockInk& VectorSceneRenderCache::blockInk(const ElementList& elements,
+                                                                         qsizetype block)
+{
+    const QList<VectorElement>& items = elements.block(block);
+    if (const auto found = m_blockInks.constFind(items.constData()); found != m_blockInks.constEnd())
+        return *found;
+    // The blocks of lists no longer drawn go now and then.
+    if (m_blockInks.size() > 2 * elements.blockCount() + 256) {
+        QSet<const VectorElement*> current;
+        for (qsizetype b = 0; b < elements.blockCount(); ++b)
+            current.insert(elements.block(b).constData());
+        m_blockInks.removeIf([&current](decltype(m_blockInks)::iterator entry) { return !current.contains(entry.key()); });
+    }
+    BlockInk entry;
+    entry.block = items;
+    for (const VectorElement& element : items) {
+        std::optional<QRectF> outline;
+        if (ElementInk::hasOutlineBeyondFrame(element)) {
+            const auto cached = m_cachedGeometries.constFind(element.id);
+            if (cached != m_cachedGeometries.constEnd() && cached->frame == element.frame) {
+                if (cached->path)
+                    outline = cached->path->boundingRect();
+            } else if (const auto path = buildPageSpacePath(element).first) {
+                outline = path->boundingRect();
+            }
+        }
+        entry.ink.unite(ElementInk::of(element, outline));
+        entry.hasPDFText = entry.hasPDFText || element.isPDFText();
+    }
+    return *m_blockInks.insert(items.constData(), std::move(entry));
+}
+
+const QList<qsizetype>& VectorSceneRenderCache::selectedPlaces(const ElementList& elements,
+                                                               const QSet<QUuid>& selection)
+{
+    if (m_selectedPlaces && m_selectedPlaces->selection == selection && m_selectedPlaces->elements == elements)
+        return m_selectedPlaces->places;
+    const auto found = [&]() -> std::optional<QList<qsizetype>> {
+        if (!m_selectedPlaces)
+            return std::nullopt;
+        // Every id once on the page: a chosen id found in the changed run
+        // is nowhere else.
+        if (m_nextGeometry >= 0 || !(m_cachedElements == elements) || m_cachedGeometries.size() != elements.size())
+            return std::nullopt;
+        constexpr qsizetype kMostChanged = 4096;
+        const SelectedPlaces& was = *m_selectedPlaces;
+        const ElementList& before = was.elements;
+        const qsizetype same = ElementList::commonPrefix(before, elements);
+        const qsizetype sameEnd =
+            ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
+        const qsizetype oldEnd = before.size() - sameEnd;
+        const qsizetype newEnd = elements.size() - sameEnd;
+        if ((oldEnd - same) + (newEnd - same) > kMostChanged || selection.size() > kMostChanged ||
+            was.selection.size() > kMostChanged)
+            return std::nullopt;
+        QSet<QUuid> unseen;
+        for (const QUuid& id : selection) {
+            if (!was.selection.contains(id))
+                unseen.insert(id);
+        }
+        QList<qsizetype> places;
+        qsizetype k = 0;
+        for (; k < was.places.size() && was.places[k] < same; ++k) {
+            if (selection.contains(before.at(was.places[k]).id))
+                places.append(was.places[k]);
+        }
+        auto element = elements.begin() + same;
+        for (qsizetype i = same; i < newEnd; ++i, ++element) {
+            if (selection.contains(element->id)) {
+                places.append(i);
+                unseen.remove(element->id);
+            }
+        }
+        for (; k < was.places.size(); ++k) {
+            const qsizetype p = was.places[k];
+            if (p >= oldEnd && selection.contains(before.at(p).id))
+                places.append(p + (newEnd - oldEnd));
+        }
+        // A newly chosen element elsewhere is looked for over the page.
+        if (!unseen.isEmpty())
+            return std::nullopt;
+        return places;
+    }();
+    QList<qsizetype> places;
+    if (found) {
+        places = *found;
+    } else if (!selection.isEmpty()) {
+        qsizetype i = 0;
+        for (const VectorElement& element : elements) {
+            if (selection.contains(element.id))
+                places.append(i);
+            ++i;
+        }
+    }
+    m_selectedPlaces = SelectedPlaces{elements, selection, std::move(places)};
+    return m_selectedPlaces->places;
 }
 
 // ---- Printed lines under edited PDF text ----------------------------------

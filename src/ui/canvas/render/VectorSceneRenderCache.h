@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ElementInk.h"
 #include "ImageLRU.h"
 #include "SheetLayer.h"
 #include "TextLayoutCache.h"
@@ -115,6 +116,24 @@ public:
     // again until one of them changes.
     const PDFCodec::PrintedLine* printedLine(const VectorPage& page, const VectorElement& element);
 
+    // Where the elements of one block of a page's element list may paint,
+    // all together, and whether any of them is PDF text: looked up by the
+    // block's storage, so that a scene redrawing a small part of a large
+    // page passes over the blocks that cannot reach it. The block is held
+    // meanwhile, so that its storage cannot come to hold other elements.
+    struct BlockInk {
+        QList<VectorElement> block;
+        ElementInk ink;
+        bool hasPDFText = false;
+    };
+    const BlockInk& blockInk(const ElementList& elements, qsizetype block);
+
+    // Where the elements whose ids are in `selection` lie in `elements`, in
+    // list order (the scene draws their frames): found again only where the
+    // list or the selection changed since the last call, as long as the
+    // list is the one whose outlines are held and its ids are its own.
+    const QList<qsizetype>& selectedPlaces(const ElementList& elements, const QSet<QUuid>& selection);
+
     // Laid-out text of elements, badges and labels.
     TextLayoutCache& textLayouts() { return m_textLayouts; }
     // Fonts may have changed (another document was opened): text is laid
@@ -190,6 +209,13 @@ private:
         std::optional<PDFCodec::PrintedLine> printed;
     };
     QHash<QUuid, PrintedEntry> m_printedLines;
+    QHash<const VectorElement*, BlockInk> m_blockInks;
+    struct SelectedPlaces {
+        ElementList elements;
+        QSet<QUuid> selection;
+        QList<qsizetype> places;
+    };
+    std::optional<SelectedPlaces> m_selectedPlaces;
 
     ImageLRU m_images;
     TextLayoutCache m_textLayouts;
