@@ -29,6 +29,8 @@ QString editorToLaunch()
 ProxyError::ProxyError(Kind kind, QString detail)
     : m_kind(kind), m_detail(std::move(detail))
 {
+    if (m_kind == Kind::unreachable)
+        m_editor = editorToLaunch();
     m_utf8 = description().toUtf8();
 }
 
@@ -47,7 +49,7 @@ QString ProxyError::description() const
     switch (m_kind) {
     case Kind::unreachable:
         return QStringLiteral("Zelvane is not reachable at ") + m_detail + QStringLiteral(" \u2014 launch ")
-            + editorToLaunch() + QStringLiteral(" and retry.");
+            + m_editor + QStringLiteral(" and retry.");
     case Kind::badArguments:
         return m_detail;
     }

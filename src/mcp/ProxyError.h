@@ -28,6 +28,8 @@ private:
 
     Kind m_kind;
     QString m_detail;
+    // The editor an unreachable error advises starting, found when it arose.
+    QString m_editor;
     QByteArray m_utf8;
 };
 
