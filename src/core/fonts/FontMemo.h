@@ -10,6 +10,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QPainterPath>
 #include <QRawFont>
 #include <QString>
 
@@ -48,6 +49,12 @@ public:
     QHash<QFont, QRawFont> rawFonts;
     QHash<QFont, double> capHeights;
     QHash<QFont, QString> postScriptNames;
+    // Outlines of words, at the origin.
+    QHash<std::pair<QFont, QString>, QPainterPath> textPaths;
+    // How a scanned line's face fitted its print, by the line's setting and
+    // face: the fitted size, and the baseline's distance below where the
+    // drawing spans the ink, in points per point of size.
+    QHash<QString, std::pair<double, double>> scanFits;
 
 private:
     bool m_installed = false;

@@ -2,6 +2,7 @@
 
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
+#include "fonts/FontMemo.h"
 #include "fonts/FontSubstitutions.h"
 
 #include <QPainter>
@@ -17,6 +18,16 @@
 namespace zelvane::fonts {
 
 namespace {
+
+// The outline of `text` in `font`, its origin on the baseline's start.
+QPainterPath textPath(const QFont& font, const QString& text)
+{
+    return FontMemo::remembered(&FontMemo::textPaths, std::pair{font, text}, [&] {
+        QPainterPath path;
+        path.addText(QPointF(0, 0), font, text);
+        return path;
+    });
+}
 
 // Ink darkness, 0 for paper and 1 for full ink, by pixel: paper is the
 // lightest tenth of the picture, full ink its darkest twentieth, so that
@@ -141,8 +152,7 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
 {
     double apart = 0, total = 0, drawnMass = 0, printedMass = 0;
     for (const WordInk& word : words) {
-        QPainterPath path;
-        path.addText(QPointF(0, 0), font, word.text);
+        const QPainterPath path = textPath(font, word.text);
         const QRectF box = path.boundingRect();
         if (box.width() <= 0 || box.height() <= 0)
             continue;
@@ -407,27 +417,31 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             if ((bold || italic) && !familyHasFace(family, bold, italic))
                 continue;
             const QFont font = makeFont({family}, 100, bold, italic);
-            QPainterPath path;
-            path.addText(QPointF(0, 0), layoutFont(font, 0), text);
-            const QRectF box = path.boundingRect();
-            if (box.width() <= 0 || box.height() <= 0)
-                continue;
+            const QFont laidOut = layoutFont(font, 0);
             // The sizes at which the words are as wide (spaces left out:
             // justified lines widen them), and the text as high, as the ink.
+            // The words' outlines are drawn once for the whole import: a
+            // scan repeats its words line after line.
             double printedWidth = 0, drawnWidth = 0;
             qsizetype gaps = 0;
+            double top = INFINITY, bottom = -INFINITY;
             for (const WordInk& word : words) {
-                QPainterPath wordPath;
-                wordPath.addText(QPointF(0, 0), layoutFont(font, 0), word.text);
+                const QRectF wordBox = textPath(laidOut, word.text).boundingRect();
                 printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
-                drawnWidth += wordPath.boundingRect().width();
+                drawnWidth += wordBox.width();
                 gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
+                if (!wordBox.isNull()) {
+                    top = std::min(top, wordBox.top());
+                    bottom = std::max(bottom, wordBox.bottom());
+                }
             }
-            if (drawnWidth <= 0)
+            // The text's height: that of its words together.
+            const double textHeight = bottom - top;
+            if (!(textHeight > 0) || drawnWidth <= 0)
                 continue;
             const double byWidth = 100 * printedWidth / drawnWidth;
-            const double byHeight = 100 * inkHeight / box.height();
-            const double apart = difference(printed, grey.size(), compared, layoutFont(font, 0))
+            const double byHeight = 100 * inkHeight / textHeight;
+            const double apart = difference(printed, grey.size(), compared, laidOut)
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             // A slant shows little on digits and short words: an italic face
             // has to match clearly better than the upright ones.
@@ -460,6 +474,25 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
         return placed.drawing(
             layoutFont(makeFont({best->family}, size, best->bold, best->italic), spacingAt(size)));
     };
+    // Lines of one setting in one face print alike: drawing them over and
+    // over is most of the work, done for the first of them only.
+    FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
+    const QString fitKey = memo ? ink.setting + QChar(0x1f) + best->family + QChar(0x1f) + QChar(best->bold ? '1' : '0')
+                                      + QChar(best->italic ? '1' : '0')
+                                : QString();
+    if (memo) {
+        if (const auto fit = memo->scanFits.constFind(fitKey); fit != memo->scanFits.constEnd()) {
+            const double size = fit->first;
+            const QPainterPath drawing = drawingAt(size);
+            if (drawing.isEmpty())
+                return best;
+            best->fontSize = size;
+            best->letterSpacing = spacingAt(size);
+            best->baseline = (placed.spanningBaseline(drawing) + fit->second * size * ink.pixelsPerPoint)
+                             / ink.pixelsPerPoint;
+            return best;
+        }
+    }
     const QPainterPath first = drawingAt(best->fontSize);
     if (first.isEmpty())
         return best;
@@ -472,7 +505,12 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             size = candidate;
         }
     }
-    baseline = placed.bestBaseline(drawingAt(size), baseline, 0.05, 4).first;
+    const QPainterPath fitted = drawingAt(size);
+    baseline = placed.bestBaseline(fitted, baseline, 0.05, 4).first;
+    if (memo) {
+        memo->scanFits.insert(fitKey, {size, (baseline - placed.spanningBaseline(fitted))
+                                                            / (size * ink.pixelsPerPoint)});
+    }
     best->fontSize = size;
     best->letterSpacing = spacingAt(size);
     best->baseline = baseline / ink.pixelsPerPoint;
