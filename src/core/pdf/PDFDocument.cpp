@@ -420,13 +420,16 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             pages = QPDFPageDocumentHelper(pdf).getAllPages();
             copyNeeded = true;
         }
+        // What is left of a page whose object was lost, say by a cut, refuses
+        // the file before any page is read further.
+        for (QPDFPageObjectHelper& page : pages) {
+            if (!page.getObjectHandle().isDictionary())
+                return result;
+        }
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
         for (QPDFPageObjectHelper& page : pages) {
-            // What is left of a page whose object was lost, say by a cut.
-            if (!page.getObjectHandle().isDictionary())
-                return result;
             work.checkPage(page);
             // Glyphs that would draw themselves over and over are drawn empty.
             try {
