@@ -55,6 +55,8 @@ public:
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.
     QHash<QString, std::pair<double, double>> scanFits;
+    // The family chosen for the scanned lines of a setting.
+    QHash<QString, QString> scanFamilies;
 
 private:
     bool m_installed = false;

@@ -10,6 +10,7 @@
 #include <QRawFont>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -40,10 +41,21 @@ std::vector<float> darkness(const QImage& grey)
         const uchar* row = grey.constScanLine(y);
         values.insert(values.end(), row, row + grey.width());
     }
-    std::vector<int> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    const int ink = sorted[sorted.size() / 20];
-    const int paper = sorted[std::min(sorted.size() - 1, sorted.size() * 9 / 10)];
+    // The values in order, by how many there are of each grey.
+    std::array<size_t, 256> counts{};
+    for (const int value : values)
+        ++counts[size_t(value)];
+    const auto nth = [&counts](size_t n) {
+        size_t seen = 0;
+        for (int shade = 0; shade < 256; ++shade) {
+            seen += counts[size_t(shade)];
+            if (seen > n)
+                return shade;
+        }
+        return 255;
+    };
+    const int ink = nth(values.size() / 20);
+    const int paper = nth(std::min(values.size() - 1, values.size() * 9 / 10));
     const float range = float(std::max(paper - ink, 1));
     std::vector<float> result(values.size());
     for (size_t i = 0; i < values.size(); ++i)
@@ -151,23 +163,32 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
                   const QFont& font)
 {
     double apart = 0, total = 0, drawnMass = 0, printedMass = 0;
-    for (const WordInk& word : words) {
-        const QPainterPath path = textPath(font, word.text);
-        const QRectF box = path.boundingRect();
-        if (box.width() <= 0 || box.height() <= 0)
-            continue;
-        // Coverage in the alpha of a format Qt paints fast.
-        QImage drawn(word.box.size(), QImage::Format_ARGB32_Premultiplied);
-        drawn.fill(Qt::transparent);
-        {
-            QPainter painter(&drawn);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(word.box.width() / box.width(), word.box.height() / box.height());
-            painter.translate(-box.topLeft());
+    // Coverage in the alpha of a format Qt paints fast, every word drawn
+    // into its own box of one picture (the boxes do not overlap).
+    QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QList<const WordInk*> drawnWords;
+    {
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (const WordInk& word : words) {
+            const QPainterPath path = textPath(font, word.text);
+            const QRectF box = path.boundingRect();
+            if (box.width() <= 0 || box.height() <= 0)
+                continue;
+            painter.setClipRect(word.box);
+            painter.setTransform(QTransform::fromTranslate(word.box.left(), word.box.top())
+                                     .scale(word.box.width() / box.width(), word.box.height() / box.height())
+                                     .translate(-box.left(), -box.top()));
             painter.fillPath(path, Qt::black);
+            painter.resetTransform();
+            drawnWords.append(&word);
         }
+    }
+    for (const WordInk* drawnWord : std::as_const(drawnWords)) {
+        const WordInk& word = *drawnWord;
         for (int y = 0; y < word.box.height(); ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+            const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(word.box.top() + y)) + word.box.left();
             for (int x = 0; x < word.box.width(); ++x) {
                 const float a = float(qAlpha(row[x])) / 255.0f;
                 const float b = ink[size_t(word.box.top() + y) * size_t(size.width()) + size_t(word.box.left() + x)];
@@ -412,7 +433,16 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     double bestScore = INFINITY;
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
     qsizetype bestGaps = 0;
-    for (const QString& family : scanFaceFamilies()) {
+    // A text layer's lines of one font and size print in one design: once
+    // a line of them chose its family, the others choose among its faces.
+    FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
+    QStringList families = scanFaceFamilies();
+    if (memo) {
+        if (const auto chosen = memo->scanFamilies.constFind(ink.setting); chosen != memo->scanFamilies.constEnd()
+                                                                           && families.contains(*chosen))
+            families = {*chosen};
+    }
+    for (const QString& family : std::as_const(families)) {
         for (const auto& [bold, italic] : {std::pair{false, false}, {true, false}, {false, true}}) {
             if ((bold || italic) && !familyHasFace(family, bold, italic))
                 continue;
@@ -459,6 +489,8 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     }
     if (!best || grey.isNull())
         return best;
+    if (memo)
+        memo->scanFamilies.insert(ink.setting, best->family);
 
     // The size and baseline at which the chosen face, its words as wide as
     // their ink, covers the ink best: the baseline first, in fifths of a
@@ -476,7 +508,6 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     };
     // Lines of one setting in one face print alike: drawing them over and
     // over is most of the work, done for the first of them only.
-    FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
     const QString fitKey = memo ? ink.setting + QChar(0x1f) + best->family + QChar(0x1f) + QChar(best->bold ? '1' : '0')
                                       + QChar(best->italic ? '1' : '0')
                                 : QString();
