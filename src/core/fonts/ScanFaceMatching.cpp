@@ -406,6 +406,10 @@ qint64 scanFaceMatchings()
     return g_scanFaceMatchings.load();
 }
 
+// Lines of fewer words (a page number, a figure in a table) are matched on
+// their own but do not choose for the other lines of their setting.
+constexpr qsizetype kFewestTellingWords = 3;
+
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
     ++g_scanFaceMatchings;
@@ -489,7 +493,9 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     }
     if (!best || grey.isNull())
         return best;
-    if (memo)
+    // Only a line of a few words tells the design of its setting's lines.
+    const bool tells = words.size() >= kFewestTellingWords;
+    if (memo && tells)
         memo->scanFamilies.insert(ink.setting, best->family);
 
     // The size and baseline at which the chosen face, its words as wide as
@@ -538,7 +544,7 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     }
     const QPainterPath fitted = drawingAt(size);
     baseline = placed.bestBaseline(fitted, baseline, 0.05, 4).first;
-    if (memo) {
+    if (memo && tells) {
         memo->scanFits.insert(fitKey, {size, (baseline - placed.spanningBaseline(fitted))
                                                             / (size * ink.pixelsPerPoint)});
     }

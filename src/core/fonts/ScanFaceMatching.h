@@ -59,9 +59,9 @@ QStringList scanFaceFamilies();
 // makes up the rest), and the baseline at which the words, each drawn from
 // where its ink starts, cover the ink best. Nothing without a font database, installed
 // candidates, text or picture. While a FontMemo lives, the lines of one
-// setting after the first are compared only with the faces of the family it
-// chose, and the size and baseline are fitted on the picture once for the
-// lines of one setting drawn in one face: the lines after take that size, and their baseline where their
+// setting after the first of a few words are compared only with the faces
+// of the family it chose, and the size and baseline are fitted on the
+// picture once for the lines of one setting drawn in one face: the lines after take that size, and their baseline where their
 // drawing spans their ink, moved as the fitted one was.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 
