@@ -10,7 +10,7 @@
 
 #include <QFont>
 #include <QHash>
-#include <QPainterPath>
+#include <QRectF>
 #include <QRawFont>
 #include <QString>
 
@@ -49,8 +49,8 @@ public:
     QHash<QFont, QRawFont> rawFonts;
     QHash<QFont, double> capHeights;
     QHash<QFont, QString> postScriptNames;
-    // Outlines of words, at the origin.
-    QHash<std::pair<QFont, QString>, QPainterPath> textPaths;
+    // The boxes of words' outlines, their origin on the baseline's start.
+    QHash<std::pair<QFont, QString>, QRectF> textBoxes;
     // How a scanned line's face fitted its print, by the line's setting and
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.

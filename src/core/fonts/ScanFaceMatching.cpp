@@ -23,11 +23,17 @@ namespace {
 // The outline of `text` in `font`, its origin on the baseline's start.
 QPainterPath textPath(const QFont& font, const QString& text)
 {
-    return FontMemo::remembered(&FontMemo::textPaths, std::pair{font, text}, [&] {
-        QPainterPath path;
-        path.addText(QPointF(0, 0), font, text);
-        return path;
-    });
+    QPainterPath path;
+    path.addText(QPointF(0, 0), font, text);
+    return path;
+}
+
+// The box of that outline, worked out once while a FontMemo lives: a scan
+// repeats its words line after line.
+QRectF textBox(const QFont& font, const QString& text)
+{
+    return FontMemo::remembered(&FontMemo::textBoxes, std::pair{font, text},
+                                [&] { return textPath(font, text).boundingRect(); });
 }
 
 // Ink darkness, 0 for paper and 1 for full ink, by pixel: paper is the
@@ -454,13 +460,12 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             const QFont laidOut = layoutFont(font, 0);
             // The sizes at which the words are as wide (spaces left out:
             // justified lines widen them), and the text as high, as the ink.
-            // The words' outlines are drawn once for the whole import: a
-            // scan repeats its words line after line.
+            // The words' boxes are measured once for the whole import.
             double printedWidth = 0, drawnWidth = 0;
             qsizetype gaps = 0;
             double top = INFINITY, bottom = -INFINITY;
             for (const WordInk& word : words) {
-                const QRectF wordBox = textPath(laidOut, word.text).boundingRect();
+                const QRectF wordBox = textBox(laidOut, word.text);
                 printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
                 drawnWidth += wordBox.width();
                 gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
