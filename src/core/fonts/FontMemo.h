@@ -10,6 +10,7 @@
 
 #include <QFont>
 #include <QHash>
+#include <QPainterPath>
 #include <QRectF>
 #include <QRawFont>
 #include <QString>
@@ -49,8 +50,10 @@ public:
     QHash<QFont, QRawFont> rawFonts;
     QHash<QFont, double> capHeights;
     QHash<QFont, QString> postScriptNames;
-    // The boxes of words' outlines, their origin on the baseline's start.
+    // The boxes of words' outlines, their origin on the baseline's start,
+    // and some of the outlines.
     QHash<std::pair<QFont, QString>, QRectF> textBoxes;
+    QHash<std::pair<QFont, QString>, QPainterPath> textPaths;
     // How a scanned line's face fitted its print, by the line's setting and
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.

@@ -28,6 +28,26 @@ QPainterPath textPath(const QFont& font, const QString& text)
     return path;
 }
 
+// At most this many words' outlines are kept while a FontMemo lives (a few
+// megabytes): the commonest words come back line after line.
+constexpr qsizetype kMostKeptOutlines = 2000;
+
+// The same, kept while a FontMemo lives.
+QPainterPath keptTextPath(const QFont& font, const QString& text)
+{
+    FontMemo* const memo = FontMemo::current();
+    if (!memo)
+        return textPath(font, text);
+    const std::pair key{font, text};
+    if (const auto found = memo->textPaths.constFind(key); found != memo->textPaths.constEnd())
+        return *found;
+    if (memo->textPaths.size() >= kMostKeptOutlines)
+        memo->textPaths.clear();
+    const QPainterPath path = textPath(font, text);
+    memo->textPaths.insert(key, path);
+    return path;
+}
+
 // The box of that outline, worked out once while a FontMemo lives: a scan
 // repeats its words line after line.
 QRectF textBox(const QFont& font, const QString& text)
@@ -178,7 +198,7 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
         QPainter painter(&drawn);
         painter.setRenderHint(QPainter::Antialiasing);
         for (const WordInk& word : words) {
-            const QPainterPath path = textPath(font, word.text);
+            const QPainterPath path = keptTextPath(font, word.text);
             const QRectF box = path.boundingRect();
             if (box.width() <= 0 || box.height() <= 0)
                 continue;
