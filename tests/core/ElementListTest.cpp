@@ -194,3 +194,20 @@ TEST(ElementListTest, UndoSnapshotsShareTheUnchangedPages)
                   document.pages[2].elements.blockCount() - 10);
     }
 }
+
+TEST(ElementListTest, ASliceHoldsOnlyTheElementsAskedFor)
+{
+    // Blocks of 512: slices inside one block, at its start or end, across
+    // blocks, whole blocks, and to the end of the list.
+    const ElementList list = boxes(2000);
+    const QList<VectorElement> reference = list.toList();
+    ASSERT_GE(list.blockCount(), 3);
+    for (const auto& [pos, length] : std::initializer_list<std::pair<qsizetype, qsizetype>>{
+             {0, 5}, {10, 20}, {500, 12}, {500, 30}, {512, 512}, {0, 1024}, {1000, 600}, {1990, -1}, {1536, -1},
+             {0, -1}, {2000, 5}}) {
+        SCOPED_TRACE(testing::Message() << "mid(" << pos << ", " << length << ")");
+        expectSame(list.mid(pos, length), reference.mid(pos, length));
+    }
+    // Whole blocks are shared, not copied.
+    EXPECT_EQ(sharedBlocks(list.mid(512, 1024), list), 2);
+}

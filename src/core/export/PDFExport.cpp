@@ -43,6 +43,7 @@
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <future>
 #include <map>
 #include <memory>
@@ -836,19 +837,82 @@ void ExportDrawingWarmUp::wait() const
     }
 }
 
+namespace {
+
+// Whether exportFontSamples would give samples: enough lines for an export
+// that shares its pages out, and one line that shows text. Looks at no more
+// lines than it needs to tell.
+bool hasFontSamples(const VectorDocument& document)
+{
+    qsizetype lines = 0;
+    bool shown = false;
+    for (const VectorPage& page : document.pages) {
+        ++lines;
+        for (const VectorElement& element : page.elements) {
+            const TextPayload* text = element.text();
+            if (!element.visible || !text) {
+                continue;
+            }
+            ++lines;
+            shown = shown || std::any_of(text->text.cbegin(), text->text.cend(), [](QChar c) { return !c.isSpace(); });
+            if (shown && lines >= 2 * kElementsPerOverlayPart) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The samples of a document, worked out once by whichever drawing thread
+// first needs them: gathering them reads every line of the document.
+class LateFontSamples {
+public:
+    explicit LateFontSamples(VectorDocument document) : m_document(std::move(document)) {}
+
+    const VectorDocument* get()
+    {
+        std::call_once(m_once, [this] {
+            try {
+                m_samples = exportFontSamples(m_document);
+            } catch (...) {
+            }
+            m_document = VectorDocument();
+        });
+        return m_samples ? &*m_samples : nullptr;
+    }
+
+private:
+    std::once_flag m_once;
+    VectorDocument m_document;
+    std::optional<VectorDocument> m_samples;
+};
+
+}  // namespace
+
 std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document)
 {
-    std::optional<VectorDocument> samples = exportFontSamples(document);
-    PageDrawingThreads* const threads = samples ? PageDrawingThreads::shared() : nullptr;
+    // Only what tells whether to ready the threads runs here, on the
+    // caller's thread (the window's, as a document lands): the samples are
+    // gathered on a drawing thread.
+    PageDrawingThreads* const threads = hasFontSamples(document) ? PageDrawingThreads::shared() : nullptr;
     if (!threads) {
         return nullptr;
     }
     auto drawing = std::make_shared<ExportDrawingWarmUp::Drawing>();
     std::shared_future<void> done =
-        threads->runOnEach([drawing, samples = std::make_shared<const VectorDocument>(*std::move(samples))] {
+        threads->runOnEach([drawing, late = std::make_shared<LateFontSamples>(document)] {
             {
                 const std::lock_guard<std::mutex> lock(drawing->mutex);
                 if (drawing->leftOff) {
+                    return;
+                }
+            }
+            // Not counted as drawing: a warm-up dropped meanwhile does not
+            // wait for it.
+            const VectorDocument* samples = late->get();
+            {
+                const std::lock_guard<std::mutex> lock(drawing->mutex);
+                if (drawing->leftOff || !samples) {
                     return;
                 }
                 ++drawing->drawing;

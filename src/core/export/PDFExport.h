@@ -94,9 +94,11 @@ private:
 // in. None when no helper thread would draw its export.
 std::optional<VectorDocument> exportFontSamples(const VectorDocument& document);
 
-// Starts readying the drawing threads for `document`; null when its export
-// would draw on the calling thread alone (too few lines), so nothing is to
-// be readied. Drop the result before the application object goes.
+// Starts readying the drawing threads for `document`, whose samples one of
+// them gathers: the calling thread only counts lines until it can tell. Null
+// when its export would draw on the calling thread alone (too few lines),
+// so nothing is to be readied. Drop the result before the application
+// object goes.
 std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document);
 
 // The status line's note on pages written as pictures ("" when none was),

@@ -10,6 +10,8 @@
 
 #include <QFont>
 #include <QHash>
+#include <QPainterPath>
+#include <QRectF>
 #include <QRawFont>
 #include <QString>
 
@@ -48,6 +50,16 @@ public:
     QHash<QFont, QRawFont> rawFonts;
     QHash<QFont, double> capHeights;
     QHash<QFont, QString> postScriptNames;
+    // The boxes of words' outlines, their origin on the baseline's start,
+    // and some of the outlines.
+    QHash<std::pair<QFont, QString>, QRectF> textBoxes;
+    QHash<std::pair<QFont, QString>, QPainterPath> textPaths;
+    // How a scanned line's face fitted its print, by the line's setting and
+    // face: the fitted size, and the baseline's distance below where the
+    // drawing spans the ink, in points per point of size.
+    QHash<QString, std::pair<double, double>> scanFits;
+    // The family chosen for the scanned lines of a setting.
+    QHash<QString, QString> scanFamilies;
 
 private:
     bool m_installed = false;

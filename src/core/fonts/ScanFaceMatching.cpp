@@ -2,6 +2,7 @@
 
 #include "Graphemes.h"
 #include "fonts/FontLookup.h"
+#include "fonts/FontMemo.h"
 #include "fonts/FontSubstitutions.h"
 
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <QRawFont>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -17,6 +19,42 @@
 namespace zelvane::fonts {
 
 namespace {
+
+// The outline of `text` in `font`, its origin on the baseline's start.
+QPainterPath textPath(const QFont& font, const QString& text)
+{
+    QPainterPath path;
+    path.addText(QPointF(0, 0), font, text);
+    return path;
+}
+
+// At most this many words' outlines are kept while a FontMemo lives (a few
+// megabytes): the commonest words come back line after line.
+constexpr qsizetype kMostKeptOutlines = 2000;
+
+// The same, kept while a FontMemo lives.
+QPainterPath keptTextPath(const QFont& font, const QString& text)
+{
+    FontMemo* const memo = FontMemo::current();
+    if (!memo)
+        return textPath(font, text);
+    const std::pair key{font, text};
+    if (const auto found = memo->textPaths.constFind(key); found != memo->textPaths.constEnd())
+        return *found;
+    if (memo->textPaths.size() >= kMostKeptOutlines)
+        memo->textPaths.clear();
+    const QPainterPath path = textPath(font, text);
+    memo->textPaths.insert(key, path);
+    return path;
+}
+
+// The box of that outline, worked out once while a FontMemo lives: a scan
+// repeats its words line after line.
+QRectF textBox(const QFont& font, const QString& text)
+{
+    return FontMemo::remembered(&FontMemo::textBoxes, std::pair{font, text},
+                                [&] { return textPath(font, text).boundingRect(); });
+}
 
 // Ink darkness, 0 for paper and 1 for full ink, by pixel: paper is the
 // lightest tenth of the picture, full ink its darkest twentieth, so that
@@ -29,10 +67,21 @@ std::vector<float> darkness(const QImage& grey)
         const uchar* row = grey.constScanLine(y);
         values.insert(values.end(), row, row + grey.width());
     }
-    std::vector<int> sorted = values;
-    std::sort(sorted.begin(), sorted.end());
-    const int ink = sorted[sorted.size() / 20];
-    const int paper = sorted[std::min(sorted.size() - 1, sorted.size() * 9 / 10)];
+    // The values in order, by how many there are of each grey.
+    std::array<size_t, 256> counts{};
+    for (const int value : values)
+        ++counts[size_t(value)];
+    const auto nth = [&counts](size_t n) {
+        size_t seen = 0;
+        for (int shade = 0; shade < 256; ++shade) {
+            seen += counts[size_t(shade)];
+            if (seen > n)
+                return shade;
+        }
+        return 255;
+    };
+    const int ink = nth(values.size() / 20);
+    const int paper = nth(std::min(values.size() - 1, values.size() * 9 / 10));
     const float range = float(std::max(paper - ink, 1));
     std::vector<float> result(values.size());
     for (size_t i = 0; i < values.size(); ++i)
@@ -140,24 +189,32 @@ double difference(const std::vector<float>& ink, const QSize& size, const QList<
                   const QFont& font)
 {
     double apart = 0, total = 0, drawnMass = 0, printedMass = 0;
-    for (const WordInk& word : words) {
-        QPainterPath path;
-        path.addText(QPointF(0, 0), font, word.text);
-        const QRectF box = path.boundingRect();
-        if (box.width() <= 0 || box.height() <= 0)
-            continue;
-        // Coverage in the alpha of a format Qt paints fast.
-        QImage drawn(word.box.size(), QImage::Format_ARGB32_Premultiplied);
-        drawn.fill(Qt::transparent);
-        {
-            QPainter painter(&drawn);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(word.box.width() / box.width(), word.box.height() / box.height());
-            painter.translate(-box.topLeft());
+    // Coverage in the alpha of a format Qt paints fast, every word drawn
+    // into its own box of one picture (the boxes do not overlap).
+    QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::transparent);
+    QList<const WordInk*> drawnWords;
+    {
+        QPainter painter(&drawn);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (const WordInk& word : words) {
+            const QPainterPath path = keptTextPath(font, word.text);
+            const QRectF box = path.boundingRect();
+            if (box.width() <= 0 || box.height() <= 0)
+                continue;
+            painter.setClipRect(word.box);
+            painter.setTransform(QTransform::fromTranslate(word.box.left(), word.box.top())
+                                     .scale(word.box.width() / box.width(), word.box.height() / box.height())
+                                     .translate(-box.left(), -box.top()));
             painter.fillPath(path, Qt::black);
+            painter.resetTransform();
+            drawnWords.append(&word);
         }
+    }
+    for (const WordInk* drawnWord : std::as_const(drawnWords)) {
+        const WordInk& word = *drawnWord;
         for (int y = 0; y < word.box.height(); ++y) {
-            const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+            const auto* row = reinterpret_cast<const QRgb*>(drawn.constScanLine(word.box.top() + y)) + word.box.left();
             for (int x = 0; x < word.box.width(); ++x) {
                 const float a = float(qAlpha(row[x])) / 255.0f;
                 const float b = ink[size_t(word.box.top() + y) * size_t(size.width()) + size_t(word.box.left() + x)];
@@ -375,6 +432,10 @@ qint64 scanFaceMatchings()
     return g_scanFaceMatchings.load();
 }
 
+// Lines of fewer words (a page number, a figure in a table) are matched on
+// their own but do not choose for the other lines of their setting.
+constexpr qsizetype kFewestTellingWords = 3;
+
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
     ++g_scanFaceMatchings;
@@ -402,32 +463,44 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     double bestScore = INFINITY;
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
     qsizetype bestGaps = 0;
-    for (const QString& family : scanFaceFamilies()) {
+    // A text layer's lines of one font and size print in one design: once
+    // a line of them chose its family, the others choose among its faces.
+    FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
+    QStringList families = scanFaceFamilies();
+    if (memo) {
+        if (const auto chosen = memo->scanFamilies.constFind(ink.setting); chosen != memo->scanFamilies.constEnd()
+                                                                           && families.contains(*chosen))
+            families = {*chosen};
+    }
+    for (const QString& family : std::as_const(families)) {
         for (const auto& [bold, italic] : {std::pair{false, false}, {true, false}, {false, true}}) {
             if ((bold || italic) && !familyHasFace(family, bold, italic))
                 continue;
             const QFont font = makeFont({family}, 100, bold, italic);
-            QPainterPath path;
-            path.addText(QPointF(0, 0), layoutFont(font, 0), text);
-            const QRectF box = path.boundingRect();
-            if (box.width() <= 0 || box.height() <= 0)
-                continue;
+            const QFont laidOut = layoutFont(font, 0);
             // The sizes at which the words are as wide (spaces left out:
             // justified lines widen them), and the text as high, as the ink.
+            // The words' boxes are measured once for the whole import.
             double printedWidth = 0, drawnWidth = 0;
             qsizetype gaps = 0;
+            double top = INFINITY, bottom = -INFINITY;
             for (const WordInk& word : words) {
-                QPainterPath wordPath;
-                wordPath.addText(QPointF(0, 0), layoutFont(font, 0), word.text);
+                const QRectF wordBox = textBox(laidOut, word.text);
                 printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
-                drawnWidth += wordPath.boundingRect().width();
+                drawnWidth += wordBox.width();
                 gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
+                if (!wordBox.isNull()) {
+                    top = std::min(top, wordBox.top());
+                    bottom = std::max(bottom, wordBox.bottom());
+                }
             }
-            if (drawnWidth <= 0)
+            // The text's height: that of its words together.
+            const double textHeight = bottom - top;
+            if (!(textHeight > 0) || drawnWidth <= 0)
                 continue;
             const double byWidth = 100 * printedWidth / drawnWidth;
-            const double byHeight = 100 * inkHeight / box.height();
-            const double apart = difference(printed, grey.size(), compared, layoutFont(font, 0))
+            const double byHeight = 100 * inkHeight / textHeight;
+            const double apart = difference(printed, grey.size(), compared, laidOut)
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             // A slant shows little on digits and short words: an italic face
             // has to match clearly better than the upright ones.
@@ -445,6 +518,10 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     }
     if (!best || grey.isNull())
         return best;
+    // Only a line of a few words tells the design of its setting's lines.
+    const bool tells = words.size() >= kFewestTellingWords;
+    if (memo && tells)
+        memo->scanFamilies.insert(ink.setting, best->family);
 
     // The size and baseline at which the chosen face, its words as wide as
     // their ink, covers the ink best: the baseline first, in fifths of a
@@ -460,6 +537,24 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
         return placed.drawing(
             layoutFont(makeFont({best->family}, size, best->bold, best->italic), spacingAt(size)));
     };
+    // Lines of one setting in one face print alike: drawing them over and
+    // over is most of the work, done for the first of them only.
+    const QString fitKey = memo ? ink.setting + QChar(0x1f) + best->family + QChar(0x1f) + QChar(best->bold ? '1' : '0')
+                                      + QChar(best->italic ? '1' : '0')
+                                : QString();
+    if (memo) {
+        if (const auto fit = memo->scanFits.constFind(fitKey); fit != memo->scanFits.constEnd()) {
+            const double size = fit->first;
+            const QPainterPath drawing = drawingAt(size);
+            if (drawing.isEmpty())
+                return best;
+            best->fontSize = size;
+            best->letterSpacing = spacingAt(size);
+            best->baseline = (placed.spanningBaseline(drawing) + fit->second * size * ink.pixelsPerPoint)
+                             / ink.pixelsPerPoint;
+            return best;
+        }
+    }
     const QPainterPath first = drawingAt(best->fontSize);
     if (first.isEmpty())
         return best;
@@ -472,7 +567,12 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
             size = candidate;
         }
     }
-    baseline = placed.bestBaseline(drawingAt(size), baseline, 0.05, 4).first;
+    const QPainterPath fitted = drawingAt(size);
+    baseline = placed.bestBaseline(fitted, baseline, 0.05, 4).first;
+    if (memo && tells) {
+        memo->scanFits.insert(fitKey, {size, (baseline - placed.spanningBaseline(fitted))
+                                                            / (size * ink.pixelsPerPoint)});
+    }
     best->fontSize = size;
     best->letterSpacing = spacingAt(size);
     best->baseline = baseline / ink.pixelsPerPoint;

@@ -23,6 +23,9 @@ struct PrintedInk {
     // The ink box in points.
     double width = 0;
     double height = 0;
+    // Lines giving the same non-empty value here are set in one font and
+    // size by their text layer (a scan prints such lines alike).
+    QString setting;
 };
 
 struct ScanFace {
@@ -55,7 +58,11 @@ QStringList scanFaceFamilies();
 // their ink (within 7 % of the size the text's height gives; letter spacing
 // makes up the rest), and the baseline at which the words, each drawn from
 // where its ink starts, cover the ink best. Nothing without a font database, installed
-// candidates, text or picture.
+// candidates, text or picture. While a FontMemo lives, the lines of one
+// setting after the first of a few words are compared only with the faces
+// of the family it chose, and the size and baseline are fitted on the
+// picture once for the lines of one setting drawn in one face: the lines after take that size, and their baseline where their
+// drawing spans their ink, moved as the fitted one was.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 
 // How many times chooseScanFace has run in this process: its matching is

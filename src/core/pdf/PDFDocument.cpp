@@ -420,14 +420,17 @@ ReadResult readWithQPDF(const QByteArray& bytes, bool encryptionSetAside = false
             pages = QPDFPageDocumentHelper(pdf).getAllPages();
             copyNeeded = true;
         }
+        // What is left of a page whose object was lost, say by a cut, refuses
+        // the file before any page is read further.
+        for (QPDFPageObjectHelper& page : pages) {
+            if (!page.getObjectHandle().isDictionary())
+                return result;
+        }
         result.pages.reserve(pages.size());
         PDFWorkTally work;
         Type3GlyphGuard glyphGuard;
         FunctionShadingGuard shadingGuard;
         for (QPDFPageObjectHelper& page : pages) {
-            // What is left of a page whose object was lost, say by a cut.
-            if (!page.getObjectHandle().isDictionary())
-                return result;
             work.checkPage(page);
             // Glyphs that would draw themselves over and over are drawn empty.
             try {
@@ -1010,6 +1013,48 @@ void joinSlantedLines(PDFPageText& text)
     text = std::move(result);
 }
 
+namespace {
+
+// Poppler takes a glyph's box from its font descriptor's ascent and
+// descent; a descriptor giving them far too small (thousandths written as
+// units, say 9.464 for 946.4) leaves boxes a sliver tall. Below this share
+// of the font size a run's boxes are that sliver, not the font's.
+constexpr double kFlattestBox = 0.25;
+
+// The boxes of runs whose every box is implausibly flat for its font size
+// made as readers lay such text out: as tall as the font size, the baseline
+// where poppler's box put it, at the share of the height the descriptor
+// gives (0.95 of 1.3 without one).
+void raiseFlatBoxes(PDFPageText& text)
+{
+    for (const PDFTextRun& run : text.runs) {
+        if (!(run.fontSize > 0) || !std::isfinite(run.fontSize))
+            continue;
+        const qsizetype end = std::min(run.end, text.characterRects.size());
+        const qsizetype start = std::max<qsizetype>(run.start, 0);
+        bool any = false, flat = true;
+        for (qsizetype i = start; i < end && flat; ++i) {
+            const QRectF& rect = text.characterRects[i];
+            if (rect.isNull() || text.text[i].isSpace())
+                continue;
+            any = true;
+            flat = rect.height() < kFlattestBox * run.fontSize;
+        }
+        if (!any || !flat)
+            continue;
+        const double share = run.baselineShare > 0 ? run.baselineShare : 0.95 / 1.3;
+        for (qsizetype i = start; i < end; ++i) {
+            QRectF& rect = text.characterRects[i];
+            if (rect.isNull())
+                continue;
+            const double baseline = rect.top() + share * rect.height();
+            rect = QRectF(rect.left(), baseline - share * run.fontSize, rect.width(), run.fontSize);
+        }
+    }
+}
+
+}  // namespace
+
 PDFDocument::PDFDocument(std::unique_ptr<Private> data) : d(std::move(data)) {}
 
 PDFDocument::~PDFDocument() = default;
@@ -1443,6 +1488,7 @@ PDFPageText PDFDocument::readPageText(int pageIndex, PopplerPage* page, bool kee
         result.runs.append(run);
     }
 
+    raiseFlatBoxes(result);
     joinSlantedLines(result);
     separateWordsByGaps(result);
 

@@ -56,9 +56,11 @@ void fitScannedLine(TextPayload& payload, const VectorRect& frame, const std::op
 {
     std::optional<fonts::ScanFace> face;
     if (metrics && !picture.isNull()) {
+        const QString setting = payload.postScriptFontName.value_or(payload.fontFamily) + QChar(0x1f)
+                                + QString::number(payload.fontSize);
         face = fonts::chooseScanFace({payload.text, picture, PDFPageBitmapAnalyzer::kScale,
                                       picture.width() / PDFPageBitmapAnalyzer::kScale,
-                                      picture.height() / PDFPageBitmapAnalyzer::kScale});
+                                      picture.height() / PDFPageBitmapAnalyzer::kScale, setting});
     }
     if (!face)
         face = fonts::defaultScanFace(payload.fontSize, payload.isBold);

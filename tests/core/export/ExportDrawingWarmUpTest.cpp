@@ -9,6 +9,7 @@
 #include "export/PageDrawingThreads.h"
 #include "pdf/PDFImport.h"
 
+#include <QElapsedTimer>
 #include <QMap>
 #include <QSet>
 
@@ -228,3 +229,22 @@ TEST_F(ExportDrawingWarmUpTest, DroppedWhileTheThreadsAreBusyItReturnsWithoutWai
 }
 
 }  // namespace
+
+TEST_F(ExportDrawingWarmUpTest, ReadyingTheThreadsForAHugeDocumentLeavesItsLinesToThem)
+{
+    // The caller (the window's thread, as a document lands) only tells
+    // whether to ready the threads; gathering the samples reads every line
+    // and is left to the threads. Against that gathering timed here.
+    const VectorDocument huge = linesDocument(2000, 60);
+    QElapsedTimer timer;
+    timer.start();
+    const std::optional<VectorDocument> samples = PDFCodec::exportFontSamples(huge);
+    const qint64 gathering = timer.nsecsElapsed();
+    ASSERT_TRUE(samples);
+    timer.restart();
+    auto warmUp = PDFCodec::warmUpExportDrawing(huge);
+    const qint64 readying = timer.nsecsElapsed();
+    ASSERT_NE(warmUp, nullptr);
+    EXPECT_LT(readying * 20, gathering) << readying << " ns against " << gathering << " ns";
+    warmUp->wait();
+}

@@ -16,6 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -773,4 +777,49 @@ TEST_F(PDFHostileFilesTest, FunctionShadingsOpenAndExportInAboutPopplersTimeAndM
                   12)
             << place.x() << "," << place.y() << ": " << std::hex << ours << " against " << theirs;
     }
+}
+
+TEST_F(PDFHostileFilesTest, AFileCutShortWithALostPageIsRefusedInTheTimeItsPageListTakes)
+{
+    // Pages of long drawings, one near the end lost to damage, the table
+    // of objects and the trailer cut off: the pages are read only once
+    // every one of them is there.
+    constexpr int kPages = 400;
+    QByteArray drawing;
+    for (int i = 0; i < 3000; ++i)
+        drawing += QByteArray::number(i % 97) + " 10 m 20 " + QByteArray::number(i % 89) + " l S\n";
+    const QByteArray content = flateStream(drawing);
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>"};
+    QByteArray kids;
+    for (int p = 0; p < kPages; ++p)
+        kids += reference(3 + 2 * p) + ' ';
+    objects.append("<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(kPages) + " >>");
+    for (int p = 0; p < kPages; ++p) {
+        objects.append(p == kPages - 3 ? QByteArray("42")
+                                       : "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents " +
+                                             reference(4 + 2 * p) + " >>");
+        objects.append(content);
+    }
+    QByteArray pdf = makeRawTestPDF(objects);
+    pdf.truncate(pdf.lastIndexOf("\nxref"));
+    keep("cut-with-lost-page.pdf", pdf);
+
+    // What qpdf needs to list the pages, given a trailer.
+    QElapsedTimer timer;
+    timer.start();
+    {
+        QPDF reading;
+        reading.setSuppressWarnings(true);
+        const QByteArray withTrailer = pdf + "\ntrailer\n<< /Root 1 0 R >>\n";
+        reading.processMemoryFile("cut", withTrailer.constData(), size_t(withTrailer.size()));
+        EXPECT_EQ(QPDFPageDocumentHelper(reading).getAllPages().size(), size_t(kPages));
+    }
+    const qint64 listing = timer.nsecsElapsed();
+    timer.restart();
+    const std::optional<CodecError> failure = importFailure(pdf);
+    const qint64 refusing = timer.nsecsElapsed();
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->code(), 1);
+    // Read twice (as it is, then with a trailer) and by poppler.
+    EXPECT_LT(refusing, 6 * listing) << refusing << " ns against " << listing << " ns";
 }

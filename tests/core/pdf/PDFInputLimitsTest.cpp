@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+
 #include <QElapsedTimer>
 
 #include <functional>
@@ -153,4 +158,46 @@ TEST(PDFInputLimitsTest, ExportRefusesABackdropOverTheLimit)
     document.pages.append(VectorPage::make(QUuid::createUuid(), QStringLiteral("Page 1"), 200, 200,
                                            QStringLiteral("#FFFFFF"), bomb, 0));
     EXPECT_TRUE(tooLarge([&] { PDFCodec::exportPDF(document); }));
+}
+
+TEST(PDFInputLimitsTest, EveryGlyphShowingTextOfItsOwnIsEmptiedWhateverShowsIt)
+{
+    // Four Type 3 fonts on one page: three whose glyph shows itself again
+    // (with Tj, ' and "), one whose glyph only paints.
+    const auto font = [](int procedure) {
+        return "<< /Type /Font /Subtype /Type3 /FontBBox [0 0 1000 1000] /FontMatrix [0.001 0 0 0.001 0 0] "
+               "/CharProcs << /a " + QByteArray::number(procedure) + " 0 R >> /Encoding << /Type /Encoding "
+               "/Differences [97 /a] >> /FirstChar 97 /LastChar 97 /Widths [1000] >>";
+    };
+    const QList<QByteArray> shows{"BT /A 900 Tf 0 0 Td (aa) Tj ET", "BT /B 900 Tf 0 0 Td 10 TL (aa) ' ET",
+                                  "BT /C 900 Tf 0 0 Td 10 TL 0 0 (aa) \" ET", "0 0 100 100 re f"};
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
+                              "<< /Font << /A 5 0 R /B 6 0 R /C 7 0 R /D 8 0 R >> >> >>",
+                              plainStream("BT /A 10 Tf (a) Tj /B 10 Tf (a) Tj /C 10 Tf (a) Tj /D 10 Tf (a) Tj ET")};
+    for (int f = 0; f < 4; ++f)
+        objects.append(font(9 + f));
+    for (const QByteArray& show : shows)
+        objects.append(plainStream("1000 0 0 0 1000 1000 d1 " + show));
+    const QByteArray bytes = makeRawTestPDF(objects);
+
+    QPDF pdf;
+    pdf.setSuppressWarnings(true);
+    pdf.processMemoryFile("glyphs", bytes.constData(), size_t(bytes.size()));
+    std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+    ASSERT_EQ(pages.size(), 1u);
+    Type3GlyphGuard guard;
+    EXPECT_TRUE(guard.disarm(pages.front()));
+    QPDFObjectHandle fonts = pages.front().getAttribute("/Resources", false).getKey("/Font");
+    for (const char* name : {"/A", "/B", "/C", "/D"}) {
+        const std::shared_ptr<Buffer> data =
+            fonts.getKey(name).getKey("/CharProcs").getKey("/a").getStreamData(qpdf_dl_generalized);
+        const std::string glyph(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+        if (std::string(name) == "/D")
+            EXPECT_EQ(glyph, "1000 0 0 0 1000 1000 d1 0 0 100 100 re f") << name;
+        else
+            EXPECT_EQ(glyph, "0 0 d0\n") << name;
+    }
+    // Looked at once: the same page again has nothing left to empty.
+    EXPECT_FALSE(guard.disarm(pages.front()));
 }

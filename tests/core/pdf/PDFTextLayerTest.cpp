@@ -182,3 +182,51 @@ TEST(PDFTextLayerTest, ALineSplitsWhereItsColourChangesOrAWideGapLeavesAColumn)
     EXPECT_EQ(columnTexts(makeTestPDF({page})),
               (QStringList{QStringLiteral("Net amount due now"), QStringLiteral("Paid")}));
 }
+
+class PDFTextLayerFontTest : public FontTestBase {};
+
+TEST_F(PDFTextLayerFontTest, TextWhoseDescriptorGivesFlatBoxesImportsAsEditableLines)
+{
+    // A TrueType font whose descriptor writes its ascent and descent as
+    // units instead of thousandths: poppler's boxes of its glyphs are a
+    // tenth of a point tall for 10-point text.
+    const QByteArray program = liberationSansRegular();
+    const QByteArray content = "BT /F1 10 Tf 40 160 Td (Payment is due within thirty days) Tj 0 -14 Td "
+                               "(Please quote the invoice number) Tj 0 -14 Td (Thank you for your order) Tj ET";
+    const auto stream = [](const QByteArray& data) {
+        return "<< /Length " + QByteArray::number(data.size()) + " >>\nstream\n" + data + "\nendstream";
+    };
+    const QByteArray pdf = makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> >> >>",
+        stream(content),
+        "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+LiberationSans /Encoding /WinAnsiEncoding "
+        "/FontDescriptor 6 0 R >>",
+        "<< /Type /FontDescriptor /FontName /ABCDEF+LiberationSans /Flags 32 /FontBBox [-1 -1 10 10] "
+        "/ItalicAngle 0 /Ascent 9.464 /Descent -2.73 /CapHeight 7 /StemV 80 /FontFile2 7 0 R >>",
+        stream(program),
+    });
+
+    // The glyphs' boxes are as tall as the font size, on the baseline.
+    const PDFPageText text = textOf(pdf);
+    const qsizetype payment = text.text.indexOf(QStringLiteral("Payment"));
+    ASSERT_GE(payment, 0) << qPrintable(text.text);
+    EXPECT_NEAR(text.characterRects[payment].height(), 10, 0.5);
+    EXPECT_LT(text.characterRects[payment].top(), 200 - 160 - 6);
+    EXPECT_GT(text.characterRects[payment].bottom(), 200 - 160);
+
+    // Every line is an editable line over its print.
+    const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Flat"), std::nullopt);
+    ASSERT_EQ(document.pages.size(), 1);
+    QStringList lines;
+    for (const VectorElement& element : document.pages.front().elements) {
+        ASSERT_TRUE(element.text());
+        lines.append(element.text()->text);
+        EXPECT_NEAR(element.text()->fontSize, 10, 1.5) << qPrintable(element.text()->text);
+        EXPECT_GT(element.frame.height, 5) << qPrintable(element.text()->text);
+    }
+    EXPECT_EQ(lines, (QStringList{QStringLiteral("Payment is due within thirty days"),
+                                  QStringLiteral("Please quote the invoice number"),
+                                  QStringLiteral("Thank you for your order")}));
+}

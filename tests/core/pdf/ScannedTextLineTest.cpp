@@ -16,6 +16,7 @@
 #include "pdf/ScannedTextLine.h"
 #include "render/PageRenderer.h"
 
+#include <QElapsedTimer>
 #include <QFontInfo>
 #include <QPainter>
 #include <QPainterPath>
@@ -26,7 +27,11 @@
 #include <gtest/gtest.h>
 
 #define POINTERHOLDER_TRANSITION 4
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 
 using namespace zelvane;
 namespace test = zelvane::testing;
@@ -448,4 +453,42 @@ TEST_F(ScannedTextLineTest, OnlyAScansTextLayerPaysForFaceMatching)
     const VectorPage scan = imported("scan-groff-memo.pdf");
     EXPECT_GT(fonts::scanFaceMatchings(), before);
     EXPECT_LE(fonts::scanFaceMatchings() - before, scan.elements.size());
+}
+
+TEST_F(ScannedTextLineTest, AScanOfManyLinesOpensInAboutPopplersDrawingTime)
+{
+    // The memo's scan four times over: its lines of one font and size are
+    // matched against the page picture once, not line after line.
+    QPDF pdf;
+    const QByteArray memo = fixture("scan-groff-memo.pdf");
+    pdf.processMemoryFile("memo", memo.constData(), size_t(memo.size()));
+    QPDFPageDocumentHelper pages(pdf);
+    const QPDFPageObjectHelper first = pages.getAllPages().front();
+    for (int copy = 0; copy < 3; ++copy)
+        pages.addPage(QPDFPageObjectHelper(first).shallowCopyPage(), false);
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.write();
+    const std::shared_ptr<Buffer> buffer = writer.getBufferSharedPointer();
+    const QByteArray scan(reinterpret_cast<const char*>(buffer->getBuffer()), qsizetype(buffer->getSize()));
+
+    // Poppler drawing every page at the import's resolution, timed against
+    // the import.
+    QElapsedTimer timer;
+    timer.start();
+    {
+        const std::unique_ptr<PDFDocument> opened = PDFDocument::open(scan);
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(opened->pageCount(), 4);
+        for (int page = 0; page < opened->pageCount(); ++page)
+            ASSERT_FALSE(opened->renderPage(page, PDFPageBitmapAnalyzer::kScale).isNull());
+    }
+    const qint64 drawing = timer.nsecsElapsed();
+    timer.restart();
+    const VectorDocument document = PDFCodec::importPDF(scan, QStringLiteral("Scans"), std::nullopt, 1);
+    const qint64 importing = timer.nsecsElapsed();
+    ASSERT_EQ(document.pages.size(), 4);
+    for (const VectorPage& page : document.pages)
+        EXPECT_EQ(page.elements.size(), document.pages.front().elements.size());
+    EXPECT_LT(importing, 2 * drawing) << importing << " ns against " << drawing << " ns";
 }
