@@ -270,21 +270,114 @@ double distanceToLine(const QPointF& point, const QLineF& line)
 // line's, in units of the line's size.
 constexpr double kOnBaseline = 0.3;
 
+// The characters of the removed and kept lines as the page's text lays
+// them out, by their top edge: a glyph belongs to the line of the character
+// whose box holds it and whose middle lies nearest its own.
+class CharacterIndex {
+public:
+    CharacterIndex(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
+    {
+        const auto add = [&](const QList<QRectF>& characters, bool removed) {
+            for (const QRectF& character : characters) {
+                const QRectF box = character.normalized();
+                if (!std::isfinite(box.top()) || !std::isfinite(box.bottom()) || !std::isfinite(box.left())
+                    || !std::isfinite(box.right()) || box.isEmpty()) {
+                    continue;
+                }
+                m_boxes.push_back({box, removed});
+                m_tallest = std::max(m_tallest, box.height());
+            }
+        };
+        for (const PDFMaskRect& mask : masks) {
+            if (mask.line) {
+                add(mask.line->characters, true);
+            }
+        }
+        for (const PDFPrintedLine& kept : keptLines) {
+            add(kept.characters, false);
+        }
+        std::sort(m_boxes.begin(), m_boxes.end(),
+                  [](const Box& a, const Box& b) { return a.box.top() < b.box.top(); });
+    }
+
+    bool empty() const { return m_boxes.empty(); }
+
+    // Whether the glyph whose box has its middle at `centre` (and its
+    // advance's middle at `onBaseline`) is one of a removed line's
+    // characters (true) or of a kept line's (false); nothing when it lies
+    // in no character's box. Of the boxes holding it, the glyph is the
+    // character whose box is most like its own `glyphBox` (stacked pieces
+    // of a formula lie in one another's boxes).
+    std::optional<bool> removed(const QPointF& centre, const QPointF& onBaseline, const QRectF& glyphBox) const
+    {
+        std::optional<bool> fate;
+        double nearest = qInf();
+        const auto look = [&](const QPointF& point) {
+            const double lowest = point.y() - m_tallest - 1e-6;
+            auto above = std::upper_bound(m_boxes.begin(), m_boxes.end(), point.y(),
+                                          [](double y, const Box& entry) { return y < entry.box.top(); });
+            while (above != m_boxes.begin()) {
+                --above;
+                if (above->box.top() < lowest) {
+                    break;
+                }
+                const QRectF& box = above->box;
+                if (point.x() < box.left() || point.x() > box.right() || point.y() > box.bottom()) {
+                    continue;
+                }
+                const double distance = std::abs(glyphBox.left() - box.left())
+                                        + std::abs(glyphBox.right() - box.right())
+                                        + std::abs(glyphBox.top() - box.top())
+                                        + std::abs(glyphBox.bottom() - box.bottom());
+                // (A kept character wins a tie.)
+                if (distance < nearest || (distance == nearest && !above->removed)) {
+                    nearest = distance;
+                    fate = above->removed;
+                }
+            }
+        };
+        look(centre);
+        if (onBaseline != centre) {
+            look(onBaseline);
+        }
+        return fate;
+    }
+
+private:
+    struct Box {
+        QRectF box;
+        bool removed;
+    };
+    std::vector<Box> m_boxes;
+    double m_tallest = 0;
+};
+
 // Which glyphs go: those under masks, decided by the line they belong to
-// where a mask covers a printed line.
+// where a mask covers a printed line: by the characters of the lines where
+// the page's text found them, else by the line's baseline.
 class GlyphFate {
 public:
     GlyphFate(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
-        : m_masks(masks), m_keptLines(keptLines), m_areas(masks, false), m_lines(masks, true)
+        : m_masks(masks), m_keptLines(keptLines), m_areas(masks, false), m_lines(masks, true),
+          m_characters(masks, keptLines)
     {
     }
 
+    // Whether lines carry their characters: `goes` then needs the glyph's box.
+    bool byCharacters() const { return !m_characters.empty(); }
+
     // `centre` is the middle of the glyph's box, `onBaseline` the middle of
-    // its advance on the baseline of its line (without rise).
-    bool goes(const QPointF& centre, const QPointF& onBaseline) const
+    // its advance on the baseline of its line (without rise), `box` the
+    // rectangle its box fills (needed only by characters).
+    bool goes(const QPointF& centre, const QPointF& onBaseline, const QRectF& box = {}) const
     {
         if (m_areas.any(centre, [](qsizetype) { return true; }, m_areaHint)) {
             return true;
+        }
+        if (!m_characters.empty()) {
+            if (const std::optional<bool> removed = m_characters.removed(centre, onBaseline, box)) {
+                return *removed;
+            }
         }
         const auto ofThisLine = [&](qsizetype index) { return !keptFrom(index, onBaseline); };
         if (m_lines.any(centre, ofThisLine, m_lineHint)) {
@@ -328,6 +421,7 @@ private:
     const QList<PDFPrintedLine>& m_keptLines;
     MaskIndex m_areas;
     MaskIndex m_lines;
+    CharacterIndex m_characters;
     mutable size_t m_areaHint = 0;
     mutable size_t m_lineHint = 0;
     mutable size_t m_baselineHint = 0;
@@ -779,7 +873,25 @@ private:
                         m_context.survey->push_back(
                             {origin, textToUser.map(glyph.advance * size * scale, 0), std::hypot(up.x(), up.y())});
                     }
-                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
+                    QRectF glyphBox;
+                    if (!m_context.survey && m_context.fate.byCharacters()) {
+                        // The glyph's box in the page's user space, as a reader lays it out.
+                        const double x0 = box.left() * size * scale;
+                        const double x1 = box.right() * size * scale;
+                        const double y0 = box.top() * size + m_state.rise;
+                        const double y1 = box.bottom() * size + m_state.rise;
+                        const QPointF corners[] = {textToUser.map(x0, y0), textToUser.map(x1, y0),
+                                                   textToUser.map(x0, y1), textToUser.map(x1, y1)};
+                        double left = corners[0].x(), right = left, top = corners[0].y(), bottom = top;
+                        for (const QPointF& corner : corners) {
+                            left = std::min(left, corner.x());
+                            right = std::max(right, corner.x());
+                            top = std::min(top, corner.y());
+                            bottom = std::max(bottom, corner.y());
+                        }
+                        glyphBox = QRectF(QPointF(left, top), QPointF(right, bottom));
+                    }
+                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline, glyphBox)) {
                         removedAny = true;
                         if (sizeless) {
                             throw PDFUnfilterableContent("text of size zero under a mask");

@@ -34,6 +34,16 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
 // one line; nothing otherwise or when the line is not found.
 std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element);
 
+// The boxes (page space) of the characters the page's PDF printed the line
+// of an extracted text as, as the page's text reads them; nothing when the
+// line is not found there.
+std::optional<QList<QRectF>> printedCharactersFor(const VectorPage& page, const TextPayload& text);
+
+// The boxes of the characters of the one printed line whose rectangle
+// `rect` (page space) is, as a deleted line leaves it; nothing when no
+// single line is.
+std::optional<QList<QRectF>> printedLineCharactersFor(const VectorPage& page, const QRectF& rect);
+
 // While it lives, the PDF most of the pages are drawn over stays open, and
 // threads drawing those pages meanwhile open theirs from the one already
 // read rather than reading and checking the whole file again.

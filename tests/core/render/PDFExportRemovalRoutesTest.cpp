@@ -8,6 +8,7 @@
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
 #include "operations/VectorOperations.h"
+#include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 
 #include <gtest/gtest.h>
@@ -537,5 +538,86 @@ TEST_F(PDFExportRemovalRoutesTest, FontsWithoutWidthsAreMeasuredWithTheWidthsPop
         for (const char* gone : {"Secret", "iiii", "W"})
             EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone << " in " << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    }
+}
+
+namespace {
+
+// The characters poppler reads on page 1 of `pdf` that are not blanks, with
+// their boxes (page space, y down).
+QList<std::pair<QChar, QRectF>> readCharacters(const QByteArray& pdf)
+{
+    QList<std::pair<QChar, QRectF>> characters;
+    const auto document = PDFDocument::open(pdf);
+    if (!document)
+        return characters;
+    const PDFPageText text = document->pageText(0);
+    for (qsizetype i = 0; i < text.text.size() && i < text.characterRects.size(); ++i) {
+        if (!text.text[i].isSpace() && !text.characterRects[i].isNull())
+            characters.append({text.text[i], text.characterRects[i]});
+    }
+    return characters;
+}
+
+// How many of `wanted` (characters and boxes) `read` still holds at their
+// place: the same character, its middle within half a point.
+qsizetype stillRead(const QList<std::pair<QChar, QRectF>>& wanted, const QList<std::pair<QChar, QRectF>>& read)
+{
+    return std::count_if(wanted.begin(), wanted.end(), [&](const auto& character) {
+        return std::any_of(read.begin(), read.end(), [&](const auto& other) {
+            const QPointF offset = other.second.center() - character.second.center();
+            return other.first == character.first && std::abs(offset.x()) <= 0.5 && std::abs(offset.y()) <= 0.5;
+        });
+    });
+}
+
+// The characters read inside `box`, grown by a point.
+QList<std::pair<QChar, QRectF>> charactersIn(const QList<std::pair<QChar, QRectF>>& read, const QRectF& box)
+{
+    QList<std::pair<QChar, QRectF>> inside;
+    for (const auto& character : read) {
+        if (box.adjusted(-1, -1, 1, 1).contains(character.second.center()))
+            inside.append(character);
+    }
+    return inside;
+}
+
+}  // namespace
+
+TEST_F(PDFExportRemovalRoutesTest, LinesOfPunctuationAloneGoWithTheirLine)
+{
+    // Leader dots, a rule of underscores, commas and semicolons: their ink
+    // lies at the foot of their characters' boxes, or below the baseline,
+    // far from the middle of the glyphs. Each such line is replaced by
+    // nothing or deleted; the lines around keep every character.
+    const QList<QByteArray> punctuation = {"..........", "__________", ",;,;,;,;,;"};
+    for (const bool deleted : {false, true}) {
+        for (const QByteArray& marks : punctuation) {
+            SCOPED_TRACE((QString::fromLatin1(marks) + (deleted ? " deleted" : " emptied")).toStdString());
+            const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Chapter one) Tj ET "
+                                               "BT /F1 12 Tf 20 130 Td (" + marks + ") Tj ET "
+                                               "BT /F1 12 Tf 20 110 Td (Chapter two) Tj ET");
+            VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("leaders"), std::nullopt);
+            QList<VectorElement*> lines = linesOf(document);
+            ASSERT_EQ(lines.size(), 3);
+            ASSERT_EQ(lines[1]->text()->text, QString::fromLatin1(marks));
+            const QList<std::pair<QChar, QRectF>> before = readCharacters(source);
+            QList<std::pair<QChar, QRectF>> removed, kept;
+            for (const auto& character : before)
+                (marks.contains(character.first.toLatin1()) ? removed : kept).append(character);
+            ASSERT_EQ(removed.size(), marks.size());
+            if (deleted)
+                deleteLine(document, lines[1]);
+            else
+                lines[1]->text()->text.clear();
+
+            PDFCodec::PDFExportReport report;
+            const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+            EXPECT_TRUE(report.rasterizedPages.isEmpty());
+            const QList<std::pair<QChar, QRectF>> after = readCharacters(pdf);
+            EXPECT_EQ(stillRead(removed, after), 0);
+            EXPECT_EQ(stillRead(kept, after), kept.size());
+            EXPECT_FALSE(decompressed(pdf).contains(marks.left(4)));
+        }
     }
 }
