@@ -571,17 +571,6 @@ qsizetype stillRead(const QList<std::pair<QChar, QRectF>>& wanted, const QList<s
     });
 }
 
-// The characters read inside `box`, grown by a point.
-QList<std::pair<QChar, QRectF>> charactersIn(const QList<std::pair<QChar, QRectF>>& read, const QRectF& box)
-{
-    QList<std::pair<QChar, QRectF>> inside;
-    for (const auto& character : read) {
-        if (box.adjusted(-1, -1, 1, 1).contains(character.second.center()))
-            inside.append(character);
-    }
-    return inside;
-}
-
 }  // namespace
 
 TEST_F(PDFExportRemovalRoutesTest, LinesOfPunctuationAloneGoWithTheirLine)
@@ -620,4 +609,42 @@ TEST_F(PDFExportRemovalRoutesTest, LinesOfPunctuationAloneGoWithTheirLine)
             EXPECT_FALSE(decompressed(pdf).contains(marks.left(4)));
         }
     }
+}
+
+TEST_F(PDFExportRemovalRoutesTest, AccentsAndStackedPiecesGoWithTheirLineAndTheirNeighboursStay)
+{
+    // A formula set by ConTeXt: poppler reads the wide hat over "bcd" with
+    // "efg" as one line, "bcd" as another; the pieces of the brace over
+    // seven a's as a line of their own, the a's and the brace under them
+    // as others, all in one another's boxes.
+    const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/context-math.pdf"));
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("math"), std::nullopt);
+    ASSERT_FALSE(document.pages.isEmpty());
+    const QString hat = QStringLiteral("\u0302 \U0001D452\U0001D453\U0001D454");
+    const QString brace = QStringLiteral("\u23B4\u23B4\u23B4");
+    int emptied = 0;
+    for (VectorElement& element : document.pages[0].elements) {
+        if (TextPayload* text = element.text(); text && (text->text == hat || text->text == brace)) {
+            text->text.clear();
+            ++emptied;
+        }
+    }
+    ASSERT_EQ(emptied, 2);
+    const QList<std::pair<QChar, QRectF>> before = readCharacters(source);
+    QList<std::pair<QChar, QRectF>> removed, kept;
+    for (const auto& character : before) {
+        const bool ofRemoved = character.first == QChar(0x302) || character.first == QChar(0x23B4)
+                               || (hat.contains(character.first) && character.second.left() > 255
+                                   && character.second.left() < 276 && character.second.top() < 145
+                                   && character.second.top() > 125);
+        (ofRemoved ? removed : kept).append(character);
+    }
+    ASSERT_GE(removed.size(), 4);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QList<std::pair<QChar, QRectF>> after = readCharacters(pdf);
+    EXPECT_EQ(stillRead(removed, after), 0);
+    EXPECT_EQ(stillRead(kept, after), kept.size());
 }
