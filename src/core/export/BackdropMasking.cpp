@@ -114,8 +114,10 @@ BackdropMasking backdropMasking(const VectorPage& page, const QTransform& pageTo
             }
         }
         if (removed) {
-            if (next < masking.masks.size()) {
-                masking.masks[next++].line = mapped(*line, pageToUser);
+            const PDFPrintedLine own = mapped(*line, pageToUser);
+            for (qsizetype pieces = page.maskRectsOf(element).size(); pieces > 0 && next < masking.masks.size();
+                 --pieces) {
+                masking.masks[next++].line = own;
             }
         } else {
             masking.keptLines.append(mapped(*line, pageToUser));
