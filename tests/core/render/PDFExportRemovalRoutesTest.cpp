@@ -393,6 +393,8 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do" + kept, "/XObject << /Fm1 6 0 R >>", {form}),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 20 110 m n (Secret line) Tj ET" + kept),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET 20 110 m n (Secret line) Tj" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 20 110 100 12 re n (Secret line) Tj ET" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET 20 110 100 12 re n (Secret line) Tj" + kept),
     };
     for (qsizetype i = 0; i < sources.size(); ++i) {
         VectorDocument document = PDFCodec::importPDF(sources[i], QStringLiteral("hiding"), std::nullopt);
@@ -647,4 +649,104 @@ TEST_F(PDFExportRemovalRoutesTest, AccentsAndStackedPiecesGoWithTheirLineAndThei
     const QList<std::pair<QChar, QRectF>> after = readCharacters(pdf);
     EXPECT_EQ(stillRead(removed, after), 0);
     EXPECT_EQ(stillRead(kept, after), kept.size());
+}
+
+TEST_F(PDFExportRemovalRoutesTest, AHiddenLineAndTheChangedOneAfterItEachLoseTheirOwnGlyphs)
+{
+    const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha hidden) Tj ET "
+                                       "BT /F1 12 Tf 20 138 Td (Bravo edited) Tj ET "
+                                       "BT /F1 12 Tf 20 126 Td (Charlie kept) Tj ET");
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("hidden"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    lines[0]->visible = false;
+    lines[1]->text()->text = QStringLiteral("Delta");
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    const QString text = pdfToText(pdf);
+    for (const char* gone : {"Alpha", "hidden", "Bravo", "edited"}) {
+        EXPECT_FALSE(file.contains(gone)) << gone;
+        EXPECT_FALSE(text.contains(QString::fromLatin1(gone))) << gone << "\n" << text.toStdString();
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Delta"))) << text.toStdString();
+}
+
+TEST_F(PDFExportRemovalRoutesTest, UntouchedFormWithoutResourcesKeepsItsTextOnARedactedPage)
+{
+    // The form takes its font from the page, whose own content never names
+    // it; the page's first line is deleted.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R /F2 6 0 R >> "
+        "/XObject << /Fm1 7 0 R >> >> /Contents 4 0 R >>",
+        streamObject("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET"),
+        monoFont(),
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        streamObject("BT /F2 12 Tf 20 100 Td (Form words) Tj ET", " /Type /XObject /Subtype /Form /BBox [0 0 300 200]"),
+    });
+    ASSERT_TRUE(pdfToText(source).contains(QStringLiteral("Form words")));
+    for (const bool deleted : {true, false}) {
+        SCOPED_TRACE(deleted ? "deleted" : "redacted by hand");
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("form"), std::nullopt);
+        QList<VectorElement*> lines = linesOf(document);
+        ASSERT_EQ(lines.size(), 3);
+        ASSERT_EQ(lines[0]->text()->text, QStringLiteral("Alpha line"));
+        if (deleted)
+            deleteLine(document, lines[0]);
+        else
+            document.pages[0].redactedPDFRects.append(VectorRect(10, 40, 150, 20));
+
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        EXPECT_TRUE(report.rasterizedPages.isEmpty());
+        const QString text = pdfToText(pdf);
+        EXPECT_FALSE(text.contains(QStringLiteral("Alpha"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Form words"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    }
+}
+
+TEST_F(PDFExportRemovalRoutesTest, SmallLineSetJustUnderADeletedHeadingKeepsItsText)
+{
+    // A 24-point heading, and an 8-point line 6 to 8 points under its
+    // baseline, inside the heading's place; the heading deleted or replaced.
+    for (const int gap : {6, 7, 8}) {
+        for (const bool deleted : {true, false}) {
+            SCOPED_TRACE(QStringLiteral("gap %1, %2").arg(gap).arg(deleted ? "deleted" : "replaced").toStdString());
+            test::TestPDFPage page;
+            page.mediaBox = QRectF(0, 0, 300, 200);
+            page.texts = {{QPointF(20, 120), 24, "Heading Gone"}, {QPointF(20, 120 - gap), 8, "small print stays here"}};
+            const QByteArray source = test::makeTestPDF({page});
+            const QList<PlacedWord> before = placedWords(source);
+            VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("heading"), std::nullopt);
+            QList<VectorElement*> lines = linesOf(document);
+            ASSERT_EQ(lines.size(), 2);
+            ASSERT_EQ(lines[0]->text()->text, QStringLiteral("Heading Gone"));
+            if (deleted)
+                deleteLine(document, lines[0]);
+            else
+                lines[0]->text()->text = QStringLiteral("New");
+
+            const QByteArray pdf = PDFCodec::exportPDF(document);
+            const QList<PlacedWord> after = placedWords(pdf);
+            for (const QString& word : {QStringLiteral("small"), QStringLiteral("print"), QStringLiteral("stays"),
+                                       QStringLiteral("here")}) {
+                const auto was =
+                    std::find_if(before.begin(), before.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(was, before.end()) << word.toStdString();
+                const auto is =
+                    std::find_if(after.begin(), after.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(is, after.end()) << word.toStdString();
+                EXPECT_NEAR(is->box.left(), was->box.left(), 0.05) << word.toStdString();
+                EXPECT_NEAR(is->box.right(), was->box.right(), 0.05) << word.toStdString();
+            }
+            const QString text = pdfToText(pdf);
+            EXPECT_FALSE(text.contains(QStringLiteral("Heading"))) << text.toStdString();
+        }
+    }
 }
