@@ -271,8 +271,8 @@ double distanceToLine(const QPointF& point, const QLineF& line)
 constexpr double kOnBaseline = 0.3;
 
 // The characters of the removed and kept lines as the page's text lays
-// them out, by their top edge: a glyph belongs to the line of the character
-// whose box holds it and whose middle lies nearest its own.
+// them out, in a grid of cells over their extent: a glyph belongs to the
+// line of the character whose box holds it and is most like its own.
 class CharacterIndex {
 public:
     CharacterIndex(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
@@ -285,7 +285,7 @@ public:
                     continue;
                 }
                 m_boxes.push_back({box, removed});
-                m_tallest = std::max(m_tallest, box.height());
+                m_extent |= box;
             }
         };
         for (const PDFMaskRect& mask : masks) {
@@ -296,8 +296,25 @@ public:
         for (const PDFPrintedLine& kept : keptLines) {
             add(kept.characters, false);
         }
-        std::sort(m_boxes.begin(), m_boxes.end(),
-                  [](const Box& a, const Box& b) { return a.box.top() < b.box.top(); });
+        if (m_boxes.empty() || !std::isfinite(m_extent.width()) || !std::isfinite(m_extent.height())) {
+            m_boxes.clear();
+            return;
+        }
+        // Cells of about a third of a line, at most kMostCells a side.
+        constexpr double kCell = 4;
+        constexpr int kMostCells = 512;
+        m_cell = std::max({kCell, m_extent.width() / kMostCells, m_extent.height() / kMostCells});
+        m_columns = std::min(kMostCells, int(m_extent.width() / m_cell) + 1);
+        m_rows = std::min(kMostCells, int(m_extent.height() / m_cell) + 1);
+        m_cells.resize(size_t(m_columns) * size_t(m_rows));
+        for (size_t i = 0; i < m_boxes.size(); ++i) {
+            const QRectF& box = m_boxes[i].box;
+            for (int row = rowOf(box.top()); row <= rowOf(box.bottom()); ++row) {
+                for (int column = columnOf(box.left()); column <= columnOf(box.right()); ++column) {
+                    m_cells[size_t(row) * size_t(m_columns) + size_t(column)].push_back(i);
+                }
+            }
+        }
     }
 
     bool empty() const { return m_boxes.empty(); }
@@ -313,16 +330,13 @@ public:
         std::optional<bool> fate;
         double nearest = qInf();
         const auto look = [&](const QPointF& point) {
-            const double lowest = point.y() - m_tallest - 1e-6;
-            auto above = std::upper_bound(m_boxes.begin(), m_boxes.end(), point.y(),
-                                          [](double y, const Box& entry) { return y < entry.box.top(); });
-            while (above != m_boxes.begin()) {
-                --above;
-                if (above->box.top() < lowest) {
-                    break;
-                }
-                const QRectF& box = above->box;
-                if (point.x() < box.left() || point.x() > box.right() || point.y() > box.bottom()) {
+            if (!m_extent.contains(point)) {
+                return;
+            }
+            for (const size_t i : m_cells[size_t(rowOf(point.y())) * size_t(m_columns) + size_t(columnOf(point.x()))]) {
+                const QRectF& box = m_boxes[i].box;
+                if (point.x() < box.left() || point.x() > box.right() || point.y() < box.top()
+                    || point.y() > box.bottom()) {
                     continue;
                 }
                 const double distance = std::abs(glyphBox.left() - box.left())
@@ -330,9 +344,9 @@ public:
                                         + std::abs(glyphBox.top() - box.top())
                                         + std::abs(glyphBox.bottom() - box.bottom());
                 // (A kept character wins a tie.)
-                if (distance < nearest || (distance == nearest && !above->removed)) {
+                if (distance < nearest || (distance == nearest && !m_boxes[i].removed)) {
                     nearest = distance;
-                    fate = above->removed;
+                    fate = m_boxes[i].removed;
                 }
             }
         };
@@ -344,12 +358,19 @@ public:
     }
 
 private:
+    int rowOf(double y) const { return std::clamp(int((y - m_extent.top()) / m_cell), 0, m_rows - 1); }
+    int columnOf(double x) const { return std::clamp(int((x - m_extent.left()) / m_cell), 0, m_columns - 1); }
+
     struct Box {
         QRectF box;
         bool removed;
     };
     std::vector<Box> m_boxes;
-    double m_tallest = 0;
+    QRectF m_extent;
+    double m_cell = 1;
+    int m_columns = 0;
+    int m_rows = 0;
+    std::vector<std::vector<size_t>> m_cells;
 };
 
 // Which glyphs go: those under masks, decided by the line they belong to
