@@ -37,11 +37,11 @@ std::optional<PDFPrintedLine> printedLineOf(const TextPayload& text)
 
 // The line a deleted line's rectangle holds, from the boxes of its
 // characters: its baseline where the reader's boxes mostly put it.
-PDFPrintedLine lineOfCharacters(const QRectF& rect, const QList<QRectF>& characters)
+PDFPrintedLine lineOfCharacters(const QRectF& rect, const QList<PDFPrintedCharacter>& characters)
 {
     QRectF band;
-    for (const QRectF& box : characters) {
-        band |= box;
+    for (const PDFPrintedCharacter& character : characters) {
+        band |= character.box;
     }
     const double baseline = band.top() + 0.78 * band.height();
     PDFPrintedLine line;
@@ -59,8 +59,8 @@ PDFPrintedLine mapped(const PDFPrintedLine& line, const QTransform& pageToUser)
     result.size = line.size * std::sqrt(std::abs(pageToUser.determinant()));
     result.box = pageToUser.mapRect(line.box);
     result.characters.reserve(line.characters.size());
-    for (const QRectF& box : line.characters) {
-        result.characters.append(pageToUser.mapRect(box));
+    for (const PDFPrintedCharacter& character : line.characters) {
+        result.characters.append({pageToUser.mapRect(character.box), character.place});
     }
     return result;
 }

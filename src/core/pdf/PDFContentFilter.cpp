@@ -277,14 +277,14 @@ class CharacterIndex {
 public:
     CharacterIndex(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
     {
-        const auto add = [&](const QList<QRectF>& characters, bool removed) {
-            for (const QRectF& character : characters) {
-                const QRectF box = character.normalized();
+        const auto add = [&](const QList<PDFPrintedCharacter>& characters, bool removed) {
+            for (const PDFPrintedCharacter& character : characters) {
+                const QRectF box = character.box.normalized();
                 if (!std::isfinite(box.top()) || !std::isfinite(box.bottom()) || !std::isfinite(box.left())
                     || !std::isfinite(box.right()) || box.isEmpty()) {
                     continue;
                 }
-                m_boxes.push_back({box, removed});
+                m_boxes.push_back({box, character.place, removed});
                 m_extent |= box;
             }
         };
@@ -300,6 +300,7 @@ public:
             m_boxes.clear();
             return;
         }
+        m_taken.assign(m_boxes.size(), false);
         // Cells of about a third of a line, at most kMostCells a side.
         constexpr double kCell = 4;
         constexpr int kMostCells = 512;
@@ -324,10 +325,12 @@ public:
     // characters (true) or of a kept line's (false); nothing when it lies
     // in no character's box. Of the boxes holding it, the glyph is the
     // character whose box is most like its own `glyphBox` (stacked pieces
-    // of a formula lie in one another's boxes).
+    // of a formula lie in one another's boxes); of boxes alike (an accent
+    // drawn over its letter), the first in the reader's order not taken by
+    // an earlier glyph.
     std::optional<bool> removed(const QPointF& centre, const QPointF& onBaseline, const QRectF& glyphBox) const
     {
-        std::optional<bool> fate;
+        std::optional<size_t> chosen;
         double nearest = qInf();
         const auto look = [&](const QPointF& point) {
             if (!m_extent.contains(point)) {
@@ -343,10 +346,15 @@ public:
                                         + std::abs(glyphBox.right() - box.right())
                                         + std::abs(glyphBox.top() - box.top())
                                         + std::abs(glyphBox.bottom() - box.bottom());
-                // (A kept character wins a tie.)
-                if (distance < nearest || (distance == nearest && !m_boxes[i].removed)) {
-                    nearest = distance;
-                    fate = m_boxes[i].removed;
+                constexpr double kAlike = 1e-3;
+                bool better = distance < nearest - kAlike;
+                if (!better && chosen && *chosen != i && distance <= nearest + kAlike) {
+                    const Box& other = m_boxes[*chosen];
+                    better = m_taken[*chosen] != m_taken[i] ? !m_taken[i] : m_boxes[i].place < other.place;
+                }
+                if (!chosen || better) {
+                    nearest = std::min(nearest, distance);
+                    chosen = i;
                 }
             }
         };
@@ -354,7 +362,11 @@ public:
         if (onBaseline != centre) {
             look(onBaseline);
         }
-        return fate;
+        if (!chosen) {
+            return std::nullopt;
+        }
+        m_taken[*chosen] = true;
+        return m_boxes[*chosen].removed;
     }
 
 private:
@@ -363,9 +375,12 @@ private:
 
     struct Box {
         QRectF box;
+        qsizetype place;
         bool removed;
     };
     std::vector<Box> m_boxes;
+    // Boxes a glyph was found in.
+    mutable std::vector<bool> m_taken;
     QRectF m_extent;
     double m_cell = 1;
     int m_columns = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/PDFPrintedCharacter.h"
+
 #include <QColor>
 #include <QLineF>
 #include <QList>
@@ -24,7 +26,7 @@ struct PDFPrintedLine {
     QLineF baseline;
     double size = 0;
     QRectF box;
-    QList<QRectF> characters;
+    QList<PDFPrintedCharacter> characters;
 };
 
 // A rectangle of a page's user space whose content is to go, and the colour

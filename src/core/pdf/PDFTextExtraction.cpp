@@ -762,7 +762,7 @@ QTransform ownFrameOf(const TextPayload& payload, double yOffset, bool& turned)
 
 }  // namespace
 
-std::optional<QList<QRectF>> printedCharactersOf(const PDFPageText& page, const PrintedLineIndex& index,
+std::optional<QList<PDFPrintedCharacter>> printedCharactersOf(const PDFPageText& page, const PrintedLineIndex& index,
                                                  double yOffset, const TextPayload& payload)
 {
     if (!payload.originalPDFText || !payload.originalPDFRect) {
@@ -816,18 +816,18 @@ std::optional<QList<QRectF>> printedCharactersOf(const PDFPageText& page, const 
     if (!best) {
         return std::nullopt;
     }
-    QList<QRectF> boxes;
-    boxes.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QRectF& rect = page.characterRects[*best + i];
+    QList<PDFPrintedCharacter> characters;
+    characters.reserve(text.size());
+    for (qsizetype i = *best; i < *best + text.size(); ++i) {
+        const QRectF& rect = page.characterRects[i];
         if (!rect.isNull()) {
-            boxes.append(rect.translated(0.0, yOffset).normalized());
+            characters.append({rect.translated(0.0, yOffset).normalized(), i});
         }
     }
-    return boxes;
+    return characters;
 }
 
-std::optional<QList<QRectF>> printedLineCharactersIn(const PDFPageText& page, const PrintedLineIndex& index,
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersIn(const PDFPageText& page, const PrintedLineIndex& index,
                                                      double yOffset, const QRectF& rect)
 {
     const QRectF frame = rect.normalized();
@@ -883,13 +883,13 @@ std::optional<QList<QRectF>> printedLineCharactersIn(const PDFPageText& page, co
     if (!found) {
         return std::nullopt;
     }
-    QList<QRectF> boxes;
+    QList<PDFPrintedCharacter> characters;
     for (qsizetype i = found->first; i <= found->second; ++i) {
         if (!page.characterRects[i].isNull()) {
-            boxes.append(boxOf(i));
+            characters.append({boxOf(i), i});
         }
     }
-    return boxes;
+    return characters;
 }
 
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,

@@ -264,7 +264,7 @@ std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorEl
     return printedLineOf(pageText, *lines, yOffset, *text);
 }
 
-std::optional<QList<QRectF>> printedCharactersFor(const VectorPage& page, const TextPayload& text)
+std::optional<QList<PDFPrintedCharacter>> printedCharactersFor(const VectorPage& page, const TextPayload& text)
 {
     if (!page.pdfPageData || !text.isPDFExtracted) {
         return std::nullopt;
@@ -275,7 +275,7 @@ std::optional<QList<QRectF>> printedCharactersFor(const VectorPage& page, const 
     return printedCharactersOf(pageText, *lines, yOffset, text);
 }
 
-std::optional<QList<QRectF>> printedLineCharactersFor(const VectorPage& page, const QRectF& rect)
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersFor(const VectorPage& page, const QRectF& rect)
 {
     if (!page.pdfPageData) {
         return std::nullopt;
