@@ -1,6 +1,7 @@
 #include "export/BackdropMasking.h"
 
 #include "model/RGBAColor.h"
+#include "render/PageRenderer.h"
 
 #include <QLineF>
 
@@ -34,13 +35,41 @@ std::optional<PDFPrintedLine> printedLineOf(const TextPayload& text)
     return line;
 }
 
+// The line a deleted line's rectangle holds, from the boxes of its
+// characters: its baseline where the reader's boxes mostly put it.
+PDFPrintedLine lineOfCharacters(const QRectF& rect, const QList<PDFPrintedCharacter>& characters)
+{
+    QRectF band;
+    for (const PDFPrintedCharacter& character : characters) {
+        band |= character.box;
+    }
+    const double baseline = band.top() + 0.78 * band.height();
+    PDFPrintedLine line;
+    line.baseline = QLineF(rect.left(), baseline, rect.right(), baseline);
+    line.size = band.height();
+    line.box = rect;
+    line.characters = characters;
+    return line;
+}
+
 PDFPrintedLine mapped(const PDFPrintedLine& line, const QTransform& pageToUser)
 {
     PDFPrintedLine result;
     result.baseline = pageToUser.map(line.baseline);
     result.size = line.size * std::sqrt(std::abs(pageToUser.determinant()));
     result.box = pageToUser.mapRect(line.box);
+    result.characters.reserve(line.characters.size());
+    for (const PDFPrintedCharacter& character : line.characters) {
+        result.characters.append({pageToUser.mapRect(character.box), character.place});
+    }
     return result;
+}
+
+bool nearAny(const QRectF& box, const QList<MaskRect>& masks, double margin)
+{
+    const QRectF reach = box.adjusted(-margin, -margin, margin, margin);
+    return std::any_of(masks.begin(), masks.end(),
+                       [&](const MaskRect& mask) { return reach.intersects(mask.rect.toQRectF()); });
 }
 
 }  // namespace
@@ -49,9 +78,21 @@ BackdropMasking backdropMasking(const VectorPage& page, const QTransform& pageTo
 {
     const QColor background = RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
     BackdropMasking masking;
-    for (const MaskRect& mask : page.activeMaskRects()) {
+    const QList<MaskRect> masks = page.activeMaskRects();
+    for (const MaskRect& mask : masks) {
         const auto color = RGBAColor::fromHex(mask.colorHex);
         masking.masks.append({pageToUser.mapRect(mask.rect.toQRectF()), color ? color->toQColor() : background, {}});
+    }
+    if (masks.isEmpty()) {
+        return masking;
+    }
+    // A redaction that is one printed line's rectangle (a deleted line)
+    // takes that line, found by the page's text.
+    for (qsizetype i = 0; i < page.redactedPDFRects.size() && i < masking.masks.size(); ++i) {
+        const QRectF rect = page.redactedPDFRects[i].toQRectF();
+        if (const auto characters = printedLineCharactersFor(page, rect)) {
+            masking.masks[i].line = mapped(lineOfCharacters(rect, *characters), pageToUser);
+        }
     }
     // The masks of changed and hidden lines follow the redactions, in the
     // order of the elements.
@@ -61,13 +102,22 @@ BackdropMasking backdropMasking(const VectorPage& page, const QTransform& pageTo
             continue;
         }
         const TextPayload& text = *element.text();
-        const std::optional<PDFPrintedLine> line = printedLineOf(text);
+        std::optional<PDFPrintedLine> line = printedLineOf(text);
         if (!line) {
             continue;
         }
-        if (element.hasModifiedPDFText() || !element.visible) {
-            if (next < masking.masks.size()) {
-                masking.masks[next++].line = mapped(*line, pageToUser);
+        const bool removed = element.hasModifiedPDFText() || !element.visible;
+        // The characters of a kept line matter only near a mask.
+        if (removed || nearAny(line->box, masks, line->size + 2)) {
+            if (auto characters = printedCharactersFor(page, text)) {
+                line->characters = std::move(*characters);
+            }
+        }
+        if (removed) {
+            const PDFPrintedLine own = mapped(*line, pageToUser);
+            for (qsizetype pieces = page.maskRectsOf(element).size(); pieces > 0 && next < masking.masks.size();
+                 --pieces) {
+                masking.masks[next++].line = own;
             }
         } else {
             masking.keptLines.append(mapped(*line, pageToUser));

@@ -77,6 +77,84 @@ QString VectorPage::dimensionsLabel() const
         .arg(mm.height);
 }
 
+namespace {
+
+bool removedPDFText(const VectorElement& element)
+{
+    return element.isPDFText() && (element.hasModifiedPDFText() || !element.visible);
+}
+
+// `pieces` less `hole`.
+QList<QRectF> without(const QList<QRectF>& pieces, const QRectF& hole)
+{
+    QList<QRectF> left;
+    for (const QRectF& piece : pieces) {
+        const QRectF common = piece & hole;
+        if (common.isEmpty()) {
+            left.append(piece);
+            continue;
+        }
+        const QRectF parts[] = {
+            QRectF(QPointF(piece.left(), piece.top()), QPointF(piece.right(), common.top())),
+            QRectF(QPointF(piece.left(), common.bottom()), QPointF(piece.right(), piece.bottom())),
+            QRectF(QPointF(piece.left(), common.top()), QPointF(common.left(), common.bottom())),
+            QRectF(QPointF(common.right(), common.top()), QPointF(piece.right(), common.bottom())),
+        };
+        for (const QRectF& part : parts) {
+            if (part.width() > 0.01 && part.height() > 0.01) {
+                left.append(part);
+            }
+        }
+    }
+    return left;
+}
+
+double area(const QRectF& rect)
+{
+    return rect.isEmpty() ? 0 : rect.width() * rect.height();
+}
+
+}  // namespace
+
+QList<VectorRect> VectorPage::maskRectsOf(const VectorElement& element) const
+{
+    if (!removedPDFText(element)) {
+        return {};
+    }
+    const auto printed = element.text()->printedPDFBounds();
+    if (!printed) {
+        return {};
+    }
+    const VectorRect mask = grown(*printed);
+    // An untouched line printed inside the changed one's place (a word under
+    // a wide accent, a piece of a formula) stays in sight: the mask leaves
+    // out its printed place.
+    QList<QRectF> pieces{mask.toQRectF()};
+    const QRectF whole = pieces.front();
+    for (const VectorElement& other : elements) {
+        if (!other.isPDFText() || removedPDFText(other)) {
+            continue;
+        }
+        const auto kept = other.text()->printedPDFBounds();
+        if (!kept) {
+            continue;
+        }
+        const QRectF place = kept->toQRectF();
+        if (area(place & whole) >= 0.9 * area(place) && area(place) <= 0.6 * area(whole)) {
+            pieces = without(pieces, place);
+        }
+    }
+    QList<VectorRect> rects;
+    rects.reserve(pieces.size());
+    for (const QRectF& piece : pieces) {
+        rects.append(VectorRect(piece.x(), piece.y(), piece.width(), piece.height()));
+    }
+    if (pieces.size() == 1 && pieces.front() == whole) {
+        return {mask};
+    }
+    return rects;
+}
+
 QList<MaskRect> VectorPage::activeMaskRects() const
 {
     QList<MaskRect> masks;
@@ -84,15 +162,8 @@ QList<MaskRect> VectorPage::activeMaskRects() const
         masks.append({grown(r), backgroundColorHex});
     }
     for (const VectorElement& element : elements) {
-        if (!element.isPDFText()) {
-            continue;
-        }
-        if (!element.hasModifiedPDFText() && element.visible) {
-            continue;
-        }
-        const TextPayload& payload = *element.text();
-        if (const auto printed = payload.printedPDFBounds()) {
-            masks.append({grown(*printed), payload.maskColorHex});
+        for (const VectorRect& rect : maskRectsOf(element)) {
+            masks.append({rect, element.text()->maskColorHex});
         }
     }
     return masks;

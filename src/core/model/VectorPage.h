@@ -67,6 +67,11 @@ struct VectorPage {
     // Redactions first, then the printed place of every changed or hidden
     // PDF text, each grown a little so no antialiased edge shows through.
     QList<MaskRect> activeMaskRects() const;
+    // The rectangles masking one changed or hidden PDF text of this page,
+    // in the order activeMaskRects() lists them: its grown printed place,
+    // less the printed places of untouched PDF lines lying inside it (a
+    // word under a wide accent stays in sight). Empty for other elements.
+    QList<VectorRect> maskRectsOf(const VectorElement& element) const;
 
     bool operator==(const VectorPage&) const = default;
 };

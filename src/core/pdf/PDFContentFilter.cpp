@@ -270,21 +270,150 @@ double distanceToLine(const QPointF& point, const QLineF& line)
 // line's, in units of the line's size.
 constexpr double kOnBaseline = 0.3;
 
+// The characters of the removed and kept lines as the page's text lays
+// them out, in a grid of cells over their extent: a glyph belongs to the
+// line of the character whose box holds it and is most like its own.
+class CharacterIndex {
+public:
+    CharacterIndex(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
+    {
+        const auto add = [&](const QList<PDFPrintedCharacter>& characters, bool removed) {
+            for (const PDFPrintedCharacter& character : characters) {
+                const QRectF box = character.box.normalized();
+                if (!std::isfinite(box.top()) || !std::isfinite(box.bottom()) || !std::isfinite(box.left())
+                    || !std::isfinite(box.right()) || box.isEmpty()) {
+                    continue;
+                }
+                m_boxes.push_back({box, character.place, removed});
+                m_extent |= box;
+            }
+        };
+        for (const PDFMaskRect& mask : masks) {
+            if (mask.line) {
+                add(mask.line->characters, true);
+            }
+        }
+        for (const PDFPrintedLine& kept : keptLines) {
+            add(kept.characters, false);
+        }
+        if (m_boxes.empty() || !std::isfinite(m_extent.width()) || !std::isfinite(m_extent.height())) {
+            m_boxes.clear();
+            return;
+        }
+        m_taken.assign(m_boxes.size(), false);
+        // Cells of about a third of a line, at most kMostCells a side.
+        constexpr double kCell = 4;
+        constexpr int kMostCells = 512;
+        m_cell = std::max({kCell, m_extent.width() / kMostCells, m_extent.height() / kMostCells});
+        m_columns = std::min(kMostCells, int(m_extent.width() / m_cell) + 1);
+        m_rows = std::min(kMostCells, int(m_extent.height() / m_cell) + 1);
+        m_cells.resize(size_t(m_columns) * size_t(m_rows));
+        for (size_t i = 0; i < m_boxes.size(); ++i) {
+            const QRectF& box = m_boxes[i].box;
+            for (int row = rowOf(box.top()); row <= rowOf(box.bottom()); ++row) {
+                for (int column = columnOf(box.left()); column <= columnOf(box.right()); ++column) {
+                    m_cells[size_t(row) * size_t(m_columns) + size_t(column)].push_back(i);
+                }
+            }
+        }
+    }
+
+    bool empty() const { return m_boxes.empty(); }
+
+    // Whether the glyph whose box has its middle at `centre` (and its
+    // advance's middle at `onBaseline`) is one of a removed line's
+    // characters (true) or of a kept line's (false); nothing when it lies
+    // in no character's box. Of the boxes holding it, the glyph is the
+    // character whose box is most like its own `glyphBox` (stacked pieces
+    // of a formula lie in one another's boxes); of boxes alike (an accent
+    // drawn over its letter), the first in the reader's order not taken by
+    // an earlier glyph.
+    std::optional<bool> removed(const QPointF& centre, const QPointF& onBaseline, const QRectF& glyphBox) const
+    {
+        std::optional<size_t> chosen;
+        double nearest = qInf();
+        const auto look = [&](const QPointF& point) {
+            if (!m_extent.contains(point)) {
+                return;
+            }
+            for (const size_t i : m_cells[size_t(rowOf(point.y())) * size_t(m_columns) + size_t(columnOf(point.x()))]) {
+                const QRectF& box = m_boxes[i].box;
+                if (point.x() < box.left() || point.x() > box.right() || point.y() < box.top()
+                    || point.y() > box.bottom()) {
+                    continue;
+                }
+                const double distance = std::abs(glyphBox.left() - box.left())
+                                        + std::abs(glyphBox.right() - box.right())
+                                        + std::abs(glyphBox.top() - box.top())
+                                        + std::abs(glyphBox.bottom() - box.bottom());
+                constexpr double kAlike = 1e-3;
+                bool better = distance < nearest - kAlike;
+                if (!better && chosen && *chosen != i && distance <= nearest + kAlike) {
+                    const Box& other = m_boxes[*chosen];
+                    better = m_taken[*chosen] != m_taken[i] ? !m_taken[i] : m_boxes[i].place < other.place;
+                }
+                if (!chosen || better) {
+                    nearest = std::min(nearest, distance);
+                    chosen = i;
+                }
+            }
+        };
+        look(centre);
+        if (onBaseline != centre) {
+            look(onBaseline);
+        }
+        if (!chosen) {
+            return std::nullopt;
+        }
+        m_taken[*chosen] = true;
+        return m_boxes[*chosen].removed;
+    }
+
+private:
+    int rowOf(double y) const { return std::clamp(int((y - m_extent.top()) / m_cell), 0, m_rows - 1); }
+    int columnOf(double x) const { return std::clamp(int((x - m_extent.left()) / m_cell), 0, m_columns - 1); }
+
+    struct Box {
+        QRectF box;
+        qsizetype place;
+        bool removed;
+    };
+    std::vector<Box> m_boxes;
+    // Boxes a glyph was found in.
+    mutable std::vector<bool> m_taken;
+    QRectF m_extent;
+    double m_cell = 1;
+    int m_columns = 0;
+    int m_rows = 0;
+    std::vector<std::vector<size_t>> m_cells;
+};
+
 // Which glyphs go: those under masks, decided by the line they belong to
-// where a mask covers a printed line.
+// where a mask covers a printed line: by the characters of the lines where
+// the page's text found them, else by the line's baseline.
 class GlyphFate {
 public:
     GlyphFate(const QList<PDFMaskRect>& masks, const QList<PDFPrintedLine>& keptLines)
-        : m_masks(masks), m_keptLines(keptLines), m_areas(masks, false), m_lines(masks, true)
+        : m_masks(masks), m_keptLines(keptLines), m_areas(masks, false), m_lines(masks, true),
+          m_characters(masks, keptLines)
     {
     }
 
+    // Whether lines carry their characters: `goes` then needs the glyph's box.
+    bool byCharacters() const { return !m_characters.empty(); }
+
     // `centre` is the middle of the glyph's box, `onBaseline` the middle of
-    // its advance on the baseline of its line (without rise).
-    bool goes(const QPointF& centre, const QPointF& onBaseline) const
+    // its advance on the baseline of its line (without rise), `box` the
+    // rectangle its box fills (needed only by characters).
+    bool goes(const QPointF& centre, const QPointF& onBaseline, const QRectF& box = {}) const
     {
         if (m_areas.any(centre, [](qsizetype) { return true; }, m_areaHint)) {
             return true;
+        }
+        if (!m_characters.empty()) {
+            if (const std::optional<bool> removed = m_characters.removed(centre, onBaseline, box)) {
+                return *removed;
+            }
         }
         const auto ofThisLine = [&](qsizetype index) { return !keptFrom(index, onBaseline); };
         if (m_lines.any(centre, ofThisLine, m_lineHint)) {
@@ -328,6 +457,7 @@ private:
     const QList<PDFPrintedLine>& m_keptLines;
     MaskIndex m_areas;
     MaskIndex m_lines;
+    CharacterIndex m_characters;
     mutable size_t m_areaHint = 0;
     mutable size_t m_lineHint = 0;
     mutable size_t m_baselineHint = 0;
@@ -797,7 +927,25 @@ private:
                         m_context.survey->push_back(
                             {origin, textToUser.map(glyph.advance * size * scale, 0), std::hypot(up.x(), up.y())});
                     }
-                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline)) {
+                    QRectF glyphBox;
+                    if (!m_context.survey && m_context.fate.byCharacters()) {
+                        // The glyph's box in the page's user space, as a reader lays it out.
+                        const double x0 = box.left() * size * scale;
+                        const double x1 = box.right() * size * scale;
+                        const double y0 = box.top() * size + m_state.rise;
+                        const double y1 = box.bottom() * size + m_state.rise;
+                        const QPointF corners[] = {textToUser.map(x0, y0), textToUser.map(x1, y0),
+                                                   textToUser.map(x0, y1), textToUser.map(x1, y1)};
+                        double left = corners[0].x(), right = left, top = corners[0].y(), bottom = top;
+                        for (const QPointF& corner : corners) {
+                            left = std::min(left, corner.x());
+                            right = std::max(right, corner.x());
+                            top = std::min(top, corner.y());
+                            bottom = std::max(bottom, corner.y());
+                        }
+                        glyphBox = QRectF(QPointF(left, top), QPointF(right, bottom));
+                    }
+                    if (!m_context.survey && m_context.fate.goes(centre, onBaseline, glyphBox)) {
                         removedAny = true;
                         if (sizeless) {
                             throw PDFUnfilterableContent("text of size zero under a mask");

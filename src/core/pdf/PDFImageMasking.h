@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/PDFPrintedCharacter.h"
+
 #include <QColor>
 #include <QLineF>
 #include <QList>
@@ -17,11 +19,14 @@ namespace zelvane {
 
 // A line of text as the page printed it, in a page's user space (points,
 // y up): its baseline from where its first glyph starts to where its last
-// ends, its font size, and the rectangle its glyphs fill.
+// ends, its font size, the rectangle its glyphs fill and, when the page's
+// text was read, the box of each of its characters as the reader lays them
+// out (its glyphs are then found by those places).
 struct PDFPrintedLine {
     QLineF baseline;
     double size = 0;
     QRectF box;
+    QList<PDFPrintedCharacter> characters;
 };
 
 // A rectangle of a page's user space whose content is to go, and the colour

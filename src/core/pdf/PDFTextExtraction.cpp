@@ -783,7 +783,168 @@ QStringList symbolFontsOf(const PDFPageText& page, const PrintedLineIndex& index
     return fonts;
 }
 
+// An extracted line's original text as the page's text holds it: trimmed,
+// without the invisible format characters, which print nothing.
+QString printedTextOf(const QString& original)
+{
+    QString text(original.size(), Qt::Uninitialized);
+    qsizetype kept = 0;
+    for (const QChar c : original) {
+        // (None lies below the soft hyphen.)
+        if (c.unicode() < 0xad || c.category() != QChar::Other_Format) {
+            text.data()[kept++] = c;
+        }
+    }
+    text.truncate(kept);
+    return std::move(text).trimmed();
+}
+
+// Where a line's own frame is read: the page moved down by `yOffset` and,
+// for a turned line, turned back about the centre of its rectangle.
+QTransform ownFrameOf(const TextPayload& payload, double yOffset, bool& turned)
+{
+    const QRectF own = payload.originalPDFRect->toQRectF();
+    const double turn = payload.originalRotationDegrees.value_or(0);
+    QTransform toOwnFrame = QTransform::fromTranslate(0, yOffset);
+    turned = std::isfinite(turn) && std::fmod(turn, 360.0) != 0;
+    if (turned) {
+        const QPointF c = own.center();
+        toOwnFrame *= QTransform().translate(c.x(), c.y()).rotate(-turn).translate(-c.x(), -c.y());
+    }
+    return toOwnFrame;
+}
+
 }  // namespace
+
+std::optional<QList<PDFPrintedCharacter>> printedCharactersOf(const PDFPageText& page, const PrintedLineIndex& index,
+                                                 double yOffset, const TextPayload& payload)
+{
+    if (!payload.originalPDFText || !payload.originalPDFRect) {
+        return std::nullopt;
+    }
+    const QString text = printedTextOf(*payload.originalPDFText);
+    if (text.isEmpty()) {
+        return std::nullopt;
+    }
+    bool turned = false;
+    const QTransform toOwnFrame = ownFrameOf(payload, yOffset, turned);
+    const QRectF own = payload.originalPDFRect->toQRectF();
+    const auto placed = [&](qsizetype i) {
+        return turned ? toOwnFrame.mapRect(page.characterRects[i]) : page.characterRects[i].translated(0.0, yOffset);
+    };
+    // The frame is the line's ink, which may lie anywhere in the height of
+    // its characters' boxes (periods and underscores lie at their foot).
+    const QRectF area = own.adjusted(-1.0, -1.5, 1.0, 1.5);
+    const auto reaches = [&](qsizetype i) {
+        if (page.characterRects[i].isNull()) {
+            return false;
+        }
+        const QRectF box = placed(i).normalized();
+        const double middle = box.center().x();
+        return middle >= area.left() && middle <= area.right() && box.top() <= area.bottom()
+               && box.bottom() >= area.top();
+    };
+    const double size = std::max({payload.originalFontSize.value_or(payload.fontSize), own.height(), 1.0});
+    bool invertible = false;
+    const QTransform toPage = toOwnFrame.inverted(&invertible);
+    const QRectF near = invertible
+                            ? toPage.mapRect(area.adjusted(0, -2 * size, 0, 2 * size).normalized()).adjusted(-1, -1, 1, 1)
+                            : QRectF(0, 0, qInf(), qInf());
+    const QStringView pageText(page.text);
+    std::optional<qsizetype> best;
+    double bestScore = qInf();
+    for (const qsizetype at : index.charactersNear(text.front(), near)) {
+        if (at + text.size() > page.text.size() || at + text.size() > page.characterRects.size()
+            || pageText.mid(at, text.size()) != text || !reaches(at) || !reaches(at + text.size() - 1)) {
+            continue;
+        }
+        // Of lines printed alike (stacked pieces of a formula), the one
+        // starting where the frame does, nearest its height.
+        const QRectF first = placed(at).normalized();
+        const double score = std::abs(first.left() - own.left()) + 0.25 * std::abs(first.center().y() - own.center().y());
+        if (score < bestScore) {
+            bestScore = score;
+            best = at;
+        }
+    }
+    if (!best) {
+        return std::nullopt;
+    }
+    QList<PDFPrintedCharacter> characters;
+    characters.reserve(text.size());
+    for (qsizetype i = *best; i < *best + text.size(); ++i) {
+        const QRectF& rect = page.characterRects[i];
+        if (!rect.isNull()) {
+            characters.append({rect.translated(0.0, yOffset).normalized(), i});
+        }
+    }
+    return characters;
+}
+
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersIn(const PDFPageText& page, const PrintedLineIndex& index,
+                                                     double yOffset, const QRectF& rect)
+{
+    const QRectF frame = rect.normalized();
+    if (!std::isfinite(frame.width()) || !std::isfinite(frame.height()) || frame.isEmpty()) {
+        return std::nullopt;
+    }
+    const qsizetype laidOut = std::min(page.text.size(), page.characterRects.size());
+    const auto boxOf = [&](qsizetype i) { return page.characterRects[i].translated(0.0, yOffset).normalized(); };
+    const auto meets = [&](const QRectF& box) { return box.top() <= frame.bottom() && box.bottom() >= frame.top(); };
+    // A line's frame starts where its first character does and ends where
+    // its last one, or its ink, does.
+    constexpr double kEdge = 0.75;
+    const double reach = 2 * frame.height() + 12;
+    const QRectF near = frame.adjusted(-kEdge, -reach, kEdge, reach);
+    std::optional<std::pair<qsizetype, qsizetype>> found;
+    for (const qsizetype at : index.charactersNear(near)) {
+        if (at >= laidOut || page.text[at].isSpace() || page.characterRects[at].isNull()) {
+            continue;
+        }
+        const QRectF first = boxOf(at);
+        if (std::abs(first.left() - frame.left()) > kEdge || !meets(first)) {
+            continue;
+        }
+        qsizetype end = at;
+        double right = first.right();
+        bool fits = true;
+        for (qsizetype i = at + 1; i < laidOut && page.text[i] != QLatin1Char('\n'); ++i) {
+            if (page.characterRects[i].isNull()) {
+                continue;
+            }
+            const QRectF box = boxOf(i);
+            if (box.center().x() > frame.right()) {
+                break;
+            }
+            if (!page.text[i].isSpace()) {
+                if (!meets(box)) {
+                    fits = false;
+                    break;
+                }
+                right = std::max(right, box.right());
+                end = i;
+            }
+        }
+        const double overhang = 0.3 * first.height() + 1.5;
+        if (!fits || right > frame.right() + kEdge || right < frame.right() - overhang) {
+            continue;
+        }
+        if (found && *found != std::pair(at, end)) {
+            return std::nullopt;  // more than one line would fit
+        }
+        found = std::pair(at, end);
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    QList<PDFPrintedCharacter> characters;
+    for (qsizetype i = found->first; i <= found->second; ++i) {
+        if (!page.characterRects[i].isNull()) {
+            characters.append({boxOf(i), i});
+        }
+    }
+    return characters;
+}
 
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,
                                          const TextPayload& payload)
@@ -791,30 +952,15 @@ std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedL
     if (!payload.originalPDFText || !payload.originalPDFRect) {
         return std::nullopt;
     }
-    // Invisible format characters print nothing.
-    QString text(payload.originalPDFText->size(), Qt::Uninitialized);
-    qsizetype kept = 0;
-    for (const QChar c : *payload.originalPDFText) {
-        // (None lies below the soft hyphen.)
-        if (c.unicode() < 0xad || c.category() != QChar::Other_Format) {
-            text.data()[kept++] = c;
-        }
-    }
-    text.truncate(kept);
-    text = std::move(text).trimmed();
+    const QString text = printedTextOf(*payload.originalPDFText);
     if (text.isEmpty()) {
         return std::nullopt;
     }
     // A turned line is read in its own frame: the page turned back about
     // the line's centre, so that its glyphs advance to the right.
     const QRectF own = payload.originalPDFRect->toQRectF();
-    const double turn = payload.originalRotationDegrees.value_or(0);
-    QTransform toOwnFrame = QTransform::fromTranslate(0, yOffset);
-    const bool turned = std::isfinite(turn) && std::fmod(turn, 360.0) != 0;
-    if (turned) {
-        const QPointF c = own.center();
-        toOwnFrame *= QTransform().translate(c.x(), c.y()).rotate(-turn).translate(-c.x(), -c.y());
-    }
+    bool turned = false;
+    const QTransform toOwnFrame = ownFrameOf(payload, yOffset, turned);
     // Unturned, the frame only moves the page down: a rectangle is moved as
     // QTransform moves it (x + 0, y + yOffset), without a call per character.
     const auto placed = [&](qsizetype i) {

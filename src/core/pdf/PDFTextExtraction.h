@@ -4,6 +4,7 @@
 #include "model/VectorElement.h"
 #include "pdf/PDFDocument.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
+#include "pdf/PDFPrintedCharacter.h"
 #include "pdf/PrintedLineIndex.h"
 
 #include <QList>
@@ -101,5 +102,21 @@ void turnPageText(PDFPageText& text, const QSizeF& unturned, int rotation);
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, const PrintedLineIndex& index, double yOffset,
                                          const TextPayload& payload);
 std::optional<PrintedLine> printedLineOf(const PDFPageText& page, double yOffset, const TextPayload& payload);
+
+// The boxes (page space, y down, moved by `yOffset` as above) of the
+// characters the page printed the line of an extracted text element as: its
+// original text where the page's text holds it, the first and last of its
+// characters reaching into the element's original rectangle. A line of
+// leader dots or underscores, whose ink lies below the middle of its
+// characters, is found too. Nothing when the line is not found.
+std::optional<QList<PDFPrintedCharacter>> printedCharactersOf(const PDFPageText& page, const PrintedLineIndex& index,
+                                                 double yOffset, const TextPayload& payload);
+
+// The boxes of the characters of the one printed line whose rectangle
+// `rect` is (an unturned line's, as a deleted line leaves it): from the
+// character starting where the rectangle does to the last of its row inside
+// it. Nothing when no such line, or more than one, is found.
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersIn(const PDFPageText& page, const PrintedLineIndex& index,
+                                                     double yOffset, const QRectF& rect);
 
 }  // namespace zelvane::PDFCodec

@@ -85,6 +85,17 @@ PrintedLineIndex::PrintedLineIndex(const PDFPageText& page) : m_size(page.text.s
 
 std::vector<qsizetype> PrintedLineIndex::charactersNear(QChar character, const QRectF& box) const
 {
+    return membersNear(box, [&](const Member& member) { return member.character == character.unicode(); });
+}
+
+std::vector<qsizetype> PrintedLineIndex::charactersNear(const QRectF& box) const
+{
+    return membersNear(box, [](const Member&) { return true; });
+}
+
+template <typename Wanted>
+std::vector<qsizetype> PrintedLineIndex::membersNear(const QRectF& box, Wanted wanted) const
+{
     std::vector<qsizetype> found;
     const QRectF near = box.normalized();
     if (!finite(near)) {
@@ -107,7 +118,7 @@ std::vector<qsizetype> PrintedLineIndex::charactersNear(QChar character, const Q
     for (size_t band = from; band <= to; ++band) {
         for (qsizetype m = m_bandStarts[band]; m < m_bandStarts[band + 1]; ++m) {
             const Member& member = m_members[size_t(m)];
-            if (member.character == character.unicode() && member.x >= near.left() && member.x <= near.right()
+            if (wanted(member) && member.x >= near.left() && member.x <= near.right()
                 && member.y >= near.top() && member.y <= near.bottom()) {
                 found.push_back(member.place);
             }

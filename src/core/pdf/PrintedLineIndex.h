@@ -19,6 +19,8 @@ public:
     // centre lies in `box` (page points, y down), and maybe of a few more
     // near it. Every place of the text when `box` is not a finite rectangle.
     std::vector<qsizetype> charactersNear(QChar character, const QRectF& box) const;
+    // The same for laid-out characters of any kind.
+    std::vector<qsizetype> charactersNear(const QRectF& box) const;
 
     // The font the character at `place` is printed in, as a number: the same
     // for two characters exactly when the first runs holding them name the
@@ -32,6 +34,9 @@ private:
         double y;
         char16_t character;
     };
+
+    template <typename Wanted>
+    std::vector<qsizetype> membersNear(const QRectF& box, Wanted wanted) const;
 
     qsizetype m_size = 0;
     double m_top = 0;

@@ -264,6 +264,28 @@ std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorEl
     return printedLineOf(pageText, *lines, yOffset, *text);
 }
 
+std::optional<QList<PDFPrintedCharacter>> printedCharactersFor(const VectorPage& page, const TextPayload& text)
+{
+    if (!page.pdfPageData || !text.isPDFExtracted) {
+        return std::nullopt;
+    }
+    double yOffset = 0;
+    const PrintedLineIndex* lines = nullptr;
+    const PDFPageText& pageText = backdropText(page, yOffset, lines);
+    return printedCharactersOf(pageText, *lines, yOffset, text);
+}
+
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersFor(const VectorPage& page, const QRectF& rect)
+{
+    if (!page.pdfPageData) {
+        return std::nullopt;
+    }
+    double yOffset = 0;
+    const PrintedLineIndex* lines = nullptr;
+    const PDFPageText& pageText = backdropText(page, yOffset, lines);
+    return printedLineCharactersIn(pageText, *lines, yOffset, rect);
+}
+
 void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
 {
     painter.save();

@@ -2,6 +2,7 @@
 
 #include "fonts/PrintedLinePlacement.h"
 #include "model/VectorPage.h"
+#include "pdf/PDFPrintedCharacter.h"
 
 #include <QByteArray>
 #include <memory>
@@ -33,6 +34,16 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
 // the element keeps the size, weight and slant it was found with and holds
 // one line; nothing otherwise or when the line is not found.
 std::optional<PrintedLine> printedLineFor(const VectorPage& page, const VectorElement& element);
+
+// The boxes (page space) of the characters the page's PDF printed the line
+// of an extracted text as, as the page's text reads them; nothing when the
+// line is not found there.
+std::optional<QList<PDFPrintedCharacter>> printedCharactersFor(const VectorPage& page, const TextPayload& text);
+
+// The boxes of the characters of the one printed line whose rectangle
+// `rect` (page space) is, as a deleted line leaves it; nothing when no
+// single line is.
+std::optional<QList<PDFPrintedCharacter>> printedLineCharactersFor(const VectorPage& page, const QRectF& rect);
 
 // While it lives, the PDF most of the pages are drawn over stays open, and
 // threads drawing those pages meanwhile open theirs from the one already

@@ -405,3 +405,69 @@ TEST_F(PDFExportMaskTest, PagesDrawnOnSeveralThreadsKeepTheirBackdropsAsOnePageA
     EXPECT_EQ(text.count(QStringLiteral("EDITED Quarterly office memo")), int(many.pages.size()));
     expectSoundFile(shared);
 }
+
+namespace {
+
+// The pixels darker than mid grey of `picture` (at `scale` pixels a point)
+// inside `area` (page points).
+int darkPixelsIn(const QImage& picture, const QRectF& area, double scale)
+{
+    int dark = 0;
+    for (int y = int(area.top() * scale); y < int(std::ceil(area.bottom() * scale)); ++y) {
+        for (int x = int(area.left() * scale); x < int(std::ceil(area.right() * scale)); ++x) {
+            if (picture.rect().contains(x, y) && qGray(picture.pixel(x, y)) < 128)
+                ++dark;
+        }
+    }
+    return dark;
+}
+
+}  // namespace
+
+TEST_F(PDFExportMaskTest, UntouchedLinePrintedInsideAChangedOneStaysInSight)
+{
+    // ConTeXt sets a wide hat over "bcd": poppler reads the hat with "efg"
+    // as one line whose place holds all of "bcd", read as a line of its own.
+    const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/context-math.pdf"));
+    VectorDocument document = imported(source, QStringLiteral("math"));
+    ASSERT_FALSE(document.pages.isEmpty());
+    VectorPage& page = document.pages[0];
+    QRectF word, changed;
+    for (VectorElement& element : page.elements) {
+        TextPayload* text = element.text();
+        if (!text)
+            continue;
+        if (text->text == QStringLiteral("\U0001D44F\U0001D450\U0001D451"))
+            word = element.frame.toQRectF();
+        if (text->text == QStringLiteral("\u0302 \U0001D452\U0001D453\U0001D454")) {
+            changed = element.frame.toQRectF();
+            text->text.clear();
+        }
+    }
+    ASSERT_FALSE(word.isNull());
+    ASSERT_FALSE(changed.isNull());
+    ASSERT_TRUE(changed.contains(word.center()));
+    const double scale = 4;
+    const auto original = PDFDocument::open(source);
+    ASSERT_TRUE(original);
+    QImage printed(qRound(page.width * scale), qRound(page.height * scale), QImage::Format_RGB32);
+    printed.fill(Qt::white);
+    QPainter(&printed).drawImage(0, 0, original->renderPage(0, scale));
+    const int ink = darkPixelsIn(printed, word, scale);
+    ASSERT_GT(ink, 100);
+
+    // On the canvas, and in the file.
+    EXPECT_GE(darkPixelsIn(test::exportedPicture(page, scale), word, scale), 0.9 * ink);
+    const QByteArray pdf = PDFCodec::exportPDF(document);
+    const auto reopened = PDFDocument::open(pdf);
+    ASSERT_TRUE(reopened);
+    QImage exported(printed.size(), QImage::Format_RGB32);
+    exported.fill(Qt::white);
+    QPainter(&exported).drawImage(0, 0, reopened->renderPage(0, scale));
+    EXPECT_GE(darkPixelsIn(exported, word, scale), 0.9 * ink);
+    // What "efg" drew beside the word is masked.
+    const QRectF beside(word.right() + 3, word.top() + 3, changed.right() - word.right() - 4,
+                        changed.bottom() - word.top() - 4);
+    EXPECT_EQ(darkPixelsIn(exported, beside, scale), 0);
+    EXPECT_EQ(darkPixelsIn(test::exportedPicture(page, scale), beside, scale), 0);
+}

@@ -8,6 +8,7 @@
 #include "core/support/TestPDF.h"
 #include "export/PDFExport.h"
 #include "operations/VectorOperations.h"
+#include "pdf/PDFDocument.h"
 #include "pdf/PDFImport.h"
 
 #include <gtest/gtest.h>
@@ -438,6 +439,8 @@ TEST_F(PDFExportRemovalRoutesTest, ContentReadersReadOtherwiseCannotHideADeleted
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do" + kept, "/XObject << /Fm1 6 0 R >>", {form}),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 20 110 m n (Secret line) Tj ET" + kept),
         pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET 20 110 m n (Secret line) Tj" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj 20 110 100 12 re n (Secret line) Tj ET" + kept),
+        pageWith("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET 20 110 100 12 re n (Secret line) Tj" + kept),
     };
     for (qsizetype i = 0; i < sources.size(); ++i) {
         VectorDocument document = PDFCodec::importPDF(sources[i], QStringLiteral("hiding"), std::nullopt);
@@ -583,5 +586,213 @@ TEST_F(PDFExportRemovalRoutesTest, FontsWithoutWidthsAreMeasuredWithTheWidthsPop
         for (const char* gone : {"Secret", "iiii", "W"})
             EXPECT_FALSE(text.contains(QLatin1String(gone))) << gone << " in " << text.toStdString();
         EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    }
+}
+
+namespace {
+
+// The characters poppler reads on page 1 of `pdf` that are not blanks, with
+// their boxes (page space, y down).
+QList<std::pair<QChar, QRectF>> readCharacters(const QByteArray& pdf)
+{
+    QList<std::pair<QChar, QRectF>> characters;
+    const auto document = PDFDocument::open(pdf);
+    if (!document)
+        return characters;
+    const PDFPageText text = document->pageText(0);
+    for (qsizetype i = 0; i < text.text.size() && i < text.characterRects.size(); ++i) {
+        if (!text.text[i].isSpace() && !text.characterRects[i].isNull())
+            characters.append({text.text[i], text.characterRects[i]});
+    }
+    return characters;
+}
+
+// How many of `wanted` (characters and boxes) `read` still holds at their
+// place: the same character, its middle within half a point.
+qsizetype stillRead(const QList<std::pair<QChar, QRectF>>& wanted, const QList<std::pair<QChar, QRectF>>& read)
+{
+    return std::count_if(wanted.begin(), wanted.end(), [&](const auto& character) {
+        return std::any_of(read.begin(), read.end(), [&](const auto& other) {
+            const QPointF offset = other.second.center() - character.second.center();
+            return other.first == character.first && std::abs(offset.x()) <= 0.5 && std::abs(offset.y()) <= 0.5;
+        });
+    });
+}
+
+}  // namespace
+
+TEST_F(PDFExportRemovalRoutesTest, LinesOfPunctuationAloneGoWithTheirLine)
+{
+    // Leader dots, a rule of underscores, commas and semicolons: their ink
+    // lies at the foot of their characters' boxes, or below the baseline,
+    // far from the middle of the glyphs. Each such line is replaced by
+    // nothing or deleted; the lines around keep every character.
+    const QList<QByteArray> punctuation = {"..........", "__________", ",;,;,;,;,;"};
+    for (const bool deleted : {false, true}) {
+        for (const QByteArray& marks : punctuation) {
+            SCOPED_TRACE((QString::fromLatin1(marks) + (deleted ? " deleted" : " emptied")).toStdString());
+            const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Chapter one) Tj ET "
+                                               "BT /F1 12 Tf 20 130 Td (" + marks + ") Tj ET "
+                                               "BT /F1 12 Tf 20 110 Td (Chapter two) Tj ET");
+            VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("leaders"), std::nullopt);
+            QList<VectorElement*> lines = linesOf(document);
+            ASSERT_EQ(lines.size(), 3);
+            ASSERT_EQ(lines[1]->text()->text, QString::fromLatin1(marks));
+            const QList<std::pair<QChar, QRectF>> before = readCharacters(source);
+            QList<std::pair<QChar, QRectF>> removed, kept;
+            for (const auto& character : before)
+                (marks.contains(character.first.toLatin1()) ? removed : kept).append(character);
+            ASSERT_EQ(removed.size(), marks.size());
+            if (deleted)
+                deleteLine(document, lines[1]);
+            else
+                lines[1]->text()->text.clear();
+
+            PDFCodec::PDFExportReport report;
+            const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+            EXPECT_TRUE(report.rasterizedPages.isEmpty());
+            const QList<std::pair<QChar, QRectF>> after = readCharacters(pdf);
+            EXPECT_EQ(stillRead(removed, after), 0);
+            EXPECT_EQ(stillRead(kept, after), kept.size());
+            EXPECT_FALSE(decompressed(pdf).contains(marks.left(4)));
+        }
+    }
+}
+
+TEST_F(PDFExportRemovalRoutesTest, AccentsAndStackedPiecesGoWithTheirLineAndTheirNeighboursStay)
+{
+    // A formula set by ConTeXt: poppler reads the wide hat over "bcd" with
+    // "efg" as one line, "bcd" as another; the pieces of the brace over
+    // seven a's as a line of their own, the a's and the brace under them
+    // as others, all in one another's boxes.
+    const QByteArray source = test::readBinaryFile(QStringLiteral(ZELVANE_TEST_PDF_DIR "/context-math.pdf"));
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("math"), std::nullopt);
+    ASSERT_FALSE(document.pages.isEmpty());
+    const QString hat = QStringLiteral("\u0302 \U0001D452\U0001D453\U0001D454");
+    const QString brace = QStringLiteral("\u23B4\u23B4\u23B4");
+    int emptied = 0;
+    for (VectorElement& element : document.pages[0].elements) {
+        if (TextPayload* text = element.text(); text && (text->text == hat || text->text == brace)) {
+            text->text.clear();
+            ++emptied;
+        }
+    }
+    ASSERT_EQ(emptied, 2);
+    const QList<std::pair<QChar, QRectF>> before = readCharacters(source);
+    QList<std::pair<QChar, QRectF>> removed, kept;
+    for (const auto& character : before) {
+        const bool ofRemoved = character.first == QChar(0x302) || character.first == QChar(0x23B4)
+                               || (hat.contains(character.first) && character.second.left() > 255
+                                   && character.second.left() < 276 && character.second.top() < 145
+                                   && character.second.top() > 125);
+        (ofRemoved ? removed : kept).append(character);
+    }
+    ASSERT_GE(removed.size(), 4);
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QList<std::pair<QChar, QRectF>> after = readCharacters(pdf);
+    EXPECT_EQ(stillRead(removed, after), 0);
+    EXPECT_EQ(stillRead(kept, after), kept.size());
+}
+
+TEST_F(PDFExportRemovalRoutesTest, AHiddenLineAndTheChangedOneAfterItEachLoseTheirOwnGlyphs)
+{
+    const QByteArray source = pageWith("BT /F1 12 Tf 20 150 Td (Alpha hidden) Tj ET "
+                                       "BT /F1 12 Tf 20 138 Td (Bravo edited) Tj ET "
+                                       "BT /F1 12 Tf 20 126 Td (Charlie kept) Tj ET");
+    VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("hidden"), std::nullopt);
+    QList<VectorElement*> lines = linesOf(document);
+    ASSERT_EQ(lines.size(), 3);
+    lines[0]->visible = false;
+    lines[1]->text()->text = QStringLiteral("Delta");
+
+    PDFCodec::PDFExportReport report;
+    const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+    EXPECT_TRUE(report.rasterizedPages.isEmpty());
+    const QByteArray file = decompressed(pdf);
+    const QString text = pdfToText(pdf);
+    for (const char* gone : {"Alpha", "hidden", "Bravo", "edited"}) {
+        EXPECT_FALSE(file.contains(gone)) << gone;
+        EXPECT_FALSE(text.contains(QString::fromLatin1(gone))) << gone << "\n" << text.toStdString();
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Delta"))) << text.toStdString();
+}
+
+TEST_F(PDFExportRemovalRoutesTest, UntouchedFormWithoutResourcesKeepsItsTextOnARedactedPage)
+{
+    // The form takes its font from the page, whose own content never names
+    // it; the page's first line is deleted.
+    const QByteArray source = test::makeRawTestPDF({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R /F2 6 0 R >> "
+        "/XObject << /Fm1 7 0 R >> >> /Contents 4 0 R >>",
+        streamObject("BT /F1 12 Tf 20 150 Td (Alpha line) Tj ET /Fm1 Do BT /F1 12 Tf 20 40 Td (Charlie kept) Tj ET"),
+        monoFont(),
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+        streamObject("BT /F2 12 Tf 20 100 Td (Form words) Tj ET", " /Type /XObject /Subtype /Form /BBox [0 0 300 200]"),
+    });
+    ASSERT_TRUE(pdfToText(source).contains(QStringLiteral("Form words")));
+    for (const bool deleted : {true, false}) {
+        SCOPED_TRACE(deleted ? "deleted" : "redacted by hand");
+        VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("form"), std::nullopt);
+        QList<VectorElement*> lines = linesOf(document);
+        ASSERT_EQ(lines.size(), 3);
+        ASSERT_EQ(lines[0]->text()->text, QStringLiteral("Alpha line"));
+        if (deleted)
+            deleteLine(document, lines[0]);
+        else
+            document.pages[0].redactedPDFRects.append(VectorRect(10, 40, 150, 20));
+
+        PDFCodec::PDFExportReport report;
+        const QByteArray pdf = PDFCodec::exportPDF(document, &report);
+        EXPECT_TRUE(report.rasterizedPages.isEmpty());
+        const QString text = pdfToText(pdf);
+        EXPECT_FALSE(text.contains(QStringLiteral("Alpha"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Form words"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Charlie kept"))) << text.toStdString();
+    }
+}
+
+TEST_F(PDFExportRemovalRoutesTest, SmallLineSetJustUnderADeletedHeadingKeepsItsText)
+{
+    // A 24-point heading, and an 8-point line 6 to 8 points under its
+    // baseline, inside the heading's place; the heading deleted or replaced.
+    for (const int gap : {6, 7, 8}) {
+        for (const bool deleted : {true, false}) {
+            SCOPED_TRACE(QStringLiteral("gap %1, %2").arg(gap).arg(deleted ? "deleted" : "replaced").toStdString());
+            test::TestPDFPage page;
+            page.mediaBox = QRectF(0, 0, 300, 200);
+            page.texts = {{QPointF(20, 120), 24, "Heading Gone"}, {QPointF(20, 120 - gap), 8, "small print stays here"}};
+            const QByteArray source = test::makeTestPDF({page});
+            const QList<PlacedWord> before = placedWords(source);
+            VectorDocument document = PDFCodec::importPDF(source, QStringLiteral("heading"), std::nullopt);
+            QList<VectorElement*> lines = linesOf(document);
+            ASSERT_EQ(lines.size(), 2);
+            ASSERT_EQ(lines[0]->text()->text, QStringLiteral("Heading Gone"));
+            if (deleted)
+                deleteLine(document, lines[0]);
+            else
+                lines[0]->text()->text = QStringLiteral("New");
+
+            const QByteArray pdf = PDFCodec::exportPDF(document);
+            const QList<PlacedWord> after = placedWords(pdf);
+            for (const QString& word : {QStringLiteral("small"), QStringLiteral("print"), QStringLiteral("stays"),
+                                       QStringLiteral("here")}) {
+                const auto was =
+                    std::find_if(before.begin(), before.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(was, before.end()) << word.toStdString();
+                const auto is =
+                    std::find_if(after.begin(), after.end(), [&](const PlacedWord& w) { return w.text == word; });
+                ASSERT_NE(is, after.end()) << word.toStdString();
+                EXPECT_NEAR(is->box.left(), was->box.left(), 0.05) << word.toStdString();
+                EXPECT_NEAR(is->box.right(), was->box.right(), 0.05) << word.toStdString();
+            }
+            const QString text = pdfToText(pdf);
+            EXPECT_FALSE(text.contains(QStringLiteral("Heading"))) << text.toStdString();
+        }
     }
 }
