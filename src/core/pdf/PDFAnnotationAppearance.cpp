@@ -24,8 +24,8 @@ std::string number(double value)
     return QByteArray::number(value, 'f', 4).toStdString();
 }
 
-// A colour array (/C, /IC) as fill or stroke operators; empty when it gives
-// no colour (no components: transparent).
+}  // namespace
+
 std::string colourOperators(QPDFObjectHandle components, bool stroke)
 {
     if (!components.isArray()) {
@@ -49,6 +49,9 @@ std::string colourOperators(QPDFObjectHandle components, bool stroke)
         return {};
     }
 }
+
+namespace {
+
 
 // What a default appearance string (/DA) says: the font's resource name and
 // size, and the colour of its text as fill operands and operator.

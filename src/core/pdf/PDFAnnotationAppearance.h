@@ -8,6 +8,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <optional>
+#include <string>
 
 namespace zelvane {
 
@@ -18,6 +19,10 @@ struct PDFAnnotationAppearance {
     QPDFObjectHandle form;
     QPointF origin;
 };
+
+// A colour array (/C, /IC, /MK's /BG and /BC) as fill or stroke operators;
+// empty when it gives no colour (no components: transparent).
+std::string colourOperators(QPDFObjectHandle components, bool stroke);
 
 // For a free-text comment without a normal appearance: its box (border in
 // the text's colour, filled with /C), and /Contents laid out in lines in the

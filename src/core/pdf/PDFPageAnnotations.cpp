@@ -57,29 +57,9 @@ void makeButtonAppearance(QPDF& pdf, QPDFAnnotationObjectHelper& annotation, QPD
     }
     std::string content;
     QPDFObjectHandle characteristics = widget.getKey("/MK");
-    const auto colour = [&](const char* key, bool stroke) -> std::string {
-        QPDFObjectHandle components =
-            characteristics.isDictionary() ? characteristics.getKey(key) : QPDFObjectHandle::newNull();
-        if (!components.isArray()) {
-            return {};
-        }
-        std::string operands;
-        for (QPDFObjectHandle component : components.aitems()) {
-            if (!component.isNumber()) {
-                return {};
-            }
-            operands += number(component.getNumericValue()) + " ";
-        }
-        switch (components.getArrayNItems()) {
-        case 1:
-            return operands + (stroke ? "G" : "g");
-        case 3:
-            return operands + (stroke ? "RG" : "rg");
-        case 4:
-            return operands + (stroke ? "K" : "k");
-        default:
-            return {};
-        }
+    const auto colour = [&](const char* key, bool stroke) {
+        return colourOperators(characteristics.isDictionary() ? characteristics.getKey(key) : QPDFObjectHandle::newNull(),
+                               stroke);
     };
     double border = 0;
     if (const std::string background = colour("/BG", false); !background.empty()) {
