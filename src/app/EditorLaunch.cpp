@@ -4,10 +4,12 @@
 #include "LaunchFiles.h"
 #include "LibraryOutput.h"
 #include "ProcessArguments.h"
+#include "QuitDeadline.h"
 #include "QuitSignals.h"
 #include "Snapshot.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
+#include "canvas/render/VectorSceneRenderCache.h"
 #include "remote/RemoteControl.h"
 #include "theme/Theme.h"
 #include "window/MainWindow.h"
@@ -19,6 +21,15 @@
 #include <cstdlib>
 
 namespace zelvane::EditorLaunch {
+
+namespace {
+
+// How long a quit gives background threads to end once the saves are
+// written, and the whole tearing down after that.
+constexpr int kBackgroundEndMs = 100;
+constexpr int kTearDownMs = 1200;
+
+}  // namespace
 
 int run(int& argc, char** argv)
 {
@@ -55,16 +66,22 @@ int run(int& argc, char** argv)
 
     const int status = QApplication::exec();
     // An open under way is given up at once: its remote caller is told so
-    // before the API closes, and its import ends at the next page.
+    // before the API closes, and its import ends within moments, also in
+    // the middle of a page.
     model.controller().cancelOpens();
     // The OSC and HTTP threads end before anything they use goes away.
     model.controller().stopRemoteServices();
     // A save being written is finished first.
     model.controller().waitForSaves();
-    // A cancelled import stops at its next page; one still reading the
-    // file's structure (which cannot be interrupted) is not waited for: the
-    // process ends without tearing down what that thread may still use.
-    if (!model.controller().waitForImportThread(300)) {
+    // Nothing else is waited for long: whatever still draws or reads in the
+    // background when the tearing down below holds up ends with the process.
+    QuitDeadline::arm(status, kTearDownMs);
+    // An import still reading the file's structure (which cannot be
+    // interrupted), or a backdrop still being drawn (poppler draws a page to
+    // its end), is not waited for: the process ends without tearing down
+    // what those threads may still use.
+    if (!model.controller().waitForImportThreads(kBackgroundEndMs)
+        || !VectorSceneRenderCache::shared().stopBackdropWorker(kBackgroundEndMs)) {
         std::fflush(nullptr);
         std::_Exit(status);
     }

@@ -2,6 +2,7 @@
 
 #include "ThreadHandOver.h"
 #include "export/PDFExport.h"
+#include "pdf/PDFCancel.h"
 
 #include <QThread>
 #include <QThreadPool>
@@ -39,7 +40,7 @@ VectorController::~VectorController()
     // What a background open delivers after this is dropped with the object;
     // its import stops at the next page.
     if (m_importCancel)
-        *m_importCancel = true;
+        m_importCancel->cancel();
     if (m_importThread)
         m_openThreads.append(m_importThread);
     for (QThread* thread : std::as_const(m_openThreads)) {

@@ -31,6 +31,8 @@ class QThreadPool;
 
 namespace zelvane {
 
+class PDFCancel;
+
 namespace PDFCodec {
 class ExportDrawingWarmUp;
 }
@@ -284,7 +286,10 @@ public:
     // controller's thread when the import has ended, and edits made meanwhile
     // apply to the document open until then. At most one import runs at a
     // time and at most one open waits for it: a newer open replaces a waiting
-    // one and overtakes a running one, whose result is then dropped. `done`
+    // one and overtakes a running one, whose result is then dropped; the
+    // overtaken import stops at once (also inside a page), and should it
+    // not have ended within a fraction of a second the newer open starts
+    // without it. `done`
     // runs on the controller's thread once with the failure, if any: the
     // read or codec error (also put in lastError and the status line, as
     // openFile does), openSuperseded ("superseded by a later open") for an
@@ -293,15 +298,16 @@ public:
     void openFileInBackground(const QString& path,
                               std::function<void(const std::optional<CodecError>&)> done = {},
                               OpenSource source = OpenSource::remote);
-    // For quitting: the running import stops after the page it is reading
+    // For quitting: the running import stops at once, also inside a page
     // (the controller's destructor then waits only for that), and every
     // background open not ended yet is told at once, before this returns:
     // an overtaken one openSuperseded, the others openCancelled ("open
     // cancelled: the editor is quitting"). The document stays as it is.
     void cancelOpens();
-    // Waits at most `timeout` for the running import's thread to end; true
-    // when none runs (any more).
-    bool waitForImportThread(int timeoutMs);
+    // Waits at most `timeout` for the import threads to end (the running
+    // one and those overtaken or cancelled still ending); true when none
+    // runs (any more).
+    bool waitForImportThreads(int timeoutMs);
     // An open started by openFileInBackground has not ended yet.
     bool isOpening() const { return m_importThread != nullptr || m_waitingOpen.has_value(); }
     // How far the running import has read its file: pages read of how many.
@@ -475,7 +481,8 @@ private:
     // Reads and imports a file; any thread. Throws CodecError. `progress`
     // hears of each PDF page read, on the calling thread.
     static VectorDocument readDocumentFile(const QString& path,
-                                           const std::function<void(int, int)>& progress = {});
+                                           const std::function<void(int, int)>& progress = {},
+                                           std::shared_ptr<const PDFCancel> cancel = {});
     void setOpenProgress(const std::optional<OpenProgress>& progress);
     // Puts an opened document in place with its status message.
     void putOpenedDocument(VectorDocument opened, const QString& fileName);
@@ -562,8 +569,10 @@ private:
     // The import thread (at most one), the request it serves (none once
     // overtaken), and the open waiting for it.
     QThread* m_importThread = nullptr;
-    // Set to stop the running import after its current page.
-    std::shared_ptr<std::atomic<bool>> m_importCancel;
+    // Set to stop the running import (at once, also inside a page).
+    std::shared_ptr<PDFCancel> m_importCancel;
+    // The open the import thread serves (also once overtaken).
+    quint64 m_importSerial = 0;
     std::optional<OpenProgress> m_openProgress;
     std::optional<OpenRequest> m_runningOpen;
     std::optional<OpenRequest> m_waitingOpen;

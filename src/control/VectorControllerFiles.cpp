@@ -6,6 +6,7 @@
 #include "ControllerFileIO.h"
 #include "Localization.h"
 #include "export/PDFExport.h"
+#include "pdf/PDFCancel.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
 #include "export/SVGExport.h"
@@ -18,6 +19,7 @@
 #include <QRunnable>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <atomic>
 #include <memory>
@@ -29,6 +31,9 @@ namespace {
 
 // What a save's writer is handed through Qt's thread pool.
 constexpr char kSaveHandOver = 0;
+
+// How long a newer open waits for the import it overtook to end.
+constexpr int kOvertakenImportGraceMs = 250;
 
 QString openFailurePrefix()
 {
@@ -111,7 +116,8 @@ void VectorController::openFile(const QString& path)
     openFileAtPath(path);
 }
 
-VectorDocument VectorController::readDocumentFile(const QString& path, const std::function<void(int, int)>& progress)
+VectorDocument VectorController::readDocumentFile(const QString& path, const std::function<void(int, int)>& progress,
+                                                  std::shared_ptr<const PDFCancel> cancel)
 {
     const QFileInfo info(path);
     try {
@@ -121,7 +127,8 @@ VectorDocument VectorController::readDocumentFile(const QString& path, const std
         // The extension or the signature chooses the reader; neither
         // falls back on the other.
         if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
-            return PDFCodec::importPDF(data, title, url, PDFCodec::defaultImportWorkers(), progress);
+            return PDFCodec::importPDF(data, title, url, PDFCodec::defaultImportWorkers(), progress,
+                                       std::move(cancel));
         return SVGCodec::importSVG(data, title, url);
     } catch (const CodecError&) {
         throw;
@@ -172,12 +179,21 @@ void VectorController::openFileInBackground(const QString& path,
         // which it overtakes, and replaces an older one still waiting.
         if (m_runningOpen) {
             // Its document would be dropped: the import stops now.
-            *m_importCancel = true;
+            m_importCancel->cancel();
             supersede(*std::exchange(m_runningOpen, std::nullopt));
         }
         if (m_waitingOpen)
             supersede(*std::exchange(m_waitingOpen, std::nullopt));
         m_waitingOpen = std::move(request);
+        // A given-up import ends within moments, even inside a page; one
+        // held up where nothing stops it (a library call running long) is
+        // left to end on its own, and the newest open starts anyway.
+        QTimer::singleShot(kOvertakenImportGraceMs, this, [this, overtaken = m_importSerial] {
+            if (!m_importThread || m_importSerial != overtaken || !m_waitingOpen)
+                return;
+            m_openThreads.append(std::exchange(m_importThread, nullptr));
+            startImport(*std::exchange(m_waitingOpen, std::nullopt));
+        });
     }
     if (!wasOpening)
         emit openingChanged();
@@ -199,10 +215,12 @@ void VectorController::startImport(OpenRequest request)
         std::atomic<bool> posted{false};
     };
     auto shared = std::make_shared<Progress>();
-    m_importCancel = std::make_shared<std::atomic<bool>>(false);
+    m_importCancel = std::make_shared<PDFCancel>();
+    m_importSerial = serial;
     const auto progress = [this, serial, shared, cancel = m_importCancel](int pagesRead, int pageCount) {
-        // Checked between pages: a cancelled import ends here.
-        if (cancel->load())
+        // Checked between pages (a page being read when the import is
+        // cancelled ends at once, unfinished): a cancelled import ends here.
+        if (cancel->isCancelled())
             throw openCancelledError();
         shared->pagesRead = pagesRead;
         shared->pageCount = pageCount;
@@ -217,10 +235,10 @@ void VectorController::startImport(OpenRequest request)
             }),
             Qt::QueuedConnection);
     };
-    m_importThread = QThread::create([this, path, serial, progress]() {
+    m_importThread = QThread::create([this, path, serial, progress, cancel = m_importCancel]() {
         auto outcome = std::make_shared<std::variant<VectorDocument, CodecError>>(VectorDocument());
         try {
-            *outcome = readDocumentFile(path, progress);
+            *outcome = readDocumentFile(path, progress, cancel);
         } catch (const CodecError& error) {
             *outcome = error;
         }
@@ -253,7 +271,7 @@ void VectorController::cancelOpens()
     // loop may come.
     tellOvertakenOpens();
     if (m_importCancel)
-        *m_importCancel = true;
+        m_importCancel->cancel();
     for (std::optional<OpenRequest>* open : {&m_runningOpen, &m_waitingOpen}) {
         if (!*open)
             continue;
@@ -266,9 +284,16 @@ void VectorController::cancelOpens()
         emit openingChanged();
 }
 
-bool VectorController::waitForImportThread(int timeoutMs)
+bool VectorController::waitForImportThreads(int timeoutMs)
 {
-    return !m_importThread || m_importThread->wait(QDeadlineTimer(timeoutMs));
+    const QDeadlineTimer deadline(timeoutMs);
+    if (m_importThread && !m_importThread->wait(deadline))
+        return false;
+    for (QThread* thread : std::as_const(m_openThreads)) {
+        if (!thread->wait(deadline))
+            return false;
+    }
+    return true;
 }
 
 void VectorController::supersede(OpenRequest request)
@@ -292,6 +317,10 @@ void VectorController::tellOvertakenOpens()
 void VectorController::finishImport(quint64 serial, const QString& path,
                                     std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome)
 {
+    // An import left to end on its own: its open was told when overtaken,
+    // and its thread is deleted once it has finished.
+    if (serial != m_importSerial)
+        return;
     // The thread is done with its work; it is deleted once it has finished.
     setOpenProgress(std::nullopt);
     if (m_importThread)

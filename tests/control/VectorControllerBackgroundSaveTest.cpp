@@ -218,9 +218,10 @@ TEST_F(VectorControllerBackgroundSaveTest, ALargeExportHoldsTheEventLoopFarLessT
     ASSERT_TRUE(outcome && !outcome->has_value());
     EXPECT_TRUE(readFile(path).startsWith("%PDF-"));
     EXPECT_FALSE(controller->hasUnsavedChanges());
-    // Generous: taking the copy and recording the save are all the loop
-    // waits for; a busy machine may add a scheduling delay or two.
-    EXPECT_LT(probe.longestStallMs(), 300 * zelvane::testing::kSlowBuildFactor);
+    // Taking the copy and recording the save are all the loop waits for;
+    // a busy machine may add a scheduling delay or two, and slows the write
+    // on the main thread measured above as much.
+    EXPECT_LT(probe.longestStallMs(), inlineMs / 2) << "written on the main thread in " << inlineMs << " ms";
     EXPECT_GT(probe.ticks(), 3);
     std::printf("[ figures ] 800-page PDF export: on the main thread %lld ms (the loop held throughout); "
                 "on the worker %lld ms, longest event-loop stall %lld ms\n",

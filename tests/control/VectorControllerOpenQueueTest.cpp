@@ -7,6 +7,7 @@
 #include "control/remote/RemoteTestSupport.h"
 #include "core/support/TestPDF.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -78,7 +79,77 @@ bool resetPeakResident()
     return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }
 
+// Two pages of text; the second also draws a form filling the whole page
+// `drawings` times, which costs poppler a full-page fill every time (about
+// a third of a millisecond at the import's resolution). Within the limits of
+// work a page may ask for while drawings stay below about 120,000.
+QByteArray slowSecondPage(int drawings)
+{
+    QByteArray draws = "BT /H 14 Tf 40 740 Td (Slow page top) Tj ET\n";
+    for (int i = 0; i < drawings; ++i)
+        draws += "/X Do\n";
+    draws += "BT /H 14 Tf 40 40 Td (Slow page bottom) Tj ET\n";
+    const auto stream = [](const QByteArray& data, const QByteArray& keys) {
+        const QByteArray packed = qCompress(data, 9).mid(4);
+        return "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode " + keys + " >>\nstream\n"
+               + packed + "\nendstream";
+    };
+    return makeRawTestPDF(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R 5 0 R] /Count 2 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /H 8 0 R >> >> >>",
+         stream("BT /H 14 Tf 40 740 Td (Quick page) Tj ET", {}),
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 6 0 R /Resources << /Font << /H 8 0 R >> "
+         "/XObject << /X 7 0 R >> >> >>",
+         stream(draws, {}),
+         stream("0.9 0.9 1 rg 0 0 612 792 re f", "/Type /XObject /Subtype /Form /BBox [0 0 612 792]"),
+         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"});
+}
+
 }  // namespace
+
+TEST_F(VectorControllerOpenQueueTest, AnImportGivenUpInsideASlowPageEndsAtOnce)
+{
+    constexpr int kDrawings = 80000;
+    const QString reference = writePDF(QStringLiteral("reference.pdf"), slowSecondPage(kDrawings / 40));
+    const QString slow = writePDF(QStringLiteral("slow.pdf"), slowSecondPage(kDrawings));
+    const QString small = writePDF(QStringLiteral("small.pdf"), makeFilledTestPDF(200, 100));
+    // What opening the file with a fortieth of the slow page's drawings
+    // costs here and now.
+    QElapsedTimer timer;
+    timer.start();
+    const auto measured = open(reference);
+    ASSERT_TRUE(waitForOpens());
+    ASSERT_FALSE(measured->failure.has_value());
+    const qint64 fortieth = std::max<qint64>(timer.elapsed(), 1);
+    const auto slowPageUnderWay = [&] {
+        // Its first page read, the second being drawn.
+        return remotetest::processEventsUntil([&] { return controller->openProgress().has_value(); },
+                                              std::chrono::minutes(3));
+    };
+
+    // Overtaken in the middle of the slow page: the next open is answered,
+    // and the overtaken import has ended, long before that page is drawn.
+    const auto overtaken = open(slow);
+    ASSERT_TRUE(slowPageUnderWay());
+    timer.restart();
+    const auto next = open(small);
+    ASSERT_TRUE(remotetest::processEventsUntil([&] { return next->ended; }, std::chrono::minutes(3)));
+    const qint64 answered = timer.elapsed();
+    EXPECT_FALSE(next->failure.has_value());
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+    EXPECT_EQ(failureCode(*overtaken), int(ControllerErrorCode::openSuperseded));
+    EXPECT_LT(answered, fortieth * 8) << "a fortieth of the slow page opens in " << fortieth << " ms";
+    EXPECT_TRUE(controller->waitForImportThreads(int(fortieth * 8)));
+
+    // Cancelled for a quit in the middle of the slow page: its import ends.
+    const auto cancelled = open(slow);
+    ASSERT_TRUE(slowPageUnderWay());
+    controller->cancelOpens();
+    EXPECT_EQ(failureCode(*cancelled), int(ControllerErrorCode::openCancelled));
+    EXPECT_TRUE(controller->waitForImportThreads(int(fortieth * 8)));
+    ASSERT_TRUE(waitForOpens());
+    EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+}
 
 TEST_F(VectorControllerOpenQueueTest, AnOvertakenOpenIsToldSoAndTheLastFileStays)
 {

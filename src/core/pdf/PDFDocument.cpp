@@ -3,6 +3,7 @@
 
 #include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"
+#include "pdf/PDFCancel.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/RawPDF.h"
 
@@ -12,6 +13,7 @@
 // GLib uses "signals" as a name, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
+#include <gio/gio.h>
 #include <poppler.h>
 #pragma pop_macro("signals")
 
@@ -270,13 +272,22 @@ struct PopplerOpenResult {
     bool encrypted = false;
 };
 
-PopplerOpenResult openWithPoppler(const QByteArray& bytes)
+PopplerOpenResult openWithPoppler(const QByteArray& bytes, const PDFCancel* cancel = nullptr)
 {
     setUpPopplerProfiles();
     PopplerOpenResult result;
     GBytes* gbytes = newGBytes(bytes);
     GError* error = nullptr;
-    result.document = poppler_document_new_from_bytes(gbytes, nullptr, &error);
+    if (cancel) {
+        // Read through a stream that fails once the reading is given up:
+        // poppler then takes the file as ending there, whatever it draws.
+        GInputStream* stream = cancel->newStream(gbytes);
+        result.document = poppler_document_new_from_stream(stream, goffset(bytes.size()), nullptr,
+                                                           cancel->cancellable(), &error);
+        g_object_unref(stream);
+    } else {
+        result.document = poppler_document_new_from_bytes(gbytes, nullptr, &error);
+    }
     // The document keeps its own reference to the bytes.
     g_bytes_unref(gbytes);
     if (error) {
@@ -705,6 +716,8 @@ struct PDFDocument::Private {
     bool popplerAlone = false;
     // Held while poppler draws a page, when set (takeTurnsDrawing).
     std::shared_ptr<std::mutex> drawingTurn;
+    // Stops poppler reading the file, when set (open).
+    std::shared_ptr<const PDFCancel> cancel;
 
     // The page whose text was read last, with poppler's text of it still
     // attached: drawing that page next does not gather its text again
@@ -712,6 +725,8 @@ struct PDFDocument::Private {
     std::mutex readPageMutex;
     PopplerPage* readPage = nullptr;
     int readPageIndex = -1;
+
+    bool givenUp() const { return cancel && cancel->isCancelled(); }
 
     ~Private()
     {
@@ -1089,7 +1104,8 @@ std::vector<PageGeometry> popplerGeometry(PopplerDocument* document)
 
 }  // namespace
 
-std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText)
+std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText,
+                                               std::shared_ptr<const PDFCancel> cancel)
 {
     const auto fail = [error](OpenError reason) {
         if (error)
@@ -1110,11 +1126,12 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     // What poppler alone shows of the original file: used when qpdf cannot
     // read it, or when poppler cannot read qpdf's reading of it.
     const auto popplerAlone = [&](bool qpdfSaysPassword) {
-        const PopplerOpenResult opened = openWithPoppler(bytes);
+        const PopplerOpenResult opened = openWithPoppler(bytes, cancel.get());
         if (!opened.document)
             return fail(opened.encrypted || qpdfSaysPassword ? OpenError::passwordProtected : OpenError::damaged);
         auto data = std::make_unique<Private>();
         data->document = opened.document;
+        data->cancel = cancel;
         data->pages = popplerGeometry(opened.document);
         data->source = bytes;
         data->renderBytes = bytes;
@@ -1126,12 +1143,13 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     if (!read.ok)
         return popplerAlone(read.passwordProtected);
 
-    const PopplerOpenResult opened = openWithPoppler(read.renderBytes);
+    const PopplerOpenResult opened = openWithPoppler(read.renderBytes, cancel.get());
     if (!opened.document)
         return popplerAlone(opened.encrypted);
 
     auto data = std::make_unique<Private>();
     data->document = opened.document;
+    data->cancel = cancel;
     data->pages = std::move(read.pages);
     data->renderBytes = read.renderBytes;
     data->source = bytes;
@@ -1149,11 +1167,12 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
 
 std::unique_ptr<PDFDocument> PDFDocument::reopen() const
 {
-    const PopplerOpenResult opened = openWithPoppler(d->renderBytes);
+    const PopplerOpenResult opened = openWithPoppler(d->renderBytes, d->cancel.get());
     if (!opened.document)
         return nullptr;
     auto data = std::make_unique<Private>();
     data->document = opened.document;
+    data->cancel = d->cancel;
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;
@@ -1305,7 +1324,8 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
         return false;
     }
     text = readPageText(pageIndex, page, true);
-    PageTextStore::shared().keep(d->source, pageIndex, text);
+    if (!d->givenUp())
+        PageTextStore::shared().keep(d->source, pageIndex, text);
     return true;
 }
 
@@ -1416,7 +1436,9 @@ PDFPageText PDFDocument::pageText(int pageIndex) const
     if (std::optional<PDFPageText> kept = PageTextStore::shared().find(d->source, pageIndex))
         return *std::move(kept);
     PDFPageText text = readPageText(pageIndex);
-    PageTextStore::shared().keep(d->source, pageIndex, text);
+    // A text read after the reading was given up may lack its end.
+    if (!d->givenUp())
+        PageTextStore::shared().keep(d->source, pageIndex, text);
     return text;
 }
 

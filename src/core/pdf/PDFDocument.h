@@ -15,6 +15,8 @@ struct _PopplerPage;
 
 namespace zelvane {
 
+class PDFCancel;
+
 // A stretch of page text drawn with one font and colour; [start, end) in
 // UTF-16 units of the page text.
 struct PDFTextRun {
@@ -78,12 +80,15 @@ public:
 
     // Nothing when the bytes are not a PDF that can be read (damaged,
     // truncated beyond repair, without pages, or locked by a password);
-    // `error` then says which.
+    // `error` then says which. Once `cancel` is set, poppler reads nothing
+    // more of the file: what is being drawn or read ends early, incomplete.
     static std::unique_ptr<PDFDocument> open(const QByteArray& bytes, OpenError* error = nullptr,
-                                             QString* errorText = nullptr);
+                                             QString* errorText = nullptr,
+                                             std::shared_ptr<const PDFCancel> cancel = {});
 
     // Another instance over the same file, for use on another thread (it
-    // shares no poppler state with this one). Nothing if poppler fails.
+    // shares no poppler state with this one; it stops with the same
+    // `cancel`). Nothing if poppler fails.
     std::unique_ptr<PDFDocument> reopen() const;
 
     // Drawings of pages (renderBox…) hold `turn` while poppler draws, so that

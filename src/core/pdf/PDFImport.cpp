@@ -528,11 +528,11 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 }
 
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers, const ImportProgress& progress)
+                         int workers, const ImportProgress& progress, std::shared_ptr<const PDFCancel> cancel)
 {
     PDFDocument::OpenError openError = PDFDocument::OpenError::none;
     QString openErrorText;
-    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText);
+    const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText, std::move(cancel));
     // A file that cannot be opened is refused before anything else reads it
     // (its fonts would only cost time and fill the font lists).
     if (openError == PDFDocument::OpenError::tooLarge) {

@@ -5,7 +5,12 @@
 #include <QByteArray>
 #include <QUrl>
 #include <functional>
+#include <memory>
 #include <optional>
+
+namespace zelvane {
+class PDFCancel;
+}
 
 namespace zelvane::PDFCodec {
 
@@ -19,10 +24,14 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 // their elements, the others, and the calling thread while it waits, help
 // them measure their lines. The document is the same whatever their number.
 // `progress`, if given, hears on the importing thread how many of the
-// file's pages have been read, after each one.
+// file's pages have been read, after each one; it may throw to stop the
+// import there. Once `cancel` is set, the page being drawn or read (and
+// every one after it) ends at once, incomplete: `progress` then hears of
+// the next page within moments, also in the middle of a slow page.
 using ImportProgress = std::function<void(int pagesRead, int pageCount)>;
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers, const ImportProgress& progress = {});
+                         int workers, const ImportProgress& progress = {},
+                         std::shared_ptr<const PDFCancel> cancel = {});
 // The number of threads importPDF uses: one per processor, at most two.
 int defaultImportWorkers();
 

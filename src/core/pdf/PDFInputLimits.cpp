@@ -41,26 +41,39 @@ QString megabytes(qint64 bytes)
     return QString::number(bytes / (1024 * 1024));
 }
 
+// The normal appearances of each of a page's annotations: one stream, or
+// one per state (of which one is drawn).
+std::vector<std::vector<QPDFObjectHandle>> annotationAppearanceStates(QPDFPageObjectHelper& page)
+{
+    std::vector<std::vector<QPDFObjectHandle>> annotationsDrawn;
+    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
+    if (!annotations.isArray())
+        return annotationsDrawn;
+    for (QPDFObjectHandle annotation : annotations.aitems()) {
+        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
+        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
+        std::vector<QPDFObjectHandle> states;
+        if (normal.isStream()) {
+            states.push_back(normal);
+        } else if (normal.isDictionary()) {
+            for (auto [state, appearance] : normal.ditems()) {
+                if (appearance.isStream())
+                    states.push_back(appearance);
+            }
+        }
+        if (!states.empty())
+            annotationsDrawn.push_back(std::move(states));
+    }
+    return annotationsDrawn;
+}
+
 // The normal appearance streams of a page's annotations (one per state
 // when the appearance has states): what is drawn with the page.
 std::vector<QPDFObjectHandle> annotationAppearances(QPDFPageObjectHelper& page)
 {
     std::vector<QPDFObjectHandle> streams;
-    QPDFObjectHandle annotations = page.getObjectHandle().getKey("/Annots");
-    if (!annotations.isArray())
-        return streams;
-    for (QPDFObjectHandle annotation : annotations.aitems()) {
-        QPDFObjectHandle appearances = annotation.isDictionary() ? annotation.getKey("/AP") : QPDFObjectHandle();
-        QPDFObjectHandle normal = appearances.isDictionary() ? appearances.getKey("/N") : QPDFObjectHandle();
-        if (normal.isStream()) {
-            streams.push_back(normal);
-        } else if (normal.isDictionary()) {
-            for (auto [state, appearance] : normal.ditems()) {
-                if (appearance.isStream())
-                    streams.push_back(appearance);
-            }
-        }
-    }
+    for (std::vector<QPDFObjectHandle>& states : annotationAppearanceStates(page))
+        streams.insert(streams.end(), states.begin(), states.end());
     return streams;
 }
 
@@ -518,11 +531,30 @@ void PDFWorkTally::checkPage(QPDFPageObjectHelper& page)
     } else {
         contentStreams.push_back(contents);
     }
+    QPDFObjectHandle pageResources = page.getAttribute("/Resources", false);
     std::vector<QPDFObjGen> path;
     int drawnInsideThemselves = 0;
-    if (drawnContent(contentStreams, page.getAttribute("/Resources", false), path, drawnInsideThemselves)
-        > kMaxContentBytesPerPage)
+    qint64 drawn = drawnContent(contentStreams, pageResources, path, drawnInsideThemselves);
+    if (drawn > kMaxContentBytesPerPage)
         exceededContent(kMaxContentBytesPerPage, false);
+    // Each annotation's appearance is drawn with the page, as a form of its
+    // own (with the page's resources when it has none), and costs what its
+    // forms cost as often as they are drawn: the state costing most stands
+    // for the one shown.
+    for (const std::vector<QPDFObjectHandle>& states : annotationAppearanceStates(page)) {
+        qint64 most = 0;
+        for (QPDFObjectHandle appearance : states) {
+            QPDFObjectHandle own = appearance.getDict().getKey("/Resources");
+            std::vector<QPDFObjGen> inside;
+            if (appearance.getObjGen().isIndirect())
+                inside.push_back(appearance.getObjGen());
+            int itself = 0;
+            most = std::max(most, drawnContent({appearance}, own.isDictionary() ? own : pageResources, inside, itself));
+        }
+        drawn = saturatingSum(drawn, saturatingSum(most, kFormDrawingCost));
+        if (drawn > kMaxContentBytesPerPage)
+            exceededContent(kMaxContentBytesPerPage, false);
+    }
 
     for (QPDFObjectHandle& part : contentStreams)
         addStream(part, work);

@@ -22,7 +22,8 @@ namespace zelvane {
 //   uses, each counted once per page; a stream in a picture format that
 //   cannot be decoded here (JBIG2, JPEG, JPEG 2000, CCITT fax without a row
 //   count) counts as unbounded, since that is what it may cost the renderer;
-// - the page's content as drawn: a form counts each time it is drawn;
+// - the page's content as drawn, and each of its annotations' appearances
+//   as drawn with it: a form counts each time it is drawn;
 // - the page's images, as the pixels they are drawn into (width × height ×
 //   4 bytes, as the dictionary states them: a renderer never decodes more);
 // - the decoded content of the whole document.

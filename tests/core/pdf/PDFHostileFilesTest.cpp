@@ -209,13 +209,19 @@ QByteArray formLattice()
 }
 
 // Forms `levels` deep, each drawing the next twice (the last one is drawn
-// 2^(levels - 1) times); the last draws itself `selfDrawings` times.
-QByteArray drawnForms(int levels, int selfDrawings = 0)
+// 2^(levels - 1) times); the last draws itself `selfDrawings` times. The
+// page draws the first, or with `asAppearance` its one annotation shows it
+// as its normal appearance.
+QByteArray drawnForms(int levels, int selfDrawings = 0, bool asAppearance = false)
 {
+    const QByteArray annotation = " /Annots [<< /Type /Annot /Subtype /Stamp /Rect [0 0 300 200] /AP << /N 5 0 R >> "
+                                  ">>]";
     QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Contents 4 0 R /Resources "
-                                  "<< /XObject << /L 5 0 R >> /Font << /H " + reference(5 + levels) + " >> >> >>",
-                              stream("BT /H 14 Tf 20 150 Td (Forms drawing forms) Tj ET /L Do")};
+                                  "<< /XObject << /L 5 0 R >> /Font << /H " + reference(5 + levels) + " >> >>" +
+                                  (asAppearance ? annotation : QByteArray()) + " >>",
+                              stream(asAppearance ? "BT /H 14 Tf 20 150 Td (Forms drawing forms) Tj ET"
+                                                  : "BT /H 14 Tf 20 150 Td (Forms drawing forms) Tj ET /L Do")};
     for (int level = 0; level < levels; ++level) {
         QByteArray content = "0 0 1 1 re f";
         QByteArray resources = "<< >>";
@@ -231,6 +237,24 @@ QByteArray drawnForms(int levels, int selfDrawings = 0)
     }
     objects.append(kFont);
     return makeRawTestPDF(objects);
+}
+
+// What importing a small sound page (a few levels of forms) costs here and
+// now, in milliseconds: what the time to refuse or open a hostile file is
+// compared with.
+qint64 smallPageImportMs()
+{
+    static const qint64 measured = [] {
+        qint64 fastest = 0;
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            PDFCodec::importPDF(drawnForms(8), QStringLiteral("Forms"), std::nullopt);
+            fastest = i == 0 ? timer.elapsed() : std::min(fastest, timer.elapsed());
+        }
+        return std::max<qint64>(fastest, 1);
+    }();
+    return measured;
 }
 
 // A Type 3 glyph that draws itself twice, nine tenths as large.
@@ -332,7 +356,8 @@ TEST_F(PDFHostileFilesTest, ContentInAPictureFormatIsRefusedAtOnceWithTheLimitsE
     keep("jbig2-bomb.pdf", bomb);
     EXPECT_LT(bomb.size(), 1024);
     std::optional<CodecError> failure;
-    EXPECT_LT(elapsedMs([&] { failure = importFailure(bomb); }), 2000);
+    const qint64 refusal = elapsedMs([&] { failure = importFailure(bomb); });
+    EXPECT_LT(refusal, smallPageImportMs() * 10) << "a small page opens in " << smallPageImportMs() << " ms";
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->code(), 4);
     EXPECT_TRUE(failure->message().contains(QStringLiteral("too large to open"))) << failure->what();
@@ -416,8 +441,9 @@ TEST_F(PDFHostileFilesTest, FormsNamingOneAnotherOpenAtOnce)
     keep("form-lattice.pdf", lattice);
     for (const QByteArray& pdf : {cycle, lattice}) {
         std::optional<VectorDocument> document;
-        EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt); }),
-                  1000);
+        const qint64 opening =
+            elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt); });
+        EXPECT_LT(opening, smallPageImportMs() * 20) << "a small page opens in " << smallPageImportMs() << " ms";
         ASSERT_TRUE(document);
         EXPECT_EQ(document->pages.size(), 1);
     }
@@ -433,7 +459,8 @@ TEST_F(PDFHostileFilesTest, AGlyphDrawingItselfOpensAtOnce)
     const QByteArray pdf = selfDrawingGlyph();
     keep("type3-self.pdf", pdf);
     std::optional<VectorDocument> document;
-    EXPECT_LT(elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Glyphs"), std::nullopt); }), 2000);
+    const qint64 opening = elapsedMs([&] { document = PDFCodec::importPDF(pdf, QStringLiteral("Glyphs"), std::nullopt); });
+    EXPECT_LT(opening, smallPageImportMs() * 20) << "a small page opens in " << smallPageImportMs() << " ms";
     ASSERT_TRUE(document);
     ASSERT_EQ(document->pages.size(), 1);
     EXPECT_TRUE(textsOf(*document).contains(QStringLiteral("Glyphs drawing glyphs")));
@@ -514,23 +541,39 @@ TEST_F(PDFHostileFilesTest, APageTreeLoopingThroughAnInnerNodeKeepsWhatItsPagesI
 TEST_F(PDFHostileFilesTest, FormsDrawnOverAndOverCountAsOftenAsTheyAreDrawn)
 {
     const ScopedLanguage english(AppLanguage::en);
-    // 2^25 drawings of a form 26 levels deep: refused at once.
+    const qint64 reference = smallPageImportMs();
+    // 2^25 drawings of a form 26 levels deep, and 2^29 of one 30 levels deep
+    // through an annotation's appearance: refused at once.
     const QByteArray lattice = drawnForms(26);
+    const QByteArray shownNest = drawnForms(30, 0, true);
     keep("drawn-lattice.pdf", lattice);
-    std::optional<CodecError> failure;
-    EXPECT_LT(elapsedMs([&] { failure = importFailure(lattice); }), 2000);
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), 4);
+    keep("drawn-appearance-nest.pdf", shownNest);
+    for (const QByteArray& pdf : {lattice, shownNest}) {
+        // Opening alone tells, before any page is drawn.
+        PDFDocument::OpenError error = PDFDocument::OpenError::none;
+        std::unique_ptr<PDFDocument> opened;
+        const qint64 refusal = elapsedMs([&] { opened = PDFDocument::open(pdf, &error); });
+        EXPECT_FALSE(opened);
+        ASSERT_EQ(error, PDFDocument::OpenError::tooLarge);
+        EXPECT_LT(refusal, reference * 10) << "a small page opens in " << reference << " ms";
+        std::optional<CodecError> failure = importFailure(pdf);
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->code(), 4);
+    }
     // A form drawing itself twice would be drawn 2^100 times.
-    failure = importFailure(drawnForms(1, 2));
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), 4);
+    for (const bool asAppearance : {false, true}) {
+        const std::optional<CodecError> failure = importFailure(drawnForms(1, 2, asAppearance));
+        ASSERT_TRUE(failure) << asAppearance;
+        EXPECT_EQ(failure->code(), 4);
+    }
 
     // A few levels, and a form drawing itself once (a renderer stops it),
-    // open.
-    for (const QByteArray& pdf : {drawnForms(8), drawnForms(1, 1)}) {
-        const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
-        EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Forms drawing forms")});
+    // open, in the page or shown by an annotation.
+    for (const bool asAppearance : {false, true}) {
+        for (const QByteArray& pdf : {drawnForms(8, 0, asAppearance), drawnForms(1, 1, asAppearance)}) {
+            const VectorDocument document = PDFCodec::importPDF(pdf, QStringLiteral("Forms"), std::nullopt);
+            EXPECT_EQ(textsOf(document), QStringList{QStringLiteral("Forms drawing forms")}) << asAppearance;
+        }
     }
 }
 

@@ -188,6 +188,15 @@ void VectorSceneRenderCache::stopBackdropWorker()
     m_pendingKey.clear();
 }
 
+bool VectorSceneRenderCache::stopBackdropWorker(int timeoutMs)
+{
+    ++m_latestJob;
+    if (!m_worker.waitForDone(timeoutMs))
+        return false;
+    m_pendingKey.clear();
+    return true;
+}
+
 void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& pages)
 {
     QSet<const char*> kept;

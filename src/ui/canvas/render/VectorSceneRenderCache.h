@@ -75,8 +75,10 @@ public:
     // The process-wide cache of the window's views.
     static VectorSceneRenderCache& shared();
 
-    // Drops the queued backdrops and waits for the one being drawn.
+    // Drops the queued backdrops and waits for the one being drawn; with a
+    // timeout, at most that long (false when it is still being drawn).
     void stopBackdropWorker();
+    bool stopBackdropWorker(int timeoutMs);
 
     // The outlines of the page's elements by element id, rebuilt when the
     // page, its content revision (the controller's pageRevision(), which

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <atomic>
+
+// glib's types, as poppler's stream reading takes them.
+struct _GBytes;
+struct _GCancellable;
+struct _GInputStream;
+
+namespace zelvane {
+
+// Gives up the reading of a PDF from any thread: an import told to stop
+// checks it between its steps, and the poppler documents opened with it
+// (PDFDocument::open) read nothing more of their file once it is set, so a
+// page being drawn or read ends at the next object or stream it reads
+// instead of running to its end.
+class PDFCancel {
+public:
+    PDFCancel();
+    ~PDFCancel();
+    PDFCancel(const PDFCancel&) = delete;
+    PDFCancel& operator=(const PDFCancel&) = delete;
+
+    void cancel();
+    bool isCancelled() const { return m_cancelled.load(std::memory_order_acquire); }
+
+    // For poppler's reading of a file.
+    _GCancellable* cancellable() const { return m_cancellable; }
+    // A seekable stream over `bytes` (a new reference) whose reads fail once
+    // this is set, as poppler reads a file.
+    _GInputStream* newStream(_GBytes* bytes) const;
+
+private:
+    std::atomic<bool> m_cancelled{false};
+    _GCancellable* const m_cancellable;
+};
+
+}  // namespace zelvane
