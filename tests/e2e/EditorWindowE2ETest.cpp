@@ -170,7 +170,8 @@ TEST(EditorWindowE2ETest, OpensTheFileServesRemoteControlAndEndsOnSIGTERM)
     ASSERT_TRUE(first.startsWith("HTTP/1.1 200")) << first.left(200).constData();
     const QImage image = QImage::fromData(bodyOf(first), "PNG");
     EXPECT_EQ(image.size(), QSize(2760, 1640));
-    ASSERT_TRUE(exchange(apiPort, "POST", "/v1/page", "{}").startsWith("HTTP/1.1 200"));
+    const QByteArray added = exchange(apiPort, "POST", "/v1/page", "{}");
+    ASSERT_TRUE(added.startsWith("HTTP/1.1 200")) << added.left(300).constData();
     const QByteArray second = exchange(apiPort, "GET", "/v1/snapshot.png?view=grid");
     ASSERT_TRUE(second.startsWith("HTTP/1.1 200"));
     EXPECT_NE(bodyOf(second), bodyOf(first));
