@@ -58,8 +58,13 @@ public:
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.
     QHash<QString, std::pair<double, double>> scanFits;
-    // The family chosen for the scanned lines of a setting.
-    QHash<QString, QString> scanFamilies;
+    // The face chosen for the scanned lines of a setting.
+    struct ScanFaceChoice {
+        QString family;
+        bool bold = false;
+        bool italic = false;
+    };
+    QHash<QString, ScanFaceChoice> scanFaces;
 
 private:
     bool m_installed = false;
