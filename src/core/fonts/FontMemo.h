@@ -15,6 +15,7 @@
 #include <QRawFont>
 #include <QString>
 
+#include <array>
 #include <utility>
 
 namespace zelvane::fonts {
@@ -58,11 +59,11 @@ public:
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.
     QHash<QString, std::pair<double, double>> scanFits;
-    // The face chosen for the scanned lines of a setting.
+    // The family chosen for the scanned lines of a setting, and how many
+    // of its first lines chose its regular, bold and italic face.
     struct ScanFaceChoice {
         QString family;
-        bool bold = false;
-        bool italic = false;
+        std::array<int, 3> votes{};
     };
     QHash<QString, ScanFaceChoice> scanFaces;
 

@@ -465,6 +465,9 @@ qint64 scanFaceComparisons()
 // their own but do not choose for the other lines of their setting.
 constexpr qsizetype kFewestTellingWords = 3;
 
+// How many of those lines of a setting choose its face for the others.
+constexpr int kTellingLinesToSettle = 3;
+
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
     ++g_scanFaceMatchings;
@@ -495,9 +498,10 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
     qsizetype bestGaps = 0;
     // A text layer's lines of one font and size print in one face: once a
-    // line of them chose it, the others of a few words take it without
-    // comparing faces, and shorter ones (a heading, a figure) choose among
-    // the faces of its family.
+    // line of them chose its family, the others choose among its faces, and
+    // once its first few lines chose, the others of a few words take the
+    // face most of them chose without comparing faces. Shorter ones (a
+    // heading, a figure) always choose among the family's faces.
     FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
     const QStringList installed = scanFaceFamilies();
     struct Candidate {
@@ -505,19 +509,29 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
         bool bold;
         bool italic;
     };
+    static constexpr std::array<std::pair<bool, bool>, 3> kFaces{{{false, false}, {true, false}, {false, true}}};
     QList<Candidate> candidates;
-    const FontMemo::ScanFaceChoice* chosen = nullptr;
+    FontMemo::ScanFaceChoice* chosen = nullptr;
     if (memo) {
-        if (const auto found = memo->scanFaces.constFind(ink.setting);
-            found != memo->scanFaces.constEnd() && installed.contains(found->family))
+        if (const auto found = memo->scanFaces.find(ink.setting);
+            found != memo->scanFaces.end() && installed.contains(found->family))
             chosen = &*found;
     }
-    const bool settled = chosen;
+    int told = 0;
+    size_t mostChosen = 0;
+    if (chosen) {
+        for (size_t face = 0; face < kFaces.size(); ++face) {
+            told += chosen->votes[face];
+            if (chosen->votes[face] > chosen->votes[mostChosen])
+                mostChosen = face;
+        }
+    }
+    const bool settled = told >= kTellingLinesToSettle;
     if (settled && tells) {
-        candidates.append({chosen->family, chosen->bold, chosen->italic});
+        candidates.append({chosen->family, kFaces[mostChosen].first, kFaces[mostChosen].second});
     } else {
-        for (const QString& family : settled ? QStringList{chosen->family} : installed) {
-            for (const auto& [bold, italic] : {std::pair{false, false}, {true, false}, {false, true}}) {
+        for (const QString& family : chosen ? QStringList{chosen->family} : installed) {
+            for (const auto& [bold, italic] : kFaces) {
                 if ((bold || italic) && !familyHasFace(family, bold, italic))
                     continue;
                 candidates.append({family, bold, italic});
@@ -573,8 +587,11 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     }
     if (!best || grey.isNull())
         return best;
-    if (memo && tells && !settled)
-        memo->scanFaces.insert(ink.setting, {best->family, best->bold, best->italic});
+    if (memo && tells && !settled) {
+        if (!chosen)
+            chosen = &*memo->scanFaces.insert(ink.setting, {best->family, {}});
+        ++chosen->votes[best->bold ? 1 : best->italic ? 2 : 0];
+    }
 
     // The size and baseline at which the chosen face, its words as wide as
     // their ink, covers the ink best: the baseline first, in fifths of a

@@ -59,9 +59,10 @@ QStringList scanFaceFamilies();
 // makes up the rest), and the baseline at which the words, each drawn from
 // where its ink starts, cover the ink best. Nothing without a font
 // database, installed candidates, text or picture. While a FontMemo lives,
-// the lines of one setting of a few words after the first take the face it
-// chose without comparing faces, shorter ones compare only the faces of its
-// family, and the size and baseline are fitted on the picture once for the
+// the lines of one setting after the first of a few words compare only the
+// faces of the family it chose, those of a few words after the first three
+// take the face most of these chose without comparing faces, and the size
+// and baseline are fitted on the picture once for the
 // lines of one setting drawn in one face: the lines after take that size,
 // and their baseline where their drawing spans their ink, moved as the
 // fitted one was.
