@@ -15,6 +15,7 @@
 #include <QRawFont>
 #include <QString>
 
+#include <array>
 #include <utility>
 
 namespace zelvane::fonts {
@@ -58,8 +59,13 @@ public:
     // face: the fitted size, and the baseline's distance below where the
     // drawing spans the ink, in points per point of size.
     QHash<QString, std::pair<double, double>> scanFits;
-    // The family chosen for the scanned lines of a setting.
-    QHash<QString, QString> scanFamilies;
+    // The family chosen for the scanned lines of a setting, and how many
+    // of its first lines chose its regular, bold and italic face.
+    struct ScanFaceChoice {
+        QString family;
+        std::array<int, 3> votes{};
+    };
+    QHash<QString, ScanFaceChoice> scanFaces;
 
 private:
     bool m_installed = false;

@@ -311,7 +311,25 @@ public:
     double spanningBaseline(const QPainterPath& drawing) const
     {
         const QRectF extent = drawing.boundingRect();
-        return 0.5 * (m_rows.top - extent.top() * m_pixelsPerPoint + m_rows.bottom - extent.bottom() * m_pixelsPerPoint);
+        return spanningBaseline(extent.top(), extent.bottom());
+    }
+
+    // The same for the words drawn in `font` without letter spacing (which
+    // moves glyphs along the line only), from their boxes measured once
+    // while a FontMemo lives; nothing when no word draws.
+    std::optional<double> spanningBaseline(const QFont& font) const
+    {
+        double top = INFINITY, bottom = -INFINITY;
+        for (const WordInk& word : m_words) {
+            const QRectF box = textBox(font, word.text);
+            if (box.isEmpty())
+                continue;
+            top = std::min(top, box.top());
+            bottom = std::max(bottom, box.bottom());
+        }
+        if (!(bottom >= top))
+            return std::nullopt;
+        return spanningBaseline(top, bottom);
     }
 
     // How far the drawing with its baseline `baseline` pixels from the top
@@ -351,6 +369,11 @@ public:
     }
 
 private:
+    double spanningBaseline(double top, double bottom) const
+    {
+        return 0.5 * (m_rows.top - top * m_pixelsPerPoint + m_rows.bottom - bottom * m_pixelsPerPoint);
+    }
+
     std::vector<float> m_ink;
     QSize m_size;
     QList<WordInk> m_words;
@@ -425,6 +448,7 @@ QStringList scanFaceFamilies()
 
 namespace {
 std::atomic<qint64> g_scanFaceMatchings{0};
+std::atomic<qint64> g_scanFaceComparisons{0};
 }  // namespace
 
 qint64 scanFaceMatchings()
@@ -432,9 +456,17 @@ qint64 scanFaceMatchings()
     return g_scanFaceMatchings.load();
 }
 
+qint64 scanFaceComparisons()
+{
+    return g_scanFaceComparisons.load();
+}
+
 // Lines of fewer words (a page number, a figure in a table) are matched on
 // their own but do not choose for the other lines of their setting.
 constexpr qsizetype kFewestTellingWords = 3;
+
+// How many of those lines of a setting choose its face for the others.
+constexpr int kTellingLinesToSettle = 3;
 
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
 {
@@ -459,69 +491,107 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
         std::clamp((rows.last - rows.first + 1 - 2 * halo) / ink.pixelsPerPoint, 0.5 * ink.height, ink.height);
 
     const QList<WordInk> compared = sampledWords(words);
+    // Only a line of a few words tells the design of its setting's lines.
+    const bool tells = words.size() >= kFewestTellingWords;
     std::optional<ScanFace> best;
     double bestScore = INFINITY;
     double bestPrintedWidth = 0, bestDrawnWidth = 0;
     qsizetype bestGaps = 0;
-    // A text layer's lines of one font and size print in one design: once
-    // a line of them chose its family, the others choose among its faces.
+    // A text layer's lines of one font and size print in one face: once a
+    // line of them chose its family, the others choose among its faces, and
+    // once its first few lines chose, the others of a few words take the
+    // face most of them chose without comparing faces. Shorter ones (a
+    // heading, a figure) always choose among the family's faces.
     FontMemo* const memo = ink.setting.isEmpty() ? nullptr : FontMemo::current();
-    QStringList families = scanFaceFamilies();
+    const QStringList installed = scanFaceFamilies();
+    struct Candidate {
+        QString family;
+        bool bold;
+        bool italic;
+    };
+    static constexpr std::array<std::pair<bool, bool>, 3> kFaces{{{false, false}, {true, false}, {false, true}}};
+    QList<Candidate> candidates;
+    FontMemo::ScanFaceChoice* chosen = nullptr;
     if (memo) {
-        if (const auto chosen = memo->scanFamilies.constFind(ink.setting); chosen != memo->scanFamilies.constEnd()
-                                                                           && families.contains(*chosen))
-            families = {*chosen};
+        if (const auto found = memo->scanFaces.find(ink.setting);
+            found != memo->scanFaces.end() && installed.contains(found->family))
+            chosen = &*found;
     }
-    for (const QString& family : std::as_const(families)) {
-        for (const auto& [bold, italic] : {std::pair{false, false}, {true, false}, {false, true}}) {
-            if ((bold || italic) && !familyHasFace(family, bold, italic))
-                continue;
-            const QFont font = makeFont({family}, 100, bold, italic);
-            const QFont laidOut = layoutFont(font, 0);
-            // The sizes at which the words are as wide (spaces left out:
-            // justified lines widen them), and the text as high, as the ink.
-            // The words' boxes are measured once for the whole import.
-            double printedWidth = 0, drawnWidth = 0;
-            qsizetype gaps = 0;
-            double top = INFINITY, bottom = -INFINITY;
-            for (const WordInk& word : words) {
-                const QRectF wordBox = textBox(laidOut, word.text);
-                printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
-                drawnWidth += wordBox.width();
-                gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
-                if (!wordBox.isNull()) {
-                    top = std::min(top, wordBox.top());
-                    bottom = std::max(bottom, wordBox.bottom());
-                }
+    int told = 0;
+    size_t mostChosen = 0;
+    if (chosen) {
+        for (size_t face = 0; face < kFaces.size(); ++face) {
+            told += chosen->votes[face];
+            if (chosen->votes[face] > chosen->votes[mostChosen])
+                mostChosen = face;
+        }
+    }
+    const bool settled = told >= kTellingLinesToSettle;
+    if (settled && tells) {
+        candidates.append({chosen->family, kFaces[mostChosen].first, kFaces[mostChosen].second});
+    } else {
+        for (const QString& family : chosen ? QStringList{chosen->family} : installed) {
+            for (const auto& [bold, italic] : kFaces) {
+                if ((bold || italic) && !familyHasFace(family, bold, italic))
+                    continue;
+                candidates.append({family, bold, italic});
             }
-            // The text's height: that of its words together.
-            const double textHeight = bottom - top;
-            if (!(textHeight > 0) || drawnWidth <= 0)
-                continue;
-            const double byWidth = 100 * printedWidth / drawnWidth;
-            const double byHeight = 100 * inkHeight / textHeight;
+        }
+    }
+    for (const Candidate& candidate : std::as_const(candidates)) {
+        const QString& family = candidate.family;
+        const bool bold = candidate.bold, italic = candidate.italic;
+        const QFont font = makeFont({family}, 100, bold, italic);
+        const QFont laidOut = layoutFont(font, 0);
+        // The sizes at which the words are as wide (spaces left out:
+        // justified lines widen them), and the text as high, as the ink.
+        // The words' boxes are measured once for the whole import.
+        double printedWidth = 0, drawnWidth = 0;
+        qsizetype gaps = 0;
+        double top = INFINITY, bottom = -INFINITY;
+        for (const WordInk& word : words) {
+            const QRectF wordBox = textBox(laidOut, word.text);
+            printedWidth += (word.right - word.left) / ink.pixelsPerPoint;
+            drawnWidth += wordBox.width();
+            gaps += std::max<qsizetype>(graphemeCount(word.text) - 1, 0);
+            if (!wordBox.isNull()) {
+                top = std::min(top, wordBox.top());
+                bottom = std::max(bottom, wordBox.bottom());
+            }
+        }
+        // The text's height: that of its words together.
+        const double textHeight = bottom - top;
+        if (!(textHeight > 0) || drawnWidth <= 0)
+            continue;
+        const double byWidth = 100 * printedWidth / drawnWidth;
+        const double byHeight = 100 * inkHeight / textHeight;
+        // One face left is not compared with the print.
+        double score = 0;
+        if (candidates.size() > 1) {
+            ++g_scanFaceComparisons;
             const double apart = difference(printed, grey.size(), compared, laidOut)
                                  + 0.25 * std::abs(std::log(byWidth / byHeight));
             // A slant shows little on digits and short words: an italic face
             // has to match clearly better than the upright ones.
-            const double score = (italic ? 1 / 0.85 : 1.0) * apart;
-            if (score < bestScore) {
-                bestScore = score;
-                const double size = std::clamp(byWidth, 0.93 * byHeight, 1.07 * byHeight);
-                const double spacing = gaps > 0 ? (printedWidth - drawnWidth * size / 100) / double(gaps) : 0.0;
-                best = ScanFace{family, postScriptNameOf(font), bold, italic, size, spacing, std::nullopt};
-                bestPrintedWidth = printedWidth;
-                bestDrawnWidth = drawnWidth;
-                bestGaps = gaps;
-            }
+            score = (italic ? 1 / 0.85 : 1.0) * apart;
+        }
+        if (score < bestScore) {
+            bestScore = score;
+            const double size = std::clamp(byWidth, 0.93 * byHeight, 1.07 * byHeight);
+            const double spacing = gaps > 0 ? (printedWidth - drawnWidth * size / 100) / double(gaps) : 0.0;
+            best = ScanFace{family, postScriptNameOf(font), bold, italic, size, spacing, std::nullopt};
+            bestPrintedWidth = printedWidth;
+            bestDrawnWidth = drawnWidth;
+            bestGaps = gaps;
         }
     }
     if (!best || grey.isNull())
         return best;
-    // Only a line of a few words tells the design of its setting's lines.
-    const bool tells = words.size() >= kFewestTellingWords;
-    if (memo && tells)
-        memo->scanFamilies.insert(ink.setting, best->family);
+    if (memo && tells && !settled) {
+        if (!chosen)
+            chosen = &*memo->scanFaces.insert(ink.setting, {best->family, {}});
+        ++chosen->votes[best->bold ? 1 : best->italic ? 2 : 0];
+    }
 
     // The size and baseline at which the chosen face, its words as wide as
     // their ink, covers the ink best: the baseline first, in fifths of a
@@ -545,13 +615,13 @@ std::optional<ScanFace> chooseScanFace(const PrintedInk& ink)
     if (memo) {
         if (const auto fit = memo->scanFits.constFind(fitKey); fit != memo->scanFits.constEnd()) {
             const double size = fit->first;
-            const QPainterPath drawing = drawingAt(size);
-            if (drawing.isEmpty())
+            const std::optional<double> spanning =
+                placed.spanningBaseline(layoutFont(makeFont({best->family}, size, best->bold, best->italic), 0));
+            if (!spanning)
                 return best;
             best->fontSize = size;
             best->letterSpacing = spacingAt(size);
-            best->baseline = (placed.spanningBaseline(drawing) + fit->second * size * ink.pixelsPerPoint)
-                             / ink.pixelsPerPoint;
+            best->baseline = (*spanning + fit->second * size * ink.pixelsPerPoint) / ink.pixelsPerPoint;
             return best;
         }
     }

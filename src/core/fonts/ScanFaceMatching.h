@@ -57,17 +57,24 @@ QStringList scanFaceFamilies();
 // picture in shape and weight, at the size that makes the words as wide as
 // their ink (within 7 % of the size the text's height gives; letter spacing
 // makes up the rest), and the baseline at which the words, each drawn from
-// where its ink starts, cover the ink best. Nothing without a font database, installed
-// candidates, text or picture. While a FontMemo lives, the lines of one
-// setting after the first of a few words are compared only with the faces
-// of the family it chose, and the size and baseline are fitted on the
-// picture once for the lines of one setting drawn in one face: the lines after take that size, and their baseline where their
-// drawing spans their ink, moved as the fitted one was.
+// where its ink starts, cover the ink best. Nothing without a font
+// database, installed candidates, text or picture. While a FontMemo lives,
+// the lines of one setting after the first of a few words compare only the
+// faces of the family it chose, those of a few words after the first three
+// take the face most of these chose without comparing faces, and the size
+// and baseline are fitted on the picture once for the
+// lines of one setting drawn in one face: the lines after take that size,
+// and their baseline where their drawing spans their ink, moved as the
+// fitted one was.
 std::optional<ScanFace> chooseScanFace(const PrintedInk& ink);
 
 // How many times chooseScanFace has run in this process: its matching is
 // costly and meant for a scan's text layer only.
 qint64 scanFaceMatchings();
+
+// How many times a face has been drawn over a line's picture to compare it
+// with the print, in this process: the costly part of the matching.
+qint64 scanFaceComparisons();
 
 // A face for a line whose print cannot be seen: the sans-serif candidate
 // at `size`, regular or bold. Nothing without a font database.

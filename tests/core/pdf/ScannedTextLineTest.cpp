@@ -474,6 +474,16 @@ TEST_F(ScannedTextLineTest, AScanOfManyLinesOpensInAboutPopplersDrawingTime)
 
     // Poppler drawing every page at the import's resolution, timed against
     // the import.
+    // The faces compared with the print for the memo's page alone, and its
+    // lines of a word or two (a heading, the table's cells).
+    const qint64 alone = fonts::scanFaceComparisons();
+    const VectorPage memoPage = PDFCodec::importPDF(memo, QStringLiteral("Memo"), std::nullopt, 1).pages.front();
+    const qint64 onePage = fonts::scanFaceComparisons() - alone;
+    ASSERT_GT(onePage, 0);
+    qint64 shortLines = 0;
+    for (const VectorElement& element : memoPage.elements)
+        shortLines += element.text()->text.split(QLatin1Char(' '), Qt::SkipEmptyParts).size() < 3 ? 1 : 0;
+
     QElapsedTimer timer;
     timer.start();
     {
@@ -484,11 +494,18 @@ TEST_F(ScannedTextLineTest, AScanOfManyLinesOpensInAboutPopplersDrawingTime)
             ASSERT_FALSE(opened->renderPage(page, PDFPageBitmapAnalyzer::kScale).isNull());
     }
     const qint64 drawing = timer.nsecsElapsed();
+    const qint64 compared = fonts::scanFaceComparisons();
     timer.restart();
     const VectorDocument document = PDFCodec::importPDF(scan, QStringLiteral("Scans"), std::nullopt, 1);
     const qint64 importing = timer.nsecsElapsed();
     ASSERT_EQ(document.pages.size(), 4);
     for (const VectorPage& page : document.pages)
         EXPECT_EQ(page.elements.size(), document.pages.front().elements.size());
+    // The copies' lines take the faces the first lines of their font and
+    // size chose: only a line of a word or two compares the three faces of
+    // its family again, and the title and the closing line (one of their
+    // size a page) until three of them have chosen.
+    EXPECT_LE(fonts::scanFaceComparisons() - compared - onePage, 3 * 3 * shortLines + 3 * 2 * 2)
+        << onePage << " faces compared for the page alone, " << shortLines << " short lines";
     EXPECT_LT(importing, 2 * drawing) << importing << " ns against " << drawing << " ns";
 }
