@@ -112,8 +112,9 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
         &m_cache, &VectorSceneRenderCache::backdropCutShort, this,
         [this] {
             m_model.controller().setStatusMessage(
-                L("Le dessin de la page a pris trop de temps : elle est montrée telle qu'il l'a laissée.",
-                  "Drawing the page took too long: it is shown as far as it was drawn."));
+                L("Le dessin de la page prenait trop de temps et a été arrêté : elle est montrée telle qu'elle "
+                  "était dessinée jusque-là.",
+                  "Drawing the page took too long and was stopped: it is shown as far as it was drawn."));
         },
         Qt::QueuedConnection);
 }
