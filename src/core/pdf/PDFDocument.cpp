@@ -1167,12 +1167,17 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
 
 std::unique_ptr<PDFDocument> PDFDocument::reopen() const
 {
-    const PopplerOpenResult opened = openWithPoppler(d->renderBytes, d->cancel.get());
+    return reopen(d->cancel);
+}
+
+std::unique_ptr<PDFDocument> PDFDocument::reopen(std::shared_ptr<const PDFCancel> cancel) const
+{
+    const PopplerOpenResult opened = openWithPoppler(d->renderBytes, cancel.get());
     if (!opened.document)
         return nullptr;
     auto data = std::make_unique<Private>();
     data->document = opened.document;
-    data->cancel = d->cancel;
+    data->cancel = std::move(cancel);
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;

@@ -90,6 +90,9 @@ public:
     // shares no poppler state with this one; it stops with the same
     // `cancel`). Nothing if poppler fails.
     std::unique_ptr<PDFDocument> reopen() const;
+    // The same, stopping with `cancel` instead (a document whose drawing
+    // was given up is opened again this way for its next drawing).
+    std::unique_ptr<PDFDocument> reopen(std::shared_ptr<const PDFCancel> cancel) const;
 
     // Drawings of pages (renderBox…) hold `turn` while poppler draws, so that
     // documents drawing on several threads draw one at a time: cairo

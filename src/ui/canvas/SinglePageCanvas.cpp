@@ -1,6 +1,7 @@
 #include "canvas/SinglePageCanvas.h"
 
 #include "DocumentChange.h"
+#include "Localization.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "canvas/CanvasHitTest.h"
@@ -106,6 +107,16 @@ SinglePageCanvas::SinglePageCanvas(AppModel& model, VectorSceneRenderCache& cach
         update();
     });
     connect(&m_cache, &VectorSceneRenderCache::backdropReady, this, repaint);
+    // Said after the frame that drew it, not from within its painting.
+    connect(
+        &m_cache, &VectorSceneRenderCache::backdropCutShort, this,
+        [this] {
+            m_model.controller().setStatusMessage(
+                L("Le dessin de la page prenait trop de temps et a été arrêté : elle est montrée telle qu'elle "
+                  "était dessinée jusque-là.",
+                  "Drawing the page took too long and was stopped: it is shown as far as it was drawn."));
+        },
+        Qt::QueuedConnection);
 }
 
 PageCanvasGeometry SinglePageCanvas::geometry() const

@@ -6,7 +6,9 @@
 #include "render/PageRenderer.h"
 
 #include "render/ArtworkRenderer.h"
+#include "pdf/PDFCancel.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "render/ElementRenderer.h"
 
 #include <QCoreApplication>
@@ -76,20 +78,32 @@ QByteArray failureKey(const QByteArray& sourceKey)
 
 std::shared_ptr<PDFDocument> openThroughSlot(VectorSceneRenderCache::OpenedPDF& slot, const QByteArray& data)
 {
-    if (slot.document && sameBytes(data, slot.data))
-        return slot.document;
-    slot.document = PDFDocument::open(data);
+    if (slot.document && sameBytes(data, slot.data)) {
+        if (!slot.cancel || !slot.cancel->isCancelled())
+            return slot.document;
+        // A document whose drawing was given up reads nothing more of its
+        // file: the next drawing takes another over the same file.
+        auto cancel = std::make_shared<PDFCancel>();
+        if (std::shared_ptr<PDFDocument> again = slot.document->reopen(cancel)) {
+            slot.document = std::move(again);
+            slot.cancel = std::move(cancel);
+            return slot.document;
+        }
+    }
+    slot.cancel = std::make_shared<PDFCancel>();
+    slot.document = PDFDocument::open(data, nullptr, nullptr, slot.cancel);
     slot.data = slot.document ? data : QByteArray();
     return slot.document;
 }
 
-enum class RenderOutcome { image, unreadable, failed };
+// image: drawn whole; cutShort: drawn as far as the drawing bound let it.
+enum class RenderOutcome { image, cutShort, unreadable, failed };
 
 // Renders the part `pixelRect` of the page's backdrop laid over a page of
 // `fullPixels`, on opaque white, in the page's own orientation.
 std::pair<RenderOutcome, QImage> renderBackdropPixels(VectorSceneRenderCache::OpenedPDF& slot,
                                                       const BackdropSource& source, const QSize& fullPixels,
-                                                      const QRect& pixelRect)
+                                                      const QRect& pixelRect, int boundMs)
 {
     const std::shared_ptr<PDFDocument> document = openThroughSlot(slot, source.pdf);
     const qint64 index = std::max<qint64>(source.pageIndex, 0);
@@ -118,19 +132,27 @@ std::pair<RenderOutcome, QImage> renderBackdropPixels(VectorSceneRenderCache::Op
                      unturned.width() * ux, unturned.height() * uy);
     const QSize pixels = sideways ? pixelRect.size().transposed() : pixelRect.size();
 
-    const QImage drawn = document->renderBox(pageIndex, box, pixels);
-    if (drawn.isNull())
-        return {RenderOutcome::failed, QImage()};
-    QImage paper(drawn.size(), QImage::Format_RGB32);
-    paper.fill(Qt::white);
+    QImage drawn;
+    bool cutShort = false;
     {
+        // Past the bound the document stops reading its file, so poppler
+        // ends the page at the next object it fetches.
+        PDFDrawingDeadline deadline(*slot.cancel, boundMs);
+        drawn = document->renderBox(pageIndex, box, pixels);
+        cutShort = deadline.end();
+    }
+    if (drawn.isNull() && !cutShort)
+        return {RenderOutcome::failed, QImage()};
+    QImage paper(pixels, QImage::Format_RGB32);
+    paper.fill(Qt::white);
+    if (!drawn.isNull()) {
         QPainter painter(&paper);
         painter.drawImage(0, 0, drawn);
     }
     const qint64 turn = normalizedQuarterTurn(source.turn);
     if (turn != 0)
         paper = paper.transformed(QTransform().rotate(double(turn)));
-    return {RenderOutcome::image, paper};
+    return {cutShort ? RenderOutcome::cutShort : RenderOutcome::image, paper};
 }
 
 BackdropTile tileOf(const ImageLRUEntry& entry, const BackdropSource& source)
@@ -704,7 +726,8 @@ bool VectorSceneRenderCache::hasFailed(const BackdropSource& source) const
 std::optional<BackdropTile> VectorSceneRenderCache::renderNow(const BackdropSource& source, const QSize& fullPixels,
                                                               const QRect& pixelRect)
 {
-    const auto [outcome, image] = renderBackdropPixels(m_mainDocument, source, fullPixels, pixelRect);
+    const auto [outcome, image] =
+        renderBackdropPixels(m_mainDocument, source, fullPixels, pixelRect, m_drawingBoundMs.load());
     if (outcome == RenderOutcome::unreadable) {
         // Not a PDF, or no such page: remembered so it is not parsed again
         // every frame.
@@ -716,6 +739,8 @@ std::optional<BackdropTile> VectorSceneRenderCache::renderNow(const BackdropSour
     if (outcome == RenderOutcome::failed)
         return std::nullopt;
     store(source, fullPixels, pixelRect, image);
+    if (outcome == RenderOutcome::cutShort)
+        emit backdropCutShort();
     const double sx = source.width / fullPixels.width();
     const double sy = source.height / fullPixels.height();
     return BackdropTile{image, QRectF(pixelRect.x() * sx, pixelRect.y() * sy, pixelRect.width() * sx,
@@ -745,10 +770,12 @@ void VectorSceneRenderCache::schedule(const BackdropSource& source, const QSize&
     m_worker.start(handedOver([this, generation, source, fullPixels, pixelRect] {
         if (generation != m_latestJob.load())
             return;
-        const auto [outcome, image] = renderBackdropPixels(m_workerDocument, source, fullPixels, pixelRect);
+        const auto [outcome, image] =
+            renderBackdropPixels(m_workerDocument, source, fullPixels, pixelRect, m_drawingBoundMs.load());
+        const bool cutShort = outcome == RenderOutcome::cutShort;
         QMetaObject::invokeMethod(
-            this, handedOver([this, generation, source, fullPixels, pixelRect, image = image] {
-                deliver(generation, source, fullPixels, pixelRect, image);
+            this, handedOver([this, generation, source, fullPixels, pixelRect, image = image, cutShort] {
+                deliver(generation, source, fullPixels, pixelRect, image, cutShort);
             }),
             Qt::QueuedConnection);
     }));
@@ -766,10 +793,11 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
         return;
     m_openingHere = pdf;
     m_worker.start(handedOver([this, pdf, failure = failureKey(source.key())] {
-        std::shared_ptr<PDFDocument> document = PDFDocument::open(pdf);
+        auto cancel = std::make_shared<PDFCancel>();
+        std::shared_ptr<PDFDocument> document = PDFDocument::open(pdf, nullptr, nullptr, cancel);
         // Used only on the main thread from now on.
         QMetaObject::invokeMethod(
-            this, handedOver([this, pdf, failure, document = std::move(document)] {
+            this, handedOver([this, pdf, failure, document = std::move(document), cancel = std::move(cancel)] {
                 // Dropped when its document was let go meanwhile.
                 if (!sameBytes(m_openingHere, pdf))
                     return;
@@ -780,7 +808,7 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
                     entry.pinned = pdf;
                     m_images.insert(failure, std::move(entry));
                 } else if (!isOpenHere(pdf)) {
-                    m_mainDocument = OpenedPDF{pdf, document};
+                    m_mainDocument = OpenedPDF{pdf, document, cancel};
                 }
             }),
             Qt::QueuedConnection);
@@ -788,7 +816,7 @@ void VectorSceneRenderCache::openHereInBackground(const BackdropSource& source)
 }
 
 void VectorSceneRenderCache::deliver(quint64 generation, const BackdropSource& source, const QSize& fullPixels,
-                                     const QRect& pixelRect, const QImage& image)
+                                     const QRect& pixelRect, const QImage& image, bool cutShort)
 {
     // A newer request overtook this one while it was drawn.
     if (generation != m_latestJob.load())
@@ -797,6 +825,8 @@ void VectorSceneRenderCache::deliver(quint64 generation, const BackdropSource& s
     if (image.isNull())
         return;
     store(source, fullPixels, pixelRect, image);
+    if (cutShort)
+        emit backdropCutShort();
     emit backdropReady();
 }
 

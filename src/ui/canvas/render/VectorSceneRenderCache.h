@@ -21,6 +21,7 @@
 
 namespace zelvane {
 
+class PDFCancel;
 class PDFDocument;
 class PictureBudget;
 
@@ -65,6 +66,9 @@ public:
     static constexpr int kOverviewBackdropSide = 2048;
     // Artwork is decoded to at most this many pixels on its longer side.
     static constexpr int kAssetTargetDimension = 720;
+    // A backdrop still being drawn after this long is given up: what was
+    // drawn by then is shown and backdropCutShort() says so.
+    static constexpr int kDrawingBoundMs = 5000;
 
     // Images are held within `imageBudgetBytes` and, with `sharedBudget`,
     // within that budget of all the window's picture caches too.
@@ -156,6 +160,10 @@ public:
     // carry on.
     bool hasUnfinishedSheet() const;
 
+    // How long a backdrop may be drawn (kDrawingBoundMs unless set).
+    void setDrawingBoundMs(int milliseconds) { m_drawingBoundMs.store(milliseconds); }
+    int drawingBoundMs() const { return m_drawingBoundMs.load(); }
+
     qint64 imageBytes() const { return m_images.bytes(); }
     qint64 imageBudgetBytes() const { return m_images.budget(); }
     // Waits until the worker has nothing left to do, then delivers what it
@@ -169,11 +177,17 @@ public:
     struct OpenedPDF {
         QByteArray data;
         std::shared_ptr<PDFDocument> document;
+        // Set when a drawing of the document runs past the bound; the
+        // document is then opened again for the next one.
+        std::shared_ptr<PDFCancel> cancel;
     };
 
 signals:
     // A backdrop rendered on the worker has been stored: views redraw.
     void backdropReady();
+    // A backdrop ran past the drawing bound: it was stored as far as it
+    // had been drawn.
+    void backdropCutShort();
 
 private:
 
@@ -186,7 +200,7 @@ private:
     void schedule(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect);
     void store(const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect, const QImage& image);
     void deliver(quint64 generation, const BackdropSource& source, const QSize& fullPixels, const QRect& pixelRect,
-                 const QImage& image);
+                 const QImage& image, bool cutShort);
 
     std::optional<QUuid> m_cachedPageID;
     quint64 m_cachedRevision = 0;
@@ -232,6 +246,7 @@ private:
     OpenedPDF m_workerDocument;
     QThreadPool m_worker;
     std::atomic<quint64> m_latestJob{0};
+    std::atomic<int> m_drawingBoundMs{kDrawingBoundMs};
     QByteArray m_pendingKey;
 };
 

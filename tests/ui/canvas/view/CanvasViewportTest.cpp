@@ -1,8 +1,11 @@
 #include "UiTestSupport.h"
+#include "canvas/CanvasTestSupport.h"
 #include "VectorController.h"
 #include "appmodel/AppModel.h"
 #include "canvas/CanvasViewportView.h"
 #include "canvas/SinglePageCanvas.h"
+#include "canvas/render/VectorSceneRenderCache.h"
+#include "core/support/TestPDF.h"
 #include "canvas/render/ViewportNavigation.h"
 #include "theme/Theme.h"
 
@@ -10,6 +13,7 @@
 #include <QImage>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWheelEvent>
 #include <cmath>
@@ -167,4 +171,71 @@ TEST_F(CanvasViewportTest, AZeroSizeCanvasPaintsNothingAndKeepsWorking)
     EXPECT_TRUE(canvas().grab().isNull() || canvas().grab().width() == 0 || true);
     wheel(QPointF(0, 0), QPoint(), QPoint(0, 120), Qt::ControlModifier);
     EXPECT_TRUE(std::isfinite(model->panOffset().width()));
+}
+
+namespace {
+
+// A page of 200 × 100 points whose left half is painted red first, then a
+// million specks, then its right half blue: poppler takes seconds to reach
+// the blue.
+QByteArray slowlyFinishedPage()
+{
+    const QByteArray content = "1 0 0 rg 0 0 100 100 re f\n0 g\n" + QByteArray("199 99 .1 .1 re f\n").repeated(1000000)
+                               + "0 0 1 rg 100 0 100 100 re f\n";
+    const QByteArray packed = qCompress(content, 9).mid(4);
+    return makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>",
+                           "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n"
+                               + packed + "\nendstream"});
+}
+
+}  // namespace
+
+TEST_F(CanvasViewportTest, ADrawingPastItsBoundIsGivenUpShownAsFarAsItWentAndSaidInTheStatusLine)
+{
+    view->hide();
+    const QByteArray pdf = slowlyFinishedPage();
+    const VectorPage page = VectorPage::make(QUuid::createUuid(), QStringLiteral("PDF"), 200, 100,
+                                             QStringLiteral("#FFFFFF"), pdf, 0);
+    const QRectF all(0, 0, 200, 100);
+
+    // Drawn on the spot (a snapshot): the drawing ends at the bound with
+    // the red half drawn and the blue one not.
+    {
+        VectorSceneRenderCache cache;
+        cache.setDrawingBoundMs(300);
+        QSignalSpy cut(&cache, &VectorSceneRenderCache::backdropCutShort);
+        const auto tiles = cache.backdropImages(page, 1, all, VectorSceneRenderCache::BackdropWait::exact);
+        ASSERT_EQ(tiles.size(), 1);
+        EXPECT_EQ(cut.count(), 1);
+        EXPECT_TRUE(colorNear(tiles[0].image.pixel(50, 50), Qt::red));
+        EXPECT_TRUE(colorNear(tiles[0].image.pixel(150, 50), Qt::white));
+        // The file is read again for the next drawing, given up in turn.
+        const auto sharper = cache.backdropImages(page, 2, all, VectorSceneRenderCache::BackdropWait::exact);
+        ASSERT_EQ(sharper.size(), 1);
+        EXPECT_EQ(cut.count(), 2);
+        EXPECT_TRUE(colorNear(sharper[0].image.pixel(100, 100), Qt::red));
+        EXPECT_TRUE(colorNear(sharper[0].image.pixel(300, 100), Qt::white));
+    }
+
+    // On screen, drawn on the worker: the page shows what was drawn and the
+    // status line says the drawing was given up.
+    VectorSceneRenderCache cache;
+    cache.setDrawingBoundMs(300);
+    VectorDocument document = model->controller().document();
+    document.pages = {page};
+    model->controller().setDocument(document);
+    SinglePageCanvas shown(*model, cache);
+    shown.resize(600, 400);
+    shown.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&shown));
+    const QString said = QStringLiteral("Drawing the page took too long and was stopped: it is shown as far as it was drawn.");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->controller().statusMessage() == said; }, 120000))
+        << model->controller().statusMessage().toStdString();
+    const PageCanvasGeometry geom = shown.geometry();
+    const auto shows = [&](const VectorPoint& at, const QColor& colour) {
+        return colorNear(shown.grab().toImage().pixel(geom.pageToPane(at).toPoint()), colour);
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bool(shows(VectorPoint{50, 50}, Qt::red)); }, 60000));
+    EXPECT_TRUE(shows(VectorPoint{150, 50}, Qt::white));
 }
