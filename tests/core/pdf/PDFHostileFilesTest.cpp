@@ -107,17 +107,23 @@ qint64 elapsedMs(const std::function<void()>& work)
     return timer.elapsed();
 }
 
-// The peak resident memory of this process so far, in bytes (0 when unknown).
-qint64 peakMemory()
+// A memory figure of this process's status (such as "VmHWM:", the peak
+// resident memory so far), in bytes (0 when unknown).
+qint64 memoryFigure(const QByteArray& key)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
     }
     return 0;
+}
+
+qint64 peakMemory()
+{
+    return memoryFigure("VmHWM:");
 }
 
 // JBIG2 data of one page of `side` × `side` pixels, all black.
@@ -724,14 +730,7 @@ ProgramCost runToItsEnd(const QStringList& command)
 // This process's resident memory now, in bytes (0 when unknown).
 qint64 residentMemory()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    }
-    return 0;
+    return memoryFigure("VmRSS:");
 }
 
 // Starts the peak of resident memory again from what is resident now.
