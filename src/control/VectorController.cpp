@@ -32,6 +32,8 @@ VectorController::VectorController(bool startServices, bool persistEnabled,
 VectorController::~VectorController()
 {
     m_exportWarmUp.reset();
+    if (m_letGo)
+        m_letGo->waitForDone();
     stopRemoteServices();
     // A file being written is finished, never left half-written; its
     // recording is dropped with the object.
@@ -60,9 +62,7 @@ void VectorController::setEnvironment(std::shared_ptr<ControllerEnvironment> env
 VectorController::DocumentCounts VectorController::documentCounts() const
 {
     if (!m_countsCache || m_countsCache->first != m_contentRevision) {
-        m_countsCache = {m_contentRevision,
-                         {m_document.totalElementsCount(), m_document.pdfTextElementCount(),
-                          m_document.modifiedPDFTextCount(), m_document.signatureCount()}};
+        m_countsCache = {m_contentRevision, m_tally.count(m_document.pages)};
     }
     return m_countsCache->second;
 }

@@ -4,6 +4,7 @@
 #include "DocumentChange.h"
 #include "ExportFormat.h"
 #include "RemoteControlServices.h"
+#include "model/DocumentTally.h"
 #include "model/PageFormatPreset.h"
 #include "model/Presets.h"
 #include "model/VectorDocument.h"
@@ -86,12 +87,9 @@ public:
     quint64 pageRevision(qsizetype index) const;
 
     // The document's element counts, counted once per content revision.
-    struct DocumentCounts {
-        qint64 elements = 0;
-        qint64 pdfTexts = 0;
-        qint64 modifiedPDFTexts = 0;
-        qint64 signatures = 0;
-    };
+    // After an edit only the element blocks it made anew are counted; an
+    // opened document is counted on the import's thread.
+    using DocumentCounts = DocumentTally::Counts;
     DocumentCounts documentCounts() const;
 
     const VectorDocumentHistory& history() const { return m_history; }
@@ -469,7 +467,13 @@ private:
     static VectorDocument blankDocument(PageFormatPreset preset);
     // Puts an opened or new document in place of the old one: no undo step,
     // the history cleared, the first page current, nothing selected.
-    void replaceDocument(VectorDocument document);
+    // `counted`, when given, is the new document's tally and its counts.
+    // What the old document held is let go on a worker.
+    struct CountedDocument {
+        DocumentTally tally;
+        DocumentCounts counts;
+    };
+    void replaceDocument(VectorDocument document, std::optional<CountedDocument> counted = std::nullopt);
     // Notes where a save wrote the document (no undo step): `written`, with
     // that file and format, becomes the saved state.
     void recordSavedFile(const VectorDocument& written, const QUrl& url, DocumentSourceFormat format);
@@ -485,7 +489,13 @@ private:
                                            std::shared_ptr<const PDFCancel> cancel = {});
     void setOpenProgress(const std::optional<OpenProgress>& progress);
     // Puts an opened document in place with its status message.
-    void putOpenedDocument(VectorDocument opened, const QString& fileName);
+    void putOpenedDocument(VectorDocument opened, const QString& fileName,
+                           std::optional<CountedDocument> counted = std::nullopt);
+    // An imported document with its counts, made on the import's thread.
+    struct ImportedDocument {
+        VectorDocument document;
+        CountedDocument counted;
+    };
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
     // One save: what to write, where, and what came of it.
     struct SaveJob {
@@ -546,6 +556,7 @@ private:
     quint64 m_nextGestureID = 1;
     quint64 m_contentRevision = 1;
     mutable std::optional<std::pair<quint64, DocumentCounts>> m_countsCache;
+    mutable DocumentTally m_tally;
     // A background open: what to read, whom to tell, and the edit counts
     // when it began.
     struct OpenRequest {
@@ -564,7 +575,7 @@ private:
     // The callers of overtaken opens, waiting to be told.
     std::deque<std::function<void(const std::optional<CodecError>&)>> m_overtakenOpens;
     void finishImport(quint64 serial, const QString& path,
-                      std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome);
+                      std::shared_ptr<std::variant<ImportedDocument, CodecError>> outcome);
     bool mayReplaceAfterOpen(const OpenRequest& request);
     // The import thread (at most one), the request it serves (none once
     // overtaken), and the open waiting for it.
@@ -596,6 +607,11 @@ private:
     std::unique_ptr<QThreadPool> m_saveWriter;
     // The PDF export's drawing threads made ready for the document opened last.
     std::unique_ptr<PDFCodec::ExportDrawingWarmUp> m_exportWarmUp;
+    // Lets go of what a replaced document held (its elements, history,
+    // counts and export warm-up) on a worker, which this waits for when it
+    // goes.
+    void letGo(std::shared_ptr<void> held);
+    std::unique_ptr<QThreadPool> m_letGo;
     bool m_readiesExportOnOpen = true;
     int m_pendingSaves = 0;
     quint64 m_nextSaveSerial = 1;

@@ -82,16 +82,33 @@ VectorDocument VectorController::blankDocument(PageFormatPreset preset)
                                 std::nullopt, {page}, 1);
 }
 
-void VectorController::replaceDocument(VectorDocument document)
+void VectorController::replaceDocument(VectorDocument document, std::optional<CountedDocument> counted)
 {
     cancelRunningGesture();
     const qsizetype indexBefore = m_currentPageIndex;
     m_currentPageIndex = 0;
     ++m_replacements;
+    // The old document, its saved state, its history and their counts are
+    // let go on a worker: freeing a document of thousands of pages takes
+    // a while.
+    struct Retired {
+        VectorDocument document;
+        VectorDocument saved;
+        VectorDocumentHistory history;
+        DocumentTally tally;
+    };
+    auto retired = std::make_shared<Retired>(Retired{m_document, m_savedDocument, m_history, std::move(m_tally)});
+    m_tally = DocumentTally();
     // Known before anyone hears of the new document.
     m_savedDocument = document;
+    if (counted) {
+        // Of the revision the store below gives the document.
+        m_tally = std::move(counted->tally);
+        m_countsCache = {m_contentRevision + 1, counted->counts};
+    }
     storeDocument(std::move(document), PageIndexFix::none, true);
     m_history.clear();
+    letGo(std::move(retired));
     emit historyChanged();
     if (indexBefore != 0)
         emit currentPageIndexChanged();
@@ -149,17 +166,29 @@ void VectorController::openFileAtPath(const QString& path)
     putOpenedDocument(std::move(opened), QFileInfo(path).fileName());
 }
 
-void VectorController::putOpenedDocument(VectorDocument opened, const QString& fileName)
+void VectorController::letGo(std::shared_ptr<void> held)
 {
-    replaceDocument(std::move(opened));
+    if (!m_letGo) {
+        m_letGo = std::make_unique<QThreadPool>();
+        m_letGo->setMaxThreadCount(1);
+    }
+    m_letGo->start(handedOver([held = std::move(held)]() mutable { held.reset(); }));
+}
+
+void VectorController::putOpenedDocument(VectorDocument opened, const QString& fileName,
+                                         std::optional<CountedDocument> counted)
+{
+    replaceDocument(std::move(opened), std::move(counted));
     // Its first export then draws as fast as the later ones.
-    m_exportWarmUp.reset();
+    // The old one holds the PDF it drew over open.
+    if (m_exportWarmUp)
+        letGo(std::shared_ptr<PDFCodec::ExportDrawingWarmUp>(std::move(m_exportWarmUp)));
     if (m_readiesExportOnOpen)
         m_exportWarmUp = PDFCodec::warmUpExportDrawing(m_document);
     const qsizetype pages = m_document.pages.size();
     const QString pageWord = pages >= 2 ? QStringLiteral("pages") : QStringLiteral("page");
     const QString counts = QString::number(pages) + QLatin1Char(' ') + pageWord + QStringLiteral(", ") +
-                           QString::number(m_document.totalElementsCount());
+                           QString::number(documentCounts().elements);
     setStatusMessage(L(QStringLiteral("Ouvert : ") + fileName + QStringLiteral(" (") + counts +
                            QStringLiteral(" éléments)"),
                        QStringLiteral("Opened: ") + fileName + QStringLiteral(" (") + counts +
@@ -236,9 +265,13 @@ void VectorController::startImport(OpenRequest request)
             Qt::QueuedConnection);
     };
     m_importThread = QThread::create([this, path, serial, progress, cancel = m_importCancel]() {
-        auto outcome = std::make_shared<std::variant<VectorDocument, CodecError>>(VectorDocument());
+        auto outcome = std::make_shared<std::variant<ImportedDocument, CodecError>>(ImportedDocument());
         try {
-            *outcome = readDocumentFile(path, progress, cancel);
+            ImportedDocument imported{readDocumentFile(path, progress, cancel), {}};
+            // Counted here, so that the window's thread does not walk every
+            // element of a large document when it lands.
+            imported.counted.counts = imported.counted.tally.count(imported.document.pages);
+            *outcome = std::move(imported);
         } catch (const CodecError& error) {
             *outcome = error;
         }
@@ -315,7 +348,7 @@ void VectorController::tellOvertakenOpens()
 }
 
 void VectorController::finishImport(quint64 serial, const QString& path,
-                                    std::shared_ptr<std::variant<VectorDocument, CodecError>> outcome)
+                                    std::shared_ptr<std::variant<ImportedDocument, CodecError>> outcome)
 {
     // An import left to end on its own: its open was told when overtaken,
     // and its thread is deleted once it has finished.
@@ -339,7 +372,8 @@ void VectorController::finishImport(quint64 serial, const QString& path,
             failure = *error;
             reportFailure(openFailurePrefix(), error->message());
         } else if (mayReplaceAfterOpen(*request) && m_runningOpen == std::nullopt && !m_waitingOpen) {
-            putOpenedDocument(std::move(std::get<VectorDocument>(*outcome)), QFileInfo(path).fileName());
+            ImportedDocument& imported = std::get<ImportedDocument>(*outcome);
+            putOpenedDocument(std::move(imported.document), QFileInfo(path).fileName(), std::move(imported.counted));
         } else if (m_runningOpen || m_waitingOpen) {
             failure = CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
                                  QStringLiteral("superseded by a later open"));

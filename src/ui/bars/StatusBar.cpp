@@ -1,7 +1,5 @@
 #include "bars/StatusBar.h"
 
-#include <QSet>
-
 #include "AppVersion.h"
 #include "Localization.h"
 #include "VectorController.h"
@@ -223,40 +221,11 @@ void StatusBar::refresh()
 
 StatusSummary::Totals StatusBar::documentTotals()
 {
-    const VectorController& controller = m_model.controller();
-    const QList<VectorPage>& pages = controller.document().pages;
-    // Pages that left the document are forgotten (their counts hold on to
-    // their elements).
-    if (m_pageTotals.size() > pages.size()) {
-        QSet<QUuid> present;
-        present.reserve(pages.size());
-        for (const VectorPage& page : pages)
-            present.insert(page.id);
-        m_pageTotals.removeIf([&present](const auto& entry) { return !present.contains(entry.key()); });
-    }
+    const VectorController::DocumentCounts counts = m_model.controller().documentCounts();
     StatusSummary::Totals totals;
-    for (qsizetype i = 0; i < pages.size(); ++i) {
-        const quint64 revision = controller.pageRevision(i);
-        const VectorPage& page = pages[i];
-        PageTotals& kept = m_pageTotals[page.id];
-        if (kept.revision != revision || kept.revision == 0) {
-            QHash<const void*, BlockTotals> blocks;
-            blocks.reserve(page.elements.blockCount());
-            StatusSummary::Totals counted;
-            counted.modifiedPDFTexts = page.redactedPDFRects.size();
-            for (qsizetype b = 0; b < page.elements.blockCount(); ++b) {
-                const QList<VectorElement>& block = page.elements.block(b);
-                const auto known = kept.blocks.constFind(block.constData());
-                BlockTotals entry = known != kept.blocks.constEnd() && known->block.size() == block.size()
-                                        ? *known
-                                        : BlockTotals{block, StatusSummary::elementTotals(block)};
-                counted += entry.totals;
-                blocks.insert(block.constData(), std::move(entry));
-            }
-            kept = PageTotals{revision, counted, std::move(blocks)};
-        }
-        totals += kept.totals;
-    }
+    totals.pdfTexts = counts.pdfTexts;
+    totals.modifiedPDFTexts = counts.modifiedPDFTexts;
+    totals.signatures = counts.signatures;
     return totals;
 }
 

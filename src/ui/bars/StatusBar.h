@@ -2,8 +2,6 @@
 
 #include "bars/StatusSummary.h"
 
-#include <QHash>
-#include <QUuid>
 #include <QWidget>
 #include <utility>
 
@@ -44,8 +42,8 @@ private:
     void previousPage();
     void nextPage();
     quint16 oscPort() const;
-    // The summary's counts of the whole document, counting again only the
-    // pages whose content changed since the last refresh.
+    // The summary's counts of the whole document, as the controller keeps
+    // them (counting again only what an edit changed).
     StatusSummary::Totals documentTotals();
 
     AppModel& m_model;
@@ -58,20 +56,6 @@ private:
     QLabel* m_summary;
     PlainTextButton* m_osc;
     PlainTextButton* m_update;
-    // Each page's counts by page id, with the page revision they are of,
-    // and the counts of each block of its elements (by where the block's
-    // storage lives; the block is held so that place is not reused), so
-    // that a page with one changed block counts only that block again.
-    struct BlockTotals {
-        QList<VectorElement> block;
-        StatusSummary::Totals totals;
-    };
-    struct PageTotals {
-        quint64 revision = 0;
-        StatusSummary::Totals totals;
-        QHash<const void*, BlockTotals> blocks;
-    };
-    QHash<QUuid, PageTotals> m_pageTotals;
 };
 
 }  // namespace zelvane

@@ -232,8 +232,12 @@ void VectorSceneRenderCache::releaseOtherDocuments(const QList<VectorPage>& page
     m_images.removeIf([&](const QByteArray& key, const ImageLRUEntry& entry) {
         return (!entry.group.isEmpty() || key.endsWith(failureKey({}))) && gone(entry.pinned);
     });
-    if (gone(m_mainDocument.data))
+    if (gone(m_mainDocument.data)) {
+        // Freeing a PDF of thousands of pages takes a while: the worker
+        // lets it go, after the job it may be drawing.
+        m_worker.start(handedOver([document = std::move(m_mainDocument.document)]() mutable { document.reset(); }));
         m_mainDocument = {};
+    }
     if (gone(m_openingHere))
         m_openingHere.clear();
     m_printedLines.removeIf([&](decltype(m_printedLines)::iterator entry) { return gone(entry->pdfData); });
