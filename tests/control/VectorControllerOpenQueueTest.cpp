@@ -149,6 +149,14 @@ TEST_F(VectorControllerOpenQueueTest, AnImportGivenUpInsideASlowPageEndsAtOnce)
     EXPECT_TRUE(controller->waitForImportThreads(int(fortieth * 8)));
     ASSERT_TRUE(waitForOpens());
     EXPECT_EQ(controller->document().title, QStringLiteral("small"));
+
+    // The controller going in the middle of the slow page: its import ends
+    // with it, long before that page is drawn.
+    open(slow);
+    ASSERT_TRUE(slowPageUnderWay());
+    timer.restart();
+    controller.reset();
+    EXPECT_LT(timer.elapsed(), fortieth * 8) << "a fortieth of the slow page opens in " << fortieth << " ms";
 }
 
 TEST_F(VectorControllerOpenQueueTest, AnOvertakenOpenIsToldSoAndTheLastFileStays)

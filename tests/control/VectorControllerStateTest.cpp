@@ -337,4 +337,16 @@ TEST_F(VectorControllerStateTest, TheElementCountsFollowEveryStoreOfTheDocument)
     controller->setDocument(replaced);
     EXPECT_EQ(controller->documentCounts().elements, 0);
     expectCounts();
+
+    // Each page counts its own elements, a copied page (sharing its
+    // blocks) as many as the page it copies, an edited copy its own.
+    controller->addTextBlock(QStringLiteral("Three"));
+    controller->addBlankPage(PageFormatPreset::a4Portrait);
+    controller->addTextBlock(QStringLiteral("Four"));
+    controller->addTextBlock(QStringLiteral("Five"));
+    controller->duplicateCurrentPage();
+    EXPECT_EQ(controller->documentCounts().elements, 5);
+    controller->addTextBlock(QStringLiteral("Six"));
+    EXPECT_EQ(controller->documentCounts().elements, 6);
+    expectCounts();
 }
