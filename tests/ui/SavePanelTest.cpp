@@ -236,6 +236,29 @@ TEST_F(SavePanelTest, SaveWritesInPlaceOrAsksInTheDocumentsOwnFormat)
     EXPECT_EQ(model->controller().statusMessage(), QStringLiteral("Saved to drawing.svg"));
     EXPECT_FALSE(model->controller().hasUnsavedChanges());
 
+    // What the export had to say about the save goes with its message: a
+    // redacted page in a font that cannot be measured is written as a picture.
+    const QByteArray content = "BT /F1 20 Tf 20 100 Td (Confidential words) Tj ET";
+    const QString mystery = write(
+        QStringLiteral("mystery.pdf"),
+        zelvane::testing::makeRawTestPDF({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R >> >>"
+            " /Contents 4 0 R >>",
+            "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+            "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont /FirstChar 0.5 /Widths [600] >>",
+        }));
+    model->controller().openFile(mystery);
+    model->controller().perform(QStringLiteral("Redact"), [](VectorDocument& document) {
+        document.pages[0].redactedPDFRects = {VectorRect(10, 70, 280, 40)};
+    });
+    ASSERT_TRUE(model->saveDocumentDirectOrPanel());
+    const QString noted = QStringLiteral(
+        "Saved to mystery.pdf \u2014 page 1 written as a picture: its masked text could not be removed");
+    EXPECT_EQ(model->flashMessage(), noted);
+    EXPECT_EQ(model->controller().statusMessage(), noted);
+
     // Without a file: SVG for a new document, PDF for a PDF source.
     model->controller().createNewDocument(PageFormatPreset::a4Portrait);
     EXPECT_FALSE(model->saveDocumentDirectOrPanel());
