@@ -241,6 +241,13 @@ qsizetype ElementList::commonPrefix(const ElementList& a, const ElementList& b)
     return i;
 }
 
+ElementList::ChangedRun ElementList::changedRun(const ElementList& before, const ElementList& after)
+{
+    const qsizetype same = commonPrefix(before, after);
+    const qsizetype sameEnd = commonSuffix(before, after, std::min(before.size(), after.size()) - same);
+    return {same, before.size() - sameEnd, after.size() - sameEnd};
+}
+
 qsizetype ElementList::commonSuffix(const ElementList& a, const ElementList& b, qsizetype limit)
 {
     limit = std::min({limit, a.size(), b.size()});

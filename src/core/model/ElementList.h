@@ -229,6 +229,16 @@ public:
     // skipped without comparing their elements.
     static qsizetype commonPrefix(const ElementList& a, const ElementList& b);
     static qsizetype commonSuffix(const ElementList& a, const ElementList& b, qsizetype limit);
+    // What differs between two lists: the elements from `start` to `oldEnd`
+    // of `before` stand where `after` has those from `start` to `newEnd`.
+    struct ChangedRun {
+        qsizetype start = 0;
+        qsizetype oldEnd = 0;
+        qsizetype newEnd = 0;
+        // How many elements the change removes and adds, together.
+        qsizetype size() const { return (oldEnd - start) + (newEnd - start); }
+    };
+    static ChangedRun changedRun(const ElementList& before, const ElementList& after);
     // The two lists share all their storage.
     bool isSharedWith(const ElementList& other) const;
 

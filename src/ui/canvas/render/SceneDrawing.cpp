@@ -484,12 +484,11 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
             constexpr qsizetype kMostChanged = 4096;
             const ElementList& before = was.elements;
             const ElementList& after = now.elements;
-            const qsizetype same = ElementList::commonPrefix(before, after);
-            const qsizetype sameEnd =
-                ElementList::commonSuffix(before, after, std::min(before.size(), after.size()) - same);
-            const qsizetype oldEnd = before.size() - sameEnd;
-            const qsizetype newEnd = after.size() - sameEnd;
-            if ((oldEnd - same) + (newEnd - same) > kMostChanged)
+            const ElementList::ChangedRun run = ElementList::changedRun(before, after);
+            const qsizetype same = run.start;
+            const qsizetype oldEnd = run.oldEnd;
+            const qsizetype newEnd = run.newEnd;
+            if (run.size() > kMostChanged)
                 return false;
             // The areas to draw again, in page points.
             const double s = geom.scale();
@@ -502,7 +501,7 @@ void drawSinglePageScene(QPainter& painter, const VectorPage& page, const PageCa
                 addInk(*element);
             // Elements added on top of all the others, and nothing else
             // changed underneath: they are drawn over the picture as it is.
-            bool onlyAddedOnTop = oldEnd == same && sameEnd == 0;
+            bool onlyAddedOnTop = oldEnd == same && newEnd == after.size();
             element = after.begin() + same;
             for (qsizetype i = same; i < newEnd; ++i, ++element) {
                 addInk(*element);

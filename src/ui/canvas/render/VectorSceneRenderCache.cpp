@@ -327,13 +327,12 @@ bool VectorSceneRenderCache::updateGeometries(const ElementList& elements)
     // each).
     if (m_cachedGeometries.size() != built)
         return false;
-    const qsizetype same = ElementList::commonPrefix(before, elements);
-    const qsizetype sameEnd =
-        ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
-    const qsizetype oldEnd = before.size() - sameEnd;
-    const qsizetype newEnd = elements.size() - sameEnd;
+    const ElementList::ChangedRun changed = ElementList::changedRun(before, elements);
+    const qsizetype same = changed.start;
+    const qsizetype oldEnd = changed.oldEnd;
+    const qsizetype newEnd = changed.newEnd;
     // A large change is built whole (the hash is then built at its size).
-    if ((oldEnd - same) + (newEnd - same) > elements.size() / 2 + 64)
+    if (changed.size() > elements.size() / 2 + 64)
         return false;
     // Nothing of the changed run was built yet: the build goes on over the
     // new list, in order, from where it was.
@@ -414,12 +413,11 @@ const QList<qsizetype>& VectorSceneRenderCache::selectedPlaces(const ElementList
         constexpr qsizetype kMostChanged = 4096;
         const SelectedPlaces& was = *m_selectedPlaces;
         const ElementList& before = was.elements;
-        const qsizetype same = ElementList::commonPrefix(before, elements);
-        const qsizetype sameEnd =
-            ElementList::commonSuffix(before, elements, std::min(before.size(), elements.size()) - same);
-        const qsizetype oldEnd = before.size() - sameEnd;
-        const qsizetype newEnd = elements.size() - sameEnd;
-        if ((oldEnd - same) + (newEnd - same) > kMostChanged || selection.size() > kMostChanged ||
+        const ElementList::ChangedRun changed = ElementList::changedRun(before, elements);
+        const qsizetype same = changed.start;
+        const qsizetype oldEnd = changed.oldEnd;
+        const qsizetype newEnd = changed.newEnd;
+        if (changed.size() > kMostChanged || selection.size() > kMostChanged ||
             was.selection.size() > kMostChanged)
             return std::nullopt;
         QSet<QUuid> unseen;
