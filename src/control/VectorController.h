@@ -483,18 +483,21 @@ private:
 
     void openFileAtPath(const QString& path);
     // Reads and imports a file; any thread. Throws CodecError. `progress`
-    // hears of each PDF page read, on the calling thread.
+    // hears of each PDF page read, on the calling thread. `note` is set to
+    // what the status line adds of the import ("" for nothing).
     static VectorDocument readDocumentFile(const QString& path,
                                            const std::function<void(int, int)>& progress = {},
-                                           std::shared_ptr<const PDFCancel> cancel = {});
+                                           std::shared_ptr<const PDFCancel> cancel = {}, QString* note = nullptr);
     void setOpenProgress(const std::optional<OpenProgress>& progress);
-    // Puts an opened document in place with its status message.
+    // Puts an opened document in place with its status message, and the
+    // import's `note` after it.
     void putOpenedDocument(VectorDocument opened, const QString& fileName,
-                           std::optional<CountedDocument> counted = std::nullopt);
+                           std::optional<CountedDocument> counted = std::nullopt, const QString& note = {});
     // An imported document with its counts, made on the import's thread.
     struct ImportedDocument {
         VectorDocument document;
         CountedDocument counted;
+        QString note;
     };
     void saveFileAtPath(const QString& path, const std::optional<ExportFormat>& format);
     // One save: what to write, where, and what came of it.
@@ -504,6 +507,7 @@ private:
         ExportFormat format = ExportFormat::svg;
         VectorDocument document;
         VectorPage page;
+        qsizetype pageIndex = 0;
         quint64 replacementsAtStart = 0;
         std::function<void(const std::optional<CodecError>&)> done;
         bool background = false;

@@ -7,6 +7,7 @@
 #include "Localization.h"
 #include "export/PDFExport.h"
 #include "pdf/PDFCancel.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
 #include "export/SVGExport.h"
@@ -134,7 +135,7 @@ void VectorController::openFile(const QString& path)
 }
 
 VectorDocument VectorController::readDocumentFile(const QString& path, const std::function<void(int, int)>& progress,
-                                                  std::shared_ptr<const PDFCancel> cancel)
+                                                  std::shared_ptr<const PDFCancel> cancel, QString* note)
 {
     const QFileInfo info(path);
     try {
@@ -143,9 +144,14 @@ VectorDocument VectorController::readDocumentFile(const QString& path, const std
         const QUrl url = QUrl::fromLocalFile(info.absoluteFilePath());
         // The extension or the signature chooses the reader; neither
         // falls back on the other.
-        if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data))
-            return PDFCodec::importPDF(data, title, url, PDFCodec::defaultImportWorkers(), progress,
-                                       std::move(cancel));
+        if (info.suffix().toLower() == QLatin1String("pdf") || ControllerFileIO::looksLikePDF(data)) {
+            PDFCodec::PDFImportReport report;
+            VectorDocument imported = PDFCodec::importPDF(data, title, url, PDFCodec::defaultImportWorkers(),
+                                                          progress, std::move(cancel), &report);
+            if (note)
+                *note = pagesCutShortNote(report.cutShortPages, CutShortUse::read);
+            return imported;
+        }
         return SVGCodec::importSVG(data, title, url);
     } catch (const CodecError&) {
         throw;
@@ -157,13 +163,14 @@ VectorDocument VectorController::readDocumentFile(const QString& path, const std
 void VectorController::openFileAtPath(const QString& path)
 {
     VectorDocument opened;
+    QString note;
     try {
-        opened = readDocumentFile(path);
+        opened = readDocumentFile(path, {}, {}, &note);
     } catch (const CodecError& error) {
         reportFailure(openFailurePrefix(), error.message());
         throw;
     }
-    putOpenedDocument(std::move(opened), QFileInfo(path).fileName());
+    putOpenedDocument(std::move(opened), QFileInfo(path).fileName(), std::nullopt, note);
 }
 
 void VectorController::letGo(std::shared_ptr<void> held)
@@ -176,7 +183,7 @@ void VectorController::letGo(std::shared_ptr<void> held)
 }
 
 void VectorController::putOpenedDocument(VectorDocument opened, const QString& fileName,
-                                         std::optional<CountedDocument> counted)
+                                         std::optional<CountedDocument> counted, const QString& note)
 {
     replaceDocument(std::move(opened), std::move(counted));
     // Its first export then draws as fast as the later ones.
@@ -192,7 +199,8 @@ void VectorController::putOpenedDocument(VectorDocument opened, const QString& f
     setStatusMessage(L(QStringLiteral("Ouvert : ") + fileName + QStringLiteral(" (") + counts +
                            QStringLiteral(" éléments)"),
                        QStringLiteral("Opened: ") + fileName + QStringLiteral(" (") + counts +
-                           QStringLiteral(" elements)")));
+                           QStringLiteral(" elements)")) +
+                     (note.isEmpty() ? QString() : QStringLiteral(" \u2014 ") + note));
 }
 
 void VectorController::openFileInBackground(const QString& path,
@@ -267,7 +275,8 @@ void VectorController::startImport(OpenRequest request)
     m_importThread = QThread::create([this, path, serial, progress, cancel = m_importCancel]() {
         auto outcome = std::make_shared<std::variant<ImportedDocument, CodecError>>(ImportedDocument());
         try {
-            ImportedDocument imported{readDocumentFile(path, progress, cancel), {}};
+            ImportedDocument imported;
+            imported.document = readDocumentFile(path, progress, cancel, &imported.note);
             // Counted here, so that the window's thread does not walk every
             // element of a large document when it lands.
             imported.counted.counts = imported.counted.tally.count(imported.document.pages);
@@ -373,7 +382,8 @@ void VectorController::finishImport(quint64 serial, const QString& path,
             reportFailure(openFailurePrefix(), error->message());
         } else if (mayReplaceAfterOpen(*request) && m_runningOpen == std::nullopt && !m_waitingOpen) {
             ImportedDocument& imported = std::get<ImportedDocument>(*outcome);
-            putOpenedDocument(std::move(imported.document), QFileInfo(path).fileName(), std::move(imported.counted));
+            putOpenedDocument(std::move(imported.document), QFileInfo(path).fileName(), std::move(imported.counted),
+                              imported.note);
         } else if (m_runningOpen || m_waitingOpen) {
             failure = CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::openSuperseded),
                                  QStringLiteral("superseded by a later open"));
@@ -511,8 +521,10 @@ VectorController::SaveJob VectorController::makeSaveJob(const QString& path, con
     // carries the name the document takes from it.
     if (job.format != ExportFormat::png && isAnotherFile(m_document.fileURL, QUrl::fromLocalFile(path)))
         job.document.title = QFileInfo(path).completeBaseName();
-    if (job.format == ExportFormat::png)
+    if (job.format == ExportFormat::png) {
         job.page = currentPage();
+        job.pageIndex = m_currentPageIndex;
+    }
     job.replacementsAtStart = m_replacements;
     return job;
 }
@@ -532,11 +544,14 @@ void VectorController::writeSaveJob(SaveJob& job)
             ControllerFileIO::writeFileAtomically(job.path, SVGCodec::exportSVGUtf8(job.document));
             break;
         case ExportFormat::png: {
-            const std::optional<QByteArray> png = PDFCodec::renderPagePNG(job.page, 2.0);
+            bool cutShort = false;
+            const std::optional<QByteArray> png = PDFCodec::renderPagePNG(job.page, 2.0, &cutShort);
             if (!png)
                 throw CodecError(QStringLiteral("Zelvane"), int(ControllerErrorCode::pngRenderFailed),
                                  L("Impossible de rendre l'image PNG.", "Failed to render PNG image."));
             ControllerFileIO::writeFileAtomically(job.path, *png);
+            if (cutShort)
+                job.rasterizedNote = pagesCutShortNote({job.pageIndex}, CutShortUse::written);
             break;
         }
         }

@@ -6,6 +6,7 @@
 #include "operations/VectorOperations.h"
 #include "export/PDFExport.h"
 #include "export/SVGExport.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFImport.h"
 #include "support/EventLoopStallProbe.h"
 
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <csignal>
@@ -406,6 +408,68 @@ TEST_F(VectorControllerFilesTest, APDFSaveNamesThePagesWrittenAsPictures)
               QStringLiteral("Saved: redacted.pdf (PDF) \u2014 page 1 written as a picture: its masked text could not "
                              "be removed"));
     EXPECT_FALSE(readFile(path).contains("Confidential"));
+}
+
+TEST_F(VectorControllerFilesTest, ADrawingPastItsBoundIsGivenUpOnOpeningAndSavingAndTheStatusLineSaysSo)
+{
+    // The left half red, then a million specks, then the right half blue
+    // and a line in a font without widths: poppler takes seconds to reach
+    // the blue and the line.
+    const QByteArray content = "1 0 0 rg 0 0 150 200 re f\n0 g\n" + QByteArray("299 199 .1 .1 re f\n").repeated(1000000)
+                               + "0 0 1 rg 150 0 150 200 re f\n0 g BT /F1 20 Tf 20 100 Td (Confidential words) Tj ET\n"
+                               + "BT /F2 12 Tf 20 40 Td (Kept words) Tj ET\n";
+    const QByteArray packed = qCompress(content, 9).mid(4);
+    const QString source = scratchPath(QStringLiteral("slow.pdf"));
+    writeFile(source, makeRawTestPDF({
+                          "<< /Type /Catalog /Pages 2 0 R >>",
+                          "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 300 200] /Resources << /Font << /F1 5 0 R"
+                          " /F2 6 0 R >> >> /Contents 4 0 R >>",
+                          "<< /Length " + QByteArray::number(packed.size()) + " /Filter /FlateDecode >>\nstream\n" + packed
+                              + "\nendstream",
+                          "<< /Type /Font /Subtype /TrueType /BaseFont /MysteryFont /FirstChar 0.5 /Widths [600] >>",
+                          "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                      }));
+    const int bound = pageDrawingBoundMs();
+    setPageDrawingBoundMs(300);
+    const auto restore = qScopeGuard([bound] { setPageDrawingBoundMs(bound); });
+
+    // Opening: the page's text is read whole, its drawing given up.
+    controller->openFile(source);
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Opened: slow.pdf (1 page, 1 elements) \u2014 drawing page 1 took too long and was stopped: "
+                             "its lines are measured as far as it was drawn"))
+        << controller->statusMessage().toStdString();
+    ASSERT_EQ(controller->document().pages[0].elements.size(), 1);
+    EXPECT_EQ(controller->document().pages[0].elements[0].text()->text, QStringLiteral("Kept words"));
+
+    // A PNG shows the page as far as it was drawn.
+    const QString png = scratchPath(QStringLiteral("slow.png"));
+    controller->saveFile(png);
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Saved: slow.png (PNG) \u2014 drawing page 1 took too long and was stopped: it is written "
+                             "as far as it was drawn"));
+    const QImage image = QImage::fromData(readFile(png), "PNG");
+    ASSERT_EQ(image.size(), QSize(600, 400));
+    EXPECT_EQ(QColor(image.pixel(100, 200)), QColor(Qt::red));
+    EXPECT_EQ(QColor(image.pixel(500, 200)), QColor(Qt::white));
+
+    // So does a page written as a picture, and the note says both.
+    controller->perform(QStringLiteral("Redact"), [](VectorDocument& document) {
+        document.pages[0].redactedPDFRects = {VectorRect(10, 70, 280, 40)};
+    });
+    controller->saveFile(scratchPath(QStringLiteral("redacted.pdf")));
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Saved: redacted.pdf (PDF) \u2014 page 1 written as a picture: its masked text could not "
+                             "be removed; drawing page 1 took too long and was stopped: it is written as far as it was "
+                             "drawn"));
+
+    // The file is read afresh for the next drawing, given up in turn.
+    controller->saveFile(png);
+    EXPECT_EQ(controller->statusMessage(),
+              QStringLiteral("Saved: slow.png (PNG) \u2014 drawing page 1 took too long and was stopped: it is written "
+                             "as far as it was drawn"));
+    EXPECT_EQ(QColor(QImage::fromData(readFile(png), "PNG").pixel(100, 40)), QColor(Qt::red));
 }
 
 TEST_F(VectorControllerFilesTest, AnSVGSaveReadsBackAsTheSameDocument)

@@ -13,6 +13,7 @@
 #include "pdf/PDFContentFilter.h"
 #include "pdf/PDFDamagedContent.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/PDFOptionalContent.h"
 #include "pdf/PDFPageAnnotations.h"
@@ -681,8 +682,9 @@ bool streamsReadable(QPDFObjectHandle object, std::set<QPDFObjGen>& seen, int de
 }
 
 // Replaces everything the output page draws by a picture of the page as
-// shown: background, backdrop, masks and elements.
-void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPage& page)
+// shown: background, backdrop, masks and elements. False when the
+// backdrop's drawing was given up at its bound.
+bool writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPage& page)
 {
     double scale = kRasterizedPageDPI / 72.0;
     const double pixels = page.width * page.height * scale * scale;
@@ -695,11 +697,12 @@ void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPag
         failContext();
     }
     image.fill(Qt::white);
+    bool whole = true;
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.scale(image.width() / page.width, image.height() / page.height);
-        renderPage(page, painter);
+        whole = renderPage(page, painter);
     }
     std::string samples;
     samples.reserve(size_t(image.width()) * 3 * size_t(image.height()));
@@ -721,6 +724,7 @@ void writePageAsPicture(QPDF& output, QPDFPageObjectHelper& out, const VectorPag
     out.getObjectHandle().replaceKey("/Resources", resources);
     const QByteArray content = "q " + number(page.width) + " 0 0 " + number(page.height) + " 0 0 cm /ZelvanePage Do Q\n";
     out.getObjectHandle().replaceKey("/Contents", QPDFObjectHandle::newStream(&output, content.toStdString()));
+    return whole;
 }
 
 // The page contents the export made (backdrops taken out from under their
@@ -973,16 +977,19 @@ QString rasterizedPagesNote(const PDFExportReport& report)
         numbers.append(QString::number(page.pageIndex + 1));
     }
     const QString list = numbers.join(QStringLiteral(", "));
-    if (numbers.size() == 1) {
-        return L(QStringLiteral("page ") + list
-                     + QStringLiteral(" écrite en image : son texte masqué n'a pas pu être retiré"),
-                 QStringLiteral("page ") + list
-                     + QStringLiteral(" written as a picture: its masked text could not be removed"));
+    QString note = numbers.size() == 1
+                       ? L(QStringLiteral("page ") + list
+                               + QStringLiteral(" écrite en image : son texte masqué n'a pas pu être retiré"),
+                           QStringLiteral("page ") + list
+                               + QStringLiteral(" written as a picture: its masked text could not be removed"))
+                       : L(QStringLiteral("pages ") + list
+                               + QStringLiteral(" écrites en images : leur texte masqué n'a pas pu être retiré"),
+                           QStringLiteral("pages ") + list
+                               + QStringLiteral(" written as pictures: their masked text could not be removed"));
+    if (!report.cutShortPages.isEmpty()) {
+        note += QStringLiteral("; ") + pagesCutShortNote(report.cutShortPages, CutShortUse::written);
     }
-    return L(QStringLiteral("pages ") + list
-                 + QStringLiteral(" écrites en images : leur texte masqué n'a pas pu être retiré"),
-             QStringLiteral("pages ") + list
-                 + QStringLiteral(" written as pictures: their masked text could not be removed"));
+    return note;
 }
 
 namespace {
@@ -1115,9 +1122,12 @@ QByteArray writeDocument(const VectorDocument& document, OverlayDrawing& overlay
             if (backdrop.unfilterable) {
                 // Never the masked text in the file: the page as a picture.
                 qDebug().noquote() << "PDF export: page" << i + 1 << "written as a picture:" << *backdrop.unfilterable;
-                writePageAsPicture(output, out, page);
+                const bool whole = writePageAsPicture(output, out, page);
                 if (report) {
                     report->rasterizedPages.append({qsizetype(i), *backdrop.unfilterable});
+                    if (!whole) {
+                        report->cutShortPages.append(qsizetype(i));
+                    }
                 }
                 continue;
             }
@@ -1174,6 +1184,7 @@ QByteArray exportPDF(const VectorDocument& document, PDFExportReport* report, co
             QByteArray pdf = writeDocument(document, overlays, &written, options, careful);
             if (report) {
                 report->rasterizedPages.append(written.rasterizedPages);
+                report->cutShortPages.append(written.cutShortPages);
             }
             return pdf;
         } catch (const CodecError&) {

@@ -27,6 +27,9 @@ struct RasterizedPage {
 
 struct PDFExportReport {
     QList<RasterizedPage> rasterizedPages;
+    // Zero-based indexes of the pages written as pictures whose backdrop's
+    // drawing was given up at its bound.
+    QList<qsizetype> cutShortPages;
 };
 
 struct PDFExportOptions {
@@ -102,7 +105,7 @@ std::optional<VectorDocument> exportFontSamples(const VectorDocument& document);
 std::unique_ptr<ExportDrawingWarmUp> warmUpExportDrawing(const VectorDocument& document);
 
 // The status line's note on pages written as pictures ("" when none was),
-// in the interface language.
+// and on those among them drawn only in part, in the interface language.
 QString rasterizedPagesNote(const PDFExportReport& report);
 
 // What the Creator entry of written PDFs says.

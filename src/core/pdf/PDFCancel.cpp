@@ -40,8 +40,21 @@ namespace zelvane {
 
 PDFCancel::PDFCancel() : m_cancellable(g_cancellable_new()) {}
 
+PDFCancel::PDFCancel(std::shared_ptr<const PDFCancel> followed)
+    : m_cancellable(g_cancellable_new()), m_followed(std::move(followed))
+{
+    if (!m_followed)
+        return;
+    const auto follow = +[](GCancellable*, gpointer self) { static_cast<PDFCancel*>(self)->cancel(); };
+    // Called at once when `followed` is set already (and 0 returned).
+    m_following = g_cancellable_connect(m_followed->m_cancellable, G_CALLBACK(follow), this, nullptr);
+}
+
 PDFCancel::~PDFCancel()
 {
+    // Waits for a call being made on another thread to end.
+    if (m_following)
+        g_cancellable_disconnect(m_followed->m_cancellable, m_following);
     g_object_unref(m_cancellable);
 }
 

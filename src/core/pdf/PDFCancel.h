@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 // glib's types, as poppler's stream reading takes them.
 struct _GBytes;
@@ -17,6 +18,10 @@ namespace zelvane {
 class PDFCancel {
 public:
     PDFCancel();
+    // Set with `followed` as well as on its own: a document's own reading,
+    // given up alone when one of its drawings runs too long, and with the
+    // rest of the import when that is cancelled.
+    explicit PDFCancel(std::shared_ptr<const PDFCancel> followed);
     ~PDFCancel();
     PDFCancel(const PDFCancel&) = delete;
     PDFCancel& operator=(const PDFCancel&) = delete;
@@ -33,6 +38,8 @@ public:
 private:
     std::atomic<bool> m_cancelled{false};
     _GCancellable* const m_cancellable;
+    std::shared_ptr<const PDFCancel> m_followed;
+    unsigned long m_following = 0;
 };
 
 }  // namespace zelvane

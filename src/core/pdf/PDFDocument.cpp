@@ -4,6 +4,7 @@
 #include "fonts/PDFFontWalk.h"
 #include "pdf/InvisibleTextFonts.h"
 #include "pdf/PDFCancel.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFInputLimits.h"
 #include "pdf/RawPDF.h"
 
@@ -718,6 +719,12 @@ struct PDFDocument::Private {
     std::shared_ptr<std::mutex> drawingTurn;
     // Stops poppler reading the file, when set (open).
     std::shared_ptr<const PDFCancel> cancel;
+    // What the poppler document reads through when opened with `cancel`:
+    // set with it, or alone when a drawing runs past its bound.
+    std::shared_ptr<PDFCancel> reading;
+    // How long a drawing may run (boundDrawings); 0 for no bound.
+    int drawingBoundMs = 0;
+    int drawingsCutShort = 0;
 
     // The page whose text was read last, with poppler's text of it still
     // attached: drawing that page next does not gather its text again
@@ -726,7 +733,32 @@ struct PDFDocument::Private {
     PopplerPage* readPage = nullptr;
     int readPageIndex = -1;
 
-    bool givenUp() const { return cancel && cancel->isCancelled(); }
+    bool givenUp() const { return reading && reading->isCancelled(); }
+
+    // The bound a drawing runs under, when it has one.
+    std::optional<PDFDrawingBound> drawingBound()
+    {
+        if (!reading || drawingBoundMs <= 0)
+            return std::nullopt;
+        return PDFDrawingBound{reading.get(), drawingBoundMs, &drawingsCutShort};
+    }
+
+    // After a drawing given up at its bound, the file is read through a
+    // fresh stream, so that what comes next reads it whole again (nothing
+    // is read afresh once `cancel` itself is set).
+    void readAfreshIfCutShort()
+    {
+        if (!reading || !reading->isCancelled() || (cancel && cancel->isCancelled()))
+            return;
+        auto fresh = std::make_shared<PDFCancel>(cancel);
+        const PopplerOpenResult opened = openWithPoppler(renderBytes, fresh.get());
+        if (!opened.document)
+            return;
+        keepReadPage(-1, nullptr);
+        g_object_unref(document);
+        document = opened.document;
+        reading = std::move(fresh);
+    }
 
     ~Private()
     {
@@ -1104,6 +1136,17 @@ std::vector<PageGeometry> popplerGeometry(PopplerDocument* document)
 
 }  // namespace
 
+namespace {
+
+// A document opened with a cancel reads through one of its own that follows
+// it, so that one drawing of its own can be given up alone.
+std::shared_ptr<PDFCancel> ownReading(const std::shared_ptr<const PDFCancel>& cancel)
+{
+    return cancel ? std::make_shared<PDFCancel>(cancel) : nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenError* error, QString* errorText,
                                                std::shared_ptr<const PDFCancel> cancel)
 {
@@ -1126,12 +1169,14 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     // What poppler alone shows of the original file: used when qpdf cannot
     // read it, or when poppler cannot read qpdf's reading of it.
     const auto popplerAlone = [&](bool qpdfSaysPassword) {
-        const PopplerOpenResult opened = openWithPoppler(bytes, cancel.get());
+        auto reading = ownReading(cancel);
+        const PopplerOpenResult opened = openWithPoppler(bytes, reading.get());
         if (!opened.document)
             return fail(opened.encrypted || qpdfSaysPassword ? OpenError::passwordProtected : OpenError::damaged);
         auto data = std::make_unique<Private>();
         data->document = opened.document;
         data->cancel = cancel;
+        data->reading = std::move(reading);
         data->pages = popplerGeometry(opened.document);
         data->source = bytes;
         data->renderBytes = bytes;
@@ -1143,13 +1188,15 @@ std::unique_ptr<PDFDocument> PDFDocument::open(const QByteArray& bytes, OpenErro
     if (!read.ok)
         return popplerAlone(read.passwordProtected);
 
-    const PopplerOpenResult opened = openWithPoppler(read.renderBytes, cancel.get());
+    auto reading = ownReading(cancel);
+    const PopplerOpenResult opened = openWithPoppler(read.renderBytes, reading.get());
     if (!opened.document)
         return popplerAlone(opened.encrypted);
 
     auto data = std::make_unique<Private>();
     data->document = opened.document;
     data->cancel = cancel;
+    data->reading = std::move(reading);
     data->pages = std::move(read.pages);
     data->renderBytes = read.renderBytes;
     data->source = bytes;
@@ -1172,12 +1219,15 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen() const
 
 std::unique_ptr<PDFDocument> PDFDocument::reopen(std::shared_ptr<const PDFCancel> cancel) const
 {
-    const PopplerOpenResult opened = openWithPoppler(d->renderBytes, cancel.get());
+    auto reading = ownReading(cancel);
+    const PopplerOpenResult opened = openWithPoppler(d->renderBytes, reading.get());
     if (!opened.document)
         return nullptr;
     auto data = std::make_unique<Private>();
     data->document = opened.document;
     data->cancel = std::move(cancel);
+    data->reading = std::move(reading);
+    data->drawingBoundMs = d->drawingBoundMs;
     data->pages = d->pages;
     data->renderBytes = d->renderBytes;
     data->source = d->source;
@@ -1188,6 +1238,16 @@ std::unique_ptr<PDFDocument> PDFDocument::reopen(std::shared_ptr<const PDFCancel
 void PDFDocument::takeTurnsDrawing(std::shared_ptr<std::mutex> turn)
 {
     d->drawingTurn = std::move(turn);
+}
+
+void PDFDocument::boundDrawings(int milliseconds)
+{
+    d->drawingBoundMs = std::max(milliseconds, 0);
+}
+
+int PDFDocument::drawingsCutShort() const
+{
+    return d->drawingsCutShort;
 }
 
 const QByteArray& PDFDocument::readableBytes() const
@@ -1249,7 +1309,7 @@ bool drawable(const QRectF& box, const QSize& pixelSize, const QRect& part)
 // Draws `page` as renderBoxInto describes; poppler gathers the page's text
 // meanwhile when the page has none yet.
 bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const QSize& pixelSize, const QRect& part,
-              QImage& image, std::mutex* turn)
+              QImage& image, std::mutex* turn, const std::optional<PDFDrawingBound>& bound)
 {
     // Poppler writes straight into the image's pixels: cairo's ARGB32 and
     // Qt's ARGB32_Premultiplied are the same premultiplied native-endian
@@ -1284,7 +1344,14 @@ bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const Q
         std::unique_lock<std::mutex> drawing;
         if (turn)
             drawing = std::unique_lock(*turn);
+        // Timed from when this drawing has its turn. Past the bound the
+        // file reads nothing more, so poppler ends the page there.
+        std::optional<PDFDrawingDeadline> deadline;
+        if (bound)
+            deadline.emplace(*bound->reading, bound->milliseconds);
         poppler_page_render(page, cr);
+        if (deadline && deadline->end())
+            ++*bound->cutShort;
     }
     const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cr);
@@ -1305,8 +1372,10 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
     PopplerPage* page = d->pageToDraw(pageIndex);
     if (!page)
         return false;
-    const bool drawn = drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get());
+    const bool drawn =
+        drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get(), d->drawingBound());
     g_object_unref(page);
+    d->readAfreshIfCutShort();
     return drawn;
 }
 
@@ -1322,15 +1391,28 @@ bool PDFDocument::renderBoxReadingText(int pageIndex, const QRectF& box, const Q
         text = pageText(pageIndex);
         return renderBoxInto(pageIndex, box, pixelSize, part, image);
     }
-    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get())) {
+    const int cutBefore = d->drawingsCutShort;
+    if (!drawPage(page, geometry->mediaBox, box, pixelSize, part, image, d->drawingTurn.get(), d->drawingBound())) {
         // What poppler gathered of a drawing that failed is not relied on.
         g_object_unref(page);
+        d->readAfreshIfCutShort();
         text = pageText(pageIndex);
         return false;
     }
+    if (d->drawingsCutShort != cutBefore) {
+        // Poppler gathered the text only as far as the drawing went: the
+        // page's text is read whole from the file read afresh.
+        g_object_unref(page);
+        d->readAfreshIfCutShort();
+        text = pageText(pageIndex);
+        return true;
+    }
+    // The text of a drawing cancelled with the rest of the import may lack
+    // its end: never kept for later readers.
     text = readPageText(pageIndex, page, true);
     if (!d->givenUp())
         PageTextStore::shared().keep(d->source, pageIndex, text);
+    d->readAfreshIfCutShort();
     return true;
 }
 

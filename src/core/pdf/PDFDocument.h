@@ -102,6 +102,16 @@ public:
     // for a null turn (the default).
     void takeTurnsDrawing(std::shared_ptr<std::mutex> turn);
 
+    // From now on a drawing of a page (renderBox…) that runs past
+    // `milliseconds` (0: no bound) is given up: poppler ends it at the next
+    // object it reads, what it drew stays drawn (the text read with it as
+    // far as it went), and the file is read afresh for what comes next.
+    // Only for a document opened with a cancel; documents reopened from
+    // this one are bounded alike.
+    void boundDrawings(int milliseconds);
+    // How many drawings of this document were given up so.
+    int drawingsCutShort() const;
+
     // The bytes poppler reads: the file itself, or qpdf's copy of it
     // (unturned, repaired, without the encryption of its attachments).
     const QByteArray& readableBytes() const;

@@ -6,7 +6,9 @@
 #include "fonts/FontMemo.h"
 #include "fonts/PDFEmbeddedFontRegistry.h"
 #include "model/PageFormatPreset.h"
+#include "pdf/PDFCancel.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFPageBitmapAnalyzer.h"
 #include "pdf/PDFTextExtraction.h"
 
@@ -42,6 +44,7 @@ struct MeasuredPage {
     QRectF textBox;  // the box the text's rectangles are placed in
     PDFPageText text;
     QList<MeasuredTextLine> lines;
+    bool drawingCutShort = false;  // a drawing of it was given up at its bound
 };
 
 // Page bitmaps lent out to the threads measuring pages: at most `budget`
@@ -283,8 +286,8 @@ struct DrawingGuess {
     bool missed = false;
 };
 
-MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
-                         DrawingGuess& drawing)
+MeasuredPage measureDrawnPage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
+                              DrawingGuess& drawing)
 {
     MeasuredPage page;
     page.mediaBox = pdf.mediaBox(index);
@@ -381,6 +384,15 @@ MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps
                        : PDFPageBitmapAnalyzer::create(pdf, index, page.width, page.height, raster, page.rotation);
     }
     page.lines = measureTextLines(page.text, page.textBox, page.height, analyzer ? &*analyzer : nullptr, parallel);
+    return page;
+}
+
+MeasuredPage measurePage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
+                         DrawingGuess& drawing)
+{
+    const int cutBefore = pdf.drawingsCutShort();
+    MeasuredPage page = measureDrawnPage(pdf, index, bitmaps, helpers, drawing);
+    page.drawingCutShort = pdf.drawingsCutShort() != cutBefore;
     return page;
 }
 
@@ -528,10 +540,15 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 }
 
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
-                         int workers, const ImportProgress& progress, std::shared_ptr<const PDFCancel> cancel)
+                         int workers, const ImportProgress& progress, std::shared_ptr<const PDFCancel> cancel,
+                         PDFImportReport* report)
 {
     PDFDocument::OpenError openError = PDFDocument::OpenError::none;
     QString openErrorText;
+    // Read through a cancel of its own even when none is given, so that a
+    // drawing running past its bound can be given up.
+    if (!cancel)
+        cancel = std::make_shared<PDFCancel>();
     const std::unique_ptr<PDFDocument> pdf = PDFDocument::open(data, &openError, &openErrorText, std::move(cancel));
     // A file that cannot be opened is refused before anything else reads it
     // (its fonts would only cost time and fill the font lists).
@@ -546,6 +563,9 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
         }
         throw invalidPDFError();
     }
+
+    // Bounded before the workers open theirs from it.
+    pdf->boundDrawings(pageDrawingBoundMs());
 
     // Fonts before any text, so the names met in the text resolve to them;
     // read from what poppler reads, so that a file qpdf had to mend or
@@ -582,6 +602,8 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
                                             : measurePage(*pdf, i, bitmaps, helpers ? &*helpers : nullptr, drawing);
         if (progress)
             progress(i + 1, pageCount);
+        if (page.drawingCutShort && report)
+            report->cutShortPages.append(i);
         if (!page.present) {
             continue;
         }

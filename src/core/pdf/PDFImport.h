@@ -28,10 +28,16 @@ VectorDocument importPDF(const QByteArray& data, const QString& title, const std
 // import there. Once `cancel` is set, the page being drawn or read (and
 // every one after it) ends at once, incomplete: `progress` then hears of
 // the next page within moments, also in the middle of a slow page.
+// A page whose drawing runs past pageDrawingBoundMs() is given up there,
+// its lines measured over what was drawn, and listed in `report`.
 using ImportProgress = std::function<void(int pagesRead, int pageCount)>;
+struct PDFImportReport {
+    // Zero-based indexes of the file's pages whose drawing was given up.
+    QList<qsizetype> cutShortPages;
+};
 VectorDocument importPDF(const QByteArray& data, const QString& title, const std::optional<QUrl>& fileURL,
                          int workers, const ImportProgress& progress = {},
-                         std::shared_ptr<const PDFCancel> cancel = {});
+                         std::shared_ptr<const PDFCancel> cancel = {}, PDFImportReport* report = nullptr);
 // The number of threads importPDF uses: one per processor, at most two.
 int defaultImportWorkers();
 

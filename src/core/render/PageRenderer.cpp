@@ -2,7 +2,9 @@
 
 #include "fonts/PDFTextOverlay.h"
 #include "model/RGBAColor.h"
+#include "pdf/PDFCancel.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFTextExtraction.h"
 #include "render/ElementRenderer.h"
 #include "render/MaskCover.h"
@@ -108,6 +110,10 @@ LastOpenedBackdrop& lastOpenedBackdrop()
 struct ThreadBackdrop {
     QByteArray data;
     std::shared_ptr<PDFDocument> document;
+    // `document` again, for drawing: its drawings are bounded, and one
+    // given up stops this reading of the file alone.
+    std::shared_ptr<PDFDocument> drawing;
+    std::shared_ptr<PDFDocument> drawingFrom;
     std::shared_ptr<PDFDocument> textDocument;
     qint64 textIndex = -1;
     int textTurn = 0;
@@ -133,12 +139,31 @@ std::shared_ptr<PDFDocument> openBackdrop(const QByteArray& data)
     return kept.document;
 }
 
-void drawBackdropRaster(const VectorPage& page, QPainter& painter)
+// The thread's document for drawing over `data`, bounded at the bound now set.
+std::shared_ptr<PDFDocument> drawingBackdrop(const QByteArray& data)
 {
-    const std::shared_ptr<PDFDocument> document = openBackdrop(*page.pdfPageData);
+    const std::shared_ptr<PDFDocument> document = openBackdrop(data);
+    ThreadBackdrop& kept = threadBackdrop();
+    if (!document) {
+        return nullptr;
+    }
+    if (kept.drawingFrom != document || !kept.drawing) {
+        kept.drawing = document->reopen(std::make_shared<PDFCancel>());
+        kept.drawingFrom = kept.drawing ? document : nullptr;
+    }
+    if (kept.drawing) {
+        kept.drawing->boundDrawings(pageDrawingBoundMs());
+    }
+    return kept.drawing;
+}
+
+// False when the drawing was given up at its bound.
+bool drawBackdropRaster(const VectorPage& page, QPainter& painter)
+{
+    const std::shared_ptr<PDFDocument> document = drawingBackdrop(*page.pdfPageData);
     const qint64 index = std::max<qint64>(page.pdfPageIndex, 0);
     if (!document || index >= document->pageCount()) {
-        return;
+        return true;
     }
     const int pageIndex = int(index);
     const QRectF box = document->mediaBox(pageIndex);
@@ -152,22 +177,25 @@ void drawBackdropRaster(const VectorPage& page, QPainter& painter)
     const QRectF visible = onDevice.intersected(QRectF(QPointF(0, 0), QSizeF(painter.device()->width(),
                                                                             painter.device()->height())));
     if (visible.isEmpty()) {
-        return;
+        return true;
     }
     // Device pixels along the unturned page's sides.
     const double scaleX = std::hypot(toDevice.m11(), toDevice.m12());
     const double scaleY = std::hypot(toDevice.m21(), toDevice.m22());
     const QSize pixels(std::max(1, int(std::ceil(unturned.width() * scaleX))),
                        std::max(1, int(std::ceil(unturned.height() * scaleY))));
+    const int cutBefore = document->drawingsCutShort();
     const QImage image = document->renderBox(pageIndex, box, pixels);
+    const bool whole = document->drawingsCutShort() == cutBefore;
     if (image.isNull()) {
-        return;
+        return whole;
     }
     painter.save();
     painter.setTransform(page.backdropTransform(), true);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(unturned, image);
     painter.restore();
+    return whole;
 }
 
 // The text of the backdrop's page as the page shows it (turned with it),
@@ -286,15 +314,16 @@ std::optional<QList<PDFPrintedCharacter>> printedLineCharactersFor(const VectorP
     return printedLineCharactersIn(pageText, *lines, yOffset, rect);
 }
 
-void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
+bool renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop)
 {
+    bool whole = true;
     painter.save();
     const QColor background =
         RGBAColor::fromHex(page.backgroundColorHex).value_or(RGBAColor(1, 1, 1, 1)).toQColor();
     if (backdrop == BackdropDrawing::raster) {
         painter.fillRect(QRectF(0, 0, page.width, page.height), background);
         if (page.pdfPageData) {
-            drawBackdropRaster(page, painter);
+            whole = drawBackdropRaster(page, painter);
         }
     }
     for (const MaskRect& mask : page.activeMaskRects()) {
@@ -330,9 +359,10 @@ void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backd
         renderElement(element, painter);
     }
     painter.restore();
+    return whole;
 }
 
-std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale)
+std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale, bool* cutShort)
 {
     const double width = std::round(page.width * scale);
     const double height = std::round(page.height * scale);
@@ -352,7 +382,10 @@ std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale)
     {
         QPainter painter(&image);
         painter.scale(scale, scale);
-        renderPage(page, painter);
+        const bool whole = renderPage(page, painter);
+        if (cutShort) {
+            *cutShort = !whole;
+        }
     }
     QByteArray png;
     QBuffer buffer(&png);

@@ -26,8 +26,10 @@ enum class BackdropDrawing {
 
 // Draws a page in page space with the painter's current transform:
 // background, PDF backdrop, masks over changed or redacted PDF text, then the
-// visible elements (unchanged PDF text is left to the backdrop).
-void renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop = BackdropDrawing::raster);
+// visible elements (unchanged PDF text is left to the backdrop). A backdrop
+// whose drawing runs past pageDrawingBoundMs() is given up and shown as far
+// as it was drawn: false then.
+bool renderPage(const VectorPage& page, QPainter& painter, BackdropDrawing backdrop = BackdropDrawing::raster);
 
 // How the page's PDF printed the line a changed PDF text element was made
 // from (renderElement draws the words left unchanged at those places), while
@@ -69,8 +71,9 @@ std::shared_ptr<PDFDocument> openedBackdrop(const QByteArray& data);
 void forgetThreadBackdrop();
 
 // The page as a PNG image at `scale` pixels per point (sides at least 16);
-// nothing when the image would be too large or cannot be made.
-std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale);
+// nothing when the image would be too large or cannot be made. `cutShort`
+// tells whether the backdrop's drawing was given up at its bound.
+std::optional<QByteArray> renderPagePNG(const VectorPage& page, double scale, bool* cutShort = nullptr);
 
 // Largest image renderPagePNG makes, in pixels.
 inline constexpr qint64 kMaxPageImagePixels = 64LL * 1000 * 1000;

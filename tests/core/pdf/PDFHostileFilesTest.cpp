@@ -10,6 +10,7 @@
 #include "export/PDFExport.h"
 #include "fonts/PDFFontCollector.h"
 #include "pdf/PDFDocument.h"
+#include "pdf/PDFDrawingDeadline.h"
 #include "pdf/PDFImport.h"
 #include "render/PageRenderer.h"
 #include "support/LanguageFixture.h"
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -864,4 +866,32 @@ TEST_F(PDFHostileFilesTest, AFileCutShortWithALostPageIsRefusedInTheTimeItsPageL
     EXPECT_EQ(failure->code(), 1);
     // Read twice (as it is, then with a trailer) and by poppler.
     EXPECT_LT(refusing, 6 * listing) << refusing << " ns against " << listing << " ns";
+}
+
+TEST_F(PDFHostileFilesTest, APageDrawnPastItsBoundIsGivenUpWithItsTextReadWhole)
+{
+    // Two pages of a line, a million specks, then a line: poppler takes
+    // seconds to draw past the specks, and reads their text at once.
+    const QByteArray content = "BT /F 12 Tf 20 170 Td (Words before the specks) Tj ET\n"
+                               + QByteArray("199 199 .1 .1 re f\n").repeated(1000000)
+                               + "BT /F 12 Tf 20 30 Td (Words after the specks) Tj ET\n";
+    const QByteArray page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] /Resources << /Font << /F "
+                            + reference(5) + " >> >> /Contents " + reference(6) + " >>";
+    const QByteArray pdf = makeRawTestPDF({"<< /Type /Catalog /Pages 2 0 R >>",
+                                           "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>", page, page, kFont,
+                                           flateStream(content)});
+    const int bound = pageDrawingBoundMs();
+    setPageDrawingBoundMs(300);
+    const auto restore = qScopeGuard([bound] { setPageDrawingBoundMs(bound); });
+
+    // One worker: the second page is drawn while its text is read, under
+    // where the first page had its lines.
+    PDFCodec::PDFImportReport report;
+    const VectorDocument document =
+        PDFCodec::importPDF(pdf, QStringLiteral("Specks"), std::nullopt, 1, {}, nullptr, &report);
+    EXPECT_EQ(report.cutShortPages, (QList<qsizetype>{0, 1}));
+    EXPECT_EQ(textsOf(document), (QStringList{QStringLiteral("Words before the specks"),
+                                              QStringLiteral("Words after the specks"),
+                                              QStringLiteral("Words before the specks"),
+                                              QStringLiteral("Words after the specks")}));
 }
