@@ -33,6 +33,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <set>
@@ -1250,6 +1251,7 @@ int PDFDocument::drawingsCutShort() const
     return d->drawingsCutShort;
 }
 
+
 const QByteArray& PDFDocument::readableBytes() const
 {
     return d->renderBytes;
@@ -1295,6 +1297,8 @@ bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& p
 }
 
 namespace {
+
+std::atomic<qint64> g_pageDrawings{0};
 
 bool drawable(const QRectF& box, const QSize& pixelSize, const QRect& part)
 {
@@ -1350,6 +1354,7 @@ bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const Q
         if (bound)
             deadline.emplace(*bound->reading, bound->milliseconds);
         poppler_page_render(page, cr);
+        ++g_pageDrawings;
         if (deadline && deadline->end())
             ++*bound->cutShort;
     }
@@ -1362,6 +1367,11 @@ bool drawPage(PopplerPage* page, const QRectF& media, const QRectF& box, const Q
 }
 
 }  // namespace
+
+qint64 PDFDocument::pageDrawings()
+{
+    return g_pageDrawings.load();
+}
 
 bool PDFDocument::renderBoxInto(int pageIndex, const QRectF& box, const QSize& pixelSize, const QRect& part,
                                 QImage& image) const

@@ -111,6 +111,10 @@ public:
     void boundDrawings(int milliseconds);
     // How many drawings of this document were given up so.
     int drawingsCutShort() const;
+    // How many times poppler has drawn a page or part of one for the
+    // renderBox… calls of any document in this process: the costly part of
+    // opening a scan.
+    static qint64 pageDrawings();
 
     // The bytes poppler reads: the file itself, or qpdf's copy of it
     // (unturned, repaired, without the encryption of its attachments).

@@ -284,7 +284,30 @@ constexpr double kScannedLineMargin = 16;
 struct DrawingGuess {
     QRect lastArea;
     bool missed = false;
+    // The page before was a scan: its text an invisible layer over a picture.
+    bool scanned = false;
 };
+
+// What is drawn of a page of `size` pixels before its text is known: where
+// the pages before had theirs and, after a scan, a sixteenth of the page
+// further on each side, as far as a page's last lines commonly stray from
+// those of the page before. A scan's picture is decoded and drawn whole
+// each time, so drawing it twice costs twice; around printed text the
+// margin would only cost its pixels. Empty for an empty guess.
+QRect drawingBeforeText(const QRect& lastArea, const QSize& size, bool afterScan)
+{
+    if (lastArea.isEmpty())
+        return {};
+    const int dx = afterScan ? size.width() / 16 : 0;
+    const int dy = afterScan ? size.height() / 16 : 0;
+    return lastArea.adjusted(-dx, -dy, dx, dy).intersected(QRect(QPoint(0, 0), size));
+}
+
+bool scanned(const PDFPageText& text)
+{
+    return !text.runs.isEmpty()
+           && std::all_of(text.runs.begin(), text.runs.end(), [](const PDFTextRun& run) { return run.invisible; });
+}
 
 MeasuredPage measureDrawnPage(const PDFDocument& pdf, int index, PageBitmaps& bitmaps, LineHelpers* helpers,
                               DrawingGuess& drawing)
@@ -293,6 +316,7 @@ MeasuredPage measureDrawnPage(const PDFDocument& pdf, int index, PageBitmaps& bi
     page.mediaBox = pdf.mediaBox(index);
     QRect& lastArea = drawing.lastArea;
     const QRect guess = std::exchange(lastArea, QRect());
+    const bool afterScan = std::exchange(drawing.scanned, false);
     if (page.mediaBox.isEmpty()) {
         return page;
     }
@@ -310,8 +334,9 @@ MeasuredPage measureDrawnPage(const PDFDocument& pdf, int index, PageBitmaps& bi
     QImage raster;
     QRect drawnArea;
     bool drawn = false;
+    const QRect guessed = size ? drawingBeforeText(guess, *size, afterScan) : QRect();
     if (page.rotation == 0 && size && !drawing.missed) {
-        drawnArea = guess.intersected(QRect(QPoint(0, 0), *size));
+        drawnArea = guessed;
     }
     if (!drawnArea.isEmpty()) {
         bitmap.emplace(bitmaps, qint64(drawnArea.width()) * drawnArea.height() * 4);
@@ -348,8 +373,8 @@ MeasuredPage measureDrawnPage(const PDFDocument& pdf, int index, PageBitmaps& bi
         // next page is drawn where any page before it had its text and, when
         // this one's text reached further, as much further again.
         lastArea = area.isEmpty() ? QRect() : area.united(guess);
-        const QRect fitting = guess.intersected(QRect(QPoint(0, 0), *size));
-        drawing.missed = !area.isEmpty() && !fitting.isEmpty() && !fitting.contains(area);
+        drawing.scanned = scanned(page.text);
+        drawing.missed = !area.isEmpty() && !guessed.isEmpty() && !guessed.contains(area);
         if (!guess.isEmpty() && !area.isEmpty() && !guess.contains(area)) {
             lastArea.adjust(-std::max(guess.left() - area.left(), 0), -std::max(guess.top() - area.top(), 0),
                             std::max(area.right() - guess.right(), 0), std::max(area.bottom() - guess.bottom(), 0));

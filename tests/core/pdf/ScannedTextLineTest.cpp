@@ -509,3 +509,37 @@ TEST_F(ScannedTextLineTest, AScanOfManyLinesOpensInAboutPopplersDrawingTime)
         << onePage << " faces compared for the page alone, " << shortLines << " short lines";
     EXPECT_LT(importing, 2 * drawing) << importing << " ns against " << drawing << " ns";
 }
+
+TEST_F(ScannedTextLineTest, PagesWhoseLastLinesStrayALittleLowerEachTimeAreEachDrawnOnce)
+{
+    // Pages of a scan: a picture, and an invisible text layer whose last
+    // line lies a little lower on each page than on the one before.
+    const QByteArray picture(200 * 250 * 3, char(0xF0));
+    QList<QByteArray> objects{"<< /Type /Catalog /Pages 2 0 R >>", {},
+                              "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                              "<< /Type /XObject /Subtype /Image /Width 200 /Height 250 /ColorSpace /DeviceRGB "
+                              "/BitsPerComponent 8 /Length "
+                                  + QByteArray::number(picture.size()) + " >>\nstream\n" + picture + "\nendstream"};
+    QByteArray kids;
+    for (int i = 0; i < 6; ++i) {
+        const QByteArray content = "q 400 0 0 500 0 0 cm /Im Do Q BT 3 Tr /F 12 Tf 40 470 Td (The heading of every "
+                                   "page) Tj ET BT 3 Tr /F 12 Tf 40 "
+                                   + QByteArray::number(60 - 6 * i) + " Td (A last line a little lower) Tj ET";
+        kids += QByteArray::number(objects.size() + 1) + " 0 R ";
+        objects.append("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 400 500] /Resources << /Font << /F 3 0 R >> "
+                       "/XObject << /Im 4 0 R >> >> /Contents "
+                       + QByteArray::number(objects.size() + 2) + " 0 R >>");
+        objects.append("<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream");
+    }
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count 6 >>";
+    const QByteArray data = test::makeRawTestPDF(objects);
+
+    // Drawn before their text is known and again once it reaches beyond the
+    // drawing, they would each cost their picture twice.
+    const qint64 before = PDFDocument::pageDrawings();
+    const VectorDocument imported = PDFCodec::importPDF(data, QStringLiteral("Scan"), std::nullopt, 1);
+    EXPECT_EQ(PDFDocument::pageDrawings() - before, 6);
+    ASSERT_EQ(imported.pages.size(), 6);
+    for (const VectorPage& page : imported.pages)
+        EXPECT_EQ(page.elements.size(), 2);
+}
