@@ -434,8 +434,9 @@ TEST_F(VectorControllerFilesTest, ADrawingPastItsBoundIsGivenUpOnOpeningAndSavin
     setPageDrawingBoundMs(300);
     const auto restore = qScopeGuard([bound] { setPageDrawingBoundMs(bound); });
 
-    // Opening: the page's text is read whole, its drawing given up.
-    controller->openFile(source);
+    // Opening, as the window and the API open: the page's text is read
+    // whole, its drawing given up.
+    ASSERT_FALSE(waitForOpen(*controller, source));
     EXPECT_EQ(controller->statusMessage(),
               QStringLiteral("Opened: slow.pdf (1 page, 1 elements) \u2014 drawing page 1 took too long and was stopped: "
                              "its lines are measured as far as it was drawn"))
