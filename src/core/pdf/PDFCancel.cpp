@@ -45,23 +45,30 @@ PDFCancel::PDFCancel(std::shared_ptr<const PDFCancel> followed)
 {
     if (!m_followed)
         return;
-    const auto follow = +[](GCancellable*, gpointer self) { static_cast<PDFCancel*>(self)->cancel(); };
-    // Called at once when `followed` is set already (and 0 returned).
-    m_following = g_cancellable_connect(m_followed->m_cancellable, G_CALLBACK(follow), this, nullptr);
+    std::lock_guard lock(m_followed->m_followersLock);
+    if (m_followed->isCancelled())
+        cancel();
+    else
+        m_followed->m_followers.push_back(this);
 }
 
 PDFCancel::~PDFCancel()
 {
-    // Waits for a call being made on another thread to end.
-    if (m_following)
-        g_cancellable_disconnect(m_followed->m_cancellable, m_following);
+    if (m_followed) {
+        // Waits for a cancel being made on another thread to end.
+        std::lock_guard lock(m_followed->m_followersLock);
+        std::erase(m_followed->m_followers, this);
+    }
     g_object_unref(m_cancellable);
 }
 
 void PDFCancel::cancel()
 {
+    std::lock_guard lock(m_followersLock);
     m_cancelled.store(true, std::memory_order_release);
     g_cancellable_cancel(m_cancellable);
+    for (PDFCancel* follower : m_followers)
+        follower->cancel();
 }
 
 GInputStream* PDFCancel::newStream(GBytes* bytes) const

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 // glib's types, as poppler's stream reading takes them.
 struct _GBytes;
@@ -39,7 +41,10 @@ private:
     std::atomic<bool> m_cancelled{false};
     _GCancellable* const m_cancellable;
     std::shared_ptr<const PDFCancel> m_followed;
-    unsigned long m_following = 0;
+    // Those set with this one. A follower goes from the list before it is
+    // destroyed, and is cancelled under the lock, so never once destroyed.
+    mutable std::mutex m_followersLock;
+    mutable std::vector<PDFCancel*> m_followers;
 };
 
 }  // namespace zelvane
