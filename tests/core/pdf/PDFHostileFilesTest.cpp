@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <memory>
 #include <thread>
 
@@ -848,22 +849,28 @@ TEST_F(PDFHostileFilesTest, AFileCutShortWithALostPageIsRefusedInTheTimeItsPageL
     pdf.truncate(pdf.lastIndexOf("\nxref"));
     keep("cut-with-lost-page.pdf", pdf);
 
-    // What qpdf needs to list the pages, given a trailer.
-    QElapsedTimer timer;
-    timer.start();
-    {
-        QPDF reading;
-        reading.setSuppressWarnings(true);
-        const QByteArray withTrailer = pdf + "\ntrailer\n<< /Root 1 0 R >>\n";
-        reading.processMemoryFile("cut", withTrailer.constData(), size_t(withTrailer.size()));
-        EXPECT_EQ(QPDFPageDocumentHelper(reading).getAllPages().size(), size_t(kPages));
+    // What qpdf needs to list the pages, given a trailer, against the
+    // refusal; each the shortest of three, so that a busy machine's pause in
+    // one of them does not decide.
+    qint64 listing = std::numeric_limits<qint64>::max();
+    qint64 refusing = std::numeric_limits<qint64>::max();
+    for (int round = 0; round < 3; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            QPDF reading;
+            reading.setSuppressWarnings(true);
+            const QByteArray withTrailer = pdf + "\ntrailer\n<< /Root 1 0 R >>\n";
+            reading.processMemoryFile("cut", withTrailer.constData(), size_t(withTrailer.size()));
+            EXPECT_EQ(QPDFPageDocumentHelper(reading).getAllPages().size(), size_t(kPages));
+        }
+        listing = std::min(listing, timer.nsecsElapsed());
+        timer.restart();
+        const std::optional<CodecError> failure = importFailure(pdf);
+        refusing = std::min(refusing, timer.nsecsElapsed());
+        ASSERT_TRUE(failure);
+        EXPECT_EQ(failure->code(), 1);
     }
-    const qint64 listing = timer.nsecsElapsed();
-    timer.restart();
-    const std::optional<CodecError> failure = importFailure(pdf);
-    const qint64 refusing = timer.nsecsElapsed();
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->code(), 1);
     // Read twice (as it is, then with a trailer) and by poppler.
     EXPECT_LT(refusing, 6 * listing) << refusing << " ns against " << listing << " ns";
 }
